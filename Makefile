@@ -1,0 +1,43 @@
+# The two commands of the README, and a few for developers.
+#   make run    set up, build and start the app
+#   make test   set up, build and pass the whole test suite
+BUILD ?= build
+SAN_BUILD ?= build-san
+FUZZ_BUILD ?= build-fuzz
+JOBS ?= $(shell nproc)
+
+.PHONY: run test deps build asan fuzz bench clean
+
+deps:
+	@bash scripts/deps.sh
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@bash scripts/run.sh $(BUILD)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+asan: deps
+	cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOVANTA_SANITIZE=ON
+	cmake --build $(SAN_BUILD) -j $(JOBS)
+	cd $(SAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# libFuzzer targets, built with clang; FUZZ_SECONDS each.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOVANTA_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	bash scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+bench: build
+	bash scripts/bench.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)

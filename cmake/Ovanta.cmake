@@ -1,0 +1,59 @@
+# Small helpers so that each folder's CMakeLists stays a list of names.
+
+# ovanta_library(NAME SOURCES ... DEPS ...)
+function(ovanta_library name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${A_SOURCES})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${A_DEPS})
+endfunction()
+
+# ovanta_test(NAME SOURCES ... DEPS ...): one GoogleTest executable, its cases
+# registered with CTest one by one so that a failure names the case.
+function(ovanta_test name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest GTest::gtest_main)
+  include(GoogleTest)
+  gtest_discover_tests(${name} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+    PROPERTIES ENVIRONMENT "OVANTA_SOURCE_DIR=${CMAKE_SOURCE_DIR}" DISCOVERY_TIMEOUT 60)
+endfunction()
+
+# ovanta_bench(NAME SOURCES ... DEPS ...)
+function(ovanta_bench name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  if(OVANTA_SANITIZE OR OVANTA_FUZZ)
+    return()
+  endif()
+  add_executable(${name} ${A_SOURCES})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${A_DEPS} benchmark::benchmark benchmark::benchmark_main)
+endfunction()
+
+# ovanta_fuzz_seed(NAME SOURCES ... DEPS ...): a plain program that writes the
+# seed corpus of fuzz target NAME_fuzz into the folder given as its argument.
+function(ovanta_fuzz_seed name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  if(NOT OVANTA_FUZZ)
+    return()
+  endif()
+  add_executable(${name} ${A_SOURCES})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${A_DEPS})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+endfunction()
+
+# ovanta_fuzz(NAME SOURCES ... DEPS ...): a libFuzzer target, only in fuzz builds.
+function(ovanta_fuzz name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  if(NOT OVANTA_FUZZ)
+    return()
+  endif()
+  add_executable(${name} ${A_SOURCES})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${A_DEPS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  set_property(GLOBAL APPEND PROPERTY OVANTA_FUZZ_TARGETS ${name})
+endfunction()

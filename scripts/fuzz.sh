@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Runs every libFuzzer target of a fuzz build for a bounded time, each with its
+# seed corpus (made by the target's own seed tool when there is one).
+set -euo pipefail
+build=$1; seconds=${2:-60}
+shopt -s nullglob
+targets=("$build"/fuzz/*_fuzz)
+[[ ${#targets[@]} -gt 0 ]] || { echo "fuzz: no targets in $build/fuzz"; exit 0; }
+for t in "${targets[@]}"; do
+  name=$(basename "$t")
+  corpus="$build/fuzz/corpus/$name"
+  mkdir -p "$corpus"
+  seeder="$build/fuzz/${name%_fuzz}_seed"
+  [[ -x "$seeder" ]] && "$seeder" "$corpus"
+  echo "fuzz: $name for ${seconds}s"
+  "$t" -max_total_time="$seconds" -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 "$corpus" 2>&1 | tail -n 12
+done

@@ -1,0 +1,60 @@
+#include "platform/bundle.h"
+
+#include <climits>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+static std::string g_root;
+static bool g_rootSet = false;
+
+static bool IsDir(const std::string& p) {
+  struct stat st;
+  return stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+static std::string ExecutableDir() {
+  char buf[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return ".";
+  buf[n] = 0;
+  char* slash = std::strrchr(buf, '/');
+  if (slash) *slash = 0;
+  return buf;
+}
+
+static std::string DefaultRoot() {
+  const std::string exe = ExecutableDir();
+  if (IsDir(exe + "/Resources")) return exe + "/Resources";
+  if (IsDir(exe + "/../share/ovanta")) return exe + "/../share/ovanta";
+  return "";
+}
+
+void BundleSetRoot(const char* dir) {
+  g_rootSet = dir && *dir;
+  g_root = g_rootSet ? dir : "";
+}
+
+std::string BundleRoot() {
+  if (!g_rootSet) {
+    g_root = DefaultRoot();
+    g_rootSet = true;
+  }
+  return g_root;
+}
+
+bool BundlePathForResource(const char* name, const char* type, std::string& path) {
+  if (!name || !*name || std::strchr(name, '/') || std::strchr(name, '\\') ||
+      std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+    return false;
+  if (type && (std::strchr(type, '/') || std::strchr(type, '\\'))) return false;
+  const std::string root = BundleRoot();
+  if (root.empty()) return false;
+  std::string p = root + "/" + name;
+  if (type && *type) p += std::string(".") + type;
+  struct stat st;
+  if (stat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || access(p.c_str(), R_OK) != 0)
+    return false;
+  path = p;
+  return true;
+}

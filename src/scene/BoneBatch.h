@@ -1,0 +1,17 @@
+// Skinning batches of a mesh: which bones each run of triangles uses.
+//
+// Batch b draws triangles batchOffsets[b] up to the next batch's offset (the
+// last one up to the mesh's faceCount) with the bones
+// batches[b * batchBoneMax .. + batchBoneCounts[b]] (node indices). A
+// vertex's bone indices are slots in its batch's list.
+#pragma once
+
+#include <cstdint>
+
+struct CBoneBatches {
+  int32_t* batches;
+  int32_t* batchBoneCounts;
+  int32_t* batchOffsets;
+  int32_t batchBoneMax;
+  int32_t batchCount;  // 0 for a rigid mesh
+};
