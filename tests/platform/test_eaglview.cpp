@@ -236,7 +236,10 @@ TEST(EAGLView, SurfaceIsRecreatedOnlyWhenAutoresizing) {
   GLint fb = 0;
   glGetIntegerv(GL_FRAMEBUFFER_BINDING_OES, &fb);
   EXPECT_EQ(static_cast<GLuint>(fb), view->framebuffer());
-  glViewport(0, 0, 200, 80);
+  GLint vp[4] = {};
+  glGetIntegerv(GL_VIEWPORT, vp);
+  EXPECT_EQ(vp[2], 200);
+  EXPECT_EQ(vp[3], 80);
   glClearColor(1, 0, 0, 1);
   glClear(GL_COLOR_BUFFER_BIT);
   std::vector<uint8_t> rgba;
