@@ -173,6 +173,33 @@ SoundStatus SoundLoadWAV(const char* path, SoundPCM* out) {
   return SoundDecodeWAV(bytes.data(), bytes.size(), out);
 }
 
+float* SoundResampleStereo(const SoundPCM& pcm, uint32_t rate, uint32_t* frames) {
+  *frames = 0;
+  if (!pcm.samples || pcm.frames == 0 || pcm.rate == 0 || pcm.channels == 0 || rate == 0)
+    return nullptr;
+  const uint64_t n = (static_cast<uint64_t>(pcm.frames) * rate + pcm.rate - 1) / pcm.rate;
+  if (n > UINT32_MAX / 2) return nullptr;
+  float* mix = static_cast<float*>(std::malloc((n * 2 + 2) * sizeof(float)));
+  if (!mix) return nullptr;
+  const double ratio = static_cast<double>(pcm.rate) / rate;
+  const int right = pcm.channels > 1 ? 1 : 0;
+  for (uint64_t i = 0; i < n; ++i) {
+    const double src = static_cast<double>(i) * ratio;
+    uint64_t a = static_cast<uint64_t>(src);
+    if (a >= pcm.frames) a = pcm.frames - 1;
+    const uint64_t b = a + 1 < pcm.frames ? a + 1 : a;
+    const float t = static_cast<float>(src - static_cast<double>(a));
+    for (int c = 0; c < 2; ++c) {
+      const int ch = c == 0 ? 0 : right;
+      const float x = pcm.samples[a * pcm.channels + ch];
+      const float y = pcm.samples[b * pcm.channels + ch];
+      mix[2 * i + c] = x + (y - x) * t;
+    }
+  }
+  *frames = static_cast<uint32_t>(n);
+  return mix;
+}
+
 void SoundPCMFree(SoundPCM* pcm) {
   if (!pcm) return;
   std::free(pcm->samples);
@@ -207,7 +234,9 @@ struct Voice {
 
 Backend g_backend = kTicks;
 SDL_AudioDeviceID g_device = 0;
-bool g_sdl_subsystem = false;
+// How audio was brought up: 0 not at all, 1 as an SDL subsystem, 2 by
+// naming a driver (which bypasses the subsystem count).
+int g_sdl_audio = 0;
 int g_device_rate = 48000;
 std::map<SystemSoundID, Sound> g_sounds;
 std::vector<Voice> g_voices;
@@ -238,49 +267,24 @@ void MixCallback(void*, Uint8* stream, int len) {
   for (int i = 0; i < 2 * frames; ++i) out[i] = out[i] > 1.0f ? 1.0f : (out[i] < -1.0f ? -1.0f : out[i]);
 }
 
-// Linear resampling to the device rate; mono is spread over both sides and
-// only the first two channels of a wider file are kept.
-bool ConvertForDevice(const SoundPCM& pcm, Sound* s) {
-  const uint64_t n = (static_cast<uint64_t>(pcm.frames) * g_device_rate + pcm.rate - 1) / pcm.rate;
-  s->mix = static_cast<float*>(std::malloc((n * 2 + 2) * sizeof(float)));
-  if (!s->mix) return false;
-  s->mix_frames = static_cast<uint32_t>(n);
-  const double ratio = static_cast<double>(pcm.rate) / g_device_rate;
-  const int right = pcm.channels > 1 ? 1 : 0;
-  for (uint64_t i = 0; i < n; ++i) {
-    const double src = i * ratio;
-    uint64_t a = static_cast<uint64_t>(src);
-    if (a >= pcm.frames) a = pcm.frames - 1;
-    const uint64_t b = a + 1 < pcm.frames ? a + 1 : a;
-    const float t = static_cast<float>(src - static_cast<double>(a));
-    for (int c = 0; c < 2; ++c) {
-      const int ch = c == 0 ? 0 : right;
-      const float x = pcm.samples[a * pcm.channels + ch];
-      const float y = pcm.samples[b * pcm.channels + ch];
-      s->mix[2 * i + c] = x + (y - x) * t;
-    }
-  }
-  return true;
-}
-
 void CloseDevice() {
   if (g_device) {
     SDL_CloseAudioDevice(g_device);
     g_device = 0;
   }
-  if (g_sdl_subsystem) {
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    g_sdl_subsystem = false;
-  }
+  if (g_sdl_audio == 1) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  if (g_sdl_audio == 2) SDL_AudioQuit();
+  g_sdl_audio = 0;
 }
 
 bool OpenDevice(const char* driver) {
   if (driver) {
     if (SDL_AudioInit(driver) != 0) return false;
-  } else if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-    return false;
+    g_sdl_audio = 2;
+  } else {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    g_sdl_audio = 1;
   }
-  g_sdl_subsystem = true;
   SDL_AudioSpec want, have;
   SDL_zero(want);
   want.freq = 48000;
@@ -341,9 +345,12 @@ int32_t SoundServiceCreate(const char* path, SystemSoundID* out) {
   Sound s;
   const uint64_t ticks = (static_cast<uint64_t>(pcm.frames) * 30 + pcm.rate - 1) / pcm.rate;
   s.duration_ticks = ticks < 1 ? 1 : static_cast<int>(ticks);
-  if (g_backend == kSDL && pcm.frames > 0 && !ConvertForDevice(pcm, &s)) {
-    SoundPCMFree(&pcm);
-    return kSoundErrNoService;
+  if (g_backend == kSDL && pcm.frames > 0) {
+    s.mix = SoundResampleStereo(pcm, static_cast<uint32_t>(g_device_rate), &s.mix_frames);
+    if (!s.mix) {
+      SoundPCMFree(&pcm);
+      return kSoundErrNoService;
+    }
   }
   SoundPCMFree(&pcm);
   SystemSoundID id = g_next_id++;

@@ -54,6 +54,11 @@ SoundStatus SoundDecodeWAV(const uint8_t* data, size_t size, SoundPCM* out);
 // Reads and decodes a file (at most kSoundMaxFileBytes).
 SoundStatus SoundLoadWAV(const char* path, SoundPCM* out);
 void SoundPCMFree(SoundPCM* pcm);
+// The SDL back end's conversion: interleaved stereo floats at `rate`, by
+// linear interpolation; mono goes to both sides, of more than two channels
+// the first two are kept. Returns a malloc'd buffer and its frame count, or
+// null for an empty sound.
+float* SoundResampleStereo(const SoundPCM& pcm, uint32_t rate, uint32_t* frames);
 
 // Back ends. Until one is chosen the ticks back end is in use.
 // SoundServiceUseSDL opens the default audio device (or the dummy driver
