@@ -35,6 +35,7 @@ json g_values = json::object();
 bool g_loaded = false;
 // A damaged store that could not be moved aside: saving would destroy it.
 bool g_damaged_in_place = false;
+std::string g_damage_reason;
 std::string g_last_damaged;
 
 std::string Folder(const std::string& file) {
@@ -72,7 +73,7 @@ bool MoveAside(const std::string& path, const char* why) {
   std::string aside = path + ".damaged-" + stamp;
   for (int n = 1; Exists(aside) && n < 1000; ++n)
     aside = path + ".damaged-" + stamp + "-" + std::to_string(n);
-  if (!Exists(aside) && ::rename(path.c_str(), aside.c_str()) == 0) {
+  if (!Exists(aside) && g_ops.rename(path.c_str(), aside.c_str()) == 0) {
     std::fprintf(stderr, "Settings: %s is damaged (%s); kept as %s, defaults apply\n", path.c_str(),
                  why, aside.c_str());
     g_last_damaged = aside;
@@ -84,6 +85,7 @@ bool MoveAside(const std::string& path, const char* why) {
                "it will not be saved over\n",
                path.c_str(), why, std::strerror(errno));
   g_damaged_in_place = true;
+  g_damage_reason = why;
   return false;
 }
 
@@ -188,6 +190,7 @@ void UserDefaultsForget() {
   g_values = json::object();
   g_loaded = false;
   g_damaged_in_place = false;
+  g_last_damaged.clear();
 }
 
 std::string UserDefaultsLastDamagedPath() { return g_last_damaged; }
@@ -246,7 +249,8 @@ bool UserDefaultsSynchronize() {
     std::fprintf(stderr, "Settings: cannot save (no home or configuration folder)\n");
     return false;
   }
-  if (g_damaged_in_place && Exists(path) && !MoveAside(path, "found when the settings were read")) {
+  const std::string reason = g_damage_reason;
+  if (g_damaged_in_place && Exists(path) && !MoveAside(path, reason.c_str())) {
     errno = EEXIST;
     return SaveFailed(path, "damaged store in the way", "");
   }

@@ -43,12 +43,14 @@ void UserDefaultsSetPath(const char* file);
 std::string UserDefaultsPath();
 // Forgets the values in memory, as a new launch would.
 void UserDefaultsForget();
-// Where the last damaged store was moved ("" when none was).
+// Where a damaged store was last moved since the values were (re)read ("" when
+// none was).
 std::string UserDefaultsLastDamagedPath();
 
 // The file operations of a save, in the order they are called: open(tmp),
 // write (maybe several), fsync, close, rename(tmp, file), open(folder),
-// fsync, close; unlink removes the temporary file after a failure. Each
+// fsync, close; unlink removes the temporary file after a failure. Moving a
+// damaged store aside is a rename too. Each
 // returns what the POSIX call of the same name returns and sets errno.
 struct UserDefaultsFileOps {
   int (*open)(const char* path, int flags, int mode);
