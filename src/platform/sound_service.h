@@ -66,7 +66,8 @@ float* SoundResampleStereo(const SoundPCM& pcm, uint32_t rate, uint32_t* frames)
 // then end at the next pump, silently.
 bool SoundServiceUseSDL();
 void SoundServiceUseTicks();
-// Disposes every sound and closes the audio device.
+// Disposes every sound and closes the audio device. Call it before SDL_Quit,
+// which would otherwise close the device under the service.
 void SoundServiceShutdown();
 
 // The operations SoundEffect relies on.
