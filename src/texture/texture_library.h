@@ -40,6 +40,3 @@ void TexCoordFix(CPODScene* scene, TexFixMode mode);
 // touched, and zero-length normals are kept as they are.
 void NormalizeModelNormals(CPODScene* scene);
 void NormalizeMeshNormals(SPODMesh* mesh);
-
-// Registry capacity: entries 0..511, references -513..-2.
-const int kTextureRegistryCapacity = 512;

@@ -181,8 +181,8 @@ TEST_F(Materials, FullRegistryRefusesWithAMessageAndLosesNothing) {
   s.textures[0] = PODStrDup("skin.png");
   testkit::SetMaterial(s.materials[0], "body", 0, 1, 1, 1);
   s.nodes[0].materialIndex = 0;
-  std::vector<GLuint> names(kTextureRegistryCapacity);
-  glGenTextures(kTextureRegistryCapacity, names.data());
+  std::vector<GLuint> names(kMaxTextures);
+  glGenTextures(kMaxTextures, names.data());
   for (GLuint name : names) texture[n_textures++] = name;
 
   GLuint tex = 0;
@@ -191,17 +191,17 @@ TEST_F(Materials, FullRegistryRefusesWithAMessageAndLosesNothing) {
   testing::internal::CaptureStderr();
   ReplaceAllMaterials(&s, tex);
   EXPECT_NE(testing::internal::GetCapturedStderr().find("registry full"), std::string::npos);
-  EXPECT_EQ(n_textures, kTextureRegistryCapacity);
+  EXPECT_EQ(n_textures, kMaxTextures);
   EXPECT_EQ(s.materials[0].textureIndex, 0);  // untouched, still drawable later
   EXPECT_FALSE(glIsTexture(tex));              // not leaked
-  EXPECT_EQ(texture[kTextureRegistryCapacity - 1], names.back());
+  EXPECT_EQ(texture[kMaxTextures - 1], names.back());
 
   testkit::TempBundle bundle;
   testing::internal::CaptureStderr();
   PrecacheMaterials(&s);
   EXPECT_NE(testing::internal::GetCapturedStderr().find("registry full"), std::string::npos);
   EXPECT_EQ(s.materials[0].textureIndex, -1);
-  EXPECT_EQ(n_textures, kTextureRegistryCapacity);
+  EXPECT_EQ(n_textures, kMaxTextures);
 }
 
 TEST_F(Materials, PrecacheLoadsBaseNamesOnceAndGivesUpOnBadNames) {
