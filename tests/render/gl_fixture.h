@@ -21,8 +21,8 @@ namespace testkit {
 // failure, not a skip, since CI is meant to have Mesa.
 class GLTest : public ::testing::Test {
  protected:
-  static const int kWidth = 128;
-  static const int kHeight = 128;
+  static constexpr int kWidth = 128;
+  static constexpr int kHeight = 128;
 
   void SetUp() override {
     view_.reset(EAGLView::CreateHeadless(kWidth, kHeight));
