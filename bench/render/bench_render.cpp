@@ -21,7 +21,6 @@ struct GridScene {
   CPODScene scene;
   GridScene() {
     testkit::BuildSkinnedGrid(scene, kVertices, kBones, kSlots, kFrames);
-    scene.InitImpl();
   }
 };
 
@@ -106,15 +105,3 @@ void BM_DrawFrame320x480(benchmark::State& state) {
 BENCHMARK(BM_DrawFrame320x480)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-namespace {
-void BM_FillPaletteOnly(benchmark::State& state) {
-  GridScene g;
-  g.scene.SetFrame(7.0f);
-  for (auto _ : state) {
-    FillPalette(g.scene, 0);
-    FillPalette(g.scene, 1);
-    benchmark::DoNotOptimize(matrix_palette);
-  }
-}
-BENCHMARK(BM_FillPaletteOnly);
-}

@@ -90,7 +90,7 @@ void SetSpinZ(SPODNode& node, uint32_t frames, float step) {
   }
 }
 
-void BuildTexturedCube(SPODScene& s) {
+void BuildTexturedCube(CPODScene& s) {
   AllocScene(s, 1, 1, 1, 1, 1, 0);
   s.textures[0] = PODStrDup("art/checker.png");
   SetMaterial(s.materials[0], "cube", 0, 1.0f, 1.0f, 1.0f);
@@ -134,6 +134,7 @@ void BuildTexturedCube(SPODScene& s) {
   m.uvwCount = 1;
   m.uvws = PODAlloc<CPODData>(1);
   SetFloats(m.uvws[0], 2, uv);
+  s.InitImpl();
 }
 
 namespace {
@@ -175,7 +176,7 @@ void SetBatches(SPODMesh& m, const std::vector<std::vector<int32_t>>& lists,
 
 }  // namespace
 
-void BuildSkinnedSheet(SPODScene& s) {
+void BuildSkinnedSheet(CPODScene& s) {
   AllocScene(s, 1, 3, 1, 1, 0, 10);
   SetMaterial(s.materials[0], "skin", -1, 1.0f, 0.55f, 0.2f);
   s.nodes[0].materialIndex = 0;
@@ -211,9 +212,10 @@ void BuildSkinnedSheet(SPODScene& s) {
   SetBytes(m.boneIndices, 2, bones);
   SetFloats(m.boneWeights, 2, weights);
   SetBatches(m, {{1, 2}, {2, 1}}, {0, static_cast<int32_t>(lowerTriangles)});
+  s.InitImpl();
 }
 
-void BuildStrips(SPODScene& s) {
+void BuildStrips(CPODScene& s) {
   AllocScene(s, 2, 2, 2, 2, 0, 0);
   SetMaterial(s.materials[0], "const_ribbon", -1, 0.0f, 0.0f, 0.0f);
   SetMaterial(s.materials[1], "green", -1, 0.1f, 0.9f, 0.2f);
@@ -247,9 +249,10 @@ void BuildStrips(SPODScene& s) {
   b.stripCount = 1;
   b.stripLengths = PODAlloc<uint32_t>(1);
   b.stripLengths[0] = 2;
+  s.InitImpl();
 }
 
-void BuildNoNormals(SPODScene& s) {
+void BuildNoNormals(CPODScene& s) {
   AllocScene(s, 1, 1, 1, 0, 0, 0);
   SPODMesh& m = s.meshes[0];
   m.vertexCount = 6;
@@ -257,9 +260,10 @@ void BuildNoNormals(SPODScene& s) {
   SetFloats(m.vertices, 3,
             {-1.5f, -1.5f, 0, 1.5f, -1.5f, 0, 0.0f, 1.5f, 0,  //
              0.5f, -0.5f, 0.5f, 1.8f, -0.5f, 0.5f, 1.2f, 1.0f, 0.5f});
+  s.InitImpl();
 }
 
-void BuildSkinnedGrid(SPODScene& s, int vertices, int bones, int slots, uint32_t frames) {
+void BuildSkinnedGrid(CPODScene& s, int vertices, int bones, int slots, uint32_t frames) {
   const int half = vertices / 2;
   const int cols = 50;
   const int rows = half / cols;
@@ -299,6 +303,7 @@ void BuildSkinnedGrid(SPODScene& s, int vertices, int bones, int slots, uint32_t
   SetBytes(m.boneIndices, static_cast<uint32_t>(slots), boneBytes);
   SetFloats(m.boneWeights, static_cast<uint32_t>(slots), weights);
   SetBatches(m, lists, {0, static_cast<int32_t>(lowerTriangles)});
+  s.InitImpl();
 }
 
 bool WriteScene(const SPODScene& s, const std::string& dir, const std::string& name) {

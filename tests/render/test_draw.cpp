@@ -56,7 +56,6 @@ class Drawing : public GLTest {
 TEST_F(Drawing, MeshDrawLeavesEveryClientArrayOffWhateverItStartedWith) {
   CPODScene cube;
   testkit::BuildTexturedCube(cube);
-  ASSERT_TRUE(cube.InitImpl());
   DrawMeshP(&cube.meshes[0], false, 0, 12, nullptr);
   EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
   EXPECT_FALSE(glIsEnabled(GL_NORMAL_ARRAY));
@@ -66,7 +65,6 @@ TEST_F(Drawing, MeshDrawLeavesEveryClientArrayOffWhateverItStartedWith) {
   // leaves an enabled normal array alone when it has no normals to give.
   CPODScene bare;
   testkit::BuildNoNormals(bare);
-  ASSERT_TRUE(bare.InitImpl());
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   glEnableClientState(GL_NORMAL_ARRAY);
   DrawMeshP(&bare.meshes[0], false, 0, 2, nullptr);
@@ -80,10 +78,8 @@ TEST_F(Drawing, MeshDrawLeavesEveryClientArrayOffWhateverItStartedWith) {
 TEST_F(Drawing, NodeDrawRestoresTheModelviewAndLeavesModelviewMode) {
   CPODScene cube;
   testkit::BuildTexturedCube(cube);
-  ASSERT_TRUE(cube.InitImpl());
   CPODScene sheet;
   testkit::BuildSkinnedSheet(sheet);
-  ASSERT_TRUE(sheet.InitImpl());
   glTranslatef(1.0f, 2.0f, 3.0f);
   const MATRIX before = Modelview();
   const GLint depth = Int(GL_MODELVIEW_STACK_DEPTH);
@@ -102,10 +98,33 @@ TEST_F(Drawing, NodeDrawRestoresTheModelviewAndLeavesModelviewMode) {
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+TEST_F(Drawing, EmptySceneAndSkinnedMeshWithoutNormalsDrawSafely) {
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  CPODScene empty;
+  DrawModel(&empty, 3.0f);
+  DrawModel(nullptr, 0.0f);
+  EXPECT_EQ(PixelAt(64, 64)[0], 0);
+
+  // Skinning needs no normals to place the vertices; the mesh is drawn
+  // without a normal array instead of reading a missing one.
+  CPODScene sheet;
+  testkit::BuildSkinnedSheet(sheet);
+  free(sheet.meshes[0].normals.data);
+  sheet.meshes[0].normals = CPODData{};
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrthof(-3.0f, 3.0f, -1.0f, 5.0f, -10.0f, 10.0f);
+  glMatrixMode(GL_MODELVIEW);
+  DrawModel(&sheet, 4.0f);
+  EXPECT_FALSE(glIsEnabled(GL_NORMAL_ARRAY));
+  EXPECT_GT(PixelAt(64, 64)[0], 0);  // the sheet covers the middle
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
 TEST_F(Drawing, PaletteHoldsTheLastBatchsBonesTimesTheEntryModelview) {
   CPODScene sheet;
   testkit::BuildSkinnedSheet(sheet);
-  ASSERT_TRUE(sheet.InitImpl());
   sheet.SetFrame(6.0f);
   SPODNode& meshNode = sheet.nodes[0];
   // Batch 1, drawn last, lists bone B (node 2) then bone A (node 1).
@@ -131,7 +150,6 @@ TEST_F(Drawing, PaletteHoldsTheLastBatchsBonesTimesTheEntryModelview) {
 TEST_F(Drawing, EnvironmentLightPathSwitchesLightingOnAndUnitOneOff) {
   CPODScene cube;
   testkit::BuildTexturedCube(cube);
-  ASSERT_TRUE(cube.InitImpl());
   EnvLight light;
   glDisable(GL_LIGHTING);
   DrawMeshP(&cube.meshes[0], false, 0, 12, &light);

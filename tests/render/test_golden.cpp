@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "render/env_light.h"
 #include "render/gl_fixture.h"
 #include "render/mesh_utils.h"
 #include "render/render_mesh.h"
@@ -75,7 +76,7 @@ class Golden : public GLTest {
   }
 
   // Loads `name` back from the bundle where `build` wrote it.
-  void Load(CPODScene& scene, void (*build)(SPODScene&), const char* name, bool precache) {
+  void Load(CPODScene& scene, void (*build)(CPODScene&), const char* name, bool precache) {
     CPODScene built;
     build(built);
     ASSERT_TRUE(testkit::WriteScene(built, bundle_.dir(), name));
@@ -166,6 +167,38 @@ TEST_F(Golden, MeshWithoutNormalsOrMaterial) {
   DrawModel(&scene, 0.0f);
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
   ExpectMatchesGolden("no_normals");
+}
+
+// A round light picture: bright in the middle (normals facing the viewer),
+// dark towards the rim, warm on the right so a swapped axis would show.
+void WriteRoundLight(const std::string& path) {
+  std::vector<uint8_t> rgba(64 * 64 * 4);
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x) {
+      const float u = (x + 0.5f) / 32.0f - 1.0f, v = (y + 0.5f) / 32.0f - 1.0f;
+      const float r = std::min(1.0f, std::sqrt(u * u + v * v));
+      const float light = 1.0f - 0.8f * r;
+      uint8_t* p = &rgba[4 * (y * 64 + x)];
+      p[0] = static_cast<uint8_t>(255 * light);
+      p[1] = static_cast<uint8_t>(255 * light * (u > 0 ? 0.7f : 1.0f));
+      p[2] = static_cast<uint8_t>(255 * light * (u > 0 ? 0.5f : 1.0f));
+      p[3] = 255;
+    }
+  ASSERT_TRUE(EAGLWritePNG(path.c_str(), rgba.data(), 64, 64));
+}
+
+TEST_F(Golden, TexturedCubeUnderTheEnvironmentLight) {
+  WriteChecker(bundle_.Path("checker.png"));
+  WriteRoundLight(bundle_.Path("round.png"));
+  CPODScene scene;
+  Load(scene, testkit::BuildTexturedCube, "cube", true);
+  EnvLight light;
+  ASSERT_TRUE(light.Load("round.png"));
+  BeginFrame(-2.5f, 2.5f, -2.5f, 2.5f);
+  DrawModelWithEnv(&scene, 0.0f, &light);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  ExpectMatchesGolden("textured_cube_env");
+  light.Free();
 }
 
 // The tap pick: a pixel read before and after drawing tells whether the

@@ -48,6 +48,7 @@ bool TexturingOn(GLenum unit) {
 // A scene with `n` mesh nodes over the given materials, no meshes drawn.
 void MaterialScene(CPODScene& s, uint32_t nodes, uint32_t materials, uint32_t textures) {
   testkit::AllocScene(s, 0, nodes, nodes, materials, textures, 0);
+  s.InitImpl();
 }
 
 class Materials : public GLTest {
@@ -252,6 +253,7 @@ TEST(MaterialFixups, TexCoordFlipOnlyForFloatCoordinatesInModeOne) {
   testkit::SetFloats(s.meshes[0].uvws[0], 2, {0.1f, 0.25f, 0.5f, 1.0f});
   testkit::SetFloats(s.meshes[1].uvws[0], 4, {0, 0.25f, 9, 9, 0, 0.0f, 9, 9});
   // Mesh 2: fixed point, which the flip must leave alone.
+  s.InitImpl();
   testkit::SetFloats(s.meshes[2].uvws[0], 2, {0, 0, 0, 0});
   s.meshes[2].uvws[0].type = EPODDataFixed16_16;
   const int32_t fixedQuarter = 0x4000;
@@ -285,6 +287,7 @@ TEST(MaterialFixups, NormalsBecomeUnitLengthUnlessZeroOrNotPackedFloats) {
   s.meshes[2].vertexCount = 1;
   testkit::SetFloats(s.meshes[2].normals, 3, {3, 4, 0});
   s.meshes[2].normals.type = EPODDataShort;
+  s.InitImpl();
 
   NormalizeModelNormals(&s);
   const float* n0 = reinterpret_cast<const float*>(s.meshes[0].normals.data);
