@@ -161,6 +161,11 @@ TEST_F(Materials, ReplacementRegistersOnceAndBindsOnUnitZero) {
   glGetTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &mode);
   EXPECT_EQ(static_cast<GLenum>(mode), static_cast<GLenum>(GL_MODULATE));
 
+  // A value below every reference names no registry entry: untextured.
+  s.materials[1].textureIndex = -600;
+  LoadMaterialI(&s, 1);
+  EXPECT_FALSE(TexturingOn(GL_TEXTURE0));
+
   // Nothing left to replace: reported, and the texture is still registered.
   GLuint second = 0;
   glGenTextures(1, &second);
