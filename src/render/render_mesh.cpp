@@ -221,7 +221,12 @@ __attribute__((target("avx"))) void BlendPointNormalAvx(const BlendJob& j, long 
 #endif
 
 #ifdef OVANTA_SKIN_AVX
-bool g_skin_avx = __builtin_cpu_supports("avx");
+bool CpuHasAvx() {
+  // This may run from a static initialiser, before the CPU model is known.
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx");
+}
+bool g_skin_avx = CpuHasAvx();
 #else
 bool g_skin_avx = false;
 #endif
@@ -315,7 +320,7 @@ void TransVec3TransformWeightedArrayN(VECTOR3* out, int outStride, const VECTOR3
 
 bool SkinUseAvx(bool enable) {
 #ifdef OVANTA_SKIN_AVX
-  g_skin_avx = enable && __builtin_cpu_supports("avx");
+  g_skin_avx = enable && CpuHasAvx();
 #else
   (void)enable;
 #endif

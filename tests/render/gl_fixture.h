@@ -3,7 +3,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <png.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -66,17 +65,6 @@ class TempBundle {
  private:
   std::string dir_;
 };
-
-inline bool ReadPNG(const std::string& path, std::vector<uint8_t>& rgba, int& w, int& h) {
-  png_image img{};
-  img.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&img, path.c_str())) return false;
-  img.format = PNG_FORMAT_RGBA;
-  rgba.resize(PNG_IMAGE_SIZE(img));
-  w = static_cast<int>(img.width);
-  h = static_cast<int>(img.height);
-  return png_image_finish_read(&img, nullptr, rgba.data(), 0, nullptr) != 0;
-}
 
 // Where tests leave the pictures they render, for people to look at.
 inline std::string OutputDir() {

@@ -97,7 +97,7 @@ class Golden : public GLTest {
     }
     std::vector<uint8_t> want;
     int w = 0, h = 0;
-    ASSERT_TRUE(testkit::ReadPNG(golden, want, w, h)) << "missing golden " << golden;
+    ASSERT_TRUE(EAGLReadPNG(golden.c_str(), want, &w, &h)) << "missing golden " << golden;
     ASSERT_EQ(w, kWidth);
     ASSERT_EQ(h, kHeight);
     int off = 0, worst = 0;
