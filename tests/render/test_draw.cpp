@@ -15,6 +15,7 @@
 #include "render/scene_builder.h"
 #include "render/simple_ogl_shadow.h"
 #include "scene/ModelPOD.h"
+#include "scene/PODWriter.h"
 #include "texture/gamelib.h"
 
 namespace {
@@ -120,6 +121,30 @@ TEST_F(Drawing, EmptySceneAndSkinnedMeshWithoutNormalsDrawSafely) {
   EXPECT_FALSE(glIsEnabled(GL_NORMAL_ARRAY));
   EXPECT_GT(PixelAt(64, 64)[0], 0);  // the sheet covers the middle
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// The mesh node's own placement is in every bone matrix (as the bind pose)
+// and on the modelview as well, so a skinned mesh moves twice as far as its
+// node: a sheet around x = 0 on a node at x = 1 is drawn around x = 2.
+TEST_F(Drawing, SkinnedMeshNodePlacementReachesTheVerticesTwice) {
+  CPODScene sheet;
+  testkit::BuildSkinnedSheet(sheet);
+  sheet.nodes[0].positions = PODAlloc<float>(3);
+  sheet.nodes[0].positions[0] = 1.0f;
+  sheet.FlushCache();
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrthof(-3.0f, 3.0f, -1.0f, 5.0f, -10.0f, 10.0f);
+  glMatrixMode(GL_MODELVIEW);
+  DrawModel(&sheet, 0.0f);
+  // Columns: x = -3 + 6 * (col + 0.5) / 128. Row 100 is y about 0.3.
+  EXPECT_EQ(PixelAt(64, 100)[0], 0);   // x = 0: where the sheet was built
+  EXPECT_EQ(PixelAt(75, 100)[0], 0);   // x = 0.5: inside a single shift
+  EXPECT_GT(PixelAt(86, 100)[0], 0);   // x = 1.05
+  EXPECT_GT(PixelAt(106, 100)[0], 0);  // x = 2
+  EXPECT_GT(PixelAt(126, 100)[0], 0);  // x = 2.9
 }
 
 TEST_F(Drawing, PaletteHoldsTheLastBatchsBonesTimesTheEntryModelview) {
