@@ -112,12 +112,40 @@ bool CPODScene::InitImpl() {
   return true;
 }
 
+static void LocalMatrix(const CPODScene& s, MATRIX& out, const SPODNode& node);
+
 void CPODScene::FlushCache() {
   if (!evalState) return;
   evalState->frameIndex = 0;
   evalState->blend = 0.0f;
   evalState->currentFrame = 0.0f;
-  for (uint32_t i = 0; i < nodeCount; ++i) GetWorldMatrixNoCache(evalState->worldCacheFrame0[i], nodes[i]);
+  // Each node's world matrix is its local matrix times its parent's world
+  // matrix, the very product a full walk of the chain would form; taking the
+  // parent's from the cache gives the same bits in one pass instead of one
+  // walk per node, which a long chain would make quadratic.
+  std::vector<uint8_t> done(nodeCount, 0);
+  std::vector<uint32_t> pending;
+  for (uint32_t i = 0; i < nodeCount; ++i) {
+    pending.clear();
+    for (int32_t p = (int32_t)i; p >= 0 && (uint32_t)p < nodeCount && !done[p]; p = nodes[p].parentIndex) {
+      pending.push_back((uint32_t)p);
+      if (pending.size() > nodeCount) break;  // a loop; the reader refuses these
+    }
+    for (size_t k = pending.size(); k-- > 0;) {
+      const uint32_t n = pending[k];
+      const int32_t parent = nodes[n].parentIndex;
+      ++m_worldComputations;
+      if (parent >= 0 && (uint32_t)parent < nodeCount && done[parent]) {
+        MATRIX local;
+        LocalMatrix(*this, local, nodes[n]);
+        MatrixMultiply(evalState->worldCacheFrame0[n], local, evalState->worldCacheFrame0[parent]);
+      } else {
+        --m_worldComputations;
+        GetWorldMatrixNoCache(evalState->worldCacheFrame0[n], nodes[n]);
+      }
+      done[n] = 1;
+    }
+  }
   if (nodeCount) std::memcpy(evalState->worldCache, evalState->worldCacheFrame0, nodeCount * sizeof(MATRIX));
   for (uint32_t i = 0; i < nodeCount; ++i) evalState->cacheStamps[i] = 0.0f;
 }

@@ -176,10 +176,6 @@ bool ReadNode(SPODNode& node, CStreamResource& stream);
 // false the array block holds a 4-byte offset into the mesh's interleaved data.
 bool ReadCPODData(CPODData& block, CStreamResource& stream, unsigned int tag, bool ownData);
 
-// Checks everything later code dereferences (indices, array sizes, parent
-// chains, bone batches). True when the scene is safe to evaluate and draw.
-bool ValidatePODScene(const SPODScene& scene);
-
 // 16.16 fixed point <-> float, in place when dst == src; null or n == 0 does nothing.
 void FixedToFloat(float* dst, const int* src, unsigned int n);
 void FloatToFixed(int* dst, const float* src, unsigned int n);

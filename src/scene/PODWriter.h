@@ -11,7 +11,9 @@
 // or the strips, frameCount for per-frame node arrays); a scene whose arrays
 // are shorter than its counts say must not be handed to the writer.
 // Arrays hung on a scene by hand must come from PODCalloc / PODStrDup, since
-// CPODScene::Destroy releases them with free().
+// CPODScene::Destroy releases them with free(); Destroy releases only a
+// scene that has its evaluation state, so call InitImpl() on a scene built by
+// hand once it is complete (it also makes the scene evaluable).
 #pragma once
 
 #include <cstddef>
