@@ -276,10 +276,12 @@ void MeshShape(const Shape& s, V3 lo, V3 hi, float h, Shell& out) {
       SdCone(p, nearest->a, nearest->b, nearest->ra, nearest->rb, &t);
       st = t;
     } else if (nearest->soft == 3) {  // skirt: closeness to the hem
-      st = Clamp(1.0f - (p.y - nearest->b.y) / 14.0f, 0.0f, 1.0f);
+      st = Clamp(1.0f - (p.y - nearest->b.y) / 7.0f, 0.0f, 1.0f);
       const float rr = std::sqrt((p.x - nearest->a.x) * (p.x - nearest->a.x) +
                                  (p.z - nearest->a.z) * (p.z - nearest->a.z) / (0.82f * 0.82f));
-      if (rr < nearest->rb - 7.0f) st = 0;  // the underside near the legs stays put
+      if (rr < nearest->rb - 4.0f) st = 0;  // the underside near the legs stays put
+      // Front and back of the hem only: the network's capacity allows no more.
+      if (std::fabs(p.x - nearest->a.x) > 0.6f * nearest->rb) st = 0;
     }
     out.softT.push_back(st);
   }
@@ -631,14 +633,16 @@ Mesh BuildCharacter(Outfit outfit) {
   Append(mesh, handR);
   Append(mesh, hair);
   // Shrink the soft parts until the network fits the physics' capacities.
-  float chestCut = 0.25f, hairCut = 0.35f, hemCut = 0.35f;
+  float chestCut = 0.5f, hairCut = 0.55f, hemCut = 0.45f;
   for (int tries = 0; tries < 20; ++tries) {
     MarkSoft(mesh, body, hair, bodyVerts, chestCut, hairCut, hemCut);
     const SoftCounts c = CountSoft(mesh);
+    if (std::getenv("GIRLGEN_VERBOSE"))
+      std::printf("soft try %d: %d points, %d springs, %d free\n", tries, c.points, c.springs, c.free);
     if (c.points <= 480 && c.springs <= 990 && c.maxShare <= 4) break;
-    chestCut += 0.05f;
-    hairCut += 0.04f;
-    hemCut += 0.06f;
+    chestCut += 0.03f;
+    hairCut += 0.03f;
+    hemCut += 0.04f;
   }
   return mesh;
 }

@@ -106,7 +106,7 @@ Params Dance(float f) {
   const float bounce = 0.5f - 0.5f * std::cos(8 * ph);
   const float sway = std::sin(4 * ph);
   const float twist = std::sin(2 * ph);
-  const float knee = 5.0f + 11.0f * bounce;
+  const float knee = 3.0f + 12.0f * bounce;
   const float drop = (85.0f + 83.0f) * (1.0f - std::cos(knee * kDeg));
   p.root = V3(9.0f * sway, -drop, 0);
   p.a[kHips][2] = 4.0f * sway;
@@ -123,18 +123,20 @@ Params Dance(float f) {
     p.a[sh][0] = 2 * knee;
     p.a[ft][0] = -knee;
   }
-  const float upL = 0.5f - 0.5f * std::cos(4 * ph);
-  const float upR = 0.5f - 0.5f * std::cos(4 * ph + kPi);
-  p.a[kUpperArmL][2] = 18.0f + 62.0f * upL;
-  p.a[kUpperArmR][2] = -(18.0f + 62.0f * upR);
-  p.a[kUpperArmL][0] = -22.0f * std::sin(2 * ph) - 10.0f;
-  p.a[kUpperArmR][0] = 22.0f * std::sin(2 * ph) - 10.0f;
-  p.a[kForearmL][0] = -35.0f - 35.0f * (0.5f + 0.5f * std::sin(8 * ph));
-  p.a[kForearmR][0] = -35.0f - 35.0f * (0.5f - 0.5f * std::sin(8 * ph));
-  p.a[kForearmL][2] = 10.0f * upL;
-  p.a[kForearmR][2] = -10.0f * upR;
-  p.a[kShoulderL][2] = 5.0f * upL;
-  p.a[kShoulderR][2] = -5.0f * upR;
+  // Arms take turns: the left rises in the first half of each pass, the
+  // right in the second, so the pass starts and ends with both arms low.
+  const float upL = std::pow(std::max(0.0f, std::sin(2 * ph)), 2.0f);
+  const float upR = std::pow(std::max(0.0f, -std::sin(2 * ph)), 2.0f);
+  p.a[kUpperArmL][2] = 8.0f + 72.0f * upL + 10.0f * upR;
+  p.a[kUpperArmR][2] = -(8.0f + 72.0f * upR + 10.0f * upL);
+  p.a[kUpperArmL][0] = -6.0f - 18.0f * upR;
+  p.a[kUpperArmR][0] = -6.0f - 18.0f * upL;
+  p.a[kForearmL][0] = -14.0f - 40.0f * upL - 30.0f * upR * (0.5f + 0.5f * std::sin(8 * ph));
+  p.a[kForearmR][0] = -14.0f - 40.0f * upR - 30.0f * upL * (0.5f + 0.5f * std::sin(8 * ph));
+  p.a[kForearmL][2] = 12.0f * upL;
+  p.a[kForearmR][2] = -12.0f * upR;
+  p.a[kShoulderL][2] = 6.0f * upL;
+  p.a[kShoulderR][2] = -6.0f * upR;
   p.a[kHandL][2] = -10.0f * sway;
   p.a[kHandR][2] = -10.0f * sway;
   p.a[kHead][0] = 5.0f * std::sin(8 * ph);
@@ -187,9 +189,9 @@ Params ParamsAt(float f) {
     return Scale(Dance(f + 1.0f), s);
   }
   if (f <= 298.0f) return Dance(f);
-  if (f <= 307.0f) {  // lead-out: starts one step after the last drawn dance frame
-    const float s = 1.0f - Smooth(300.0f, 307.0f, f);
-    return Scale(Dance(f - 2.0f), s);
+  if (f <= 307.0f) {  // lead-out: the pose that ends every pass, fading to the bind pose
+    const float s = 1.0f - Smooth(299.0f, 307.0f, f);
+    return Scale(Dance(298.0f), s);
   }
   return Shake(f);
 }
