@@ -474,3 +474,25 @@ bool EAGLWritePNG(const char* path, const uint8_t* rgba, int width, int height) 
   if (!ok) std::fprintf(stderr, "Couldn't write PNG '%s'\n", path);
   return ok;
 }
+
+bool EAGLReadPNG(const char* path, std::vector<uint8_t>& rgba, int* width, int* height) {
+  png_image img;
+  std::memset(&img, 0, sizeof img);
+  img.version = PNG_IMAGE_VERSION;
+  bool ok = path && png_image_begin_read_from_file(&img, path);
+  if (ok) {
+    img.format = PNG_FORMAT_RGBA;
+    rgba.resize(PNG_IMAGE_SIZE(img));
+    ok = png_image_finish_read(&img, nullptr, rgba.data(), 0, nullptr) != 0;
+  }
+  if (!ok) {
+    std::fprintf(stderr, "Couldn't read PNG '%s': %s\n", path ? path : "",
+                 img.message[0] ? img.message : "no file");
+    png_image_free(&img);
+    rgba.clear();
+    return false;
+  }
+  if (width) *width = static_cast<int>(img.width);
+  if (height) *height = static_cast<int>(img.height);
+  return true;
+}
