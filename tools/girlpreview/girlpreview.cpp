@@ -160,7 +160,7 @@ int main(int argc, char** argv) {
     Loaded l;
     if (!Load(l, o, (o + 1) % 4, o)) continue;
     for (int k = 0; k < 2; ++k) {
-      Draw(l, 0, k ? 30.0f : 0.0f, 230.0f, -255.0f);
+      Draw(l, 0, k ? 30.0f : 0.0f, 230.0f, -300.0f);
       EAGLViewReadPixels(view, cell);
       for (int y = 0; y < kCellH; ++y)
         std::memcpy(&close[(static_cast<size_t>(y) * 8 * kCellW + (o * 2 + k) * kCellW) * 4],
@@ -169,6 +169,25 @@ int main(int argc, char** argv) {
     ReleaseTextures();
     l.scene.Destroy();
   }
+  // Her clips larger, every outfit, to look for cloth or hair passing through her.
+  const float clipFrames[] = {90, 190, 205, 219, 233, 247, 261, 275, 304, 311, 316, 330};
+  std::vector<uint8_t> clips(static_cast<size_t>(12) * kCellW * 4 * kCellH * 4, 255);
+  for (int o = 0; o < 4; ++o) {
+    Loaded l;
+    if (!Load(l, o, (o + 1) % 4, o)) continue;
+    for (int k = 0; k < 12; ++k) {
+      Draw(l, clipFrames[k], k % 3 == 2 ? 40.0f : 0.0f, 400.0f, -190.0f);
+      EAGLViewReadPixels(view, cell);
+      for (int y = 0; y < kCellH; ++y)
+        std::memcpy(&clips[((static_cast<size_t>(o) * kCellH + y) * 12 * kCellW + k * kCellW) * 4],
+                    &cell[static_cast<size_t>(y) * kCellW * 4], kCellW * 4);
+    }
+    ReleaseTextures();
+    l.scene.Destroy();
+  }
+  std::string clipsPath = argv[2];
+  clipsPath = clipsPath.substr(0, clipsPath.size() > 4 ? clipsPath.size() - 4 : 0) + "_clips.png";
+  ok = EAGLWritePNG(clipsPath.c_str(), clips.data(), 12 * kCellW, 4 * kCellH) && ok;
   std::string closePath = argv[2];
   closePath = closePath.substr(0, closePath.size() > 4 ? closePath.size() - 4 : 0) + "_close.png";
   ok = EAGLWritePNG(closePath.c_str(), close.data(), 8 * kCellW, kCellH) && ok;
