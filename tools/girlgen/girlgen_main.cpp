@@ -120,6 +120,8 @@ bool WriteModel(const Mesh& mesh, const std::string& path) {
       for (int k = 0; k < 4; ++k) n.rotations[f * 4 + k] = poses[f].rot[b][k];
     }
   }
+  // Destroy releases a scene's arrays only once it has its evaluation state.
+  scene.InitImpl();
   return PODWriteToFile(scene, path.c_str());
 }
 

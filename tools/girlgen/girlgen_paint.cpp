@@ -122,7 +122,7 @@ RGB Face(const Tone& tone, float X, float Y) {
   // Eyes.
   const float ex = ax - 9.0f, ey = Y - 323.8f;
   const float eyeE = Ellipse(ex, ey, 0, 0, 5.0f, 5.4f);
-  const float upperLid = 3.9f - 0.06f * ex * ex + 0.12f * ex;  // the top of the eye opening
+  const float upperLid = 4.2f - 0.065f * ex * ex - 0.06f * ex;  // the top of the eye opening, soft at the outer end
   if (eyeE < 1.25f || (ey < upperLid + 1.4f && std::fabs(ex) < 6.6f && ey > -5.6f)) {
     const float open = Inside(eyeE) * (ey < upperLid ? 1.0f : 0.0f);
     if (open > 0) {
@@ -146,7 +146,7 @@ RGB Face(const Tone& tone, float X, float Y) {
     // Upper lash line, heavier at the outer corner with a flick.
     const float lashT = 0.55f + 0.35f * Smooth(0.0f, 5.0f, ex);
     if (ey >= upperLid - 0.15f && ey < upperLid + lashT && std::fabs(ex) < 5.6f) c = Hex(0x1E1416);
-    if (ex > 4.0f && ex < 6.4f && std::fabs(ey - (upperLid + 0.5f + 0.5f * (ex - 4.0f))) < 0.4f) c = Hex(0x1E1416);
+    if (ex > 4.0f && ex < 6.2f && std::fabs(ey - (upperLid + 0.4f + 0.15f * (ex - 4.0f))) < 0.35f) c = Hex(0x1E1416);
     // Lower lash, thin.
     const float lowerLid = -4.9f + 0.04f * ex * ex;
     if (std::fabs(ey - lowerLid) < 0.22f && ex > -1.0f && ex < 4.5f) c = Lerp(c, Hex(0x4A3030), 0.7f);
@@ -174,7 +174,7 @@ struct HairTone {
   RGB base, dark, shine;
 };
 const HairTone kHairTones[4] = {
-    {Hex(0xE8C77A), Hex(0xB88A45), Hex(0xFFF1C8)},  // blonde
+    {Hex(0xE8C77A), Hex(0xB88A45), Hex(0xF8E4A8)},  // blonde
     {Hex(0x7A4A2C), Hex(0x4A2A18), Hex(0xC89468)},  // brown
     {Hex(0x2A2630), Hex(0x121016), Hex(0x6A6F8A)},  // black
     {Hex(0xB8452A), Hex(0x7A2414), Hex(0xF08A5A)},  // red
@@ -241,7 +241,7 @@ Cloth Pool(const Where& w) {
     const float dx = (col - std::floor(col) - 0.5f) * 7.0f, dy = (w.y / 7.0f - row - 0.5f) * 7.0f;
     if (dx * dx + dy * dy < 1.3f) c = Hex(0xFFF4F0);
     // A high-cut leg opening that keeps the seat and the front covered.
-    const float legLine = 172.0f + 17.0f * Smooth(0.12f, 0.75f, std::fabs(std::sin(w.a)));
+    const float legLine = 172.0f + 15.0f * Smooth(0.25f, 0.85f, std::fabs(std::sin(w.a)));
     const float front = std::max(0.0f, std::cos(w.a));
     const float ax = std::fabs(w.a);
     // Sweetheart top in front, straight across the back.
@@ -480,6 +480,11 @@ void PaintAll(Pictures& out) {
         Put(out.hair[k], idx, hairRegion ? HairColour(kHairTones[k], hairL * inv) : kHairTones[k].base);
       }
       const uint8_t hm = hairRegion ? 255 : 0;
+      // Ribbons where the tails are tied, the same in every hair picture.
+      if ((region == kRegTailL || region == kRegTailR) && t > 0.015f && t < 0.075f) {
+        const float fold = 0.8f + 0.2f * std::cos(2 * kPi * u * 3.0f);
+        for (int k = 0; k < 4; ++k) Put(out.hair[k], idx, Mul(Hex(0xE8506E), fold));
+      }
       out.hairMask.px[idx * 3] = out.hairMask.px[idx * 3 + 1] = out.hairMask.px[idx * 3 + 2] = hm;
     }
 }

@@ -127,8 +127,8 @@ Params Dance(float f) {
   // right in the second, so the pass starts and ends with both arms low.
   const float upL = std::pow(std::max(0.0f, std::sin(2 * ph)), 2.0f);
   const float upR = std::pow(std::max(0.0f, -std::sin(2 * ph)), 2.0f);
-  p.a[kUpperArmL][2] = 8.0f + 72.0f * upL + 10.0f * upR;
-  p.a[kUpperArmR][2] = -(8.0f + 72.0f * upR + 10.0f * upL);
+  p.a[kUpperArmL][2] = 8.0f + 105.0f * upL + 10.0f * upR;
+  p.a[kUpperArmR][2] = -(8.0f + 105.0f * upR + 10.0f * upL);
   p.a[kUpperArmL][0] = -6.0f - 18.0f * upR;
   p.a[kUpperArmR][0] = -6.0f - 18.0f * upL;
   p.a[kForearmL][0] = -14.0f - 40.0f * upL - 30.0f * upR * (0.5f + 0.5f * std::sin(8 * ph));

@@ -160,7 +160,7 @@ int main(int argc, char** argv) {
     Loaded l;
     if (!Load(l, o, (o + 1) % 4, o)) continue;
     for (int k = 0; k < 2; ++k) {
-      Draw(l, 0, k ? 30.0f : 0.0f, 230.0f, -300.0f);
+      Draw(l, 0, k ? 30.0f : 0.0f, 150.0f, -318.0f);
       EAGLViewReadPixels(view, cell);
       for (int y = 0; y < kCellH; ++y)
         std::memcpy(&close[(static_cast<size_t>(y) * 8 * kCellW + (o * 2 + k) * kCellW) * 4],
