@@ -330,8 +330,8 @@ Shape BodyShape(Outfit o) {
   auto& P = s.prims;
   P.push_back(Ell(V3(0, 193, -1), V3(29 + t, 23 + t, 19 + t), kHips, kRegTorso));
   P.push_back(Ell(V3(0, 222, 0), V3(20 + t, 20, 15 + t), kSpine, kRegTorso));
-  P.push_back(Ell(V3(0, 252, -1), V3(24 + t, 27, 16.5f + t), kChest, kRegTorso));
-  P.push_back(Cone(V3(-19, 271, -2), V3(19, 271, -2), 9.5f + t, 9.5f + t, kChest, kRegTorso));
+  P.push_back(Ell(V3(0, 252, -1), V3(21.5f + t, 27, 16.5f + t), kChest, kRegTorso));
+  P.push_back(Cone(V3(-18, 272, -2), V3(18, 272, -2), 9.0f + t, 9.0f + t, kChest, kRegTorso));
   for (int side = 0; side < 2; ++side) {
     const float sx = side ? -1.0f : 1.0f;
     Prim breast = Ell(V3(10.5f * sx, 251, 10 + t * 0.8f), V3(10, 10, 9), kChest, kRegTorso);
@@ -352,7 +352,7 @@ Shape BodyShape(Outfit o) {
     const int rFoot = side ? kRegFootR : kRegFootL;
     const float a = fit.arm;
     P.push_back(Ell(M(V3(22, 275, -2)), V3(9.5f + a, 9 + a, 9 + a), side ? kShoulderR : kShoulderL, rArm, 0));
-    P.push_back(Cone(J(up), J(fo), 8.0f + a, 6.0f + a, up, rArm, g));
+    P.push_back(Cone(J(up), J(fo), 8.4f + a, 6.2f + a, up, rArm, g));
     const float af = a * fit.sleeveEnd;
     P.push_back(Cone(J(fo), J(side ? kHandR : kHandL), 5.8f + af, 4.3f + af * 0.7f, fo, rArm, g));
     // Legs.

@@ -245,7 +245,8 @@ Cloth Pool(const Where& w) {
     const float front = std::max(0.0f, std::cos(w.a));
     const float ax = std::fabs(w.a);
     // Sweetheart top in front, straight across the back.
-    const float top = 266.0f - 3.0f * front * (1.0f - Smooth(0.0f, 0.3f, ax)) + 2.0f * Smooth(0.3f, 0.55f, ax) * front;
+    // under the arms it stays below the shoulder, where the arm's chart begins.
+    const float top = 257.0f + 9.0f * front * front - 3.0f * front * (1.0f - Smooth(0.0f, 0.3f, ax));
     float cover = Smooth(legLine - 0.6f, legLine + 0.6f, w.y) * (1.0f - Smooth(top - 0.6f, top + 0.6f, w.y));
     if (cover > 0.5f && std::fabs(w.y - top) < 1.1f && w.y < top + 0.5f) c = trim;
     // A little bow in the middle of the neckline.

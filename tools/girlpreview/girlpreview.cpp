@@ -118,6 +118,28 @@ int main(int argc, char** argv) {
   closePath = closePath.substr(0, closePath.size() > 4 ? closePath.size() - 4 : 0) + "_close.png";
   ok = EAGLWritePNG(closePath.c_str(), close.data(), 8 * kCellW, kCellH) && ok;
   delete view;
+  // A large portrait of each outfit, nearer than the default camera.
+  const int pw = 480, ph = 720;
+  EAGLView* big = EAGLView::CreateHeadless(pw, ph);
+  if (big) {
+    big->setCurrentContext();
+    glViewport(0, 0, pw, ph);
+    std::vector<uint8_t> portraits(static_cast<size_t>(4) * pw * ph * 4, 255);
+    for (int o = 0; o < 4; ++o) {
+      GirlView l;
+      if (!GirlViewLoad(l, o, (o + 1) % 4, o)) continue;
+      GirlViewDraw(l, 0, o % 2 ? 25.0f : -15.0f, 340.0f, -212.0f);
+      EAGLViewReadPixels(big, cell);
+      for (int y = 0; y < ph; ++y)
+        std::memcpy(&portraits[(static_cast<size_t>(y) * 4 * pw + o * pw) * 4], &cell[static_cast<size_t>(y) * pw * 4],
+                    pw * 4);
+      GirlViewRelease(l);
+    }
+    std::string path = argv[2];
+    path = path.substr(0, path.size() > 4 ? path.size() - 4 : 0) + "_portraits.png";
+    ok = EAGLWritePNG(path.c_str(), portraits.data(), 4 * pw, ph) && ok;
+    delete big;
+  }
   if (!ok || failures) std::fprintf(stderr, "girlpreview: %d models failed to load\n", failures);
   return ok && failures == 0 ? 0 : 1;
 }
