@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
     GirlView l;
     if (!GirlViewLoad(l, o, (o + 1) % 4, o)) continue;
     for (int k = 0; k < 12; ++k) {
-      GirlViewDraw(l, clipFrames[k], k % 3 == 2 ? 40.0f : 0.0f, 400.0f, -190.0f);
+      GirlViewDraw(l, clipFrames[k], k % 3 == 2 ? 40.0f : 0.0f, 330.0f, -200.0f);
       EAGLViewReadPixels(view, cell);
       for (int y = 0; y < kCellH; ++y)
         std::memcpy(&clips[((static_cast<size_t>(o) * kCellH + y) * 12 * kCellW + k * kCellW) * 4],
