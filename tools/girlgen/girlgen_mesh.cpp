@@ -94,7 +94,9 @@ float SMin(float a, float b, float k) {
 
 float HairCut(V3 p) {
   // The face: an opening under the fringe whose lower edge is jagged into locks.
-  const float fringe = 329.0f + 3.0f * std::fabs(std::sin(p.x * 0.42f)) - 0.08f * p.x * p.x * 0.1f;
+  // Pointed locks, a little longer towards the middle.
+  const float lock = std::pow(std::fabs(std::sin(p.x * 0.36f + 0.3f)), 0.55f);
+  const float fringe = 327.5f + 5.0f * lock + 0.012f * p.x * p.x;
   const float front = p.z - 4.0f;
   const float side = 19.0f - std::fabs(p.x);
   const float below = fringe - p.y;
@@ -373,8 +375,8 @@ Shape BodyShape(Outfit o) {
 
 Shape HandShape(int side) {
   Shape s;
-  s.k = 2.2f;
-  s.kCross = 2.2f;
+  s.k = 1.4f;
+  s.kCross = 1.4f;
   const float sx = side ? -1.0f : 1.0f;
   const int hand = side ? kHandR : kHandL, fo = side ? kForearmR : kForearmL;
   const int reg = side ? kRegHandR : kRegHandL;
@@ -389,7 +391,7 @@ Shape HandShape(int side) {
   // axes are close to x (thickness), y (length) and z (width).
   palm.b = V3(2.9f, 7.5f, 6.2f);
   P.push_back(palm);
-  const float off[4] = {4.3f, 1.45f, -1.45f, -4.2f};
+  const float off[4] = {4.6f, 1.55f, -1.55f, -4.5f};
   const float len[4] = {9.5f, 10.5f, 10.0f, 8.0f};
   for (int i = 0; i < 4; ++i) {
     const V3 root = wrist + d * 13.0f + w * off[i];
@@ -422,8 +424,8 @@ Shape HairShape() {
     // Side locks framing the face.
     P.push_back(Cone(M(V3(22.5f, 333, 9)), M(V3(24.0f, 304, 11)), 3.6f, 1.8f, kHead, kRegHairCap));
     P.push_back(Ell(J(t1) + V3(0, 1, 1), V3(8, 8, 8), kHead, kRegHairCap));
-    P.push_back(Cone(J(t1), J(t2), 8.5f, 8.8f, t1, reg, 1 + side));
-    P.push_back(Cone(J(t2), J(t3), 8.8f, 7.4f, t2, reg, 1 + side));
+    P.push_back(Cone(J(t1), J(t2), 8.5f, 9.6f, t1, reg, 1 + side));
+    P.push_back(Cone(J(t2), J(t3), 9.6f, 7.4f, t2, reg, 1 + side));
     Prim end = Cone(J(t3), M(V3(47, 200, -20)), 7.4f, 2.0f, t3, reg, 1 + side);
     end.soft = 2;
     P.push_back(end);

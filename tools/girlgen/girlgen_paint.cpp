@@ -275,7 +275,7 @@ Cloth Casual(const Where& w) {
       return {c, 1};
     }
     const float front = std::max(0.0f, std::cos(w.a));
-    const float neck = 280.0f - 9.0f * front * front;
+    const float neck = 285.0f - 14.0f * front * front;
     RGB c = tee;
     if (std::fabs(w.y - neck) < 1.2f) c = Hex(0x8FC4AC);
     // A small printed heart on the chest.
@@ -330,7 +330,7 @@ Cloth School(const Where& w) {
     } else if (w.y > vDepth && w.y > 268.0f) {
       a = 0;  // skin at the top of the V
     }
-    const float neck = 282.0f - 6.0f * front;
+    const float neck = 288.0f - 8.0f * front;  // up the neck a little: the shoulder tops are flat
     a *= 1.0f - Smooth(neck - 0.6f, neck + 0.6f, w.y);
     // Ribbon tie.
     const float rx = w.a * 24.0f, ry = w.y - (vDepth - 1.0f);
@@ -370,7 +370,7 @@ Cloth Business(const Where& w) {
     RGB c = suit;
     const float vBottom = 234.0f;
     const float lapel = vBottom + 60.0f * aa;  // the jacket's V opening
-    const float neck = 283.0f - 5.0f * front;
+    const float neck = 288.0f - 6.0f * front;
     float a = 1.0f - Smooth(neck - 0.6f, neck + 0.6f, w.y);
     if (w.y > lapel) {
       c = blouse;
