@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <map>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -168,5 +170,99 @@ TEST_F(Clips, AllOutfitsShareOneTimeline) {
     }
   }
 }
+
+}  // namespace
+
+namespace {
+
+// Skins every vertex at `frame` the way the renderer does.
+std::vector<float> Skinned(CPODScene& s, float frame) {
+  const SPODMesh& m = s.meshes[0];
+  const CBoneBatches& bb = m.boneBatches;
+  s.SetFrame(frame);
+  std::vector<MATRIX> palette(bb.batchBoneCounts[0]);
+  for (int j = 0; j < bb.batchBoneCounts[0]; ++j)
+    s.GetBoneWorldMatrix(palette[j], s.nodes[0], s.nodes[bb.batches[j]]);
+  const float* pos = reinterpret_cast<const float*>(m.vertices.data);
+  std::vector<float> out(m.vertexCount * 3, 0.0f);
+  const int slots = static_cast<int>(m.boneIndices.componentCount);
+  for (uint32_t v = 0; v < m.vertexCount; ++v) {
+    const uint8_t* bi = m.boneIndices.data + v * m.boneIndices.stride;
+    const float* w = reinterpret_cast<const float*>(m.boneWeights.data + v * m.boneWeights.stride);
+    const float x = pos[v * 3], y = pos[v * 3 + 1], z = pos[v * 3 + 2];
+    for (int k = 0; k < slots; ++k) {
+      const float* M = palette[bi[k]].f;
+      out[v * 3] += w[k] * (x * M[0] + y * M[4] + z * M[8] + M[12]);
+      out[v * 3 + 1] += w[k] * (x * M[1] + y * M[5] + z * M[9] + M[13]);
+      out[v * 3 + 2] += w[k] * (x * M[2] + y * M[6] + z * M[10] + M[14]);
+    }
+  }
+  return out;
+}
+
+// Which vertices belong mostly to bones whose name starts with one of `prefixes`.
+std::vector<int> VerticesOf(const CPODScene& s, std::initializer_list<const char*> prefixes) {
+  const SPODMesh& m = s.meshes[0];
+  std::vector<int> out;
+  for (uint32_t v = 0; v < m.vertexCount; ++v) {
+    const uint8_t* bi = m.boneIndices.data + v * m.boneIndices.stride;
+    const float* w = reinterpret_cast<const float*>(m.boneWeights.data + v * m.boneWeights.stride);
+    float sum = 0;
+    for (uint32_t k = 0; k < m.boneIndices.componentCount; ++k) {
+      const char* name = s.nodes[m.boneBatches.batches[bi[k]]].name;
+      for (const char* p : prefixes)
+        if (std::strncmp(name, p, std::strlen(p)) == 0) sum += w[k];
+    }
+    if (sum > 0.5f) out.push_back(static_cast<int>(v));
+  }
+  return out;
+}
+
+// The tails hang clear of her shoulders and arms in every clip: no fused hair.
+class HairClear : public ::testing::TestWithParam<int> {};
+
+TEST_P(HairClear, TailsNeverSinkIntoShouldersOrArms) {
+  auto owned = LoadModel(kModels[GetParam()]);
+  ASSERT_TRUE(owned);
+  CPODScene* scene_ = owned.get();
+  const std::vector<int> tails = VerticesOf(*scene_, {"tail"});
+  const std::vector<int> body = VerticesOf(*scene_, {"shoulder", "upperarm", "chest"});
+  ASSERT_GT(tails.size(), 200u);
+  ASSERT_GT(body.size(), 500u);
+  float closest = 1e9f;
+  float at = -1;
+  int whereT = -1, whereB = -1;
+  for (int f = 0; f < 345; f += 3) {
+    const std::vector<float> p = Skinned(*scene_, static_cast<float>(f));
+    // A coarse grid over the body vertices keeps this quick.
+    std::map<std::array<int, 3>, std::vector<int>> grid;
+    for (int v : body)
+      grid[{static_cast<int>(std::floor(p[v * 3] / 6)), static_cast<int>(std::floor(p[v * 3 + 1] / 6)),
+            static_cast<int>(std::floor(p[v * 3 + 2] / 6))}]
+          .push_back(v);
+    for (int t : tails) {
+      const int cx = static_cast<int>(std::floor(p[t * 3] / 6)), cy = static_cast<int>(std::floor(p[t * 3 + 1] / 6)),
+                cz = static_cast<int>(std::floor(p[t * 3 + 2] / 6));
+      for (int dx = -1; dx <= 1; ++dx)
+        for (int dy = -1; dy <= 1; ++dy)
+          for (int dz = -1; dz <= 1; ++dz) {
+            auto it = grid.find({cx + dx, cy + dy, cz + dz});
+            if (it == grid.end()) continue;
+            for (int b : it->second) {
+              const float ex = p[t * 3] - p[b * 3], ey = p[t * 3 + 1] - p[b * 3 + 1], ez = p[t * 3 + 2] - p[b * 3 + 2];
+              const float d = std::sqrt(ex * ex + ey * ey + ez * ez);
+              if (d < closest) closest = d, at = static_cast<float>(f), whereT = t, whereB = b;
+            }
+          }
+    }
+  }
+  const float* rest = reinterpret_cast<const float*>(scene_->meshes[0].vertices.data);
+  EXPECT_GT(closest, 1.5f) << "at frame " << at << ": hair vertex " << whereT << " (modelled at " << rest[whereT * 3]
+                           << ", " << rest[whereT * 3 + 1] << ", " << rest[whereT * 3 + 2] << "), body vertex "
+                           << whereB << " (" << rest[whereB * 3] << ", " << rest[whereB * 3 + 1] << ", "
+                           << rest[whereB * 3 + 2] << ")";
+}
+
+INSTANTIATE_TEST_SUITE_P(Outfits, HairClear, ::testing::Range(0, 4));
 
 }  // namespace

@@ -426,7 +426,7 @@ Shape HairShape() {
     P.push_back(Ell(J(t1) + V3(0, 1, 1), V3(8, 8, 8), kHead, kRegHairCap));
     P.push_back(Cone(J(t1), J(t2), 8.5f, 9.6f, t1, reg, 1 + side));
     P.push_back(Cone(J(t2), J(t3), 9.6f, 7.4f, t2, reg, 1 + side));
-    Prim end = Cone(J(t3), M(V3(47, 200, -20)), 7.4f, 2.0f, t3, reg, 1 + side);
+    Prim end = Cone(J(t3), M(V3(48, 200, -25)), 7.4f, 2.0f, t3, reg, 1 + side);
     end.soft = 2;
     P.push_back(end);
   }
@@ -452,8 +452,8 @@ Chart ChartOf(int region) {
     case kRegFootL: return {V3(13, 16, -12), V3(13, 3, 27), V3(0, 1, 0)};
     case kRegFootR: return {V3(-13, 16, -12), V3(-13, 3, 27), V3(0, 1, 0)};
     case kRegHairCap: return {V3(0, 290, -3), V3(0, 370, -3), V3(0, 0, 1)};
-    case kRegTailL: return {J(kTailL1) + V3(0, 8, 0), V3(47, 197, -20), V3(0, 0, 1)};
-    case kRegTailR: return {J(kTailR1) + V3(0, 8, 0), V3(-47, 197, -20), V3(0, 0, 1)};
+    case kRegTailL: return {J(kTailL1) + V3(0, 8, 0), V3(48, 197, -25), V3(0, 0, 1)};
+    case kRegTailR: return {J(kTailR1) + V3(0, 8, 0), V3(-48, 197, -25), V3(0, 0, 1)};
   }
   return {V3(0, 0, 0), V3(0, 1, 0), V3(0, 0, 1)};
 }
@@ -626,7 +626,7 @@ Mesh BuildCharacter(Outfit outfit) {
   MeshShape(BodyShape(outfit), V3(-64, -3, -32), V3(64, 372, 38), 3.5f, body);
   MeshShape(HandShape(0), V3(36, 138, -12), V3(62, 184, 12), 1.3f, handL);
   MeshShape(HandShape(1), V3(-62, 138, -12), V3(-36, 184, 12), 1.3f, handR);
-  MeshShape(HairShape(), V3(-62, 192, -48), V3(62, 372, 36), 3.5f, hair);
+  MeshShape(HairShape(), V3(-62, 192, -48), V3(62, 372, 36), 3.7f, hair);
   Mesh mesh;
   if (std::getenv("GIRLGEN_VERBOSE"))
     std::printf("shells: body %zu, hands %zu + %zu, hair %zu\n", body.pos.size(), handL.pos.size(),

@@ -34,11 +34,11 @@ const BoneDef kBones[kBoneCount] = {
     {"shin_r", kThighR, {-14, 101, 1}},
     {"foot_r", kShinR, {-13, 18, -3}},
     {"tail_l1", kHead, {26, 338, -12}},
-    {"tail_l2", kTailL1, {39, 295, -21}},
-    {"tail_l3", kTailL2, {45, 252, -22}},
+    {"tail_l2", kTailL1, {40, 295, -24}},
+    {"tail_l3", kTailL2, {46, 252, -26}},
     {"tail_r1", kHead, {-26, 338, -12}},
-    {"tail_r2", kTailR1, {-39, 295, -21}},
-    {"tail_r3", kTailR2, {-45, 252, -22}},
+    {"tail_r2", kTailR1, {-40, 295, -24}},
+    {"tail_r3", kTailR2, {-46, 252, -26}},
 };
 
 namespace {
@@ -143,6 +143,9 @@ Params Dance(float f) {
   p.a[kHead][2] = -6.0f * sway;
   p.a[kHead][1] = -6.0f * twist;
   TailFollow(p, -6.0f * std::sin(4 * ph - 0.9f), 4.0f * bounce);
+  // A raised arm would sweep through the tail on its side: the tail swings back.
+  for (int b : {kTailL1, kTailL2}) p.a[b][0] += 22.0f * upL;
+  for (int b : {kTailR1, kTailR2}) p.a[b][0] += 22.0f * upR;
   return p;
 }
 
@@ -182,7 +185,19 @@ Params Shake(float f) {
   return p;
 }
 
-Params ParamsAt(float f) {
+// Hair lags behind a turn of the head instead of sweeping round with it,
+// which keeps the tails off her shoulders.
+Params SteadyTails(Params p) {
+  p.a[kTailL1][1] -= 0.85f * p.a[kHead][1];
+  p.a[kTailR1][1] -= 0.85f * p.a[kHead][1];
+  return p;
+}
+
+Params ParamsAtRaw(float f);
+
+Params ParamsAt(float f) { return SteadyTails(ParamsAtRaw(f)); }
+
+Params ParamsAtRaw(float f) {
   if (f <= 175.0f) return Idle(f);
   if (f <= 185.0f) {  // lead-in: reaches the pose one step before the first drawn dance frame
     const float s = Smooth(175.0f, 184.0f, f);
