@@ -3,10 +3,10 @@
 //
 // Pieces: the rig and its clips (girlgen_rig), the surface built from
 // blended primitives along the skeleton (girlgen_mesh), the shared texture
-// layout and the painting of pictures and masks (girlgen_paint), and a small
-// software rasteriser the preview tool and the generator's self-check share
-// (girlgen_raster). Everything is deterministic: no clock, no random source
-// other than fixed-seed hashes.
+// layout and the painting of pictures and masks (girlgen_paint), picture
+// files and a small software rasteriser for the generator's own contact
+// sheet, which needs no GL (girlgen_image). Everything is deterministic: no
+// clock, no random source other than fixed hashes.
 #pragma once
 
 #include <cmath>

@@ -514,8 +514,7 @@ void Append(Mesh& mesh, const Shell& sh) {
 }
 
 // Soft marks: free points inside each soft part, a pinned rim around them.
-void MarkSoft(Mesh& mesh, const Shell& body, const Shell& hair, size_t bodyVerts, float chestCut,
-              float hairCut, float hemCut) {
+void MarkSoft(Mesh& mesh, const Shell& body, const Shell& hair, float chestCut, float hairCut, float hemCut) {
   // Mark by position: every mesh vertex takes the mark of its shell vertex.
   auto classify = [&](const Shell& sh, size_t i) -> int {
     const int s = sh.soft[i];
@@ -535,7 +534,6 @@ void MarkSoft(Mesh& mesh, const Shell& body, const Shell& hair, size_t bodyVerts
     const int m = classify(hair, i);
     if (m != 255) markAt[std::make_tuple(hair.pos[i].x, hair.pos[i].y, hair.pos[i].z)] = m;
   }
-  (void)bodyVerts;
   for (Vertex& v : mesh.verts) {
     auto it = markAt.find(std::make_tuple(v.pos.x, v.pos.y, v.pos.z));
     v.mark = it == markAt.end() ? 255 : static_cast<uint8_t>(it->second);
@@ -632,7 +630,6 @@ Mesh BuildCharacter(Outfit outfit) {
     std::printf("shells: body %zu, hands %zu + %zu, hair %zu\n", body.pos.size(), handL.pos.size(),
                 handR.pos.size(), hair.pos.size());
   Append(mesh, body);
-  const size_t bodyVerts = mesh.verts.size();
   Append(mesh, handL);
   Append(mesh, handR);
   Append(mesh, hair);
@@ -642,7 +639,7 @@ Mesh BuildCharacter(Outfit outfit) {
   // gives way first when the network would exceed its capacities.
   float chestCut = 0.5f, hairCut = 0.45f, hemCut = 0.45f;
   for (int tries = 0; tries < 20; ++tries) {
-    MarkSoft(mesh, body, hair, bodyVerts, chestCut, hairCut, hemCut);
+    MarkSoft(mesh, body, hair, chestCut, hairCut, hemCut);
     const SoftCounts c = CountSoft(mesh);
     if (std::getenv("GIRLGEN_VERBOSE"))
       std::printf("soft try %d: %d points, %d springs, %d free\n", tries, c.points, c.springs, c.free);
