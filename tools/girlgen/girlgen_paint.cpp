@@ -109,11 +109,12 @@ RGB Face(const Tone& tone, float X, float Y) {
   c = Lerp(c, Lerp(tone.skin, Hex(0xF08A8A), 0.6f), 0.28f * Inside(Ellipse(ax, Y, 11.5f, 316.5f, 4.2f, 2.4f), 0.6f));
   // Nose hint: a small shadow under the tip.
   c = Lerp(c, Mul(tone.skin, 0.78f), 0.5f * Inside(Ellipse(X, Y, 0.4f, 318.6f, 1.5f, 0.55f), 0.5f));
+  c = Lerp(c, Lerp(tone.skin, Hex(0xFFFFFF), 0.35f), 0.5f * Inside(Ellipse(X, Y, -0.3f, 321.2f, 0.6f, 1.2f), 0.5f));
   // Lips.
-  const float lower = Inside(Ellipse(X, Y, 0, 310.3f, 3.0f, 1.15f), 0.3f);
+  const float lower = Inside(Ellipse(X, Y, 0, 310.3f, 3.1f, 1.2f), 0.3f);
   c = Lerp(c, Lerp(tone.skin, Hex(0xE0707A), 0.65f), lower * 0.8f);
-  const float mouthLine = std::fabs(Y - (311.4f + 0.05f * X * X)) < 0.28f && ax < 3.6f ? 1.0f : 0.0f;
-  c = Lerp(c, Hex(0x8A3A3E), mouthLine * (1.0f - Smooth(2.6f, 3.6f, ax)));
+  const float mouthLine = std::fabs(Y - (311.4f + 0.045f * X * X)) < 0.3f && ax < 4.0f ? 1.0f : 0.0f;
+  c = Lerp(c, Hex(0x8A3A3E), mouthLine * (1.0f - Smooth(2.9f, 4.0f, ax)));
   // Brows.
   const float bx = ax - 9.3f;
   const float browY = 332.4f + 0.9f - 0.045f * bx * bx * 1.0f + 0.05f * bx;
@@ -121,18 +122,18 @@ RGB Face(const Tone& tone, float X, float Y) {
   if (std::fabs(Y - browY) < browW && std::fabs(bx) < 4.8f) c = Lerp(c, Hex(0x5A3A2A), 0.9f);
   // Eyes.
   const float ex = ax - 9.0f, ey = Y - 323.8f;
-  const float eyeE = Ellipse(ex, ey, 0, 0, 5.0f, 5.4f);
+  const float eyeE = Ellipse(ex, ey, 0, 0, 5.3f, 5.6f);
   const float upperLid = 4.2f - 0.065f * ex * ex - 0.06f * ex;  // the top of the eye opening, soft at the outer end
   if (eyeE < 1.25f || (ey < upperLid + 1.4f && std::fabs(ex) < 6.6f && ey > -5.6f)) {
     const float open = Inside(eyeE) * (ey < upperLid ? 1.0f : 0.0f);
     if (open > 0) {
       RGB e = Hex(0xFAFAFF);
       const float ir = std::sqrt((ex + 0.1f) * (ex + 0.1f) + (ey + 0.2f) * (ey + 0.2f) * 0.75f);
-      if (ir < 3.9f) {
+      if (ir < 4.15f) {
         const float k = Clamp((ey + 3.5f) / 7.0f, 0.0f, 1.0f);
         RGB iris = Lerp(tone.iris, tone.irisDark, k * 0.9f);
         iris = Lerp(iris, Mul(tone.iris, 1.35f), 0.5f * Smooth(-1.0f, -3.6f, ey));
-        e = Lerp(iris, Mul(tone.irisDark, 0.7f), Smooth(3.2f, 3.9f, ir));
+        e = Lerp(iris, Mul(tone.irisDark, 0.7f), Smooth(3.4f, 4.15f, ir));
         e = Lerp(e, Hex(0x111018), Inside(Ellipse(ex, ey, -0.1f, 0.0f, 1.7f, 2.1f), 0.15f));
       }
       // Shade under the upper lid.
