@@ -6,6 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <set>
+#include <string>
+
+#include <unistd.h>
 
 #include "content/content_util.h"
 #include "girlgen.h"
@@ -206,7 +209,7 @@ TEST(ContentLayout, AllModelsShareOneTextureLayout) {
 }
 
 TEST(ContentDeterminism, ASecondRunWritesTheSameBytes) {
-  const std::string dir = ::testing::TempDir() + "girlgen_again";
+  const std::string dir = ::testing::TempDir() + "girlgen_again_" + std::to_string(getpid());
   ASSERT_EQ(std::system(("mkdir -p '" + dir + "'").c_str()), 0);
   ASSERT_EQ(std::system(("'" GIRLGEN_EXE "' '" + dir + "' > /dev/null").c_str()), 0);
   for (const char* model : kModels)
