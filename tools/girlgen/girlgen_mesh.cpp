@@ -423,9 +423,11 @@ Shape HairShape() {
     const int reg = side ? kRegTailR : kRegTailL;
     // Side locks framing the face.
     P.push_back(Cone(M(V3(22.5f, 333, 9)), M(V3(24.0f, 304, 11)), 3.6f, 1.8f, kHead, kRegHairCap));
-    P.push_back(Ell(J(t1) + V3(0, 1, 1), V3(8, 8, 8), kHead, kRegHairCap));
-    P.push_back(Cone(J(t1), J(t2), 8.5f, 9.6f, t1, reg, 1 + side));
-    P.push_back(Cone(J(t2), J(t3), 9.6f, 7.4f, t2, reg, 1 + side));
+    // Gathered at the tie, full in the middle, tapering to the ends.
+    P.push_back(Ell(J(t1) + V3(0, 2, 1), V3(6.5f, 6.5f, 6.5f), kHead, kRegHairCap));
+    P.push_back(Cone(J(t1), J(t1) + (J(t2) - J(t1)) * 0.3f, 5.0f, 9.2f, t1, reg, 1 + side));
+    P.push_back(Cone(J(t1) + (J(t2) - J(t1)) * 0.3f, J(t2), 9.2f, 9.8f, t1, reg, 1 + side));
+    P.push_back(Cone(J(t2), J(t3), 9.8f, 7.4f, t2, reg, 1 + side));
     Prim end = Cone(J(t3), M(V3(48, 200, -25)), 7.4f, 2.0f, t3, reg, 1 + side);
     end.soft = 2;
     P.push_back(end);
