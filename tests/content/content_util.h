@@ -1,0 +1,31 @@
+// Helpers of the bundle tests: the file lists, decoding pictures without GL,
+// and loading a model with the system's own reader.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "scene/ModelPOD.h"
+
+namespace content {
+
+extern const char* const kModels[4];
+extern const char* const kPictures[];  // every picture file of her texture
+extern const int kPictureCount;
+
+std::string ResourcePath(const std::string& name);
+
+struct Picture {
+  int w = 0, h = 0, channels = 0, bitDepth = 0;
+  std::vector<unsigned char> px;  // rows top first, `channels` bytes a pixel
+};
+// PNG or JPEG by extension; false with a message on failure.
+bool LoadPicture(const std::string& path, Picture& out);
+
+// A model read by CPODScene::ReadFromFile (which checks indices and sizes).
+std::unique_ptr<CPODScene> LoadModel(const std::string& name);
+
+bool SameBytes(const std::string& a, const std::string& b);
+
+}  // namespace content

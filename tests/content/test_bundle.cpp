@@ -1,0 +1,222 @@
+// The generated bundle: files, the model contract, the shared texture layout
+// and reproducible output.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <string>
+
+#include <unistd.h>
+
+#include "content/content_util.h"
+#include "girlgen.h"
+
+using namespace content;
+
+namespace {
+
+bool PowerOfTwo(int v) { return v > 0 && (v & (v - 1)) == 0; }
+
+TEST(ContentBundle, EveryPictureDecodesAtOnePowerOfTwoSize) {
+  for (int i = 0; i < kPictureCount; ++i) {
+    SCOPED_TRACE(kPictures[i]);
+    Picture p;
+    ASSERT_TRUE(LoadPicture(ResourcePath(kPictures[i]), p));
+    EXPECT_EQ(p.w, 1024);
+    EXPECT_EQ(p.h, 1024);
+    EXPECT_TRUE(PowerOfTwo(p.w) && PowerOfTwo(p.h));
+    EXPECT_EQ(p.bitDepth, 8);
+    // The compositing walks at least 3 bytes a pixel; masks are RGB PNG.
+    EXPECT_EQ(p.channels, 3);
+  }
+}
+
+TEST(ContentBundle, MasksAreGreyWithBothCoveredAndFreeTexels) {
+  for (const char* name : {"girl_hair_mask.png", "girl_beach_mask.png", "girl_casual_mask.png",
+                           "girl_school_mask.png", "girl_business_mask.png"}) {
+    SCOPED_TRACE(name);
+    Picture p;
+    ASSERT_TRUE(LoadPicture(ResourcePath(name), p));
+    size_t white = 0, black = 0;
+    bool grey = true;
+    for (size_t i = 0; i < p.px.size(); i += 3) {
+      grey = grey && p.px[i] == p.px[i + 1] && p.px[i] == p.px[i + 2];
+      white += p.px[i] == 255;
+      black += p.px[i] == 0;
+    }
+    EXPECT_TRUE(grey);
+    EXPECT_GT(white, 10000u);
+    EXPECT_GT(black, 10000u);
+  }
+}
+
+class ModelContract : public ::testing::TestWithParam<int> {};
+
+TEST_P(ModelContract, LoadsAsOneSkinnedIndexedTriangleList) {
+  auto scene = LoadModel(kModels[GetParam()]);
+  ASSERT_TRUE(scene) << kModels[GetParam()];
+  ASSERT_EQ(scene->meshNodeCount, 1u);
+  ASSERT_EQ(scene->meshCount, 1u);
+  const SPODMesh& m = scene->meshes[scene->nodes[0].meshIndex];
+  EXPECT_EQ(m.stripCount, 0u);
+  EXPECT_EQ(m.interleaved, nullptr);
+  EXPECT_EQ(m.vertices.type, EPODDataFloat);
+  EXPECT_EQ(m.vertices.componentCount, 3u);
+  EXPECT_EQ(m.normals.type, EPODDataFloat);
+  EXPECT_EQ(m.normals.componentCount, 3u);
+  ASSERT_EQ(m.uvwCount, 1u);
+  EXPECT_EQ(m.uvws[0].type, EPODDataFloat);
+  EXPECT_EQ(m.uvws[0].componentCount, 2u);
+  EXPECT_EQ(m.colours.type, EPODDataARGB);
+  EXPECT_EQ(m.faces.type, EPODDataUnsignedShort);
+  EXPECT_EQ(m.boneIndices.type, EPODDataUnsignedByte);
+  EXPECT_EQ(m.boneWeights.type, EPODDataFloat);
+  ASSERT_NE(m.boneWeights.data, nullptr);
+  EXPECT_EQ(m.boneIndices.componentCount, m.boneWeights.componentCount);
+  // Packed arrays: the physics and the normal fix-up read them without strides.
+  EXPECT_EQ(m.vertices.stride, 12u);
+  EXPECT_EQ(m.normals.stride, 12u);
+  EXPECT_EQ(m.colours.stride, 4u);
+  // Smooth, yet cheap enough to skin on the CPU every frame.
+  EXPECT_GE(m.vertexCount, 6000u);
+  EXPECT_LE(m.vertexCount, 12000u);
+  const uint16_t* idx = reinterpret_cast<const uint16_t*>(m.faces.data);
+  for (uint32_t i = 0; i < m.faceCount * 3; ++i) ASSERT_LT(idx[i], m.vertexCount);
+  EXPECT_GE(scene->frameCount, 345u);
+}
+
+TEST_P(ModelContract, BatchesStayWithinThePaletteAndWeightsAreWhole) {
+  auto scene = LoadModel(kModels[GetParam()]);
+  ASSERT_TRUE(scene);
+  const SPODMesh& m = scene->meshes[0];
+  const CBoneBatches& bb = m.boneBatches;
+  ASSERT_GE(bb.batchCount, 1);
+  EXPECT_EQ(bb.batchOffsets[0], 0);
+  for (int b = 0; b < bb.batchCount; ++b) {
+    EXPECT_LE(bb.batchBoneCounts[b], 64);
+    for (int j = 0; j < bb.batchBoneCounts[b]; ++j) {
+      const int node = bb.batches[b * bb.batchBoneMax + j];
+      EXPECT_GE(node, static_cast<int>(scene->meshNodeCount));
+      EXPECT_LT(node, static_cast<int>(scene->nodeCount));
+    }
+  }
+  const int slots = static_cast<int>(m.boneIndices.componentCount);
+  ASSERT_LE(slots, 4);
+  for (int b = 0; b < bb.batchCount; ++b) {
+    const int first = bb.batchOffsets[b];
+    const int end = b + 1 < bb.batchCount ? bb.batchOffsets[b + 1] : static_cast<int>(m.faceCount);
+    const uint16_t* idx = reinterpret_cast<const uint16_t*>(m.faces.data);
+    for (int t = first * 3; t < end * 3; ++t) {
+      const uint8_t* bi = m.boneIndices.data + idx[t] * m.boneIndices.stride;
+      for (int s = 0; s < slots; ++s) ASSERT_LT(bi[s], bb.batchBoneCounts[b]);
+    }
+  }
+  for (uint32_t v = 0; v < m.vertexCount; ++v) {
+    const float* w = reinterpret_cast<const float*>(m.boneWeights.data + v * m.boneWeights.stride);
+    float sum = 0;
+    for (int s = 0; s < slots; ++s) {
+      EXPECT_GE(w[s], 0.0f);
+      sum += w[s];
+    }
+    // Weights that do not add up to 1 pull the vertex towards the origin.
+    ASSERT_NEAR(sum, 1.0f, 1e-4f) << "vertex " << v;
+  }
+}
+
+TEST_P(ModelContract, OneTexturedMaterialThatTakesTheComposite) {
+  auto scene = LoadModel(kModels[GetParam()]);
+  ASSERT_TRUE(scene);
+  ASSERT_EQ(scene->materialCount, 1u);
+  EXPECT_EQ(scene->nodes[0].materialIndex, 0);
+  const SPODMaterial& mat = scene->materials[0];
+  // A scene texture index is what ReplaceAllMaterials swaps for the composite.
+  ASSERT_GE(mat.textureIndex, 0);
+  EXPECT_LT(static_cast<uint32_t>(mat.textureIndex), scene->textureCount);
+  ASSERT_NE(mat.name, nullptr);
+  EXPECT_EQ(std::strstr(mat.name, "alpha"), nullptr);
+  EXPECT_EQ(std::strstr(mat.name, "const"), nullptr);
+}
+
+TEST_P(ModelContract, NormalsAreUnitAndFacesAreNotDegenerate) {
+  auto scene = LoadModel(kModels[GetParam()]);
+  ASSERT_TRUE(scene);
+  const SPODMesh& m = scene->meshes[0];
+  const float* n = reinterpret_cast<const float*>(m.normals.data);
+  for (uint32_t v = 0; v < m.vertexCount; ++v)
+    ASSERT_NEAR(std::sqrt(n[v * 3] * n[v * 3] + n[v * 3 + 1] * n[v * 3 + 1] + n[v * 3 + 2] * n[v * 3 + 2]), 1.0f,
+                1e-3f);
+  const uint16_t* idx = reinterpret_cast<const uint16_t*>(m.faces.data);
+  for (uint32_t t = 0; t < m.faceCount; ++t) {
+    ASSERT_NE(idx[t * 3], idx[t * 3 + 1]);
+    ASSERT_NE(idx[t * 3 + 1], idx[t * 3 + 2]);
+    ASSERT_NE(idx[t * 3], idx[t * 3 + 2]);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Outfits, ModelContract, ::testing::Range(0, 4));
+
+// Every model samples the same pictures: her face, her hair and the skin
+// under the clothes must land on the same texels whatever she wears.
+TEST(ContentLayout, AllModelsShareOneTextureLayout) {
+  Picture hairMask;
+  ASSERT_TRUE(LoadPicture(ResourcePath("girl_hair_mask.png"), hairMask));
+  Picture outfitMask[4];
+  const char* masks[4] = {"girl_beach_mask.png", "girl_casual_mask.png", "girl_school_mask.png",
+                          "girl_business_mask.png"};
+  for (int o = 0; o < 4; ++o) ASSERT_TRUE(LoadPicture(ResourcePath(masks[o]), outfitMask[o]));
+  auto texel = [](const Picture& p, float u, float v) {
+    // Stored v is flipped by the loader (TexCoordFix) into a top-row-first picture.
+    const int x = std::min(p.w - 1, std::max(0, static_cast<int>(u * p.w)));
+    const int y = std::min(p.h - 1, std::max(0, static_cast<int>((1.0f - v) * p.h)));
+    return p.px[(static_cast<size_t>(y) * p.w + x) * p.channels];
+  };
+  for (int o = 0; o < 4; ++o) {
+    SCOPED_TRACE(kModels[o]);
+    auto scene = LoadModel(kModels[o]);
+    ASSERT_TRUE(scene);
+    const SPODMesh& m = scene->meshes[0];
+    const float* pos = reinterpret_cast<const float*>(m.vertices.data);
+    const float* uv = reinterpret_cast<const float*>(m.uvws[0].data);
+    int crown = 0, face = 0;
+    for (uint32_t v = 0; v < m.vertexCount; ++v) {
+      const float u = uv[v * 2], t = uv[v * 2 + 1];
+      ASSERT_GE(u, 0.0f);
+      ASSERT_LE(u, 1.0f);
+      ASSERT_GE(t, 0.0f);
+      ASSERT_LE(t, 1.0f);
+      // Inside one of the charts, never in unused space.
+      const float px = u * girlgen::kTexSize, py = (1.0f - t) * girlgen::kTexSize;
+      bool inChart = false;
+      for (const girlgen::AtlasRect& r : girlgen::kAtlas)
+        inChart = inChart || (px >= r.x - 1 && px <= r.x + r.w + 1 && py >= r.y - 1 && py <= r.y + r.h + 1);
+      ASSERT_TRUE(inChart) << "vertex " << v << " at " << u << ", " << t;
+      const float x = pos[v * 3], y = pos[v * 3 + 1], z = pos[v * 3 + 2];
+      if (y > 364.0f) {  // the crown of her head (above the scalp) is hair in every outfit
+        ++crown;
+        EXPECT_EQ(texel(hairMask, u, t), 255) << "vertex " << v;
+      }
+      if (z > 19.0f && y > 306.0f && y < 328.0f && std::fabs(x) < 10.0f) {  // the face: skin only
+        ++face;
+        EXPECT_EQ(texel(hairMask, u, t), 0) << "vertex " << v;
+        EXPECT_EQ(texel(outfitMask[o], u, t), 0) << "vertex " << v;
+      }
+    }
+    EXPECT_GT(crown, 20);
+    EXPECT_GT(face, 20);
+  }
+}
+
+TEST(ContentDeterminism, ASecondRunWritesTheSameBytes) {
+  const std::string dir = ::testing::TempDir() + "girlgen_again_" + std::to_string(getpid());
+  ASSERT_EQ(std::system(("mkdir -p '" + dir + "'").c_str()), 0);
+  ASSERT_EQ(std::system(("'" GIRLGEN_EXE "' '" + dir + "' > /dev/null").c_str()), 0);
+  for (const char* model : kModels)
+    EXPECT_TRUE(SameBytes(ResourcePath(std::string(model) + ".POD"), dir + "/" + model + ".POD")) << model;
+  for (int i = 0; i < kPictureCount; ++i)
+    EXPECT_TRUE(SameBytes(ResourcePath(kPictures[i]), dir + "/" + kPictures[i])) << kPictures[i];
+  std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+}  // namespace

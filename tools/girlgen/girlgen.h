@@ -1,0 +1,145 @@
+// The character generator: builds her four models and all pictures of her
+// composited texture from code, at build time, into the bundle.
+//
+// Pieces: the rig and its clips (girlgen_rig), the surface built from
+// blended primitives along the skeleton (girlgen_mesh), the shared texture
+// layout and the painting of pictures and masks (girlgen_paint), picture
+// files and a small software rasteriser for the generator's own contact
+// sheet, which needs no GL (girlgen_image). Everything is deterministic: no
+// clock, no random source other than fixed hashes.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "math/Matrix.h"
+
+namespace girlgen {
+
+struct V3 {
+  float x = 0, y = 0, z = 0;
+  V3() = default;
+  V3(float a, float b, float c) : x(a), y(b), z(c) {}
+};
+inline V3 operator+(V3 a, V3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+inline V3 operator-(V3 a, V3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+inline V3 operator*(V3 a, float s) { return {a.x * s, a.y * s, a.z * s}; }
+inline float Dot(V3 a, V3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+inline V3 Cross(V3 a, V3 b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+inline float Len(V3 a) { return std::sqrt(Dot(a, a)); }
+inline V3 Norm(V3 a) {
+  const float l = Len(a);
+  return l > 1e-12f ? a * (1.0f / l) : V3(0, 1, 0);
+}
+inline float Clamp(float v, float lo, float hi) { return v < lo ? lo : (v > hi ? hi : v); }
+inline float Smooth(float e0, float e1, float x) {
+  const float t = Clamp((x - e0) / (e1 - e0), 0.0f, 1.0f);
+  return t * t * (3 - 2 * t);
+}
+inline float Mix(float a, float b, float t) { return a + (b - a) * t; }
+
+// ---- Outfits -------------------------------------------------------------
+enum Outfit { kPool = 0, kCasual = 1, kSchool = 2, kBusiness = 3, kOutfitCount = 4 };
+
+// ---- Rig -----------------------------------------------------------------
+enum Bone {
+  kHips, kSpine, kChest, kNeck, kHead,
+  kShoulderL, kUpperArmL, kForearmL, kHandL,
+  kShoulderR, kUpperArmR, kForearmR, kHandR,
+  kThighL, kShinL, kFootL,
+  kThighR, kShinR, kFootR,
+  kTailL1, kTailL2, kTailL3,
+  kTailR1, kTailR2, kTailR3,
+  kBoneCount
+};
+
+struct BoneDef {
+  const char* name;
+  int parent;   // bone index, -1 for the root
+  V3 bindPos;   // joint position in the bind pose (model units)
+};
+extern const BoneDef kBones[kBoneCount];
+
+// Frame count of her timeline and the clip table the player uses.
+constexpr int kFrameCount = 345;
+
+struct Pose {
+  V3 rootOffset;        // added to the hips' bind position
+  float rot[kBoneCount][4];  // local rotation quaternions as stored in the file
+};
+// Pose at an integer frame 0..kFrameCount-1.
+Pose PoseAtFrame(int frame);
+// World matrices of every bone for a pose (project convention: point * M).
+void PoseWorld(const Pose& pose, MATRIX world[kBoneCount]);
+
+// ---- Mesh ----------------------------------------------------------------
+enum Region {
+  kRegHead, kRegTorso, kRegArmL, kRegArmR, kRegLegL, kRegLegR, kRegHandL, kRegHandR,
+  kRegFootL, kRegFootR, kRegHairCap, kRegTailL, kRegTailR, kRegionCount
+};
+
+struct Vertex {
+  V3 pos, nrm;
+  float u = 0, v = 0;          // stored texture coordinates (v flipped for TexCoordFix)
+  uint8_t mark = 255;          // byte 0 of the vertex colour
+  uint8_t bone[4] = {0, 0, 0, 0};
+  float weight[4] = {0, 0, 0, 0};
+};
+
+struct Mesh {
+  std::vector<Vertex> verts;
+  std::vector<uint16_t> tris;  // three per triangle
+};
+
+Mesh BuildCharacter(Outfit outfit);
+
+// Counts what the soft-skin network would hold for this mesh: point masses,
+// springs and the most mesh vertices sharing one point.
+struct SoftCounts {
+  int points = 0, springs = 0, maxShare = 0, free = 0;
+};
+SoftCounts CountSoft(const Mesh& mesh);
+
+// ---- Texture layout and painting -----------------------------------------
+constexpr int kTexSize = 1024;
+
+// Where a region lives in the picture (pixels, top row first), and which
+// range of its own (u, t) parameters the rectangle spans.
+struct AtlasRect {
+  int x, y, w, h;
+};
+extern const AtlasRect kAtlas[kRegionCount];
+// Margin of parameter space around [0,1] x [0,1] in every rectangle.
+constexpr float kUMargin = 0.06f;
+constexpr float kTMargin = 0.08f;
+// Region parameters -> image coordinates in [0,1] (top row first).
+void RegionToImage(int region, float u, float t, float& ix, float& iy);
+
+struct Image {
+  int w = 0, h = 0, channels = 3;
+  std::vector<uint8_t> px;
+};
+
+struct Pictures {
+  Image skin[4];      // "girl_white.jpg", ...
+  Image hair[4];      // "girl_blonde_hair.jpg", ...
+  Image hairMask;     // "girl_hair_mask.png"
+  Image outfit[4];    // "girl_beach_clothes.jpg", ...
+  Image outfitMask[4];
+};
+void PaintAll(Pictures& out);
+
+bool WritePNG(const std::string& path, const Image& img);
+bool WriteJPEG(const std::string& path, const Image& img, int quality);
+
+// ---- Preview rasteriser ---------------------------------------------------
+// Draws a skinned mesh at the app's default camera, turned by angleDeg about
+// the vertical axis, into an RGB image; tex is the composited RGB texture.
+void RasterCharacter(Image& target, const Mesh& mesh, const MATRIX palette[kBoneCount],
+                     const Image& tex, float angleDeg, int ox, int oy, int w, int h);
+
+}  // namespace girlgen

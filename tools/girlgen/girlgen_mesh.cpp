@@ -1,0 +1,656 @@
+// Her surface: smooth-blended primitives along the skeleton, meshed with
+// surface nets, relaxed and pulled back onto the surface.
+//
+// Body, hands and hair are meshed as separate shells (the hands on a finer
+// grid so that fingers and thumb survive) and joined into the one mesh the
+// app draws. Garments that fit closely are part of the body surface, made a
+// little fuller where cloth lies, so nothing can pass through the skin; the
+// skirts are flared solids blended onto the hips. Texture coordinates come
+// from one cylindrical chart per region, the same for every outfit.
+#include <algorithm>
+#include <array>
+#include <tuple>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <unordered_map>
+
+#include "girlgen.h"
+
+namespace girlgen {
+
+namespace {
+
+constexpr float kPi = 3.14159265358979f;
+
+enum PrimKind { kCone, kEllipsoid, kSkirt };
+
+struct Prim {
+  PrimKind kind;
+  V3 a, b;        // cone: ends; ellipsoid: centre and radii; skirt: top centre, hem centre
+  float ra, rb;   // cone radii; skirt: top and hem radius
+  int bone;
+  int region;
+  int group;      // primitives blend smoothly only inside a group or with group 0
+  int soft;       // 1: chest, 2: hair end, 3: skirt hem
+  float pleats;   // skirt: pleat depth
+};
+
+struct Shape {
+  std::vector<Prim> prims;
+  float k = 5.0f;        // blend width within a group
+  float kCross = 5.0f;   // blend width between group 0 and the others
+  // The face opening of the hair: points inside are carved away.
+  bool hairCut = false;
+};
+
+float SdEllipsoid(V3 p, V3 c, V3 r) {
+  const V3 q = p - c;
+  const float k0 = Len(V3(q.x / r.x, q.y / r.y, q.z / r.z));
+  const float k1 = Len(V3(q.x / (r.x * r.x), q.y / (r.y * r.y), q.z / (r.z * r.z)));
+  if (k1 < 1e-9f) return -std::min(r.x, std::min(r.y, r.z));
+  return k0 * (k0 - 1.0f) / k1;
+}
+
+float SdCone(V3 p, V3 a, V3 b, float ra, float rb, float* tOut = nullptr) {
+  const V3 pa = p - a, ba = b - a;
+  const float h = Clamp(Dot(pa, ba) / Dot(ba, ba), 0.0f, 1.0f);
+  if (tOut) *tOut = h;
+  return Len(pa - ba * h) - Mix(ra, rb, h);
+}
+
+float SdSkirt(V3 p, const Prim& s) {
+  // A flared, slightly flattened cone with a rounded hem; pleats ripple its radius.
+  const float top = s.a.y, hem = s.b.y;
+  const float t = Clamp((top - p.y) / (top - hem), 0.0f, 1.0f);
+  const float dx = p.x - s.a.x, dz = (p.z - s.a.z) / 0.82f;
+  float r = Mix(s.ra, s.rb, std::pow(t, 0.9f));
+  if (s.pleats > 0) {
+    const float ang = std::atan2(dx, dz);
+    r += s.pleats * t * std::fabs(std::sin(ang * 9.0f));
+  }
+  const float radial = std::sqrt(dx * dx + dz * dz) * 0.9f - r * 0.9f;
+  const float below = hem - p.y, above = p.y - top;
+  float d = std::max(radial, std::max(below, above));
+  if (radial > 0 && below > 0) d = std::sqrt(radial * radial + below * below);
+  return d - 1.0f;
+}
+
+float PrimDist(const Prim& pr, V3 p) {
+  switch (pr.kind) {
+    case kCone: return SdCone(p, pr.a, pr.b, pr.ra, pr.rb);
+    case kEllipsoid: return SdEllipsoid(p, pr.a, pr.b);
+    case kSkirt: return SdSkirt(p, pr);
+  }
+  return 1e9f;
+}
+
+float SMin(float a, float b, float k) {
+  if (k <= 0) return std::min(a, b);
+  const float h = std::max(k - std::fabs(a - b), 0.0f) / k;
+  return std::min(a, b) - h * h * k * 0.25f;
+}
+
+float HairCut(V3 p) {
+  // The face: an opening under the fringe whose lower edge is jagged into locks.
+  // Pointed locks, a little longer towards the middle.
+  const float lock = std::pow(std::fabs(std::sin(p.x * 0.36f + 0.3f)), 0.55f);
+  const float fringe = 327.5f + 5.0f * lock + 0.012f * p.x * p.x;
+  const float front = p.z - 4.0f;
+  const float side = 19.0f - std::fabs(p.x);
+  const float below = fringe - p.y;
+  return std::min(std::min(front, side), below);  // > 0 inside the opening
+}
+
+float ShapeDist(const Shape& s, V3 p) {
+  float groupD[8];
+  for (float& g : groupD) g = 1e9f;
+  for (const Prim& pr : s.prims) {
+    const float d = PrimDist(pr, p);
+    groupD[pr.group] = SMin(groupD[pr.group], d, s.k);
+  }
+  float d = groupD[0];
+  for (int g = 1; g < 8; ++g)
+    if (groupD[g] < 1e8f) d = SMin(d, groupD[g], s.kCross);
+  if (s.hairCut) d = std::max(d, HairCut(p));
+  return d;
+}
+
+V3 ShapeGrad(const Shape& s, V3 p) {
+  const float e = 0.25f;
+  const float dx = ShapeDist(s, p + V3(e, 0, 0)) - ShapeDist(s, p - V3(e, 0, 0));
+  const float dy = ShapeDist(s, p + V3(0, e, 0)) - ShapeDist(s, p - V3(0, e, 0));
+  const float dz = ShapeDist(s, p + V3(0, 0, e)) - ShapeDist(s, p - V3(0, 0, e));
+  return Norm(V3(dx, dy, dz));
+}
+
+struct Shell {
+  std::vector<V3> pos, nrm;
+  std::vector<int> tris;
+  std::vector<int> region;
+  std::vector<std::array<int, 4>> bones;
+  std::vector<std::array<float, 4>> weights;
+  std::vector<int> soft;     // soft class of the nearest primitive
+  std::vector<float> softT;  // where in the soft part (0 rim .. 1 deepest)
+};
+
+// Surface nets over the box [lo, hi] with cell size h.
+void MeshShape(const Shape& s, V3 lo, V3 hi, float h, Shell& out) {
+  const int nx = static_cast<int>((hi.x - lo.x) / h) + 1;
+  const int ny = static_cast<int>((hi.y - lo.y) / h) + 1;
+  const int nz = static_cast<int>((hi.z - lo.z) / h) + 1;
+  auto at = [&](int i, int j, int k) { return (static_cast<size_t>(k) * (ny + 1) + j) * (nx + 1) + i; };
+  std::vector<float> f(static_cast<size_t>(nx + 1) * (ny + 1) * (nz + 1));
+  for (int k = 0; k <= nz; ++k)
+    for (int j = 0; j <= ny; ++j)
+      for (int i = 0; i <= nx; ++i) f[at(i, j, k)] = ShapeDist(s, V3(lo.x + i * h, lo.y + j * h, lo.z + k * h));
+  std::vector<int> cellVert(static_cast<size_t>(nx) * ny * nz, -1);
+  auto cell = [&](int i, int j, int k) { return (static_cast<size_t>(k) * ny + j) * nx + i; };
+  static const int kEdges[12][2] = {{0, 1}, {2, 3}, {4, 5}, {6, 7}, {0, 2}, {1, 3},
+                                    {4, 6}, {5, 7}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
+  const size_t base = out.pos.size();
+  for (int k = 0; k < nz; ++k)
+    for (int j = 0; j < ny; ++j)
+      for (int i = 0; i < nx; ++i) {
+        float c[8];
+        V3 cp[8];
+        int inside = 0;
+        for (int n = 0; n < 8; ++n) {
+          const int di = n & 1, dj = (n >> 1) & 1, dk = (n >> 2) & 1;
+          c[n] = f[at(i + di, j + dj, k + dk)];
+          cp[n] = V3(lo.x + (i + di) * h, lo.y + (j + dj) * h, lo.z + (k + dk) * h);
+          inside += c[n] < 0;
+        }
+        if (inside == 0 || inside == 8) continue;
+        V3 sum;
+        int cnt = 0;
+        for (auto& e : kEdges) {
+          const float a = c[e[0]], b = c[e[1]];
+          if ((a < 0) == (b < 0)) continue;
+          const float t = a / (a - b);
+          sum = sum + cp[e[0]] + (cp[e[1]] - cp[e[0]]) * t;
+          ++cnt;
+        }
+        cellVert[cell(i, j, k)] = static_cast<int>(out.pos.size());
+        out.pos.push_back(sum * (1.0f / cnt));
+      }
+  // One quad per grid edge that crosses the surface.
+  std::vector<std::vector<int>> nb(out.pos.size() - base);
+  auto quad = [&](int a, int b, int c, int d) {
+    if (a < 0 || b < 0 || c < 0 || d < 0) return;
+    const V3 pa = out.pos[a], pb = out.pos[b], pc = out.pos[c], pd = out.pos[d];
+    // Split along the shorter diagonal.
+    if (Len(pa - pc) <= Len(pb - pd)) {
+      out.tris.insert(out.tris.end(), {a, b, c, a, c, d});
+    } else {
+      out.tris.insert(out.tris.end(), {a, b, d, b, c, d});
+    }
+    const int q[4] = {a, b, c, d};
+    for (int m = 0; m < 4; ++m) {
+      nb[q[m] - base].push_back(q[(m + 1) % 4]);
+      nb[q[m] - base].push_back(q[(m + 3) % 4]);
+    }
+  };
+  for (int k = 1; k < nz; ++k)
+    for (int j = 1; j < ny; ++j)
+      for (int i = 0; i < nx; ++i) {  // x edges
+        if ((f[at(i, j, k)] < 0) == (f[at(i + 1, j, k)] < 0)) continue;
+        quad(cellVert[cell(i, j - 1, k - 1)], cellVert[cell(i, j, k - 1)], cellVert[cell(i, j, k)],
+             cellVert[cell(i, j - 1, k)]);
+      }
+  for (int k = 1; k < nz; ++k)
+    for (int j = 0; j < ny; ++j)
+      for (int i = 1; i < nx; ++i) {  // y edges
+        if ((f[at(i, j, k)] < 0) == (f[at(i, j + 1, k)] < 0)) continue;
+        quad(cellVert[cell(i - 1, j, k - 1)], cellVert[cell(i, j, k - 1)], cellVert[cell(i, j, k)],
+             cellVert[cell(i - 1, j, k)]);
+      }
+  for (int k = 0; k < nz; ++k)
+    for (int j = 1; j < ny; ++j)
+      for (int i = 1; i < nx; ++i) {  // z edges
+        if ((f[at(i, j, k)] < 0) == (f[at(i, j, k + 1)] < 0)) continue;
+        quad(cellVert[cell(i - 1, j - 1, k)], cellVert[cell(i, j - 1, k)], cellVert[cell(i, j, k)],
+             cellVert[cell(i - 1, j, k)]);
+      }
+  // Relax (tangential smoothing) and pull back onto the surface.
+  const size_t n = out.pos.size() - base;
+  for (int it = 0; it < 5; ++it) {
+    std::vector<V3> next(n);
+    for (size_t v = 0; v < n; ++v) {
+      V3 avg;
+      for (int w : nb[v]) avg = avg + out.pos[w];
+      const V3 p = out.pos[base + v];
+      next[v] = nb[v].empty() ? p : p + (avg * (1.0f / nb[v].size()) - p) * 0.5f;
+    }
+    for (size_t v = 0; v < n; ++v) {
+      V3 p = next[v];
+      for (int r = 0; r < 2; ++r) p = p - ShapeGrad(s, p) * ShapeDist(s, p);
+      out.pos[base + v] = p;
+    }
+  }
+  for (size_t v = 0; v < n; ++v) out.nrm.push_back(ShapeGrad(s, out.pos[base + v]));
+  // Wind every triangle counter-clockwise seen from outside.
+  for (size_t t = 0; t < out.tris.size(); t += 3) {
+    const V3 a = out.pos[out.tris[t]], b = out.pos[out.tris[t + 1]], c = out.pos[out.tris[t + 2]];
+    const V3 fn = Cross(b - a, c - a);
+    const V3 vn = out.nrm[out.tris[t]] + out.nrm[out.tris[t + 1]] + out.nrm[out.tris[t + 2]];
+    if (Dot(fn, vn) < 0) std::swap(out.tris[t + 1], out.tris[t + 2]);
+  }
+  // Skin weights from the distance to each primitive, region and soft class of the nearest.
+  for (size_t v = 0; v < n; ++v) {
+    const V3 p = out.pos[base + v];
+    float boneW[kBoneCount] = {};
+    float dmin = 1e9f;
+    const Prim* nearest = nullptr;
+    std::vector<float> d(s.prims.size());
+    for (size_t i = 0; i < s.prims.size(); ++i) {
+      d[i] = PrimDist(s.prims[i], p);
+      if (d[i] < dmin) dmin = d[i], nearest = &s.prims[i];
+    }
+    for (size_t i = 0; i < s.prims.size(); ++i) {
+      const float w = std::exp(-(d[i] - dmin) / 2.2f);
+      boneW[s.prims[i].bone] = std::max(boneW[s.prims[i].bone], w);
+    }
+    std::array<int, 4> bi{0, 0, 0, 0};
+    std::array<float, 4> bw{0, 0, 0, 0};
+    for (int slot = 0; slot < 4; ++slot) {
+      int best = -1;
+      for (int b = 0; b < kBoneCount; ++b)
+        if (boneW[b] > 0.02f && (best < 0 || boneW[b] > boneW[best])) best = b;
+      if (best < 0) break;
+      bi[slot] = best;
+      bw[slot] = boneW[best];
+      boneW[best] = 0;
+    }
+    const float sum = bw[0] + bw[1] + bw[2] + bw[3];
+    for (float& w : bw) w /= sum;
+    out.bones.push_back(bi);
+    out.weights.push_back(bw);
+    out.region.push_back(nearest->region);
+    out.soft.push_back(nearest->soft);
+    float st = 0;
+    if (nearest->soft == 1) {  // chest: depth from the centre of the breast
+      const V3 q = p - nearest->a;
+      st = 1.0f - Clamp(Len(V3(q.x / nearest->b.x, q.y / nearest->b.y, 0)) , 0.0f, 1.0f);
+    } else if (nearest->soft == 2) {  // hair: along the last tail segment
+      float t;
+      SdCone(p, nearest->a, nearest->b, nearest->ra, nearest->rb, &t);
+      // Not the thin tip: there the springs' pull wins over the push along
+      // the normals and the network would draw the tip up into the tail.
+      st = t < 0.6f ? t : 0.0f;
+    } else if (nearest->soft == 3) {  // skirt: closeness to the hem
+      st = Clamp(1.0f - (p.y - nearest->b.y) / 7.0f, 0.0f, 1.0f);
+      const float rr = std::sqrt((p.x - nearest->a.x) * (p.x - nearest->a.x) +
+                                 (p.z - nearest->a.z) * (p.z - nearest->a.z) / (0.82f * 0.82f));
+      if (rr < nearest->rb - 4.0f) st = 0;  // the underside near the legs stays put
+      // Front and back of the hem only: the network's capacity allows no more.
+      if (std::fabs(p.x - nearest->a.x) > 0.5f * nearest->rb) st = 0;
+    }
+    out.softT.push_back(st);
+  }
+}
+
+// ---- The figure --------------------------------------------------------------
+
+Prim Cone(V3 a, V3 b, float ra, float rb, int bone, int region, int group = 0) {
+  return Prim{kCone, a, b, ra, rb, bone, region, group, 0, 0};
+}
+Prim Ell(V3 c, V3 r, int bone, int region, int group = 0) {
+  return Prim{kEllipsoid, c, r, 0, 0, bone, region, group, 0, 0};
+}
+V3 MirrorX(V3 v) { return V3(-v.x, v.y, v.z); }
+V3 J(int bone) { return kBones[bone].bindPos; }
+
+struct Fit {
+  float torso = 0, arm = 0, sleeveEnd = 1.0f, thigh = 0, shoe = 0;
+  bool skirt = false;
+  float hemY = 150, hemR = 36, pleats = 0, skirtTop = 24;
+};
+
+Fit FitFor(Outfit o) {
+  Fit f;
+  switch (o) {
+    case kPool: f.torso = 0.3f; f.shoe = 1.0f; break;
+    case kCasual: f.torso = 1.4f; f.arm = 1.2f; f.sleeveEnd = 0.35f; f.shoe = 2.2f;
+      f.skirt = true; f.hemY = 152; f.hemR = 35; break;
+    case kSchool: f.torso = 1.2f; f.arm = 1.0f; f.sleeveEnd = 1.0f; f.shoe = 1.8f;
+      f.skirt = true; f.hemY = 148; f.hemR = 37; f.pleats = 1.6f; break;
+    case kBusiness: f.torso = 2.0f; f.arm = 1.6f; f.sleeveEnd = 1.0f; f.shoe = 1.4f;
+      f.skirt = true; f.hemY = 128; f.hemR = 29; f.skirtTop = 25; break;
+    default: break;
+  }
+  return f;
+}
+
+Shape BodyShape(Outfit o) {
+  const Fit fit = FitFor(o);
+  Shape s;
+  s.k = 6.0f;
+  s.kCross = 3.0f;
+  const float t = fit.torso;
+  auto& P = s.prims;
+  P.push_back(Ell(V3(0, 193, -1), V3(29 + t, 23 + t, 19 + t), kHips, kRegTorso));
+  P.push_back(Ell(V3(0, 222, 0), V3(20 + t, 20, 15 + t), kSpine, kRegTorso));
+  P.push_back(Ell(V3(0, 252, -1), V3(21.5f + t, 27, 16.5f + t), kChest, kRegTorso));
+  P.push_back(Cone(V3(-18, 272, -2), V3(18, 272, -2), 9.0f + t, 9.0f + t, kChest, kRegTorso));
+  for (int side = 0; side < 2; ++side) {
+    const float sx = side ? -1.0f : 1.0f;
+    Prim breast = Ell(V3(10.5f * sx, 251, 10 + t * 0.8f), V3(10, 10, 9), kChest, kRegTorso);
+    breast.soft = 1;
+    P.push_back(breast);
+    P.push_back(Ell(V3(11 * sx, 189, -9), V3(13.5f + t * 0.5f, 14, 12 + t * 0.5f), kHips, kRegTorso));
+  }
+  P.push_back(Cone(V3(0, 272, -2), V3(0, 310, 0), 7.5f, 6.5f, kNeck, kRegTorso));
+  P.push_back(Ell(V3(0, 335, -2), V3(24.5f, 27, 25), kHead, kRegHead));
+  P.push_back(Ell(V3(0, 318, 4), V3(17.5f, 16, 18), kHead, kRegHead));
+  P.push_back(Ell(V3(0, 320.5f, 22.2f), V3(2.0f, 4.0f, 2.6f), kHead, kRegHead));  // nose
+  for (int side = 0; side < 2; ++side) {
+    auto M = [&](V3 v) { return side ? MirrorX(v) : v; };
+    const int g = 1 + side;  // arms blend with the body only at the shoulder
+    const int up = side ? kUpperArmR : kUpperArmL, fo = side ? kForearmR : kForearmL;
+    const int rArm = side ? kRegArmR : kRegArmL, rLeg = side ? kRegLegR : kRegLegL;
+    const int th = side ? kThighR : kThighL, sh = side ? kShinR : kShinL, ft = side ? kFootR : kFootL;
+    const int rFoot = side ? kRegFootR : kRegFootL;
+    const float a = fit.arm;
+    P.push_back(Ell(M(V3(22, 275, -2)), V3(9.5f + a, 9 + a, 9 + a), side ? kShoulderR : kShoulderL, rArm, 0));
+    P.push_back(Cone(J(up), J(fo), 8.4f + a, 6.2f + a, up, rArm, g));
+    const float af = a * fit.sleeveEnd;
+    P.push_back(Cone(J(fo), J(side ? kHandR : kHandL), 5.8f + af, 4.3f + af * 0.7f, fo, rArm, g));
+    // Legs.
+    P.push_back(Cone(J(th) + V3(0, 4, 0), J(sh), 13.0f, 8.2f, th, rLeg));
+    P.push_back(Cone(J(sh), J(ft), 7.6f, 4.2f, sh, rLeg));
+    P.push_back(Ell(M(V3(14, 74, -2.5f)), V3(7.2f, 19, 7.2f), sh, rLeg));
+    const float sh2 = fit.shoe;
+    P.push_back(Cone(J(ft) + V3(0, -4, -1), M(V3(13, 4.5f, 19)), 4.6f + sh2, 3.8f + sh2 * 0.8f, ft, rFoot));
+    P.push_back(Ell(M(V3(13, 6.5f, -4)), V3(4.6f + sh2, 5.5f + sh2 * 0.5f, 5.5f + sh2), ft, rFoot));
+  }
+  if (fit.skirt) {
+    Prim sk{kSkirt, V3(0, 214, -1), V3(0, fit.hemY, -1), fit.skirtTop, fit.hemR, kHips, kRegTorso, 0, 3,
+            fit.pleats};
+    P.push_back(sk);
+  }
+  return s;
+}
+
+Shape HandShape(int side) {
+  Shape s;
+  s.k = 1.4f;
+  s.kCross = 1.4f;
+  const float sx = side ? -1.0f : 1.0f;
+  const int hand = side ? kHandR : kHandL, fo = side ? kForearmR : kForearmL;
+  const int reg = side ? kRegHandR : kRegHandL;
+  const V3 wrist = J(hand);
+  const V3 d = Norm(wrist - J(fo));
+  const V3 n = Norm(V3(sx, 0, 0) - d * Dot(V3(sx, 0, 0), d));  // back of the hand, outwards
+  const V3 w = Norm(Cross(d, n)) * sx;                           // across the palm, thumb side forward
+  auto& P = s.prims;
+  P.push_back(Cone(wrist - d * 7.0f, wrist + d * 2.0f, 3.9f, 3.7f, fo, reg));
+  Prim palm = Ell(wrist + d * 8.0f, V3(1, 1, 1), hand, reg);
+  // Ellipsoid radii are axis-aligned: the hand hangs nearly straight, so its
+  // axes are close to x (thickness), y (length) and z (width).
+  palm.b = V3(2.9f, 7.5f, 6.2f);
+  P.push_back(palm);
+  const float off[4] = {4.6f, 1.55f, -1.55f, -4.5f};
+  const float len[4] = {9.5f, 10.5f, 10.0f, 8.0f};
+  for (int i = 0; i < 4; ++i) {
+    const V3 root = wrist + d * 13.0f + w * off[i];
+    const V3 mid = root + d * (len[i] * 0.55f) - n * 0.6f;
+    const V3 tip = mid + d * (len[i] * 0.45f) - n * 1.6f;
+    P.push_back(Cone(root, mid, 1.55f, 1.4f, hand, reg));
+    P.push_back(Cone(mid, tip, 1.4f, 1.15f, hand, reg));
+  }
+  const V3 t0 = wrist + d * 4.0f + w * 4.5f - n * 1.0f;
+  const V3 t1 = t0 + d * 5.5f + w * 2.5f - n * 1.5f;
+  const V3 t2 = t1 + d * 5.0f + w * 0.5f - n * 1.2f;
+  P.push_back(Cone(t0, t1, 2.1f, 1.8f, hand, reg));
+  P.push_back(Cone(t1, t2, 1.8f, 1.4f, hand, reg));
+  return s;
+}
+
+Shape HairShape() {
+  Shape s;
+  s.k = 5.0f;
+  s.kCross = 5.0f;
+  s.hairCut = true;
+  auto& P = s.prims;
+  P.push_back(Ell(V3(0, 337, -3), V3(28.2f, 29.5f, 28.6f), kHead, kRegHairCap));
+  P.push_back(Ell(V3(0, 333, -9), V3(28, 29, 26), kHead, kRegHairCap));   // back volume
+  P.push_back(Ell(V3(0, 314, -12), V3(22, 18, 16), kHead, kRegHairCap));  // nape
+  for (int side = 0; side < 2; ++side) {
+    auto M = [&](V3 v) { return side ? MirrorX(v) : v; };
+    const int t1 = side ? kTailR1 : kTailL1, t2 = side ? kTailR2 : kTailL2, t3 = side ? kTailR3 : kTailL3;
+    const int reg = side ? kRegTailR : kRegTailL;
+    // Side locks framing the face.
+    P.push_back(Cone(M(V3(22.5f, 333, 9)), M(V3(24.0f, 304, 11)), 3.6f, 1.8f, kHead, kRegHairCap));
+    // Gathered at the tie, full in the middle, tapering to the ends.
+    P.push_back(Ell(J(t1) + V3(0, 2, 1), V3(6.5f, 6.5f, 6.5f), kHead, kRegHairCap));
+    P.push_back(Cone(J(t1), J(t1) + (J(t2) - J(t1)) * 0.3f, 5.0f, 9.2f, t1, reg, 1 + side));
+    P.push_back(Cone(J(t1) + (J(t2) - J(t1)) * 0.3f, J(t2), 9.2f, 9.8f, t1, reg, 1 + side));
+    P.push_back(Cone(J(t2), J(t3), 9.8f, 7.4f, t2, reg, 1 + side));
+    Prim end = Cone(J(t3), M(V3(48, 200, -25)), 7.4f, 2.0f, t3, reg, 1 + side);
+    end.soft = 2;
+    P.push_back(end);
+  }
+  return s;
+}
+
+// ---- Texture charts ------------------------------------------------------------
+
+struct Chart {
+  V3 a, b, front;
+};
+
+Chart ChartOf(int region) {
+  switch (region) {
+    case kRegHead: return {V3(0, 298, -1), V3(0, 366, -1), V3(0, 0, 1)};
+    case kRegTorso: return {V3(0, 118, -1), V3(0, 300, -1), V3(0, 0, 1)};
+    case kRegArmL: return {V3(22, 283, -2), J(kHandL), V3(0, 0, 1)};
+    case kRegArmR: return {V3(-22, 283, -2), J(kHandR), V3(0, 0, 1)};
+    case kRegLegL: return {V3(15, 200, 0), V3(13, 13, -3), V3(0, 0, 1)};
+    case kRegLegR: return {V3(-15, 200, 0), V3(-13, 13, -3), V3(0, 0, 1)};
+    case kRegHandL: return {J(kHandL) + V3(-1.5f, 6, 0), V3(51, 147, 0), V3(1, 0, 0)};
+    case kRegHandR: return {J(kHandR) + V3(1.5f, 6, 0), V3(-51, 147, 0), V3(-1, 0, 0)};
+    case kRegFootL: return {V3(13, 16, -12), V3(13, 3, 27), V3(0, 1, 0)};
+    case kRegFootR: return {V3(-13, 16, -12), V3(-13, 3, 27), V3(0, 1, 0)};
+    case kRegHairCap: return {V3(0, 290, -3), V3(0, 370, -3), V3(0, 0, 1)};
+    case kRegTailL: return {J(kTailL1) + V3(0, 8, 0), V3(48, 197, -25), V3(0, 0, 1)};
+    case kRegTailR: return {J(kTailR1) + V3(0, 8, 0), V3(-48, 197, -25), V3(0, 0, 1)};
+  }
+  return {V3(0, 0, 0), V3(0, 1, 0), V3(0, 0, 1)};
+}
+
+void ChartParams(int region, V3 p, float& u, float& t) {
+  const Chart c = ChartOf(region);
+  const V3 ax = c.b - c.a;
+  const float L = Len(ax);
+  const V3 axn = ax * (1.0f / L);
+  t = Dot(p - c.a, axn) / L;
+  const V3 r = (p - c.a) - axn * Dot(p - c.a, axn);
+  const V3 f = Norm(c.front - axn * Dot(c.front, axn));
+  const V3 sdir = Cross(axn, f);
+  // u = 0.5 straight ahead, the seam behind.
+  u = 0.5f + std::atan2(Dot(r, sdir), Dot(r, f)) / (2 * kPi);
+}
+
+void Append(Mesh& mesh, const Shell& sh) {
+  // Each triangle takes the chart of most of its corners; corners are
+  // duplicated per chart and across the cylinder seam.
+  std::map<std::tuple<int, int, int>, int> remap;
+  for (size_t t = 0; t < sh.tris.size(); t += 3) {
+    const int c[3] = {sh.tris[t], sh.tris[t + 1], sh.tris[t + 2]};
+    int reg = sh.region[c[0]];
+    if (sh.region[c[1]] == sh.region[c[2]]) reg = sh.region[c[1]];
+    float u[3], tt[3];
+    for (int m = 0; m < 3; ++m) ChartParams(reg, sh.pos[c[m]], u[m], tt[m]);
+    const float umax = std::max(u[0], std::max(u[1], u[2]));
+    const float umin = std::min(u[0], std::min(u[1], u[2]));
+    const bool wrap = umax - umin > 0.5f;
+    for (int m = 0; m < 3; ++m) {
+      const int w = wrap && u[m] < 0.5f ? 1 : 0;
+      const auto key = std::make_tuple(c[m], reg, w);
+      auto it = remap.find(key);
+      int idx;
+      if (it == remap.end()) {
+        Vertex v;
+        v.pos = sh.pos[c[m]];
+        v.nrm = sh.nrm[c[m]];
+        float ix, iy;
+        RegionToImage(reg, u[m] + w, tt[m], ix, iy);
+        v.u = ix;
+        v.v = 1.0f - iy;  // the loader flips v back to top-row-first pictures
+        for (int k = 0; k < 4; ++k) {
+          v.bone[k] = static_cast<uint8_t>(sh.bones[c[m]][k]);
+          v.weight[k] = sh.weights[c[m]][k];
+        }
+        v.mark = 255;
+        idx = static_cast<int>(mesh.verts.size());
+        mesh.verts.push_back(v);
+        remap.emplace(key, idx);
+      } else {
+        idx = it->second;
+      }
+      mesh.tris.push_back(static_cast<uint16_t>(idx));
+    }
+  }
+}
+
+// Soft marks: free points inside each soft part, a pinned rim around them.
+void MarkSoft(Mesh& mesh, const Shell& body, const Shell& hair, float chestCut, float hairCut, float hemCut) {
+  // Mark by position: every mesh vertex takes the mark of its shell vertex.
+  auto classify = [&](const Shell& sh, size_t i) -> int {
+    const int s = sh.soft[i];
+    const float t = sh.softT[i];
+    if (s == 1 && t > chestCut) return 140;
+    if (s == 2 && t > hairCut) return 200;
+    if (s == 3 && t > hemCut) return 230;
+    return 255;
+  };
+  // Positions -> marks; duplicated corners share a position and must agree.
+  std::map<std::tuple<float, float, float>, int> markAt;
+  for (size_t i = 0; i < body.pos.size(); ++i) {
+    const int m = classify(body, i);
+    if (m != 255) markAt[std::make_tuple(body.pos[i].x, body.pos[i].y, body.pos[i].z)] = m;
+  }
+  for (size_t i = 0; i < hair.pos.size(); ++i) {
+    const int m = classify(hair, i);
+    if (m != 255) markAt[std::make_tuple(hair.pos[i].x, hair.pos[i].y, hair.pos[i].z)] = m;
+  }
+  for (Vertex& v : mesh.verts) {
+    auto it = markAt.find(std::make_tuple(v.pos.x, v.pos.y, v.pos.z));
+    v.mark = it == markAt.end() ? 255 : static_cast<uint8_t>(it->second);
+  }
+  // The rim: unmarked vertices next to a free one become pinned.
+  std::vector<uint8_t> rim(mesh.verts.size(), 0);
+  for (size_t t = 0; t < mesh.tris.size(); t += 3)
+    for (int a = 0; a < 3; ++a)
+      for (int b = 0; b < 3; ++b) {
+        const Vertex& va = mesh.verts[mesh.tris[t + a]];
+        if (va.mark <= 250 && mesh.verts[mesh.tris[t + b]].mark == 255) rim[mesh.tris[t + b]] = 1;
+      }
+  // Pin by position too, so all copies at a rim position agree.
+  std::map<std::tuple<float, float, float>, int> rimAt;
+  for (size_t i = 0; i < mesh.verts.size(); ++i)
+    if (rim[i]) rimAt[std::make_tuple(mesh.verts[i].pos.x, mesh.verts[i].pos.y, mesh.verts[i].pos.z)] = 1;
+  for (Vertex& v : mesh.verts)
+    if (v.mark == 255 && rimAt.count(std::make_tuple(v.pos.x, v.pos.y, v.pos.z))) v.mark = 252;
+}
+
+}  // namespace
+
+SoftCounts CountSoft(const Mesh& mesh) {
+  // Mirrors how the physics builds its network: one point per distinct
+  // position (closer than 0.01), non-255 vertices and their 255 neighbours,
+  // one spring per edge between two points.
+  SoftCounts c;
+  std::map<std::tuple<int, int, int>, std::vector<int>> cells;  // coarse hash of points
+  std::vector<V3> pts;
+  std::vector<int> share;
+  std::vector<int> isFree;
+  auto find = [&](V3 p) -> int {
+    const int cx = static_cast<int>(std::floor(p.x)), cy = static_cast<int>(std::floor(p.y)),
+              cz = static_cast<int>(std::floor(p.z));
+    for (int dx = -1; dx <= 1; ++dx)
+      for (int dy = -1; dy <= 1; ++dy)
+        for (int dz = -1; dz <= 1; ++dz) {
+          auto it = cells.find(std::make_tuple(cx + dx, cy + dy, cz + dz));
+          if (it == cells.end()) continue;
+          for (int i : it->second) {
+            const V3 d = pts[i] - p;
+            if (Dot(d, d) < 0.0001f) return i;
+          }
+        }
+    return -1;
+  };
+  std::vector<int> pointOf(mesh.verts.size(), -1);
+  auto add = [&](int vi) {
+    if (pointOf[vi] >= 0) return;
+    const V3 p = mesh.verts[vi].pos;
+    int i = find(p);
+    if (i < 0) {
+      i = static_cast<int>(pts.size());
+      pts.push_back(p);
+      share.push_back(0);
+      isFree.push_back(mesh.verts[vi].mark <= 250);
+      cells[std::make_tuple(static_cast<int>(std::floor(p.x)), static_cast<int>(std::floor(p.y)),
+                            static_cast<int>(std::floor(p.z)))]
+          .push_back(i);
+    }
+    pointOf[vi] = i;
+    share[i]++;
+  };
+  for (size_t t = 0; t < mesh.tris.size(); t += 3)
+    for (int k = 0; k < 3; ++k) {
+      const int a = mesh.tris[t + k], b = mesh.tris[t + (k + 1) % 3];
+      if (mesh.verts[a].mark != 255 || mesh.verts[b].mark != 255) {
+        add(a);
+        add(b);
+      }
+    }
+  std::map<std::pair<int, int>, int> springs;
+  for (size_t t = 0; t < mesh.tris.size(); t += 3)
+    for (int k = 0; k < 3; ++k) {
+      const int a = pointOf[mesh.tris[t + k]], b = pointOf[mesh.tris[t + (k + 1) % 3]];
+      if (a < 0 || b < 0 || a == b) continue;
+      springs[std::make_pair(std::min(a, b), std::max(a, b))] = 1;
+    }
+  c.points = static_cast<int>(pts.size());
+  c.springs = static_cast<int>(springs.size());
+  for (int s : share) c.maxShare = std::max(c.maxShare, s);
+  for (int f : isFree) c.free += f;
+  return c;
+}
+
+Mesh BuildCharacter(Outfit outfit) {
+  Shell body, handL, handR, hair;
+  MeshShape(BodyShape(outfit), V3(-64, -3, -32), V3(64, 372, 38), 3.5f, body);
+  MeshShape(HandShape(0), V3(36, 138, -12), V3(62, 184, 12), 1.3f, handL);
+  MeshShape(HandShape(1), V3(-62, 138, -12), V3(-36, 184, 12), 1.3f, handR);
+  MeshShape(HairShape(), V3(-62, 192, -48), V3(62, 372, 36), 3.7f, hair);
+  Mesh mesh;
+  if (std::getenv("GIRLGEN_VERBOSE"))
+    std::printf("shells: body %zu, hands %zu + %zu, hair %zu\n", body.pos.size(), handL.pos.size(),
+                handR.pos.size(), hair.pos.size());
+  Append(mesh, body);
+  Append(mesh, handL);
+  Append(mesh, handR);
+  Append(mesh, hair);
+  // Soft parts sized against the real physics: free points sit where the
+  // springs' pull and the push along the normals balance near the modelled
+  // shape (under 2.5 units of drift at rest, tried on every outfit); the hem
+  // gives way first when the network would exceed its capacities.
+  float chestCut = 0.5f, hairCut = 0.45f, hemCut = 0.45f;
+  for (int tries = 0; tries < 20; ++tries) {
+    MarkSoft(mesh, body, hair, chestCut, hairCut, hemCut);
+    const SoftCounts c = CountSoft(mesh);
+    if (std::getenv("GIRLGEN_VERBOSE"))
+      std::printf("soft try %d: %d points, %d springs, %d free\n", tries, c.points, c.springs, c.free);
+    if (c.points <= 480 && c.springs <= 990 && c.maxShare <= 4) break;
+    chestCut += 0.01f;
+    hairCut += 0.01f;
+    hemCut += 0.05f;
+  }
+  return mesh;
+}
+
+}  // namespace girlgen

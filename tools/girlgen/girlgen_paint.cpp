@@ -1,0 +1,494 @@
+// The shared texture layout and the painting of every picture and mask.
+//
+// Each texel is traced back to its chart (region, angle around the chart's
+// axis, position along it) and coloured by functions of those coordinates,
+// with 3 x 3 supersampling so edges of eyes, trims and stripes stay clean.
+// The skin picture carries the face; the hair and outfit pictures only need
+// to be right where their masks are white, but are painted everywhere so that
+// mipmaps do not pull in stray colours.
+#include <algorithm>
+#include <cstring>
+
+#include "girlgen.h"
+
+namespace girlgen {
+
+// Rectangles sit 4 pixels apart so mipmap levels down to 1/4 do not mix charts.
+const AtlasRect kAtlas[kRegionCount] = {
+    {4, 4, 632, 312},      // head
+    {4, 324, 504, 392},    // torso
+    {4, 724, 104, 296},    // arm L
+    {116, 724, 104, 296},  // arm R
+    {516, 324, 152, 392},  // leg L
+    {676, 324, 152, 392},  // leg R
+    {228, 724, 120, 120},  // hand L
+    {356, 724, 120, 120},  // hand R
+    {228, 852, 120, 120},  // foot L
+    {356, 852, 120, 120},  // foot R
+    {644, 4, 376, 312},    // hair cap
+    {836, 324, 88, 392},   // tail L
+    {932, 324, 88, 392},   // tail R
+};
+
+namespace {
+
+constexpr float kPi = 3.14159265358979f;
+// The head chart spends more texels on the face than on the back of the head.
+constexpr float kHeadWarp = 0.55f;
+
+float Warp(float u) {
+  const float th = 2 * kPi * (u - 0.5f);
+  return 0.5f + (th + kHeadWarp * std::sin(th)) / (2 * kPi);
+}
+float Unwarp(float w) {
+  const float target = 2 * kPi * (w - 0.5f);
+  float th = target;
+  for (int i = 0; i < 8; ++i) th -= (th + kHeadWarp * std::sin(th) - target) / (1 + kHeadWarp * std::cos(th));
+  return 0.5f + th / (2 * kPi);
+}
+
+struct RGB {
+  float r, g, b;
+};
+RGB Lerp(RGB a, RGB b, float t) { return {Mix(a.r, b.r, t), Mix(a.g, b.g, t), Mix(a.b, b.b, t)}; }
+RGB Mul(RGB a, float s) { return {a.r * s, a.g * s, a.b * s}; }
+RGB Hex(uint32_t h) {
+  return {((h >> 16) & 255) / 255.0f, ((h >> 8) & 255) / 255.0f, (h & 255) / 255.0f};
+}
+
+// A cheap deterministic hash noise for fibres and skin grain.
+float Hash(int x, int y) {
+  uint32_t h = static_cast<uint32_t>(x) * 374761393u + static_cast<uint32_t>(y) * 668265263u;
+  h = (h ^ (h >> 13)) * 1274126177u;
+  return ((h ^ (h >> 16)) & 0xffff) / 65535.0f;
+}
+float ValueNoise(float x, float y) {
+  const int xi = static_cast<int>(std::floor(x)), yi = static_cast<int>(std::floor(y));
+  const float fx = x - xi, fy = y - yi;
+  const float sx = fx * fx * (3 - 2 * fx), sy = fy * fy * (3 - 2 * fy);
+  return Mix(Mix(Hash(xi, yi), Hash(xi + 1, yi), sx), Mix(Hash(xi, yi + 1), Hash(xi + 1, yi + 1), sx), sy);
+}
+
+// Texel -> chart coordinates. Returns the region or -1 outside every rectangle.
+int ImageToRegion(float px, float py, float& u, float& t) {
+  for (int r = 0; r < kRegionCount; ++r) {
+    const AtlasRect& a = kAtlas[r];
+    if (px < a.x - 2 || px >= a.x + a.w + 2 || py < a.y - 2 || py >= a.y + a.h + 2) continue;
+    float fu = (px - a.x) / a.w * (1 + 2 * kUMargin) - kUMargin;
+    if (r == kRegHead) fu = Unwarp(fu);
+    u = fu;
+    t = (1.0f - (py - a.y) / a.h) * (1 + 2 * kTMargin) - kTMargin;
+    return r;
+  }
+  return -1;
+}
+
+// ---- Skin and face ------------------------------------------------------------
+
+struct Tone {
+  RGB skin, iris, irisDark;
+};
+const Tone kTones[4] = {
+    {Hex(0xFCE0CF), Hex(0x3E7FC4), Hex(0x1C3B78)},  // fair, blue eyes
+    {Hex(0xF3D7B6), Hex(0x7A4A2A), Hex(0x3A2012)},  // light golden, brown eyes
+    {Hex(0xD9A77E), Hex(0x5E8A3A), Hex(0x2C4418)},  // tan, green eyes
+    {Hex(0x8E5C3E), Hex(0x6A3F22), Hex(0x2A170C)},  // deep brown, dark eyes
+};
+
+float Ellipse(float x, float y, float cx, float cy, float rx, float ry) {
+  const float dx = (x - cx) / rx, dy = (y - cy) / ry;
+  return dx * dx + dy * dy;
+}
+// Coverage of a soft-edged disc/ellipse (1 inside, 0 outside).
+float Inside(float e, float soft = 0.08f) { return 1.0f - Smooth(1.0f - soft, 1.0f + soft, e); }
+
+RGB Face(const Tone& tone, float X, float Y) {
+  RGB c = tone.skin;
+  const float ax = std::fabs(X);
+  // Blush.
+  c = Lerp(c, Lerp(tone.skin, Hex(0xF08A8A), 0.6f), 0.28f * Inside(Ellipse(ax, Y, 11.5f, 316.5f, 4.2f, 2.4f), 0.6f));
+  // Nose hint: a small shadow under the tip.
+  c = Lerp(c, Mul(tone.skin, 0.78f), 0.5f * Inside(Ellipse(X, Y, 0.4f, 318.6f, 1.5f, 0.55f), 0.5f));
+  c = Lerp(c, Lerp(tone.skin, Hex(0xFFFFFF), 0.35f), 0.5f * Inside(Ellipse(X, Y, -0.3f, 321.2f, 0.6f, 1.2f), 0.5f));
+  // Lips.
+  const float lower = Inside(Ellipse(X, Y, 0, 310.3f, 3.1f, 1.2f), 0.3f);
+  c = Lerp(c, Lerp(tone.skin, Hex(0xE0707A), 0.65f), lower * 0.8f);
+  const float mouthLine = std::fabs(Y - (311.4f + 0.045f * X * X)) < 0.3f && ax < 4.0f ? 1.0f : 0.0f;
+  c = Lerp(c, Hex(0x8A3A3E), mouthLine * (1.0f - Smooth(2.9f, 4.0f, ax)));
+  // Brows.
+  const float bx = ax - 9.3f;
+  const float browY = 332.4f + 0.9f - 0.045f * bx * bx * 1.0f + 0.05f * bx;
+  const float browW = 0.55f * (1.0f - Smooth(2.0f, 4.8f, std::fabs(bx)));
+  if (std::fabs(Y - browY) < browW && std::fabs(bx) < 4.8f) c = Lerp(c, Hex(0x5A3A2A), 0.9f);
+  // Eyes.
+  const float ex = ax - 9.0f, ey = Y - 323.8f;
+  const float eyeE = Ellipse(ex, ey, 0, 0, 5.3f, 5.6f);
+  const float upperLid = 4.2f - 0.065f * ex * ex - 0.06f * ex;  // the top of the eye opening, soft at the outer end
+  if (eyeE < 1.25f || (ey < upperLid + 1.4f && std::fabs(ex) < 6.6f && ey > -5.6f)) {
+    const float open = Inside(eyeE) * (ey < upperLid ? 1.0f : 0.0f);
+    if (open > 0) {
+      RGB e = Hex(0xFAFAFF);
+      const float ir = std::sqrt((ex + 0.1f) * (ex + 0.1f) + (ey + 0.2f) * (ey + 0.2f) * 0.75f);
+      if (ir < 4.15f) {
+        const float k = Clamp((ey + 3.5f) / 7.0f, 0.0f, 1.0f);
+        RGB iris = Lerp(tone.iris, tone.irisDark, k * 0.9f);
+        iris = Lerp(iris, Mul(tone.iris, 1.35f), 0.5f * Smooth(-1.0f, -3.6f, ey));
+        e = Lerp(iris, Mul(tone.irisDark, 0.7f), Smooth(3.4f, 4.15f, ir));
+        e = Lerp(e, Hex(0x111018), Inside(Ellipse(ex, ey, -0.1f, 0.0f, 1.7f, 2.1f), 0.15f));
+      }
+      // Shade under the upper lid.
+      e = Lerp(e, Mul(e, 0.7f), Smooth(upperLid - 1.6f, upperLid, ey));
+      // Highlights.
+      const float sx = X > 0 ? 1.0f : -1.0f;
+      e = Lerp(e, Hex(0xFFFFFF), Inside(Ellipse(ex * sx, ey, -1.3f * sx * sx, 1.5f, 1.05f, 1.05f), 0.2f));
+      e = Lerp(e, Hex(0xFFFFFF), 0.85f * Inside(Ellipse(ex * sx, ey, 1.3f, -1.6f, 0.55f, 0.55f), 0.25f));
+      c = Lerp(c, e, open);
+    }
+    // Upper lash line, heavier at the outer corner with a flick.
+    const float lashT = 0.55f + 0.35f * Smooth(0.0f, 5.0f, ex);
+    if (ey >= upperLid - 0.15f && ey < upperLid + lashT && std::fabs(ex) < 5.6f) c = Hex(0x1E1416);
+    if (ex > 4.0f && ex < 6.2f && std::fabs(ey - (upperLid + 0.4f + 0.15f * (ex - 4.0f))) < 0.35f) c = Hex(0x1E1416);
+    // Lower lash, thin.
+    const float lowerLid = -4.9f + 0.04f * ex * ex;
+    if (std::fabs(ey - lowerLid) < 0.22f && ex > -1.0f && ex < 4.5f) c = Lerp(c, Hex(0x4A3030), 0.7f);
+  }
+  return c;
+}
+
+RGB Skin(const Tone& tone, int region, float u, float t) {
+  RGB c = tone.skin;
+  const float grain = ValueNoise(u * 90.0f, t * 60.0f);
+  c = Mul(c, 0.985f + 0.03f * grain);
+  if (region == kRegHead) {
+    const float a = 2 * kPi * (u - 0.5f);
+    const float X = a * 23.0f, Y = 298.0f + t * 68.0f;
+    if (std::fabs(X) < 20.0f) c = Face(tone, X, Y);
+  } else if (region == kRegHandL || region == kRegHandR) {
+    if (t > 0.9f) c = Lerp(c, Hex(0xF4B8B8), 0.35f);  // nails
+  }
+  return c;
+}
+
+// ---- Hair ------------------------------------------------------------------------
+
+struct HairTone {
+  RGB base, dark, shine;
+};
+const HairTone kHairTones[4] = {
+    {Hex(0xE8C77A), Hex(0xB88A45), Hex(0xF8E4A8)},  // blonde
+    {Hex(0x7A4A2C), Hex(0x4A2A18), Hex(0xC89468)},  // brown
+    {Hex(0x2A2630), Hex(0x121016), Hex(0x6A6F8A)},  // black
+    {Hex(0xB8452A), Hex(0x7A2414), Hex(0xF08A5A)},  // red
+};
+
+// Hair shading as a lightness in [0, 1.3]: fibres, a ring of shine, darker roots and tips.
+float HairLight(int region, float u, float t) {
+  const float fibre = 0.5f * ValueNoise(u * 140.0f, t * 6.0f) + 0.5f * ValueNoise(u * 61.0f, t * 3.0f);
+  float l = 0.72f + 0.38f * fibre;
+  if (region == kRegHairCap) {
+    const float ring = std::exp(-std::pow((t - 0.78f) / 0.05f, 2.0f)) * (0.6f + 0.4f * std::cos(2 * kPi * (u - 0.5f)));
+    l += 0.45f * ring * (0.7f + 0.6f * fibre);
+    l *= 0.85f + 0.15f * Smooth(0.2f, 0.6f, t);
+  } else {
+    l *= 1.0f - 0.25f * Smooth(0.75f, 1.0f, t);
+    const float ring = std::exp(-std::pow((t - 0.18f) / 0.05f, 2.0f));
+    l += 0.3f * ring * fibre;
+  }
+  return l;
+}
+
+RGB HairColour(const HairTone& h, float l) {
+  if (l < 1.0f) return Lerp(h.dark, h.base, Clamp((l - 0.5f) / 0.5f, 0.0f, 1.0f));
+  return Lerp(h.base, h.shine, Clamp((l - 1.0f) / 0.35f, 0.0f, 1.0f));
+}
+
+// ---- Outfits ------------------------------------------------------------------
+
+struct Cloth {
+  RGB c;
+  float a;  // mask weight
+};
+
+// Chart coordinates turned into body measures: angle a (0 = front), height y.
+struct Where {
+  int region;
+  float u, t, a, y;
+  int side;  // 0 left, 1 right
+};
+
+Where Locate(int region, float u, float t) {
+  Where w{region, u, t, 2 * kPi * (u - 0.5f), 0, 0};
+  switch (region) {
+    case kRegTorso: w.y = 118 + t * 182; break;
+    case kRegLegL: case kRegLegR: w.y = 200 - t * 187; w.side = region == kRegLegR; break;
+    case kRegArmL: case kRegArmR: w.side = region == kRegArmR; break;
+    default: break;
+  }
+  return w;
+}
+
+float Stripe(float x, float period, float width) {
+  const float f = x / period - std::floor(x / period);
+  return f < width ? 1.0f : 0.0f;
+}
+
+Cloth Pool(const Where& w) {
+  const RGB suit = Hex(0xE4505E), trim = Hex(0xFFFFFF);
+  RGB c = suit;
+  if (w.region == kRegTorso) {
+    // Small white dots on the coral, offset every other row.
+    const float row = std::floor(w.y / 7.0f);
+    const float col = w.a * 25.0f / 7.0f + 0.5f * std::fmod(row, 2.0f);
+    const float dx = (col - std::floor(col) - 0.5f) * 7.0f, dy = (w.y / 7.0f - row - 0.5f) * 7.0f;
+    if (dx * dx + dy * dy < 1.3f) c = Hex(0xFFF4F0);
+    // A high-cut leg opening that keeps the seat and the front covered.
+    const float legLine = 172.0f + 15.0f * Smooth(0.25f, 0.85f, std::fabs(std::sin(w.a)));
+    const float front = std::max(0.0f, std::cos(w.a));
+    const float ax = std::fabs(w.a);
+    // Sweetheart top in front, straight across the back.
+    // under the arms it stays below the shoulder, where the arm's chart begins.
+    const float top = 257.0f + 9.0f * front * front - 3.0f * front * (1.0f - Smooth(0.0f, 0.3f, ax));
+    float cover = Smooth(legLine - 0.6f, legLine + 0.6f, w.y) * (1.0f - Smooth(top - 0.6f, top + 0.6f, w.y));
+    if (cover > 0.5f && std::fabs(w.y - top) < 1.1f && w.y < top + 0.5f) c = trim;
+    // A little bow in the middle of the neckline.
+    if (Ellipse(w.a * 24.0f, w.y, 0, top - 2.0f, 2.6f, 1.4f) < 1.0f) c = trim, cover = 1;
+    return {c, cover};
+  }
+  if (w.region == kRegFootL || w.region == kRegFootR) {
+    // Sandals: a sole and two straps.
+    const RGB sandal = Hex(0xF6F1EA);
+    const float a = std::fabs(w.a);
+    const bool sole = a > 2.2f;
+    const bool strap = std::fabs(w.t - 0.62f) < 0.07f || std::fabs(w.t - 0.3f) < 0.06f;
+    return {sandal, sole || strap ? 1.0f : 0.0f};
+  }
+  return {suit, 0};
+}
+
+Cloth Casual(const Where& w) {
+  const RGB tee = Hex(0xBFE3D0), denim = Hex(0x4C6FA8), denimDark = Hex(0x34507E);
+  if (w.region == kRegTorso) {
+    if (w.y < 217.0f) {
+      RGB c = Lerp(denim, denimDark, 0.35f * ValueNoise(w.a * 40.0f, w.y * 0.8f));
+      if (std::fabs(w.y - 212.5f) < 2.8f) c = Hex(0x7A4A2A);  // belt
+      if (std::fabs(w.y - 212.5f) < 2.0f && std::fabs(w.a) < 0.12f) c = Hex(0xD8C070);
+      if (std::fabs(std::fabs(w.a) - 0.45f) < 0.02f && w.y < 210) c = Hex(0xE0B060);  // seams
+      return {c, 1};
+    }
+    const float front = std::max(0.0f, std::cos(w.a));
+    const float neck = 285.0f - 14.0f * front * front;
+    RGB c = tee;
+    if (std::fabs(w.y - neck) < 1.2f) c = Hex(0x8FC4AC);
+    // A small printed heart on the chest.
+    const float hx = (w.a * 24.0f + 9.0f) / 3.0f, hy = (w.y - 263.0f) / 3.0f;
+    const float hh = hx * hx + std::pow(hy - std::sqrt(std::fabs(hx)) * 0.7f, 2.0f);
+    if (hh < 1.0f) c = Hex(0xF07C8A);
+    return {c, 1.0f - Smooth(neck - 0.6f, neck + 0.6f, w.y)};
+  }
+  if (w.region == kRegArmL || w.region == kRegArmR) {
+    const float end = 0.3f;
+    RGB c = std::fabs(w.t - end) < 0.02f ? Hex(0x8FC4AC) : tee;
+    return {c, 1.0f - Smooth(end - 0.005f, end + 0.005f, w.t)};
+  }
+  if (w.region == kRegLegL || w.region == kRegLegR) {
+    // Shorts under the skirt, and ankle socks.
+    if (w.y > 157) return {denimDark, 1};
+    if (w.t > 0.93f) return {Hex(0xFFFFFF), 1};
+    return {tee, 0};
+  }
+  if (w.region == kRegFootL || w.region == kRegFootR) {
+    RGB c = Hex(0xFAFAFA);
+    const float a = std::fabs(w.a);
+    if (a > 2.3f) c = Hex(0xE05050);  // sole
+    if (a < 0.5f && w.t > 0.45f && w.t < 0.8f && Stripe(w.t, 0.07f, 0.4f) > 0) c = Hex(0xE05050);  // laces
+    return {c, 1};
+  }
+  return {tee, 0};
+}
+
+Cloth School(const Where& w) {
+  const RGB white = Hex(0xF6F7FA), navy = Hex(0x233056), red = Hex(0xC8283C);
+  if (w.region == kRegTorso) {
+    if (w.y < 217.0f) {
+      // Pleated skirt: shade each pleat, a white line near the hem.
+      const float pleat = std::fabs(std::sin(w.a * 9.0f));
+      RGB c = Lerp(Mul(navy, 0.75f), navy, pleat);
+      if (w.y > 150 && w.y < 154) c = white;
+      if (w.y > 212) c = Mul(navy, 0.85f);
+      return {c, 1};
+    }
+    RGB c = white;
+    const float front = std::max(0.0f, std::cos(w.a));
+    // The sailor collar: a square flap at the back, two flaps meeting in a V in front.
+    const float aa = std::fabs(w.a);
+    const float vDepth = 246.0f + 42.0f * aa;
+    float a = 1.0f;
+    if (aa > 1.9f) {
+      if (w.y > 254.0f) c = (w.y > 255.2f && w.y < 256.4f) ? white : navy;
+    } else if (w.y > vDepth - 9.0f && w.y <= vDepth) {
+      const float edge = w.y - (vDepth - 9.0f);
+      c = (edge > 1.0f && edge < 2.1f) ? white : navy;
+    } else if (w.y > vDepth && w.y > 268.0f) {
+      a = 0;  // skin at the top of the V
+    }
+    const float neck = 288.0f - 8.0f * front;  // up the neck a little: the shoulder tops are flat
+    a *= 1.0f - Smooth(neck - 0.6f, neck + 0.6f, w.y);
+    // Ribbon tie.
+    const float rx = w.a * 24.0f, ry = w.y - (vDepth - 1.0f);
+    if (Ellipse(std::fabs(rx), ry, 2.6f, 0, 2.8f, 1.8f) < 1.0f || (std::fabs(rx) < 1.2f && ry < 0 && ry > -9.0f + std::fabs(rx)))
+      c = red, a = 1;
+    return {c, a};
+  }
+  if (w.region == kRegArmL || w.region == kRegArmR) {
+    RGB c = white;
+    if (w.t > 0.9f) c = navy;
+    if (w.t > 0.93f && w.t < 0.945f) c = white;
+    return {c, 1.0f - Smooth(1.0f, 1.02f, w.t)};
+  }
+  if (w.region == kRegLegL || w.region == kRegLegR) {
+    if (w.y > 153) return {Mul(navy, 0.6f), 1};  // under the skirt
+    const float sock = Smooth(0.6f, 0.605f, w.t);
+    return {Hex(0x1E2030), sock};
+  }
+  if (w.region == kRegFootL || w.region == kRegFootR) {
+    RGB c = Hex(0x5A3422);
+    if (std::fabs(w.a) > 2.3f) c = Hex(0x2A1A12);
+    return {c, 1};
+  }
+  return {white, 0};
+}
+
+Cloth Business(const Where& w) {
+  const RGB suit = Hex(0x3A4254), blouse = Hex(0xF8F4EE);
+  if (w.region == kRegTorso) {
+    if (w.y < 216.0f) {
+      RGB c = suit;
+      if (std::fabs(w.a) > kPi - 0.02f) c = Mul(suit, 0.7f);  // back seam
+      return {c, 1};
+    }
+    const float aa = std::fabs(w.a);
+    const float front = std::max(0.0f, std::cos(w.a));
+    RGB c = suit;
+    const float vBottom = 234.0f;
+    const float lapel = vBottom + 60.0f * aa;  // the jacket's V opening
+    const float neck = 288.0f - 6.0f * front;
+    float a = 1.0f - Smooth(neck - 0.6f, neck + 0.6f, w.y);
+    if (w.y > lapel) {
+      c = blouse;
+      const float collar = vBottom + 48.0f * aa + 30.0f;
+      if (w.y > collar && aa < 0.2f) a = 0;  // open collar: skin
+    } else if (w.y > lapel - 3.5f && aa < 0.6f) {
+      c = Mul(suit, 0.8f);  // lapel edge
+    }
+    // Buttons.
+    if (Ellipse(w.a * 24.0f, w.y, 0.0f, 228.0f, 1.1f, 1.1f) < 1.0f) c = Hex(0x1A1E28);
+    if (Ellipse(w.a * 24.0f, w.y, 0.0f, 220.0f, 1.1f, 1.1f) < 1.0f) c = Hex(0x1A1E28);
+    if (std::fabs(w.a) < 0.012f && w.y < 232) c = Mul(suit, 0.7f);
+    return {c, a};
+  }
+  if (w.region == kRegArmL || w.region == kRegArmR) {
+    RGB c = suit;
+    if (w.t > 0.95f) c = blouse;
+    return {c, 1.0f - Smooth(0.995f, 1.01f, w.t)};
+  }
+  if (w.region == kRegLegL || w.region == kRegLegR) {
+    if (w.y > 133) return {Mul(suit, 0.6f), 1};
+    return {Hex(0x2A2226), 0.28f};  // sheer tights
+  }
+  if (w.region == kRegFootL || w.region == kRegFootR) return {Hex(0x15151A), 1};
+  return {suit, 0};
+}
+
+Cloth OutfitAt(int outfit, const Where& w) {
+  switch (outfit) {
+    case kPool: return Pool(w);
+    case kCasual: return Casual(w);
+    case kSchool: return School(w);
+    default: return Business(w);
+  }
+}
+
+uint8_t Byte(float v) { return static_cast<uint8_t>(Clamp(v * 255.0f + 0.5f, 0.0f, 255.0f)); }
+
+void Alloc(Image& img) {
+  img.w = img.h = kTexSize;
+  img.channels = 3;
+  img.px.assign(static_cast<size_t>(kTexSize) * kTexSize * 3, 0);
+}
+
+void Put(Image& img, size_t i, RGB c) {
+  img.px[i * 3] = Byte(c.r);
+  img.px[i * 3 + 1] = Byte(c.g);
+  img.px[i * 3 + 2] = Byte(c.b);
+}
+
+}  // namespace
+
+void RegionToImage(int region, float u, float t, float& ix, float& iy) {
+  const AtlasRect& a = kAtlas[region];
+  u = Clamp(u, -kUMargin, 1 + kUMargin);
+  t = Clamp(t, -kTMargin, 1 + kTMargin);
+  float fu = u;
+  if (region == kRegHead) fu = Warp(u);
+  ix = (a.x + (fu + kUMargin) / (1 + 2 * kUMargin) * a.w) / kTexSize;
+  iy = (a.y + (1.0f - (t + kTMargin) / (1 + 2 * kTMargin)) * a.h) / kTexSize;
+}
+
+void PaintAll(Pictures& out) {
+  for (Image& i : out.skin) Alloc(i);
+  for (Image& i : out.hair) Alloc(i);
+  for (Image& i : out.outfit) Alloc(i);
+  for (Image& i : out.outfitMask) Alloc(i);
+  Alloc(out.hairMask);
+  constexpr int kSS = 3;
+  for (int py = 0; py < kTexSize; ++py)
+    for (int px = 0; px < kTexSize; ++px) {
+      const size_t idx = static_cast<size_t>(py) * kTexSize + px;
+      float u, t;
+      const int region = ImageToRegion(px + 0.5f, py + 0.5f, u, t);
+      if (region < 0) {  // unused space: plain colours
+        for (int k = 0; k < 4; ++k) {
+          Put(out.skin[k], idx, kTones[k].skin);
+          Put(out.hair[k], idx, kHairTones[k].base);
+          Put(out.outfit[k], idx, RGB{0.5f, 0.5f, 0.5f});
+        }
+        continue;
+      }
+      const bool hairRegion = region == kRegHairCap || region == kRegTailL || region == kRegTailR;
+      const bool detailed = region == kRegHead || (!hairRegion && region != kRegHandL && region != kRegHandR);
+      const int ss = detailed ? kSS : 1;
+      RGB skinAcc[4] = {}, clothAcc[4] = {};
+      float maskAcc[4] = {}, hairL = 0;
+      for (int sy = 0; sy < ss; ++sy)
+        for (int sx = 0; sx < ss; ++sx) {
+          float su = u, st = t;
+          if (ss > 1) ImageToRegion(px + (sx + 0.5f) / ss, py + (sy + 0.5f) / ss, su, st);
+          const float wu = su - std::floor(su);  // charts are periodic around their axis
+          for (int k = 0; k < 4; ++k) {
+            const RGB s = Skin(kTones[k], region, wu, st);
+            skinAcc[k] = {skinAcc[k].r + s.r, skinAcc[k].g + s.g, skinAcc[k].b + s.b};
+            const Cloth c = OutfitAt(k, Locate(region, wu, st));
+            clothAcc[k] = {clothAcc[k].r + c.c.r, clothAcc[k].g + c.c.g, clothAcc[k].b + c.c.b};
+            maskAcc[k] += c.a;
+          }
+          if (hairRegion) hairL += HairLight(region, wu, st);
+        }
+      const float inv = 1.0f / (ss * ss);
+      for (int k = 0; k < 4; ++k) {
+        Put(out.skin[k], idx, Mul(skinAcc[k], inv));
+        Put(out.outfit[k], idx, Mul(clothAcc[k], inv));
+        const uint8_t m = Byte(maskAcc[k] * inv);
+        out.outfitMask[k].px[idx * 3] = out.outfitMask[k].px[idx * 3 + 1] = out.outfitMask[k].px[idx * 3 + 2] = m;
+        Put(out.hair[k], idx, hairRegion ? HairColour(kHairTones[k], hairL * inv) : kHairTones[k].base);
+      }
+      const uint8_t hm = hairRegion ? 255 : 0;
+      // Ribbons where the tails are tied, the same in every hair picture.
+      if ((region == kRegTailL || region == kRegTailR) && t > 0.015f && t < 0.075f) {
+        const float fold = 0.8f + 0.2f * std::cos(2 * kPi * u * 3.0f);
+        for (int k = 0; k < 4; ++k) Put(out.hair[k], idx, Mul(Hex(0xE8506E), fold));
+      }
+      out.hairMask.px[idx * 3] = out.hairMask.px[idx * 3 + 1] = out.hairMask.px[idx * 3 + 2] = hm;
+    }
+}
+
+}  // namespace girlgen
