@@ -1,8 +1,14 @@
 #include "physics/boobs_physics_b0.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#include <xmmintrin.h>
+#endif
 
 #include "render/render_mesh.h"
 #include "scene/ModelPOD.h"
@@ -39,6 +45,27 @@ bool LinkExists(const PhySkinObj* obj, int ia, int ib) {
 // A block read as a packed array of `size`-byte elements: a stride of 0 or
 // the element size. Anything else would be read wrongly, so it is refused.
 bool IsPacked(const CPODData& d, uint32_t size) { return d.stride == 0 || d.stride == size; }
+
+// One spring's impulse along a -> b from its end-to-end vector (replaced by
+// the impulse) and rest length.
+inline void SpringImpulse(float& x, float& y, float& z, float rest) {
+  const float len = std::sqrt(x * x + y * y + z * z);
+  // Two ends on the same spot have no direction to push along; the spring
+  // waits until the points part again.
+  if (!(len > 0.0f)) {
+    x = y = z = 0.0f;
+    return;
+  }
+  const float inv = 1.0f / len;
+  float strain = len - rest;
+  if (len > rest) strain = strain * strain;  // stretched springs pull harder
+  float f = strain * kSpringGain / len;
+  if (f > kForceClamp) f = kForceClamp;
+  if (f < -kForceClamp) f = -kForceClamp;
+  x = f * (x * inv);
+  y = f * (y * inv);
+  z = f * (z * inv);
+}
 
 }  // namespace
 
@@ -225,52 +252,138 @@ int PhySkinParse(PhySkinObj* obj, CPODScene* scene) {
   return 1;
 }
 
-void PhySkinFrame(PhySkinObj* obj) {
-  const int nv = obj->n_vertex;
+namespace {
+
+void WriteBack(const PhySkinObj* obj, int i) {
+  const float* p = obj->vertex[i].pos;
+  const int32_t* row = obj->mesh_index[i];
+  for (int s = 0; s < kPhyMeshIndexSlots && row[s] >= 0; ++s) {
+    float* m = obj->mesh_pos + 3 * row[s];
+    m[0] = p[0];
+    m[1] = p[1];
+    m[2] = p[2];
+  }
+}
+
+void AddImpulse(PhyVertex& a, PhyVertex& b, float x, float y, float z) {
+  a.momentum[0] += x;
+  a.momentum[1] += y;
+  a.momentum[2] += z;
+  b.momentum[0] -= x;
+  b.momentum[1] -= y;
+  b.momentum[2] -= z;
+}
+
+#if defined(__SSE2__)
+// The step reads and writes whole 16-byte runs of a point: pos + normal[0],
+// normal + momentum[0], momentum + inv_mass. The lanes that do not belong to
+// the value being updated are written back unchanged.
+static_assert(offsetof(PhyVertex, normal) == 12 && offsetof(PhyVertex, momentum) == 24 &&
+                  offsetof(PhyVertex, inv_mass) == 36 && sizeof(PhyVertex) == 44,
+              "the step's vector loads assume this layout");
+
+inline __m128 Select(__m128 mask, __m128 a, __m128 b) {
+  return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b));
+}
+
+void PointPass(PhySkinObj* obj) {
+  const __m128 xy = _mm_castsi128_ps(_mm_setr_epi32(-1, -1, 0, 0));
+  const __m128 xyz = _mm_castsi128_ps(_mm_setr_epi32(-1, -1, -1, 0));
+  const __m128 push = _mm_set1_ps(kNormalPush);
+  for (int i = 0; i < obj->n_vertex; ++i) {
+    PhyVertex& v = obj->vertex[i];
+    const __m128 p = _mm_loadu_ps(v.pos);
+    const __m128 n = _mm_loadu_ps(v.normal);
+    const __m128 m = _mm_loadu_ps(v.momentum);
+    const __m128 moved = _mm_add_ps(p, _mm_mul_ps(_mm_set1_ps(v.inv_mass), m));
+    const __m128 pushed = _mm_add_ps(_mm_mul_ps(push, n), _mm_mul_ps(_mm_set1_ps(v.damping), m));
+    _mm_storeu_ps(v.pos, Select(xy, moved, p));
+    _mm_storeu_ps(v.momentum, Select(xyz, pushed, m));
+    if (obj->mesh_pos) WriteBack(obj, i);
+  }
+}
+
+void SpringPass(PhySkinObj* obj) {
   PhyVertex* vx = obj->vertex;
-  float* mesh = obj->mesh_pos;
-  for (int i = 0; i < nv; ++i) {
-    PhyVertex& v = vx[i];
+  const PhyLink* l = obj->link;
+  const int nl = obj->n_link;
+  const __m128 zero = _mm_setzero_ps();
+  const __m128 one = _mm_set1_ps(1.0f);
+  const __m128 gain = _mm_set1_ps(kSpringGain);
+  const __m128 hi = _mm_set1_ps(kForceClamp);
+  const __m128 lo = _mm_set1_ps(-kForceClamp);
+  int j = 0;
+  for (; j + 4 <= nl; j += 4) {
+    __m128 dx = _mm_sub_ps(_mm_loadu_ps(vx[l[j].b].pos), _mm_loadu_ps(vx[l[j].a].pos));
+    __m128 dy = _mm_sub_ps(_mm_loadu_ps(vx[l[j + 1].b].pos), _mm_loadu_ps(vx[l[j + 1].a].pos));
+    __m128 dz = _mm_sub_ps(_mm_loadu_ps(vx[l[j + 2].b].pos), _mm_loadu_ps(vx[l[j + 2].a].pos));
+    __m128 dw = _mm_sub_ps(_mm_loadu_ps(vx[l[j + 3].b].pos), _mm_loadu_ps(vx[l[j + 3].a].pos));
+    _MM_TRANSPOSE4_PS(dx, dy, dz, dw);  // now one lane per spring
+    const __m128 r = _mm_setr_ps(l[j].rest_len, l[j + 1].rest_len, l[j + 2].rest_len, l[j + 3].rest_len);
+    const __m128 len = _mm_sqrt_ps(
+        _mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy)), _mm_mul_ps(dz, dz)));
+    const __m128 inv = _mm_div_ps(one, len);
+    const __m128 over = _mm_sub_ps(len, r);
+    const __m128 strain = Select(_mm_cmpgt_ps(len, r), _mm_mul_ps(over, over), over);
+    __m128 f = _mm_div_ps(_mm_mul_ps(strain, gain), len);
+    f = _mm_min_ps(hi, f);  // hi < f ? hi : f, as the scalar clamp
+    f = _mm_max_ps(lo, f);
+    const __m128 apart = _mm_cmpgt_ps(len, zero);
+    __m128 ix = _mm_and_ps(apart, _mm_mul_ps(f, _mm_mul_ps(dx, inv)));
+    __m128 iy = _mm_and_ps(apart, _mm_mul_ps(f, _mm_mul_ps(dy, inv)));
+    __m128 iz = _mm_and_ps(apart, _mm_mul_ps(f, _mm_mul_ps(dz, inv)));
+    __m128 iw = zero;
+    _MM_TRANSPOSE4_PS(ix, iy, iz, iw);  // back to one (x, y, z, 0) per spring
+    const __m128 imp[4] = {ix, iy, iz, iw};
+    for (int k = 0; k < 4; ++k) {
+      float* ma = vx[l[j + k].a].momentum;
+      float* mb = vx[l[j + k].b].momentum;
+      _mm_storeu_ps(ma, _mm_add_ps(_mm_loadu_ps(ma), imp[k]));
+      _mm_storeu_ps(mb, _mm_sub_ps(_mm_loadu_ps(mb), imp[k]));
+    }
+  }
+  for (; j < nl; ++j) {
+    PhyVertex& a = vx[l[j].a];
+    PhyVertex& b = vx[l[j].b];
+    float x = b.pos[0] - a.pos[0], y = b.pos[1] - a.pos[1], z = b.pos[2] - a.pos[2];
+    SpringImpulse(x, y, z, l[j].rest_len);
+    AddImpulse(a, b, x, y, z);
+  }
+}
+
+#else
+
+void PointPass(PhySkinObj* obj) {
+  for (int i = 0; i < obj->n_vertex; ++i) {
+    PhyVertex& v = obj->vertex[i];
     v.pos[0] += v.inv_mass * v.momentum[0];
     v.pos[1] += v.inv_mass * v.momentum[1];
     for (int c = 0; c < 3; ++c) v.momentum[c] = kNormalPush * v.normal[c] + v.damping * v.momentum[c];
-    if (mesh) {
-      const int32_t* row = obj->mesh_index[i];
-      for (int s = 0; s < kPhyMeshIndexSlots && row[s] >= 0; ++s) {
-        float* m = mesh + 3 * row[s];
-        m[0] = v.pos[0];
-        m[1] = v.pos[1];
-        m[2] = v.pos[2];
-      }
-    }
+    if (obj->mesh_pos) WriteBack(obj, i);
   }
+}
 
-  const int nl = obj->n_link;
-  for (int j = 0; j < nl; ++j) {
-    const PhyLink& l = obj->link[j];
-    PhyVertex& a = vx[l.a];
-    PhyVertex& b = vx[l.b];
-    const float dx = b.pos[0] - a.pos[0];
-    const float dy = b.pos[1] - a.pos[1];
-    const float dz = b.pos[2] - a.pos[2];
-    const float len = std::sqrt(dx * dx + dy * dy + dz * dz);
-    // Two ends on the same spot have no direction to push along; the spring
-    // waits until the points part again.
-    if (!(len > 0.0f)) continue;
-    const float inv = 1.0f / len;
-    float strain = len - l.rest_len;
-    if (len > l.rest_len) strain = strain * strain;
-    float f = strain * kSpringGain / len;
-    if (f > kForceClamp) f = kForceClamp;
-    if (f < -kForceClamp) f = -kForceClamp;
-    const float fx = f * (dx * inv), fy = f * (dy * inv), fz = f * (dz * inv);
-    a.momentum[0] += fx;
-    a.momentum[1] += fy;
-    a.momentum[2] += fz;
-    b.momentum[0] -= fx;
-    b.momentum[1] -= fy;
-    b.momentum[2] -= fz;
+void SpringPass(PhySkinObj* obj) {
+  for (int j = 0; j < obj->n_link; ++j) {
+    PhyVertex& a = obj->vertex[obj->link[j].a];
+    PhyVertex& b = obj->vertex[obj->link[j].b];
+    float x = b.pos[0] - a.pos[0], y = b.pos[1] - a.pos[1], z = b.pos[2] - a.pos[2];
+    SpringImpulse(x, y, z, obj->link[j].rest_len);
+    AddImpulse(a, b, x, y, z);
   }
+}
+
+#endif
+
+}  // namespace
+
+// Springs act on the positions after this step's move; their impulses move
+// the points in the next step. Positions do not change during the spring
+// pass, and the impulses are added in spring order, so the sums are those of
+// applying each spring in turn.
+void PhySkinFrame(PhySkinObj* obj) {
+  PointPass(obj);
+  SpringPass(obj);
 }
 
 void PhySkinForce(PhySkinObj* obj, float fx, float fy, float fz) {
