@@ -61,6 +61,8 @@ inline void PhyTestScene(CPODScene& s, const PhyTestMesh& m, uint32_t mesh_nodes
     s.nodes[i].parentIndex = -1;
     s.nodes[i].name = PODStrDup("soft");
   }
+  // A scene owns its arrays only once it has its evaluation state.
+  EXPECT_TRUE(s.InitImpl());
 }
 
 // Writes the scene to a file and reads it back into `out`.
