@@ -254,17 +254,6 @@ int PhySkinParse(PhySkinObj* obj, CPODScene* scene) {
 
 namespace {
 
-void WriteBack(const PhySkinObj* obj, int i) {
-  const float* p = obj->vertex[i].pos;
-  const int32_t* row = obj->mesh_index[i];
-  for (int s = 0; s < kPhyMeshIndexSlots && row[s] >= 0; ++s) {
-    float* m = obj->mesh_pos + 3 * row[s];
-    m[0] = p[0];
-    m[1] = p[1];
-    m[2] = p[2];
-  }
-}
-
 void AddImpulse(PhyVertex& a, PhyVertex& b, float x, float y, float z) {
   a.momentum[0] += x;
   a.momentum[1] += y;
@@ -290,17 +279,38 @@ void PointPass(PhySkinObj* obj) {
   const __m128 xy = _mm_castsi128_ps(_mm_setr_epi32(-1, -1, 0, 0));
   const __m128 xyz = _mm_castsi128_ps(_mm_setr_epi32(-1, -1, -1, 0));
   const __m128 push = _mm_set1_ps(kNormalPush);
-  for (int i = 0; i < obj->n_vertex; ++i) {
+  float* mesh = obj->mesh_pos;
+  const int nv = obj->n_vertex;
+  for (int i = 0; i < nv; ++i) {
     PhyVertex& v = obj->vertex[i];
     const __m128 p = _mm_loadu_ps(v.pos);
     const __m128 n = _mm_loadu_ps(v.normal);
     const __m128 m = _mm_loadu_ps(v.momentum);
     const __m128 moved = _mm_add_ps(p, _mm_mul_ps(_mm_set1_ps(v.inv_mass), m));
     const __m128 pushed = _mm_add_ps(_mm_mul_ps(push, n), _mm_mul_ps(_mm_set1_ps(v.damping), m));
-    _mm_storeu_ps(v.pos, Select(xy, moved, p));
+    const __m128 np = Select(xy, moved, p);
+    _mm_storeu_ps(v.pos, np);
     _mm_storeu_ps(v.momentum, Select(xyz, pushed, m));
-    if (obj->mesh_pos) WriteBack(obj, i);
+    if (!mesh) continue;
+    const __m128 z = _mm_movehl_ps(np, np);
+    const int32_t* row = obj->mesh_index[i];
+    for (int s = 0; s < kPhyMeshIndexSlots; ++s) {
+      const int32_t k = row[s];
+      if (k < 0) break;
+      float* dst = mesh + 3 * k;
+      _mm_storel_pi(reinterpret_cast<__m64*>(dst), np);
+      _mm_store_ss(dst + 2, z);
+    }
   }
+}
+
+// Adds one spring's (x, y, z, 0) impulse to a and takes it from b; the
+// fourth lane adds 0 to inv_mass.
+inline void Apply(PhyVertex* vx, const PhyLink& link, __m128 impulse) {
+  float* ma = vx[link.a].momentum;
+  float* mb = vx[link.b].momentum;
+  _mm_storeu_ps(ma, _mm_add_ps(_mm_loadu_ps(ma), impulse));
+  _mm_storeu_ps(mb, _mm_sub_ps(_mm_loadu_ps(mb), impulse));
 }
 
 void SpringPass(PhySkinObj* obj) {
@@ -334,13 +344,10 @@ void SpringPass(PhySkinObj* obj) {
     __m128 iz = _mm_and_ps(apart, _mm_mul_ps(f, _mm_mul_ps(dz, inv)));
     __m128 iw = zero;
     _MM_TRANSPOSE4_PS(ix, iy, iz, iw);  // back to one (x, y, z, 0) per spring
-    const __m128 imp[4] = {ix, iy, iz, iw};
-    for (int k = 0; k < 4; ++k) {
-      float* ma = vx[l[j + k].a].momentum;
-      float* mb = vx[l[j + k].b].momentum;
-      _mm_storeu_ps(ma, _mm_add_ps(_mm_loadu_ps(ma), imp[k]));
-      _mm_storeu_ps(mb, _mm_sub_ps(_mm_loadu_ps(mb), imp[k]));
-    }
+    Apply(vx, l[j], ix);
+    Apply(vx, l[j + 1], iy);
+    Apply(vx, l[j + 2], iz);
+    Apply(vx, l[j + 3], iw);
   }
   for (; j < nl; ++j) {
     PhyVertex& a = vx[l[j].a];
@@ -352,6 +359,17 @@ void SpringPass(PhySkinObj* obj) {
 }
 
 #else
+
+void WriteBack(const PhySkinObj* obj, int i) {
+  const float* p = obj->vertex[i].pos;
+  const int32_t* row = obj->mesh_index[i];
+  for (int s = 0; s < kPhyMeshIndexSlots && row[s] >= 0; ++s) {
+    float* m = obj->mesh_pos + 3 * row[s];
+    m[0] = p[0];
+    m[1] = p[1];
+    m[2] = p[2];
+  }
+}
 
 void PointPass(PhySkinObj* obj) {
   for (int i = 0; i < obj->n_vertex; ++i) {
