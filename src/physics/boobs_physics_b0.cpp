@@ -187,7 +187,8 @@ int PhySkinParse(PhySkinObj* obj, CPODScene* scene) {
     std::fprintf(stderr, "Physics: Mesh normals must be of float[3] type");
     return 0;
   }
-  if (!mesh.colours.data || mesh.colours.type != EPODDataARGB || !IsPacked(mesh.colours, 4)) {
+  if (!mesh.colours.data || mesh.colours.type != EPODDataARGB || mesh.colours.componentCount < 1 ||
+      !IsPacked(mesh.colours, 4)) {
     std::fprintf(stderr, "Physics: Mesh vertex colors must be of ARGB type");
     return 0;
   }

@@ -265,6 +265,8 @@ TEST(PhyParse, MeshesThatDoNotQualifyAreRefusedWithTheirMessage) {
        "Physics: Mesh normals must be of float[3] type"},
       {"RGBA colours", [](CPODScene& s) { s.meshes[0].colours.type = EPODDataRGBA; },
        "Physics: Mesh vertex colors must be of ARGB type"},
+      {"colour block without values", [](CPODScene& s) { s.meshes[0].colours.componentCount = 0; },
+       "Physics: Mesh vertex colors must be of ARGB type"},
       {"no colours", [](CPODScene& s) { std::free(s.meshes[0].colours.data); s.meshes[0].colours.data = nullptr; },
        "Physics: Mesh vertex colors must be of ARGB type"},
       {"int faces", [](CPODScene& s) { s.meshes[0].faces.type = EPODDataInt; },
