@@ -80,6 +80,13 @@ int PhyVertexFound(PhySkinObj* obj, const float* p) {
 
 int TryAddVertex(PhySkinObj* obj, unsigned char* colours, VECTOR3* positions, VECTOR3* normals,
                  int index) {
+  // A position that is not a number matches no point, so each edge would add
+  // it again and fill the network with copies that no spring can hold.
+  const VECTOR3& p = positions[index];
+  if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
+    std::fprintf(stderr, " -------- Physics: Bad position!  unable to add src[%d]\n", index);
+    return -1;
+  }
   const int found = PhyVertexFound(obj, &positions[index].x);
   if (found >= 0) {
     int32_t* row = obj->mesh_index[found];
@@ -238,7 +245,7 @@ int PhySkinParse(PhySkinObj* obj, CPODScene* scene) {
       const float* pb = obj->vertex[ib].pos;
       const float dx = pb[0] - pa[0], dy = pb[1] - pa[1], dz = pb[2] - pa[2];
       const float rest_len = kRestFactor * std::sqrt(dx * dx + dy * dy + dz * dz);
-      if (rest_len < kMinRestLen) continue;
+      if (!(rest_len >= kMinRestLen)) continue;  // also a position that is not a number
       if (obj->n_link >= kPhyMaxLink) {
         std::fprintf(stderr, " -------- Physics: Link Overflow!  unable to add link[%d] - [%d]\n",
                      ia, ib);

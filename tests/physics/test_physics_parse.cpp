@@ -238,6 +238,28 @@ TEST(PhyParse, VeryShortEdgesGetNoSpring) {
   }
 }
 
+TEST(PhyParse, APositionThatIsNotANumberGetsNoSpring) {
+  PhyTestMesh m;
+  m.Add(0, 0, 0, 252);
+  m.Add(4, 0, 0, 252);
+  m.Add(0, 4, 0, 252);
+  m.Add(NAN, 1, 0, 100);
+  m.Tri(0, 1, 3);
+  m.Tri(1, 2, 3);
+  m.Tri(2, 0, 3);
+  CPODScene scene;
+  PhyTestScene(scene, m);
+  auto o = NewObj();
+  testing::internal::CaptureStderr();
+  ASSERT_EQ(PhySkinParse(o.get(), &scene), 1);
+  const std::string bad = " -------- Physics: Bad position!  unable to add src[3]\n";
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), bad + bad + bad + bad + bad + bad);
+  ASSERT_EQ(o->n_vertex, 3);  // the pinned triangle
+  ASSERT_EQ(o->n_link, 3);
+  for (int i = 0; i < o->n_link; ++i) EXPECT_TRUE(std::isfinite(o->link[i].rest_len));
+  ExpectConsistent(*o);
+}
+
 TEST(PhyParse, MeshesThatDoNotQualifyAreRefusedWithTheirMessage) {
   struct Case {
     const char* name;
