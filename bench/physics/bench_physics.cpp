@@ -4,10 +4,13 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 #include "physics/boobs_physics_b0.h"
+#include "physics/phy_test_mesh.h"
 
 namespace {
 
@@ -69,5 +72,53 @@ void BM_PhySkinSettle2000(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_PhySkinSettle2000)->Unit(benchmark::kMillisecond);
+
+// Construction at load time: a 22 x 22 grid with pinned rim and free inside
+// (about 480 points, 1024 springs after the caps), and the worst case of the
+// pruning, a pinned chain eaten from both ends one point per pass.
+void BM_PhySkinParseGrid(benchmark::State& state) {
+  const int n = 22;
+  PhyTestMesh m;
+  for (int y = 0; y < n; ++y)
+    for (int x = 0; x < n; ++x) {
+      const bool rim = x == 0 || y == 0 || x == n - 1 || y == n - 1;
+      m.Add(static_cast<float>(x), static_cast<float>(y), 0, rim ? 252 : 120);
+    }
+  for (int y = 0; y + 1 < n; ++y)
+    for (int x = 0; x + 1 < n; ++x) {
+      const int v = y * n + x;
+      m.Tri(v, v + 1, v + n);
+      m.Tri(v + 1, v + n + 1, v + n);
+    }
+  CPODScene scene;
+  PhyTestScene(scene, m);
+  std::unique_ptr<PhySkinObj> obj(new PhySkinObj());
+  // The merge and pruning reports are part of the cost but would bury the
+  // benchmark's own output.
+  std::FILE* quiet = std::freopen("/dev/null", "w", stderr);
+  for (auto _ : state) {
+    std::memset(obj.get(), 0, sizeof(PhySkinObj));
+    benchmark::DoNotOptimize(PhySkinParse(obj.get(), &scene));
+  }
+  state.counters["points"] = obj->n_vertex;
+  state.counters["springs"] = obj->n_link;
+  (void)quiet;
+}
+BENCHMARK(BM_PhySkinParseGrid)->Unit(benchmark::kMillisecond);
+
+void BM_PhySkinPruneChain(benchmark::State& state) {
+  std::unique_ptr<PhySkinObj> obj(new PhySkinObj());
+  std::FILE* quiet = std::freopen("/dev/null", "w", stderr);
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::memset(obj.get(), 0, sizeof(PhySkinObj));
+    obj->n_vertex = kPhyMaxVertex;
+    for (int i = 0; i + 1 < kPhyMaxVertex; ++i) obj->link[obj->n_link++] = PhyLink{i, i + 1, 1};
+    state.ResumeTiming();
+    RemoveFuckingTie(obj.get());
+  }
+  (void)quiet;
+}
+BENCHMARK(BM_PhySkinPruneChain)->Unit(benchmark::kMillisecond);
 
 }  // namespace
