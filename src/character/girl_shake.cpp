@@ -1,6 +1,7 @@
 #include "character/girl_shake.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 #include "character/girl_animation.h"
@@ -30,8 +31,16 @@ void Filter(float s, float& slow, float& fast, float& jerk, float& last) {
 }  // namespace
 
 void GirlShake(float x, float y, float z) {
-  // A sample that is not a number would stay in the averages forever.
-  if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) return;
+  // A sample that is not a number would stay in the averages forever. A
+  // broken sensor repeats itself 30 times a second, so a run of bad samples
+  // is reported once.
+  static bool bad_run = false;
+  if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) {
+    if (!bad_run) std::fprintf(stderr, "Shake: accelerometer sample dropped, not a number\n");
+    bad_run = true;
+    return;
+  }
+  bad_run = false;
   Filter(x, phy.slow.x, phy.fast.x, phy.jerk.x, phy.last.x);
   Filter(y, phy.slow.y, phy.fast.y, phy.jerk.y, phy.last.y);
   Filter(z, phy.slow.z, phy.fast.z, phy.jerk.z, phy.last.z);

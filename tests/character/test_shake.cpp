@@ -127,10 +127,16 @@ TEST_F(ShakeTest, ShakeLineStillPlayingIsNotAskedForAgain) {
 TEST_F(ShakeTest, BrokenSamplesNeitherPoisonNorFlingTheFilter) {
   Upright();
   const ShakeFilter before = phy;
+  testing::internal::CaptureStderr();
   GirlShake(NAN, -1, 0);
   GirlShake(0, INFINITY, 0);
   GirlShake(0, -1, -INFINITY);
   EXPECT_EQ(std::memcmp(&phy, &before, sizeof phy), 0);
+  GirlShake(0, -1, 0);
+  GirlShake(NAN, NAN, NAN);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Shake: accelerometer sample dropped, not a number\n"
+            "Shake: accelerometer sample dropped, not a number\n");  // once per bad run
 
   // A reading far beyond any real sensor counts as a saturated one.
   GirlShake(1e30f, -1, 0);
