@@ -1,6 +1,18 @@
 #include "render/render_mesh.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <vector>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define OVANTA_SKIN_AVX 1
+#endif
+
+#include "render/env_light.h"
+#include "scene/ModelPOD.h"
+#include "texture/texture_library.h"
 
 void GLprintError(unsigned int error, const char* file, int line) {
   const char* name = "UNKNOWN";
@@ -33,3 +45,455 @@ const uint32_t TYPE2GL[15] = {
     GL_BYTE,            // byte
     GL_BYTE,            // normalised byte
 };
+
+// ---------------------------------------------------------------------------
+// Drawing
+
+alignas(16) MATRIX matrix_palette[kMatrixPaletteSize];
+
+namespace {
+
+// Four floats in one SSE register; lane k of a palette column is element
+// 4 * column + k, so lanes 0..2 give x', y', z' with exactly the scalar
+// operation order ((x*M0 + y*M4) + z*M8) + M12 and the same rounding.
+typedef float v4f __attribute__((vector_size(16)));
+
+inline v4f LoadColumn(const MATRIX& m, int column) {
+  v4f c;
+  std::memcpy(&c, &m.f[4 * column], sizeof(c));
+  return c;
+}
+
+// What to blend: points, directions or both (a null output skips that
+// stream), with the per-vertex bone bytes and weights. Strides in bytes.
+struct BlendJob {
+  uint8_t* pout;  // null: no points
+  int poutStride;
+  const uint8_t* pin;
+  int pinStride;
+  uint8_t* nout;  // null: no directions
+  int noutStride;
+  const uint8_t* nin;
+  int ninStride;
+  const uint8_t* bones;
+  int boneStride;
+  const uint8_t* weights;
+  int weightStride;
+  int slots;
+};
+
+// One vertex: blends the point and/or the direction by its slots. The
+// accumulators start at +0 and take the weighted terms in slot order, exactly
+// as the definition adds them, so the results are bit-identical to it.
+// kSlots > 0 fixes the slot count at compile time so the loop unrolls.
+template <int kSlots, bool kPoint, bool kNormal>
+inline void BlendVertex(uint8_t* pout, const uint8_t* pin, uint8_t* nout, const uint8_t* nin,
+                        const uint8_t* bones, const uint8_t* weights, int slots) {
+  float p[3] = {0.0f, 0.0f, 0.0f}, q[3] = {0.0f, 0.0f, 0.0f};
+  if (kPoint) std::memcpy(p, pin, sizeof(p));
+  if (kNormal) std::memcpy(q, nin, sizeof(q));
+  v4f accP = {0.0f, 0.0f, 0.0f, 0.0f}, accN = {0.0f, 0.0f, 0.0f, 0.0f};
+  const int n = kSlots > 0 ? kSlots : slots;
+  for (int b = 0; b < n; ++b) {
+    // The mask never changes a valid index (all are below 64) and keeps a
+    // damaged one inside the palette.
+    const MATRIX& m = matrix_palette[bones[b] & (kMatrixPaletteSize - 1)];
+    float w;
+    std::memcpy(&w, weights + 4 * b, sizeof(w));
+    const v4f c0 = LoadColumn(m, 0), c1 = LoadColumn(m, 1), c2 = LoadColumn(m, 2);
+    if (kPoint) {
+      v4f t = p[0] * c0 + p[1] * c1;
+      t = t + p[2] * c2;
+      t = t + LoadColumn(m, 3);
+      accP = accP + w * t;
+    }
+    if (kNormal) {
+      v4f t = q[0] * c0 + q[1] * c1;
+      t = t + q[2] * c2;
+      accN = accN + w * t;
+    }
+  }
+  if (kPoint) {
+    const float r[3] = {accP[0], accP[1], accP[2]};
+    std::memcpy(pout, r, sizeof(r));
+  }
+  if (kNormal) {
+    const float r[3] = {accN[0], accN[1], accN[2]};
+    std::memcpy(nout, r, sizeof(r));
+  }
+}
+
+template <int kSlots, bool kPoint, bool kNormal>
+void BlendLoop(const BlendJob& j, long first, long end) {
+  uint8_t* pout = kPoint ? j.pout + first * j.poutStride : nullptr;
+  const uint8_t* pin = kPoint ? j.pin + first * j.pinStride : nullptr;
+  uint8_t* nout = kNormal ? j.nout + first * j.noutStride : nullptr;
+  const uint8_t* nin = kNormal ? j.nin + first * j.ninStride : nullptr;
+  const uint8_t* bones = j.bones + first * j.boneStride;
+  const uint8_t* weights = j.weights + first * j.weightStride;
+  for (long k = first; k < end; ++k) {
+    BlendVertex<kSlots, kPoint, kNormal>(pout, pin, nout, nin, bones, weights, j.slots);
+    if (kPoint) {
+      pout += j.poutStride;
+      pin += j.pinStride;
+    }
+    if (kNormal) {
+      nout += j.noutStride;
+      nin += j.ninStride;
+    }
+    bones += j.boneStride;
+    weights += j.weightStride;
+  }
+}
+
+template <bool kPoint, bool kNormal>
+void BlendSlots(const BlendJob& j, long first, long end) {
+  switch (j.slots) {
+    case 1: BlendLoop<1, kPoint, kNormal>(j, first, end); break;
+    case 2: BlendLoop<2, kPoint, kNormal>(j, first, end); break;
+    case 3: BlendLoop<3, kPoint, kNormal>(j, first, end); break;
+    case 4: BlendLoop<4, kPoint, kNormal>(j, first, end); break;
+    default: BlendLoop<0, kPoint, kNormal>(j, first, end); break;
+  }
+}
+
+#ifdef OVANTA_SKIN_AVX
+// Chosen at run time on CPUs with AVX: about twice the vertices per second of
+// the four-lane code, with the same bits.
+__attribute__((target("avx"))) inline __m256 Pair(__m128 low, __m128 high) {
+  return _mm256_insertf128_ps(_mm256_castps128_ps256(low), high, 1);
+}
+
+// One vertex in eight lanes: the point in lanes 0..3, the direction in lanes
+// 4..7. Each palette column is loaded into both halves with one broadcast;
+// the translation column only into the point's half (the other half is
+// zero, and x + 0 only turns -0 into +0, which cannot show in a sum that
+// starts at +0). Per lane the operations are those of BlendVertex, in the
+// same order, so the bits are the same.
+template <int kSlots>
+__attribute__((target("avx"))) void BlendPointNormalAvx(const BlendJob& j, long first,
+                                                         long end) {
+  const int n = kSlots > 0 ? kSlots : j.slots;
+  const uint8_t* pin = j.pin + first * j.pinStride;
+  const uint8_t* nin = j.nin + first * j.ninStride;
+  uint8_t* pout = j.pout + first * j.poutStride;
+  uint8_t* nout = j.nout + first * j.noutStride;
+  const uint8_t* bones = j.bones + first * j.boneStride;
+  const uint8_t* weights = j.weights + first * j.weightStride;
+  for (long k = first; k < end; ++k) {
+    float p[3], q[3];
+    std::memcpy(p, pin, sizeof(p));
+    std::memcpy(q, nin, sizeof(q));
+    const __m256 x = Pair(_mm_set1_ps(p[0]), _mm_set1_ps(q[0]));
+    const __m256 y = Pair(_mm_set1_ps(p[1]), _mm_set1_ps(q[1]));
+    const __m256 z = Pair(_mm_set1_ps(p[2]), _mm_set1_ps(q[2]));
+    __m256 acc = _mm256_setzero_ps();
+    for (int b = 0; b < n; ++b) {
+      const float* m = matrix_palette[bones[b] & (kMatrixPaletteSize - 1)].f;
+      float wf;
+      std::memcpy(&wf, weights + 4 * b, sizeof(wf));
+      const __m256 w = _mm256_set1_ps(wf);
+      const __m256 c0 = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(m));
+      const __m256 c1 = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(m + 4));
+      const __m256 c2 = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(m + 8));
+      const __m256 c3 = _mm256_insertf128_ps(_mm256_setzero_ps(), _mm_loadu_ps(m + 12), 0);
+      __m256 t = _mm256_add_ps(_mm256_mul_ps(x, c0), _mm256_mul_ps(y, c1));
+      t = _mm256_add_ps(t, _mm256_mul_ps(z, c2));
+      t = _mm256_add_ps(t, c3);
+      acc = _mm256_add_ps(acc, _mm256_mul_ps(w, t));
+    }
+    float r[8];
+    _mm256_storeu_ps(r, acc);
+    std::memcpy(pout, r, 12);
+    std::memcpy(nout, r + 4, 12);
+    pin += j.pinStride;
+    nin += j.ninStride;
+    pout += j.poutStride;
+    nout += j.noutStride;
+    bones += j.boneStride;
+    weights += j.weightStride;
+  }
+}
+
+bool CpuHasAvx() {
+  // This may run from a static initialiser, before the CPU model is known.
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx");
+}
+bool g_skin_avx = CpuHasAvx();
+#else
+bool g_skin_avx = false;
+#endif
+
+void BlendPointsAndNormals(const BlendJob& j, long first, long end) {
+#ifdef OVANTA_SKIN_AVX
+  if (!g_skin_avx) {
+    BlendSlots<true, true>(j, first, end);
+    return;
+  }
+  switch (j.slots) {
+    case 1: BlendPointNormalAvx<1>(j, first, end); break;
+    case 2: BlendPointNormalAvx<2>(j, first, end); break;
+    case 3: BlendPointNormalAvx<3>(j, first, end); break;
+    case 4: BlendPointNormalAvx<4>(j, first, end); break;
+    default: BlendPointNormalAvx<0>(j, first, end); break;
+  }
+#else
+  BlendSlots<true, true>(j, first, end);
+#endif
+}
+
+// Vertices [first, end) of the job; points and directions in one pass, so
+// the bones, weights and matrix columns are loaded once for both.
+void Blend(const BlendJob& j, long first, long end) {
+  if (j.pout && j.nout)
+    BlendPointsAndNormals(j, first, end);
+  else if (j.pout)
+    BlendSlots<true, false>(j, first, end);
+  else if (j.nout)
+    BlendSlots<false, true>(j, first, end);
+}
+
+uint32_t GLType(uint32_t code) { return code < 15 ? TYPE2GL[code] : 0; }
+
+// Skinning output, kept between draws so that a big mesh costs no stack and
+// no allocation per frame. Grows only; zero-filled when it grows, so the
+// entries a batch does not write are defined.
+std::vector<VECTOR3> g_skinned_positions;
+std::vector<VECTOR3> g_skinned_normals;
+
+void EnsureScratch(size_t n) {
+  if (g_skinned_positions.size() < n) {
+    g_skinned_positions.resize(n, VECTOR3{0.0f, 0.0f, 0.0f});
+    g_skinned_normals.resize(n, VECTOR3{0.0f, 0.0f, 0.0f});
+  }
+}
+
+// The vertices that triangles [first, first + count) reference, as a range.
+// Exporters keep each batch's vertices together, so the range is tight.
+void ReferencedRange(const SPODMesh& mesh, int first, int count, int* lo, int* hi) {
+  const uint16_t* idx = reinterpret_cast<const uint16_t*>(mesh.faces.data) + 3L * first;
+  const long n = 3L * count;
+  uint16_t mn = 0xFFFF, mx = 0;
+  for (long k = 0; k < n; ++k) {
+    mn = std::min(mn, idx[k]);
+    mx = std::max(mx, idx[k]);
+  }
+  if (n <= 0) {
+    *lo = *hi = 0;
+    return;
+  }
+  *lo = mn;
+  *hi = std::min<int>(mx + 1, static_cast<int>(mesh.vertexCount));
+}
+
+}  // namespace
+
+void TransVec3TransformWeightedArray(VECTOR3* out, int outStride, const VECTOR3* in, int inStride,
+                                     int count, const unsigned char* bones, int boneStride,
+                                     const float* weights, int weightStride, int slots) {
+  const BlendJob j = {reinterpret_cast<uint8_t*>(out), outStride,
+                      reinterpret_cast<const uint8_t*>(in), inStride,
+                      nullptr, 0, nullptr, 0,
+                      bones, boneStride, reinterpret_cast<const uint8_t*>(weights), weightStride,
+                      slots};
+  Blend(j, 0, count);
+}
+
+void TransVec3TransformWeightedArrayN(VECTOR3* out, int outStride, const VECTOR3* in,
+                                      int inStride, int count, const unsigned char* bones,
+                                      int boneStride, const float* weights, int weightStride,
+                                      int slots) {
+  const BlendJob j = {nullptr, 0, nullptr, 0,
+                      reinterpret_cast<uint8_t*>(out), outStride,
+                      reinterpret_cast<const uint8_t*>(in), inStride,
+                      bones, boneStride, reinterpret_cast<const uint8_t*>(weights), weightStride,
+                      slots};
+  Blend(j, 0, count);
+}
+
+bool SkinUseAvx(bool enable) {
+#ifdef OVANTA_SKIN_AVX
+  g_skin_avx = enable && CpuHasAvx();
+#else
+  (void)enable;
+#endif
+  return g_skin_avx;
+}
+
+const VECTOR3* SkinMeshP(const SPODMesh* mesh, int firstTriangle, int triangleCount,
+                         const VECTOR3** normalsOut) {
+  const int n = static_cast<int>(mesh->vertexCount);
+  EnsureScratch(static_cast<size_t>(n));
+  // Only an indexed triangle list draws a part of the mesh; everything else
+  // draws (and so needs) every vertex.
+  int lo = 0, hi = n;
+  if (mesh->stripCount == 0 && mesh->faces.data)
+    ReferencedRange(*mesh, firstTriangle, triangleCount, &lo, &hi);
+  const bool hasNormals = mesh->normals.data != nullptr;
+  const BlendJob j = {
+      reinterpret_cast<uint8_t*>(g_skinned_positions.data()), 12,
+      mesh->vertices.data, static_cast<int>(mesh->vertices.stride),
+      hasNormals ? reinterpret_cast<uint8_t*>(g_skinned_normals.data()) : nullptr, 12,
+      mesh->normals.data, static_cast<int>(mesh->normals.stride),
+      mesh->boneIndices.data, static_cast<int>(mesh->boneIndices.stride),
+      mesh->boneWeights.data, static_cast<int>(mesh->boneWeights.stride),
+      static_cast<int>(mesh->boneIndices.componentCount)};
+  Blend(j, lo, hi);
+  if (normalsOut) *normalsOut = hasNormals ? g_skinned_normals.data() : nullptr;
+  return g_skinned_positions.data();
+}
+
+void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triangleCount,
+               EnvLight* env) {
+  const int n = static_cast<int>(mesh->vertexCount);
+  const bool indexed = mesh->faces.data != nullptr;
+  glEnableClientState(GL_VERTEX_ARRAY);
+  GL_CHECK();
+
+  if (mesh->uvws) {
+    const CPODData& uv = mesh->uvws[0];
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glTexCoordPointer(2, GLType(uv.type), uv.stride, uv.data);
+    GL_CHECK();
+  }
+
+  uint32_t normalType = 0;
+  int normalStride = 0;
+  const void* normalData = nullptr;
+  bool normalsPacked = false;  // float[3], 12 bytes apart: what the light reads
+  if (!skinned) {
+    const CPODData& v = mesh->vertices;
+    glVertexPointer(v.componentCount, GLType(v.type), v.stride, v.data);
+    const CPODData& nr = mesh->normals;
+    normalType = GLType(nr.type);
+    normalStride = nr.stride;
+    normalData = nr.data;
+    normalsPacked = nr.type == EPODDataFloat && nr.componentCount == 3 &&
+                    (nr.stride == 12 || nr.stride == 0);
+  } else {
+    const VECTOR3* skinnedNormals = nullptr;
+    const VECTOR3* skinnedPositions =
+        SkinMeshP(mesh, firstTriangle, triangleCount, &skinnedNormals);
+    glVertexPointer(mesh->vertices.componentCount, GL_FLOAT, 12, skinnedPositions);
+    // A skinned mesh without normals draws without a normal array rather
+    // than reading a missing one.
+    if (skinnedNormals) {
+      normalType = GL_FLOAT;
+      normalStride = 12;
+      normalData = skinnedNormals;
+      normalsPacked = true;
+    }
+  }
+  GL_CHECK();
+
+  bool normalArrayOn = false;
+  // The light reads normals as packed float triples; a mesh whose normals are
+  // stored otherwise is drawn with GL lighting instead of misread.
+  const bool useEnv = env && normalData && normalsPacked;
+  if (normalData) {
+    if (useEnv) {
+      env->Apply(n, static_cast<const VECTOR3*>(normalData));
+      glDisable(GL_LIGHTING);
+    } else {
+      glEnableClientState(GL_NORMAL_ARRAY);
+      glNormalPointer(normalType, normalStride, normalData);
+      normalArrayOn = true;
+    }
+  }
+
+  const uint16_t* indices = reinterpret_cast<const uint16_t*>(mesh->faces.data);
+  if (mesh->stripCount == 0) {
+    if (indexed) {
+      glDrawElements(GL_TRIANGLES, triangleCount * 3, GL_UNSIGNED_SHORT,
+                     indices + 3L * firstTriangle);
+    } else {
+      glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(mesh->faceCount * 3));
+    }
+    GL_CHECK();
+  } else {
+    long offset = 0;
+    for (uint32_t s = 0; s < mesh->stripCount; ++s) {
+      const GLsizei count = static_cast<GLsizei>(mesh->stripLengths[s] + 2);
+      if (indexed)
+        glDrawElements(GL_TRIANGLE_STRIP, count, GL_UNSIGNED_SHORT, indices + offset);
+      else
+        glDrawArrays(GL_TRIANGLE_STRIP, static_cast<GLint>(offset), count);
+      GL_CHECK();
+      offset += count;
+    }
+  }
+
+  glDisableClientState(GL_VERTEX_ARRAY);
+  if (useEnv) {
+    env->Remove();
+    glActiveTexture(GL_TEXTURE0);
+    glEnable(GL_LIGHTING);
+  }
+  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  if (normalArrayOn) glDisableClientState(GL_NORMAL_ARRAY);
+  GL_CHECK();
+}
+
+void DrawNodeP(CPODScene* scene, SPODNode* node, bool useWorldMatrix, bool bindMaterial,
+               EnvLight* env) {
+  const SPODMesh* mesh = &scene->meshes[node->meshIndex];
+  if (bindMaterial) LoadMaterialI(scene, node->materialIndex);
+  glMatrixMode(GL_MODELVIEW);
+
+  if (!mesh->boneWeights.data) {
+    if (useWorldMatrix) {
+      glPushMatrix();
+      GL_CHECK();
+      MATRIX world;
+      scene->GetWorldMatrix(world, *node);
+      glMultMatrixf(world.f);
+      GL_CHECK();
+      DrawMeshP(mesh, false, 0, static_cast<int>(mesh->faceCount), env);
+      glMatrixMode(GL_MODELVIEW);
+      glPopMatrix();
+    } else {
+      DrawMeshP(mesh, false, 0, static_cast<int>(mesh->faceCount), env);
+      glMatrixMode(GL_MODELVIEW);
+    }
+    return;
+  }
+
+  MATRIX view;
+  MatrixIdentity(view);
+  glGetFloatv(GL_MODELVIEW_MATRIX, view.f);
+  GL_CHECK();
+  glPushMatrix();
+  if (useWorldMatrix) {
+    MATRIX world;
+    scene->GetWorldMatrix(world, *node);
+    glMultMatrixf(world.f);
+    GL_CHECK();
+  }
+  const CBoneBatches& bb = mesh->boneBatches;
+  for (int b = 0; b < bb.batchCount; ++b) {
+    const int bones = std::min(bb.batchBoneCounts[b], kMatrixPaletteSize);
+    for (int j = 0; j < bones; ++j) {
+      const SPODNode& bone = scene->nodes[bb.batches[b * bb.batchBoneMax + j]];
+      MATRIX m;
+      scene->GetBoneWorldMatrix(m, *node, bone);
+      MatrixMultiply(matrix_palette[j], m, view);
+    }
+    const int first = bb.batchOffsets[b];
+    const int end = b + 1 < bb.batchCount ? bb.batchOffsets[b + 1]
+                                          : static_cast<int>(mesh->faceCount);
+    DrawMeshP(mesh, true, first, end - first, env);
+  }
+  glMatrixMode(GL_MODELVIEW);
+  glPopMatrix();
+}
+
+void DrawModelWithEnv(CPODScene* scene, float frame, EnvLight* env) {
+  // An empty scene (never loaded, or failed to load) has nothing to draw.
+  if (!scene || !scene->evalState || !scene->nodes) return;
+  scene->SetFrame(frame);
+  for (uint32_t i = 0; i < scene->meshNodeCount; ++i)
+    DrawNodeP(scene, &scene->nodes[i], true, true, env);
+}
+
+void DrawModel(CPODScene* scene, float frame) { DrawModelWithEnv(scene, frame, nullptr); }
