@@ -9,6 +9,7 @@
 #include <espeak-ng/speak_lib.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -117,6 +118,9 @@ bool SpeakRussian(const std::string& dir) {
   bool ok = true;
   for (const Line& line : kRussian) {
     g_espeakSamples.clear();
+    // The variant's breath noise comes from the C library's rand(); a fixed
+    // seed per line keeps every build's files byte for byte the same.
+    std::srand(1);
     espeak_ERROR e = espeak_Synth(line.text, std::strlen(line.text) + 1, 0, POS_CHARACTER, 0,
                                   espeakCHARS_UTF8, nullptr, nullptr);
     espeak_Synchronize();
