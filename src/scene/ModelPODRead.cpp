@@ -1,0 +1,512 @@
+// The scene file reader, and the checks that make a read scene safe to use.
+//
+// A file is a flat run of blocks: an 8-byte marker (tag, length), then the
+// payload; containers end with their tag | 0x80000000. Unknown blocks are
+// skipped by length. Files may come from anywhere, so after a structurally
+// complete read every index and array size that later code follows is
+// checked (PODValidate) and any violation fails the read like every other
+// failure: false, the scene empty and zeroed, no message at this level.
+#include <cstdlib>
+#include <cstring>
+#include <unordered_map>
+#include <vector>
+
+#include "scene/ModelPOD.h"
+#include "scene/PODWriter.h"
+#include "scene/Streaming.h"
+
+void PODReleaseRecords(SPODScene& s);
+
+namespace {
+
+const unsigned int kEnd = 0x80000000u;
+const unsigned int kMinContainerBytes = 16;  // start and end markers
+
+// What the reader learns while it reads: the byte length of every array it
+// allocated, which the records themselves do not keep.
+struct ReadContext {
+  std::unordered_map<const void*, uint64_t> sizes;
+  uint64_t size(const void* p) const {
+    auto it = sizes.find(p);
+    return it == sizes.end() ? 0 : it->second;
+  }
+};
+
+unsigned int Remaining(CStreamResource& s) {
+  CSourceStream* src = dynamic_cast<CSourceStream*>(&s);
+  return src ? src->Remaining() : 0xFFFFFFFFu;
+}
+
+// Reads `length` payload bytes into a new buffer. Strings get a terminating
+// zero of their own, so a name stored without one cannot run past its end.
+bool ReadAlloc(CStreamResource& s, unsigned int length, void*& out, bool isString, ReadContext* ctx) {
+  if (length > Remaining(s)) return false;
+  const size_t n = (size_t)length + (isString ? 1 : 0);
+  uint8_t* buf = static_cast<uint8_t*>(std::malloc(n ? n : 1));
+  if (!buf) return false;
+  if (!s.Read(buf, length)) {
+    std::free(buf);
+    return false;
+  }
+  if (isString) buf[length] = 0;
+  std::free(out);  // a repeated block replaces the earlier one
+  out = buf;
+  if (ctx) ctx->sizes[buf] = length;
+  return true;
+}
+
+template <typename T>
+bool ReadArray(CStreamResource& s, unsigned int length, T*& out, ReadContext* ctx) {
+  void* p = out;
+  const bool ok = ReadAlloc(s, length, p, false, ctx);
+  out = static_cast<T*>(p);
+  return ok;
+}
+
+bool ReadString(CStreamResource& s, unsigned int length, char*& out, ReadContext* ctx) {
+  void* p = out;
+  const bool ok = ReadAlloc(s, length, p, true, ctx);
+  out = static_cast<char*>(p);
+  return ok;
+}
+
+bool ReadDataImpl(CPODData& block, CStreamResource& s, unsigned int tag, bool ownData, ReadContext* ctx) {
+  unsigned int t, len;
+  for (;;) {
+    if (!s.ReadMarker(t, len)) return false;
+    if (t == (tag | kEnd)) return true;
+    switch (t) {
+      case 9000: if (!s.Read(&block.type, 4)) return false; break;
+      case 9001: if (!s.Read(&block.componentCount, 4)) return false; break;
+      case 9002: if (!s.Read(&block.stride, 4)) return false; break;
+      case 9003:
+        if (ownData) {
+          if (!ReadArray(s, len, block.data, ctx)) return false;
+        } else {
+          uint32_t offset;
+          if (!s.Read(&offset, 4)) return false;
+          block.data = reinterpret_cast<uint8_t*>((uintptr_t)offset);
+        }
+        break;
+      default:
+        if (!s.Skip(len)) return false;
+    }
+  }
+}
+
+bool ReadNodeImpl(SPODNode& node, CStreamResource& s, ReadContext* ctx) {
+  float pos[3] = {0, 0, 0};
+  float rot[4] = {0, 0, 0, 1};
+  float scale[7] = {1, 1, 1, 0, 0, 0, 0};
+  bool hasStatic = false;
+  unsigned int t, len;
+  for (;;) {
+    if (!s.ReadMarker(t, len)) return false;
+    if (t == (2013u | kEnd)) break;
+    switch (t) {
+      case 5000: if (!s.Read(&node.meshIndex, 4)) return false; break;
+      case 5001: if (!ReadString(s, len, node.name, ctx)) return false; break;
+      case 5002: if (!s.Read(&node.materialIndex, 4)) return false; break;
+      case 5003: if (!s.Read(&node.parentIndex, 4)) return false; break;
+      case 5004: if (!s.Read(pos, 12)) return false; hasStatic = true; break;
+      case 5005: if (!s.Read(rot, 16)) return false; hasStatic = true; break;
+      case 5006: if (!s.Read(scale, 12)) return false; hasStatic = true; break;
+      case 5007: if (!ReadArray(s, len, node.positions, ctx)) return false; break;
+      case 5008: if (!ReadArray(s, len, node.rotations, ctx)) return false; break;
+      case 5009: if (!ReadArray(s, len, node.scales, ctx)) return false; break;
+      case 5011: if (!ReadArray(s, len, node.matrices, ctx)) return false; break;
+      case 5012: if (!s.Read(&node.animationFlags, 4)) return false; break;
+      default:
+        if (!s.Skip(len)) return false;
+    }
+  }
+  if (hasStatic) {
+    struct Settle { float*& array; const float* value; unsigned int n; uint32_t bit; };
+    Settle settle[3] = {{node.positions, pos, 3, 1u}, {node.rotations, rot, 4, 2u}, {node.scales, scale, 7, 4u}};
+    for (Settle& st : settle) {
+      if (st.array) {
+        node.animationFlags |= st.bit;
+      } else {
+        st.array = static_cast<float*>(std::malloc(st.n * sizeof(float)));
+        if (!st.array) return false;
+        std::memcpy(st.array, st.value, st.n * sizeof(float));
+        if (ctx) ctx->sizes[st.array] = st.n * sizeof(float);
+      }
+    }
+  }
+  return true;
+}
+
+// Reads a record container of the simpler kinds: fields by tag until `endTag`.
+bool ReadCamera(SPODCameraEntry& c, CStreamResource& s, ReadContext* ctx) {
+  unsigned int t, len;
+  for (;;) {
+    if (!s.ReadMarker(t, len)) return false;
+    if (t == (2010u | kEnd)) return true;
+    switch (t) {
+      case 8000: if (!s.Read(&c.targetIndex, 4)) return false; break;
+      case 8001: if (!s.Read(&c.fieldOfView, 4)) return false; break;
+      case 8002: if (!s.Read(&c.farDistance, 4)) return false; break;
+      case 8003: if (!s.Read(&c.nearDistance, 4)) return false; break;
+      case 8004: if (!ReadArray(s, len, c.fieldOfViewAnimation, ctx)) return false; break;
+      default: if (!s.Skip(len)) return false;
+    }
+  }
+}
+
+bool ReadLight(SPODLightEntry& l, CStreamResource& s) {
+  unsigned int t, len;
+  for (;;) {
+    if (!s.ReadMarker(t, len)) return false;
+    if (t == (2011u | kEnd)) return true;
+    switch (t) {
+      case 7000: if (!s.Read(&l.targetIndex, 4)) return false; break;
+      case 7001: if (!s.Read(l.colour, 12)) return false; break;
+      case 7002: if (!s.Read(&l.lightType, 4)) return false; break;
+      default: if (!s.Skip(len)) return false;
+    }
+  }
+}
+
+bool ReadTexture(char*& name, CStreamResource& s, ReadContext* ctx) {
+  unsigned int t, len;
+  for (;;) {
+    if (!s.ReadMarker(t, len)) return false;
+    if (t == (2014u | kEnd)) return true;
+    if (t == 4000) {
+      if (!ReadString(s, len, name, ctx)) return false;
+    } else if (!s.Skip(len)) {
+      return false;
+    }
+  }
+}
+
+bool ReadMaterial(SPODMaterial& m, CStreamResource& s, ReadContext* ctx) {
+  unsigned int t, len;
+  for (;;) {
+    if (!s.ReadMarker(t, len)) return false;
+    if (t == (2015u | kEnd)) return true;
+    switch (t) {
+      case 3000: if (!ReadString(s, len, m.name, ctx)) return false; break;
+      case 3001: if (!s.Read(&m.textureIndex, 4)) return false; break;
+      case 3002: if (!s.Read(&m.opacity, 4)) return false; break;
+      case 3003: if (!s.Read(m.ambient, 12)) return false; break;
+      case 3004: if (!s.Read(m.diffuse, 12)) return false; break;
+      case 3005: if (!s.Read(m.specular, 12)) return false; break;
+      case 3006: if (!s.Read(&m.shininess, 4)) return false; break;
+      case 3007: if (!ReadString(s, len, m.effectFile, ctx)) return false; break;
+      case 3008: if (!ReadString(s, len, m.effectName, ctx)) return false; break;
+      default: if (!s.Skip(len)) return false;
+    }
+  }
+}
+
+bool ReadMesh(SPODMesh& m, CStreamResource& s, ReadContext* ctx) {
+  uint32_t uvwRead = 0;
+  unsigned int t, len;
+  for (;;) {
+    if (!s.ReadMarker(t, len)) return false;
+    if (t == (2012u | kEnd)) return uvwRead == m.uvwCount;
+    switch (t) {
+      case 6000: if (!s.Read(&m.vertexCount, 4)) return false; break;
+      case 6001: if (!s.Read(&m.faceCount, 4)) return false; break;
+      case 6002: {
+        uint32_t n;
+        if (!s.Read(&n, 4)) return false;
+        if (m.uvws) return false;  // a second list would orphan the first
+        if (n > Remaining(s) / kMinContainerBytes) return false;
+        if (n) {
+          m.uvws = PODAlloc<CPODData>(n);
+          if (!m.uvws) return false;
+        }
+        m.uvwCount = n;
+        break;
+      }
+      case 6003: if (!ReadDataImpl(m.faces, s, t, true, ctx)) return false; break;
+      case 6004: if (!ReadArray(s, len, m.stripLengths, ctx)) return false; break;
+      case 6005: if (!s.Read(&m.stripCount, 4)) return false; break;
+      case 6006: if (!ReadDataImpl(m.vertices, s, t, true, ctx)) return false; break;
+      case 6007: if (!ReadDataImpl(m.normals, s, t, true, ctx)) return false; break;
+      case 6008: if (!ReadDataImpl(m.tangents, s, t, true, ctx)) return false; break;
+      case 6009: if (!ReadDataImpl(m.binormals, s, t, true, ctx)) return false; break;
+      case 6010:
+        if (uvwRead >= m.uvwCount) return false;
+        if (!ReadDataImpl(m.uvws[uvwRead++], s, t, true, ctx)) return false;
+        break;
+      case 6011: if (!ReadDataImpl(m.colours, s, t, true, ctx)) return false; break;
+      case 6012: if (!ReadDataImpl(m.boneIndices, s, t, true, ctx)) return false; break;
+      case 6013: if (!ReadDataImpl(m.boneWeights, s, t, true, ctx)) return false; break;
+      case 6014:
+        // Offsets into an interleaved block are never turned into addresses,
+        // and drawing would follow them as pointers: such a mesh is refused.
+        return false;
+      case 6015: if (!ReadArray(s, len, m.boneBatches.batches, ctx)) return false; break;
+      case 6016: if (!ReadArray(s, len, m.boneBatches.batchBoneCounts, ctx)) return false; break;
+      case 6017: if (!ReadArray(s, len, m.boneBatches.batchOffsets, ctx)) return false; break;
+      case 6018: if (!s.Read(&m.boneBatches.batchBoneMax, 4)) return false; break;
+      case 6019: if (!s.Read(&m.boneBatches.batchCount, 4)) return false; break;
+      default: if (!s.Skip(len)) return false;
+    }
+  }
+}
+
+template <typename T>
+bool ReadCount(CStreamResource& s, uint32_t& count, T*& array) {
+  uint32_t n;
+  if (!s.Read(&n, 4)) return false;
+  if (array) return false;  // a second count block would orphan the records read so far
+  if (n > Remaining(s) / kMinContainerBytes) return false;  // more records than the file can hold
+  if (n) {
+    array = PODAlloc<T>(n);
+    if (!array) return false;
+  }
+  count = n;
+  return true;
+}
+
+// ---- checks after a complete read ---------------------------------------------
+
+bool IsGLArrayType(uint32_t type) {
+  return type == EPODDataFloat || type == EPODDataFixed16_16 || type == EPODDataShort ||
+         type == EPODDataShortNorm || type == EPODDataByte || type == EPODDataByteNorm;
+}
+
+// A per-vertex block holds `count` vertices of `components` values each.
+bool DataFits(const ReadContext& ctx, const CPODData& d, uint32_t count, uint32_t components) {
+  if (!d.data) return true;
+  if (d.type >= kPODDataTypeCount || PODDataTypeSize(d.type) == 0) return false;
+  if (d.stride > (1u << 24)) return false;
+  if (count == 0) return true;
+  const uint64_t elem = (uint64_t)PODDataTypeSize(d.type) * components;
+  const uint64_t stride = d.stride ? d.stride : elem;
+  return (uint64_t)(count - 1) * stride + elem <= ctx.size(d.data);
+}
+
+uint64_t EntriesNeeded(uint32_t flags, uint32_t bit, uint32_t frameCount) {
+  return (flags & bit) && frameCount > 1 ? frameCount : 1;
+}
+
+bool ValidateMesh(const SPODScene& sc, const SPODMesh& m, const ReadContext& ctx) {
+  const uint32_t n = m.vertexCount;
+  if (m.uvwCount && !m.uvws) return false;
+  if (m.stripCount && (!m.stripLengths || ctx.size(m.stripLengths) < (uint64_t)m.stripCount * 4)) return false;
+  const uint64_t indexCount = PODIndexCount(m);
+
+  // Geometry that a draw call would read.
+  const bool drawsSomething = indexCount > 0;
+  if (drawsSomething && !m.vertices.data) return false;
+  if (m.vertices.data) {
+    if (!IsGLArrayType(m.vertices.type) || m.vertices.componentCount < 2 || m.vertices.componentCount > 4) return false;
+    if (!DataFits(ctx, m.vertices, n, m.vertices.componentCount)) return false;
+  }
+  if (m.normals.data && (!IsGLArrayType(m.normals.type) || !DataFits(ctx, m.normals, n, 3))) return false;
+  for (uint32_t k = 0; k < m.uvwCount; ++k) {
+    const CPODData& uv = m.uvws[k];
+    if (k == 0 && !uv.data) return false;  // the first set is handed to GL as it stands
+    if (k == 0 && !IsGLArrayType(uv.type)) return false;
+    const uint32_t comps = uv.componentCount > 2 ? uv.componentCount : 2;
+    if (!DataFits(ctx, uv, n, k == 0 ? comps : uv.componentCount)) return false;
+  }
+  if (!DataFits(ctx, m.tangents, n, m.tangents.componentCount)) return false;
+  if (!DataFits(ctx, m.binormals, n, m.binormals.componentCount)) return false;
+  if (!DataFits(ctx, m.colours, n, m.colours.componentCount)) return false;
+  if (!DataFits(ctx, m.boneIndices, n, m.boneIndices.componentCount)) return false;
+  if (!DataFits(ctx, m.boneWeights, n, m.boneWeights.componentCount)) return false;
+
+  // Indices: always read as 16-bit, each naming a vertex.
+  if (m.faces.data) {
+    if (ctx.size(m.faces.data) < indexCount * 2) return false;
+    const uint8_t* p = m.faces.data;
+    for (uint64_t i = 0; i < indexCount; ++i) {
+      uint16_t v;
+      std::memcpy(&v, p + 2 * i, 2);
+      if (v >= n) return false;
+    }
+  } else if (indexCount > n) {
+    return false;
+  }
+
+  // Bone batches.
+  const CBoneBatches& bb = m.boneBatches;
+  if (bb.batchCount < 0 || bb.batchBoneMax < 0) return false;
+  int32_t maxBones = 0;
+  if (bb.batchCount > 0) {
+    const uint64_t cnt = (uint64_t)bb.batchCount;
+    if (!bb.batches || !bb.batchBoneCounts || !bb.batchOffsets) return false;
+    if (ctx.size(bb.batches) < cnt * (uint64_t)bb.batchBoneMax * 4) return false;
+    if (ctx.size(bb.batchBoneCounts) < cnt * 4 || ctx.size(bb.batchOffsets) < cnt * 4) return false;
+    int32_t prev = 0;
+    for (int32_t b = 0; b < bb.batchCount; ++b) {
+      const int32_t c = bb.batchBoneCounts[b];
+      if (c < 0 || c > bb.batchBoneMax || c > 64) return false;
+      if (c > maxBones) maxBones = c;
+      for (int32_t j = 0; j < c; ++j) {
+        const int32_t node = bb.batches[(size_t)b * bb.batchBoneMax + j];
+        if (node < 0 || (uint32_t)node >= sc.nodeCount) return false;
+      }
+      const int32_t off = bb.batchOffsets[b];
+      if (off < prev || (uint32_t)off > m.faceCount) return false;
+      prev = off;
+    }
+  }
+
+  // Skinning reads positions and normals as float[3], one byte and one float per bone slot.
+  if (m.boneWeights.data) {
+    if (m.vertices.type != EPODDataFloat || m.vertices.componentCount != 3) return false;
+    if (!m.normals.data || m.normals.type != EPODDataFloat || m.normals.componentCount != 3) return false;
+    if (!m.boneIndices.data || m.boneIndices.type != EPODDataUnsignedByte) return false;
+    if (m.boneWeights.type != EPODDataFloat) return false;
+    const uint32_t slots = m.boneIndices.componentCount;
+    if (slots == 0 || m.boneWeights.componentCount != slots) return false;
+    const uint32_t bstride = m.boneIndices.stride ? m.boneIndices.stride : slots;
+    for (uint32_t v = 0; v < n; ++v)
+      for (uint32_t k = 0; k < slots; ++k)
+        if (m.boneIndices.data[(size_t)v * bstride + k] >= 64) return false;
+    if (bb.batchCount > 0) {
+      if (m.stripCount == 0 && m.faces.data) {
+        // Each batch's triangles may only name bones of that batch.
+        for (int32_t b = 0; b < bb.batchCount; ++b) {
+          const uint32_t first = (uint32_t)bb.batchOffsets[b];
+          const uint32_t end = b + 1 < bb.batchCount ? (uint32_t)bb.batchOffsets[b + 1] : m.faceCount;
+          const int32_t c = bb.batchBoneCounts[b];
+          for (uint64_t i = (uint64_t)first * 3; i < (uint64_t)end * 3; ++i) {
+            uint16_t v;
+            std::memcpy(&v, m.faces.data + 2 * i, 2);
+            for (uint32_t k = 0; k < slots; ++k)
+              if (m.boneIndices.data[(size_t)v * bstride + k] >= c) return false;
+          }
+        }
+      } else {
+        for (uint32_t v = 0; v < n; ++v)
+          for (uint32_t k = 0; k < slots; ++k)
+            if (m.boneIndices.data[(size_t)v * bstride + k] >= maxBones) return false;
+      }
+    }
+  }
+  return true;
+}
+
+bool Validate(const SPODScene& sc, const ReadContext& ctx) {
+  if (sc.meshNodeCount > sc.nodeCount) return false;
+  for (uint32_t i = 0; i < sc.textureCount; ++i)
+    if (!sc.textures[i]) return false;
+  for (uint32_t i = 0; i < sc.materialCount; ++i)
+    if (sc.materials[i].textureIndex >= 0 && (uint32_t)sc.materials[i].textureIndex >= sc.textureCount) return false;
+  for (uint32_t i = 0; i < sc.cameraCount; ++i) {
+    const float* a = sc.cameras[i].fieldOfViewAnimation;
+    if (a && ctx.size(a) < (uint64_t)sc.frameCount * 4) return false;
+  }
+  for (uint32_t i = 0; i < sc.nodeCount; ++i) {
+    const SPODNode& nd = sc.nodes[i];
+    if (i < sc.meshNodeCount && (nd.meshIndex < 0 || (uint32_t)nd.meshIndex >= sc.meshCount)) return false;
+    if (nd.materialIndex >= 0 && (uint32_t)nd.materialIndex >= sc.materialCount) return false;
+    if (nd.parentIndex >= 0 && (uint32_t)nd.parentIndex >= sc.nodeCount) return false;
+    const uint32_t f = nd.animationFlags;
+    if (nd.positions && ctx.size(nd.positions) < 12 * EntriesNeeded(f, 1u, sc.frameCount)) return false;
+    if (nd.rotations && ctx.size(nd.rotations) < 16 * EntriesNeeded(f, 2u, sc.frameCount)) return false;
+    if (nd.scales && ctx.size(nd.scales) < 28 * EntriesNeeded(f, 4u, sc.frameCount)) return false;
+    if (nd.matrices && ctx.size(nd.matrices) < 64 * EntriesNeeded(f, 8u, sc.frameCount)) return false;
+  }
+  // Parent chains must end at a root: walk each chain once, marking nodes
+  // on the current walk; meeting one again is a loop.
+  std::vector<uint8_t> state(sc.nodeCount, 0);  // 0 unseen, 1 on this walk, 2 known good
+  for (uint32_t i = 0; i < sc.nodeCount; ++i) {
+    int32_t p = (int32_t)i;
+    while (p >= 0 && state[p] == 0) {
+      state[p] = 1;
+      p = sc.nodes[p].parentIndex;
+    }
+    if (p >= 0 && state[p] == 1) return false;
+    for (p = (int32_t)i; p >= 0 && state[p] == 1; p = sc.nodes[p].parentIndex) state[p] = 2;
+  }
+  for (uint32_t i = 0; i < sc.meshCount; ++i)
+    if (!ValidateMesh(sc, sc.meshes[i], ctx)) return false;
+  return true;
+}
+
+}  // namespace
+
+bool ReadNode(SPODNode& node, CStreamResource& stream) { return ReadNodeImpl(node, stream, nullptr); }
+
+bool ReadCPODData(CPODData& block, CStreamResource& stream, unsigned int tag, bool ownData) {
+  return ReadDataImpl(block, stream, tag, ownData, nullptr);
+}
+
+bool CPODScene::ReadFromFile(const char* fileName, char* optionsBuffer, unsigned long optionsCapacity) {
+  CSourceStream stream;
+  if (!stream.Init(fileName)) return false;
+  static_cast<SPODScene&>(*this) = SPODScene();
+  evalState = nullptr;
+  const bool optionsMode = optionsBuffer != nullptr;
+  ReadContext ctx;
+  bool versionSeen = false, complete = false;
+
+  auto fail = [&]() {
+    PODReleaseRecords(*this);
+    evalState = nullptr;
+    return false;
+  };
+
+  unsigned int tag, len;
+  for (;;) {
+    if (!stream.ReadMarker(tag, len)) break;  // end of the data
+    if (tag == 1000) {
+      char v[11];
+      if (len != 11 || !stream.Read(v, 11) || std::memcmp(v, "AB.POD.2.0", 11) != 0) return fail();
+      versionSeen = true;
+    } else if (tag == 1001) {
+      if (optionsMode) continue;  // the scene's blocks are then skipped one by one
+      uint32_t camsRead = 0, lightsRead = 0, meshesRead = 0, nodesRead = 0, texsRead = 0, matsRead = 0;
+      for (;;) {
+        if (!stream.ReadMarker(tag, len)) return fail();
+        if (tag == (1001u | kEnd)) {
+          if (camsRead != cameraCount || lightsRead != lightCount || matsRead != materialCount ||
+              meshesRead != meshCount || texsRead != textureCount || nodesRead != nodeCount)
+            return fail();
+          complete = true;
+          break;
+        }
+        bool ok = true;
+        switch (tag) {
+          case 2000: ok = stream.Read(backgroundColour, 12); break;
+          case 2001: ok = stream.Read(ambientColour, 12); break;
+          case 2002: ok = ReadCount(stream, cameraCount, cameras); break;
+          case 2003: ok = ReadCount(stream, lightCount, lights); break;
+          case 2004: ok = ReadCount(stream, meshCount, meshes); break;
+          case 2005: ok = ReadCount(stream, nodeCount, nodes); break;
+          case 2006: ok = stream.Read(&meshNodeCount, 4); break;
+          case 2007: ok = ReadCount(stream, textureCount, textures); break;
+          case 2008: ok = ReadCount(stream, materialCount, materials); break;
+          case 2009: ok = stream.Read(&frameCount, 4); break;
+          case 2010: ok = camsRead < cameraCount && ReadCamera(cameras[camsRead++], stream, &ctx); break;
+          case 2011: ok = lightsRead < lightCount && ReadLight(lights[lightsRead++], stream); break;
+          case 2012: ok = meshesRead < meshCount && ReadMesh(meshes[meshesRead++], stream, &ctx); break;
+          case 2013: ok = nodesRead < nodeCount && ReadNodeImpl(nodes[nodesRead++], stream, &ctx); break;
+          case 2014: ok = texsRead < textureCount && ReadTexture(textures[texsRead++], stream, &ctx); break;
+          case 2015: ok = matsRead < materialCount && ReadMaterial(materials[matsRead++], stream, &ctx); break;
+          case 2016: ok = stream.Read(&flags, 4); break;
+          default: ok = stream.Skip(len);
+        }
+        if (!ok) return fail();
+      }
+    } else if (tag == 1002) {
+      if (optionsMode) {
+        const unsigned int n = (unsigned long)len < optionsCapacity ? len : (unsigned int)optionsCapacity;
+        if (!stream.Read(optionsBuffer, n)) return fail();
+        return InitImpl() ? true : fail();
+      }
+      if (!stream.Skip(len)) return fail();
+    } else if (tag == (1001u | kEnd)) {
+      // A scene end met at the top level ends the data, without the fixed-point step.
+      if (optionsMode || !versionSeen || !complete) return fail();
+      if (!Validate(*this, ctx)) return fail();
+      return InitImpl() ? true : fail();
+    } else {
+      if (!stream.Skip(len)) return fail();
+    }
+  }
+  if (optionsMode || !versionSeen || !complete) return fail();
+  if (!Validate(*this, ctx)) return fail();
+  if (flags & 1u) ModelPODToggleFixedPoint(*this);
+  return InitImpl() ? true : fail();
+}
