@@ -1,6 +1,17 @@
 // Mesh drawing, and the GL error check and data-type table that every unit
 // calling GL shares.
 //
+// The frame update draws the backdrop with DrawModel and the character with
+// DrawModelWithEnv. Skinning runs on the CPU: for each bone batch the node
+// fills matrix_palette with the batch's bone matrices (times the modelview in
+// force), and DrawMeshP blends the positions and normals of the vertices that
+// batch draws into scratch arrays kept between frames. The mesh data itself
+// is never written, so the physics' positions are read afresh every draw.
+//
+// State left behind: the vertex, normal and texture-coordinate arrays off,
+// the matrix mode GL_MODELVIEW, the modelview stack as found. With an
+// environment light lighting is switched on after each mesh.
+//
 // GL_CHECK() fetches one error and, when there is one, prints
 // "gl error NAME at FILE : LINE" on standard output; the caller carries on.
 #pragma once
@@ -8,6 +19,14 @@
 #include <GLES/gl.h>
 
 #include <cstdint>
+
+#include "math/Matrix.h"
+#include "math/Vector.h"
+
+class CPODScene;
+class EnvLight;
+struct SPODNode;
+struct SPODMesh;
 
 void GLprintError(unsigned int error, const char* file, int line);
 
@@ -20,3 +39,41 @@ extern const uint32_t TYPE2GL[15];
     if (gl_check_error_ != 0)                            \
       GLprintError(gl_check_error_, __FILE__, __LINE__); \
   } while (0)
+
+// Bone matrices of the batch being drawn; bone-index bytes select entries.
+const int kMatrixPaletteSize = 64;
+extern MATRIX matrix_palette[kMatrixPaletteSize];
+
+// Draws every mesh node of the scene at `frame`, in file order.
+void DrawModel(CPODScene* scene, float frame);
+// As DrawModel; `env` (may be null) lights each mesh from its picture.
+void DrawModelWithEnv(CPODScene* scene, float frame, EnvLight* env);
+// Draws one mesh node. With useWorldMatrix the node's world matrix is pushed
+// on the modelview; without it a rigid mesh draws in the caller's modelview.
+void DrawNodeP(CPODScene* scene, SPODNode* node, bool useWorldMatrix, bool bindMaterial,
+               EnvLight* env);
+// Draws one mesh. Skinned meshes are blended with matrix_palette first. Only
+// an indexed triangle list honours the triangle range; strips and unindexed
+// meshes draw whole.
+void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triangleCount,
+               EnvLight* env);
+
+// out[i] = sum over slots b of weight[b] * (matrix_palette[bone[b]] * (in[i], 1)).
+// Strides in bytes. Weights are neither skipped when zero nor renormalised.
+void TransVec3TransformWeightedArray(VECTOR3* out, int outStride, const VECTOR3* in, int inStride,
+                                     int count, const unsigned char* bones, int boneStride,
+                                     const float* weights, int weightStride, int slots);
+// The same for directions: the translation of the palette matrices is left out,
+// and the result is not renormalised.
+void TransVec3TransformWeightedArrayN(VECTOR3* out, int outStride, const VECTOR3* in,
+                                      int inStride, int count, const unsigned char* bones,
+                                      int boneStride, const float* weights, int weightStride,
+                                      int slots);
+// As above for the vertices listed in `indices` only: vertex k = indices[i]
+// is read from in + k * inStride (and its bones and weights likewise) and
+// written to out + k * outStride. Gives bit-identical results to the full
+// transform for those vertices.
+void TransVec3TransformWeightedList(VECTOR3* out, int outStride, const VECTOR3* in, int inStride,
+                                    const uint32_t* indices, int count, const unsigned char* bones,
+                                    int boneStride, const float* weights, int weightStride,
+                                    int slots, bool direction);

@@ -1,0 +1,491 @@
+#include "platform/EAGLView.h"
+
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#include <GLES/glext.h>
+#include <SDL2/SDL.h>
+#include <png.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+// ---------------------------------------------------------------------------
+// The windowing layer. The framebuffer-object entry points are looked up per
+// view through the layer's own loader: the GLES library does not export them.
+
+namespace {
+
+struct FboProcs {
+  PFNGLGENFRAMEBUFFERSOESPROC GenFramebuffers = nullptr;
+  PFNGLBINDFRAMEBUFFEROESPROC BindFramebuffer = nullptr;
+  PFNGLDELETEFRAMEBUFFERSOESPROC DeleteFramebuffers = nullptr;
+  PFNGLFRAMEBUFFERTEXTURE2DOESPROC FramebufferTexture2D = nullptr;
+  PFNGLFRAMEBUFFERRENDERBUFFEROESPROC FramebufferRenderbuffer = nullptr;
+  PFNGLCHECKFRAMEBUFFERSTATUSOESPROC CheckFramebufferStatus = nullptr;
+  PFNGLGENRENDERBUFFERSOESPROC GenRenderbuffers = nullptr;
+  PFNGLBINDRENDERBUFFEROESPROC BindRenderbuffer = nullptr;
+  PFNGLDELETERENDERBUFFERSOESPROC DeleteRenderbuffers = nullptr;
+  PFNGLRENDERBUFFERSTORAGEOESPROC RenderbufferStorage = nullptr;
+
+  template <typename Loader>
+  bool Load(Loader load) {
+    GenFramebuffers = (PFNGLGENFRAMEBUFFERSOESPROC)load("glGenFramebuffersOES");
+    BindFramebuffer = (PFNGLBINDFRAMEBUFFEROESPROC)load("glBindFramebufferOES");
+    DeleteFramebuffers = (PFNGLDELETEFRAMEBUFFERSOESPROC)load("glDeleteFramebuffersOES");
+    FramebufferTexture2D = (PFNGLFRAMEBUFFERTEXTURE2DOESPROC)load("glFramebufferTexture2DOES");
+    FramebufferRenderbuffer =
+        (PFNGLFRAMEBUFFERRENDERBUFFEROESPROC)load("glFramebufferRenderbufferOES");
+    CheckFramebufferStatus =
+        (PFNGLCHECKFRAMEBUFFERSTATUSOESPROC)load("glCheckFramebufferStatusOES");
+    GenRenderbuffers = (PFNGLGENRENDERBUFFERSOESPROC)load("glGenRenderbuffersOES");
+    BindRenderbuffer = (PFNGLBINDRENDERBUFFEROESPROC)load("glBindRenderbufferOES");
+    DeleteRenderbuffers = (PFNGLDELETERENDERBUFFERSOESPROC)load("glDeleteRenderbuffersOES");
+    RenderbufferStorage = (PFNGLRENDERBUFFERSTORAGEOESPROC)load("glRenderbufferStorageOES");
+    return GenFramebuffers && BindFramebuffer && DeleteFramebuffers && FramebufferTexture2D &&
+           FramebufferRenderbuffer && CheckFramebufferStatus && GenRenderbuffers &&
+           BindRenderbuffer && DeleteRenderbuffers && RenderbufferStorage;
+  }
+};
+
+// One surfaceless EGL display serves every headless view; it is terminated
+// with the last of them, since terminating it would kill the others' contexts.
+EGLDisplay g_eglDisplay = EGL_NO_DISPLAY;
+int g_eglUsers = 0;
+
+EGLDisplay AcquireEglDisplay() {
+  if (g_eglUsers > 0) {
+    ++g_eglUsers;
+    return g_eglDisplay;
+  }
+  auto getPlatformDisplay =
+      (PFNEGLGETPLATFORMDISPLAYEXTPROC)eglGetProcAddress("eglGetPlatformDisplayEXT");
+  if (!getPlatformDisplay) return EGL_NO_DISPLAY;
+  EGLDisplay dpy = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+  if (dpy == EGL_NO_DISPLAY) return EGL_NO_DISPLAY;
+  EGLint major = 0, minor = 0;
+  if (!eglInitialize(dpy, &major, &minor)) return EGL_NO_DISPLAY;
+  g_eglDisplay = dpy;
+  g_eglUsers = 1;
+  return dpy;
+}
+
+void ReleaseEglDisplay() {
+  if (g_eglUsers <= 0) return;
+  if (--g_eglUsers == 0) {
+    eglTerminate(g_eglDisplay);
+    eglReleaseThread();
+    g_eglDisplay = EGL_NO_DISPLAY;
+  }
+}
+
+int g_sdlUsers = 0;
+
+bool AcquireSdlVideo() {
+  if (g_sdlUsers == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  ++g_sdlUsers;
+  return true;
+}
+
+void ReleaseSdlVideo() {
+  if (g_sdlUsers <= 0) return;
+  if (--g_sdlUsers == 0) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+// A real display, not one of SDL's stand-ins that would hide the frames.
+bool DisplayReachable() {
+  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) return false;
+  if (!AcquireSdlVideo()) return false;
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const bool real = driver && std::strcmp(driver, "offscreen") != 0 &&
+                    std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "evdev") != 0;
+  ReleaseSdlVideo();
+  return real;
+}
+
+int RoundDimension(float v) {
+  if (!(v >= 0.0f) || v > 1.0e6f) return -1;  // also NaN
+  return static_cast<int>(std::lround(v));
+}
+
+}  // namespace
+
+struct EAGLView::Layer {
+  FboProcs fbo;
+  // headless
+  EGLDisplay display = EGL_NO_DISPLAY;
+  // window: `present` shows the colour texture from its own state
+  SDL_GLContext present = nullptr;
+};
+
+// ---------------------------------------------------------------------------
+// Creation
+
+EAGLView* EAGLView::initWithFrame(EAGLRect frame, GLenum format, GLenum depthFormat,
+                                  bool /*preserve*/, bool multisample, EAGLSurfaceKind kind) {
+  EAGLView* view = new EAGLView();
+  view->_bounds = frame;
+  view->_format = format;
+  view->_depthFormat = depthFormat;
+  view->_multisample = multisample;
+  return Finish(view, kind);
+}
+
+EAGLView* EAGLView::initWithFrame(EAGLRect frame, EAGLSurfaceKind kind) {
+  return initWithFrame(frame, GL_RGB565_OES, 0, false, false, kind);
+}
+
+EAGLView* EAGLView::initWithFrame(EAGLRect frame, GLenum format, EAGLSurfaceKind kind) {
+  return initWithFrame(frame, format, 0, false, false, kind);
+}
+
+EAGLView* EAGLView::initWithFrame(EAGLRect frame, GLenum format, GLenum depthFormat,
+                                  bool preserve, EAGLSurfaceKind kind) {
+  return initWithFrame(frame, format, depthFormat, preserve, false, kind);
+}
+
+EAGLView* EAGLView::initWithCoder(EAGLRect frame, EAGLSurfaceKind kind) {
+  return initWithFrame(frame, GL_RGB565_OES, GL_DEPTH_COMPONENT16_OES, true, true, kind);
+}
+
+EAGLView* EAGLView::CreateHeadless(int width, int height) {
+  EAGLRect frame = {0, 0, static_cast<float>(width), static_cast<float>(height)};
+  return initWithFrame(frame, GL_RGBA8_OES, GL_DEPTH_COMPONENT16_OES, true, false,
+                       kEAGLSurfaceHeadless);
+}
+
+// The common tail of the initialisers: context, then surface; on any failure
+// everything made so far goes and the caller gets null.
+EAGLView* EAGLView::Finish(EAGLView* view, EAGLSurfaceKind kind) {
+  if (kind == kEAGLSurfaceAuto) kind = DisplayReachable() ? kEAGLSurfaceWindow : kEAGLSurfaceHeadless;
+  view->_layer = new Layer();
+  Layer& L = *view->_layer;
+  bool ok = false;
+
+  if (kind == kEAGLSurfaceHeadless) {
+    L.display = AcquireEglDisplay();
+    if (L.display != EGL_NO_DISPLAY && eglBindAPI(EGL_OPENGL_ES_API)) {
+      const EGLint configAttribs[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_ES_BIT, EGL_NONE};
+      EGLConfig config = nullptr;
+      EGLint count = 0;
+      // Surfaceless needs no drawable config; fall back to none when Mesa
+      // offers no ES 1 config on this platform.
+      if (!eglChooseConfig(L.display, configAttribs, &config, 1, &count) || count < 1)
+        config = EGL_NO_CONFIG_KHR;
+      const EGLint contextAttribs[] = {EGL_CONTEXT_CLIENT_VERSION, 1, EGL_NONE};
+      EGLContext ctx = eglCreateContext(L.display, config, EGL_NO_CONTEXT, contextAttribs);
+      if (ctx != EGL_NO_CONTEXT) {
+        view->_context = ctx;
+        ok = L.fbo.Load([](const char* n) { return (void*)eglGetProcAddress(n); });
+      }
+    }
+  } else {
+    if (AcquireSdlVideo()) {
+      SDL_GL_ResetAttributes();
+      SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
+      SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 1);
+      SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
+      SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+      SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+      SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+      SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+      SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+      SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+      const int w = RoundDimension(view->_bounds.width);
+      const int h = RoundDimension(view->_bounds.height);
+      if (w > 0 && h > 0)
+        view->_window = SDL_CreateWindow("Ovanta", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                         w, h, SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN);
+      if (view->_window) {
+        L.present = SDL_GL_CreateContext(view->_window);
+        if (L.present) {
+          SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 1);
+          view->_context = SDL_GL_CreateContext(view->_window);
+          SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
+          if (view->_context)
+            ok = L.fbo.Load([](const char* n) { return SDL_GL_GetProcAddress(n); });
+        }
+      } else {
+        ReleaseSdlVideo();
+      }
+    }
+  }
+
+  if (ok) ok = view->_createSurface();
+  if (!ok) {
+    delete view;
+    return nullptr;
+  }
+  return view;
+}
+
+EAGLView::~EAGLView() {
+  if (_layer) {
+    if (_context) _destroySurface();
+    if (_window) {
+      SDL_GL_MakeCurrent(_window, nullptr);
+      if (_context) SDL_GL_DeleteContext(static_cast<SDL_GLContext>(_context));
+      if (_layer->present) SDL_GL_DeleteContext(_layer->present);
+      SDL_DestroyWindow(_window);
+      ReleaseSdlVideo();
+    } else if (_layer->display != EGL_NO_DISPLAY) {
+      if (eglGetCurrentContext() == _context)
+        eglMakeCurrent(_layer->display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+      if (_context) eglDestroyContext(_layer->display, static_cast<EGLContext>(_context));
+      ReleaseEglDisplay();
+    }
+    delete _layer;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Contexts
+
+bool EAGLView::MakeCurrent(void* ctx) {
+  if (_window) return SDL_GL_MakeCurrent(_window, static_cast<SDL_GLContext>(ctx)) == 0;
+  if (!ctx) {
+    EGLDisplay dpy = eglGetCurrentDisplay();
+    if (dpy == EGL_NO_DISPLAY) return true;
+    return eglMakeCurrent(dpy, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT) == EGL_TRUE;
+  }
+  return eglMakeCurrent(_layer->display, EGL_NO_SURFACE, EGL_NO_SURFACE,
+                        static_cast<EGLContext>(ctx)) == EGL_TRUE;
+}
+
+void* EAGLView::CurrentContext() const {
+  if (_window) return SDL_GL_GetCurrentContext();
+  return eglGetCurrentContext();
+}
+
+void EAGLView::setCurrentContext() {
+  if (!MakeCurrent(_context))
+    std::printf("Failed to set current context %p in %s\n", _context,
+                "-[EAGLView setCurrentContext]");
+}
+
+bool EAGLView::isCurrentContext() const { return _context && CurrentContext() == _context; }
+
+void EAGLView::clearCurrentContext() {
+  if (!MakeCurrent(nullptr))
+    std::printf("Failed to clear current context in %s\n", "-[EAGLView clearCurrentContext]");
+}
+
+// ---------------------------------------------------------------------------
+// Surface
+
+bool EAGLView::_createSurface() {
+  if (!MakeCurrent(_context)) return false;
+  const FboProcs& F = _layer->fbo;
+  const int width = RoundDimension(_bounds.width);
+  const int height = RoundDimension(_bounds.height);
+  GLint maxSize = 0;
+  glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE_OES, &maxSize);
+  if (width <= 0 || height <= 0 || width > maxSize || height > maxSize) return false;
+
+  GLint oldFramebuffer = 0, oldRenderbuffer = 0, oldTexture = 0;
+  glGetIntegerv(GL_FRAMEBUFFER_BINDING_OES, &oldFramebuffer);
+  glGetIntegerv(GL_RENDERBUFFER_BINDING_OES, &oldRenderbuffer);
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &oldTexture);
+  while (glGetError() != GL_NO_ERROR) {
+  }
+
+  // The colour buffer is a texture so that the window can show it; nearest
+  // sampling at the same size keeps the presented pixels exact.
+  glGenTextures(1, &_renderbuffer);
+  glBindTexture(GL_TEXTURE_2D, _renderbuffer);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(oldTexture));
+  if (glGetError() != GL_NO_ERROR) {
+    glDeleteTextures(1, &_renderbuffer);
+    _renderbuffer = 0;
+    return false;
+  }
+
+  F.GenFramebuffers(1, &_framebuffer);
+  F.BindFramebuffer(GL_FRAMEBUFFER_OES, _framebuffer);
+  F.FramebufferTexture2D(GL_FRAMEBUFFER_OES, GL_COLOR_ATTACHMENT0_OES, GL_TEXTURE_2D,
+                         _renderbuffer, 0);
+  if (_depthFormat != 0) {
+    F.GenRenderbuffers(1, &_depthBuffer);
+    F.BindRenderbuffer(GL_RENDERBUFFER_OES, _depthBuffer);
+    F.RenderbufferStorage(GL_RENDERBUFFER_OES, _depthFormat, width, height);
+    F.FramebufferRenderbuffer(GL_FRAMEBUFFER_OES, GL_DEPTH_ATTACHMENT_OES, GL_RENDERBUFFER_OES,
+                              _depthBuffer);
+  }
+  // An incomplete framebuffer would swallow every frame without a word.
+  if (F.CheckFramebufferStatus(GL_FRAMEBUFFER_OES) != GL_FRAMEBUFFER_COMPLETE_OES ||
+      glGetError() != GL_NO_ERROR) {
+    F.BindFramebuffer(GL_FRAMEBUFFER_OES, static_cast<GLuint>(oldFramebuffer));
+    F.BindRenderbuffer(GL_RENDERBUFFER_OES, static_cast<GLuint>(oldRenderbuffer));
+    _destroySurface();
+    return false;
+  }
+
+  _size = {static_cast<float>(width), static_cast<float>(height)};
+  // A resize deletes the bound framebuffer, which leaves 0 bound: going back
+  // to that would lose every later frame, so the new one stays bound then.
+  if (!_hasBeenCurrent || oldFramebuffer == 0) {
+    glViewport(0, 0, width, height);
+    glScissor(0, 0, width, height);
+    _hasBeenCurrent = true;
+  } else {
+    F.BindFramebuffer(GL_FRAMEBUFFER_OES, static_cast<GLuint>(oldFramebuffer));
+  }
+  F.BindRenderbuffer(GL_RENDERBUFFER_OES, static_cast<GLuint>(oldRenderbuffer));
+  if (_delegate) _delegate->didResizeEAGLSurfaceForView(this);
+  return true;
+}
+
+void EAGLView::_destroySurface() {
+  void* old = CurrentContext();
+  if (old != _context) MakeCurrent(_context);
+  const FboProcs& F = _layer->fbo;
+  if (_depthFormat != 0 && _depthBuffer) {
+    F.DeleteRenderbuffers(1, &_depthBuffer);
+  }
+  _depthBuffer = 0;
+  if (_renderbuffer) glDeleteTextures(1, &_renderbuffer);
+  _renderbuffer = 0;
+  if (_framebuffer) F.DeleteFramebuffers(1, &_framebuffer);
+  _framebuffer = 0;
+  if (old != _context) MakeCurrent(old);
+}
+
+void EAGLView::layoutSubviews() {
+  if (!_autoresize) return;
+  const int width = RoundDimension(_bounds.width);
+  const int height = RoundDimension(_bounds.height);
+  if (width == static_cast<int>(_size.width) && height == static_cast<int>(_size.height)) return;
+  _destroySurface();
+  _createSurface();
+}
+
+void EAGLView::setAutoresizesEAGLSurface(bool on) {
+  _autoresize = on;
+  if (on) layoutSubviews();
+}
+
+// ---------------------------------------------------------------------------
+// Presentation
+
+void EAGLView::swapBuffers() {
+  void* old = CurrentContext();
+  if (old != _context) MakeCurrent(_context);
+  bool ok = _framebuffer != 0;
+  if (ok && !_window) {
+    glFlush();
+  } else if (ok) {
+    // Finish here so the presenting context samples the complete frame.
+    glFinish();
+    ok = SDL_GL_MakeCurrent(_window, _layer->present) == 0;
+    if (ok) {
+      int dw = 0, dh = 0;
+      SDL_GL_GetDrawableSize(_window, &dw, &dh);
+      static const GLfloat quad[] = {-1, -1, 1, -1, -1, 1, 1, 1};
+      static const GLfloat uv[] = {0, 0, 1, 0, 0, 1, 1, 1};
+      glViewport(0, 0, dw, dh);
+      glDisable(GL_DEPTH_TEST);
+      glDisable(GL_BLEND);
+      glDisable(GL_LIGHTING);
+      glMatrixMode(GL_PROJECTION);
+      glLoadIdentity();
+      glMatrixMode(GL_MODELVIEW);
+      glLoadIdentity();
+      glEnable(GL_TEXTURE_2D);
+      glBindTexture(GL_TEXTURE_2D, _renderbuffer);
+      glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+      glEnableClientState(GL_VERTEX_ARRAY);
+      glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+      glVertexPointer(2, GL_FLOAT, 0, quad);
+      glTexCoordPointer(2, GL_FLOAT, 0, uv);
+      glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+      glBindTexture(GL_TEXTURE_2D, 0);
+      ok = glGetError() == GL_NO_ERROR;
+      SDL_GL_SwapWindow(_window);
+      glFinish();
+    }
+    // The drawing context is current again, as it was before the swap.
+    SDL_GL_MakeCurrent(_window, static_cast<SDL_GLContext>(_context));
+  }
+  if (!ok) std::printf("Failed to swap renderbuffer in %s\n", "-[EAGLView swapBuffers]");
+  if (old != _context) MakeCurrent(old);
+}
+
+// ---------------------------------------------------------------------------
+// Coordinates
+
+EAGLPoint EAGLView::convertPointFromViewToSurface(EAGLPoint p) const {
+  return {(p.x - _bounds.x) / _bounds.width * _size.width,
+          (p.y - _bounds.y) / _bounds.height * _size.height};
+}
+
+EAGLRect EAGLView::convertRectFromViewToSurface(EAGLRect r) const {
+  const EAGLPoint o = convertPointFromViewToSurface({r.x, r.y});
+  return {o.x, o.y, r.width / _bounds.width * _size.width,
+          r.height / _bounds.height * _size.height};
+}
+
+// ---------------------------------------------------------------------------
+// Screenshots
+
+bool EAGLReadPixels(int width, int height, std::vector<uint8_t>& rgba) {
+  if (width <= 0 || height <= 0) return false;
+  const size_t row = static_cast<size_t>(width) * 4;
+  std::vector<uint8_t> raw(row * static_cast<size_t>(height));
+  GLint oldAlign = 4;
+  glGetIntegerv(GL_PACK_ALIGNMENT, &oldAlign);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  while (glGetError() != GL_NO_ERROR) {
+  }
+  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, raw.data());
+  const bool ok = glGetError() == GL_NO_ERROR;
+  glPixelStorei(GL_PACK_ALIGNMENT, oldAlign);
+  if (!ok) return false;
+  rgba.resize(raw.size());
+  for (int y = 0; y < height; ++y)
+    std::memcpy(&rgba[static_cast<size_t>(y) * row],
+                &raw[static_cast<size_t>(height - 1 - y) * row], row);
+  return true;
+}
+
+bool EAGLViewReadPixels(const EAGLView* view, std::vector<uint8_t>& rgba) {
+  if (!view || !view->isCurrentContext()) return false;
+  const EAGLSize s = view->surfaceSize();
+  return EAGLReadPixels(static_cast<int>(s.width), static_cast<int>(s.height), rgba);
+}
+
+bool EAGLWritePNG(const char* path, const uint8_t* rgba, int width, int height) {
+  if (!path || !rgba || width <= 0 || height <= 0) {
+    std::fprintf(stderr, "Couldn't write PNG '%s': no picture\n", path ? path : "");
+    return false;
+  }
+  FILE* f = std::fopen(path, "wb");
+  if (!f) {
+    std::fprintf(stderr, "Couldn't write PNG '%s': %s\n", path, std::strerror(errno));
+    return false;
+  }
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  volatile bool ok = false;
+  if (png && info && !setjmp(png_jmpbuf(png))) {
+    png_init_io(png, f);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < height; ++y)
+      png_write_row(png, const_cast<png_bytep>(rgba + static_cast<size_t>(y) * width * 4));
+    png_write_end(png, info);
+    ok = true;
+  }
+  png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
+  if (std::fclose(f) != 0) ok = false;
+  if (!ok) std::fprintf(stderr, "Couldn't write PNG '%s'\n", path);
+  return ok;
+}

@@ -1,0 +1,161 @@
+// The GL surface: an OpenGL ES 1.1 context and the framebuffer the whole
+// program draws into.
+//
+// The main screen creates one view (initWithCoder, or CreateHeadless in tests
+// and tools); from then on its context is current and its framebuffer object
+// (RGBA8 colour, 16-bit depth) is bound, with viewport and scissor box over the
+// whole surface. The frame loop calls swapBuffers once per frame. The colour
+// buffer keeps its contents after a swap, so a pixel read during a frame (the
+// tap pick) or after it (screenshots) sees what was drawn.
+//
+// Two windowing layers stand behind the same operations:
+//   - headless: an EGL context on Mesa's surfaceless platform; swapBuffers
+//     only flushes. Used when there is no display, and by every test.
+//   - window: an SDL2 window with an ES 1.1 context. swapBuffers draws the
+//     colour buffer as a textured quad into the window from a second context
+//     that shares the texture, so the drawing context's GL state is never
+//     touched by presentation.
+// Both render into the same kind of framebuffer object, so a frame gives the
+// same pixels on either.
+//
+// Typical use:
+//   EAGLView* view = EAGLView::CreateHeadless(320, 480);   // null on failure
+//   ... draw ...
+//   std::vector<uint8_t> rgba;
+//   EAGLViewReadPixels(view, rgba);                        // top row first
+//   EAGLWritePNG("shot.png", rgba.data(), 320, 480);
+//   view->swapBuffers();
+//   delete view;
+#pragma once
+
+#include <GLES/gl.h>
+#include <GLES/glext.h>
+
+#include <cstdint>
+#include <vector>
+
+struct SDL_Window;
+class EAGLView;
+
+// Which windowing layer a view uses. Auto picks the window when a display is
+// reachable (SDL video starts) and headless otherwise.
+enum EAGLSurfaceKind { kEAGLSurfaceAuto, kEAGLSurfaceHeadless, kEAGLSurfaceWindow };
+
+struct EAGLPoint {
+  float x, y;
+};
+struct EAGLSize {
+  float width, height;
+};
+struct EAGLRect {
+  float x, y, width, height;
+};
+
+// Told after every successful surface creation (first one and resizes).
+class EAGLViewDelegate {
+ public:
+  virtual ~EAGLViewDelegate() = default;
+  virtual void didResizeEAGLSurfaceForView(EAGLView* view) = 0;
+};
+
+class EAGLView {
+ public:
+  // The designated initialiser. `frame` is the view's bounds in points; the
+  // surface is its size rounded to whole pixels. The colour buffer is RGBA8
+  // whatever `format` asks (it is only reported back by pixelFormat);
+  // `depthFormat` 0 means no depth buffer, else GL_DEPTH_COMPONENT16_OES.
+  // `preserve` is ignored (contents are always kept). Returns null when no
+  // context or surface can be made; nothing is left behind then.
+  static EAGLView* initWithFrame(EAGLRect frame, GLenum format, GLenum depthFormat,
+                                 bool preserve, bool multisample,
+                                 EAGLSurfaceKind kind = kEAGLSurfaceAuto);
+  // Shorter forms: RGB565 request and no depth buffer unless given.
+  static EAGLView* initWithFrame(EAGLRect frame, EAGLSurfaceKind kind = kEAGLSurfaceAuto);
+  static EAGLView* initWithFrame(EAGLRect frame, GLenum format,
+                                 EAGLSurfaceKind kind = kEAGLSurfaceAuto);
+  static EAGLView* initWithFrame(EAGLRect frame, GLenum format, GLenum depthFormat,
+                                 bool preserve, EAGLSurfaceKind kind = kEAGLSurfaceAuto);
+  // The main screen's settings: RGB565 requested, 16-bit depth, multisample.
+  static EAGLView* initWithCoder(EAGLRect frame, EAGLSurfaceKind kind = kEAGLSurfaceAuto);
+  // Tests and tools: headless, width x height pixels, with a 16-bit depth buffer.
+  static EAGLView* CreateHeadless(int width, int height);
+
+  // Deletes the surface and the context (dealloc).
+  ~EAGLView();
+  EAGLView(const EAGLView&) = delete;
+  EAGLView& operator=(const EAGLView&) = delete;
+
+  // The GL context handle (an EGLContext or an SDL_GLContext).
+  void* context() const { return _context; }
+  GLenum depthFormat() const { return _depthFormat; }
+  GLenum pixelFormat() const { return _format; }
+  GLuint framebuffer() const { return _framebuffer; }
+  // Name of the colour attachment: a GL texture, so the window can show it.
+  GLuint colorbuffer() const { return _renderbuffer; }
+  GLuint depthbuffer() const { return _depthBuffer; }
+  EAGLSize surfaceSize() const { return _size; }
+  bool multisample() const { return _multisample; }
+  bool isHeadless() const { return _window == nullptr; }
+  // The SDL window of a windowed view (null when headless), for the event loop.
+  SDL_Window* window() const { return _window; }
+
+  bool autoresizesSurface() const { return _autoresize; }
+  // Only stores the flag.
+  void setAutoresizesSurface(bool on) { _autoresize = on; }
+  // Stores the flag and, when set, lays the surface out at once.
+  void setAutoresizesEAGLSurface(bool on);
+  EAGLViewDelegate* delegate() const { return _delegate; }
+  void setDelegate(EAGLViewDelegate* d) { _delegate = d; }
+
+  // The view's bounds (the layer the surface is sized from). Changing them
+  // does not touch the surface; layoutSubviews does, when autoresizing is on.
+  EAGLRect bounds() const { return _bounds; }
+  void setBounds(EAGLRect b) { _bounds = b; }
+  // Recreates the surface when autoresizing is on and the rounded bounds
+  // differ from the surface size.
+  void layoutSubviews();
+
+  void setCurrentContext();
+  bool isCurrentContext() const;
+  void clearCurrentContext();
+  // Presents the colour buffer; its contents stay for the next frame.
+  void swapBuffers();
+
+  EAGLPoint convertPointFromViewToSurface(EAGLPoint p) const;
+  EAGLRect convertRectFromViewToSurface(EAGLRect r) const;
+
+ private:
+  struct Layer;  // the windowing layer behind the context
+  EAGLView() = default;
+  static EAGLView* Finish(EAGLView* view, EAGLSurfaceKind kind);
+  bool _createSurface();
+  void _destroySurface();
+  bool MakeCurrent(void* ctx);  // ctx null: no context current
+  void* CurrentContext() const;
+
+  GLenum _format = 0;
+  GLenum _depthFormat = 0;
+  bool _autoresize = false;
+  void* _context = nullptr;
+  bool _multisample = false;
+  GLuint _framebuffer = 0;
+  GLuint _renderbuffer = 0;  // colour attachment (a texture name, see colorbuffer)
+  GLuint _depthBuffer = 0;
+  EAGLSize _size = {0, 0};
+  bool _hasBeenCurrent = false;
+  EAGLViewDelegate* _delegate = nullptr;
+
+  EAGLRect _bounds = {0, 0, 0, 0};
+  SDL_Window* _window = nullptr;
+  Layer* _layer = nullptr;
+};
+
+// Reads the whole bound framebuffer of `view` (its surface size) into `rgba`,
+// 4 bytes a pixel, top row first (GL reads bottom-up; the rows are flipped).
+// The view's context must be current. False when there is nothing to read.
+bool EAGLViewReadPixels(const EAGLView* view, std::vector<uint8_t>& rgba);
+// Same for any width x height region at the origin of the bound framebuffer.
+bool EAGLReadPixels(int width, int height, std::vector<uint8_t>& rgba);
+// Writes RGBA pixels (top row first) as an 8-bit RGBA PNG. False, with a
+// message on standard error, when the file cannot be written.
+bool EAGLWritePNG(const char* path, const uint8_t* rgba, int width, int height);

@@ -1,0 +1,13 @@
+// Model loading from the resource bundle: the one way the character and
+// backdrop loading turn a resource name into a drawable scene.
+#pragma once
+
+class CPODScene;
+
+// Looks up resourceName with type "POD" in the bundle, reads it into the
+// empty `scene` and runs the load-time material fix-ups (PrecacheMaterials
+// when `precache`, then the texture-coordinate flip). `label` names the model
+// in the two messages: "**ERROR** path for %s file not found: %s\n" and
+// "**ERROR** Failed to open %s file: %s\n" (standard error). On failure the
+// scene stays empty and the result is false.
+bool LoadPodModel(CPODScene* scene, const char* resourceName, const char* label, bool precache);
