@@ -1,0 +1,91 @@
+// Pictures and textures: decoding bundle pictures into RGBA pixel buffers,
+// uploading buffers as GL textures, the registry of the loaded scenes'
+// textures, and the masked compositing of the character texture.
+//
+// Callers: the scene loading decodes the skin picture, composites hair and
+// outfit onto it with OverlayMaskedTexture32 and uploads it with
+// LoadTextureData; material loading fills the registry through
+// RegisterTexture and LoadTextureRGBA; the environment light loads its picture
+// with LoadTextureRGBA; the scene release empties the registry with
+// ReleaseTextures. Everything runs on the main thread with the GL context
+// current. Failures print one message on standard error and return null or 0.
+#pragma once
+
+#include <GLES/gl.h>
+
+#include <cstdint>
+
+// Describes a decoded picture. `bpp` is the bits per pixel of the picture as
+// stored in its file (8-bit grey 8, grey+alpha 16, RGB 24, RGBA 32, palette
+// its index depth, 16-bit channels twice as much); the decoded buffer always
+// has 4 bytes per pixel whatever `bpp` says.
+struct tag_TexPicDesc {
+  int32_t xs;   // width in pixels
+  int32_t ys;   // height in pixels
+  int32_t bpp;  // bits per pixel as stored
+};
+
+// Mipmapping of an upload.
+enum texmip {
+  TEXMIP_NONE = 0,     // one level, GL_LINEAR minification
+  TEXMIP_NEAREST = 1,  // GL-generated chain, GL_LINEAR_MIPMAP_NEAREST
+  TEXMIP_LINEAR = 2,   // GL-generated chain, GL_LINEAR_MIPMAP_LINEAR
+};
+
+// Pictures wider or higher than this are refused as if they were broken:
+// a larger one would cost hundreds of megabytes for nothing the screen shows.
+constexpr int32_t kMaxPictureSide = 8192;
+
+// Decodes the bundle picture `name` (file name with extension, PNG or JPEG;
+// the kind is told by the file's contents) into a malloc'd buffer of
+// xs*ys*4 bytes: R, G, B, A, alpha premultiplied, top row first. The caller
+// frees it. Fills *desc only on success.
+// Failures (standard error, no line end):
+//   "Couldn't load '%s' from bundle"            missing, not a picture, corrupt,
+//                                               truncated or oversized
+//   "Couldn't get CGImage data from '%s' image" no memory for the pixels
+unsigned char* ReadPictureData(const char* name, tag_TexPicDesc* desc);
+
+// Uploads `pixels` as a new GL texture, left bound to GL_TEXTURE_2D, and
+// returns its name (0 when pixels is null). Sides that are not powers of two
+// print "Texture sizes (%d,%d) aren't powers of two\n", change *desc to 8x8
+// and upload 8x8 random bytes instead; those bytes also overwrite the start
+// of `pixels`, as far as its xs*ys*4 bytes reach. Mode other than 0..2: the
+// filtering is left alone.
+GLuint LoadTextureData(unsigned char* pixels, tag_TexPicDesc* desc, texmip mode);
+
+// ReadPictureData + LoadTextureData + free. On a decoding failure prints
+// "Texture file %s not loaded" after the decoder's message, returns 0.
+GLuint LoadTextureRGBA(const char* name, texmip mode);
+
+// The texture registry: GL names of the loaded scenes' textures, entries
+// 0 .. n_textures-1 in use. Entry k is referred to by k - 513, so a material
+// reference r in -513 .. -2 names texture[r + 513]; -1 means no texture.
+constexpr int kMaxTextures = 512;
+extern GLuint texture[kMaxTextures];
+extern int n_textures;
+
+constexpr int TextureReference(int entry) { return entry - 513; }
+constexpr bool IsTextureReference(int ref) { return ref >= -513 && ref <= -2; }
+// GL name behind a reference; 0 for -1, scene indices and entries not in use.
+GLuint TextureFromReference(int ref);
+
+// Appends `tex` to the registry and returns its reference. A full registry
+// keeps the texture out (the caller still owns it), prints
+// "Texture registry full, %u not registered\n" and returns -1.
+int RegisterTexture(GLuint tex);
+
+// Deletes every registered texture and empties the registry; references
+// handed out before must not be used any more.
+void ReleaseTextures();
+
+// Blends the bundle picture `pictureName` into `tex` (described by *p) in
+// place, weighted per pixel by the red channel of the bundle picture
+// `maskName`: tex = (tex*(65535-m*257) + pic*m*257) >> 16 on R, G, B, and on
+// A too when both tex and picture have 32 bits per pixel. Every buffer is
+// walked 4 bytes a pixel, as decoded. All conditions are checked before the
+// first byte is written; a failed one prints
+// "OverlayMaskedTexture32: precondition failed: <expression>\n" on standard
+// error and leaves tex as it was.
+void OverlayMaskedTexture32(unsigned char* tex, tag_TexPicDesc* p, const char* maskName,
+                            const char* pictureName);

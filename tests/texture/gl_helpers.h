@@ -1,0 +1,49 @@
+// Drawing a texture 1:1 on a headless surface and reading it back, so that
+// uploads are checked through real rendering.
+#pragma once
+
+#include "platform/EAGLView.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+inline std::unique_ptr<EAGLView> HeadlessView(int w, int h) {
+  return std::unique_ptr<EAGLView>(EAGLView::CreateHeadless(w, h));
+}
+
+// Draws `tex` into the rectangle (0, 0, w, h) of a surface of the same
+// orthographic size with the picture's top row at the top, replacing the
+// colour, and returns the surface pixels (top row first).
+inline std::vector<uint8_t> DrawTexture(const EAGLView& view, GLuint tex, float w, float h) {
+  const EAGLSize s = view.surfaceSize();
+  glViewport(0, 0, static_cast<GLsizei>(s.width), static_cast<GLsizei>(s.height));
+  glClearColor(0, 0, 0, 0);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrthof(0, s.width, s.height, 0, -1, 1);  // y down, like the picture rows
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  const GLfloat v[] = {0, 0, w, 0, 0, h, w, h};
+  const GLfloat uv[] = {0, 0, 1, 0, 0, 1, 1, 1};
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, tex);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glVertexPointer(2, GL_FLOAT, 0, v);
+  glTexCoordPointer(2, GL_FLOAT, 0, uv);
+  glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+  glDisableClientState(GL_VERTEX_ARRAY);
+  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  glDisable(GL_TEXTURE_2D);
+  std::vector<uint8_t> rgba;
+  EAGLViewReadPixels(&view, rgba);
+  return rgba;
+}
+
+inline std::string TestOutputPath(const std::string& file) {
+  const char* dir = std::getenv("TEST_OUTPUT_DIR");
+  return std::string(dir && *dir ? dir : ".") + "/" + file;
+}

@@ -1,0 +1,245 @@
+// Masked compositing: the blend arithmetic, the walk over 24- and 32-bit
+// pictures, the refused inputs, and the character texture assembled the way
+// the scene loading does it.
+#include "texture/gamelib.h"
+
+#include "gl_helpers.h"
+#include "picture_files.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstdlib>
+
+namespace {
+
+unsigned Blend(unsigned dest, unsigned over, unsigned mask) {
+  const unsigned M = mask * 257, N = 65535 - M;
+  return (N * dest + M * over) >> 16;
+}
+
+// Runs the compositing and returns what it printed on standard error.
+std::string Overlay(std::vector<uint8_t>& tex, tag_TexPicDesc* p, const char* mask, const char* pic) {
+  testing::internal::CaptureStderr();
+  OverlayMaskedTexture32(tex.empty() ? nullptr : tex.data(), p, mask, pic);
+  return testing::internal::GetCapturedStderr();
+}
+
+}  // namespace
+
+TEST(OverlayMaskedTexture32, BlendsEveryColourChannelByTheMasksRed) {
+  ScratchBundle bundle("overlay_examples");
+  // (destination, overlay, mask) -> result, each on R, G and B of one pixel.
+  const int cases[][4] = {{255, 0, 0, 254},     {200, 100, 0, 199}, {0, 200, 255, 199},
+                          {255, 255, 255, 254}, {200, 100, 128, 149}, {0, 255, 128, 127},
+                          {100, 200, 64, 125}};
+  const int n = 7;
+  std::vector<uint8_t> dest, over, mask;
+  for (int i = 0; i < n; ++i) {
+    for (int k = 0; k < 3; ++k) dest.push_back(static_cast<uint8_t>(cases[i][0]));
+    dest.push_back(255);
+    for (int k = 0; k < 3; ++k) over.push_back(static_cast<uint8_t>(cases[i][1]));
+    // Green and blue of the mask carry noise that must not matter.
+    mask.push_back(static_cast<uint8_t>(cases[i][2]));
+    mask.push_back(static_cast<uint8_t>(37 * i + 5));
+    mask.push_back(static_cast<uint8_t>(255 - 19 * i));
+  }
+  ASSERT_TRUE(WritePngRgb(bundle.Path("over.png"), n, 1, over));
+  ASSERT_TRUE(WritePngRgb(bundle.Path("mask.png"), n, 1, mask));
+  tag_TexPicDesc p = {n, 1, 32};
+  EXPECT_EQ(Overlay(dest, &p, "mask.png", "over.png"), "");
+  for (int i = 0; i < n; ++i) {
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(dest[i * 4 + k], cases[i][3]) << "case " << i << " channel " << k;
+    EXPECT_EQ(dest[i * 4 + 3], 255) << "overlay of 24 bits leaves alpha";
+  }
+  EXPECT_EQ(p.xs, n);
+  EXPECT_EQ(p.bpp, 32);
+}
+
+TEST(OverlayMaskedTexture32, BlackAndWhiteMasks) {
+  ScratchBundle bundle("overlay_bw");
+  const int w = 4, h = 2;
+  std::vector<uint8_t> over, base;
+  for (int i = 0; i < w * h; ++i) {
+    over.insert(over.end(), {static_cast<uint8_t>(i * 30), 0, 255});
+    base.insert(base.end(), {255, static_cast<uint8_t>(i), 0, 255});
+  }
+  ASSERT_TRUE(WritePngRgb(bundle.Path("over.png"), w, h, over));
+  ASSERT_TRUE(WritePngRgb(bundle.Path("black.png"), w, h, std::vector<uint8_t>(w * h * 3, 0)));
+  ASSERT_TRUE(WritePngRgb(bundle.Path("white.png"), w, h, std::vector<uint8_t>(w * h * 3, 255)));
+  tag_TexPicDesc p = {w, h, 32};
+
+  std::vector<uint8_t> dest = base;
+  EXPECT_EQ(Overlay(dest, &p, "black.png", "over.png"), "");
+  for (int i = 0; i < w * h * 4; ++i) {
+    if (i % 4 == 3) continue;
+    EXPECT_EQ(dest[i], base[i] ? base[i] - 1 : 0) << i;  // less 1, 0 stays 0
+  }
+
+  dest = base;
+  EXPECT_EQ(Overlay(dest, &p, "white.png", "over.png"), "");
+  for (int i = 0; i < w * h; ++i)
+    for (int k = 0; k < 3; ++k) {
+      const int o = over[i * 3 + k];
+      EXPECT_EQ(dest[i * 4 + k], o ? o - 1 : 0) << i;
+    }
+}
+
+TEST(OverlayMaskedTexture32, WalksAlignPixelsAndAlphaOnlyBlendsBetweenTwo32BitPictures) {
+  ScratchBundle bundle("overlay_walk");
+  const int w = 5, h = 3, n = w * h;
+  std::vector<uint8_t> mask, rgb, rgba;
+  for (int i = 0; i < n; ++i) {
+    mask.insert(mask.end(), {static_cast<uint8_t>(i * 17), 9, 9});
+    rgb.insert(rgb.end(), {static_cast<uint8_t>(250 - i), static_cast<uint8_t>(i * 3), 128});
+    rgba.insert(rgba.end(), {static_cast<uint8_t>(250 - i), static_cast<uint8_t>(i * 3), 128,
+                             static_cast<uint8_t>(i % 2 ? 255 : 0)});
+  }
+  ASSERT_TRUE(WritePngRgb(bundle.Path("mask.png"), w, h, mask));
+  ASSERT_TRUE(WritePngRgb(bundle.Path("rgb.png"), w, h, rgb));
+  ASSERT_TRUE(WritePngRgba(bundle.Path("rgba.png"), w, h, rgba));
+  std::vector<uint8_t> base;
+  for (int i = 0; i < n; ++i) base.insert(base.end(), {10, 20, 30, 77});
+
+  // Each combination: every pixel is blended with its own overlay pixel by
+  // its own mask pixel, however the pictures were stored.
+  struct Case {
+    int destBpp;
+    const char* overlay;
+    bool alpha;
+  } cases[] = {{32, "rgba.png", true}, {24, "rgba.png", false}, {32, "rgb.png", false},
+               {24, "rgb.png", false}};
+  for (const Case& c : cases) {
+    std::vector<uint8_t> dest = base;
+    tag_TexPicDesc p = {w, h, c.destBpp};
+    EXPECT_EQ(Overlay(dest, &p, "mask.png", c.overlay), "");
+    for (int i = 0; i < n; ++i) {
+      const unsigned m = i * 17;
+      // The RGBA overlay was premultiplied when decoded: odd pixels opaque, even ones clear.
+      const bool clear = std::string(c.overlay) == "rgba.png" && i % 2 == 0;
+      const unsigned o[4] = {clear ? 0u : 250u - i, clear ? 0u : i * 3u, clear ? 0u : 128u,
+                             clear ? 0u : 255u};
+      for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(dest[i * 4 + k], Blend(base[i * 4 + k], o[k], m))
+            << c.destBpp << " " << c.overlay << " pixel " << i << " channel " << k;
+      EXPECT_EQ(dest[i * 4 + 3], c.alpha ? Blend(77, o[3], m) : 77u)
+          << c.destBpp << " " << c.overlay << " pixel " << i;
+    }
+  }
+}
+
+TEST(OverlayMaskedTexture32, RefusedInputsNameTheirConditionAndLeaveTheDestination) {
+  ScratchBundle bundle("overlay_refused");
+  const int w = 4, h = 2;
+  const std::vector<uint8_t> rgb(w * h * 3, 200);
+  ASSERT_TRUE(WritePngRgb(bundle.Path("mask.png"), w, h, rgb));
+  ASSERT_TRUE(WritePngRgb(bundle.Path("over.png"), w, h, rgb));
+  ASSERT_TRUE(WritePngRgb(bundle.Path("narrow.png"), w - 1, h, std::vector<uint8_t>((w - 1) * h * 3, 5)));
+  ASSERT_TRUE(WritePngRgb(bundle.Path("tall.png"), w, h + 1, std::vector<uint8_t>(w * (h + 1) * 3, 5)));
+  ASSERT_TRUE(WritePng(bundle.Path("grey.png"), w, h, PNG_COLOR_TYPE_GRAY, 8, std::vector<uint16_t>(w * h, 255)));
+  ASSERT_TRUE(WritePng(bundle.Path("greyalpha.png"), w, h, PNG_COLOR_TYPE_GRAY_ALPHA, 8,
+                       std::vector<uint16_t>(w * h * 2, 255)));
+  ASSERT_TRUE(WritePng(bundle.Path("deep.png"), w, h, PNG_COLOR_TYPE_RGB, 16,
+                       std::vector<uint16_t>(w * h * 3, 65535)));
+  WriteFileBytes(bundle.Path("broken.png"), {0x89, 'P', 'N', 'G', 1, 2, 3});
+
+  struct Case {
+    int xs, ys, bpp;
+    const char* mask;
+    const char* pic;
+    std::string expected;
+  } cases[] = {
+      {w, h, 16, "mask.png", "over.png", "bypp_dest >= 3"},
+      {w, h, 32, "grey.png", "over.png", "bypp_a >= 3"},
+      {w, h, 32, "mask.png", "greyalpha.png", "bypp_b >= 3"},
+      {w, h, 64, "mask.png", "over.png", "bypp_dest <= 4"},
+      {w, h, -8, "mask.png", "over.png", "bypp_dest <= 4"},
+      {w, h, 32, "deep.png", "over.png", "bypp_a <= 4"},
+      {w, h, 32, "mask.png", "deep.png", "bypp_b <= 4"},
+      {w, h, 32, "mask.png", "narrow.png", "a.xs == b.xs"},
+      {w, h, 32, "mask.png", "tall.png", "a.ys == b.ys"},
+      {w - 1, h, 32, "mask.png", "over.png", "p->xs == a.xs"},
+      {w, h + 1, 32, "mask.png", "over.png", "p->ys == a.ys"},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> dest(static_cast<size_t>(w) * (h + 1) * 4, 33);
+    const std::vector<uint8_t> before = dest;
+    tag_TexPicDesc p = {c.xs, c.ys, c.bpp};
+    EXPECT_EQ(Overlay(dest, &p, c.mask, c.pic),
+              "OverlayMaskedTexture32: precondition failed: " + c.expected + "\n");
+    EXPECT_EQ(dest, before) << c.expected;
+    EXPECT_EQ(p.xs, c.xs);
+  }
+
+  // A picture that does not decode: its own message, then the condition it fails.
+  std::vector<uint8_t> dest(w * h * 4, 33);
+  const std::vector<uint8_t> before = dest;
+  tag_TexPicDesc p = {w, h, 32};
+  EXPECT_EQ(Overlay(dest, &p, "missing.png", "over.png"),
+            "Couldn't load 'missing.png' from bundle"
+            "OverlayMaskedTexture32: precondition failed: bypp_a >= 3\n");
+  EXPECT_EQ(Overlay(dest, &p, "mask.png", "broken.png"),
+            "Couldn't load 'broken.png' from bundle"
+            "OverlayMaskedTexture32: precondition failed: bypp_b >= 3\n");
+  EXPECT_EQ(dest, before);
+  std::vector<uint8_t> none;
+  EXPECT_EQ(Overlay(none, &p, "mask.png", "over.png"),
+            "OverlayMaskedTexture32: precondition failed: tex\n");
+  EXPECT_EQ(Overlay(dest, nullptr, "mask.png", "over.png"),
+            "OverlayMaskedTexture32: precondition failed: p\n");
+}
+
+// Skin, then hair, then outfit, as the scene loading assembles the
+// character's texture from JPEG pictures and PNG masks; the result is
+// uploaded with mipmaps and drawn.
+TEST(OverlayMaskedTexture32, CharacterTextureFromJpegPicturesAndPngMasks) {
+  ScratchBundle bundle("overlay_character");
+  const int s = 64;
+  std::vector<uint8_t> skin, hair, clothes, hairMask, clothesMask;
+  for (int y = 0; y < s; ++y)
+    for (int x = 0; x < s; ++x) {
+      skin.insert(skin.end(), {230, static_cast<uint8_t>(180 + x / 4), 150});
+      hair.insert(hair.end(), {120, 70, 20});
+      clothes.insert(clothes.end(), {static_cast<uint8_t>((x / 8) % 2 ? 30 : 60), 60, 200});
+      const uint8_t hm = y < 16 ? 255 : (y < 24 ? static_cast<uint8_t>(255 - (y - 16) * 32) : 0);
+      hairMask.insert(hairMask.end(), {hm, hm, hm});
+      const uint8_t cm = y >= 40 && x >= 8 && x < 56 ? 255 : 0;
+      clothesMask.insert(clothesMask.end(), {cm, 0, 0});
+    }
+  ASSERT_TRUE(WriteJpeg(bundle.Path("skin.jpg"), s, s, 3, skin));
+  ASSERT_TRUE(WriteJpeg(bundle.Path("hair.jpg"), s, s, 3, hair));
+  ASSERT_TRUE(WriteJpeg(bundle.Path("clothes.jpg"), s, s, 3, clothes));
+  ASSERT_TRUE(WritePngRgb(bundle.Path("hair_mask.png"), s, s, hairMask));
+  ASSERT_TRUE(WritePngRgb(bundle.Path("clothes_mask.png"), s, s, clothesMask));
+
+  auto view = HeadlessView(128, 128);
+  ASSERT_NE(view, nullptr);
+  tag_TexPicDesc p = {0, 0, 0};
+  testing::internal::CaptureStderr();
+  unsigned char* tex = ReadPictureData("skin.jpg", &p);
+  ASSERT_NE(tex, nullptr);
+  EXPECT_EQ(p.bpp, 24);
+  const std::vector<uint8_t> skinPx(tex, tex + s * s * 4);
+  OverlayMaskedTexture32(tex, &p, "hair_mask.png", "hair.jpg");
+  OverlayMaskedTexture32(tex, &p, "clothes_mask.png", "clothes.jpg");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+  auto at = [&](const unsigned char* px, int x, int y, int k) { return px[(y * s + x) * 4 + k]; };
+  // Hair on top (less 1 per layer), skin in the middle (less 2: two layers
+  // that do not cover it), outfit at the bottom.
+  EXPECT_NEAR(at(tex, 30, 4, 0), 118, 3);
+  EXPECT_NEAR(at(tex, 30, 4, 2), 18, 3);
+  for (int k = 0; k < 3; ++k) EXPECT_EQ(at(tex, 30, 30, k), at(skinPx.data(), 30, 30, k) - 2);
+  EXPECT_NEAR(at(tex, 20, 50, 2), 198, 3);
+  EXPECT_NEAR(at(tex, 2, 50, 0), 228, 3);  // outside the outfit mask: skin
+  for (int i = 0; i < s * s; ++i) ASSERT_EQ(tex[i * 4 + 3], 255);  // JPEGs keep alpha
+
+  const GLuint id = LoadTextureData(tex, &p, TEXMIP_LINEAR);
+  std::free(tex);
+  ASSERT_NE(id, 0u);
+  const std::vector<uint8_t> shown = DrawTexture(*view, id, 128, 128);
+  EAGLWritePNG(TestOutputPath("overlay_character.png").c_str(), shown.data(), 128, 128);
+  EXPECT_NEAR(shown[(8 * 128 + 60) * 4 + 0], 118, 4);   // hair at the top
+  EXPECT_NEAR(shown[(110 * 128 + 40) * 4 + 2], 198, 4);  // outfit at the bottom
+  glDeleteTextures(1, &id);
+}

@@ -1,0 +1,239 @@
+// Decoding of bundle pictures written by the tests: every PNG colour type and
+// depth the app may meet, JPEG grey and colour, and the broken ones.
+#include "texture/gamelib.h"
+#include "texture/picture_io.h"
+
+#include "picture_files.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+struct FreeDeleter {
+  void operator()(unsigned char* p) const { std::free(p); }
+};
+using Pixels = std::unique_ptr<unsigned char, FreeDeleter>;
+
+Pixels Read(const char* name, tag_TexPicDesc* desc, std::string* err = nullptr) {
+  testing::internal::CaptureStderr();
+  Pixels px(ReadPictureData(name, desc));
+  const std::string e = testing::internal::GetCapturedStderr();
+  if (err) *err = e;
+  else EXPECT_EQ(e, "") << name;
+  return px;
+}
+
+void ExpectPixel(const unsigned char* px, int w, int x, int y, int r, int g, int b, int a,
+                 int tolerance = 0) {
+  const unsigned char* p = px + (static_cast<size_t>(y) * w + x) * 4;
+  EXPECT_NEAR(p[0], r, tolerance) << "at " << x << "," << y;
+  EXPECT_NEAR(p[1], g, tolerance) << "at " << x << "," << y;
+  EXPECT_NEAR(p[2], b, tolerance) << "at " << x << "," << y;
+  EXPECT_EQ(p[3], a) << "at " << x << "," << y;
+}
+
+}  // namespace
+
+TEST(ReadPictureData, PngColourTypesDecodeToPremultipliedRgbaTopRowFirst) {
+  ScratchBundle bundle("png8");
+  // 2 x 2, the top row differs from the bottom one so a flip would show.
+  ASSERT_TRUE(WritePngRgba(bundle.Path("rgba.png"), 2, 2,
+                           {255, 0, 0, 255, 200, 100, 50, 128, 0, 0, 255, 255, 10, 20, 30, 0}));
+  ASSERT_TRUE(WritePngRgb(bundle.Path("rgb.png"), 2, 2, {1, 2, 3, 4, 5, 6, 250, 251, 252, 7, 8, 9}));
+  ASSERT_TRUE(WritePng(bundle.Path("grey.png"), 2, 2, PNG_COLOR_TYPE_GRAY, 8, {0, 77, 200, 255}));
+  ASSERT_TRUE(WritePng(bundle.Path("grey4.png"), 3, 1, PNG_COLOR_TYPE_GRAY, 4, {0, 5, 15}));
+  ASSERT_TRUE(WritePng(bundle.Path("greyalpha.png"), 2, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8,
+                       {200, 255, 200, 51}));
+  ASSERT_TRUE(WritePng(bundle.Path("palette.png"), 3, 1, PNG_COLOR_TYPE_PALETTE, 8, {2, 0, 1}, false,
+                       {255, 0, 0, 0, 255, 0, 40, 80, 120}, {255, 102}));
+
+  tag_TexPicDesc d = {0, 0, 0};
+  Pixels px = Read("rgba.png", &d);
+  ASSERT_TRUE(px);
+  EXPECT_EQ(d.xs, 2); EXPECT_EQ(d.ys, 2); EXPECT_EQ(d.bpp, 32);
+  ExpectPixel(px.get(), 2, 0, 0, 255, 0, 0, 255);
+  ExpectPixel(px.get(), 2, 1, 0, 100, 50, 25, 128);  // (c*a + 127) / 255
+  ExpectPixel(px.get(), 2, 0, 1, 0, 0, 255, 255);
+  ExpectPixel(px.get(), 2, 1, 1, 0, 0, 0, 0);  // fully transparent is black
+
+  px = Read("rgb.png", &d);
+  ASSERT_TRUE(px);
+  EXPECT_EQ(d.bpp, 24);
+  ExpectPixel(px.get(), 2, 0, 0, 1, 2, 3, 255);
+  ExpectPixel(px.get(), 2, 1, 1, 7, 8, 9, 255);
+
+  px = Read("grey.png", &d);
+  ASSERT_TRUE(px);
+  EXPECT_EQ(d.bpp, 8);
+  ExpectPixel(px.get(), 2, 1, 0, 77, 77, 77, 255);
+  ExpectPixel(px.get(), 2, 0, 1, 200, 200, 200, 255);
+
+  px = Read("grey4.png", &d);
+  ASSERT_TRUE(px);
+  EXPECT_EQ(d.xs, 3); EXPECT_EQ(d.bpp, 4);
+  ExpectPixel(px.get(), 3, 1, 0, 85, 85, 85, 255);  // 5 of 15 scaled to 8 bits
+  ExpectPixel(px.get(), 3, 2, 0, 255, 255, 255, 255);
+
+  px = Read("greyalpha.png", &d);
+  ASSERT_TRUE(px);
+  EXPECT_EQ(d.bpp, 16);
+  ExpectPixel(px.get(), 2, 1, 0, 40, 40, 40, 51);
+
+  px = Read("palette.png", &d);
+  ASSERT_TRUE(px);
+  EXPECT_EQ(d.bpp, 8);  // the stored index depth
+  ExpectPixel(px.get(), 3, 0, 0, 40, 80, 120, 255);  // no tRNS entry: opaque
+  ExpectPixel(px.get(), 3, 1, 0, 255, 0, 0, 255);
+  ExpectPixel(px.get(), 3, 2, 0, 0, 102, 0, 102);
+}
+
+TEST(ReadPictureData, SixteenBitAndInterlacedPngs) {
+  ScratchBundle bundle("png16");
+  // v * 257 is the 16-bit form of the 8-bit value v.
+  ASSERT_TRUE(WritePng(bundle.Path("rgb16.png"), 2, 1, PNG_COLOR_TYPE_RGB, 16,
+                       {0, 128 * 257, 65535, 10 * 257, 20 * 257, 30 * 257}));
+  ASSERT_TRUE(WritePng(bundle.Path("rgba16.png"), 1, 1, PNG_COLOR_TYPE_RGB_ALPHA, 16,
+                       {65535, 0, 100 * 257, 51 * 257}));
+  ASSERT_TRUE(WritePng(bundle.Path("grey16.png"), 1, 1, PNG_COLOR_TYPE_GRAY, 16, {99 * 257}));
+  std::vector<uint16_t> checker;
+  for (int y = 0; y < 9; ++y)
+    for (int x = 0; x < 11; ++x) {
+      checker.push_back(static_cast<uint16_t>(x * 20));
+      checker.push_back(static_cast<uint16_t>(y * 25));
+      checker.push_back(static_cast<uint16_t>((x + y) % 2 * 255));
+    }
+  ASSERT_TRUE(WritePng(bundle.Path("adam7.png"), 11, 9, PNG_COLOR_TYPE_RGB, 8, checker, true));
+
+  tag_TexPicDesc d = {0, 0, 0};
+  Pixels px = Read("rgb16.png", &d);
+  ASSERT_TRUE(px);
+  EXPECT_EQ(d.bpp, 48);
+  ExpectPixel(px.get(), 2, 0, 0, 0, 128, 255, 255);
+  ExpectPixel(px.get(), 2, 1, 0, 10, 20, 30, 255);
+
+  px = Read("rgba16.png", &d);
+  ASSERT_TRUE(px);
+  EXPECT_EQ(d.bpp, 64);
+  ExpectPixel(px.get(), 1, 0, 0, 51, 0, 20, 51);
+
+  px = Read("grey16.png", &d);
+  ASSERT_TRUE(px);
+  EXPECT_EQ(d.bpp, 16);
+  ExpectPixel(px.get(), 1, 0, 0, 99, 99, 99, 255);
+
+  px = Read("adam7.png", &d);
+  ASSERT_TRUE(px);
+  EXPECT_EQ(d.xs, 11); EXPECT_EQ(d.ys, 9); EXPECT_EQ(d.bpp, 24);
+  for (int y = 0; y < 9; ++y)
+    for (int x = 0; x < 11; ++x) ExpectPixel(px.get(), 11, x, y, x * 20, y * 25, (x + y) % 2 * 255, 255);
+}
+
+TEST(ReadPictureData, JpegGreyAndColour) {
+  ScratchBundle bundle("jpeg");
+  const int w = 16, h = 16;
+  std::vector<uint8_t> grey(w * h, 90), rgb;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      // Red top half, blue bottom half: blocks of 8 keep the colours flat.
+      rgb.push_back(y < 8 ? 220 : 0);
+      rgb.push_back(0);
+      rgb.push_back(y < 8 ? 0 : 200);
+    }
+  ASSERT_TRUE(WriteJpeg(bundle.Path("grey.jpg"), w, h, 1, grey));
+  ASSERT_TRUE(WriteJpeg(bundle.Path("colour.jpg"), w, h, 3, rgb));
+
+  tag_TexPicDesc d = {0, 0, 0};
+  Pixels px = Read("grey.jpg", &d);
+  ASSERT_TRUE(px);
+  EXPECT_EQ(d.xs, w); EXPECT_EQ(d.ys, h); EXPECT_EQ(d.bpp, 8);
+  ExpectPixel(px.get(), w, 3, 3, 90, 90, 90, 255, 1);
+  ExpectPixel(px.get(), w, 15, 15, 90, 90, 90, 255, 1);
+
+  px = Read("colour.jpg", &d);
+  ASSERT_TRUE(px);
+  EXPECT_EQ(d.bpp, 24);
+  ExpectPixel(px.get(), w, 2, 2, 220, 0, 0, 255, 6);
+  ExpectPixel(px.get(), w, 13, 13, 0, 0, 200, 255, 6);
+}
+
+TEST(ReadPictureData, BrokenPicturesTakeTheCouldntLoadPathAndLeaveTheDescriptor) {
+  ScratchBundle bundle("broken");
+  std::vector<uint8_t> rgb(64 * 64 * 3);
+  for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<uint8_t>(i * 7);
+  ASSERT_TRUE(WritePngRgb(bundle.Path("good.png"), 64, 64, rgb));
+  ASSERT_TRUE(WriteJpeg(bundle.Path("good.jpg"), 64, 64, 3, rgb));
+  const std::vector<uint8_t> png = ReadFileBytes(bundle.Path("good.png"));
+  const std::vector<uint8_t> jpg = ReadFileBytes(bundle.Path("good.jpg"));
+  ASSERT_GT(png.size(), 100u);
+  ASSERT_GT(jpg.size(), 100u);
+
+  WriteFileBytes(bundle.Path("cut.png"), {png.begin(), png.begin() + png.size() / 2});
+  WriteFileBytes(bundle.Path("cut.jpg"), {jpg.begin(), jpg.begin() + jpg.size() / 2});
+  WriteFileBytes(bundle.Path("tail.png"), {png.begin(), png.end() - 6});  // IEND cut short
+  std::vector<uint8_t> bad = png;
+  bad[bad.size() / 2] ^= 0x5A;  // inside the pixel data: checksum no longer matches
+  WriteFileBytes(bundle.Path("flipped.png"), bad);
+  bad = jpg;
+  for (size_t i = jpg.size() / 2; i < jpg.size() / 2 + 40; ++i) bad[i] = 0xFF;  // markers in the scan
+  WriteFileBytes(bundle.Path("garbled.jpg"), bad);
+  WriteFileBytes(bundle.Path("text.png"), {'h', 'e', 'l', 'l', 'o'});
+  WriteFileBytes(bundle.Path("empty.jpg"), {});
+  WriteFileBytes(bundle.Path("header.png"), {png.begin(), png.begin() + 8});
+
+  for (const char* name : {"missing.png", "cut.png", "cut.jpg", "tail.png", "flipped.png",
+                           "garbled.jpg", "text.png", "empty.jpg", "header.png", "../good.png",
+                           "sub/good.png", ""}) {
+    tag_TexPicDesc d = {-7, -7, -7};
+    std::string err;
+    Pixels px = Read(name, &d, &err);
+    EXPECT_EQ(px, nullptr) << name;
+    EXPECT_EQ(err, std::string("Couldn't load '") + name + "' from bundle") << name;
+    EXPECT_EQ(d.xs, -7) << name;
+    EXPECT_EQ(d.ys, -7) << name;
+    EXPECT_EQ(d.bpp, -7) << name;
+  }
+  tag_TexPicDesc d = {0, 0, 0};
+  EXPECT_TRUE(Read("good.png", &d));  // the originals are fine
+  EXPECT_TRUE(Read("good.jpg", &d));
+}
+
+TEST(ReadPictureData, PicturesOverTheSideLimitAreRefused) {
+  ScratchBundle bundle("huge");
+  const int limit = kMaxPictureSide;
+  ASSERT_TRUE(WritePng(bundle.Path("wide.png"), limit + 1, 1, PNG_COLOR_TYPE_GRAY, 1,
+                       std::vector<uint16_t>(limit + 1, 1)));
+  ASSERT_TRUE(WritePng(bundle.Path("high.png"), 1, limit + 1, PNG_COLOR_TYPE_GRAY, 1,
+                       std::vector<uint16_t>(limit + 1, 0)));
+  ASSERT_TRUE(WriteJpeg(bundle.Path("wide.jpg"), limit + 1, 8, 1, std::vector<uint8_t>((limit + 1) * 8, 9)));
+  ASSERT_TRUE(WritePng(bundle.Path("edge.png"), limit, 1, PNG_COLOR_TYPE_GRAY, 1,
+                       std::vector<uint16_t>(limit, 1)));
+  for (const char* name : {"wide.png", "high.png", "wide.jpg"}) {
+    tag_TexPicDesc d = {0, 0, 0};
+    std::string err;
+    EXPECT_EQ(Read(name, &d, &err), nullptr) << name;
+    EXPECT_EQ(err, std::string("Couldn't load '") + name + "' from bundle");
+    EXPECT_EQ(d.xs, 0);
+  }
+  tag_TexPicDesc d = {0, 0, 0};
+  Pixels px = Read("edge.png", &d);
+  ASSERT_TRUE(px);
+  EXPECT_EQ(d.xs, limit);
+  EXPECT_EQ(d.bpp, 1);
+  ExpectPixel(px.get(), limit, limit - 1, 0, 255, 255, 255, 255);
+}
+
+TEST(DecodePicture, BytesThatAreNoPictureGiveNothing) {
+  DecodedPicture pic;
+  EXPECT_EQ(DecodePicture(nullptr, 0, &pic), kPictureBroken);
+  const uint8_t magicOnly[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  EXPECT_EQ(DecodePicture(magicOnly, sizeof magicOnly, &pic), kPictureBroken);
+  EXPECT_EQ(pic.pixels, nullptr);
+  const uint8_t soiOnly[] = {0xFF, 0xD8, 0xFF};
+  EXPECT_EQ(DecodePicture(soiOnly, sizeof soiOnly, &pic), kPictureBroken);
+  EXPECT_EQ(pic.pixels, nullptr);
+  EXPECT_EQ(pic.width, 0);
+}

@@ -1,0 +1,244 @@
+// Uploads, mipmap modes, the power-of-two fallback and the registry on a
+// real ES 1.1 context.
+#include "texture/gamelib.h"
+
+#include "gl_helpers.h"
+#include "picture_files.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+std::vector<uint8_t> Pattern(int w, int h) {
+  std::vector<uint8_t> px(static_cast<size_t>(w) * h * 4);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      uint8_t* p = &px[(static_cast<size_t>(y) * w + x) * 4];
+      p[0] = static_cast<uint8_t>(x);
+      p[1] = static_cast<uint8_t>(y * 2);
+      p[2] = static_cast<uint8_t>((x * y) & 0xFF);
+      p[3] = 255;
+    }
+  return px;
+}
+
+GLint TexParam(GLenum pname) {
+  GLint v = -1;
+  glGetTexParameteriv(GL_TEXTURE_2D, pname, &v);
+  return v;
+}
+
+}  // namespace
+
+TEST(LoadTextureData, PowerOfTwoPictureUploadsUnchanged) {
+  auto view = HeadlessView(256, 128);
+  ASSERT_NE(view, nullptr);
+  std::vector<uint8_t> px = Pattern(256, 128);
+  const std::vector<uint8_t> before = px;
+  tag_TexPicDesc d = {256, 128, 32};
+  testing::internal::CaptureStderr();
+  const GLuint tex = LoadTextureData(px.data(), &d, TEXMIP_NONE);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  ASSERT_NE(tex, 0u);
+  GLint bound = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  EXPECT_EQ(static_cast<GLuint>(bound), tex);  // left bound
+  EXPECT_EQ(d.xs, 256);
+  EXPECT_EQ(d.ys, 128);
+  EXPECT_EQ(px, before);
+  EXPECT_EQ(TexParam(GL_GENERATE_MIPMAP), GL_FALSE);
+  EXPECT_EQ(TexParam(GL_TEXTURE_MIN_FILTER), GL_LINEAR);
+  EXPECT_EQ(TexParam(GL_TEXTURE_MAG_FILTER), GL_LINEAR);  // never set: GL's default
+  EXPECT_EQ(TexParam(GL_TEXTURE_WRAP_S), GL_REPEAT);
+
+  const std::vector<uint8_t> shown = DrawTexture(*view, tex, 256, 128);
+  EXPECT_EQ(shown, px);
+  EAGLWritePNG(TestOutputPath("texture_upload.png").c_str(), shown.data(), 256, 128);
+  glDeleteTextures(1, &tex);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST(LoadTextureData, MipmapModesSetFilteringAndGlBuildsTheChain) {
+  auto view = HeadlessView(16, 16);
+  ASSERT_NE(view, nullptr);
+  // One-pixel black and white checker: only a mipmapped minification gives grey.
+  std::vector<uint8_t> px(64 * 64 * 4, 255);
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x)
+      if ((x + y) % 2) std::memset(&px[(y * 64 + x) * 4], 0, 3);
+  struct Case {
+    texmip mode;
+    GLint generate, minFilter;
+    bool grey;
+  } cases[] = {{TEXMIP_NONE, GL_FALSE, GL_LINEAR, false},
+               {TEXMIP_NEAREST, GL_TRUE, GL_LINEAR_MIPMAP_NEAREST, true},
+               {TEXMIP_LINEAR, GL_TRUE, GL_LINEAR_MIPMAP_LINEAR, true}};
+  for (const Case& c : cases) {
+    tag_TexPicDesc d = {64, 64, 32};
+    const GLuint tex = LoadTextureData(px.data(), &d, c.mode);
+    ASSERT_NE(tex, 0u);
+    EXPECT_EQ(TexParam(GL_GENERATE_MIPMAP), c.generate) << c.mode;
+    EXPECT_EQ(TexParam(GL_TEXTURE_MIN_FILTER), c.minFilter) << c.mode;
+    // The whole 64x64 picture squeezed into 3x3 pixels. The corner pixel
+    // samples off the texel grid, so without mipmaps it stays near black or
+    // white; from a generated level it is the average grey.
+    const std::vector<uint8_t> shown = DrawTexture(*view, tex, 3, 3);
+    const int r = shown[0];
+    if (c.grey)
+      EXPECT_NEAR(r, 128, 3) << c.mode;
+    else
+      EXPECT_GT(std::abs(r - 128), 40) << c.mode << " gave " << r;
+    glDeleteTextures(1, &tex);
+  }
+  // An unknown mode leaves the filtering alone (GL's mipmapping default).
+  tag_TexPicDesc d = {64, 64, 32};
+  const GLuint tex = LoadTextureData(px.data(), &d, static_cast<texmip>(7));
+  EXPECT_EQ(TexParam(GL_TEXTURE_MIN_FILTER), GL_NEAREST_MIPMAP_LINEAR);
+  EXPECT_EQ(TexParam(GL_GENERATE_MIPMAP), GL_FALSE);
+  glDeleteTextures(1, &tex);
+}
+
+TEST(LoadTextureData, SidesNotPowersOfTwoBecomeEightByEightNoise) {
+  auto view = HeadlessView(8, 8);
+  ASSERT_NE(view, nullptr);
+  std::vector<uint8_t> px(100 * 64 * 4, 0x11);
+  tag_TexPicDesc d = {100, 64, 32};
+  testing::internal::CaptureStderr();
+  const GLuint tex = LoadTextureData(px.data(), &d, TEXMIP_NONE);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Texture sizes (100,64) aren't powers of two\n");
+  ASSERT_NE(tex, 0u);
+  EXPECT_EQ(d.xs, 8);
+  EXPECT_EQ(d.ys, 8);
+  int changed = 0;
+  for (size_t i = 0; i < 256; ++i) changed += px[i] != 0x11;
+  EXPECT_GT(changed, 200);  // random bytes; a few may happen to be 0x11
+  for (size_t i = 256; i < px.size(); ++i) ASSERT_EQ(px[i], 0x11) << i;
+  // The texture is exactly the noise now at the start of the buffer.
+  const std::vector<uint8_t> shown = DrawTexture(*view, tex, 8, 8);
+  EXPECT_EQ(std::vector<uint8_t>(px.begin(), px.begin() + 256), shown);
+  glDeleteTextures(1, &tex);
+}
+
+TEST(LoadTextureData, NoiseForASmallPictureNeverWritesPastItsBuffer) {
+  auto view = HeadlessView(8, 8);
+  ASSERT_NE(view, nullptr);
+  // 3 x 5 pixels: 60 bytes, far less than the 256 noise bytes. The sanitizer
+  // build would catch a write past the end.
+  unsigned char* px = static_cast<unsigned char*>(std::malloc(60));
+  std::memset(px, 0x22, 60);
+  tag_TexPicDesc d = {3, 5, 32};
+  testing::internal::CaptureStderr();
+  const GLuint tex = LoadTextureData(px, &d, TEXMIP_NONE);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Texture sizes (3,5) aren't powers of two\n");
+  EXPECT_EQ(d.xs, 8);
+  const std::vector<uint8_t> shown = DrawTexture(*view, tex, 8, 8);
+  EXPECT_EQ(std::memcmp(shown.data(), px, 60), 0);  // what fits was copied back
+  std::free(px);
+
+  // Nonsense sizes: nothing of the caller's is written.
+  unsigned char one[4] = {1, 2, 3, 4};
+  tag_TexPicDesc bad = {-3, 4, 32};
+  testing::internal::CaptureStderr();
+  const GLuint tex2 = LoadTextureData(one, &bad, TEXMIP_NONE);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Texture sizes (-3,4) aren't powers of two\n");
+  EXPECT_EQ(one[0], 1);
+  EXPECT_EQ(one[3], 4);
+  EXPECT_EQ(bad.xs, 8);
+  GLuint both[] = {tex, tex2};
+  glDeleteTextures(2, both);
+}
+
+TEST(LoadTextureData, NullPixelsMakeNoTexture) {
+  auto view = HeadlessView(8, 8);
+  ASSERT_NE(view, nullptr);
+  GLuint keep = 0;
+  glGenTextures(1, &keep);
+  glBindTexture(GL_TEXTURE_2D, keep);
+  tag_TexPicDesc d = {4, 4, 32};
+  EXPECT_EQ(LoadTextureData(nullptr, &d, TEXMIP_LINEAR), 0u);
+  GLint bound = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  EXPECT_EQ(static_cast<GLuint>(bound), keep);
+  EXPECT_EQ(d.xs, 4);
+  glDeleteTextures(1, &keep);
+}
+
+TEST(LoadTextureRGBA, LoadsABundlePictureAndReportsAMissingOne) {
+  auto view = HeadlessView(4, 4);
+  ASSERT_NE(view, nullptr);
+  ScratchBundle bundle("rgba");
+  std::vector<uint8_t> rgba;
+  for (int i = 0; i < 16; ++i) {
+    rgba.push_back(static_cast<uint8_t>(i * 16));
+    rgba.push_back(255);
+    rgba.push_back(0);
+    rgba.push_back(i < 8 ? 255 : 128);
+  }
+  ASSERT_TRUE(WritePngRgba(bundle.Path("pic.png"), 4, 4, rgba));
+  const GLuint tex = LoadTextureRGBA("pic.png", TEXMIP_NEAREST);
+  ASSERT_NE(tex, 0u);
+  const std::vector<uint8_t> shown = DrawTexture(*view, tex, 4, 4);
+  EXPECT_EQ(shown[0 * 4 + 1], 255);        // top left, opaque
+  EXPECT_EQ(shown[15 * 4 + 0], 120);       // bottom right: 240 premultiplied by 128
+  EXPECT_EQ(shown[15 * 4 + 1], 128);
+  EXPECT_EQ(shown[15 * 4 + 3], 128);
+  glDeleteTextures(1, &tex);
+
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(LoadTextureRGBA("nope.png", TEXMIP_NONE), 0u);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Couldn't load 'nope.png' from bundleTexture file nope.png not loaded");
+}
+
+TEST(TextureRegistry, ReferencesRegistrationAndRelease) {
+  auto view = HeadlessView(4, 4);
+  ASSERT_NE(view, nullptr);
+  ReleaseTextures();
+  ASSERT_EQ(n_textures, 0);
+
+  GLuint names[3];
+  glGenTextures(3, names);
+  for (GLuint n : names) {
+    glBindTexture(GL_TEXTURE_2D, n);  // a texture exists once bound
+  }
+  EXPECT_EQ(RegisterTexture(names[0]), -513);
+  EXPECT_EQ(RegisterTexture(names[1]), -512);
+  EXPECT_EQ(RegisterTexture(names[2]), -511);
+  EXPECT_EQ(n_textures, 3);
+  EXPECT_EQ(TextureFromReference(-513), names[0]);
+  EXPECT_EQ(TextureFromReference(-511), names[2]);
+  EXPECT_EQ(texture[-512 + 513], names[1]);
+  EXPECT_EQ(TextureFromReference(-510), 0u);  // not in use
+  EXPECT_EQ(TextureFromReference(-1), 0u);    // no texture
+  EXPECT_EQ(TextureFromReference(0), 0u);     // an unresolved scene index
+  EXPECT_EQ(TextureFromReference(-600), 0u);
+  EXPECT_TRUE(IsTextureReference(-2));
+  EXPECT_FALSE(IsTextureReference(-1));
+  EXPECT_EQ(TextureReference(511), -2);
+
+  ReleaseTextures();
+  EXPECT_EQ(n_textures, 0);
+  for (GLuint n : names) EXPECT_FALSE(glIsTexture(n)) << n;
+  EXPECT_EQ(texture[0], 0u);
+  ReleaseTextures();  // twice is harmless
+  EXPECT_EQ(n_textures, 0);
+
+  // Refilled from entry 0; a full registry refuses with a message.
+  GLuint t = 0;
+  glGenTextures(1, &t);
+  glBindTexture(GL_TEXTURE_2D, t);
+  EXPECT_EQ(RegisterTexture(t), -513);
+  for (int i = 1; i < kMaxTextures; ++i) EXPECT_EQ(RegisterTexture(0), TextureReference(i));
+  EXPECT_EQ(n_textures, kMaxTextures);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(RegisterTexture(t), -1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Texture registry full, " + std::to_string(t) + " not registered\n");
+  EXPECT_EQ(n_textures, kMaxTextures);
+  ReleaseTextures();
+  EXPECT_FALSE(glIsTexture(t));
+  EXPECT_EQ(n_textures, 0);
+}
