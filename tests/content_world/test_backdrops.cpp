@@ -229,5 +229,22 @@ TEST_P(Backdrops, MotionLoopsWithoutAJump) {
   EXPECT_GE(moving, 1) << "nothing moves";
 }
 
+TEST_P(Backdrops, LeaveTheCamerasSpaceAroundHerFree) {
+  // The camera can be anywhere within about 640 of her (distance 150..600, pan
+  // up to 200 aside) at heights 30..400; a wall or a chair there would fill
+  // the whole view or cut it open.
+  std::vector<Tri> tris = Triangles(scene);
+  for (float h : {30.0f, 100.0f, 200.0f, 300.0f, 400.0f})
+    for (int k = 0; k < 72; ++k) {
+      float a = float(k) * float(M_PI) / 36;
+      const float o[3] = {0, h, 0}, d[3] = {std::sin(a), 0, std::cos(a)};
+      std::vector<float> hits = Hits(tris, o, d);
+      ASSERT_FALSE(hits.empty());
+      EXPECT_GT(*std::min_element(hits.begin(), hits.end()), 650.0f)
+          << "something stands " << *std::min_element(hits.begin(), hits.end()) << " from her towards "
+          << k * 5 << " degrees at height " << h;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Bundle, Backdrops, ::testing::ValuesIn(kBackdrops),
                          [](const ::testing::TestParamInfo<const char*>& i) { return std::string(i.param); });

@@ -240,15 +240,17 @@ Canvas WindowView() {
   return c;
 }
 
-Canvas Chalkboard() {
+Canvas Board(bool white) {
   Canvas c(512, 256);
-  c.Shade([](float x, float y) {
+  c.Shade([white](float x, float y) {
     float n = TileFbm(x / 32.0f, y / 32.0f, 16, 31, 4);
     float smear = TileFbm(x / 90.0f, y / 12.0f, 8, 32, 2);
+    if (white) return Scale(Rgba{0.97f, 0.97f, 0.98f, 1}, 0.97f + 0.03f * n);
     Rgba g = {0.14f, 0.30f, 0.22f, 1};
     return Mix(g, Rgba{0.45f, 0.55f, 0.50f, 1}, 0.12f * n + 0.15f * Clamp01(smear - 0.55f) * 2);
   });
-  Rgba chalk = {0.93f, 0.95f, 0.92f, 0.9f};
+  // Chalk on the classroom board, blue marker on the office whiteboard.
+  Rgba chalk = white ? Rgba{0.15f, 0.25f, 0.65f, 0.95f} : Rgba{0.93f, 0.95f, 0.92f, 0.9f};
   // A right triangle with its sides, a circle, a sine wave and some scribbled "writing".
   auto seg = [&](float ax, float ay, float bx, float by, float w) {
     FillIn(c, std::min(ax, bx) - w - 1, std::min(ay, by) - w - 1, std::max(ax, bx) + w + 1, std::max(ay, by) + w + 1,
@@ -428,12 +430,13 @@ const std::map<std::string, std::function<Canvas()>>& Painters() {
       {"palm_frond.png", Frond},
       {"leaves.png", LeafCluster},
       {"plaster.png", [] { return Plain({0.92f, 0.91f, 0.88f, 1}, 13, 0.08f); }},
-      {"carpet.png", [] { return Plain({0.55f, 0.58f, 0.62f, 1}, 17, 0.25f); }},
+      {"carpet.png", [] { return Plain({0.56f, 0.54f, 0.52f, 1}, 17, 0.10f); }},
       {"wallpaper.png", Wallpaper},
       {"fabric.png", Fabric},
       {"rug.png", Rug},
       {"window_view.png", WindowView},
-      {"chalkboard.png", Chalkboard},
+      {"chalkboard.png", [] { return Board(false); }},
+      {"whiteboard.png", [] { return Board(true); }},
       {"books.png", Books},
       {"clock_face.png", ClockFace},
       {"city.png", City},

@@ -3,8 +3,10 @@
 // the textures they name.
 //
 // Each backdrop surrounds the origin on all sides, far enough that the camera
-// (560 to 600 away, turned any way round, panned within its limits) stays
-// inside it and sees walls, floor and things with depth behind her. Each has a
+// (up to 600 away, turned any way round, panned within its limits) stays
+// inside it and sees walls, floor and things with depth behind her. The
+// camera can be anywhere within about 640 of her, 30 to 400 high, so nothing
+// stands in that cylinder but the floor. Each has a
 // small looping motion whose last frame leads smoothly into the first. Run by
 // the build as: worldgen <bundle folder>.
 #include <cmath>
@@ -77,6 +79,20 @@ void Plant(SceneBuilder& s, V3 at, float size, int potMat, int leafMat, int cycl
   s.Add("plant pot", pot, potMat);
   V3 base = at + V3{0, size * 0.28f, 0};
   s.Add("plant leaves", leaves, leafMat, base, Sway(base, {1, 0, 0.4f}, 3.5f, cycles));
+}
+
+// A painted door with its frame and a knob, set into the wall at z = wallZ
+// (front wall: it faces -z).
+void Door(SceneBuilder& s, float x, float wallZ, int paint, int knob) {
+  Mesh leaf, frame, handle;
+  leaf.Box({x, 400, wallZ - 10}, {170, 400, 10}, 0);
+  frame.Box({x - 182, 410, wallZ - 14}, {12, 410, 14});
+  frame.Box({x + 182, 410, wallZ - 14}, {12, 410, 14});
+  frame.Box({x, 812, wallZ - 14}, {194, 12, 14});
+  handle.Cylinder({x + 130, 380, wallZ - 30}, 9, 9, 14, 10);
+  s.Add("door", leaf, paint);
+  s.Add("door frame", frame, paint);
+  s.Add("door knob", handle, knob);
 }
 
 Mesh Table(V3 centre, float hx, float hz, float height, float top, float leg) {
@@ -251,7 +267,7 @@ bool BuildCasual(const std::string& path) {
   int metal = s.Lit("brass", -1, 0.8f, 0.65f, 0.35f, 0.8f, 80);
   int pot = s.Lit("terracotta", -1, 0.78f, 0.45f, 0.30f, 0.2f, 20);
   int picture = s.Lit("picture", s.Texture("window_view.png"), 1.0f, 1.0f, 1.0f, 0.3f, 60);
-  int door = s.Lit("door", s.Texture("textures/wood_planks.png"), 0.95f, 0.85f, 0.75f, 0.2f, 20);
+  int door = s.Lit("door paint", -1, 0.96f, 0.94f, 0.88f, 0.3f, 30);
   int clockFace = s.Lit("clock face alpha", s.Texture("clock_face.png"), 1.0f, 1.0f, 1.0f, 0.3f, 40);
   int hand = s.Lit("clock hand", -1, 0.75f, 0.15f, 0.1f, 0.2f, 20);
   int leaves = s.Lit("leaves alpha", s.Texture("textures\\home\\leaves.png"), 0.9f, 1.0f, 0.9f, 0.1f, 10);
@@ -287,9 +303,9 @@ bool BuildCasual(const std::string& path) {
   pads.Box({480, 230, -820}, {60, 50, 15}, 60);
   s.Add("sofa", body, sofa);
   s.Add("sofa cushions", pads, cushion);
-  s.Add("coffee table", Table({250, 0, -480}, 170, 70, 90, 12, 10), wood);
+  s.Add("side table", Table({-330, 0, -800}, 60, 60, 130, 10, 8), wood);
   Mesh carpet;
-  carpet.Disc({250, 5, -470}, 330, 48);  // under the table, clear of her shadow
+  carpet.Disc({250, 5, -560}, 300, 48);  // before the sofa, clear of her shadow
   s.Add("rug", carpet, rug);
 
   // Bookshelf on the left wall, a picture on the right, a floor lamp in the corner.
@@ -311,9 +327,8 @@ bool BuildCasual(const std::string& path) {
   s.Add("lamp shade", lampTop, lampShade);
 
   // Behind the camera: a door and a sideboard, so turning round shows a room too.
-  Mesh doorM, board;
-  doorM.Box({-400, 400, R - 8}, {180, 400, 8}, 0);
-  s.Add("door", doorM, door);
+  Mesh board;
+  Door(s, -400, R, door, metal);
   board.Box({350, 180, R - 90}, {300, 90, 60}, 0);
   board.Box({350, 45, R - 90}, {290, 45, 55}, 0);
   s.Add("sideboard", board, wood);
@@ -388,9 +403,9 @@ bool BuildSchool(const std::string& path) {
   boardFrame.Box({612, 550, -R + 14}, {8, 280, 14});
   s.Add("chalkboard", boardM, board);
   s.Add("board frame", boardFrame, wood);
-  s.Add("teacher desk", Table({-350, 0, -700}, 200, 80, 150, 14, 12), wood);
+  s.Add("teacher desk", Table({-350, 0, -780}, 200, 80, 150, 14, 12), wood);
   Mesh deskFront;
-  deskFront.Box({-350, 80, -625}, {195, 60, 4});
+  deskFront.Box({-350, 80, -705}, {195, 60, 4});
   s.Add("teacher desk front", deskFront, wood);
   Mesh map;
   map.Quad({R - 14, 330, -560}, {0, 0, 620}, {0, 310, 0});
@@ -405,7 +420,7 @@ bool BuildSchool(const std::string& path) {
   Mesh tops, legs, chairs;
   for (int side = -1; side <= 1; side += 2)
     for (int row = 0; row < 4; ++row) {
-      V3 c{float(side) * 480, 0, -380 + float(row) * 400};
+      V3 c{float(side) * 800, 0, -560 + float(row) * 380};
       Mesh t = Table(c, 130, 60, 120, 10, 8);
       tops.Append(t);
       chairs.Box(c + V3{0, 70, 120}, {55, 5, 45});
@@ -425,6 +440,13 @@ bool BuildSchool(const std::string& path) {
   treeline.Quad({-1500, 0, -1800}, {0, 0, 3600}, {0, 420, 0}, 300);
   s.Add("sky", outside, sky);
   s.Add("trees", treeline, trees);
+  int paint = s.Lit("door paint", -1, 0.55f, 0.70f, 0.62f, 0.3f, 30);
+  Door(s, 600, R, paint, steel);
+  Mesh notices, noticeFrame;
+  notices.Quad({200, 330, R - 14}, {-700, 0, 0}, {0, 350, 0});
+  noticeFrame.Box({-150, 505, R - 5}, {360, 185, 5});
+  s.Add("notice board frame", noticeFrame, wood);
+  s.Add("notice board", notices, poster);
   Clock(s, {0, 880, -R}, {0, 0, 1}, 55, clockFace, hand);
   Mesh clouds;
   for (int i = 0; i < 5; ++i) clouds.Card({-1700, 950 + 120 * float(i % 2), -1500 + float(i) * 750}, 700, 330, kPi * 0.5f);
@@ -453,8 +475,8 @@ bool BuildBusiness(const std::string& path) {
   int books = s.Lit("binders", s.Texture("books.png"), 1.0f, 1.0f, 1.0f, 0.1f, 10);
   int pot = s.Lit("pot", -1, 0.92f, 0.92f, 0.9f, 0.4f, 40);
   int panel = s.Const("ceiling light const", s.Texture("glow.png"));
-  int door = s.Lit("door", s.Texture("wood_planks.png"), 0.85f, 0.75f, 0.65f, 0.2f, 20);
-  int board = s.Lit("whiteboard", -1, 0.98f, 0.98f, 0.98f, 0.6f, 80);
+  int door = s.Lit("door paint", -1, 0.80f, 0.82f, 0.85f, 0.3f, 30);
+  int board = s.Lit("whiteboard", s.Texture("textures/office/whiteboard.png"), 1.0f, 1.0f, 1.0f, 0.6f, 80);
   int clockFace = s.Lit("clock face alpha", s.Texture("clock_face.png"), 1.0f, 1.0f, 1.0f, 0.3f, 40);
   int hand = s.Lit("clock hand", -1, 0.75f, 0.15f, 0.1f, 0.2f, 20);
   int leaves = s.Lit("leaves alpha", s.Texture("leaves.png"), 0.9f, 1.0f, 0.9f, 0.1f, 10);
@@ -462,7 +484,7 @@ bool BuildBusiness(const std::string& path) {
 
   const float R = 1000, H = 900;
   Mesh floor, walls, ceilM;
-  floor.Quad({-R, 0, R}, {2 * R, 0, 0}, {0, 0, -2 * R}, 300);
+  floor.Quad({-R, 0, R}, {2 * R, 0, 0}, {0, 0, -2 * R}, 160);
   walls.Quad({-R, 0, -R}, {2 * R, 0, 0}, {0, 90, 0}, 256);             // sill under the window wall
   walls.Quad({-R, 840, -R}, {2 * R, 0, 0}, {0, H - 840, 0}, 256);      // above it
   walls.Quad({R, 0, R}, {-2 * R, 0, 0}, {0, H, 0}, 256);
@@ -483,19 +505,21 @@ bool BuildBusiness(const std::string& path) {
   s.Add("mullions", bars, mullion);
 
   // Desk with a monitor behind her, a chair, binders on the right wall, a whiteboard behind the camera.
-  s.Add("desk", Table({150, 0, -560}, 320, 120, 150, 12, 12), desk);
+  // Off to her right, so the camera turned round does not stand in the chair.
+  const float dx = 380;
+  s.Add("desk", Table({dx, 0, -800}, 320, 120, 150, 12, 12), desk);
   Mesh mon, monScreen;
-  mon.Box({150, 160, -630}, {50, 8, 30});
-  mon.Box({150, 200, -640}, {8, 40, 8});
-  mon.Box({150, 290, -645}, {150, 90, 8});
-  monScreen.Quad({10, 208, -628}, {280, 0, 0}, {0, 164, 0});
+  mon.Box({dx, 160, -870}, {50, 8, 30});
+  mon.Box({dx, 200, -880}, {8, 40, 8});
+  mon.Box({dx, 290, -885}, {150, 90, 8});
+  monScreen.Quad({dx - 140, 208, -868}, {280, 0, 0}, {0, 164, 0});
   s.Add("monitor", mon, dark);
   s.Add("monitor screen", monScreen, screen);
   Mesh chairM, chairBase;
-  chairM.Box({150, 100, -380}, {80, 10, 75}, 60);
-  chairM.Box({150, 200, -300}, {80, 90, 10}, 60);
-  chairBase.Cylinder({150, 0, -380}, 70, 8, 12, 5);
-  chairBase.Cylinder({150, 12, -380}, 6, 6, 80, 8);
+  chairM.Box({dx + 40, 100, -650}, {80, 10, 75}, 60);
+  chairM.Box({dx + 40, 200, -570}, {80, 90, 10}, 60);
+  chairBase.Cylinder({dx + 40, 0, -650}, 70, 8, 12, 5);
+  chairBase.Cylinder({dx + 40, 12, -650}, 6, 6, 80, 8);
   s.Add("chair", chairM, chair);
   s.Add("chair base", chairBase, steel);
   Mesh shelf, spines;
@@ -503,12 +527,12 @@ bool BuildBusiness(const std::string& path) {
   spines.Quad({R - 106, 20, -600}, {0, 0, 600}, {0, 560, 0});
   s.Add("cabinet", shelf, desk);
   s.Add("binders", spines, books);
-  Mesh wb;
-  wb.Box({250, 480, R - 6}, {400, 230, 6});
+  Mesh wb, wbFrame;
+  wb.Quad({650, 250, R - 14}, {-800, 0, 0}, {0, 460, 0});
+  wbFrame.Box({250, 480, R - 5}, {410, 240, 5});
+  s.Add("whiteboard frame", wbFrame, steel);
   s.Add("whiteboard", wb, board);
-  Mesh doorM;
-  doorM.Box({-600, 400, R - 8}, {170, 400, 8}, 0);
-  s.Add("door", doorM, door);
+  Door(s, -600, R, door, steel);
   Mesh lights;
   for (int i = -1; i <= 1; ++i)
     for (int j = -1; j <= 1; ++j) lights.Quad({float(i) * 600 - 120, H - 12, float(j) * 600 - 120}, {240, 0, 0}, {0, 0, 240});
@@ -518,7 +542,7 @@ bool BuildBusiness(const std::string& path) {
   Plant(s, {-760, 0, -760}, 340, pot, leaves, 7);
   // A glass partition at her right, in front of the cabinet.
   Mesh pane;
-  pane.QuadUV({640, 0, 150}, {0, 0, 600}, {0, 780, 0}, 0, 0, 1, 1, true);
+  pane.QuadUV({700, 0, 150}, {0, 0, 600}, {0, 780, 0}, 0, 0, 1, 1, true);
   s.Add("glass partition", pane, glass);
   return s.Write(path);
 }
