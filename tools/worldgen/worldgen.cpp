@@ -40,15 +40,21 @@ Motion Spin(V3 at, V3 axis, int turns) {
 }
 
 // The inside of a room: floor, four walls and ceiling, all facing inwards.
+// Floor and ceiling reach past the walls and the walls reach below the floor:
+// near-plane clipping cuts shared edges a little differently, and without the
+// overlap the slate clear colour would peep through the seams.
+const float kSeam = 40;
+
 void Room(SceneBuilder& s, float half, float height, int floorMat, float floorTile, int wallMat, float wallTile,
           int ceilMat) {
   Mesh floor, walls, ceil;
-  floor.Quad({-half, 0, half}, {2 * half, 0, 0}, {0, 0, -2 * half}, floorTile);
-  walls.Quad({-half, 0, -half}, {2 * half, 0, 0}, {0, height, 0}, wallTile);   // back, faces +z
-  walls.Quad({half, 0, half}, {-2 * half, 0, 0}, {0, height, 0}, wallTile);    // front, faces -z
-  walls.Quad({-half, 0, half}, {0, 0, -2 * half}, {0, height, 0}, wallTile);   // left, faces +x
-  walls.Quad({half, 0, -half}, {0, 0, 2 * half}, {0, height, 0}, wallTile);    // right, faces -x
-  ceil.Quad({-half, height, -half}, {2 * half, 0, 0}, {0, 0, 2 * half}, 0);
+  const float f = half + kSeam, lo = -kSeam, h = height + 2 * kSeam;
+  floor.Quad({-f, 0, f}, {2 * f, 0, 0}, {0, 0, -2 * f}, floorTile);
+  walls.Quad({-f, lo, -half}, {2 * f, 0, 0}, {0, h, 0}, wallTile);   // back, faces +z
+  walls.Quad({f, lo, half}, {-2 * f, 0, 0}, {0, h, 0}, wallTile);    // front, faces -z
+  walls.Quad({-half, lo, f}, {0, 0, -2 * f}, {0, h, 0}, wallTile);   // left, faces +x
+  walls.Quad({half, lo, -f}, {0, 0, 2 * f}, {0, h, 0}, wallTile);    // right, faces -x
+  ceil.Quad({-f, height, -f}, {2 * f, 0, 0}, {0, 0, 2 * f}, 0);
   s.Add("floor", floor, floorMat);
   s.Add("walls", walls, wallMat);
   s.Add("ceiling", ceil, ceilMat);
@@ -62,7 +68,8 @@ void Clock(SceneBuilder& s, V3 centre, V3 normal, float radius, int faceMat, int
   // Kept well off the wall: the depth buffer has 16 bits, a few units at this range.
   face.QuadUV(centre - right * radius - up * radius + normal * 12, right * (2 * radius), up * (2 * radius), 0, 0, 1, 1);
   // The hand is built pointing up in the node's own frame, then turned round the wall normal.
-  hand.Quad(right * -1.2f + up * (-radius * 0.15f) + normal * 20, right * 2.4f, up * (radius * 0.95f));
+  const float w = radius * 0.06f;  // thick enough to see move from across the room
+  hand.Quad(right * (-w / 2) + up * (-radius * 0.15f) + normal * 20, right * w, up * (radius * 0.95f));
   s.Add("clock face", face, faceMat);
   s.Add("clock second hand", hand, handMat, centre, Spin(centre, normal, kLoopFrames / 1800));
 }
@@ -78,7 +85,7 @@ void Plant(SceneBuilder& s, V3 at, float size, int potMat, int leafMat, int cycl
   }
   s.Add("plant pot", pot, potMat);
   V3 base = at + V3{0, size * 0.28f, 0};
-  s.Add("plant leaves", leaves, leafMat, base, Sway(base, {1, 0, 0.4f}, 3.5f, cycles));
+  s.Add("plant leaves", leaves, leafMat, base, Sway(base, {1, 0, 0.4f}, 5, cycles));
 }
 
 // A painted door with its frame and a knob, set into the wall at z = wallZ
@@ -362,16 +369,16 @@ bool BuildSchool(const std::string& path) {
   int hand = s.Lit("clock hand", -1, 0.75f, 0.15f, 0.1f, 0.2f, 20);
   int trees = s.Lit("trees", s.Texture("hedge.png"), 0.9f, 1.0f, 0.9f, 0, 1);
 
-  const float R = 1000, H = 950;
+  const float R = 1000, H = 950, F = R + kSeam, lo = -kSeam;
   Mesh floor, walls, ceilM;
-  floor.Quad({-R, 0, R}, {2 * R, 0, 0}, {0, 0, -2 * R}, 200);
-  walls.Quad({-R, 0, -R}, {2 * R, 0, 0}, {0, H, 0}, 256);   // back
-  walls.Quad({R, 0, R}, {-2 * R, 0, 0}, {0, H, 0}, 256);    // front
-  walls.Quad({R, 0, -R}, {0, 0, 2 * R}, {0, H, 0}, 256);    // right
+  floor.Quad({-F, 0, F}, {2 * F, 0, 0}, {0, 0, -2 * F}, 200);
+  walls.Quad({-F, lo, -R}, {2 * F, 0, 0}, {0, H + 2 * kSeam, 0}, 256);   // back
+  walls.Quad({F, lo, R}, {-2 * F, 0, 0}, {0, H + 2 * kSeam, 0}, 256);    // front
+  walls.Quad({R, lo, -F}, {0, 0, 2 * F}, {0, H + 2 * kSeam, 0}, 256);    // right
   // Left wall with three window openings (z ranges), sill at 300, lintel at 780.
   const float w0[] = {-800, -200, 400}, wlen = 420, sill = 300, lintel = 780;
-  walls.Quad({-R, 0, R}, {0, 0, -2 * R}, {0, sill, 0}, 256);
-  walls.Quad({-R, lintel, R}, {0, 0, -2 * R}, {0, H - lintel, 0}, 256);
+  walls.Quad({-R, lo, F}, {0, 0, -2 * F}, {0, sill - lo, 0}, 256);
+  walls.Quad({-R, lintel, F}, {0, 0, -2 * F}, {0, H + kSeam - lintel, 0}, 256);
   float z = R;
   for (int i = 2; i >= 0; --i) {  // pillars between the windows, from the front wall back
     float zEnd = w0[i] + wlen;
@@ -379,7 +386,7 @@ bool BuildSchool(const std::string& path) {
     z = w0[i];
   }
   walls.Quad({-R, sill, z}, {0, 0, -R - z}, {0, lintel - sill, 0}, 256);
-  ceilM.Quad({-R, H, -R}, {2 * R, 0, 0}, {0, 0, 2 * R}, 0);
+  ceilM.Quad({-F, H, -F}, {2 * F, 0, 0}, {0, 0, 2 * F}, 0);
   s.Add("floor", floor, lino);
   s.Add("walls", walls, wallMat);
   s.Add("ceiling", ceilM, ceil);
@@ -482,15 +489,15 @@ bool BuildBusiness(const std::string& path) {
   int leaves = s.Lit("leaves alpha", s.Texture("leaves.png"), 0.9f, 1.0f, 0.9f, 0.1f, 10);
   int glass = s.Lit("glass alpha", s.Texture("textures/office/glass.png"), 1.0f, 1.0f, 1.0f, 0.9f, 100);
 
-  const float R = 1000, H = 900;
+  const float R = 1000, H = 900, F = R + kSeam, lo = -kSeam;
   Mesh floor, walls, ceilM;
-  floor.Quad({-R, 0, R}, {2 * R, 0, 0}, {0, 0, -2 * R}, 160);
-  walls.Quad({-R, 0, -R}, {2 * R, 0, 0}, {0, 90, 0}, 256);             // sill under the window wall
-  walls.Quad({-R, 840, -R}, {2 * R, 0, 0}, {0, H - 840, 0}, 256);      // above it
-  walls.Quad({R, 0, R}, {-2 * R, 0, 0}, {0, H, 0}, 256);
-  walls.Quad({-R, 0, R}, {0, 0, -2 * R}, {0, H, 0}, 256);
-  walls.Quad({R, 0, -R}, {0, 0, 2 * R}, {0, H, 0}, 256);
-  ceilM.Quad({-R, H, -R}, {2 * R, 0, 0}, {0, 0, 2 * R}, 0);
+  floor.Quad({-F, 0, F}, {2 * F, 0, 0}, {0, 0, -2 * F}, 160);
+  walls.Quad({-F, lo, -R}, {2 * F, 0, 0}, {0, 90 - lo, 0}, 256);          // sill under the window wall
+  walls.Quad({-F, 840, -R}, {2 * F, 0, 0}, {0, H + kSeam - 840, 0}, 256);  // above it
+  walls.Quad({F, lo, R}, {-2 * F, 0, 0}, {0, H + 2 * kSeam, 0}, 256);
+  walls.Quad({-R, lo, F}, {0, 0, -2 * F}, {0, H + 2 * kSeam, 0}, 256);
+  walls.Quad({R, lo, -F}, {0, 0, 2 * F}, {0, H + 2 * kSeam, 0}, 256);
+  ceilM.Quad({-F, H, -F}, {2 * F, 0, 0}, {0, 0, 2 * F}, 0);
   s.Add("floor", floor, carpet);
   s.Add("walls", walls, wallMat);
   s.Add("ceiling", ceilM, ceil);
@@ -538,7 +545,7 @@ bool BuildBusiness(const std::string& path) {
     for (int j = -1; j <= 1; ++j) lights.Quad({float(i) * 600 - 120, H - 12, float(j) * 600 - 120}, {240, 0, 0}, {0, 0, 240});
   s.Add("ceiling lights", lights, panel);
 
-  Clock(s, {-R, 640, -200}, {1, 0, 0}, 65, clockFace, hand);
+  Clock(s, {-R, 620, -200}, {1, 0, 0}, 90, clockFace, hand);
   Plant(s, {-760, 0, -760}, 340, pot, leaves, 7);
   // A glass partition at her right, in front of the cabinet.
   Mesh pane;
