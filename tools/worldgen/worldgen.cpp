@@ -195,6 +195,35 @@ bool BuildPool(const std::string& path) {
   s.Add("parasol pole", stick, pole);
   s.Add("parasol canopy", shade, canopy);
 
+  // A little pool house and a table across the garden, seen when the camera turns round.
+  int plaster = s.Lit("pool house", s.Texture("textures/plaster.png"), 1.0f, 0.97f, 0.92f, 0.1f, 10);
+  int roof = s.Lit("roof", -1, 0.80f, 0.40f, 0.28f, 0.2f, 20);
+  int glassDark = s.Lit("pool house window", s.Texture("window_view.png"), 0.55f, 0.65f, 0.75f, 0.8f, 80);
+  Mesh house, top, panes;
+  house.Box({-150, 170, 1380}, {420, 170, 140}, 200);
+  top.Box({-150, 355, 1370}, {460, 15, 175});
+  // Facing her (-z), a little off the wall for the 16-bit depth buffer.
+  panes.Quad({-270, 120, 1226}, {-200, 0, 0}, {0, 150, 0});
+  panes.Quad({370, 120, 1226}, {-200, 0, 0}, {0, 150, 0});
+  panes.Quad({-80, 0, 1226}, {-140, 0, 0}, {0, 260, 0});
+  s.Add("pool house", house, plaster);
+  s.Add("pool house roof", top, roof);
+  s.Add("pool house windows", panes, glassDark);
+  Mesh garden;
+  garden.Cylinder({650, 0, 1000}, 12, 12, 100, 10);
+  garden.Cylinder({650, 100, 1000}, 90, 90, 8, 24);
+  garden.Box({520, 45, 1000}, {30, 45, 30});
+  garden.Box({780, 45, 1000}, {30, 45, 30});
+  s.Add("garden table", garden, lounger);
+  Mesh stick2, shade2;
+  stick2.Cylinder({650, 108, 1000}, 4, 4, 220, 8);
+  shade2.Cylinder({650, 290, 1000}, 170, 6, 60, 12, false, 0);
+  Mesh under2 = shade2;
+  under2.Flip();
+  shade2.Append(under2);
+  s.Add("table parasol pole", stick2, pole);
+  s.Add("table parasol", shade2, cushion);
+
   // Palms round the garden, the nearest ones behind her on either side.
   const V3 palms[] = {{-900, 0, -1250}, {1000, 0, -1300}, {-1300, 0, 200}, {1300, 0, 400}, {-500, 0, 1300}, {700, 0, 1250}};
   std::vector<V3> crowns;
