@@ -50,16 +50,12 @@ struct FboProcs {
   }
 };
 
-// One surfaceless EGL display serves every headless view; it is terminated
-// with the last of them, since terminating it would kill the others' contexts.
-EGLDisplay g_eglDisplay = EGL_NO_DISPLAY;
-int g_eglUsers = 0;
-
+// One surfaceless EGL display serves every headless view for the life of the
+// process. It is never terminated: that would unload the driver, and
+// initialising it again for the next view costs more than keeping it.
 EGLDisplay AcquireEglDisplay() {
-  if (g_eglUsers > 0) {
-    ++g_eglUsers;
-    return g_eglDisplay;
-  }
+  static EGLDisplay display = EGL_NO_DISPLAY;
+  if (display != EGL_NO_DISPLAY) return display;
   auto getPlatformDisplay =
       (PFNEGLGETPLATFORMDISPLAYEXTPROC)eglGetProcAddress("eglGetPlatformDisplayEXT");
   if (!getPlatformDisplay) return EGL_NO_DISPLAY;
@@ -67,18 +63,8 @@ EGLDisplay AcquireEglDisplay() {
   if (dpy == EGL_NO_DISPLAY) return EGL_NO_DISPLAY;
   EGLint major = 0, minor = 0;
   if (!eglInitialize(dpy, &major, &minor)) return EGL_NO_DISPLAY;
-  g_eglDisplay = dpy;
-  g_eglUsers = 1;
-  return dpy;
-}
-
-void ReleaseEglDisplay() {
-  if (g_eglUsers <= 0) return;
-  if (--g_eglUsers == 0) {
-    eglTerminate(g_eglDisplay);
-    eglReleaseThread();
-    g_eglDisplay = EGL_NO_DISPLAY;
-  }
+  display = dpy;
+  return display;
 }
 
 int g_sdlUsers = 0;
@@ -234,7 +220,6 @@ EAGLView::~EAGLView() {
       if (eglGetCurrentContext() == _context)
         eglMakeCurrent(_layer->display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
       if (_context) eglDestroyContext(_layer->display, static_cast<EGLContext>(_context));
-      ReleaseEglDisplay();
     }
     delete _layer;
   }
@@ -488,4 +473,26 @@ bool EAGLWritePNG(const char* path, const uint8_t* rgba, int width, int height) 
   if (std::fclose(f) != 0) ok = false;
   if (!ok) std::fprintf(stderr, "Couldn't write PNG '%s'\n", path);
   return ok;
+}
+
+bool EAGLReadPNG(const char* path, std::vector<uint8_t>& rgba, int* width, int* height) {
+  png_image img;
+  std::memset(&img, 0, sizeof img);
+  img.version = PNG_IMAGE_VERSION;
+  bool ok = path && png_image_begin_read_from_file(&img, path);
+  if (ok) {
+    img.format = PNG_FORMAT_RGBA;
+    rgba.resize(PNG_IMAGE_SIZE(img));
+    ok = png_image_finish_read(&img, nullptr, rgba.data(), 0, nullptr) != 0;
+  }
+  if (!ok) {
+    std::fprintf(stderr, "Couldn't read PNG '%s': %s\n", path ? path : "",
+                 img.message[0] ? img.message : "no file");
+    png_image_free(&img);
+    rgba.clear();
+    return false;
+  }
+  if (width) *width = static_cast<int>(img.width);
+  if (height) *height = static_cast<int>(img.height);
+  return true;
 }

@@ -11,7 +11,7 @@
 EnvLight env;
 
 bool EnvLight::Load(const char* name) {
-  texture = LoadTextureRGBA(name, static_cast<texmip>(0));
+  texture = LoadTextureRGBA(name, TEXMIP_NONE);
   return texture != 0;
 }
 

@@ -5,6 +5,11 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define OVANTA_SKIN_AVX 1
+#endif
+
 #include "render/env_light.h"
 #include "scene/ModelPOD.h"
 #include "texture/texture_library.h"
@@ -59,38 +64,194 @@ inline v4f LoadColumn(const MATRIX& m, int column) {
   return c;
 }
 
-template <bool kDirection>
-inline void BlendVertex(uint8_t* out, const uint8_t* in, const uint8_t* bones,
-                        const uint8_t* weights, int slots) {
-  float p[3];
-  std::memcpy(p, in, sizeof(p));
-  v4f acc = {0.0f, 0.0f, 0.0f, 0.0f};
-  for (int b = 0; b < slots; ++b) {
+// What to blend: points, directions or both (a null output skips that
+// stream), with the per-vertex bone bytes and weights. Strides in bytes.
+struct BlendJob {
+  uint8_t* pout;  // null: no points
+  int poutStride;
+  const uint8_t* pin;
+  int pinStride;
+  uint8_t* nout;  // null: no directions
+  int noutStride;
+  const uint8_t* nin;
+  int ninStride;
+  const uint8_t* bones;
+  int boneStride;
+  const uint8_t* weights;
+  int weightStride;
+  int slots;
+};
+
+// One vertex: blends the point and/or the direction by its slots. The
+// accumulators start at +0 and take the weighted terms in slot order, exactly
+// as the definition adds them, so the results are bit-identical to it.
+// kSlots > 0 fixes the slot count at compile time so the loop unrolls.
+template <int kSlots, bool kPoint, bool kNormal>
+inline void BlendVertex(uint8_t* pout, const uint8_t* pin, uint8_t* nout, const uint8_t* nin,
+                        const uint8_t* bones, const uint8_t* weights, int slots) {
+  float p[3] = {0.0f, 0.0f, 0.0f}, q[3] = {0.0f, 0.0f, 0.0f};
+  if (kPoint) std::memcpy(p, pin, sizeof(p));
+  if (kNormal) std::memcpy(q, nin, sizeof(q));
+  v4f accP = {0.0f, 0.0f, 0.0f, 0.0f}, accN = {0.0f, 0.0f, 0.0f, 0.0f};
+  const int n = kSlots > 0 ? kSlots : slots;
+  for (int b = 0; b < n; ++b) {
     // The mask never changes a valid index (all are below 64) and keeps a
     // damaged one inside the palette.
     const MATRIX& m = matrix_palette[bones[b] & (kMatrixPaletteSize - 1)];
     float w;
     std::memcpy(&w, weights + 4 * b, sizeof(w));
-    v4f t = p[0] * LoadColumn(m, 0) + p[1] * LoadColumn(m, 1);
-    t = t + p[2] * LoadColumn(m, 2);
-    if (!kDirection) t = t + LoadColumn(m, 3);
-    acc = acc + w * t;
+    const v4f c0 = LoadColumn(m, 0), c1 = LoadColumn(m, 1), c2 = LoadColumn(m, 2);
+    if (kPoint) {
+      v4f t = p[0] * c0 + p[1] * c1;
+      t = t + p[2] * c2;
+      t = t + LoadColumn(m, 3);
+      accP = accP + w * t;
+    }
+    if (kNormal) {
+      v4f t = q[0] * c0 + q[1] * c1;
+      t = t + q[2] * c2;
+      accN = accN + w * t;
+    }
   }
-  float r[4];
-  std::memcpy(r, &acc, sizeof(r));
-  std::memcpy(out, r, 3 * sizeof(float));
+  if (kPoint) {
+    const float r[3] = {accP[0], accP[1], accP[2]};
+    std::memcpy(pout, r, sizeof(r));
+  }
+  if (kNormal) {
+    const float r[3] = {accN[0], accN[1], accN[2]};
+    std::memcpy(nout, r, sizeof(r));
+  }
 }
 
-template <bool kDirection>
-void BlendRange(VECTOR3* out, int outStride, const VECTOR3* in, int inStride, int first, int end,
-                const unsigned char* bones, int boneStride, const float* weights,
-                int weightStride, int slots) {
-  uint8_t* o = reinterpret_cast<uint8_t*>(out);
-  const uint8_t* i = reinterpret_cast<const uint8_t*>(in);
-  const uint8_t* w = reinterpret_cast<const uint8_t*>(weights);
-  for (long k = first; k < end; ++k)
-    BlendVertex<kDirection>(o + k * outStride, i + k * inStride, bones + k * boneStride,
-                            w + k * weightStride, slots);
+template <int kSlots, bool kPoint, bool kNormal>
+void BlendLoop(const BlendJob& j, long first, long end) {
+  uint8_t* pout = kPoint ? j.pout + first * j.poutStride : nullptr;
+  const uint8_t* pin = kPoint ? j.pin + first * j.pinStride : nullptr;
+  uint8_t* nout = kNormal ? j.nout + first * j.noutStride : nullptr;
+  const uint8_t* nin = kNormal ? j.nin + first * j.ninStride : nullptr;
+  const uint8_t* bones = j.bones + first * j.boneStride;
+  const uint8_t* weights = j.weights + first * j.weightStride;
+  for (long k = first; k < end; ++k) {
+    BlendVertex<kSlots, kPoint, kNormal>(pout, pin, nout, nin, bones, weights, j.slots);
+    if (kPoint) {
+      pout += j.poutStride;
+      pin += j.pinStride;
+    }
+    if (kNormal) {
+      nout += j.noutStride;
+      nin += j.ninStride;
+    }
+    bones += j.boneStride;
+    weights += j.weightStride;
+  }
+}
+
+template <bool kPoint, bool kNormal>
+void BlendSlots(const BlendJob& j, long first, long end) {
+  switch (j.slots) {
+    case 1: BlendLoop<1, kPoint, kNormal>(j, first, end); break;
+    case 2: BlendLoop<2, kPoint, kNormal>(j, first, end); break;
+    case 3: BlendLoop<3, kPoint, kNormal>(j, first, end); break;
+    case 4: BlendLoop<4, kPoint, kNormal>(j, first, end); break;
+    default: BlendLoop<0, kPoint, kNormal>(j, first, end); break;
+  }
+}
+
+#ifdef OVANTA_SKIN_AVX
+// Chosen at run time on CPUs with AVX: about twice the vertices per second of
+// the four-lane code, with the same bits.
+__attribute__((target("avx"))) inline __m256 Pair(__m128 low, __m128 high) {
+  return _mm256_insertf128_ps(_mm256_castps128_ps256(low), high, 1);
+}
+
+// One vertex in eight lanes: the point in lanes 0..3, the direction in lanes
+// 4..7. Each palette column is loaded into both halves with one broadcast;
+// the translation column only into the point's half (the other half is
+// zero, and x + 0 only turns -0 into +0, which cannot show in a sum that
+// starts at +0). Per lane the operations are those of BlendVertex, in the
+// same order, so the bits are the same.
+template <int kSlots>
+__attribute__((target("avx"))) void BlendPointNormalAvx(const BlendJob& j, long first,
+                                                         long end) {
+  const int n = kSlots > 0 ? kSlots : j.slots;
+  const uint8_t* pin = j.pin + first * j.pinStride;
+  const uint8_t* nin = j.nin + first * j.ninStride;
+  uint8_t* pout = j.pout + first * j.poutStride;
+  uint8_t* nout = j.nout + first * j.noutStride;
+  const uint8_t* bones = j.bones + first * j.boneStride;
+  const uint8_t* weights = j.weights + first * j.weightStride;
+  for (long k = first; k < end; ++k) {
+    float p[3], q[3];
+    std::memcpy(p, pin, sizeof(p));
+    std::memcpy(q, nin, sizeof(q));
+    const __m256 x = Pair(_mm_set1_ps(p[0]), _mm_set1_ps(q[0]));
+    const __m256 y = Pair(_mm_set1_ps(p[1]), _mm_set1_ps(q[1]));
+    const __m256 z = Pair(_mm_set1_ps(p[2]), _mm_set1_ps(q[2]));
+    __m256 acc = _mm256_setzero_ps();
+    for (int b = 0; b < n; ++b) {
+      const float* m = matrix_palette[bones[b] & (kMatrixPaletteSize - 1)].f;
+      float wf;
+      std::memcpy(&wf, weights + 4 * b, sizeof(wf));
+      const __m256 w = _mm256_set1_ps(wf);
+      const __m256 c0 = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(m));
+      const __m256 c1 = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(m + 4));
+      const __m256 c2 = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(m + 8));
+      const __m256 c3 = _mm256_insertf128_ps(_mm256_setzero_ps(), _mm_loadu_ps(m + 12), 0);
+      __m256 t = _mm256_add_ps(_mm256_mul_ps(x, c0), _mm256_mul_ps(y, c1));
+      t = _mm256_add_ps(t, _mm256_mul_ps(z, c2));
+      t = _mm256_add_ps(t, c3);
+      acc = _mm256_add_ps(acc, _mm256_mul_ps(w, t));
+    }
+    float r[8];
+    _mm256_storeu_ps(r, acc);
+    std::memcpy(pout, r, 12);
+    std::memcpy(nout, r + 4, 12);
+    pin += j.pinStride;
+    nin += j.ninStride;
+    pout += j.poutStride;
+    nout += j.noutStride;
+    bones += j.boneStride;
+    weights += j.weightStride;
+  }
+}
+
+bool CpuHasAvx() {
+  // This may run from a static initialiser, before the CPU model is known.
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx");
+}
+bool g_skin_avx = CpuHasAvx();
+#else
+bool g_skin_avx = false;
+#endif
+
+void BlendPointsAndNormals(const BlendJob& j, long first, long end) {
+#ifdef OVANTA_SKIN_AVX
+  if (!g_skin_avx) {
+    BlendSlots<true, true>(j, first, end);
+    return;
+  }
+  switch (j.slots) {
+    case 1: BlendPointNormalAvx<1>(j, first, end); break;
+    case 2: BlendPointNormalAvx<2>(j, first, end); break;
+    case 3: BlendPointNormalAvx<3>(j, first, end); break;
+    case 4: BlendPointNormalAvx<4>(j, first, end); break;
+    default: BlendPointNormalAvx<0>(j, first, end); break;
+  }
+#else
+  BlendSlots<true, true>(j, first, end);
+#endif
+}
+
+// Vertices [first, end) of the job; points and directions in one pass, so
+// the bones, weights and matrix columns are loaded once for both.
+void Blend(const BlendJob& j, long first, long end) {
+  if (j.pout && j.nout)
+    BlendPointsAndNormals(j, first, end);
+  else if (j.pout)
+    BlendSlots<true, false>(j, first, end);
+  else if (j.nout)
+    BlendSlots<false, true>(j, first, end);
 }
 
 uint32_t GLType(uint32_t code) { return code < 15 ? TYPE2GL[code] : 0; }
@@ -131,41 +292,62 @@ void ReferencedRange(const SPODMesh& mesh, int first, int count, int* lo, int* h
 void TransVec3TransformWeightedArray(VECTOR3* out, int outStride, const VECTOR3* in, int inStride,
                                      int count, const unsigned char* bones, int boneStride,
                                      const float* weights, int weightStride, int slots) {
-  BlendRange<false>(out, outStride, in, inStride, 0, count, bones, boneStride, weights,
-                    weightStride, slots);
+  const BlendJob j = {reinterpret_cast<uint8_t*>(out), outStride,
+                      reinterpret_cast<const uint8_t*>(in), inStride,
+                      nullptr, 0, nullptr, 0,
+                      bones, boneStride, reinterpret_cast<const uint8_t*>(weights), weightStride,
+                      slots};
+  Blend(j, 0, count);
 }
 
 void TransVec3TransformWeightedArrayN(VECTOR3* out, int outStride, const VECTOR3* in,
                                       int inStride, int count, const unsigned char* bones,
                                       int boneStride, const float* weights, int weightStride,
                                       int slots) {
-  BlendRange<true>(out, outStride, in, inStride, 0, count, bones, boneStride, weights,
-                   weightStride, slots);
+  const BlendJob j = {nullptr, 0, nullptr, 0,
+                      reinterpret_cast<uint8_t*>(out), outStride,
+                      reinterpret_cast<const uint8_t*>(in), inStride,
+                      bones, boneStride, reinterpret_cast<const uint8_t*>(weights), weightStride,
+                      slots};
+  Blend(j, 0, count);
 }
 
-void TransVec3TransformWeightedList(VECTOR3* out, int outStride, const VECTOR3* in, int inStride,
-                                    const uint32_t* indices, int count, const unsigned char* bones,
-                                    int boneStride, const float* weights, int weightStride,
-                                    int slots, bool direction) {
-  uint8_t* o = reinterpret_cast<uint8_t*>(out);
-  const uint8_t* i = reinterpret_cast<const uint8_t*>(in);
-  const uint8_t* w = reinterpret_cast<const uint8_t*>(weights);
-  for (int n = 0; n < count; ++n) {
-    const long k = indices[n];
-    if (direction)
-      BlendVertex<true>(o + k * outStride, i + k * inStride, bones + k * boneStride,
-                        w + k * weightStride, slots);
-    else
-      BlendVertex<false>(o + k * outStride, i + k * inStride, bones + k * boneStride,
-                         w + k * weightStride, slots);
-  }
+bool SkinUseAvx(bool enable) {
+#ifdef OVANTA_SKIN_AVX
+  g_skin_avx = enable && CpuHasAvx();
+#else
+  (void)enable;
+#endif
+  return g_skin_avx;
+}
+
+const VECTOR3* SkinMeshP(const SPODMesh* mesh, int firstTriangle, int triangleCount,
+                         const VECTOR3** normalsOut) {
+  const int n = static_cast<int>(mesh->vertexCount);
+  EnsureScratch(static_cast<size_t>(n));
+  // Only an indexed triangle list draws a part of the mesh; everything else
+  // draws (and so needs) every vertex.
+  int lo = 0, hi = n;
+  if (mesh->stripCount == 0 && mesh->faces.data)
+    ReferencedRange(*mesh, firstTriangle, triangleCount, &lo, &hi);
+  const bool hasNormals = mesh->normals.data != nullptr;
+  const BlendJob j = {
+      reinterpret_cast<uint8_t*>(g_skinned_positions.data()), 12,
+      mesh->vertices.data, static_cast<int>(mesh->vertices.stride),
+      hasNormals ? reinterpret_cast<uint8_t*>(g_skinned_normals.data()) : nullptr, 12,
+      mesh->normals.data, static_cast<int>(mesh->normals.stride),
+      mesh->boneIndices.data, static_cast<int>(mesh->boneIndices.stride),
+      mesh->boneWeights.data, static_cast<int>(mesh->boneWeights.stride),
+      static_cast<int>(mesh->boneIndices.componentCount)};
+  Blend(j, lo, hi);
+  if (normalsOut) *normalsOut = hasNormals ? g_skinned_normals.data() : nullptr;
+  return g_skinned_positions.data();
 }
 
 void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triangleCount,
                EnvLight* env) {
   const int n = static_cast<int>(mesh->vertexCount);
   const bool indexed = mesh->faces.data != nullptr;
-
   glEnableClientState(GL_VERTEX_ARRAY);
   GL_CHECK();
 
@@ -190,30 +372,16 @@ void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triang
     normalsPacked = nr.type == EPODDataFloat && nr.componentCount == 3 &&
                     (nr.stride == 12 || nr.stride == 0);
   } else {
-    EnsureScratch(static_cast<size_t>(n));
-    // Only an indexed triangle list draws a part of the mesh; everything
-    // else draws (and so needs) every vertex.
-    int lo = 0, hi = n;
-    if (mesh->stripCount == 0 && indexed) ReferencedRange(*mesh, firstTriangle, triangleCount, &lo, &hi);
-    const CPODData& bi = mesh->boneIndices;
-    const CPODData& bw = mesh->boneWeights;
-    const int slots = static_cast<int>(bi.componentCount);
-    const float* weights = reinterpret_cast<const float*>(bw.data);
-    BlendRange<false>(g_skinned_positions.data(), 12,
-                      reinterpret_cast<const VECTOR3*>(mesh->vertices.data),
-                      static_cast<int>(mesh->vertices.stride), lo, hi, bi.data,
-                      static_cast<int>(bi.stride), weights, static_cast<int>(bw.stride), slots);
-    glVertexPointer(mesh->vertices.componentCount, GL_FLOAT, 12, g_skinned_positions.data());
-    // A skinned mesh without normals draws unlit by its normals rather than
-    // reading a missing array.
-    if (mesh->normals.data) {
-      BlendRange<true>(g_skinned_normals.data(), 12,
-                       reinterpret_cast<const VECTOR3*>(mesh->normals.data),
-                       static_cast<int>(mesh->normals.stride), lo, hi, bi.data,
-                       static_cast<int>(bi.stride), weights, static_cast<int>(bw.stride), slots);
+    const VECTOR3* skinnedNormals = nullptr;
+    const VECTOR3* skinnedPositions =
+        SkinMeshP(mesh, firstTriangle, triangleCount, &skinnedNormals);
+    glVertexPointer(mesh->vertices.componentCount, GL_FLOAT, 12, skinnedPositions);
+    // A skinned mesh without normals draws without a normal array rather
+    // than reading a missing one.
+    if (skinnedNormals) {
       normalType = GL_FLOAT;
       normalStride = 12;
-      normalData = g_skinned_normals.data();
+      normalData = skinnedNormals;
       normalsPacked = true;
     }
   }

@@ -58,6 +58,20 @@ void DrawNodeP(CPODScene* scene, SPODNode* node, bool useWorldMatrix, bool bindM
 void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triangleCount,
                EnvLight* env);
 
+// The skinning step of DrawMeshP on its own: blends the positions (and the
+// normals, when the mesh has them) of the vertices that triangles
+// [firstTriangle, firstTriangle + triangleCount) use with matrix_palette, into
+// scratch arrays of vertexCount entries that stay valid until the next call.
+// Strips and unindexed meshes blend every vertex. Other entries keep what an
+// earlier call left there. *normalsOut is null for a mesh without normals.
+const VECTOR3* SkinMeshP(const SPODMesh* mesh, int firstTriangle, int triangleCount,
+                         const VECTOR3** normalsOut);
+
+// Skinning uses eight-lane AVX code when the CPU has it, four-lane code
+// otherwise; both give the same bits. Lets tests run both paths. Returns
+// whether the AVX path is now in use.
+bool SkinUseAvx(bool enable);
+
 // out[i] = sum over slots b of weight[b] * (matrix_palette[bone[b]] * (in[i], 1)).
 // Strides in bytes. Weights are neither skipped when zero nor renormalised.
 void TransVec3TransformWeightedArray(VECTOR3* out, int outStride, const VECTOR3* in, int inStride,
@@ -69,11 +83,3 @@ void TransVec3TransformWeightedArrayN(VECTOR3* out, int outStride, const VECTOR3
                                       int inStride, int count, const unsigned char* bones,
                                       int boneStride, const float* weights, int weightStride,
                                       int slots);
-// As above for the vertices listed in `indices` only: vertex k = indices[i]
-// is read from in + k * inStride (and its bones and weights likewise) and
-// written to out + k * outStride. Gives bit-identical results to the full
-// transform for those vertices.
-void TransVec3TransformWeightedList(VECTOR3* out, int outStride, const VECTOR3* in, int inStride,
-                                    const uint32_t* indices, int count, const unsigned char* bones,
-                                    int boneStride, const float* weights, int weightStride,
-                                    int slots, bool direction);

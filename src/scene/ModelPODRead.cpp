@@ -398,8 +398,11 @@ bool Validate(const SPODScene& sc, const ReadContext& ctx) {
   }
   for (uint32_t i = 0; i < sc.nodeCount; ++i) {
     const SPODNode& nd = sc.nodes[i];
-    if (i < sc.meshNodeCount && (nd.meshIndex < 0 || (uint32_t)nd.meshIndex >= sc.meshCount)) return false;
-    if (nd.materialIndex >= 0 && (uint32_t)nd.materialIndex >= sc.materialCount) return false;
+    // Only mesh nodes are drawn, so only their mesh and material are followed.
+    if (i < sc.meshNodeCount) {
+      if (nd.meshIndex < 0 || (uint32_t)nd.meshIndex >= sc.meshCount) return false;
+      if (nd.materialIndex >= 0 && (uint32_t)nd.materialIndex >= sc.materialCount) return false;
+    }
     if (nd.parentIndex >= 0 && (uint32_t)nd.parentIndex >= sc.nodeCount) return false;
     const uint32_t f = nd.animationFlags;
     if (nd.positions && ctx.size(nd.positions) < 12 * EntriesNeeded(f, 1u, sc.frameCount)) return false;

@@ -17,20 +17,6 @@ const float mat_1[4] = {1.0f, 1.0f, 1.0f, 1.0f};
 const float default_ambient[4] = {0.2f, 0.2f, 0.2f, 1.0f};
 const float default_diffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f};
 
-// Appends a GL texture to the registry and returns its reference, or 0 when
-// the registry is full (0 is never a valid reference).
-int RegisterTexture(unsigned int tex) {
-  if (n_textures < 0 || n_textures >= kTextureRegistryCapacity) {
-    std::fprintf(stderr, "Texture registry full (%d entries), texture %u not registered\n",
-                 kTextureRegistryCapacity, tex);
-    return 0;
-  }
-  texture[n_textures] = tex;
-  const int ref = n_textures - 513;
-  ++n_textures;
-  return ref;
-}
-
 // The material of a mesh node, or null when its index is out of range (the
 // unsigned compare also rejects -1).
 SPODMaterial* NodeMaterial(CPODScene* scene, const SPODNode& node) {
@@ -67,9 +53,9 @@ void PrecacheMaterials(CPODScene* scene) {
 
     const char* name = scene->textures[t];
     const size_t length = name ? std::strlen(name) : 0;
-    if (n_textures >= kTextureRegistryCapacity) {
-      std::fprintf(stderr, "Texture registry full (%d entries), %s not loaded\n",
-                   kTextureRegistryCapacity, name ? name : "");
+    // Checked before loading, so a refused texture costs no decoding.
+    if (n_textures >= kMaxTextures) {
+      std::fprintf(stderr, "Texture registry full, %s not loaded\n", name ? name : "");
       material->textureIndex = -1;
       continue;
     }
@@ -87,22 +73,27 @@ void PrecacheMaterials(CPODScene* scene) {
     }
     char file[512];
     std::snprintf(file, sizeof(file), "%s", base);
-    const unsigned int tex = LoadTextureRGBA(file, static_cast<texmip>(1));
+    const GLuint tex = LoadTextureRGBA(file, TEXMIP_NEAREST);
     if (tex == 0) {
       material->textureIndex = -1;
       continue;
     }
-    const int ref = RegisterTexture(tex);
-    material->textureIndex = ref != 0 ? ref : -1;
+    material->textureIndex = RegisterTexture(tex);
+    if (material->textureIndex == -1) {
+      GLuint name = tex;
+      glDeleteTextures(1, &name);
+    }
   }
 }
 
 void ReplaceAllMaterials(CPODScene* scene, unsigned int tex) {
   if (tex == 0 || !scene) return;
   const int ref = RegisterTexture(tex);
-  if (ref == 0) {
-    // Nobody else owns it: the registry would have deleted it on release.
-    glDeleteTextures(1, &tex);
+  if (ref == -1) {
+    // The caller handed the texture over for good; with no registry entry
+    // to own it, it would never be deleted.
+    GLuint name = tex;
+    glDeleteTextures(1, &name);
     return;
   }
   bool replaced = false;
@@ -168,7 +159,7 @@ void LoadMaterialP(const SPODMaterial* material) {
   }
 
   const int32_t ref = material->textureIndex;
-  if (ref < -1 && ref >= -513) {
+  if (IsTextureReference(ref)) {
     glActiveTexture(GL_TEXTURE0);
     glEnable(GL_TEXTURE_2D);
     glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);

@@ -30,8 +30,9 @@ void ReplaceAllMaterials_FB(CPODScene* scene);
 // the material count, binds the default grey untextured material.
 void LoadMaterialI(const CPODScene* scene, int index);
 // Binds one material: a name with "alpha" turns blending on, "const" draws
-// unlit at full texture brightness, a registry reference binds its texture on
-// unit 0; anything else turns texturing off on both units.
+// unlit at full texture brightness, a registry reference (-513..-2) binds its
+// texture on unit 0; anything else, including values below -513, turns
+// texturing off on both units.
 void LoadMaterialP(const SPODMaterial* material);
 
 // Mode 1 flips v of the first float texture-coordinate set of every mesh.
@@ -40,6 +41,3 @@ void TexCoordFix(CPODScene* scene, TexFixMode mode);
 // touched, and zero-length normals are kept as they are.
 void NormalizeModelNormals(CPODScene* scene);
 void NormalizeMeshNormals(SPODMesh* mesh);
-
-// Registry capacity: entries 0..511, references -513..-2.
-const int kTextureRegistryCapacity = 512;

@@ -1,0 +1,72 @@
+// Load-time cost of the character texture at its real size (512 x 512):
+// decoding a PNG mask and a JPEG picture, and one compositing layer (which
+// decodes its two pictures itself).
+#include "texture/gamelib.h"
+#include "texture/picture_io.h"
+
+#include "picture_files.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+constexpr int kSide = 512;
+
+struct Pictures {
+  ScratchBundle bundle{"bench_pictures"};
+  Pictures() {
+    std::vector<uint8_t> rgb(kSide * kSide * 3), mask(kSide * kSide * 3);
+    for (int y = 0; y < kSide; ++y)
+      for (int x = 0; x < kSide; ++x) {
+        uint8_t* p = &rgb[(y * kSide + x) * 3];
+        p[0] = static_cast<uint8_t>(x / 2);
+        p[1] = static_cast<uint8_t>(y / 2);
+        p[2] = static_cast<uint8_t>((x ^ y) & 0xFF);
+        uint8_t* m = &mask[(y * kSide + x) * 3];
+        m[0] = m[1] = m[2] = y < kSide / 3 ? 255 : (y < kSide / 2 ? 128 : 0);
+      }
+    WriteJpeg(bundle.Path("picture.jpg"), kSide, kSide, 3, rgb);
+    WritePngRgb(bundle.Path("mask.png"), kSide, kSide, mask);
+  }
+};
+
+Pictures& Shared() {
+  static Pictures p;
+  return p;
+}
+
+void Decode(benchmark::State& state, const char* name) {
+  Shared();
+  for (auto _ : state) {
+    tag_TexPicDesc d;
+    unsigned char* px = ReadPictureData(name, &d);
+    benchmark::DoNotOptimize(px);
+    std::free(px);
+  }
+  state.counters["pixels/s"] =
+      benchmark::Counter(static_cast<double>(kSide) * kSide, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void BM_DecodeJpeg(benchmark::State& state) { Decode(state, "picture.jpg"); }
+void BM_DecodePng(benchmark::State& state) { Decode(state, "mask.png"); }
+
+void BM_OverlayLayer(benchmark::State& state) {
+  Shared();
+  tag_TexPicDesc d;
+  std::unique_ptr<unsigned char, decltype(&std::free)> base(ReadPictureData("picture.jpg", &d), &std::free);
+  for (auto _ : state) {
+    OverlayMaskedTexture32(base.get(), &d, "mask.png", "picture.jpg");
+    benchmark::ClobberMemory();
+  }
+  state.counters["pixels/s"] =
+      benchmark::Counter(static_cast<double>(kSide) * kSide, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+}  // namespace
+
+BENCHMARK(BM_DecodeJpeg)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodePng)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OverlayLayer)->Unit(benchmark::kMillisecond);

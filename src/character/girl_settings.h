@@ -1,0 +1,27 @@
+// Settings persistence: the character's name and looks across launches.
+//
+// GirlLoadSettings runs once at start-up, after CShell::InitApplication and
+// before the first tick; GirlSaveSettings runs when the settings screen
+// closes, after the edited values were copied into the globals and the name
+// into `girlname`. The values live in the user-defaults store
+// (platform/user_defaults.h) under the "Ovanta_*" keys; the name key also
+// marks that settings were ever saved.
+#pragma once
+
+// The keys, in the order they are saved.
+extern const char* const kGirlKeyName;       // "Ovanta_name", string
+extern const char* const kGirlKeySkin;       // "Ovanta_skin_color" <-> n_skin
+extern const char* const kGirlKeyClothes;    // "Ovanta_clothes" <-> n_clothes, n_background
+extern const char* const kGirlKeySoundSet;   // "Ovanta_sound_set" <-> n_sound_set
+extern const char* const kGirlKeyHair;       // "Ovanta_hair" <-> n_hair
+extern const char* const kGirlDefaultName;   // "Ovanta"
+
+// No stored name: the name field shows "Ovanta" and the choices keep their
+// initial values. Otherwise the stored name and all four choices (a missing
+// one reads as 0) are restored as stored, not range-checked: the scene and
+// voice loaders bring them into range.
+void GirlLoadSettings();
+// Stores the name and the four choices and writes the store to disk at
+// once. Returns false when the write failed (the message is printed by the
+// store; the previous file stays intact).
+bool GirlSaveSettings();

@@ -1,0 +1,135 @@
+// SoundEffect over the tick back end: loading with its log lines, and the
+// flag that playWithFlag maintains.
+#include <gtest/gtest.h>
+
+#include "character/SoundEffect.h"
+#include "platform/wav_fixture.h"
+
+using namespace wavtest;
+
+namespace {
+
+class SoundEffectTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SoundServiceUseTicks();
+    path_ = dir_ / "line.wav";
+    ASSERT_TRUE(WriteFile(path_, SilentWav(800)));  // 3 ticks
+  }
+  void TearDown() override { SoundServiceShutdown(); }
+  // One tick of the clock, with the pump the app runs between ticks.
+  static void Tick(int n = 1) {
+    for (int i = 0; i < n; ++i) {
+      SoundServiceAdvanceTicks(1);
+      SoundServicePump();
+    }
+  }
+  static std::string LoadLog(const std::string& path, SoundEffect** out) {
+    testing::internal::CaptureStderr();
+    *out = SoundEffect::soundEffectWithContentsOfFile(path.c_str());
+    return testing::internal::GetCapturedStderr();
+  }
+  TempDir dir_;
+  std::string path_;
+};
+
+}  // namespace
+
+TEST_F(SoundEffectTest, LoadingGoodAndBadFiles) {
+  SoundEffect* s = nullptr;
+  EXPECT_EQ("", LoadLog(path_, &s));
+  ASSERT_NE(nullptr, s);
+  EXPECT_NE(0u, s->soundID());
+  EXPECT_EQ(nullptr, s->completionFlag());
+  delete s;
+  EXPECT_EQ(0, SoundServiceCount()) << "deleting disposes the sound";
+
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(nullptr, SoundEffect::soundEffectWithContentsOfFile(nullptr));
+  EXPECT_EQ("", testing::internal::GetCapturedStderr()) << "a null path is silent";
+
+  const std::string missing = dir_ / "missing.wav";
+  EXPECT_EQ("Error 1 loading sound at path: " + missing + "\n", LoadLog(missing, &s));
+  EXPECT_EQ(nullptr, s);
+
+  const std::string text = dir_ / "text.wav";
+  ASSERT_TRUE(WriteFile(text, {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!', '!'}));
+  EXPECT_EQ("Error 2 loading sound at path: " + text + "\n", LoadLog(text, &s));
+  EXPECT_EQ(nullptr, s);
+
+  std::vector<uint8_t> cut = SilentWav(800);
+  cut.resize(cut.size() / 2);
+  const std::string truncated = dir_ / "cut.wav";
+  ASSERT_TRUE(WriteFile(truncated, cut));
+  EXPECT_EQ("Error 3 loading sound at path: " + truncated + "\n", LoadLog(truncated, &s));
+  EXPECT_EQ(nullptr, s);
+  EXPECT_EQ(0, SoundServiceCount());
+}
+
+TEST_F(SoundEffectTest, FlagIsSetOnPlayAndClearedOnceAtTheEnd) {
+  SoundEffect* s = SoundEffect::soundEffectWithContentsOfFile(path_.c_str());
+  ASSERT_NE(nullptr, s);
+  bool flag = false;
+  s->playWithFlag(&flag);
+  EXPECT_TRUE(flag);
+  EXPECT_EQ(&flag, s->completionFlag());
+  Tick(2);
+  EXPECT_TRUE(flag);
+  Tick();
+  EXPECT_FALSE(flag);
+
+  // Same flag again: the registration stays, the flag turns true again.
+  s->playWithFlag(&flag);
+  EXPECT_TRUE(flag);
+  Tick(3);
+  EXPECT_FALSE(flag);
+  // A flagless play still reports its end to the registered flag.
+  flag = true;
+  s->play();
+  Tick(3);
+  EXPECT_FALSE(flag);
+  delete s;
+}
+
+TEST_F(SoundEffectTest, MovingOrDroppingTheFlagReleasesTheOldOne) {
+  SoundEffect* s = SoundEffect::soundEffectWithContentsOfFile(path_.c_str());
+  ASSERT_NE(nullptr, s);
+  bool a = false, b = false;
+  s->playWithFlag(&a);
+  Tick();
+  s->playWithFlag(&b);  // restarts the play; its end goes to b only
+  EXPECT_FALSE(a) << "a's play was cut short and will never report";
+  EXPECT_TRUE(b);
+  a = true;  // someone else's use of a from here on
+  Tick(3);
+  EXPECT_FALSE(b);
+  EXPECT_TRUE(a);
+
+  s->playWithFlag(nullptr);
+  EXPECT_EQ(nullptr, s->completionFlag());
+  b = true;
+  Tick(3);
+  EXPECT_TRUE(b) << "no flag is registered any more";
+  delete s;
+}
+
+TEST_F(SoundEffectTest, DeletingAPlayingSoundClearsItsFlag) {
+  bool flag = false;
+  SoundEffect* s = SoundEffect::soundEffectWithContentsOfFile(path_.c_str());
+  ASSERT_NE(nullptr, s);
+  s->playWithFlag(&flag);
+  Tick();
+  delete s;
+  EXPECT_FALSE(flag);
+  Tick(5);
+  EXPECT_FALSE(flag);
+
+  // Not playing: the flag is not the object's to touch.
+  s = SoundEffect::soundEffectWithContentsOfFile(path_.c_str());
+  ASSERT_NE(nullptr, s);
+  s->playWithFlag(&flag);
+  Tick(3);
+  flag = true;
+  delete s;
+  EXPECT_TRUE(flag);
+}

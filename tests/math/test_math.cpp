@@ -1,0 +1,223 @@
+// Matrix, vector and quaternion operations, checked against GLM where the two
+// agree and against fixed values where the engine's own conventions differ.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <glm/glm.hpp>
+#include <glm/gtc/quaternion.hpp>
+#include <glm/gtc/type_ptr.hpp>
+
+#include "math/Matrix.h"
+
+namespace {
+
+glm::mat4 G(const MATRIX& m) { return glm::make_mat4(m.f); }
+
+float Rand(float lo, float hi) { return lo + (hi - lo) * (float)std::rand() / (float)RAND_MAX; }
+
+MATRIX RandomAffine() {
+  QUATERNION q = {Rand(-1, 1), Rand(-1, 1), Rand(-1, 1), Rand(-1, 1)};
+  MatrixQuaternionNormalize(q);
+  MATRIX r, s, t, m;
+  MatrixRotationQuaternion(r, q);
+  MatrixScaling(s, Rand(0.5f, 2), Rand(0.5f, 2), Rand(0.5f, 2));
+  MatrixTranslation(t, Rand(-50, 50), Rand(-50, 50), Rand(-50, 50));
+  MatrixMultiply(m, s, r);
+  MatrixMultiply(m, m, t);
+  return m;
+}
+
+void ExpectNear(const glm::mat4& a, const glm::mat4& b, float tol) {
+  for (int c = 0; c < 4; ++c)
+    for (int r = 0; r < 4; ++r) EXPECT_NEAR(a[c][r], b[c][r], tol) << "column " << c << " row " << r;
+}
+
+}  // namespace
+
+TEST(Matrix, MultiplyAppliesFirstOperandFirst) {
+  std::srand(7);
+  for (int i = 0; i < 50; ++i) {
+    const MATRIX a = RandomAffine(), b = RandomAffine();
+    MATRIX out;
+    MatrixMultiply(out, a, b);
+    // In GL's reading the product is B * A: A transforms first.
+    ExpectNear(G(out), G(b) * G(a), 1e-3f);
+    const glm::vec4 p(1.5f, -2.0f, 3.0f, 1.0f);
+    const glm::vec4 viaSteps = G(b) * (G(a) * p);
+    const glm::vec4 viaOut = G(out) * p;
+    for (int k = 0; k < 4; ++k) EXPECT_NEAR(viaOut[k], viaSteps[k], 1e-3f);
+  }
+}
+
+TEST(Matrix, MultiplyAndInverseMayWorkInPlace) {
+  std::srand(11);
+  const MATRIX a = RandomAffine(), b = RandomAffine();
+  MATRIX expect, m;
+  MatrixMultiply(expect, a, b);
+  m = a;
+  MatrixMultiply(m, m, b);
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(m.f[i], expect.f[i]);
+  m = b;
+  MatrixMultiply(m, a, m);
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(m.f[i], expect.f[i]);
+
+  MatrixInverse(expect, a);
+  m = a;
+  MatrixInverse(m, m);
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(m.f[i], expect.f[i]);
+}
+
+TEST(Matrix, InverseMatchesGlmOnAffineMatrices) {
+  std::srand(3);
+  for (int i = 0; i < 100; ++i) {
+    const MATRIX a = RandomAffine();
+    MATRIX inv;
+    MatrixInverse(inv, a);
+    ExpectNear(G(inv), glm::inverse(G(a)), 2e-3f);
+    MATRIX id;
+    MatrixMultiply(id, a, inv);
+    ExpectNear(G(id), glm::mat4(1.0f), 1e-4f);
+  }
+}
+
+TEST(Matrix, InverseOfTranslationNegatesIt) {
+  MATRIX t, inv;
+  MatrixTranslation(t, 3, -4, 5);
+  MatrixInverse(inv, t);
+  EXPECT_FLOAT_EQ(inv.f[12], -3);
+  EXPECT_FLOAT_EQ(inv.f[13], 4);
+  EXPECT_FLOAT_EQ(inv.f[14], -5);
+  EXPECT_FLOAT_EQ(inv.f[0], 1);
+  EXPECT_FLOAT_EQ(inv.f[15], 1);
+}
+
+TEST(Matrix, SingularMatrixIsReportedAndOutputKept) {
+  MATRIX m;
+  MatrixIdentity(m);
+  m.f[4] = m.f[5] = m.f[6] = 0;  // a zero column in the 3x3 part
+  MATRIX out;
+  for (int i = 0; i < 16; ++i) out.f[i] = 42.0f + i;
+  testing::internal::CaptureStdout();
+  MatrixInverse(out, m);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Matrix has no inverse : singular matrix\n");
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(out.f[i], 42.0f + i);
+
+  // The test is relative to the size of the terms: a matrix that is merely
+  // small is not singular.
+  MATRIX tiny;
+  MatrixScaling(tiny, 1e-10f, 1e-10f, 1e-10f);
+  testing::internal::CaptureStdout();
+  MatrixInverse(out, tiny);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_NEAR(out.f[0], 1e10f, 1e4f);
+}
+
+TEST(Matrix, BuildersMatchGlm) {
+  MATRIX m;
+  MatrixTranslation(m, 1, 2, 3);
+  ExpectNear(G(m), glm::translate(glm::mat4(1), glm::vec3(1, 2, 3)), 0);
+  MatrixScaling(m, 2, 3, 4);
+  ExpectNear(G(m), glm::scale(glm::mat4(1), glm::vec3(2, 3, 4)), 0);
+  // Element 1 = -sin: in GL's reading this turns by -angle about z.
+  MatrixRotationZ(m, 0.3f);
+  ExpectNear(G(m), glm::rotate(glm::mat4(1), -0.3f, glm::vec3(0, 0, 1)), 1e-6f);
+}
+
+TEST(Matrix, QuaternionMatrixTurnsByTheConjugate) {
+  std::srand(5);
+  for (int i = 0; i < 50; ++i) {
+    QUATERNION q = {Rand(-1, 1), Rand(-1, 1), Rand(-1, 1), Rand(-1, 1)};
+    MatrixQuaternionNormalize(q);
+    MATRIX m;
+    MatrixRotationQuaternion(m, q);
+    const glm::quat g(q.w, q.x, q.y, q.z);
+    ExpectNear(G(m), glm::mat4_cast(glm::conjugate(g)), 1e-5f);
+  }
+}
+
+TEST(Matrix, PerspectiveUnrotatedMatchesGlm) {
+  MATRIX m;
+  MatrixPerspectiveFovRH(m, 0.8f, 1.5f, 10.0f, 1000.0f, false);
+  ExpectNear(G(m), glm::perspectiveRH_NO(0.8f, 1.5f, 10.0f, 1000.0f), 1e-4f);
+}
+
+TEST(Matrix, PerspectiveRotatedHasTheStatedElements) {
+  const float fov = 0.9f, aspect = 320.0f / 480.0f, n = 20.0f, fa = 4000.0f;
+  MATRIX plain, rot;
+  MatrixPerspectiveFovRH(plain, fov, aspect, n, fa, false);
+  MatrixPerspectiveFovRH(rot, fov, aspect, n, fa, true);
+  const float f = 1.0f / std::tan(fov / 2);
+  const float c = std::cos(-1.5707964f);
+  EXPECT_NEAR(rot.f[1], f * aspect, 1e-5f);
+  EXPECT_NEAR(rot.f[4], -f, 1e-5f);
+  EXPECT_NEAR(rot.f[0], f * aspect * c, 1e-9f);
+  EXPECT_NEAR(rot.f[5], f * c, 1e-9f);
+  EXPECT_LT(std::fabs(rot.f[5]), 1e-6f);
+  for (int i : {10, 11, 14, 15}) EXPECT_EQ(rot.f[i], plain.f[i]) << i;
+}
+
+TEST(Vector, LerpAndNormalize) {
+  VECTOR3 out;
+  MatrixVec3Lerp(out, VECTOR3{0, 0, 0}, VECTOR3{4, -8, 2}, 0.25f);
+  EXPECT_FLOAT_EQ(out.x, 1);
+  EXPECT_FLOAT_EQ(out.y, -2);
+  EXPECT_FLOAT_EQ(out.z, 0.5f);
+  MatrixVec3Normalize(out, VECTOR3{3, 0, 4});
+  EXPECT_FLOAT_EQ(out.x, 0.6f);
+  EXPECT_FLOAT_EQ(out.z, 0.8f);
+  QUATERNION zero = {0, 0, 0, 0};
+  MatrixQuaternionNormalize(zero);
+  EXPECT_EQ(zero.w, 0.0f);
+  QUATERNION q = {0, 3, 0, 4};
+  MatrixQuaternionNormalize(q);
+  EXPECT_FLOAT_EQ(q.y, 0.6f);
+  EXPECT_FLOAT_EQ(q.w, 0.8f);
+}
+
+TEST(Vector, SlerpEdgeCases) {
+  const QUATERNION a = {0, 0, 0.6f, 0.8f};
+  QUATERNION b = {0.6f, 0, 0, 0.8f};
+  QUATERNION out;
+  // t = 0 with a != b: a, normalised.
+  MatrixQuaternionSlerp(out, a, b, 0.0f);
+  EXPECT_NEAR(out.z, 0.6f, 1e-6f);
+  EXPECT_NEAR(out.w, 0.8f, 1e-6f);
+  // a == b (unit length): an exact copy, not renormalised.
+  MatrixQuaternionSlerp(out, a, a, 0.7f);
+  EXPECT_EQ(out.z, a.z);
+  EXPECT_EQ(out.w, a.w);
+  // Out of range: identity and the message.
+  testing::internal::CaptureStdout();
+  MatrixQuaternionSlerp(out, a, b, 1.5f);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "MatrixQuaternionSlerp : Bad parameters\n");
+  EXPECT_EQ(out.x, 0.0f);
+  EXPECT_EQ(out.w, 1.0f);
+  // a . b < 0: the short way, that is towards -b; -b is the same rotation
+  // as b, so both give one result.
+  const QUATERNION negB = {-0.6f, 0, 0, -0.8f};
+  QUATERNION viaNeg, viaPos;
+  MatrixQuaternionSlerp(viaNeg, a, negB, 0.5f);
+  MatrixQuaternionSlerp(viaPos, a, b, 0.5f);
+  EXPECT_NEAR(viaNeg.x, viaPos.x, 1e-6f);
+  EXPECT_NEAR(viaNeg.w, viaPos.w, 1e-6f);
+  EXPECT_GT(viaNeg.w, 0.8f);  // halfway between two rotations of about 74 degrees
+}
+
+TEST(Vector, SlerpMatchesGlm) {
+  std::srand(9);
+  for (int i = 0; i < 100; ++i) {
+    QUATERNION a = {Rand(-1, 1), Rand(-1, 1), Rand(-1, 1), Rand(-1, 1)};
+    QUATERNION b = {Rand(-1, 1), Rand(-1, 1), Rand(-1, 1), Rand(-1, 1)};
+    MatrixQuaternionNormalize(a);
+    MatrixQuaternionNormalize(b);
+    const float t = Rand(0, 1);
+    QUATERNION out;
+    MatrixQuaternionSlerp(out, a, b, t);
+    const glm::quat g = glm::slerp(glm::quat(a.w, a.x, a.y, a.z), glm::quat(b.w, b.x, b.y, b.z), t);
+    EXPECT_NEAR(out.x, g.x, 2e-4f);
+    EXPECT_NEAR(out.y, g.y, 2e-4f);
+    EXPECT_NEAR(out.z, g.z, 2e-4f);
+    EXPECT_NEAR(out.w, g.w, 2e-4f);
+  }
+}

@@ -1,0 +1,391 @@
+// The user-defaults store: round trip, first launch, damaged stores kept
+// aside, and saves that fail or crash at every step without losing the
+// previous settings.
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/user_defaults.h"
+#include "platform/wav_fixture.h"
+
+using wavtest::ReadFile;
+using wavtest::TempDir;
+
+namespace {
+
+std::vector<std::string> ListDir(const std::string& dir) {
+  std::vector<std::string> names;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d))
+      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+        names.push_back(e->d_name);
+    closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool WriteText(const std::string& path, const std::string& text) {
+  return wavtest::WriteFile(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+class UserDefaults : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    UserDefaultsSetFileOps(nullptr);
+    file_ = dir_ / "cfg/defaults.json";
+    UserDefaultsSetPath(file_.c_str());
+  }
+  void TearDown() override {
+    UserDefaultsSetFileOps(nullptr);
+    UserDefaultsSetPath(nullptr);
+  }
+  // What a new launch would see.
+  void Relaunch() {
+    UserDefaultsSetFileOps(nullptr);
+    UserDefaultsForget();
+  }
+  TempDir dir_;
+  std::string file_;
+};
+
+}  // namespace
+
+TEST_F(UserDefaults, ValuesSurviveARelaunch) {
+  const std::string long_name(100000, 'x');
+  const std::string odd("quote\" back\\slash\nnew line\ttab\0nul", 34);
+  UserDefaultsSetString("utf8", "Ов\xC3\xA4nta \xF0\x9F\x98\x80");
+  UserDefaultsSetString("long", long_name);
+  UserDefaultsSetString("odd", odd);
+  UserDefaultsSetString("empty", "");
+  UserDefaultsSetInteger("zero", 0);
+  UserDefaultsSetInteger("neg", -7);
+  UserDefaultsSetInteger("min", LLONG_MIN);
+  UserDefaultsSetInteger("max", LLONG_MAX);
+  UserDefaultsSetInteger("retyped", 5);
+  UserDefaultsSetString("retyped", "now text");
+  UserDefaultsSetInteger("gone", 1);
+  UserDefaultsRemoveKey("gone");
+  ASSERT_TRUE(UserDefaultsSynchronize());
+
+  Relaunch();
+  std::string s;
+  ASSERT_TRUE(UserDefaultsStringForKey("utf8", &s));
+  EXPECT_EQ("Ов\xC3\xA4nta \xF0\x9F\x98\x80", s);
+  ASSERT_TRUE(UserDefaultsStringForKey("long", &s));
+  EXPECT_EQ(long_name, s);
+  ASSERT_TRUE(UserDefaultsStringForKey("odd", &s));
+  EXPECT_EQ(odd, s);
+  ASSERT_TRUE(UserDefaultsStringForKey("empty", &s));
+  EXPECT_EQ("", s);
+  EXPECT_EQ(0, UserDefaultsIntegerForKey("zero"));
+  EXPECT_EQ(-7, UserDefaultsIntegerForKey("neg"));
+  EXPECT_EQ(LLONG_MIN, UserDefaultsIntegerForKey("min"));
+  EXPECT_EQ(LLONG_MAX, UserDefaultsIntegerForKey("max"));
+  ASSERT_TRUE(UserDefaultsStringForKey("retyped", &s));
+  EXPECT_EQ("now text", s);
+  EXPECT_FALSE(UserDefaultsHasKey("gone"));
+  // An integer is no string; a string reads as an integer only when it is one.
+  EXPECT_FALSE(UserDefaultsStringForKey("neg", &s));
+  UserDefaultsSetString("num", "42");
+  UserDefaultsSetString("notnum", "42x");
+  EXPECT_EQ(42, UserDefaultsIntegerForKey("num"));
+  EXPECT_EQ(0, UserDefaultsIntegerForKey("notnum"));
+  EXPECT_EQ(0, UserDefaultsIntegerForKey("empty"));
+  EXPECT_FALSE(UserDefaultsStringForKey(nullptr, &s));
+  EXPECT_EQ(0, UserDefaultsIntegerForKey(nullptr));
+}
+
+TEST_F(UserDefaults, InvalidUtf8IsSavedAsReplacementCharacters) {
+  UserDefaultsSetString("bad", "a\xFF" "b");
+  ASSERT_TRUE(UserDefaultsSynchronize());
+  Relaunch();
+  std::string s;
+  ASSERT_TRUE(UserDefaultsStringForKey("bad", &s));
+  EXPECT_EQ("a\xEF\xBF\xBD" "b", s);
+  EXPECT_EQ("", UserDefaultsLastDamagedPath());
+}
+
+TEST_F(UserDefaults, FirstLaunchIsQuietAndEmpty) {
+  testing::internal::CaptureStderr();
+  std::string s = "untouched";
+  EXPECT_FALSE(UserDefaultsStringForKey("Ovanta_name", &s));
+  EXPECT_EQ("untouched", s);
+  EXPECT_EQ(0, UserDefaultsIntegerForKey("Ovanta_clothes"));
+  EXPECT_EQ("", testing::internal::GetCapturedStderr());
+  EXPECT_TRUE(ListDir(dir_.path()).empty()) << "reading creates nothing";
+  UserDefaultsSetInteger("k", 3);
+  EXPECT_TRUE(UserDefaultsSynchronize());  // creates the folders
+  EXPECT_EQ(std::vector<std::string>{"defaults.json"}, ListDir(dir_ / "cfg"));
+}
+
+TEST_F(UserDefaults, DefaultLocationFollowsXdgThenHome) {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  const std::string saved_xdg = xdg ? xdg : "";
+  const char* home = std::getenv("HOME");
+  const std::string saved_home = home ? home : "";
+  UserDefaultsSetPath(nullptr);
+  setenv("XDG_CONFIG_HOME", "/x/conf", 1);
+  setenv("HOME", "/h/me", 1);
+  EXPECT_EQ("/x/conf/ovanta/defaults.json", UserDefaultsPath());
+  setenv("XDG_CONFIG_HOME", "relative/ignored", 1);
+  EXPECT_EQ("/h/me/.config/ovanta/defaults.json", UserDefaultsPath());
+  unsetenv("XDG_CONFIG_HOME");
+  EXPECT_EQ("/h/me/.config/ovanta/defaults.json", UserDefaultsPath());
+  UserDefaultsSetPath(file_.c_str());
+  EXPECT_EQ(file_, UserDefaultsPath());
+  if (xdg) setenv("XDG_CONFIG_HOME", saved_xdg.c_str(), 1);
+  if (home) setenv("HOME", saved_home.c_str(), 1);
+}
+
+TEST_F(UserDefaults, DamagedStoreIsKeptAsideAndDefaultsApply) {
+  const std::string cases[] = {
+      "garbage \x01\x02\xff",
+      "{\"Ovanta_name\": \"Ann\", \"Ovanta_clothes\": 2",  // truncated
+      "",
+      "[1, 2]",
+      "\"just text\"",
+      "{\"Ovanta_clothes\": 1.5}",
+      "{\"Ovanta_clothes\": true}",
+      "{\"Ovanta_clothes\": null}",
+      "{\"Ovanta_clothes\": [2]}",
+      "{\"Ovanta_clothes\": {\"a\": 1}}",
+      "{\"Ovanta_clothes\": 18446744073709551615}",
+      "{\"Ovanta_name\": \"a\xff\"}",  // invalid UTF-8
+  };
+  ASSERT_EQ(0, mkdir((dir_ / "cfg").c_str(), 0700));
+  std::vector<std::string> asides;
+  for (const std::string& text : cases) {
+    SCOPED_TRACE(text);
+    ASSERT_TRUE(WriteText(file_, text));
+    Relaunch();
+    testing::internal::CaptureStderr();
+    std::string s;
+    EXPECT_FALSE(UserDefaultsStringForKey("Ovanta_name", &s));
+    EXPECT_EQ(0, UserDefaultsIntegerForKey("Ovanta_clothes"));
+    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string aside = UserDefaultsLastDamagedPath();
+    ASSERT_FALSE(aside.empty());
+    EXPECT_EQ(1, std::count(err.begin(), err.end(), '\n')) << err;
+    EXPECT_NE(std::string::npos, err.find("damaged")) << err;
+    EXPECT_NE(std::string::npos, err.find(aside)) << err;
+    std::string kept;
+    ASSERT_TRUE(ReadFile(aside, &kept));
+    EXPECT_EQ(text, kept) << "the damaged store is kept byte for byte";
+    EXPECT_EQ(std::find(asides.begin(), asides.end(), aside), asides.end()) << "never reused";
+    asides.push_back(aside);
+    EXPECT_NE(0, access(file_.c_str(), F_OK));
+  }
+  // Saving afterwards starts a new store and leaves every damaged one alone.
+  UserDefaultsSetInteger("Ovanta_clothes", 2);
+  ASSERT_TRUE(UserDefaultsSynchronize());
+  Relaunch();
+  EXPECT_EQ(2, UserDefaultsIntegerForKey("Ovanta_clothes"));
+  EXPECT_EQ(asides.size() + 1, ListDir(dir_ / "cfg").size());
+}
+
+namespace {
+
+// Fault injection for the file operations of a save. The operation number
+// `at` fails; with `crash` set the process "dies" there: that operation and
+// every later one do nothing and fail, as if the process were gone (a crash
+// mid-write leaves half the bytes written). Without it only that one call
+// fails and the save carries on to clean up.
+struct Faults {
+  int at = INT_MAX;
+  bool crash = false;
+  int calls = 0;
+  bool dead = false;
+  bool renamed = false;
+  size_t write_chunk = SIZE_MAX;  // largest write actually done per call
+  std::vector<std::string> log;
+};
+Faults g_f;
+
+bool Step(const char* name) {
+  g_f.log.push_back(name);
+  if (g_f.dead) {
+    errno = EIO;
+    return false;
+  }
+  if (g_f.calls++ == g_f.at) {
+    if (g_f.crash) g_f.dead = true;
+    errno = ENOSPC;
+    return false;
+  }
+  return true;
+}
+
+int FOpen(const char* p, int fl, int m) { return Step("open") ? ::open(p, fl, m) : -1; }
+long FWrite(int fd, const void* b, size_t n) {
+  const bool crashing = !g_f.dead && g_f.crash && g_f.calls == g_f.at;
+  if (!Step("write")) {
+    if (crashing && n > 1) {
+      const ssize_t rc = ::write(fd, b, n / 2);
+      (void)rc;
+    }
+    return -1;
+  }
+  return ::write(fd, b, std::min(n, g_f.write_chunk));
+}
+int FFsync(int fd) { return Step("fsync") ? ::fsync(fd) : -1; }
+// A descriptor closes whether or not the process survives, so the test
+// leaks none; only the reported result changes.
+int FClose(int fd) {
+  const bool ok = Step("close");
+  ::close(fd);
+  return ok ? 0 : -1;
+}
+int FRename(const char* a, const char* b) {
+  if (!Step("rename")) return -1;
+  const int rc = ::rename(a, b);
+  g_f.renamed = g_f.renamed || rc == 0;
+  return rc;
+}
+int FUnlink(const char* p) { return Step("unlink") ? ::unlink(p) : -1; }
+const UserDefaultsFileOps kFaultOps = {FOpen, FWrite, FFsync, FClose, FRename, FUnlink};
+
+void PutSettings(const char* name, int n) {
+  UserDefaultsSetString("Ovanta_name", name);
+  UserDefaultsSetInteger("Ovanta_skin_color", n);
+  UserDefaultsSetInteger("Ovanta_clothes", n + 1);
+  UserDefaultsSetInteger("Ovanta_hair", n + 2);
+}
+
+// True when the store holds exactly the settings PutSettings(name, n) made.
+bool HasSettings(const char* name, int n) {
+  std::string s;
+  return UserDefaultsStringForKey("Ovanta_name", &s) && s == name &&
+         UserDefaultsIntegerForKey("Ovanta_skin_color") == n &&
+         UserDefaultsIntegerForKey("Ovanta_clothes") == n + 1 &&
+         UserDefaultsIntegerForKey("Ovanta_hair") == n + 2;
+}
+
+}  // namespace
+
+TEST_F(UserDefaults, SaveStepsRunInADurableOrder) {
+  g_f = Faults();
+  g_f.write_chunk = 7;  // short writes must be continued, not taken as done
+  UserDefaultsSetFileOps(&kFaultOps);
+  PutSettings("Short writes", 1);
+  ASSERT_TRUE(UserDefaultsSynchronize());
+  // Collapse the repeated writes, then check the order: the data is synced
+  // before the rename makes it the store, the folder after it.
+  std::vector<std::string> steps;
+  for (const std::string& s : g_f.log)
+    if (steps.empty() || s != "write" || steps.back() != "write") steps.push_back(s);
+  EXPECT_EQ((std::vector<std::string>{"open", "write", "fsync", "close", "rename", "open", "fsync",
+                                      "close"}),
+            steps);
+  EXPECT_GT(g_f.log.size(), 20u);
+  Relaunch();
+  EXPECT_TRUE(HasSettings("Short writes", 1));
+  EXPECT_EQ(std::vector<std::string>{"defaults.json"}, ListDir(dir_ / "cfg"));
+}
+
+TEST_F(UserDefaults, ACrashAtAnyStepNeverLosesThePreviousSettings) {
+  // Count the steps of one save.
+  PutSettings("Before", 1);
+  ASSERT_TRUE(UserDefaultsSynchronize());
+  g_f = Faults();
+  UserDefaultsSetFileOps(&kFaultOps);
+  ASSERT_TRUE(UserDefaultsSynchronize());
+  const int steps = g_f.calls;
+  ASSERT_GE(steps, 8);
+
+  for (int at = 0; at < steps; ++at) {
+    SCOPED_TRACE("crash at step " + std::to_string(at));
+    Relaunch();
+    PutSettings("Before", 1);
+    ASSERT_TRUE(UserDefaultsSynchronize());
+    g_f = Faults();
+    g_f.at = at;
+    g_f.crash = true;
+    UserDefaultsSetFileOps(&kFaultOps);
+    PutSettings("After \xE2\x9C\x93", 2);
+    UserDefaultsSynchronize();
+    const bool renamed = g_f.renamed;
+    const std::string crashed_at = g_f.log[static_cast<size_t>(at)];
+
+    Relaunch();
+    testing::internal::CaptureStderr();
+    if (renamed)
+      EXPECT_TRUE(HasSettings("After \xE2\x9C\x93", 2)) << "crashed at " << crashed_at;
+    else
+      EXPECT_TRUE(HasSettings("Before", 1)) << "crashed at " << crashed_at;
+    EXPECT_EQ("", testing::internal::GetCapturedStderr()) << "nothing looked damaged";
+    EXPECT_EQ("", UserDefaultsLastDamagedPath());
+
+    // The next launch saves normally over whatever the crash left behind.
+    PutSettings("Later", 3);
+    ASSERT_TRUE(UserDefaultsSynchronize());
+    Relaunch();
+    EXPECT_TRUE(HasSettings("Later", 3));
+    EXPECT_EQ(std::vector<std::string>{"defaults.json"}, ListDir(dir_ / "cfg"));
+  }
+}
+
+TEST_F(UserDefaults, AFailedStepIsReportedAndCleansUp) {
+  PutSettings("Before", 1);
+  ASSERT_TRUE(UserDefaultsSynchronize());
+  g_f = Faults();
+  UserDefaultsSetFileOps(&kFaultOps);
+  ASSERT_TRUE(UserDefaultsSynchronize());
+  const int steps = g_f.calls;
+
+  for (int at = 0; at < steps; ++at) {
+    g_f = Faults();
+    g_f.at = at;
+    UserDefaultsSetFileOps(&kFaultOps);
+    PutSettings("After", 2);
+    testing::internal::CaptureStderr();
+    const bool ok = UserDefaultsSynchronize();
+    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string failed = g_f.log[static_cast<size_t>(at)];
+    SCOPED_TRACE("failure at step " + std::to_string(at) + " (" + failed + ")");
+    const bool last_close = at == steps - 1;  // the folder's descriptor; nothing depends on it
+    EXPECT_EQ(last_close, ok);
+    EXPECT_EQ(last_close ? 0 : 1, std::count(err.begin(), err.end(), '\n')) << err;
+    Relaunch();
+    EXPECT_TRUE(g_f.renamed ? HasSettings("After", 2) : HasSettings("Before", 1));
+    EXPECT_EQ(std::vector<std::string>{"defaults.json"}, ListDir(dir_ / "cfg"))
+        << "no temporary file is left";
+    PutSettings("Before", 1);
+    UserDefaultsSetFileOps(nullptr);
+    ASSERT_TRUE(UserDefaultsSynchronize());
+  }
+}
+
+TEST_F(UserDefaults, ADamagedStoreThatCannotBeMovedIsNeverSavedOver) {
+  ASSERT_EQ(0, mkdir((dir_ / "cfg").c_str(), 0700));
+  ASSERT_TRUE(WriteText(file_, "{broken"));
+  g_f = Faults();
+  g_f.at = 0;  // the move aside fails
+  g_f.crash = true;  // and so does everything after
+  UserDefaultsSetFileOps(&kFaultOps);
+  UserDefaultsForget();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(0, UserDefaultsIntegerForKey("Ovanta_clothes"));
+  UserDefaultsSetInteger("Ovanta_clothes", 3);
+  EXPECT_FALSE(UserDefaultsSynchronize());
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(std::string::npos, err.find("cannot be moved aside")) << err;
+  std::string text;
+  ASSERT_TRUE(ReadFile(file_, &text));
+  EXPECT_EQ("{broken", text);
+  // Once the move works again, the save goes through and the old file is kept.
+  UserDefaultsSetFileOps(nullptr);
+  EXPECT_TRUE(UserDefaultsSynchronize());
+  ASSERT_FALSE(UserDefaultsLastDamagedPath().empty());
+  ASSERT_TRUE(ReadFile(UserDefaultsLastDamagedPath(), &text));
+  EXPECT_EQ("{broken", text);
+  Relaunch();
+  EXPECT_EQ(3, UserDefaultsIntegerForKey("Ovanta_clothes"));
+}

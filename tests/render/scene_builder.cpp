@@ -1,0 +1,313 @@
+#include "render/scene_builder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "scene/PODWriter.h"
+
+namespace testkit {
+
+void SetFloats(CPODData& block, uint32_t components, const std::vector<float>& values) {
+  block.type = EPODDataFloat;
+  block.componentCount = components;
+  block.stride = 4 * components;
+  block.data = PODAlloc<uint8_t>(values.size() * 4);
+  std::memcpy(block.data, values.data(), values.size() * 4);
+}
+
+void SetBytes(CPODData& block, uint32_t components, const std::vector<uint8_t>& values) {
+  block.type = EPODDataUnsignedByte;
+  block.componentCount = components;
+  block.stride = components;
+  block.data = PODAlloc<uint8_t>(values.size());
+  std::memcpy(block.data, values.data(), values.size());
+}
+
+void SetIndices(SPODMesh& mesh, const std::vector<uint16_t>& indices) {
+  mesh.faces.type = EPODDataUnsignedShort;
+  mesh.faces.componentCount = 1;
+  mesh.faces.stride = 2;
+  mesh.faces.data = PODAlloc<uint8_t>(indices.size() * 2);
+  std::memcpy(mesh.faces.data, indices.data(), indices.size() * 2);
+}
+
+void AllocScene(SPODScene& s, uint32_t meshes, uint32_t nodes, uint32_t meshNodes,
+                uint32_t materials, uint32_t textures, uint32_t frames) {
+  s.meshCount = meshes;
+  s.meshes = PODAlloc<SPODMesh>(meshes);
+  s.nodeCount = nodes;
+  s.meshNodeCount = meshNodes;
+  s.nodes = PODAlloc<SPODNode>(nodes);
+  for (uint32_t i = 0; i < nodes; ++i) {
+    s.nodes[i].parentIndex = -1;
+    s.nodes[i].materialIndex = -1;
+    s.nodes[i].meshIndex = i < meshNodes ? static_cast<int32_t>(i) : -1;
+    char name[32];
+    std::snprintf(name, sizeof(name), "node%u", i);
+    s.nodes[i].name = PODStrDup(name);
+  }
+  s.materialCount = materials;
+  s.materials = materials ? PODAlloc<SPODMaterial>(materials) : nullptr;
+  s.textureCount = textures;
+  s.textures = textures ? PODAlloc<char*>(textures) : nullptr;
+  s.frameCount = frames;
+}
+
+void SetMaterial(SPODMaterial& m, const char* name, int32_t textureIndex, float r, float g,
+                 float b) {
+  m.name = PODStrDup(name);
+  m.textureIndex = textureIndex;
+  m.opacity = 1.0f;
+  for (int k = 0; k < 3; ++k) {
+    m.ambient[k] = 0.25f;
+    m.specular[k] = 0.0f;
+  }
+  m.diffuse[0] = r;
+  m.diffuse[1] = g;
+  m.diffuse[2] = b;
+  m.shininess = 0.0f;
+}
+
+void SetPosition(SPODNode& node, float x, float y, float z) {
+  node.positions = PODAlloc<float>(3);
+  node.positions[0] = x;
+  node.positions[1] = y;
+  node.positions[2] = z;
+}
+
+void SetSpinZ(SPODNode& node, uint32_t frames, float step) {
+  node.animationFlags |= 2u;
+  node.rotations = PODAlloc<float>(4 * frames);
+  for (uint32_t f = 0; f < frames; ++f) {
+    const float half = 0.5f * step * static_cast<float>(f);
+    float* q = node.rotations + 4 * f;
+    q[0] = 0.0f;
+    q[1] = 0.0f;
+    q[2] = std::sin(half);
+    q[3] = std::cos(half);
+  }
+}
+
+void BuildTexturedCube(CPODScene& s) {
+  AllocScene(s, 1, 1, 1, 1, 1, 0);
+  s.textures[0] = PODStrDup("art/checker.png");
+  SetMaterial(s.materials[0], "cube", 0, 1.0f, 1.0f, 1.0f);
+  s.nodes[0].materialIndex = 0;
+  // Turn about the axis (1, 1, 0) so that three faces face the camera.
+  const float angle = 0.6f, k = std::sin(angle / 2) / std::sqrt(2.0f);
+  s.nodes[0].rotations = PODAlloc<float>(4);
+  s.nodes[0].rotations[0] = k;
+  s.nodes[0].rotations[1] = k;
+  s.nodes[0].rotations[2] = 0.0f;
+  s.nodes[0].rotations[3] = std::cos(angle / 2);
+
+  std::vector<float> pos, nrm, uv;
+  std::vector<uint16_t> idx;
+  // Each face: normal n, and two in-plane axes u, v with u x v = n.
+  const float faces[6][9] = {
+      {0, 0, 1, 1, 0, 0, 0, 1, 0},   {0, 0, -1, -1, 0, 0, 0, 1, 0},
+      {1, 0, 0, 0, 0, -1, 0, 1, 0},  {-1, 0, 0, 0, 0, 1, 0, 1, 0},
+      {0, 1, 0, 1, 0, 0, 0, 0, -1},  {0, -1, 0, 1, 0, 0, 0, 0, 1},
+  };
+  const float corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+  for (int f = 0; f < 6; ++f) {
+    const float* n = faces[f];
+    const uint16_t base = static_cast<uint16_t>(pos.size() / 3);
+    for (const auto& c : corners) {
+      for (int a = 0; a < 3; ++a) {
+        pos.push_back(n[a] + c[0] * n[3 + a] + c[1] * n[6 + a]);
+        nrm.push_back(n[a]);
+      }
+      uv.push_back(0.5f + 0.5f * c[0]);
+      uv.push_back(0.5f + 0.5f * c[1]);
+    }
+    for (uint16_t t : {0, 1, 2, 0, 2, 3}) idx.push_back(static_cast<uint16_t>(base + t));
+  }
+  SPODMesh& m = s.meshes[0];
+  m.vertexCount = 24;
+  m.faceCount = 12;
+  SetIndices(m, idx);
+  SetFloats(m.vertices, 3, pos);
+  SetFloats(m.normals, 3, nrm);
+  m.uvwCount = 1;
+  m.uvws = PODAlloc<CPODData>(1);
+  SetFloats(m.uvws[0], 2, uv);
+  s.InitImpl();
+}
+
+namespace {
+
+// A sheet of cols x rows vertices, x in [-1, 1], y from y0 to y1, facing +z;
+// appends positions, normals and triangle indices.
+void AppendSheet(int cols, int rows, float y0, float y1, std::vector<float>& pos,
+                 std::vector<float>& nrm, std::vector<uint16_t>& idx) {
+  const int base = static_cast<int>(pos.size() / 3);
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < cols; ++c) {
+      pos.push_back(-1.0f + 2.0f * c / (cols - 1));
+      pos.push_back(y0 + (y1 - y0) * r / (rows - 1));
+      pos.push_back(0.0f);
+      nrm.insert(nrm.end(), {0.0f, 0.0f, 1.0f});
+    }
+  for (int r = 0; r + 1 < rows; ++r)
+    for (int c = 0; c + 1 < cols; ++c) {
+      const int a = base + r * cols + c, b = a + 1, d = a + cols, e = d + 1;
+      for (int v : {a, b, e, a, e, d}) idx.push_back(static_cast<uint16_t>(v));
+    }
+}
+
+void SetBatches(SPODMesh& m, const std::vector<std::vector<int32_t>>& lists,
+                const std::vector<int32_t>& offsets) {
+  CBoneBatches& bb = m.boneBatches;
+  bb.batchCount = static_cast<int32_t>(lists.size());
+  bb.batchBoneMax = 0;
+  for (const auto& l : lists) bb.batchBoneMax = std::max<int32_t>(bb.batchBoneMax, l.size());
+  bb.batches = PODAlloc<int32_t>(lists.size() * bb.batchBoneMax);
+  bb.batchBoneCounts = PODAlloc<int32_t>(lists.size());
+  bb.batchOffsets = PODAlloc<int32_t>(lists.size());
+  for (size_t b = 0; b < lists.size(); ++b) {
+    bb.batchBoneCounts[b] = static_cast<int32_t>(lists[b].size());
+    bb.batchOffsets[b] = offsets[b];
+    for (size_t j = 0; j < lists[b].size(); ++j) bb.batches[b * bb.batchBoneMax + j] = lists[b][j];
+  }
+}
+
+}  // namespace
+
+void BuildSkinnedSheet(CPODScene& s) {
+  AllocScene(s, 1, 3, 1, 1, 0, 10);
+  SetMaterial(s.materials[0], "skin", -1, 1.0f, 0.55f, 0.2f);
+  s.nodes[0].materialIndex = 0;
+  SetPosition(s.nodes[1], 0.0f, 0.0f, 0.0f);  // bone A, the lower half
+  SetPosition(s.nodes[2], 0.0f, 2.0f, 0.0f);  // bone B, child of A
+  s.nodes[2].parentIndex = 1;
+  SetSpinZ(s.nodes[2], 10, 0.12f);
+
+  std::vector<float> pos, nrm, weights;
+  std::vector<uint16_t> idx;
+  std::vector<uint8_t> bones;
+  AppendSheet(3, 5, 0.0f, 2.0f, pos, nrm, idx);
+  const size_t lowerTriangles = idx.size() / 3;
+  AppendSheet(3, 5, 2.0f, 4.0f, pos, nrm, idx);
+  const int n = static_cast<int>(pos.size() / 3);
+  for (int v = 0; v < n; ++v) {
+    const float y = pos[3 * v + 1];
+    const bool upper = v >= n / 2;
+    // Weight of bone B grows from 0 at y = 1 to 1 at y = 3.
+    float wb = std::min(1.0f, std::max(0.0f, (y - 1.0f) * 0.5f));
+    // Batch 0 lists (A, B), batch 1 lists (B, A): slot 0 is always A.
+    bones.push_back(upper ? 1 : 0);
+    bones.push_back(upper ? 0 : 1);
+    weights.push_back(1.0f - wb);
+    weights.push_back(wb);
+  }
+  SPODMesh& m = s.meshes[0];
+  m.vertexCount = static_cast<uint32_t>(n);
+  m.faceCount = static_cast<uint32_t>(idx.size() / 3);
+  SetIndices(m, idx);
+  SetFloats(m.vertices, 3, pos);
+  SetFloats(m.normals, 3, nrm);
+  SetBytes(m.boneIndices, 2, bones);
+  SetFloats(m.boneWeights, 2, weights);
+  SetBatches(m, {{1, 2}, {2, 1}}, {0, static_cast<int32_t>(lowerTriangles)});
+  s.InitImpl();
+}
+
+void BuildStrips(CPODScene& s) {
+  AllocScene(s, 2, 2, 2, 2, 0, 0);
+  SetMaterial(s.materials[0], "const_ribbon", -1, 0.0f, 0.0f, 0.0f);
+  SetMaterial(s.materials[1], "green", -1, 0.1f, 0.9f, 0.2f);
+  s.nodes[0].materialIndex = 0;
+  s.nodes[1].materialIndex = 1;
+
+  // Mesh 0: strip of 2 triangles (a quad on the left) then one of 3
+  // triangles (a fan-like band on the right), indexed.
+  SPODMesh& a = s.meshes[0];
+  const std::vector<float> pa = {-1.8f, -1.0f, 0, -1.8f, 0.0f, 0, -0.8f, -1.0f, 0,
+                                 -0.8f, 0.0f,  0, 0.2f,  -1.0f, 0, 0.2f,  0.0f,  0,
+                                 1.0f,  -1.0f, 0, 1.0f,  0.0f,  0, 1.8f,  -1.0f, 0};
+  a.vertexCount = 9;
+  a.faceCount = 5;
+  SetFloats(a.vertices, 3, pa);
+  std::vector<float> facing;
+  for (int v = 0; v < 9; ++v) facing.insert(facing.end(), {0.0f, 0.0f, 1.0f});
+  SetFloats(a.normals, 3, facing);
+  SetIndices(a, {0, 1, 2, 3, 4, 5, 6, 7, 8});
+  a.stripCount = 2;
+  a.stripLengths = PODAlloc<uint32_t>(2);
+  a.stripLengths[0] = 2;
+  a.stripLengths[1] = 3;
+
+  // Mesh 1: one unindexed strip of 2 triangles above, lit green.
+  SPODMesh& b = s.meshes[1];
+  b.vertexCount = 4;
+  b.faceCount = 2;
+  SetFloats(b.vertices, 3, {-1.0f, 0.4f, 0, -1.0f, 1.6f, 0, 1.0f, 0.4f, 0, 1.0f, 1.6f, 0});
+  SetFloats(b.normals, 3, {0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1});
+  b.stripCount = 1;
+  b.stripLengths = PODAlloc<uint32_t>(1);
+  b.stripLengths[0] = 2;
+  s.InitImpl();
+}
+
+void BuildNoNormals(CPODScene& s) {
+  AllocScene(s, 1, 1, 1, 0, 0, 0);
+  SPODMesh& m = s.meshes[0];
+  m.vertexCount = 6;
+  m.faceCount = 2;
+  SetFloats(m.vertices, 3,
+            {-1.5f, -1.5f, 0, 1.5f, -1.5f, 0, 0.0f, 1.5f, 0,  //
+             0.5f, -0.5f, 0.5f, 1.8f, -0.5f, 0.5f, 1.2f, 1.0f, 0.5f});
+  s.InitImpl();
+}
+
+void BuildSkinnedGrid(CPODScene& s, int vertices, int bones, int slots, uint32_t frames) {
+  const int half = vertices / 2;
+  const int cols = 50;
+  const int rows = half / cols;
+  AllocScene(s, 1, 1 + bones, 1, 1, 0, frames);
+  SetMaterial(s.materials[0], "grid", -1, 0.8f, 0.8f, 0.8f);
+  s.nodes[0].materialIndex = 0;
+  for (int k = 0; k < bones; ++k) {
+    SPODNode& bone = s.nodes[1 + k];
+    SetPosition(bone, 0.0f, k == 0 ? 0.0f : 4.0f / bones, 0.0f);
+    bone.parentIndex = k == 0 ? -1 : k;  // a chain: bone k hangs from bone k - 1
+    SetSpinZ(bone, frames, 0.01f * ((k % 3) - 1));
+  }
+  std::vector<float> pos, nrm, weights;
+  std::vector<uint16_t> idx;
+  std::vector<uint8_t> boneBytes;
+  AppendSheet(cols, rows, 0.0f, 2.0f, pos, nrm, idx);
+  const size_t lowerTriangles = idx.size() / 3;
+  AppendSheet(cols, rows, 2.0f, 4.0f, pos, nrm, idx);
+  const int n = static_cast<int>(pos.size() / 3);
+  const int perBatch = bones / 2;
+  const float w[4] = {0.4f, 0.3f, 0.2f, 0.1f};
+  for (int v = 0; v < n; ++v) {
+    const int row = (v % half) / cols;
+    for (int k = 0; k < slots; ++k) {
+      boneBytes.push_back(static_cast<uint8_t>((row * perBatch / rows + 3 * k) % perBatch));
+      weights.push_back(k < 4 ? w[k] : 0.0f);
+    }
+  }
+  std::vector<std::vector<int32_t>> lists(2);
+  for (int k = 0; k < bones; ++k) lists[k < perBatch ? 0 : 1].push_back(1 + k);
+  SPODMesh& m = s.meshes[0];
+  m.vertexCount = static_cast<uint32_t>(n);
+  m.faceCount = static_cast<uint32_t>(idx.size() / 3);
+  SetIndices(m, idx);
+  SetFloats(m.vertices, 3, pos);
+  SetFloats(m.normals, 3, nrm);
+  SetBytes(m.boneIndices, static_cast<uint32_t>(slots), boneBytes);
+  SetFloats(m.boneWeights, static_cast<uint32_t>(slots), weights);
+  SetBatches(m, lists, {0, static_cast<int32_t>(lowerTriangles)});
+  s.InitImpl();
+}
+
+bool WriteScene(const SPODScene& s, const std::string& dir, const std::string& name) {
+  return PODWriteToFile(s, (dir + "/" + name + ".POD").c_str());
+}
+
+}  // namespace testkit

@@ -1,0 +1,56 @@
+// Small scenes for the drawing tests, goldens and benchmarks, built in memory
+// the way the content generator builds its models. Every array comes from
+// PODCalloc so that the scene can own it and the writer can write it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "scene/ModelPOD.h"
+
+namespace testkit {
+
+// Copies `values` into a new data block with `components` values per vertex.
+void SetFloats(CPODData& block, uint32_t components, const std::vector<float>& values);
+void SetBytes(CPODData& block, uint32_t components, const std::vector<uint8_t>& values);
+void SetIndices(SPODMesh& mesh, const std::vector<uint16_t>& indices);
+
+// Allocates the node, mesh, material and texture lists (zeroed). A scene
+// filled by hand only owns its arrays once InitImpl has run on it.
+void AllocScene(SPODScene& s, uint32_t meshes, uint32_t nodes, uint32_t meshNodes,
+                uint32_t materials, uint32_t textures, uint32_t frames);
+// A lit material with the given diffuse colour.
+void SetMaterial(SPODMaterial& m, const char* name, int32_t textureIndex, float r, float g,
+                 float b);
+void SetPosition(SPODNode& node, float x, float y, float z);
+// Rotation about z for every frame: angle(frame) = step * frame (radians).
+void SetSpinZ(SPODNode& node, uint32_t frames, float step);
+
+// A cube of side 2 around the origin with normals and (u, v) per face,
+// textured through scene texture 0 ("art/checker.png", a folder part the
+// material loading strips). Node 0 turns it so three faces show.
+void BuildTexturedCube(CPODScene& s);
+// A vertical sheet (x in [-1, 1], y in [0, 4]) skinned to two bones, split
+// into two bone batches that list the bones in opposite order. Bone 2 (the
+// upper one) turns about z over 10 frames, bending the upper half.
+void BuildSkinnedSheet(CPODScene& s);
+// Two indexed strips (2 and 3 triangles) side by side, then one unindexed
+// strip mesh, all on "const" (unlit) materials.
+void BuildStrips(CPODScene& s);
+// An unindexed triangle list with neither normals nor texture coordinates,
+// drawn with the default material (index -1).
+void BuildNoNormals(CPODScene& s);
+
+// A sheet of `vertices` vertices (two halves, one per batch) with `bones`
+// bones split evenly over 2 batches and `slots` weights per vertex; bones
+// form a chain and turn over `frames` frames. For skinning benchmarks.
+void BuildSkinnedGrid(CPODScene& s, int vertices, int bones, int slots, uint32_t frames);
+
+// The Build* functions finish with InitImpl, so the scene can be drawn and
+// its destructor releases everything.
+
+// Writes the scene to dir/name.POD; false when the writer fails.
+bool WriteScene(const SPODScene& s, const std::string& dir, const std::string& name);
+
+}  // namespace testkit

@@ -1,0 +1,398 @@
+// Mesh and node drawing, the environment light and the ground shadow on a
+// real ES 1.1 context: the GL state each call leaves, the palette it fills,
+// the light's coordinates, the shadow's geometry and blend, model loading.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+#include "render/env_light.h"
+#include "render/gl_fixture.h"
+#include "render/mesh_utils.h"
+#include "render/render_mesh.h"
+#include "render/scene_builder.h"
+#include "render/simple_ogl_shadow.h"
+#include "scene/ModelPOD.h"
+#include "scene/PODWriter.h"
+#include "texture/gamelib.h"
+
+namespace {
+
+using testkit::GLTest;
+
+GLint Int(GLenum what) {
+  GLint v = 0;
+  glGetIntegerv(what, &v);
+  return v;
+}
+
+MATRIX Modelview() {
+  MATRIX m;
+  glGetFloatv(GL_MODELVIEW_MATRIX, m.f);
+  return m;
+}
+
+void ExpectMatrixNear(const MATRIX& a, const MATRIX& b, float tol) {
+  for (int i = 0; i < 16; ++i) EXPECT_NEAR(a.f[i], b.f[i], tol) << "element " << i;
+}
+
+bool ClientArrayOn(GLenum array, GLenum unit = GL_TEXTURE0) {
+  glClientActiveTexture(unit);
+  const bool on = glIsEnabled(array);
+  glClientActiveTexture(GL_TEXTURE0);
+  return on;
+}
+
+class Drawing : public GLTest {
+ protected:
+  void SetUp() override {
+    GLTest::SetUp();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+  }
+};
+
+TEST_F(Drawing, MeshDrawLeavesEveryClientArrayOffWhateverItStartedWith) {
+  CPODScene cube;
+  testkit::BuildTexturedCube(cube);
+  DrawMeshP(&cube.meshes[0], false, 0, 12, nullptr);
+  EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
+  EXPECT_FALSE(glIsEnabled(GL_NORMAL_ARRAY));
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
+
+  // A mesh without texture coordinates still turns a stray array off, and
+  // leaves an enabled normal array alone when it has no normals to give.
+  CPODScene bare;
+  testkit::BuildNoNormals(bare);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glEnableClientState(GL_NORMAL_ARRAY);
+  DrawMeshP(&bare.meshes[0], false, 0, 2, nullptr);
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
+  EXPECT_TRUE(glIsEnabled(GL_NORMAL_ARRAY));
+  EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
+  glDisableClientState(GL_NORMAL_ARRAY);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(Drawing, NodeDrawRestoresTheModelviewAndLeavesModelviewMode) {
+  CPODScene cube;
+  testkit::BuildTexturedCube(cube);
+  CPODScene sheet;
+  testkit::BuildSkinnedSheet(sheet);
+  glTranslatef(1.0f, 2.0f, 3.0f);
+  const MATRIX before = Modelview();
+  const GLint depth = Int(GL_MODELVIEW_STACK_DEPTH);
+  struct Case {
+    CPODScene* scene;
+    bool world;
+  } cases[] = {{&cube, true}, {&cube, false}, {&sheet, true}, {&sheet, false}};
+  for (const Case& c : cases) {
+    glMatrixMode(GL_PROJECTION);
+    c.scene->SetFrame(3.0f);
+    DrawNodeP(c.scene, &c.scene->nodes[0], c.world, true, nullptr);
+    EXPECT_EQ(Int(GL_MATRIX_MODE), GL_MODELVIEW);
+    EXPECT_EQ(Int(GL_MODELVIEW_STACK_DEPTH), depth);
+    ExpectMatrixNear(Modelview(), before, 0.0f);
+  }
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(Drawing, EmptySceneAndSkinnedMeshWithoutNormalsDrawSafely) {
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  CPODScene empty;
+  DrawModel(&empty, 3.0f);
+  DrawModel(nullptr, 0.0f);
+  EXPECT_EQ(PixelAt(64, 64)[0], 0);
+
+  // Skinning needs no normals to place the vertices; the mesh is drawn
+  // without a normal array instead of reading a missing one.
+  CPODScene sheet;
+  testkit::BuildSkinnedSheet(sheet);
+  free(sheet.meshes[0].normals.data);
+  sheet.meshes[0].normals = CPODData{};
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrthof(-3.0f, 3.0f, -1.0f, 5.0f, -10.0f, 10.0f);
+  glMatrixMode(GL_MODELVIEW);
+  DrawModel(&sheet, 4.0f);
+  EXPECT_FALSE(glIsEnabled(GL_NORMAL_ARRAY));
+  EXPECT_GT(PixelAt(64, 64)[0], 0);  // the sheet covers the middle
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// The mesh node's own placement is in every bone matrix (as the bind pose)
+// and on the modelview as well, so a skinned mesh moves twice as far as its
+// node: a sheet around x = 0 on a node at x = 1 is drawn around x = 2.
+TEST_F(Drawing, SkinnedMeshNodePlacementReachesTheVerticesTwice) {
+  CPODScene sheet;
+  testkit::BuildSkinnedSheet(sheet);
+  sheet.nodes[0].positions = PODAlloc<float>(3);
+  sheet.nodes[0].positions[0] = 1.0f;
+  sheet.FlushCache();
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrthof(-3.0f, 3.0f, -1.0f, 5.0f, -10.0f, 10.0f);
+  glMatrixMode(GL_MODELVIEW);
+  DrawModel(&sheet, 0.0f);
+  // Columns: x = -3 + 6 * (col + 0.5) / 128. Row 100 is y about 0.3.
+  EXPECT_EQ(PixelAt(64, 100)[0], 0);   // x = 0: where the sheet was built
+  EXPECT_EQ(PixelAt(75, 100)[0], 0);   // x = 0.5: inside a single shift
+  EXPECT_GT(PixelAt(86, 100)[0], 0);   // x = 1.05
+  EXPECT_GT(PixelAt(106, 100)[0], 0);  // x = 2
+  EXPECT_GT(PixelAt(126, 100)[0], 0);  // x = 2.9
+}
+
+TEST_F(Drawing, PaletteHoldsTheLastBatchsBonesTimesTheEntryModelview) {
+  CPODScene sheet;
+  testkit::BuildSkinnedSheet(sheet);
+  sheet.SetFrame(6.0f);
+  SPODNode& meshNode = sheet.nodes[0];
+  // Batch 1, drawn last, lists bone B (node 2) then bone A (node 1).
+  MATRIX boneB, boneA;
+  sheet.GetBoneWorldMatrix(boneB, meshNode, sheet.nodes[2]);
+  sheet.GetBoneWorldMatrix(boneA, meshNode, sheet.nodes[1]);
+
+  DrawNodeP(&sheet, &meshNode, true, true, nullptr);
+  ExpectMatrixNear(matrix_palette[0], boneB, 1e-6f);
+  ExpectMatrixNear(matrix_palette[1], boneA, 1e-6f);
+  // Bone B really moved at frame 6, so the comparison is not of identities.
+  EXPECT_GT(std::fabs(boneB.f[0] - 1.0f) + std::fabs(boneB.f[1]), 0.1f);
+
+  MATRIX view;
+  MatrixTranslation(view, 0.5f, -1.0f, 2.0f);
+  glLoadMatrixf(view.f);
+  DrawNodeP(&sheet, &meshNode, true, true, nullptr);
+  MATRIX expected;
+  MatrixMultiply(expected, boneB, view);
+  ExpectMatrixNear(matrix_palette[0], expected, 1e-5f);
+}
+
+TEST_F(Drawing, EnvironmentLightPathSwitchesLightingOnAndUnitOneOff) {
+  CPODScene cube;
+  testkit::BuildTexturedCube(cube);
+  EnvLight light;
+  glDisable(GL_LIGHTING);
+  DrawMeshP(&cube.meshes[0], false, 0, 12, &light);
+  EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
+  EXPECT_EQ(Int(GL_ACTIVE_TEXTURE), GL_TEXTURE0);
+  EXPECT_EQ(Int(GL_CLIENT_ACTIVE_TEXTURE), GL_TEXTURE0);
+  EXPECT_FALSE(ClientArrayOn(GL_TEXTURE_COORD_ARRAY, GL_TEXTURE1));
+  EXPECT_FALSE(glIsEnabled(GL_NORMAL_ARRAY));
+  glActiveTexture(GL_TEXTURE1);
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+  glActiveTexture(GL_TEXTURE0);
+  EXPECT_EQ(light.coordinates, nullptr);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(Drawing, EnvironmentLightMapsNormalsToPictureCoordinates) {
+  EnvLight light;
+  const VECTOR3 normals[3] = {{0, 0, 1}, {1, 0, 0}, {0, -1, 0}};
+  glClientActiveTexture(GL_TEXTURE0);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  light.Apply(3, normals);
+  ASSERT_NE(light.coordinates, nullptr);
+  const float expected[6] = {0.5f, 0.5f, 1.0f, 0.5f, 0.5f, 0.0f};
+  for (int i = 0; i < 6; ++i) EXPECT_FLOAT_EQ(light.coordinates[i], expected[i]) << i;
+  EXPECT_EQ(Int(GL_ACTIVE_TEXTURE), GL_TEXTURE1);
+  EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+  EXPECT_EQ(Int(GL_CLIENT_ACTIVE_TEXTURE), GL_TEXTURE0);
+  EXPECT_TRUE(ClientArrayOn(GL_TEXTURE_COORD_ARRAY, GL_TEXTURE1));
+
+  light.Remove();
+  EXPECT_EQ(light.coordinates, nullptr);
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));  // unit 1, still active
+  EXPECT_FALSE(ClientArrayOn(GL_TEXTURE_COORD_ARRAY, GL_TEXTURE1));
+  EXPECT_TRUE(ClientArrayOn(GL_TEXTURE_COORD_ARRAY, GL_TEXTURE0));
+  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(Drawing, EnvironmentLightFreesItsPictureOnce) {
+  EnvLight light;
+  GLuint name = 0;
+  glGenTextures(1, &name);
+  glBindTexture(GL_TEXTURE_2D, name);
+  light.texture = name;
+  EXPECT_TRUE(glIsTexture(name));
+  light.Free();
+  EXPECT_EQ(light.texture, 0u);
+  EXPECT_FALSE(glIsTexture(name));
+  light.Free();  // nothing left to delete
+  EXPECT_EQ(light.texture, 0u);
+
+  testkit::TempBundle bundle;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(light.Load("round.png"));
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("round.png"), std::string::npos) << err;
+  EXPECT_EQ(light.texture, 0u);
+}
+
+// ---------------------------------------------------------------------------
+// Ground shadow
+
+TEST(ShadowGeometry, StartUpDiscHasTheRingsWhereTheyBelong) {
+  SimpleShadow s{};
+  SimpleShadowCreate(&s, 12, 2.0f, 56, 96.0f);
+  ASSERT_NE(s.positions, nullptr);
+  EXPECT_EQ(s.vertexCount, 25);
+  EXPECT_EQ(s.indexCount, 108);
+  EXPECT_FLOAT_EQ(s.positions[3], 56.0f);
+  EXPECT_FLOAT_EQ(s.positions[4], 2.0f);
+  EXPECT_NEAR(s.positions[5], 0.0f, 1e-6f);
+  EXPECT_NEAR(s.positions[3 * 13], 96.0 * std::cos(-M_PI / 12), 1e-3);
+  EXPECT_NEAR(s.positions[3 * 13 + 2], 96.0 * std::sin(-M_PI / 12), 1e-3);
+  EXPECT_NEAR(s.positions[3 * 13], 92.73f, 0.01f);
+  EXPECT_NEAR(s.positions[3 * 13 + 2], -24.85f, 0.01f);
+  EXPECT_EQ(s.colours[3], 204);
+  for (int i = 1; i <= 12; ++i) EXPECT_EQ(s.colours[4 * i + 3], 153) << i;
+  for (int i = 13; i <= 24; ++i) EXPECT_EQ(s.colours[4 * i + 3], 0) << i;
+  for (int i = 0; i < 25; ++i)
+    EXPECT_EQ(s.colours[4 * i] | s.colours[4 * i + 1] | s.colours[4 * i + 2], 0) << i;
+  const uint16_t fan[6] = {0, 1, 2, 0, 2, 3};
+  const uint16_t ring[6] = {1, 13, 14, 1, 14, 2};
+  EXPECT_EQ(std::memcmp(s.indices, fan, sizeof(fan)), 0);
+  EXPECT_EQ(std::memcmp(s.indices + 36, ring, sizeof(ring)), 0);
+  // The last fan triangle and the last ring pair wrap to the first vertex.
+  EXPECT_EQ(s.indices[35], 1);
+  EXPECT_EQ(s.indices[107], 1);
+  EXPECT_EQ(s.indices[104], 13);
+  // Every triangle faces down (-y) by the right-hand rule.
+  for (int t = 0; t < 36; ++t) {
+    const float* a = s.positions + 3 * s.indices[3 * t];
+    const float* b = s.positions + 3 * s.indices[3 * t + 1];
+    const float* c = s.positions + 3 * s.indices[3 * t + 2];
+    const float ux = b[0] - a[0], uz = b[2] - a[2], vx = c[0] - a[0], vz = c[2] - a[2];
+    EXPECT_LT(uz * vx - ux * vz, 0.0f) << "triangle " << t;
+  }
+  SimpleShadowFree(&s);
+  EXPECT_EQ(s.positions, nullptr);
+  EXPECT_EQ(s.indices, nullptr);
+  EXPECT_EQ(s.colours, nullptr);
+  EXPECT_EQ(s.vertexCount, 25);  // counts stay
+  SimpleShadowFree(&s);
+}
+
+TEST(ShadowGeometry, OddSegmentCounts) {
+  SimpleShadow s{};
+  SimpleShadowCreate(&s, 0, 0.0f, 1, 2.0f);
+  EXPECT_EQ(s.vertexCount, 65);
+  EXPECT_EQ(s.indexCount, 288);
+  SimpleShadowCreate(&s, -5, 0.0f, 1, 2.0f);  // rebuild frees the old arrays
+  EXPECT_EQ(s.vertexCount, 65);
+  SimpleShadowCreate(&s, 1, 0.0f, 1, 2.0f);
+  ASSERT_EQ(s.vertexCount, 3);
+  const uint16_t expected[9] = {0, 1, 1, 1, 2, 2, 1, 2, 1};
+  EXPECT_EQ(std::memcmp(s.indices, expected, sizeof(expected)), 0);
+  // More segments than 16-bit indices can address are capped, never wrapped.
+  testing::internal::CaptureStderr();
+  SimpleShadowCreate(&s, 40000, 0.0f, 1, 2.0f);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("too many"), std::string::npos);
+  ASSERT_EQ(s.vertexCount, 65535);
+  uint16_t top = 0;
+  for (int i = 0; i < s.indexCount; ++i) top = std::max(top, s.indices[i]);
+  EXPECT_EQ(top, 65534);
+  SimpleShadowFree(&s);
+  SimpleShadow empty{};
+  SimpleShadowFree(&empty);
+  EXPECT_EQ(empty.positions, nullptr);
+}
+
+class ShadowBlend : public GLTest {};
+
+TEST_F(ShadowBlend, DarkensTheGroundToTwentyFortyAndHundredPercent) {
+  SimpleShadow s{};
+  SimpleShadowCreate(&s, 12, 2.0f, 56, 96.0f);
+  glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glShadeModel(GL_SMOOTH);
+  // Looking straight down: x to the right, z towards the bottom of the view.
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrthof(-128.0f, 128.0f, -128.0f, 128.0f, -100.0f, 100.0f);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glRotatef(90.0f, 1.0f, 0.0f, 0.0f);
+  glEnable(GL_TEXTURE_2D);  // the shadow must not care about stale texture state
+  glDisable(GL_TEXTURE_2D);
+  SimpleShadowDraw(&s);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  EXPECT_FALSE(glIsEnabled(GL_BLEND));
+  EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
+  EXPECT_FALSE(glIsEnabled(GL_COLOR_ARRAY));
+
+  const std::vector<uint8_t> frame = Frame();
+  EAGLWritePNG((testkit::OutputDir() + "/shadow_blend.png").c_str(), frame.data(), kWidth,
+               kHeight);
+  // One unit is half a pixel; the centre is pixel (64, 64).
+  auto red = [&](int x, int y) { return static_cast<int>(frame[4 * (y * kWidth + x)]); };
+  EXPECT_NEAR(red(64, 64), 51, 3);        // 20 %
+  EXPECT_NEAR(red(64 + 28, 64), 102, 4);  // inner ring vertex at (56, 0): 40 %
+  EXPECT_EQ(red(2, 2), 255);              // beyond the rim: untouched
+  EXPECT_EQ(red(64, 64), static_cast<int>(frame[4 * (64 * kWidth + 64) + 1]));  // grey
+  // Between the rings the brightness climbs towards the rim.
+  EXPECT_LT(red(64 + 30, 64), red(64 + 40, 64));
+  EXPECT_LT(red(64 + 40, 64), red(64 + 46, 64));
+  SimpleShadowFree(&s);
+}
+
+TEST_F(ShadowBlend, ShadowNeverBuiltDrawsNothing) {
+  SimpleShadow s{};
+  glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  SimpleShadowDraw(&s);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  EXPECT_EQ(PixelAt(64, 64)[0], 255);
+}
+
+// ---------------------------------------------------------------------------
+// Model loading
+
+class ModelLoading : public GLTest {};
+
+TEST_F(ModelLoading, MissingResourceAndDamagedFileGiveTheirMessages) {
+  testkit::TempBundle bundle;
+  CPODScene scene;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(LoadPodModel(&scene, "bg_nowhere", "background", true));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "**ERROR** path for background file not found: bg_nowhere\n");
+  EXPECT_EQ(scene.evalState, nullptr);
+
+  std::ofstream(bundle.Path("girl_broken.POD"), std::ios::binary) << "not a scene at all";
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(LoadPodModel(&scene, "girl_broken", "girl", false));
+  const std::string err = testing::internal::GetCapturedStderr();
+  const std::string expected =
+      "**ERROR** Failed to open girl file: " + bundle.Path("girl_broken.POD") + "\n";
+  EXPECT_NE(err.find(expected), std::string::npos) << err;
+  EXPECT_EQ(scene.evalState, nullptr);
+  EXPECT_EQ(scene.meshCount, 0u);
+}
+
+TEST_F(ModelLoading, WithoutPrecacheNoTextureLoadsButCoordinatesAreFlipped) {
+  testkit::TempBundle bundle;
+  CPODScene built;
+  testkit::BuildTexturedCube(built);
+  ASSERT_TRUE(testkit::WriteScene(built, bundle.dir(), "cube"));
+  const int before = n_textures;
+  CPODScene scene;
+  ASSERT_TRUE(LoadPodModel(&scene, "cube", "girl", false));
+  EXPECT_EQ(n_textures, before);
+  EXPECT_EQ(scene.materials[0].textureIndex, 0);  // still the scene's own index
+  const float* a = reinterpret_cast<const float*>(built.meshes[0].uvws[0].data);
+  const float* b = reinterpret_cast<const float*>(scene.meshes[0].uvws[0].data);
+  for (uint32_t v = 0; v < scene.meshes[0].vertexCount; ++v) {
+    EXPECT_EQ(b[2 * v], a[2 * v]);
+    EXPECT_EQ(b[2 * v + 1], 1.0f - a[2 * v + 1]);
+  }
+}
+
+}  // namespace

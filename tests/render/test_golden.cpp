@@ -1,0 +1,220 @@
+// Golden pictures: small scenes written with the scene writer, loaded back
+// through the model loader and drawn headless, compared with the pictures in
+// tests/golden. OVANTA_UPDATE_GOLDEN=1 rewrites the stored pictures instead
+// (look at them before committing). Every rendering is also left in
+// TEST_OUTPUT_DIR (default: the working directory) for inspection.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "render/env_light.h"
+#include "render/gl_fixture.h"
+#include "render/mesh_utils.h"
+#include "render/render_mesh.h"
+#include "render/scene_builder.h"
+#include "render/simple_ogl_shadow.h"
+#include "scene/ModelPOD.h"
+#include "texture/gamelib.h"
+
+namespace {
+
+using testkit::GLTest;
+
+bool UpdatingGoldens() {
+  const char* v = std::getenv("OVANTA_UPDATE_GOLDEN");
+  return v && *v && std::string(v) != "0";
+}
+
+// An 8x8 checker of orange and blue cells, 64x64 pixels, with a white cell
+// in the top left corner so a flipped picture would show.
+void WriteChecker(const std::string& path) {
+  std::vector<uint8_t> rgba(64 * 64 * 4);
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x) {
+      uint8_t* p = &rgba[4 * (y * 64 + x)];
+      const bool odd = ((x / 8) + (y / 8)) % 2;
+      const bool corner = x < 8 && y < 8;
+      p[0] = corner ? 255 : odd ? 40 : 240;
+      p[1] = corner ? 255 : odd ? 90 : 140;
+      p[2] = corner ? 255 : odd ? 220 : 30;
+      p[3] = 255;
+    }
+  ASSERT_TRUE(EAGLWritePNG(path.c_str(), rgba.data(), 64, 64));
+}
+
+class Golden : public GLTest {
+ protected:
+  void TearDown() override {
+    ReleaseTextures();
+    GLTest::TearDown();
+  }
+
+  // What the frame update sets before drawing: camera in the projection,
+  // identity modelview, one directional light, depth test, smooth shading.
+  void BeginFrame(float left, float right, float bottom, float top) {
+    glClearColor(0.1f, 0.12f, 0.2f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrthof(left, right, bottom, top, -10.0f, 10.0f);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glEnable(GL_DEPTH_TEST);
+    glShadeModel(GL_SMOOTH);
+    glDisable(GL_BLEND);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    const float dir[4] = {0.3f, 0.5f, 1.0f, 0.0f};
+    const float ambient[4] = {0.3f, 0.3f, 0.3f, 1.0f};
+    const float diffuse[4] = {0.9f, 0.9f, 0.9f, 1.0f};
+    glLightfv(GL_LIGHT0, GL_POSITION, dir);
+    glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+  }
+
+  // Loads `name` back from the bundle where `build` wrote it.
+  void Load(CPODScene& scene, void (*build)(CPODScene&), const char* name, bool precache) {
+    CPODScene built;
+    build(built);
+    ASSERT_TRUE(testkit::WriteScene(built, bundle_.dir(), name));
+    ASSERT_TRUE(LoadPodModel(&scene, name, "golden", precache));
+  }
+
+  // Compares the frame with tests/golden/<name>.png: at most 0.2 % of the
+  // pixels may differ by more than 8 in a channel, and none by more than 64.
+  void ExpectMatchesGolden(const std::string& name) {
+    const std::vector<uint8_t> frame = Frame();
+    ASSERT_EQ(frame.size(), static_cast<size_t>(kWidth * kHeight * 4));
+    EAGLWritePNG((testkit::OutputDir() + "/" + name + ".png").c_str(), frame.data(), kWidth,
+                 kHeight);
+    const std::string golden = std::string(OVANTA_GOLDEN_DIR) + "/" + name + ".png";
+    if (UpdatingGoldens()) {
+      ASSERT_TRUE(EAGLWritePNG(golden.c_str(), frame.data(), kWidth, kHeight));
+      return;
+    }
+    std::vector<uint8_t> want;
+    int w = 0, h = 0;
+    ASSERT_TRUE(EAGLReadPNG(golden.c_str(), want, &w, &h)) << "missing golden " << golden;
+    ASSERT_EQ(w, kWidth);
+    ASSERT_EQ(h, kHeight);
+    int off = 0, worst = 0;
+    for (int i = 0; i < kWidth * kHeight; ++i) {
+      int d = 0;
+      for (int c = 0; c < 4; ++c) d = std::max(d, std::abs(frame[4 * i + c] - want[4 * i + c]));
+      worst = std::max(worst, d);
+      if (d > 8) ++off;
+    }
+    EXPECT_LE(off, kWidth * kHeight / 500) << name;
+    EXPECT_LE(worst, 64) << name;
+  }
+
+  testkit::TempBundle bundle_;
+};
+
+TEST_F(Golden, TexturedCubeFromTheRegistry) {
+  WriteChecker(bundle_.Path("checker.png"));
+  CPODScene scene;
+  Load(scene, testkit::BuildTexturedCube, "cube", true);
+  ASSERT_EQ(n_textures, 1);
+  BeginFrame(-2.5f, 2.5f, -2.5f, 2.5f);
+  DrawModel(&scene, 0.0f);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  ExpectMatchesGolden("textured_cube");
+}
+
+TEST_F(Golden, SkinnedSheetBendsWithItsBoneOverTheFrames) {
+  CPODScene scene;
+  Load(scene, testkit::BuildSkinnedSheet, "sheet", false);
+  BeginFrame(-3.0f, 3.0f, -1.0f, 5.0f);
+  DrawModel(&scene, 0.0f);
+  const std::vector<uint8_t> rest = Frame();
+  ExpectMatchesGolden("skinned_frame0");
+
+  BeginFrame(-3.0f, 3.0f, -1.0f, 5.0f);
+  DrawModel(&scene, 6.0f);
+  const std::vector<uint8_t> bent = Frame();
+  ExpectMatchesGolden("skinned_frame6");
+  // The lower rows (bone A only) stay put, the top rows move.
+  auto row_differs = [&](int y) {
+    for (int x = 0; x < kWidth; ++x)
+      if (rest[4 * (y * kWidth + x)] != bent[4 * (y * kWidth + x)]) return true;
+    return false;
+  };
+  EXPECT_FALSE(row_differs(kHeight - 30));  // y about 0.4: weight of A is 1
+  EXPECT_TRUE(row_differs(30));             // y about 3.6: bent by B
+}
+
+TEST_F(Golden, StripsIndexedAndUnindexed) {
+  CPODScene scene;
+  Load(scene, testkit::BuildStrips, "strips", false);
+  BeginFrame(-2.0f, 2.0f, -2.0f, 2.0f);
+  DrawModel(&scene, 0.0f);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  ExpectMatchesGolden("strips");
+  // The "const" ribbon shows at full brightness whatever the light does.
+  const std::vector<uint8_t> p = PixelAt(20, 80);
+  EXPECT_EQ(p[0], 255);
+  EXPECT_EQ(p[1], 255);
+}
+
+TEST_F(Golden, MeshWithoutNormalsOrMaterial) {
+  CPODScene scene;
+  Load(scene, testkit::BuildNoNormals, "bare", false);
+  BeginFrame(-2.0f, 2.0f, -2.0f, 2.0f);
+  DrawModel(&scene, 0.0f);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  ExpectMatchesGolden("no_normals");
+}
+
+// A round light picture: bright in the middle (normals facing the viewer),
+// dark towards the rim, warm on the right so a swapped axis would show.
+void WriteRoundLight(const std::string& path) {
+  std::vector<uint8_t> rgba(64 * 64 * 4);
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x) {
+      const float u = (x + 0.5f) / 32.0f - 1.0f, v = (y + 0.5f) / 32.0f - 1.0f;
+      const float r = std::min(1.0f, std::sqrt(u * u + v * v));
+      const float light = 1.0f - 0.8f * r;
+      uint8_t* p = &rgba[4 * (y * 64 + x)];
+      p[0] = static_cast<uint8_t>(255 * light);
+      p[1] = static_cast<uint8_t>(255 * light * (u > 0 ? 0.7f : 1.0f));
+      p[2] = static_cast<uint8_t>(255 * light * (u > 0 ? 0.5f : 1.0f));
+      p[3] = 255;
+    }
+  ASSERT_TRUE(EAGLWritePNG(path.c_str(), rgba.data(), 64, 64));
+}
+
+TEST_F(Golden, TexturedCubeUnderTheEnvironmentLight) {
+  WriteChecker(bundle_.Path("checker.png"));
+  WriteRoundLight(bundle_.Path("round.png"));
+  CPODScene scene;
+  Load(scene, testkit::BuildTexturedCube, "cube", true);
+  EnvLight light;
+  ASSERT_TRUE(light.Load("round.png"));
+  BeginFrame(-2.5f, 2.5f, -2.5f, 2.5f);
+  DrawModelWithEnv(&scene, 0.0f, &light);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  ExpectMatchesGolden("textured_cube_env");
+  light.Free();
+}
+
+// The tap pick: a pixel read before and after drawing tells whether the
+// character covers the tapped point.
+TEST_F(Golden, PixelPickSeesTheDrawnMeshOnlyWhereItIs) {
+  WriteChecker(bundle_.Path("checker.png"));
+  CPODScene scene;
+  Load(scene, testkit::BuildTexturedCube, "cube", true);
+  BeginFrame(-2.5f, 2.5f, -2.5f, 2.5f);
+  const std::vector<uint8_t> centreBefore = PixelAt(64, 64), cornerBefore = PixelAt(3, 3);
+  DrawModel(&scene, 0.0f);
+  SimpleShadow none{};
+  SimpleShadowDraw(&none);
+  const std::vector<uint8_t> centreAfter = PixelAt(64, 64), cornerAfter = PixelAt(3, 3);
+  EXPECT_NE(centreBefore[0], centreAfter[0]);
+  EXPECT_EQ(cornerBefore, cornerAfter);
+}
+
+}  // namespace

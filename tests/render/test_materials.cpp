@@ -1,0 +1,312 @@
+// Material binding and the load-time material fix-ups: which GL state each
+// material path sets, how textures reach the registry, and what the fix-ups
+// do (and refuse to do) to scene data.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "render/gl_fixture.h"
+#include "render/scene_builder.h"
+#include "scene/ModelPOD.h"
+#include "scene/PODWriter.h"
+#include "texture/gamelib.h"
+#include "texture/texture_library.h"
+
+namespace {
+
+using testkit::GLTest;
+
+GLint Int(GLenum what) {
+  GLint v = 0;
+  glGetIntegerv(what, &v);
+  return v;
+}
+
+std::vector<float> Material(GLenum what) {
+  std::vector<float> v(4, -1.0f);
+  glGetMaterialfv(GL_FRONT, what, v.data());
+  return v;
+}
+
+void ExpectColour(GLenum what, float r, float g, float b, float a) {
+  const std::vector<float> v = Material(what);
+  EXPECT_NEAR(v[0], r, 1e-6f) << std::hex << what;
+  EXPECT_NEAR(v[1], g, 1e-6f) << std::hex << what;
+  EXPECT_NEAR(v[2], b, 1e-6f) << std::hex << what;
+  EXPECT_NEAR(v[3], a, 1e-6f) << std::hex << what;
+}
+
+bool TexturingOn(GLenum unit) {
+  glActiveTexture(unit);
+  const bool on = glIsEnabled(GL_TEXTURE_2D);
+  glActiveTexture(GL_TEXTURE0);
+  return on;
+}
+
+// A scene with `n` mesh nodes over the given materials, no meshes drawn.
+void MaterialScene(CPODScene& s, uint32_t nodes, uint32_t materials, uint32_t textures) {
+  testkit::AllocScene(s, 0, nodes, nodes, materials, textures, 0);
+  s.InitImpl();
+}
+
+class Materials : public GLTest {
+ protected:
+  void TearDown() override {
+    ReleaseTextures();
+    GLTest::TearDown();
+  }
+};
+
+TEST_F(Materials, AlphaConstAndPlainNamesChooseTheirPaths) {
+  CPODScene s;
+  MaterialScene(s, 1, 4, 0);
+  testkit::SetMaterial(s.materials[0], "hair_alpha", -1, 0.5f, 0.6f, 0.7f);
+  testkit::SetMaterial(s.materials[1], "sky_const", -1, 0.5f, 0.6f, 0.7f);
+  testkit::SetMaterial(s.materials[2], "const_and_alpha", -1, 0.1f, 0.2f, 0.3f);
+  testkit::SetMaterial(s.materials[3], "plain", -1, 0.9f, 0.8f, 0.7f);
+  s.materials[0].specular[1] = 0.4f;
+  s.materials[0].shininess = 12.0f;
+  free(s.materials[3].name);
+  s.materials[3].name = nullptr;  // a nameless material is lit
+
+  glDisable(GL_BLEND);
+  LoadMaterialI(&s, 0);
+  EXPECT_TRUE(glIsEnabled(GL_BLEND));
+  EXPECT_EQ(Int(GL_BLEND_SRC), GL_SRC_ALPHA);
+  EXPECT_EQ(Int(GL_BLEND_DST), GL_ONE_MINUS_SRC_ALPHA);
+  ExpectColour(GL_DIFFUSE, 0.5f, 0.6f, 0.7f, 1.0f);
+  ExpectColour(GL_AMBIENT, 0.25f, 0.25f, 0.25f, 1.0f);
+  ExpectColour(GL_SPECULAR, 0.0f, 0.4f, 0.0f, 1.0f);
+  ExpectColour(GL_EMISSION, 0, 0, 0, 0);
+  EXPECT_FLOAT_EQ(Material(GL_SHININESS)[0], 12.0f);
+
+  glDisable(GL_BLEND);
+  LoadMaterialI(&s, 1);
+  EXPECT_FALSE(glIsEnabled(GL_BLEND));
+  ExpectColour(GL_EMISSION, 1, 1, 1, 1);
+  ExpectColour(GL_AMBIENT, 0, 0, 0, 0);
+  ExpectColour(GL_DIFFUSE, 0, 0, 0, 0);
+  ExpectColour(GL_SPECULAR, 0, 0, 0, 0);
+  EXPECT_FLOAT_EQ(Material(GL_SHININESS)[0], 0.0f);
+
+  LoadMaterialI(&s, 2);  // "alpha" wins over "const"
+  EXPECT_TRUE(glIsEnabled(GL_BLEND));
+  ExpectColour(GL_DIFFUSE, 0.1f, 0.2f, 0.3f, 1.0f);
+  ExpectColour(GL_EMISSION, 0, 0, 0, 0);
+
+  LoadMaterialI(&s, 3);  // blending stays on: only the frame turns it off
+  EXPECT_TRUE(glIsEnabled(GL_BLEND));
+  ExpectColour(GL_DIFFUSE, 0.9f, 0.8f, 0.7f, 1.0f);
+  EXPECT_FALSE(TexturingOn(GL_TEXTURE0));
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(Materials, DefaultMaterialForNoneAndForIndicesPastTheEnd) {
+  CPODScene s;
+  MaterialScene(s, 1, 1, 0);
+  testkit::SetMaterial(s.materials[0], "red", -1, 1.0f, 0.0f, 0.0f);
+  for (int index : {-1, 1, 7}) {
+    LoadMaterialI(&s, 0);
+    glActiveTexture(GL_TEXTURE1);
+    glEnable(GL_TEXTURE_2D);
+    glActiveTexture(GL_TEXTURE0);
+    glEnable(GL_TEXTURE_2D);
+    glDisable(GL_BLEND);
+    LoadMaterialI(&s, index);
+    ExpectColour(GL_AMBIENT, 0.2f, 0.2f, 0.2f, 1.0f);
+    ExpectColour(GL_DIFFUSE, 0.8f, 0.8f, 0.8f, 1.0f);
+    ExpectColour(GL_SPECULAR, 0, 0, 0, 0);
+    ExpectColour(GL_EMISSION, 0, 0, 0, 0);
+    EXPECT_FALSE(TexturingOn(GL_TEXTURE0)) << index;
+    EXPECT_FALSE(TexturingOn(GL_TEXTURE1)) << index;
+    EXPECT_EQ(Int(GL_ACTIVE_TEXTURE), GL_TEXTURE0);
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));
+  }
+}
+
+TEST_F(Materials, ReplacementRegistersOnceAndBindsOnUnitZero) {
+  CPODScene s;
+  MaterialScene(s, 3, 2, 1);
+  s.textures[0] = PODStrDup("skin.png");
+  testkit::SetMaterial(s.materials[0], "body", 0, 0.3f, 0.3f, 0.3f);
+  testkit::SetMaterial(s.materials[1], "eyes", -1, 0.3f, 0.3f, 0.3f);
+  s.nodes[0].materialIndex = 0;
+  s.nodes[1].materialIndex = 1;
+  s.nodes[2].materialIndex = 0;  // shares the first material
+
+  GLuint tex = 0;
+  glGenTextures(1, &tex);
+  ASSERT_EQ(n_textures, 0);
+  testing::internal::CaptureStderr();
+  ReplaceAllMaterials(&s, tex);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  ASSERT_EQ(n_textures, 1);
+  EXPECT_EQ(texture[0], tex);
+  EXPECT_EQ(s.materials[0].textureIndex, -513);
+  EXPECT_EQ(s.materials[1].textureIndex, -1);
+
+  ReplaceAllMaterials_FB(&s);
+  EXPECT_EQ(s.materials[0].diffuse[0], 1.0f);
+  EXPECT_EQ(s.materials[1].diffuse[2], 1.0f);
+  EXPECT_EQ(s.materials[0].ambient[0], 0.25f);
+
+  glActiveTexture(GL_TEXTURE0);
+  glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+  LoadMaterialI(&s, 0);
+  EXPECT_TRUE(TexturingOn(GL_TEXTURE0));
+  EXPECT_EQ(Int(GL_TEXTURE_BINDING_2D), static_cast<GLint>(tex));
+  GLfloat mode = 0;
+  glGetTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &mode);
+  EXPECT_EQ(static_cast<GLenum>(mode), static_cast<GLenum>(GL_MODULATE));
+
+  // A value below every reference names no registry entry: untextured.
+  s.materials[1].textureIndex = -600;
+  LoadMaterialI(&s, 1);
+  EXPECT_FALSE(TexturingOn(GL_TEXTURE0));
+
+  // Nothing left to replace: reported, and the texture is still registered.
+  GLuint second = 0;
+  glGenTextures(1, &second);
+  testing::internal::CaptureStderr();
+  ReplaceAllMaterials(&s, second);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Unable to replace texture, not a single texture found!");
+  EXPECT_EQ(n_textures, 2);
+
+  testing::internal::CaptureStderr();
+  ReplaceAllMaterials(&s, 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(n_textures, 2);
+}
+
+TEST_F(Materials, FullRegistryRefusesWithAMessageAndLosesNothing) {
+  CPODScene s;
+  MaterialScene(s, 1, 1, 1);
+  s.textures[0] = PODStrDup("skin.png");
+  testkit::SetMaterial(s.materials[0], "body", 0, 1, 1, 1);
+  s.nodes[0].materialIndex = 0;
+  std::vector<GLuint> names(kMaxTextures);
+  glGenTextures(kMaxTextures, names.data());
+  for (GLuint name : names) texture[n_textures++] = name;
+
+  GLuint tex = 0;
+  glGenTextures(1, &tex);
+  glBindTexture(GL_TEXTURE_2D, tex);
+  testing::internal::CaptureStderr();
+  ReplaceAllMaterials(&s, tex);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("registry full"), std::string::npos);
+  EXPECT_EQ(n_textures, kMaxTextures);
+  EXPECT_EQ(s.materials[0].textureIndex, 0);  // untouched, still drawable later
+  EXPECT_FALSE(glIsTexture(tex));              // not leaked
+  EXPECT_EQ(texture[kMaxTextures - 1], names.back());
+
+  testkit::TempBundle bundle;
+  testing::internal::CaptureStderr();
+  PrecacheMaterials(&s);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("registry full"), std::string::npos);
+  EXPECT_EQ(s.materials[0].textureIndex, -1);
+  EXPECT_EQ(n_textures, kMaxTextures);
+}
+
+TEST_F(Materials, PrecacheLoadsBaseNamesOnceAndGivesUpOnBadNames) {
+  testkit::TempBundle bundle;
+  std::vector<uint8_t> pixels(8 * 8 * 4, 200);
+  ASSERT_TRUE(EAGLWritePNG(bundle.Path("wall.png").c_str(), pixels.data(), 8, 8));
+  CPODScene s;
+  MaterialScene(s, 6, 5, 5);
+  const char* names[5] = {"C:\\art\\wall.png", "maps/wall.png", "maps/", "", "nowhere.png"};
+  for (int i = 0; i < 5; ++i) {
+    s.textures[i] = PODStrDup(names[i]);
+    testkit::SetMaterial(s.materials[i], "m", i, 1, 1, 1);
+    s.nodes[i].materialIndex = i;
+  }
+  s.nodes[5].materialIndex = 1;  // a second node on material 1
+
+  testing::internal::CaptureStderr();
+  PrecacheMaterials(&s);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(s.materials[0].textureIndex, -513);
+  EXPECT_EQ(s.materials[1].textureIndex, -512);  // not shared by file name
+  EXPECT_EQ(s.materials[2].textureIndex, -1);    // ends with a separator
+  EXPECT_EQ(s.materials[3].textureIndex, -1);    // empty
+  EXPECT_EQ(s.materials[4].textureIndex, -1);    // not in the bundle
+  EXPECT_EQ(n_textures, 2);
+  EXPECT_NE(err.find("nowhere.png"), std::string::npos) << err;
+  EXPECT_EQ(err.find("maps/"), std::string::npos) << err;
+  EXPECT_TRUE(glIsTexture(texture[0]));
+  // The registry textures are mipmapped with GL_LINEAR_MIPMAP_NEAREST.
+  glBindTexture(GL_TEXTURE_2D, texture[0]);
+  GLint minFilter = 0;
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
+  EXPECT_EQ(minFilter, GL_LINEAR_MIPMAP_NEAREST);
+}
+
+// ---------------------------------------------------------------------------
+// Scene-data fix-ups (no GL needed)
+
+TEST(MaterialFixups, TexCoordFlipOnlyForFloatCoordinatesInModeOne) {
+  CPODScene s;
+  testkit::AllocScene(s, 3, 0, 0, 0, 0, 0);
+  for (uint32_t m = 0; m < 3; ++m) {
+    s.meshes[m].vertexCount = 2;
+    s.meshes[m].uvwCount = 1;
+    s.meshes[m].uvws = PODAlloc<CPODData>(1);
+  }
+  // Mesh 0: packed float (u, v). Mesh 1: (u, v, w) with a 16-byte stride.
+  testkit::SetFloats(s.meshes[0].uvws[0], 2, {0.1f, 0.25f, 0.5f, 1.0f});
+  testkit::SetFloats(s.meshes[1].uvws[0], 4, {0, 0.25f, 9, 9, 0, 0.0f, 9, 9});
+  // Mesh 2: fixed point, which the flip must leave alone.
+  s.InitImpl();
+  testkit::SetFloats(s.meshes[2].uvws[0], 2, {0, 0, 0, 0});
+  s.meshes[2].uvws[0].type = EPODDataFixed16_16;
+  const int32_t fixedQuarter = 0x4000;
+  std::memcpy(s.meshes[2].uvws[0].data + 4, &fixedQuarter, 4);
+
+  TexCoordFix(&s, TEXFIX_NONE);
+  const float* a = reinterpret_cast<const float*>(s.meshes[0].uvws[0].data);
+  EXPECT_EQ(a[1], 0.25f);
+
+  TexCoordFix(&s, TEXFIX_FLIP_V);
+  EXPECT_EQ(a[0], 0.1f);
+  EXPECT_EQ(a[1], 0.75f);
+  EXPECT_EQ(a[3], 0.0f);
+  const float* b = reinterpret_cast<const float*>(s.meshes[1].uvws[0].data);
+  EXPECT_EQ(b[1], 0.75f);
+  EXPECT_EQ(b[2], 9.0f);
+  EXPECT_EQ(b[5], 1.0f);
+  EXPECT_EQ(b[6], 9.0f);
+  int32_t fixedAfter = 0;
+  std::memcpy(&fixedAfter, s.meshes[2].uvws[0].data + 4, 4);
+  EXPECT_EQ(fixedAfter, fixedQuarter);
+}
+
+TEST(MaterialFixups, NormalsBecomeUnitLengthUnlessZeroOrNotPackedFloats) {
+  CPODScene s;
+  testkit::AllocScene(s, 3, 0, 0, 0, 0, 0);
+  s.meshes[0].vertexCount = 3;
+  testkit::SetFloats(s.meshes[0].normals, 3, {3, 4, 0, 0, 0, 0, 0, 0, -2});
+  s.meshes[1].vertexCount = 1;
+  testkit::SetFloats(s.meshes[1].normals, 4, {3, 4, 0, 7});  // stride 16
+  s.meshes[2].vertexCount = 1;
+  testkit::SetFloats(s.meshes[2].normals, 3, {3, 4, 0});
+  s.meshes[2].normals.type = EPODDataShort;
+  s.InitImpl();
+
+  NormalizeModelNormals(&s);
+  const float* n0 = reinterpret_cast<const float*>(s.meshes[0].normals.data);
+  EXPECT_FLOAT_EQ(n0[0], 0.6f);
+  EXPECT_FLOAT_EQ(n0[1], 0.8f);
+  EXPECT_EQ(n0[3], 0.0f);  // the zero normal stays zero, no NaN
+  EXPECT_EQ(n0[4], 0.0f);
+  EXPECT_EQ(n0[5], 0.0f);
+  EXPECT_FLOAT_EQ(n0[8], -1.0f);
+  const float* n1 = reinterpret_cast<const float*>(s.meshes[1].normals.data);
+  EXPECT_EQ(n1[0], 3.0f);
+  EXPECT_EQ(n1[3], 7.0f);
+  const float* n2 = reinterpret_cast<const float*>(s.meshes[2].normals.data);
+  EXPECT_EQ(n2[0], 3.0f);
+}
+
+}  // namespace

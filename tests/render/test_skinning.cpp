@@ -1,0 +1,179 @@
+// CPU skinning: the shipped blend against the plain definition, bit for bit.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "render/render_mesh.h"
+#include "render/scene_builder.h"
+#include "render/skin_reference.h"
+#include "scene/ModelPOD.h"
+
+namespace {
+
+void RandomPalette(std::mt19937& rng) {
+  std::uniform_real_distribution<float> d(-2.0f, 2.0f);
+  for (MATRIX& m : matrix_palette) {
+    for (float& f : m.f) f = d(rng);
+    m.f[3] = m.f[7] = m.f[11] = 0.0f;
+    m.f[15] = 1.0f;
+  }
+}
+
+bool SameBits(const VECTOR3& a, const VECTOR3& b) { return std::memcmp(&a, &b, 12) == 0; }
+
+TEST(Skinning, WeightedTransformsMatchTheDefinitionBitForBit) {
+  std::mt19937 rng(7);
+  RandomPalette(rng);
+  std::uniform_real_distribution<float> d(-10.0f, 10.0f), w(0.0f, 1.0f);
+  std::uniform_int_distribution<int> bone(0, 63);
+  // Interleaved input: 7 floats a vertex with the point at offset 8, as an
+  // exporter's packed buffer might hold it; 5 slots with a padded stride.
+  const int n = 257, slots = 5, inStride = 28, boneStride = 6, weightStride = 24;
+  std::vector<uint8_t> in(n * inStride), bones(n * boneStride), weights(n * weightStride);
+  for (int v = 0; v < n; ++v) {
+    for (int k = 0; k < 7; ++k) {
+      const float f = d(rng);
+      std::memcpy(&in[v * inStride + 4 * k], &f, 4);
+    }
+    for (int s = 0; s < slots; ++s) {
+      bones[v * boneStride + s] = static_cast<uint8_t>(bone(rng));
+      const float f = w(rng);
+      std::memcpy(&weights[v * weightStride + 4 * s], &f, 4);
+    }
+  }
+  const VECTOR3* points = reinterpret_cast<const VECTOR3*>(in.data() + 8);
+  const float* wts = reinterpret_cast<const float*>(weights.data());
+  for (bool direction : {false, true}) {
+    std::vector<VECTOR3> ref(n), got(n);
+    ReferenceWeightedTransform(ref.data(), 12, points, inStride, n, bones.data(), boneStride, wts,
+                               weightStride, slots, matrix_palette, direction);
+    if (direction)
+      TransVec3TransformWeightedArrayN(got.data(), 12, points, inStride, n, bones.data(),
+                                       boneStride, wts, weightStride, slots);
+    else
+      TransVec3TransformWeightedArray(got.data(), 12, points, inStride, n, bones.data(),
+                                      boneStride, wts, weightStride, slots);
+    for (int v = 0; v < n; ++v)
+      ASSERT_TRUE(SameBits(ref[v], got[v])) << "vertex " << v << " direction " << direction;
+  }
+
+  // The drawing's own pass does points and normals together, on both paths.
+  SPODMesh mesh{};
+  mesh.vertexCount = n;
+  mesh.stripCount = 1;  // strips skin every vertex
+  mesh.vertices = {EPODDataFloat, 3, static_cast<uint32_t>(inStride), in.data() + 8};
+  mesh.normals = {EPODDataFloat, 3, static_cast<uint32_t>(inStride), in.data() + 4};
+  mesh.boneIndices = {EPODDataUnsignedByte, static_cast<uint32_t>(slots),
+                      static_cast<uint32_t>(boneStride), bones.data()};
+  mesh.boneWeights = {EPODDataFloat, static_cast<uint32_t>(slots),
+                      static_cast<uint32_t>(weightStride), weights.data()};
+  std::vector<VECTOR3> refP(n), refN(n);
+  ReferenceWeightedTransform(refP.data(), 12, points, inStride, n, bones.data(), boneStride, wts,
+                             weightStride, slots, matrix_palette, false);
+  ReferenceWeightedTransform(refN.data(), 12, reinterpret_cast<const VECTOR3*>(in.data() + 4),
+                             inStride, n, bones.data(), boneStride, wts, weightStride, slots,
+                             matrix_palette, true);
+  for (bool avx : {true, false}) {
+    SCOPED_TRACE(SkinUseAvx(avx) ? "avx" : "portable");
+    const VECTOR3* normals = nullptr;
+    const VECTOR3* positions = SkinMeshP(&mesh, 0, 1, &normals);
+    for (int v = 0; v < n; ++v) {
+      ASSERT_TRUE(SameBits(refP[v], positions[v])) << "vertex " << v;
+      ASSERT_TRUE(SameBits(refN[v], normals[v])) << "vertex " << v;
+    }
+  }
+  SkinUseAvx(true);
+}
+
+TEST(Skinning, WeightsAreNeitherRenormalisedNorSkippedAndDirectionsIgnoreTranslation) {
+  MatrixTranslation(matrix_palette[3], 10.0f, 20.0f, 30.0f);
+  MatrixScaling(matrix_palette[9], 2.0f, 2.0f, 2.0f);
+  const VECTOR3 p = {1.0f, 2.0f, 3.0f};
+  const uint8_t bones[2] = {3, 9};
+  // Weights summing to 0.5: the point is pulled towards the origin.
+  const float weights[2] = {0.25f, 0.25f};
+  VECTOR3 out;
+  TransVec3TransformWeightedArray(&out, 12, &p, 12, 1, bones, 2, weights, 8, 2);
+  EXPECT_FLOAT_EQ(out.x, 0.25f * 11.0f + 0.25f * 2.0f);
+  EXPECT_FLOAT_EQ(out.y, 0.25f * 22.0f + 0.25f * 4.0f);
+  EXPECT_FLOAT_EQ(out.z, 0.25f * 33.0f + 0.25f * 6.0f);
+  TransVec3TransformWeightedArrayN(&out, 12, &p, 12, 1, bones, 2, weights, 8, 2);
+  EXPECT_FLOAT_EQ(out.x, 0.25f * 1.0f + 0.25f * 2.0f);
+  EXPECT_FLOAT_EQ(out.z, 0.25f * 3.0f + 0.25f * 6.0f);
+  // A zero weight still takes part: a NaN in its matrix reaches the result.
+  matrix_palette[9].f[0] = NAN;
+  const float zeroSecond[2] = {1.0f, 0.0f};
+  TransVec3TransformWeightedArrayN(&out, 12, &p, 12, 1, bones, 2, zeroSecond, 8, 2);
+  EXPECT_TRUE(std::isnan(out.x));
+}
+
+// The drawing skins only what a batch draws; for those vertices the result
+// must be exactly the whole-mesh blend.
+TEST(Skinning, BatchRangeEqualsWholeMeshBlendForEveryDrawnVertex) {
+  for (bool avx : {true, false}) {
+  SCOPED_TRACE(SkinUseAvx(avx) ? "avx" : "portable");
+  CPODScene scene;
+  testkit::BuildSkinnedGrid(scene, 10000, 40, 4, 4);
+  const SPODMesh& m = scene.meshes[0];
+  std::mt19937 rng(11);
+  const CBoneBatches& bb = m.boneBatches;
+  ASSERT_EQ(bb.batchCount, 2);
+  for (int b = 0; b < bb.batchCount; ++b) {
+    RandomPalette(rng);
+    const int first = bb.batchOffsets[b];
+    const int end = b + 1 < bb.batchCount ? bb.batchOffsets[b + 1] : static_cast<int>(m.faceCount);
+    const VECTOR3* normals = nullptr;
+    const VECTOR3* positions = SkinMeshP(&m, first, end - first, &normals);
+    ASSERT_NE(normals, nullptr);
+    std::vector<VECTOR3> refP(m.vertexCount), refN(m.vertexCount);
+    const float* w = reinterpret_cast<const float*>(m.boneWeights.data);
+    ReferenceWeightedTransform(refP.data(), 12, reinterpret_cast<const VECTOR3*>(m.vertices.data),
+                               m.vertices.stride, m.vertexCount, m.boneIndices.data,
+                               m.boneIndices.stride, w, m.boneWeights.stride, 4, matrix_palette,
+                               false);
+    ReferenceWeightedTransform(refN.data(), 12, reinterpret_cast<const VECTOR3*>(m.normals.data),
+                               m.normals.stride, m.vertexCount, m.boneIndices.data,
+                               m.boneIndices.stride, w, m.boneWeights.stride, 4, matrix_palette,
+                               true);
+    const uint16_t* idx = reinterpret_cast<const uint16_t*>(m.faces.data);
+    int checked = 0;
+    for (int k = 3 * first; k < 3 * end; ++k, ++checked) {
+      ASSERT_TRUE(SameBits(positions[idx[k]], refP[idx[k]])) << "batch " << b << " vertex " << idx[k];
+      ASSERT_TRUE(SameBits(normals[idx[k]], refN[idx[k]])) << "batch " << b << " vertex " << idx[k];
+    }
+    EXPECT_GT(checked, 0);
+  }
+  }
+  SkinUseAvx(true);
+}
+
+// A 65535-vertex strip mesh skins every vertex (strips draw whole) without
+// touching the stack for its scratch arrays.
+TEST(Skinning, LargestMeshSkinsWholeWhenDrawnAsStrips) {
+  SPODMesh m{};
+  const int n = 65535;
+  std::vector<float> pos(3 * n), nrm(3 * n, 0.0f), weights(n, 1.0f);
+  for (int v = 0; v < n; ++v) {
+    pos[3 * v] = static_cast<float>(v);
+    nrm[3 * v + 2] = 1.0f;
+  }
+  testkit::SetFloats(m.vertices, 3, pos);
+  testkit::SetFloats(m.normals, 3, nrm);
+  testkit::SetFloats(m.boneWeights, 1, weights);
+  testkit::SetBytes(m.boneIndices, 1, std::vector<uint8_t>(n, 0));
+  m.vertexCount = n;
+  m.stripCount = 1;
+  MatrixTranslation(matrix_palette[0], 0.0f, 5.0f, 0.0f);
+  const VECTOR3* normals = nullptr;
+  const VECTOR3* out = SkinMeshP(&m, 0, 1, &normals);
+  EXPECT_EQ(out[n - 1].x, static_cast<float>(n - 1));
+  EXPECT_EQ(out[n - 1].y, 5.0f);
+  EXPECT_EQ(out[0].y, 5.0f);
+  EXPECT_EQ(normals[n - 1].z, 1.0f);
+  for (CPODData* d : {&m.vertices, &m.normals, &m.boneWeights, &m.boneIndices}) free(d->data);
+}
+
+}  // namespace

@@ -1,0 +1,175 @@
+// Damaged and hostile scene files: anything later code would follow out of
+// bounds fails the read, leaving an empty scene; files of our own kind load.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "scene_fixtures.h"
+
+namespace {
+
+std::vector<uint8_t> Written(const std::function<void(CPODScene&)>& mutate, bool strips = false) {
+  CPODScene s;
+  BuildTestScene(s, strips);
+  s.InitImpl();  // so that Destroy releases what the mutation leaves
+  mutate(s);
+  std::vector<uint8_t> bytes;
+  PODWriteToBuffer(s, bytes);
+  return bytes;
+}
+
+::testing::AssertionResult Refused(const std::vector<uint8_t>& bytes) {
+  CPODScene s;
+  if (ReadBytes(s, bytes)) return ::testing::AssertionFailure() << "the file was accepted";
+  if (!IsZeroed(s)) return ::testing::AssertionFailure() << "the scene was left half-filled";
+  return ::testing::AssertionSuccess();
+}
+
+long FindAfter(const std::vector<uint8_t>& b, uint32_t tag, uint32_t len, long from) {
+  std::vector<uint8_t> tail(b.begin() + from, b.end());
+  const long at = FindBlock(tail, tag, len);
+  return at < 0 ? at : at + from;
+}
+
+}  // namespace
+
+TEST(Hostile, OwnKindOfSceneLoads) {
+  for (bool strips : {false, true}) {
+    CPODScene s;
+    EXPECT_TRUE(ReadBytes(s, Written([](CPODScene&) {}, strips)));
+  }
+}
+
+TEST(Hostile, NodeIndicesOutOfRange) {
+  EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.nodes[0].meshIndex = 1; })));
+  EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.nodes[0].meshIndex = -1; })));
+  EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.nodes[0].materialIndex = 1; })));
+  EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.nodes[2].parentIndex = 4; })));
+  EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.meshNodeCount = 5; })));
+  EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.materials[0].textureIndex = 1; })));
+  // Any negative index means "none"; nodes that are not drawn are not followed.
+  CPODScene ok;
+  EXPECT_TRUE(ReadBytes(ok, Written([](CPODScene& s) { s.nodes[0].materialIndex = -7; })));
+  CPODScene bone;
+  EXPECT_TRUE(ReadBytes(bone, Written([](CPODScene& s) {
+    s.nodes[2].materialIndex = 9;
+    s.nodes[2].meshIndex = 9;
+  })));
+}
+
+TEST(Hostile, ParentLoopsAreRefused) {
+  EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.nodes[1].parentIndex = 1; })));
+  EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.nodes[1].parentIndex = 3; })));  // 1 -> 3 -> 2 -> 1
+}
+
+TEST(Hostile, ArraysShorterThanTheirCounts) {
+  // One vertex more than the arrays hold.
+  std::vector<uint8_t> b = Written([](CPODScene&) {});
+  PatchU32(b, FindBlock(b, 6000, 4), 7);
+  EXPECT_TRUE(Refused(b));
+  // A node flagged as animated with a single entry.
+  b = Written([](CPODScene&) {});
+  const long name = FindBlock(b, 5001, 6);  // "boneA"
+  ASSERT_GT(name, 0);
+  PatchU32(b, FindAfter(b, 5012, 4, name), 1);
+  EXPECT_TRUE(Refused(b));
+  // More frames than the animated arrays hold.
+  b = Written([](CPODScene&) {});
+  PatchU32(b, FindBlock(b, 2009, 4), 11);
+  EXPECT_TRUE(Refused(b));
+  // Strips that need more indices than are stored.
+  b = Written([](CPODScene&) {}, true);
+  PatchU32(b, FindBlock(b, 6004, 4), 100);
+  EXPECT_TRUE(Refused(b));
+}
+
+TEST(Hostile, FaceIndicesMustNameVertices) {
+  EXPECT_TRUE(Refused(Written([](CPODScene& s) { ((uint16_t*)s.meshes[0].faces.data)[5] = 6; })));
+  EXPECT_TRUE(Refused(Written([](CPODScene& s) { ((uint16_t*)s.meshes[0].faces.data)[2] = 60000; }, true)));
+}
+
+TEST(Hostile, BoneBatchesStayWithinThePalette) {
+  auto bb = [](CPODScene& s) -> CBoneBatches& { return s.meshes[0].boneBatches; };
+  EXPECT_TRUE(Refused(Written([&](CPODScene& s) { bb(s).batchBoneCounts[0] = 3; })));  // above batchBoneMax
+  EXPECT_TRUE(Refused(Written([&](CPODScene& s) { bb(s).batches[1] = 4; })));          // no such node
+  EXPECT_TRUE(Refused(Written([&](CPODScene& s) { bb(s).batches[1] = -1; })));
+  EXPECT_TRUE(Refused(Written([&](CPODScene& s) {
+    bb(s).batchOffsets[0] = 2;
+    bb(s).batchOffsets[1] = 0;
+  })));
+  EXPECT_TRUE(Refused(Written([&](CPODScene& s) { bb(s).batchOffsets[1] = 5; })));  // past faceCount
+  std::vector<uint8_t> negative = Written([](CPODScene&) {});
+  PatchU32(negative, FindBlock(negative, 6019, 4), 0xFFFFFFFFu);
+  EXPECT_TRUE(Refused(negative));
+  // Bone-index bytes: below 64 everywhere, below the batch's own bone count
+  // for the triangles of that batch.
+  EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.meshes[0].boneIndices.data[9] = 2; })));
+  EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.meshes[0].boneIndices.data[0] = 64; })));
+  // More than 64 bones in a batch, with every bone valid.
+  auto wide = [](CPODScene& s, int count) {
+    CBoneBatches& b = s.meshes[0].boneBatches;
+    std::free(b.batches);
+    b.batchBoneMax = 70;
+    b.batches = PODAlloc<int32_t>(140);
+    for (int i = 0; i < 140; ++i) b.batches[i] = 2 + i % 2;
+    b.batchBoneCounts[0] = count;
+  };
+  EXPECT_TRUE(Refused(Written([&](CPODScene& s) { wide(s, 65); })));
+  CPODScene ok;
+  EXPECT_TRUE(ReadBytes(ok, Written([&](CPODScene& s) { wide(s, 64); })));
+}
+
+TEST(Hostile, SkinnedMeshesCarryWhatSkinningReads) {
+  EXPECT_TRUE(Refused(Written([](CPODScene& s) {
+    std::free(s.meshes[0].normals.data);
+    s.meshes[0].normals = CPODData{};
+  })));
+  EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.meshes[0].boneIndices.type = EPODDataUnsignedShort; })));
+  EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.meshes[0].boneWeights.componentCount = 1; })));
+  EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.meshes[0].vertices.componentCount = 2; })));
+  EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.meshes[0].vertices.type = 99; })));
+  EXPECT_TRUE(Refused(Written([](CPODScene& s) {
+    std::free(s.meshes[0].uvws[0].data);
+    s.meshes[0].uvws[0].data = nullptr;
+  })));
+}
+
+TEST(Hostile, CountsBeyondWhatTheFileHolds) {
+  Blocks b;
+  b.version().begin(1001).u32(2005, 0xFFFFFFFFu).end(1001);
+  EXPECT_TRUE(Refused(b.b));
+  Blocks m;
+  m.version().begin(1001).u32(2004, 1).begin(2012).u32(6002, 0x40000000u).end(2012).end(1001);
+  EXPECT_TRUE(Refused(m.b));
+  // A payload length far past the end is refused before anything is allocated.
+  Blocks n;
+  n.version().begin(1001).u32(2005, 1).begin(2013).marker(5007, 0xFFFFFFF0u).end(2013).end(1001);
+  EXPECT_TRUE(Refused(n.b));
+  // A second count block of a kind would orphan the records already read.
+  Blocks twice;
+  twice.version().begin(1001).u32(2005, 1).begin(2013).u32(5003, 0xFFFFFFFFu).end(2013);
+  twice.u32(2005, 1).begin(2013).u32(5003, 0xFFFFFFFFu).end(2013).end(1001);
+  EXPECT_TRUE(Refused(twice.b));
+}
+
+TEST(Hostile, InterleavedMeshesAreRefused) {
+  Blocks b;
+  b.version().begin(1001).u32(2004, 1).begin(2012).u32(6000, 1).leaf(6014, "0123456789ab", 12);
+  b.begin(6006).u32(9000, 1).u32(9001, 3).u32(9002, 12).u32(9003, 0).end(6006).end(2012);
+  b.u32(2005, 0).end(1001);
+  EXPECT_TRUE(Refused(b.b));
+}
+
+TEST(Hostile, NamesWithoutTerminatorAreCutSafely) {
+  Blocks b;
+  b.version().begin(1001).u32(2005, 1).begin(2013).leaf(5001, "abc", 3).u32(5003, 0xFFFFFFFFu).end(2013);
+  b.u32(2007, 1).begin(2014).leaf(4000, "tex", 3).end(2014).end(1001);
+  CPODScene s;
+  ASSERT_TRUE(ReadBytes(s, b.b));
+  EXPECT_STREQ(s.nodes[0].name, "abc");
+  EXPECT_STREQ(s.textures[0], "tex");
+  // A texture entry without a name is refused: materials look its name up.
+  Blocks unnamed;
+  unnamed.version().begin(1001).u32(2005, 0).u32(2007, 1).begin(2014).end(2014).end(1001);
+  EXPECT_TRUE(Refused(unnamed.b));
+}

@@ -1,0 +1,78 @@
+// The whole-file loader and the bounds-checked stream over it.
+#include <gtest/gtest.h>
+
+#include "scene/ResourceFile.h"
+#include "scene/Streaming.h"
+#include "scene_fixtures.h"
+
+TEST(ResourceFile, EmptyFileLoadsWithTerminator) {
+  TempDir dir;
+  WriteBytes(dir.file("empty"), {});
+  CResourceFile f(dir.file("empty").c_str());
+  EXPECT_TRUE(f.IsOpen());
+  EXPECT_EQ(f.Size(), 0u);
+  ASSERT_NE(f.StringPtr(), nullptr);
+  EXPECT_EQ(f.StringPtr()[0], 0);
+
+  CSourceStream s;
+  ASSERT_TRUE(s.Init(dir.file("empty").c_str()));
+  unsigned int tag, len;
+  EXPECT_FALSE(s.ReadMarker(tag, len));
+}
+
+TEST(ResourceFile, TextFileIsZeroTerminated) {
+  TempDir dir;
+  WriteBytes(dir.file("t.txt"), {'a', 'b', 'c'});
+  CResourceFile f(dir.file("t.txt").c_str());
+  ASSERT_TRUE(f.IsOpen());
+  EXPECT_STREQ(f.StringPtr(), "abc");
+}
+
+TEST(ResourceFile, MissingFileOrNullNameStaysClosed) {
+  CResourceFile f("/nonexistent/ovanta/file");
+  EXPECT_FALSE(f.IsOpen());
+  EXPECT_EQ(f.Size(), 0u);
+  CSourceStream s;
+  EXPECT_FALSE(s.Init("/nonexistent/ovanta/file"));
+  EXPECT_FALSE(s.HasFile());
+  EXPECT_FALSE(s.Init(nullptr));
+  char c;
+  EXPECT_FALSE(s.Read(&c, 1));
+  EXPECT_FALSE(s.Skip(0 + 1));
+}
+
+TEST(SourceStream, ReadsAreWholeOrNothing) {
+  TempDir dir;
+  WriteBytes(dir.file("six"), {1, 0, 0, 0, 9, 9});
+  CSourceStream s;
+  ASSERT_TRUE(s.Init(dir.file("six").c_str()));
+  unsigned int tag = 0, len = 0;
+  // The tag is read, the length is not, and the position stays after the tag.
+  EXPECT_FALSE(s.ReadMarker(tag, len));
+  EXPECT_EQ(tag, 1u);
+  EXPECT_EQ(s.Position(), 4u);
+  uint8_t buf[4] = {7, 7, 7, 7};
+  EXPECT_FALSE(s.Read(buf, 3));
+  EXPECT_EQ(buf[0], 7);
+  EXPECT_EQ(s.Position(), 4u);
+  EXPECT_TRUE(s.Read(buf, 2));
+  EXPECT_EQ(buf[0], 9);
+  EXPECT_EQ(s.Remaining(), 0u);
+}
+
+TEST(SourceStream, SkipToTheEndButNotPast) {
+  TempDir dir;
+  WriteBytes(dir.file("ten"), std::vector<uint8_t>(10, 0));
+  CSourceStream s;
+  ASSERT_TRUE(s.Init(dir.file("ten").c_str()));
+  ASSERT_TRUE(s.Skip(3));
+  EXPECT_FALSE(s.Skip(8));
+  EXPECT_EQ(s.Position(), 3u);
+  EXPECT_FALSE(s.Skip(0xFFFFFFFFu));  // would wrap a careless bounds test
+  EXPECT_TRUE(s.Skip(7));
+  EXPECT_EQ(s.Position(), 10u);
+  EXPECT_FALSE(s.Skip(1));
+  // A second Init starts over on the new file.
+  ASSERT_TRUE(s.Init(dir.file("ten").c_str()));
+  EXPECT_EQ(s.Position(), 0u);
+}
