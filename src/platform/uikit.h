@@ -1,17 +1,151 @@
-// The few user-interface kit objects the character logic touches.
+// The few user-interface kit objects the app is made of: views, buttons,
+// text fields, image views, view controllers and the navigation controller
+// that slides one screen over another.
 //
-// UITextField holds the character's name: the main screen shows it, the
-// settings screen edits it, and GirlLoadSettings / GirlSaveSettings read and
-// write it through the global `girlname`. The app's UI layer draws it and
-// may add members; the logic relies only on text() and setText().
+// The character logic touches only UITextField::text()/setText() (the name,
+// through the global `girlname`). The app's controllers build their controls
+// in loadView (the code that stands for an interface file), name them as
+// outlets and actions, and ui_kit_draw.h draws and drives them with Dear
+// ImGui. All of it lives on the main thread.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
-struct UITextField {
+struct CGRect {
+  float x, y, width, height;  // points, y from the top edge
+};
+
+struct UIColor {
+  float r, g, b, a;
+  static UIColor redColor() { return {1, 0, 0, 1}; }
+  static UIColor darkGrayColor() { return {1.0f / 3, 1.0f / 3, 1.0f / 3, 1}; }
+  static UIColor grayColor() { return {0.5f, 0.5f, 0.5f, 1}; }
+  static UIColor whiteColor() { return {1, 1, 1, 1}; }
+};
+
+enum UIControlState { UIControlStateNormal = 0, UIControlStateHighlighted = 1, UIControlStateSelected = 2 };
+
+struct UIView {
+  virtual ~UIView() = default;
+  CGRect frame = {0, 0, 0, 0};
+  bool hidden = false;
+  bool isHidden() const { return hidden; }
+  void setHidden(bool h) { hidden = h; }
+};
+
+struct UIButton : UIView {
+  bool enabled = true;
+  std::string titles[3];  // by UIControlState
+  UIColor titleColor = UIColor::whiteColor();  // normal state
+  std::string icon;       // bundle picture drawn on the button ("" none)
+  std::function<void()> action;
+  bool isEnabled() const { return enabled; }
+  void setEnabled(bool e) { enabled = e; }
+  void setTitle(const std::string& t, UIControlState s) { titles[s] = t; }
+  const std::string& title(UIControlState s = UIControlStateNormal) const { return titles[s]; }
+  void setTitleColor(UIColor c, UIControlState s) {
+    if (s == UIControlStateNormal) titleColor = c;
+  }
+};
+
+// Static text of an interface (captions); `size` scales the font.
+struct UILabel : UIView {
+  std::string text;
+  UIColor color = UIColor::whiteColor();
+  float size = 1.0f;
+  bool bold = false;
+  bool centered = false;
+};
+
+struct UIImageView : UIView {
+  std::string image;  // bundle picture filling the frame
+};
+
+struct UITextField : UIView {
   // UTF-8; any length.
   const std::string& text() const { return text_; }
   void setText(const std::string& text) { text_ = text; }
+  // Gives up the keyboard focus (the keyboard goes away).
+  void resignFirstResponder() { focused = false; }
+  void becomeFirstResponder() { focused = true; }
 
   std::string text_;
+  bool editable = false;
+  bool focused = false;
+  std::string placeholder;
+  std::function<void()> action;  // sent when editing ends with Return
+};
+
+class UINavigationController;
+
+// A screen: its controls, built once by loadView, then viewDidLoad.
+class UIViewController {
+ public:
+  virtual ~UIViewController();
+  // Builds the controls and fills the outlets and actions (the interface file).
+  virtual void loadView() = 0;
+  virtual void viewDidLoad() {}
+  virtual void viewWillAppear(bool /*animated*/) {}
+  // Called by the navigation controller when the controller leaves the stack for good.
+  virtual void didReceiveMemoryWarning() {}
+
+  // loadView + viewDidLoad on first use.
+  void loadViewIfNeeded();
+  bool isViewLoaded() const { return loaded_; }
+
+  // Subviews in drawing order; owned by the controller.
+  template <typename T>
+  T* add(T* view) {
+    subviews.push_back(view);
+    return view;
+  }
+  void outlet(const char* name, UIView* view) { outlets.emplace_back(name, view); }
+  void connect(const char* name, std::function<void()> fn) { actions.emplace_back(name, std::move(fn)); }
+  UIView* outletNamed(const std::string& name) const;
+  // Sends the named action; false when the screen has none of that name.
+  bool sendAction(const std::string& name);
+
+  // The screen's own background drawn under its controls (null: transparent).
+  bool opaque = false;
+  UIColor background = {0, 0, 0, 1};
+  std::vector<UIView*> subviews;
+  std::vector<std::pair<std::string, UIView*>> outlets;
+  std::vector<std::pair<std::string, std::function<void()>>> actions;
+  UINavigationController* navigationController = nullptr;
+
+ private:
+  bool loaded_ = false;
+};
+
+// A stack of screens; pushing slides the new one in from the right, popping
+// slides it out again. A slide lasts kSlideFrames composited frames.
+class UINavigationController {
+ public:
+  static const int kSlideFrames = 9;
+  ~UINavigationController();
+  void setRoot(UIViewController* root);
+  // Takes ownership. The new screen is loaded (viewDidLoad) before it shows.
+  void pushViewController(UIViewController* vc, bool animated);
+  // The popped screen is deleted once it has slid away; the one below gets
+  // viewWillAppear: at once.
+  void popViewControllerAnimated(bool animated);
+  UIViewController* topViewController() const { return stack_.empty() ? nullptr : stack_.back(); }
+  UIViewController* rootViewController() const { return stack_.empty() ? nullptr : stack_.front(); }
+  size_t depth() const { return stack_.size(); }
+
+  // One composited frame: advances a slide in progress.
+  void advance();
+  // The screens to draw, bottom first, with their horizontal offset in
+  // points (0 = in place; the width of the view = off to the right).
+  std::vector<std::pair<UIViewController*, float>> visible(float width) const;
+  bool sliding() const { return slide_ > 0; }
+
+ private:
+  std::vector<UIViewController*> stack_;
+  UIViewController* leaving_ = nullptr;  // popped, still sliding out
+  int slide_ = 0;                        // frames left of the slide
+  bool pushing_ = false;
 };

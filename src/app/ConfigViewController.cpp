@@ -1,0 +1,189 @@
+#include "app/ConfigViewController.h"
+
+#include <cstdlib>
+
+#include "app/RootViewController.h"
+#include "character/girl.h"
+#include "character/girl_settings.h"
+#include "character/girl_sound.h"
+
+int32_t parm_val[kParameterCount] = {0, 0, 0, 0, 0, 0};
+Parameter n_edit_parm = PARM_NAME;
+const char* const option_name[4][4] = {
+    {"Pool", "Casual", "School", "Business"},
+    {"Blonde", "Brown", "Black", "Red"},
+    {"Caucasian", "Asian", "Latin", "African"},
+    {"English", "Russian", nullptr, nullptr},
+};
+UIButton* opButton[6] = {};
+UIButton* opNameButton[6] = {};
+
+const char* OptionName(int p, int k) {
+  if (p < PARM_SETTING || p > PARM_LANGUAGE || k < 0 || k > 3) return nullptr;
+  return option_name[p - PARM_SETTING][k];
+}
+
+namespace {
+void SetTitleAllStates(UIButton* b, const std::string& t) {
+  if (!b) return;
+  b->setTitle(t, UIControlStateNormal);
+  b->setTitle(t, UIControlStateSelected);
+  b->setTitle(t, UIControlStateHighlighted);
+}
+}  // namespace
+
+void SetEditParm(Parameter p) {
+  n_edit_parm = p;
+  for (int r = PARM_SETTING; r <= PARM_LANGUAGE; ++r) {
+    UIButton* b = opNameButton[r];
+    if (!b) continue;
+    const char* name = OptionName(r, parm_val[r]);
+    SetTitleAllStates(b, name ? name : "");
+    b->setTitleColor(r == p ? UIColor::redColor() : UIColor::darkGrayColor(), UIControlStateNormal);
+  }
+  for (int k = 0; k < 4; ++k) {
+    UIButton* b = opButton[k];
+    if (!b) continue;
+    const char* name = OptionName(p, k);
+    SetTitleAllStates(b, name ? name : "");
+    const bool selected = p >= PARM_SETTING && p <= PARM_LANGUAGE && parm_val[p] == k;
+    b->setTitleColor(selected ? UIColor::redColor() : UIColor::grayColor(), UIControlStateNormal);
+  }
+}
+
+ConfigViewController::~ConfigViewController() {
+  // The tables point into this screen's controls; they go with it.
+  for (auto& b : opButton)
+    if (b == opButton0 || b == opButton1 || b == opButton2 || b == opButton3 || b == opButton4 || b == opButton5)
+      b = nullptr;
+  for (auto& b : opNameButton)
+    if (b == opSetting || b == opHair || b == opEthnicity || b == opLanguage) b = nullptr;
+}
+
+void ConfigViewController::loadView() {
+  opaque = true;
+  background = {0.93f, 0.94f, 0.97f, 1.0f};
+  const UIColor ink = {0.15f, 0.17f, 0.25f, 1};
+
+  auto* header = add(new UIView());
+  header->frame = {0, 0, 320, 0};
+  auto* title = add(new UILabel());
+  title->frame = {0, 14, 320, 30};
+  title->text = "Settings";
+  title->bold = true;
+  title->size = 1.3f;
+  title->centered = true;
+  title->color = ink;
+
+  auto label = [&](float y, const char* text) {
+    auto* l = add(new UILabel());
+    l->frame = {18, y, 120, 20};
+    l->text = text;
+    l->color = ink;
+  };
+  label(60, "Name");
+  tvName = add(new UITextField());
+  tvName->frame = {18, 82, 284, 34};
+  tvName->editable = true;
+  tvName->placeholder = "Her name";
+  tvName->action = [this] { onNameEntry(); };
+
+  // Categories on the left show the current choice; options on the right.
+  const char* captions[4] = {"Outfit", "Hair", "Skin", "Voice"};
+  UIButton** cats[4] = {&opSetting, &opHair, &opEthnicity, &opLanguage};
+  for (int i = 0; i < 4; ++i) {
+    label(130 + i * 66, captions[i]);
+    UIButton* b = add(new UIButton());
+    b->frame = {18, 152 + i * 66.0f, 136, 38};
+    *cats[i] = b;
+  }
+  UIButton** opts[6] = {&opButton0, &opButton1, &opButton2, &opButton3, &opButton4, &opButton5};
+  for (int k = 0; k < 6; ++k) {
+    UIButton* b = add(new UIButton());
+    b->frame = {170, 152 + k * 44.0f, 132, 38};
+    // Buttons 4 and 5 exist for the interface but offer nothing.
+    if (k >= 4) b->hidden = true;
+    *opts[k] = b;
+  }
+  auto* back = add(new UIButton());
+  back->frame = {90, 424, 140, 40};
+  back->setTitle("Done", UIControlStateNormal);
+  back->setTitle("Done", UIControlStateHighlighted);
+  back->setTitleColor({0.1f, 0.35f, 0.8f, 1}, UIControlStateNormal);
+
+  opSetting->action = [this] { onSetting(); };
+  opHair->action = [this] { onHairColor(); };
+  opEthnicity->action = [this] { onEthnicity(); };
+  opLanguage->action = [this] { onLanguage(); };
+  for (int k = 0; k < 6; ++k) (*opts[k])->action = [this, k] { onButton(k); };
+  back->action = [this] { backToMainView(); };
+
+  outlet("tvName", tvName);
+  const char* opt_names[6] = {"opButton0", "opButton1", "opButton2", "opButton3", "opButton4", "opButton5"};
+  for (int k = 0; k < 6; ++k) outlet(opt_names[k], *opts[k]);
+  outlet("opSetting", opSetting);
+  outlet("opHair", opHair);
+  outlet("opEthnicity", opEthnicity);
+  outlet("opLanguage", opLanguage);
+  outlet("doneButton", back);
+
+  connect("onSetting", [this] { onSetting(); });
+  connect("onHairColor", [this] { onHairColor(); });
+  connect("onEthnicity", [this] { onEthnicity(); });
+  connect("onLanguage", [this] { onLanguage(); });
+  connect("onNameEntry", [this] { onNameEntry(); });
+  const char* act_names[6] = {"onButton0", "onButton1", "onButton2", "onButton3", "onButton4", "onButton5"};
+  for (int k = 0; k < 6; ++k) connect(act_names[k], [this, k] { onButton(k); });
+  connect("backToMainView", [this] { backToMainView(); });
+}
+
+void ConfigViewController::viewDidLoad() {
+  if (girlname) tvName->setText(girlname->text());
+  parm_val[PARM_HAIR] = n_hair;
+  parm_val[PARM_LANGUAGE] = n_sound_set;
+  parm_val[PARM_SETTING] = n_clothes;
+  parm_val[PARM_ETHNICITY] = n_skin;
+  opButton[0] = opButton0;
+  opButton[1] = opButton1;
+  opButton[2] = opButton2;
+  opButton[3] = opButton3;
+  opButton[4] = opButton4;
+  opButton[5] = opButton5;
+  opNameButton[0] = opNameButton[1] = nullptr;
+  opNameButton[PARM_SETTING] = opSetting;
+  opNameButton[PARM_HAIR] = opHair;
+  opNameButton[PARM_ETHNICITY] = opEthnicity;
+  opNameButton[PARM_LANGUAGE] = opLanguage;
+  SetEditParm(PARM_NAME);
+}
+
+void ConfigViewController::onNameEntry() {
+  SetEditParm(PARM_NAME);
+  tvName->resignFirstResponder();
+}
+
+void ConfigViewController::onButton(int k) {
+  if (k < 0 || k > 3) return;
+  if (!OptionName(n_edit_parm, k)) return;
+  parm_val[n_edit_parm] = k;
+  SetEditParm(n_edit_parm);
+}
+
+void ConfigViewController::backToMainView() {
+  if (parm_val[PARM_HAIR] != n_hair || parm_val[PARM_LANGUAGE] != n_sound_set ||
+      parm_val[PARM_SETTING] != n_clothes || parm_val[PARM_ETHNICITY] != n_skin) {
+    girl_reload_scene = true;
+    girl_reload_sound = true;
+    sound_setup_timer = 5;
+  }
+  if (parm_val[PARM_SETTING] != n_clothes) sound_new_setting_timer = 30 + (std::rand() & 31);
+  n_clothes = parm_val[PARM_SETTING];
+  n_hair = parm_val[PARM_HAIR];
+  n_sound_set = parm_val[PARM_LANGUAGE];
+  n_skin = parm_val[PARM_ETHNICITY];
+  n_background = parm_val[PARM_SETTING];
+  if (girlname) girlname->setText(tvName->text());
+  GirlSaveSettings();
+  screen_update_disabled = false;
+  if (navigationController) navigationController->popViewControllerAnimated(true);
+}

@@ -1,0 +1,61 @@
+// The settings screen: outfit (and with it the backdrop), hair colour, skin
+// tone, voice language and the name. It edits working copies (`parm_val`)
+// and commits them on the way back to the main screen: a reload when a choice
+// changed, the setup line and, for a new outfit, the outfit remark, and a save.
+//
+// The main screen pushes a new ConfigViewController each time its settings
+// button is pressed; the editor itself is the free function SetEditParm over
+// the global tables below, so any toolkit can drive it.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/uikit.h"
+
+enum Parameter : int32_t {
+  PARM_NAME = 0,
+  PARM_SETTING = 2,
+  PARM_HAIR = 3,
+  PARM_ETHNICITY = 4,
+  PARM_LANGUAGE = 5,
+};
+const int kParameterCount = 6;
+
+extern int32_t parm_val[kParameterCount];  // working copy of each choice
+extern Parameter n_edit_parm;              // the parameter being edited
+// Display strings of parameters 2..5 (row r - 2), null where there is none.
+extern const char* const option_name[4][4];
+extern UIButton* opButton[6];      // option buttons
+extern UIButton* opNameButton[6];  // category buttons by Parameter (0 and 1 null)
+
+// Makes p the edited parameter and retitles every category and option button.
+void SetEditParm(Parameter p);
+// option_name for parameter p (2..5) and option k; null outside the table.
+const char* OptionName(int p, int k);
+
+class ConfigViewController : public UIViewController {
+ public:
+  ~ConfigViewController() override;
+  void loadView() override;  // the "ConfigViewController" interface
+  void viewDidLoad() override;
+
+  void onSetting() { SetEditParm(PARM_SETTING); }
+  void onHairColor() { SetEditParm(PARM_HAIR); }
+  void onEthnicity() { SetEditParm(PARM_ETHNICITY); }
+  void onLanguage() { SetEditParm(PARM_LANGUAGE); }
+  void onNameEntry();
+  void onButton(int k);  // onButton0 .. onButton5
+  void backToMainView();
+
+  UITextField* tvName = nullptr;
+  UIButton* opButton0 = nullptr;
+  UIButton* opButton1 = nullptr;
+  UIButton* opButton2 = nullptr;
+  UIButton* opButton3 = nullptr;
+  UIButton* opButton4 = nullptr;
+  UIButton* opButton5 = nullptr;
+  UIButton* opSetting = nullptr;
+  UIButton* opHair = nullptr;
+  UIButton* opEthnicity = nullptr;
+  UIButton* opLanguage = nullptr;
+};

@@ -1,0 +1,95 @@
+#include "app/app_loop.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "app/RootViewController.h"
+#include "app/ui_draw.h"
+#include "character/girl_sound.h"
+
+namespace {
+std::function<void()> g_timer;
+OvantaAppDelegate* g_app = nullptr;
+RootViewController* g_root = nullptr;
+float g_scale = 1.0f;
+
+// The window's refresh: the loading picture and the screens over the frame.
+void Composite() {
+  if (g_app && g_app->navigationController && UIKitReady()) UIKitFrame(*g_app->navigationController, true);
+}
+}  // namespace
+
+UIAccelerometer& UIAccelerometer::sharedAccelerometer() {
+  static UIAccelerometer shared;
+  return shared;
+}
+
+void ScheduleRepeatingTimer(double /*interval*/, std::function<void()> action) { g_timer = std::move(action); }
+bool TimerScheduled() { return static_cast<bool>(g_timer); }
+
+OvantaAppDelegate::~OvantaAppDelegate() {
+  delete navigationController;
+  navigationController = nullptr;
+  delete window;
+  window = nullptr;
+}
+
+void OvantaAppDelegate::applicationDidFinishLaunching() {
+  // The navigation controller's view fills the window: the main screen loads
+  // now (viewDidLoad starts the character logic and the timer).
+  navigationController = new UINavigationController();
+  g_root = new RootViewController(window);
+  navigationController->setRoot(g_root);
+  sound_login_timer = 5;
+}
+
+bool OvantaAppStart(const OvantaAppOptions& options) {
+  OvantaAppStop();
+  EAGLView* view = EAGLView::initWithCoder({0, 0, 320, 480}, options.surface);
+  if (!view) {
+    std::fprintf(stderr, "ovanta: no OpenGL ES 1.1 surface could be made\n");
+    return false;
+  }
+  g_scale = options.scale;
+  if (!UIKitInit(320, 480, 1.0f)) std::fprintf(stderr, "ovanta: the interface font could not be loaded\n");
+  g_app = new OvantaAppDelegate();
+  g_app->window = new myEAGLview(view);
+  g_app->window->compositor = Composite;
+  g_app->applicationDidFinishLaunching();
+  return true;
+}
+
+void OvantaAppTick(const double accel[3]) {
+  if (!g_app) return;
+  UIAccelerometer& acc = UIAccelerometer::sharedAccelerometer();
+  if (acc.delegate) acc.delegate(accel[0], accel[1], accel[2]);
+  const int before = g_app->window->presents;
+  if (g_timer) g_timer();
+  // A paused tick presents nothing of the GL view; the window still shows
+  // the loading picture and the screens over it.
+  if (g_app->window->presents == before) {
+    Composite();
+    g_app->window->eagl()->swapBuffers();
+  }
+}
+
+void OvantaAppStop() {
+  if (!g_app) return;
+  UIAccelerometer::sharedAccelerometer().delegate = nullptr;
+  g_timer = nullptr;
+  // The controllers go first (the main screen's dealloc quits the character
+  // logic with the GL context still current), then the kit, then the surface.
+  delete g_app->navigationController;
+  g_app->navigationController = nullptr;
+  g_root = nullptr;
+  UIKitShutdown();
+  delete g_app;
+  g_app = nullptr;
+}
+
+OvantaAppDelegate* OvantaApp() { return g_app; }
+RootViewController* OvantaRoot() { return g_root; }
+UIViewController* OvantaTopScreen() {
+  return g_app && g_app->navigationController ? g_app->navigationController->topViewController() : nullptr;
+}
+myEAGLview* OvantaView() { return g_app ? g_app->window : nullptr; }

@@ -1,0 +1,55 @@
+// The application: delegate, window content and the run loop's pieces that
+// the phone's kit provided (repeating timer, shared accelerometer), shared by
+// the real window (ovanta) and the script driver (ovanta-headless).
+//
+// One run-loop turn is OvantaAppTick: the accelerometer sample, then the
+// timer's `update`, then the window refresh. Touches and actions arrive
+// between turns, never during one.
+#pragma once
+
+#include <functional>
+
+#include "platform/EAGLView.h"
+#include "platform/uikit.h"
+
+class RootViewController;
+class myEAGLview;
+
+// The shared accelerometer: samples go to the delegate when it is set.
+struct UIAccelerometer {
+  double updateInterval = 0;
+  std::function<void(double, double, double)> delegate;
+  static UIAccelerometer& sharedAccelerometer();
+};
+
+// The repeating timer of the main run loop (one; never invalidated).
+void ScheduleRepeatingTimer(double interval, std::function<void()> action);
+bool TimerScheduled();
+
+class OvantaAppDelegate {
+ public:
+  ~OvantaAppDelegate();  // dealloc: navigation controller, then window
+  void applicationDidFinishLaunching();
+  void applicationWillTerminate() {}
+
+  myEAGLview* window = nullptr;  // the surface everything is drawn on
+  UINavigationController* navigationController = nullptr;
+};
+
+struct OvantaAppOptions {
+  EAGLSurfaceKind surface = kEAGLSurfaceHeadless;
+  float scale = 1.0f;  // window pixels a point
+};
+
+// Starts the app: GL view, interface kit, delegate, main screen. False (with
+// a message) when no GL surface can be made.
+bool OvantaAppStart(const OvantaAppOptions& options);
+// One turn of the run loop with this accelerometer reading.
+void OvantaAppTick(const double accel[3]);
+// Tears everything down (controller dealloc, kit, surface).
+void OvantaAppStop();
+
+OvantaAppDelegate* OvantaApp();
+RootViewController* OvantaRoot();
+UIViewController* OvantaTopScreen();
+myEAGLview* OvantaView();

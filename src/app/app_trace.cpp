@@ -1,0 +1,86 @@
+#include "app/app_trace.h"
+
+#include <nlohmann/json.hpp>
+
+#include "character/girl.h"
+#include "character/girl_animation.h"
+#include "character/girl_camera.h"
+#include "character/girl_frame.h"
+#include "character/girl_sound.h"
+#include "character/girl_touch.h"
+#include "app/RootViewController.h"
+#include "platform/uikit.h"
+
+namespace {
+FILE* g_trace = nullptr;
+bool g_trace_owned = false;
+
+void Emit(const nlohmann::json& j) {
+  if (!g_trace) return;
+  const std::string s = j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  std::fprintf(g_trace, "%s\n", s.c_str());
+}
+}  // namespace
+
+bool TraceOpen(const std::string& path) {
+  TraceClose();
+  if (path == "-") {
+    g_trace = stdout;
+    return true;
+  }
+  g_trace = std::fopen(path.c_str(), "w");
+  if (!g_trace) {
+    std::perror(("trace " + path).c_str());
+    return false;
+  }
+  g_trace_owned = true;
+  return true;
+}
+
+void TraceClose() {
+  if (g_trace && g_trace_owned) std::fclose(g_trace);
+  else if (g_trace) std::fflush(g_trace);
+  g_trace = nullptr;
+  g_trace_owned = false;
+}
+
+void TraceBeforeTick() {
+  frame_report = FrameReport{};
+  frame_report.sound_slot = -1;
+}
+
+void TraceAfterTick(long tick) {
+  if (!g_trace) return;
+  if (frame_report.reloaded) Emit({{"tick", tick}, {"event", "reload"}});
+  if (frame_report.sound_slot >= 0) {
+    const int set = GirlChoiceIndex(n_sound_set, 2);
+    const char* file = sound_sets[set][frame_report.sound_slot];
+    Emit({{"tick", tick}, {"event", "sound"}, {"slot", frame_report.sound_slot}, {"file", file ? file : ""}});
+  }
+  if (frame_report.picked)
+    Emit({{"tick", tick},
+          {"event", "pick"},
+          {"x", frame_report.pick_x},
+          {"y", frame_report.pick_y},
+          {"hit", frame_report.pick_hit}});
+  nlohmann::json j;
+  j["tick"] = tick;
+  j["state"] = static_cast<int>(anim_girl.state);
+  j["frame"] = anim_girl.frame;
+  j["bg_frame"] = anim_bg.frame;
+  j["current_sound"] = current_sound;
+  j["sound_is_played"] = sound_is_played;
+  j["v_angle"] = v_angle;
+  j["v_dist"] = v_dist;
+  j["v_pan"] = {v_pan[0], v_pan[1]};
+  j["v_mode"] = static_cast<int>(v_mode);
+  j["continue_dancing"] = continue_dancing;
+  j["screen_update_disabled"] = screen_update_disabled;
+  j["n_clothes"] = n_clothes;
+  j["n_hair"] = n_hair;
+  j["n_skin"] = n_skin;
+  j["n_sound_set"] = n_sound_set;
+  j["name"] = girlname ? girlname->text() : std::string();
+  Emit(j);
+  std::fflush(g_trace);
+}

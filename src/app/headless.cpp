@@ -1,0 +1,257 @@
+#include "app/headless.h"
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <vector>
+
+#include "app/RootViewController.h"
+#include "app/app_loop.h"
+#include "app/app_trace.h"
+#include "app/ui_draw.h"
+#include "character/girl_touch.h"
+#include "platform/bundle.h"
+#include "platform/sound_service.h"
+#include "platform/user_defaults.h"
+
+namespace {
+
+const long kMaxTicksPerLine = 1000000;
+double g_accel[3] = {0, -1, 0};
+long g_tick = 0;
+
+bool ParseFloat(const std::string& s, float* out) {
+  if (s.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  const double v = std::strtod(s.c_str(), &end);
+  if (*end != '\0' || errno == ERANGE || !std::isfinite(v) || std::fabs(v) > 1e9) return false;
+  *out = static_cast<float>(v);
+  return true;
+}
+
+bool ParsePhase(const std::string& s, int32_t* phase) {
+  static const char* const names[] = {"began", "moved", "stationary", "ended", "cancelled"};
+  for (int i = 0; i < 5; ++i)
+    if (s == names[i]) {
+      *phase = i + 1;
+      return true;
+    }
+  return false;
+}
+
+void Tick() {
+  TraceBeforeTick();
+  OvantaAppTick(g_accel);
+  SoundServiceAdvanceTicks(1);
+  SoundServicePump();
+  TraceAfterTick(++g_tick);
+}
+
+void Touch(const std::vector<TouchPoint>& points) {
+  TouchEvent e{points.data(), static_cast<int32_t>(points.size()), 480.0f};
+  if (myEAGLview* v = OvantaView()) v->processTouches(e);
+}
+
+// One line; "" when it was fine, else the message.
+std::string RunLine(const std::string& line) {
+  std::istringstream in(line);
+  std::string cmd;
+  if (!(in >> cmd)) return "";
+  std::vector<std::string> args;
+  for (std::string a; in >> a;) args.push_back(a);
+
+  if (cmd == "tick") {
+    long n = 1;
+    if (args.size() > 1) return "tick takes at most one count";
+    if (args.size() == 1) {
+      char* end = nullptr;
+      errno = 0;
+      n = std::strtol(args[0].c_str(), &end, 10);
+      if (*end != '\0' || errno || n < 1 || n > kMaxTicksPerLine)
+        return "tick count must be a whole number from 1 to " + std::to_string(kMaxTicksPerLine);
+    }
+    for (long i = 0; i < n; ++i) Tick();
+    return "";
+  }
+  if (cmd == "touch" || cmd == "tap") {
+    std::vector<TouchPoint> points;
+    if (cmd == "tap") {
+      TouchPoint p{};
+      if (args.size() != 2 || !ParseFloat(args[0], &p.x) || !ParseFloat(args[1], &p.y)) return "usage: tap X Y";
+      p.phase = TOUCH_BEGAN;
+      Touch({p});
+      p.phase = TOUCH_ENDED;
+      Touch({p});
+      return "";
+    }
+    if (args.empty() || args.size() % 3 != 0) return "usage: touch PHASE X Y [PHASE X Y]...";
+    for (size_t i = 0; i < args.size(); i += 3) {
+      TouchPoint p{};
+      if (!ParsePhase(args[i], &p.phase))
+        return "unknown phase '" + args[i] + "' (began, moved, stationary, ended, cancelled)";
+      if (!ParseFloat(args[i + 1], &p.x) || !ParseFloat(args[i + 2], &p.y)) return "touch position must be two numbers";
+      points.push_back(p);
+    }
+    Touch(points);
+    return "";
+  }
+  if (cmd == "accel") {
+    float v[3];
+    if (args.size() != 3 || !ParseFloat(args[0], &v[0]) || !ParseFloat(args[1], &v[1]) || !ParseFloat(args[2], &v[2]))
+      return "usage: accel X Y Z (numbers, in g)";
+    for (int i = 0; i < 3; ++i) g_accel[i] = v[i];
+    return "";
+  }
+  if (cmd == "action") {
+    if (args.size() != 1) return "usage: action NAME";
+    UIViewController* top = OvantaTopScreen();
+    if (!top || !top->sendAction(args[0])) return "the screen on top has no action '" + args[0] + "'";
+    return "";
+  }
+  if (cmd == "press") {
+    if (args.size() != 1) return "usage: press OUTLET";
+    UIViewController* top = OvantaTopScreen();
+    UIView* v = top ? top->outletNamed(args[0]) : nullptr;
+    if (!v || !dynamic_cast<UIButton*>(v)) return "the screen on top has no button '" + args[0] + "'";
+    if (v->isHidden()) return "";
+    if (OvantaApp() && OvantaApp()->navigationController)
+      UIKitClick(*OvantaApp()->navigationController, v->frame.x + v->frame.width / 2,
+                 v->frame.y + v->frame.height / 2);
+    return "";
+  }
+  if (cmd == "name") {
+    const size_t at = line.find("name") + 4;
+    std::string text = at < line.size() ? line.substr(at) : "";
+    const size_t first = text.find_first_not_of(" \t");
+    text = first == std::string::npos ? "" : text.substr(first);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.pop_back();
+    UIViewController* top = OvantaTopScreen();
+    if (top)
+      for (UIView* v : top->subviews)
+        if (auto* tf = dynamic_cast<UITextField*>(v))
+          if (tf->editable && !tf->isHidden()) {
+            tf->becomeFirstResponder();
+            tf->setText(text);
+            // Typing ends with Return, which sends the field's action.
+            if (tf->action) tf->action();
+            return "";
+          }
+    return "the screen on top has no name field";
+  }
+  if (cmd == "shot") {
+    if (args.size() != 1) return "usage: shot FILE";
+    myEAGLview* v = OvantaView();
+    std::vector<uint8_t> rgba;
+    if (!v || !EAGLViewReadPixels(v->eagl(), rgba)) return "no frame to write";
+    const EAGLSize s = v->eagl()->surfaceSize();
+    if (!EAGLWritePNG(args[0].c_str(), rgba.data(), static_cast<int>(s.width), static_cast<int>(s.height)))
+      return "could not write " + args[0];
+    return "";
+  }
+  return "unknown command '" + cmd + "'";
+}
+
+int Usage() {
+  std::fprintf(stderr, "usage: ovanta-headless [--bundle DIR] [--defaults FILE] [--trace FILE] SCRIPT\n"
+                       "       SCRIPT '-' reads standard input\n");
+  return 64;
+}
+
+}  // namespace
+
+int HeadlessRunScript(std::istream& in, const std::string& name) {
+  int bad = 0;
+  std::string line;
+  for (long number = 1; std::getline(in, line); ++number) {
+    const size_t hash = line.find('#');
+    if (hash != std::string::npos) line.erase(hash);
+    const std::string message = RunLine(line);
+    if (!message.empty()) {
+      std::fprintf(stderr, "%s:%ld: %s\n", name.c_str(), number, message.c_str());
+      ++bad;
+    }
+  }
+  return bad;
+}
+
+int HeadlessMain(int argc, char** argv) {
+  std::string bundle, defaults, trace, script;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    auto value = [&](std::string* out) {
+      if (i + 1 >= argc) return false;
+      *out = argv[++i];
+      return true;
+    };
+    if (a == "--bundle") {
+      if (!value(&bundle)) return Usage();
+    } else if (a == "--defaults") {
+      if (!value(&defaults)) return Usage();
+    } else if (a == "--trace") {
+      if (!value(&trace)) return Usage();
+    } else if (a == "-h" || a == "--help") {
+      Usage();
+      return 0;
+    } else if (script.empty() && (a == "-" || a[0] != '-')) {
+      script = a;
+    } else {
+      return Usage();
+    }
+  }
+  if (script.empty()) return Usage();
+
+  std::ifstream file;
+  if (script != "-") {
+    file.open(script);
+    if (!file) {
+      std::fprintf(stderr, "ovanta-headless: cannot read script %s\n", script.c_str());
+      return 66;
+    }
+  }
+  if (!bundle.empty()) BundleSetRoot(bundle.c_str());
+  // A fresh, empty store unless one is named: a private folder that goes away.
+  char scratch[] = "/tmp/ovanta-headless-XXXXXX";
+  const bool own_store = defaults.empty();
+  if (own_store) {
+    if (!mkdtemp(scratch)) {
+      std::perror("ovanta-headless: temporary folder");
+      return 70;
+    }
+    defaults = std::string(scratch) + "/defaults.json";
+  }
+  UserDefaultsSetPath(defaults.c_str());
+  if (!trace.empty() && !TraceOpen(trace)) return 73;
+
+  std::srand(1);
+  SoundServiceUseTicks();
+  int status = 0;
+  if (!OvantaAppStart(OvantaAppOptions{})) {
+    status = 69;
+  } else {
+    const int bad = script == "-" ? HeadlessRunScript(std::cin, "stdin") : HeadlessRunScript(file, script);
+    if (bad) status = 2;
+    OvantaAppStop();
+  }
+  SoundServiceShutdown();
+  TraceClose();
+  if (own_store) {
+    // Whatever the store left in its folder (the store and any temporary file).
+    if (DIR* d = opendir(scratch)) {
+      while (dirent* e = readdir(d))
+        if (std::strcmp(e->d_name, ".") && std::strcmp(e->d_name, ".."))
+          unlink((std::string(scratch) + "/" + e->d_name).c_str());
+      closedir(d);
+    }
+    rmdir(scratch);
+  }
+  return status;
+}

@@ -1,0 +1,21 @@
+// ovanta-headless: the app on a headless 320 x 480 GL ES 1.1 surface, driven
+// by a script instead of a person, for tests, demos and bug reports.
+//
+//   ovanta-headless [--bundle DIR] [--defaults FILE] [--trace FILE] SCRIPT
+//
+// Script lines (`#` starts a comment): tick [N], touch PHASE X Y [...],
+// tap X Y, accel X Y Z, action NAME, press OUTLET, name TEXT, shot FILE.
+// A malformed line is reported with its number and skipped; the run then
+// ends with status 2. rand is seeded with 1 and voices play on the tick
+// clock, so a script always gives the same trace.
+#pragma once
+
+#include <istream>
+#include <string>
+
+// The whole program; returns the exit status.
+int HeadlessMain(int argc, char** argv);
+
+// Runs a script on an app already started. Returns the number of malformed
+// lines; messages go to standard error as "NAME:LINE: message".
+int HeadlessRunScript(std::istream& in, const std::string& name);

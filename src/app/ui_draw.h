@@ -1,0 +1,43 @@
+// Draws and drives the kit's screens (platform/uikit.h) with Dear ImGui, and
+// renders ImGui's output with OpenGL ES 1.1 into the bound framebuffer.
+//
+// The app composites once per tick after the GL frame: UIKitFrame builds the
+// visible screens of the navigation controller, draws them over the frame
+// and then runs the actions of the controls clicked in that frame (never
+// while the screens are being walked). Input reaches ImGui through its IO
+// (the window feeds it from SDL events; the headless driver's `press` clicks
+// a control with UIKitClick). The font is DejaVu Sans from Debian's
+// fonts-dejavu-core, read at run time; without it ImGui's own font is used.
+#pragma once
+
+#include <string>
+
+class UINavigationController;
+class UIViewController;
+struct UIButton;
+
+// Creates the ImGui context for a view of width x height points drawn at
+// `scale` pixels a point. Needs the GL context current. False when the font
+// texture could not be made.
+bool UIKitInit(float width, float height, float scale = 1.0f);
+void UIKitShutdown();
+bool UIKitReady();
+
+// One frame of the interface: builds the visible screens, renders them into
+// the bound framebuffer when `render` is set, then runs the clicked actions.
+// Advances the navigation controller's slide when `render` is set.
+void UIKitFrame(UINavigationController& nav, bool render);
+
+// Clicks at (x, y) points, y from the top, through ImGui's own widget logic:
+// a frame with the pointer there, one with the button down, one with it up.
+// Nothing is drawn. Returns whether any action ran.
+bool UIKitClick(UINavigationController& nav, float x, float y);
+
+// The topmost visible, enabled control of the visible screens under (x, y),
+// or null; the window uses it to tell a click on a button from a touch on
+// the GL view.
+bool UIKitHitsControl(UINavigationController& nav, float x, float y);
+
+// Loads a bundle picture as a GL texture once (0 when missing); kept until
+// UIKitShutdown.
+unsigned int UIKitTexture(const std::string& name);

@@ -1,0 +1,138 @@
+#include "character/girl_frame.h"
+
+#include <GLES/gl.h>
+
+#include "character/girl.h"
+#include "character/girl_animation.h"
+#include "character/girl_camera.h"
+#include "character/girl_scene.h"
+#include "character/girl_shake.h"
+#include "character/girl_sound.h"
+#include "character/girl_touch.h"
+#include "character/SoundEffect.h"
+#include "math/Matrix.h"
+#include "physics/boobs_physics_b0.h"
+#include "render/render_mesh.h"
+#include "render/simple_ogl_shadow.h"
+#include "scene/ModelPOD.h"
+
+FrameReport frame_report;
+
+namespace {
+
+void ReloadScene() {
+  GirlLoadScene();
+  GirlLoadSounds();
+  AnimationStartN(&anim_girl, ANIM_IDLE);
+  AnimationStart(&anim_bg, 0, bg ? static_cast<int>(bg->frameCount) : 0, ANIM_IDLE, true);
+  // Let the soft parts and the accelerometer filter come to rest as for an
+  // upright, still device before anything is drawn.
+  for (int i = 0; i < kSettlingSteps / 2; ++i) {
+    PhySkinFrame(&phy_skin);
+    PhySkinFrame(&phy_skin);
+    GirlShake(0.0f, -1.0f, 0.0f);
+  }
+  GirlSoundResetIdle();
+  girl_reload_scene = false;
+  girl_reload_sound = false;
+  frame_report.reloaded = true;
+}
+
+void ReadPickPixel(int line) {
+  glFlush();
+  glReadPixels(touch.x, touch.y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, touch.pixel);
+  const GLenum error = glGetError();
+  if (error != GL_NO_ERROR) GLprintError(error, "Classes/girl", line);
+}
+
+}  // namespace
+
+void RenderFrame(int /*width*/, int /*height*/) {
+  frame_report = FrameReport{};
+  frame_report.sound_slot = -1;
+
+  if (girl_reload_scene) ReloadScene();
+
+  // A tap outside the surface (a window edge, a scripted point) has no pixel
+  // to read; it is answered as a miss rather than read from undefined memory.
+  if (touch.request) {
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    if (touch.x < viewport[0] || touch.y < viewport[1] || touch.x >= viewport[0] + viewport[2] ||
+        touch.y >= viewport[1] + viewport[3]) {
+      touch.request = false;
+      frame_report.picked = true;
+      frame_report.pick_x = touch.x;
+      frame_report.pick_y = touch.y;
+    }
+  }
+
+  const bool was_playing = sound_is_played;
+  GirlSoundFrame();
+  if (!was_playing && current_sound >= 0 && current_sound < kSoundSlots && sounds[current_sound])
+    frame_report.sound_slot = current_sound;
+
+  InitTestLight();
+  glShadeModel(GL_SMOOTH);
+  glFrontFace(GL_CCW);
+  if (debug_no_culling)
+    glDisable(GL_CULL_FACE);
+  else
+    glEnable(GL_CULL_FACE);
+  glCullFace(GL_BACK);
+
+  PhySkinFrame(&phy_skin);
+  PhySkinFrame(&phy_skin);
+  PhySkinForce(&phy_skin, -phy.force.x, phy.force.y, phy.force.z);
+
+  glColor4f(1, 1, 1, 1);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+  // The camera lives in the projection, so lighting stays in scene space.
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  MATRIX m;
+  MatrixPerspectiveFovRH(m, 70.0f, 2.0f / 3.0f, 10.0001f, 10000.0f, false);
+  glMultMatrixf(m.f);
+  glTranslatef(v_pan[0], v_pan[1], -v_dist);
+  glRotatef(v_angle, 0, 1, 0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+
+  glDisable(GL_BLEND);
+  if (bg) {
+    DrawModel(bg, anim_bg.frame);
+    glMatrixMode(GL_MODELVIEW);
+  }
+  if (touch.request) ReadPickPixel(228);
+
+  if (girl_model) DrawModelWithEnv(girl_model, anim_girl.frame, nullptr);
+
+  glDisable(GL_LIGHTING);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glTranslatef(-8.0f, 0.0f, 0.0f);
+  SimpleShadowDraw(&girl_shadow);
+  glEnable(GL_LIGHTING);
+
+  if (touch.request) {
+    // The pick compares the backdrop alone with everything drawn over it.
+    const uint8_t backdrop_red = touch.pixel[0];
+    ReadPickPixel(244);
+    frame_report.picked = true;
+    frame_report.pick_x = touch.x;
+    frame_report.pick_y = touch.y;
+    if (touch.pixel[0] != backdrop_red) {
+      touch.hit = true;
+      sound_touch_timer = 1;
+      frame_report.pick_hit = true;
+    }
+    touch.request = false;
+  }
+
+  Animate(&anim_bg);
+  Animate(&anim_girl);
+
+  glMatrixMode(GL_TEXTURE);
+  glLoadIdentity();
+}

@@ -1,0 +1,24 @@
+// The per-tick work of the character: a pending reload, one voice tick,
+// lighting, physics, camera, backdrop, character and shadow, the tap pick
+// and the animation advance. Called once per 30 Hz tick through
+// CShell::RenderScene with the GL context current; the caller presents.
+#pragma once
+
+#include <cstdint>
+
+// Physics steps run (in pairs) while the network settles after a reload.
+const int kSettlingSteps = 2000;
+
+// Ignores both sizes: the viewport and the portrait aspect are fixed.
+void RenderFrame(int width, int height);
+
+// What the last RenderFrame did, for the app's trace and its tests. Reset
+// at the start of every call; nothing in the frame update reads it.
+struct FrameReport {
+  bool reloaded;       // the scene and voices were reloaded
+  int32_t sound_slot;  // slot of the line that started, -1 when none did
+  bool picked;         // a tap pick was answered
+  int32_t pick_x, pick_y;  // its position, pixels, y from the bottom edge
+  bool pick_hit;       // it hit what is drawn over the backdrop
+};
+extern FrameReport frame_report;

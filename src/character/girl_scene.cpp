@@ -1,0 +1,104 @@
+#include "character/girl_scene.h"
+
+#include <GLES/gl.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "character/girl.h"
+#include "character/girl_camera.h"
+#include "character/girl_frame.h"
+#include "character/girl_sound.h"
+#include "physics/boobs_physics_b0.h"
+#include "render/env_light.h"
+#include "render/mesh_utils.h"
+#include "render/simple_ogl_shadow.h"
+#include "scene/ModelPOD.h"
+#include "texture/gamelib.h"
+#include "texture/texture_library.h"
+
+CShell shell;
+
+bool CShell::InitApplication() {
+  GirlInit();
+  return true;
+}
+
+bool CShell::QuitApplication() {
+  if (refcount == 0) return true;
+  if (--refcount == 0) {
+    GirlReleaseSounds();
+    GirlReleaseScene();
+    SimpleShadowFree(&girl_shadow);
+  }
+  return true;
+}
+
+bool CShell::UpdateScene() { return true; }
+
+bool CShell::RenderScene() {
+  RenderFrame(320, 480);
+  return true;
+}
+
+void GirlInit() {
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LESS);
+  // Dark slate wherever the backdrop leaves a gap.
+  glClearColor(0.3f, 0.3f, 0.4f, 1.0f);
+  ResetCamera();
+  SimpleShadowCreate(&girl_shadow, 12, 2.0f, 56, 96.0f);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  girl_reload_scene = true;
+  ++refcount;
+}
+
+void GirlLoadScene() {
+  GirlReleaseScene();
+  // A damaged store may hold negative choices; they wrap like any other
+  // value instead of indexing before the tables.
+  n_background = GirlChoiceIndex(n_background, kGirlOptionCount);
+  n_skin = GirlChoiceIndex(n_skin, kGirlOptionCount);
+  n_clothes = GirlChoiceIndex(n_clothes, kGirlOptionCount);
+  n_hair = GirlChoiceIndex(n_hair, kGirlOptionCount);
+
+  bg = new CPODScene();
+  LoadPodModel(bg, bg_name[n_background], "background", true);
+  girl_model = new CPODScene();
+  LoadPodModel(girl_model, girl_model_name[n_clothes], "girl", false);
+
+  std::memset(&phy_skin, 0, sizeof(phy_skin));
+  PhySkinParse(&phy_skin, girl_model);
+
+  // Skin first, hair over it, the outfit over both.
+  tag_TexPicDesc desc{};
+  unsigned char* pixels = ReadPictureData(body[n_skin].picture, &desc);
+  if (pixels) {
+    OverlayMaskedTexture32(pixels, &desc, hair[n_hair].mask, hair[n_hair].picture);
+    OverlayMaskedTexture32(pixels, &desc, clothes[n_clothes].mask, clothes[n_clothes].picture);
+    const GLuint tex = LoadTextureData(pixels, &desc, TEXMIP_LINEAR);
+    std::free(pixels);
+    ReplaceAllMaterials(girl_model, tex);
+  }
+  NormalizeModelNormals(girl_model);
+  ReplaceAllMaterials_FB(girl_model);
+  env.Load("round.png");
+}
+
+void GirlReleaseScene() {
+  env.Free();
+  ReleaseTextures();
+  if (bg) {
+    bg->Destroy();
+    delete bg;
+  }
+  if (girl_model) {
+    girl_model->Destroy();
+    delete girl_model;
+  }
+  bg = nullptr;
+  girl_model = nullptr;
+}

@@ -1,0 +1,23 @@
+#include "platform/input_queue.h"
+
+#include <set>
+
+std::vector<SDL_Event> InputQueue::TakeFrame() {
+  std::set<int> keys, buttons;
+  size_t n = 0;
+  for (; n < pending_.size(); ++n) {
+    const SDL_Event& e = pending_[n];
+    if (e.type == SDL_KEYDOWN) {
+      keys.insert(e.key.keysym.scancode);
+    } else if (e.type == SDL_KEYUP) {
+      if (keys.count(e.key.keysym.scancode)) break;
+    } else if (e.type == SDL_MOUSEBUTTONDOWN) {
+      buttons.insert(e.button.button);
+    } else if (e.type == SDL_MOUSEBUTTONUP) {
+      if (buttons.count(e.button.button)) break;
+    }
+  }
+  std::vector<SDL_Event> frame(pending_.begin(), pending_.begin() + static_cast<long>(n));
+  pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>(n));
+  return frame;
+}
