@@ -18,7 +18,7 @@ struct AccelEmulator {
   float roll = 0;   // about the view axis, + to the right
   float pitch = 0;  // top edge towards (+) or away from the user
   int shake_left = 0;
-  static const int kShakeSamples = 4;
+  static constexpr int kShakeSamples = 4;
   static constexpr float kTiltStep = 5.0f;    // degrees per key press
   static constexpr float kTiltLimit = 85.0f;  // held short of lying flat
   void TiltRight(float deg) ;

@@ -1,0 +1,78 @@
+#include "headless_run.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "platform/EAGLView.h"
+
+std::vector<nlohmann::json> HeadlessRun::of(const std::string& kind, long tick) const {
+  std::vector<nlohmann::json> out;
+  for (const auto& e : events)
+    if (e["event"] == kind && (tick == 0 || e["tick"] == tick)) out.push_back(e);
+  return out;
+}
+
+std::vector<nlohmann::json> HeadlessRun::sounds(int slot) const {
+  std::vector<nlohmann::json> out;
+  for (const auto& e : of("sound"))
+    if (e["slot"] == slot) out.push_back(e);
+  return out;
+}
+
+ScratchDir::ScratchDir() {
+  char tmpl[] = "/tmp/ovanta-app-test-XXXXXX";
+  path = mkdtemp(tmpl) ? tmpl : "/tmp";
+}
+
+ScratchDir::~ScratchDir() {
+  if (path != "/tmp") std::system(("rm -rf '" + path + "'").c_str());
+}
+
+HeadlessRun RunHeadless(const std::string& script, const std::string& args) {
+  HeadlessRun run;
+  ScratchDir dir;
+  const std::string script_file = dir.file("script.txt"), trace = dir.file("trace.jsonl"),
+                    err = dir.file("err.txt");
+  std::ofstream(script_file) << script;
+  const std::string cmd = std::string("'") + OVANTA_HEADLESS + "' --bundle '" + OVANTA_BUNDLE + "' --trace '" +
+                          trace + "' " + args + " '" + script_file + "' >/dev/null 2>'" + err + "'";
+  const int rc = std::system(cmd.c_str());
+  run.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  std::stringstream ss;
+  ss << std::ifstream(err).rdbuf();
+  run.err = ss.str();
+  std::ifstream in(trace);
+  for (std::string line; std::getline(in, line);) {
+    nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
+    if (j.is_discarded()) continue;
+    (j.contains("event") ? run.events : run.ticks).push_back(j);
+  }
+  return run;
+}
+
+bool ComparePNG(const std::string& a, const std::string& b, double* mean, double* share) {
+  std::vector<uint8_t> pa, pb;
+  int wa = 0, ha = 0, wb = 0, hb = 0;
+  if (!EAGLReadPNG(a.c_str(), pa, &wa, &ha) || !EAGLReadPNG(b.c_str(), pb, &wb, &hb)) return false;
+  if (wa != wb || ha != hb || pa.size() != pb.size()) return false;
+  double sum = 0;
+  long off = 0;
+  for (size_t i = 0; i < pa.size(); i += 4) {
+    int worst = 0;
+    for (int c = 0; c < 3; ++c) {
+      const int d = std::abs(pa[i + c] - pb[i + c]);
+      sum += d;
+      if (d > worst) worst = d;
+    }
+    if (worst > 48) ++off;
+  }
+  *mean = sum / (pa.size() / 4 * 3);
+  *share = static_cast<double>(off) / (pa.size() / 4);
+  return true;
+}

@@ -1,0 +1,39 @@
+// Runs ovanta-headless on a script and reads its trace back, for the
+// end-to-end tests of the app.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+#include <vector>
+
+struct HeadlessRun {
+  int status = -1;
+  std::string err;  // standard error (diagnostics of the run)
+  std::vector<nlohmann::json> ticks;   // one per tick, tick 1 first
+  std::vector<nlohmann::json> events;  // in order
+
+  // The state after tick n (1-based).
+  const nlohmann::json& at(long n) const { return ticks.at(static_cast<size_t>(n - 1)); }
+  const nlohmann::json& last() const { return ticks.back(); }
+  // Events of one kind, optionally only those of one tick.
+  std::vector<nlohmann::json> of(const std::string& kind, long tick = 0) const;
+  // Sound events of one slot.
+  std::vector<nlohmann::json> sounds(int slot) const;
+};
+
+// A scratch folder for one test, removed by the destructor.
+struct ScratchDir {
+  ScratchDir();
+  ~ScratchDir();
+  std::string path;
+  std::string file(const std::string& name) const { return path + "/" + name; }
+};
+
+// Runs `script` with the generated bundle. `args` are extra options placed
+// before the script (e.g. "--defaults FILE").
+HeadlessRun RunHeadless(const std::string& script, const std::string& args = "");
+
+// Mean absolute channel difference of two PNGs of equal size, and the share
+// of pixels with any channel off by more than 48; false when unreadable.
+bool ComparePNG(const std::string& a, const std::string& b, double* mean, double* share);

@@ -1,0 +1,291 @@
+// The app end to end: scripts through ovanta-headless on the generated
+// bundle, checked against the trace it writes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+
+#include "headless_run.h"
+
+namespace {
+
+long FirstTickWithState(const HeadlessRun& r, int state, long from = 1) {
+  for (long t = from; t <= static_cast<long>(r.ticks.size()); ++t)
+    if (r.at(t)["state"] == state) return t;
+  return 0;
+}
+
+TEST(AppStartup, ReloadsOnFirstTickAndGreetsOnTheFourth) {
+  const HeadlessRun r = RunHeadless("tick 6\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(r.ticks.size(), 6u);
+  ASSERT_EQ(r.of("reload").size(), 1u);
+  EXPECT_EQ(r.of("reload")[0]["tick"], 1);
+  const auto greet = r.of("sound");
+  ASSERT_EQ(greet.size(), 1u);
+  EXPECT_EQ(greet[0]["tick"], 4);
+  EXPECT_EQ(greet[0]["slot"], 1);
+  EXPECT_EQ(greet[0]["file"], "login");
+  EXPECT_EQ(r.at(3)["current_sound"], -1);
+  EXPECT_EQ(r.at(4)["current_sound"], 1);
+  EXPECT_EQ(r.at(4)["sound_is_played"], true);
+  // First launch: the defaults of a fresh store.
+  EXPECT_EQ(r.at(1)["name"], "Ovanta");
+  EXPECT_EQ(r.at(1)["n_clothes"], 1);
+  EXPECT_EQ(r.at(1)["n_hair"], 0);
+  EXPECT_EQ(r.at(1)["state"], 1);
+  EXPECT_NEAR(r.at(1)["frame"].get<double>(), 1.001, 1e-4);
+  EXPECT_NEAR(r.at(1)["v_dist"].get<double>(), 560.0, 1e-6);
+}
+
+TEST(AppTouch, TapOnHerSpeaksTapBesideHerDoesNot) {
+  // Let the greeting finish first so the touch line is not queued behind it.
+  const HeadlessRun r = RunHeadless("tick 150\ntap 160 250\ntick 1\ntap 20 60\ntick 1\ntick 200\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto picks = r.of("pick");
+  ASSERT_EQ(picks.size(), 2u);
+  EXPECT_EQ(picks[0]["tick"], 151);
+  EXPECT_EQ(picks[0]["hit"], true);
+  EXPECT_EQ(picks[0]["x"], 160);
+  EXPECT_EQ(picks[0]["y"], 480 - 250);  // pixels from the bottom
+  EXPECT_EQ(picks[1]["tick"], 152);
+  EXPECT_EQ(picks[1]["hit"], false);
+  const auto touch_lines = r.sounds(2);
+  ASSERT_EQ(touch_lines.size(), 1u) << "one hit, one touch line";
+  EXPECT_GT(touch_lines[0]["tick"].get<long>(), 151);
+  EXPECT_EQ(touch_lines[0]["file"], "touch");
+  // Touches never start a clip.
+  for (const auto& t : r.ticks) EXPECT_EQ(t["state"], 1);
+}
+
+TEST(AppTouch, ATapOutsideTheViewIsAMissNotARead) {
+  const HeadlessRun r = RunHeadless("tick 2\ntap -50 9000\ntick 1\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(r.of("pick").size(), 1u);
+  EXPECT_EQ(r.of("pick")[0]["hit"], false);
+}
+
+TEST(AppDance, ButtonsStartChainAndStopAfterThePass) {
+  const HeadlessRun r = RunHeadless(
+      "tick 2\n"
+      "press danceButton2\n"  // hidden while idle: nothing
+      "tick 1\n"
+      "press danceButton\n"   // the real control, clicked where it is drawn
+      "tick 1\n"              // tick 4: lead-in
+      "tick 10\n"             // tick 14: the dance loop
+      "tick 120\n"            // tick 134: second pass, still dancing
+      "action onDanceButton\n"  // not idle: nothing at all
+      "action onDanceStopButton\n"
+      "tick 130\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.at(3)["state"], 1);
+  EXPECT_EQ(r.at(3)["continue_dancing"], 0);
+  EXPECT_EQ(r.at(4)["state"], 3);
+  EXPECT_EQ(r.at(4)["continue_dancing"], 1);
+  EXPECT_EQ(r.at(14)["state"], 4);
+  EXPECT_EQ(r.at(134)["state"], 4) << "chained into another pass";
+  EXPECT_EQ(r.at(135)["continue_dancing"], 0);
+  // The pass in progress plays out, then the lead-out, then idle.
+  const long out = FirstTickWithState(r, 5, 135);
+  ASSERT_GT(out, 135);
+  EXPECT_EQ(r.at(out - 1)["state"], 4);
+  const long idle = FirstTickWithState(r, 1, out);
+  ASSERT_GT(idle, out);
+  EXPECT_LE(idle - out, 10);
+  EXPECT_LT(r.at(idle)["frame"].get<double>(), 3.0);
+}
+
+TEST(AppDance, StopWhileIdleOnlySwapsButtons) {
+  const HeadlessRun r = RunHeadless("tick 2\naction onDanceStopButton\ntick 2\npress danceButton\ntick 1\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.at(4)["state"], 1);
+  EXPECT_EQ(r.at(5)["state"], 3) << "the dance button is up again and works";
+}
+
+TEST(AppShake, AJerkShakesHerATiltDoesNot) {
+  const HeadlessRun shaken = RunHeadless("tick 150\naccel 0 1 0\ntick 10\naccel 0 -1 0\ntick 250\n");
+  ASSERT_EQ(shaken.status, 0) << shaken.err;
+  const long t = FirstTickWithState(shaken, 2, 151);
+  ASSERT_GT(t, 151);
+  EXPECT_LE(t, 158);
+  const auto line = shaken.sounds(3);
+  ASSERT_EQ(line.size(), 1u);
+  EXPECT_EQ(line[0]["file"], "shake");
+  EXPECT_GT(FirstTickWithState(shaken, 1, t), t) << "back to idle after the reaction";
+
+  const HeadlessRun tilted = RunHeadless("tick 150\naccel 0 0 -1\ntick 60\n");
+  ASSERT_EQ(tilted.status, 0) << tilted.err;
+  EXPECT_EQ(FirstTickWithState(tilted, 2), 0);
+  EXPECT_TRUE(tilted.sounds(3).empty());
+}
+
+TEST(AppShake, NoSamplesReachHerWhileSettingsAreOpen) {
+  const HeadlessRun r = RunHeadless(
+      "tick 150\naction menuView\naction settingsView\naccel 0 1 0\ntick 20\n"
+      "accel 0 -1 0\ntick 40\naction backToMainView\ntick 20\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(FirstTickWithState(r, 2), 0);
+}
+
+TEST(AppSettings, EachChoiceReloadsAndSchedulesTheLines) {
+  const HeadlessRun r = RunHeadless(
+      "tick 150\n"
+      "action menuView\n"
+      "press settingsButton\n"
+      "tick 12\n"  // paused: the frame stands still
+      "action onSetting\naction onButton2\n"
+      "action onHairColor\naction onButton3\n"
+      "action onEthnicity\naction onButton2\n"
+      "action backToMainView\n"
+      "tick 250\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.at(151)["screen_update_disabled"], true);
+  EXPECT_EQ(r.at(151)["frame"], r.at(162)["frame"]);
+  EXPECT_EQ(r.at(162)["n_clothes"], 1) << "nothing changes until the screen is left";
+  const auto reloads = r.of("reload");
+  ASSERT_EQ(reloads.size(), 2u);
+  EXPECT_EQ(reloads[1]["tick"], 163);
+  EXPECT_EQ(r.at(163)["n_clothes"], 2);
+  EXPECT_EQ(r.at(163)["n_hair"], 3);
+  EXPECT_EQ(r.at(163)["n_skin"], 2);
+  EXPECT_EQ(r.at(163)["screen_update_disabled"], false);
+  EXPECT_EQ(r.at(163)["state"], 1);
+  const auto setup = r.sounds(5);
+  ASSERT_EQ(setup.size(), 1u);
+  EXPECT_EQ(setup[0]["tick"], 166) << "the fourth rendered tick after the return";
+  EXPECT_EQ(setup[0]["file"], "setup");
+  const auto remark = r.sounds(4);
+  ASSERT_EQ(remark.size(), 1u);
+  EXPECT_EQ(remark[0]["file"], "school");
+  EXPECT_GT(remark[0]["tick"].get<long>(), 166);
+}
+
+TEST(AppSettings, LanguageAndItsBlankButtons) {
+  const HeadlessRun r = RunHeadless(
+      "tick 150\naction menuView\naction settingsView\ntick 2\n"
+      "action onLanguage\naction onButton3\naction onButton2\n"  // blank for the language: nothing
+      "action onButton1\naction onButton4\naction backToMainView\ntick 40\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.last()["n_sound_set"], 1);
+  EXPECT_EQ(r.last()["n_clothes"], 1);
+  ASSERT_EQ(r.of("reload").size(), 2u);
+  const auto setup = r.sounds(5);
+  ASSERT_EQ(setup.size(), 1u);
+  EXPECT_EQ(setup[0]["file"], "r_setup");
+  EXPECT_TRUE(r.sounds(4).empty()) << "no outfit remark without a new outfit";
+}
+
+TEST(AppSettings, NoChangeAndNameOnlyReloadNothing) {
+  ScratchDir dir;
+  const std::string store = dir.file("d.json");
+  const HeadlessRun r = RunHeadless(
+      "tick 150\naction menuView\naction settingsView\ntick 2\naction backToMainView\ntick 20\n"
+      "action settingsView\ntick 2\nname Mira Lee\naction onButton1\naction backToMainView\ntick 20\n",
+      "--defaults '" + store + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.of("reload").size(), 1u);
+  EXPECT_TRUE(r.sounds(5).empty());
+  EXPECT_EQ(r.at(160)["name"], "Ovanta");
+  EXPECT_EQ(r.last()["name"], "Mira Lee");
+  std::ifstream in(store);
+  const nlohmann::json saved = nlohmann::json::parse(in, nullptr, false);
+  ASSERT_TRUE(saved.is_object());
+  EXPECT_EQ(saved["Ovanta_name"], "Mira Lee");
+  EXPECT_EQ(saved["Ovanta_clothes"], 1);
+}
+
+TEST(AppSettings, PersistAcrossTwoRuns) {
+  ScratchDir dir;
+  const std::string opts = "--defaults '" + dir.file("d.json") + "'";
+  const HeadlessRun first = RunHeadless(
+      "tick 2\naction menuView\naction settingsView\ntick 2\nname Zoe\n"
+      "action onSetting\naction onButton3\naction onLanguage\naction onButton1\naction backToMainView\ntick 2\n",
+      opts);
+  ASSERT_EQ(first.status, 0) << first.err;
+  const HeadlessRun second = RunHeadless("tick 1\n", opts);
+  ASSERT_EQ(second.status, 0) << second.err;
+  EXPECT_EQ(second.at(1)["name"], "Zoe");
+  EXPECT_EQ(second.at(1)["n_clothes"], 3);
+  EXPECT_EQ(second.at(1)["n_sound_set"], 1);
+}
+
+TEST(AppSettings, DamagedStoredChoicesComeIntoRange) {
+  ScratchDir dir;
+  std::ofstream(dir.file("d.json")) << R"({"Ovanta_name":"Ada","Ovanta_clothes":-1,"Ovanta_hair":-3,)"
+                                       R"("Ovanta_skin_color":6,"Ovanta_sound_set":-1})";
+  const HeadlessRun r = RunHeadless("tick 5\n", "--defaults '" + dir.file("d.json") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.at(1)["name"], "Ada");
+  EXPECT_EQ(r.at(1)["n_clothes"], 3);
+  EXPECT_EQ(r.at(1)["n_hair"], 1);
+  EXPECT_EQ(r.at(1)["n_skin"], 2);
+  EXPECT_EQ(r.at(1)["n_sound_set"], 1);
+  ASSERT_EQ(r.sounds(1).size(), 1u);
+  EXPECT_EQ(r.sounds(1)[0]["file"], "r_login");
+}
+
+TEST(AppCamera, PanClampsAndADragIsNoTap) {
+  const HeadlessRun r = RunHeadless(
+      "tick 2\n"
+      "touch began 160 300\ntouch moved 160 250\ntick 1\n"    // up 50 points
+      "touch moved 160 -400\ntick 1\n"                         // far up: held at -30
+      "touch moved 2000 900\ntick 1\n"                         // far right and down
+      "touch ended 2000 900\ntick 1\n"
+      "action onResetButton\ntick 1\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NEAR(r.at(3)["v_pan"][1].get<double>(), -150.0, 1e-4);
+  EXPECT_EQ(r.at(3)["v_mode"], 5);
+  EXPECT_NEAR(r.at(4)["v_pan"][1].get<double>(), -30.0, 1e-4);
+  EXPECT_NEAR(r.at(5)["v_pan"][0].get<double>(), 200.0, 1e-4);
+  EXPECT_NEAR(r.at(5)["v_pan"][1].get<double>(), -400.0, 1e-4);
+  EXPECT_EQ(r.at(6)["v_mode"], 0);
+  EXPECT_TRUE(r.of("pick").empty());
+  EXPECT_NEAR(r.at(7)["v_pan"][0].get<double>(), 0.0, 1e-6);
+  EXPECT_NEAR(r.at(7)["v_pan"][1].get<double>(), -200.0, 1e-6);
+}
+
+TEST(AppCamera, PinchClampsAndTwistTurnsTwice) {
+  const HeadlessRun r = RunHeadless(
+      "tick 2\n"
+      "touch began 100 240 began 220 240\ntick 1\n"
+      "touch moved 155 240 moved 165 240\ntick 1\n"  // spread 120 -> 10: held at 600
+      "touch moved 10 240 moved 310 240\ntick 1\n"   // spread 300: held at 150
+      "touch ended 10 240 ended 310 240\ntick 1\n"
+      "touch began 100 240 began 220 240\ntick 1\n"
+      // The line between the fingers turned by 45 degrees, spread kept.
+      "touch moved 117.57 197.57 moved 202.43 282.43\ntick 1\n"
+      "touch ended 117.57 197.57 ended 202.43 282.43\ntick 1\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.at(3)["v_mode"], 3);
+  EXPECT_NEAR(r.at(4)["v_dist"].get<double>(), 600.0, 1e-3);
+  EXPECT_NEAR(r.at(5)["v_dist"].get<double>(), 150.0, 1e-3);
+  EXPECT_EQ(r.at(6)["v_mode"], 0);
+  EXPECT_NEAR(std::fabs(r.at(8)["v_angle"].get<double>()), 90.0, 1.5);
+  EXPECT_NEAR(r.at(8)["v_dist"].get<double>(), 150.0, 3.0);
+  EXPECT_TRUE(r.of("pick").empty());
+}
+
+TEST(AppScript, MalformedLinesAreReportedAndSkipped) {
+  const HeadlessRun r = RunHeadless(
+      "tick 1\n"
+      "tick zero\n"
+      "touch began 1\n"
+      "touch wiggle 1 2\n"
+      "accel 1 nan 2\n"
+      "tap 1e400 3\n"
+      "action noSuchAction\n"
+      "press noSuchButton\n"
+      "frobnicate\n"
+      "tick -5\n"
+      "# a comment\n"
+      "   \n"
+      "tick 1 # trailing comment\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.ticks.size(), 2u) << "the good lines still ran";
+  for (int line : {2, 3, 4, 5, 6, 7, 8, 9, 10})
+    EXPECT_NE(r.err.find("script.txt:" + std::to_string(line) + ":"), std::string::npos) << "line " << line;
+  EXPECT_EQ(r.err.find("script.txt:11:"), std::string::npos);
+  EXPECT_EQ(r.err.find("script.txt:13:"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,202 @@
+// The app's pieces on their own: input framing, the accelerometer sources,
+// the navigation slide, the settings editor's tables and the character's
+// life cycle on a headless surface.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <fstream>
+
+#include "app/ConfigViewController.h"
+#include "app/RootViewController.h"
+#include "character/girl.h"
+#include "scene/ModelPOD.h"
+#include "character/girl_frame.h"
+#include "character/girl_scene.h"
+#include "headless_run.h"
+#include "platform/EAGLView.h"
+#include "platform/accelerometer.h"
+#include "platform/bundle.h"
+#include "platform/input_queue.h"
+#include "platform/sound_service.h"
+
+namespace {
+
+SDL_Event Key(Uint32 type, SDL_Scancode sc) {
+  SDL_Event e{};
+  e.type = type;
+  e.key.keysym.scancode = sc;
+  return e;
+}
+
+TEST(InputQueue, APressAndReleaseInOneFrameSpanTwoFrames) {
+  InputQueue q;
+  q.Push(Key(SDL_KEYDOWN, SDL_SCANCODE_S));
+  q.Push(Key(SDL_KEYUP, SDL_SCANCODE_S));
+  q.Push(Key(SDL_KEYDOWN, SDL_SCANCODE_A));
+  auto f1 = q.TakeFrame();
+  ASSERT_EQ(f1.size(), 1u);
+  EXPECT_EQ(f1[0].type, static_cast<Uint32>(SDL_KEYDOWN));
+  auto f2 = q.TakeFrame();
+  ASSERT_EQ(f2.size(), 2u) << "the release, then what followed it, in order";
+  EXPECT_EQ(f2[0].type, static_cast<Uint32>(SDL_KEYUP));
+  EXPECT_EQ(f2[1].key.keysym.scancode, SDL_SCANCODE_A);
+  EXPECT_TRUE(q.TakeFrame().empty());
+
+  // A release of a key pressed in an earlier frame passes at once; so do mouse clicks split alike.
+  q.Push(Key(SDL_KEYUP, SDL_SCANCODE_A));
+  SDL_Event down{}, up{};
+  down.type = SDL_MOUSEBUTTONDOWN;
+  down.button.button = SDL_BUTTON_LEFT;
+  up.type = SDL_MOUSEBUTTONUP;
+  up.button.button = SDL_BUTTON_LEFT;
+  q.Push(down);
+  q.Push(up);
+  EXPECT_EQ(q.TakeFrame().size(), 2u);
+  EXPECT_EQ(q.TakeFrame().size(), 1u);
+}
+
+TEST(Accelerometer, EmulatorStandsStillTiltsAndShakes) {
+  AccelEmulator em;
+  double s[3];
+  em.Sample(s);
+  EXPECT_NEAR(s[0], 0, 1e-9);
+  EXPECT_NEAR(s[1], -1, 1e-9);
+  EXPECT_NEAR(s[2], 0, 1e-9);
+  for (int i = 0; i < 100; ++i) em.TiltRight(AccelEmulator::kTiltStep);
+  EXPECT_FLOAT_EQ(em.roll, AccelEmulator::kTiltLimit);
+  em.Sample(s);
+  EXPECT_NEAR(std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]), 1.0, 1e-9) << "a tilt is still 1 g";
+  em.Reset();
+  em.Shake();
+  int jerked = 0;
+  for (int i = 0; i < 10; ++i) {
+    em.Sample(s);
+    if (s[1] > 1.0) ++jerked;
+  }
+  EXPECT_EQ(jerked, AccelEmulator::kShakeSamples);
+}
+
+TEST(Accelerometer, IIODeviceReadAndBrokenFilesRefused) {
+  ScratchDir dir;
+  const std::string dev = dir.file("iio:device3");
+  mkdir(dev.c_str(), 0755);
+  mkdir(dir.file("iio:device0").c_str(), 0755);  // another sensor without an accelerometer
+  std::ofstream(dev + "/in_accel_x_raw") << "0\n";
+  std::ofstream(dev + "/in_accel_y_raw") << "-1000\n";
+  std::ofstream(dev + "/in_accel_z_raw") << "20\n";
+  std::ofstream(dev + "/in_accel_scale") << "0.00980665\n";
+  std::string found;
+  ASSERT_TRUE(AccelIIOFind(dir.path, &found));
+  EXPECT_EQ(found, dev);
+  double s[3];
+  ASSERT_TRUE(AccelIIORead(found, s));
+  EXPECT_NEAR(s[1], -1.0, 1e-9);
+  EXPECT_NEAR(s[2], 0.02, 1e-9);
+  std::ofstream(dev + "/in_accel_z_raw") << "garbage\n";
+  EXPECT_FALSE(AccelIIORead(found, s));
+  std::ofstream(dev + "/in_accel_z_raw") << "nan\n";
+  EXPECT_FALSE(AccelIIORead(found, s));
+  EXPECT_FALSE(AccelIIOFind(dir.file("nowhere"), &found));
+}
+
+struct Plain : UIViewController {
+  void loadView() override { loads++; }
+  void viewDidLoad() override { did++; }
+  void viewWillAppear(bool) override { appear++; }
+  int loads = 0, did = 0, appear = 0;
+};
+
+TEST(Navigation, SlidesInAndOutAndReleasesThePoppedScreen) {
+  UINavigationController nav;
+  auto* root = new Plain();
+  nav.setRoot(root);
+  EXPECT_EQ(root->did, 1);
+  auto* top = new Plain();
+  nav.pushViewController(top, true);
+  EXPECT_EQ(top->loads, 1);
+  EXPECT_EQ(top->did, 1);
+  auto v = nav.visible(320);
+  ASSERT_EQ(v.size(), 2u);
+  EXPECT_FLOAT_EQ(v[1].second, 320.0f) << "starts off to the right";
+  for (int i = 0; i < UINavigationController::kSlideFrames; ++i) nav.advance();
+  v = nav.visible(320);
+  ASSERT_EQ(v.size(), 1u);
+  EXPECT_EQ(v[0].first, top);
+  const int before = root->appear;
+  nav.popViewControllerAnimated(true);
+  EXPECT_EQ(root->appear, before + 1);
+  EXPECT_EQ(nav.visible(320).size(), 2u);
+  for (int i = 0; i < UINavigationController::kSlideFrames; ++i) nav.advance();
+  EXPECT_EQ(nav.depth(), 1u);
+  EXPECT_EQ(nav.visible(320).size(), 1u);
+  EXPECT_FALSE(root->sendAction("nothing"));
+}
+
+TEST(SettingsEditor, TitlesAndColoursFollowTheEditedParameter) {
+  UIButton cats[6], opts[6];
+  for (int i = 0; i < 6; ++i) opButton[i] = &opts[i];
+  opNameButton[0] = opNameButton[1] = nullptr;
+  for (int r = 2; r < 6; ++r) opNameButton[r] = &cats[r];
+  parm_val[PARM_SETTING] = 3;
+  parm_val[PARM_HAIR] = 7;  // out of range: no title
+  parm_val[PARM_ETHNICITY] = 0;
+  parm_val[PARM_LANGUAGE] = 1;
+  SetEditParm(PARM_LANGUAGE);
+  EXPECT_EQ(cats[2].title(), "Business");
+  EXPECT_EQ(cats[3].title(), "");
+  EXPECT_EQ(cats[5].title(UIControlStateHighlighted), "Russian");
+  EXPECT_EQ(cats[5].titleColor.r, 1.0f);
+  EXPECT_NEAR(cats[2].titleColor.r, 1.0 / 3, 1e-6);
+  EXPECT_EQ(opts[0].title(), "English");
+  EXPECT_EQ(opts[2].title(), "") << "the language has two options";
+  EXPECT_EQ(opts[1].titleColor.g, 0.0f) << "the chosen option is red";
+  EXPECT_EQ(opts[0].titleColor.r, 0.5f);
+  SetEditParm(PARM_NAME);
+  for (int k = 0; k < 4; ++k) EXPECT_EQ(opts[k].title(), "");
+  EXPECT_EQ(OptionName(1, 0), nullptr);
+  EXPECT_EQ(OptionName(5, 3), nullptr);
+  EXPECT_EQ(OptionName(9, 0), nullptr);
+  for (auto& b : opButton) b = nullptr;
+  for (auto& b : opNameButton) b = nullptr;
+}
+
+TEST(CharacterLifeCycle, InitLoadReleaseAndQuitTwice) {
+  EAGLView* view = EAGLView::CreateHeadless(320, 480);
+  ASSERT_NE(view, nullptr);
+  BundleSetRoot(OVANTA_BUNDLE);
+  SoundServiceUseTicks();
+  UITextField name;
+  girlname = &name;
+  EXPECT_TRUE(shell.InitApplication());
+  EXPECT_EQ(refcount, 1);
+  EXPECT_TRUE(girl_reload_scene);
+  n_hair = -2;
+  n_clothes = 6;
+  EXPECT_TRUE(shell.RenderScene());
+  EXPECT_FALSE(girl_reload_scene);
+  EXPECT_TRUE(frame_report.reloaded);
+  ASSERT_NE(girl_model, nullptr);
+  ASSERT_NE(bg, nullptr);
+  EXPECT_GT(girl_model->meshNodeCount, 0u);
+  EXPECT_EQ(n_hair, 2);
+  EXPECT_EQ(n_clothes, 2);
+  EXPECT_EQ(n_background, 1) << "the backdrop follows its own stored value, reduced alike";
+  // A second load releases first and gives the same scene again.
+  GirlLoadScene();
+  ASSERT_NE(girl_model, nullptr);
+  GirlReleaseScene();
+  GirlReleaseScene();
+  EXPECT_EQ(girl_model, nullptr);
+  EXPECT_EQ(bg, nullptr);
+  EXPECT_TRUE(shell.QuitApplication());
+  EXPECT_EQ(refcount, 0);
+  EXPECT_TRUE(shell.QuitApplication());
+  EXPECT_EQ(refcount, 0);
+  girlname = nullptr;
+  delete view;
+  SoundServiceShutdown();
+}
+
+}  // namespace
