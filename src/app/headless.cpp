@@ -152,6 +152,8 @@ std::string RunLine(const std::string& line) {
     myEAGLview* v = OvantaView();
     std::vector<uint8_t> rgba;
     if (!v || !EAGLViewReadPixels(v->eagl(), rgba)) return "no frame to write";
+    // The view is opaque: what the blends left in the alpha channel is never shown.
+    for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 255;
     const EAGLSize s = v->eagl()->surfaceSize();
     if (!EAGLWritePNG(args[0].c_str(), rgba.data(), static_cast<int>(s.width), static_cast<int>(s.height)))
       return "could not write " + args[0];

@@ -127,7 +127,9 @@ int main(int argc, char** argv) {
     TraceAfterTick(++tick);
     if (input.screenshotRequested()) {
       std::vector<uint8_t> rgba;
-      if (EAGLViewReadPixels(OvantaView()->eagl(), rgba) && EAGLWritePNG(shot.c_str(), rgba.data(), 320, 480))
+      const bool read = EAGLViewReadPixels(OvantaView()->eagl(), rgba);
+      for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 255;  // the window shows no alpha
+      if (read && EAGLWritePNG(shot.c_str(), rgba.data(), 320, 480))
         std::printf("ovanta: frame written to %s\n", shot.c_str());
     }
     // A slow tick delays the next one; none is skipped.
