@@ -73,6 +73,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "ovanta: no display (%s); try ovanta-headless\n", SDL_GetError());
     return 69;
   }
+  // Without a display SDL falls back to drivers that show nothing; a window
+  // nobody can see is no window. Asking for one by name is still allowed.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver && !std::getenv("SDL_VIDEODRIVER") &&
+      (std::string(driver) == "offscreen" || std::string(driver) == "dummy")) {
+    std::fprintf(stderr, "ovanta: no display here; try ovanta-headless\n");
+    SDL_Quit();
+    return 69;
+  }
   SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "0");
   SDL_SetHint(SDL_HINT_MOUSE_TOUCH_EVENTS, "0");
   SoundServiceUseSDL();
