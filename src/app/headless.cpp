@@ -123,9 +123,13 @@ std::string RunLine(const std::string& line) {
     UIView* v = top ? top->outletNamed(args[0]) : nullptr;
     if (!v || !dynamic_cast<UIButton*>(v)) return "the screen on top has no button '" + args[0] + "'";
     if (v->isHidden()) return "";
-    if (OvantaApp() && OvantaApp()->navigationController)
-      UIKitClick(*OvantaApp()->navigationController, v->frame.x + v->frame.width / 2,
-                 v->frame.y + v->frame.height / 2);
+    if (OvantaApp() && OvantaApp()->navigationController) {
+      UINavigationController& nav = *OvantaApp()->navigationController;
+      // Where it is drawn: a screen still sliding in is offset to the right.
+      float offset = 0;
+      for (const auto& s : nav.visible(320)) if (s.first == top) offset = s.second;
+      UIKitClick(nav, offset + v->frame.x + v->frame.width / 2, v->frame.y + v->frame.height / 2);
+    }
     return "";
   }
   if (cmd == "name") {

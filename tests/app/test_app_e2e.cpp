@@ -160,6 +160,18 @@ TEST(AppSettings, EachChoiceReloadsAndSchedulesTheLines) {
   EXPECT_GT(remark[0]["tick"].get<long>(), 166);
 }
 
+TEST(AppSettings, DrivenByTheirButtonsEvenMidSlide) {
+  const HeadlessRun r = RunHeadless(
+      "tick 2\npress optionsButton\npress settingsButton\ntick 2\n"  // still sliding in
+      "press opHair\npress opButton1\npress opButton4\npress doneButton\ntick 2\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.at(3)["screen_update_disabled"], true);
+  EXPECT_EQ(r.last()["screen_update_disabled"], false);
+  EXPECT_EQ(r.last()["n_hair"], 1);
+  ASSERT_EQ(r.of("reload").size(), 2u);
+  EXPECT_EQ(r.of("reload")[1]["tick"], 5);
+}
+
 TEST(AppSettings, LanguageAndItsBlankButtons) {
   const HeadlessRun r = RunHeadless(
       "tick 150\naction menuView\naction settingsView\ntick 2\n"
