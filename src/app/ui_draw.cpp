@@ -161,14 +161,19 @@ void DrawButton(UIButton* b, ImVec2 origin, int id) {
   }
 }
 
-void DrawScreen(UIViewController* vc, float offset) {
+void DrawScreen(UIViewController* vc, float offset, bool on_top) {
+  // Each screen object gets a window of its own, later ones over earlier
+  // ones; only the screen on top takes input, so a click never reaches the
+  // screen under it, nor one sliding away.
   char name[32];
-  std::snprintf(name, sizeof name, "screen%p", static_cast<void*>(vc));
+  std::snprintf(name, sizeof name, "screen%d", vc->uiSerial());
   ImGui::SetNextWindowPos(ImVec2(offset, 0));
   ImGui::SetNextWindowSize(ImVec2(kit.width, kit.height));
-  ImGui::Begin(name, nullptr,
-               ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings |
-                   ImGuiWindowFlags_NoBackground | ImGuiWindowFlags_NoScrollWithMouse);
+  ImGuiWindowFlags flags = ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings |
+                           ImGuiWindowFlags_NoBackground | ImGuiWindowFlags_NoScrollWithMouse |
+                           ImGuiWindowFlags_NoBringToFrontOnFocus;
+  if (!on_top) flags |= ImGuiWindowFlags_NoInputs;
+  ImGui::Begin(name, nullptr, flags);
   const ImVec2 origin(offset, 0);
   ImDrawList* dl = ImGui::GetWindowDrawList();
   if (vc->opaque) dl->AddRectFilled(origin, ImVec2(offset + kit.width, kit.height), Rgba(vc->background));
@@ -225,7 +230,7 @@ void Build(UINavigationController& nav) {
   io.DisplayFramebufferScale = ImVec2(kit.scale, kit.scale);
   io.DeltaTime = 1.0f / 30.0f;
   ImGui::NewFrame();
-  for (const auto& s : nav.visible(kit.width)) DrawScreen(s.first, s.second);
+  for (const auto& s : nav.visible(kit.width)) DrawScreen(s.first, s.second, s.first == nav.topViewController());
 }
 
 bool RunPending() {

@@ -162,14 +162,14 @@ TEST(AppSettings, EachChoiceReloadsAndSchedulesTheLines) {
 
 TEST(AppSettings, DrivenByTheirButtonsEvenMidSlide) {
   const HeadlessRun r = RunHeadless(
-      "tick 2\npress optionsButton\npress settingsButton\ntick 2\n"  // still sliding in
+      "tick 2\npress optionsButton\npress settingsButton\ntick 5\n"  // still sliding in
       "press opHair\npress opButton1\npress opButton4\npress doneButton\ntick 2\n");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.at(3)["screen_update_disabled"], true);
   EXPECT_EQ(r.last()["screen_update_disabled"], false);
   EXPECT_EQ(r.last()["n_hair"], 1);
   ASSERT_EQ(r.of("reload").size(), 2u);
-  EXPECT_EQ(r.of("reload")[1]["tick"], 5);
+  EXPECT_EQ(r.of("reload")[1]["tick"], 8);
 }
 
 TEST(AppSettings, LanguageAndItsBlankButtons) {
