@@ -162,16 +162,15 @@ void DrawButton(UIButton* b, ImVec2 origin, int id) {
 }
 
 void DrawScreen(UIViewController* vc, float offset, bool on_top) {
-  // Each screen object gets a window of its own, later ones over earlier
-  // ones; only the screen on top takes input, so a click never reaches the
-  // screen under it, nor one sliding away.
+  // Each screen object gets a window of its own; a new window opens in
+  // front. Only the screen on top takes input, so a click never reaches (or
+  // raises) the screen under it, nor one sliding away.
   char name[32];
   std::snprintf(name, sizeof name, "screen%d", vc->uiSerial());
   ImGui::SetNextWindowPos(ImVec2(offset, 0));
   ImGui::SetNextWindowSize(ImVec2(kit.width, kit.height));
   ImGuiWindowFlags flags = ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings |
-                           ImGuiWindowFlags_NoBackground | ImGuiWindowFlags_NoScrollWithMouse |
-                           ImGuiWindowFlags_NoBringToFrontOnFocus;
+                           ImGuiWindowFlags_NoBackground | ImGuiWindowFlags_NoScrollWithMouse;
   if (!on_top) flags |= ImGuiWindowFlags_NoInputs;
   ImGui::Begin(name, nullptr, flags);
   const ImVec2 origin(offset, 0);
