@@ -235,6 +235,10 @@ int HeadlessMain(int argc, char** argv) {
     defaults = std::string(scratch) + "/defaults.json";
   }
   UserDefaultsSetPath(defaults.c_str());
+  // A named store that does not exist yet is created (empty), so the run
+  // leaves the file it was pointed at even when nothing is saved.
+  if (!own_store && access(defaults.c_str(), F_OK) != 0 && !UserDefaultsSynchronize())
+    std::fprintf(stderr, "ovanta-headless: cannot create the defaults store %s\n", defaults.c_str());
   if (!trace.empty() && !TraceOpen(trace)) return 73;
 
   std::srand(1);

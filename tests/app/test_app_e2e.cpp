@@ -215,6 +215,9 @@ TEST(AppSettings, PersistAcrossTwoRuns) {
       opts);
   ASSERT_EQ(first.status, 0) << first.err;
   const HeadlessRun second = RunHeadless("tick 1\n", opts);
+  // A store named but missing is created, even by a run that saves nothing.
+  ASSERT_EQ(RunHeadless("tick 1\n", "--defaults '" + dir.file("new.json") + "'").status, 0);
+  EXPECT_TRUE(std::ifstream(dir.file("new.json")).good());
   ASSERT_EQ(second.status, 0) << second.err;
   EXPECT_EQ(second.at(1)["name"], "Zoe");
   EXPECT_EQ(second.at(1)["n_clothes"], 3);
