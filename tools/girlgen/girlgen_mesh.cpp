@@ -34,7 +34,8 @@ struct Prim {
   int region;
   int group;      // primitives blend smoothly only inside a group or with group 0
   int soft;       // 1: chest, 2: hair end, 3: skirt hem
-  float pleats;   // skirt: pleat depth
+  float pleats;   // skirt: pleat depth; hair cone: depth of the strand ripples
+  int grooves = 0; // hair cone: strands around it
 };
 
 struct Shape {
@@ -79,7 +80,20 @@ float SdSkirt(V3 p, const Prim& s) {
 
 float PrimDist(const Prim& pr, V3 p) {
   switch (pr.kind) {
-    case kCone: return SdCone(p, pr.a, pr.b, pr.ra, pr.rb);
+    case kCone: {
+      if (pr.grooves == 0) return SdCone(p, pr.a, pr.b, pr.ra, pr.rb);
+      // Hair tails: the radius ripples around the axis so that the strands
+      // catch the light, twisting a little along the length.
+      float t;
+      const float d = SdCone(p, pr.a, pr.b, pr.ra, pr.rb, &t);
+      const V3 ax = Norm(pr.b - pr.a);
+      const V3 e1 = Norm(Cross(ax, V3(0, 0, 1)));
+      const V3 e2 = Cross(ax, e1);
+      const V3 q = p - pr.a;
+      const float ang = std::atan2(Dot(q, e2), Dot(q, e1)) + 0.5f * t;
+      const float r = Mix(pr.ra, pr.rb, t);
+      return d - pr.pleats * r * (std::cos(ang * pr.grooves) - 0.3f);
+    }
     case kEllipsoid: return SdEllipsoid(p, pr.a, pr.b);
     case kSkirt: return SdSkirt(p, pr);
   }
@@ -92,11 +106,25 @@ float SMin(float a, float b, float k) {
   return std::min(a, b) - h * h * k * 0.25f;
 }
 
+}  // namespace
+
+float FringeEdge(float x) {
+  // Locks of uneven length with rounded ends, parted a little off the middle;
+  // between two locks the cut rises into a soft notch.
+  static const float kDepth[8] = {4.0f, 7.0f, 5.0f, 7.8f, 6.0f, 7.4f, 4.6f, 6.4f};
+  const float s = (x + 2.2f) / 6.6f + 4.0f;
+  const int i = static_cast<int>(std::floor(s));
+  const float f = 2.0f * (s - i) - 1.0f;  // -1..1 across the lock
+  const float depth = kDepth[((i % 8) + 8) % 8];
+  const float tip = depth * std::sqrt(std::max(0.0f, 1.0f - f * f));
+  return 334.5f - tip + 0.016f * x * x;
+}
+
+namespace {
+
 float HairCut(V3 p) {
-  // The face: an opening under the fringe whose lower edge is jagged into locks.
-  // Pointed locks, a little longer towards the middle.
-  const float lock = std::pow(std::fabs(std::sin(p.x * 0.36f + 0.3f)), 0.55f);
-  const float fringe = 327.5f + 5.0f * lock + 0.012f * p.x * p.x;
+  // The face: an opening under the fringe, its lower edge cut into locks.
+  const float fringe = FringeEdge(p.x);
   const float front = p.z - 4.0f;
   const float side = 19.0f - std::fabs(p.x);
   const float below = fringe - p.y;
@@ -244,10 +272,16 @@ void MeshShape(const Shape& s, V3 lo, V3 hi, float h, Shell& out) {
     float dmin = 1e9f;
     const Prim* nearest = nullptr;
     std::vector<float> d(s.prims.size());
+    const Prim* skirt = nullptr;
     for (size_t i = 0; i < s.prims.size(); ++i) {
       d[i] = PrimDist(s.prims[i], p);
       if (d[i] < dmin) dmin = d[i], nearest = &s.prims[i];
+      if (s.prims[i].kind == kSkirt && d[i] < 1.0f) skirt = &s.prims[i];
     }
+    // Cloth on the skirt's own surface, its underside included, takes the
+    // skirt's chart even where a leg is nearer: otherwise the hem would break
+    // into triangles painted as leg.
+    if (skirt) nearest = skirt;
     for (size_t i = 0; i < s.prims.size(); ++i) {
       const float w = std::exp(-(d[i] - dmin) / 2.2f);
       boneW[s.prims[i].bone] = std::max(boneW[s.prims[i].bone], w);
@@ -414,23 +448,37 @@ Shape HairShape() {
   s.kCross = 5.0f;
   s.hairCut = true;
   auto& P = s.prims;
-  P.push_back(Ell(V3(0, 337, -3), V3(28.2f, 29.5f, 28.6f), kHead, kRegHairCap));
-  P.push_back(Ell(V3(0, 333, -9), V3(28, 29, 26), kHead, kRegHairCap));   // back volume
-  P.push_back(Ell(V3(0, 314, -12), V3(22, 18, 16), kHead, kRegHairCap));  // nape
+  P.push_back(Ell(V3(0, 338, -3), V3(29.0f, 30.5f, 29.2f), kHead, kRegHairCap));
+  P.push_back(Ell(V3(0, 340, -10), V3(28.5f, 29, 27), kHead, kRegHairCap));   // back volume
+  P.push_back(Ell(V3(0, 352, 2), V3(24, 16, 24), kHead, kRegHairCap));        // crown
+  P.push_back(Ell(V3(0, 314, -13), V3(22, 18, 16), kHead, kRegHairCap));     // nape
   for (int side = 0; side < 2; ++side) {
     auto M = [&](V3 v) { return side ? MirrorX(v) : v; };
     const int t1 = side ? kTailR1 : kTailL1, t2 = side ? kTailR2 : kTailL2, t3 = side ? kTailR3 : kTailL3;
     const int reg = side ? kRegTailR : kRegTailL;
-    // Side locks framing the face.
-    P.push_back(Cone(M(V3(22.5f, 333, 9)), M(V3(24.0f, 304, 11)), 3.6f, 1.8f, kHead, kRegHairCap));
-    // Gathered at the tie, full in the middle, tapering to the ends.
+    const int g = 1 + side;
+    // Side locks framing the face, two layers of different length.
+    P.push_back(Cone(M(V3(22.5f, 334, 9)), M(V3(23.8f, 302, 12)), 3.8f, 1.3f, kHead, kRegHairCap));
+    P.push_back(Cone(M(V3(23.5f, 336, 3)), M(V3(25.5f, 309, 5)), 3.6f, 1.6f, kHead, kRegHairCap));
+    // Gathered at the tie, full in the middle, tapering to locks at the ends.
     P.push_back(Ell(J(t1) + V3(0, 2, 1), V3(6.5f, 6.5f, 6.5f), kHead, kRegHairCap));
-    P.push_back(Cone(J(t1), J(t1) + (J(t2) - J(t1)) * 0.3f, 5.0f, 9.2f, t1, reg, 1 + side));
-    P.push_back(Cone(J(t1) + (J(t2) - J(t1)) * 0.3f, J(t2), 9.2f, 9.8f, t1, reg, 1 + side));
-    P.push_back(Cone(J(t2), J(t3), 9.8f, 7.4f, t2, reg, 1 + side));
-    Prim end = Cone(J(t3), M(V3(48, 200, -25)), 7.4f, 2.0f, t3, reg, 1 + side);
-    end.soft = 2;
-    P.push_back(end);
+    const V3 mid = J(t1) + (J(t2) - J(t1)) * 0.35f + M(V3(2.0f, 0, 0));
+    Prim a = Cone(J(t1), mid, 4.6f, 9.4f, t1, reg, g);
+    Prim b = Cone(mid, J(t2), 9.4f, 9.4f, t1, reg, g);
+    Prim c = Cone(J(t2), J(t3), 9.4f, 6.6f, t2, reg, g);
+    for (Prim* pr : {&a, &b, &c}) pr->grooves = 6, pr->pleats = 0.08f;
+    P.push_back(a);
+    P.push_back(b);
+    P.push_back(c);
+    // The ends part into three locks of different length.
+    const V3 ends[3] = {M(V3(50, 198, -22)), M(V3(45.5f, 206, -29)), M(V3(51.5f, 210, -31))};
+    const V3 roots[3] = {J(t3) + M(V3(1.2f, 0, 2.4f)), J(t3) + M(V3(-2.2f, 0, -1.4f)), J(t3) + M(V3(2.6f, 0, -2.6f))};
+    const float rr[3] = {4.6f, 4.2f, 3.9f};
+    for (int k = 0; k < 3; ++k) {
+      Prim end = Cone(roots[k], ends[k], rr[k], 1.1f, t3, reg, g);
+      end.soft = 2;
+      P.push_back(end);
+    }
   }
   return s;
 }
@@ -626,7 +674,21 @@ Mesh BuildCharacter(Outfit outfit) {
   MeshShape(BodyShape(outfit), V3(-64, -3, -32), V3(64, 372, 38), 3.5f, body);
   MeshShape(HandShape(0), V3(36, 138, -12), V3(62, 184, 12), 1.3f, handL);
   MeshShape(HandShape(1), V3(-62, 138, -12), V3(-36, 184, 12), 1.3f, handR);
-  MeshShape(HairShape(), V3(-62, 192, -48), V3(62, 372, 36), 3.7f, hair);
+  MeshShape(HairShape(), V3(-62, 192, -48), V3(62, 374, 36), 3.4f, hair);
+  // The scalp under the hair is never seen: its vertices are better spent
+  // on the hair. Only what moves with the head alone may go, so that no gap
+  // opens at the nape when she turns.
+  {
+    const Shape hs = HairShape();
+    std::vector<char> hidden(body.pos.size());
+    for (size_t v = 0; v < body.pos.size(); ++v)
+      hidden[v] = body.bones[v][0] == kHead && body.weights[v][0] > 0.99f && ShapeDist(hs, body.pos[v]) < -1.5f;
+    std::vector<int> kept;
+    for (size_t t = 0; t < body.tris.size(); t += 3)
+      if (!(hidden[body.tris[t]] && hidden[body.tris[t + 1]] && hidden[body.tris[t + 2]]))
+        kept.insert(kept.end(), {body.tris[t], body.tris[t + 1], body.tris[t + 2]});
+    body.tris.swap(kept);
+  }
   Mesh mesh;
   if (std::getenv("GIRLGEN_VERBOSE"))
     std::printf("shells: body %zu, hands %zu + %zu, hair %zu\n", body.pos.size(), handL.pos.size(),

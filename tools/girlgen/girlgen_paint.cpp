@@ -184,15 +184,32 @@ const HairTone kHairTones[4] = {
 // Hair shading as a lightness in [0, 1.3]: fibres, a ring of shine, darker roots and tips.
 float HairLight(int region, float u, float t) {
   const float fibre = 0.5f * ValueNoise(u * 140.0f, t * 6.0f) + 0.5f * ValueNoise(u * 61.0f, t * 3.0f);
-  float l = 0.72f + 0.38f * fibre;
+  // Strands gather into locks: each lock rounded, lighter in its middle,
+  // with a dark parting to the next, its width wandering down the length.
+  const float lockU = u * (region == kRegHairCap ? 34.0f : 11.0f) + 0.35f * ValueNoise(u * 9.0f, t * 2.5f);
+  const float lf = lockU - std::floor(lockU);
+  const float across = std::sin(kPi * lf);
+  float l = (0.62f + 0.38f * fibre) * (0.72f + 0.34f * std::sqrt(across));
   if (region == kRegHairCap) {
-    const float ring = std::exp(-std::pow((t - 0.78f) / 0.05f, 2.0f)) * (0.6f + 0.4f * std::cos(2 * kPi * (u - 0.5f)));
-    l += 0.45f * ring * (0.7f + 0.6f * fibre);
+    const float a = 2 * kPi * (u - 0.5f);
+    const float X = a * 28.0f, Y = 290.0f + t * 80.0f;
+    if (std::fabs(X) < 21.0f && Y < 346.0f) {
+      // The fringe: locks follow the cut of its lower edge.
+      const float s = (X + 2.2f) / 6.6f + 4.0f;
+      const float f = 2.0f * (s - std::floor(s)) - 1.0f;
+      const float edge = FringeEdge(X);
+      const float rise = Smooth(edge, edge + 14.0f, Y);
+      const float lock = std::sqrt(std::max(0.0f, 1.0f - f * f));
+      l = (0.62f + 0.38f * fibre) * Mix(0.55f + 0.5f * lock, 0.75f + 0.3f * std::sqrt(across), rise);
+      l *= 1.0f - 0.18f * (1.0f - Smooth(edge, edge + 3.0f, Y));  // the tips catch less light
+    }
+    const float ring = std::exp(-std::pow((t - 0.8f) / 0.045f, 2.0f)) * (0.6f + 0.4f * std::cos(2 * kPi * (u - 0.5f)));
+    l += 0.5f * ring * (0.6f + 0.6f * fibre) * (0.5f + 0.5f * across);
     l *= 0.85f + 0.15f * Smooth(0.2f, 0.6f, t);
   } else {
-    l *= 1.0f - 0.25f * Smooth(0.75f, 1.0f, t);
-    const float ring = std::exp(-std::pow((t - 0.18f) / 0.05f, 2.0f));
-    l += 0.3f * ring * fibre;
+    l *= 1.0f - 0.3f * Smooth(0.7f, 1.0f, t);
+    const float ring = std::exp(-std::pow((t - 0.2f) / 0.05f, 2.0f)) + 0.6f * std::exp(-std::pow((t - 0.5f) / 0.04f, 2.0f));
+    l += 0.35f * ring * fibre * (0.4f + 0.6f * across);
   }
   return l;
 }
@@ -324,7 +341,11 @@ Cloth School(const Where& w) {
     const float vDepth = 246.0f + 42.0f * aa;
     float a = 1.0f;
     if (aa > 1.9f) {
-      if (w.y > 254.0f) c = (w.y > 255.2f && w.y < 256.4f) ? white : navy;
+      // The back flap ends short of the shoulders, where the sleeves' chart begins.
+      const float side = aa - 2.2f;
+      if (w.y > 254.0f && side > 0) {
+        c = (w.y > 255.2f && w.y < 256.4f) || (side > 0.05f && side < 0.1f) ? white : navy;
+      }
     } else if (w.y > vDepth - 9.0f && w.y <= vDepth) {
       const float edge = w.y - (vDepth - 9.0f);
       c = (edge > 1.0f && edge < 2.1f) ? white : navy;
@@ -455,7 +476,7 @@ void PaintAll(Pictures& out) {
         continue;
       }
       const bool hairRegion = region == kRegHairCap || region == kRegTailL || region == kRegTailR;
-      const bool detailed = region == kRegHead || (!hairRegion && region != kRegHandL && region != kRegHandR);
+      const bool detailed = region != kRegHandL && region != kRegHandR;
       const int ss = detailed ? kSS : 1;
       RGB skinAcc[4] = {}, clothAcc[4] = {};
       float maskAcc[4] = {}, hairL = 0;
