@@ -434,11 +434,12 @@ Shape HandShape(int side) {
     P.push_back(Cone(root, mid, 1.55f, 1.4f, hand, reg));
     P.push_back(Cone(mid, tip, 1.4f, 1.15f, hand, reg));
   }
-  const V3 t0 = wrist + d * 4.0f + w * 4.5f - n * 1.0f;
-  const V3 t1 = t0 + d * 5.5f + w * 2.5f - n * 1.5f;
-  const V3 t2 = t1 + d * 5.0f + w * 0.5f - n * 1.2f;
-  P.push_back(Cone(t0, t1, 2.1f, 1.8f, hand, reg));
-  P.push_back(Cone(t1, t2, 1.8f, 1.4f, hand, reg));
+  // The thumb stands off the palm, towards the front, so it reads on its own.
+  const V3 t0 = wrist + d * 3.5f + w * 4.6f - n * 1.2f;
+  const V3 t1 = t0 + d * 5.0f + w * 3.4f - n * 2.2f;
+  const V3 t2 = t1 + d * 4.6f + w * 0.9f - n * 1.4f;
+  P.push_back(Cone(t0, t1, 2.4f, 2.0f, hand, reg));
+  P.push_back(Cone(t1, t2, 2.0f, 1.5f, hand, reg));
   return s;
 }
 

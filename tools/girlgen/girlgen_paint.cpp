@@ -164,7 +164,19 @@ RGB Skin(const Tone& tone, int region, float u, float t) {
     const float X = a * 23.0f, Y = 298.0f + t * 68.0f;
     if (std::fabs(X) < 20.0f) c = Face(tone, X, Y);
   } else if (region == kRegHandL || region == kRegHandR) {
-    if (t > 0.9f) c = Lerp(c, Hex(0xF4B8B8), 0.35f);  // nails
+    // Shade between the fingers so that they read apart at a distance: the
+    // position across the flat hand from the angle around its chart.
+    const float a = 2 * kPi * (u - 0.5f);
+    const float ca = std::cos(a), sa = std::sin(a);
+    const float R = 1.0f / std::sqrt(ca * ca / 9.0f + sa * sa / 42.0f);
+    const float across = (region == kRegHandL ? 1.0f : -1.0f) * R * sa;
+    const float along = Smooth(0.47f, 0.53f, t) * (1.0f - Smooth(0.8f, 0.84f, t));
+    float gap = 0;
+    for (float g : {3.05f, 0.0f, -3.0f}) gap = std::max(gap, 1.0f - Smooth(0.15f, 0.55f, std::fabs(across - g)));
+    c = Mul(c, 1.0f - 0.32f * gap * along);
+    // Knuckles a touch darker, nails a touch pink on the back of the hand.
+    c = Mul(c, 1.0f - 0.06f * std::exp(-std::pow((t - 0.5f) / 0.02f, 2.0f)) * std::max(0.0f, ca));
+    if (ca > 0.3f && t > 0.74f && t < 0.79f) c = Lerp(c, Hex(0xF4C0C0), 0.3f);
   }
   return c;
 }
@@ -231,13 +243,23 @@ struct Where {
   int region;
   float u, t, a, y;
   int side;  // 0 left, 1 right
+  float ta;  // legs: the angle around the torso's axis at this point of the thigh
 };
 
 Where Locate(int region, float u, float t) {
-  Where w{region, u, t, 2 * kPi * (u - 0.5f), 0, 0};
+  Where w{region, u, t, 2 * kPi * (u - 0.5f), 0, 0, 0};
   switch (region) {
     case kRegTorso: w.y = 118 + t * 182; break;
-    case kRegLegL: case kRegLegR: w.y = 200 - t * 187; w.side = region == kRegLegR; break;
+    case kRegLegL: case kRegLegR: {
+      w.y = 200 - t * 187;
+      w.side = region == kRegLegR;
+      // Where the point sits around the torso, so that a garment edge that
+      // crosses from hips to thigh follows one line in both charts. The
+      // thigh's radius only needs to be roughly right near the top.
+      const float cx = w.side ? -15.0f : 15.0f, r = 15.0f;
+      w.ta = std::atan2(cx - r * std::sin(w.a), r * std::cos(w.a) + 1.0f);
+      break;
+    }
     case kRegArmL: case kRegArmR: w.side = region == kRegArmR; break;
     default: break;
   }
@@ -249,22 +271,30 @@ float Stripe(float x, float period, float width) {
   return f < width ? 1.0f : 0.0f;
 }
 
+// Where the swimsuit's leg opening runs, by height and angle around the torso.
+float PoolLegLine(float a) { return 172.0f + 15.0f * Smooth(0.25f, 0.85f, std::fabs(std::sin(a))); }
+
 Cloth Pool(const Where& w) {
   const RGB suit = Hex(0xE4505E), trim = Hex(0xFFFFFF);
   RGB c = suit;
+  if (w.region == kRegLegL || w.region == kRegLegR) {
+    const float line = PoolLegLine(w.ta);
+    return {suit, Smooth(line - 0.6f, line + 0.6f, w.y)};
+  }
   if (w.region == kRegTorso) {
     // Small white dots on the coral, offset every other row.
     const float row = std::floor(w.y / 7.0f);
     const float col = w.a * 25.0f / 7.0f + 0.5f * std::fmod(row, 2.0f);
     const float dx = (col - std::floor(col) - 0.5f) * 7.0f, dy = (w.y / 7.0f - row - 0.5f) * 7.0f;
-    if (dx * dx + dy * dy < 1.3f) c = Hex(0xFFF4F0);
     // A high-cut leg opening that keeps the seat and the front covered.
-    const float legLine = 172.0f + 15.0f * Smooth(0.25f, 0.85f, std::fabs(std::sin(w.a)));
+    const float legLine = PoolLegLine(w.a);
     const float front = std::max(0.0f, std::cos(w.a));
     const float ax = std::fabs(w.a);
     // Sweetheart top in front, straight across the back.
     // under the arms it stays below the shoulder, where the arm's chart begins.
     const float top = 257.0f + 9.0f * front * front - 3.0f * front * (1.0f - Smooth(0.0f, 0.3f, ax));
+    // No dot cut in half by an edge: they would read as a ragged hem.
+    if (dx * dx + dy * dy < 1.3f && w.y > legLine + 2.2f && w.y < top - 2.6f) c = Hex(0xFFF4F0);
     float cover = Smooth(legLine - 0.6f, legLine + 0.6f, w.y) * (1.0f - Smooth(top - 0.6f, top + 0.6f, w.y));
     if (cover > 0.5f && std::fabs(w.y - top) < 1.1f && w.y < top + 0.5f) c = trim;
     // A little bow in the middle of the neckline.
@@ -476,7 +506,7 @@ void PaintAll(Pictures& out) {
         continue;
       }
       const bool hairRegion = region == kRegHairCap || region == kRegTailL || region == kRegTailR;
-      const bool detailed = region != kRegHandL && region != kRegHandR;
+      const bool detailed = true;
       const int ss = detailed ? kSS : 1;
       RGB skinAcc[4] = {}, clothAcc[4] = {};
       float maskAcc[4] = {}, hairL = 0;
