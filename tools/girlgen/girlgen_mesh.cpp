@@ -111,13 +111,13 @@ float SMin(float a, float b, float k) {
 float FringeEdge(float x) {
   // Locks of uneven length with rounded ends, parted a little off the middle;
   // between two locks the cut rises into a soft notch.
-  static const float kDepth[8] = {4.0f, 7.0f, 5.0f, 7.8f, 6.0f, 7.4f, 4.6f, 6.4f};
+  static const float kDepth[8] = {3.6f, 5.6f, 4.4f, 5.8f, 5.0f, 5.7f, 4.0f, 5.3f};
   const float s = (x + 2.2f) / 6.6f + 4.0f;
   const int i = static_cast<int>(std::floor(s));
   const float f = 2.0f * (s - i) - 1.0f;  // -1..1 across the lock
   const float depth = kDepth[((i % 8) + 8) % 8];
   const float tip = depth * std::sqrt(std::max(0.0f, 1.0f - f * f));
-  return 334.5f - tip + 0.016f * x * x;
+  return 334.8f - tip + 0.016f * x * x;
 }
 
 namespace {
@@ -280,7 +280,8 @@ void MeshShape(const Shape& s, V3 lo, V3 hi, float h, Shell& out) {
     }
     // Cloth on the skirt's own surface, its underside included, takes the
     // skirt's chart even where a leg is nearer: otherwise the hem would break
-    // into triangles painted as leg.
+    // into triangles painted as leg. The fillet into the legs stays leg; the
+    // pictures paint the hem's line across it.
     if (skirt) nearest = skirt;
     for (size_t i = 0; i < s.prims.size(); ++i) {
       const float w = std::exp(-(d[i] - dmin) / 2.2f);
@@ -367,7 +368,9 @@ Shape BodyShape(Outfit o) {
   P.push_back(Ell(V3(0, 193, -1), V3(29 + t, 23 + t, 19 + t), kHips, kRegTorso));
   P.push_back(Ell(V3(0, 222, 0), V3(20 + t, 20, 15 + t), kSpine, kRegTorso));
   P.push_back(Ell(V3(0, 252, -1), V3(21.5f + t, 27, 16.5f + t), kChest, kRegTorso));
-  P.push_back(Cone(V3(-18, 272, -2), V3(18, 272, -2), 9.0f + t, 9.0f + t, kChest, kRegTorso));
+  // Shoulders slope down from the neck rather than sitting on one level bar.
+  P.push_back(Cone(V3(0, 275, -2), V3(17, 270, -2), 9.0f + t, 8.6f + t, kChest, kRegTorso));
+  P.push_back(Cone(V3(0, 275, -2), V3(-17, 270, -2), 9.0f + t, 8.6f + t, kChest, kRegTorso));
   for (int side = 0; side < 2; ++side) {
     const float sx = side ? -1.0f : 1.0f;
     Prim breast = Ell(V3(10.5f * sx, 251, 10 + t * 0.8f), V3(10, 10, 9), kChest, kRegTorso);
@@ -387,14 +390,14 @@ Shape BodyShape(Outfit o) {
     const int th = side ? kThighR : kThighL, sh = side ? kShinR : kShinL, ft = side ? kFootR : kFootL;
     const int rFoot = side ? kRegFootR : kRegFootL;
     const float a = fit.arm;
-    P.push_back(Ell(M(V3(22, 275, -2)), V3(9.5f + a, 9 + a, 9 + a), side ? kShoulderR : kShoulderL, rArm, 0));
-    P.push_back(Cone(J(up), J(fo), 8.4f + a, 6.2f + a, up, rArm, g));
+    P.push_back(Ell(M(V3(22, 273.5f, -2)), V3(9.3f + a, 8.8f + a, 9 + a), side ? kShoulderR : kShoulderL, rArm, 0));
+    P.push_back(Cone(J(up), J(fo), 8.8f + a, 6.3f + a, up, rArm, g));
     const float af = a * fit.sleeveEnd;
-    P.push_back(Cone(J(fo), J(side ? kHandR : kHandL), 5.8f + af, 4.3f + af * 0.7f, fo, rArm, g));
+    P.push_back(Cone(J(fo), J(side ? kHandR : kHandL), 6.1f + af, 3.85f + af * 0.7f, fo, rArm, g));
     // Legs.
-    P.push_back(Cone(J(th) + V3(0, 4, 0), J(sh), 13.0f, 8.2f, th, rLeg));
-    P.push_back(Cone(J(sh), J(ft), 7.6f, 4.2f, sh, rLeg));
-    P.push_back(Ell(M(V3(14, 74, -2.5f)), V3(7.2f, 19, 7.2f), sh, rLeg));
+    P.push_back(Cone(J(th) + V3(0, 4, 0), J(sh), 13.8f, 8.4f, th, rLeg));
+    P.push_back(Cone(J(sh), J(ft), 7.8f, 4.2f, sh, rLeg));
+    P.push_back(Ell(M(V3(14, 76, -3.0f)), V3(7.7f, 19, 7.7f), sh, rLeg));
     const float sh2 = fit.shoe;
     P.push_back(Cone(J(ft) + V3(0, -4, -1), M(V3(13, 4.5f, 19)), 4.6f + sh2, 3.8f + sh2 * 0.8f, ft, rFoot));
     P.push_back(Ell(M(V3(13, 6.5f, -4)), V3(4.6f + sh2, 5.5f + sh2 * 0.5f, 5.5f + sh2), ft, rFoot));
@@ -419,7 +422,9 @@ Shape HandShape(int side) {
   const V3 n = Norm(V3(sx, 0, 0) - d * Dot(V3(sx, 0, 0), d));  // back of the hand, outwards
   const V3 w = Norm(Cross(d, n)) * sx;                           // across the palm, thumb side forward
   auto& P = s.prims;
-  P.push_back(Cone(wrist - d * 7.0f, wrist + d * 2.0f, 3.9f, 3.7f, fo, reg));
+  // The wrist starts inside the forearm, which tapers to the same width,
+  // so that the two shells meet without a lip.
+  P.push_back(Cone(wrist - d * 9.0f, wrist + d * 2.0f, 3.5f, 3.75f, fo, reg));
   Prim palm = Ell(wrist + d * 8.0f, V3(1, 1, 1), hand, reg);
   // Ellipsoid radii are axis-aligned: the hand hangs nearly straight, so its
   // axes are close to x (thickness), y (length) and z (width).

@@ -172,8 +172,8 @@ RGB Skin(const Tone& tone, int region, float u, float t) {
     const float across = (region == kRegHandL ? 1.0f : -1.0f) * R * sa;
     const float along = Smooth(0.47f, 0.53f, t) * (1.0f - Smooth(0.8f, 0.84f, t));
     float gap = 0;
-    for (float g : {3.05f, 0.0f, -3.0f}) gap = std::max(gap, 1.0f - Smooth(0.15f, 0.55f, std::fabs(across - g)));
-    c = Mul(c, 1.0f - 0.32f * gap * along);
+    for (float g : {3.05f, 0.0f, -3.0f}) gap = std::max(gap, 1.0f - Smooth(0.2f, 0.8f, std::fabs(across - g)));
+    c = Mul(c, 1.0f - 0.2f * gap * along);
     // Knuckles a touch darker, nails a touch pink on the back of the hand.
     c = Mul(c, 1.0f - 0.06f * std::exp(-std::pow((t - 0.5f) / 0.02f, 2.0f)) * std::max(0.0f, ca));
     if (ca > 0.3f && t > 0.74f && t < 0.79f) c = Lerp(c, Hex(0xF4C0C0), 0.3f);
@@ -266,6 +266,12 @@ Where Locate(int region, float u, float t) {
   return w;
 }
 
+// The lowest line of each skirt (its rounded hem reaches a little below the
+// hem height of the mesh). Charts on both sides of the hem paint against it,
+// so the edge is one smooth line whichever chart a triangle took.
+constexpr float kCasualHem = 152.0f - 1.2f, kSchoolHem = 148.0f - 1.2f, kBusinessHem = 128.0f - 1.2f;
+float Below(float y, float hem) { return 1.0f - Smooth(hem - 0.5f, hem + 0.5f, y); }
+
 float Stripe(float x, float period, float width) {
   const float f = x / period - std::floor(x / period);
   return f < width ? 1.0f : 0.0f;
@@ -320,7 +326,7 @@ Cloth Casual(const Where& w) {
       if (std::fabs(w.y - 212.5f) < 2.8f) c = Hex(0x7A4A2A);  // belt
       if (std::fabs(w.y - 212.5f) < 2.0f && std::fabs(w.a) < 0.12f) c = Hex(0xD8C070);
       if (std::fabs(std::fabs(w.a) - 0.45f) < 0.02f && w.y < 210) c = Hex(0xE0B060);  // seams
-      return {c, 1};
+      return {c, 1.0f - Below(w.y, kCasualHem)};
     }
     const float front = std::max(0.0f, std::cos(w.a));
     const float neck = 285.0f - 14.0f * front * front;
@@ -339,7 +345,7 @@ Cloth Casual(const Where& w) {
   }
   if (w.region == kRegLegL || w.region == kRegLegR) {
     // Shorts under the skirt, and ankle socks.
-    if (w.y > 157) return {denimDark, 1};
+    if (w.y > kCasualHem - 1.0f) return {denimDark, 1.0f - Below(w.y, kCasualHem)};
     if (w.t > 0.93f) return {Hex(0xFFFFFF), 1};
     return {tee, 0};
   }
@@ -362,7 +368,7 @@ Cloth School(const Where& w) {
       RGB c = Lerp(Mul(navy, 0.75f), navy, pleat);
       if (w.y > 150 && w.y < 154) c = white;
       if (w.y > 212) c = Mul(navy, 0.85f);
-      return {c, 1};
+      return {c, 1.0f - Below(w.y, kSchoolHem)};
     }
     RGB c = white;
     const float front = std::max(0.0f, std::cos(w.a));
@@ -397,7 +403,7 @@ Cloth School(const Where& w) {
     return {c, 1.0f - Smooth(1.0f, 1.02f, w.t)};
   }
   if (w.region == kRegLegL || w.region == kRegLegR) {
-    if (w.y > 153) return {Mul(navy, 0.6f), 1};  // under the skirt
+    if (w.y > kSchoolHem - 1.0f) return {Mul(navy, 0.6f), 1.0f - Below(w.y, kSchoolHem)};  // under the skirt
     const float sock = Smooth(0.6f, 0.605f, w.t);
     return {Hex(0x1E2030), sock};
   }
@@ -415,7 +421,7 @@ Cloth Business(const Where& w) {
     if (w.y < 216.0f) {
       RGB c = suit;
       if (std::fabs(w.a) > kPi - 0.02f) c = Mul(suit, 0.7f);  // back seam
-      return {c, 1};
+      return {c, 1.0f - Below(w.y, kBusinessHem)};
     }
     const float aa = std::fabs(w.a);
     const float front = std::max(0.0f, std::cos(w.a));
@@ -443,7 +449,7 @@ Cloth Business(const Where& w) {
     return {c, 1.0f - Smooth(0.995f, 1.01f, w.t)};
   }
   if (w.region == kRegLegL || w.region == kRegLegR) {
-    if (w.y > 133) return {Mul(suit, 0.6f), 1};
+    if (w.y > kBusinessHem - 1.0f) return {Mul(suit, 0.6f), 1.0f - 0.72f * Below(w.y, kBusinessHem)};
     return {Hex(0x2A2226), 0.28f};  // sheer tights
   }
   if (w.region == kRegFootL || w.region == kRegFootR) return {Hex(0x15151A), 1};

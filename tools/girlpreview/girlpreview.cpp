@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
   struct Detail {
     float angle, dist, panY;
   };
-  const Detail details[] = {{90, 230, -300}, {160, 260, -290}, {70, 110, -180}, {70, 100, -255}};
+  const Detail details[] = {{90, 230, -300}, {160, 260, -290}, {90, 110, -165}, {25, 130, -170}};
   std::vector<uint8_t> detail(static_cast<size_t>(4) * kCellW * 4 * kCellH * 4, 255);
   for (int o = 0; o < 4; ++o) {
     GirlView l;
