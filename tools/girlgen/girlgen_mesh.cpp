@@ -430,14 +430,15 @@ Shape HandShape(int side) {
   // axes are close to x (thickness), y (length) and z (width).
   palm.b = V3(2.9f, 7.5f, 6.2f);
   P.push_back(palm);
-  const float off[4] = {4.6f, 1.55f, -1.55f, -4.5f};
+  // Slim fingers with a little air between them, so the grid keeps a groove.
+  const float off[4] = {5.0f, 1.7f, -1.7f, -4.9f};
   const float len[4] = {9.5f, 10.5f, 10.0f, 8.0f};
   for (int i = 0; i < 4; ++i) {
     const V3 root = wrist + d * 13.0f + w * off[i];
     const V3 mid = root + d * (len[i] * 0.55f) - n * 0.6f;
     const V3 tip = mid + d * (len[i] * 0.45f) - n * 1.6f;
-    P.push_back(Cone(root, mid, 1.55f, 1.4f, hand, reg));
-    P.push_back(Cone(mid, tip, 1.4f, 1.15f, hand, reg));
+    P.push_back(Cone(root, mid, 1.5f, 1.32f, hand, reg));
+    P.push_back(Cone(mid, tip, 1.32f, 1.08f, hand, reg));
   }
   // The thumb stands off the palm, towards the front, so it reads on its own.
   const V3 t0 = wrist + d * 3.5f + w * 4.6f - n * 1.2f;
@@ -481,7 +482,7 @@ Shape HairShape() {
     const V3 roots[3] = {J(t3) + M(V3(1.2f, 0, 2.4f)), J(t3) + M(V3(-2.2f, 0, -1.4f)), J(t3) + M(V3(2.6f, 0, -2.6f))};
     const float rr[3] = {4.6f, 4.2f, 3.9f};
     for (int k = 0; k < 3; ++k) {
-      Prim end = Cone(roots[k], ends[k], rr[k], 1.1f, t3, reg, g);
+      Prim end = Cone(roots[k], ends[k], rr[k], 1.8f, t3, reg, g);
       end.soft = 2;
       P.push_back(end);
     }

@@ -172,7 +172,7 @@ RGB Skin(const Tone& tone, int region, float u, float t) {
     const float across = (region == kRegHandL ? 1.0f : -1.0f) * R * sa;
     const float along = Smooth(0.47f, 0.53f, t) * (1.0f - Smooth(0.8f, 0.84f, t));
     float gap = 0;
-    for (float g : {3.05f, 0.0f, -3.0f}) gap = std::max(gap, 1.0f - Smooth(0.2f, 0.8f, std::fabs(across - g)));
+    for (float g : {3.35f, 0.0f, -3.3f}) gap = std::max(gap, 1.0f - Smooth(0.2f, 0.8f, std::fabs(across - g)));
     c = Mul(c, 1.0f - 0.2f * gap * along);
     // Knuckles a touch darker, nails a touch pink on the back of the hand.
     c = Mul(c, 1.0f - 0.06f * std::exp(-std::pow((t - 0.5f) / 0.02f, 2.0f)) * std::max(0.0f, ca));
