@@ -390,8 +390,10 @@ Shape BodyShape(Outfit o) {
     const int th = side ? kThighR : kThighL, sh = side ? kShinR : kShinL, ft = side ? kFootR : kFootL;
     const int rFoot = side ? kRegFootR : kRegFootL;
     const float a = fit.arm;
-    P.push_back(Ell(M(V3(22, 273.5f, -2)), V3(9.3f + a, 8.8f + a, 9 + a), side ? kShoulderR : kShoulderL, rArm, 0));
-    P.push_back(Cone(J(up), J(fo), 8.8f + a, 6.3f + a, up, rArm, g));
+    // The upper arm starts below its joint so that its round end does not
+    // stand above the shoulder's slope like a pad.
+    P.push_back(Ell(M(V3(22, 272, -2)), V3(9.3f + a, 8.4f + a, 9 + a), side ? kShoulderR : kShoulderL, rArm, 0));
+    P.push_back(Cone(J(up) + Norm(J(fo) - J(up)) * 6.0f, J(fo), 8.3f + a, 6.3f + a, up, rArm, g));
     const float af = a * fit.sleeveEnd;
     P.push_back(Cone(J(fo), J(side ? kHandR : kHandL), 6.1f + af, 3.85f + af * 0.7f, fo, rArm, g));
     // Legs.

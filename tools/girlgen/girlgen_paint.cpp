@@ -344,8 +344,9 @@ Cloth Casual(const Where& w) {
     return {c, 1.0f - Smooth(end - 0.005f, end + 0.005f, w.t)};
   }
   if (w.region == kRegLegL || w.region == kRegLegR) {
-    // Shorts under the skirt, and ankle socks.
-    if (w.y > kCasualHem - 1.0f) return {denimDark, 1.0f - Below(w.y, kCasualHem)};
+    // Under the skirt the legs take the skirt's colour: where a patch of the
+    // skirt's surface is charted as leg it must not show. Ankle socks.
+    if (w.y > kCasualHem - 1.0f) return {denim, 1.0f - Below(w.y, kCasualHem)};
     if (w.t > 0.93f) return {Hex(0xFFFFFF), 1};
     return {tee, 0};
   }
@@ -403,7 +404,7 @@ Cloth School(const Where& w) {
     return {c, 1.0f - Smooth(1.0f, 1.02f, w.t)};
   }
   if (w.region == kRegLegL || w.region == kRegLegR) {
-    if (w.y > kSchoolHem - 1.0f) return {Mul(navy, 0.6f), 1.0f - Below(w.y, kSchoolHem)};  // under the skirt
+    if (w.y > kSchoolHem - 1.0f) return {Mul(navy, 0.85f), 1.0f - Below(w.y, kSchoolHem)};  // under the skirt
     const float sock = Smooth(0.6f, 0.605f, w.t);
     return {Hex(0x1E2030), sock};
   }
@@ -449,7 +450,7 @@ Cloth Business(const Where& w) {
     return {c, 1.0f - Smooth(0.995f, 1.01f, w.t)};
   }
   if (w.region == kRegLegL || w.region == kRegLegR) {
-    if (w.y > kBusinessHem - 1.0f) return {Mul(suit, 0.6f), 1.0f - 0.72f * Below(w.y, kBusinessHem)};
+    if (w.y > kBusinessHem - 1.0f) return {suit, 1.0f - 0.72f * Below(w.y, kBusinessHem)};
     return {Hex(0x2A2226), 0.28f};  // sheer tights
   }
   if (w.region == kRegFootL || w.region == kRegFootR) return {Hex(0x15151A), 1};
