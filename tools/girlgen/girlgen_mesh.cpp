@@ -90,7 +90,7 @@ float PrimDist(const Prim& pr, V3 p) {
       const V3 e1 = Norm(Cross(ax, V3(0, 0, 1)));
       const V3 e2 = Cross(ax, e1);
       const V3 q = p - pr.a;
-      const float ang = std::atan2(Dot(q, e2), Dot(q, e1)) + 0.5f * t;
+      const float ang = std::atan2(Dot(q, e2), Dot(q, e1)) + 0.3f * t;
       const float r = Mix(pr.ra, pr.rb, t);
       return d - pr.pleats * r * (std::cos(ang * pr.grooves) - 0.3f);
     }
@@ -475,7 +475,7 @@ Shape HairShape() {
     Prim a = Cone(J(t1), mid, 4.6f, 9.4f, t1, reg, g);
     Prim b = Cone(mid, J(t2), 9.4f, 9.4f, t1, reg, g);
     Prim c = Cone(J(t2), J(t3), 9.4f, 6.6f, t2, reg, g);
-    for (Prim* pr : {&a, &b, &c}) pr->grooves = 6, pr->pleats = 0.08f;
+    for (Prim* pr : {&a, &b, &c}) pr->grooves = 4, pr->pleats = 0.1f;
     P.push_back(a);
     P.push_back(b);
     P.push_back(c);
