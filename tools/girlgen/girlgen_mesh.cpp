@@ -448,6 +448,20 @@ Shape HandShape(int side) {
   const V3 t2 = t1 + d * 4.6f + w * 0.9f - n * 1.4f;
   P.push_back(Cone(t0, t1, 2.4f, 2.0f, hand, reg));
   P.push_back(Cone(t1, t2, 2.0f, 1.5f, hand, reg));
+  // Drawn a size up from the wrist: at the default camera a hand of true
+  // proportion is a few pixels and reads as a mitt. The wrist keeps its width.
+  constexpr float kHandScale = 1.15f;
+  for (size_t i = 1; i < P.size(); ++i) {
+    Prim& pr = P[i];
+    pr.a = wrist + (pr.a - wrist) * kHandScale;
+    if (pr.kind == kCone) {
+      pr.b = wrist + (pr.b - wrist) * kHandScale;
+      pr.ra *= kHandScale;
+      pr.rb *= kHandScale;
+    } else {
+      pr.b = pr.b * kHandScale;
+    }
+  }
   return s;
 }
 
@@ -681,8 +695,8 @@ SoftCounts CountSoft(const Mesh& mesh) {
 Mesh BuildCharacter(Outfit outfit) {
   Shell body, handL, handR, hair;
   MeshShape(BodyShape(outfit), V3(-64, -3, -32), V3(64, 372, 38), 3.5f, body);
-  MeshShape(HandShape(0), V3(36, 138, -12), V3(62, 184, 12), 1.3f, handL);
-  MeshShape(HandShape(1), V3(-62, 138, -12), V3(-36, 184, 12), 1.3f, handR);
+  MeshShape(HandShape(0), V3(35, 134, -13), V3(64, 184, 13), 1.45f, handL);
+  MeshShape(HandShape(1), V3(-64, 134, -13), V3(-35, 184, 13), 1.45f, handR);
   MeshShape(HairShape(), V3(-62, 192, -48), V3(62, 374, 36), 3.4f, hair);
   // The scalp under the hair is never seen: its vertices are better spent
   // on the hair. Only what moves with the head alone may go, so that no gap
