@@ -297,8 +297,8 @@ Cloth Pool(const Where& w) {
     const float front = std::max(0.0f, std::cos(w.a));
     const float ax = std::fabs(w.a);
     // Sweetheart top in front, straight across the back.
-    // under the arms it stays below the shoulder, where the arm's chart begins.
-    const float top = 257.0f + 9.0f * front * front - 3.0f * front * (1.0f - Smooth(0.0f, 0.3f, ax));
+    // Under the arms it dips below the armpit, where the arm's chart begins.
+    const float top = 246.0f + 20.0f * Smooth(0.05f, 0.6f, front) - 3.0f * front * (1.0f - Smooth(0.0f, 0.3f, ax));
     // No dot cut in half by an edge: they would read as a ragged hem.
     if (dx * dx + dy * dy < 1.3f && w.y > legLine + 2.2f && w.y < top - 2.6f) c = Hex(0xFFF4F0);
     float cover = Smooth(legLine - 0.6f, legLine + 0.6f, w.y) * (1.0f - Smooth(top - 0.6f, top + 0.6f, w.y));
@@ -312,7 +312,7 @@ Cloth Pool(const Where& w) {
     const RGB sandal = Hex(0xF6F1EA);
     const float a = std::fabs(w.a);
     const bool sole = a > 2.2f;
-    const bool strap = std::fabs(w.t - 0.62f) < 0.07f || std::fabs(w.t - 0.3f) < 0.06f;
+    const bool strap = std::fabs(w.t - 0.66f) < 0.07f || std::fabs(w.t - 0.46f) < 0.05f;
     return {sandal, sole || strap ? 1.0f : 0.0f};
   }
   return {suit, 0};
@@ -339,7 +339,7 @@ Cloth Casual(const Where& w) {
     return {c, 1.0f - Smooth(neck - 0.6f, neck + 0.6f, w.y)};
   }
   if (w.region == kRegArmL || w.region == kRegArmR) {
-    const float end = 0.3f;
+    const float end = 0.4f;
     RGB c = std::fabs(w.t - end) < 0.02f ? Hex(0x8FC4AC) : tee;
     return {c, 1.0f - Smooth(end - 0.005f, end + 0.005f, w.t)};
   }
@@ -451,6 +451,9 @@ Cloth Business(const Where& w) {
   }
   if (w.region == kRegLegL || w.region == kRegLegR) {
     if (w.y > kBusinessHem - 1.0f) return {suit, 1.0f - 0.72f * Below(w.y, kBusinessHem)};
+    // The pumps' back rises over the ankle, above where the foot's chart
+    // ends, so their edge is one line rather than the chart's border.
+    if (w.y < 22.0f) return {Hex(0x15151A), 1};
     return {Hex(0x2A2226), 0.28f};  // sheer tights
   }
   if (w.region == kRegFootL || w.region == kRegFootR) return {Hex(0x15151A), 1};
