@@ -485,6 +485,11 @@ Shape HairShape() {
     P.push_back(Cone(M(V3(23.5f, 336, 3)), M(V3(25.5f, 309, 5)), 3.6f, 1.6f, kHead, kRegHairCap));
     // Gathered at the tie, full in the middle, tapering to locks at the ends.
     P.push_back(Ell(J(t1) + V3(0, 2, 1), V3(6.5f, 6.5f, 6.5f), kHead, kRegHairCap));
+    // A ribbon bow over the tie: two loops standing out to the front and back.
+    for (float dz : {5.5f, -5.5f}) {
+      Prim loop = Ell(J(t1) + M(V3(3.5f, 4.0f, dz)), V3(2.2f, 3.4f, 4.0f), kHead, reg, 3 + side);
+      P.push_back(loop);
+    }
     const V3 mid = J(t1) + (J(t2) - J(t1)) * 0.35f + M(V3(2.0f, 0, 0));
     Prim a = Cone(J(t1), mid, 4.6f, 9.4f, t1, reg, g);
     Prim b = Cone(mid, J(t2), 9.4f, 9.4f, t1, reg, g);
@@ -697,7 +702,7 @@ Mesh BuildCharacter(Outfit outfit) {
   MeshShape(BodyShape(outfit), V3(-64, -3, -32), V3(64, 372, 38), 3.5f, body);
   MeshShape(HandShape(0), V3(35, 134, -13), V3(64, 184, 13), 1.45f, handL);
   MeshShape(HandShape(1), V3(-64, 134, -13), V3(-35, 184, 13), 1.45f, handR);
-  MeshShape(HairShape(), V3(-62, 192, -48), V3(62, 374, 36), 3.4f, hair);
+  MeshShape(HairShape(), V3(-62, 192, -48), V3(62, 374, 36), 3.5f, hair);
   // The scalp under the hair is never seen: its vertices are better spent
   // on the hair. Only what moves with the head alone may go, so that no gap
   // opens at the nape when she turns.
@@ -732,8 +737,8 @@ Mesh BuildCharacter(Outfit outfit) {
       std::printf("soft try %d: %d points, %d springs, %d free\n", tries, c.points, c.springs, c.free);
     if (c.points <= 480 && c.springs <= 990 && c.maxShare <= 4) break;
     chestCut += 0.01f;
-    hairCut += 0.01f;
-    hemCut += 0.05f;
+    hairCut += 0.02f;
+    hemCut += 0.03f;
   }
   return mesh;
 }

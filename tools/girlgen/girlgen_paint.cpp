@@ -543,8 +543,9 @@ void PaintAll(Pictures& out) {
         Put(out.hair[k], idx, hairRegion ? HairColour(kHairTones[k], hairL * inv) : kHairTones[k].base);
       }
       const uint8_t hm = hairRegion ? 255 : 0;
-      // Ribbons where the tails are tied, the same in every hair picture.
-      if ((region == kRegTailL || region == kRegTailR) && t > 0.015f && t < 0.075f) {
+      // Ribbons where the tails are tied, the bow above them included, the same
+      // in every hair picture.
+      if ((region == kRegTailL || region == kRegTailR) && t < 0.075f) {
         const float fold = 0.8f + 0.2f * std::cos(2 * kPi * u * 3.0f);
         for (int k = 0; k < 4; ++k) Put(out.hair[k], idx, Mul(Hex(0xE8506E), fold));
       }
