@@ -1,0 +1,93 @@
+#include "character/girl_animation.h"
+
+#include <cstdio>
+
+#include "character/girl.h"
+#include "character/girl_sound.h"
+
+AnimStruct anim_girl;
+AnimStruct anim_bg;
+
+namespace {
+
+// The clip boundaries are fixed by the character's timeline, not read from it.
+const AnimClip kClips[] = {
+    {0, 175, true},     // ANIM_IDLE
+    {308, 344, false},  // ANIM_SHAKE
+    {175, 185, false},  // ANIM_DANCE_IN
+    {185, 298, false},  // ANIM_DANCE
+    {299, 307, false},  // ANIM_DANCE_OUT
+};
+
+// Advances without chaining; used for the hand-over frame so a chained clip
+// never chains twice in one call.
+void Step(AnimStruct* a) {
+  if (a->stopped) return;
+  a->frame = a->frame + a->speed;
+  if (a->frame < static_cast<float>(a->end_frame)) return;
+  if (a->loop) {
+    a->frame = static_cast<float>(a->start_frame);
+    return;
+  }
+  a->frame = static_cast<float>(a->end_frame);
+  a->stopped = true;
+}
+
+}  // namespace
+
+const AnimClip* AnimationClip(AnimState state) {
+  if (state < ANIM_IDLE || state > ANIM_DANCE_OUT) return nullptr;
+  return &kClips[state - ANIM_IDLE];
+}
+
+void AnimationStart(AnimStruct* a, int start, int end, AnimState state, bool loop) {
+  a->state = state;
+  a->speed = 1.0f;
+  a->start_frame = start;
+  a->end_frame = end;
+  a->loop = loop;
+  a->stopped = false;
+  a->frame = static_cast<float>(static_cast<double>(start) + 0.001);
+}
+
+void AnimationStartN(AnimStruct* a, AnimState state) {
+  GirlSoundResetIdle();
+  const AnimClip* clip = AnimationClip(state);
+  if (!clip) return;
+  AnimationStart(a, clip->start_frame, clip->end_frame, state, clip->loop);
+}
+
+void Animate(AnimStruct* a) {
+  if (a->stopped) return;
+  a->frame = a->frame + a->speed;
+  if (a->frame < static_cast<float>(a->end_frame)) return;
+  if (a->loop) {
+    a->frame = static_cast<float>(a->start_frame);
+    return;
+  }
+  a->frame = static_cast<float>(a->end_frame);
+  a->stopped = true;
+  AnimationStopped(a);
+}
+
+void AnimationStopped(AnimStruct* a) {
+  switch (a->state) {
+    case ANIM_IDLE:
+      std::fputs("ERROR:Idle animation is never stopped!", stderr);
+      AnimationStartN(a, ANIM_IDLE);
+      break;
+    case ANIM_SHAKE:
+    case ANIM_DANCE_OUT:
+      AnimationStartN(a, ANIM_IDLE);
+      break;
+    case ANIM_DANCE_IN:
+      AnimationStartN(a, ANIM_DANCE);
+      break;
+    case ANIM_DANCE:
+      AnimationStartN(a, continue_dancing != 0 ? ANIM_DANCE : ANIM_DANCE_OUT);
+      break;
+    default:
+      return;  // unknown clip: stays stopped on its end frame
+  }
+  Step(a);
+}

@@ -1,0 +1,48 @@
+// The clip player: turns a model's single keyframed timeline into clips and,
+// for the character, chains them (idle, shake reaction, dance with its
+// lead-in and lead-out).
+//
+// The frame update draws each model at its player's frame and then calls
+// Animate once per displayed frame; the shake response and the dance buttons
+// start clips with AnimationStartN. One call of Animate is one frame: nothing
+// here reads a clock.
+#pragma once
+
+#include <cstdint>
+
+enum AnimState : int32_t {
+  ANIM_IDLE = 1,
+  ANIM_SHAKE = 2,
+  ANIM_DANCE_IN = 3,
+  ANIM_DANCE = 4,
+  ANIM_DANCE_OUT = 5,
+};
+
+struct AnimStruct {
+  AnimState state;
+  bool loop;     // wrap at the end instead of stopping
+  bool stopped;  // a non-looping clip reached its end
+  float frame;   // what the model is drawn at
+  float speed;   // frames per Animate; always 1
+  int32_t start_frame;
+  int32_t end_frame;
+};
+
+extern AnimStruct anim_girl;
+extern AnimStruct anim_bg;
+
+// One row of the character's clip table, indexed by AnimState.
+struct AnimClip {
+  int32_t start_frame;
+  int32_t end_frame;
+  bool loop;
+};
+const AnimClip* AnimationClip(AnimState state);  // null outside ANIM_IDLE..ANIM_DANCE_OUT
+
+void AnimationStart(AnimStruct* a, int start, int end, AnimState state, bool loop);
+// Starts a clip of the character's table and restarts the idle-voice
+// countdown; an unknown state changes nothing else.
+void AnimationStartN(AnimStruct* a, AnimState state);
+void Animate(AnimStruct* a);
+// Chains the follow-up clip; called by Animate when a clip ends.
+void AnimationStopped(AnimStruct* a);
