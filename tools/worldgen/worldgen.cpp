@@ -7,13 +7,13 @@
 // inside it and sees walls, floor and things with depth behind her. The
 // camera can be anywhere within about 640 of her, 30 to 400 high, so nothing
 // stands in that cylinder but the floor. Each has a
-// small looping motion whose last frame leads smoothly into the first. Run by
-// the build as: worldgen <bundle folder>.
+// small looping motion whose last frame leads smoothly into the first.
 #include <cmath>
 #include <cstdio>
 #include <set>
 #include <string>
 
+#include "generators.h"
 #include "scene_build.h"
 #include "textures.h"
 
@@ -585,16 +585,11 @@ bool BuildBusiness(const std::string& path) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: worldgen <bundle folder>\n");
-    return 2;
-  }
-  std::string dir = argv[1];
+bool GenerateBackdrops(const std::string& dir) {
   if (!BuildPool(dir + "/bg_pool.POD") || !BuildCasual(dir + "/bg_casual.POD") ||
       !BuildSchool(dir + "/bg_school.POD") || !BuildBusiness(dir + "/bg_business.POD"))
-    return 1;
+    return false;
   for (const std::string& name : TextureNames())
-    if (!PaintTexture(dir, name)) return 1;
-  return 0;
+    if (!PaintTexture(dir, name)) return false;
+  return true;
 }
