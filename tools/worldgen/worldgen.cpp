@@ -129,6 +129,8 @@ bool BuildPool(const std::string& path) {
   int ring = s.Lit("float ring", -1, 1.0f, 0.45f, 0.55f, 0.6f, 50);
   int sky = s.Const("sky const", s.Texture("sky_day.png"));
   int cloud = s.Lit("cloud alpha", s.Texture("textures/sky/cloud.png"), 1.0f, 1.0f, 1.0f, 0, 0);
+  // Clouds stay bright on the side away from the sun.
+  for (float& d : s.materials[size_t(cloud)].diffuse) d = 0.75f;
   int frond = s.Lit("palm frond alpha", s.Texture("maps\\pool\\palm_frond.png"), 0.9f, 1.0f, 0.85f, 0.05f, 10);
   int water = s.Lit("water alpha", s.Texture("textures/water.png"), 1.0f, 1.0f, 1.0f, 0.8f, 80);
 

@@ -51,11 +51,11 @@ void BackdropViewDraw(CPODScene* bg, float frame, const BackdropCamera& cam, Sim
   glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
   glEnable(GL_LIGHT0);
   const GLfloat pos[] = {2.9f, 1.5f, 0.9f, 0.0f}, none[] = {0, 0, 0, 0}, diffuse[] = {0.8f, 0.8f, 0.8f, 1},
-                spec[] = {0, 0, 0, 1};
+                black[] = {0, 0, 0, 1};
   glLightfv(GL_LIGHT0, GL_POSITION, pos);
   glLightfv(GL_LIGHT0, GL_AMBIENT, none);
   glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
-  glLightfv(GL_LIGHT0, GL_SPECULAR, spec);
+  glLightfv(GL_LIGHT0, GL_SPECULAR, black);
   glShadeModel(GL_SMOOTH);
   glFrontFace(GL_CCW);
   glDisable(GL_CULL_FACE);  // the app starts with culling off
