@@ -33,7 +33,7 @@ asan: deps
 FUZZ_SECONDS ?= 60
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOVANTA_FUZZ=ON
-	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $$(ninja -C $(FUZZ_BUILD) -t targets all | sed -n 's/^\([a-z_]*_\(fuzz\|seed\)\): .*/\1/p' | sort -u)
 	bash scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 bench: build

@@ -317,11 +317,9 @@ bool ValidateMesh(const SPODScene& sc, const SPODMesh& m, const ReadContext& ctx
   if (m.faces.data) {
     if (ctx.size(m.faces.data) < indexCount * 2) return false;
     const uint8_t* p = m.faces.data;
-    for (uint64_t i = 0; i < indexCount; ++i) {
-      uint16_t v;
-      std::memcpy(&v, p + 2 * i, 2);
-      if (v >= n) return false;
-    }
+    bool bad = false;  // no early exit, so the loop stays a plain scan
+    for (uint64_t i = 0; i < indexCount; ++i) bad |= (uint32_t)(p[2 * i] | (p[2 * i + 1] << 8)) >= n;
+    if (bad) return false;
   } else if (indexCount > n) {
     return false;
   }
@@ -359,9 +357,17 @@ bool ValidateMesh(const SPODScene& sc, const SPODMesh& m, const ReadContext& ctx
     const uint32_t slots = m.boneIndices.componentCount;
     if (slots == 0 || m.boneWeights.componentCount != slots) return false;
     const uint32_t bstride = m.boneIndices.stride ? m.boneIndices.stride : slots;
-    for (uint32_t v = 0; v < n; ++v)
-      for (uint32_t k = 0; k < slots; ++k)
-        if (m.boneIndices.data[(size_t)v * bstride + k] >= 64) return false;
+    // The largest bone slot each vertex uses, so triangles need one look per corner.
+    std::vector<uint8_t> top(n);
+    for (uint32_t v = 0; v < n; ++v) {
+      const uint8_t* b = m.boneIndices.data + (size_t)v * bstride;
+      uint8_t t = 0;
+      for (uint32_t k = 0; k < slots; ++k) t = b[k] > t ? b[k] : t;
+      top[v] = t;
+    }
+    uint8_t highest = 0;
+    for (uint32_t v = 0; v < n; ++v) highest = top[v] > highest ? top[v] : highest;
+    if (highest >= 64) return false;
     if (bb.batchCount > 0) {
       if (m.stripCount == 0 && m.faces.data) {
         // Each batch's triangles may only name bones of that batch.
@@ -369,17 +375,14 @@ bool ValidateMesh(const SPODScene& sc, const SPODMesh& m, const ReadContext& ctx
           const uint32_t first = (uint32_t)bb.batchOffsets[b];
           const uint32_t end = b + 1 < bb.batchCount ? (uint32_t)bb.batchOffsets[b + 1] : m.faceCount;
           const int32_t c = bb.batchBoneCounts[b];
-          for (uint64_t i = (uint64_t)first * 3; i < (uint64_t)end * 3; ++i) {
-            uint16_t v;
-            std::memcpy(&v, m.faces.data + 2 * i, 2);
-            for (uint32_t k = 0; k < slots; ++k)
-              if (m.boneIndices.data[(size_t)v * bstride + k] >= c) return false;
-          }
+          const uint8_t* p = m.faces.data;
+          bool bad = false;
+          for (uint64_t i = (uint64_t)first * 3; i < (uint64_t)end * 3; ++i)
+            bad |= top[p[2 * i] | (p[2 * i + 1] << 8)] >= c;
+          if (bad) return false;
         }
-      } else {
-        for (uint32_t v = 0; v < n; ++v)
-          for (uint32_t k = 0; k < slots; ++k)
-            if (m.boneIndices.data[(size_t)v * bstride + k] >= maxBones) return false;
+      } else if (highest >= maxBones) {
+        return false;
       }
     }
   }

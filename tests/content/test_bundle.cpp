@@ -2,9 +2,12 @@
 // and reproducible output.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <set>
 #include <string>
 
@@ -220,3 +223,43 @@ TEST(ContentDeterminism, ASecondRunWritesTheSameBytes) {
 }
 
 }  // namespace
+
+// A garment's edge is a line on her body, not on the texture charts: where
+// the mesh splits one position into copies in two charts (or across the wrap
+// of one chart), every copy must find the same coverage in the outfit mask.
+// Copies that disagree are where an edge breaks into triangle-sized steps.
+TEST(ContentLayout, ChartCopiesOfOnePositionAgreeOnGarmentCover) {
+  const char* masks[4] = {"girl_beach_mask.png", "girl_casual_mask.png", "girl_school_mask.png",
+                          "girl_business_mask.png"};
+  for (int o = 0; o < 4; ++o) {
+    SCOPED_TRACE(kModels[o]);
+    Picture mask;
+    ASSERT_TRUE(LoadPicture(ResourcePath(masks[o]), mask));
+    auto scene = LoadModel(kModels[o]);
+    ASSERT_TRUE(scene);
+    const SPODMesh& m = scene->meshes[0];
+    const float* pos = reinterpret_cast<const float*>(m.vertices.data);
+    const float* uv = reinterpret_cast<const float*>(m.uvws[0].data);
+    auto cover = [&](uint32_t v) {
+      const int x = std::min(mask.w - 1, std::max(0, static_cast<int>(uv[v * 2] * mask.w)));
+      const int y = std::min(mask.h - 1, std::max(0, static_cast<int>((1.0f - uv[v * 2 + 1]) * mask.h)));
+      return static_cast<int>(mask.px[(static_cast<size_t>(y) * mask.w + x) * mask.channels]);
+    };
+    std::map<std::array<float, 3>, std::vector<uint32_t>> copies;
+    for (uint32_t v = 0; v < m.vertexCount; ++v) copies[{pos[v * 3], pos[v * 3 + 1], pos[v * 3 + 2]}].push_back(v);
+    int pairs = 0, torn = 0;
+    std::string where;
+    for (const auto& c : copies) {
+      for (size_t i = 1; i < c.second.size(); ++i) {
+        ++pairs;
+        if (std::abs(cover(c.second[0]) - cover(c.second[i])) > 160) {
+          if (torn++ < 8) where += " (" + std::to_string(c.first[0]) + ", " + std::to_string(c.first[1]) + ", " +
+                                   std::to_string(c.first[2]) + ")";
+        }
+      }
+    }
+    ASSERT_GT(pairs, 200) << "the charts meet somewhere";
+    // A handful may sit exactly on an edge's soft rim and round either way.
+    EXPECT_LE(torn, 6) << torn << " of " << pairs << " copies disagree, e.g. at" << where;
+  }
+}

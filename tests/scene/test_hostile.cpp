@@ -124,7 +124,7 @@ TEST(Hostile, SkinnedMeshesCarryWhatSkinningReads) {
     std::free(s.meshes[0].normals.data);
     s.meshes[0].normals = CPODData{};
   })));
-  EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.meshes[0].boneIndices.type = EPODDataUnsignedShort; })));
+  EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.meshes[0].boneIndices.type = EPODDataByte; })));
   EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.meshes[0].boneWeights.componentCount = 1; })));
   EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.meshes[0].vertices.componentCount = 2; })));
   EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.meshes[0].vertices.type = 99; })));

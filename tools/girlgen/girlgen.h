@@ -97,6 +97,10 @@ struct Mesh {
 
 Mesh BuildCharacter(Outfit outfit);
 
+// Height of the fringe's lower edge across her forehead (x in model units);
+// the hair picture paints its locks against the same cut.
+float FringeEdge(float x);
+
 // Counts what the soft-skin network would hold for this mesh: point masses,
 // springs and the most mesh vertices sharing one point.
 struct SoftCounts {

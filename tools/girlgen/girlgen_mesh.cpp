@@ -34,7 +34,8 @@ struct Prim {
   int region;
   int group;      // primitives blend smoothly only inside a group or with group 0
   int soft;       // 1: chest, 2: hair end, 3: skirt hem
-  float pleats;   // skirt: pleat depth
+  float pleats;   // skirt: pleat depth; hair cone: depth of the strand ripples
+  int grooves = 0; // hair cone: strands around it
 };
 
 struct Shape {
@@ -79,7 +80,20 @@ float SdSkirt(V3 p, const Prim& s) {
 
 float PrimDist(const Prim& pr, V3 p) {
   switch (pr.kind) {
-    case kCone: return SdCone(p, pr.a, pr.b, pr.ra, pr.rb);
+    case kCone: {
+      if (pr.grooves == 0) return SdCone(p, pr.a, pr.b, pr.ra, pr.rb);
+      // Hair tails: the radius ripples around the axis so that the strands
+      // catch the light, twisting a little along the length.
+      float t;
+      const float d = SdCone(p, pr.a, pr.b, pr.ra, pr.rb, &t);
+      const V3 ax = Norm(pr.b - pr.a);
+      const V3 e1 = Norm(Cross(ax, V3(0, 0, 1)));
+      const V3 e2 = Cross(ax, e1);
+      const V3 q = p - pr.a;
+      const float ang = std::atan2(Dot(q, e2), Dot(q, e1)) + 0.3f * t;
+      const float r = Mix(pr.ra, pr.rb, t);
+      return d - pr.pleats * r * (std::cos(ang * pr.grooves) - 0.3f);
+    }
     case kEllipsoid: return SdEllipsoid(p, pr.a, pr.b);
     case kSkirt: return SdSkirt(p, pr);
   }
@@ -92,11 +106,25 @@ float SMin(float a, float b, float k) {
   return std::min(a, b) - h * h * k * 0.25f;
 }
 
+}  // namespace
+
+float FringeEdge(float x) {
+  // Locks of uneven length with rounded ends, parted a little off the middle;
+  // between two locks the cut rises into a soft notch.
+  static const float kDepth[8] = {3.6f, 5.6f, 4.4f, 5.8f, 5.0f, 5.7f, 4.0f, 5.3f};
+  const float s = (x + 2.2f) / 6.6f + 4.0f;
+  const int i = static_cast<int>(std::floor(s));
+  const float f = 2.0f * (s - i) - 1.0f;  // -1..1 across the lock
+  const float depth = kDepth[((i % 8) + 8) % 8];
+  const float tip = depth * std::sqrt(std::max(0.0f, 1.0f - f * f));
+  return 334.8f - tip + 0.016f * x * x;
+}
+
+namespace {
+
 float HairCut(V3 p) {
-  // The face: an opening under the fringe whose lower edge is jagged into locks.
-  // Pointed locks, a little longer towards the middle.
-  const float lock = std::pow(std::fabs(std::sin(p.x * 0.36f + 0.3f)), 0.55f);
-  const float fringe = 327.5f + 5.0f * lock + 0.012f * p.x * p.x;
+  // The face: an opening under the fringe, its lower edge cut into locks.
+  const float fringe = FringeEdge(p.x);
   const float front = p.z - 4.0f;
   const float side = 19.0f - std::fabs(p.x);
   const float below = fringe - p.y;
@@ -244,10 +272,17 @@ void MeshShape(const Shape& s, V3 lo, V3 hi, float h, Shell& out) {
     float dmin = 1e9f;
     const Prim* nearest = nullptr;
     std::vector<float> d(s.prims.size());
+    const Prim* skirt = nullptr;
     for (size_t i = 0; i < s.prims.size(); ++i) {
       d[i] = PrimDist(s.prims[i], p);
       if (d[i] < dmin) dmin = d[i], nearest = &s.prims[i];
+      if (s.prims[i].kind == kSkirt && d[i] < 1.0f) skirt = &s.prims[i];
     }
+    // Cloth on the skirt's own surface, its underside included, takes the
+    // skirt's chart even where a leg is nearer: otherwise the hem would break
+    // into triangles painted as leg. The fillet into the legs stays leg; the
+    // pictures paint the hem's line across it.
+    if (skirt) nearest = skirt;
     for (size_t i = 0; i < s.prims.size(); ++i) {
       const float w = std::exp(-(d[i] - dmin) / 2.2f);
       boneW[s.prims[i].bone] = std::max(boneW[s.prims[i].bone], w);
@@ -333,7 +368,9 @@ Shape BodyShape(Outfit o) {
   P.push_back(Ell(V3(0, 193, -1), V3(29 + t, 23 + t, 19 + t), kHips, kRegTorso));
   P.push_back(Ell(V3(0, 222, 0), V3(20 + t, 20, 15 + t), kSpine, kRegTorso));
   P.push_back(Ell(V3(0, 252, -1), V3(21.5f + t, 27, 16.5f + t), kChest, kRegTorso));
-  P.push_back(Cone(V3(-18, 272, -2), V3(18, 272, -2), 9.0f + t, 9.0f + t, kChest, kRegTorso));
+  // Shoulders slope down from the neck rather than sitting on one level bar.
+  P.push_back(Cone(V3(0, 275, -2), V3(17, 270, -2), 9.0f + t, 8.6f + t, kChest, kRegTorso));
+  P.push_back(Cone(V3(0, 275, -2), V3(-17, 270, -2), 9.0f + t, 8.6f + t, kChest, kRegTorso));
   for (int side = 0; side < 2; ++side) {
     const float sx = side ? -1.0f : 1.0f;
     Prim breast = Ell(V3(10.5f * sx, 251, 10 + t * 0.8f), V3(10, 10, 9), kChest, kRegTorso);
@@ -353,14 +390,16 @@ Shape BodyShape(Outfit o) {
     const int th = side ? kThighR : kThighL, sh = side ? kShinR : kShinL, ft = side ? kFootR : kFootL;
     const int rFoot = side ? kRegFootR : kRegFootL;
     const float a = fit.arm;
-    P.push_back(Ell(M(V3(22, 275, -2)), V3(9.5f + a, 9 + a, 9 + a), side ? kShoulderR : kShoulderL, rArm, 0));
-    P.push_back(Cone(J(up), J(fo), 8.4f + a, 6.2f + a, up, rArm, g));
+    // The upper arm starts below its joint so that its round end does not
+    // stand above the shoulder's slope like a pad.
+    P.push_back(Ell(M(V3(22, 272, -2)), V3(9.3f + a, 8.4f + a, 9 + a), side ? kShoulderR : kShoulderL, rArm, 0));
+    P.push_back(Cone(J(up) + Norm(J(fo) - J(up)) * 6.0f, J(fo), 8.3f + a, 6.3f + a, up, rArm, g));
     const float af = a * fit.sleeveEnd;
-    P.push_back(Cone(J(fo), J(side ? kHandR : kHandL), 5.8f + af, 4.3f + af * 0.7f, fo, rArm, g));
+    P.push_back(Cone(J(fo), J(side ? kHandR : kHandL), 6.1f + af, 3.85f + af * 0.7f, fo, rArm, g));
     // Legs.
-    P.push_back(Cone(J(th) + V3(0, 4, 0), J(sh), 13.0f, 8.2f, th, rLeg));
-    P.push_back(Cone(J(sh), J(ft), 7.6f, 4.2f, sh, rLeg));
-    P.push_back(Ell(M(V3(14, 74, -2.5f)), V3(7.2f, 19, 7.2f), sh, rLeg));
+    P.push_back(Cone(J(th) + V3(0, 4, 0), J(sh), 13.8f, 8.4f, th, rLeg));
+    P.push_back(Cone(J(sh), J(ft), 7.8f, 4.2f, sh, rLeg));
+    P.push_back(Ell(M(V3(14, 76, -3.0f)), V3(7.7f, 19, 7.7f), sh, rLeg));
     const float sh2 = fit.shoe;
     P.push_back(Cone(J(ft) + V3(0, -4, -1), M(V3(13, 4.5f, 19)), 4.6f + sh2, 3.8f + sh2 * 0.8f, ft, rFoot));
     P.push_back(Ell(M(V3(13, 6.5f, -4)), V3(4.6f + sh2, 5.5f + sh2 * 0.5f, 5.5f + sh2), ft, rFoot));
@@ -385,26 +424,44 @@ Shape HandShape(int side) {
   const V3 n = Norm(V3(sx, 0, 0) - d * Dot(V3(sx, 0, 0), d));  // back of the hand, outwards
   const V3 w = Norm(Cross(d, n)) * sx;                           // across the palm, thumb side forward
   auto& P = s.prims;
-  P.push_back(Cone(wrist - d * 7.0f, wrist + d * 2.0f, 3.9f, 3.7f, fo, reg));
+  // The wrist starts inside the forearm, which tapers to the same width,
+  // so that the two shells meet without a lip.
+  P.push_back(Cone(wrist - d * 9.0f, wrist + d * 2.0f, 3.5f, 3.75f, fo, reg));
   Prim palm = Ell(wrist + d * 8.0f, V3(1, 1, 1), hand, reg);
   // Ellipsoid radii are axis-aligned: the hand hangs nearly straight, so its
   // axes are close to x (thickness), y (length) and z (width).
   palm.b = V3(2.9f, 7.5f, 6.2f);
   P.push_back(palm);
-  const float off[4] = {4.6f, 1.55f, -1.55f, -4.5f};
+  // Slim fingers with a little air between them, so the grid keeps a groove.
+  const float off[4] = {5.0f, 1.7f, -1.7f, -4.9f};
   const float len[4] = {9.5f, 10.5f, 10.0f, 8.0f};
   for (int i = 0; i < 4; ++i) {
     const V3 root = wrist + d * 13.0f + w * off[i];
     const V3 mid = root + d * (len[i] * 0.55f) - n * 0.6f;
     const V3 tip = mid + d * (len[i] * 0.45f) - n * 1.6f;
-    P.push_back(Cone(root, mid, 1.55f, 1.4f, hand, reg));
-    P.push_back(Cone(mid, tip, 1.4f, 1.15f, hand, reg));
+    P.push_back(Cone(root, mid, 1.5f, 1.32f, hand, reg));
+    P.push_back(Cone(mid, tip, 1.32f, 1.08f, hand, reg));
   }
-  const V3 t0 = wrist + d * 4.0f + w * 4.5f - n * 1.0f;
-  const V3 t1 = t0 + d * 5.5f + w * 2.5f - n * 1.5f;
-  const V3 t2 = t1 + d * 5.0f + w * 0.5f - n * 1.2f;
-  P.push_back(Cone(t0, t1, 2.1f, 1.8f, hand, reg));
-  P.push_back(Cone(t1, t2, 1.8f, 1.4f, hand, reg));
+  // The thumb stands off the palm, towards the front, so it reads on its own.
+  const V3 t0 = wrist + d * 3.5f + w * 4.6f - n * 1.2f;
+  const V3 t1 = t0 + d * 5.0f + w * 3.4f - n * 2.2f;
+  const V3 t2 = t1 + d * 4.6f + w * 0.9f - n * 1.4f;
+  P.push_back(Cone(t0, t1, 2.4f, 2.0f, hand, reg));
+  P.push_back(Cone(t1, t2, 2.0f, 1.5f, hand, reg));
+  // Drawn a size up from the wrist: at the default camera a hand of true
+  // proportion is a few pixels and reads as a mitt. The wrist keeps its width.
+  constexpr float kHandScale = 1.15f;
+  for (size_t i = 1; i < P.size(); ++i) {
+    Prim& pr = P[i];
+    pr.a = wrist + (pr.a - wrist) * kHandScale;
+    if (pr.kind == kCone) {
+      pr.b = wrist + (pr.b - wrist) * kHandScale;
+      pr.ra *= kHandScale;
+      pr.rb *= kHandScale;
+    } else {
+      pr.b = pr.b * kHandScale;
+    }
+  }
   return s;
 }
 
@@ -414,23 +471,42 @@ Shape HairShape() {
   s.kCross = 5.0f;
   s.hairCut = true;
   auto& P = s.prims;
-  P.push_back(Ell(V3(0, 337, -3), V3(28.2f, 29.5f, 28.6f), kHead, kRegHairCap));
-  P.push_back(Ell(V3(0, 333, -9), V3(28, 29, 26), kHead, kRegHairCap));   // back volume
-  P.push_back(Ell(V3(0, 314, -12), V3(22, 18, 16), kHead, kRegHairCap));  // nape
+  P.push_back(Ell(V3(0, 338, -3), V3(29.0f, 30.5f, 29.2f), kHead, kRegHairCap));
+  P.push_back(Ell(V3(0, 340, -10), V3(28.5f, 29, 27), kHead, kRegHairCap));   // back volume
+  P.push_back(Ell(V3(0, 352, 2), V3(24, 16, 24), kHead, kRegHairCap));        // crown
+  P.push_back(Ell(V3(0, 314, -13), V3(22, 18, 16), kHead, kRegHairCap));     // nape
   for (int side = 0; side < 2; ++side) {
     auto M = [&](V3 v) { return side ? MirrorX(v) : v; };
     const int t1 = side ? kTailR1 : kTailL1, t2 = side ? kTailR2 : kTailL2, t3 = side ? kTailR3 : kTailL3;
     const int reg = side ? kRegTailR : kRegTailL;
-    // Side locks framing the face.
-    P.push_back(Cone(M(V3(22.5f, 333, 9)), M(V3(24.0f, 304, 11)), 3.6f, 1.8f, kHead, kRegHairCap));
-    // Gathered at the tie, full in the middle, tapering to the ends.
+    const int g = 1 + side;
+    // Side locks framing the face, two layers of different length.
+    P.push_back(Cone(M(V3(22.5f, 334, 9)), M(V3(23.8f, 302, 12)), 3.8f, 1.3f, kHead, kRegHairCap));
+    P.push_back(Cone(M(V3(23.5f, 336, 3)), M(V3(25.5f, 309, 5)), 3.6f, 1.6f, kHead, kRegHairCap));
+    // Gathered at the tie, full in the middle, tapering to locks at the ends.
     P.push_back(Ell(J(t1) + V3(0, 2, 1), V3(6.5f, 6.5f, 6.5f), kHead, kRegHairCap));
-    P.push_back(Cone(J(t1), J(t1) + (J(t2) - J(t1)) * 0.3f, 5.0f, 9.2f, t1, reg, 1 + side));
-    P.push_back(Cone(J(t1) + (J(t2) - J(t1)) * 0.3f, J(t2), 9.2f, 9.8f, t1, reg, 1 + side));
-    P.push_back(Cone(J(t2), J(t3), 9.8f, 7.4f, t2, reg, 1 + side));
-    Prim end = Cone(J(t3), M(V3(48, 200, -25)), 7.4f, 2.0f, t3, reg, 1 + side);
-    end.soft = 2;
-    P.push_back(end);
+    // A ribbon bow over the tie: two loops standing out to the front and back.
+    for (float dz : {5.5f, -5.5f}) {
+      Prim loop = Ell(J(t1) + M(V3(3.5f, 4.0f, dz)), V3(2.2f, 3.4f, 4.0f), kHead, reg, 3 + side);
+      P.push_back(loop);
+    }
+    const V3 mid = J(t1) + (J(t2) - J(t1)) * 0.35f + M(V3(2.0f, 0, 0));
+    Prim a = Cone(J(t1), mid, 4.6f, 9.4f, t1, reg, g);
+    Prim b = Cone(mid, J(t2), 9.4f, 9.4f, t1, reg, g);
+    Prim c = Cone(J(t2), J(t3), 9.4f, 6.6f, t2, reg, g);
+    for (Prim* pr : {&a, &b, &c}) pr->grooves = 4, pr->pleats = 0.1f;
+    P.push_back(a);
+    P.push_back(b);
+    P.push_back(c);
+    // The ends part into three locks of different length.
+    const V3 ends[3] = {M(V3(50, 198, -22)), M(V3(45.5f, 206, -29)), M(V3(51.5f, 210, -31))};
+    const V3 roots[3] = {J(t3) + M(V3(1.2f, 0, 2.4f)), J(t3) + M(V3(-2.2f, 0, -1.4f)), J(t3) + M(V3(2.6f, 0, -2.6f))};
+    const float rr[3] = {4.6f, 4.2f, 3.9f};
+    for (int k = 0; k < 3; ++k) {
+      Prim end = Cone(roots[k], ends[k], rr[k], 1.8f, t3, reg, g);
+      end.soft = 2;
+      P.push_back(end);
+    }
   }
   return s;
 }
@@ -624,9 +700,23 @@ SoftCounts CountSoft(const Mesh& mesh) {
 Mesh BuildCharacter(Outfit outfit) {
   Shell body, handL, handR, hair;
   MeshShape(BodyShape(outfit), V3(-64, -3, -32), V3(64, 372, 38), 3.5f, body);
-  MeshShape(HandShape(0), V3(36, 138, -12), V3(62, 184, 12), 1.3f, handL);
-  MeshShape(HandShape(1), V3(-62, 138, -12), V3(-36, 184, 12), 1.3f, handR);
-  MeshShape(HairShape(), V3(-62, 192, -48), V3(62, 372, 36), 3.7f, hair);
+  MeshShape(HandShape(0), V3(35, 134, -13), V3(64, 184, 13), 1.45f, handL);
+  MeshShape(HandShape(1), V3(-64, 134, -13), V3(-35, 184, 13), 1.45f, handR);
+  MeshShape(HairShape(), V3(-62, 192, -48), V3(62, 374, 36), 3.5f, hair);
+  // The scalp under the hair is never seen: its vertices are better spent
+  // on the hair. Only what moves with the head alone may go, so that no gap
+  // opens at the nape when she turns.
+  {
+    const Shape hs = HairShape();
+    std::vector<char> hidden(body.pos.size());
+    for (size_t v = 0; v < body.pos.size(); ++v)
+      hidden[v] = body.bones[v][0] == kHead && body.weights[v][0] > 0.99f && ShapeDist(hs, body.pos[v]) < -1.5f;
+    std::vector<int> kept;
+    for (size_t t = 0; t < body.tris.size(); t += 3)
+      if (!(hidden[body.tris[t]] && hidden[body.tris[t + 1]] && hidden[body.tris[t + 2]]))
+        kept.insert(kept.end(), {body.tris[t], body.tris[t + 1], body.tris[t + 2]});
+    body.tris.swap(kept);
+  }
   Mesh mesh;
   if (std::getenv("GIRLGEN_VERBOSE"))
     std::printf("shells: body %zu, hands %zu + %zu, hair %zu\n", body.pos.size(), handL.pos.size(),
@@ -647,8 +737,8 @@ Mesh BuildCharacter(Outfit outfit) {
       std::printf("soft try %d: %d points, %d springs, %d free\n", tries, c.points, c.springs, c.free);
     if (c.points <= 480 && c.springs <= 990 && c.maxShare <= 4) break;
     chestCut += 0.01f;
-    hairCut += 0.01f;
-    hemCut += 0.05f;
+    hairCut += 0.02f;
+    hemCut += 0.03f;
   }
   return mesh;
 }

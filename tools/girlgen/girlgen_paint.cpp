@@ -164,7 +164,19 @@ RGB Skin(const Tone& tone, int region, float u, float t) {
     const float X = a * 23.0f, Y = 298.0f + t * 68.0f;
     if (std::fabs(X) < 20.0f) c = Face(tone, X, Y);
   } else if (region == kRegHandL || region == kRegHandR) {
-    if (t > 0.9f) c = Lerp(c, Hex(0xF4B8B8), 0.35f);  // nails
+    // Shade between the fingers so that they read apart at a distance: the
+    // position across the flat hand from the angle around its chart.
+    const float a = 2 * kPi * (u - 0.5f);
+    const float ca = std::cos(a), sa = std::sin(a);
+    const float R = 1.0f / std::sqrt(ca * ca / 12.0f + sa * sa / 56.0f);
+    const float across = (region == kRegHandL ? 1.0f : -1.0f) * R * sa;
+    const float along = Smooth(0.53f, 0.59f, t) * (1.0f - Smooth(0.86f, 0.9f, t));
+    float gap = 0;
+    for (float g : {3.85f, 0.0f, -3.8f}) gap = std::max(gap, 1.0f - Smooth(0.2f, 0.8f, std::fabs(across - g)));
+    c = Mul(c, 1.0f - 0.2f * gap * along);
+    // Knuckles a touch darker, nails a touch pink on the back of the hand.
+    c = Mul(c, 1.0f - 0.06f * std::exp(-std::pow((t - 0.56f) / 0.02f, 2.0f)) * std::max(0.0f, ca));
+    if (ca > 0.3f && t > 0.82f && t < 0.87f) c = Lerp(c, Hex(0xF4C0C0), 0.3f);
   }
   return c;
 }
@@ -184,15 +196,32 @@ const HairTone kHairTones[4] = {
 // Hair shading as a lightness in [0, 1.3]: fibres, a ring of shine, darker roots and tips.
 float HairLight(int region, float u, float t) {
   const float fibre = 0.5f * ValueNoise(u * 140.0f, t * 6.0f) + 0.5f * ValueNoise(u * 61.0f, t * 3.0f);
-  float l = 0.72f + 0.38f * fibre;
+  // Strands gather into locks: each lock rounded, lighter in its middle,
+  // with a dark parting to the next, its width wandering down the length.
+  const float lockU = u * (region == kRegHairCap ? 34.0f : 11.0f) + 0.35f * ValueNoise(u * 9.0f, t * 2.5f);
+  const float lf = lockU - std::floor(lockU);
+  const float across = std::sin(kPi * lf);
+  float l = (0.62f + 0.38f * fibre) * (0.72f + 0.34f * std::sqrt(across));
   if (region == kRegHairCap) {
-    const float ring = std::exp(-std::pow((t - 0.78f) / 0.05f, 2.0f)) * (0.6f + 0.4f * std::cos(2 * kPi * (u - 0.5f)));
-    l += 0.45f * ring * (0.7f + 0.6f * fibre);
+    const float a = 2 * kPi * (u - 0.5f);
+    const float X = a * 28.0f, Y = 290.0f + t * 80.0f;
+    if (std::fabs(X) < 21.0f && Y < 346.0f) {
+      // The fringe: locks follow the cut of its lower edge.
+      const float s = (X + 2.2f) / 6.6f + 4.0f;
+      const float f = 2.0f * (s - std::floor(s)) - 1.0f;
+      const float edge = FringeEdge(X);
+      const float rise = Smooth(edge, edge + 14.0f, Y);
+      const float lock = std::sqrt(std::max(0.0f, 1.0f - f * f));
+      l = (0.62f + 0.38f * fibre) * Mix(0.55f + 0.5f * lock, 0.75f + 0.3f * std::sqrt(across), rise);
+      l *= 1.0f - 0.18f * (1.0f - Smooth(edge, edge + 3.0f, Y));  // the tips catch less light
+    }
+    const float ring = std::exp(-std::pow((t - 0.8f) / 0.045f, 2.0f)) * (0.6f + 0.4f * std::cos(2 * kPi * (u - 0.5f)));
+    l += 0.5f * ring * (0.6f + 0.6f * fibre) * (0.5f + 0.5f * across);
     l *= 0.85f + 0.15f * Smooth(0.2f, 0.6f, t);
   } else {
-    l *= 1.0f - 0.25f * Smooth(0.75f, 1.0f, t);
-    const float ring = std::exp(-std::pow((t - 0.18f) / 0.05f, 2.0f));
-    l += 0.3f * ring * fibre;
+    l *= 1.0f - 0.3f * Smooth(0.7f, 1.0f, t);
+    const float ring = std::exp(-std::pow((t - 0.2f) / 0.05f, 2.0f)) + 0.6f * std::exp(-std::pow((t - 0.5f) / 0.04f, 2.0f));
+    l += 0.35f * ring * fibre * (0.4f + 0.6f * across);
   }
   return l;
 }
@@ -214,40 +243,64 @@ struct Where {
   int region;
   float u, t, a, y;
   int side;  // 0 left, 1 right
+  float ta;  // legs: the angle around the torso's axis at this point of the thigh
 };
 
 Where Locate(int region, float u, float t) {
-  Where w{region, u, t, 2 * kPi * (u - 0.5f), 0, 0};
+  Where w{region, u, t, 2 * kPi * (u - 0.5f), 0, 0, 0};
   switch (region) {
     case kRegTorso: w.y = 118 + t * 182; break;
-    case kRegLegL: case kRegLegR: w.y = 200 - t * 187; w.side = region == kRegLegR; break;
+    case kRegLegL: case kRegLegR: {
+      w.y = 200 - t * 187;
+      w.side = region == kRegLegR;
+      // Where the point sits around the torso, so that a garment edge that
+      // crosses from hips to thigh follows one line in both charts. The
+      // thigh's radius only needs to be roughly right near the top.
+      const float cx = w.side ? -15.0f : 15.0f, r = 15.0f;
+      w.ta = std::atan2(cx - r * std::sin(w.a), r * std::cos(w.a) + 1.0f);
+      break;
+    }
     case kRegArmL: case kRegArmR: w.side = region == kRegArmR; break;
     default: break;
   }
   return w;
 }
 
+// The lowest line of each skirt (its rounded hem reaches a little below the
+// hem height of the mesh). Charts on both sides of the hem paint against it,
+// so the edge is one smooth line whichever chart a triangle took.
+constexpr float kCasualHem = 152.0f - 1.2f, kSchoolHem = 148.0f - 1.2f, kBusinessHem = 128.0f - 1.2f;
+float Below(float y, float hem) { return 1.0f - Smooth(hem - 0.5f, hem + 0.5f, y); }
+
 float Stripe(float x, float period, float width) {
   const float f = x / period - std::floor(x / period);
   return f < width ? 1.0f : 0.0f;
 }
 
+// Where the swimsuit's leg opening runs, by height and angle around the torso.
+float PoolLegLine(float a) { return 172.0f + 15.0f * Smooth(0.25f, 0.85f, std::fabs(std::sin(a))); }
+
 Cloth Pool(const Where& w) {
   const RGB suit = Hex(0xE4505E), trim = Hex(0xFFFFFF);
   RGB c = suit;
+  if (w.region == kRegLegL || w.region == kRegLegR) {
+    const float line = PoolLegLine(w.ta);
+    return {suit, Smooth(line - 0.6f, line + 0.6f, w.y)};
+  }
   if (w.region == kRegTorso) {
     // Small white dots on the coral, offset every other row.
     const float row = std::floor(w.y / 7.0f);
     const float col = w.a * 25.0f / 7.0f + 0.5f * std::fmod(row, 2.0f);
     const float dx = (col - std::floor(col) - 0.5f) * 7.0f, dy = (w.y / 7.0f - row - 0.5f) * 7.0f;
-    if (dx * dx + dy * dy < 1.3f) c = Hex(0xFFF4F0);
     // A high-cut leg opening that keeps the seat and the front covered.
-    const float legLine = 172.0f + 15.0f * Smooth(0.25f, 0.85f, std::fabs(std::sin(w.a)));
+    const float legLine = PoolLegLine(w.a);
     const float front = std::max(0.0f, std::cos(w.a));
     const float ax = std::fabs(w.a);
     // Sweetheart top in front, straight across the back.
-    // under the arms it stays below the shoulder, where the arm's chart begins.
-    const float top = 257.0f + 9.0f * front * front - 3.0f * front * (1.0f - Smooth(0.0f, 0.3f, ax));
+    // Under the arms it dips below the armpit, where the arm's chart begins.
+    const float top = 246.0f + 20.0f * Smooth(0.05f, 0.6f, front) - 3.0f * front * (1.0f - Smooth(0.0f, 0.3f, ax));
+    // No dot cut in half by an edge: they would read as a ragged hem.
+    if (dx * dx + dy * dy < 1.3f && w.y > legLine + 2.2f && w.y < top - 2.6f) c = Hex(0xFFF4F0);
     float cover = Smooth(legLine - 0.6f, legLine + 0.6f, w.y) * (1.0f - Smooth(top - 0.6f, top + 0.6f, w.y));
     if (cover > 0.5f && std::fabs(w.y - top) < 1.1f && w.y < top + 0.5f) c = trim;
     // A little bow in the middle of the neckline.
@@ -259,7 +312,7 @@ Cloth Pool(const Where& w) {
     const RGB sandal = Hex(0xF6F1EA);
     const float a = std::fabs(w.a);
     const bool sole = a > 2.2f;
-    const bool strap = std::fabs(w.t - 0.62f) < 0.07f || std::fabs(w.t - 0.3f) < 0.06f;
+    const bool strap = std::fabs(w.t - 0.66f) < 0.07f || std::fabs(w.t - 0.46f) < 0.05f;
     return {sandal, sole || strap ? 1.0f : 0.0f};
   }
   return {suit, 0};
@@ -273,7 +326,7 @@ Cloth Casual(const Where& w) {
       if (std::fabs(w.y - 212.5f) < 2.8f) c = Hex(0x7A4A2A);  // belt
       if (std::fabs(w.y - 212.5f) < 2.0f && std::fabs(w.a) < 0.12f) c = Hex(0xD8C070);
       if (std::fabs(std::fabs(w.a) - 0.45f) < 0.02f && w.y < 210) c = Hex(0xE0B060);  // seams
-      return {c, 1};
+      return {c, 1.0f - Below(w.y, kCasualHem)};
     }
     const float front = std::max(0.0f, std::cos(w.a));
     const float neck = 285.0f - 14.0f * front * front;
@@ -286,13 +339,14 @@ Cloth Casual(const Where& w) {
     return {c, 1.0f - Smooth(neck - 0.6f, neck + 0.6f, w.y)};
   }
   if (w.region == kRegArmL || w.region == kRegArmR) {
-    const float end = 0.3f;
+    const float end = 0.4f;
     RGB c = std::fabs(w.t - end) < 0.02f ? Hex(0x8FC4AC) : tee;
     return {c, 1.0f - Smooth(end - 0.005f, end + 0.005f, w.t)};
   }
   if (w.region == kRegLegL || w.region == kRegLegR) {
-    // Shorts under the skirt, and ankle socks.
-    if (w.y > 157) return {denimDark, 1};
+    // Under the skirt the legs take the skirt's colour: where a patch of the
+    // skirt's surface is charted as leg it must not show. Ankle socks.
+    if (w.y > kCasualHem - 1.0f) return {denim, 1.0f - Below(w.y, kCasualHem)};
     if (w.t > 0.93f) return {Hex(0xFFFFFF), 1};
     return {tee, 0};
   }
@@ -315,7 +369,7 @@ Cloth School(const Where& w) {
       RGB c = Lerp(Mul(navy, 0.75f), navy, pleat);
       if (w.y > 150 && w.y < 154) c = white;
       if (w.y > 212) c = Mul(navy, 0.85f);
-      return {c, 1};
+      return {c, 1.0f - Below(w.y, kSchoolHem)};
     }
     RGB c = white;
     const float front = std::max(0.0f, std::cos(w.a));
@@ -324,7 +378,11 @@ Cloth School(const Where& w) {
     const float vDepth = 246.0f + 42.0f * aa;
     float a = 1.0f;
     if (aa > 1.9f) {
-      if (w.y > 254.0f) c = (w.y > 255.2f && w.y < 256.4f) ? white : navy;
+      // The back flap ends short of the shoulders, where the sleeves' chart begins.
+      const float side = aa - 2.2f;
+      if (w.y > 254.0f && side > 0) {
+        c = (w.y > 255.2f && w.y < 256.4f) || (side > 0.05f && side < 0.1f) ? white : navy;
+      }
     } else if (w.y > vDepth - 9.0f && w.y <= vDepth) {
       const float edge = w.y - (vDepth - 9.0f);
       c = (edge > 1.0f && edge < 2.1f) ? white : navy;
@@ -346,7 +404,7 @@ Cloth School(const Where& w) {
     return {c, 1.0f - Smooth(1.0f, 1.02f, w.t)};
   }
   if (w.region == kRegLegL || w.region == kRegLegR) {
-    if (w.y > 153) return {Mul(navy, 0.6f), 1};  // under the skirt
+    if (w.y > kSchoolHem - 1.0f) return {Mul(navy, 0.85f), 1.0f - Below(w.y, kSchoolHem)};  // under the skirt
     const float sock = Smooth(0.6f, 0.605f, w.t);
     return {Hex(0x1E2030), sock};
   }
@@ -364,7 +422,7 @@ Cloth Business(const Where& w) {
     if (w.y < 216.0f) {
       RGB c = suit;
       if (std::fabs(w.a) > kPi - 0.02f) c = Mul(suit, 0.7f);  // back seam
-      return {c, 1};
+      return {c, 1.0f - Below(w.y, kBusinessHem)};
     }
     const float aa = std::fabs(w.a);
     const float front = std::max(0.0f, std::cos(w.a));
@@ -392,7 +450,10 @@ Cloth Business(const Where& w) {
     return {c, 1.0f - Smooth(0.995f, 1.01f, w.t)};
   }
   if (w.region == kRegLegL || w.region == kRegLegR) {
-    if (w.y > 133) return {Mul(suit, 0.6f), 1};
+    if (w.y > kBusinessHem - 1.0f) return {suit, 1.0f - 0.72f * Below(w.y, kBusinessHem)};
+    // The pumps' back rises over the ankle, above where the foot's chart
+    // ends, so their edge is one line rather than the chart's border.
+    if (w.y < 22.0f) return {Hex(0x15151A), 1};
     return {Hex(0x2A2226), 0.28f};  // sheer tights
   }
   if (w.region == kRegFootL || w.region == kRegFootR) return {Hex(0x15151A), 1};
@@ -455,7 +516,7 @@ void PaintAll(Pictures& out) {
         continue;
       }
       const bool hairRegion = region == kRegHairCap || region == kRegTailL || region == kRegTailR;
-      const bool detailed = region == kRegHead || (!hairRegion && region != kRegHandL && region != kRegHandR);
+      const bool detailed = true;
       const int ss = detailed ? kSS : 1;
       RGB skinAcc[4] = {}, clothAcc[4] = {};
       float maskAcc[4] = {}, hairL = 0;
@@ -482,8 +543,9 @@ void PaintAll(Pictures& out) {
         Put(out.hair[k], idx, hairRegion ? HairColour(kHairTones[k], hairL * inv) : kHairTones[k].base);
       }
       const uint8_t hm = hairRegion ? 255 : 0;
-      // Ribbons where the tails are tied, the same in every hair picture.
-      if ((region == kRegTailL || region == kRegTailR) && t > 0.015f && t < 0.075f) {
+      // Ribbons where the tails are tied, the bow above them included, the same
+      // in every hair picture.
+      if ((region == kRegTailL || region == kRegTailR) && t < 0.075f) {
         const float fold = 0.8f + 0.2f * std::cos(2 * kPi * u * 3.0f);
         for (int k = 0; k < 4; ++k) Put(out.hair[k], idx, Mul(Hex(0xE8506E), fold));
       }

@@ -111,6 +111,28 @@ int main(int argc, char** argv) {
     }
     GirlViewRelease(l);
   }
+  // The places that go wrong first, near: the hair from the side and from
+  // behind, a hand, and the garment edges at the hip and under the arm.
+  struct Detail {
+    float angle, dist, panY;
+  };
+  const Detail details[] = {{90, 230, -300}, {160, 260, -290}, {90, 110, -165}, {25, 130, -170}};
+  std::vector<uint8_t> detail(static_cast<size_t>(4) * kCellW * 4 * kCellH * 4, 255);
+  for (int o = 0; o < 4; ++o) {
+    GirlView l;
+    if (!GirlViewLoad(l, o, (o + 1) % 4, o)) continue;
+    for (int k = 0; k < 4; ++k) {
+      GirlViewDraw(l, 0, details[k].angle, details[k].dist, details[k].panY);
+      EAGLViewReadPixels(view, cell);
+      for (int y = 0; y < kCellH; ++y)
+        std::memcpy(&detail[((static_cast<size_t>(o) * kCellH + y) * 4 * kCellW + k * kCellW) * 4],
+                    &cell[static_cast<size_t>(y) * kCellW * 4], kCellW * 4);
+    }
+    GirlViewRelease(l);
+  }
+  std::string detailPath = argv[2];
+  detailPath = detailPath.substr(0, detailPath.size() > 4 ? detailPath.size() - 4 : 0) + "_detail.png";
+  ok = EAGLWritePNG(detailPath.c_str(), detail.data(), 4 * kCellW, 4 * kCellH) && ok;
   std::string clipsPath = argv[2];
   clipsPath = clipsPath.substr(0, clipsPath.size() > 4 ? clipsPath.size() - 4 : 0) + "_clips.png";
   ok = EAGLWritePNG(clipsPath.c_str(), clips.data(), 12 * kCellW, 4 * kCellH) && ok;

@@ -3,9 +3,8 @@
 //
 // English is spoken by the slt voice of the flite library, Russian by
 // espeak-ng with a female variant; both outputs go through VoiceFinish so the
-// two languages come out equally loud, trimmed and click-free. Run by the
-// build (tools/voicegen/CMakeLists.txt) as: voicegen <bundle folder>.
-// Output is deterministic: same lines, same synthesisers, same bytes.
+// two languages come out equally loud, trimmed and click-free. Output is
+// deterministic: same lines, same synthesisers, same bytes.
 #include <espeak-ng/speak_lib.h>
 
 #include <cstdio>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "voice_dsp.h"
+#include "voicegen.h"
 
 extern "C" {
 #include <flite/flite.h>
@@ -101,7 +101,9 @@ bool SpeakEnglish(const std::string& dir) {
 }
 
 bool SpeakRussian(const std::string& dir) {
-  int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, 0);
+  // Once per process: after espeak_Terminate the library cannot be started
+  // synchronously again (it hangs waiting for its own audio thread).
+  static const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, 0);
   if (rate <= 0) {
     std::fprintf(stderr, "voicegen: the espeak-ng speech library did not start (no data?)\n");
     return false;
@@ -110,7 +112,6 @@ bool SpeakRussian(const std::string& dir) {
   // Russian stresses easier to follow.
   if (espeak_SetVoiceByName("ru+f3") != EE_OK) {
     std::fprintf(stderr, "voicegen: espeak-ng has no Russian female voice (ru+f3)\n");
-    espeak_Terminate();
     return false;
   }
   espeak_SetParameter(espeakRATE, 145, 0);
@@ -135,18 +136,9 @@ bool SpeakRussian(const std::string& dir) {
       break;
     }
   }
-  espeak_Terminate();
   return ok;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: voicegen <bundle folder>\n");
-    return 2;
-  }
-  std::string dir = argv[1];
-  if (!SpeakEnglish(dir) || !SpeakRussian(dir)) return 1;
-  return 0;
-}
+bool SpeakVoiceLines(const std::string& dir) { return SpeakEnglish(dir) && SpeakRussian(dir); }

@@ -3,14 +3,14 @@
 // icon at 1x and 2x ("name.png", "name@2x.png").
 //
 // Everything is drawn in a design space of points and scaled, with analytic
-// anti-aliasing, so the 2x icons are redrawn, not enlarged. Run by the build
-// as: artgen <bundle folder>.
+// anti-aliasing, so the 2x icons are redrawn, not enlarged.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
 
 #include "canvas.h"
+#include "generators.h"
 #include "png_out.h"
 
 namespace {
@@ -201,13 +201,7 @@ Canvas DrawLoading(float s) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: artgen <bundle folder>\n");
-    return 2;
-  }
-  std::string dir = argv[1];
-  bool ok = WriteRoundLight(dir) && WriteIcons(dir) && Save(dir, "loading.png", DrawLoading(1)) &&
-            Save(dir, "loading@2x.png", DrawLoading(2));
-  return ok ? 0 : 1;
+bool GenerateArt(const std::string& dir) {
+  return WriteRoundLight(dir) && WriteIcons(dir) && Save(dir, "loading.png", DrawLoading(1)) &&
+         Save(dir, "loading@2x.png", DrawLoading(2));
 }

@@ -149,7 +149,7 @@ int SceneBuilder::Texture(const std::string& name) {
   return int(textures.size() - 1);
 }
 
-int SceneBuilder::Lit(const std::string& name, int texture, float r, float g, float b, float spec,
+int SceneBuilder::Lit(const std::string& name, int texture, float r, float g, float b, float specular,
                       float shininess) {
   Material m;
   m.name = name;
@@ -158,7 +158,7 @@ int SceneBuilder::Lit(const std::string& name, int texture, float r, float g, fl
   for (int i = 0; i < 3; ++i) {
     m.ambient[i] = col[i];
     m.diffuse[i] = col[i] * 0.55f;
-    m.specular[i] = spec;
+    m.specular[i] = specular;
   }
   m.shininess = shininess;
   materials.push_back(m);

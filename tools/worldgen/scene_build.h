@@ -76,7 +76,7 @@ struct SceneBuilder {
   int Texture(const std::string& name);
   // A lit material with its base colour; ambient follows the colour, the
   // diffuse part is softer so the scene's bright ambient light does not burn out.
-  int Lit(const std::string& name, int texture, float r, float g, float b, float spec = 0.15f,
+  int Lit(const std::string& name, int texture, float r, float g, float b, float specular = 0.15f,
           float shininess = 20);
   int Const(const std::string& name, int texture);
   void Add(const std::string& name, Mesh mesh, int material, V3 at = {0, 0, 0}, Motion motion = {});

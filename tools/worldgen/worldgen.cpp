@@ -7,13 +7,13 @@
 // inside it and sees walls, floor and things with depth behind her. The
 // camera can be anywhere within about 640 of her, 30 to 400 high, so nothing
 // stands in that cylinder but the floor. Each has a
-// small looping motion whose last frame leads smoothly into the first. Run by
-// the build as: worldgen <bundle folder>.
+// small looping motion whose last frame leads smoothly into the first.
 #include <cmath>
 #include <cstdio>
 #include <set>
 #include <string>
 
+#include "generators.h"
 #include "scene_build.h"
 #include "textures.h"
 
@@ -129,6 +129,8 @@ bool BuildPool(const std::string& path) {
   int ring = s.Lit("float ring", -1, 1.0f, 0.45f, 0.55f, 0.6f, 50);
   int sky = s.Const("sky const", s.Texture("sky_day.png"));
   int cloud = s.Lit("cloud alpha", s.Texture("textures/sky/cloud.png"), 1.0f, 1.0f, 1.0f, 0, 0);
+  // Clouds stay bright on the side away from the sun.
+  for (float& d : s.materials[size_t(cloud)].diffuse) d = 0.75f;
   int frond = s.Lit("palm frond alpha", s.Texture("maps\\pool\\palm_frond.png"), 0.9f, 1.0f, 0.85f, 0.05f, 10);
   int water = s.Lit("water alpha", s.Texture("textures/water.png"), 1.0f, 1.0f, 1.0f, 0.8f, 80);
 
@@ -585,16 +587,11 @@ bool BuildBusiness(const std::string& path) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: worldgen <bundle folder>\n");
-    return 2;
-  }
-  std::string dir = argv[1];
+bool GenerateBackdrops(const std::string& dir) {
   if (!BuildPool(dir + "/bg_pool.POD") || !BuildCasual(dir + "/bg_casual.POD") ||
       !BuildSchool(dir + "/bg_school.POD") || !BuildBusiness(dir + "/bg_business.POD"))
-    return 1;
+    return false;
   for (const std::string& name : TextureNames())
-    if (!PaintTexture(dir, name)) return 1;
-  return 0;
+    if (!PaintTexture(dir, name)) return false;
+  return true;
 }

@@ -1,7 +1,8 @@
-// Draws a backdrop the way the frame update does, without the character:
-// the same lighting, culling, camera projection and ground shadow, so what
-// the preview sheets and the content tests see is what the app shows behind
-// her. Needs a current GL context (a headless EAGLView in tools and tests).
+// Draws a backdrop the way the frame update does: the same lighting, culling,
+// camera projection and ground shadow, with her standing in it when the
+// bundle holds the character, so what the preview sheets and the content
+// tests see is what the app shows. Needs a current GL context (a headless
+// EAGLView in tools and tests).
 #pragma once
 
 class CPODScene;
@@ -16,6 +17,12 @@ struct BackdropCamera {
 
 // Sets the start-up GL state (depth test, the slate clear colour).
 void BackdropViewInit();
-// Clears, sets light and camera, draws `bg` at `frame` and, when given, the
-// ground shadow where she stands.
-void BackdropViewDraw(CPODScene* bg, float frame, const BackdropCamera& cam, SimpleShadow* shadow);
+// Loads her in an outfit, hair colour and skin tone (0..3 each) as the scene
+// loading does: model, skin + hair + outfit composite, material fix-ups.
+// False, leaving `girl` empty, when the bundle has no character.
+bool BackdropLoadCharacter(CPODScene* girl, int outfit, int hairColour, int skinTone);
+
+// Clears, sets light and camera, draws `bg` at `frame`, then (when given)
+// her at `girlFrame` and the ground shadow where she stands.
+void BackdropViewDraw(CPODScene* bg, float frame, const BackdropCamera& cam, SimpleShadow* shadow,
+                      CPODScene* girl = nullptr, float girlFrame = 0);

@@ -1,7 +1,8 @@
 // Preview sheets of the generated backdrops, drawn headless by the engine's
 // own renderer: each backdrop at the start-up camera, turned 90 and 180
-// degrees, and zoomed out to the limit while turned, with her ground shadow
-// where she stands.
+// degrees, and zoomed out to the limit while turned, with her standing in it
+// in the matching outfit (when the bundle holds the character) and her
+// ground shadow.
 //
 //   worldpreview <bundle folder> <output folder>
 // writes preview_<backdrop>.png (one row of four views) and preview_all.png
@@ -80,12 +81,14 @@ int main(int argc, char** argv) {
       status = 1;
       continue;
     }
+    CPODScene girl;
+    bool withGirl = BackdropLoadCharacter(&girl, b, b, (b + 1) % 4);
     Sheet row(4 * (kW + kGap) + kGap, kH + 2 * kGap);
     for (int v = 0; v < 4; ++v) {
       // Different frames per view show the motion has moved things on.
       float frame = float(v) * 150.0f;
       if (frame >= float(bg.frameCount)) frame = 0;
-      BackdropViewDraw(&bg, frame, views[v], &shadow);
+      BackdropViewDraw(&bg, frame, views[v], &shadow, withGirl ? &girl : nullptr, 1 + float(v) * 40);
       std::vector<uint8_t> shot;
       if (!EAGLViewReadPixels(view, shot)) {
         status = 1;
@@ -98,6 +101,7 @@ int main(int argc, char** argv) {
     if (!PngWrite(path, row.w, row.h, row.px)) status = 1;
     ReleaseTextures();
     bg.Destroy();
+    girl.Destroy();
   }
   if (!PngWrite(out + "/preview_all.png", all.w, all.h, all.px)) status = 1;
   SimpleShadowFree(&shadow);

@@ -1,0 +1,84 @@
+// podinfo as its users run it: summaries, JSON lines, exit status.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <sys/wait.h>
+
+#include "scene_fixtures.h"
+
+namespace {
+
+struct ToolRun {
+  int status;
+  std::string out;
+};
+
+ToolRun Podinfo(const std::string& args) {
+  const std::string cmd = std::string(PODINFO_PATH) + " " + args + " 2>/dev/null";
+  FILE* p = popen(cmd.c_str(), "r");
+  ToolRun r{-1, ""};
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+  const int st = pclose(p);
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  return r;
+}
+
+}  // namespace
+
+TEST(Podinfo, JsonLinePerFileAndStatus) {
+  TempDir dir;
+  CPODScene s;
+  BuildTestScene(s);
+  s.InitImpl();
+  ASSERT_TRUE(PODWriteToFile(s, dir.file("good.pod").c_str()));
+  WriteBytes(dir.file("bad.pod"), {1, 2, 3});
+
+  ToolRun good = Podinfo("--json --frame 4 " + dir.file("good.pod"));
+  EXPECT_EQ(good.status, 0);
+  const nlohmann::json j = nlohmann::json::parse(good.out);
+  EXPECT_TRUE(j["ok"].get<bool>());
+  EXPECT_EQ(j["frameCount"], 10);
+  EXPECT_EQ(j["counts"]["nodes"], 4);
+  EXPECT_EQ(j["counts"]["meshNodes"], 1);
+  EXPECT_EQ(j["meshes"][0]["skinned"], true);
+  EXPECT_EQ(j["meshes"][0]["batchCount"], 2);
+  EXPECT_EQ(j["materials"][0]["name"], "body");
+  EXPECT_EQ(j["textures"][0], "maps\\skin.png");
+  EXPECT_EQ(j["nodes"][3]["positions"].size(), 30u);  // per frame
+  EXPECT_EQ(j["nodes"][3]["scales"].size(), 7u);
+  EXPECT_TRUE(j["nodes"][3]["matrices"].is_null());
+  // Bone B at frame 4 sits at x = 14.
+  EXPECT_NEAR(j["nodes"][3]["world"][12].get<double>(), 14.0, 1e-4);
+
+  ToolRun both = Podinfo("--json " + dir.file("good.pod") + " " + dir.file("bad.pod") + " " + dir.file("none.pod"));
+  EXPECT_EQ(both.status, 1);
+  std::istringstream lines(both.out);
+  std::string line;
+  std::vector<nlohmann::json> objs;
+  while (std::getline(lines, line)) objs.push_back(nlohmann::json::parse(line));
+  ASSERT_EQ(objs.size(), 3u);
+  EXPECT_FALSE(objs[0].contains("error"));
+  EXPECT_FALSE(objs[0]["nodes"][0].contains("world"));  // only with --frame
+  EXPECT_FALSE(objs[1]["ok"].get<bool>());
+  EXPECT_NE(objs[1]["error"].get<std::string>().find("not a valid scene"), std::string::npos);
+  EXPECT_NE(objs[2]["error"].get<std::string>().find("cannot open"), std::string::npos);
+}
+
+TEST(Podinfo, ReadableSummaryAndBadArguments) {
+  TempDir dir;
+  CPODScene s;
+  BuildTestScene(s, true);
+  s.InitImpl();
+  ASSERT_TRUE(PODWriteToFile(s, dir.file("strips.pod").c_str()));
+  ToolRun r = Podinfo(dir.file("strips.pod"));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("6 vertices, 4 triangles, 1 uv sets, 1 strips, skinned, 2 bone batches"), std::string::npos)
+      << r.out;
+  EXPECT_EQ(Podinfo("").status, 2);
+  EXPECT_EQ(Podinfo("--frame nan " + dir.file("strips.pod")).status, 2);
+  EXPECT_EQ(Podinfo("--frame -3 " + dir.file("strips.pod")).status, 2);
+  EXPECT_EQ(Podinfo("--bogus " + dir.file("strips.pod")).status, 2);
+}
