@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -233,12 +234,19 @@ int PhySkinParse(PhySkinObj* obj, CPODScene* scene) {
     }
   }
 
+  // The points are all in place now, so each mesh vertex's point is looked
+  // up once rather than at every corner that uses it.
+  std::vector<int> pointOf(mesh.vertexCount, -2);
+  auto point = [&](uint16_t v) {
+    if (pointOf[v] == -2) pointOf[v] = PhyVertexFound(obj, &positions[v].x);
+    return pointOf[v];
+  };
   for (uint64_t t = 0; t < triangles; ++t) {
     const uint16_t* tri = faces + t * 3;
     for (int k = 0; k < 3; ++k) {
-      const int ia = PhyVertexFound(obj, &positions[tri[k]].x);
+      const int ia = point(tri[k]);
       if (ia < 0) continue;
-      const int ib = PhyVertexFound(obj, &positions[tri[(k + 1) % 3]].x);
+      const int ib = point(tri[(k + 1) % 3]);
       if (ib < 0 || ib == ia) continue;
       if (LinkExists(obj, ia, ib)) continue;
       const float* pa = obj->vertex[ia].pos;
