@@ -59,15 +59,8 @@ void AnimationStartN(AnimStruct* a, AnimState state) {
 
 void Animate(AnimStruct* a) {
   if (a->stopped) return;
-  a->frame = a->frame + a->speed;
-  if (a->frame < static_cast<float>(a->end_frame)) return;
-  if (a->loop) {
-    a->frame = static_cast<float>(a->start_frame);
-    return;
-  }
-  a->frame = static_cast<float>(a->end_frame);
-  a->stopped = true;
-  AnimationStopped(a);
+  Step(a);
+  if (a->stopped) AnimationStopped(a);
 }
 
 void AnimationStopped(AnimStruct* a) {

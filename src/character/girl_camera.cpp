@@ -1,5 +1,6 @@
 #include "character/girl_camera.h"
 
+#include "math/Matrix.h"
 #include "render/render_mesh.h"
 
 float v_angle = 0.0f;
@@ -29,4 +30,16 @@ void InitTestLight() {
   glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
   glLightfv(GL_LIGHT0, GL_SPECULAR, specular);
   GL_CHECK();
+}
+
+void GirlSetCamera(float angle, float dist, float panX, float panY) {
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  MATRIX m;
+  MatrixPerspectiveFovRH(m, 70.0f, 2.0f / 3.0f, 10.0001f, 10000.0f, false);
+  glMultMatrixf(m.f);
+  glTranslatef(panX, panY, -dist);
+  glRotatef(angle, 0, 1, 0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
 }

@@ -28,3 +28,9 @@ void ResetCamera();
 // Lighting on, grey ambient, one white directional light. Needs a current
 // GL context.
 void InitTestLight();
+
+// Puts the camera in the projection matrix — turned `angle` degrees about the
+// vertical, `dist` away, panned by (panX, panY) — and loads the identity into
+// the model-view, so lights set before stay in scene space. The frame update
+// and the preview tools share it so that they frame her alike.
+void GirlSetCamera(float angle, float dist, float panX, float panY);

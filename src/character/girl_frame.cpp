@@ -89,15 +89,7 @@ void RenderFrame(int /*width*/, int /*height*/) {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
   // The camera lives in the projection, so lighting stays in scene space.
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  MATRIX m;
-  MatrixPerspectiveFovRH(m, 70.0f, 2.0f / 3.0f, 10.0001f, 10000.0f, false);
-  glMultMatrixf(m.f);
-  glTranslatef(v_pan[0], v_pan[1], -v_dist);
-  glRotatef(v_angle, 0, 1, 0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  GirlSetCamera(v_angle, v_dist, v_pan[0], v_pan[1]);
 
   glDisable(GL_BLEND);
   if (bg) {

@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "math/Matrix.h"
+#include "character/girl_camera.h"
 #include "render/mesh_utils.h"
 #include "render/render_mesh.h"
 #include "texture/gamelib.h"
@@ -48,32 +48,15 @@ void GirlViewDraw(GirlView& v, float frame, float angle, float dist, float panY)
   glDepthFunc(GL_LESS);
   glClearColor(kGirlViewBackground[0] / 255.0f, kGirlViewBackground[1] / 255.0f, kGirlViewBackground[2] / 255.0f,
                1.0f);
-  glEnable(GL_LIGHTING);
-  const GLfloat ambient[4] = {0.65f, 0.65f, 0.65f, 1.0f};
-  glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
-  glEnable(GL_LIGHT0);
-  const GLfloat pos[4] = {2.9f, 1.5f, 0.9f, 0.0f}, zero[4] = {0, 0, 0, 0}, diffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f},
-                spec[4] = {0, 0, 0, 1};
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
-  glLightfv(GL_LIGHT0, GL_POSITION, pos);
-  glLightfv(GL_LIGHT0, GL_AMBIENT, zero);
-  glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
-  glLightfv(GL_LIGHT0, GL_SPECULAR, spec);
+  InitTestLight();
   glShadeModel(GL_SMOOTH);
   glFrontFace(GL_CCW);
   glDisable(GL_CULL_FACE);
   glColor4f(1, 1, 1, 1);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  MATRIX m;
-  MatrixPerspectiveFovRH(m, 70.0f, 2.0f / 3.0f, 10.0001f, 10000.0f, false);
-  glMultMatrixf(m.f);
-  glTranslatef(0.0f, panY, -dist);
-  glRotatef(angle, 0, 1, 0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  GirlSetCamera(angle, dist, 0.0f, panY);
   glDisable(GL_BLEND);
   DrawModelWithEnv(&v.scene, frame, nullptr);
   glFinish();
