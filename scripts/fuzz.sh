@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every libFuzzer target of a fuzz build for a bounded time, each with its
-# seed corpus (made by the target's own seed tool when there is one).
+# seed corpus (made by the target's own seed tool when there is one). What the code
+# under test prints is dropped; the fuzzer's own report (on stderr) is kept.
 set -euo pipefail
 build=$1; seconds=${2:-60}
 shopt -s nullglob
@@ -13,5 +14,5 @@ for t in "${targets[@]}"; do
   seeder="$build/fuzz/${name%_fuzz}_seed"
   [[ -x "$seeder" ]] && "$seeder" "$corpus"
   echo "fuzz: $name for ${seconds}s"
-  "$t" -max_total_time="$seconds" -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 "$corpus" 2>&1 | tail -n 12
+  "$t" -max_total_time="$seconds" -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 "$corpus" 2>&1 >/dev/null | tail -n 12
 done
