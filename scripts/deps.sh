@@ -11,7 +11,7 @@ packages=(
   libimgui-dev fonts-dejavu-core
   flite1-dev libespeak-ng-dev espeak-ng-data
   clang libclang-rt-14-dev
-  xvfb xdotool imagemagick
+  xvfb xauth xdotool imagemagick
 )
 
 missing=()
