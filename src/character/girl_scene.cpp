@@ -73,19 +73,28 @@ void GirlLoadScene() {
   std::memset(&phy_skin, 0, sizeof(phy_skin));
   PhySkinParse(&phy_skin, girl_model);
 
-  // Skin first, hair over it, the outfit over both.
-  tag_TexPicDesc desc{};
-  unsigned char* pixels = ReadPictureData(body[n_skin].picture, &desc);
-  if (pixels) {
-    OverlayMaskedTexture32(pixels, &desc, hair[n_hair].mask, hair[n_hair].picture);
-    OverlayMaskedTexture32(pixels, &desc, clothes[n_clothes].mask, clothes[n_clothes].picture);
-    const GLuint tex = LoadTextureData(pixels, &desc, TEXMIP_LINEAR);
-    std::free(pixels);
-    ReplaceAllMaterials(girl_model, tex);
-  }
-  NormalizeModelNormals(girl_model);
-  ReplaceAllMaterials_FB(girl_model);
+  GirlDressModel(girl_model, n_clothes, n_hair, n_skin);
   env.Load("round.png");
+}
+
+unsigned int GirlDressModel(CPODScene* girl, int outfit, int hairColour, int skinTone) {
+  outfit = GirlChoiceIndex(outfit, kGirlOptionCount);
+  hairColour = GirlChoiceIndex(hairColour, kGirlOptionCount);
+  skinTone = GirlChoiceIndex(skinTone, kGirlOptionCount);
+  // Skin first, hair over it, the outfit over both.
+  GLuint tex = 0;
+  tag_TexPicDesc desc{};
+  unsigned char* pixels = ReadPictureData(body[skinTone].picture, &desc);
+  if (pixels) {
+    OverlayMaskedTexture32(pixels, &desc, hair[hairColour].mask, hair[hairColour].picture);
+    OverlayMaskedTexture32(pixels, &desc, clothes[outfit].mask, clothes[outfit].picture);
+    tex = LoadTextureData(pixels, &desc, TEXMIP_LINEAR);
+    std::free(pixels);
+    ReplaceAllMaterials(girl, tex);
+  }
+  NormalizeModelNormals(girl);
+  ReplaceAllMaterials_FB(girl);
+  return tex;
 }
 
 void GirlReleaseScene() {

@@ -7,6 +7,8 @@
 // update, when girl_reload_scene asks for it; user actions never load.
 #pragma once
 
+class CPODScene;
+
 class CShell {
  public:
   bool InitApplication();  // GirlInit; always succeeds
@@ -24,3 +26,11 @@ void GirlInit();
 void GirlLoadScene();
 // Environment light, every texture and both scenes; safe with nothing loaded.
 void GirlReleaseScene();
+
+// Dresses a loaded character scene: composites the skin, hair and outfit
+// pictures of the given choices (skin first, hair over it, the outfit over
+// both) into one texture, gives it to every material, and applies the
+// load-time normal and material fix-ups. Returns the texture name, 0 when the
+// skin picture could not be read (the fix-ups still run). The scene loading
+// and the preview tools share it.
+unsigned int GirlDressModel(CPODScene* girl, int outfit, int hairColour, int skinTone);

@@ -7,6 +7,7 @@
 
 #include "character/girl.h"
 #include "character/girl_camera.h"
+#include "character/girl_scene.h"
 #include "platform/bundle.h"
 #include "render/mesh_utils.h"
 #include "render/render_mesh.h"
@@ -28,19 +29,10 @@ bool BackdropLoadCharacter(CPODScene* girl, int outfit, int hairColour, int skin
   if (!BundlePathForResource(model, "POD", path) || !BundlePathForResource(body[skinTone & 3].picture, nullptr, path))
     return false;
   if (!LoadPodModel(girl, model, "girl", false)) return false;
-  tag_TexPicDesc desc = {0, 0, 0};
-  unsigned char* px = ReadPictureData(body[skinTone & 3].picture, &desc);
-  if (!px) {
+  if (!GirlDressModel(girl, outfit, hairColour, skinTone)) {
     girl->Destroy();
     return false;
   }
-  OverlayMaskedTexture32(px, &desc, hair[hairColour & 3].mask, hair[hairColour & 3].picture);
-  OverlayMaskedTexture32(px, &desc, clothes[outfit & 3].mask, clothes[outfit & 3].picture);
-  GLuint tex = LoadTextureData(px, &desc, TEXMIP_LINEAR);
-  std::free(px);
-  ReplaceAllMaterials(girl, tex);
-  NormalizeModelNormals(girl);
-  ReplaceAllMaterials_FB(girl);
   return true;
 }
 
