@@ -8,6 +8,13 @@ function(ovanta_library name)
   target_link_libraries(${name} PUBLIC ${A_DEPS})
 endfunction()
 
+# Test programs of the sanitizer build run through a small launcher (see the
+# script for why); tests added by hand put ${OVANTA_TEST_LAUNCHER} first too.
+set(OVANTA_TEST_LAUNCHER "")
+if(OVANTA_SANITIZE)
+  set(OVANTA_TEST_LAUNCHER ${CMAKE_SOURCE_DIR}/scripts/sanitized-test.sh)
+endif()
+
 # ovanta_test(NAME SOURCES ... DEPS ...): one GoogleTest executable, its cases
 # registered with CTest one by one so that a failure names the case.
 function(ovanta_test name)
@@ -15,6 +22,9 @@ function(ovanta_test name)
   add_executable(${name} ${A_SOURCES})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest GTest::gtest_main)
+  if(OVANTA_TEST_LAUNCHER)
+    set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR ${OVANTA_TEST_LAUNCHER})
+  endif()
   include(GoogleTest)
   gtest_discover_tests(${name} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
     PROPERTIES ENVIRONMENT "OVANTA_SOURCE_DIR=${CMAKE_SOURCE_DIR}" DISCOVERY_TIMEOUT 60)
