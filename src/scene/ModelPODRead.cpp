@@ -6,10 +6,15 @@
 // complete read every index and array size that later code follows is
 // checked (PODValidate) and any violation fails the read like every other
 // failure: false, the scene empty and zeroed, no message at this level.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <unordered_map>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "scene/ModelPOD.h"
 #include "scene/PODWriter.h"
@@ -286,6 +291,67 @@ uint64_t EntriesNeeded(uint32_t flags, uint32_t bit, uint32_t frameCount) {
   return (flags & bit) && frameCount > 1 ? frameCount : 1;
 }
 
+// The largest of `count` little-endian 16-bit indices. This scan runs over
+// every index of every file read, so it goes eight at a time where it can
+// (SSE2 has only a signed 16-bit max: flipping the top bit maps unsigned
+// order onto signed order).
+uint32_t LargestIndex(const uint8_t* p, uint64_t count) {
+  uint64_t i = 0;
+  uint32_t top = 0;
+#if defined(__SSE2__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  const __m128i flip = _mm_set1_epi16((short)0x8000);
+  __m128i best = _mm_set1_epi16((short)0x8000);  // 0 after the flip
+  for (; i + 8 <= count; i += 8) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * i));
+    best = _mm_max_epi16(best, _mm_xor_si128(v, flip));
+  }
+  alignas(16) uint16_t lanes[8];
+  _mm_store_si128(reinterpret_cast<__m128i*>(lanes), _mm_xor_si128(best, flip));
+  for (uint16_t l : lanes) top = l > top ? l : top;
+#endif
+  for (; i < count; ++i) {
+    const uint32_t v = (uint32_t)(p[2 * i] | (p[2 * i + 1] << 8));
+    top = v > top ? v : top;
+  }
+  return top;
+}
+
+// The largest bone slot each of `n` vertices names, into top, and the
+// largest of all. Four slots packed four bytes apart is what every skinned
+// file holds; that case takes four vertices at a time.
+uint8_t TopBoneSlots(const uint8_t* data, uint32_t n, uint32_t slots, uint32_t stride, uint8_t* top) {
+  uint32_t v = 0;
+  uint8_t highest = 0;
+#if defined(__SSE2__)
+  if (slots == 4 && stride == 4) {
+    __m128i all = _mm_setzero_si128();
+    for (; v + 4 <= n; v += 4) {
+      __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + (size_t)v * 4));
+      x = _mm_max_epu8(x, _mm_srli_epi32(x, 8));
+      x = _mm_max_epu8(x, _mm_srli_epi32(x, 16));  // each vertex's largest in its low byte
+      all = _mm_max_epu8(all, x);
+      alignas(16) uint8_t b[16];
+      _mm_store_si128(reinterpret_cast<__m128i*>(b), x);
+      top[v] = b[0];
+      top[v + 1] = b[4];
+      top[v + 2] = b[8];
+      top[v + 3] = b[12];
+    }
+    alignas(16) uint8_t b[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(b), all);
+    highest = std::max(std::max(b[0], b[4]), std::max(b[8], b[12]));
+  }
+#endif
+  for (; v < n; ++v) {
+    const uint8_t* b = data + (size_t)v * stride;
+    uint8_t t = 0;
+    for (uint32_t k = 0; k < slots; ++k) t = b[k] > t ? b[k] : t;
+    top[v] = t;
+    highest = t > highest ? t : highest;
+  }
+  return highest;
+}
+
 bool ValidateMesh(const SPODScene& sc, const SPODMesh& m, const ReadContext& ctx) {
   const uint32_t n = m.vertexCount;
   if (m.uvwCount && !m.uvws) return false;
@@ -316,10 +382,7 @@ bool ValidateMesh(const SPODScene& sc, const SPODMesh& m, const ReadContext& ctx
   // Indices: always read as 16-bit, each naming a vertex.
   if (m.faces.data) {
     if (ctx.size(m.faces.data) < indexCount * 2) return false;
-    const uint8_t* p = m.faces.data;
-    bool bad = false;  // no early exit, so the loop stays a plain scan
-    for (uint64_t i = 0; i < indexCount; ++i) bad |= (uint32_t)(p[2 * i] | (p[2 * i + 1] << 8)) >= n;
-    if (bad) return false;
+    if (LargestIndex(m.faces.data, indexCount) >= n) return false;
   } else if (indexCount > n) {
     return false;
   }
@@ -359,19 +422,14 @@ bool ValidateMesh(const SPODScene& sc, const SPODMesh& m, const ReadContext& ctx
     const uint32_t bstride = m.boneIndices.stride ? m.boneIndices.stride : slots;
     // The largest bone slot each vertex uses, so triangles need one look per corner.
     std::vector<uint8_t> top(n);
-    for (uint32_t v = 0; v < n; ++v) {
-      const uint8_t* b = m.boneIndices.data + (size_t)v * bstride;
-      uint8_t t = 0;
-      for (uint32_t k = 0; k < slots; ++k) t = b[k] > t ? b[k] : t;
-      top[v] = t;
-    }
-    uint8_t highest = 0;
-    for (uint32_t v = 0; v < n; ++v) highest = top[v] > highest ? top[v] : highest;
+    const uint8_t highest = TopBoneSlots(m.boneIndices.data, n, slots, bstride, top.data());
     if (highest >= 64) return false;
     if (bb.batchCount > 0) {
       if (m.stripCount == 0 && m.faces.data) {
-        // Each batch's triangles may only name bones of that batch.
+        // Each batch's triangles may only name bones of that batch; a batch
+        // holding more bones than any vertex names cannot fail.
         for (int32_t b = 0; b < bb.batchCount; ++b) {
+          if (bb.batchBoneCounts[b] > highest) continue;
           const uint32_t first = (uint32_t)bb.batchOffsets[b];
           const uint32_t end = b + 1 < bb.batchCount ? (uint32_t)bb.batchOffsets[b + 1] : m.faceCount;
           const int32_t c = bb.batchBoneCounts[b];

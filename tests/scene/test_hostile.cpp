@@ -2,6 +2,7 @@
 // bounds fails the read, leaving an empty scene; files of our own kind load.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 
 #include "scene_fixtures.h"
@@ -86,6 +87,68 @@ TEST(Hostile, ArraysShorterThanTheirCounts) {
 TEST(Hostile, FaceIndicesMustNameVertices) {
   EXPECT_TRUE(Refused(Written([](CPODScene& s) { ((uint16_t*)s.meshes[0].faces.data)[5] = 6; })));
   EXPECT_TRUE(Refused(Written([](CPODScene& s) { ((uint16_t*)s.meshes[0].faces.data)[2] = 60000; }, true)));
+}
+
+namespace {
+
+// The test mesh widened to a strip of `pairs` x 2 vertices, four bone slots
+// each, in one batch: enough indices and vertices that the checks' wide
+// steps and their leftovers both come into play.
+void Widen(CPODScene& s, uint32_t pairs) {
+  SPODMesh& m = s.meshes[0];
+  const uint32_t n = 2 * pairs;
+  m.vertexCount = n;
+  m.faceCount = 2 * (pairs - 1);
+  auto fresh = [](CPODData& d, uint32_t type, uint32_t comps, uint32_t size, uint32_t count) {
+    std::free(d.data);
+    d = {type, comps, size * comps, (uint8_t*)std::calloc(count, size * comps)};
+  };
+  fresh(m.vertices, EPODDataFloat, 3, 4, n);
+  fresh(m.normals, EPODDataFloat, 3, 4, n);
+  fresh(m.uvws[0], EPODDataFloat, 2, 4, n);
+  fresh(m.colours, EPODDataARGB, 1, 4, n);
+  fresh(m.boneIndices, EPODDataUnsignedByte, 4, 1, n);
+  fresh(m.boneWeights, EPODDataFloat, 4, 4, n);
+  for (uint32_t v = 0; v < n; ++v) {
+    ((float*)m.vertices.data)[3 * v] = (float)(v / 2);
+    ((float*)m.vertices.data)[3 * v + 1] = (float)(v % 2);
+    ((float*)m.normals.data)[3 * v + 2] = 1;
+    ((float*)m.boneWeights.data)[4 * v] = 1;
+    m.boneIndices.data[4 * v + v % 4] = (uint8_t)(v % 2);
+  }
+  std::free(m.faces.data);
+  m.faces = {EPODDataUnsignedShort, 1, 2, (uint8_t*)PODAlloc<uint16_t>(3 * m.faceCount)};
+  uint16_t* idx = (uint16_t*)m.faces.data;
+  for (uint32_t t = 0; t < m.faceCount; ++t)
+    for (uint32_t k = 0; k < 3; ++k) idx[3 * t + k] = (uint16_t)(t + k);
+  m.boneBatches.batchCount = 1;
+  m.boneBatches.batchOffsets[0] = 0;
+}
+
+}  // namespace
+
+TEST(Hostile, EveryFaceIndexAndBoneSlotIsChecked) {
+  const uint32_t pairs = 23;  // 46 vertices, 132 indices
+  CPODScene ok;
+  ASSERT_TRUE(ReadBytes(ok, Written([&](CPODScene& s) { Widen(s, pairs); })));
+  for (uint32_t i = 0; i < 6 * (pairs - 1); ++i) {
+    for (uint16_t bad : {(uint16_t)(2 * pairs), (uint16_t)0x8000, (uint16_t)0xFFFF})
+      EXPECT_TRUE(Refused(Written([&](CPODScene& s) {
+        Widen(s, pairs);
+        ((uint16_t*)s.meshes[0].faces.data)[i] = bad;
+      }))) << "index " << i << " = " << bad;
+  }
+  for (uint32_t b = 0; b < 4 * 2 * pairs; ++b) {
+    EXPECT_TRUE(Refused(Written([&](CPODScene& s) {
+      Widen(s, pairs);
+      s.meshes[0].boneIndices.data[b] = 64;
+    }))) << "bone slot byte " << b;
+    // Within the palette but beyond the batch's two bones.
+    EXPECT_TRUE(Refused(Written([&](CPODScene& s) {
+      Widen(s, pairs);
+      s.meshes[0].boneIndices.data[b] = 2;
+    }))) << "bone slot byte " << b;
+  }
 }
 
 TEST(Hostile, BoneBatchesStayWithinThePalette) {
