@@ -2,11 +2,12 @@
 // surface nets, relaxed and pulled back onto the surface.
 //
 // Body, hands and hair are meshed as separate shells (the hands on a finer
-// grid so that fingers and thumb survive) and joined into the one mesh the
-// app draws. Garments that fit closely are part of the body surface, made a
-// little fuller where cloth lies, so nothing can pass through the skin; the
-// skirts are flared solids blended onto the hips. Texture coordinates come
-// from one cylindrical chart per region, the same for every outfit.
+// lattice of their own, so that fingers and thumb stand apart) and joined
+// into the one mesh the app draws. Garments that fit closely are part of the
+// body surface, made a little fuller where cloth lies, so nothing can pass
+// through the skin; the skirts are flared solids blended onto the hips.
+// Texture coordinates come from one cylindrical chart per region, the same
+// for every outfit.
 #include <algorithm>
 #include <array>
 #include <tuple>
@@ -44,6 +45,9 @@ struct Shape {
   float kCross = 5.0f;   // blend width between group 0 and the others
   // The face opening of the hair: points inside are carved away.
   bool hairCut = false;
+  // Groups other than 0 meet each other without a blend (they still blend
+  // into group 0): fingers that must not web together.
+  bool apartGroups = false;
 };
 
 float SdEllipsoid(V3 p, V3 c, V3 r) {
@@ -139,8 +143,14 @@ float ShapeDist(const Shape& s, V3 p) {
     groupD[pr.group] = SMin(groupD[pr.group], d, s.k);
   }
   float d = groupD[0];
-  for (int g = 1; g < 8; ++g)
-    if (groupD[g] < 1e8f) d = SMin(d, groupD[g], s.kCross);
+  if (s.apartGroups) {
+    float apart = 1e9f;
+    for (int g = 1; g < 8; ++g) apart = std::min(apart, groupD[g]);
+    if (apart < 1e8f) d = SMin(d, apart, s.kCross);
+  } else {
+    for (int g = 1; g < 8; ++g)
+      if (groupD[g] < 1e8f) d = SMin(d, groupD[g], s.kCross);
+  }
   if (s.hairCut) d = std::max(d, HairCut(p));
   return d;
 }
@@ -163,16 +173,45 @@ struct Shell {
   std::vector<float> softT;  // where in the soft part (0 rim .. 1 deepest)
 };
 
-// Surface nets over the box [lo, hi] with cell size h.
-void MeshShape(const Shape& s, V3 lo, V3 hi, float h, Shell& out) {
-  const int nx = static_cast<int>((hi.x - lo.x) / h) + 1;
-  const int ny = static_cast<int>((hi.y - lo.y) / h) + 1;
-  const int nz = static_cast<int>((hi.z - lo.z) / h) + 1;
+// A sampling lattice: point (i, j, k) sits at o + ex * cx[i] + ey * cy[j] * f
+// + ez * cz[k], where f widens the second axis by `fanRate` for each unit
+// past `fanFrom` on the first. The axes need not follow the world's, nor the
+// planes be evenly spaced: a hand is sampled along its own length, across
+// and through it, with planes across it that fan out with the fingers.
+struct Grid {
+  V3 o, ex, ey, ez;
+  std::vector<float> cx, cy, cz;
+  float fanFrom = 0, fanRate = 0;
+  V3 At(int i, int j, int k) const {
+    const float f = 1.0f + fanRate * std::max(0.0f, cx[i] - fanFrom);
+    return o + ex * cx[i] + ey * (cy[j] * f) + ez * cz[k];
+  }
+};
+
+std::vector<float> EvenPlanes(float lo, float hi, float h) {
+  const int n = static_cast<int>((hi - lo) / h) + 1;
+  std::vector<float> c(n + 1);
+  for (int i = 0; i <= n; ++i) c[i] = i * h;
+  return c;
+}
+
+Grid BoxGrid(V3 lo, V3 hi, float h) {
+  Grid g;
+  g.o = lo;
+  g.ex = V3(1, 0, 0), g.ey = V3(0, 1, 0), g.ez = V3(0, 0, 1);
+  g.cx = EvenPlanes(lo.x, hi.x, h), g.cy = EvenPlanes(lo.y, hi.y, h), g.cz = EvenPlanes(lo.z, hi.z, h);
+  return g;
+}
+
+// Surface nets over the lattice.
+void MeshShape(const Shape& s, const Grid& g, Shell& out) {
+  const int nx = static_cast<int>(g.cx.size()) - 1, ny = static_cast<int>(g.cy.size()) - 1,
+            nz = static_cast<int>(g.cz.size()) - 1;
   auto at = [&](int i, int j, int k) { return (static_cast<size_t>(k) * (ny + 1) + j) * (nx + 1) + i; };
   std::vector<float> f(static_cast<size_t>(nx + 1) * (ny + 1) * (nz + 1));
   for (int k = 0; k <= nz; ++k)
     for (int j = 0; j <= ny; ++j)
-      for (int i = 0; i <= nx; ++i) f[at(i, j, k)] = ShapeDist(s, V3(lo.x + i * h, lo.y + j * h, lo.z + k * h));
+      for (int i = 0; i <= nx; ++i) f[at(i, j, k)] = ShapeDist(s, g.At(i, j, k));
   std::vector<int> cellVert(static_cast<size_t>(nx) * ny * nz, -1);
   auto cell = [&](int i, int j, int k) { return (static_cast<size_t>(k) * ny + j) * nx + i; };
   static const int kEdges[12][2] = {{0, 1}, {2, 3}, {4, 5}, {6, 7}, {0, 2}, {1, 3},
@@ -187,7 +226,7 @@ void MeshShape(const Shape& s, V3 lo, V3 hi, float h, Shell& out) {
         for (int n = 0; n < 8; ++n) {
           const int di = n & 1, dj = (n >> 1) & 1, dk = (n >> 2) & 1;
           c[n] = f[at(i + di, j + dj, k + dk)];
-          cp[n] = V3(lo.x + (i + di) * h, lo.y + (j + dj) * h, lo.z + (k + dk) * h);
+          cp[n] = g.At(i + di, j + dj, k + dk);
           inside += c[n] < 0;
         }
         if (inside == 0 || inside == 8) continue;
@@ -412,35 +451,63 @@ Shape BodyShape(Outfit o) {
   return s;
 }
 
+// Drawn a size up from the wrist: at the default camera a hand of true
+// proportion is a few pixels and reads as a mitt. The wrist keeps its width.
+constexpr float kHandScale = 1.15f;
+// Before that scale: how far from the wrist the fingers start, how far apart
+// they sit there, and how much further apart they sit for each unit beyond.
+constexpr float kKnuckles = 13.0f, kFingerSpacing = 3.3f, kFingerSpread = 0.02f;
+float FingerFan(float along) { return 1.0f + kFingerSpread * std::max(0.0f, along - kKnuckles); }
+
+// The hand's own frame in the bind pose: the wrist, along the hand, out of
+// its back, across the palm with the thumb's side forward.
+struct HandFrame {
+  V3 wrist, d, n, w;
+};
+
+HandFrame FrameOfHand(int side) {
+  const float sx = side ? -1.0f : 1.0f;
+  const int hand = side ? kHandR : kHandL, fo = side ? kForearmR : kForearmL;
+  HandFrame f;
+  f.wrist = J(hand);
+  f.d = Norm(f.wrist - J(fo));
+  f.n = Norm(V3(sx, 0, 0) - f.d * Dot(V3(sx, 0, 0), f.d));
+  f.w = Norm(Cross(f.d, f.n)) * sx;
+  return f;
+}
+
 Shape HandShape(int side) {
   Shape s;
   s.k = 1.4f;
   s.kCross = 1.4f;
-  const float sx = side ? -1.0f : 1.0f;
+  s.apartGroups = true;
   const int hand = side ? kHandR : kHandL, fo = side ? kForearmR : kForearmL;
   const int reg = side ? kRegHandR : kRegHandL;
-  const V3 wrist = J(hand);
-  const V3 d = Norm(wrist - J(fo));
-  const V3 n = Norm(V3(sx, 0, 0) - d * Dot(V3(sx, 0, 0), d));  // back of the hand, outwards
-  const V3 w = Norm(Cross(d, n)) * sx;                           // across the palm, thumb side forward
+  const HandFrame hf = FrameOfHand(side);
+  const V3 wrist = hf.wrist, d = hf.d, n = hf.n, w = hf.w;
   auto& P = s.prims;
   // The wrist starts inside the forearm, which tapers to the same width,
   // so that the two shells meet without a lip.
   P.push_back(Cone(wrist - d * 9.0f, wrist + d * 2.0f, 3.5f, 3.75f, fo, reg));
-  Prim palm = Ell(wrist + d * 8.0f, V3(1, 1, 1), hand, reg);
+  Prim palm = Ell(wrist + d * 7.8f, V3(1, 1, 1), hand, reg);
   // Ellipsoid radii are axis-aligned: the hand hangs nearly straight, so its
-  // axes are close to x (thickness), y (length) and z (width).
-  palm.b = V3(2.9f, 7.5f, 6.2f);
+  // axes are close to x (thickness), y (length) and z (width). It ends just
+  // past the knuckles: any further and its blend webs the fingers together.
+  palm.b = V3(2.9f, 7.2f, 6.2f);
   P.push_back(palm);
-  // Slim fingers with a little air between them, so the grid keeps a groove.
-  const float off[4] = {5.0f, 1.7f, -1.7f, -4.9f};
+  // Slim fingers fanning out a little from the knuckles, each its own group:
+  // they blend into the palm but not into each other, so air stays between
+  // them from the knuckles to the rounded tips. The gaps run straight along
+  // the fanning planes of the hand's lattice, where samples always fall.
   const float len[4] = {9.5f, 10.5f, 10.0f, 8.0f};
   for (int i = 0; i < 4; ++i) {
-    const V3 root = wrist + d * 13.0f + w * off[i];
-    const V3 mid = root + d * (len[i] * 0.55f) - n * 0.6f;
-    const V3 tip = mid + d * (len[i] * 0.45f) - n * 1.6f;
-    P.push_back(Cone(root, mid, 1.5f, 1.32f, hand, reg));
-    P.push_back(Cone(mid, tip, 1.32f, 1.08f, hand, reg));
+    const float off = kFingerSpacing * (1.5f - i);
+    auto at = [&](float along) { return wrist + d * along + w * (off * FingerFan(along)); };
+    const V3 root = at(kKnuckles);
+    const V3 mid = at(kKnuckles + len[i] * 0.55f) - n * 0.6f;
+    const V3 tip = at(kKnuckles + len[i]) - n * 2.2f;
+    P.push_back(Cone(root, mid, 1.32f, 1.2f, hand, reg, 1 + i));
+    P.push_back(Cone(mid, tip, 1.2f, 1.06f, hand, reg, 1 + i));
   }
   // The thumb stands off the palm, towards the front, so it reads on its own.
   const V3 t0 = wrist + d * 3.5f + w * 4.6f - n * 1.2f;
@@ -448,9 +515,6 @@ Shape HandShape(int side) {
   const V3 t2 = t1 + d * 4.6f + w * 0.9f - n * 1.4f;
   P.push_back(Cone(t0, t1, 2.4f, 2.0f, hand, reg));
   P.push_back(Cone(t1, t2, 2.0f, 1.5f, hand, reg));
-  // Drawn a size up from the wrist: at the default camera a hand of true
-  // proportion is a few pixels and reads as a mitt. The wrist keeps its width.
-  constexpr float kHandScale = 1.15f;
   for (size_t i = 1; i < P.size(); ++i) {
     Prim& pr = P[i];
     pr.a = wrist + (pr.a - wrist) * kHandScale;
@@ -463,6 +527,29 @@ Shape HandShape(int side) {
     }
   }
   return s;
+}
+
+// A hand is sampled in its own frame. Across it, four planes to a finger,
+// one through the middle of every gap, fanning out with the fingers, so no
+// gap falls between two planes and closes up. Along it, coarse over the
+// wrist and palm, finer over the fingers and finest where their tips round
+// off. The box starts inside the forearm, which hides the open end.
+Grid HandGrid(int side) {
+  const HandFrame hf = FrameOfHand(side);
+  const V3 lo(-3.5f, -10.0f, -9.0f), hi(31.0f, 14.0f, 5.5f);  // along, across, through
+  Grid g;
+  g.o = hf.wrist + hf.d * lo.x + hf.n * lo.z;
+  g.ex = hf.d;
+  g.ey = hf.w;
+  g.ez = hf.n;
+  for (float along = lo.x; along <= hi.x; along += along < 14.0f ? 2.0f : (along < 22.0f ? 1.7f : 1.05f))
+    g.cx.push_back(along - lo.x);
+  const float hw = kFingerSpacing * kHandScale / 4;
+  for (int j = static_cast<int>(std::floor(lo.y / hw)); j * hw <= hi.y; ++j) g.cy.push_back(j * hw);
+  g.cz = EvenPlanes(lo.z, hi.z, 1.6f);
+  g.fanFrom = kKnuckles * kHandScale - lo.x;
+  g.fanRate = kFingerSpread / kHandScale;
+  return g;
 }
 
 Shape HairShape() {
@@ -699,10 +786,10 @@ SoftCounts CountSoft(const Mesh& mesh) {
 
 Mesh BuildCharacter(Outfit outfit) {
   Shell body, handL, handR, hair;
-  MeshShape(BodyShape(outfit), V3(-64, -3, -32), V3(64, 372, 38), 3.5f, body);
-  MeshShape(HandShape(0), V3(35, 134, -13), V3(64, 184, 13), 1.45f, handL);
-  MeshShape(HandShape(1), V3(-64, 134, -13), V3(-35, 184, 13), 1.45f, handR);
-  MeshShape(HairShape(), V3(-62, 192, -48), V3(62, 374, 36), 3.5f, hair);
+  MeshShape(BodyShape(outfit), BoxGrid(V3(-64, -3, -32), V3(64, 372, 38), 3.5f), body);
+  MeshShape(HandShape(0), HandGrid(0), handL);
+  MeshShape(HandShape(1), HandGrid(1), handR);
+  MeshShape(HairShape(), BoxGrid(V3(-62, 192, -48), V3(62, 374, 36), 3.5f), hair);
   // The scalp under the hair is never seen: its vertices are better spent
   // on the hair. Only what moves with the head alone may go, so that no gap
   // opens at the nape when she turns.

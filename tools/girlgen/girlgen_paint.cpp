@@ -164,16 +164,9 @@ RGB Skin(const Tone& tone, int region, float u, float t) {
     const float X = a * 23.0f, Y = 298.0f + t * 68.0f;
     if (std::fabs(X) < 20.0f) c = Face(tone, X, Y);
   } else if (region == kRegHandL || region == kRegHandR) {
-    // Shade between the fingers so that they read apart at a distance: the
-    // position across the flat hand from the angle around its chart.
-    const float a = 2 * kPi * (u - 0.5f);
-    const float ca = std::cos(a), sa = std::sin(a);
-    const float R = 1.0f / std::sqrt(ca * ca / 12.0f + sa * sa / 56.0f);
-    const float across = (region == kRegHandL ? 1.0f : -1.0f) * R * sa;
-    const float along = Smooth(0.53f, 0.59f, t) * (1.0f - Smooth(0.86f, 0.9f, t));
-    float gap = 0;
-    for (float g : {3.85f, 0.0f, -3.8f}) gap = std::max(gap, 1.0f - Smooth(0.2f, 0.8f, std::fabs(across - g)));
-    c = Mul(c, 1.0f - 0.2f * gap * along);
+    // The fingers stand apart in the surface itself, so nothing is painted
+    // between them. Facing the back of the hand:
+    const float ca = std::cos(2 * kPi * (u - 0.5f));
     // Knuckles a touch darker, nails a touch pink on the back of the hand.
     c = Mul(c, 1.0f - 0.06f * std::exp(-std::pow((t - 0.56f) / 0.02f, 2.0f)) * std::max(0.0f, ca));
     if (ca > 0.3f && t > 0.82f && t < 0.87f) c = Lerp(c, Hex(0xF4C0C0), 0.3f);

@@ -7,7 +7,9 @@
 // update's camera and light at the default camera, and draws: per outfit a
 // front and a three-quarter view, then key frames of idle, dance-in, dance,
 // dance-out and shake; a last row shows every skin tone with every hair
-// colour. Runs headless on the GL ES 1.1 driver (llvmpipe in CI).
+// colour. Further sheets look closer: the outfits, the clips, the places
+// that fail first, and the hands. Runs headless on the GL ES 1.1 driver
+// (llvmpipe in CI).
 #include <GLES/gl.h>
 
 #include <cstdio>
@@ -130,6 +132,29 @@ int main(int argc, char** argv) {
     }
     GirlViewRelease(l);
   }
+  // Her hands nearer than the pinch goes, to see the fingers apart and the
+  // wrist joint: the back of the left hand, the right hand's fingertips,
+  // both hands raised in the shake, and one mid-dance.
+  struct HandView {
+    float frame, angle, dist, panY;
+  };
+  const HandView handViews[] = {{0, 90, 82, -158}, {0, -90, 78, -150}, {316, 0, 150, -290}, {247, 20, 200, -185}};
+  std::vector<uint8_t> hands(static_cast<size_t>(4) * kCellW * 4 * kCellH * 4, 255);
+  for (int o = 0; o < 4; ++o) {
+    GirlView l;
+    if (!GirlViewLoad(l, o, (o + 1) % 4, o)) continue;
+    for (int k = 0; k < 4; ++k) {
+      GirlViewDraw(l, handViews[k].frame, handViews[k].angle, handViews[k].dist, handViews[k].panY);
+      EAGLViewReadPixels(view, cell);
+      for (int y = 0; y < kCellH; ++y)
+        std::memcpy(&hands[((static_cast<size_t>(o) * kCellH + y) * 4 * kCellW + k * kCellW) * 4],
+                    &cell[static_cast<size_t>(y) * kCellW * 4], kCellW * 4);
+    }
+    GirlViewRelease(l);
+  }
+  std::string handsPath = argv[2];
+  handsPath = handsPath.substr(0, handsPath.size() > 4 ? handsPath.size() - 4 : 0) + "_hands.png";
+  ok = EAGLWritePNG(handsPath.c_str(), hands.data(), 4 * kCellW, 4 * kCellH) && ok;
   std::string detailPath = argv[2];
   detailPath = detailPath.substr(0, detailPath.size() > 4 ? detailPath.size() - 4 : 0) + "_detail.png";
   ok = EAGLWritePNG(detailPath.c_str(), detail.data(), 4 * kCellW, 4 * kCellH) && ok;
