@@ -11,7 +11,6 @@ namespace {
 std::function<void()> g_timer;
 OvantaAppDelegate* g_app = nullptr;
 RootViewController* g_root = nullptr;
-float g_scale = 1.0f;
 
 // The window's refresh: the loading picture and the screens over the frame.
 void Composite() {
@@ -45,13 +44,12 @@ void OvantaAppDelegate::applicationDidFinishLaunching() {
 
 bool OvantaAppStart(const OvantaAppOptions& options) {
   OvantaAppStop();
-  EAGLView* view = EAGLView::initWithCoder({0, 0, 320, 480}, options.surface);
+  EAGLView* view = EAGLView::initWithCoder({0, 0, 320, 480}, options.surface, options.scale);
   if (!view) {
     std::fprintf(stderr, "ovanta: no OpenGL ES 1.1 surface could be made\n");
     return false;
   }
-  g_scale = options.scale;
-  if (!UIKitInit(320, 480, 1.0f)) std::fprintf(stderr, "ovanta: the interface font could not be loaded\n");
+  if (!UIKitInit(320, 480, view->contentScaleFactor())) std::fprintf(stderr, "ovanta: the interface font could not be loaded\n");
   g_app = new OvantaAppDelegate();
   g_app->window = new myEAGLview(view);
   g_app->window->compositor = Composite;

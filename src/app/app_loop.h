@@ -38,7 +38,7 @@ class OvantaAppDelegate {
 
 struct OvantaAppOptions {
   EAGLSurfaceKind surface = kEAGLSurfaceHeadless;
-  float scale = 1.0f;  // window pixels a point
+  float scale = 1.0f;  // pixels a point: the GL surface and the interface are drawn this much finer
 };
 
 // Starts the app: GL view, interface kit, delegate, main screen. False (with

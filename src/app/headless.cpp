@@ -167,8 +167,8 @@ std::string RunLine(const std::string& line) {
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: ovanta-headless [--bundle DIR] [--defaults FILE] [--trace FILE] SCRIPT\n"
-                       "       SCRIPT '-' reads standard input\n");
+  std::fprintf(stderr, "usage: ovanta-headless [--bundle DIR] [--defaults FILE] [--trace FILE] [--scale N] SCRIPT\n"
+                       "       SCRIPT '-' reads standard input; --scale: pixels a point, 1 to 4 (1)\n");
   return 64;
 }
 
@@ -190,7 +190,7 @@ int HeadlessRunScript(std::istream& in, const std::string& name) {
 }
 
 int HeadlessMain(int argc, char** argv) {
-  std::string bundle, defaults, trace, script;
+  std::string bundle, defaults, trace, script, scale_text;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     auto value = [&](std::string* out) {
@@ -204,6 +204,8 @@ int HeadlessMain(int argc, char** argv) {
       if (!value(&defaults)) return Usage();
     } else if (a == "--trace") {
       if (!value(&trace)) return Usage();
+    } else if (a == "--scale") {
+      if (!value(&scale_text)) return Usage();
     } else if (a == "-h" || a == "--help") {
       Usage();
       return 0;
@@ -214,6 +216,11 @@ int HeadlessMain(int argc, char** argv) {
     }
   }
   if (script.empty()) return Usage();
+  float scale = 1.0f;
+  if (!scale_text.empty() && (!ParseFloat(scale_text, &scale) || !(scale >= 1.0f && scale <= 4.0f))) {
+    std::fprintf(stderr, "ovanta-headless: --scale wants a number from 1 to 4, not '%s'\n", scale_text.c_str());
+    return 64;
+  }
 
   std::ifstream file;
   if (script != "-") {
@@ -244,7 +251,7 @@ int HeadlessMain(int argc, char** argv) {
   std::srand(1);
   SoundServiceUseTicks();
   int status = 0;
-  if (!OvantaAppStart(OvantaAppOptions{})) {
+  if (!OvantaAppStart(OvantaAppOptions{kEAGLSurfaceHeadless, scale})) {
     status = 69;
   } else {
     const int bad = script == "-" ? HeadlessRunScript(std::cin, "stdin") : HeadlessRunScript(file, script);

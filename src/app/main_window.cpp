@@ -85,18 +85,20 @@ int main(int argc, char** argv) {
   SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "0");
   SDL_SetHint(SDL_HINT_MOUSE_TOUCH_EVENTS, "0");
   SoundServiceUseSDL();
-  if (!OvantaAppStart(OvantaAppOptions{kEAGLSurfaceWindow, 1.0f})) {
+  // Twice the points where the display has room, else as large as fits; the
+  // frame is drawn at the window's own pixels, not stretched up to them.
+  SDL_Rect usable{0, 0, 640, 960};
+  SDL_GetDisplayUsableBounds(0, &usable);
+  float scale = std::min((usable.w - 16) / 320.0f, (usable.h - 48) / 480.0f);
+  scale = scale >= 2.0f ? 2.0f : std::max(0.5f, scale);
+  if (!OvantaAppStart(OvantaAppOptions{kEAGLSurfaceWindow, scale})) {
     SoundServiceShutdown();
     SDL_Quit();
     return 69;
   }
   SDL_Window* window = OvantaView()->eagl()->window();
-  // Twice the points where the display has room, else as large as fits.
-  SDL_Rect usable{0, 0, 640, 960};
-  SDL_GetDisplayUsableBounds(SDL_GetWindowDisplayIndex(window), &usable);
-  float scale = std::min((usable.w - 16) / 320.0f, (usable.h - 48) / 480.0f);
-  scale = scale >= 2.0f ? 2.0f : std::max(0.5f, scale);
-  const int ww = static_cast<int>(320 * scale), wh = static_cast<int>(480 * scale);
+  const EAGLSize pixels = OvantaView()->eagl()->surfaceSize();
+  const int ww = static_cast<int>(pixels.width), wh = static_cast<int>(pixels.height);
   SDL_SetWindowSize(window, ww, wh);
   SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
   SDL_StartTextInput();
@@ -138,7 +140,7 @@ int main(int argc, char** argv) {
       std::vector<uint8_t> rgba;
       const bool read = EAGLViewReadPixels(OvantaView()->eagl(), rgba);
       for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 255;  // the window shows no alpha
-      if (read && EAGLWritePNG(shot.c_str(), rgba.data(), 320, 480))
+      if (read && EAGLWritePNG(shot.c_str(), rgba.data(), ww, wh))
         std::printf("ovanta: frame written to %s\n", shot.c_str());
     }
     // A slow tick delays the next one; none is skipped.

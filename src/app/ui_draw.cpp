@@ -10,6 +10,7 @@
 #include <map>
 #include <vector>
 
+#include "platform/bundle.h"
 #include "platform/uikit.h"
 #include "texture/gamelib.h"
 
@@ -316,7 +317,16 @@ unsigned int UIKitTexture(const std::string& name) {
   if (it != kit.textures.end()) return it->second;
   GLuint tex = 0;
   tag_TexPicDesc desc{};
-  unsigned char* px = name.empty() ? nullptr : ReadPictureData(name.c_str(), &desc);
+  // Where a point has more than one pixel, the artwork's double-size
+  // version ("name@2x.png") is used when the bundle has one.
+  std::string pick = name;
+  const size_t dot = name.rfind('.');
+  if (kit.scale > 1.0f && dot != std::string::npos && dot > 0) {
+    const std::string twice = name.substr(0, dot) + "@2x" + name.substr(dot);
+    std::string path;
+    if (BundlePathForResource(twice.c_str(), nullptr, path)) pick = twice;
+  }
+  unsigned char* px = name.empty() ? nullptr : ReadPictureData(pick.c_str(), &desc);
   if (px) {
     // The decoder premultiplies; ImGui blends straight alpha.
     for (int i = 0; i < desc.xs * desc.ys; ++i) {

@@ -1,5 +1,7 @@
 #include "character/girl_frame.h"
 
+#include <cmath>
+
 #include <GLES/gl.h>
 
 #include "character/girl.h"
@@ -38,16 +40,20 @@ void ReloadScene() {
   frame_report.reloaded = true;
 }
 
+// The pixel under the tap: touches come in points, the surface may hold
+// more than one pixel a point.
+GLint pick_px = 0, pick_py = 0;
+
 void ReadPickPixel(int line) {
   glFlush();
-  glReadPixels(touch.x, touch.y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, touch.pixel);
+  glReadPixels(pick_px, pick_py, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, touch.pixel);
   const GLenum error = glGetError();
   if (error != GL_NO_ERROR) GLprintError(error, "Classes/girl", line);
 }
 
 }  // namespace
 
-void RenderFrame(int /*width*/, int /*height*/) {
+void RenderFrame(int width, int height) {
   frame_report = FrameReport{};
   frame_report.sound_slot = -1;
 
@@ -58,8 +64,12 @@ void RenderFrame(int /*width*/, int /*height*/) {
   if (touch.request) {
     GLint viewport[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, viewport);
-    if (touch.x < viewport[0] || touch.y < viewport[1] || touch.x >= viewport[0] + viewport[2] ||
-        touch.y >= viewport[1] + viewport[3]) {
+    const double sx = width > 0 ? static_cast<double>(viewport[2]) / width : 1.0;
+    const double sy = height > 0 ? static_cast<double>(viewport[3]) / height : 1.0;
+    pick_px = static_cast<GLint>(std::floor(touch.x * sx));
+    pick_py = static_cast<GLint>(std::floor(touch.y * sy));
+    if (pick_px < viewport[0] || pick_py < viewport[1] || pick_px >= viewport[0] + viewport[2] ||
+        pick_py >= viewport[1] + viewport[3]) {
       touch.request = false;
       frame_report.picked = true;
       frame_report.pick_x = touch.x;

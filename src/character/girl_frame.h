@@ -9,7 +9,9 @@
 // Physics steps run (in pairs) while the network settles after a reload.
 const int kSettlingSteps = 2000;
 
-// Ignores both sizes: the viewport and the portrait aspect are fixed.
+// width x height: the surface in points (the view's size; the portrait
+// aspect is fixed). Only the tap pick uses it, to find the pixel under a
+// touch when the surface has more than one pixel a point.
 void RenderFrame(int width, int height);
 
 // What the last RenderFrame did, for the app's trace and its tests. Reset
@@ -18,7 +20,7 @@ struct FrameReport {
   bool reloaded;       // the scene and voices were reloaded
   int32_t sound_slot;  // slot of the line that started, -1 when none did
   bool picked;         // a tap pick was answered
-  int32_t pick_x, pick_y;  // its position, pixels, y from the bottom edge
+  int32_t pick_x, pick_y;  // its position, points, y from the bottom edge
   bool pick_hit;       // it hit what is drawn over the backdrop
 };
 extern FrameReport frame_report;

@@ -55,8 +55,8 @@ extern TouchSnapshot g_touches;
 struct PickRequest {
   bool request;  // a tap waits for the next frame to test it
   bool hit;      // the last tested tap hit what is drawn over the backdrop
-  int32_t x;     // tap position, pixels from the left edge
-  int32_t y;     // tap position, pixels from the bottom edge
+  int32_t x;     // tap position, points from the left edge
+  int32_t y;     // tap position, points from the bottom edge
   uint8_t pixel[4];
 };
 

@@ -110,9 +110,12 @@ struct EAGLView::Layer {
 // Creation
 
 EAGLView* EAGLView::initWithFrame(EAGLRect frame, GLenum format, GLenum depthFormat,
-                                  bool /*preserve*/, bool multisample, EAGLSurfaceKind kind) {
+                                  bool /*preserve*/, bool multisample, EAGLSurfaceKind kind,
+                                  float contentScale) {
   EAGLView* view = new EAGLView();
   view->_bounds = frame;
+  // Pixels a point: a sensible factor, else one.
+  view->_contentScale = contentScale >= 0.25f && contentScale <= 4.0f ? contentScale : 1.0f;
   view->_format = format;
   view->_depthFormat = depthFormat;
   view->_multisample = multisample;
@@ -132,8 +135,8 @@ EAGLView* EAGLView::initWithFrame(EAGLRect frame, GLenum format, GLenum depthFor
   return initWithFrame(frame, format, depthFormat, preserve, false, kind);
 }
 
-EAGLView* EAGLView::initWithCoder(EAGLRect frame, EAGLSurfaceKind kind) {
-  return initWithFrame(frame, GL_RGB565_OES, GL_DEPTH_COMPONENT16_OES, true, true, kind);
+EAGLView* EAGLView::initWithCoder(EAGLRect frame, EAGLSurfaceKind kind, float contentScale) {
+  return initWithFrame(frame, GL_RGB565_OES, GL_DEPTH_COMPONENT16_OES, true, true, kind, contentScale);
 }
 
 EAGLView* EAGLView::CreateHeadless(int width, int height) {
@@ -179,8 +182,8 @@ EAGLView* EAGLView::Finish(EAGLView* view, EAGLSurfaceKind kind) {
       SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
       SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
       SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-      const int w = RoundDimension(view->_bounds.width);
-      const int h = RoundDimension(view->_bounds.height);
+      const int w = RoundDimension(view->_bounds.width * view->_contentScale);
+      const int h = RoundDimension(view->_bounds.height * view->_contentScale);
       if (w > 0 && h > 0)
         view->_window = SDL_CreateWindow("Ovanta", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                          w, h, SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN);
@@ -263,8 +266,8 @@ void EAGLView::clearCurrentContext() {
 bool EAGLView::_createSurface() {
   if (!MakeCurrent(_context)) return false;
   const FboProcs& F = _layer->fbo;
-  const int width = RoundDimension(_bounds.width);
-  const int height = RoundDimension(_bounds.height);
+  const int width = RoundDimension(_bounds.width * _contentScale);
+  const int height = RoundDimension(_bounds.height * _contentScale);
   GLint maxSize = 0;
   glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE_OES, &maxSize);
   if (width <= 0 || height <= 0 || width > maxSize || height > maxSize) return false;
@@ -344,8 +347,8 @@ void EAGLView::_destroySurface() {
 
 void EAGLView::layoutSubviews() {
   if (!_autoresize) return;
-  const int width = RoundDimension(_bounds.width);
-  const int height = RoundDimension(_bounds.height);
+  const int width = RoundDimension(_bounds.width * _contentScale);
+  const int height = RoundDimension(_bounds.height * _contentScale);
   if (width == static_cast<int>(_size.width) && height == static_cast<int>(_size.height)) return;
   _destroySurface();
   _createSurface();

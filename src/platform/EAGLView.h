@@ -61,14 +61,17 @@ class EAGLViewDelegate {
 class EAGLView {
  public:
   // The designated initialiser. `frame` is the view's bounds in points; the
-  // surface is its size rounded to whole pixels. The colour buffer is RGBA8
+  // surface is its size times `contentScale` (pixels a point: 2 draws a
+  // 320 x 480 view at 640 x 960; outside 0.25..4 it is 1), rounded to whole
+  // pixels. The colour buffer is RGBA8
   // whatever `format` asks (it is only reported back by pixelFormat);
   // `depthFormat` 0 means no depth buffer, else GL_DEPTH_COMPONENT16_OES.
   // `preserve` is ignored (contents are always kept). Returns null when no
   // context or surface can be made; nothing is left behind then.
   static EAGLView* initWithFrame(EAGLRect frame, GLenum format, GLenum depthFormat,
                                  bool preserve, bool multisample,
-                                 EAGLSurfaceKind kind = kEAGLSurfaceAuto);
+                                 EAGLSurfaceKind kind = kEAGLSurfaceAuto,
+                                 float contentScale = 1.0f);
   // Shorter forms: RGB565 request and no depth buffer unless given.
   static EAGLView* initWithFrame(EAGLRect frame, EAGLSurfaceKind kind = kEAGLSurfaceAuto);
   static EAGLView* initWithFrame(EAGLRect frame, GLenum format,
@@ -76,7 +79,8 @@ class EAGLView {
   static EAGLView* initWithFrame(EAGLRect frame, GLenum format, GLenum depthFormat,
                                  bool preserve, EAGLSurfaceKind kind = kEAGLSurfaceAuto);
   // The main screen's settings: RGB565 requested, 16-bit depth, multisample.
-  static EAGLView* initWithCoder(EAGLRect frame, EAGLSurfaceKind kind = kEAGLSurfaceAuto);
+  static EAGLView* initWithCoder(EAGLRect frame, EAGLSurfaceKind kind = kEAGLSurfaceAuto,
+                                 float contentScale = 1.0f);
   // Tests and tools: headless, width x height pixels, with a 16-bit depth buffer.
   static EAGLView* CreateHeadless(int width, int height);
 
@@ -94,6 +98,7 @@ class EAGLView {
   GLuint colorbuffer() const { return _renderbuffer; }
   GLuint depthbuffer() const { return _depthBuffer; }
   EAGLSize surfaceSize() const { return _size; }
+  float contentScaleFactor() const { return _contentScale; }
   bool multisample() const { return _multisample; }
   bool isHeadless() const { return _window == nullptr; }
   // The SDL window of a windowed view (null when headless), for the event loop.
@@ -146,6 +151,7 @@ class EAGLView {
   EAGLViewDelegate* _delegate = nullptr;
 
   EAGLRect _bounds = {0, 0, 0, 0};
+  float _contentScale = 1.0f;
   SDL_Window* _window = nullptr;
   Layer* _layer = nullptr;
 };

@@ -35,5 +35,7 @@ struct ScratchDir {
 HeadlessRun RunHeadless(const std::string& script, const std::string& args = "");
 
 // Mean absolute channel difference of two PNGs of equal size, and the share
-// of pixels with any channel off by more than 48; false when unreadable.
+// of pixels with any channel off by more than 48; false when unreadable or
+// of other sizes. `a` may be k times `b` on both sides (a frame drawn k
+// pixels a point): it is averaged down to b's size first.
 bool ComparePNG(const std::string& a, const std::string& b, double* mean, double* share);

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "headless_run.h"
+#include "platform/EAGLView.h"
 
 namespace {
 
@@ -59,3 +60,37 @@ TEST(AppGolden, ScreenshotsAreDeterministic) {
 }
 
 }  // namespace
+
+// Drawn two pixels a point (as in a window with room for it) she is the same
+// picture, finer: averaged down it matches the stored frame, the interface
+// uses its double-size artwork, and a tap still picks the pixel under it.
+TEST(AppGolden, TwoPixelsAPoint) {
+  ScratchDir dir;
+  const HeadlessRun r = RunHeadless("tick 5\nshot " + dir.file("main2.png") +
+                                        "\ntap 160 200\ntick 2\ntap 20 100\ntick 2\ntap 300 130\ntick 2\n",
+                                    "--scale 2");
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<uint8_t> px;
+  int w = 0, h = 0;
+  ASSERT_TRUE(EAGLReadPNG(dir.file("main2.png").c_str(), px, &w, &h));
+  EXPECT_EQ(w, 640);
+  EXPECT_EQ(h, 960);
+  double mean = 0, share = 0;
+  ASSERT_TRUE(ComparePNG(dir.file("main2.png"), Golden("main.png"), &mean, &share));
+  EXPECT_LT(mean, 6.0);
+  EXPECT_LT(share, 0.05);
+  const auto picks = r.of("pick");
+  ASSERT_EQ(picks.size(), 3u);
+  EXPECT_EQ(picks[0]["hit"], true);   // her chest
+  EXPECT_EQ(picks[1]["hit"], false);  // the wall beside her
+  EXPECT_EQ(picks[2]["hit"], false);  // the wall up right, whose point
+                                      // numbers read as pixels fall on her
+}
+
+TEST(AppGolden, ScaleOutsideItsRangeIsRefused) {
+  for (const char* bad : {"0", "9", "abc", "nan"}) {
+    const HeadlessRun r = RunHeadless("tick 1\n", std::string("--scale ") + bad);
+    EXPECT_EQ(r.status, 64) << bad;
+    EXPECT_NE(r.err.find("--scale wants a number from 1 to 4"), std::string::npos) << r.err;
+  }
+}

@@ -252,6 +252,45 @@ TEST(EAGLView, ConvertsViewCoordinatesToSurfacePixels) {
   EXPECT_FLOAT_EQ(r.height, 24.0f);
 }
 
+// A view of 320 x 480 points drawn two pixels a point: everything that
+// speaks in pixels (surface, viewport, read-back, resizes) is twice as fine,
+// and view coordinates map onto the finer grid.
+TEST(EAGLView, ContentScaleDrawsMorePixelsAPoint) {
+  std::unique_ptr<EAGLView> view(EAGLView::initWithCoder({0, 0, 320, 480}, kEAGLSurfaceHeadless, 2.0f));
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(view->contentScaleFactor(), 2.0f);
+  EXPECT_EQ(view->surfaceSize().width, 640.0f);
+  EXPECT_EQ(view->surfaceSize().height, 960.0f);
+  GLint vp[4] = {};
+  glGetIntegerv(GL_VIEWPORT, vp);
+  EXPECT_EQ(vp[2], 640);
+  EXPECT_EQ(vp[3], 960);
+  std::vector<uint8_t> rgba;
+  ASSERT_TRUE(EAGLViewReadPixels(view.get(), rgba));
+  EXPECT_EQ(rgba.size(), static_cast<size_t>(640 * 960 * 4));
+  const EAGLPoint p = view->convertPointFromViewToSurface({160, 240.5f});
+  EXPECT_FLOAT_EQ(p.x, 320.0f);
+  EXPECT_FLOAT_EQ(p.y, 481.0f);
+
+  view->setBounds({0, 0, 100, 50});
+  view->setAutoresizesEAGLSurface(true);
+  EXPECT_EQ(view->surfaceSize().width, 200.0f);
+  EXPECT_EQ(view->surfaceSize().height, 100.0f);
+  view->layoutSubviews();  // same pixels: nothing to do
+  EXPECT_EQ(view->surfaceSize().width, 200.0f);
+  view.reset();
+
+  // Fractions round to whole pixels; factors that make no sense draw one
+  // pixel a point.
+  const std::pair<float, float> cases[] = {{1.5f, 480.0f}, {0.0f, 320.0f}, {-2.0f, 320.0f},
+                                           {9.0f, 320.0f}, {NAN, 320.0f}};
+  for (const auto& c : cases) {
+    std::unique_ptr<EAGLView> v(EAGLView::initWithCoder({0, 0, 320, 480}, kEAGLSurfaceHeadless, c.first));
+    ASSERT_NE(v, nullptr) << c.first;
+    EXPECT_EQ(v->surfaceSize().width, c.second) << c.first;
+  }
+}
+
 TEST(EAGLView, PngWriterAndReaderRoundTripAndReportFailure) {
   const int w = 5, h = 3;
   std::vector<uint8_t> px(w * h * 4);
