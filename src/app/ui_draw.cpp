@@ -117,6 +117,10 @@ void RenderDrawData(ImDrawData* data) {
   set(GL_SCISSOR_TEST, scissor);
 }
 
+// A font's size in points: fonts are rasterised at the pixel scale, and
+// text drawn straight into a draw list is sized in points.
+float PointSize(const ImFont* font) { return font->FontSize / kit.scale; }
+
 void DrawButton(UIButton* b, ImVec2 origin, int id) {
   ImDrawList* dl = ImGui::GetWindowDrawList();
   const ImVec2 p0(origin.x + b->frame.x, origin.y + b->frame.y);
@@ -154,7 +158,7 @@ void DrawButton(UIButton* b, ImVec2 origin, int id) {
                  IM_COL32(255, 255, 255, static_cast<int>(255 * alpha)));
   } else if (!title.empty()) {
     ImFont* font = kit.title_font ? kit.title_font : ImGui::GetFont();
-    const float fs = font->FontSize;
+    const float fs = PointSize(font);
     const ImVec2 ts = font->CalcTextSizeA(fs, size.x, 0.0f, title.c_str());
     const ImVec2 tp(p0.x + (size.x - ts.x) * 0.5f, p0.y + (size.y - ts.y) * 0.5f);
     const UIColor c = b->titleColor;
@@ -187,7 +191,7 @@ void DrawScreen(UIViewController* vc, float offset, bool on_top) {
       DrawButton(b, origin, id);
     } else if (auto* l = dynamic_cast<UILabel*>(v)) {
       ImFont* font = l->bold && kit.title_font ? kit.title_font : ImGui::GetFont();
-      const float fs = font->FontSize * l->size;
+      const float fs = PointSize(font) * l->size;
       const ImVec2 ts = font->CalcTextSizeA(fs, 1e6f, 0.0f, l->text.c_str());
       const float x = l->centered ? p0.x + (v->frame.width - ts.x) * 0.5f : p0.x;
       dl->AddText(font, fs, ImVec2(x, p0.y + (v->frame.height - ts.y) * 0.5f), Rgba(l->color), l->text.c_str());
@@ -210,7 +214,7 @@ void DrawScreen(UIViewController* vc, float offset, bool on_top) {
       } else {
         // The name over the scene: white with a soft dark outline.
         ImFont* font = kit.title_font ? kit.title_font : ImGui::GetFont();
-        const float fs = font->FontSize * 1.3f;
+        const float fs = PointSize(font) * 1.3f;
         const ImVec2 ts = font->CalcTextSizeA(fs, 1e6f, 0.0f, tf->text_.c_str());
         const ImVec2 tp(p0.x + (v->frame.width - ts.x) * 0.5f, p0.y + (v->frame.height - ts.y) * 0.5f);
         for (int dx = -1; dx <= 1; ++dx)
