@@ -96,11 +96,9 @@ int main(int argc, char** argv) {
     SDL_Quit();
     return 69;
   }
-  SDL_Window* window = OvantaView()->eagl()->window();
+  // The view made its window centred and as large as its surface.
   const EAGLSize pixels = OvantaView()->eagl()->surfaceSize();
   const int ww = static_cast<int>(pixels.width), wh = static_cast<int>(pixels.height);
-  SDL_SetWindowSize(window, ww, wh);
-  SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
   SDL_StartTextInput();
   SetKeyMap();
 

@@ -140,10 +140,4 @@ void PaintAll(Pictures& out);
 bool WritePNG(const std::string& path, const Image& img);
 bool WriteJPEG(const std::string& path, const Image& img, int quality);
 
-// ---- Preview rasteriser ---------------------------------------------------
-// Draws a skinned mesh at the app's default camera, turned by angleDeg about
-// the vertical axis, into an RGB image; tex is the composited RGB texture.
-void RasterCharacter(Image& target, const Mesh& mesh, const MATRIX palette[kBoneCount],
-                     const Image& tex, float angleDeg, int ox, int oy, int w, int h);
-
 }  // namespace girlgen

@@ -1,10 +1,10 @@
 // girlgen: writes her four models and all her pictures into a bundle folder.
 //
-//   girlgen OUT_DIR [--sheet SHEET.png]
+//   girlgen OUT_DIR
 //
 // Run by the build (a custom command of tools/girlgen/CMakeLists.txt) so that
-// every build has the Resources folder the app and the tests read. With
-// --sheet it also draws a contact sheet with its own rasteriser.
+// every build has the Resources folder the app and the tests read. Her
+// preview sheets are drawn by tools/girlpreview with the app's renderer.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -125,109 +125,14 @@ bool WriteModel(const Mesh& mesh, const std::string& path) {
   return PODWriteToFile(scene, path.c_str());
 }
 
-// The same integer blend the app composites with: skin, then hair, then outfit.
-void Overlay(Image& dst, const Image& mask, const Image& pic) {
-  for (size_t i = 0; i < static_cast<size_t>(dst.w) * dst.h; ++i) {
-    const unsigned M = mask.px[i * 3] * 257u, N = 65535u - M;
-    for (int k = 0; k < 3; ++k) dst.px[i * 3 + k] = static_cast<uint8_t>((N * dst.px[i * 3 + k] + M * pic.px[i * 3 + k]) >> 16);
-  }
-}
-
-void DrawSheet(const std::string& path, const Mesh* meshes, const Pictures& pics) {
-  const int cw = 240, ch = 360;
-  const int frames[] = {0, 60, 120, 200, 230, 260, 303, 314, 330};
-  const int cols = 2 + 9, rows = kOutfitCount + 1;
-  Image sheet;
-  sheet.w = cols * cw;
-  sheet.h = rows * ch;
-  sheet.px.assign(static_cast<size_t>(sheet.w) * sheet.h * 3, 0);
-  for (size_t i = 0; i < sheet.px.size(); i += 3) sheet.px[i] = 196, sheet.px[i + 1] = 208, sheet.px[i + 2] = 226;
-  MATRIX bind[kBoneCount], inv[kBoneCount];
-  PoseWorld(PoseAtFrame(0), bind);
-  for (int b = 0; b < kBoneCount; ++b) MatrixInverse(inv[b], bind[b]);
-  auto palette = [&](int frame, MATRIX* out) {
-    MATRIX world[kBoneCount];
-    PoseWorld(PoseAtFrame(frame), world);
-    for (int b = 0; b < kBoneCount; ++b) MatrixMultiply(out[b], inv[b], world[b]);
-  };
-  for (int o = 0; o < kOutfitCount; ++o) {
-    Image tex = pics.skin[o];
-    Overlay(tex, pics.hairMask, pics.hair[(o + 1) % 4]);
-    Overlay(tex, pics.outfitMask[o], pics.outfit[o]);
-    MATRIX pal[kBoneCount];
-    palette(0, pal);
-    RasterCharacter(sheet, meshes[o], pal, tex, 0, 0, o * ch, cw, ch);
-    RasterCharacter(sheet, meshes[o], pal, tex, 35, cw, o * ch, cw, ch);
-    for (int k = 0; k < 9; ++k) {
-      palette(frames[k], pal);
-      RasterCharacter(sheet, meshes[o], pal, tex, 0, (2 + k) * cw, o * ch, cw, ch);
-    }
-  }
-  // Last row: every skin tone and hair colour in the school uniform, and a close view of the face.
-  for (int k = 0; k < 4; ++k) {
-    Image tex = pics.skin[k];
-    Overlay(tex, pics.hairMask, pics.hair[k]);
-    Overlay(tex, pics.outfitMask[(k + 2) % 4], pics.outfit[(k + 2) % 4]);
-    MATRIX pal[kBoneCount];
-    palette(0, pal);
-    RasterCharacter(sheet, meshes[(k + 2) % 4], pal, tex, 15, k * cw, kOutfitCount * ch, cw, ch);
-    // Face close-up: a larger viewport cropped to the head.
-    Image big;
-    big.w = cw * 4;
-    big.h = ch * 4;
-    big.px.assign(static_cast<size_t>(big.w) * big.h * 3, 200);
-    RasterCharacter(big, meshes[(k + 2) % 4], pal, tex, 10 * k, 0, 0, big.w, big.h);
-    const int cx = big.w / 2 - cw / 2, cy = static_cast<int>(big.h * 0.5f - 0.5f * (330 - 200) / 392.0f * big.h) - ch / 2 + 40;
-    for (int y = 0; y < ch; ++y)
-      for (int x = 0; x < cw; ++x) {
-        const int sx = cx + x, sy = cy + y;
-        if (sx < 0 || sy < 0 || sx >= big.w || sy >= big.h) continue;
-        for (int c = 0; c < 3; ++c)
-          sheet.px[((static_cast<size_t>(kOutfitCount) * ch + y) * sheet.w + (4 + k) * cw + x) * 3 + c] =
-              big.px[(static_cast<size_t>(sy) * big.w + sx) * 3 + c];
-      }
-  }
-  if (!WritePNG(path, sheet)) std::fprintf(stderr, "girlgen: cannot write %s\n", path.c_str());
-  // A detail sheet: each outfit large, front and three-quarter, cropped to the figure.
-  const int dw = 1400, dh = 2100, crop = 520;
-  Image detail;
-  detail.w = crop * kOutfitCount * 2 / 2;
-  detail.h = 1150;
-  detail.w = crop * kOutfitCount;
-  detail.px.assign(static_cast<size_t>(detail.w) * detail.h * 3, 0);
-  for (int o = 0; o < kOutfitCount; ++o) {
-    Image tex = pics.skin[o];
-    Overlay(tex, pics.hairMask, pics.hair[(o + 1) % 4]);
-    Overlay(tex, pics.outfitMask[o], pics.outfit[o]);
-    MATRIX pal[kBoneCount];
-    palette(0, pal);
-    Image big;
-    big.w = dw;
-    big.h = dh;
-    big.px.assign(static_cast<size_t>(dw) * dh * 3, 0);
-    for (size_t i = 0; i < big.px.size(); i += 3) big.px[i] = 196, big.px[i + 1] = 208, big.px[i + 2] = 226;
-    RasterCharacter(big, meshes[o], pal, tex, o % 2 ? 30.0f : 0.0f, 0, 0, dw, dh);
-    for (int y = 0; y < detail.h; ++y)
-      for (int x = 0; x < crop; ++x) {
-        const int sx = dw / 2 - crop / 2 + x, sy = 380 + y;
-        for (int c = 0; c < 3; ++c)
-          detail.px[((static_cast<size_t>(y)) * detail.w + o * crop + x) * 3 + c] = big.px[(static_cast<size_t>(sy) * dw + sx) * 3 + c];
-      }
-  }
-  WritePNG(path.substr(0, path.size() - 4) + "_detail.png", detail);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: girlgen OUT_DIR [--sheet SHEET.png]\n");
+    std::fprintf(stderr, "usage: girlgen OUT_DIR\n");
     return 2;
   }
   const std::string dir = argv[1];
-  std::string sheet;
-  for (int i = 2; i + 1 < argc; ++i)
-    if (std::strcmp(argv[i], "--sheet") == 0) sheet = argv[i + 1];
   Mesh meshes[kOutfitCount];
   bool ok = true;
   for (int o = 0; o < kOutfitCount; ++o) {
@@ -252,7 +157,6 @@ int main(int argc, char** argv) {
     ok = WritePNG(dir + "/" + kOutfitFiles[k][0], pics.outfitMask[k]) && ok;
   }
   ok = WritePNG(dir + "/girl_hair_mask.png", pics.hairMask) && ok;
-  if (!sheet.empty()) DrawSheet(sheet, meshes, pics);
   if (!ok) std::fprintf(stderr, "girlgen: could not write every file into %s\n", dir.c_str());
   return ok ? 0 : 1;
 }
