@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "character/girl_clips.h"
 #include "math/Matrix.h"
 
 namespace girlgen {
@@ -64,8 +65,8 @@ struct BoneDef {
 };
 extern const BoneDef kBones[kBoneCount];
 
-// Frame count of her timeline and the clip table the player uses.
-constexpr int kFrameCount = 345;
+// Frame count of her timeline; its clips are those of the player's table.
+constexpr int kFrameCount = kGirlFrameCount;
 
 struct Pose {
   V3 rootOffset;        // added to the hips' bind position
