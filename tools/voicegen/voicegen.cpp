@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bundle_out.h"
 #include "voice_dsp.h"
 #include "voicegen.h"
 
@@ -65,7 +66,7 @@ int CollectSamples(short* wav, int count, espeak_EVENT*) {
 bool WriteVoice(const std::string& dir, const char* name, const std::vector<float>& raw, int rate) {
   std::vector<int16_t> pcm = VoiceFinish(raw, rate);
   std::vector<float> check = PcmToFloat(pcm.data(), pcm.size());
-  std::string path = dir + "/" + name + ".wav";
+  std::string path = BundleOutPath(dir, std::string(name) + ".wav");
   if (pcm.empty() || !WavWriteFile(path, pcm, kVoiceRate)) {
     std::fprintf(stderr, "voicegen: cannot write %s\n", path.c_str());
     return false;

@@ -1,12 +1,11 @@
-// Build step: voicegen <bundle folder> speaks the voice lines into the bundle.
-#include <cstdio>
+// Build step: voicegen OUT_DIR [--stamp FILE] speaks the voice lines into the bundle.
+#include <string>
 
+#include "bundle_out.h"
 #include "voicegen.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: voicegen <bundle folder>\n");
-    return 2;
-  }
-  return SpeakVoiceLines(argv[1]) ? 0 : 1;
+  std::string dir, stamp;
+  if (!BundleOutArgs(argc, argv, "voicegen", &dir, &stamp)) return 2;
+  return SpeakVoiceLines(dir) && BundleOutFinish("voicegen", stamp) ? 0 : 1;
 }

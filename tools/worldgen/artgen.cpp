@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "bundle_out.h"
 #include "canvas.h"
 #include "generators.h"
 #include "png_out.h"
@@ -19,7 +20,7 @@ const float kPi = 3.14159265f;
 const float kIcon = 44.0f;  // icon edge in points
 
 bool Save(const std::string& dir, const std::string& name, const Canvas& c) {
-  if (!PngWrite(dir + "/" + name, c.w, c.h, c.Bytes())) {
+  if (!PngWrite(BundleOutPath(dir, name), c.w, c.h, c.Bytes())) {
     std::fprintf(stderr, "artgen: cannot write %s/%s\n", dir.c_str(), name.c_str());
     return false;
   }

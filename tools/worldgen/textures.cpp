@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 
+#include "bundle_out.h"
 #include "canvas.h"
 #include "png_out.h"
 
@@ -467,7 +468,7 @@ bool PaintTexture(const std::string& dir, const std::string& baseName) {
     return false;
   }
   Canvas c = it->second();
-  if (!PngWrite(dir + "/" + baseName, c.w, c.h, c.Bytes())) {
+  if (!PngWrite(BundleOutPath(dir, baseName), c.w, c.h, c.Bytes())) {
     std::fprintf(stderr, "worldgen: cannot write %s/%s\n", dir.c_str(), baseName.c_str());
     return false;
   }
