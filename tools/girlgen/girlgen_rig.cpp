@@ -10,6 +10,7 @@
 // the bind pose.
 #include <cstring>
 
+#include "face/face_bones.h"
 #include "girlgen.h"
 #include "math/Vector.h"
 
@@ -41,6 +42,17 @@ const BoneDef kBones[kBoneCount] = {
     {"tail_r1", kHead, {-26, 338, -12}},
     {"tail_r2", kTailR1, {-40, 295, -24}},
     {"tail_r3", kTailR2, {-46, 252, -26}},
+    // The face rig: eyes and lids turn about the eyeballs' centres (measured
+    // from the head's surface, girlgen_face checks them), the jaw about a
+    // hinge behind the mouth; the lips' bones only move.
+    {kFaceEyeL, kHead, {4.28f, 324.25f, 10.9f}},
+    {kFaceEyeR, kHead, {-4.28f, 324.25f, 10.9f}},
+    {kFaceLidL, kHead, {4.28f, 324.25f, 10.9f}},
+    {kFaceLidR, kHead, {-4.28f, 324.25f, 10.9f}},
+    {kFaceJaw, kHead, {0, 318, -6}},
+    {kFaceLipUpper, kHead, {0, 313, 20}},
+    {kFaceCornerL, kHead, {4.3f, 312.2f, 19}},
+    {kFaceCornerR, kHead, {-4.3f, 312.2f, 19}},
 };
 
 namespace {
