@@ -18,6 +18,7 @@
 #include "app/app_trace.h"
 #include "app/ui_draw.h"
 #include "character/girl_touch.h"
+#include "face/face.h"
 #include "platform/bundle.h"
 #include "platform/sound_service.h"
 #include "platform/user_defaults.h"
@@ -102,6 +103,16 @@ std::string RunLine(const std::string& line) {
       points.push_back(p);
     }
     Touch(points);
+    return "";
+  }
+  if (cmd == "point") {  // the pointer hovering over the view, or gone
+    float x, y;
+    if (args.size() == 1 && args[0] == "none") {
+      FacePointerNone();
+      return "";
+    }
+    if (args.size() != 2 || !ParseFloat(args[0], &x) || !ParseFloat(args[1], &y)) return "usage: point X Y | point none";
+    FacePointer(x, y);
     return "";
   }
   if (cmd == "accel") {
@@ -249,6 +260,7 @@ int HeadlessMain(int argc, char** argv) {
   if (!trace.empty() && !TraceOpen(trace)) return 73;
 
   std::srand(1);
+  FaceReset(1);
   SoundServiceUseTicks();
   int status = 0;
   if (!OvantaAppStart(OvantaAppOptions{kEAGLSurfaceHeadless, scale})) {

@@ -19,6 +19,7 @@
 #include "app/app_loop.h"
 #include "app/app_trace.h"
 #include "app/window_input.h"
+#include "face/face.h"
 #include "platform/accelerometer.h"
 #include "platform/bundle.h"
 #include "platform/input_queue.h"
@@ -108,6 +109,7 @@ int main(int argc, char** argv) {
   input.SetWindowSize(ww, wh);
   InputQueue queue;
   std::srand(static_cast<unsigned>(SDL_GetTicks()) | 1u);
+  FaceReset(static_cast<uint32_t>(SDL_GetPerformanceCounter()) | 1u);
 
   const Uint64 freq = SDL_GetPerformanceFrequency();
   const Uint64 period = freq / 30;

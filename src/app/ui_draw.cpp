@@ -192,9 +192,32 @@ void DrawScreen(UIViewController* vc, float offset, bool on_top) {
     } else if (auto* l = dynamic_cast<UILabel*>(v)) {
       ImFont* font = l->bold && kit.title_font ? kit.title_font : ImGui::GetFont();
       const float fs = PointSize(font) * l->size;
-      const ImVec2 ts = font->CalcTextSizeA(fs, 1e6f, 0.0f, l->text.c_str());
-      const float x = l->centered ? p0.x + (v->frame.width - ts.x) * 0.5f : p0.x;
-      dl->AddText(font, fs, ImVec2(x, p0.y + (v->frame.height - ts.y) * 0.5f), Rgba(l->color), l->text.c_str());
+      const float pad = l->background.a > 0 ? 10.0f : 0.0f;
+      const float wrap = l->wrap ? v->frame.width - 2 * pad : 0.0f;
+      const ImVec2 ts = font->CalcTextSizeA(fs, 1e6f, wrap, l->text.c_str());
+      const float x = l->centered ? p0.x + (v->frame.width - ts.x) * 0.5f : p0.x + pad;
+      const float y = p0.y + (v->frame.height - ts.y) * 0.5f;
+      if (l->background.a > 0)  // a box just round the text
+        dl->AddRectFilled(ImVec2(x - pad, y - pad * 0.6f), ImVec2(x + ts.x + pad, y + ts.y + pad * 0.6f),
+                          Rgba(l->background), 10.0f);
+      if (l->wrap) {
+        // Line by line, each centred in the box.
+        const char* s = l->text.c_str();
+        const char* end = s + l->text.size();
+        float ly = y;
+        while (s < end) {
+          const char* next = font->CalcWordWrapPositionA(fs / font->FontSize, s, end, wrap);
+          if (next == s) next = s + 1;
+          const ImVec2 ls = font->CalcTextSizeA(fs, 1e6f, 0.0f, s, next);
+          const float lx = l->centered ? p0.x + (v->frame.width - ls.x) * 0.5f : x;
+          dl->AddText(font, fs, ImVec2(lx, ly), Rgba(l->color), s, next);
+          ly += fs;
+          s = next;
+          while (s < end && (*s == ' ' || *s == '\n')) ++s;
+        }
+      } else {
+        dl->AddText(font, fs, ImVec2(x, y), Rgba(l->color), l->text.c_str());
+      }
     } else if (auto* iv = dynamic_cast<UIImageView*>(v)) {
       const GLuint tex = UIKitTexture(iv->image);
       if (tex)
@@ -272,7 +295,8 @@ bool UIKitInit(float width, float height, float scale) {
   ImFont* body = nullptr;
   if (FILE* f = std::fopen(kFontPath, "rb")) {
     std::fclose(f);
-    body = io.Fonts->AddFontFromFileTTF(kFontPath, 16.0f * scale);
+    // Her captions are in Russian too.
+    body = io.Fonts->AddFontFromFileTTF(kFontPath, 16.0f * scale, nullptr, io.Fonts->GetGlyphRangesCyrillic());
   }
   if (!body) {
     std::fprintf(stderr, "font %s not found; using the built-in font\n", kFontPath);

@@ -3,6 +3,8 @@
 #include <imgui.h>
 
 #include "app/ui_draw.h"
+#include "character/girl_settings.h"
+#include "face/face.h"
 #include "platform/accelerometer.h"
 #include "platform/uikit.h"
 
@@ -28,11 +30,15 @@ bool WindowInput::Handle(const SDL_Event& e, UINavigationController* nav, AccelE
   switch (e.type) {
     case SDL_QUIT:
       return false;
+    case SDL_WINDOWEVENT:
+      if (e.window.event == SDL_WINDOWEVENT_LEAVE) FacePointerNone();
+      break;
     case SDL_MOUSEMOTION: {
       if (e.motion.which == SDL_TOUCH_MOUSEID) break;
       px_ = e.motion.x * kViewW / win_w_;
       py_ = e.motion.y * kViewH / win_h_;
       io.MousePos = ImVec2(px_, py_);
+      FacePointer(px_, py_);  // she looks where the mouse is
       if (down_ && !ui_pointer_) Mouse(TOUCH_MOVED, px_, py_, mirrored_, deliver);
       break;
     }
@@ -121,6 +127,10 @@ bool WindowInput::Handle(const SDL_Event& e, UINavigationController* nav, AccelE
         case SDLK_DOWN: accel->TiltForward(-AccelEmulator::kTiltStep); break;
         case SDLK_s: accel->Shake(); break;
         case SDLK_0: accel->Reset(); break;
+        case SDLK_m:  // sound off, and back to the level it had
+          FaceToggleMute();
+          GirlSaveFaceSettings();
+          break;
         case SDLK_ESCAPE: return false;
         default: break;
       }

@@ -92,9 +92,6 @@ float BlinkTick() {
 
 // Where her eyes are in the model, near enough for aiming from them.
 const float kEyesAt[3] = {0.0f, 324.0f, 8.0f};
-// How far to the pointer she looks: a point on its ray this far from the
-// camera towards her (a pointer right over her face means: at you).
-constexpr float kPointerDepth = 0.6f;
 constexpr long kPointerStill = 5 * kTicksPerSecond;
 
 struct Gaze {
@@ -107,34 +104,61 @@ struct Gaze {
   float glance_yaw = 0, glance_pitch = 0;
 } g_gaze;
 
-// The aim (yaw, pitch, degrees, relative to her body) at a camera-space point.
-void AimAt(const FaceFrameInput& in, const float c[3], float* yaw, float* pitch) {
-  // Camera space back to the model: undo the pan, then the turn about y.
-  const float x = c[0] - in.v_pan_x, y = c[1] - in.v_pan_y, z = c[2] + in.v_dist;
-  const float a = -in.v_angle / kDeg, cs = std::cos(a), sn = std::sin(a);
-  const float wx = cs * x + sn * z, wz = -sn * x + cs * z;
-  const float dx = wx - kEyesAt[0], dy = y - kEyesAt[1], dz = wz - kEyesAt[2];
-  *yaw = std::atan2(dx, dz) * kDeg;
-  *pitch = std::atan2(dy, std::sqrt(dx * dx + dz * dz)) * kDeg;
+// The frame update's projection: 70 taken as radians, a 2:3 view.
+const float kFocal = 1.0f / std::tan(35.0f), kAspect = 2.0f / 3.0f;
+
+// The model's point p in camera space for the camera of `in`.
+void ToCamera(const FaceFrameInput& in, const float p[3], float c[3]) {
+  const float a = in.v_angle / kDeg, cs = std::cos(a), sn = std::sin(a);
+  c[0] = cs * p[0] + sn * p[2] + in.v_pan_x;
+  c[1] = p[1] + in.v_pan_y;
+  c[2] = -sn * p[0] + cs * p[2] - in.v_dist;
+}
+// A direction in camera space back in the model.
+void FromCamera(const FaceFrameInput& in, const float c[3], float d[3]) {
+  const float a = in.v_angle / kDeg, cs = std::cos(a), sn = std::sin(a);
+  d[0] = cs * c[0] - sn * c[2];
+  d[1] = c[1];
+  d[2] = sn * c[0] + cs * c[2];
+}
+
+// Where she looks, relative to her body. She faces the viewer (level, to
+// where the camera is round her) and looks off that by as much as the
+// pointer is off her eyes on the screen, as if the screen stood half way
+// between her and the camera: right of her eyes is to her left (yaw > 0),
+// above them is up (pitch > 0); a pointer on her eyes, or none, is you.
+void Aim(const FaceFrameInput& in, bool pointer, float* yaw, float* pitch) {
+  float eyes[3];
+  ToCamera(in, kEyesAt, eyes);
+  const float depth = -eyes[2] > 1.0f ? -eyes[2] : 1.0f;
+  float dx = 0, dy = 0;
+  if (pointer) {
+    const float ex = 160.0f * (1.0f + kFocal / kAspect * eyes[0] / depth);
+    const float ey = 240.0f * (1.0f - kFocal * eyes[1] / depth);
+    dx = (g_gaze.x - ex) * depth * kAspect / (kFocal * 160.0f);
+    dy = (ey - g_gaze.y) * depth / (kFocal * 240.0f);
+  }
+  // Towards the camera, level: in camera space straight back at it.
+  const float toward[3] = {-eyes[0], 0.0f, -eyes[2]};
+  float t[3], right[3];
+  FromCamera(in, toward, t);
+  const float flat = std::sqrt(t[0] * t[0] + t[2] * t[2]);
+  const float look = 0.5f * depth;
+  const float screenRight[3] = {1, 0, 0};
+  FromCamera(in, screenRight, right);
+  const float d[3] = {t[0] / (flat > 0 ? flat : 1) * look + right[0] * dx, dy,
+                      t[2] / (flat > 0 ? flat : 1) * look + right[2] * dx};
+  *yaw = std::atan2(d[0], d[2]) * kDeg;
+  *pitch = std::atan2(d[1], std::sqrt(d[0] * d[0] + d[2] * d[2])) * kDeg;
 }
 
 void GazeTick(const FaceFrameInput& in, FacePose* pose) {
   Gaze& g = g_gaze;
   float yaw, pitch;
   const bool pointer = g.pointer && g_tick - g.moved < kPointerStill;
-  if (pointer) {
-    // Where her eyes are on the screen sets the depth of the point she looks at.
-    const float a = in.v_angle / kDeg, cs = std::cos(a), sn = std::sin(a);
-    const float depth = in.v_dist - (-sn * kEyesAt[0] + cs * kEyesAt[2]);
-    const float f = 1.0f / std::tan(35.0f), aspect = 2.0f / 3.0f;  // the frame update's projection
-    const float nx = g.x / 160.0f - 1.0f, ny = 1.0f - g.y / 240.0f;
-    const float d = kPointerDepth * depth;
-    const float c[3] = {nx * aspect / f * d, ny / f * d, -d};
-    AimAt(in, c, &yaw, &pitch);
-  } else {
+  Aim(in, pointer, &yaw, &pitch);
+  if (!pointer) {
     // At you, glancing aside now and then.
-    const float camera[3] = {0, 0, 0};
-    AimAt(in, camera, &yaw, &pitch);
     if (g.glance_left > 0) {
       --g.glance_left;
     } else if (--g.glance_wait <= 0) {
@@ -404,6 +428,18 @@ void FaceSetCaptions(bool on) {
     face_report.caption.clear();
     face_report.caption_lang.clear();
   }
+}
+
+bool FaceOnView(float v_angle, float v_dist, float pan_x, float pan_y, float* x, float* y, float* reach) {
+  // Her head's middle, a little above the eyes, in camera space.
+  const float a = v_angle / kDeg, cs = std::cos(a), sn = std::sin(a);
+  const float hx = kEyesAt[0], hy = kEyesAt[1] + 6.0f, hz = kEyesAt[2] - 6.0f;
+  const float cx = cs * hx + sn * hz + pan_x, cy = hy + pan_y, cz = -sn * hx + cs * hz - v_dist;
+  if (cz > -1.0f) return false;
+  *x = 160.0f * (1.0f + kFocal / kAspect * cx / -cz);
+  *y = 240.0f * (1.0f - kFocal * cy / -cz);
+  *reach = 240.0f * kFocal * 34.0f / -cz;  // her head with its hair, about 34 units round
+  return true;
 }
 
 void FacePointer(float x, float y) {

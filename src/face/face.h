@@ -58,6 +58,11 @@ void FaceToggleMute();
 // Off: no caption shows (one on screen goes at once).
 void FaceSetCaptions(bool on);
 
+// Where her face is on the 320 x 480 point view for a camera (points, y
+// from the top) and about how far round that it reaches; false when it is
+// behind the camera. The caption keeps clear of it.
+bool FaceOnView(float v_angle, float v_dist, float pan_x, float pan_y, float* x, float* y, float* reach);
+
 // The pointer over her view (points, y from the top), or none. A pointer
 // that has not moved for five seconds counts as none.
 void FacePointer(float x, float y);

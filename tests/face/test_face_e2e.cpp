@@ -94,8 +94,11 @@ TEST(Face, IdleBlinksSpeaksWithHerLipsAndShowsTheCaption) {
     EXPECT_GE(starts[i] - starts[i - 1], 60) << "blinks at " << starts[i - 1] << " and " << starts[i];
     EXPECT_LE(starts[i] - starts[i - 1], 180) << "blinks at " << starts[i - 1] << " and " << starts[i];
   }
-  // With no pointer she looks at the viewer: the camera is above her eyes.
-  EXPECT_LT(r.at(300)["gaze"][1].get<float>(), -5.0f);
+  // With no pointer she looks at the viewer, glancing aside now and then.
+  long aside = 0;
+  for (const auto& t : r.ticks) aside += Gaze(t) > 2.0f;
+  EXPECT_GT(aside, 10);
+  EXPECT_LT(aside, 400);
   EXPECT_EQ(r.last()["music"], false);
 }
 
@@ -143,17 +146,32 @@ TEST(Face, ALineWithoutTimingMovesHerLipsByItsLoudness) {
   EXPECT_GT(open, playing / 4);
 }
 
-// Three passes of the dance and a shake: the music starts with the dance,
-// plays on over the loop, fades in the dance-out and stops; the dance and
-// the shake move her head themselves, so her gaze fades out and back in.
-TEST(Face, MusicGoesWithTheDanceAndTheGazeMakesWayForIt) {
+// The pointer up and to the right of her face: her eyes and head turn
+// there, eased without overshoot. Then three passes of the dance and a
+// shake (the pointer kept moving a little): the music starts with the dance,
+// plays on over the loop, fades in the dance-out and stops; the dance and the
+// shake move her head themselves, so her gaze fades out and back in.
+TEST(Face, GazeFollowsThePointerAndMakesWayForTheDanceWithItsMusic) {
   const HeadlessRun r = RunHeadless(
-      "tick 20\naction onDanceButton\ntick 300\naction onDanceStopButton\ntick 120\n"
-      "accel 0 1 0\ntick 12\naccel 0 -1 0\ntick 60\n");
+      "tick 2\npoint 270 60\ntick 30\naction onDanceButton\ntick 120\npoint 271 60\ntick 180\n"
+      "action onDanceStopButton\npoint 270 60\ntick 90\npoint 271 60\ntick 60\n"
+      "accel 0 1 0\ntick 12\naccel 0 -1 0\npoint 270 60\ntick 50\n");
   ASSERT_EQ(r.status, 0) << r.err;
-  for (long t = 1; t <= 20; ++t) {
-    EXPECT_EQ(r.at(t)["music"], false) << t;
+  // Eased: it gets there in about half a second, always on its way, never past.
+  const float yaw = r.at(32)["gaze"][0], pitch = r.at(32)["gaze"][1];
+  EXPECT_GT(yaw, 5.0f);
+  EXPECT_GT(pitch, 5.0f);
+  EXPECT_LT(r.at(3)["gaze"][0].get<float>(), 0.5f * yaw) << "not at once";
+  EXPECT_GT(r.at(3 + 15)["gaze"][0].get<float>(), 0.9f * yaw) << "there in half a second";
+  for (long t = 3; t < 32; ++t) {
+    EXPECT_LE(r.at(t)["gaze"][0].get<float>(), r.at(t + 1)["gaze"][0].get<float>() + 1e-4f) << "tick " << t;
+    EXPECT_LE(r.at(t)["gaze"][0].get<float>(), yaw + 1e-3f) << "overshoot at tick " << t;
   }
+  for (const auto& t : r.ticks) {  // eyes 25 and head 35 to the side, 20 each up and down
+    EXPECT_LE(std::fabs(t["gaze"][0].get<float>()), 60.0f);
+    EXPECT_LE(std::fabs(t["gaze"][1].get<float>()), 45.0f);
+  }
+
   long music = 0, dance_in = 0, out_last = 0;
   float during = 0;
   for (const auto& t : r.ticks) {
@@ -166,21 +184,56 @@ TEST(Face, MusicGoesWithTheDanceAndTheGazeMakesWayForIt) {
     if (state == 4) during = std::max(during, Gaze(t));
     music += t["music"] == true;
   }
-  ASSERT_EQ(dance_in, 21);
+  ASSERT_EQ(dance_in, 33);
+  for (long t = 1; t < dance_in; ++t) {
+    EXPECT_EQ(r.at(t)["music"], false) << t;
+  }
   EXPECT_GT(music, 224) << "longer than one loop of the music";
   ASSERT_GT(out_last, 0);
   // A tick's state is the clip after its advance; the music goes with the
   // frame drawn, the last of the dance-out one tick later.
   EXPECT_EQ(r.at(out_last + 2)["music"], false) << "the music ends with the dance-out";
-  // The gaze eases away within a third of a second and stays away.
-  EXPECT_GT(Gaze(r.at(20)), 5.0f);
   EXPECT_LT(during, 0.01f) << "gaze during the dance";
-  EXPECT_GT(Gaze(r.at(out_last + 40)), 3.0f) << "back after the dance";
+  EXPECT_GT(Gaze(r.at(out_last + 30)), 5.0f) << "back after the dance";
   // The shake reaction: away again, back afterwards.
   long shake = 0;
   for (const auto& t : r.ticks)
     if (t["state"] == 2 && !shake) shake = t["tick"];
   ASSERT_GT(shake, out_last);
   EXPECT_LT(Gaze(r.at(shake + 10)), 0.5f);
-  EXPECT_GT(Gaze(r.last()), 3.0f);
+  EXPECT_GT(Gaze(r.last()), 5.0f);
+}
+
+// Volume and captions from the settings screen: applied at once (no reload,
+// no setup line), captions still shown with the sound off, both kept for
+// the next run.
+TEST(Face, VolumeAndCaptionsApplyAtOnceAndPersist) {
+  ScratchDir dir;
+  const std::string store = "--defaults '" + dir.file("defaults.json") + "'";
+  const HeadlessRun first = RunHeadless(
+      "tick 120\naction settingsView\ntick 12\npress volumeButton\naction backToMainView\ntick 12\n"  // high to off
+      "tap 160 250\ntick 100\n"
+      "action settingsView\ntick 12\npress captionsSwitch\naction backToMainView\ntick 12\n"
+      "tap 160 250\ntick 100\n",
+      store);
+  ASSERT_EQ(first.status, 0) << first.err;
+  EXPECT_EQ(first.at(1)["volume"], 3);
+  EXPECT_EQ(first.at(1)["captions"], true);
+  EXPECT_EQ(first.of("reload").size(), 1u) << "only the start-up load";
+  EXPECT_TRUE(first.sounds(5).empty()) << "no setup line";
+  const auto touched = first.sounds(2);
+  ASSERT_EQ(touched.size(), 2u);
+  const auto captions = first.of("caption");
+  ASSERT_EQ(captions.size(), 2u) << "the greeting's and the first touch line's, muted";
+  EXPECT_EQ(captions[1]["tick"], touched[0]["tick"]);
+  EXPECT_EQ(first.at(touched[0]["tick"].get<long>())["volume"], 0);
+  EXPECT_EQ(first.last()["volume"], 0);
+  EXPECT_EQ(first.last()["captions"], false);
+
+  const HeadlessRun second = RunHeadless("tick 100\n", store);
+  ASSERT_EQ(second.status, 0) << second.err;
+  EXPECT_EQ(second.at(1)["volume"], 0);
+  EXPECT_EQ(second.at(1)["captions"], false);
+  EXPECT_EQ(second.sounds(1).size(), 1u) << "she still greets";
+  EXPECT_TRUE(second.of("caption").empty());
 }
