@@ -177,23 +177,34 @@ bool SpeakEnglish(const std::string& dir, const CaptionLine& line) {
   return WriteVoice(dir, line.name, raw, rate, phones, at, FromFlite);
 }
 
+// espeak-ng with its Russian voice, started once per process: after
+// espeak_Terminate it cannot be started synchronously again (it hangs
+// waiting for its own audio thread), and setting the voice again before each
+// line would change how the later lines come out. The sample rate, or 0.
+int StartEspeak() {
+  static const int rate = [] {
+    const int r = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr,
+                                    espeakINITIALIZE_PHONEME_EVENTS | espeakINITIALIZE_PHONEME_IPA);
+    if (r <= 0) {
+      std::fprintf(stderr, "voicegen: the espeak-ng speech library did not start (no data?)\n");
+      return 0;
+    }
+    // "f3" is the brightest of the female variants; a slower rate makes the
+    // Russian stresses easier to follow.
+    if (espeak_SetVoiceByName("ru+f3") != EE_OK) {
+      std::fprintf(stderr, "voicegen: espeak-ng has no Russian female voice (ru+f3)\n");
+      return 0;
+    }
+    espeak_SetParameter(espeakRATE, 145, 0);
+    espeak_SetSynthCallback(CollectSamples);
+    return r;
+  }();
+  return rate;
+}
+
 bool SpeakRussian(const std::string& dir, const CaptionLine& line) {
-  // Once per process: after espeak_Terminate the library cannot be started
-  // synchronously again (it hangs waiting for its own audio thread).
-  static const int rate =
-      espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, espeakINITIALIZE_PHONEME_EVENTS | espeakINITIALIZE_PHONEME_IPA);
-  if (rate <= 0) {
-    std::fprintf(stderr, "voicegen: the espeak-ng speech library did not start (no data?)\n");
-    return false;
-  }
-  // "f3" is the brightest of the female variants; a slower rate makes the
-  // Russian stresses easier to follow.
-  if (espeak_SetVoiceByName("ru+f3") != EE_OK) {
-    std::fprintf(stderr, "voicegen: espeak-ng has no Russian female voice (ru+f3)\n");
-    return false;
-  }
-  espeak_SetParameter(espeakRATE, 145, 0);
-  espeak_SetSynthCallback(CollectSamples);
+  const int rate = StartEspeak();
+  if (rate <= 0) return false;
   g_espeakSamples.clear();
   g_espeakPhones.clear();
   g_espeakEnd = 0;
