@@ -164,6 +164,7 @@ void RootViewController::startTimer() {
 void RootViewController::update() {
   if (screen_update_disabled) {
     loadingScreen->setHidden(false);
+    captionLabel->setHidden(true);  // nothing she says shows over the loading picture
     return;
   }
   if (!loadingScreen->isHidden()) loadingScreen->setHidden(true);
