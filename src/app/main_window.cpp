@@ -4,8 +4,9 @@
 //   ovanta [--bundle DIR] [--defaults FILE] [--trace FILE] [--shot FILE]
 //
 // Mouse: one finger (click = tap, drag = pan); Alt + drag: two fingers
-// mirrored about the centre (pinch and twist); wheel: pinch. Arrow keys tilt
-// the emulated device, S shakes it, 0 stands it upright again; F12 writes the
+// mirrored about the centre (pinch and twist); wheel: pinch; where it hovers
+// is where she looks. Arrow keys tilt the emulated device, S shakes it, 0
+// stands it upright again; M switches the sound off and back; F12 writes the
 // frame to the --shot file; Esc quits.
 #include <SDL2/SDL.h>
 #include <imgui.h>
