@@ -388,7 +388,10 @@ bool g_started = false;
 }  // namespace
 
 void FaceFrame(const FaceFrameInput& in) {
-  if (!face_enabled) return;
+  if (!face_enabled) {
+    if (in.scene) in.scene->SetPoseLayer(nullptr);
+    return;
+  }
   if (!g_started) FaceReset(1);
   ++g_tick;
   FacePose pose;
