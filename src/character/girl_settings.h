@@ -15,6 +15,8 @@ extern const char* const kGirlKeyClothes;    // "Ovanta_clothes" <-> n_clothes, 
 extern const char* const kGirlKeySoundSet;   // "Ovanta_sound_set" <-> n_sound_set
 extern const char* const kGirlKeyHair;       // "Ovanta_hair" <-> n_hair
 extern const char* const kGirlDefaultName;   // "Ovanta"
+// A name holds at most this many characters (not bytes).
+constexpr int kGirlNameMaxChars = 32;
 
 // No stored name: the name field shows "Ovanta" and the choices keep their
 // initial values. Otherwise the stored name and all four choices (a missing
