@@ -144,8 +144,10 @@ struct Desktop {
   // F12; the size of the frame it wrote (0 x 0: none within a few ticks).
   std::pair<int, int> Screenshot() {
     std::remove(shot.c_str());
+    const long t0 = Ticks(trace);
     Key("F12");
-    WaitFor([&] { return std::ifstream(shot).good(); }, 3);
+    // The key is taken at the next tick; a slow machine only makes ticks slow.
+    WaitFor([&] { return std::ifstream(shot).good() || Ticks(trace) >= t0 + 15; }, 60);
     WaitTicks(trace, 2);
     std::vector<uint8_t> px;
     int w = 0, h = 0;
@@ -183,8 +185,18 @@ TEST(AppWindow, HelpFirstThenButtonsEscapeAndTheIcon) {
   d.Click(160 * s, 440 * s);  // the gear
   EXPECT_TRUE(WaitFor([&] { return d.Last()["screen_update_disabled"] == true; }, 20))
       << "the settings button opens the settings screen";
+  // Typed into the name field (characters beyond 16 bits: WindowInput.*).
+  ASSERT_TRUE(WaitTicks(d.trace, 10));
+  d.Click(160 * s, 99 * s);
+  ASSERT_TRUE(WaitTicks(d.trace, 2));
+  d.Key("End BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace");
+  Shell(d.x + "type --window " + d.wid + " 'Zoe Q'");
+  d.Key("Escape");  // ends the typing only
+  ASSERT_TRUE(WaitTicks(d.trace, 3));
+  EXPECT_EQ(d.Last()["screen_update_disabled"], true);
   d.Key("Escape");
   EXPECT_TRUE(WaitFor([&] { return d.Last()["screen_update_disabled"] == false; }, 20)) << "Esc leaves the settings";
+  EXPECT_EQ(d.Last()["name"], "Zoe Q");
   ASSERT_TRUE(WaitTicks(d.trace, 12));
   EXPECT_EQ(d.Last()["buttons"], nlohmann::json({"backButton", "settingsButton"}));
   d.Key("Escape");
