@@ -102,7 +102,7 @@ void ConfigViewController::loadView() {
   tvName->frame = {18, 82, 284, 34};
   tvName->editable = true;
   tvName->placeholder = "Her name";
-  tvName->maxLength = static_cast<size_t>(kGirlNameMaxChars);
+  tvName->maxLength = kGirlNameMaxChars;
   tvName->action = [this] { onNameEntry(); };
 
   // Categories on the left show the current choice; options on the right.
