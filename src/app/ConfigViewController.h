@@ -50,6 +50,11 @@ class ConfigViewController : public UIViewController {
   // applies and is saved at once (no reload, no line).
   void onVolume();    // off, low, medium, high, off, ...
   void onCaptions();  // on, off, on, ...
+  // Esc: leaves as Done does.
+  bool accessibilityPerformEscape() override {
+    backToMainView();
+    return true;
+  }
 
   UITextField* tvName = nullptr;
   UIButton* opButton0 = nullptr;

@@ -9,6 +9,7 @@
 #include "character/girl_sound.h"
 #include "character/girl_touch.h"
 #include "app/RootViewController.h"
+#include "app/app_loop.h"
 #include "face/face.h"
 #include "platform/uikit.h"
 
@@ -35,6 +36,22 @@ std::string FaceFields() {
   f["volume"] = face_volume;
   f["captions"] = face_captions;
   return f.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+// The outlet names of the buttons shown on the screen on top, in drawing order.
+nlohmann::json VisibleButtons() {
+  nlohmann::json names = nlohmann::json::array();
+  const UIViewController* top = OvantaTopScreen();
+  if (!top) return names;
+  for (const UIView* v : top->subviews) {
+    if (v->isHidden() || !dynamic_cast<const UIButton*>(v)) continue;
+    for (const auto& o : top->outlets)
+      if (o.second == v) {
+        names.push_back(o.first);
+        break;
+      }
+  }
+  return names;
 }
 }  // namespace
 
@@ -100,9 +117,11 @@ void TraceAfterTick(long tick) {
   j["n_skin"] = n_skin;
   j["n_sound_set"] = n_sound_set;
   j["name"] = girlname ? girlname->text() : std::string();
+  // Later fields go after the ones above, which keep their text and order.
   std::string line = Dump(j);
-  line.pop_back();  // the closing brace: the face layer's fields follow
-  line += "," + FaceFields().substr(1);
+  line.pop_back();
+  line += ",\"buttons\":" + Dump(VisibleButtons());
+  line += "," + FaceFields().substr(1);  // the face layer's fields, then the closing brace
   std::fprintf(g_trace, "%s\n", line.c_str());
   std::fflush(g_trace);
 }

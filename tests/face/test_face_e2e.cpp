@@ -230,10 +230,16 @@ TEST(Face, VolumeAndCaptionsApplyAtOnceAndPersist) {
   EXPECT_EQ(first.last()["volume"], 0);
   EXPECT_EQ(first.last()["captions"], false);
 
-  const HeadlessRun second = RunHeadless("tick 100\n", store);
+  // Started muted; M brings the sound back (high: no other level was set
+  // in this run) and takes it off again.
+  const HeadlessRun second = RunHeadless("tick 100\nkey m\ntick 1\nkey m\ntick 1\nkey m\ntick 1\n", store);
   ASSERT_EQ(second.status, 0) << second.err;
   EXPECT_EQ(second.at(1)["volume"], 0);
   EXPECT_EQ(second.at(1)["captions"], false);
   EXPECT_EQ(second.sounds(1).size(), 1u) << "she still greets";
   EXPECT_TRUE(second.of("caption").empty());
+  EXPECT_EQ(second.at(101)["volume"], 3);
+  EXPECT_EQ(second.at(102)["volume"], 0);
+  EXPECT_EQ(second.at(103)["volume"], 3);
+  EXPECT_EQ(RunHeadless("tick 1\n", store).at(1)["volume"], 3) << "the last toggle is kept";
 }
