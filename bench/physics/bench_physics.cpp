@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "physics/boobs_physics_b0.h"
-#include "physics/phy_test_mesh.h"
+#include "kit/scene_builder.h"
 
 namespace {
 
@@ -78,7 +78,7 @@ BENCHMARK(BM_PhySkinSettle2000)->Unit(benchmark::kMillisecond);
 // pruning, a pinned chain eaten from both ends one point per pass.
 void BM_PhySkinParseGrid(benchmark::State& state) {
   const int n = 22;
-  PhyTestMesh m;
+  testkit::SoftMesh m;
   for (int y = 0; y < n; ++y)
     for (int x = 0; x < n; ++x) {
       const bool rim = x == 0 || y == 0 || x == n - 1 || y == n - 1;
@@ -91,7 +91,7 @@ void BM_PhySkinParseGrid(benchmark::State& state) {
       m.Tri(v + 1, v + n + 1, v + n);
     }
   CPODScene scene;
-  PhyTestScene(scene, m);
+  testkit::BuildSoftScene(scene, m);
   std::unique_ptr<PhySkinObj> obj(new PhySkinObj());
   // The merge and pruning reports are part of the cost but would bury the
   // benchmark's own output.

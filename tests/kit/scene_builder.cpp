@@ -1,4 +1,4 @@
-#include "render/scene_builder.h"
+#include "kit/scene_builder.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,7 +14,7 @@ void SetFloats(CPODData& block, uint32_t components, const std::vector<float>& v
   block.componentCount = components;
   block.stride = 4 * components;
   block.data = PODAlloc<uint8_t>(values.size() * 4);
-  std::memcpy(block.data, values.data(), values.size() * 4);
+  if (!values.empty()) std::memcpy(block.data, values.data(), values.size() * 4);
 }
 
 void SetBytes(CPODData& block, uint32_t components, const std::vector<uint8_t>& values) {
@@ -22,7 +22,7 @@ void SetBytes(CPODData& block, uint32_t components, const std::vector<uint8_t>& 
   block.componentCount = components;
   block.stride = components;
   block.data = PODAlloc<uint8_t>(values.size());
-  std::memcpy(block.data, values.data(), values.size());
+  if (!values.empty()) std::memcpy(block.data, values.data(), values.size());
 }
 
 void SetIndices(SPODMesh& mesh, const std::vector<uint16_t>& indices) {
@@ -30,7 +30,7 @@ void SetIndices(SPODMesh& mesh, const std::vector<uint16_t>& indices) {
   mesh.faces.componentCount = 1;
   mesh.faces.stride = 2;
   mesh.faces.data = PODAlloc<uint8_t>(indices.size() * 2);
-  std::memcpy(mesh.faces.data, indices.data(), indices.size() * 2);
+  if (!indices.empty()) std::memcpy(mesh.faces.data, indices.data(), indices.size() * 2);
 }
 
 void AllocScene(SPODScene& s, uint32_t meshes, uint32_t nodes, uint32_t meshNodes,
@@ -308,6 +308,177 @@ void BuildSkinnedGrid(CPODScene& s, int vertices, int bones, int slots, uint32_t
 
 bool WriteScene(const SPODScene& s, const std::string& dir, const std::string& name) {
   return PODWriteToFile(s, (dir + "/" + name + ".POD").c_str());
+}
+
+bool RoundTrip(const SPODScene& in, CPODScene& out, const PODWriteOptions& options) {
+  std::vector<uint8_t> bytes;
+  return PODWriteToBuffer(in, bytes, options) && out.ReadFromMemory(bytes.data(), bytes.size());
+}
+
+// A scene shaped like the character: one skinned mesh node (two bone
+// batches, strips optional) under a root, a bone chain whose second bone
+// turns over the frames, one textured material, a camera and a light.
+//   nodes: 0 mesh node, 1 root, 2 bone A (child of root), 3 bone B (child of A)
+void BuildTestScene(SPODScene& s, bool withStrips) {
+  s.frameCount = 10;
+  s.backgroundColour[0] = 0.25f;
+  s.ambientColour[2] = 0.5f;
+
+  s.cameraCount = 1;
+  s.cameras = PODAlloc<SPODCameraEntry>(1);
+  s.cameras[0].targetIndex = 1;
+  s.cameras[0].fieldOfView = 0.7f;
+  s.cameras[0].farDistance = 5000;
+  s.cameras[0].nearDistance = 5;
+  s.cameras[0].fieldOfViewAnimation = PODAlloc<float>(10);
+  for (int i = 0; i < 10; ++i) s.cameras[0].fieldOfViewAnimation[i] = 0.7f + 0.01f * i;
+
+  s.lightCount = 1;
+  s.lights = PODAlloc<SPODLightEntry>(1);
+  s.lights[0].targetIndex = -1;
+  s.lights[0].colour[0] = 1;
+  s.lights[0].colour[1] = 0.5f;
+  s.lights[0].lightType = 2;
+
+  s.textureCount = 1;
+  s.textures = PODAlloc<char*>(1);
+  s.textures[0] = PODStrDup("maps\\skin.png");
+  s.materialCount = 1;
+  s.materials = PODAlloc<SPODMaterial>(1);
+  SPODMaterial& mat = s.materials[0];
+  mat.name = PODStrDup("body");
+  mat.textureIndex = 0;
+  mat.opacity = 1;
+  for (int k = 0; k < 3; ++k) {
+    mat.ambient[k] = 0.2f;
+    mat.diffuse[k] = 0.8f;
+    mat.specular[k] = 0.1f;
+  }
+  mat.shininess = 0.25f;
+  mat.effectFile = PODStrDup("fx.pfx");
+  mat.effectName = PODStrDup("skin");
+
+  // Mesh: a strip of 6 vertices along x (two rows), 4 triangles.
+  s.meshCount = 1;
+  s.meshes = PODAlloc<SPODMesh>(1);
+  SPODMesh& m = s.meshes[0];
+  const uint32_t n = 6;
+  m.vertexCount = n;
+  m.faceCount = 4;
+  m.vertices = {EPODDataFloat, 3, 12, (uint8_t*)PODAlloc<float>(3 * n)};
+  m.normals = {EPODDataFloat, 3, 12, (uint8_t*)PODAlloc<float>(3 * n)};
+  float* p = (float*)m.vertices.data;
+  float* nn = (float*)m.normals.data;
+  for (uint32_t v = 0; v < n; ++v) {
+    p[3 * v + 0] = (float)(v / 2) * 10.0f;
+    p[3 * v + 1] = (float)(v % 2) * 10.0f;
+    p[3 * v + 2] = 0;
+    nn[3 * v + 2] = 1;
+  }
+  m.uvwCount = 1;
+  m.uvws = PODAlloc<CPODData>(1);
+  m.uvws[0] = {EPODDataFloat, 2, 8, (uint8_t*)PODAlloc<float>(2 * n)};
+  for (uint32_t v = 0; v < n; ++v) ((float*)m.uvws[0].data)[2 * v] = (float)v / n;
+  m.colours = {EPODDataARGB, 1, 4, (uint8_t*)PODAlloc<uint32_t>(n)};
+  for (uint32_t v = 0; v < n; ++v) ((uint32_t*)m.colours.data)[v] = 0xFF0000FFu - v;
+  m.boneIndices = {EPODDataUnsignedByte, 2, 2, PODAlloc<uint8_t>(2 * n)};
+  m.boneWeights = {EPODDataFloat, 2, 8, (uint8_t*)PODAlloc<float>(2 * n)};
+  float* w = (float*)m.boneWeights.data;
+  for (uint32_t v = 0; v < n; ++v) {
+    m.boneIndices.data[2 * v] = 0;
+    m.boneIndices.data[2 * v + 1] = (v >= 2) ? 1 : 0;
+    w[2 * v] = v >= 2 ? 0.5f : 1.0f;
+    w[2 * v + 1] = v >= 2 ? 0.5f : 0.0f;
+  }
+  if (withStrips) {
+    m.stripCount = 1;
+    m.stripLengths = PODAlloc<uint32_t>(1);
+    m.stripLengths[0] = 4;
+    m.faces = {EPODDataUnsignedShort, 1, 2, (uint8_t*)PODAlloc<uint16_t>(6)};
+    for (uint16_t i = 0; i < 6; ++i) ((uint16_t*)m.faces.data)[i] = i;
+  } else {
+    const uint16_t idx[12] = {0, 1, 2, 1, 3, 2, 2, 3, 4, 3, 5, 4};
+    m.faces = {EPODDataUnsignedShort, 1, 2, (uint8_t*)PODAlloc<uint16_t>(12)};
+    std::memcpy(m.faces.data, idx, sizeof idx);
+  }
+  // Batch 0: triangles 0..1 with bones A, B; batch 1: triangles 2..3 with B, A.
+  CBoneBatches& bb = m.boneBatches;
+  bb.batchCount = 2;
+  bb.batchBoneMax = 2;
+  bb.batches = PODAlloc<int32_t>(4);
+  bb.batches[0] = 2;
+  bb.batches[1] = 3;
+  bb.batches[2] = 3;
+  bb.batches[3] = 2;
+  bb.batchBoneCounts = PODAlloc<int32_t>(2);
+  bb.batchBoneCounts[0] = 2;
+  bb.batchBoneCounts[1] = 2;
+  bb.batchOffsets = PODAlloc<int32_t>(2);
+  bb.batchOffsets[0] = 0;
+  bb.batchOffsets[1] = 2;
+
+  s.nodeCount = 4;
+  s.meshNodeCount = 1;
+  s.nodes = PODAlloc<SPODNode>(4);
+  auto staticNode = [](SPODNode& nd, const char* name, int parent, float x, float y, float z) {
+    nd.name = PODStrDup(name);
+    nd.parentIndex = parent;
+    nd.materialIndex = -1;
+    nd.positions = PODAlloc<float>(3);
+    nd.positions[0] = x;
+    nd.positions[1] = y;
+    nd.positions[2] = z;
+    nd.rotations = PODAlloc<float>(4);
+    nd.rotations[3] = 1;
+    nd.scales = PODAlloc<float>(7);
+    nd.scales[0] = nd.scales[1] = nd.scales[2] = 1;
+  };
+  staticNode(s.nodes[0], "body", -1, 0, 0, 0);
+  s.nodes[0].meshIndex = 0;
+  s.nodes[0].materialIndex = 0;
+  staticNode(s.nodes[1], "root", -1, 0, 100, 0);
+  staticNode(s.nodes[2], "boneA", 1, 0, -100, 0);
+  staticNode(s.nodes[3], "boneB", 2, 10, 0, 0);
+  // Bone B turns about z over the frames, and moves along x.
+  SPODNode& b = s.nodes[3];
+  std::free(b.rotations);
+  std::free(b.positions);
+  b.rotations = PODAlloc<float>(4 * 10);
+  b.positions = PODAlloc<float>(3 * 10);
+  for (int f = 0; f < 10; ++f) {
+    const float a = 0.1f * f;
+    b.rotations[4 * f + 2] = std::sin(a / 2);
+    b.rotations[4 * f + 3] = std::cos(a / 2);
+    b.positions[3 * f] = 10.0f + f;
+  }
+  b.animationFlags = 3;
+}
+
+void BuildSoftScene(CPODScene& s, const SoftMesh& m, uint32_t meshNodes) {
+  AllocScene(s, 1, meshNodes, meshNodes, 0, 0, 0);
+  SPODMesh& mesh = s.meshes[0];
+  mesh.vertexCount = static_cast<uint32_t>(m.mark.size());
+  mesh.faceCount = static_cast<uint32_t>(m.faces.size() / 3);
+  SetIndices(mesh, m.faces);
+  SetFloats(mesh.vertices, 3, m.pos);
+  SetFloats(mesh.normals, 3, m.normal);
+  std::vector<uint8_t> colours;
+  for (uint8_t k : m.mark) colours.insert(colours.end(), {k, 0x40, 0x80, 0xC0});
+  SetBytes(mesh.colours, 4, colours);
+  mesh.colours.type = EPODDataARGB;
+  mesh.colours.componentCount = 1;
+  for (uint32_t i = 0; i < meshNodes; ++i) {
+    s.nodes[i].meshIndex = 0;
+    free(s.nodes[i].name);
+    s.nodes[i].name = PODStrDup("soft");
+  }
+  s.InitImpl();
+}
+
+bool LoadSoftScene(const SoftMesh& m, CPODScene& out, uint32_t meshNodes) {
+  CPODScene built;
+  BuildSoftScene(built, m, meshNodes);
+  return RoundTrip(built, out);
 }
 
 }  // namespace testkit

@@ -291,48 +291,6 @@ TEST(EAGLView, ContentScaleDrawsMorePixelsAPoint) {
   }
 }
 
-TEST(EAGLView, PngWriterAndReaderRoundTripAndReportFailure) {
-  const int w = 5, h = 3;
-  std::vector<uint8_t> px(w * h * 4);
-  for (size_t i = 0; i < px.size(); ++i) px[i] = static_cast<uint8_t>(i * 37 + 11);
-  const std::string path = OutputDir() + "/eaglview_roundtrip.png";
-  ASSERT_TRUE(EAGLWritePNG(path.c_str(), px.data(), w, h));
-  std::vector<uint8_t> back;
-  int bw = 0, bh = 0;
-  ASSERT_TRUE(EAGLReadPNG(path.c_str(), back, &bw, &bh));
-  EXPECT_EQ(bw, w);
-  EXPECT_EQ(bh, h);
-  EXPECT_EQ(back, px);
-  // A frame cut short is refused rather than half read.
-  std::vector<uint8_t> bytes;
-  if (FILE* f = std::fopen(path.c_str(), "rb")) {
-    int c;
-    while ((c = std::fgetc(f)) != EOF) bytes.push_back(static_cast<uint8_t>(c));
-    std::fclose(f);
-  }
-  ASSERT_GT(bytes.size(), 40u);
-  const std::string cut = path + ".cut.png";
-  if (FILE* f = std::fopen(cut.c_str(), "wb")) {
-    std::fwrite(bytes.data(), 1, bytes.size() - 20, f);
-    std::fclose(f);
-  }
-  testing::internal::CaptureStderr();
-  EXPECT_FALSE(EAGLReadPNG(cut.c_str(), back, &bw, &bh));
-  EXPECT_FALSE(EAGLReadPNG("/nonexistent-dir/none.png", back, &bw, &bh));
-  const std::string readErr = testing::internal::GetCapturedStderr();
-  EXPECT_NE(readErr.find("Couldn't read PNG '" + cut + "'"), std::string::npos) << readErr;
-  EXPECT_NE(readErr.find("Couldn't read PNG '/nonexistent-dir/none.png'"), std::string::npos);
-  EXPECT_TRUE(back.empty());
-  std::remove(cut.c_str());
-  std::remove(path.c_str());
-
-  testing::internal::CaptureStderr();
-  EXPECT_FALSE(EAGLWritePNG("/nonexistent-dir/x.png", px.data(), w, h));
-  EXPECT_FALSE(EAGLWritePNG(path.c_str(), nullptr, w, h));
-  const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find("Couldn't write PNG '/nonexistent-dir/x.png'"), std::string::npos);
-}
-
 // The window path needs a display; under a virtual X server (xvfb-run) it
 // shows that both layers give the same pixels for the same frame, and that
 // the window receives them unchanged.

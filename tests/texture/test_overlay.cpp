@@ -4,7 +4,8 @@
 #include "texture/gamelib.h"
 
 #include "gl_helpers.h"
-#include "picture_files.h"
+#include "kit/pictures.h"
+#include "kit/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -28,7 +29,7 @@ std::string Overlay(std::vector<uint8_t>& tex, tag_TexPicDesc* p, const char* ma
 }  // namespace
 
 TEST(OverlayMaskedTexture32, BlendsEveryColourChannelByTheMasksRed) {
-  ScratchBundle bundle("overlay_examples");
+  testkit::TempBundle bundle;
   // (destination, overlay, mask) -> result, each on R, G and B of one pixel.
   const int cases[][4] = {{255, 0, 0, 254},     {200, 100, 0, 199}, {0, 200, 255, 199},
                           {255, 255, 255, 254}, {200, 100, 128, 149}, {0, 255, 128, 127},
@@ -44,8 +45,8 @@ TEST(OverlayMaskedTexture32, BlendsEveryColourChannelByTheMasksRed) {
     mask.push_back(static_cast<uint8_t>(37 * i + 5));
     mask.push_back(static_cast<uint8_t>(255 - 19 * i));
   }
-  ASSERT_TRUE(WritePngRgb(bundle.Path("over.png"), n, 1, over));
-  ASSERT_TRUE(WritePngRgb(bundle.Path("mask.png"), n, 1, mask));
+  ASSERT_TRUE(testkit::WritePngRgb(bundle.file("over.png"), n, 1, over));
+  ASSERT_TRUE(testkit::WritePngRgb(bundle.file("mask.png"), n, 1, mask));
   tag_TexPicDesc p = {n, 1, 32};
   EXPECT_EQ(Overlay(dest, &p, "mask.png", "over.png"), "");
   for (int i = 0; i < n; ++i) {
@@ -57,16 +58,16 @@ TEST(OverlayMaskedTexture32, BlendsEveryColourChannelByTheMasksRed) {
 }
 
 TEST(OverlayMaskedTexture32, BlackAndWhiteMasks) {
-  ScratchBundle bundle("overlay_bw");
+  testkit::TempBundle bundle;
   const int w = 4, h = 2;
   std::vector<uint8_t> over, base;
   for (int i = 0; i < w * h; ++i) {
     over.insert(over.end(), {static_cast<uint8_t>(i * 30), 0, 255});
     base.insert(base.end(), {255, static_cast<uint8_t>(i), 0, 255});
   }
-  ASSERT_TRUE(WritePngRgb(bundle.Path("over.png"), w, h, over));
-  ASSERT_TRUE(WritePngRgb(bundle.Path("black.png"), w, h, std::vector<uint8_t>(w * h * 3, 0)));
-  ASSERT_TRUE(WritePngRgb(bundle.Path("white.png"), w, h, std::vector<uint8_t>(w * h * 3, 255)));
+  ASSERT_TRUE(testkit::WritePngRgb(bundle.file("over.png"), w, h, over));
+  ASSERT_TRUE(testkit::WritePngRgb(bundle.file("black.png"), w, h, std::vector<uint8_t>(w * h * 3, 0)));
+  ASSERT_TRUE(testkit::WritePngRgb(bundle.file("white.png"), w, h, std::vector<uint8_t>(w * h * 3, 255)));
   tag_TexPicDesc p = {w, h, 32};
 
   std::vector<uint8_t> dest = base;
@@ -86,7 +87,7 @@ TEST(OverlayMaskedTexture32, BlackAndWhiteMasks) {
 }
 
 TEST(OverlayMaskedTexture32, WalksAlignPixelsAndAlphaOnlyBlendsBetweenTwo32BitPictures) {
-  ScratchBundle bundle("overlay_walk");
+  testkit::TempBundle bundle;
   const int w = 5, h = 3, n = w * h;
   std::vector<uint8_t> mask, rgb, rgba;
   for (int i = 0; i < n; ++i) {
@@ -95,9 +96,9 @@ TEST(OverlayMaskedTexture32, WalksAlignPixelsAndAlphaOnlyBlendsBetweenTwo32BitPi
     rgba.insert(rgba.end(), {static_cast<uint8_t>(250 - i), static_cast<uint8_t>(i * 3), 128,
                              static_cast<uint8_t>(i % 2 ? 255 : 0)});
   }
-  ASSERT_TRUE(WritePngRgb(bundle.Path("mask.png"), w, h, mask));
-  ASSERT_TRUE(WritePngRgb(bundle.Path("rgb.png"), w, h, rgb));
-  ASSERT_TRUE(WritePngRgba(bundle.Path("rgba.png"), w, h, rgba));
+  ASSERT_TRUE(testkit::WritePngRgb(bundle.file("mask.png"), w, h, mask));
+  ASSERT_TRUE(testkit::WritePngRgb(bundle.file("rgb.png"), w, h, rgb));
+  ASSERT_TRUE(testkit::WritePngRgba(bundle.file("rgba.png"), w, h, rgba));
   std::vector<uint8_t> base;
   for (int i = 0; i < n; ++i) base.insert(base.end(), {10, 20, 30, 77});
 
@@ -129,19 +130,19 @@ TEST(OverlayMaskedTexture32, WalksAlignPixelsAndAlphaOnlyBlendsBetweenTwo32BitPi
 }
 
 TEST(OverlayMaskedTexture32, RefusedInputsNameTheirConditionAndLeaveTheDestination) {
-  ScratchBundle bundle("overlay_refused");
+  testkit::TempBundle bundle;
   const int w = 4, h = 2;
   const std::vector<uint8_t> rgb(w * h * 3, 200);
-  ASSERT_TRUE(WritePngRgb(bundle.Path("mask.png"), w, h, rgb));
-  ASSERT_TRUE(WritePngRgb(bundle.Path("over.png"), w, h, rgb));
-  ASSERT_TRUE(WritePngRgb(bundle.Path("narrow.png"), w - 1, h, std::vector<uint8_t>((w - 1) * h * 3, 5)));
-  ASSERT_TRUE(WritePngRgb(bundle.Path("tall.png"), w, h + 1, std::vector<uint8_t>(w * (h + 1) * 3, 5)));
-  ASSERT_TRUE(WritePng(bundle.Path("grey.png"), w, h, PNG_COLOR_TYPE_GRAY, 8, std::vector<uint16_t>(w * h, 255)));
-  ASSERT_TRUE(WritePng(bundle.Path("greyalpha.png"), w, h, PNG_COLOR_TYPE_GRAY_ALPHA, 8,
+  ASSERT_TRUE(testkit::WritePngRgb(bundle.file("mask.png"), w, h, rgb));
+  ASSERT_TRUE(testkit::WritePngRgb(bundle.file("over.png"), w, h, rgb));
+  ASSERT_TRUE(testkit::WritePngRgb(bundle.file("narrow.png"), w - 1, h, std::vector<uint8_t>((w - 1) * h * 3, 5)));
+  ASSERT_TRUE(testkit::WritePngRgb(bundle.file("tall.png"), w, h + 1, std::vector<uint8_t>(w * (h + 1) * 3, 5)));
+  ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("grey.png"), w, h, PNG_COLOR_TYPE_GRAY, 8, std::vector<uint16_t>(w * h, 255)));
+  ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("greyalpha.png"), w, h, PNG_COLOR_TYPE_GRAY_ALPHA, 8,
                        std::vector<uint16_t>(w * h * 2, 255)));
-  ASSERT_TRUE(WritePng(bundle.Path("deep.png"), w, h, PNG_COLOR_TYPE_RGB, 16,
+  ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("deep.png"), w, h, PNG_COLOR_TYPE_RGB, 16,
                        std::vector<uint16_t>(w * h * 3, 65535)));
-  WriteFileBytes(bundle.Path("broken.png"), {0x89, 'P', 'N', 'G', 1, 2, 3});
+  testkit::WriteFileBytes(bundle.file("broken.png"), {0x89, 'P', 'N', 'G', 1, 2, 3});
 
   struct Case {
     int xs, ys, bpp;
@@ -193,7 +194,7 @@ TEST(OverlayMaskedTexture32, RefusedInputsNameTheirConditionAndLeaveTheDestinati
 // character's texture from JPEG pictures and PNG masks; the result is
 // uploaded with mipmaps and drawn.
 TEST(OverlayMaskedTexture32, CharacterTextureFromJpegPicturesAndPngMasks) {
-  ScratchBundle bundle("overlay_character");
+  testkit::TempBundle bundle;
   const int s = 64;
   std::vector<uint8_t> skin, hair, clothes, hairMask, clothesMask;
   for (int y = 0; y < s; ++y)
@@ -206,11 +207,11 @@ TEST(OverlayMaskedTexture32, CharacterTextureFromJpegPicturesAndPngMasks) {
       const uint8_t cm = y >= 40 && x >= 8 && x < 56 ? 255 : 0;
       clothesMask.insert(clothesMask.end(), {cm, 0, 0});
     }
-  ASSERT_TRUE(WriteJpeg(bundle.Path("skin.jpg"), s, s, 3, skin));
-  ASSERT_TRUE(WriteJpeg(bundle.Path("hair.jpg"), s, s, 3, hair));
-  ASSERT_TRUE(WriteJpeg(bundle.Path("clothes.jpg"), s, s, 3, clothes));
-  ASSERT_TRUE(WritePngRgb(bundle.Path("hair_mask.png"), s, s, hairMask));
-  ASSERT_TRUE(WritePngRgb(bundle.Path("clothes_mask.png"), s, s, clothesMask));
+  ASSERT_TRUE(testkit::WriteJpegSamples(bundle.file("skin.jpg"), s, s, 3, skin));
+  ASSERT_TRUE(testkit::WriteJpegSamples(bundle.file("hair.jpg"), s, s, 3, hair));
+  ASSERT_TRUE(testkit::WriteJpegSamples(bundle.file("clothes.jpg"), s, s, 3, clothes));
+  ASSERT_TRUE(testkit::WritePngRgb(bundle.file("hair_mask.png"), s, s, hairMask));
+  ASSERT_TRUE(testkit::WritePngRgb(bundle.file("clothes_mask.png"), s, s, clothesMask));
 
   auto view = HeadlessView(128, 128);
   ASSERT_NE(view, nullptr);
@@ -238,7 +239,7 @@ TEST(OverlayMaskedTexture32, CharacterTextureFromJpegPicturesAndPngMasks) {
   std::free(tex);
   ASSERT_NE(id, 0u);
   const std::vector<uint8_t> shown = DrawTexture(*view, id, 128, 128);
-  EAGLWritePNG(TestOutputPath("overlay_character.png").c_str(), shown.data(), 128, 128);
+  EAGLWritePNG(testkit::OutputPath("overlay_character.png").c_str(), shown.data(), 128, 128);
   EXPECT_NEAR(shown[(8 * 128 + 60) * 4 + 0], 118, 4);   // hair at the top
   EXPECT_NEAR(shown[(110 * 128 + 40) * 4 + 2], 198, 4);  // outfit at the bottom
   glDeleteTextures(1, &id);

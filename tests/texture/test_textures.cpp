@@ -3,7 +3,8 @@
 #include "texture/gamelib.h"
 
 #include "gl_helpers.h"
-#include "picture_files.h"
+#include "kit/pictures.h"
+#include "kit/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -56,7 +57,7 @@ TEST(LoadTextureData, PowerOfTwoPictureUploadsUnchanged) {
 
   const std::vector<uint8_t> shown = DrawTexture(*view, tex, 256, 128);
   EXPECT_EQ(shown, px);
-  EAGLWritePNG(TestOutputPath("texture_upload.png").c_str(), shown.data(), 256, 128);
+  EAGLWritePNG(testkit::OutputPath("texture_upload.png").c_str(), shown.data(), 256, 128);
   glDeleteTextures(1, &tex);
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
@@ -169,7 +170,7 @@ TEST(LoadTextureData, NullPixelsMakeNoTexture) {
 TEST(LoadTextureRGBA, LoadsABundlePictureAndReportsAMissingOne) {
   auto view = HeadlessView(4, 4);
   ASSERT_NE(view, nullptr);
-  ScratchBundle bundle("rgba");
+  testkit::TempBundle bundle;
   std::vector<uint8_t> rgba;
   for (int i = 0; i < 16; ++i) {
     rgba.push_back(static_cast<uint8_t>(i * 16));
@@ -177,7 +178,7 @@ TEST(LoadTextureRGBA, LoadsABundlePictureAndReportsAMissingOne) {
     rgba.push_back(0);
     rgba.push_back(i < 8 ? 255 : 128);
   }
-  ASSERT_TRUE(WritePngRgba(bundle.Path("pic.png"), 4, 4, rgba));
+  ASSERT_TRUE(testkit::WritePngRgba(bundle.file("pic.png"), 4, 4, rgba));
   const GLuint tex = LoadTextureRGBA("pic.png", TEXMIP_NEAREST);
   ASSERT_NE(tex, 0u);
   const std::vector<uint8_t> shown = DrawTexture(*view, tex, 4, 4);
