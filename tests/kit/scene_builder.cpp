@@ -320,137 +320,91 @@ bool RoundTrip(const SPODScene& in, CPODScene& out, const PODWriteOptions& optio
 // turns over the frames, one textured material, a camera and a light.
 //   nodes: 0 mesh node, 1 root, 2 bone A (child of root), 3 bone B (child of A)
 void BuildTestScene(SPODScene& s, bool withStrips) {
-  s.frameCount = 10;
+  AllocScene(s, 1, 4, 1, 1, 1, 10);
   s.backgroundColour[0] = 0.25f;
   s.ambientColour[2] = 0.5f;
 
   s.cameraCount = 1;
   s.cameras = PODAlloc<SPODCameraEntry>(1);
-  s.cameras[0].targetIndex = 1;
-  s.cameras[0].fieldOfView = 0.7f;
-  s.cameras[0].farDistance = 5000;
-  s.cameras[0].nearDistance = 5;
-  s.cameras[0].fieldOfViewAnimation = PODAlloc<float>(10);
+  s.cameras[0] = {1, 0.7f, 5000, 5, PODAlloc<float>(10)};
   for (int i = 0; i < 10; ++i) s.cameras[0].fieldOfViewAnimation[i] = 0.7f + 0.01f * i;
-
   s.lightCount = 1;
   s.lights = PODAlloc<SPODLightEntry>(1);
-  s.lights[0].targetIndex = -1;
-  s.lights[0].colour[0] = 1;
-  s.lights[0].colour[1] = 0.5f;
-  s.lights[0].lightType = 2;
+  s.lights[0] = {-1, {1, 0.5f, 0}, 2};
 
-  s.textureCount = 1;
-  s.textures = PODAlloc<char*>(1);
   s.textures[0] = PODStrDup("maps\\skin.png");
-  s.materialCount = 1;
-  s.materials = PODAlloc<SPODMaterial>(1);
   SPODMaterial& mat = s.materials[0];
-  mat.name = PODStrDup("body");
-  mat.textureIndex = 0;
-  mat.opacity = 1;
+  SetMaterial(mat, "body", 0, 0.8f, 0.8f, 0.8f);
   for (int k = 0; k < 3; ++k) {
     mat.ambient[k] = 0.2f;
-    mat.diffuse[k] = 0.8f;
     mat.specular[k] = 0.1f;
   }
   mat.shininess = 0.25f;
   mat.effectFile = PODStrDup("fx.pfx");
   mat.effectName = PODStrDup("skin");
 
-  // Mesh: a strip of 6 vertices along x (two rows), 4 triangles.
-  s.meshCount = 1;
-  s.meshes = PODAlloc<SPODMesh>(1);
+  // Mesh: a strip of 6 vertices along x (two rows), 4 triangles; the first
+  // two vertices on bone A alone, the rest half and half.
   SPODMesh& m = s.meshes[0];
   const uint32_t n = 6;
   m.vertexCount = n;
   m.faceCount = 4;
-  m.vertices = {EPODDataFloat, 3, 12, (uint8_t*)PODAlloc<float>(3 * n)};
-  m.normals = {EPODDataFloat, 3, 12, (uint8_t*)PODAlloc<float>(3 * n)};
-  float* p = (float*)m.vertices.data;
-  float* nn = (float*)m.normals.data;
+  std::vector<float> pos, nrm, uv, weights;
+  std::vector<uint8_t> bones;
+  std::vector<uint32_t> colours;
   for (uint32_t v = 0; v < n; ++v) {
-    p[3 * v + 0] = (float)(v / 2) * 10.0f;
-    p[3 * v + 1] = (float)(v % 2) * 10.0f;
-    p[3 * v + 2] = 0;
-    nn[3 * v + 2] = 1;
+    pos.insert(pos.end(), {static_cast<float>(v / 2) * 10.0f, static_cast<float>(v % 2) * 10.0f, 0});
+    nrm.insert(nrm.end(), {0, 0, 1});
+    uv.insert(uv.end(), {static_cast<float>(v) / n, 0});
+    colours.push_back(0xFF0000FFu - v);
+    bones.insert(bones.end(), {0, static_cast<uint8_t>(v >= 2 ? 1 : 0)});
+    weights.insert(weights.end(), {v >= 2 ? 0.5f : 1.0f, v >= 2 ? 0.5f : 0.0f});
   }
+  SetFloats(m.vertices, 3, pos);
+  SetFloats(m.normals, 3, nrm);
   m.uvwCount = 1;
   m.uvws = PODAlloc<CPODData>(1);
-  m.uvws[0] = {EPODDataFloat, 2, 8, (uint8_t*)PODAlloc<float>(2 * n)};
-  for (uint32_t v = 0; v < n; ++v) ((float*)m.uvws[0].data)[2 * v] = (float)v / n;
-  m.colours = {EPODDataARGB, 1, 4, (uint8_t*)PODAlloc<uint32_t>(n)};
-  for (uint32_t v = 0; v < n; ++v) ((uint32_t*)m.colours.data)[v] = 0xFF0000FFu - v;
-  m.boneIndices = {EPODDataUnsignedByte, 2, 2, PODAlloc<uint8_t>(2 * n)};
-  m.boneWeights = {EPODDataFloat, 2, 8, (uint8_t*)PODAlloc<float>(2 * n)};
-  float* w = (float*)m.boneWeights.data;
-  for (uint32_t v = 0; v < n; ++v) {
-    m.boneIndices.data[2 * v] = 0;
-    m.boneIndices.data[2 * v + 1] = (v >= 2) ? 1 : 0;
-    w[2 * v] = v >= 2 ? 0.5f : 1.0f;
-    w[2 * v + 1] = v >= 2 ? 0.5f : 0.0f;
-  }
+  SetFloats(m.uvws[0], 2, uv);
+  SetBytes(m.colours, 4, std::vector<uint8_t>(reinterpret_cast<const uint8_t*>(colours.data()),
+                                              reinterpret_cast<const uint8_t*>(colours.data() + n)));
+  m.colours.type = EPODDataARGB;
+  m.colours.componentCount = 1;
+  SetBytes(m.boneIndices, 2, bones);
+  SetFloats(m.boneWeights, 2, weights);
   if (withStrips) {
     m.stripCount = 1;
     m.stripLengths = PODAlloc<uint32_t>(1);
     m.stripLengths[0] = 4;
-    m.faces = {EPODDataUnsignedShort, 1, 2, (uint8_t*)PODAlloc<uint16_t>(6)};
-    for (uint16_t i = 0; i < 6; ++i) ((uint16_t*)m.faces.data)[i] = i;
+    SetIndices(m, {0, 1, 2, 3, 4, 5});
   } else {
-    const uint16_t idx[12] = {0, 1, 2, 1, 3, 2, 2, 3, 4, 3, 5, 4};
-    m.faces = {EPODDataUnsignedShort, 1, 2, (uint8_t*)PODAlloc<uint16_t>(12)};
-    std::memcpy(m.faces.data, idx, sizeof idx);
+    SetIndices(m, {0, 1, 2, 1, 3, 2, 2, 3, 4, 3, 5, 4});
   }
   // Batch 0: triangles 0..1 with bones A, B; batch 1: triangles 2..3 with B, A.
-  CBoneBatches& bb = m.boneBatches;
-  bb.batchCount = 2;
-  bb.batchBoneMax = 2;
-  bb.batches = PODAlloc<int32_t>(4);
-  bb.batches[0] = 2;
-  bb.batches[1] = 3;
-  bb.batches[2] = 3;
-  bb.batches[3] = 2;
-  bb.batchBoneCounts = PODAlloc<int32_t>(2);
-  bb.batchBoneCounts[0] = 2;
-  bb.batchBoneCounts[1] = 2;
-  bb.batchOffsets = PODAlloc<int32_t>(2);
-  bb.batchOffsets[0] = 0;
-  bb.batchOffsets[1] = 2;
+  SetBatches(m, {{2, 3}, {3, 2}}, {0, 2});
 
-  s.nodeCount = 4;
-  s.meshNodeCount = 1;
-  s.nodes = PODAlloc<SPODNode>(4);
-  auto staticNode = [](SPODNode& nd, const char* name, int parent, float x, float y, float z) {
-    nd.name = PODStrDup(name);
-    nd.parentIndex = parent;
-    nd.materialIndex = -1;
-    nd.positions = PODAlloc<float>(3);
-    nd.positions[0] = x;
-    nd.positions[1] = y;
-    nd.positions[2] = z;
+  const char* names[4] = {"body", "root", "boneA", "boneB"};
+  const int parents[4] = {-1, -1, 1, 2};
+  const float places[4][3] = {{0, 0, 0}, {0, 100, 0}, {0, -100, 0}, {10, 0, 0}};
+  for (int i = 0; i < 4; ++i) {
+    SPODNode& nd = s.nodes[i];
+    std::free(nd.name);
+    nd.name = PODStrDup(names[i]);
+    nd.parentIndex = parents[i];
+    nd.meshIndex = 0;
+    SetPosition(nd, places[i][0], places[i][1], places[i][2]);
     nd.rotations = PODAlloc<float>(4);
     nd.rotations[3] = 1;
     nd.scales = PODAlloc<float>(7);
     nd.scales[0] = nd.scales[1] = nd.scales[2] = 1;
-  };
-  staticNode(s.nodes[0], "body", -1, 0, 0, 0);
-  s.nodes[0].meshIndex = 0;
+  }
   s.nodes[0].materialIndex = 0;
-  staticNode(s.nodes[1], "root", -1, 0, 100, 0);
-  staticNode(s.nodes[2], "boneA", 1, 0, -100, 0);
-  staticNode(s.nodes[3], "boneB", 2, 10, 0, 0);
   // Bone B turns about z over the frames, and moves along x.
   SPODNode& b = s.nodes[3];
   std::free(b.rotations);
   std::free(b.positions);
-  b.rotations = PODAlloc<float>(4 * 10);
+  SetSpinZ(b, 10, 0.1f);
   b.positions = PODAlloc<float>(3 * 10);
-  for (int f = 0; f < 10; ++f) {
-    const float a = 0.1f * f;
-    b.rotations[4 * f + 2] = std::sin(a / 2);
-    b.rotations[4 * f + 3] = std::cos(a / 2);
-    b.positions[3 * f] = 10.0f + f;
-  }
+  for (int f = 0; f < 10; ++f) b.positions[3 * f] = 10.0f + f;
   b.animationFlags = 3;
 }
 

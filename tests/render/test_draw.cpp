@@ -24,22 +24,6 @@ namespace {
 
 using testkit::GLTest;
 
-GLint Int(GLenum what) {
-  GLint v = 0;
-  glGetIntegerv(what, &v);
-  return v;
-}
-
-MATRIX Modelview() {
-  MATRIX m;
-  glGetFloatv(GL_MODELVIEW_MATRIX, m.f);
-  return m;
-}
-
-void ExpectMatrixNear(const MATRIX& a, const MATRIX& b, float tol) {
-  for (int i = 0; i < 16; ++i) EXPECT_NEAR(a.f[i], b.f[i], tol) << "element " << i;
-}
-
 class Drawing : public GLTest {
  protected:
   void SetUp() override {
@@ -48,29 +32,6 @@ class Drawing : public GLTest {
     glLoadIdentity();
   }
 };
-
-TEST_F(Drawing, NodeDrawRestoresTheModelviewAndLeavesModelviewMode) {
-  CPODScene cube;
-  testkit::BuildTexturedCube(cube);
-  CPODScene sheet;
-  testkit::BuildSkinnedSheet(sheet);
-  glTranslatef(1.0f, 2.0f, 3.0f);
-  const MATRIX before = Modelview();
-  const GLint depth = Int(GL_MODELVIEW_STACK_DEPTH);
-  struct Case {
-    CPODScene* scene;
-    bool world;
-  } cases[] = {{&cube, true}, {&cube, false}, {&sheet, true}, {&sheet, false}};
-  for (const Case& c : cases) {
-    glMatrixMode(GL_PROJECTION);
-    c.scene->SetFrame(3.0f);
-    DrawNodeP(c.scene, &c.scene->nodes[0], c.world, true, nullptr);
-    EXPECT_EQ(Int(GL_MATRIX_MODE), GL_MODELVIEW);
-    EXPECT_EQ(Int(GL_MODELVIEW_STACK_DEPTH), depth);
-    ExpectMatrixNear(Modelview(), before, 0.0f);
-  }
-  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-}
 
 TEST_F(Drawing, EmptySceneAndSkinnedMeshWithoutNormalsDrawSafely) {
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);

@@ -166,42 +166,6 @@ TEST_F(Materials, PrecacheLoadsBaseNamesOnceAndGivesUpOnBadNames) {
 // ---------------------------------------------------------------------------
 // Scene-data fix-ups (no GL needed)
 
-TEST(MaterialFixups, TexCoordFlipOnlyForFloatCoordinatesInModeOne) {
-  CPODScene s;
-  testkit::AllocScene(s, 3, 0, 0, 0, 0, 0);
-  for (uint32_t m = 0; m < 3; ++m) {
-    s.meshes[m].vertexCount = 2;
-    s.meshes[m].uvwCount = 1;
-    s.meshes[m].uvws = PODAlloc<CPODData>(1);
-  }
-  // Mesh 0: packed float (u, v). Mesh 1: (u, v, w) with a 16-byte stride.
-  testkit::SetFloats(s.meshes[0].uvws[0], 2, {0.1f, 0.25f, 0.5f, 1.0f});
-  testkit::SetFloats(s.meshes[1].uvws[0], 4, {0, 0.25f, 9, 9, 0, 0.0f, 9, 9});
-  // Mesh 2: fixed point, which the flip must leave alone.
-  s.InitImpl();
-  testkit::SetFloats(s.meshes[2].uvws[0], 2, {0, 0, 0, 0});
-  s.meshes[2].uvws[0].type = EPODDataFixed16_16;
-  const int32_t fixedQuarter = 0x4000;
-  std::memcpy(s.meshes[2].uvws[0].data + 4, &fixedQuarter, 4);
-
-  TexCoordFix(&s, TEXFIX_NONE);
-  const float* a = reinterpret_cast<const float*>(s.meshes[0].uvws[0].data);
-  EXPECT_EQ(a[1], 0.25f);
-
-  TexCoordFix(&s, TEXFIX_FLIP_V);
-  EXPECT_EQ(a[0], 0.1f);
-  EXPECT_EQ(a[1], 0.75f);
-  EXPECT_EQ(a[3], 0.0f);
-  const float* b = reinterpret_cast<const float*>(s.meshes[1].uvws[0].data);
-  EXPECT_EQ(b[1], 0.75f);
-  EXPECT_EQ(b[2], 9.0f);
-  EXPECT_EQ(b[5], 1.0f);
-  EXPECT_EQ(b[6], 9.0f);
-  int32_t fixedAfter = 0;
-  std::memcpy(&fixedAfter, s.meshes[2].uvws[0].data + 4, 4);
-  EXPECT_EQ(fixedAfter, fixedQuarter);
-}
-
 TEST(MaterialFixups, NormalsBecomeUnitLengthUnlessZeroOrNotPackedFloats) {
   CPODScene s;
   testkit::AllocScene(s, 3, 0, 0, 0, 0, 0);

@@ -93,47 +93,6 @@ TEST(ReadPictureData, PngColourTypesDecodeToPremultipliedRgbaTopRowFirst) {
   ExpectPixel(px.get(), 3, 2, 0, 0, 102, 0, 102);
 }
 
-TEST(ReadPictureData, SixteenBitAndInterlacedPngs) {
-  testkit::TempBundle bundle;
-  // v * 257 is the 16-bit form of the 8-bit value v.
-  ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("rgb16.png"), 2, 1, PNG_COLOR_TYPE_RGB, 16,
-                       {0, 128 * 257, 65535, 10 * 257, 20 * 257, 30 * 257}));
-  ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("rgba16.png"), 1, 1, PNG_COLOR_TYPE_RGB_ALPHA, 16,
-                       {65535, 0, 100 * 257, 51 * 257}));
-  ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("grey16.png"), 1, 1, PNG_COLOR_TYPE_GRAY, 16, {99 * 257}));
-  std::vector<uint16_t> checker;
-  for (int y = 0; y < 9; ++y)
-    for (int x = 0; x < 11; ++x) {
-      checker.push_back(static_cast<uint16_t>(x * 20));
-      checker.push_back(static_cast<uint16_t>(y * 25));
-      checker.push_back(static_cast<uint16_t>((x + y) % 2 * 255));
-    }
-  ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("adam7.png"), 11, 9, PNG_COLOR_TYPE_RGB, 8, checker, true));
-
-  tag_TexPicDesc d = {0, 0, 0};
-  Pixels px = Read("rgb16.png", &d);
-  ASSERT_TRUE(px);
-  EXPECT_EQ(d.bpp, 48);
-  ExpectPixel(px.get(), 2, 0, 0, 0, 128, 255, 255);
-  ExpectPixel(px.get(), 2, 1, 0, 10, 20, 30, 255);
-
-  px = Read("rgba16.png", &d);
-  ASSERT_TRUE(px);
-  EXPECT_EQ(d.bpp, 64);
-  ExpectPixel(px.get(), 1, 0, 0, 51, 0, 20, 51);
-
-  px = Read("grey16.png", &d);
-  ASSERT_TRUE(px);
-  EXPECT_EQ(d.bpp, 16);
-  ExpectPixel(px.get(), 1, 0, 0, 99, 99, 99, 255);
-
-  px = Read("adam7.png", &d);
-  ASSERT_TRUE(px);
-  EXPECT_EQ(d.xs, 11); EXPECT_EQ(d.ys, 9); EXPECT_EQ(d.bpp, 24);
-  for (int y = 0; y < 9; ++y)
-    for (int x = 0; x < 11; ++x) ExpectPixel(px.get(), 11, x, y, x * 20, y * 25, (x + y) % 2 * 255, 255);
-}
-
 TEST(ReadPictureData, JpegGreyAndColour) {
   testkit::TempBundle bundle;
   const int w = 16, h = 16;
