@@ -158,6 +158,20 @@ void AppendSheet(int cols, int rows, float y0, float y1, std::vector<float>& pos
     }
 }
 
+// The arrays of a skinned triangle-list mesh; `slots` bone indices and
+// weights a vertex.
+void SetSkinnedMesh(SPODMesh& m, const std::vector<uint16_t>& idx, const std::vector<float>& pos,
+                    const std::vector<float>& nrm, uint32_t slots, const std::vector<uint8_t>& bones,
+                    const std::vector<float>& weights) {
+  m.vertexCount = static_cast<uint32_t>(pos.size() / 3);
+  m.faceCount = static_cast<uint32_t>(idx.size() / 3);
+  SetIndices(m, idx);
+  SetFloats(m.vertices, 3, pos);
+  SetFloats(m.normals, 3, nrm);
+  SetBytes(m.boneIndices, slots, bones);
+  SetFloats(m.boneWeights, slots, weights);
+}
+
 void SetBatches(SPODMesh& m, const std::vector<std::vector<int32_t>>& lists,
                 const std::vector<int32_t>& offsets) {
   CBoneBatches& bb = m.boneBatches;
@@ -204,13 +218,7 @@ void BuildSkinnedSheet(CPODScene& s) {
     weights.push_back(wb);
   }
   SPODMesh& m = s.meshes[0];
-  m.vertexCount = static_cast<uint32_t>(n);
-  m.faceCount = static_cast<uint32_t>(idx.size() / 3);
-  SetIndices(m, idx);
-  SetFloats(m.vertices, 3, pos);
-  SetFloats(m.normals, 3, nrm);
-  SetBytes(m.boneIndices, 2, bones);
-  SetFloats(m.boneWeights, 2, weights);
+  SetSkinnedMesh(m, idx, pos, nrm, 2, bones, weights);
   SetBatches(m, {{1, 2}, {2, 1}}, {0, static_cast<int32_t>(lowerTriangles)});
   s.InitImpl();
 }
@@ -295,13 +303,7 @@ void BuildSkinnedGrid(CPODScene& s, int vertices, int bones, int slots, uint32_t
   std::vector<std::vector<int32_t>> lists(2);
   for (int k = 0; k < bones; ++k) lists[k < perBatch ? 0 : 1].push_back(1 + k);
   SPODMesh& m = s.meshes[0];
-  m.vertexCount = static_cast<uint32_t>(n);
-  m.faceCount = static_cast<uint32_t>(idx.size() / 3);
-  SetIndices(m, idx);
-  SetFloats(m.vertices, 3, pos);
-  SetFloats(m.normals, 3, nrm);
-  SetBytes(m.boneIndices, static_cast<uint32_t>(slots), boneBytes);
-  SetFloats(m.boneWeights, static_cast<uint32_t>(slots), weights);
+  SetSkinnedMesh(m, idx, pos, nrm, static_cast<uint32_t>(slots), boneBytes, weights);
   SetBatches(m, lists, {0, static_cast<int32_t>(lowerTriangles)});
   s.InitImpl();
 }
