@@ -8,7 +8,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "platform/bundle.h"
 
 namespace testkit {
 
@@ -26,9 +25,6 @@ TempDir::~TempDir() {
   std::error_code ec;
   std::filesystem::remove_all(path_, ec);
 }
-
-TempBundle::TempBundle() { BundleSetRoot(path().c_str()); }
-TempBundle::~TempBundle() { BundleSetRoot(nullptr); }
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/bundle.h"
+
 namespace testkit {
 
 // A fresh folder under $TMPDIR (or /tmp); the destructor removes it whole.
@@ -23,11 +25,12 @@ class TempDir {
   std::string path_;
 };
 
-// A TempDir that is the resource bundle's folder while it lives.
+// A TempDir that is the resource bundle's folder while it lives (inline, so
+// that only the tests that use it link the platform library).
 class TempBundle : public TempDir {
  public:
-  TempBundle();
-  ~TempBundle();
+  TempBundle() { BundleSetRoot(path().c_str()); }
+  ~TempBundle() { BundleSetRoot(nullptr); }
 };
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
