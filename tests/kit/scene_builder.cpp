@@ -431,6 +431,22 @@ void BuildSoftScene(CPODScene& s, const SoftMesh& m, uint32_t meshNodes) {
   s.InitImpl();
 }
 
+SoftMesh SoftGrid(int n, uint8_t rimMark, uint8_t innerMark) {
+  SoftMesh m;
+  for (int y = 0; y < n; ++y)
+    for (int x = 0; x < n; ++x) {
+      const bool rim = x == 0 || y == 0 || x == n - 1 || y == n - 1;
+      m.Add(static_cast<float>(x), static_cast<float>(y), 0, rim ? rimMark : innerMark);
+    }
+  for (int y = 0; y + 1 < n; ++y)
+    for (int x = 0; x + 1 < n; ++x) {
+      const int v = y * n + x;
+      m.Tri(v, v + 1, v + n);
+      m.Tri(v + 1, v + n + 1, v + n);
+    }
+  return m;
+}
+
 bool LoadSoftScene(const SoftMesh& m, CPODScene& out, uint32_t meshNodes) {
   CPODScene built;
   BuildSoftScene(built, m, meshNodes);

@@ -84,6 +84,9 @@ struct SoftMesh {
 };
 // Hangs the mesh on an otherwise empty scene; `meshNodes` nodes all use it.
 void BuildSoftScene(CPODScene& s, const SoftMesh& m, uint32_t meshNodes = 1);
+// An n x n grid of unit squares in the z = 0 plane, two triangles each; the
+// rim points marked `rimMark`, the inner ones `innerMark`.
+SoftMesh SoftGrid(int n, uint8_t rimMark, uint8_t innerMark);
 // BuildSoftScene, then RoundTrip into `out`.
 bool LoadSoftScene(const SoftMesh& m, CPODScene& out, uint32_t meshNodes = 1);
 

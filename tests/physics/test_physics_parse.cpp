@@ -271,15 +271,7 @@ TEST(PhyParse, MeshesThatDoNotQualifyAreRefusedWithTheirMessage) {
 TEST(PhyParse, CapacitiesAreKeptAndTheNetworkStaysConsistent) {
   // A 30 x 30 pinned grid asks for 900 points and about 2600 springs.
   const int n = 30;
-  testkit::SoftMesh m;
-  for (int y = 0; y < n; ++y)
-    for (int x = 0; x < n; ++x) m.Add(static_cast<float>(x), static_cast<float>(y), 0, 252);
-  for (int y = 0; y + 1 < n; ++y)
-    for (int x = 0; x + 1 < n; ++x) {
-      const int v = y * n + x;
-      m.Tri(v, v + 1, v + n);
-      m.Tri(v + 1, v + n + 1, v + n);
-    }
+  const testkit::SoftMesh m = testkit::SoftGrid(n, 252, 252);
   CPODScene scene;
   ASSERT_TRUE(testkit::LoadSoftScene(m, scene));
   auto o = NewObj();
