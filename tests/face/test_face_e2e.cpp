@@ -129,7 +129,7 @@ TEST(Face, ALineWithoutTimingMovesHerLipsByItsLoudness) {
     ASSERT_EQ(symlink((bundle + "/" + name).c_str(), dir.file(name).c_str()), 0) << name;
   }
   closedir(d);
-  const HeadlessRun r = RunHeadless("tick 150\n", "--bundle '" + dir.path + "'");
+  const HeadlessRun r = RunHeadless("tick 150\n", "--bundle '" + dir.path() + "'");
   ASSERT_EQ(r.status, 0) << r.err;
   int open = 0, playing = 0;
   for (const auto& t : r.ticks) {
