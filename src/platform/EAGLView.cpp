@@ -6,6 +6,8 @@
 #include <SDL2/SDL.h>
 #include <png.h>
 
+#include "files/files.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -448,17 +450,27 @@ bool EAGLViewReadPixels(const EAGLView* view, std::vector<uint8_t>& rgba) {
   return EAGLReadPixels(static_cast<int>(s.width), static_cast<int>(s.height), rgba);
 }
 
-bool EAGLWritePNG(const char* path, const uint8_t* rgba, int width, int height) {
-  if (!path || !rgba || width <= 0 || height <= 0) {
-    std::fprintf(stderr, "Couldn't write PNG '%s': no picture\n", path ? path : "");
+bool EAGLWritePNG(const char* path, const uint8_t* rgba, int width, int height, std::string* error) {
+  auto fail = [&](const char* why) {
+    const std::string message = std::string("Couldn't write PNG '") + (path ? path : "") + "': " + why;
+    if (error)
+      *error = message;
+    else
+      std::fprintf(stderr, "%s\n", message.c_str());
     return false;
-  }
-  FILE* f = std::fopen(path, "wb");
-  if (!f) {
-    std::fprintf(stderr, "Couldn't write PNG '%s': %s\n", path, std::strerror(errno));
-    return false;
-  }
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  };
+  if (!path || !rgba || width <= 0 || height <= 0) return fail("no picture");
+  // Written in place: the path may be a device or a pipe the user named.
+  FILE* f = FileOpenOutput(path);
+  if (!f) return fail(std::strerror(errno));
+  // libpng's own handler would print a second line; the failure is told once, below.
+  static int write_errno;
+  write_errno = 0;
+  auto on_error = [](png_structp p, png_const_charp) {
+    write_errno = errno;
+    png_longjmp(p, 1);
+  };
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, on_error, [](png_structp, png_const_charp) {});
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   volatile bool ok = false;
   if (png && info && !setjmp(png_jmpbuf(png))) {
@@ -473,9 +485,12 @@ bool EAGLWritePNG(const char* path, const uint8_t* rgba, int width, int height) 
     ok = true;
   }
   png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
-  if (std::fclose(f) != 0) ok = false;
-  if (!ok) std::fprintf(stderr, "Couldn't write PNG '%s'\n", path);
-  return ok;
+  // The writes are buffered: a full disk may show only in the flush and close.
+  const int encode_errno = write_errno;
+  const bool closed = FileCloseOutput(f);
+  if (!ok) return fail(encode_errno ? std::strerror(encode_errno) : "the picture could not be encoded");
+  if (!closed) return fail(std::strerror(errno));
+  return true;
 }
 
 bool EAGLReadPNG(const char* path, std::vector<uint8_t>& rgba, int* width, int* height) {

@@ -32,6 +32,7 @@
 #include <GLES/glext.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 struct SDL_Window;
@@ -164,7 +165,9 @@ bool EAGLViewReadPixels(const EAGLView* view, std::vector<uint8_t>& rgba);
 bool EAGLReadPixels(int width, int height, std::vector<uint8_t>& rgba);
 // Writes RGBA pixels (top row first) as an 8-bit RGBA PNG. False, with a
 // message on standard error, when the file cannot be written.
-bool EAGLWritePNG(const char* path, const uint8_t* rgba, int width, int height);
+// When `error` is given a failure is described there ("Couldn't write PNG
+// 'x': reason") instead of on stderr.
+bool EAGLWritePNG(const char* path, const uint8_t* rgba, int width, int height, std::string* error = nullptr);
 // Reads any PNG as 8-bit straight (not premultiplied) RGBA, top row first,
 // for comparing frames with stored golden images. False, with a message on
 // standard error, when the file is missing or broken.

@@ -204,23 +204,3 @@ PictureStatus DecodePicture(const uint8_t* data, size_t size, DecodedPicture* ou
     return DecodeJpeg(data, size, out, &scratch);
   return kPictureBroken;
 }
-
-bool ReadWholeFile(const char* path, size_t limit, uint8_t** data, size_t* size) {
-  *data = nullptr;
-  *size = 0;
-  FILE* f = std::fopen(path, "rb");
-  if (!f) return false;
-  bool ok = std::fseek(f, 0, SEEK_END) == 0;
-  const long len = ok ? std::ftell(f) : -1;
-  ok = ok && len >= 0 && static_cast<unsigned long>(len) <= limit && std::fseek(f, 0, SEEK_SET) == 0;
-  uint8_t* buf = ok ? static_cast<uint8_t*>(std::malloc(len > 0 ? static_cast<size_t>(len) : 1)) : nullptr;
-  ok = buf && std::fread(buf, 1, static_cast<size_t>(len), f) == static_cast<size_t>(len);
-  std::fclose(f);
-  if (!ok) {
-    std::free(buf);
-    return false;
-  }
-  *data = buf;
-  *size = static_cast<size_t>(len);
-  return true;
-}

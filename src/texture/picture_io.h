@@ -22,7 +22,3 @@ struct DecodedPicture {
 // On kPictureOk `out` holds a buffer the caller frees; otherwise `out` is
 // zeroed and nothing is left allocated.
 PictureStatus DecodePicture(const uint8_t* data, size_t size, DecodedPicture* out);
-
-// Reads a whole file; false (and nothing allocated) when it cannot be read or
-// is larger than `limit` bytes. *data is malloc'd.
-bool ReadWholeFile(const char* path, size_t limit, uint8_t** data, size_t* size);
