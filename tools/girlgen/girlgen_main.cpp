@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "cli/cli.h"
 #include "girlgen.h"
 #include "scene/PODWriter.h"
 
@@ -128,11 +129,12 @@ bool WriteModel(const Mesh& mesh, const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: girlgen OUT_DIR\n");
-    return 2;
-  }
-  const std::string dir = argv[1];
+  const CliProgram cli = {"girlgen", "OUT_DIR", 1, 1, {}, "Writes her four models and all her pictures into OUT_DIR.\n"};
+  CliArgs args;
+  const int parsed = CliParse(cli, argc, argv, &args);
+  if (parsed >= 0) return parsed;
+  const std::string dir = args.operands[0];
+  if (!CliIsFolder(cli, dir)) return kExitIoError;
   Mesh meshes[kOutfitCount];
   bool ok = true;
   for (int o = 0; o < kOutfitCount; ++o) {

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli.h"
 #include "platform/EAGLView.h"
 #include "platform/bundle.h"
 #include "girl_view.h"
@@ -34,11 +35,20 @@ void Paste(std::vector<uint8_t>& sheet, int sheetW, const std::vector<uint8_t>& 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3) {
-    std::fprintf(stderr, "usage: girlpreview RESOURCES_DIR SHEET.png\n");
-    return 2;
+  const CliProgram cli = {"girlpreview", "RESOURCES_DIR SHEET.png", 2, 2, {},
+                          "Also writes SHEET_clips, _close, _detail, _hands and _portraits.png beside SHEET.png.\n"};
+  CliArgs args;
+  const int parsed = CliParse(cli, argc, argv, &args);
+  if (parsed >= 0) return parsed;
+  BundleSetRoot(args.operands[0].c_str());
+  const std::string problem = BundleProblem();
+  if (!problem.empty()) {
+    std::fprintf(stderr, "girlpreview: %s\n", problem.c_str());
+    return kExitNoInput;
   }
-  BundleSetRoot(argv[1]);
+  const std::string sheetPath = args.operands[1];
+  const size_t slash = sheetPath.rfind('/');
+  if (!CliIsFolder(cli, slash == std::string::npos ? "." : sheetPath.substr(0, slash + 1))) return kExitIoError;
   EAGLView* view = EAGLView::CreateHeadless(kCellW, kCellH);
   if (!view) {
     std::fprintf(stderr, "girlpreview: no GL surface\n");
@@ -83,7 +93,14 @@ int main(int argc, char** argv) {
     Paste(sheet, cols * kCellW, cell, k, 4);
     GirlViewRelease(l);
   }
-  bool ok = EAGLWritePNG(argv[2], sheet.data(), cols * kCellW, rows * kCellH);
+  // Sheets with holes would pass for what she looks like; none are written.
+  if (failures) {
+    std::fprintf(stderr, "girlpreview: %d models failed to load from %s; no sheets written\n", failures,
+                 args.operands[0].c_str());
+    delete view;
+    return kExitNoInput;
+  }
+  bool ok = EAGLWritePNG(sheetPath.c_str(), sheet.data(), cols * kCellW, rows * kCellH);
   // A closer look, as far as the pinch gesture goes: each outfit, front and turned.
   std::vector<uint8_t> close(static_cast<size_t>(8) * kCellW * kCellH * 4, 255);
   for (int o = 0; o < 4; ++o) {
@@ -152,16 +169,16 @@ int main(int argc, char** argv) {
     }
     GirlViewRelease(l);
   }
-  std::string handsPath = argv[2];
+  std::string handsPath = sheetPath;
   handsPath = handsPath.substr(0, handsPath.size() > 4 ? handsPath.size() - 4 : 0) + "_hands.png";
   ok = EAGLWritePNG(handsPath.c_str(), hands.data(), 4 * kCellW, 4 * kCellH) && ok;
-  std::string detailPath = argv[2];
+  std::string detailPath = sheetPath;
   detailPath = detailPath.substr(0, detailPath.size() > 4 ? detailPath.size() - 4 : 0) + "_detail.png";
   ok = EAGLWritePNG(detailPath.c_str(), detail.data(), 4 * kCellW, 4 * kCellH) && ok;
-  std::string clipsPath = argv[2];
+  std::string clipsPath = sheetPath;
   clipsPath = clipsPath.substr(0, clipsPath.size() > 4 ? clipsPath.size() - 4 : 0) + "_clips.png";
   ok = EAGLWritePNG(clipsPath.c_str(), clips.data(), 12 * kCellW, 4 * kCellH) && ok;
-  std::string closePath = argv[2];
+  std::string closePath = sheetPath;
   closePath = closePath.substr(0, closePath.size() > 4 ? closePath.size() - 4 : 0) + "_close.png";
   ok = EAGLWritePNG(closePath.c_str(), close.data(), 8 * kCellW, kCellH) && ok;
   delete view;
@@ -182,11 +199,10 @@ int main(int argc, char** argv) {
                     pw * 4);
       GirlViewRelease(l);
     }
-    std::string path = argv[2];
+    std::string path = sheetPath;
     path = path.substr(0, path.size() > 4 ? path.size() - 4 : 0) + "_portraits.png";
     ok = EAGLWritePNG(path.c_str(), portraits.data(), 4 * pw, ph) && ok;
     delete big;
   }
-  if (!ok || failures) std::fprintf(stderr, "girlpreview: %d models failed to load\n", failures);
-  return ok && failures == 0 ? 0 : 1;
+  return ok ? 0 : kExitIoError;
 }
