@@ -1,6 +1,7 @@
 #include "character/girl_settings.h"
 
 #include <climits>
+#include <cstdio>
 #include <string>
 
 #include "character/girl.h"
@@ -14,25 +15,51 @@ const char* const kGirlKeySoundSet = "Ovanta_sound_set";
 const char* const kGirlKeyHair = "Ovanta_hair";
 const char* const kGirlDefaultName = "Ovanta";
 
-// Values beyond int come only from a hand-edited store; they are pinned to
-// the int range so the later modulo reduction stays well defined.
-static int StoredChoice(const char* key) {
-  const long long v = UserDefaultsIntegerForKey(key);
-  return v > INT_MAX ? INT_MAX : (v < INT_MIN ? INT_MIN : static_cast<int>(v));
+// Her looks are kept as stored, any int (the loaders reduce them to the
+// option tables); a missing one reads as 0, as it always has.
+const GirlIntSetting kGirlIntSettings[] = {
+    {kGirlKeySkin, &n_skin, 0, 0, INT_MIN, INT_MAX, true},
+    {kGirlKeyClothes, &n_clothes, 1, 0, INT_MIN, INT_MAX, true},
+    {kGirlKeySoundSet, &n_sound_set, 0, 0, INT_MIN, INT_MAX, true},
+    {kGirlKeyHair, &n_hair, 0, 0, INT_MIN, INT_MAX, true},
+};
+const size_t kGirlIntSettingCount = sizeof kGirlIntSettings / sizeof kGirlIntSettings[0];
+
+int GirlReadIntSetting(const GirlIntSetting& s) {
+  long long v = 0;
+  if (!UserDefaultsIntegerValue(s.key, &v)) {
+    if (!UserDefaultsHasKey(s.key)) return s.absent;
+    std::fprintf(stderr, "Settings: %s is not a whole number; its default, %d, applies\n", s.key, s.fallback);
+    return s.fallback;
+  }
+  if (v < s.min || v > s.max) {
+    const int kept = v < s.min ? s.min : s.max;
+    std::fprintf(stderr, "Settings: %s is %lld, outside %d..%d; %d applies\n", s.key, v, s.min, s.max, kept);
+    return kept;
+  }
+  return static_cast<int>(v);
+}
+
+std::string GirlCutName(const std::string& name) {
+  size_t chars = 0;
+  for (size_t i = 0; i < name.size(); ++i) {
+    // Each character starts with a byte that is not a continuation byte.
+    if ((static_cast<unsigned char>(name[i]) & 0xC0) != 0x80 && chars++ == kGirlNameMaxChars)
+      return name.substr(0, i);
+  }
+  return name;
 }
 
 void GirlLoadSettings() {
   std::string name;
-  if (!UserDefaultsStringForKey(kGirlKeyName, &name)) {
-    if (girlname) girlname->setText(kGirlDefaultName);
-    return;
-  }
-  if (girlname) girlname->setText(name);
-  n_skin = StoredChoice(kGirlKeySkin);
-  n_clothes = StoredChoice(kGirlKeyClothes);
-  n_background = n_clothes;
-  n_sound_set = StoredChoice(kGirlKeySoundSet);
-  n_hair = StoredChoice(kGirlKeyHair);
+  const bool named = UserDefaultsStringForKey(kGirlKeyName, &name);
+  if (!named && UserDefaultsHasKey(kGirlKeyName))
+    std::fprintf(stderr, "Settings: %s is not text; her looks are not read and the defaults apply\n",
+                 kGirlKeyName);
+  if (girlname) girlname->setText(named ? GirlCutName(name) : std::string(kGirlDefaultName));
+  for (size_t i = 0; i < kGirlIntSettingCount; ++i)
+    if (named || !kGirlIntSettings[i].needs_name) *kGirlIntSettings[i].value = GirlReadIntSetting(kGirlIntSettings[i]);
+  if (named) n_background = n_clothes;
 }
 
 bool GirlSaveSettings() {
@@ -43,10 +70,8 @@ bool GirlSaveSettings() {
     UserDefaultsSetString(kGirlKeyName, girlname->text());
   else if (!UserDefaultsStringForKey(kGirlKeyName, nullptr))
     UserDefaultsSetString(kGirlKeyName, kGirlDefaultName);
-  UserDefaultsSetInteger(kGirlKeySkin, n_skin);
-  UserDefaultsSetInteger(kGirlKeyClothes, n_clothes);
-  UserDefaultsSetInteger(kGirlKeySoundSet, n_sound_set);
-  UserDefaultsSetInteger(kGirlKeyHair, n_hair);
+  for (size_t i = 0; i < kGirlIntSettingCount; ++i)
+    UserDefaultsSetInteger(kGirlIntSettings[i].key, *kGirlIntSettings[i].value);
   // Written through at once: a kill or crash soon after the settings screen
   // closes must not lose the user's choices.
   return UserDefaultsSynchronize();

@@ -6,7 +6,13 @@
 // into `girlname`. The values live in the user-defaults store
 // (platform/user_defaults.h) under the "Ovanta_*" keys; the name key also
 // marks that settings were ever saved.
+//
+// Integer settings are rows of one table (kGirlIntSettings): a new one is a
+// new row, and every row follows the same rules when read.
 #pragma once
+
+#include <cstddef>
+#include <string>
 
 // The keys, in the order they are saved.
 extern const char* const kGirlKeyName;       // "Ovanta_name", string
@@ -16,12 +22,40 @@ extern const char* const kGirlKeySoundSet;   // "Ovanta_sound_set" <-> n_sound_s
 extern const char* const kGirlKeyHair;       // "Ovanta_hair" <-> n_hair
 extern const char* const kGirlDefaultName;   // "Ovanta"
 
-// No stored name: the name field shows "Ovanta" and the choices keep their
-// initial values. Otherwise the stored name and all four choices (a missing
-// one reads as 0) are restored as stored, not range-checked: the scene and
-// voice loaders bring them into range.
+// A name holds at most this many characters (code points, not bytes): the
+// name field takes no more, and a longer name read from the store is cut.
+constexpr size_t kGirlNameMaxChars = 32;
+
+// One integer setting. Read from the store:
+//  - missing: `absent`;
+//  - not an integer (nor text that is one): `fallback`, with one line on
+//    stderr naming the key and that default;
+//  - outside min..max: the nearer end, with one line.
+struct GirlIntSetting {
+  const char* key;
+  int* value;    // the global it is read into and saved from
+  int fallback;  // its default, the global's initial value
+  int absent;    // what a missing key reads as
+  int min, max;
+  // One of her looks, read only when a name is stored (settings were saved
+  // before); others are read on every launch.
+  bool needs_name;
+};
+// In the order they are read and saved.
+extern const GirlIntSetting kGirlIntSettings[];
+extern const size_t kGirlIntSettingCount;
+
+// The value of one row as stored, under the rules above.
+int GirlReadIntSetting(const GirlIntSetting& setting);
+// `name` cut to kGirlNameMaxChars characters of UTF-8.
+std::string GirlCutName(const std::string& name);
+
+// No usable name (none stored, or one that is not text, which one line
+// says): the name field shows "Ovanta" and her looks keep their initial
+// values. Otherwise the stored name (cut to the limit) and her four looks
+// are restored; the looks are not brought into 0..3 here: the scene and
+// voice loaders reduce them.
 void GirlLoadSettings();
-// Stores the name and the four choices and writes the store to disk at
-// once. Returns false when the write failed (the message is printed by the
-// store; the previous file stays intact).
+// Stores the name and every integer setting and writes the store to disk at
+// once. Returns false when the write failed (the store prints why).
 bool GirlSaveSettings();

@@ -4,6 +4,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +14,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <nlohmann/json.hpp>
 
 #include "platform/user_defaults.h"
 #include "platform/wav_fixture.h"
@@ -152,12 +157,6 @@ TEST_F(UserDefaults, DamagedStoreIsKeptAsideAndDefaultsApply) {
       "",
       "[1, 2]",
       "\"just text\"",
-      "{\"Ovanta_clothes\": 1.5}",
-      "{\"Ovanta_clothes\": true}",
-      "{\"Ovanta_clothes\": null}",
-      "{\"Ovanta_clothes\": [2]}",
-      "{\"Ovanta_clothes\": {\"a\": 1}}",
-      "{\"Ovanta_clothes\": 18446744073709551615}",
       "{\"Ovanta_name\": \"a\xff\"}",  // invalid UTF-8
   };
   ASSERT_EQ(0, mkdir((dir_ / "cfg").c_str(), 0700));
@@ -189,6 +188,161 @@ TEST_F(UserDefaults, DamagedStoreIsKeptAsideAndDefaultsApply) {
   Relaunch();
   EXPECT_EQ(2, UserDefaultsIntegerForKey("Ovanta_clothes"));
   EXPECT_EQ(asides.size() + 1, ListDir(dir_ / "cfg").size());
+
+  // Values of other types are no damage: the store is read, the key is there
+  // but is no integer, and saving keeps what it does not understand.
+  ASSERT_TRUE(WriteText(file_, "{\"a\": 1.5, \"b\": true, \"c\": [2], \"d\": 18446744073709551615}"));
+  Relaunch();
+  long long v = 0;
+  EXPECT_FALSE(UserDefaultsIntegerValue("a", &v));
+  EXPECT_FALSE(UserDefaultsIntegerValue("b", &v));
+  EXPECT_TRUE(UserDefaultsHasKey("c"));
+  ASSERT_TRUE(UserDefaultsIntegerValue("d", &v));
+  EXPECT_EQ(LLONG_MAX, v);
+  EXPECT_EQ("", UserDefaultsLastDamagedPath());
+  ASSERT_TRUE(UserDefaultsSynchronize());
+  Relaunch();
+  EXPECT_FALSE(UserDefaultsIntegerValue("c", &v));
+  EXPECT_TRUE(UserDefaultsHasKey("c"));
+}
+
+namespace {
+
+struct stat StatOf(const std::string& path) {
+  struct stat st {};
+  lstat(path.c_str(), &st);
+  return st;
+}
+
+}  // namespace
+
+TEST_F(UserDefaults, WhatIsNoRegularFileIsLeftAsItIsAndNeverBlocks) {
+  const std::string dir = dir_ / "cfg";
+  ASSERT_EQ(0, mkdir(dir.c_str(), 0700));
+  // Each kind alone at the store's path; a device only where we may make one.
+  const bool device = mknod(file_.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+  if (device) {
+    ASSERT_TRUE(S_ISCHR(StatOf(file_).st_mode));
+  }
+  std::vector<std::function<int()>> makers = {
+      [&] { return mkfifo(file_.c_str(), 0600); },
+      [&] { return mkdir(file_.c_str(), 0700); },
+      // A link loop cannot be opened at all: unreadable, which is no damage.
+      [&] { return symlink("defaults.json", file_.c_str()); },
+  };
+  for (size_t k = 0; k < makers.size() + 1; ++k) {
+    if (k > 0) {
+      std::system(("rm -rf '" + file_ + "'").c_str());
+      ASSERT_EQ(0, makers[k - 1]()) << k;
+    } else if (!device) {
+      continue;
+    }
+    const struct stat before = StatOf(file_);
+    SCOPED_TRACE(std::to_string(before.st_mode));
+    Relaunch();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(0, UserDefaultsIntegerForKey("Ovanta_clothes"));
+    UserDefaultsSetInteger("Ovanta_clothes", 3);
+    EXPECT_EQ(3, UserDefaultsIntegerForKey("Ovanta_clothes")) << "the choice holds for this run";
+    EXPECT_FALSE(UserDefaultsSynchronize());
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(1, std::count(err.begin(), err.end(), '\n')) << err;
+    EXPECT_NE(std::string::npos, err.find(file_)) << err;
+    const struct stat after = StatOf(file_);
+    EXPECT_EQ(before.st_mode, after.st_mode);
+    EXPECT_EQ(before.st_ino, after.st_ino);
+    EXPECT_EQ(before.st_rdev, after.st_rdev);
+    EXPECT_EQ(std::vector<std::string>{"defaults.json"}, ListDir(dir)) << "nothing moved aside or added";
+  }
+}
+
+TEST_F(UserDefaults, ALinkedStoreIsWrittenThroughItsLink) {
+  ASSERT_EQ(0, mkdir((dir_ / "cfg").c_str(), 0700));
+  ASSERT_EQ(0, mkdir((dir_ / "real").c_str(), 0700));
+  ASSERT_EQ(0, symlink("../real/store.json", file_.c_str()));  // dangling until the first save
+  UserDefaultsSetString("Ovanta_name", "Linked");
+  ASSERT_TRUE(UserDefaultsSynchronize());
+  UserDefaultsSetInteger("Ovanta_hair", 2);
+  ASSERT_TRUE(UserDefaultsSynchronize());
+  EXPECT_TRUE(S_ISLNK(StatOf(file_).st_mode)) << "the link stays a link";
+  EXPECT_EQ(std::vector<std::string>{"store.json"}, ListDir(dir_ / "real"));
+  Relaunch();
+  EXPECT_EQ(2, UserDefaultsIntegerForKey("Ovanta_hair"));
+
+  // A damaged target is moved aside beside itself; the link stays.
+  ASSERT_TRUE(WriteText(dir_ / "real/store.json", "{oops"));
+  Relaunch();
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(UserDefaultsHasKey("Ovanta_hair"));
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(dir_ / "real", UserDefaultsLastDamagedPath().substr(0, (dir_ / "real").size()));
+  EXPECT_TRUE(S_ISLNK(StatOf(file_).st_mode));
+}
+
+TEST_F(UserDefaults, AReadOnlyStoreIsUsedButNeverSaved) {
+  ASSERT_EQ(0, mkdir((dir_ / "cfg").c_str(), 0700));
+  const std::string text = "{\"Ovanta_name\": \"Ro\", \"Ovanta_hair\": 3}";
+  ASSERT_TRUE(WriteText(file_, text));
+  ASSERT_EQ(0, chmod(file_.c_str(), 0444));
+  Relaunch();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(3, UserDefaultsIntegerForKey("Ovanta_hair"));
+  UserDefaultsSetInteger("Ovanta_hair", 1);
+  EXPECT_FALSE(UserDefaultsSynchronize());  // even as root, who could write it
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(1, std::count(err.begin(), err.end(), '\n')) << err;
+  EXPECT_NE(std::string::npos, err.find("read-only")) << err;
+  std::string kept;
+  ASSERT_TRUE(ReadFile(file_, &kept));
+  EXPECT_EQ(text, kept);
+  EXPECT_EQ(0444u, StatOf(file_).st_mode & 07777);
+  EXPECT_EQ(std::vector<std::string>{"defaults.json"}, ListDir(dir_ / "cfg"));
+}
+
+TEST_F(UserDefaults, TwoCopiesSavingAtOnceNeverFailNorTear) {
+  ASSERT_EQ(0, mkdir((dir_ / "cfg").c_str(), 0700));
+  const int kSaves = 150;
+  pid_t kids[2];
+  for (int k = 0; k < 2; ++k) {
+    kids[k] = fork();
+    ASSERT_GE(kids[k], 0);
+    if (kids[k] == 0) {
+      int failed = 0;
+      for (int i = 0; i < kSaves; ++i) {
+        UserDefaultsSetInteger("writer", k);
+        UserDefaultsSetInteger("n", i);
+        // Sizes differ from save to save, so a torn file would show.
+        UserDefaultsSetString("pad", std::string(static_cast<size_t>((i * 37 + k * 11) % 3000), 'a' + k));
+        UserDefaultsSetInteger("check", k * 100000 + i * 7 + (i * 37 + k * 11) % 3000);
+        if (!UserDefaultsSynchronize()) ++failed;
+      }
+      _exit(failed ? 1 : 0);
+    }
+  }
+  // Meanwhile every read finds one whole state of one copy.
+  int reads = 0, torn = 0, status[2] = {-1, -1};
+  bool done[2] = {false, false};
+  while (!done[0] || !done[1]) {
+    std::string text;
+    if (ReadFile(file_, &text)) {
+      ++reads;
+      const nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
+      const bool whole = j.is_object() && j["writer"].is_number_integer() && j["n"].is_number_integer() &&
+                         j["pad"].is_string() && j["check"].is_number_integer();
+      const long long k = whole ? j["writer"].get<long long>() : 0, i = whole ? j["n"].get<long long>() : 0;
+      const long long pad = (i * 37 + k * 11) % 3000;
+      if (!whole || static_cast<long long>(j["pad"].get<std::string>().size()) != pad ||
+          j["check"].get<long long>() != k * 100000 + i * 7 + pad)
+        ++torn;
+    }
+    for (int k = 0; k < 2; ++k)
+      if (!done[k] && waitpid(kids[k], &status[k], WNOHANG) == kids[k]) done[k] = true;
+  }
+  EXPECT_GT(reads, 0);
+  EXPECT_EQ(0, torn) << "of " << reads << " reads";
+  for (int k = 0; k < 2; ++k)
+    EXPECT_TRUE(WIFEXITED(status[k]) && WEXITSTATUS(status[k]) == 0) << "copy " << k << " had a failed save";
+  EXPECT_EQ(std::vector<std::string>{"defaults.json"}, ListDir(dir_ / "cfg")) << "no temporary file left";
 }
 
 namespace {
