@@ -1,5 +1,7 @@
 #include "app/app_trace.h"
 
+#include <cerrno>
+#include <cstring>
 #include <nlohmann/json.hpp>
 
 #include "character/girl.h"
@@ -9,39 +11,58 @@
 #include "character/girl_sound.h"
 #include "character/girl_touch.h"
 #include "app/RootViewController.h"
+#include "files/files.h"
 #include "platform/uikit.h"
 
 namespace {
 FILE* g_trace = nullptr;
 bool g_trace_owned = false;
+std::string g_trace_path;
+int g_trace_error = 0;  // errno of the first write that failed
 
 void Emit(const nlohmann::json& j) {
   if (!g_trace) return;
   const std::string s = j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-  std::fprintf(g_trace, "%s\n", s.c_str());
+  if (std::fprintf(g_trace, "%s\n", s.c_str()) < 0 && !g_trace_error) g_trace_error = errno ? errno : EIO;
 }
 }  // namespace
 
 bool TraceOpen(const std::string& path) {
   TraceClose();
+  g_trace_error = 0;
+  g_trace_path = path;
   if (path == "-") {
     g_trace = stdout;
     return true;
   }
-  g_trace = std::fopen(path.c_str(), "w");
+  g_trace = FileOpenOutput(path.c_str());
   if (!g_trace) {
-    std::perror(("trace " + path).c_str());
+    std::fprintf(stderr, "trace %s: cannot be written (%s)\n", path.c_str(), std::strerror(errno));
     return false;
   }
   g_trace_owned = true;
   return true;
 }
 
-void TraceClose() {
-  if (g_trace && g_trace_owned) std::fclose(g_trace);
-  else if (g_trace) std::fflush(g_trace);
+bool TraceClose() {
+  if (!g_trace) return true;
+  bool ok = true;
+  if (g_trace_owned) {
+    ok = FileCloseOutput(g_trace);
+  } else {
+    ok = std::fflush(g_trace) == 0 && !std::ferror(g_trace);
+    if (!ok) std::clearerr(g_trace);
+  }
+  if (!ok && !g_trace_error) g_trace_error = errno ? errno : EIO;
   g_trace = nullptr;
   g_trace_owned = false;
+  if (g_trace_error) {
+    std::fprintf(stderr, "trace %s: cannot be written (%s); it is incomplete\n",
+                 g_trace_path == "-" ? "(standard output)" : g_trace_path.c_str(), std::strerror(g_trace_error));
+    g_trace_error = 0;
+    return false;
+  }
+  return true;
 }
 
 void TraceBeforeTick() {
@@ -82,5 +103,5 @@ void TraceAfterTick(long tick) {
   j["n_sound_set"] = n_sound_set;
   j["name"] = girlname ? girlname->text() : std::string();
   Emit(j);
-  std::fflush(g_trace);
+  if (std::fflush(g_trace) != 0 && !g_trace_error) g_trace_error = errno ? errno : EIO;
 }
