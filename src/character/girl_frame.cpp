@@ -26,6 +26,10 @@ FrameReport frame_report;
 namespace {
 
 void ReloadScene() {
+  // Nothing drawn is in flight when the old textures go: the driver frees
+  // them at once rather than after the new ones, so the trim below finds
+  // their pages free.
+  glFinish();
   GirlLoadScene();
   GirlLoadSounds();
   AnimationStartN(&anim_girl, ANIM_IDLE);

@@ -29,7 +29,7 @@ std::string CliUsage(const CliProgram& program) {
     line += std::string(" [") + o.name + (o.value ? std::string(" ") + o.value : "") + "]";
   if (program.operands && *program.operands) line += std::string(" ") + program.operands;
   std::string text = line + "\n";
-  size_t width = std::strlen("--version");
+  size_t width = std::strlen("-h, --help");
   for (const CliOption& o : program.options)
     width = std::max(width, std::strlen(o.name) + (o.value ? 1 + std::strlen(o.value) : 0));
   auto row = [&](const std::string& left, const char* help) {
