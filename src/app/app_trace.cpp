@@ -11,6 +11,7 @@
 #include "character/girl_sound.h"
 #include "character/girl_touch.h"
 #include "app/RootViewController.h"
+#include "app/app_loop.h"
 #include "files/files.h"
 #include "platform/uikit.h"
 
@@ -20,10 +21,32 @@ bool g_trace_owned = false;
 std::string g_trace_path;
 int g_trace_error = 0;  // errno of the first write that failed
 
+std::string Dump(const nlohmann::json& j) { return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace); }
+
+// One line; the first failure is kept for TraceClose to report.
+void Write(const std::string& line) {
+  if (std::fprintf(g_trace, "%s\n", line.c_str()) < 0 && !g_trace_error) g_trace_error = errno ? errno : EIO;
+}
+
 void Emit(const nlohmann::json& j) {
   if (!g_trace) return;
-  const std::string s = j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-  if (std::fprintf(g_trace, "%s\n", s.c_str()) < 0 && !g_trace_error) g_trace_error = errno ? errno : EIO;
+  Write(Dump(j));
+}
+
+// The outlet names of the buttons shown on the screen on top, in drawing order.
+nlohmann::json VisibleButtons() {
+  nlohmann::json names = nlohmann::json::array();
+  const UIViewController* top = OvantaTopScreen();
+  if (!top) return names;
+  for (const UIView* v : top->subviews) {
+    if (v->isHidden() || !dynamic_cast<const UIButton*>(v)) continue;
+    for (const auto& o : top->outlets)
+      if (o.second == v) {
+        names.push_back(o.first);
+        break;
+      }
+  }
+  return names;
 }
 }  // namespace
 
@@ -102,6 +125,10 @@ void TraceAfterTick(long tick) {
   j["n_skin"] = n_skin;
   j["n_sound_set"] = n_sound_set;
   j["name"] = girlname ? girlname->text() : std::string();
-  Emit(j);
+  // Later fields go after the ones above, which keep their text and order.
+  std::string line = Dump(j);
+  line.pop_back();
+  line += ",\"buttons\":" + Dump(VisibleButtons()) + "}";
+  Write(line);
   if (std::fflush(g_trace) != 0 && !g_trace_error) g_trace_error = errno ? errno : EIO;
 }

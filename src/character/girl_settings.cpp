@@ -7,6 +7,7 @@
 #include "character/girl.h"
 #include "platform/uikit.h"
 #include "platform/user_defaults.h"
+#include "platform/utf8.h"
 
 const char* const kGirlKeyName = "Ovanta_name";
 const char* const kGirlKeySkin = "Ovanta_skin_color";
@@ -40,23 +41,13 @@ int GirlReadIntSetting(const GirlIntSetting& s) {
   return static_cast<int>(v);
 }
 
-std::string GirlCutName(const std::string& name) {
-  size_t chars = 0;
-  for (size_t i = 0; i < name.size(); ++i) {
-    // Each character starts with a byte that is not a continuation byte.
-    if ((static_cast<unsigned char>(name[i]) & 0xC0) != 0x80 && chars++ == kGirlNameMaxChars)
-      return name.substr(0, i);
-  }
-  return name;
-}
-
 void GirlLoadSettings() {
   std::string name;
   const bool named = UserDefaultsStringForKey(kGirlKeyName, &name);
   if (!named && UserDefaultsHasKey(kGirlKeyName))
     std::fprintf(stderr, "Settings: %s is not text; her looks are not read and the defaults apply\n",
                  kGirlKeyName);
-  if (girlname) girlname->setText(named ? GirlCutName(name) : std::string(kGirlDefaultName));
+  if (girlname) girlname->setText(named ? Utf8Head(name, kGirlNameMaxChars) : std::string(kGirlDefaultName));
   for (size_t i = 0; i < kGirlIntSettingCount; ++i)
     if (named || !kGirlIntSettings[i].needs_name) *kGirlIntSettings[i].value = GirlReadIntSetting(kGirlIntSettings[i]);
   if (named) n_background = n_clothes;

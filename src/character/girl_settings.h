@@ -12,7 +12,6 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
 
 // The keys, in the order they are saved.
 extern const char* const kGirlKeyName;       // "Ovanta_name", string
@@ -47,8 +46,6 @@ extern const size_t kGirlIntSettingCount;
 
 // The value of one row as stored, under the rules above.
 int GirlReadIntSetting(const GirlIntSetting& setting);
-// `name` cut to kGirlNameMaxChars characters of UTF-8.
-std::string GirlCutName(const std::string& name);
 
 // No usable name (none stored, or one that is not text, which one line
 // says): the name field shows "Ovanta" and her looks keep their initial
