@@ -1,19 +1,17 @@
 #include "platform/EAGLView.h"
 
+#include "picture/picture_file.h"
+
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <GLES/glext.h>
 #include <SDL2/SDL.h>
-#include <png.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
-#include "files/files.h"
 
 // ---------------------------------------------------------------------------
 // The windowing layer. The framebuffer-object entry points are looked up per
@@ -469,67 +467,6 @@ bool EAGLViewReadPixels(const EAGLView* view, std::vector<uint8_t>& rgba) {
   return EAGLReadPixels(static_cast<int>(s.width), static_cast<int>(s.height), rgba);
 }
 
-bool EAGLWritePNG(const char* path, const uint8_t* rgba, int width, int height, std::string* error) {
-  auto fail = [&](const char* why) {
-    const std::string message = std::string("Couldn't write PNG '") + (path ? path : "") + "': " + why;
-    if (error)
-      *error = message;
-    else
-      std::fprintf(stderr, "%s\n", message.c_str());
-    return false;
-  };
-  if (!path || !rgba || width <= 0 || height <= 0) return fail("no picture");
-  // Written in place: the path may be a device or a pipe the user named.
-  FILE* f = FileOpenOutput(path);
-  if (!f) return fail(std::strerror(errno));
-  // libpng's own handler would print a second line; the failure is told once, below.
-  static int write_errno;
-  write_errno = 0;
-  auto on_error = [](png_structp p, png_const_charp) {
-    write_errno = errno;
-    png_longjmp(p, 1);
-  };
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, on_error, [](png_structp, png_const_charp) {});
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  volatile bool ok = false;
-  if (png && info && !setjmp(png_jmpbuf(png))) {
-    png_init_io(png, f);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-                 PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < height; ++y)
-      png_write_row(png, const_cast<png_bytep>(rgba + static_cast<size_t>(y) * width * 4));
-    png_write_end(png, info);
-    ok = true;
-  }
-  png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
-  // The writes are buffered: a full disk may show only in the flush and close.
-  const int encode_errno = write_errno;
-  const bool closed = FileCloseOutput(f);
-  if (!ok) return fail(encode_errno ? std::strerror(encode_errno) : "the picture could not be encoded");
-  if (!closed) return fail(std::strerror(errno));
-  return true;
-}
-
-bool EAGLReadPNG(const char* path, std::vector<uint8_t>& rgba, int* width, int* height) {
-  png_image img;
-  std::memset(&img, 0, sizeof img);
-  img.version = PNG_IMAGE_VERSION;
-  bool ok = path && png_image_begin_read_from_file(&img, path);
-  if (ok) {
-    img.format = PNG_FORMAT_RGBA;
-    rgba.resize(PNG_IMAGE_SIZE(img));
-    ok = png_image_finish_read(&img, nullptr, rgba.data(), 0, nullptr) != 0;
-  }
-  if (!ok) {
-    std::fprintf(stderr, "Couldn't read PNG '%s': %s\n", path ? path : "",
-                 img.message[0] ? img.message : "no file");
-    png_image_free(&img);
-    rgba.clear();
-    return false;
-  }
-  if (width) *width = static_cast<int>(img.width);
-  if (height) *height = static_cast<int>(img.height);
-  return true;
+bool EAGLWritePNG(const char* path, const uint8_t* rgba, int width, int height) {
+  return WritePng(path ? path : "", width, height, rgba);
 }

@@ -2,7 +2,7 @@
 
 #include "files/files.h"
 #include "platform/bundle.h"
-#include "texture/picture_io.h"
+#include "picture/picture_file.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -80,7 +80,7 @@ TEST(AppStore, APipeOrDeviceAsTheStoreNeitherBlocksNorChanges) {
     EXPECT_EQ(before.st_rdev, after.st_rdev);
     EXPECT_EQ(before.st_ino, after.st_ino);
   }
-  EXPECT_EQ(RunProgram("ls '" + dir.path + "' | wc -l").out, std::to_string(paths.size()) + "\n")
+  EXPECT_EQ(RunProgram("ls '" + dir.path() + "' | wc -l").out, std::to_string(paths.size()) + "\n")
       << "nothing moved aside or added";
 }
 
@@ -114,7 +114,7 @@ TEST(AppInputs, AMissingScriptOrBundleIsOneLine) {
   const Case cases[] = {
       {"'" + dir.file("none.txt") + "'", dir.file("none.txt")},
       {"'" + dir.file("pipe") + "'", dir.file("pipe")},  // refused, never waited on
-      {"'" + dir.path + "'", dir.path},
+      {"'" + dir.path() + "'", dir.path()},
       {"--bundle '" + dir.file("nowhere") + "' '" + dir.file("s.txt") + "'", dir.file("nowhere")},
       {"--bundle '" + dir.file("empty") + "' '" + dir.file("s.txt") + "'", dir.file("empty")},
   };

@@ -30,7 +30,7 @@ TEST(Programs, HelpVersionAndABadFlag) {
   for (const std::string& p : programs) {
     const std::string name = Name(p);
     SCOPED_TRACE(name);
-    const std::string run = "cd '" + cwd.path + "' && '" + p + "' ";
+    const std::string run = "cd '" + cwd.path() + "' && '" + p + "' ";
     const ProgramRun help = RunProgram(run + "--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("usage: " + name + " ", 0), 0u) << help.out;
@@ -45,7 +45,7 @@ TEST(Programs, HelpVersionAndABadFlag) {
     EXPECT_NE(bad.err.find("--no-such-flag"), std::string::npos) << bad.err;
     EXPECT_NE(bad.err.find("usage: " + name), std::string::npos) << bad.err;
   }
-  EXPECT_EQ(Listing(cwd.path), "") << "no program wrote anything";
+  EXPECT_EQ(Listing(cwd.path()), "") << "no program wrote anything";
 }
 
 TEST(Programs, AMissingFolderIsOneLineAndNothingIsWritten) {
@@ -59,14 +59,14 @@ TEST(Programs, AMissingFolderIsOneLineAndNothingIsWritten) {
     else if (name == "girlpreview")
       args = "'" + dir.file("no-bundle") + "' '" + dir.file("sheet.png") + "'";
     else if (name == "worldpreview")
-      args = "'" + dir.file("no-bundle") + "' '" + dir.path + "'";
+      args = "'" + dir.file("no-bundle") + "' '" + dir.path() + "'";
     else
       continue;
     const ProgramRun r = RunProgram("'" + p + "' " + args);
     EXPECT_NE(r.status, 0);
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
-    EXPECT_NE(r.err.find(dir.path), std::string::npos) << r.err;
-    EXPECT_EQ(Listing(dir.path), "");
+    EXPECT_NE(r.err.find(dir.path()), std::string::npos) << r.err;
+    EXPECT_EQ(Listing(dir.path()), "");
   }
 }
 

@@ -35,7 +35,7 @@ TEST(Podinfo, JsonLinePerFileAndStatus) {
   BuildTestScene(s);
   s.InitImpl();
   ASSERT_TRUE(PODWriteToFile(s, dir.file("good.pod").c_str()));
-  WriteBytes(dir.file("bad.pod"), {1, 2, 3});
+  WriteFileBytes(dir.file("bad.pod"), {1, 2, 3});
 
   ToolRun good = Podinfo("--json --frame 4 " + dir.file("good.pod"));
   EXPECT_EQ(good.status, 0);
@@ -84,7 +84,7 @@ TEST(Podinfo, ReadableSummaryAndBadArguments) {
   EXPECT_EQ(Podinfo("--bogus " + dir.file("strips.pod")).status, 64);
   // A pipe (nobody writes it) and a folder are reported, never waited on.
   ASSERT_EQ(mkfifo(dir.file("pipe").c_str(), 0600), 0);
-  r = Podinfo(dir.file("pipe") + " " + dir.path);
+  r = Podinfo(dir.file("pipe") + " " + dir.path());
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find("pipe: a named pipe, not a regular file"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("a folder, not a regular file"), std::string::npos) << r.out;
