@@ -20,6 +20,7 @@
 #include "cli/cli.h"
 #include "files/files.h"
 #include "character/girl_touch.h"
+#include "face/face.h"
 #include "platform/bundle.h"
 #include "platform/sound_service.h"
 #include "platform/user_defaults.h"
@@ -308,6 +309,7 @@ int HeadlessMain(int argc, char** argv) {
   if (!trace.empty() && !TraceOpen(trace)) return kExitIoError;
 
   std::srand(1);
+  FaceReset(1);
   SoundServiceUseTicks();
   int status = 0;
   if (!OvantaAppStart(OvantaAppOptions{kEAGLSurfaceHeadless, scale})) {

@@ -54,8 +54,10 @@ TEST(Programs, AMissingFolderIsOneLineAndNothingIsWritten) {
     const std::string name = Name(p);
     SCOPED_TRACE(name);
     std::string args;
-    if (name == "girlgen" || name == "voicegen" || name == "artgen" || name == "worldgen")
+    if (name == "girlgen" || name == "voicegen" || name == "artgen" || name == "worldgen" || name == "musicgen")
       args = "'" + dir.file("no-folder") + "'";
+    else if (name == "appicon")
+      args = "'" + dir.file("no-folder") + "' --icons '" + dir.file("icons") + "'";
     else if (name == "girlpreview")
       args = "'" + dir.file("no-bundle") + "' '" + dir.file("sheet.png") + "'";
     else if (name == "worldpreview")

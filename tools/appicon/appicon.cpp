@@ -1,11 +1,12 @@
 // appicon: the app's icon, her head and shoulders drawn by the app's own
 // renderer (as girlpreview draws her) on a rounded tile.
 //
-//   appicon RESOURCES_DIR ICON_DIR
+//   appicon OUT_DIR --icons ICON_DIR [--stamp FILE]
 //
-// Writes RESOURCES_DIR/ovanta_icon.png (256 x 256, the window's icon) and
+// Writes OUT_DIR/ovanta_icon.png (256 x 256, the window's icon) and
 // ICON_DIR/<N>x<N>/apps/ovanta.png for N = 48, 64, 128, 256 (the hicolor
-// theme's folders, for the install). Runs headless at build time.
+// theme's folders, for the install). Runs headless at build time, naming
+// its files to the build (tools/bundle_out).
 #include <GLES/gl.h>
 
 #include <sys/stat.h>
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bundle_out.h"
 #include "girl_view.h"
 #include "platform/EAGLView.h"
 #include "platform/bundle.h"
@@ -97,11 +99,15 @@ bool MakeFolders(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: appicon RESOURCES_DIR ICON_DIR\n");
-    return 64;
-  }
-  BundleSetRoot(argv[1]);
+  CliProgram cli = {"appicon", "", 0, 0, {{"--icons", "ICON_DIR", "where the hicolor sizes go (required)"}},
+                          "Draws her from the models in OUT_DIR into OUT_DIR/ovanta_icon.png and\n"
+                          "ICON_DIR/NxN/apps/ovanta.png.\n"};
+  CliArgs args;
+  const int parsed = BundleOutArgs(&cli, argc, argv, &args);
+  if (parsed >= 0) return parsed;
+  const std::string resources = args.operands[0], icons = args.Value("--icons");
+  if (icons.empty()) return CliUsageError(cli, "--icons ICON_DIR is required");
+  BundleSetRoot(resources.c_str());
   EAGLView* view = EAGLView::CreateHeadless(kViewW, kViewH);
   if (!view) {
     std::fprintf(stderr, "appicon: no GL surface\n");
@@ -112,9 +118,9 @@ int main(int argc, char** argv) {
   GirlView girl;
   // The first start's look: casual outfit, blonde, the first skin tone.
   if (!GirlViewLoad(girl, 1, 0, 0)) {
-    std::fprintf(stderr, "appicon: her model is not in %s\n", argv[1]);
+    std::fprintf(stderr, "appicon: her model is not in %s\n", resources.c_str());
     delete view;
-    return 1;
+    return kExitNoInput;
   }
   GirlViewDraw(girl, 0, 15.0f, 235.0f, -318.0f);
   std::vector<uint8_t> frame;
@@ -128,11 +134,12 @@ int main(int argc, char** argv) {
   const std::vector<Rgba> her = Portrait(frame);
   bool ok = true;
   const std::vector<uint8_t> big = Icon(her, kIcon);
-  ok = EAGLWritePNG((std::string(argv[1]) + "/ovanta_icon.png").c_str(), big.data(), kIcon, kIcon) && ok;
+  ok = EAGLWritePNG(BundleOutPath(resources, "ovanta_icon.png").c_str(), big.data(), kIcon, kIcon) && ok;
   for (int n : {48, 64, 128, 256}) {
-    const std::string dir = std::string(argv[2]) + "/" + std::to_string(n) + "x" + std::to_string(n) + "/apps";
+    const std::string size = std::to_string(n) + "x" + std::to_string(n) + "/apps";
     const std::vector<uint8_t> px = n == kIcon ? big : Icon(her, n);
-    ok = MakeFolders(dir) && EAGLWritePNG((dir + "/ovanta.png").c_str(), px.data(), n, n) && ok;
+    ok = MakeFolders(icons + "/" + size) &&
+         EAGLWritePNG(BundleOutPath(icons, size + "/ovanta.png").c_str(), px.data(), n, n) && ok;
   }
-  return ok ? 0 : 1;
+  return ok && BundleOutFinish("appicon", args.Value("--stamp")) ? 0 : 1;
 }

@@ -1,12 +1,16 @@
-// Build step: voicegen <bundle folder> speaks the voice lines into the bundle.
-#include "cli/cli.h"
+// Build step: voicegen OUT_DIR [--stamp FILE] [--captions TABLE] speaks the
+// captions table's lines into the bundle.
+#include "bundle_out.h"
 #include "voicegen.h"
 
 int main(int argc, char** argv) {
-  const CliProgram cli = {"voicegen", "OUT_DIR", 1, 1, {}, "Speaks the voice lines into OUT_DIR as WAV files.\n"};
+  CliProgram cli = {"voicegen", "", 0, 0, {{"--captions", "TABLE", "the captions table to speak"}},
+                          "Speaks the voice lines into OUT_DIR as WAV files.\n"};
   CliArgs args;
-  const int parsed = CliParse(cli, argc, argv, &args);
+  const int parsed = BundleOutArgs(&cli, argc, argv, &args);
   if (parsed >= 0) return parsed;
-  if (!CliIsFolder(cli, args.operands[0])) return kExitIoError;
-  return SpeakVoiceLines(args.operands[0]) ? 0 : 1;
+  return SpeakVoiceLines(args.operands[0], args.Value("--captions", OVANTA_CAPTIONS_SOURCE)) &&
+                 BundleOutFinish("voicegen", args.Value("--stamp"))
+             ? 0
+             : 1;
 }

@@ -1,12 +1,11 @@
-// Build step: artgen <bundle folder> writes the light and interface pictures.
-#include "cli/cli.h"
+// Build step: artgen OUT_DIR [--stamp FILE] writes the light and interface pictures.
+#include "bundle_out.h"
 #include "generators.h"
 
 int main(int argc, char** argv) {
-  const CliProgram cli = {"artgen", "OUT_DIR", 1, 1, {}, "Writes the light and interface pictures into OUT_DIR.\n"};
+  CliProgram cli = {"artgen", "", 0, 0, {}, "Writes the light and interface pictures into OUT_DIR.\n"};
   CliArgs args;
-  const int parsed = CliParse(cli, argc, argv, &args);
+  const int parsed = BundleOutArgs(&cli, argc, argv, &args);
   if (parsed >= 0) return parsed;
-  if (!CliIsFolder(cli, args.operands[0])) return kExitIoError;
-  return GenerateArt(args.operands[0]) ? 0 : 1;
+  return GenerateArt(args.operands[0]) && BundleOutFinish("artgen", args.Value("--stamp")) ? 0 : 1;
 }

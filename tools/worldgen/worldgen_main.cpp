@@ -1,12 +1,11 @@
-// Build step: worldgen <bundle folder> writes the backdrops and their textures.
-#include "cli/cli.h"
+// Build step: worldgen OUT_DIR [--stamp FILE] writes the backdrops and their textures.
+#include "bundle_out.h"
 #include "generators.h"
 
 int main(int argc, char** argv) {
-  const CliProgram cli = {"worldgen", "OUT_DIR", 1, 1, {}, "Writes the backdrops and their textures into OUT_DIR.\n"};
+  CliProgram cli = {"worldgen", "", 0, 0, {}, "Writes the backdrops and their textures into OUT_DIR.\n"};
   CliArgs args;
-  const int parsed = CliParse(cli, argc, argv, &args);
+  const int parsed = BundleOutArgs(&cli, argc, argv, &args);
   if (parsed >= 0) return parsed;
-  if (!CliIsFolder(cli, args.operands[0])) return kExitIoError;
-  return GenerateBackdrops(args.operands[0]) ? 0 : 1;
+  return GenerateBackdrops(args.operands[0]) && BundleOutFinish("worldgen", args.Value("--stamp")) ? 0 : 1;
 }
