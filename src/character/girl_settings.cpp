@@ -2,9 +2,12 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "character/girl.h"
+#include "face/face.h"
 #include "platform/uikit.h"
 #include "platform/user_defaults.h"
 #include "platform/utf8.h"
@@ -15,14 +18,29 @@ const char* const kGirlKeyClothes = "Ovanta_clothes";
 const char* const kGirlKeySoundSet = "Ovanta_sound_set";
 const char* const kGirlKeyHair = "Ovanta_hair";
 const char* const kGirlDefaultName = "Ovanta";
+const char* const kGirlKeyVolume = "Ovanta_volume";
+const char* const kGirlKeyCaptions = "Ovanta_captions";
+const char* const kWindowKeyX = "Ovanta_window_x";
+const char* const kWindowKeyY = "Ovanta_window_y";
+const char* const kWindowKeyWidth = "Ovanta_window_width";
+const char* const kWindowKeyHeight = "Ovanta_window_height";
 
 // Her looks are kept as stored, any int (the loaders reduce them to the
-// option tables); a missing one reads as 0, as it always has.
+// option tables); a missing one reads as 0, as it always has. A window
+// place beyond any screen comes only from a hand-edited store; the window
+// checks the geometry fits a display before using it.
 const GirlIntSetting kGirlIntSettings[] = {
-    {kGirlKeySkin, &n_skin, 0, 0, INT_MIN, INT_MAX, true},
-    {kGirlKeyClothes, &n_clothes, 1, 0, INT_MIN, INT_MAX, true},
-    {kGirlKeySoundSet, &n_sound_set, 0, 0, INT_MIN, INT_MAX, true},
-    {kGirlKeyHair, &n_hair, 0, 0, INT_MIN, INT_MAX, true},
+    {kGirlKeySkin, &n_skin, 0, 0, INT_MIN, INT_MAX, kGirlSettingLook},
+    {kGirlKeyClothes, &n_clothes, 1, 0, INT_MIN, INT_MAX, kGirlSettingLook},
+    {kGirlKeySoundSet, &n_sound_set, 0, 0, INT_MIN, INT_MAX, kGirlSettingLook},
+    {kGirlKeyHair, &n_hair, 0, 0, INT_MIN, INT_MAX, kGirlSettingLook},
+    {kGirlKeyVolume, nullptr, kFaceVolumeLevels - 1, kFaceVolumeLevels - 1, 0, kFaceVolumeLevels - 1,
+     kGirlSettingFace},
+    {kGirlKeyCaptions, nullptr, 1, 1, 0, 1, kGirlSettingFace},
+    {kWindowKeyX, nullptr, 0, 0, -100000, 100000, kGirlSettingWindow},
+    {kWindowKeyY, nullptr, 0, 0, -100000, 100000, kGirlSettingWindow},
+    {kWindowKeyWidth, nullptr, 0, 0, 0, 100000, kGirlSettingWindow},
+    {kWindowKeyHeight, nullptr, 0, 0, 0, 100000, kGirlSettingWindow},
 };
 const size_t kGirlIntSettingCount = sizeof kGirlIntSettings / sizeof kGirlIntSettings[0];
 
@@ -41,6 +59,13 @@ int GirlReadIntSetting(const GirlIntSetting& s) {
   return static_cast<int>(v);
 }
 
+int GirlReadIntKey(const char* key) {
+  for (size_t i = 0; i < kGirlIntSettingCount; ++i)
+    if (std::strcmp(kGirlIntSettings[i].key, key) == 0) return GirlReadIntSetting(kGirlIntSettings[i]);
+  std::fprintf(stderr, "Settings: %s is no key of the store\n", key);
+  std::abort();
+}
+
 void GirlLoadSettings() {
   std::string name;
   const bool named = UserDefaultsStringForKey(kGirlKeyName, &name);
@@ -48,8 +73,10 @@ void GirlLoadSettings() {
     std::fprintf(stderr, "Settings: %s is not text; her looks are not read and the defaults apply\n",
                  kGirlKeyName);
   if (girlname) girlname->setText(named ? Utf8Head(name, kGirlNameMaxChars) : std::string(kGirlDefaultName));
-  for (size_t i = 0; i < kGirlIntSettingCount; ++i)
-    if (named || !kGirlIntSettings[i].needs_name) *kGirlIntSettings[i].value = GirlReadIntSetting(kGirlIntSettings[i]);
+  for (size_t i = 0; named && i < kGirlIntSettingCount; ++i) {
+    const GirlIntSetting& s = kGirlIntSettings[i];
+    if (s.group == kGirlSettingLook) *s.value = GirlReadIntSetting(s);
+  }
   if (named) n_background = n_clothes;
 }
 
@@ -62,8 +89,20 @@ bool GirlSaveSettings() {
   else if (!UserDefaultsStringForKey(kGirlKeyName, nullptr))
     UserDefaultsSetString(kGirlKeyName, kGirlDefaultName);
   for (size_t i = 0; i < kGirlIntSettingCount; ++i)
-    UserDefaultsSetInteger(kGirlIntSettings[i].key, *kGirlIntSettings[i].value);
+    if (kGirlIntSettings[i].group == kGirlSettingLook)
+      UserDefaultsSetInteger(kGirlIntSettings[i].key, *kGirlIntSettings[i].value);
   // Written through at once: a kill or crash soon after the settings screen
   // closes must not lose the user's choices.
+  return UserDefaultsSynchronize();
+}
+
+void GirlLoadFaceSettings() {
+  FaceSetVolume(GirlReadIntKey(kGirlKeyVolume));
+  FaceSetCaptions(GirlReadIntKey(kGirlKeyCaptions) != 0);
+}
+
+bool GirlSaveFaceSettings() {
+  UserDefaultsSetInteger(kGirlKeyVolume, face_volume);
+  UserDefaultsSetInteger(kGirlKeyCaptions, face_captions ? 1 : 0);
   return UserDefaultsSynchronize();
 }

@@ -37,7 +37,8 @@ TEST(AppStore, WrongTypesGetTheirDefaultAndALongNameIsCut) {
   const std::string store = dir.file("d.json");
   std::string huge;
   for (int i = 0; i < 15 * 1024 * 1024 / 2; ++i) huge += "\xD0\xAF";  // 15 MB of a two-byte letter
-  std::ofstream(store) << "{\"Ovanta_name\":\"" << huge << "\",\"Ovanta_clothes\":\"two\",\"Ovanta_hair\":2}";
+  std::ofstream(store) << "{\"Ovanta_name\":\"" << huge << "\",\"Ovanta_clothes\":\"two\",\"Ovanta_hair\":2,"
+                   "\"Ovanta_volume\":\"loud\",\"Ovanta_captions\":null}";
   const HeadlessRun r = RunHeadless("tick 1\n", "--defaults '" + store + "'");
   ASSERT_EQ(r.status, 0) << r.err.substr(0, 2000);
   std::string cut;
@@ -45,7 +46,10 @@ TEST(AppStore, WrongTypesGetTheirDefaultAndALongNameIsCut) {
   EXPECT_EQ(r.at(1)["name"], cut) << "32 characters, not bytes";
   EXPECT_EQ(r.at(1)["n_clothes"], 1) << "the outfit's default";
   EXPECT_EQ(r.at(1)["n_hair"], 2) << "the other choices are still read";
-  EXPECT_EQ(LinesWith(r.err, "Ovanta_clothes"), 1) << r.err;
+  EXPECT_EQ(r.at(1)["volume"], 3) << "not off";
+  EXPECT_EQ(r.at(1)["captions"], true);
+  for (const char* key : {"Ovanta_clothes", "Ovanta_volume", "Ovanta_captions"})
+    EXPECT_EQ(LinesWith(r.err, key), 1) << r.err;
   struct stat st;
   ASSERT_EQ(stat(store.c_str(), &st), 0);
   EXPECT_GT(st.st_size, 15 * 1024 * 1024 - 100) << "the store itself is left alone";

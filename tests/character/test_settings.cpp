@@ -1,6 +1,7 @@
 // GirlLoadSettings / GirlSaveSettings against a store in a temp folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <nlohmann/json.hpp>
 
@@ -156,4 +157,17 @@ TEST_F(Settings, AFailedSaveIsReported) {
   EXPECT_FALSE(GirlSaveSettings());
   const std::string err = testing::internal::GetCapturedStderr();
   EXPECT_NE(std::string::npos, err.find("cannot save")) << err;
+}
+
+TEST_F(Settings, EveryKeyOfTheTableGetsItsDefaultForAWrongTypeWithOneLine) {
+  for (size_t i = 0; i < kGirlIntSettingCount; ++i) {
+    const GirlIntSetting& row = kGirlIntSettings[i];
+    SCOPED_TRACE(row.key);
+    Store(std::string("{\"") + row.key + "\": [2]}");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(row.fallback, GirlReadIntKey(row.key));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(1, std::count(err.begin(), err.end(), '\n')) << err;
+    EXPECT_NE(std::string::npos, err.find(row.key)) << err;
+  }
 }
