@@ -223,9 +223,10 @@ std::string TempName(const std::string& target) {
 }
 
 // Removes the temporary files that saves interrupted by a crash left beside
-// the store. Called only while holding the folder's lock, so no other copy
-// is in the middle of a save; only files that look exactly like ours
-// (regular, ours, private) are touched.
+// the store. Called while holding the folder's lock; but a copy that could
+// not have that lock in time saves without it, so a temporary file is
+// removed only when no save holds its lock (a crash released it), and only
+// files that look exactly like ours (regular, ours, private) are touched.
 void RemoveStaleTemps(const std::string& dir, const std::string& target) {
   const std::string prefix = BaseName(target) + ".tmp";
   DIR* d = opendir(dir.c_str());
@@ -240,9 +241,13 @@ void RemoveStaleTemps(const std::string& dir, const std::string& target) {
     if (!ours) continue;
     const std::string path = dir + "/" + name;
     struct stat st;
-    if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
-        (st.st_mode & 07777) == 0600)
-      ::unlink(path.c_str());
+    if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() ||
+        (st.st_mode & 07777) != 0600)
+      continue;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) continue;
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) ::unlink(path.c_str());
+    ::close(fd);
   }
   closedir(d);
 }
@@ -274,6 +279,9 @@ bool Save(const std::string& path, const std::string& target, const std::string&
     if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) return SaveFailed(path, "create temporary file", "", had_file);
+  // Held until the file is renamed or removed: it tells another copy's
+  // clean-up that this save is in progress (see RemoveStaleTemps).
+  flock(fd, LOCK_EX | LOCK_NB);
   if (!WriteAll(fd, data)) {
     const int err = errno;
     g_ops.close(fd);
