@@ -3,25 +3,25 @@
 // written, inputs that are missing or would block. Everything the tests make
 // (device nodes, pipes) lives in their own scratch folder.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
+#include <sstream>
 
 #include "headless_run.h"
 
 namespace {
 
 int LinesWith(const std::string& text, const std::string& what) {
+  std::istringstream lines(text);
   int n = 0;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    if (text.substr(start, end - start).find(what) != std::string::npos) ++n;
-    start = end + 1;
-  }
+  for (std::string line; std::getline(lines, line);) n += line.find(what) != std::string::npos;
   return n;
 }
 
@@ -63,12 +63,22 @@ TEST(AppStore, WrongTypesGetTheirDefaultAndALongNameIsCut) {
   EXPECT_EQ(LinesWith(n.err, "Ovanta_name"), 1) << n.err;
 }
 
-TEST(AppStore, APipeOrDeviceAsTheStoreNeitherBlocksNorChanges) {
+// A link loop cannot be opened at all: unreadable, which is no damage.
+TEST(AppStore, WhatIsNoRegularFileNeitherBlocksNorChanges) {
   ScratchDir dir;
-  std::vector<std::string> paths = {dir.file("pipe")};
+  std::vector<std::string> paths = {dir.file("pipe"), dir.file("folder"), dir.file("socket"), dir.file("loop")};
   ASSERT_EQ(mkfifo(paths[0].c_str(), 0600), 0);
+  ASSERT_EQ(mkdir(paths[1].c_str(), 0700), 0);
+  sockaddr_un addr = {};
+  addr.sun_family = AF_UNIX;
+  std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", paths[2].c_str());
+  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_EQ(bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0);
+  close(fd);  // the socket's file stays
+  ASSERT_EQ(symlink("loop", paths[3].c_str()), 0);
   if (MakeDevice(dir.file("null"), 3)) paths.push_back(dir.file("null"));
   for (const std::string& p : paths) {
+    SCOPED_TRACE(p);
     struct stat before, after;
     ASSERT_EQ(lstat(p.c_str(), &before), 0);
     // Choices made on the settings screen apply, but go nowhere.
@@ -122,13 +132,15 @@ TEST(AppInputs, AMissingScriptOrBundleIsOneLine) {
       {"--bundle '" + dir.file("nowhere") + "' '" + dir.file("s.txt") + "'", dir.file("nowhere")},
       {"--bundle '" + dir.file("empty") + "' '" + dir.file("s.txt") + "'", dir.file("empty")},
   };
+  ASSERT_EQ(mkdir(dir.file("tmp").c_str(), 0700), 0);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args);
-    const ProgramRun r = RunProgram(Headless(c.args));
+    const ProgramRun r = RunProgram("TMPDIR='" + dir.file("tmp") + "' " + Headless(c.args));
     EXPECT_EQ(r.status, 66);
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     EXPECT_NE(r.err.find(c.named), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
+    EXPECT_EQ(RunProgram("ls -A '" + dir.file("tmp") + "'").out, "") << "nothing left in the temporary folder";
   }
 }
 

@@ -1,11 +1,11 @@
 // The user-defaults store: round trip, first launch, damaged stores kept
-// aside, and saves that fail or crash at every step without losing the
-// previous settings.
+// aside, linked and read-only stores, two copies saving at once, and saves
+// that fail or crash at every step without losing the previous settings.
+// (What is no regular file at the store's path: tests/app/test_app_files.cpp.)
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,7 +14,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
+#include <utility>
 #include <nlohmann/json.hpp>
 
 #include "platform/user_defaults.h"
@@ -64,38 +64,32 @@ class UserDefaults : public ::testing::Test {
 }  // namespace
 
 TEST_F(UserDefaults, ValuesSurviveARelaunch) {
-  const std::string long_name(100000, 'x');
-  const std::string odd("quote\" back\\slash\nnew line\ttab\0nul", 34);
-  UserDefaultsSetString("utf8", "Ов\xC3\xA4nta \xF0\x9F\x98\x80");
-  UserDefaultsSetString("long", long_name);
-  UserDefaultsSetString("odd", odd);
-  UserDefaultsSetString("empty", "");
-  UserDefaultsSetInteger("zero", 0);
-  UserDefaultsSetInteger("neg", -7);
-  UserDefaultsSetInteger("min", LLONG_MIN);
-  UserDefaultsSetInteger("max", LLONG_MAX);
+  const std::vector<std::pair<std::string, std::string>> texts = {
+      {"utf8", "Ов\xC3\xA4nta \xF0\x9F\x98\x80"},
+      {"long", std::string(100000, 'x')},
+      {"odd", std::string("quote\" back\\slash\nnew line\ttab\0nul", 34)},
+      {"empty", ""},
+      {"retyped", "now text"}};
+  const std::vector<std::pair<std::string, long long>> numbers = {
+      {"zero", 0}, {"neg", -7}, {"min", LLONG_MIN}, {"max", LLONG_MAX}};
   UserDefaultsSetInteger("retyped", 5);
-  UserDefaultsSetString("retyped", "now text");
+  for (const auto& t : texts) UserDefaultsSetString(t.first.c_str(), t.second);
+  for (const auto& n : numbers) UserDefaultsSetInteger(n.first.c_str(), n.second);
+  UserDefaultsSetString("bad", "a\xFF" "b");  // saved as a replacement character
   UserDefaultsSetInteger("gone", 1);
   UserDefaultsRemoveKey("gone");
   ASSERT_TRUE(UserDefaultsSynchronize());
 
   Relaunch();
   std::string s;
-  ASSERT_TRUE(UserDefaultsStringForKey("utf8", &s));
-  EXPECT_EQ("Ов\xC3\xA4nta \xF0\x9F\x98\x80", s);
-  ASSERT_TRUE(UserDefaultsStringForKey("long", &s));
-  EXPECT_EQ(long_name, s);
-  ASSERT_TRUE(UserDefaultsStringForKey("odd", &s));
-  EXPECT_EQ(odd, s);
-  ASSERT_TRUE(UserDefaultsStringForKey("empty", &s));
-  EXPECT_EQ("", s);
-  EXPECT_EQ(0, UserDefaultsIntegerForKey("zero"));
-  EXPECT_EQ(-7, UserDefaultsIntegerForKey("neg"));
-  EXPECT_EQ(LLONG_MIN, UserDefaultsIntegerForKey("min"));
-  EXPECT_EQ(LLONG_MAX, UserDefaultsIntegerForKey("max"));
-  ASSERT_TRUE(UserDefaultsStringForKey("retyped", &s));
-  EXPECT_EQ("now text", s);
+  for (const auto& t : texts) {
+    ASSERT_TRUE(UserDefaultsStringForKey(t.first.c_str(), &s)) << t.first;
+    EXPECT_EQ(t.second, s) << t.first;
+  }
+  for (const auto& n : numbers) EXPECT_EQ(n.second, UserDefaultsIntegerForKey(n.first.c_str())) << n.first;
+  ASSERT_TRUE(UserDefaultsStringForKey("bad", &s));
+  EXPECT_EQ("a\xEF\xBF\xBD" "b", s);
+  EXPECT_EQ("", UserDefaultsLastDamagedPath());
   EXPECT_FALSE(UserDefaultsHasKey("gone"));
   // An integer is no string; a string reads as an integer only when it is one.
   EXPECT_FALSE(UserDefaultsStringForKey("neg", &s));
@@ -106,16 +100,6 @@ TEST_F(UserDefaults, ValuesSurviveARelaunch) {
   EXPECT_EQ(0, UserDefaultsIntegerForKey("empty"));
   EXPECT_FALSE(UserDefaultsStringForKey(nullptr, &s));
   EXPECT_EQ(0, UserDefaultsIntegerForKey(nullptr));
-}
-
-TEST_F(UserDefaults, InvalidUtf8IsSavedAsReplacementCharacters) {
-  UserDefaultsSetString("bad", "a\xFF" "b");
-  ASSERT_TRUE(UserDefaultsSynchronize());
-  Relaunch();
-  std::string s;
-  ASSERT_TRUE(UserDefaultsStringForKey("bad", &s));
-  EXPECT_EQ("a\xEF\xBF\xBD" "b", s);
-  EXPECT_EQ("", UserDefaultsLastDamagedPath());
 }
 
 TEST_F(UserDefaults, FirstLaunchIsQuietAndEmpty) {
@@ -215,46 +199,6 @@ struct stat StatOf(const std::string& path) {
 }
 
 }  // namespace
-
-TEST_F(UserDefaults, WhatIsNoRegularFileIsLeftAsItIsAndNeverBlocks) {
-  const std::string dir = dir_ / "cfg";
-  ASSERT_EQ(0, mkdir(dir.c_str(), 0700));
-  // Each kind alone at the store's path; a device only where we may make one.
-  const bool device = mknod(file_.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
-  if (device) {
-    ASSERT_TRUE(S_ISCHR(StatOf(file_).st_mode));
-  }
-  std::vector<std::function<int()>> makers = {
-      [&] { return mkfifo(file_.c_str(), 0600); },
-      [&] { return mkdir(file_.c_str(), 0700); },
-      // A link loop cannot be opened at all: unreadable, which is no damage.
-      [&] { return symlink("defaults.json", file_.c_str()); },
-  };
-  for (size_t k = 0; k < makers.size() + 1; ++k) {
-    if (k > 0) {
-      std::system(("rm -rf '" + file_ + "'").c_str());
-      ASSERT_EQ(0, makers[k - 1]()) << k;
-    } else if (!device) {
-      continue;
-    }
-    const struct stat before = StatOf(file_);
-    SCOPED_TRACE(std::to_string(before.st_mode));
-    Relaunch();
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(0, UserDefaultsIntegerForKey("Ovanta_clothes"));
-    UserDefaultsSetInteger("Ovanta_clothes", 3);
-    EXPECT_EQ(3, UserDefaultsIntegerForKey("Ovanta_clothes")) << "the choice holds for this run";
-    EXPECT_FALSE(UserDefaultsSynchronize());
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(1, std::count(err.begin(), err.end(), '\n')) << err;
-    EXPECT_NE(std::string::npos, err.find(file_)) << err;
-    const struct stat after = StatOf(file_);
-    EXPECT_EQ(before.st_mode, after.st_mode);
-    EXPECT_EQ(before.st_ino, after.st_ino);
-    EXPECT_EQ(before.st_rdev, after.st_rdev);
-    EXPECT_EQ(std::vector<std::string>{"defaults.json"}, ListDir(dir)) << "nothing moved aside or added";
-  }
-}
 
 TEST_F(UserDefaults, ALinkedStoreIsWrittenThroughItsLink) {
   ASSERT_EQ(0, mkdir((dir_ / "cfg").c_str(), 0700));
@@ -444,8 +388,10 @@ TEST_F(UserDefaults, SaveStepsRunInADurableOrder) {
   EXPECT_EQ(std::vector<std::string>{"defaults.json"}, ListDir(dir_ / "cfg"));
 }
 
-TEST_F(UserDefaults, ACrashAtAnyStepNeverLosesThePreviousSettings) {
-  // Count the steps of one save.
+// A step that fails is reported in one line and cleaned up after; a crash at
+// a step leaves whichever whole store was last renamed into place. Either
+// way the next save goes through over what was left.
+TEST_F(UserDefaults, AFailureOrCrashAtAnyStepNeverLosesTheSettings) {
   PutSettings("Before", 1);
   ASSERT_TRUE(UserDefaultsSynchronize());
   g_f = Faults();
@@ -454,67 +400,41 @@ TEST_F(UserDefaults, ACrashAtAnyStepNeverLosesThePreviousSettings) {
   const int steps = g_f.calls;
   ASSERT_GE(steps, 8);
 
-  for (int at = 0; at < steps; ++at) {
-    SCOPED_TRACE("crash at step " + std::to_string(at));
-    Relaunch();
-    PutSettings("Before", 1);
-    ASSERT_TRUE(UserDefaultsSynchronize());
-    g_f = Faults();
-    g_f.at = at;
-    g_f.crash = true;
-    UserDefaultsSetFileOps(&kFaultOps);
-    PutSettings("After \xE2\x9C\x93", 2);
-    UserDefaultsSynchronize();
-    const bool renamed = g_f.renamed;
-    const std::string crashed_at = g_f.log[static_cast<size_t>(at)];
-
-    Relaunch();
-    testing::internal::CaptureStderr();
-    if (renamed)
-      EXPECT_TRUE(HasSettings("After \xE2\x9C\x93", 2)) << "crashed at " << crashed_at;
-    else
-      EXPECT_TRUE(HasSettings("Before", 1)) << "crashed at " << crashed_at;
-    EXPECT_EQ("", testing::internal::GetCapturedStderr()) << "nothing looked damaged";
-    EXPECT_EQ("", UserDefaultsLastDamagedPath());
-
-    // The next launch saves normally over whatever the crash left behind.
-    PutSettings("Later", 3);
-    ASSERT_TRUE(UserDefaultsSynchronize());
-    Relaunch();
-    EXPECT_TRUE(HasSettings("Later", 3));
-    EXPECT_EQ(std::vector<std::string>{"defaults.json"}, ListDir(dir_ / "cfg"));
-  }
-}
-
-TEST_F(UserDefaults, AFailedStepIsReportedAndCleansUp) {
-  PutSettings("Before", 1);
-  ASSERT_TRUE(UserDefaultsSynchronize());
-  g_f = Faults();
-  UserDefaultsSetFileOps(&kFaultOps);
-  ASSERT_TRUE(UserDefaultsSynchronize());
-  const int steps = g_f.calls;
-
-  for (int at = 0; at < steps; ++at) {
-    g_f = Faults();
-    g_f.at = at;
-    UserDefaultsSetFileOps(&kFaultOps);
-    PutSettings("After", 2);
-    testing::internal::CaptureStderr();
-    const bool ok = UserDefaultsSynchronize();
-    const std::string err = testing::internal::GetCapturedStderr();
-    const std::string failed = g_f.log[static_cast<size_t>(at)];
-    SCOPED_TRACE("failure at step " + std::to_string(at) + " (" + failed + ")");
-    const bool last_close = at == steps - 1;  // the folder's descriptor; nothing depends on it
-    EXPECT_EQ(last_close, ok);
-    EXPECT_EQ(last_close ? 0 : 1, std::count(err.begin(), err.end(), '\n')) << err;
-    Relaunch();
-    EXPECT_TRUE(g_f.renamed ? HasSettings("After", 2) : HasSettings("Before", 1));
-    EXPECT_EQ(std::vector<std::string>{"defaults.json"}, ListDir(dir_ / "cfg"))
-        << "no temporary file is left";
-    PutSettings("Before", 1);
-    UserDefaultsSetFileOps(nullptr);
-    ASSERT_TRUE(UserDefaultsSynchronize());
-  }
+  for (bool crash : {false, true})
+    for (int at = 0; at < steps; ++at) {
+      Relaunch();
+      PutSettings("Before", 1);
+      ASSERT_TRUE(UserDefaultsSynchronize());
+      g_f = Faults();
+      g_f.at = at;
+      g_f.crash = crash;
+      UserDefaultsSetFileOps(&kFaultOps);
+      PutSettings("After \xE2\x9C\x93", 2);
+      testing::internal::CaptureStderr();
+      const bool ok = UserDefaultsSynchronize();
+      const std::string err = testing::internal::GetCapturedStderr();
+      SCOPED_TRACE((crash ? "crash at " : "failure at ") + g_f.log[static_cast<size_t>(at)] + " (step " +
+                   std::to_string(at) + ")");
+      if (!crash) {
+        const bool last_close = at == steps - 1;  // the folder's descriptor; nothing depends on it
+        EXPECT_EQ(last_close, ok);
+        EXPECT_EQ(last_close ? 0 : 1, std::count(err.begin(), err.end(), '\n')) << err;
+      }
+      const bool renamed = g_f.renamed;
+      Relaunch();
+      testing::internal::CaptureStderr();
+      EXPECT_TRUE(renamed ? HasSettings("After \xE2\x9C\x93", 2) : HasSettings("Before", 1));
+      EXPECT_EQ("", testing::internal::GetCapturedStderr()) << "nothing looked damaged";
+      EXPECT_EQ("", UserDefaultsLastDamagedPath());
+      if (!crash) {
+        EXPECT_EQ(std::vector<std::string>{"defaults.json"}, ListDir(dir_ / "cfg")) << "no temporary file";
+      }
+      PutSettings("Later", 3);
+      ASSERT_TRUE(UserDefaultsSynchronize());
+      Relaunch();
+      EXPECT_TRUE(HasSettings("Later", 3));
+      EXPECT_EQ(std::vector<std::string>{"defaults.json"}, ListDir(dir_ / "cfg"));
+    }
 }
 
 TEST_F(UserDefaults, ADamagedStoreThatCannotBeMovedIsNeverSavedOver) {
