@@ -19,7 +19,7 @@ const double kUpright[3] = {0, -1, 0};
 
 bool StartApp(float scale = 1.0f) {
   BundleSetRoot(OVANTA_BUNDLE);
-  UserDefaultsSetPath("/tmp/ovanta-bench-defaults-never-written.json");
+  UserDefaultsKeepInMemory();
   SoundServiceUseTicks();
   std::srand(1);
   if (!OvantaAppStart(OvantaAppOptions{kEAGLSurfaceHeadless, scale})) return false;
