@@ -1,7 +1,7 @@
 // ovanta: the app in a window. Portrait 320 x 480 points, twice that in
 // pixels where the display has room, else scaled down to fit.
 //
-//   ovanta [--bundle DIR] [--defaults FILE] [--trace FILE] [--shot FILE]
+//   ovanta [--bundle DIR] [--defaults FILE] [--trace FILE] [--shot FILE] [--gl es1|es2]
 //
 // Mouse: one finger (click = tap, drag = pan); Alt + drag: two fingers
 // mirrored about the centre (pinch and twist); wheel: pinch. Arrow keys tilt
@@ -51,20 +51,25 @@ void SetKeyMap() {
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: ovanta [--bundle DIR] [--defaults FILE] [--trace FILE] [--shot FILE]\n");
+  std::fprintf(stderr, "usage: ovanta [--bundle DIR] [--defaults FILE] [--trace FILE] [--shot FILE] [--gl es1|es2]\n"
+                       "       --gl (or OVANTA_GL): the driver's GL ES 1.1, or ours over GL ES 2.0\n");
   return 64;
 }
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string bundle, defaults, trace, shot = "ovanta-shot.png";
+  std::string bundle, defaults, trace, shot = "ovanta-shot.png", gl_text;
+  bool gl_given = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     std::string* target = a == "--bundle" ? &bundle : a == "--defaults" ? &defaults : a == "--trace" ? &trace
-                          : a == "--shot" ? &shot : nullptr;
+                          : a == "--shot" ? &shot : a == "--gl" ? &gl_text : nullptr;
     if (!target || i + 1 >= argc) return Usage();
     *target = argv[++i];
+    gl_given = gl_given || target == &gl_text;
   }
+  GlesKind gl = kGlesAuto;
+  if (!OvantaGlChoice(gl_given ? gl_text.c_str() : nullptr, &gl)) return Usage();
   if (!bundle.empty()) BundleSetRoot(bundle.c_str());
   if (!defaults.empty()) UserDefaultsSetPath(defaults.c_str());
   if (!trace.empty() && !TraceOpen(trace)) return 73;
@@ -91,7 +96,7 @@ int main(int argc, char** argv) {
   SDL_GetDisplayUsableBounds(0, &usable);
   float scale = std::min((usable.w - 16) / 320.0f, (usable.h - 48) / 480.0f);
   scale = scale >= 2.0f ? 2.0f : std::max(0.5f, scale);
-  if (!OvantaAppStart(OvantaAppOptions{kEAGLSurfaceWindow, scale})) {
+  if (!OvantaAppStart(OvantaAppOptions{kEAGLSurfaceWindow, scale, gl})) {
     SoundServiceShutdown();
     SDL_Quit();
     return 69;

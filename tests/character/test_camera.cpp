@@ -2,11 +2,11 @@
 // (headless) GL ES 1.1 context.
 #include <gtest/gtest.h>
 
-#include <EGL/egl.h>
-#include <EGL/eglext.h>
-#include <GLES/gl.h>
+#include <memory>
 
 #include "character/girl_camera.h"
+#include "gles/gles.h"
+#include "platform/EAGLView.h"
 
 TEST(Camera, StartsAndResetsToTheStartUpView) {
   EXPECT_EQ(v_angle, 0.0f);
@@ -27,44 +27,6 @@ TEST(Camera, StartsAndResetsToTheStartUpView) {
 
 namespace {
 
-// A surfaceless ES 1.1 context on the software rasteriser; no display needed.
-class HeadlessGL {
- public:
-  HeadlessGL() {
-    auto get_platform_display = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
-        eglGetProcAddress("eglGetPlatformDisplayEXT"));
-    if (get_platform_display)
-      display_ = get_platform_display(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-    if (display_ == EGL_NO_DISPLAY || !eglInitialize(display_, nullptr, nullptr)) return;
-    const EGLint config_attribs[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_ES_BIT, EGL_SURFACE_TYPE,
-                                     EGL_PBUFFER_BIT, EGL_NONE};
-    EGLConfig config;
-    EGLint n = 0;
-    if (!eglChooseConfig(display_, config_attribs, &config, 1, &n) || n < 1) return;
-    eglBindAPI(EGL_OPENGL_ES_API);
-    const EGLint context_attribs[] = {EGL_CONTEXT_CLIENT_VERSION, 1, EGL_NONE};
-    context_ = eglCreateContext(display_, config, EGL_NO_CONTEXT, context_attribs);
-    const EGLint pbuffer_attribs[] = {EGL_WIDTH, 16, EGL_HEIGHT, 16, EGL_NONE};
-    surface_ = eglCreatePbufferSurface(display_, config, pbuffer_attribs);
-    ok_ = context_ != EGL_NO_CONTEXT && surface_ != EGL_NO_SURFACE &&
-          eglMakeCurrent(display_, surface_, surface_, context_);
-  }
-  ~HeadlessGL() {
-    if (display_ == EGL_NO_DISPLAY) return;
-    eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-    if (surface_ != EGL_NO_SURFACE) eglDestroySurface(display_, surface_);
-    if (context_ != EGL_NO_CONTEXT) eglDestroyContext(display_, context_);
-    eglTerminate(display_);
-  }
-  bool ok() const { return ok_; }
-
- private:
-  EGLDisplay display_ = EGL_NO_DISPLAY;
-  EGLContext context_ = EGL_NO_CONTEXT;
-  EGLSurface surface_ = EGL_NO_SURFACE;
-  bool ok_ = false;
-};
-
 void ExpectLight(GLenum pname, const float (&want)[4]) {
   GLfloat got[4] = {-1, -1, -1, -1};
   glGetLightfv(GL_LIGHT0, pname, got);
@@ -74,8 +36,8 @@ void ExpectLight(GLenum pname, const float (&want)[4]) {
 }  // namespace
 
 TEST(Camera, TestLightIsOneWhiteDirectionalLightOverGreyAmbient) {
-  HeadlessGL gl;
-  ASSERT_TRUE(gl.ok()) << "no headless GL ES 1.1 context";
+  std::unique_ptr<EAGLView> view(EAGLView::CreateHeadless(16, 16));
+  ASSERT_NE(view, nullptr) << "no headless GL ES 1.1 context";
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();  // the light direction is given in whatever model-view is current
   EXPECT_FALSE(glIsEnabled(GL_LIGHTING));

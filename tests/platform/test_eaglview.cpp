@@ -1,7 +1,7 @@
 // The GL surface on a real ES 1.1 context (Mesa llvmpipe through EGL).
 #include "platform/EAGLView.h"
 
-#include <GLES/glext.h>
+#include "gles/gles.h"
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -10,7 +10,7 @@
 // colour. Further sheets look closer: the outfits, the clips, the places
 // that fail first, and the hands. Runs headless on the GL ES 1.1 driver
 // (llvmpipe in CI).
-#include <GLES/gl.h>
+#include "gles/gles.h"
 
 #include <cstdio>
 #include <cstring>
