@@ -208,11 +208,11 @@ namespace gles2 {
 
 extern Es2Context* current;
 
-inline void SetError(Es2Context& c, GLenum e) {
-  if (c.error == GL_NO_ERROR) c.error = e;
-}
-// Moves a pending ES 2.0 error into the translation's own flag; true when
-// there was one.
+// ES 1.1 keeps one error flag: the first error since the last glGetError.
+// The translation's errors and ES 2.0's share it: an ES 2.0 error still
+// pending when the translation finds one came first.
+void SetError(Es2Context& c, GLenum e);
+// Moves a pending ES 2.0 error into the shared flag; true when there was one.
 bool TakeGl2Error(Es2Context& c);
 
 // Matrices (column-major, as GL keeps them).

@@ -9,8 +9,8 @@
 // Lighting follows ES 1.1 per vertex:
 //   c = e_m + a_m * a_s + sum over lights of att * spot *
 //       (a_m * a_l + max(n.L, 0) * d_m * d_l + [n.L > 0] (max(n.h, 0))^s * s_m * s_l)
-// with the alpha of the diffuse material; attenuation and spot apply to
-// positional lights only. As in Mesa's ES 1.1 (the oracle of the tests) the
+// with the alpha of the diffuse material; attenuation applies to positional
+// lights only, a spot (cutoff other than 180) to any. As in Mesa's ES 1.1 (the oracle of the tests) the
 // colour is not clamped before texturing: a light brighter than one makes a
 // texture brighter; the colour buffer clamps at the end.
 #include <cmath>
@@ -64,9 +64,9 @@ uint64_t ComputeKey(Es2Context& c) {
       const Light& l = c.lights[i];
       if (!l.enabled) continue;
       k |= uint64_t(1) << (kLightShift + i);
+      if (l.spotCutoff != 180.0f) k |= uint64_t(1) << (kSpotShift + i);
       if (l.position[3] == 0.0f) continue;
       k |= uint64_t(1) << (kPositionalShift + i);
-      if (l.spotCutoff != 180.0f) k |= uint64_t(1) << (kSpotShift + i);
       if (l.attenuation[0] != 1.0f || l.attenuation[1] != 0.0f || l.attenuation[2] != 0.0f)
         k |= uint64_t(1) << (kAttenuationShift + i);
     }
@@ -150,12 +150,12 @@ std::string VertexShader(uint64_t key) {
         if (Bit(key, kAttenuationShift + i))
           s += "    att = 1.0 / (" + l + "Attenuation.x + " + l + "Attenuation.y * d + " + l +
                "Attenuation.z * d * d);\n";
-        if (Bit(key, kSpotShift + i))
-          s += "    float sd = dot(-vp, " + l + "SpotDirection);\n    att *= sd >= " + l + "Spot.y ? Power(sd, " + l +
-               "Spot.x) : 0.0;\n";
       } else {
         s += "    vec3 vp = " + l + "Position;\n    vec3 h = " + l + "Half;\n    float att = 1.0;\n";
       }
+      if (Bit(key, kSpotShift + i))
+        s += "    float sd = dot(-vp, " + l + "SpotDirection);\n    att *= sd >= " + l + "Spot.y ? Power(sd, " + l +
+             "Spot.x) : 0.0;\n";
       s += "    vec3 a = " + l + "Ambient.rgb * ma.rgb, dl = " + l + "Diffuse.rgb * md.rgb, sl = " + l +
            "Specular.rgb * u_matSpecular.rgb;\n";
       s += "    float ndl = dot(n, vp), ndh = dot(n, h);\n"

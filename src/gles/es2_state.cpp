@@ -192,6 +192,17 @@ bool ValidTexType(GLenum t) {
   return t == GL_UNSIGNED_BYTE || t == GL_UNSIGNED_SHORT_5_6_5 || t == GL_UNSIGNED_SHORT_4_4_4_4 ||
          t == GL_UNSIGNED_SHORT_5_5_5_1;
 }
+// A data type pixels may not come in is the wrong operation, not an
+// unknown name.
+GLenum BadTypeError(GLenum t) {
+  switch (t) {
+    case GL_BYTE: case GL_SHORT: case GL_UNSIGNED_SHORT: case GL_INT: case GL_UNSIGNED_INT: case GL_FLOAT:
+    case GL_FIXED:
+      return GL_INVALID_OPERATION;
+    default:
+      return GL_INVALID_ENUM;
+  }
+}
 
 // --- texture environments -------------------------------------------------
 
@@ -355,9 +366,9 @@ bool PassedQuery(GLenum* pname) {
   }
 }
 
-// GL's mapping of a colour component to an integer.
+// A colour component as an integer: [-1, 1] onto the whole range.
 GLint ColorToInt(float f) {
-  const double v = (static_cast<double>(f) * 4294967295.0 - 1.0) / 2.0;
+  const double v = static_cast<double>(f) * 2147483647.0;
   if (v >= 2147483647.0) return 2147483647;
   if (v <= -2147483648.0) return -2147483647 - 1;
   return static_cast<GLint>(v);
@@ -368,10 +379,16 @@ GLint ColorToInt(float f) {
 // ---------------------------------------------------------------------------
 // Shared helpers
 
+void SetError(Es2Context& c, GLenum e) {
+  if (c.error != GL_NO_ERROR) return;
+  const GLenum earlier = c.gl.GetError();
+  c.error = earlier != GL_NO_ERROR ? earlier : e;
+}
+
 bool TakeGl2Error(Es2Context& c) {
   const GLenum e = c.gl.GetError();
   if (e == GL_NO_ERROR) return false;
-  SetError(c, e);
+  if (c.error == GL_NO_ERROR) c.error = e;
   return true;
 }
 
@@ -874,8 +891,8 @@ void GL_APIENTRY GetTexParameteriv(GLenum target, GLenum pname, GLint* out) {
 void GL_APIENTRY TexImage2D(GLenum target, GLint level, GLint internalformat, GLsizei width, GLsizei height,
                             GLint border, GLenum format, GLenum type, const void* pixels) {
   Es2Context& c = C();
-  if (target != GL_TEXTURE_2D || !ValidTexFormat(format) || !ValidTexType(type))
-    return SetError(c, GL_INVALID_ENUM);
+  if (target != GL_TEXTURE_2D || !ValidTexFormat(format)) return SetError(c, GL_INVALID_ENUM);
+  if (!ValidTexType(type)) return SetError(c, BadTypeError(type));
   if (level < 0 || level > MaxLevel(c) || width < 0 || height < 0 || border != 0 ||
       width > (1 << MaxLevel(c)) || height > (1 << MaxLevel(c)) ||
       !ValidTexFormat(static_cast<GLenum>(internalformat)))
@@ -946,7 +963,8 @@ void GL_APIENTRY PixelStorei(GLenum pname, GLint param) {
 
 void GL_APIENTRY ReadPixels(GLint x, GLint y, GLsizei w, GLsizei h, GLenum format, GLenum type, void* pixels) {
   Es2Context& c = C();
-  if (!ValidTexFormat(format) || !ValidTexType(type)) return SetError(c, GL_INVALID_ENUM);
+  if (!ValidTexFormat(format)) return SetError(c, GL_INVALID_ENUM);
+  if (!ValidTexType(type)) return SetError(c, BadTypeError(type));
   if (format != GL_RGBA || type != GL_UNSIGNED_BYTE) {
     GLint implFormat = 0, implType = 0;
     c.gl.GetIntegerv(GL_IMPLEMENTATION_COLOR_READ_FORMAT, &implFormat);
@@ -1011,6 +1029,10 @@ void GL_APIENTRY FramebufferTexture2DOES(GLenum target, GLenum attachment, GLenu
 
 void GL_APIENTRY RenderbufferStorageOES(GLenum target, GLenum format, GLsizei w, GLsizei h) {
   Es2Context& c = C();
+  GLint bound = 0;
+  c.gl.GetIntegerv(GL_RENDERBUFFER_BINDING, &bound);
+  if (target != GL_RENDERBUFFER_OES) return SetError(c, GL_INVALID_ENUM);
+  if (!bound) return SetError(c, GL_INVALID_OPERATION);
   switch (format) {
     case GL_RGBA4_OES: case GL_RGB5_A1_OES: case GL_RGB565_OES: case GL_RGBA8_OES: case GL_RGB8_OES:
     case GL_DEPTH_COMPONENT16_OES: case GL_DEPTH_COMPONENT24_OES: case GL_STENCIL_INDEX8_OES:
@@ -1029,6 +1051,7 @@ GLenum GL_APIENTRY GetError() {
   if (c.error != GL_NO_ERROR) {
     const GLenum e = c.error;
     c.error = GL_NO_ERROR;
+    c.gl.GetError();  // anything ES 2.0 found after it is not kept
     return e;
   }
   return c.gl.GetError();
