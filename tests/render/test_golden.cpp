@@ -1,12 +1,17 @@
 // Golden pictures: small scenes written with the scene writer, loaded back
 // through the model loader and drawn headless, compared with the pictures in
 // tests/golden. OVANTA_UPDATE_GOLDEN=1 rewrites the stored pictures instead
-// (look at them before committing). Every rendering is also left in
-// TEST_OUTPUT_DIR (default: the working directory) for inspection.
+// (look at them before committing). Each scene is drawn twice: by the
+// driver's ES 1.1, compared with the stored picture, and by our translation
+// onto ES 2.0, compared with the first within the oracle tolerance. Every
+// rendering is also left in TEST_OUTPUT_DIR (default: the working
+// directory) for inspection.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -52,6 +57,17 @@ class Golden : public GLTest {
     GLTest::TearDown();
   }
 
+  // Runs `draw` on a fresh es1 surface, then on a fresh es2 one.
+  void OnBoth(const std::function<void()>& draw) {
+    for (GlesKind kind : {kGlesES1, kGlesES2}) {
+      ReleaseTextures();
+      view_.reset(EAGLView::CreateHeadless(kWidth, kHeight, kind));
+      ASSERT_NE(view_, nullptr) << GlesKindName(kind);
+      kind_ = kind;
+      draw();
+    }
+  }
+
   // What the frame update sets before drawing: camera in the projection,
   // identity modelview, one directional light, depth test, smooth shading.
   void BeginFrame(float left, float right, float bottom, float top) {
@@ -88,8 +104,14 @@ class Golden : public GLTest {
   void ExpectMatchesGolden(const std::string& name) {
     const std::vector<uint8_t> frame = Frame();
     ASSERT_EQ(frame.size(), static_cast<size_t>(kWidth * kHeight * 4));
-    EAGLWritePNG((testkit::OutputDir() + "/" + name + ".png").c_str(), frame.data(), kWidth,
+    const std::string suffix = kind_ == kGlesES2 ? "_es2" : "";
+    EAGLWritePNG((testkit::OutputDir() + "/" + name + suffix + ".png").c_str(), frame.data(), kWidth,
                  kHeight);
+    if (kind_ == kGlesES2) {
+      testkit::ExpectMatchesOracle(es1_[name], frame, name);
+      return;
+    }
+    es1_[name] = frame;
     const std::string golden = std::string(OVANTA_GOLDEN_DIR) + "/" + name + ".png";
     if (UpdatingGoldens()) {
       ASSERT_TRUE(EAGLWritePNG(golden.c_str(), frame.data(), kWidth, kHeight));
@@ -112,61 +134,71 @@ class Golden : public GLTest {
   }
 
   testkit::TempBundle bundle_;
+  GlesKind kind_ = kGlesES1;
+  std::map<std::string, std::vector<uint8_t>> es1_;  // this run's es1 frames
 };
 
 TEST_F(Golden, TexturedCubeFromTheRegistry) {
   WriteChecker(bundle_.Path("checker.png"));
-  CPODScene scene;
-  Load(scene, testkit::BuildTexturedCube, "cube", true);
-  ASSERT_EQ(n_textures, 1);
-  BeginFrame(-2.5f, 2.5f, -2.5f, 2.5f);
-  DrawModel(&scene, 0.0f);
-  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-  ExpectMatchesGolden("textured_cube");
+  OnBoth([&] {
+    CPODScene scene;
+    Load(scene, testkit::BuildTexturedCube, "cube", true);
+    ASSERT_EQ(n_textures, 1);
+    BeginFrame(-2.5f, 2.5f, -2.5f, 2.5f);
+    DrawModel(&scene, 0.0f);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    ExpectMatchesGolden("textured_cube");
+  });
 }
 
 TEST_F(Golden, SkinnedSheetBendsWithItsBoneOverTheFrames) {
-  CPODScene scene;
-  Load(scene, testkit::BuildSkinnedSheet, "sheet", false);
-  BeginFrame(-3.0f, 3.0f, -1.0f, 5.0f);
-  DrawModel(&scene, 0.0f);
-  const std::vector<uint8_t> rest = Frame();
-  ExpectMatchesGolden("skinned_frame0");
+  OnBoth([&] {
+    CPODScene scene;
+    Load(scene, testkit::BuildSkinnedSheet, "sheet", false);
+    BeginFrame(-3.0f, 3.0f, -1.0f, 5.0f);
+    DrawModel(&scene, 0.0f);
+    const std::vector<uint8_t> rest = Frame();
+    ExpectMatchesGolden("skinned_frame0");
 
-  BeginFrame(-3.0f, 3.0f, -1.0f, 5.0f);
-  DrawModel(&scene, 6.0f);
-  const std::vector<uint8_t> bent = Frame();
-  ExpectMatchesGolden("skinned_frame6");
-  // The lower rows (bone A only) stay put, the top rows move.
-  auto row_differs = [&](int y) {
-    for (int x = 0; x < kWidth; ++x)
-      if (rest[4 * (y * kWidth + x)] != bent[4 * (y * kWidth + x)]) return true;
-    return false;
-  };
-  EXPECT_FALSE(row_differs(kHeight - 30));  // y about 0.4: weight of A is 1
-  EXPECT_TRUE(row_differs(30));             // y about 3.6: bent by B
+    BeginFrame(-3.0f, 3.0f, -1.0f, 5.0f);
+    DrawModel(&scene, 6.0f);
+    const std::vector<uint8_t> bent = Frame();
+    ExpectMatchesGolden("skinned_frame6");
+    // The lower rows (bone A only) stay put, the top rows move.
+    auto row_differs = [&](int y) {
+      for (int x = 0; x < kWidth; ++x)
+        if (rest[4 * (y * kWidth + x)] != bent[4 * (y * kWidth + x)]) return true;
+      return false;
+    };
+    EXPECT_FALSE(row_differs(kHeight - 30));  // y about 0.4: weight of A is 1
+    EXPECT_TRUE(row_differs(30));             // y about 3.6: bent by B
+  });
 }
 
 TEST_F(Golden, StripsIndexedAndUnindexed) {
-  CPODScene scene;
-  Load(scene, testkit::BuildStrips, "strips", false);
-  BeginFrame(-2.0f, 2.0f, -2.0f, 2.0f);
-  DrawModel(&scene, 0.0f);
-  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-  ExpectMatchesGolden("strips");
-  // The "const" ribbon shows at full brightness whatever the light does.
-  const std::vector<uint8_t> p = PixelAt(20, 80);
-  EXPECT_EQ(p[0], 255);
-  EXPECT_EQ(p[1], 255);
+  OnBoth([&] {
+    CPODScene scene;
+    Load(scene, testkit::BuildStrips, "strips", false);
+    BeginFrame(-2.0f, 2.0f, -2.0f, 2.0f);
+    DrawModel(&scene, 0.0f);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    ExpectMatchesGolden("strips");
+    // The "const" ribbon shows at full brightness whatever the light does.
+    const std::vector<uint8_t> p = PixelAt(20, 80);
+    EXPECT_EQ(p[0], 255);
+    EXPECT_EQ(p[1], 255);
+  });
 }
 
 TEST_F(Golden, MeshWithoutNormalsOrMaterial) {
-  CPODScene scene;
-  Load(scene, testkit::BuildNoNormals, "bare", false);
-  BeginFrame(-2.0f, 2.0f, -2.0f, 2.0f);
-  DrawModel(&scene, 0.0f);
-  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-  ExpectMatchesGolden("no_normals");
+  OnBoth([&] {
+    CPODScene scene;
+    Load(scene, testkit::BuildNoNormals, "bare", false);
+    BeginFrame(-2.0f, 2.0f, -2.0f, 2.0f);
+    DrawModel(&scene, 0.0f);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    ExpectMatchesGolden("no_normals");
+  });
 }
 
 // A round light picture: bright in the middle (normals facing the viewer),
@@ -190,15 +222,17 @@ void WriteRoundLight(const std::string& path) {
 TEST_F(Golden, TexturedCubeUnderTheEnvironmentLight) {
   WriteChecker(bundle_.Path("checker.png"));
   WriteRoundLight(bundle_.Path("round.png"));
-  CPODScene scene;
-  Load(scene, testkit::BuildTexturedCube, "cube", true);
-  EnvLight light;
-  ASSERT_TRUE(light.Load("round.png"));
-  BeginFrame(-2.5f, 2.5f, -2.5f, 2.5f);
-  DrawModelWithEnv(&scene, 0.0f, &light);
-  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-  ExpectMatchesGolden("textured_cube_env");
-  light.Free();
+  OnBoth([&] {
+    CPODScene scene;
+    Load(scene, testkit::BuildTexturedCube, "cube", true);
+    EnvLight light;
+    ASSERT_TRUE(light.Load("round.png"));
+    BeginFrame(-2.5f, 2.5f, -2.5f, 2.5f);
+    DrawModelWithEnv(&scene, 0.0f, &light);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    ExpectMatchesGolden("textured_cube_env");
+    light.Free();
+  });
 }
 
 // The tap pick: a pixel read before and after drawing tells whether the
