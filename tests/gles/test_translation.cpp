@@ -837,6 +837,6 @@ TEST(Translation, RefusesWhatES11Refuses) {
 }
 
 INSTANTIATE_TEST_SUITE_P(States, Translation, ::testing::ValuesIn(Cases()),
-                         [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<Case>& p) { return std::string(p.param.name); });
 
 }  // namespace
