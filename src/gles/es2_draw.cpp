@@ -29,9 +29,9 @@ GLsizei TypeSize(GLenum type) {
 
 // One attribute read from client memory by this draw.
 struct Stream {
-  int location;
-  const ClientArray* array;
-  bool normalized;  // signed normals and unsigned colours map to [-1, 1] / [0, 1]
+  int location = 0;
+  const ClientArray* array = nullptr;
+  bool normalized = false;  // signed normals and unsigned colours map to [-1, 1] / [0, 1]
   const uint8_t* first = nullptr;  // the element of the range's first vertex
   GLsizei stride = 0, bytes = 0;   // effective stride; bytes one element covers
   bool convert = false;            // goes up as floats
@@ -111,9 +111,17 @@ void SetCurrentValue(Es2Context& c, int location, const float* v, int n) {
   c.gl.VertexAttrib4f(location, value[0], value[1], value[2], value[3]);
 }
 
+// At most one stream an attribute; a draw keeps them on the stack.
+struct Streams {
+  Stream at[kAttributes];
+  int count = 0;
+  Stream* begin() { return at; }
+  Stream* end() { return at + count; }
+};
+
 // The attributes the program in use reads: arrays into `streams`, the
 // others get their current value; unread ones are switched off.
-void GatherInputs(Es2Context& c, const Program& p, std::vector<Stream>& streams) {
+void GatherInputs(Es2Context& c, const Program& p, Streams& streams) {
   const ClientArray* arrays[kAttributes] = {};
   bool read[kAttributes] = {};
   read[kPosition] = true;
@@ -132,9 +140,13 @@ void GatherInputs(Es2Context& c, const Program& p, std::vector<Stream>& streams)
     if (!read[loc]) {
       SetArrayEnabled(c, loc, false);
     } else if (arrays[loc]->enabled) {
-      streams.push_back({loc, arrays[loc], (loc == kNormal && arrays[loc]->type != GL_FLOAT &&
-                                            arrays[loc]->type != GL_FIXED) ||
-                                               (loc == kColor && arrays[loc]->type == GL_UNSIGNED_BYTE)});
+      const GLenum type = arrays[loc]->type;
+      Stream& s = streams.at[streams.count++];
+      s = Stream{};
+      s.location = loc;
+      s.array = arrays[loc];
+      s.normalized = (loc == kNormal && type != GL_FLOAT && type != GL_FIXED) ||
+                     (loc == kColor && type == GL_UNSIGNED_BYTE);
     } else if (loc == kNormal) {
       SetCurrentValue(c, loc, c.currentNormal, 3);
     } else if (loc == kColor) {
@@ -147,10 +159,10 @@ void GatherInputs(Es2Context& c, const Program& p, std::vector<Stream>& streams)
 
 // Uploads the range [lo, hi] of every stream and points the attributes at
 // it, so that vertex lo is vertex 0 of the buffers.
-void UploadRange(Es2Context& c, std::vector<Stream>& streams, uint32_t lo, uint32_t hi) {
+void UploadRange(Es2Context& c, Streams& streams, uint32_t lo, uint32_t hi) {
   const size_t count = static_cast<size_t>(hi) - lo + 1;
-  std::vector<Stream*> direct;
-  size_t converted = 0;
+  Stream* direct[kAttributes];
+  size_t directCount = 0, converted = 0;
   for (Stream& s : streams) {
     const ClientArray& a = *s.array;
     const GLsizei size = TypeSize(a.type);
@@ -162,15 +174,16 @@ void UploadRange(Es2Context& c, std::vector<Stream>& streams, uint32_t lo, uint3
     if (s.convert)
       converted += count * a.size * sizeof(float);
     else
-      direct.push_back(&s);
+      direct[directCount++] = &s;
   }
   // Runs of overlapping arrays (interleaved data) go up as one block.
-  std::sort(direct.begin(), direct.end(), [](const Stream* a, const Stream* b) { return a->first < b->first; });
-  for (size_t i = 0; i < direct.size();) {
+  for (size_t i = 1; i < directCount; ++i)  // by address; a handful, so by insertion
+    for (size_t j = i; j > 0 && direct[j]->first < direct[j - 1]->first; --j) std::swap(direct[j], direct[j - 1]);
+  for (size_t i = 0; i < directCount;) {
     const uint8_t* start = direct[i]->first;
     const uint8_t* end = start + (count - 1) * direct[i]->stride + direct[i]->bytes;
     size_t j = i + 1;
-    for (; j < direct.size() && direct[j]->first < end; ++j)
+    for (; j < directCount && direct[j]->first < end; ++j)
       end = std::max(end, direct[j]->first + (count - 1) * direct[j]->stride + direct[j]->bytes);
     bool aligned = true;
     for (size_t k = i; k < j; ++k)
@@ -275,7 +288,7 @@ GLenum Unroll(GLenum mode, GLsizei n, std::vector<std::pair<GLsizei, GLsizei>>& 
   }
 }
 
-void DrawFlat(Es2Context& c, std::vector<Stream>& streams, GLenum mode, GLsizei count, GLint first, GLenum type,
+void DrawFlat(Es2Context& c, Streams& streams, GLenum mode, GLsizei count, GLint first, GLenum type,
               const void* indices) {
   std::vector<std::pair<GLsizei, GLsizei>> order;
   const GLenum outMode = Unroll(mode, count, order);
@@ -324,8 +337,7 @@ void Draw(Es2Context& c, GLenum mode, GLint first, GLsizei count, GLenum type, c
   if (!c.vertex.enabled || count == 0) return;
   Program* p = PrepareProgram(c);
   if (!p) return;
-  std::vector<Stream> streams;
-  streams.reserve(kAttributes);
+  Streams streams;
   GatherInputs(c, *p, streams);
   // Flat shading matters only where the colour can change from vertex to vertex.
   bool varying = false;

@@ -200,8 +200,9 @@ struct Es2Context {
   GLuint boundArrayBuffer = 0;
   std::vector<uint8_t> staging, indexStaging;
 
-  // Strings of glGetString
+  // Strings of glGetString, limits
   std::string version, extensions;
+  GLint maxTextureSize = 0;
 };
 
 namespace gles2 {

@@ -19,11 +19,9 @@ Es2Context& C() { return *current; }
 bool IsPowerOfTwo(GLsizei v) { return v > 0 && (v & (v - 1)) == 0; }
 
 // Floor of log2 of the largest side a texture may have.
-int MaxLevel(Es2Context& c) {
-  GLint size = 0;
-  c.gl.GetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
+int MaxLevel(const Es2Context& c) {
   int level = 0;
-  while (level + 1 < kMaxLevels && (1 << (level + 1)) <= size) ++level;
+  while (level + 1 < kMaxLevels && (1 << (level + 1)) <= c.maxTextureSize) ++level;
   return level;
 }
 
@@ -488,6 +486,7 @@ Es2Context* Es2Create(GlesLoader load, Es2Context* share) {
   const char* v = reinterpret_cast<const char*>(c->gl.GetString(GL_VERSION));
   c->version = std::string("OpenGL ES-CM 1.1 (translated onto ") + (v ? v : "OpenGL ES 2.0") + ")";
   c->extensions = "GL_OES_framebuffer_object ";
+  c->gl.GetIntegerv(GL_MAX_TEXTURE_SIZE, &c->maxTextureSize);
   return c;
 }
 
@@ -841,7 +840,6 @@ void GL_APIENTRY BindTexture(GLenum target, GLuint name) {
   Es2Context& c = C();
   if (target != GL_TEXTURE_2D) return SetError(c, GL_INVALID_ENUM);
   c.gl.BindTexture(target, name);
-  if (TakeGl2Error(c)) return;
   c.units[c.activeUnit].bound = name;
   TextureRecord(c, name);
 }
