@@ -47,10 +47,11 @@ HeadlessRun RunOnce(const std::string& script, const std::string& args, const Sc
   // Each run in a folder of its own, under the same file names.
   const std::string folder = dir.file(tag);
   mkdir(folder.c_str(), 0700);
-  const std::string script_file = folder + "/script.txt", trace = folder + "/trace.jsonl", err = folder + "/err.txt";
+  const std::string script_file = folder + "/script.txt", trace = folder + "/trace.jsonl", err = folder + "/err.txt",
+                    out = folder + "/out.txt";
   std::ofstream(script_file) << script;
   const std::string cmd = std::string("'") + OVANTA_HEADLESS + "' --bundle '" + OVANTA_BUNDLE + "' --trace '" +
-                          trace + "' " + args + " '" + script_file + "' >/dev/null 2>'" + err + "'";
+                          trace + "' " + args + " '" + script_file + "' >'" + out + "' 2>'" + err + "'";
   const int rc = std::system(cmd.c_str());
   run.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
   std::stringstream ss;
@@ -116,6 +117,7 @@ HeadlessRun RunHeadless(const std::string& script, const std::string& args) {
   std::string err2 = es2.err;
   for (size_t at; (at = err2.find(dir.file("es2/"))) != std::string::npos;) err2.replace(at, dir.file("es2/").size(), dir.file("es1/"));
   EXPECT_EQ(err2, es1.err) << "es2 diagnostics";
+  EXPECT_EQ(Slurp(dir.file("es2/out.txt")), Slurp(dir.file("es1/out.txt"))) << "es2 output (GL errors among it)";
   ExpectSameLines(es1.ticks, es2.ticks, "tick");
   ExpectSameLines(es1.events, es2.events, "event");
   if (!store.empty()) {
