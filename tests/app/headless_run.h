@@ -35,8 +35,8 @@ struct ScratchDir {
 // same time, on the driver's GL ES 1.1 (--gl es1, the run returned) and on
 // our translation (--gl es2, with its own copy of the store and its shots
 // beside the first run's as FILE.es2.png): the second must give the same
-// status, trace, diagnostics and store, and shots within the oracle
-// tolerance.
+// status, trace, output (GL errors), diagnostics and store, and shots within
+// the oracle tolerance.
 HeadlessRun RunHeadless(const std::string& script, const std::string& args = "");
 
 // Mean absolute channel difference of two PNGs of equal size, and the share
