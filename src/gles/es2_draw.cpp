@@ -345,7 +345,7 @@ void Draw(Es2Context& c, GLenum mode, GLint first, GLsizei count, GLenum type, c
     varying = varying || s.location == kNormal || s.location == kColor || s.location == kLitPosition;
   if (FlatVariant(c) && varying && mode != GL_POINTS) return DrawFlat(c, streams, mode, count, first, type, indices);
 
-  uint32_t lo = static_cast<uint32_t>(first), hi = static_cast<uint32_t>(first + count - 1);
+  uint32_t lo = static_cast<uint32_t>(first), hi = static_cast<uint32_t>(int64_t{first} + count - 1);
   if (indices) {
     if (type == GL_UNSIGNED_BYTE)
       IndexRange<uint8_t>(indices, count, &lo, &hi);
