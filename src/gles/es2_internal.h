@@ -86,8 +86,7 @@ struct ClientArray {
   const void* pointer = nullptr;
 };
 
-// Texture environment of one unit; the combiner values are kept for the
-// queries (GL_COMBINE is drawn as GL_MODULATE, see es2_program.cpp).
+// Texture environment of one unit, the combiner's (GL_COMBINE) included.
 struct TexEnv {
   GLenum mode = GL_MODULATE;
   float color[4] = {0, 0, 0, 0};
@@ -131,7 +130,7 @@ struct ShareGroup {
 // One shader variant and where its uniforms are. The stamps say which
 // state its uniforms were last given.
 struct Program {
-  uint64_t key = 0;
+  uint64_t key = 0, combine = 0;  // see es2_program.cpp
   GLuint id = 0;
   GLint mvp = -1, modelview = -1, normalMatrix = -1, rescale = -1;
   GLint textureMatrix[kUnits] = {-1, -1}, sampler[kUnits] = {-1, -1}, envColor[kUnits] = {-1, -1};

@@ -1,7 +1,8 @@
 // Shader variants of the translation. The fixed-function state that changes
 // what is computed (lighting and which lights, their kind, colour material,
 // normal scaling, fog, each texture unit's environment and its texture's
-// format) packs into a 64-bit key; each key gets one program, generated in
+// format) packs into a 64-bit key, and the combiner of units in GL_COMBINE
+// mode into a second; each key gets one program, generated in
 // GLSL ES 1.00 on first use and kept. State that only changes values
 // (matrices, light and material colours) goes into uniforms, updated when
 // the state's stamp differs from the one the program last saw.
@@ -30,7 +31,7 @@ constexpr uint64_t kLit = 1u << 0, kTwoSide = 1u << 1, kColorMaterial = 1u << 2,
 constexpr int kUnitShift = 6, kUnitBits = 6;        // active, mode (3), has colour, has alpha
 constexpr int kLightShift = 24, kPositionalShift = 32, kSpotShift = 40, kAttenuationShift = 48;
 
-enum EnvMode { kModulate = 0, kReplace, kDecal, kBlend, kAdd };
+enum EnvMode { kModulate = 0, kReplace, kDecal, kBlend, kAdd, kCombine };
 
 int ModeCode(GLenum mode) {
   switch (mode) {
@@ -38,8 +39,34 @@ int ModeCode(GLenum mode) {
     case GL_DECAL: return kDecal;
     case GL_BLEND: return kBlend;
     case GL_ADD: return kAdd;
-    default: return kModulate;  // GL_MODULATE, and GL_COMBINE (not translated)
+    case GL_COMBINE: return kCombine;
+    default: return kModulate;
   }
+}
+
+// The combiner of a unit, 31 bits of the second key word (32 a unit): the
+// functions, sources and operands as indices into these lists, and the
+// scales as powers of two.
+const GLenum kFunctions[] = {GL_REPLACE, GL_ADD, GL_MODULATE, GL_ADD_SIGNED, GL_INTERPOLATE, GL_SUBTRACT,
+                             GL_DOT3_RGB, GL_DOT3_RGBA};
+const GLenum kSources[] = {GL_TEXTURE, GL_CONSTANT, GL_PRIMARY_COLOR, GL_PREVIOUS};
+const GLenum kOperands[] = {GL_SRC_COLOR, GL_ONE_MINUS_SRC_COLOR, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA};
+
+template <size_t N>
+uint64_t IndexIn(const GLenum (&list)[N], GLenum v) {
+  for (size_t i = 0; i < N; ++i)
+    if (list[i] == v) return i;
+  return 0;
+}
+
+uint64_t CombineBits(const TexEnv& e) {
+  uint64_t b = IndexIn(kFunctions, e.combineRgb) | IndexIn(kFunctions, e.combineAlpha) << 3;
+  for (int i = 0; i < 6; ++i) b |= IndexIn(kSources, e.src[i]) << (6 + 2 * i);
+  for (int i = 0; i < 3; ++i) b |= IndexIn(kOperands, e.operand[i]) << (18 + 2 * i);
+  for (int i = 0; i < 3; ++i) b |= uint64_t(e.operand[3 + i] == GL_ONE_MINUS_SRC_ALPHA) << (24 + i);
+  b |= uint64_t(e.rgbScale == 4.0f ? 2 : e.rgbScale == 2.0f ? 1 : 0) << 27;
+  b |= uint64_t(e.alphaScale == 4.0f ? 2 : e.alphaScale == 2.0f ? 1 : 0) << 29;
+  return b;
 }
 
 bool Bit(uint64_t key, int shift) { return (key >> shift) & 1u; }
@@ -50,8 +77,9 @@ bool AnyPositional(const Es2Context& c) {
   return false;
 }
 
-uint64_t ComputeKey(Es2Context& c) {
+uint64_t ComputeKey(Es2Context& c, uint64_t* combine) {
   uint64_t k = 0;
+  *combine = 0;
   if (c.lighting) {
     k |= kLit;
     if (c.twoSide) k |= kTwoSide;
@@ -80,6 +108,7 @@ uint64_t ComputeKey(Es2Context& c) {
     if (format != GL_ALPHA) bits |= 1u << 4;
     if (format == GL_ALPHA || format == GL_LUMINANCE_ALPHA || format == GL_RGBA) bits |= 1u << 5;
     k |= bits << (kUnitShift + kUnitBits * u);
+    if (c.units[u].env.mode == GL_COMBINE) *combine |= CombineBits(c.units[u].env) << (32 * u);
   }
   return k;
 }
@@ -176,7 +205,55 @@ std::string VertexShader(uint64_t key) {
   return s;
 }
 
-std::string FragmentShader(uint64_t key) {
+// One combiner: ES 1.1's functions of up to three arguments, each a source
+// taken as its colour, alpha or their complements, scaled and clamped.
+std::string Combiner(uint64_t bits, int u) {
+  auto source = [&](int i) -> std::string {
+    switch ((bits >> (6 + 2 * i)) & 3) {
+      case 0: return "t";
+      case 1: return "u_envColor" + N(u);
+      case 2: return "primary";
+      default: return "c";
+    }
+  };
+  auto rgb = [&](int i) {
+    const std::string x = source(i);
+    switch ((bits >> (18 + 2 * i)) & 3) {
+      case 0: return x + ".rgb";
+      case 1: return "(1.0 - " + x + ".rgb)";
+      case 2: return "vec3(" + x + ".a)";
+      default: return "vec3(1.0 - " + x + ".a)";
+    }
+  };
+  auto alpha = [&](int i) {
+    const std::string x = source(3 + i) + ".a";
+    return ((bits >> (24 + i)) & 1) ? "(1.0 - " + x + ")" : x;
+  };
+  auto function = [](uint64_t f, const std::string& a0, const std::string& a1, const std::string& a2,
+                     const std::string& one) -> std::string {
+    switch (f) {
+      case 0: return a0;
+      case 1: return a0 + " + " + a1;
+      case 2: return a0 + " * " + a1;
+      case 3: return a0 + " + " + a1 + " - 0.5";
+      case 4: return a0 + " * " + a2 + " + " + a1 + " * (" + one + " - " + a2 + ")";
+      case 5: return a0 + " - " + a1;
+      default: return "vec3(4.0 * dot(" + a0 + " - 0.5, " + a1 + " - 0.5))";
+    }
+  };
+  const uint64_t fRgb = bits & 7, fAlpha = (bits >> 3) & 7;
+  const std::string rgbScale = N(1 << ((bits >> 27) & 3)) + ".0", alphaScale = N(1 << ((bits >> 29) & 3)) + ".0";
+  std::string s = "    vec3 r = clamp((" + function(fRgb, rgb(0), rgb(1), rgb(2), "vec3(1.0)") + ") * " + rgbScale +
+                  ", 0.0, 1.0);\n";
+  if (fRgb == 7)  // DOT3_RGBA: the dot in all four
+    s += "    float a = r.r;\n";
+  else
+    s += "    float a = clamp((" + function(fAlpha, alpha(0), alpha(1), alpha(2), "1.0") + ") * " + alphaScale +
+         ", 0.0, 1.0);\n";
+  return s + "    c = vec4(r, a);\n";
+}
+
+std::string FragmentShader(uint64_t key, uint64_t combine) {
   std::string s =
       "#version 100\n#ifdef GL_FRAGMENT_PRECISION_HIGH\nprecision highp float;\n#else\n"
       "precision mediump float;\n#endif\nvarying vec4 v_color;\n";
@@ -186,10 +263,11 @@ std::string FragmentShader(uint64_t key) {
     const UnitKey k = UnitOf(key, u);
     if (!k.active) continue;
     s += "varying vec4 v_texCoord" + N(u) + ";\nuniform sampler2D u_sampler" + N(u) + ";\n";
-    if (k.mode == kBlend) s += "uniform vec4 u_envColor" + N(u) + ";\n";
+    if (k.mode == kBlend || k.mode == kCombine) s += "uniform vec4 u_envColor" + N(u) + ";\n";
   }
   s += "void main() {\n";
   s += (key & kTwoSide) ? "  vec4 c = gl_FrontFacing ? v_color : v_backColor;\n" : "  vec4 c = v_color;\n";
+  if (combine) s += "  vec4 primary = c;\n";
   for (int u = 0; u < kUnits; ++u) {
     const UnitKey k = UnitOf(key, u);
     if (!k.active) continue;
@@ -211,6 +289,9 @@ std::string FragmentShader(uint64_t key) {
       case kAdd:
         if (k.hasColor) s += "    c.rgb = min(c.rgb + t.rgb, 1.0);\n";
         s += "    c.a = c.a * t.a;\n";
+        break;
+      case kCombine:
+        s += Combiner(combine >> (32 * u), u);
         break;
       default:
         if (k.hasColor) s += "    c.rgb = c.rgb * t.rgb;\n";
@@ -243,11 +324,12 @@ GLuint Compile(Es2Context& c, GLenum type, const std::string& source, uint64_t k
   return shader;
 }
 
-std::unique_ptr<Program> Build(Es2Context& c, uint64_t key) {
+std::unique_ptr<Program> Build(Es2Context& c, uint64_t key, uint64_t combine) {
   auto p = std::make_unique<Program>();
   p->key = key;
+  p->combine = combine;
   const GLuint vs = Compile(c, GL_VERTEX_SHADER, VertexShader(key), key);
-  const GLuint fs = vs ? Compile(c, GL_FRAGMENT_SHADER, FragmentShader(key), key) : 0;
+  const GLuint fs = vs ? Compile(c, GL_FRAGMENT_SHADER, FragmentShader(key, combine), key) : 0;
   if (!vs || !fs) {
     if (vs) c.gl.DeleteShader(vs);
     return p;  // id 0: draws with this state are skipped
@@ -386,13 +468,15 @@ bool ProgramUsesColors(const Es2Context& c) { return !c.lighting || c.colorMater
 bool ProgramUsesLitPosition(const Program& p) { return (p.key & kFlatLit) != 0; }
 
 Program* PrepareProgram(Es2Context& c) {
-  const uint64_t key = ComputeKey(c);
-  Program* p = c.program && c.program->key == key ? c.program : nullptr;
+  uint64_t combine = 0;
+  const uint64_t key = ComputeKey(c, &combine);
+  auto is = [&](const Program* q) { return q && q->key == key && q->combine == combine; };
+  Program* p = is(c.program) ? c.program : nullptr;
   if (!p) {
     for (auto& q : c.programs)
-      if (q->key == key) p = q.get();
+      if (is(q.get())) p = q.get();
     if (!p) {
-      c.programs.push_back(Build(c, key));
+      c.programs.push_back(Build(c, key, combine));
       p = c.programs.back().get();
     }
   }

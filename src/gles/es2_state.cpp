@@ -213,11 +213,6 @@ bool EnvEnum(GLenum pname, GLenum value, TexEnv& env) {
   switch (pname) {
     case GL_TEXTURE_ENV_MODE:
       if (!in({GL_MODULATE, GL_REPLACE, GL_DECAL, GL_BLEND, GL_ADD, GL_COMBINE})) return false;
-      if (value == GL_COMBINE && env.mode != GL_COMBINE) {
-        static bool told = false;
-        if (!told) std::fprintf(stderr, "gles: GL_COMBINE texture environments are drawn as GL_MODULATE\n");
-        told = true;
-      }
       env.mode = value;
       return true;
     case GL_COMBINE_RGB:

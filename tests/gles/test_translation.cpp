@@ -296,6 +296,67 @@ std::vector<Case> Cases() {
          glDisableClientState(GL_TEXTURE_COORD_ARRAY);
          glClientActiveTexture(GL_TEXTURE0);
        }},
+      {"CombinersOnBothUnits",
+       [] {
+         static float coords[Dome::kVertices * 2];
+         for (int i = 0; i < Dome::kVertices * 2; ++i) coords[i] = dome.uv[i] * 0.7f;
+         Arrays(false, true, true);
+         glEnable(GL_TEXTURE_2D);
+         Checker(GL_RGBA);
+         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
+         const GLenum rgb[] = {GL_REPLACE, GL_MODULATE, GL_ADD, GL_ADD_SIGNED,
+                               GL_INTERPOLATE, GL_SUBTRACT, GL_DOT3_RGB, GL_DOT3_RGBA};
+         const GLenum alpha[] = {GL_REPLACE, GL_MODULATE, GL_ADD, GL_ADD_SIGNED, GL_INTERPOLATE, GL_SUBTRACT};
+         const GLenum operands[] = {GL_SRC_COLOR, GL_ONE_MINUS_SRC_COLOR, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA};
+         for (int i = 0; i < 8; ++i) {
+           glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, rgb[i]);
+           glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, alpha[i % 6]);
+           glTexEnvi(GL_TEXTURE_ENV, GL_SRC1_RGB, i % 2 ? GL_PRIMARY_COLOR : GL_PREVIOUS);
+           glTexEnvi(GL_TEXTURE_ENV, GL_SRC2_RGB, i % 4 == 3 ? GL_CONSTANT : GL_TEXTURE);
+           glTexEnvi(GL_TEXTURE_ENV, GL_SRC0_ALPHA, i % 3 ? GL_TEXTURE : GL_PRIMARY_COLOR);
+           glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB, operands[i % 4]);
+           glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_RGB, operands[(i + 1) % 4]);
+           glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_ALPHA, i % 2 ? GL_ONE_MINUS_SRC_ALPHA : GL_SRC_ALPHA);
+           glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE, i == 3 ? 2.0f : i == 5 ? 4.0f : 1.0f);
+           glTexEnvf(GL_TEXTURE_ENV, GL_ALPHA_SCALE, i == 4 ? 2.0f : 1.0f);
+           glViewport((i % 4) * 16, (i / 4) * 16, 16, 16);
+           DrawDome();
+         }
+         // The second unit interpolates between the first's result and its
+         // own texture by the primary colour.
+         glActiveTexture(GL_TEXTURE1);
+         Checker(GL_LUMINANCE);
+         glEnable(GL_TEXTURE_2D);
+         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
+         glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, GL_INTERPOLATE);
+         glTexEnvi(GL_TEXTURE_ENV, GL_SRC0_RGB, GL_PREVIOUS);
+         glTexEnvi(GL_TEXTURE_ENV, GL_SRC1_RGB, GL_TEXTURE);
+         glTexEnvi(GL_TEXTURE_ENV, GL_SRC2_RGB, GL_PRIMARY_COLOR);
+         glClientActiveTexture(GL_TEXTURE1);
+         glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+         glTexCoordPointer(2, GL_FLOAT, 0, coords);
+         glClientActiveTexture(GL_TEXTURE0);
+         glViewport(0, 34, 64, 30);
+         DrawDome();
+       }},
+      {"BrightLightThroughBothUnits",
+       [] {
+         // A lit colour over one passes from unit to unit unclamped.
+         glEnable(GL_LIGHTING);
+         DirectionalLight(GL_LIGHT0, 0, 0.3f, 1, 1.8f);
+         Material(1, 1, 1, 0);
+         Arrays(true, false, true);
+         Checker(GL_RGB);
+         glEnable(GL_TEXTURE_2D);
+         glActiveTexture(GL_TEXTURE1);
+         Checker(GL_RGBA);
+         glEnable(GL_TEXTURE_2D);
+         glClientActiveTexture(GL_TEXTURE1);
+         glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+         glTexCoordPointer(2, GL_FLOAT, 0, dome.uv);
+         glClientActiveTexture(GL_TEXTURE0);
+         DrawDome();
+       }},
       {"IncompleteTexturesDrawUntextured",
        [] {
          Arrays(false, true, true);
