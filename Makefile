@@ -1,12 +1,14 @@
 # The two commands of the README, and a few for developers.
 #   make run    set up, build and start the app
 #   make test   set up, build and pass the whole test suite
+#   make install PREFIX=DIR   install the programs, the bundle, the desktop entry, icon and manual
+#   make deb    a Debian package in build/package
 BUILD ?= build
 SAN_BUILD ?= build-san
 FUZZ_BUILD ?= build-fuzz
 JOBS ?= $(shell nproc)
 
-.PHONY: run test deps build asan fuzz bench clean
+.PHONY: run test deps build install deb asan fuzz bench clean
 
 deps:
 	@bash scripts/deps.sh
@@ -22,6 +24,14 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+deb: build
+	cd $(BUILD) && cpack -G DEB
+	@ls $(BUILD)/package/*.deb
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 asan: deps

@@ -30,6 +30,14 @@ void SetTitleAllStates(UIButton* b, const std::string& t) {
   b->setTitle(t, UIControlStateSelected);
   b->setTitle(t, UIControlStateHighlighted);
 }
+
+// Colours that read on white at 4.5:1 or better. The category being edited
+// is tinted and the chosen option filled and checked, so neither is told
+// by colour alone.
+const UIColor kAccent = {0.12f, 0.32f, 0.72f, 1};
+const UIColor kEditedTint = {0.86f, 0.90f, 0.98f, 1};
+const UIColor kOptionInk = {0.35f, 0.35f, 0.35f, 1};
+const UIColor kNoFill = {0, 0, 0, 0};
 }  // namespace
 
 void SetEditParm(Parameter p) {
@@ -39,15 +47,23 @@ void SetEditParm(Parameter p) {
     if (!b) continue;
     const char* name = OptionName(r, parm_val[r]);
     SetTitleAllStates(b, name ? name : "");
-    b->setTitleColor(r == p ? UIColor::redColor() : UIColor::darkGrayColor(), UIControlStateNormal);
+    b->setTitleColor(r == p ? kAccent : UIColor::darkGrayColor(), UIControlStateNormal);
+    b->fillColor = r == p ? kEditedTint : kNoFill;
   }
   for (int k = 0; k < 4; ++k) {
     UIButton* b = opButton[k];
     if (!b) continue;
     const char* name = OptionName(p, k);
     SetTitleAllStates(b, name ? name : "");
+    // Only options that exist are shown.
+    if (name)
+      ShowButton(b);
+    else
+      HideButton(b);
     const bool selected = p >= PARM_SETTING && p <= PARM_LANGUAGE && parm_val[p] == k;
-    b->setTitleColor(selected ? UIColor::redColor() : UIColor::grayColor(), UIControlStateNormal);
+    b->setTitleColor(selected ? UIColor::whiteColor() : kOptionInk, UIControlStateNormal);
+    b->fillColor = selected ? kAccent : kNoFill;
+    b->setSelected(selected);
   }
 }
 
@@ -86,6 +102,7 @@ void ConfigViewController::loadView() {
   tvName->frame = {18, 82, 284, 34};
   tvName->editable = true;
   tvName->placeholder = "Her name";
+  tvName->maxLength = kGirlNameMaxChars;
   tvName->action = [this] { onNameEntry(); };
 
   // Categories on the left show the current choice; options on the right.

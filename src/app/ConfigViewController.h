@@ -46,6 +46,11 @@ class ConfigViewController : public UIViewController {
   void onNameEntry();
   void onButton(int k);  // onButton0 .. onButton5
   void backToMainView();
+  // Esc: leaves as Done does.
+  bool accessibilityPerformEscape() override {
+    backToMainView();
+    return true;
+  }
 
   UITextField* tvName = nullptr;
   UIButton* opButton0 = nullptr;

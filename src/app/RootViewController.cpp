@@ -136,10 +136,16 @@ void RootViewController::accelerometerDidAccelerate(double x, double y, double z
 }
 
 void RootViewController::viewWillAppear(bool /*animated*/) {
-  if (girl_reload_scene) {
-    ShowButton(danceButton);
-    HideButton(danceButton2);
-  }
+  // A pending reload restarts her in idle, so the stop button must not stay
+  // up; the whole bar goes to the main state, so that no button is shown
+  // in the place of the menu's settings button.
+  if (girl_reload_scene) mainView();
+}
+
+bool RootViewController::accessibilityPerformEscape() {
+  if (!backButton || backButton->isHidden()) return false;
+  mainView();
+  return true;
 }
 
 void RootViewController::mainView() {

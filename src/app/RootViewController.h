@@ -45,6 +45,8 @@ class RootViewController : public UIViewController {
   void loadView() override;  // the main interface
   void viewDidLoad() override;
   void viewWillAppear(bool animated) override;
+  // Esc: the menu bar goes down (as Back) when it is up.
+  bool accessibilityPerformEscape() override;
 
   void loadChildren();
   void startTimer();

@@ -9,16 +9,34 @@
 #include "character/girl_sound.h"
 #include "character/girl_touch.h"
 #include "app/RootViewController.h"
+#include "app/app_loop.h"
 #include "platform/uikit.h"
 
 namespace {
 FILE* g_trace = nullptr;
 bool g_trace_owned = false;
 
+std::string Dump(const nlohmann::json& j) { return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace); }
+
 void Emit(const nlohmann::json& j) {
   if (!g_trace) return;
-  const std::string s = j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-  std::fprintf(g_trace, "%s\n", s.c_str());
+  std::fprintf(g_trace, "%s\n", Dump(j).c_str());
+}
+
+// The outlet names of the buttons shown on the screen on top, in drawing order.
+nlohmann::json VisibleButtons() {
+  nlohmann::json names = nlohmann::json::array();
+  const UIViewController* top = OvantaTopScreen();
+  if (!top) return names;
+  for (const UIView* v : top->subviews) {
+    if (v->isHidden() || !dynamic_cast<const UIButton*>(v)) continue;
+    for (const auto& o : top->outlets)
+      if (o.second == v) {
+        names.push_back(o.first);
+        break;
+      }
+  }
+  return names;
 }
 }  // namespace
 
@@ -81,6 +99,10 @@ void TraceAfterTick(long tick) {
   j["n_skin"] = n_skin;
   j["n_sound_set"] = n_sound_set;
   j["name"] = girlname ? girlname->text() : std::string();
-  Emit(j);
+  // Later fields go after the ones above, which keep their text and order.
+  std::string line = Dump(j);
+  line.pop_back();
+  line += ",\"buttons\":" + Dump(VisibleButtons()) + "}";
+  std::fprintf(g_trace, "%s\n", line.c_str());
   std::fflush(g_trace);
 }

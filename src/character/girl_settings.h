@@ -8,6 +8,8 @@
 // marks that settings were ever saved.
 #pragma once
 
+#include <cstddef>
+
 // The keys, in the order they are saved.
 extern const char* const kGirlKeyName;       // "Ovanta_name", string
 extern const char* const kGirlKeySkin;       // "Ovanta_skin_color" <-> n_skin
@@ -15,6 +17,10 @@ extern const char* const kGirlKeyClothes;    // "Ovanta_clothes" <-> n_clothes, 
 extern const char* const kGirlKeySoundSet;   // "Ovanta_sound_set" <-> n_sound_set
 extern const char* const kGirlKeyHair;       // "Ovanta_hair" <-> n_hair
 extern const char* const kGirlDefaultName;   // "Ovanta"
+
+// A name holds at most this many characters (code points, not bytes): the
+// name field takes no more, and a longer name read from the store is cut.
+constexpr size_t kGirlNameMaxChars = 32;
 
 // No stored name: the name field shows "Ovanta" and the choices keep their
 // initial values. Otherwise the stored name and all four choices (a missing

@@ -6,6 +6,7 @@
 #include <SDL2/SDL.h>
 #include <png.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -402,7 +403,15 @@ void EAGLView::swapBuffers() {
       SDL_GL_GetDrawableSize(_window, &dw, &dh);
       static const GLfloat quad[] = {-1, -1, 1, -1, -1, 1, 1, 1};
       static const GLfloat uv[] = {0, 0, 1, 0, 0, 1, 1, 1};
+      // The picture keeps its shape whatever the window's: black bars
+      // beside or above and below it.
+      const EAGLRect box = EAGLLetterbox(dw, dh, _bounds.height > 0 ? _bounds.width / _bounds.height : 1.0f);
       glViewport(0, 0, dw, dh);
+      glDisable(GL_SCISSOR_TEST);
+      glClearColor(0, 0, 0, 1);
+      glClear(GL_COLOR_BUFFER_BIT);
+      glViewport(static_cast<GLint>(box.x), static_cast<GLint>(dh - box.y - box.height),
+                 static_cast<GLsizei>(box.width), static_cast<GLsizei>(box.height));
       glDisable(GL_DEPTH_TEST);
       glDisable(GL_BLEND);
       glDisable(GL_LIGHTING);
@@ -435,6 +444,16 @@ void EAGLView::swapBuffers() {
 
 // ---------------------------------------------------------------------------
 // Coordinates
+
+EAGLRect EAGLLetterbox(int w, int h, float aspect) {
+  if (w <= 0 || h <= 0 || !(aspect > 0)) return {0, 0, static_cast<float>(std::max(w, 0)), static_cast<float>(std::max(h, 0))};
+  float bw = static_cast<float>(w), bh = static_cast<float>(h);
+  if (w > h * aspect)
+    bw = std::max(1.0f, std::round(h * aspect));
+  else
+    bh = std::max(1.0f, std::round(w / aspect));
+  return {std::floor((w - bw) / 2), std::floor((h - bh) / 2), bw, bh};
+}
 
 EAGLPoint EAGLView::convertPointFromViewToSurface(EAGLPoint p) const {
   return {(p.x - _bounds.x) / _bounds.width * _size.width,

@@ -105,6 +105,11 @@ class EAGLView {
   GLuint depthbuffer() const { return _depthBuffer; }
   EAGLSize surfaceSize() const { return _size; }
   float contentScaleFactor() const { return _contentScale; }
+  // A new pixel scale (0.25 to 4, else ignored); the surface follows on the
+  // next layoutSubviews when autoresizing is on.
+  void setContentScaleFactor(float scale) {
+    if (scale >= 0.25f && scale <= 4.0f) _contentScale = scale;
+  }
   bool multisample() const { return _multisample; }
   bool isHeadless() const { return _window == nullptr; }
   // Which ES 1.1 draws: kGlesES1 or kGlesES2.
@@ -131,7 +136,9 @@ class EAGLView {
   void setCurrentContext();
   bool isCurrentContext() const;
   void clearCurrentContext();
-  // Presents the colour buffer; its contents stay for the next frame.
+  // Presents the colour buffer; its contents stay for the next frame. A
+  // window shows it at the bounds' shape, as large as fits, centred between
+  // black bars (see EAGLLetterbox).
   void swapBuffers();
 
   EAGLPoint convertPointFromViewToSurface(EAGLPoint p) const;
@@ -166,6 +173,10 @@ class EAGLView {
   SDL_Window* _window = nullptr;
   Layer* _layer = nullptr;
 };
+
+// Where a picture of aspect width / height `aspect` goes in a w x h area:
+// as large as fits, centred, on whole pixels; x, y from the top left.
+EAGLRect EAGLLetterbox(int w, int h, float aspect);
 
 // Reads the whole bound framebuffer of `view` (its surface size) into `rgba`,
 // 4 bytes a pixel, top row first (GL reads bottom-up; the rows are flipped).

@@ -52,6 +52,16 @@ TEST(AppGolden, MainSettingsDanceAndCulling) {
   EXPECT_GT(mean, 0.0);
 }
 
+// A name in Cyrillic and Greek, with a character the font lacks (one box
+// stands for it), over the scene.
+TEST(AppGolden, CyrillicName) {
+  ScratchDir dir;
+  const HeadlessRun r = RunHeadless("action settingsView\nname Настенька Ωμέγα \xF0\x9F\x98\x80\naction backToMainView\n"
+                                    "tick 12\nshot " + dir.file("name.png") + "\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  ExpectLikeGolden(dir.file("name.png"), "main_cyrillic.png");
+}
+
 TEST(AppGolden, ScreenshotsAreDeterministic) {
   ScratchDir dir;
   const std::string script = "tick 7\ntap 160 250\ntick 3\nshot ";
