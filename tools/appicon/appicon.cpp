@@ -6,8 +6,6 @@
 // Writes RESOURCES_DIR/ovanta_icon.png (256 x 256, the window's icon) and
 // ICON_DIR/<N>x<N>/apps/ovanta.png for N = 48, 64, 128, 256 (the hicolor
 // theme's folders, for the install). Runs headless at build time.
-#include <GLES/gl.h>
-
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -17,6 +15,7 @@
 #include <vector>
 
 #include "girl_view.h"
+#include "gles/gles.h"
 #include "platform/EAGLView.h"
 #include "platform/bundle.h"
 
