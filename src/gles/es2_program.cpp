@@ -16,7 +16,6 @@
 // texture brighter; the colour buffer clamps at the end.
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "gles/es2_internal.h"

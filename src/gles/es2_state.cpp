@@ -3,7 +3,6 @@
 // state, queries and errors. Each checks its arguments as ES 1.1 does and,
 // on an error, records it and changes nothing.
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 
 #include "gles/es2_internal.h"
