@@ -2,7 +2,6 @@
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
-#include "gles/gles.h"
 #include <SDL2/SDL.h>
 #include <png.h>
 
@@ -12,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "gles/gles.h"
 
 // ---------------------------------------------------------------------------
 // The windowing layer. GL entry points, the framebuffer-object ones
