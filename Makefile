@@ -7,6 +7,8 @@ BUILD ?= build
 SAN_BUILD ?= build-san
 FUZZ_BUILD ?= build-fuzz
 JOBS ?= $(shell nproc)
+# WERROR=ON turns every compiler warning into an error (CI's first build).
+WERROR ?= OFF
 
 .PHONY: run test deps build install deb asan fuzz bench clean
 
@@ -14,7 +16,7 @@ deps:
 	@bash scripts/deps.sh
 
 $(BUILD)/build.ninja: | deps
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOVANTA_WERROR=$(WERROR)
 
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)

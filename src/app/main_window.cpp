@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "app/RootViewController.h"
+#include "picture/picture_file.h"
 #include "app/app_input.h"
 #include "app/app_loop.h"
 #include "app/app_trace.h"
@@ -70,10 +71,10 @@ WindowGeometry Geometry(SDL_Window* w) {
 // The window is shown with the picture the bundle's icon holds.
 void SetIcon(SDL_Window* window) {
   std::string path;
-  std::vector<uint8_t> rgba;
-  int w = 0, h = 0;
-  if (!BundlePathForResource("ovanta_icon.png", nullptr, path) || !EAGLReadPNG(path.c_str(), rgba, &w, &h)) return;
-  SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(rgba.data(), w, h, 32, w * 4, SDL_PIXELFORMAT_RGBA32);
+  Picture pic;
+  if (!BundlePathForResource("ovanta_icon.png", nullptr, path) || !ReadPicture(path, pic)) return;
+  SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(pic.rgba.data(), pic.width, pic.height, 32, pic.width * 4,
+                                                         SDL_PIXELFORMAT_RGBA32);
   if (!icon) return;
   SDL_SetWindowIcon(window, icon);
   SDL_FreeSurface(icon);

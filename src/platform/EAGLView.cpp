@@ -1,12 +1,12 @@
 #include "platform/EAGLView.h"
 
+#include "picture/picture_file.h"
+
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <SDL2/SDL.h>
-#include <png.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -497,53 +497,5 @@ bool EAGLViewReadPixels(const EAGLView* view, std::vector<uint8_t>& rgba) {
 }
 
 bool EAGLWritePNG(const char* path, const uint8_t* rgba, int width, int height) {
-  if (!path || !rgba || width <= 0 || height <= 0) {
-    std::fprintf(stderr, "Couldn't write PNG '%s': no picture\n", path ? path : "");
-    return false;
-  }
-  FILE* f = std::fopen(path, "wb");
-  if (!f) {
-    std::fprintf(stderr, "Couldn't write PNG '%s': %s\n", path, std::strerror(errno));
-    return false;
-  }
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  volatile bool ok = false;
-  if (png && info && !setjmp(png_jmpbuf(png))) {
-    png_init_io(png, f);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-                 PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < height; ++y)
-      png_write_row(png, const_cast<png_bytep>(rgba + static_cast<size_t>(y) * width * 4));
-    png_write_end(png, info);
-    ok = true;
-  }
-  png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
-  if (std::fclose(f) != 0) ok = false;
-  if (!ok) std::fprintf(stderr, "Couldn't write PNG '%s'\n", path);
-  return ok;
-}
-
-bool EAGLReadPNG(const char* path, std::vector<uint8_t>& rgba, int* width, int* height) {
-  png_image img;
-  std::memset(&img, 0, sizeof img);
-  img.version = PNG_IMAGE_VERSION;
-  bool ok = path && png_image_begin_read_from_file(&img, path);
-  if (ok) {
-    img.format = PNG_FORMAT_RGBA;
-    rgba.resize(PNG_IMAGE_SIZE(img));
-    ok = png_image_finish_read(&img, nullptr, rgba.data(), 0, nullptr) != 0;
-  }
-  if (!ok) {
-    std::fprintf(stderr, "Couldn't read PNG '%s': %s\n", path ? path : "",
-                 img.message[0] ? img.message : "no file");
-    png_image_free(&img);
-    rgba.clear();
-    return false;
-  }
-  if (width) *width = static_cast<int>(img.width);
-  if (height) *height = static_cast<int>(img.height);
-  return true;
+  return WritePng(path ? path : "", width, height, rgba);
 }

@@ -184,10 +184,7 @@ EAGLRect EAGLLetterbox(int w, int h, float aspect);
 bool EAGLViewReadPixels(const EAGLView* view, std::vector<uint8_t>& rgba);
 // Same for any width x height region at the origin of the bound framebuffer.
 bool EAGLReadPixels(int width, int height, std::vector<uint8_t>& rgba);
-// Writes RGBA pixels (top row first) as an 8-bit RGBA PNG. False, with a
-// message on standard error, when the file cannot be written.
+// Writes RGBA pixels (top row first) as an 8-bit RGBA PNG, in place (through
+// the picture module's writer). False, with a message on standard error, when
+// the file cannot be written.
 bool EAGLWritePNG(const char* path, const uint8_t* rgba, int width, int height);
-// Reads any PNG as 8-bit straight (not premultiplied) RGBA, top row first,
-// for comparing frames with stored golden images. False, with a message on
-// standard error, when the file is missing or broken.
-bool EAGLReadPNG(const char* path, std::vector<uint8_t>& rgba, int* width, int* height);

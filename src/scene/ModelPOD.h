@@ -11,6 +11,7 @@
 // and leaves the scene empty, never half-filled.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "math/Matrix.h"
@@ -148,6 +149,10 @@ class CPODScene : public SPODScene {
   // the export options text is copied out (at most optionsCapacity bytes).
   bool ReadFromFile(const char* fileName, char* optionsBuffer = nullptr,
                     unsigned long optionsCapacity = 0);
+  // The same from `size` bytes at `data` (a file's contents); the bytes stay
+  // the caller's. ReadFromFile loads the file and reads it through here.
+  bool ReadFromMemory(const void* data, size_t size, char* optionsBuffer = nullptr,
+                      unsigned long optionsCapacity = 0);
 
   void Destroy();
   bool InitImpl();

@@ -20,9 +20,11 @@ Names Buttons(const HeadlessRun& r, long tick) { return r.at(tick)["buttons"].ge
 
 // Mean absolute difference of two frames inside a rectangle of points.
 double RegionDiff(const std::string& a, const std::string& b, int x0, int y0, int x1, int y1) {
-  std::vector<uint8_t> pa, pb;
-  int w = 0, h = 0;
-  if (!EAGLReadPNG(a.c_str(), pa, &w, &h) || !EAGLReadPNG(b.c_str(), pb, &w, &h)) return -1;
+  Picture fa, fb;
+  if (!ReadPicture(a, fa) || !ReadPicture(b, fb)) return -1;
+  const std::vector<uint8_t>& pa = fa.rgba;
+  const std::vector<uint8_t>& pb = fb.rgba;
+  const int w = fa.width;
   double sum = 0;
   for (int y = y0; y < y1; ++y)
     for (int x = x0; x < x1; ++x)

@@ -6,10 +6,8 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
-#include <fstream>
 
 #include "headless_run.h"
-#include "platform/EAGLView.h"
 
 namespace {
 
@@ -18,14 +16,11 @@ std::string Golden(const std::string& name) {
 }
 
 void ExpectLikeGolden(const std::string& shot, const std::string& name) {
-  if (const char* u = std::getenv("OVANTA_UPDATE_GOLDEN"); u && *u == '1') {
-    std::ifstream src(shot, std::ios::binary);
-    std::ofstream(Golden(name), std::ios::binary) << src.rdbuf();
-  }
-  double mean = 0, share = 0;
-  ASSERT_TRUE(ComparePNG(shot, Golden(name), &mean, &share)) << name;
-  EXPECT_LT(mean, 2.0) << name;
-  EXPECT_LT(share, 0.01) << name;
+  Picture frame;
+  ASSERT_TRUE(ReadPicture(shot, frame));
+  const testkit::FrameDifference d = testkit::GoldenDifference(frame, Golden(name));
+  EXPECT_LT(d.mean, 2.0) << name;
+  EXPECT_LT(d.shareOver48, 0.01) << name;
 }
 
 TEST(AppGolden, MainSettingsDanceAndCulling) {
@@ -47,9 +42,7 @@ TEST(AppGolden, MainSettingsDanceAndCulling) {
   ExpectLikeGolden(dir.file("settings.png"), "settings.png");
   ExpectLikeGolden(dir.file("dance.png"), "dance_turned.png");
   // Culling on hides back faces the default draws: the frames differ.
-  double mean = 0, share = 0;
-  ASSERT_TRUE(ComparePNG(dir.file("dance.png"), dir.file("culled.png"), &mean, &share));
-  EXPECT_GT(mean, 0.0);
+  EXPECT_GT(testkit::Difference(dir.file("dance.png"), dir.file("culled.png")).mean, 0.0);
 }
 
 // A name in Cyrillic and Greek, with a character the font lacks (one box
@@ -67,9 +60,9 @@ TEST(AppGolden, ScreenshotsAreDeterministic) {
   const std::string script = "tick 7\ntap 160 250\ntick 3\nshot ";
   ASSERT_EQ(RunHeadless(script + dir.file("a.png") + "\n").status, 0);
   ASSERT_EQ(RunHeadless(script + dir.file("b.png") + "\n").status, 0);
-  double mean = 1, share = 1;
-  ASSERT_TRUE(ComparePNG(dir.file("a.png"), dir.file("b.png"), &mean, &share));
-  EXPECT_EQ(mean, 0.0);
+  const testkit::FrameDifference d = testkit::Difference(dir.file("a.png"), dir.file("b.png"));
+  EXPECT_TRUE(d.comparable);
+  EXPECT_EQ(d.worst, 0);
 }
 
 }  // namespace
@@ -85,19 +78,17 @@ TEST(AppGolden, TwoPixelsAPoint) {
                                         "shot " + dir.file("settings2.png") + "\n",
                                     "--scale 2");
   ASSERT_EQ(r.status, 0) << r.err;
-  std::vector<uint8_t> px;
-  int w = 0, h = 0;
-  ASSERT_TRUE(EAGLReadPNG(dir.file("main2.png").c_str(), px, &w, &h));
-  EXPECT_EQ(w, 640);
-  EXPECT_EQ(h, 960);
-  double mean = 0, share = 0;
-  ASSERT_TRUE(ComparePNG(dir.file("main2.png"), Golden("main.png"), &mean, &share));
-  EXPECT_LT(mean, 2.6);  // mostly edges, which a finer grid draws a little apart
-  EXPECT_LT(share, 0.012);
+  Picture main2;
+  ASSERT_TRUE(ReadPicture(dir.file("main2.png"), main2));
+  EXPECT_EQ(main2.width, 640);
+  EXPECT_EQ(main2.height, 960);
+  testkit::FrameDifference d = testkit::Difference(dir.file("main2.png"), Golden("main.png"));
+  EXPECT_LT(d.mean, 2.6);  // mostly edges, which a finer grid draws a little apart
+  EXPECT_LT(d.shareOver48, 0.012);
   // Text and artwork keep their size in points.
-  ASSERT_TRUE(ComparePNG(dir.file("settings2.png"), Golden("settings.png"), &mean, &share));
-  EXPECT_LT(mean, 1.5);
-  EXPECT_LT(share, 0.003);
+  d = testkit::Difference(dir.file("settings2.png"), Golden("settings.png"));
+  EXPECT_LT(d.mean, 1.5);
+  EXPECT_LT(d.shareOver48, 0.003);
   const auto picks = r.of("pick");
   ASSERT_EQ(picks.size(), 3u);
   EXPECT_EQ(picks[0]["hit"], true);   // her chest
@@ -121,10 +112,11 @@ TEST(AppGolden, GlChoiceComesFromTheFlagThenTheEnvironment) {
   EXPECT_EQ(bad.status, 64);
   EXPECT_NE(bad.err.find("[--gl es1|es2]"), std::string::npos) << bad.err;
   ScratchDir dir;
-  std::ofstream(dir.file("empty.txt")).flush();
+  const std::string script = dir.file("script.txt");
+  testkit::WriteFileBytes(script, {'t', 'i', 'c', 'k', '\n'});
   auto status = [&](const std::string& env, const std::string& flag) {
     const std::string cmd = "OVANTA_GL=" + env + " '" + OVANTA_HEADLESS + "' --bundle '" + OVANTA_BUNDLE + "' " + flag +
-                            " '" + dir.file("empty.txt") + "' >'" + dir.file("out.txt") + "' 2>&1";
+                            " '" + script + "' >'" + dir.file("out.txt") + "' 2>&1";
     const int rc = std::system(cmd.c_str());
     return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
   };

@@ -131,7 +131,7 @@ TEST(Accelerometer, IIODeviceReadAndBrokenFilesRefused) {
   std::ofstream(dev + "/in_accel_z_raw") << "20\n";
   std::ofstream(dev + "/in_accel_scale") << "0.00980665\n";
   std::string found;
-  ASSERT_TRUE(AccelIIOFind(dir.path, &found));
+  ASSERT_TRUE(AccelIIOFind(dir.path(), &found));
   EXPECT_EQ(found, dev);
   double s[3];
   ASSERT_TRUE(AccelIIORead(found, s));

@@ -14,7 +14,8 @@
 #include <vector>
 
 #include "gles/gles.h"
-#include "render/gl_fixture.h"
+#include "kit/pictures.h"
+#include "platform/EAGLView.h"
 
 namespace {
 
@@ -861,14 +862,15 @@ TEST_P(Translation, MatchesTheDriversOwnES11) {
   ASSERT_FALSE(es1.frame.empty());
   ASSERT_FALSE(es2.frame.empty());
   for (const auto& shot : {std::make_pair("es1", &es1), std::make_pair("es2", &es2)}) {
-    const std::string base = testkit::OutputDir() + "/gles_" + c.name + "_" + shot.first;
+    const std::string base = testkit::OutputPath(std::string("gles_") + c.name + "_" + shot.first);
     EAGLWritePNG((base + ".png").c_str(), shot.second->frame.data(), kSize, kSize);
     EAGLWritePNG((base + "_after.png").c_str(), shot.second->after.data(), kSize, kSize);
   }
   EXPECT_EQ(es2.state, es1.state);
   EXPECT_NE(Uniform(es1.frame), c.draws) << "the case draws nothing to compare";
-  testkit::ExpectMatchesOracle(es1.frame, es2.frame, "the case's frame");
-  testkit::ExpectMatchesOracle(es1.after, es2.after, "the next draw");
+  auto picture = [](const std::vector<uint8_t>& rgba) { return Picture{kSize, kSize, 32, rgba}; };
+  testkit::ExpectMatchesOracle(picture(es1.frame), picture(es2.frame), "the case's frame");
+  testkit::ExpectMatchesOracle(picture(es1.after), picture(es2.after), "the next draw");
 }
 
 // Where Mesa's ES 1.1 is laxer than ES 1.1 the translation keeps to ES 1.1:

@@ -14,7 +14,7 @@ struct GirlView {
 };
 
 // Outfit, hair and skin indices 0..3; false when a file is missing.
-bool GirlViewLoad(GirlView& v, int outfit, int hair, int skin);
+bool GirlViewLoad(GirlView& v, int outfit, int hairColour, int skin);
 // Releases the scene and every registered texture.
 void GirlViewRelease(GirlView& v);
 // Clears and draws her at `frame`, the camera turned by `angle` degrees,

@@ -7,7 +7,6 @@
 #include <map>
 
 #include "canvas.h"
-#include "png_out.h"
 
 namespace {
 
@@ -467,9 +466,5 @@ bool PaintTexture(const std::string& dir, const std::string& baseName) {
     return false;
   }
   Canvas c = it->second();
-  if (!PngWrite(dir + "/" + baseName, c.w, c.h, c.Bytes())) {
-    std::fprintf(stderr, "worldgen: cannot write %s/%s\n", dir.c_str(), baseName.c_str());
-    return false;
-  }
-  return true;
+  return WriteCanvasPng(dir + "/" + baseName, c);
 }
