@@ -17,7 +17,7 @@ namespace gles2 {
 
 namespace {
 
-constexpr size_t kArrayBuffers = 8;
+constexpr size_t kRingBytes = size_t(4) << 20;
 
 GLsizei TypeSize(GLenum type) {
   switch (type) {
@@ -36,7 +36,6 @@ struct Stream {
   GLsizei stride = 0, bytes = 0;   // effective stride; bytes one element covers
   bool convert = false;            // goes up as floats
   size_t offset = 0;               // within its buffer
-  GLuint buffer = 0;
 };
 
 float Component(const uint8_t* p, GLenum type, bool normalized) {
@@ -73,26 +72,45 @@ void Fetch(const Stream& s, uint32_t index, float* out) {
   for (int k = 0; k < a.size; ++k) out[k] = Component(p + k * size, a.type, s.normalized);
 }
 
-GLuint NextArrayBuffer(Es2Context& c) {
-  if (c.arrayBuffers.empty()) {
-    c.arrayBuffers.resize(kArrayBuffers);
-    c.gl.GenBuffers(static_cast<GLsizei>(kArrayBuffers), c.arrayBuffers.data());
-  }
-  const GLuint b = c.arrayBuffers[c.nextArrayBuffer];
-  c.nextArrayBuffer = (c.nextArrayBuffer + 1) % kArrayBuffers;
-  return b;
-}
-
 void BindArrayBuffer(Es2Context& c, GLuint b) {
   if (c.boundArrayBuffer == b) return;
   c.gl.BindBuffer(GL_ARRAY_BUFFER, b);
   c.boundArrayBuffer = b;
 }
 
-void Upload(Es2Context& c, const void* data, size_t bytes, GLuint* buffer) {
-  *buffer = NextArrayBuffer(c);
-  BindArrayBuffer(c, *buffer);
-  c.gl.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), data, GL_STREAM_DRAW);
+void BindRing(Es2Context& c, Es2Context::Ring& r, GLenum target) {
+  const GLuint b = r.buffers[r.current];
+  if (target == GL_ARRAY_BUFFER)
+    BindArrayBuffer(c, b);
+  else
+    c.gl.BindBuffer(target, b);
+}
+
+// Room for `bytes` more in a ring, bound to `target`. What a draw streams
+// goes behind what earlier draws read; a full buffer hands over to the next
+// of three, so that by the time one is written again the draws that read it
+// are long done (no waiting on a GPU, no new storage on a CPU renderer).
+void Reserve(Es2Context& c, Es2Context::Ring& r, GLenum target, size_t bytes) {
+  if (!r.buffers[0]) c.gl.GenBuffers(3, r.buffers);
+  r.used = (r.used + 15) & ~size_t(15);
+  if (r.used + bytes > r.sizes[r.current]) {
+    if (r.sizes[r.current]) r.current = (r.current + 1) % 3;
+    r.used = 0;
+  }
+  BindRing(c, r, target);
+  if (bytes > r.sizes[r.current]) {
+    r.sizes[r.current] = std::max(kRingBytes, bytes);
+    c.gl.BufferData(target, static_cast<GLsizeiptr>(r.sizes[r.current]), nullptr, GL_STREAM_DRAW);
+  }
+}
+
+// Writes into the room reserved; returns where it went.
+size_t Put(Es2Context& c, Es2Context::Ring& r, GLenum target, const void* data, size_t bytes) {
+  r.used = (r.used + 15) & ~size_t(15);
+  const size_t at = r.used;
+  c.gl.BufferSubData(target, static_cast<GLintptr>(at), static_cast<GLsizeiptr>(bytes), data);
+  r.used += bytes;
+  return at;
 }
 
 void SetArrayEnabled(Es2Context& c, int location, bool on) {
@@ -179,6 +197,11 @@ void UploadRange(Es2Context& c, Streams& streams, uint32_t lo, uint32_t hi) {
   // Runs of overlapping arrays (interleaved data) go up as one block.
   for (size_t i = 1; i < directCount; ++i)  // by address; a handful, so by insertion
     for (size_t j = i; j > 0 && direct[j]->first < direct[j - 1]->first; --j) std::swap(direct[j], direct[j - 1]);
+  struct Block {
+    const uint8_t *start, *end;
+    size_t from, to;  // direct[from, to)
+  } blocks[kAttributes];
+  size_t blockCount = 0, total = 0;
   for (size_t i = 0; i < directCount;) {
     const uint8_t* start = direct[i]->first;
     const uint8_t* end = start + (count - 1) * direct[i]->stride + direct[i]->bytes;
@@ -195,14 +218,16 @@ void UploadRange(Es2Context& c, Streams& streams, uint32_t lo, uint32_t hi) {
         converted += count * direct[k]->array->size * sizeof(float);
       }
     } else {
-      GLuint buffer = 0;
-      Upload(c, start, static_cast<size_t>(end - start), &buffer);
-      for (size_t k = i; k < j; ++k) {
-        direct[k]->buffer = buffer;
-        direct[k]->offset = static_cast<size_t>(direct[k]->first - start);
-      }
+      blocks[blockCount++] = {start, end, i, j};
+      total += static_cast<size_t>(end - start) + 16;
     }
     i = j;
+  }
+  Reserve(c, c.vertexRing, GL_ARRAY_BUFFER, total + converted + 16);
+  for (size_t b = 0; b < blockCount; ++b) {
+    const Block& k = blocks[b];
+    const size_t at = Put(c, c.vertexRing, GL_ARRAY_BUFFER, k.start, static_cast<size_t>(k.end - k.start));
+    for (size_t d = k.from; d < k.to; ++d) direct[d]->offset = at + static_cast<size_t>(direct[d]->first - k.start);
   }
   if (converted) {
     c.staging.resize(converted);
@@ -213,13 +238,11 @@ void UploadRange(Es2Context& c, Streams& streams, uint32_t lo, uint32_t hi) {
       s.offset = at * sizeof(float);
       for (size_t v = 0; v < count; ++v, at += s.array->size) Fetch(s, lo + static_cast<uint32_t>(v), out + at);
     }
-    GLuint buffer = 0;
-    Upload(c, c.staging.data(), converted, &buffer);
+    const size_t base = Put(c, c.vertexRing, GL_ARRAY_BUFFER, c.staging.data(), converted);
     for (Stream& s : streams)
-      if (s.convert) s.buffer = buffer;
+      if (s.convert) s.offset += base;
   }
   for (const Stream& s : streams) {
-    BindArrayBuffer(c, s.buffer);
     SetArrayEnabled(c, s.location, true);
     const void* offset = reinterpret_cast<const void*>(s.offset);
     if (s.convert)
@@ -312,12 +335,12 @@ void DrawFlat(Es2Context& c, Streams& streams, GLenum mode, GLsizei count, GLint
       at += s.array->size;
     }
   }
-  GLuint buffer = 0;
-  Upload(c, c.staging.data(), floats * sizeof(float), &buffer);
+  Reserve(c, c.vertexRing, GL_ARRAY_BUFFER, floats * sizeof(float) + 16);
+  const size_t base = Put(c, c.vertexRing, GL_ARRAY_BUFFER, c.staging.data(), floats * sizeof(float));
   for (const Stream& s : streams) {
     SetArrayEnabled(c, s.location, true);
     c.gl.VertexAttribPointer(s.location, s.array->size, GL_FLOAT, GL_FALSE, 0,
-                             reinterpret_cast<const void*>(s.offset));
+                             reinterpret_cast<const void*>(base + s.offset));
   }
   c.gl.DrawArrays(outMode, 0, static_cast<GLsizei>(order.size()));
 }
@@ -335,7 +358,7 @@ bool ValidMode(GLenum mode) {
 void Draw(Es2Context& c, GLenum mode, GLint first, GLsizei count, GLenum type, const void* indices) {
   // Without the vertex array ES 1.1 draws nothing.
   if (!c.vertex.enabled || count == 0) return;
-  Program* p = PrepareProgram(c);
+  Program* p = PrepareProgram(c, mode);
   if (!p) return;
   Streams streams;
   GatherInputs(c, *p, streams);
@@ -366,19 +389,17 @@ void Draw(Es2Context& c, GLenum mode, GLint first, GLsizei count, GLenum type, c
       Rebase<uint16_t>(indices, count, lo, c.indexStaging);
     data = c.indexStaging.data();
   }
-  if (!c.elementBuffer) c.gl.GenBuffers(1, &c.elementBuffer);
-  c.gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, c.elementBuffer);
-  c.gl.BufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), data, GL_STREAM_DRAW);
-  c.gl.DrawElements(mode, count, type, nullptr);
+  Reserve(c, c.indexRing, GL_ELEMENT_ARRAY_BUFFER, bytes + 16);
+  const size_t at = Put(c, c.indexRing, GL_ELEMENT_ARRAY_BUFFER, data, bytes);
+  c.gl.DrawElements(mode, count, type, reinterpret_cast<const void*>(at));
 }
 
 }  // namespace
 
 void DeleteStreams(Es2Context& c) {
-  if (!c.arrayBuffers.empty()) c.gl.DeleteBuffers(static_cast<GLsizei>(c.arrayBuffers.size()), c.arrayBuffers.data());
-  c.arrayBuffers.clear();
-  if (c.elementBuffer) c.gl.DeleteBuffers(1, &c.elementBuffer);
-  c.elementBuffer = 0;
+  for (Es2Context::Ring* r : {&c.vertexRing, &c.indexRing})
+    if (r->buffers[0]) c.gl.DeleteBuffers(3, r->buffers);
+  c.vertexRing = c.indexRing = {};
   c.boundArrayBuffer = 0;
 }
 

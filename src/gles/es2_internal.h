@@ -193,9 +193,14 @@ struct Es2Context {
     bool array = false;
     float value[4] = {0, 0, 0, 1};
   } attribs[gles2::kAttributes];
-  std::vector<GLuint> arrayBuffers;
-  size_t nextArrayBuffer = 0;
-  GLuint elementBuffer = 0;
+  // Buffers for streamed vertices and for indices, each written front to
+  // back, the next one taken when full (es2_draw.cpp).
+  struct Ring {
+    GLuint buffers[3] = {0, 0, 0};
+    size_t sizes[3] = {0, 0, 0};
+    int current = 0;
+    size_t used = 0;
+  } vertexRing, indexRing;
   GLuint boundArrayBuffer = 0;
   std::vector<uint8_t> staging, indexStaging;
 
@@ -230,9 +235,9 @@ Texture* BoundTexture(Es2Context& c, int unit);
 bool TextureComplete(const Texture& t);
 
 // Programs: chooses (building when needed) the variant for the current
-// state, makes it current and updates its uniforms. Null when it could not
+// state and a draw of `mode`, makes it current and updates its uniforms. Null when it could not
 // be built (the message was printed).
-Program* PrepareProgram(Es2Context& c);
+Program* PrepareProgram(Es2Context& c, GLenum mode);
 bool ProgramUsesNormals(const Es2Context& c);
 bool ProgramUsesColors(const Es2Context& c);
 bool UnitActive(Es2Context& c, int unit);

@@ -26,9 +26,11 @@ namespace {
 
 // Key layout.
 constexpr uint64_t kLit = 1u << 0, kTwoSide = 1u << 1, kColorMaterial = 1u << 2, kNormalize = 1u << 3,
-                   kRescale = 1u << 4, kFog = 1u << 5, kFlatLit = 1u << 18;
+                   kRescale = 1u << 4, kFog = 1u << 5, kFlatLit = 1u << 18, kPoints = 1u << 19;
 constexpr int kUnitShift = 6, kUnitBits = 6;        // active, mode (3), has colour, has alpha
+constexpr int kProjectiveShift = 20;                // a bit a unit: coordinates with a q other than 1
 constexpr int kLightShift = 24, kPositionalShift = 32, kSpotShift = 40, kAttenuationShift = 48;
+constexpr int kSpecularShift = 56;                  // a light with specular colour
 
 enum EnvMode { kModulate = 0, kReplace, kDecal, kBlend, kAdd, kCombine };
 
@@ -76,8 +78,18 @@ bool AnyPositional(const Es2Context& c) {
   return false;
 }
 
-uint64_t ComputeKey(Es2Context& c, uint64_t* combine) {
-  uint64_t k = 0;
+// Whether unit u's coordinates reach the texture with a q other than 1: a
+// fourth component given, or a texture matrix with a projective row. Where
+// q is 1 the division by it changes nothing and is left out.
+bool Projective(const Es2Context& c, int u) {
+  const TextureUnit& unit = c.units[u];
+  const float* m = unit.matrix.entries.back().m;
+  if (m[3] != 0.0f || m[7] != 0.0f || m[11] != 0.0f || m[15] != 1.0f) return true;
+  return unit.coords.enabled ? unit.coords.size == 4 : unit.current[3] != 1.0f;
+}
+
+uint64_t ComputeKey(Es2Context& c, GLenum mode, uint64_t* combine) {
+  uint64_t k = mode == GL_POINTS ? kPoints : 0;
   *combine = 0;
   if (c.lighting) {
     k |= kLit;
@@ -91,6 +103,9 @@ uint64_t ComputeKey(Es2Context& c, uint64_t* combine) {
       const Light& l = c.lights[i];
       if (!l.enabled) continue;
       k |= uint64_t(1) << (kLightShift + i);
+      // No specular colour: the term is zero whatever the angle.
+      if (l.specular[0] != 0.0f || l.specular[1] != 0.0f || l.specular[2] != 0.0f)
+        k |= uint64_t(1) << (kSpecularShift + i);
       if (l.spotCutoff != 180.0f) k |= uint64_t(1) << (kSpotShift + i);
       if (l.position[3] == 0.0f) continue;
       k |= uint64_t(1) << (kPositionalShift + i);
@@ -107,6 +122,7 @@ uint64_t ComputeKey(Es2Context& c, uint64_t* combine) {
     if (format != GL_ALPHA) bits |= 1u << 4;
     if (format == GL_ALPHA || format == GL_LUMINANCE_ALPHA || format == GL_RGBA) bits |= 1u << 5;
     k |= bits << (kUnitShift + kUnitBits * u);
+    if (Projective(c, u)) k |= uint64_t(1) << (kProjectiveShift + u);
     if (c.units[u].env.mode == GL_COMBINE) *combine |= CombineBits(c.units[u].env) << (32 * u);
   }
   return k;
@@ -124,6 +140,9 @@ UnitKey UnitOf(uint64_t key, int u) {
 }
 
 std::string N(int i) { return std::to_string(i); }
+
+// Coordinates with q go to the fragment whole, the others as (s, t).
+std::string TexCoordType(uint64_t key, int u) { return Bit(key, kProjectiveShift + u) ? "vec4" : "vec2"; }
 
 std::string VertexShader(uint64_t key) {
   const bool lit = key & kLit, twoSide = key & kTwoSide, cm = key & kColorMaterial, fog = key & kFog;
@@ -153,11 +172,12 @@ std::string VertexShader(uint64_t key) {
   }
   for (int u = 0; u < kUnits; ++u)
     if (UnitOf(key, u).active)
-      s += "attribute vec4 a_texCoord" + N(u) + ";\nuniform mat4 u_textureMatrix" + N(u) + ";\nvarying vec4 v_texCoord" +
-           N(u) + ";\n";
+      s += "attribute vec4 a_texCoord" + N(u) + ";\nuniform mat4 u_textureMatrix" + N(u) + ";\nvarying " +
+           TexCoordType(key, u) + " v_texCoord" + N(u) + ";\n";
   if (fog) s += "varying float v_fog;\n";
 
-  s += "void main() {\n  gl_Position = u_mvp * a_position;\n  gl_PointSize = 1.0;\n";
+  s += "void main() {\n  gl_Position = u_mvp * a_position;\n";
+  if (key & kPoints) s += "  gl_PointSize = 1.0;\n";
   if (eye) s += "  vec4 eye = u_modelview * a_position;\n";
   if (lit) {
     s += "  vec3 n = u_normalMatrix * a_normal;\n";
@@ -184,12 +204,17 @@ std::string VertexShader(uint64_t key) {
       if (Bit(key, kSpotShift + i))
         s += "    float sd = dot(-vp, " + l + "SpotDirection);\n    att *= sd >= " + l + "Spot.y ? Power(sd, " + l +
              "Spot.x) : 0.0;\n";
-      s += "    vec3 a = " + l + "Ambient.rgb * ma.rgb, dl = " + l + "Diffuse.rgb * md.rgb, sl = " + l +
-           "Specular.rgb * u_matSpecular.rgb;\n";
-      s += "    float ndl = dot(n, vp), ndh = dot(n, h);\n"
-           "    front += att * (a + max(ndl, 0.0) * dl + (ndl > 0.0 ? Power(ndh, u_shininess) : 0.0) * sl);\n";
-      if (twoSide)
-        s += "    back += att * (a + max(-ndl, 0.0) * dl + (-ndl > 0.0 ? Power(-ndh, u_shininess) : 0.0) * sl);\n";
+      s += "    vec3 a = " + l + "Ambient.rgb * ma.rgb, dl = " + l + "Diffuse.rgb * md.rgb;\n"
+           "    float ndl = dot(n, vp);\n";
+      if (Bit(key, kSpecularShift + i)) {
+        s += "    vec3 sl = " + l + "Specular.rgb * u_matSpecular.rgb;\n    float ndh = dot(n, h);\n"
+             "    front += att * (a + max(ndl, 0.0) * dl + (ndl > 0.0 ? Power(ndh, u_shininess) : 0.0) * sl);\n";
+        if (twoSide)
+          s += "    back += att * (a + max(-ndl, 0.0) * dl + (-ndl > 0.0 ? Power(-ndh, u_shininess) : 0.0) * sl);\n";
+      } else {
+        s += "    front += att * (a + max(ndl, 0.0) * dl);\n";
+        if (twoSide) s += "    back += att * (a + max(-ndl, 0.0) * dl);\n";
+      }
       s += "  }\n";
     }
     s += "  v_color = vec4(front, md.a);\n";
@@ -198,7 +223,9 @@ std::string VertexShader(uint64_t key) {
     s += "  v_color = a_color;\n";
   }
   for (int u = 0; u < kUnits; ++u)
-    if (UnitOf(key, u).active) s += "  v_texCoord" + N(u) + " = u_textureMatrix" + N(u) + " * a_texCoord" + N(u) + ";\n";
+    if (UnitOf(key, u).active)
+      s += "  v_texCoord" + N(u) + " = (u_textureMatrix" + N(u) + " * a_texCoord" + N(u) + ")" +
+           (Bit(key, kProjectiveShift + u) ? "" : ".xy") + ";\n";
   if (fog) s += "  v_fog = clamp(exp(-abs(eye.z)), 0.0, 1.0);\n";
   s += "}\n";
   return s;
@@ -261,7 +288,7 @@ std::string FragmentShader(uint64_t key, uint64_t combine) {
   for (int u = 0; u < kUnits; ++u) {
     const UnitKey k = UnitOf(key, u);
     if (!k.active) continue;
-    s += "varying vec4 v_texCoord" + N(u) + ";\nuniform sampler2D u_sampler" + N(u) + ";\n";
+    s += "varying " + TexCoordType(key, u) + " v_texCoord" + N(u) + ";\nuniform sampler2D u_sampler" + N(u) + ";\n";
     if (k.mode == kBlend || k.mode == kCombine) s += "uniform vec4 u_envColor" + N(u) + ";\n";
   }
   s += "void main() {\n";
@@ -272,7 +299,8 @@ std::string FragmentShader(uint64_t key, uint64_t combine) {
     if (!k.active) continue;
     // The sampler gives 1 for a missing alpha and 0 for missing colour;
     // ES 1.1's table by base format needs the two flags on top.
-    s += "  {\n    vec4 t = texture2DProj(u_sampler" + N(u) + ", v_texCoord" + N(u) + ");\n";
+    s += "  {\n    vec4 t = texture2D" + std::string(Bit(key, kProjectiveShift + u) ? "Proj" : "") + "(u_sampler" + N(u) +
+         ", v_texCoord" + N(u) + ");\n";
     switch (k.mode) {
       case kReplace:
         if (k.hasColor) s += "    c.rgb = t.rgb;\n";
@@ -466,9 +494,9 @@ bool ProgramUsesNormals(const Es2Context& c) { return c.lighting; }
 bool ProgramUsesColors(const Es2Context& c) { return !c.lighting || c.colorMaterial; }
 bool ProgramUsesLitPosition(const Program& p) { return (p.key & kFlatLit) != 0; }
 
-Program* PrepareProgram(Es2Context& c) {
+Program* PrepareProgram(Es2Context& c, GLenum mode) {
   uint64_t combine = 0;
-  const uint64_t key = ComputeKey(c, &combine);
+  const uint64_t key = ComputeKey(c, mode, &combine);
   auto is = [&](const Program* q) { return q && q->key == key && q->combine == combine; };
   Program* p = is(c.program) ? c.program : nullptr;
   if (!p) {
