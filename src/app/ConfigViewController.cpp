@@ -6,6 +6,7 @@
 #include "character/girl.h"
 #include "character/girl_settings.h"
 #include "character/girl_sound.h"
+#include "face/face.h"
 
 int32_t parm_val[kParameterCount] = {0, 0, 0, 0, 0, 0};
 Parameter n_edit_parm = PARM_NAME;
@@ -122,6 +123,18 @@ void ConfigViewController::loadView() {
     if (k >= 4) b->hidden = true;
     *opts[k] = b;
   }
+  // Sound and captions in the right-hand column, under the options.
+  volumeButton = add(new UIButton());
+  volumeButton->frame = {170, 332, 132, 38};
+  captionsSwitch = add(new UIButton());
+  captionsSwitch->frame = {170, 376, 132, 38};
+  volumeButton->action = [this] { onVolume(); };
+  captionsSwitch->action = [this] { onCaptions(); };
+  outlet("volumeButton", volumeButton);
+  outlet("captionsSwitch", captionsSwitch);
+  connect("onVolume", [this] { onVolume(); });
+  connect("onCaptions", [this] { onCaptions(); });
+
   auto* back = add(new UIButton());
   back->frame = {90, 424, 140, 40};
   back->setTitle("Done", UIControlStateNormal);
@@ -172,6 +185,29 @@ void ConfigViewController::viewDidLoad() {
   opNameButton[PARM_ETHNICITY] = opEthnicity;
   opNameButton[PARM_LANGUAGE] = opLanguage;
   SetEditParm(PARM_NAME);
+  ShowFaceSettings();
+}
+
+void ConfigViewController::ShowFaceSettings() {
+  static const char* const kLevels[kFaceVolumeLevels] = {"Sound: off", "Sound: low", "Sound: medium", "Sound: high"};
+  for (UIControlState s : {UIControlStateNormal, UIControlStateSelected, UIControlStateHighlighted}) {
+    volumeButton->setTitle(kLevels[face_volume], s);
+    captionsSwitch->setTitle(face_captions ? "Captions: on" : "Captions: off", s);
+  }
+  volumeButton->setTitleColor(UIColor::darkGrayColor(), UIControlStateNormal);
+  captionsSwitch->setTitleColor(UIColor::darkGrayColor(), UIControlStateNormal);
+}
+
+void ConfigViewController::onVolume() {
+  FaceSetVolume((face_volume + 1) % kFaceVolumeLevels);
+  GirlSaveFaceSettings();
+  ShowFaceSettings();
+}
+
+void ConfigViewController::onCaptions() {
+  FaceSetCaptions(!face_captions);
+  GirlSaveFaceSettings();
+  ShowFaceSettings();
 }
 
 void ConfigViewController::onNameEntry() {

@@ -4,6 +4,8 @@
 #include "app/app_loop.h"
 #include "app/help_overlay.h"
 #include "app/ui_draw.h"
+#include "character/girl_settings.h"
+#include "face/face.h"
 #include "platform/accelerometer.h"
 
 namespace {
@@ -64,7 +66,12 @@ bool AppInput::ViewTakesGestures() {
   return nav && nav->depth() == 1;
 }
 
-void AppInput::InterfacePointer(bool present, float x, float y, bool down) { UIKitPointer(present, x, y, down); }
+void AppInput::InterfacePointer(bool present, float x, float y, bool down) {
+  UIKitPointer(present, x, y, down);
+  // Where the pointer is, she looks.
+  if (present) FacePointer(x, y);
+  else FacePointerNone();
+}
 
 void AppInput::Touches(const std::vector<TouchPoint>& touches) {
   if (touches.empty()) return;
@@ -93,6 +100,11 @@ void AppInput::Key(const InputKey& key) {
   if (key.name == "?") return HelpShow();
   if (key.name == "escape") {
     if (UIViewController* top = OvantaTopScreen()) top->accessibilityPerformEscape();
+    return;
+  }
+  if (key.name == "m" && !key.ctrl && !key.alt) {  // the sound off, and back to its level
+    FaceToggleMute();
+    GirlSaveFaceSettings();
     return;
   }
   if (hooks.accel && !key.ctrl && !key.alt) AccelKey(*hooks.accel, key.name);

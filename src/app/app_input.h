@@ -2,12 +2,14 @@
 // (input/input.h) that the window and ovanta-headless feed.
 //
 //   - touches go to the GL view (gestures and the tap pick);
-//   - the pointer works and lights up the controls of the screen on top;
+//   - the pointer works and lights up the controls of the screen on top,
+//     and she looks at it (face/face.h);
 //   - typed text and the editing keys go to the name field being edited;
 //   - keys: Esc ends an edit of the name (keeping it), else backs out of the
 //     screen on top (settings: as Done; main screen: the menu bar down);
-//     Ctrl+Q quits; F1 or ? shows the help; F11, F12 and the keys of the
-//     emulated accelerometer are the window's (hooks), nothing headless.
+//     Ctrl+Q quits; M switches the sound off and back; F1 or ? shows the
+//     help; F11, F12 and the keys of the emulated accelerometer are the
+//     window's (hooks), nothing headless.
 #pragma once
 
 #include <functional>

@@ -19,6 +19,7 @@
 #include "app/app_trace.h"
 #include "app/ui_draw.h"
 #include "character/girl_touch.h"
+#include "face/face.h"
 #include "platform/bundle.h"
 #include "platform/sound_service.h"
 #include "platform/user_defaults.h"
@@ -321,6 +322,7 @@ int HeadlessMain(int argc, char** argv) {
   if (!trace.empty() && !TraceOpen(trace)) return 73;
 
   std::srand(1);
+  FaceReset(1);
   SoundServiceUseTicks();
   int status = 0;
   if (!OvantaAppStart(OvantaAppOptions{kEAGLSurfaceHeadless, scale, gl})) {

@@ -27,6 +27,7 @@ const UIOverlay& HelpContent() {
           {"", "Keys", ""},
           {"Arrows", "tilt the device", ""},
           {"S  /  0", "shake it / stand it upright", ""},
+          {"M", "sound off, and back on", ""},
           {"Esc", "back out of menu, settings", ""},
           {"F11", "full screen", ""},
           {"F12", "save a screenshot", ""},

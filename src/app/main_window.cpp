@@ -11,7 +11,8 @@
 // touch-screen fingers, keys by name. Arrow keys tilt the emulated device,
 // S shakes it, 0 stands it upright again; F1 or ? shows the help (also at
 // the first start); F12 writes the frame to the --shot file; Esc backs out
-// of the menu and the settings; Ctrl+Q or closing the window quits.
+// of the menu and the settings; Ctrl+Q or closing the window quits. Where
+// the mouse hovers is where she looks; M switches the sound off and back.
 #include <SDL2/SDL.h>
 
 #include <algorithm>
@@ -28,6 +29,7 @@
 #include "app/help_overlay.h"
 #include "app/window_input.h"
 #include "app/window_state.h"
+#include "face/face.h"
 #include "platform/accelerometer.h"
 #include "platform/bundle.h"
 #include "platform/input_queue.h"
@@ -151,6 +153,7 @@ int main(int argc, char** argv) {
   accel.Open(true);
   InputQueue queue;
   std::srand(static_cast<unsigned>(SDL_GetTicks()) | 1u);
+  FaceReset(static_cast<uint32_t>(SDL_GetPerformanceCounter()) | 1u);
 
   AppInput& input = AppInputSink();
   bool shot_requested = false;

@@ -325,9 +325,32 @@ void DrawScreen(UIViewController* vc, float offset, bool on_top) {
     } else if (auto* l = dynamic_cast<UILabel*>(v)) {
       ImFont* font = l->bold ? TitleFont() : ImGui::GetFont();
       const float fs = PointSize(font) * l->size;
-      const ImVec2 ts = font->CalcTextSizeA(fs, 1e6f, 0.0f, l->text.c_str());
-      const float x = l->centered ? p0.x + (v->frame.width - ts.x) * 0.5f : p0.x;
-      dl->AddText(font, fs, ImVec2(x, p0.y + (v->frame.height - ts.y) * 0.5f), Rgba(l->color), l->text.c_str());
+      const float pad = l->background.a > 0 ? 10.0f : 0.0f;
+      const float wrap = l->wrap ? v->frame.width - 2 * pad : 0.0f;
+      const ImVec2 ts = font->CalcTextSizeA(fs, 1e6f, wrap, l->text.c_str());
+      const float x = l->centered ? p0.x + (v->frame.width - ts.x) * 0.5f : p0.x + pad;
+      const float y = p0.y + (v->frame.height - ts.y) * 0.5f;
+      if (l->background.a > 0)  // a box just round the text
+        dl->AddRectFilled(ImVec2(x - pad, y - pad * 0.6f), ImVec2(x + ts.x + pad, y + ts.y + pad * 0.6f),
+                          Rgba(l->background), 10.0f);
+      if (l->wrap) {
+        // Line by line, each centred in the box.
+        const char* s = l->text.c_str();
+        const char* end = s + l->text.size();
+        float ly = y;
+        while (s < end) {
+          const char* next = font->CalcWordWrapPositionA(fs / font->FontSize, s, end, wrap);
+          if (next == s) next = s + 1;
+          const ImVec2 ls = font->CalcTextSizeA(fs, 1e6f, 0.0f, s, next);
+          const float lx = l->centered ? p0.x + (v->frame.width - ls.x) * 0.5f : x;
+          dl->AddText(font, fs, ImVec2(lx, ly), Rgba(l->color), s, next);
+          ly += fs;
+          s = next;
+          while (s < end && (*s == ' ' || *s == '\n')) ++s;
+        }
+      } else {
+        dl->AddText(font, fs, ImVec2(x, y), Rgba(l->color), l->text.c_str());
+      }
     } else if (auto* iv = dynamic_cast<UIImageView*>(v)) {
       const GLuint tex = UIKitTexture(iv->image);
       if (tex)

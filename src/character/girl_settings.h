@@ -31,3 +31,12 @@ void GirlLoadSettings();
 // once. Returns false when the write failed (the message is printed by the
 // store; the previous file stays intact).
 bool GirlSaveSettings();
+
+// The face layer's settings (face/face.h), kept apart from the name and the
+// choices: read whether or not a name was ever saved, and saved the moment
+// they change, since they apply at once and ask for no reload.
+extern const char* const kGirlKeyVolume;    // "Ovanta_volume" <-> face_volume, 0..3 (3)
+extern const char* const kGirlKeyCaptions;  // "Ovanta_captions" <-> face_captions, 1 or 0 (1)
+// Restores and applies both (a missing or stray value: the default).
+void GirlLoadFaceSettings();
+bool GirlSaveFaceSettings();

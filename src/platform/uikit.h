@@ -55,13 +55,17 @@ struct UIButton : UIView {
   }
 };
 
-// Static text of an interface (captions); `size` scales the font.
+// Static text of an interface (captions); `size` scales the font. With
+// `wrap` the text breaks into lines within the frame; a `background` with
+// alpha above 0 is drawn as a rounded box under it.
 struct UILabel : UIView {
   std::string text;
   UIColor color = UIColor::whiteColor();
   float size = 1.0f;
   bool bold = false;
   bool centered = false;
+  bool wrap = false;
+  UIColor background = {0, 0, 0, 0};
 };
 
 struct UIImageView : UIView {

@@ -1,11 +1,12 @@
 // appicon: the app's icon, her head and shoulders drawn by the app's own
 // renderer (as girlpreview draws her) on a rounded tile.
 //
-//   appicon RESOURCES_DIR ICON_DIR
+//   appicon RESOURCES_DIR --icons ICON_DIR [--stamp FILE]
 //
 // Writes RESOURCES_DIR/ovanta_icon.png (256 x 256, the window's icon) and
 // ICON_DIR/<N>x<N>/apps/ovanta.png for N = 48, 64, 128, 256 (the hicolor
-// theme's folders, for the install). Runs headless at build time.
+// theme's folders, for the install). Runs headless at build time, naming
+// its files to the build (tools/bundle_out).
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bundle_out.h"
 #include "girl_view.h"
 #include "gles/gles.h"
 #include "platform/EAGLView.h"
@@ -96,11 +98,16 @@ bool MakeFolders(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: appicon RESOURCES_DIR ICON_DIR\n");
+  std::string resources, stamp, icons;
+  std::vector<std::string> options;
+  if (!BundleOutArgs(argc, argv, "appicon", &resources, &stamp, &options)) return 64;
+  for (size_t i = 0; i < options.size(); i += 2)
+    if (options[i] == "--icons") icons = options[i + 1];
+  if (icons.empty()) {
+    std::fprintf(stderr, "usage: appicon RESOURCES_DIR --icons ICON_DIR [--stamp FILE]\n");
     return 64;
   }
-  BundleSetRoot(argv[1]);
+  BundleSetRoot(resources.c_str());
   EAGLView* view = EAGLView::CreateHeadless(kViewW, kViewH);
   if (!view) {
     std::fprintf(stderr, "appicon: no GL surface\n");
@@ -111,7 +118,7 @@ int main(int argc, char** argv) {
   GirlView girl;
   // The first start's look: casual outfit, blonde, the first skin tone.
   if (!GirlViewLoad(girl, 1, 0, 0)) {
-    std::fprintf(stderr, "appicon: her model is not in %s\n", argv[1]);
+    std::fprintf(stderr, "appicon: her model is not in %s\n", resources.c_str());
     delete view;
     return 1;
   }
@@ -127,11 +134,12 @@ int main(int argc, char** argv) {
   const std::vector<Rgba> her = Portrait(frame);
   bool ok = true;
   const std::vector<uint8_t> big = Icon(her, kIcon);
-  ok = EAGLWritePNG((std::string(argv[1]) + "/ovanta_icon.png").c_str(), big.data(), kIcon, kIcon) && ok;
+  ok = EAGLWritePNG(BundleOutPath(resources, "ovanta_icon.png").c_str(), big.data(), kIcon, kIcon) && ok;
   for (int n : {48, 64, 128, 256}) {
-    const std::string dir = std::string(argv[2]) + "/" + std::to_string(n) + "x" + std::to_string(n) + "/apps";
+    const std::string size = std::to_string(n) + "x" + std::to_string(n) + "/apps";
     const std::vector<uint8_t> px = n == kIcon ? big : Icon(her, n);
-    ok = MakeFolders(dir) && EAGLWritePNG((dir + "/ovanta.png").c_str(), px.data(), n, n) && ok;
+    ok = MakeFolders(icons + "/" + size) &&
+         EAGLWritePNG(BundleOutPath(icons, size + "/ovanta.png").c_str(), px.data(), n, n) && ok;
   }
-  return ok ? 0 : 1;
+  return ok && BundleOutFinish("appicon", stamp) ? 0 : 1;
 }

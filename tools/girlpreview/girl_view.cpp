@@ -26,7 +26,9 @@ void GirlViewRelease(GirlView& v) {
   v.scene.Destroy();
 }
 
-void GirlViewDraw(GirlView& v, float frame, float angle, float dist, float panY) {
+void GirlViewDraw(GirlView& v, float frame, float angle, float dist, float panY, const FacePose* face) {
+  FaceRig rig;
+  if (FaceRigBind(&rig, &v.scene)) FaceRigApply(&rig, &v.scene, face ? *face : FacePose());
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LESS);
   glClearColor(kGirlViewBackground[0] / 255.0f, kGirlViewBackground[1] / 255.0f, kGirlViewBackground[2] / 255.0f,
@@ -43,4 +45,5 @@ void GirlViewDraw(GirlView& v, float frame, float angle, float dist, float panY)
   glDisable(GL_BLEND);
   DrawModelWithEnv(&v.scene, frame, nullptr);
   glFinish();
+  v.scene.SetPoseLayer(nullptr);  // the rig's matrices go with it
 }

@@ -6,6 +6,7 @@
 
 #include "gles/gles.h"
 
+#include "face/face_rig.h"
 #include "scene/ModelPOD.h"
 
 struct GirlView {
@@ -18,7 +19,9 @@ bool GirlViewLoad(GirlView& v, int outfit, int hairColour, int skin);
 // Releases the scene and every registered texture.
 void GirlViewRelease(GirlView& v);
 // Clears and draws her at `frame`, the camera turned by `angle` degrees,
-// `dist` away and panned `panY` (560 and -200 are the app's defaults).
-void GirlViewDraw(GirlView& v, float frame, float angle, float dist = 560.0f, float panY = -200.0f);
+// `dist` away and panned `panY` (560 and -200 are the app's defaults), her
+// face posed by `face` when given (else at rest, as the clips leave it).
+void GirlViewDraw(GirlView& v, float frame, float angle, float dist = 560.0f, float panY = -200.0f,
+                  const FacePose* face = nullptr);
 // The clear colour GirlViewDraw uses, as bytes.
 extern const unsigned char kGirlViewBackground[3];

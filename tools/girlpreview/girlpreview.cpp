@@ -8,7 +8,8 @@
 // front and a three-quarter view, then key frames of idle, dance-in, dance,
 // dance-out and shake; a last row shows every skin tone with every hair
 // colour. Further sheets look closer: the outfits, the clips, the places
-// that fail first, and the hands. Runs headless on the GL ES 1.1 driver
+// that fail first, the hands, and her face rig (eyes, gaze and mouth shapes,
+// near and at the default camera). Runs headless on the GL ES 1.1 driver
 // (llvmpipe in CI).
 #include "gles/gles.h"
 
@@ -105,6 +106,57 @@ void CloseSheet(EAGLView* view, Sheet& sheet) {
   }
 }
 
+// Her face rig, one pose a column: eyes open, half shut and closed; looking
+// to the left and right of the picture, up and down; each mouth shape. The
+// top row is near; the bottom row is the default camera as the window draws
+// it (two pixels a point), enlarged three times pixel for pixel.
+bool FaceSheet(const std::string& path) {
+  constexpr int kW = 640, kH = 960, kSide = 240;
+  EAGLView* view = EAGLView::CreateHeadless(kW, kH);
+  if (!view) return false;
+  view->setCurrentContext();
+  glViewport(0, 0, kW, kH);
+  std::vector<FacePose> poses;
+  for (float lids : {0.0f, 0.5f, 1.0f}) {
+    FacePose p;
+    p.lids = lids;
+    poses.push_back(p);
+  }
+  const float looks[4][2] = {{-1, 0}, {1, 0}, {0, 1}, {0, -1}};
+  for (const auto& l : looks) {
+    FacePose p;
+    p.eye_yaw = 25 * l[0], p.head_yaw = 20 * l[0];
+    p.eye_pitch = 20 * l[1], p.head_pitch = 12 * l[1];
+    poses.push_back(p);
+  }
+  for (int m = 0; m < kMouthShapeCount; ++m) {
+    FacePose p;
+    FaceMouthPose(&p, static_cast<MouthShape>(m), 1.0f);
+    poses.push_back(p);
+  }
+  const int cols = static_cast<int>(poses.size());
+  std::vector<uint8_t> sheet(static_cast<size_t>(cols) * kSide * 2 * kSide * 4, 255), frame;
+  GirlView l;
+  bool ok = GirlViewLoad(l, 1, 0, 0);
+  for (int c = 0; ok && c < cols; ++c)
+    for (int row = 0; row < 2; ++row) {
+      // Her face is at the middle of the picture near, a quarter down at the default camera.
+      if (row == 0) GirlViewDraw(l, 0, 0, 150.0f, -318.0f, &poses[c]);
+      else GirlViewDraw(l, 0, 0, 560.0f, -200.0f, &poses[c]);
+      ok = EAGLViewReadPixels(view, frame) && ok;
+      const int cx = kW / 2, cy = row == 0 ? kH / 2 : 250, scale = row == 0 ? 1 : 3, half = kSide / scale / 2;
+      for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x) {
+          const int sx = cx - half + x / scale, sy = cy - half + y / scale;
+          std::memcpy(&sheet[((static_cast<size_t>(row) * kSide + y) * cols * kSide + c * kSide + x) * 4],
+                      &frame[(static_cast<size_t>(sy) * kW + sx) * 4], 4);
+        }
+    }
+  GirlViewRelease(l);
+  delete view;
+  return ok && EAGLWritePNG(path.c_str(), sheet.data(), cols * kSide, 2 * kSide);
+}
+
 // A large portrait of each outfit, nearer than the default camera.
 bool Portraits(const std::string& path) {
   const int pw = 480, ph = 720;
@@ -170,6 +222,7 @@ int main(int argc, char** argv) {
   ok = close.Write(Beside(out, "_close.png")) && ok;
   view.reset();
   ok = Portraits(Beside(out, "_portraits.png")) && ok;
+  ok = FaceSheet(Beside(out, "_face.png")) && ok;
   if (!ok || failures) std::fprintf(stderr, "girlpreview: %d models failed to load\n", failures);
   return ok && failures == 0 ? 0 : 1;
 }

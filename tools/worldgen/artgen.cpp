@@ -8,6 +8,7 @@
 #include <cmath>
 #include <string>
 
+#include "bundle_out.h"
 #include "canvas.h"
 #include "generators.h"
 
@@ -17,7 +18,7 @@ const float kPi = 3.14159265f;
 const float kIcon = 44.0f;  // icon edge in points
 
 bool Save(const std::string& dir, const std::string& name, const Canvas& c) {
-  return WriteCanvasPng(dir + "/" + name, c);
+  return WriteCanvasPng(BundleOutPath(dir, name), c);
 }
 
 // The environment light: bright and warm in the middle, falling off softly to

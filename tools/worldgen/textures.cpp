@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 
+#include "bundle_out.h"
 #include "canvas.h"
 
 namespace {
@@ -466,5 +467,5 @@ bool PaintTexture(const std::string& dir, const std::string& baseName) {
     return false;
   }
   Canvas c = it->second();
-  return WriteCanvasPng(dir + "/" + baseName, c);
+  return WriteCanvasPng(BundleOutPath(dir, baseName), c);
 }

@@ -15,6 +15,7 @@
 
 #include "generators.h"
 #include "scene_build.h"
+#include "bundle_out.h"
 #include "textures.h"
 
 namespace {
@@ -628,8 +629,8 @@ bool BuildBusiness(const std::string& path) {
 }  // namespace
 
 bool GenerateBackdrops(const std::string& dir) {
-  if (!BuildPool(dir + "/bg_pool.POD") || !BuildCasual(dir + "/bg_casual.POD") ||
-      !BuildSchool(dir + "/bg_school.POD") || !BuildBusiness(dir + "/bg_business.POD"))
+  if (!BuildPool(BundleOutPath(dir, "bg_pool.POD")) || !BuildCasual(BundleOutPath(dir, "bg_casual.POD")) ||
+      !BuildSchool(BundleOutPath(dir, "bg_school.POD")) || !BuildBusiness(BundleOutPath(dir, "bg_business.POD")))
     return false;
   for (const std::string& name : TextureNames())
     if (!PaintTexture(dir, name)) return false;
