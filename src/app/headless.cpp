@@ -245,7 +245,8 @@ const CliProgram kCli = {
     {{"--bundle", "DIR", "the resource folder (Resources beside the program)"},
      {"--defaults", "FILE", "the settings file (a fresh store kept in memory)"},
      {"--trace", "FILE", "write a JSON-lines trace of every tick ('-': standard output)"},
-     {"--scale", "N", "pixels a point, 1 to 4 (1)"}},
+     {"--scale", "N", "pixels a point, 1 to 4 (1)"},
+     {"--gl", "es1|es2", "the driver's GL ES 1.1, or ours over GL ES 2.0 (also OVANTA_GL)"}},
     "SCRIPT '-' reads standard input.\n"
     "Exit status: 0 done, 2 a malformed script line, 64 usage, 66 a missing script or bundle,\n"
     "69 no GL surface, 74 a trace or shot that cannot be written.\n"};
@@ -274,6 +275,9 @@ int HeadlessMain(int argc, char** argv) {
   if (parsed >= 0) return parsed;
   const std::string bundle = args.Value("--bundle"), defaults = args.Value("--defaults"),
                     trace = args.Value("--trace"), script = args.operands[0], scale_text = args.Value("--scale");
+  GlesKind gl = kGlesAuto;
+  if (!OvantaGlChoice(args.Has("--gl") ? args.Value("--gl").c_str() : nullptr, &gl))
+    return CliUsageError(kCli, "--gl wants es1 or es2");
   float scale = 1.0f;
   if (args.Has("--scale") && (!ParseFloat(scale_text, &scale) || !(scale >= 1.0f && scale <= 4.0f)))
     return CliUsageError(kCli, "--scale wants a number from 1 to 4, not '" + scale_text + "'");
@@ -312,7 +316,7 @@ int HeadlessMain(int argc, char** argv) {
   FaceReset(1);
   SoundServiceUseTicks();
   int status = 0;
-  if (!OvantaAppStart(OvantaAppOptions{kEAGLSurfaceHeadless, scale})) {
+  if (!OvantaAppStart(OvantaAppOptions{kEAGLSurfaceHeadless, scale, gl})) {
     status = 69;
   } else {
     const int bad = script == "-" ? HeadlessRunScript(std::cin, "stdin") : HeadlessRunScript(file, script);

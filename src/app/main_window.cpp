@@ -4,7 +4,7 @@
 // The window can be resized and goes full screen with F11; the view keeps
 // its 2:3 shape between black bars, and input maps through the same box.
 //
-//   ovanta [--bundle DIR] [--defaults FILE] [--trace FILE] [--shot FILE]
+//   ovanta [--bundle DIR] [--defaults FILE] [--trace FILE] [--shot FILE] [--gl es1|es2]
 //
 // Input goes through the one input handler (input/input.h, app/app_input.h):
 // mouse as one finger, Alt + drag a mirrored second finger, wheel a pinch,
@@ -47,7 +47,8 @@ const CliProgram kCli = {
     {{"--bundle", "DIR", "the resource folder (Resources beside the program, else ../share/ovanta)"},
      {"--defaults", "FILE", "the settings file (~/.config/ovanta/defaults.json)"},
      {"--trace", "FILE", "write a JSON-lines trace of every tick ('-': standard output)"},
-     {"--shot", "FILE", "where F12 writes the frame (ovanta-shot.png)"}},
+     {"--shot", "FILE", "where F12 writes the frame (ovanta-shot.png)"},
+     {"--gl", "es1|es2", "the driver's GL ES 1.1, or ours over GL ES 2.0 (also OVANTA_GL)"}},
     "Exit status: 0 done, 64 usage, 66 no bundle, 69 no display, 74 a trace or shot that\n"
     "could not be written.\n"};
 
@@ -106,6 +107,9 @@ int main(int argc, char** argv) {
   if (parsed >= 0) return parsed;
   const std::string bundle = args.Value("--bundle"), defaults = args.Value("--defaults"),
                     trace = args.Value("--trace"), shot = args.Value("--shot", "ovanta-shot.png");
+  GlesKind gl = kGlesAuto;
+  if (!OvantaGlChoice(args.Has("--gl") ? args.Value("--gl").c_str() : nullptr, &gl))
+    return CliUsageError(kCli, "--gl wants es1 or es2");
   if (!bundle.empty()) BundleSetRoot(bundle.c_str());
   const std::string bundle_problem = BundleProblem();
   if (!bundle_problem.empty()) {
@@ -140,7 +144,7 @@ int main(int argc, char** argv) {
   const bool stored = WindowGeometryLoad(&placed);
   const bool restore = stored && WindowGeometryFits(placed, Displays());
   const float scale = restore ? WindowViewScale(placed.width, placed.height) : FirstScale();
-  if (!OvantaAppStart(OvantaAppOptions{kEAGLSurfaceWindow, scale})) {
+  if (!OvantaAppStart(OvantaAppOptions{kEAGLSurfaceWindow, scale, gl})) {
     SoundServiceShutdown();
     SDL_Quit();
     return 69;

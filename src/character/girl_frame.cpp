@@ -5,8 +5,6 @@
 #include <malloc.h>
 #endif
 
-#include <GLES/gl.h>
-
 #include "character/girl.h"
 #include "character/girl_animation.h"
 #include "character/girl_camera.h"
@@ -16,6 +14,7 @@
 #include "character/girl_touch.h"
 #include "character/SoundEffect.h"
 #include "face/face.h"
+#include "gles/gl_check.h"
 #include "math/Matrix.h"
 #include "physics/boobs_physics_b0.h"
 #include "render/render_mesh.h"

@@ -4,6 +4,7 @@
 #include <png.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 namespace testkit {
@@ -115,6 +116,25 @@ FrameDifference Difference(const std::string& a, const std::string& b) {
   FrameDifference d = read ? Difference(pa, pb) : FrameDifference{};
   EXPECT_TRUE(d.comparable) << a << " and " << b << " differ in size";
   return d;
+}
+
+void ExpectMatchesOracle(const Picture& es1, const Picture& es2, const std::string& what) {
+  // Alpha is what the blends left in the colour buffer, never shown.
+  Picture a = es1, b = es2;
+  for (Picture* p : {&a, &b})
+    for (size_t i = 3; i < p->rgba.size(); i += 4) p->rgba[i] = 255;
+  const FrameDifference d = Difference(a, b);
+  std::printf("oracle %s: %.3f%% of pixels off by more than 8, mean %.3f, worst %d\n", what.c_str(),
+              d.shareOver8 * 100, d.mean, d.worst);
+  EXPECT_TRUE(d.comparable && a.width == b.width) << what << ": frames of other sizes";
+  EXPECT_LE(d.shareOver8, 0.005) << what << ": share of pixels off by more than 8";
+  EXPECT_LT(d.mean, 1.0) << what << ": mean difference";
+}
+
+void ExpectMatchesOracle(const std::string& es1, const std::string& es2, const std::string& what) {
+  Picture a, b;
+  EXPECT_TRUE(ReadPicture(es1, a) && ReadPicture(es2, b)) << what << ": cannot read " << es1 << " or " << es2;
+  ExpectMatchesOracle(a, b, what);
 }
 
 FrameDifference GoldenDifference(const Picture& frame, const std::string& goldenPath) {
