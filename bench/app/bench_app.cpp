@@ -66,6 +66,7 @@ void BM_HeadlessTick(benchmark::State& state) {
     wall.Stop();
   }
   benchgoal::AtMost(state, "ms", scale == 1 ? 8.3 : 16.0, wall.MeanMs(state));
+  wall.ReportCpu(state);
   OvantaAppStop();
 }
 BENCHMARK(BM_HeadlessTick)->ArgName("scale")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
@@ -91,6 +92,7 @@ void BM_ReloadTick(benchmark::State& state) {
     wall.Stop();
   }
   benchgoal::AtMost(state, "ms", 50.0, wall.MeanMs(state));
+  wall.ReportCpu(state);
   OvantaAppStop();
 }
 BENCHMARK(BM_ReloadTick)->ArgName("outfit")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);

@@ -103,6 +103,11 @@ struct EAGLView::Layer {
   FboProcs fbo;
   // headless
   EGLDisplay display = EGL_NO_DISPLAY;
+  // The frame the rasteriser may still be working on (see swapBuffers).
+  EGLSyncKHR inFlight = EGL_NO_SYNC_KHR;
+  PFNEGLCREATESYNCKHRPROC createSync = nullptr;
+  PFNEGLCLIENTWAITSYNCKHRPROC waitSync = nullptr;
+  PFNEGLDESTROYSYNCKHRPROC destroySync = nullptr;
   // window: `present` shows the colour texture from its own state
   SDL_GLContext present = nullptr;
 };
@@ -221,6 +226,7 @@ EAGLView::~EAGLView() {
       SDL_DestroyWindow(_window);
       ReleaseSdlVideo();
     } else if (_layer->display != EGL_NO_DISPLAY) {
+      if (_layer->inFlight != EGL_NO_SYNC_KHR) _layer->destroySync(_layer->display, _layer->inFlight);
       if (eglGetCurrentContext() == _context)
         eglMakeCurrent(_layer->display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
       if (_context) eglDestroyContext(_layer->display, static_cast<EGLContext>(_context));
@@ -368,7 +374,28 @@ void EAGLView::swapBuffers() {
   if (old != _context) MakeCurrent(_context);
   bool ok = _framebuffer != 0;
   if (ok && !_window) {
-    glFlush();
+    // The rasteriser's threads draw a frame while the next is being made,
+    // but no further behind: presenting waits for the frame before this
+    // one. (Only flushing let frames pile up in its queue without bound.)
+    Layer& L = *_layer;
+    if (!L.createSync) {
+      L.createSync = (PFNEGLCREATESYNCKHRPROC)eglGetProcAddress("eglCreateSyncKHR");
+      L.waitSync = (PFNEGLCLIENTWAITSYNCKHRPROC)eglGetProcAddress("eglClientWaitSyncKHR");
+      L.destroySync = (PFNEGLDESTROYSYNCKHRPROC)eglGetProcAddress("eglDestroySyncKHR");
+    }
+    EGLSyncKHR frame = L.createSync && L.waitSync && L.destroySync
+                           ? L.createSync(L.display, EGL_SYNC_FENCE_KHR, nullptr)
+                           : EGL_NO_SYNC_KHR;
+    if (frame == EGL_NO_SYNC_KHR) {
+      glFinish();  // no fences here: nothing left in flight at all
+    } else {
+      glFlush();
+      if (L.inFlight != EGL_NO_SYNC_KHR) {
+        L.waitSync(L.display, L.inFlight, 0, EGL_FOREVER_KHR);
+        L.destroySync(L.display, L.inFlight);
+      }
+      L.inFlight = frame;
+    }
   } else if (ok) {
     // Finish here so the presenting context samples the complete frame.
     glFinish();
