@@ -64,5 +64,8 @@ awk -v a="$((a1 - a0))" -v x="$((x1 - x0))" -v t="$((t1 - t0))" -v s0="$s0" -v s
   printf "%-34s %9s%% %9.1f%% %8.2f\n", "app process CPU (% of a core)", "<= 25", app, app / 25
   printf "%-34s %10s %9.1f%% %8s\n", "X server CPU (% of a core)", "-", xs, "-"
   printf "%-34s %10s %10.1f %8.2f\n", "ticks per second", ">= 30", tps, 30 / (tps > 0 ? tps : 1e-9)
-  if (figures != "") printf "cpu %.2f\nxcpu %.2f\ntps %.2f\n", app, xs, tps > figures
+  # What a tick costs the app, all threads: the figure a busy machine
+  # disturbs least (8.3 ms meets both goals at once).
+  printf "%-34s %10s %10.1f %8.2f\n", "app CPU ms per tick", "<= 8.3", 10 * app / (tps > 0 ? tps : 1e-9), 10 * app / (tps > 0 ? tps : 1e-9) / 8.3
+  if (figures != "") printf "cpu %.2f\nxcpu %.2f\ntps %.2f\ntickms %.2f\n", app, xs, tps, 10 * app / (tps > 0 ? tps : 1e-9) > figures
 }'
