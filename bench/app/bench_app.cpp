@@ -41,7 +41,7 @@ std::string BenchPath(const char* built, const char* name) {
 
 bool StartApp(float scale = 1.0f) {
   BundleSetRoot(BenchPath(OVANTA_BUNDLE, "Resources").c_str());
-  UserDefaultsSetPath("/tmp/ovanta-bench-defaults-never-written.json");
+  UserDefaultsKeepInMemory();
   SoundServiceUseTicks();
   std::srand(1);
   if (!OvantaAppStart(OvantaAppOptions{kEAGLSurfaceHeadless, scale})) return false;

@@ -1,5 +1,7 @@
 #include "app/app_trace.h"
 
+#include <cerrno>
+#include <cstring>
 #include <nlohmann/json.hpp>
 
 #include "character/girl.h"
@@ -10,18 +12,26 @@
 #include "character/girl_touch.h"
 #include "app/RootViewController.h"
 #include "app/app_loop.h"
+#include "files/files.h"
 #include "face/face.h"
 #include "platform/uikit.h"
 
 namespace {
 FILE* g_trace = nullptr;
 bool g_trace_owned = false;
+std::string g_trace_path;
+int g_trace_error = 0;  // errno of the first write that failed
 
 std::string Dump(const nlohmann::json& j) { return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace); }
 
+// One line; the first failure is kept for TraceClose to report.
+void Write(const std::string& line) {
+  if (std::fprintf(g_trace, "%s\n", line.c_str()) < 0 && !g_trace_error) g_trace_error = errno ? errno : EIO;
+}
+
 void Emit(const nlohmann::json& j) {
   if (!g_trace) return;
-  std::fprintf(g_trace, "%s\n", Dump(j).c_str());
+  Write(Dump(j));
 }
 
 // The face layer's fields, in this order after all the others.
@@ -57,24 +67,40 @@ nlohmann::json VisibleButtons() {
 
 bool TraceOpen(const std::string& path) {
   TraceClose();
+  g_trace_error = 0;
+  g_trace_path = path;
   if (path == "-") {
     g_trace = stdout;
     return true;
   }
-  g_trace = std::fopen(path.c_str(), "w");
+  g_trace = FileOpenOutput(path.c_str());
   if (!g_trace) {
-    std::perror(("trace " + path).c_str());
+    std::fprintf(stderr, "trace %s: cannot be written (%s)\n", path.c_str(), std::strerror(errno));
     return false;
   }
   g_trace_owned = true;
   return true;
 }
 
-void TraceClose() {
-  if (g_trace && g_trace_owned) std::fclose(g_trace);
-  else if (g_trace) std::fflush(g_trace);
+bool TraceClose() {
+  if (!g_trace) return true;
+  bool ok = true;
+  if (g_trace_owned) {
+    ok = FileCloseOutput(g_trace);
+  } else {
+    ok = std::fflush(g_trace) == 0 && !std::ferror(g_trace);
+    if (!ok) std::clearerr(g_trace);
+  }
+  if (!ok && !g_trace_error) g_trace_error = errno ? errno : EIO;
   g_trace = nullptr;
   g_trace_owned = false;
+  if (g_trace_error) {
+    std::fprintf(stderr, "trace %s: cannot be written (%s); it is incomplete\n",
+                 g_trace_path == "-" ? "(standard output)" : g_trace_path.c_str(), std::strerror(g_trace_error));
+    g_trace_error = 0;
+    return false;
+  }
+  return true;
 }
 
 void TraceBeforeTick() {
@@ -122,6 +148,6 @@ void TraceAfterTick(long tick) {
   line.pop_back();
   line += ",\"buttons\":" + Dump(VisibleButtons());
   line += "," + FaceFields().substr(1);  // the face layer's fields, then the closing brace
-  std::fprintf(g_trace, "%s\n", line.c_str());
-  std::fflush(g_trace);
+  Write(line);
+  if (std::fflush(g_trace) != 0 && !g_trace_error) g_trace_error = errno ? errno : EIO;
 }

@@ -8,7 +8,9 @@
 
 // Opens the trace ("-" is standard output). False with a message on failure.
 bool TraceOpen(const std::string& path);
-void TraceClose();
+// Ends the trace. False, with one line on stderr, when any of it could not
+// be written (a full disk, a closed pipe): the trace is incomplete.
+bool TraceClose();
 // Call right before a tick: forgets the last tick's events.
 void TraceBeforeTick();
 // Call right after tick number `tick` (from 1).

@@ -1,6 +1,6 @@
 #include "app/headless.h"
 
-#include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <vector>
@@ -18,6 +17,8 @@
 #include "app/app_loop.h"
 #include "app/app_trace.h"
 #include "app/ui_draw.h"
+#include "cli/cli.h"
+#include "files/files.h"
 #include "character/girl_touch.h"
 #include "face/face.h"
 #include "platform/bundle.h"
@@ -27,8 +28,12 @@
 namespace {
 
 const long kMaxTicksPerLine = 1000000;
+// A script is a text file of commands; one this large is something else.
+const uint64_t kMaxScriptBytes = 64u << 20;
 double g_accel[3] = {0, -1, 0};
 long g_tick = 0;
+// A shot could not be written: the run fails with kExitIoError.
+bool g_output_failed = false;
 
 bool ParseFloat(const std::string& s, float* out) {
   if (s.empty()) return false;
@@ -182,8 +187,9 @@ std::string Shot(const Line& l) {
   // The view is opaque: what the blends left in the alpha channel is never shown.
   for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 255;
   const EAGLSize s = v->eagl()->surfaceSize();
+  // The writer says why in one line; the line itself was fine, the run fails at its end.
   if (!EAGLWritePNG(l.args[0].c_str(), rgba.data(), static_cast<int>(s.width), static_cast<int>(s.height)))
-    return "could not write " + l.args[0];
+    g_output_failed = true;
   return "";
 }
 
@@ -231,11 +237,18 @@ std::string RunLine(const std::string& text) {
   return "unknown command '" + cmd + "'";
 }
 
-int Usage() {
-  std::fprintf(stderr, "usage: ovanta-headless [--bundle DIR] [--defaults FILE] [--trace FILE] [--scale N] SCRIPT\n"
-                       "       SCRIPT '-' reads standard input; --scale: pixels a point, 1 to 4 (1)\n");
-  return 64;
-}
+const CliProgram kCli = {
+    "ovanta-headless",
+    "SCRIPT",
+    1,
+    1,
+    {{"--bundle", "DIR", "the resource folder (Resources beside the program)"},
+     {"--defaults", "FILE", "the settings file (a fresh store kept in memory)"},
+     {"--trace", "FILE", "write a JSON-lines trace of every tick ('-': standard output)"},
+     {"--scale", "N", "pixels a point, 1 to 4 (1)"}},
+    "SCRIPT '-' reads standard input.\n"
+    "Exit status: 0 done, 2 a malformed script line, 64 usage, 66 a missing script or bundle,\n"
+    "69 no GL surface, 74 a trace or shot that cannot be written.\n"};
 
 }  // namespace
 
@@ -256,63 +269,44 @@ int HeadlessRunScript(std::istream& in, const std::string& name) {
 }
 
 int HeadlessMain(int argc, char** argv) {
-  std::string bundle, defaults, trace, script, scale_text;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    auto value = [&](std::string* out) {
-      if (i + 1 >= argc) return false;
-      *out = argv[++i];
-      return true;
-    };
-    if (a == "--bundle") {
-      if (!value(&bundle)) return Usage();
-    } else if (a == "--defaults") {
-      if (!value(&defaults)) return Usage();
-    } else if (a == "--trace") {
-      if (!value(&trace)) return Usage();
-    } else if (a == "--scale") {
-      if (!value(&scale_text)) return Usage();
-    } else if (a == "-h" || a == "--help") {
-      Usage();
-      return 0;
-    } else if (script.empty() && (a == "-" || a[0] != '-')) {
-      script = a;
-    } else {
-      return Usage();
-    }
-  }
-  if (script.empty()) return Usage();
+  CliArgs args;
+  const int parsed = CliParse(kCli, argc, argv, &args);
+  if (parsed >= 0) return parsed;
+  const std::string bundle = args.Value("--bundle"), defaults = args.Value("--defaults"),
+                    trace = args.Value("--trace"), script = args.operands[0], scale_text = args.Value("--scale");
   float scale = 1.0f;
-  if (!scale_text.empty() && (!ParseFloat(scale_text, &scale) || !(scale >= 1.0f && scale <= 4.0f))) {
-    std::fprintf(stderr, "ovanta-headless: --scale wants a number from 1 to 4, not '%s'\n", scale_text.c_str());
-    return 64;
-  }
+  if (args.Has("--scale") && (!ParseFloat(scale_text, &scale) || !(scale >= 1.0f && scale <= 4.0f)))
+    return CliUsageError(kCli, "--scale wants a number from 1 to 4, not '" + scale_text + "'");
 
-  std::ifstream file;
+  std::istringstream file;
   if (script != "-") {
-    file.open(script);
-    if (!file) {
-      std::fprintf(stderr, "ovanta-headless: cannot read script %s\n", script.c_str());
-      return 66;
+    std::string text;
+    struct stat st;
+    const FileStatus read = FileReadText(script.c_str(), kMaxScriptBytes, &text, &st);
+    if (read != kFileOk) {
+      std::fprintf(stderr, "ovanta-headless: cannot read script %s: %s\n", script.c_str(),
+                   FileStatusText(read, st, errno).c_str());
+      return kExitNoInput;
     }
+    file.str(text);
   }
   if (!bundle.empty()) BundleSetRoot(bundle.c_str());
-  // A fresh, empty store unless one is named: a private folder that goes away.
-  char scratch[] = "/tmp/ovanta-headless-XXXXXX";
-  const bool own_store = defaults.empty();
-  if (own_store) {
-    if (!mkdtemp(scratch)) {
-      std::perror("ovanta-headless: temporary folder");
-      return 70;
-    }
-    defaults = std::string(scratch) + "/defaults.json";
+  const std::string bundle_problem = BundleProblem();
+  if (!bundle_problem.empty()) {
+    std::fprintf(stderr, "ovanta-headless: %s\n", bundle_problem.c_str());
+    return kExitNoInput;
   }
-  UserDefaultsSetPath(defaults.c_str());
-  // A named store that does not exist yet is created (empty), so the run
-  // leaves the file it was pointed at even when nothing is saved.
-  if (!own_store && access(defaults.c_str(), F_OK) != 0 && !UserDefaultsSynchronize())
-    std::fprintf(stderr, "ovanta-headless: cannot create the defaults store %s\n", defaults.c_str());
-  if (!trace.empty() && !TraceOpen(trace)) return 73;
+  if (defaults.empty()) {
+    // A fresh, empty store that goes away with the run.
+    UserDefaultsKeepInMemory();
+  } else {
+    UserDefaultsSetPath(defaults.c_str());
+    // A named store that does not exist yet is created (empty), so the run
+    // leaves the file it was pointed at even when nothing is saved.
+    if (access(defaults.c_str(), F_OK) != 0 && !UserDefaultsSynchronize())
+      std::fprintf(stderr, "ovanta-headless: cannot create the defaults store %s\n", defaults.c_str());
+  }
+  if (!trace.empty() && !TraceOpen(trace)) return kExitIoError;
 
   std::srand(1);
   FaceReset(1);
@@ -326,16 +320,6 @@ int HeadlessMain(int argc, char** argv) {
     OvantaAppStop();
   }
   SoundServiceShutdown();
-  TraceClose();
-  if (own_store) {
-    // Whatever the store left in its folder (the store and any temporary file).
-    if (DIR* d = opendir(scratch)) {
-      while (dirent* e = readdir(d))
-        if (std::strcmp(e->d_name, ".") && std::strcmp(e->d_name, ".."))
-          unlink((std::string(scratch) + "/" + e->d_name).c_str());
-      closedir(d);
-    }
-    rmdir(scratch);
-  }
+  if (!TraceClose() || g_output_failed) status = kExitIoError;
   return status;
 }

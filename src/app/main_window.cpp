@@ -29,6 +29,7 @@
 #include "app/help_overlay.h"
 #include "app/window_input.h"
 #include "app/window_state.h"
+#include "cli/cli.h"
 #include "face/face.h"
 #include "platform/accelerometer.h"
 #include "platform/bundle.h"
@@ -38,10 +39,17 @@
 
 namespace {
 
-int Usage() {
-  std::fprintf(stderr, "usage: ovanta [--bundle DIR] [--defaults FILE] [--trace FILE] [--shot FILE]\n");
-  return 64;
-}
+const CliProgram kCli = {
+    "ovanta",
+    "",
+    0,
+    0,
+    {{"--bundle", "DIR", "the resource folder (Resources beside the program, else ../share/ovanta)"},
+     {"--defaults", "FILE", "the settings file (~/.config/ovanta/defaults.json)"},
+     {"--trace", "FILE", "write a JSON-lines trace of every tick ('-': standard output)"},
+     {"--shot", "FILE", "where F12 writes the frame (ovanta-shot.png)"}},
+    "Exit status: 0 done, 64 usage, 66 no bundle, 69 no display, 74 a trace or shot that\n"
+    "could not be written.\n"};
 
 std::vector<WindowGeometry> Displays() {
   std::vector<WindowGeometry> out;
@@ -93,17 +101,19 @@ void FitToWindow(SDL_Window* window) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string bundle, defaults, trace, shot = "ovanta-shot.png";
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    std::string* target = a == "--bundle" ? &bundle : a == "--defaults" ? &defaults : a == "--trace" ? &trace
-                          : a == "--shot" ? &shot : nullptr;
-    if (!target || i + 1 >= argc) return Usage();
-    *target = argv[++i];
-  }
+  CliArgs args;
+  const int parsed = CliParse(kCli, argc, argv, &args);
+  if (parsed >= 0) return parsed;
+  const std::string bundle = args.Value("--bundle"), defaults = args.Value("--defaults"),
+                    trace = args.Value("--trace"), shot = args.Value("--shot", "ovanta-shot.png");
   if (!bundle.empty()) BundleSetRoot(bundle.c_str());
+  const std::string bundle_problem = BundleProblem();
+  if (!bundle_problem.empty()) {
+    std::fprintf(stderr, "ovanta: %s\n", bundle_problem.c_str());
+    return kExitNoInput;
+  }
   if (!defaults.empty()) UserDefaultsSetPath(defaults.c_str());
-  if (!trace.empty() && !TraceOpen(trace)) return 73;
+  if (!trace.empty() && !TraceOpen(trace)) return kExitIoError;
 
   // A companion stays open all day: the screen saver and the power settings
   // of the desktop keep working while she is on screen.
@@ -184,6 +194,7 @@ int main(int argc, char** argv) {
   Uint64 next = SDL_GetPerformanceCounter();
   long tick = 0;
   bool running = true;
+  bool shot_failed = false;
   while (running) {
     // Wait for the timer, gathering input; nothing runs during a tick.
     for (;;) {
@@ -224,6 +235,8 @@ int main(int argc, char** argv) {
       if (read && EAGLWritePNG(shot.c_str(), rgba.data(), static_cast<int>(pixels.width),
                                static_cast<int>(pixels.height)))
         std::printf("ovanta: frame written to %s\n", shot.c_str());
+      else
+        shot_failed = true;
     }
     // A slow tick delays the next one; none is skipped.
     next = std::max(next + period, SDL_GetPerformanceCounter());
@@ -234,7 +247,7 @@ int main(int argc, char** argv) {
   OvantaAppStop();
   accel.Close();
   SoundServiceShutdown();
-  TraceClose();
+  const bool traced = TraceClose();
   SDL_Quit();
-  return 0;
+  return traced && !shot_failed ? 0 : kExitIoError;
 }

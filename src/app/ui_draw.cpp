@@ -2,6 +2,7 @@
 
 #include <GLES/gl.h>
 #include <imgui.h>
+#include <imgui_internal.h>
 #include <cfloat>
 #include <cmath>
 
@@ -296,18 +297,23 @@ void DrawTitle(UITextField* tf, ImVec2 origin) {
   dl->AddText(font, fs, tp, IM_COL32(255, 255, 255, 255), text.c_str());
 }
 
-void DrawScreen(UIViewController* vc, float offset, bool on_top) {
-  // Each screen object gets a window of its own; a new window opens in
-  // front. Only the screen on top takes input, so a click never reaches (or
-  // raises) the screen under it, nor one sliding away.
+void DrawScreen(UIViewController* vc, float offset, bool on_top, int depth) {
+  // Each level of the navigation stack gets a window of its own, reused by
+  // every screen shown at that level: ImGui never frees a window, so one per
+  // screen object would grow with every visit to the settings screen. The
+  // screens are drawn bottom first and each is brought to the front as it
+  // is drawn, so a deeper screen is always in front. Only the screen on top
+  // takes input, so a click never reaches the screen under it, nor one
+  // sliding away.
   char name[32];
-  std::snprintf(name, sizeof name, "screen%d", vc->uiSerial());
+  std::snprintf(name, sizeof name, "screen%d", depth);
   ImGui::SetNextWindowPos(ImVec2(offset, 0));
   ImGui::SetNextWindowSize(ImVec2(kit.width, kit.height));
   ImGuiWindowFlags flags = ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings |
                            ImGuiWindowFlags_NoBackground | ImGuiWindowFlags_NoScrollWithMouse;
   if (!on_top) flags |= ImGuiWindowFlags_NoInputs;
   ImGui::Begin(name, nullptr, flags);
+  ImGui::BringWindowToDisplayFront(ImGui::GetCurrentWindow());
   const ImVec2 origin(offset, 0);
   ImDrawList* dl = ImGui::GetWindowDrawList();
   if (vc->opaque) dl->AddRectFilled(origin, ImVec2(offset + kit.width, kit.height), Rgba(vc->background));
@@ -418,7 +424,14 @@ void Build(UINavigationController& nav) {
   io.DisplayFramebufferScale = ImVec2(kit.scale, kit.scale);
   io.DeltaTime = 1.0f / 30.0f;
   ImGui::NewFrame();
-  for (const auto& s : nav.visible(kit.width)) DrawScreen(s.first, s.second, s.first == nav.topViewController());
+  // Bottom first: the screen under a push, or the top one under a screen
+  // sliding out after a pop (which was one level deeper).
+  const auto shown = nav.visible(kit.width);
+  const int top = static_cast<int>(nav.depth()) - 1;
+  for (size_t i = 0; i < shown.size(); ++i) {
+    const bool on_top = shown[i].first == nav.topViewController();
+    DrawScreen(shown[i].first, shown[i].second, on_top, on_top ? top : i == 0 ? top - 1 : top + 1);
+  }
   if (kit.overlay) DrawOverlay(*kit.overlay);
 }
 

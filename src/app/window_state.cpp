@@ -2,29 +2,17 @@
 
 #include <algorithm>
 
+#include "character/girl_settings.h"
 #include "input/input.h"
 #include "platform/EAGLView.h"
 #include "platform/user_defaults.h"
 
-const char* const kWindowKeyX = "Ovanta_window_x";
-const char* const kWindowKeyY = "Ovanta_window_y";
-const char* const kWindowKeyWidth = "Ovanta_window_width";
-const char* const kWindowKeyHeight = "Ovanta_window_height";
-
-namespace {
-// Values beyond any screen come only from a hand-edited store.
-int Stored(const char* key) {
-  const long long v = UserDefaultsIntegerForKey(key);
-  return static_cast<int>(std::max(-100000LL, std::min(100000LL, v)));
-}
-}  // namespace
-
 bool WindowGeometryLoad(WindowGeometry* g) {
   if (!UserDefaultsHasKey(kWindowKeyWidth) || !UserDefaultsHasKey(kWindowKeyHeight)) return false;
-  g->x = Stored(kWindowKeyX);
-  g->y = Stored(kWindowKeyY);
-  g->width = Stored(kWindowKeyWidth);
-  g->height = Stored(kWindowKeyHeight);
+  g->x = GirlReadIntKey(kWindowKeyX);
+  g->y = GirlReadIntKey(kWindowKeyY);
+  g->width = GirlReadIntKey(kWindowKeyWidth);
+  g->height = GirlReadIntKey(kWindowKeyHeight);
   return true;
 }
 

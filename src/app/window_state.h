@@ -1,7 +1,7 @@
 // The desktop window's own state, for main_window.cpp: its size and
-// position remembered in the settings store (integer keys beside the
-// character's), the pixel scale the view is drawn at for a window size,
-// and whether this is the window's first start (nothing stored yet).
+// position remembered in the settings store (rows of its one key table),
+// the pixel scale the view is drawn at for a window size, and whether this
+// is the window's first start (nothing stored yet).
 #pragma once
 
 #include <vector>
@@ -11,13 +11,8 @@ struct WindowGeometry {
   int x = 0, y = 0, width = 0, height = 0;
 };
 
-// Store keys, integers.
-extern const char* const kWindowKeyX;       // "Ovanta_window_x"
-extern const char* const kWindowKeyY;       // "Ovanta_window_y"
-extern const char* const kWindowKeyWidth;   // "Ovanta_window_width"
-extern const char* const kWindowKeyHeight;  // "Ovanta_window_height"
-
-// The stored geometry; false when there is none (the first start).
+// The stored geometry (the kWindowKey* rows of the store's key table,
+// character/girl_settings.h); false when there is none (the first start).
 bool WindowGeometryLoad(WindowGeometry* g);
 // Into the store; written with the next synchronize.
 void WindowGeometryStore(const WindowGeometry& g);

@@ -1,12 +1,16 @@
 #include "character/girl_settings.h"
 
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "character/girl.h"
 #include "face/face.h"
 #include "platform/uikit.h"
 #include "platform/user_defaults.h"
+#include "platform/utf8.h"
 
 const char* const kGirlKeyName = "Ovanta_name";
 const char* const kGirlKeySkin = "Ovanta_skin_color";
@@ -16,26 +20,64 @@ const char* const kGirlKeyHair = "Ovanta_hair";
 const char* const kGirlDefaultName = "Ovanta";
 const char* const kGirlKeyVolume = "Ovanta_volume";
 const char* const kGirlKeyCaptions = "Ovanta_captions";
+const char* const kWindowKeyX = "Ovanta_window_x";
+const char* const kWindowKeyY = "Ovanta_window_y";
+const char* const kWindowKeyWidth = "Ovanta_window_width";
+const char* const kWindowKeyHeight = "Ovanta_window_height";
 
-// Values beyond int come only from a hand-edited store; they are pinned to
-// the int range so the later modulo reduction stays well defined.
-static int StoredChoice(const char* key) {
-  const long long v = UserDefaultsIntegerForKey(key);
-  return v > INT_MAX ? INT_MAX : (v < INT_MIN ? INT_MIN : static_cast<int>(v));
+// Her looks are kept as stored, any int (the loaders reduce them to the
+// option tables); a missing one reads as 0, as it always has. A window
+// place beyond any screen comes only from a hand-edited store; the window
+// checks the geometry fits a display before using it.
+const GirlIntSetting kGirlIntSettings[] = {
+    {kGirlKeySkin, &n_skin, 0, 0, INT_MIN, INT_MAX, kGirlSettingLook},
+    {kGirlKeyClothes, &n_clothes, 1, 0, INT_MIN, INT_MAX, kGirlSettingLook},
+    {kGirlKeySoundSet, &n_sound_set, 0, 0, INT_MIN, INT_MAX, kGirlSettingLook},
+    {kGirlKeyHair, &n_hair, 0, 0, INT_MIN, INT_MAX, kGirlSettingLook},
+    {kGirlKeyVolume, nullptr, kFaceVolumeLevels - 1, kFaceVolumeLevels - 1, 0, kFaceVolumeLevels - 1,
+     kGirlSettingFace},
+    {kGirlKeyCaptions, nullptr, 1, 1, 0, 1, kGirlSettingFace},
+    {kWindowKeyX, nullptr, 0, 0, -100000, 100000, kGirlSettingWindow},
+    {kWindowKeyY, nullptr, 0, 0, -100000, 100000, kGirlSettingWindow},
+    {kWindowKeyWidth, nullptr, 0, 0, 0, 100000, kGirlSettingWindow},
+    {kWindowKeyHeight, nullptr, 0, 0, 0, 100000, kGirlSettingWindow},
+};
+const size_t kGirlIntSettingCount = sizeof kGirlIntSettings / sizeof kGirlIntSettings[0];
+
+int GirlReadIntSetting(const GirlIntSetting& s) {
+  long long v = 0;
+  if (!UserDefaultsIntegerValue(s.key, &v)) {
+    if (!UserDefaultsHasKey(s.key)) return s.absent;
+    std::fprintf(stderr, "Settings: %s is not a whole number; its default, %d, applies\n", s.key, s.fallback);
+    return s.fallback;
+  }
+  if (v < s.min || v > s.max) {
+    const int kept = v < s.min ? s.min : s.max;
+    std::fprintf(stderr, "Settings: %s is %lld, outside %d..%d; %d applies\n", s.key, v, s.min, s.max, kept);
+    return kept;
+  }
+  return static_cast<int>(v);
+}
+
+int GirlReadIntKey(const char* key) {
+  for (size_t i = 0; i < kGirlIntSettingCount; ++i)
+    if (std::strcmp(kGirlIntSettings[i].key, key) == 0) return GirlReadIntSetting(kGirlIntSettings[i]);
+  std::fprintf(stderr, "Settings: %s is no key of the store\n", key);
+  std::abort();
 }
 
 void GirlLoadSettings() {
   std::string name;
-  if (!UserDefaultsStringForKey(kGirlKeyName, &name)) {
-    if (girlname) girlname->setText(kGirlDefaultName);
-    return;
+  const bool named = UserDefaultsStringForKey(kGirlKeyName, &name);
+  if (!named && UserDefaultsHasKey(kGirlKeyName))
+    std::fprintf(stderr, "Settings: %s is not text; her looks are not read and the defaults apply\n",
+                 kGirlKeyName);
+  if (girlname) girlname->setText(named ? Utf8Head(name, kGirlNameMaxChars) : std::string(kGirlDefaultName));
+  for (size_t i = 0; named && i < kGirlIntSettingCount; ++i) {
+    const GirlIntSetting& s = kGirlIntSettings[i];
+    if (s.group == kGirlSettingLook) *s.value = GirlReadIntSetting(s);
   }
-  if (girlname) girlname->setText(name);
-  n_skin = StoredChoice(kGirlKeySkin);
-  n_clothes = StoredChoice(kGirlKeyClothes);
-  n_background = n_clothes;
-  n_sound_set = StoredChoice(kGirlKeySoundSet);
-  n_hair = StoredChoice(kGirlKeyHair);
+  if (named) n_background = n_clothes;
 }
 
 bool GirlSaveSettings() {
@@ -46,21 +88,17 @@ bool GirlSaveSettings() {
     UserDefaultsSetString(kGirlKeyName, girlname->text());
   else if (!UserDefaultsStringForKey(kGirlKeyName, nullptr))
     UserDefaultsSetString(kGirlKeyName, kGirlDefaultName);
-  UserDefaultsSetInteger(kGirlKeySkin, n_skin);
-  UserDefaultsSetInteger(kGirlKeyClothes, n_clothes);
-  UserDefaultsSetInteger(kGirlKeySoundSet, n_sound_set);
-  UserDefaultsSetInteger(kGirlKeyHair, n_hair);
+  for (size_t i = 0; i < kGirlIntSettingCount; ++i)
+    if (kGirlIntSettings[i].group == kGirlSettingLook)
+      UserDefaultsSetInteger(kGirlIntSettings[i].key, *kGirlIntSettings[i].value);
   // Written through at once: a kill or crash soon after the settings screen
   // closes must not lose the user's choices.
   return UserDefaultsSynchronize();
 }
 
 void GirlLoadFaceSettings() {
-  long long volume = kFaceVolumeLevels - 1, captions = 1;
-  if (UserDefaultsHasKey(kGirlKeyVolume)) volume = UserDefaultsIntegerForKey(kGirlKeyVolume);
-  if (UserDefaultsHasKey(kGirlKeyCaptions)) captions = UserDefaultsIntegerForKey(kGirlKeyCaptions);
-  FaceSetVolume(volume >= 0 && volume < kFaceVolumeLevels ? static_cast<int32_t>(volume) : kFaceVolumeLevels - 1);
-  FaceSetCaptions(captions != 0);
+  FaceSetVolume(GirlReadIntKey(kGirlKeyVolume));
+  FaceSetCaptions(GirlReadIntKey(kGirlKeyCaptions) != 0);
 }
 
 bool GirlSaveFaceSettings() {

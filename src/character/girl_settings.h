@@ -6,37 +6,78 @@
 // into `girlname`. The values live in the user-defaults store
 // (platform/user_defaults.h) under the "Ovanta_*" keys; the name key also
 // marks that settings were ever saved.
+//
+// Every integer key of the store is a row of one table (kGirlIntSettings):
+// her looks, the face layer's volume and captions, the window's geometry. A
+// new key is a new row, and every row follows the same rules when read.
 #pragma once
 
 #include <cstddef>
 
-// The keys, in the order they are saved.
+// The keys. Her looks, in the order they are saved:
 extern const char* const kGirlKeyName;       // "Ovanta_name", string
 extern const char* const kGirlKeySkin;       // "Ovanta_skin_color" <-> n_skin
 extern const char* const kGirlKeyClothes;    // "Ovanta_clothes" <-> n_clothes, n_background
 extern const char* const kGirlKeySoundSet;   // "Ovanta_sound_set" <-> n_sound_set
 extern const char* const kGirlKeyHair;       // "Ovanta_hair" <-> n_hair
 extern const char* const kGirlDefaultName;   // "Ovanta"
+// The face layer's (face/face.h):
+extern const char* const kGirlKeyVolume;    // "Ovanta_volume" <-> face_volume, 0..3 (3)
+extern const char* const kGirlKeyCaptions;  // "Ovanta_captions" <-> face_captions, 1 or 0 (1)
+// The desktop window's place and size in window units (app/window_state.h):
+extern const char* const kWindowKeyX;       // "Ovanta_window_x"
+extern const char* const kWindowKeyY;       // "Ovanta_window_y"
+extern const char* const kWindowKeyWidth;   // "Ovanta_window_width"
+extern const char* const kWindowKeyHeight;  // "Ovanta_window_height"
 
 // A name holds at most this many characters (code points, not bytes): the
 // name field takes no more, and a longer name read from the store is cut.
 constexpr size_t kGirlNameMaxChars = 32;
 
-// No stored name: the name field shows "Ovanta" and the choices keep their
-// initial values. Otherwise the stored name and all four choices (a missing
-// one reads as 0) are restored as stored, not range-checked: the scene and
-// voice loaders bring them into range.
+// Who reads and saves a row.
+enum GirlSettingGroup {
+  kGirlSettingLook,    // her looks: read only when a name is stored (settings
+                       // were saved before), saved by GirlSaveSettings
+  kGirlSettingFace,    // read on every launch, saved when they change
+  kGirlSettingWindow,  // read and saved by the desktop window
+};
+
+// One integer setting. Read from the store:
+//  - missing: `absent`;
+//  - not an integer (nor text that is one): `fallback`, with one line on
+//    stderr naming the key and that default;
+//  - outside min..max: the nearer end, with one line.
+struct GirlIntSetting {
+  const char* key;
+  int* value;    // the global it is read into and saved from; null when its
+                 // reader applies it (the face layer's, the window's)
+  int fallback;  // its default
+  int absent;    // what a missing key reads as
+  int min, max;
+  GirlSettingGroup group;
+};
+// In the order they are read and saved.
+extern const GirlIntSetting kGirlIntSettings[];
+extern const size_t kGirlIntSettingCount;
+
+// The value of one row as stored, under the rules above.
+int GirlReadIntSetting(const GirlIntSetting& setting);
+// The same for the row of `key`, which must be one of the table's.
+int GirlReadIntKey(const char* key);
+
+// No usable name (none stored, or one that is not text, which one line
+// says): the name field shows "Ovanta" and her looks keep their initial
+// values. Otherwise the stored name (cut to the limit) and her four looks
+// are restored; the looks are not brought into 0..3 here: the scene and
+// voice loaders reduce them.
 void GirlLoadSettings();
-// Stores the name and the four choices and writes the store to disk at
-// once. Returns false when the write failed (the message is printed by the
-// store; the previous file stays intact).
+// Stores the name and every integer setting and writes the store to disk at
+// once. Returns false when the write failed (the store prints why).
 bool GirlSaveSettings();
 
-// The face layer's settings (face/face.h), kept apart from the name and the
-// choices: read whether or not a name was ever saved, and saved the moment
-// they change, since they apply at once and ask for no reload.
-extern const char* const kGirlKeyVolume;    // "Ovanta_volume" <-> face_volume, 0..3 (3)
-extern const char* const kGirlKeyCaptions;  // "Ovanta_captions" <-> face_captions, 1 or 0 (1)
-// Restores and applies both (a missing or stray value: the default).
+// The face layer's settings, kept apart from the name and the choices:
+// read whether or not a name was ever saved, and saved the moment they
+// change, since they apply at once and ask for no reload.
+// Restores and applies both.
 void GirlLoadFaceSettings();
 bool GirlSaveFaceSettings();

@@ -2,13 +2,12 @@
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <vector>
 
 #include "character/girl_clips.h"
 #include "face/voice_lines.h"
+#include "files/files.h"
 #include "platform/bundle.h"
 #include "scene/ModelPOD.h"
 
@@ -190,11 +189,11 @@ void GazeTick(const FaceFrameInput& in, FacePose* pose) {
 
 // ---- Lip sync ---------------------------------------------------------------------
 
+// A bundle's text file, read as every input is; empty when it cannot be read.
 std::string ReadFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::ostringstream s;
-  if (f) s << f.rdbuf();
-  return s.str();
+  std::string text;
+  if (FileReadText(path.c_str(), 1u << 20, &text) != kFileOk) text.clear();
+  return text;
 }
 
 // What a voice line's mouth does: its stored timing, or failing that its

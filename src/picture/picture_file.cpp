@@ -9,6 +9,8 @@
 #include <jpeglib.h>
 #include <png.h>
 
+#include "files/files.h"
+
 namespace {
 
 // Both libraries report errors by longjmp. Everything that must be freed on
@@ -207,34 +209,14 @@ PictureStatus DecodePicture(const uint8_t* data, size_t size, DecodedPicture* ou
   return kPictureBroken;
 }
 
-bool ReadWholeFile(const char* path, size_t limit, uint8_t** data, size_t* size) {
-  *data = nullptr;
-  *size = 0;
-  FILE* f = std::fopen(path, "rb");
-  if (!f) return false;
-  bool ok = std::fseek(f, 0, SEEK_END) == 0;
-  const long len = ok ? std::ftell(f) : -1;
-  ok = ok && len >= 0 && static_cast<unsigned long>(len) <= limit && std::fseek(f, 0, SEEK_SET) == 0;
-  uint8_t* buf = ok ? static_cast<uint8_t*>(std::malloc(len > 0 ? static_cast<size_t>(len) : 1)) : nullptr;
-  ok = buf && std::fread(buf, 1, static_cast<size_t>(len), f) == static_cast<size_t>(len);
-  std::fclose(f);
-  if (!ok) {
-    std::free(buf);
-    return false;
-  }
-  *data = buf;
-  *size = static_cast<size_t>(len);
-  return true;
-}
-
 bool ReadPicture(const std::string& path, Picture& out) {
   // The decoder's limit is on the sides; a file this size is never a picture we make.
   constexpr size_t kMaxFileBytes = size_t(1) << 30;
-  uint8_t* data = nullptr;
+  char* data = nullptr;
   size_t size = 0;
   DecodedPicture pic;
-  const bool ok = ReadWholeFile(path.c_str(), kMaxFileBytes, &data, &size) &&
-                  DecodePicture(data, size, &pic, false) == kPictureOk;
+  const bool ok = FileReadAll(path.c_str(), kMaxFileBytes, &data, &size) == kFileOk &&
+                  DecodePicture(reinterpret_cast<const uint8_t*>(data), size, &pic, false) == kPictureOk;
   std::free(data);
   if (!ok) {
     std::fprintf(stderr, "Couldn't read picture '%s'\n", path.c_str());
@@ -262,18 +244,28 @@ struct OutFile {
 bool OpenOut(OutFile* o, const std::string& path, bool throughTemporary, const char* kind) {
   o->path = path;
   o->written = throughTemporary ? path + ".tmp" : path;
-  o->f = std::fopen(o->written.c_str(), "wb");
+  // In place the path may be a device or a pipe someone named: opened
+  // without waiting for a reader, and every write checked.
+  o->f = throughTemporary ? std::fopen(o->written.c_str(), "wb") : FileOpenOutput(path.c_str());
   if (!o->f) std::fprintf(stderr, "Couldn't write %s '%s': %s\n", kind, path.c_str(), std::strerror(errno));
   return o->f != nullptr;
 }
 
+// One line on failure, with the reason when the system gave one: the
+// writes are buffered, so a full disk often shows only here.
 bool CloseOut(OutFile* o, bool ok, const char* kind) {
-  ok = std::fclose(o->f) == 0 && ok;
+  errno = 0;
+  const bool closed = FileCloseOutput(o->f);
+  const int err = closed ? 0 : errno;
+  ok = closed && ok;
   if (o->written != o->path) {
     ok = ok && std::rename(o->written.c_str(), o->path.c_str()) == 0;
     if (!ok) std::remove(o->written.c_str());
   }
-  if (!ok) std::fprintf(stderr, "Couldn't write %s '%s'\n", kind, o->path.c_str());
+  if (!ok && err)
+    std::fprintf(stderr, "Couldn't write %s '%s': %s\n", kind, o->path.c_str(), std::strerror(err));
+  else if (!ok)
+    std::fprintf(stderr, "Couldn't write %s '%s'\n", kind, o->path.c_str());
   return ok;
 }
 

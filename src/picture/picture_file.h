@@ -36,10 +36,6 @@ struct DecodedPicture {
 PictureStatus DecodePicture(const uint8_t* data, size_t size, DecodedPicture* out,
                             bool premultiply = true);
 
-// Reads a whole file; false (and nothing allocated) when it cannot be read or
-// is larger than `limit` bytes. *data is malloc'd.
-bool ReadWholeFile(const char* path, size_t limit, uint8_t** data, size_t* size);
-
 // A picture file read whole, for the tools and tests: straight (not
 // premultiplied) RGBA, top row first.
 struct Picture {

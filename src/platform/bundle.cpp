@@ -1,9 +1,12 @@
 #include "platform/bundle.h"
 
-#include <climits>
-#include <cstring>
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
 
 static std::string g_root;
 static bool g_rootSet = false;
@@ -41,6 +44,25 @@ std::string BundleRoot() {
     g_rootSet = true;
   }
   return g_root;
+}
+
+std::string BundleProblem() {
+  const std::string root = BundleRoot();
+  if (root.empty())
+    return "no bundle folder: neither Resources beside the program nor ../share/ovanta (use --bundle DIR)";
+  struct stat st;
+  if (stat(root.c_str(), &st) != 0) return "the bundle folder " + root + " does not exist";
+  if (!S_ISDIR(st.st_mode)) return "the bundle folder " + root + " is not a folder";
+  DIR* d = opendir(root.c_str());
+  if (!d) return "the bundle folder " + root + " cannot be read (" + std::strerror(errno) + ")";
+  bool any = false;
+  while (dirent* e = readdir(d))
+    if (e->d_name[0] != '.') {
+      any = true;
+      break;
+    }
+  closedir(d);
+  return any ? "" : "the bundle folder " + root + " is empty";
 }
 
 bool BundlePathForResource(const char* name, const char* type, std::string& path) {

@@ -18,3 +18,7 @@ bool BundlePathForResource(const char* name, const char* type, std::string& path
 void BundleSetRoot(const char* dir);
 // The folder in use ("" when none was found).
 std::string BundleRoot();
+// Whether the bundle can serve at all: "" when its folder holds at least one
+// file, else one line naming the folder and what is wrong with it, for the
+// programs to say once at start-up rather than once for every resource.
+std::string BundleProblem();

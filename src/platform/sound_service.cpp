@@ -1,8 +1,6 @@
 #include "platform/sound_service.h"
 
 #include <SDL.h>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <syslog.h>
 #include <unistd.h>
 
@@ -17,6 +15,8 @@
 #include <map>
 #include <string>
 #include <vector>
+
+#include "files/files.h"
 
 // ---------------------------------------------------------------------------
 // The system log
@@ -151,28 +151,14 @@ SoundStatus SoundDecodeWAV(const uint8_t* data, size_t size, SoundPCM* out) {
 SoundStatus SoundLoadWAV(const char* path, SoundPCM* out) {
   *out = SoundPCM();
   if (!path) return kSoundErrOpen;
-  const int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return kSoundErrOpen;
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd);
-    return kSoundErrOpen;
-  }
-  if (static_cast<uint64_t>(st.st_size) > kSoundMaxFileBytes) {
-    close(fd);
-    return kSoundErrTooLarge;
-  }
-  std::vector<uint8_t> bytes(static_cast<size_t>(st.st_size));
-  size_t got = 0;
-  while (got < bytes.size()) {
-    const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
-  }
-  close(fd);
-  if (got != bytes.size()) return kSoundErrOpen;
-  return SoundDecodeWAV(bytes.data(), bytes.size(), out);
+  char* bytes = nullptr;
+  size_t size = 0;
+  const FileStatus read = FileReadAll(path, kSoundMaxFileBytes, &bytes, &size);
+  if (read == kFileTooLarge) return kSoundErrTooLarge;
+  if (read != kFileOk) return kSoundErrOpen;
+  const SoundStatus status = SoundDecodeWAV(reinterpret_cast<const uint8_t*>(bytes), size, out);
+  std::free(bytes);
+  return status;
 }
 
 float* SoundResampleStereo(const SoundPCM& pcm, uint32_t rate, uint32_t* frames) {

@@ -134,8 +134,6 @@ class UIViewController {
   // loadView + viewDidLoad on first use.
   void loadViewIfNeeded();
   bool isViewLoaded() const { return loaded_; }
-  // A number no other controller of this run has; names its drawing.
-  int uiSerial() const { return serial_; }
 
   // Subviews in drawing order; owned by the controller.
   template <typename T>
@@ -159,11 +157,6 @@ class UIViewController {
 
  private:
   bool loaded_ = false;
-  int serial_ = NextSerial();
-  static int NextSerial() {
-    static int next = 0;
-    return ++next;
-  }
 };
 
 // A stack of screens; pushing slides the new one in from the right, popping

@@ -2,21 +2,32 @@
 // across launches. Settings persistence (character/girl_settings.cpp) is its
 // caller.
 //
-// The values live in memory and in one JSON file, by default
+// The values live in memory and in one JSON object in a file, by default
 // $XDG_CONFIG_HOME/ovanta/defaults.json, else ~/.config/ovanta/defaults.json.
-// The file is read on first use. A missing file is a first launch (empty
-// store). A file that cannot be read or parsed, or holds values other than
-// strings and integers, is moved aside to "<file>.damaged-<UTC time>" with
-// one message on stderr, and the store starts empty; its contents are never
-// overwritten.
+// The file is read on first use, never blocking. A missing file is a first
+// launch (empty store). A symbolic link is followed: the target is read and
+// written, the link stays. Values of any JSON type are kept; the typed
+// getters below say what a key holds.
+//
+// What the store will not touch, with one line on stderr each time it is
+// read, the values applying for this run only (never saved):
+//  - a folder, device, pipe or socket at the path: nothing there changes;
+//  - a file that cannot be read, or one too large to be ours;
+//  - a read-only file (no write bit in its mode, whoever runs us): its
+//    values are used, it is left as it is.
+// A regular file that is not JSON, or whose top level is not an object, is
+// damaged: it is moved aside to "<file>.damaged-<UTC time>" and the store
+// starts empty; its contents are never overwritten.
 //
 // UserDefaultsSynchronize writes the whole store atomically and durably:
-// a temporary file beside the store, fsync, rename over the store, fsync of
-// the folder. A crash at any point leaves either the old or the new store on
-// disk, complete. The file operations go through UserDefaultsFileOps so that
+// a temporary file of its own beside the store (so copies of the app saving
+// at the same time never disturb each other), fsync, rename over the store,
+// fsync of the folder. A crash at any point leaves either the old or the new
+// store on disk, complete; temporary files a crash left are removed by the
+// next save. The file operations go through UserDefaultsFileOps so that
 // tests can fail or "crash" any one step.
 //
-// Main thread only; one process per store file.
+// Main thread only.
 #pragma once
 
 #include <cstddef>
@@ -26,20 +37,29 @@
 // string that is not a whole number reads as 0 from IntegerForKey.
 bool UserDefaultsStringForKey(const char* key, std::string* value);
 long long UserDefaultsIntegerForKey(const char* key);
+// True when the key holds an integer, or text that is one whole number
+// (beyond the range of long long it is held at the nearer end); false when
+// it is missing or holds anything else.
+bool UserDefaultsIntegerValue(const char* key, long long* value);
 void UserDefaultsSetString(const char* key, const std::string& value);
 void UserDefaultsSetInteger(const char* key, long long value);
 bool UserDefaultsHasKey(const char* key);
 void UserDefaultsRemoveKey(const char* key);
 
-// Writes the store to its file. False (with one message on stderr) when any
-// step failed; the previous file is then still in place, unless the failure
-// came after the rename, where only durability is in doubt.
+// Writes the store to its file. False (with one message on stderr, unless
+// reading the store already said it would not be saved) when nothing was
+// saved; the previous file is then still in place, unless the failure came
+// after the rename, where only durability is in doubt.
 bool UserDefaultsSynchronize();
 
 // The store file; null or "" goes back to the default location. Changing the
 // file forgets the values in memory; they are read from the new file on
 // next use.
 void UserDefaultsSetPath(const char* file);
+// A store that lives in memory only and starts empty: nothing is read or
+// written, saving succeeds. UserDefaultsSetPath leaves this mode.
+void UserDefaultsKeepInMemory();
+// The file in use ("" in memory, or with no home folder).
 std::string UserDefaultsPath();
 // Forgets the values in memory, as a new launch would.
 void UserDefaultsForget();

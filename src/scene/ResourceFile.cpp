@@ -1,34 +1,22 @@
 #include "scene/ResourceFile.h"
 
-#include <cstdio>
 #include <cstdlib>
+
+#include "files/files.h"
 
 std::string CResourceFile::s_DataPath;
 
 CResourceFile::CResourceFile(const char* name) : m_open(false), m_size(0), m_data(nullptr) {
   if (!name) return;
   const std::string path = s_DataPath + name;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return;
-  long size = -1;
-  if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
-  // A size that does not fit the 32-bit stream positions is not a scene of ours.
-  if (size < 0 || (unsigned long)size >= 0xFFFFFFFFul || std::fseek(f, 0, SEEK_SET) != 0) {
-    std::fclose(f);
-    return;
-  }
-  char* buf = static_cast<char*>(std::malloc((size_t)size + 1));
-  if (buf) {
-    buf[size] = 0;
-    if (std::fread(buf, 1, (size_t)size, f) == (size_t)size) {
-      m_data = buf;
-      m_size = (unsigned int)size;
-      m_open = true;
-    } else {
-      std::free(buf);
-    }
-  }
-  std::fclose(f);
+  // A size that does not fit the 32-bit stream positions is not a scene of
+  // ours; a pipe or a device is no scene either and must not block the read.
+  char* buf = nullptr;
+  size_t size = 0;
+  if (FileReadAll(path.c_str(), 0xFFFFFFFEul, &buf, &size) != kFileOk) return;
+  m_data = buf;
+  m_size = static_cast<unsigned int>(size);
+  m_open = true;
 }
 
 CResourceFile::~CResourceFile() {

@@ -1,5 +1,6 @@
 #include "texture/gamelib.h"
 
+#include "files/files.h"
 #include "platform/bundle.h"
 #include "picture/picture_file.h"
 
@@ -96,15 +97,15 @@ void TextureReuseRecord(GLuint tex, const std::string& key, const std::vector<st
 
 unsigned char* ReadPictureData(const char* name, tag_TexPicDesc* desc) {
   std::string path;
-  uint8_t* file = nullptr;
+  char* file = nullptr;
   size_t size = 0;
   if (!name || !BundlePathForResource(name, nullptr, path) ||
-      !ReadWholeFile(path.c_str(), kMaxPictureFileBytes, &file, &size)) {
+      FileReadAll(path.c_str(), kMaxPictureFileBytes, &file, &size) != kFileOk) {
     std::fprintf(stderr, "Couldn't load '%s' from bundle", name ? name : "(null)");
     return nullptr;
   }
   DecodedPicture pic;
-  const PictureStatus status = DecodePicture(file, size, &pic);
+  const PictureStatus status = DecodePicture(reinterpret_cast<const uint8_t*>(file), size, &pic);
   std::free(file);
   if (status == kPictureBroken) {
     std::fprintf(stderr, "Couldn't load '%s' from bundle", name);

@@ -24,6 +24,20 @@ std::vector<nlohmann::json> HeadlessRun::sounds(int slot) const {
   return out;
 }
 
+ProgramRun RunProgram(const std::string& command_line) {
+  ProgramRun run;
+  ScratchDir dir;
+  const std::string out = dir.file("out.txt"), err = dir.file("err.txt");
+  const int rc = std::system(("( " + command_line + " ) >'" + out + "' 2>'" + err + "' </dev/null").c_str());
+  run.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  std::stringstream o, e;
+  o << std::ifstream(out).rdbuf();
+  e << std::ifstream(err).rdbuf();
+  run.out = o.str();
+  run.err = e.str();
+  return run;
+}
+
 HeadlessRun RunHeadless(const std::string& script, const std::string& args) {
   HeadlessRun run;
   ScratchDir dir;

@@ -27,6 +27,13 @@ struct HeadlessRun {
 
 using ScratchDir = testkit::TempDir;
 
+// Runs a shell command line; its exit status, standard output and error.
+struct ProgramRun {
+  int status = -1;
+  std::string out, err;
+};
+ProgramRun RunProgram(const std::string& command_line);
+
 // Runs `script` with the generated bundle. `args` are extra options placed
 // before the script (e.g. "--defaults FILE").
 HeadlessRun RunHeadless(const std::string& script, const std::string& args = "");

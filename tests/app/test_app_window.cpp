@@ -128,7 +128,7 @@ struct Desktop {
   int Quit() {
     Key("ctrl+q");
     int status = -1;
-    for (int i = 0; i < 100 && waitpid(app, &status, WNOHANG) != app; ++i)
+    for (int i = 0; i < 600 && waitpid(app, &status, WNOHANG) != app; ++i)  // a sanitized app checks for leaks as it exits
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     app = -1;
     const int rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -1,9 +1,12 @@
 // The user-defaults store: round trip, first launch, damaged stores kept
-// aside, and saves that fail or crash at every step without losing the
-// previous settings.
+// aside, linked and read-only stores, two copies saving at once, and saves
+// that fail or crash at every step without losing the previous settings.
+// (What is no regular file at the store's path: tests/app/test_app_files.cpp.)
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +14,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
+#include <nlohmann/json.hpp>
 
 #include "platform/user_defaults.h"
 #include "platform/wav_fixture.h"
@@ -59,38 +64,32 @@ class UserDefaults : public ::testing::Test {
 }  // namespace
 
 TEST_F(UserDefaults, ValuesSurviveARelaunch) {
-  const std::string long_name(100000, 'x');
-  const std::string odd("quote\" back\\slash\nnew line\ttab\0nul", 34);
-  UserDefaultsSetString("utf8", "Ов\xC3\xA4nta \xF0\x9F\x98\x80");
-  UserDefaultsSetString("long", long_name);
-  UserDefaultsSetString("odd", odd);
-  UserDefaultsSetString("empty", "");
-  UserDefaultsSetInteger("zero", 0);
-  UserDefaultsSetInteger("neg", -7);
-  UserDefaultsSetInteger("min", LLONG_MIN);
-  UserDefaultsSetInteger("max", LLONG_MAX);
+  const std::vector<std::pair<std::string, std::string>> texts = {
+      {"utf8", "Ов\xC3\xA4nta \xF0\x9F\x98\x80"},
+      {"long", std::string(100000, 'x')},
+      {"odd", std::string("quote\" back\\slash\nnew line\ttab\0nul", 34)},
+      {"empty", ""},
+      {"retyped", "now text"}};
+  const std::vector<std::pair<std::string, long long>> numbers = {
+      {"zero", 0}, {"neg", -7}, {"min", LLONG_MIN}, {"max", LLONG_MAX}};
   UserDefaultsSetInteger("retyped", 5);
-  UserDefaultsSetString("retyped", "now text");
+  for (const auto& t : texts) UserDefaultsSetString(t.first.c_str(), t.second);
+  for (const auto& n : numbers) UserDefaultsSetInteger(n.first.c_str(), n.second);
+  UserDefaultsSetString("bad", "a\xFF" "b");  // saved as a replacement character
   UserDefaultsSetInteger("gone", 1);
   UserDefaultsRemoveKey("gone");
   ASSERT_TRUE(UserDefaultsSynchronize());
 
   Relaunch();
   std::string s;
-  ASSERT_TRUE(UserDefaultsStringForKey("utf8", &s));
-  EXPECT_EQ("Ов\xC3\xA4nta \xF0\x9F\x98\x80", s);
-  ASSERT_TRUE(UserDefaultsStringForKey("long", &s));
-  EXPECT_EQ(long_name, s);
-  ASSERT_TRUE(UserDefaultsStringForKey("odd", &s));
-  EXPECT_EQ(odd, s);
-  ASSERT_TRUE(UserDefaultsStringForKey("empty", &s));
-  EXPECT_EQ("", s);
-  EXPECT_EQ(0, UserDefaultsIntegerForKey("zero"));
-  EXPECT_EQ(-7, UserDefaultsIntegerForKey("neg"));
-  EXPECT_EQ(LLONG_MIN, UserDefaultsIntegerForKey("min"));
-  EXPECT_EQ(LLONG_MAX, UserDefaultsIntegerForKey("max"));
-  ASSERT_TRUE(UserDefaultsStringForKey("retyped", &s));
-  EXPECT_EQ("now text", s);
+  for (const auto& t : texts) {
+    ASSERT_TRUE(UserDefaultsStringForKey(t.first.c_str(), &s)) << t.first;
+    EXPECT_EQ(t.second, s) << t.first;
+  }
+  for (const auto& n : numbers) EXPECT_EQ(n.second, UserDefaultsIntegerForKey(n.first.c_str())) << n.first;
+  ASSERT_TRUE(UserDefaultsStringForKey("bad", &s));
+  EXPECT_EQ("a\xEF\xBF\xBD" "b", s);
+  EXPECT_EQ("", UserDefaultsLastDamagedPath());
   EXPECT_FALSE(UserDefaultsHasKey("gone"));
   // An integer is no string; a string reads as an integer only when it is one.
   EXPECT_FALSE(UserDefaultsStringForKey("neg", &s));
@@ -101,16 +100,6 @@ TEST_F(UserDefaults, ValuesSurviveARelaunch) {
   EXPECT_EQ(0, UserDefaultsIntegerForKey("empty"));
   EXPECT_FALSE(UserDefaultsStringForKey(nullptr, &s));
   EXPECT_EQ(0, UserDefaultsIntegerForKey(nullptr));
-}
-
-TEST_F(UserDefaults, InvalidUtf8IsSavedAsReplacementCharacters) {
-  UserDefaultsSetString("bad", "a\xFF" "b");
-  ASSERT_TRUE(UserDefaultsSynchronize());
-  Relaunch();
-  std::string s;
-  ASSERT_TRUE(UserDefaultsStringForKey("bad", &s));
-  EXPECT_EQ("a\xEF\xBF\xBD" "b", s);
-  EXPECT_EQ("", UserDefaultsLastDamagedPath());
 }
 
 TEST_F(UserDefaults, FirstLaunchIsQuietAndEmpty) {
@@ -152,12 +141,6 @@ TEST_F(UserDefaults, DamagedStoreIsKeptAsideAndDefaultsApply) {
       "",
       "[1, 2]",
       "\"just text\"",
-      "{\"Ovanta_clothes\": 1.5}",
-      "{\"Ovanta_clothes\": true}",
-      "{\"Ovanta_clothes\": null}",
-      "{\"Ovanta_clothes\": [2]}",
-      "{\"Ovanta_clothes\": {\"a\": 1}}",
-      "{\"Ovanta_clothes\": 18446744073709551615}",
       "{\"Ovanta_name\": \"a\xff\"}",  // invalid UTF-8
   };
   ASSERT_EQ(0, mkdir((dir_ / "cfg").c_str(), 0700));
@@ -189,6 +172,121 @@ TEST_F(UserDefaults, DamagedStoreIsKeptAsideAndDefaultsApply) {
   Relaunch();
   EXPECT_EQ(2, UserDefaultsIntegerForKey("Ovanta_clothes"));
   EXPECT_EQ(asides.size() + 1, ListDir(dir_ / "cfg").size());
+
+  // Values of other types are no damage: the store is read, the key is there
+  // but is no integer, and saving keeps what it does not understand.
+  ASSERT_TRUE(WriteText(file_, "{\"a\": 1.5, \"b\": true, \"c\": [2], \"d\": 18446744073709551615}"));
+  Relaunch();
+  long long v = 0;
+  EXPECT_FALSE(UserDefaultsIntegerValue("a", &v));
+  EXPECT_FALSE(UserDefaultsIntegerValue("b", &v));
+  EXPECT_TRUE(UserDefaultsHasKey("c"));
+  ASSERT_TRUE(UserDefaultsIntegerValue("d", &v));
+  EXPECT_EQ(LLONG_MAX, v);
+  EXPECT_EQ("", UserDefaultsLastDamagedPath());
+  ASSERT_TRUE(UserDefaultsSynchronize());
+  Relaunch();
+  EXPECT_FALSE(UserDefaultsIntegerValue("c", &v));
+  EXPECT_TRUE(UserDefaultsHasKey("c"));
+}
+
+namespace {
+
+struct stat StatOf(const std::string& path) {
+  struct stat st {};
+  lstat(path.c_str(), &st);
+  return st;
+}
+
+}  // namespace
+
+TEST_F(UserDefaults, ALinkedStoreIsWrittenThroughItsLink) {
+  ASSERT_EQ(0, mkdir((dir_ / "cfg").c_str(), 0700));
+  ASSERT_EQ(0, mkdir((dir_ / "real").c_str(), 0700));
+  ASSERT_EQ(0, symlink("../real/store.json", file_.c_str()));  // dangling until the first save
+  UserDefaultsSetString("Ovanta_name", "Linked");
+  ASSERT_TRUE(UserDefaultsSynchronize());
+  UserDefaultsSetInteger("Ovanta_hair", 2);
+  ASSERT_TRUE(UserDefaultsSynchronize());
+  EXPECT_TRUE(S_ISLNK(StatOf(file_).st_mode)) << "the link stays a link";
+  EXPECT_EQ(std::vector<std::string>{"store.json"}, ListDir(dir_ / "real"));
+  Relaunch();
+  EXPECT_EQ(2, UserDefaultsIntegerForKey("Ovanta_hair"));
+
+  // A damaged target is moved aside beside itself; the link stays.
+  ASSERT_TRUE(WriteText(dir_ / "real/store.json", "{oops"));
+  Relaunch();
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(UserDefaultsHasKey("Ovanta_hair"));
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(dir_ / "real", UserDefaultsLastDamagedPath().substr(0, (dir_ / "real").size()));
+  EXPECT_TRUE(S_ISLNK(StatOf(file_).st_mode));
+}
+
+TEST_F(UserDefaults, AReadOnlyStoreIsUsedButNeverSaved) {
+  ASSERT_EQ(0, mkdir((dir_ / "cfg").c_str(), 0700));
+  const std::string text = "{\"Ovanta_name\": \"Ro\", \"Ovanta_hair\": 3}";
+  ASSERT_TRUE(WriteText(file_, text));
+  ASSERT_EQ(0, chmod(file_.c_str(), 0444));
+  Relaunch();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(3, UserDefaultsIntegerForKey("Ovanta_hair"));
+  UserDefaultsSetInteger("Ovanta_hair", 1);
+  EXPECT_FALSE(UserDefaultsSynchronize());  // even as root, who could write it
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(1, std::count(err.begin(), err.end(), '\n')) << err;
+  EXPECT_NE(std::string::npos, err.find("read-only")) << err;
+  std::string kept;
+  ASSERT_TRUE(ReadFile(file_, &kept));
+  EXPECT_EQ(text, kept);
+  EXPECT_EQ(0444u, StatOf(file_).st_mode & 07777);
+  EXPECT_EQ(std::vector<std::string>{"defaults.json"}, ListDir(dir_ / "cfg"));
+}
+
+TEST_F(UserDefaults, TwoCopiesSavingAtOnceNeverFailNorTear) {
+  ASSERT_EQ(0, mkdir((dir_ / "cfg").c_str(), 0700));
+  const int kSaves = 150;
+  pid_t kids[2];
+  for (int k = 0; k < 2; ++k) {
+    kids[k] = fork();
+    ASSERT_GE(kids[k], 0);
+    if (kids[k] == 0) {
+      int failed = 0;
+      for (int i = 0; i < kSaves; ++i) {
+        UserDefaultsSetInteger("writer", k);
+        UserDefaultsSetInteger("n", i);
+        // Sizes differ from save to save, so a torn file would show.
+        UserDefaultsSetString("pad", std::string(static_cast<size_t>((i * 37 + k * 11) % 3000), 'a' + k));
+        UserDefaultsSetInteger("check", k * 100000 + i * 7 + (i * 37 + k * 11) % 3000);
+        if (!UserDefaultsSynchronize()) ++failed;
+      }
+      _exit(failed ? 1 : 0);
+    }
+  }
+  // Meanwhile every read finds one whole state of one copy.
+  int reads = 0, torn = 0, status[2] = {-1, -1};
+  bool done[2] = {false, false};
+  while (!done[0] || !done[1]) {
+    std::string text;
+    if (ReadFile(file_, &text)) {
+      ++reads;
+      const nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
+      const bool whole = j.is_object() && j["writer"].is_number_integer() && j["n"].is_number_integer() &&
+                         j["pad"].is_string() && j["check"].is_number_integer();
+      const long long k = whole ? j["writer"].get<long long>() : 0, i = whole ? j["n"].get<long long>() : 0;
+      const long long pad = (i * 37 + k * 11) % 3000;
+      if (!whole || static_cast<long long>(j["pad"].get<std::string>().size()) != pad ||
+          j["check"].get<long long>() != k * 100000 + i * 7 + pad)
+        ++torn;
+    }
+    for (int k = 0; k < 2; ++k)
+      if (!done[k] && waitpid(kids[k], &status[k], WNOHANG) == kids[k]) done[k] = true;
+  }
+  EXPECT_GT(reads, 0);
+  EXPECT_EQ(0, torn) << "of " << reads << " reads";
+  for (int k = 0; k < 2; ++k)
+    EXPECT_TRUE(WIFEXITED(status[k]) && WEXITSTATUS(status[k]) == 0) << "copy " << k << " had a failed save";
+  EXPECT_EQ(std::vector<std::string>{"defaults.json"}, ListDir(dir_ / "cfg")) << "no temporary file left";
 }
 
 namespace {
@@ -290,8 +388,10 @@ TEST_F(UserDefaults, SaveStepsRunInADurableOrder) {
   EXPECT_EQ(std::vector<std::string>{"defaults.json"}, ListDir(dir_ / "cfg"));
 }
 
-TEST_F(UserDefaults, ACrashAtAnyStepNeverLosesThePreviousSettings) {
-  // Count the steps of one save.
+// A step that fails is reported in one line and cleaned up after; a crash at
+// a step leaves whichever whole store was last renamed into place. Either
+// way the next save goes through over what was left.
+TEST_F(UserDefaults, AFailureOrCrashAtAnyStepNeverLosesTheSettings) {
   PutSettings("Before", 1);
   ASSERT_TRUE(UserDefaultsSynchronize());
   g_f = Faults();
@@ -300,67 +400,41 @@ TEST_F(UserDefaults, ACrashAtAnyStepNeverLosesThePreviousSettings) {
   const int steps = g_f.calls;
   ASSERT_GE(steps, 8);
 
-  for (int at = 0; at < steps; ++at) {
-    SCOPED_TRACE("crash at step " + std::to_string(at));
-    Relaunch();
-    PutSettings("Before", 1);
-    ASSERT_TRUE(UserDefaultsSynchronize());
-    g_f = Faults();
-    g_f.at = at;
-    g_f.crash = true;
-    UserDefaultsSetFileOps(&kFaultOps);
-    PutSettings("After \xE2\x9C\x93", 2);
-    UserDefaultsSynchronize();
-    const bool renamed = g_f.renamed;
-    const std::string crashed_at = g_f.log[static_cast<size_t>(at)];
-
-    Relaunch();
-    testing::internal::CaptureStderr();
-    if (renamed)
-      EXPECT_TRUE(HasSettings("After \xE2\x9C\x93", 2)) << "crashed at " << crashed_at;
-    else
-      EXPECT_TRUE(HasSettings("Before", 1)) << "crashed at " << crashed_at;
-    EXPECT_EQ("", testing::internal::GetCapturedStderr()) << "nothing looked damaged";
-    EXPECT_EQ("", UserDefaultsLastDamagedPath());
-
-    // The next launch saves normally over whatever the crash left behind.
-    PutSettings("Later", 3);
-    ASSERT_TRUE(UserDefaultsSynchronize());
-    Relaunch();
-    EXPECT_TRUE(HasSettings("Later", 3));
-    EXPECT_EQ(std::vector<std::string>{"defaults.json"}, ListDir(dir_ / "cfg"));
-  }
-}
-
-TEST_F(UserDefaults, AFailedStepIsReportedAndCleansUp) {
-  PutSettings("Before", 1);
-  ASSERT_TRUE(UserDefaultsSynchronize());
-  g_f = Faults();
-  UserDefaultsSetFileOps(&kFaultOps);
-  ASSERT_TRUE(UserDefaultsSynchronize());
-  const int steps = g_f.calls;
-
-  for (int at = 0; at < steps; ++at) {
-    g_f = Faults();
-    g_f.at = at;
-    UserDefaultsSetFileOps(&kFaultOps);
-    PutSettings("After", 2);
-    testing::internal::CaptureStderr();
-    const bool ok = UserDefaultsSynchronize();
-    const std::string err = testing::internal::GetCapturedStderr();
-    const std::string failed = g_f.log[static_cast<size_t>(at)];
-    SCOPED_TRACE("failure at step " + std::to_string(at) + " (" + failed + ")");
-    const bool last_close = at == steps - 1;  // the folder's descriptor; nothing depends on it
-    EXPECT_EQ(last_close, ok);
-    EXPECT_EQ(last_close ? 0 : 1, std::count(err.begin(), err.end(), '\n')) << err;
-    Relaunch();
-    EXPECT_TRUE(g_f.renamed ? HasSettings("After", 2) : HasSettings("Before", 1));
-    EXPECT_EQ(std::vector<std::string>{"defaults.json"}, ListDir(dir_ / "cfg"))
-        << "no temporary file is left";
-    PutSettings("Before", 1);
-    UserDefaultsSetFileOps(nullptr);
-    ASSERT_TRUE(UserDefaultsSynchronize());
-  }
+  for (bool crash : {false, true})
+    for (int at = 0; at < steps; ++at) {
+      Relaunch();
+      PutSettings("Before", 1);
+      ASSERT_TRUE(UserDefaultsSynchronize());
+      g_f = Faults();
+      g_f.at = at;
+      g_f.crash = crash;
+      UserDefaultsSetFileOps(&kFaultOps);
+      PutSettings("After \xE2\x9C\x93", 2);
+      testing::internal::CaptureStderr();
+      const bool ok = UserDefaultsSynchronize();
+      const std::string err = testing::internal::GetCapturedStderr();
+      SCOPED_TRACE((crash ? "crash at " : "failure at ") + g_f.log[static_cast<size_t>(at)] + " (step " +
+                   std::to_string(at) + ")");
+      if (!crash) {
+        const bool last_close = at == steps - 1;  // the folder's descriptor; nothing depends on it
+        EXPECT_EQ(last_close, ok);
+        EXPECT_EQ(last_close ? 0 : 1, std::count(err.begin(), err.end(), '\n')) << err;
+      }
+      const bool renamed = g_f.renamed;
+      Relaunch();
+      testing::internal::CaptureStderr();
+      EXPECT_TRUE(renamed ? HasSettings("After \xE2\x9C\x93", 2) : HasSettings("Before", 1));
+      EXPECT_EQ("", testing::internal::GetCapturedStderr()) << "nothing looked damaged";
+      EXPECT_EQ("", UserDefaultsLastDamagedPath());
+      if (!crash) {
+        EXPECT_EQ(std::vector<std::string>{"defaults.json"}, ListDir(dir_ / "cfg")) << "no temporary file";
+      }
+      PutSettings("Later", 3);
+      ASSERT_TRUE(UserDefaultsSynchronize());
+      Relaunch();
+      EXPECT_TRUE(HasSettings("Later", 3));
+      EXPECT_EQ(std::vector<std::string>{"defaults.json"}, ListDir(dir_ / "cfg"));
+    }
 }
 
 TEST_F(UserDefaults, ADamagedStoreThatCannotBeMovedIsNeverSavedOver) {

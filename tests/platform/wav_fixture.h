@@ -75,20 +75,15 @@ inline std::vector<uint8_t> SilentWav(uint32_t frames, uint32_t rate = 8000) {
 }
 
 inline bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  return std::fclose(f) == 0 && ok;
+  return testkit::WriteFileBytes(path, bytes);
 }
 
+// False when there is no file to read (looked at first: a file that appears
+// meanwhile is read whole).
 inline bool ReadFile(const std::string& path, std::string* out) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  out->clear();
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out->append(buf, n);
-  std::fclose(f);
+  if (access(path.c_str(), R_OK) != 0) return false;
+  const std::vector<uint8_t> bytes = testkit::ReadFileBytes(path);
+  out->assign(bytes.begin(), bytes.end());
   return true;
 }
 

@@ -3,6 +3,7 @@
 
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include "scene_fixtures.h"
@@ -77,8 +78,14 @@ TEST(Podinfo, ReadableSummaryAndBadArguments) {
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("6 vertices, 4 triangles, 1 uv sets, 1 strips, skinned, 2 bone batches"), std::string::npos)
       << r.out;
-  EXPECT_EQ(Podinfo("").status, 2);
-  EXPECT_EQ(Podinfo("--frame nan " + dir.file("strips.pod")).status, 2);
-  EXPECT_EQ(Podinfo("--frame -3 " + dir.file("strips.pod")).status, 2);
-  EXPECT_EQ(Podinfo("--bogus " + dir.file("strips.pod")).status, 2);
+  EXPECT_EQ(Podinfo("").status, 64);
+  EXPECT_EQ(Podinfo("--frame nan " + dir.file("strips.pod")).status, 64);
+  EXPECT_EQ(Podinfo("--frame -3 " + dir.file("strips.pod")).status, 64);
+  EXPECT_EQ(Podinfo("--bogus " + dir.file("strips.pod")).status, 64);
+  // A pipe (nobody writes it) and a folder are reported, never waited on.
+  ASSERT_EQ(mkfifo(dir.file("pipe").c_str(), 0600), 0);
+  r = Podinfo(dir.file("pipe") + " " + dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("pipe: a named pipe, not a regular file"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("a folder, not a regular file"), std::string::npos) << r.out;
 }

@@ -1,9 +1,9 @@
 // appicon: the app's icon, her head and shoulders drawn by the app's own
 // renderer (as girlpreview draws her) on a rounded tile.
 //
-//   appicon RESOURCES_DIR --icons ICON_DIR [--stamp FILE]
+//   appicon OUT_DIR --icons ICON_DIR [--stamp FILE]
 //
-// Writes RESOURCES_DIR/ovanta_icon.png (256 x 256, the window's icon) and
+// Writes OUT_DIR/ovanta_icon.png (256 x 256, the window's icon) and
 // ICON_DIR/<N>x<N>/apps/ovanta.png for N = 48, 64, 128, 256 (the hicolor
 // theme's folders, for the install). Runs headless at build time, naming
 // its files to the build (tools/bundle_out).
@@ -99,15 +99,14 @@ bool MakeFolders(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string resources, stamp, icons;
-  std::vector<std::string> options;
-  if (!BundleOutArgs(argc, argv, "appicon", &resources, &stamp, &options)) return 64;
-  for (size_t i = 0; i < options.size(); i += 2)
-    if (options[i] == "--icons") icons = options[i + 1];
-  if (icons.empty()) {
-    std::fprintf(stderr, "usage: appicon RESOURCES_DIR --icons ICON_DIR [--stamp FILE]\n");
-    return 64;
-  }
+  CliProgram cli = {"appicon", "", 0, 0, {{"--icons", "ICON_DIR", "where the hicolor sizes go (required)"}},
+                          "Draws her from the models in OUT_DIR into OUT_DIR/ovanta_icon.png and\n"
+                          "ICON_DIR/NxN/apps/ovanta.png.\n"};
+  CliArgs args;
+  const int parsed = BundleOutArgs(&cli, argc, argv, &args);
+  if (parsed >= 0) return parsed;
+  const std::string resources = args.operands[0], icons = args.Value("--icons");
+  if (icons.empty()) return CliUsageError(cli, "--icons ICON_DIR is required");
   BundleSetRoot(resources.c_str());
   EAGLView* view = EAGLView::CreateHeadless(kViewW, kViewH);
   if (!view) {
@@ -121,7 +120,7 @@ int main(int argc, char** argv) {
   if (!GirlViewLoad(girl, 1, 0, 0)) {
     std::fprintf(stderr, "appicon: her model is not in %s\n", resources.c_str());
     delete view;
-    return 1;
+    return kExitNoInput;
   }
   GirlViewDraw(girl, 0, 15.0f, 235.0f, -318.0f);
   std::vector<uint8_t> frame;
@@ -142,5 +141,5 @@ int main(int argc, char** argv) {
     ok = MakeFolders(icons + "/" + size) &&
          EAGLWritePNG(BundleOutPath(icons, size + "/ovanta.png").c_str(), px.data(), n, n) && ok;
   }
-  return ok && BundleOutFinish("appicon", stamp) ? 0 : 1;
+  return ok && BundleOutFinish("appicon", args.Value("--stamp")) ? 0 : 1;
 }

@@ -34,29 +34,13 @@ std::string BundleOutPath(const std::string& dir, const std::string& name) {
 
 const std::vector<std::string>& BundleOutFiles() { return g_files; }
 
-bool BundleOutArgs(int argc, char** argv, const char* tool, std::string* dir, std::string* stamp,
-                   std::vector<std::string>* rest) {
-  dir->clear();
-  stamp->clear();
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (a == "--stamp" && i + 1 < argc) {
-      *stamp = argv[++i];
-    } else if (a.size() > 2 && a.compare(0, 2, "--") == 0 && rest && i + 1 < argc) {
-      rest->push_back(a);
-      rest->push_back(argv[++i]);
-    } else if (dir->empty() && !a.empty() && a[0] != '-') {
-      *dir = a;
-    } else {
-      dir->clear();
-      break;
-    }
-  }
-  if (dir->empty()) {
-    std::fprintf(stderr, "usage: %s OUT_DIR [--stamp FILE]%s\n", tool, rest ? " [--OPTION VALUE]..." : "");
-    return false;
-  }
-  return true;
+int BundleOutArgs(CliProgram* program, int argc, char** argv, CliArgs* args) {
+  program->operands = "OUT_DIR";
+  program->min_operands = program->max_operands = 1;
+  program->options.push_back({"--stamp", "FILE", "when done, write FILE and FILE.d, the files written (for the build)"});
+  const int parsed = CliParse(*program, argc, argv, args);
+  if (parsed >= 0) return parsed;
+  return CliIsFolder(*program, args->operands[0]) ? -1 : kExitIoError;
 }
 
 bool BundleOutFinish(const char* tool, const std::string& stamp) {

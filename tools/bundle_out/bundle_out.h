@@ -7,22 +7,27 @@
 // or changes makes the build run the generator again. Used by every
 // generator under tools/ that writes into the bundle.
 //
-//   GENERATOR OUT_DIR [--stamp FILE] [generator's own options]
+//   GENERATOR OUT_DIR [--stamp FILE] [the generator's own options]
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "cli/cli.h"
 
 // OUT_DIR/name, remembered as one of this run's files.
 std::string BundleOutPath(const std::string& dir, const std::string& name);
 // The files named so far, in the order they were named.
 const std::vector<std::string>& BundleOutFiles();
 
-// Reads OUT_DIR and an optional "--stamp FILE" from the command line; other
-// options ("--name VALUE" pairs) are left in `rest`. False, with a usage
-// line, when OUT_DIR is missing.
-bool BundleOutArgs(int argc, char** argv, const char* tool, std::string* dir, std::string* stamp,
-                   std::vector<std::string>* rest = nullptr);
+// Parses the generator's command line with the shared parser (src/cli):
+// OUT_DIR is its one operand and must be a folder; "--stamp FILE" is added to
+// *program's own options (so its usage, for a later CliUsageError, is whole). Returns -1 when the generator should go on, else
+// the status to exit with (0 after --help or --version, kExitUsage for a
+// wrong command line, kExitIoError when OUT_DIR is not a folder), with
+// everything already said. OUT_DIR is args->operands[0], the stamp
+// args->Value("--stamp").
+int BundleOutArgs(CliProgram* program, int argc, char** argv, CliArgs* args);
 
 // With a stamp: writes "STAMP.d" (the stamp depends on every named file) and
 // then the stamp itself. Without one it does nothing. False, with a message,

@@ -129,8 +129,11 @@ bool WriteModel(const Mesh& mesh, const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string dir, stamp;
-  if (!BundleOutArgs(argc, argv, "girlgen", &dir, &stamp)) return 2;
+  CliProgram cli = {"girlgen", "", 0, 0, {}, "Writes her four models and all her pictures into OUT_DIR.\n"};
+  CliArgs args;
+  const int parsed = BundleOutArgs(&cli, argc, argv, &args);
+  if (parsed >= 0) return parsed;
+  const std::string dir = args.operands[0];
   Mesh meshes[kOutfitCount];
   bool ok = true;
   for (int o = 0; o < kOutfitCount; ++o) {
@@ -156,5 +159,5 @@ int main(int argc, char** argv) {
   }
   ok = WritePNG(BundleOutPath(dir, "girl_hair_mask.png"), pics.hairMask) && ok;
   if (!ok) std::fprintf(stderr, "girlgen: could not write every file into %s\n", dir.c_str());
-  return ok && BundleOutFinish("girlgen", stamp) ? 0 : 1;
+  return ok && BundleOutFinish("girlgen", args.Value("--stamp")) ? 0 : 1;
 }

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli.h"
 #include "platform/EAGLView.h"
 #include "platform/bundle.h"
 #include "girl_view.h"
@@ -181,12 +182,20 @@ bool Portraits(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3) {
-    std::fprintf(stderr, "usage: girlpreview RESOURCES_DIR SHEET.png\n");
-    return 2;
+  const CliProgram cli = {"girlpreview", "RESOURCES_DIR SHEET.png", 2, 2, {},
+                          "Also writes SHEET_clips, _close, _detail, _hands, _portraits and _face.png beside SHEET.png.\n"};
+  CliArgs args;
+  const int parsed = CliParse(cli, argc, argv, &args);
+  if (parsed >= 0) return parsed;
+  BundleSetRoot(args.operands[0].c_str());
+  const std::string problem = BundleProblem();
+  if (!problem.empty()) {
+    std::fprintf(stderr, "girlpreview: %s\n", problem.c_str());
+    return kExitNoInput;
   }
-  BundleSetRoot(argv[1]);
-  const std::string out = argv[2];
+  const std::string out = args.operands[1];
+  const size_t slash = out.rfind('/');
+  if (!CliIsFolder(cli, slash == std::string::npos ? "." : out.substr(0, slash + 1))) return kExitIoError;
   std::unique_ptr<EAGLView> view(EAGLView::CreateHeadless(kCellW, kCellH));
   if (!view) {
     std::fprintf(stderr, "girlpreview: no GL surface\n");
@@ -197,6 +206,12 @@ int main(int argc, char** argv) {
 
   Sheet sheet(2 + 9, 5);
   const int failures = ContactSheet(view.get(), sheet);
+  // Sheets with holes would pass for what she looks like; none are written.
+  if (failures) {
+    std::fprintf(stderr, "girlpreview: %d models failed to load from %s; no sheets written\n", failures,
+                 args.operands[0].c_str());
+    return kExitNoInput;
+  }
   bool ok = sheet.Write(out);
   Sheet close(8, 1);
   CloseSheet(view.get(), close);
@@ -223,6 +238,5 @@ int main(int argc, char** argv) {
   view.reset();
   ok = Portraits(Beside(out, "_portraits.png")) && ok;
   ok = FaceSheet(Beside(out, "_face.png")) && ok;
-  if (!ok || failures) std::fprintf(stderr, "girlpreview: %d models failed to load\n", failures);
-  return ok && failures == 0 ? 0 : 1;
+  return ok ? 0 : kExitIoError;
 }

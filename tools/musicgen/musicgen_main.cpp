@@ -1,11 +1,11 @@
 // Build step: musicgen OUT_DIR [--stamp FILE] writes the dance music into the bundle.
-#include <string>
-
 #include "bundle_out.h"
 #include "musicgen.h"
 
 int main(int argc, char** argv) {
-  std::string dir, stamp;
-  if (!BundleOutArgs(argc, argv, "musicgen", &dir, &stamp)) return 2;
-  return WriteDanceMusic(dir) && BundleOutFinish("musicgen", stamp) ? 0 : 1;
+  CliProgram cli = {"musicgen", "", 0, 0, {}, "Writes the dance music into OUT_DIR.\n"};
+  CliArgs args;
+  const int parsed = BundleOutArgs(&cli, argc, argv, &args);
+  if (parsed >= 0) return parsed;
+  return WriteDanceMusic(args.operands[0]) && BundleOutFinish("musicgen", args.Value("--stamp")) ? 0 : 1;
 }

@@ -4,8 +4,9 @@
 //
 // Prints a readable summary of each file, or with --json one JSON object per
 // file on a line of its own. With --frame the world matrix of every node at
-// frame F is added. Exit status 0 when every file loaded, 1 otherwise, 2 for
-// a command line it does not understand.
+// frame F is added. Exit status 0 when every file loaded, 1 otherwise, 64 for
+// a command line it does not understand. Only regular files are read: a
+// pipe or a device is reported, never waited on.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,8 @@
 #include <sys/stat.h>
 #include <vector>
 
+#include "cli/cli.h"
+#include "files/files.h"
 #include "scene/ModelPOD.h"
 
 using nlohmann::json;
@@ -35,7 +38,7 @@ size_t Entries(const CPODScene& s, const SPODNode& n, uint32_t bit) {
 std::string Why(const char* path) {
   struct stat st;
   if (stat(path, &st) != 0) return "cannot open the file";
-  if (!S_ISREG(st.st_mode)) return "not a regular file";
+  if (!S_ISREG(st.st_mode)) return std::string(FileKindName(st.st_mode)) + ", not a regular file";
   return "not a valid scene file (damaged, truncated or of another kind)";
 }
 
@@ -144,40 +147,32 @@ void PrintSummary(const json& j) {
   }
 }
 
-int Usage() {
-  std::fprintf(stderr, "usage: podinfo [--json] [--frame F] FILE...\n");
-  return 2;
-}
+const CliProgram kCli = {"podinfo",
+                         "FILE...",
+                         1,
+                         -1,
+                         {{"--json", nullptr, "one JSON object per file, each on a line of its own"},
+                          {"--frame", "F", "add the world matrix of every node at frame F"}},
+                         "Exit status: 0 when every file loaded, 1 otherwise, 64 usage.\n"};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool asJson = false, withFrame = false;
+  CliArgs args;
+  const int parsed = CliParse(kCli, argc, argv, &args);
+  if (parsed >= 0) return parsed;
+  const bool asJson = args.Has("--json"), withFrame = args.Has("--frame");
   float frame = 0;
-  std::vector<const char*> files;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--json") == 0) {
-      asJson = true;
-    } else if (std::strcmp(argv[i], "--frame") == 0) {
-      if (i + 1 >= argc) return Usage();
-      char* end = nullptr;
-      const double f = std::strtod(argv[++i], &end);
-      if (!end || *end || !std::isfinite(f) || f < 0 || f > 1e7) {
-        std::fprintf(stderr, "podinfo: --frame takes a frame number of 0 or more, not \"%s\"\n", argv[i]);
-        return 2;
-      }
-      frame = (float)f;
-      withFrame = true;
-    } else if (std::strcmp(argv[i], "--") == 0) {
-      for (++i; i < argc; ++i) files.push_back(argv[i]);
-    } else if (argv[i][0] == '-' && argv[i][1]) {
-      std::fprintf(stderr, "podinfo: unknown option %s\n", argv[i]);
-      return Usage();
-    } else {
-      files.push_back(argv[i]);
-    }
+  if (withFrame) {
+    const std::string text = args.Value("--frame");
+    char* end = nullptr;
+    const double f = std::strtod(text.c_str(), &end);
+    if (text.empty() || !end || *end || !std::isfinite(f) || f < 0 || f > 1e7)
+      return CliUsageError(kCli, "--frame takes a frame number of 0 or more, not \"" + text + "\"");
+    frame = (float)f;
   }
-  if (files.empty()) return Usage();
+  std::vector<const char*> files;
+  for (const std::string& f : args.operands) files.push_back(f.c_str());
   int status = 0;
   for (const char* f : files) {
     CPODScene s;

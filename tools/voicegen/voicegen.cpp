@@ -12,16 +12,16 @@
 #include <espeak-ng/speak_lib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "bundle_out.h"
 #include "face/voice_lines.h"
+#include "files/files.h"
 #include "voice_dsp.h"
 #include "voicegen.h"
 
@@ -223,13 +223,13 @@ bool SpeakRussian(const std::string& dir, const CaptionLine& line) {
   return WriteVoice(dir, line.name, raw, rate, g_espeakPhones, end, FromIpa);
 }
 
+// The captions table, read as every input is (a pipe or a device never blocks it).
 bool ReadText(const std::string& path, std::string* out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream s;
-  s << in.rdbuf();
-  *out = s.str();
-  return true;
+  struct stat st = {};
+  const FileStatus read = FileReadText(path.c_str(), 1u << 20, out, &st);
+  if (read == kFileOk) return true;
+  std::fprintf(stderr, "voicegen: %s: %s\n", path.c_str(), FileStatusText(read, st, errno).c_str());
+  return false;
 }
 
 }  // namespace
@@ -238,8 +238,9 @@ bool SpeakVoiceLines(const std::string& dir, const std::string& captions) {
   // The table goes into the bundle first; what is spoken is read from there.
   std::string text, error;
   const std::string copy = BundleOutPath(dir, "captions.txt");
-  if (!ReadText(captions, &text) || !WriteText(copy, text)) {
-    std::fprintf(stderr, "voicegen: cannot copy %s into %s\n", captions.c_str(), dir.c_str());
+  if (!ReadText(captions, &text)) return false;
+  if (!WriteText(copy, text)) {
+    std::fprintf(stderr, "voicegen: cannot write %s\n", copy.c_str());
     return false;
   }
   std::vector<CaptionLine> lines;

@@ -1,22 +1,16 @@
 // Build step: voicegen OUT_DIR [--stamp FILE] [--captions TABLE] speaks the
 // captions table's lines into the bundle.
-#include <cstdio>
-#include <string>
-#include <vector>
-
 #include "bundle_out.h"
 #include "voicegen.h"
 
 int main(int argc, char** argv) {
-  std::string dir, stamp, captions = OVANTA_CAPTIONS_SOURCE;
-  std::vector<std::string> options;
-  if (!BundleOutArgs(argc, argv, "voicegen", &dir, &stamp, &options)) return 2;
-  for (size_t i = 0; i < options.size(); i += 2) {
-    if (options[i] != "--captions") {
-      std::fprintf(stderr, "voicegen: unknown option %s\n", options[i].c_str());
-      return 2;
-    }
-    captions = options[i + 1];
-  }
-  return SpeakVoiceLines(dir, captions) && BundleOutFinish("voicegen", stamp) ? 0 : 1;
+  CliProgram cli = {"voicegen", "", 0, 0, {{"--captions", "TABLE", "the captions table to speak"}},
+                          "Speaks the voice lines into OUT_DIR as WAV files.\n"};
+  CliArgs args;
+  const int parsed = BundleOutArgs(&cli, argc, argv, &args);
+  if (parsed >= 0) return parsed;
+  return SpeakVoiceLines(args.operands[0], args.Value("--captions", OVANTA_CAPTIONS_SOURCE)) &&
+                 BundleOutFinish("voicegen", args.Value("--stamp"))
+             ? 0
+             : 1;
 }

@@ -46,19 +46,27 @@ Motion Spin(V3 at, V3 axis, int turns) {
 // overlap the slate clear colour would peep through the seams.
 const float kSeam = 40;
 
-void Room(SceneBuilder& s, float half, float height, int floorMat, float floorTile, int wallMat, float wallTile,
-          int ceilMat) {
-  Mesh floor, walls, ceil;
-  const float f = half + kSeam, lo = -kSeam, h = height + 2 * kSeam;
+// Floor, the given walls and the ceiling of a room `half` across each way.
+void Shell(SceneBuilder& s, float half, float height, int floorMat, float floorTile, const Mesh& walls, int wallMat,
+           int ceilMat) {
+  Mesh floor, ceil;
+  const float f = half + kSeam;
   floor.Quad({-f, 0, f}, {2 * f, 0, 0}, {0, 0, -2 * f}, floorTile);
-  walls.Quad({-f, lo, -half}, {2 * f, 0, 0}, {0, h, 0}, wallTile);   // back, faces +z
-  walls.Quad({f, lo, half}, {-2 * f, 0, 0}, {0, h, 0}, wallTile);    // front, faces -z
-  walls.Quad({-half, lo, f}, {0, 0, -2 * f}, {0, h, 0}, wallTile);   // left, faces +x
-  walls.Quad({half, lo, -f}, {0, 0, 2 * f}, {0, h, 0}, wallTile);    // right, faces -x
   ceil.Quad({-f, height, -f}, {2 * f, 0, 0}, {0, 0, 2 * f}, 0);
   s.Add("floor", floor, floorMat);
   s.Add("walls", walls, wallMat);
   s.Add("ceiling", ceil, ceilMat);
+}
+
+void Room(SceneBuilder& s, float half, float height, int floorMat, float floorTile, int wallMat, float wallTile,
+          int ceilMat) {
+  Mesh walls;
+  const float f = half + kSeam, lo = -kSeam, h = height + 2 * kSeam;
+  walls.Quad({-f, lo, -half}, {2 * f, 0, 0}, {0, h, 0}, wallTile);   // back, faces +z
+  walls.Quad({f, lo, half}, {-2 * f, 0, 0}, {0, h, 0}, wallTile);    // front, faces -z
+  walls.Quad({-half, lo, f}, {0, 0, -2 * f}, {0, h, 0}, wallTile);   // left, faces +x
+  walls.Quad({half, lo, -f}, {0, 0, 2 * f}, {0, h, 0}, wallTile);    // right, faces -x
+  Shell(s, half, height, floorMat, floorTile, walls, wallMat, ceilMat);
 }
 
 // A wall clock facing along `normal` with a second hand that goes round once a minute.
@@ -328,49 +336,58 @@ bool BuildPool(const std::string& path) {
 }
 
 // ---------------------------------------------------------------- living room
-bool BuildCasual(const std::string& path) {
-  SceneBuilder s;
-  s.frames = kLoopFrames;
-  int floor = s.Lit("oak floor", s.Texture("textures/wood_planks.png"), 1.0f, 0.95f, 0.9f, 0.35f, 40);
-  int paper = s.Lit("wallpaper", s.Texture("textures\\home\\wallpaper.png"), 1.0f, 0.97f, 0.93f, 0.05f, 5);
-  int ceil = s.Lit("ceiling", s.Texture("plaster.png"), 1.0f, 1.0f, 0.98f, 0, 1);
-  int sofa = s.Lit("sofa fabric", s.Texture("fabric.png"), 0.35f, 0.55f, 0.55f, 0.05f, 5);
-  int cushion = s.Lit("cushion fabric", s.Texture("fabric.png"), 0.95f, 0.70f, 0.35f, 0.05f, 5);
-  int wood = s.Lit("walnut", s.Texture("textures/wood_planks.png"), 0.75f, 0.6f, 0.5f, 0.4f, 50);
-  int rug = s.Lit("rug", s.Texture("textures\\home\\rug.png"), 1.0f, 1.0f, 1.0f, 0.02f, 2);
-  int view = s.Const("window view const", s.Texture("window_view.png"));
-  int frame = s.Lit("window frame", -1, 0.97f, 0.97f, 0.95f, 0.3f, 30);
-  int curtain = s.Lit("curtain", s.Texture("fabric.png"), 0.75f, 0.25f, 0.25f, 0.05f, 5);
-  int books = s.Lit("books", s.Texture("books.png"), 1.0f, 1.0f, 1.0f, 0.1f, 10);
-  int lampShade = s.Const("lamp shade const", s.Texture("glow.png"));
-  int metal = s.Lit("brass", -1, 0.8f, 0.65f, 0.35f, 0.8f, 80);
-  int pot = s.Lit("terracotta", -1, 0.78f, 0.45f, 0.30f, 0.2f, 20);
-  int picture = s.Lit("picture", s.Texture("window_view.png"), 1.0f, 1.0f, 1.0f, 0.3f, 60);
-  int door = s.Lit("door paint", -1, 0.96f, 0.94f, 0.88f, 0.3f, 30);
-  int clockFace = s.Lit("clock face alpha", s.Texture("clock_face.png"), 1.0f, 1.0f, 1.0f, 0.3f, 40);
-  int hand = s.Lit("clock hand", -1, 0.75f, 0.15f, 0.1f, 0.2f, 20);
-  int leaves = s.Lit("leaves alpha", s.Texture("textures\\home\\leaves.png"), 0.9f, 1.0f, 0.9f, 0.1f, 10);
+struct CasualMaterials {
+  int floor, paper, ceil, sofa, cushion, wood, rug, view, frame, curtain, books, lampShade, metal, pot, picture, door,
+      clockFace, hand, leaves;
+};
 
-  const float R = 1000, H = 900;
-  Room(s, R, H, floor, 260, paper, 256, ceil);
+CasualMaterials CasualMaterialsOf(SceneBuilder& s) {
+  CasualMaterials m;
+  m.floor = s.Lit("oak floor", s.Texture("textures/wood_planks.png"), 1.0f, 0.95f, 0.9f, 0.35f, 40);
+  m.paper = s.Lit("wallpaper", s.Texture("textures\\home\\wallpaper.png"), 1.0f, 0.97f, 0.93f, 0.05f, 5);
+  m.ceil = s.Lit("ceiling", s.Texture("plaster.png"), 1.0f, 1.0f, 0.98f, 0, 1);
+  m.sofa = s.Lit("sofa fabric", s.Texture("fabric.png"), 0.35f, 0.55f, 0.55f, 0.05f, 5);
+  m.cushion = s.Lit("cushion fabric", s.Texture("fabric.png"), 0.95f, 0.70f, 0.35f, 0.05f, 5);
+  m.wood = s.Lit("walnut", s.Texture("textures/wood_planks.png"), 0.75f, 0.6f, 0.5f, 0.4f, 50);
+  m.rug = s.Lit("rug", s.Texture("textures\\home\\rug.png"), 1.0f, 1.0f, 1.0f, 0.02f, 2);
+  m.view = s.Const("window view const", s.Texture("window_view.png"));
+  m.frame = s.Lit("window frame", -1, 0.97f, 0.97f, 0.95f, 0.3f, 30);
+  m.curtain = s.Lit("curtain", s.Texture("fabric.png"), 0.75f, 0.25f, 0.25f, 0.05f, 5);
+  m.books = s.Lit("books", s.Texture("books.png"), 1.0f, 1.0f, 1.0f, 0.1f, 10);
+  m.lampShade = s.Const("lamp shade const", s.Texture("glow.png"));
+  m.metal = s.Lit("brass", -1, 0.8f, 0.65f, 0.35f, 0.8f, 80);
+  m.pot = s.Lit("terracotta", -1, 0.78f, 0.45f, 0.30f, 0.2f, 20);
+  m.picture = s.Lit("picture", s.Texture("window_view.png"), 1.0f, 1.0f, 1.0f, 0.3f, 60);
+  m.door = s.Lit("door paint", -1, 0.96f, 0.94f, 0.88f, 0.3f, 30);
+  m.clockFace = s.Lit("clock face alpha", s.Texture("clock_face.png"), 1.0f, 1.0f, 1.0f, 0.3f, 40);
+  m.hand = s.Lit("clock hand", -1, 0.75f, 0.15f, 0.1f, 0.2f, 20);
+  m.leaves = s.Lit("leaves alpha", s.Texture("textures\\home\\leaves.png"), 0.9f, 1.0f, 0.9f, 0.1f, 10);
+  return m;
+}
 
-  // Window on the back wall with curtains either side.
+const float kCasualHalf = 1000;
+
+// The window on the back wall with curtains either side.
+void LivingRoomWindow(SceneBuilder& s, const CasualMaterials& m) {
+  const float R = kCasualHalf;
   Mesh win, frames;
   win.Quad({-650, 280, -R + 12}, {620, 0, 0}, {0, 440, 0});
-  s.Add("window view", win, view);
+  s.Add("window view", win, m.view);
   frames.Box({-340, 272, -R + 16}, {330, 10, 16});
   frames.Box({-340, 728, -R + 16}, {330, 10, 16});
   frames.Box({-660, 500, -R + 16}, {10, 230, 16});
   frames.Box({-20, 500, -R + 16}, {10, 230, 16});
   frames.Box({-340, 500, -R + 16}, {5, 220, 6});
   frames.Box({-340, 500, -R + 16}, {320, 5, 6});
-  s.Add("window frame", frames, frame);
+  s.Add("window frame", frames, m.frame);
   Mesh drapes;
   drapes.Box({-720, 430, -R + 30}, {60, 430, 14}, 0);
   drapes.Box({40, 430, -R + 30}, {60, 430, 14}, 0);
-  s.Add("curtains", drapes, curtain);
+  s.Add("curtains", drapes, m.curtain);
+}
 
-  // Sofa behind her, a coffee table between, a rug under her feet.
+// The sofa behind her, a side table, a rug under her feet.
+void SofaAndRug(SceneBuilder& s, const CasualMaterials& m) {
   Mesh body, pads;
   body.Box({250, 70, -780}, {380, 70, 110});
   body.Box({250, 200, -870}, {380, 100, 30});
@@ -380,122 +397,148 @@ bool BuildCasual(const std::string& path) {
   pads.Box({420, 160, -790}, {150, 20, 90}, 60);
   pads.Box({30, 230, -820}, {60, 50, 15}, 60);
   pads.Box({480, 230, -820}, {60, 50, 15}, 60);
-  s.Add("sofa", body, sofa);
-  s.Add("sofa cushions", pads, cushion);
-  s.Add("side table", Table({-330, 0, -800}, 60, 60, 130, 10, 8), wood);
+  s.Add("sofa", body, m.sofa);
+  s.Add("sofa cushions", pads, m.cushion);
+  s.Add("side table", Table({-330, 0, -800}, 60, 60, 130, 10, 8), m.wood);
   Mesh carpet;
   carpet.Disc({250, 5, -560}, 300, 48);  // before the sofa, clear of her shadow
-  s.Add("rug", carpet, rug);
+  s.Add("rug", carpet, m.rug);
+}
 
-  // Bookshelf on the left wall, a picture on the right, a floor lamp in the corner.
+// A bookshelf on the left wall, a picture on the right, a floor lamp in the corner.
+void ShelfPictureAndLamp(SceneBuilder& s, const CasualMaterials& m) {
+  const float R = kCasualHalf;
   Mesh shelf, spines;
   shelf.Box({-R + 60, 360, -250}, {55, 360, 260});
   spines.Quad({-R + 126, 20, 0}, {0, 0, -500}, {0, 680, 0});
-  s.Add("bookshelf", shelf, wood);
-  s.Add("books", spines, books);
+  s.Add("bookshelf", shelf, m.wood);
+  s.Add("books", spines, m.books);
   Mesh pic, picFrame;
   pic.Quad({R - 22, 380, -500}, {0, 0, 460}, {0, 300, 0});
   picFrame.Box({R - 6, 530, -270}, {5, 165, 245});
-  s.Add("picture frame", picFrame, wood);
-  s.Add("picture", pic, picture);
+  s.Add("picture frame", picFrame, m.wood);
+  s.Add("picture", pic, m.picture);
   Mesh lampPole, lampTop;
   lampPole.Cylinder({820, 0, -820}, 22, 6, 10, 12);
   lampPole.Cylinder({820, 10, -820}, 4, 4, 470, 8);
   lampTop.Cylinder({820, 470, -820}, 75, 50, 110, 24);
-  s.Add("lamp stand", lampPole, metal);
-  s.Add("lamp shade", lampTop, lampShade);
+  s.Add("lamp stand", lampPole, m.metal);
+  s.Add("lamp shade", lampTop, m.lampShade);
+}
 
-  // Behind the camera: a door and a sideboard, so turning round shows a room too.
+// Behind the camera: a door and a sideboard, so turning round shows a room too.
+void DoorAndSideboard(SceneBuilder& s, const CasualMaterials& m) {
+  const float R = kCasualHalf;
   Mesh board;
-  Door(s, -400, R, door, metal);
+  Door(s, -400, R, m.door, m.metal);
   board.Box({350, 180, R - 90}, {300, 90, 60}, 0);
   board.Box({350, 45, R - 90}, {290, 45, 55}, 0);
-  s.Add("sideboard", board, wood);
+  s.Add("sideboard", board, m.wood);
   Mesh vase;
   vase.Cylinder({200, 270, R - 90}, 30, 22, 90, 16);
-  s.Add("vase", vase, pot);
+  s.Add("vase", vase, m.pot);
+}
 
-  Clock(s, {250, 640, -R}, {0, 0, 1}, 70, clockFace, hand);
-  Plant(s, {-830, 0, -780}, 300, pot, leaves, 9);
-  Plant(s, {820, 0, 700}, 260, pot, leaves, 11);
+bool BuildCasual(const std::string& path) {
+  SceneBuilder s;
+  s.frames = kLoopFrames;
+  const CasualMaterials m = CasualMaterialsOf(s);
+  Room(s, kCasualHalf, 900, m.floor, 260, m.paper, 256, m.ceil);
+  LivingRoomWindow(s, m);
+  SofaAndRug(s, m);
+  ShelfPictureAndLamp(s, m);
+  DoorAndSideboard(s, m);
+  Clock(s, {250, 640, -kCasualHalf}, {0, 0, 1}, 70, m.clockFace, m.hand);
+  Plant(s, {-830, 0, -780}, 300, m.pot, m.leaves, 9);
+  Plant(s, {820, 0, 700}, 260, m.pot, m.leaves, 11);
   return s.Write(path);
 }
 
 // ---------------------------------------------------------------- classroom
-bool BuildSchool(const std::string& path) {
-  SceneBuilder s;
-  s.frames = kLoopFrames;
-  int lino = s.Lit("lino", s.Texture("textures/school/floor_lino.png"), 0.9f, 0.95f, 1.0f, 0.3f, 30);
-  int wallMat = s.Lit("school wall", s.Texture("plaster.png"), 0.98f, 0.95f, 0.80f, 0.05f, 5);
-  int ceil = s.Lit("ceiling", s.Texture("plaster.png"), 1.0f, 1.0f, 1.0f, 0, 1);
-  int board = s.Lit("chalkboard", s.Texture("textures/school/chalkboard.png"), 1.0f, 1.0f, 1.0f, 0.15f, 20);
-  int wood = s.Lit("desk wood", s.Texture("wood_planks.png"), 1.0f, 0.9f, 0.8f, 0.3f, 30);
-  int steel = s.Lit("steel", -1, 0.55f, 0.58f, 0.62f, 0.7f, 60);
-  int seat = s.Lit("chair", -1, 0.25f, 0.45f, 0.70f, 0.3f, 30);
-  int frame = s.Lit("window frame", -1, 0.95f, 0.95f, 0.93f, 0.3f, 30);
-  int sky = s.Const("sky const", s.Texture("C:\\ovanta\\art\\sky_day.png"));
-  int cloud = s.Lit("cloud alpha", s.Texture("C:\\ovanta\\art\\cloud.png"), 1.0f, 1.0f, 1.0f, 0, 0);
-  int poster = s.Lit("map", s.Texture("textures/school/poster.png"), 1.0f, 1.0f, 1.0f, 0.2f, 20);
-  int books = s.Lit("books", s.Texture("books.png"), 1.0f, 1.0f, 1.0f, 0.1f, 10);
-  int clockFace = s.Lit("clock face alpha", s.Texture("clock_face.png"), 1.0f, 1.0f, 1.0f, 0.3f, 40);
-  int hand = s.Lit("clock hand", -1, 0.75f, 0.15f, 0.1f, 0.2f, 20);
-  int trees = s.Lit("trees", s.Texture("hedge.png"), 0.9f, 1.0f, 0.9f, 0, 1);
+struct SchoolMaterials {
+  int lino, wall, ceil, board, wood, steel, seat, frame, sky, cloud, poster, books, clockFace, hand, trees;
+};
 
-  const float R = 1000, H = 950, F = R + kSeam, lo = -kSeam;
-  Mesh floor, walls, ceilM;
-  floor.Quad({-F, 0, F}, {2 * F, 0, 0}, {0, 0, -2 * F}, 200);
+SchoolMaterials SchoolMaterialsOf(SceneBuilder& s) {
+  SchoolMaterials m;
+  m.lino = s.Lit("lino", s.Texture("textures/school/floor_lino.png"), 0.9f, 0.95f, 1.0f, 0.3f, 30);
+  m.wall = s.Lit("school wall", s.Texture("plaster.png"), 0.98f, 0.95f, 0.80f, 0.05f, 5);
+  m.ceil = s.Lit("ceiling", s.Texture("plaster.png"), 1.0f, 1.0f, 1.0f, 0, 1);
+  m.board = s.Lit("chalkboard", s.Texture("textures/school/chalkboard.png"), 1.0f, 1.0f, 1.0f, 0.15f, 20);
+  m.wood = s.Lit("desk wood", s.Texture("wood_planks.png"), 1.0f, 0.9f, 0.8f, 0.3f, 30);
+  m.steel = s.Lit("steel", -1, 0.55f, 0.58f, 0.62f, 0.7f, 60);
+  m.seat = s.Lit("chair", -1, 0.25f, 0.45f, 0.70f, 0.3f, 30);
+  m.frame = s.Lit("window frame", -1, 0.95f, 0.95f, 0.93f, 0.3f, 30);
+  m.sky = s.Const("sky const", s.Texture("C:\\ovanta\\art\\sky_day.png"));
+  m.cloud = s.Lit("cloud alpha", s.Texture("C:\\ovanta\\art\\cloud.png"), 1.0f, 1.0f, 1.0f, 0, 0);
+  m.poster = s.Lit("map", s.Texture("textures/school/poster.png"), 1.0f, 1.0f, 1.0f, 0.2f, 20);
+  m.books = s.Lit("books", s.Texture("books.png"), 1.0f, 1.0f, 1.0f, 0.1f, 10);
+  m.clockFace = s.Lit("clock face alpha", s.Texture("clock_face.png"), 1.0f, 1.0f, 1.0f, 0.3f, 40);
+  m.hand = s.Lit("clock hand", -1, 0.75f, 0.15f, 0.1f, 0.2f, 20);
+  m.trees = s.Lit("trees", s.Texture("hedge.png"), 0.9f, 1.0f, 0.9f, 0, 1);
+  return m;
+}
+
+const float kSchoolHalf = 1000, kSchoolHeight = 950;
+// The left wall's three window openings (z ranges), sill and lintel heights.
+const float kSchoolWindows[] = {-800, -200, 400}, kSchoolWindowLength = 420, kSill = 300, kLintel = 780;
+
+// Floor, walls with the window openings, ceiling and the window frames.
+void Classroom(SceneBuilder& s, const SchoolMaterials& m) {
+  const float R = kSchoolHalf, H = kSchoolHeight, F = R + kSeam, lo = -kSeam, wlen = kSchoolWindowLength;
+  Mesh walls;
   walls.Quad({-F, lo, -R}, {2 * F, 0, 0}, {0, H + 2 * kSeam, 0}, 256);   // back
   walls.Quad({F, lo, R}, {-2 * F, 0, 0}, {0, H + 2 * kSeam, 0}, 256);    // front
   walls.Quad({R, lo, -F}, {0, 0, 2 * F}, {0, H + 2 * kSeam, 0}, 256);    // right
-  // Left wall with three window openings (z ranges), sill at 300, lintel at 780.
-  const float w0[] = {-800, -200, 400}, wlen = 420, sill = 300, lintel = 780;
-  walls.Quad({-R, lo, F}, {0, 0, -2 * F}, {0, sill - lo, 0}, 256);
-  walls.Quad({-R, lintel, F}, {0, 0, -2 * F}, {0, H + kSeam - lintel, 0}, 256);
+  walls.Quad({-R, lo, F}, {0, 0, -2 * F}, {0, kSill - lo, 0}, 256);
+  walls.Quad({-R, kLintel, F}, {0, 0, -2 * F}, {0, H + kSeam - kLintel, 0}, 256);
   float z = R;
   for (int i = 2; i >= 0; --i) {  // pillars between the windows, from the front wall back
-    float zEnd = w0[i] + wlen;
-    walls.Quad({-R, sill, z}, {0, 0, zEnd - z}, {0, lintel - sill, 0}, 256);
-    z = w0[i];
+    float zEnd = kSchoolWindows[i] + wlen;
+    walls.Quad({-R, kSill, z}, {0, 0, zEnd - z}, {0, kLintel - kSill, 0}, 256);
+    z = kSchoolWindows[i];
   }
-  walls.Quad({-R, sill, z}, {0, 0, -R - z}, {0, lintel - sill, 0}, 256);
-  ceilM.Quad({-F, H, -F}, {2 * F, 0, 0}, {0, 0, 2 * F}, 0);
-  s.Add("floor", floor, lino);
-  s.Add("walls", walls, wallMat);
-  s.Add("ceiling", ceilM, ceil);
+  walls.Quad({-R, kSill, z}, {0, 0, -R - z}, {0, kLintel - kSill, 0}, 256);
+  Shell(s, R, H, m.lino, 200, walls, m.wall, m.ceil);
 
   Mesh frames;
-  for (float zw : w0) {
-    frames.Box({-R, sill - 8, zw + wlen / 2}, {30, 8, wlen / 2 + 10});
-    frames.Box({-R, lintel + 6, zw + wlen / 2}, {14, 6, wlen / 2 + 10});
-    frames.Box({-R, (sill + lintel) / 2, zw + 4}, {14, (lintel - sill) / 2, 4});
-    frames.Box({-R, (sill + lintel) / 2, zw + wlen - 4}, {14, (lintel - sill) / 2, 4});
-    frames.Box({-R, (sill + lintel) / 2, zw + wlen / 2}, {6, (lintel - sill) / 2, 3});
+  for (float zw : kSchoolWindows) {
+    frames.Box({-R, kSill - 8, zw + wlen / 2}, {30, 8, wlen / 2 + 10});
+    frames.Box({-R, kLintel + 6, zw + wlen / 2}, {14, 6, wlen / 2 + 10});
+    frames.Box({-R, (kSill + kLintel) / 2, zw + 4}, {14, (kLintel - kSill) / 2, 4});
+    frames.Box({-R, (kSill + kLintel) / 2, zw + wlen - 4}, {14, (kLintel - kSill) / 2, 4});
+    frames.Box({-R, (kSill + kLintel) / 2, zw + wlen / 2}, {6, (kLintel - kSill) / 2, 3});
   }
-  s.Add("window frames", frames, frame);
+  s.Add("window frames", frames, m.frame);
+}
 
-  // Board, teacher's desk, a map, a shelf of books, the clock.
+// The board, the teacher's desk, a map and a shelf of books.
+void BoardDeskMapAndShelf(SceneBuilder& s, const SchoolMaterials& m) {
+  const float R = kSchoolHalf;
   Mesh boardM, boardFrame;
   boardM.Quad({-600, 280, -R + 14}, {1200, 0, 0}, {0, 540, 0});
   boardFrame.Box({0, 274, -R + 20}, {620, 8, 20});
   boardFrame.Box({0, 826, -R + 14}, {620, 8, 14});
   boardFrame.Box({-612, 550, -R + 14}, {8, 280, 14});
   boardFrame.Box({612, 550, -R + 14}, {8, 280, 14});
-  s.Add("chalkboard", boardM, board);
-  s.Add("board frame", boardFrame, wood);
-  s.Add("teacher desk", Table({-350, 0, -780}, 200, 80, 150, 14, 12), wood);
+  s.Add("chalkboard", boardM, m.board);
+  s.Add("board frame", boardFrame, m.wood);
+  s.Add("teacher desk", Table({-350, 0, -780}, 200, 80, 150, 14, 12), m.wood);
   Mesh deskFront;
   deskFront.Box({-350, 80, -705}, {195, 60, 4});
-  s.Add("teacher desk front", deskFront, wood);
+  s.Add("teacher desk front", deskFront, m.wood);
   Mesh map;
   map.Quad({R - 14, 330, -560}, {0, 0, 620}, {0, 310, 0});
-  s.Add("map", map, poster);
+  s.Add("map", map, m.poster);
   Mesh shelf, spines;
   shelf.Box({R - 50, 230, 500}, {45, 230, 240});
   spines.Quad({R - 106, 10, 270}, {0, 0, 460}, {0, 440, 0});
-  s.Add("shelf", shelf, wood);
-  s.Add("shelf books", spines, books);
+  s.Add("shelf", shelf, m.wood);
+  s.Add("shelf books", spines, m.books);
+}
 
-  // Rows of pupils' desks with chairs, left and right of her and behind the camera.
+// Rows of pupils' desks with chairs, left and right of her and behind the camera.
+void PupilsDesks(SceneBuilder& s, const SchoolMaterials& m) {
   Mesh tops, legs, chairs;
   for (int side = -1; side <= 1; side += 2)
     for (int row = 0; row < 4; ++row) {
@@ -509,120 +552,155 @@ bool BuildSchool(const std::string& path) {
         legs.Box(c + V3{sx, 35, sz}, {3, 35, 3});
       }
     }
-  s.Add("desks", tops, wood);
-  s.Add("chair legs", legs, steel);
-  s.Add("chairs", chairs, seat);
+  s.Add("desks", tops, m.wood);
+  s.Add("chair legs", legs, m.steel);
+  s.Add("chairs", chairs, m.seat);
+}
 
-  // Outside the windows: trees, sky, and clouds that pass to and fro.
+// Outside the windows: trees, sky, and clouds that pass to and fro; the door
+// and the notice board behind the camera, the clock over the board.
+void SchoolOutsideAndBehind(SceneBuilder& s, const SchoolMaterials& m) {
+  const float R = kSchoolHalf;
   Mesh outside, treeline;
   outside.Quad({-1900, -300, -2200}, {0, 0, 4400}, {0, 2400, 0});
   treeline.Quad({-1500, 0, -1800}, {0, 0, 3600}, {0, 420, 0}, 300);
-  s.Add("sky", outside, sky);
-  s.Add("trees", treeline, trees);
+  s.Add("sky", outside, m.sky);
+  s.Add("trees", treeline, m.trees);
   int paint = s.Lit("door paint", -1, 0.55f, 0.70f, 0.62f, 0.3f, 30);
-  Door(s, 600, R, paint, steel);
+  Door(s, 600, R, paint, m.steel);
   Mesh notices, noticeFrame;
   notices.Quad({200, 330, R - 14}, {-700, 0, 0}, {0, 350, 0});
   noticeFrame.Box({-150, 505, R - 5}, {360, 185, 5});
-  s.Add("notice board frame", noticeFrame, wood);
-  s.Add("notice board", notices, poster);
-  Clock(s, {0, 880, -R}, {0, 0, 1}, 55, clockFace, hand);
+  s.Add("notice board frame", noticeFrame, m.wood);
+  s.Add("notice board", notices, m.poster);
+  Clock(s, {0, 880, -R}, {0, 0, 1}, 55, m.clockFace, m.hand);
   Mesh clouds;
   for (int i = 0; i < 5; ++i) clouds.Card({-1700, 950 + 120 * float(i % 2), -1500 + float(i) * 750}, 700, 330, kPi * 0.5f);
-  s.Add("clouds", clouds, cloud, {0, 0, 0}, [](int k, int n, V3& p, float q[4]) {
+  s.Add("clouds", clouds, m.cloud, {0, 0, 0}, [](int k, int n, V3& p, float q[4]) {
     p = {0, 0, 380 * std::sin(Phase(k, n, 1))};
     q[0] = q[1] = q[2] = 0;
     q[3] = 1;
   });
+}
+
+bool BuildSchool(const std::string& path) {
+  SceneBuilder s;
+  s.frames = kLoopFrames;
+  const SchoolMaterials m = SchoolMaterialsOf(s);
+  Classroom(s, m);
+  BoardDeskMapAndShelf(s, m);
+  PupilsDesks(s, m);
+  SchoolOutsideAndBehind(s, m);
   return s.Write(path);
 }
 
 // ---------------------------------------------------------------- office
-bool BuildBusiness(const std::string& path) {
-  SceneBuilder s;
-  s.frames = kLoopFrames;
-  int carpet = s.Lit("carpet", s.Texture("textures/office/carpet.png"), 0.85f, 0.9f, 1.0f, 0.02f, 2);
-  int wallMat = s.Lit("office wall", s.Texture("textures/office/plaster.png"), 0.88f, 0.92f, 0.98f, 0.05f, 5);
-  int ceil = s.Lit("ceiling", s.Texture("plaster.png"), 1.0f, 1.0f, 1.0f, 0, 1);
-  int city = s.Const("skyline const", s.Texture("textures/office/city.png"));
-  int mullion = s.Lit("mullion", -1, 0.35f, 0.38f, 0.42f, 0.6f, 60);
-  int desk = s.Lit("desk", s.Texture("wood_planks.png"), 0.55f, 0.42f, 0.35f, 0.5f, 60);
-  int dark = s.Lit("black plastic", -1, 0.12f, 0.12f, 0.14f, 0.6f, 80);
-  int screen = s.Const("monitor const", s.Texture("textures/office/screen.png"));
-  int chair = s.Lit("chair", s.Texture("fabric.png"), 0.25f, 0.25f, 0.3f, 0.1f, 10);
-  int steel = s.Lit("steel", -1, 0.7f, 0.72f, 0.75f, 0.8f, 90);
-  int books = s.Lit("binders", s.Texture("books.png"), 1.0f, 1.0f, 1.0f, 0.1f, 10);
-  int pot = s.Lit("pot", -1, 0.92f, 0.92f, 0.9f, 0.4f, 40);
-  int panel = s.Const("ceiling light const", s.Texture("glow.png"));
-  int door = s.Lit("door paint", -1, 0.80f, 0.82f, 0.85f, 0.3f, 30);
-  int board = s.Lit("whiteboard", s.Texture("textures/office/whiteboard.png"), 1.0f, 1.0f, 1.0f, 0.6f, 80);
-  int clockFace = s.Lit("clock face alpha", s.Texture("clock_face.png"), 1.0f, 1.0f, 1.0f, 0.3f, 40);
-  int hand = s.Lit("clock hand", -1, 0.75f, 0.15f, 0.1f, 0.2f, 20);
-  int leaves = s.Lit("leaves alpha", s.Texture("leaves.png"), 0.9f, 1.0f, 0.9f, 0.1f, 10);
-  int glass = s.Lit("glass alpha", s.Texture("textures/office/glass.png"), 1.0f, 1.0f, 1.0f, 0.9f, 100);
+struct OfficeMaterials {
+  int carpet, wall, ceil, city, mullion, desk, dark, screen, chair, steel, books, pot, panel, door, board, clockFace,
+      hand, leaves, glass;
+};
 
-  const float R = 1000, H = 900, F = R + kSeam, lo = -kSeam;
-  Mesh floor, walls, ceilM;
-  floor.Quad({-F, 0, F}, {2 * F, 0, 0}, {0, 0, -2 * F}, 160);
+OfficeMaterials OfficeMaterialsOf(SceneBuilder& s) {
+  OfficeMaterials m;
+  m.carpet = s.Lit("carpet", s.Texture("textures/office/carpet.png"), 0.85f, 0.9f, 1.0f, 0.02f, 2);
+  m.wall = s.Lit("office wall", s.Texture("textures/office/plaster.png"), 0.88f, 0.92f, 0.98f, 0.05f, 5);
+  m.ceil = s.Lit("ceiling", s.Texture("plaster.png"), 1.0f, 1.0f, 1.0f, 0, 1);
+  m.city = s.Const("skyline const", s.Texture("textures/office/city.png"));
+  m.mullion = s.Lit("mullion", -1, 0.35f, 0.38f, 0.42f, 0.6f, 60);
+  m.desk = s.Lit("desk", s.Texture("wood_planks.png"), 0.55f, 0.42f, 0.35f, 0.5f, 60);
+  m.dark = s.Lit("black plastic", -1, 0.12f, 0.12f, 0.14f, 0.6f, 80);
+  m.screen = s.Const("monitor const", s.Texture("textures/office/screen.png"));
+  m.chair = s.Lit("chair", s.Texture("fabric.png"), 0.25f, 0.25f, 0.3f, 0.1f, 10);
+  m.steel = s.Lit("steel", -1, 0.7f, 0.72f, 0.75f, 0.8f, 90);
+  m.books = s.Lit("binders", s.Texture("books.png"), 1.0f, 1.0f, 1.0f, 0.1f, 10);
+  m.pot = s.Lit("pot", -1, 0.92f, 0.92f, 0.9f, 0.4f, 40);
+  m.panel = s.Const("ceiling light const", s.Texture("glow.png"));
+  m.door = s.Lit("door paint", -1, 0.80f, 0.82f, 0.85f, 0.3f, 30);
+  m.board = s.Lit("whiteboard", s.Texture("textures/office/whiteboard.png"), 1.0f, 1.0f, 1.0f, 0.6f, 80);
+  m.clockFace = s.Lit("clock face alpha", s.Texture("clock_face.png"), 1.0f, 1.0f, 1.0f, 0.3f, 40);
+  m.hand = s.Lit("clock hand", -1, 0.75f, 0.15f, 0.1f, 0.2f, 20);
+  m.leaves = s.Lit("leaves alpha", s.Texture("leaves.png"), 0.9f, 1.0f, 0.9f, 0.1f, 10);
+  m.glass = s.Lit("glass alpha", s.Texture("textures/office/glass.png"), 1.0f, 1.0f, 1.0f, 0.9f, 100);
+  return m;
+}
+
+const float kOfficeHalf = 1000, kOfficeHeight = 900;
+
+// The room, and its window wall: the city far behind, mullions in front of it.
+void OfficeAndWindowWall(SceneBuilder& s, const OfficeMaterials& m) {
+  const float R = kOfficeHalf, H = kOfficeHeight, F = R + kSeam, lo = -kSeam;
+  Mesh walls;
   walls.Quad({-F, lo, -R}, {2 * F, 0, 0}, {0, 90 - lo, 0}, 256);          // sill under the window wall
   walls.Quad({-F, 840, -R}, {2 * F, 0, 0}, {0, H + kSeam - 840, 0}, 256);  // above it
   walls.Quad({F, lo, R}, {-2 * F, 0, 0}, {0, H + 2 * kSeam, 0}, 256);
   walls.Quad({-R, lo, F}, {0, 0, -2 * F}, {0, H + 2 * kSeam, 0}, 256);
   walls.Quad({R, lo, -F}, {0, 0, 2 * F}, {0, H + 2 * kSeam, 0}, 256);
-  ceilM.Quad({-F, H, -F}, {2 * F, 0, 0}, {0, 0, 2 * F}, 0);
-  s.Add("floor", floor, carpet);
-  s.Add("walls", walls, wallMat);
-  s.Add("ceiling", ceilM, ceil);
+  Shell(s, R, H, m.carpet, 160, walls, m.wall, m.ceil);
 
-  // The window wall: the city far behind, mullions in front of it.
   Mesh skyline, bars;
   skyline.Quad({-3200, -700, -2600}, {6400, 0, 0}, {0, 3000, 0});
   for (int i = 0; i <= 5; ++i) bars.Box({-R + float(i) * 400, 465, -R + 10}, {12, 375, 12});
   bars.Box({0, 96, -R + 14}, {R, 6, 14});
   bars.Box({0, 834, -R + 10}, {R, 6, 10});
-  s.Add("skyline", skyline, city);
-  s.Add("mullions", bars, mullion);
+  s.Add("skyline", skyline, m.city);
+  s.Add("mullions", bars, m.mullion);
+}
 
-  // Desk with a monitor behind her, a chair, binders on the right wall, a whiteboard behind the camera.
-  // Off to her right, so the camera turned round does not stand in the chair.
+// A desk with a monitor behind her and a chair, off to her right, so the
+// camera turned round does not stand in the chair.
+void DeskMonitorAndChair(SceneBuilder& s, const OfficeMaterials& m) {
   const float dx = 380;
-  s.Add("desk", Table({dx, 0, -800}, 320, 120, 150, 12, 12), desk);
+  s.Add("desk", Table({dx, 0, -800}, 320, 120, 150, 12, 12), m.desk);
   Mesh mon, monScreen;
   mon.Box({dx, 160, -870}, {50, 8, 30});
   mon.Box({dx, 200, -880}, {8, 40, 8});
   mon.Box({dx, 290, -885}, {150, 90, 8});
   monScreen.Quad({dx - 140, 208, -868}, {280, 0, 0}, {0, 164, 0});
-  s.Add("monitor", mon, dark);
-  s.Add("monitor screen", monScreen, screen);
+  s.Add("monitor", mon, m.dark);
+  s.Add("monitor screen", monScreen, m.screen);
   Mesh chairM, chairBase;
   chairM.Box({dx + 40, 100, -650}, {80, 10, 75}, 60);
   chairM.Box({dx + 40, 200, -570}, {80, 90, 10}, 60);
   chairBase.Cylinder({dx + 40, 0, -650}, 70, 8, 12, 5);
   chairBase.Cylinder({dx + 40, 12, -650}, 6, 6, 80, 8);
-  s.Add("chair", chairM, chair);
-  s.Add("chair base", chairBase, steel);
+  s.Add("chair", chairM, m.chair);
+  s.Add("chair base", chairBase, m.steel);
+}
+
+// Binders on the right wall, a whiteboard and the door behind the camera, the
+// ceiling lights.
+void CabinetWhiteboardAndLights(SceneBuilder& s, const OfficeMaterials& m) {
+  const float R = kOfficeHalf, H = kOfficeHeight;
   Mesh shelf, spines;
   shelf.Box({R - 50, 300, -300}, {45, 300, 300});
   spines.Quad({R - 106, 20, -600}, {0, 0, 600}, {0, 560, 0});
-  s.Add("cabinet", shelf, desk);
-  s.Add("binders", spines, books);
+  s.Add("cabinet", shelf, m.desk);
+  s.Add("binders", spines, m.books);
   Mesh wb, wbFrame;
   wb.Quad({650, 250, R - 14}, {-800, 0, 0}, {0, 460, 0});
   wbFrame.Box({250, 480, R - 5}, {410, 240, 5});
-  s.Add("whiteboard frame", wbFrame, steel);
-  s.Add("whiteboard", wb, board);
-  Door(s, -600, R, door, steel);
+  s.Add("whiteboard frame", wbFrame, m.steel);
+  s.Add("whiteboard", wb, m.board);
+  Door(s, -600, R, m.door, m.steel);
   Mesh lights;
   for (int i = -1; i <= 1; ++i)
     for (int j = -1; j <= 1; ++j) lights.Quad({float(i) * 600 - 120, H - 12, float(j) * 600 - 120}, {240, 0, 0}, {0, 0, 240});
-  s.Add("ceiling lights", lights, panel);
+  s.Add("ceiling lights", lights, m.panel);
+}
 
-  Clock(s, {-R, 620, -200}, {1, 0, 0}, 90, clockFace, hand);
-  Plant(s, {-760, 0, -760}, 340, pot, leaves, 7);
+bool BuildBusiness(const std::string& path) {
+  SceneBuilder s;
+  s.frames = kLoopFrames;
+  const OfficeMaterials m = OfficeMaterialsOf(s);
+  OfficeAndWindowWall(s, m);
+  DeskMonitorAndChair(s, m);
+  CabinetWhiteboardAndLights(s, m);
+  Clock(s, {-kOfficeHalf, 620, -200}, {1, 0, 0}, 90, m.clockFace, m.hand);
+  Plant(s, {-760, 0, -760}, 340, m.pot, m.leaves, 7);
   // A glass partition at her right, in front of the cabinet.
   Mesh pane;
   pane.QuadUV({700, 0, 150}, {0, 0, 600}, {0, 780, 0}, 0, 0, 1, 1, true);
-  s.Add("glass partition", pane, glass);
+  s.Add("glass partition", pane, m.glass);
   return s.Write(path);
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "backdrop_view.h"
+#include "cli/cli.h"
 #include "platform/EAGLView.h"
 #include "platform/bundle.h"
 #include "picture/picture_file.h"
@@ -52,12 +53,19 @@ struct Sheet {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: worldpreview <bundle folder> <output folder>\n");
-    return 2;
+  const CliProgram cli = {"worldpreview", "BUNDLE_DIR OUT_DIR", 2, 2, {},
+                          "Draws preview_<backdrop>.png and preview_all.png into OUT_DIR.\n"};
+  CliArgs args;
+  const int parsed = CliParse(cli, argc, argv, &args);
+  if (parsed >= 0) return parsed;
+  const std::string out = args.operands[1];
+  BundleSetRoot(args.operands[0].c_str());
+  const std::string problem = BundleProblem();
+  if (!problem.empty()) {
+    std::fprintf(stderr, "worldpreview: %s\n", problem.c_str());
+    return kExitNoInput;
   }
-  std::string out = argv[2];
-  BundleSetRoot(argv[1]);
+  if (!CliIsFolder(cli, out)) return kExitIoError;
   EAGLView* view = EAGLView::CreateHeadless(kW, kH);
   if (!view) {
     std::fprintf(stderr, "worldpreview: no GL context\n");
