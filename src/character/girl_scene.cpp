@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "character/girl.h"
 #include "character/girl_camera.h"
@@ -56,6 +58,9 @@ void GirlInit() {
 }
 
 void GirlLoadScene() {
+  // Textures whose pictures are the same (the backdrop's when only her hair
+  // changed, hers when only the voice did) are kept, not made again.
+  TextureReuseBegin();
   GirlReleaseScene();
   // A damaged store may hold negative choices; they wrap like any other
   // value instead of indexing before the tables.
@@ -74,6 +79,7 @@ void GirlLoadScene() {
 
   GirlDressModel(girl_model, n_clothes, n_hair, n_skin);
   env.Load("round.png");
+  TextureReuseEnd();
 }
 
 unsigned int GirlDressModel(CPODScene* girl, int outfit, int hairColour, int skinTone) {
@@ -81,15 +87,26 @@ unsigned int GirlDressModel(CPODScene* girl, int outfit, int hairColour, int ski
   hairColour = GirlChoiceIndex(hairColour, kGirlOptionCount);
   skinTone = GirlChoiceIndex(skinTone, kGirlOptionCount);
   // Skin first, hair over it, the outfit over both.
-  GLuint tex = 0;
-  tag_TexPicDesc desc{};
-  unsigned char* pixels = ReadPictureData(body[skinTone].picture, &desc);
-  if (pixels) {
-    OverlayMaskedTexture32(pixels, &desc, hair[hairColour].mask, hair[hairColour].picture);
-    OverlayMaskedTexture32(pixels, &desc, clothes[outfit].mask, clothes[outfit].picture);
-    tex = LoadTextureData(pixels, &desc, TEXMIP_LINEAR);
-    std::free(pixels);
+  const std::vector<std::string> pictures = {body[skinTone].picture, hair[hairColour].mask, hair[hairColour].picture,
+                                             clothes[outfit].mask, clothes[outfit].picture};
+  std::string key = "dressed";
+  for (const std::string& p : pictures) key += " " + p;
+  GLuint tex = TextureReuseTake(key, pictures);
+  if (tex) {
     ReplaceAllMaterials(girl, tex);
+  } else {
+    tag_TexPicDesc desc{};
+    unsigned char* pixels = ReadPictureData(body[skinTone].picture, &desc);
+    if (pixels) {
+      OverlayMaskedTexture32(pixels, &desc, hair[hairColour].mask, hair[hairColour].picture);
+      OverlayMaskedTexture32(pixels, &desc, clothes[outfit].mask, clothes[outfit].picture);
+      // Noise stands in for a picture whose sides are not powers of two; it is never kept.
+      const bool keep = (desc.xs & (desc.xs - 1)) == 0 && (desc.ys & (desc.ys - 1)) == 0;
+      tex = LoadTextureData(pixels, &desc, TEXMIP_LINEAR);
+      std::free(pixels);
+      if (keep) TextureReuseRecord(tex, key, pictures);
+      ReplaceAllMaterials(girl, tex);
+    }
   }
   NormalizeModelNormals(girl);
   ReplaceAllMaterials_FB(girl);

@@ -444,6 +444,15 @@ void PhySkinFrame(PhySkinObj* obj) {
   SpringPass(obj);
 }
 
+void PhySkinWriteBack(const PhySkinObj* obj) {
+  if (!obj->mesh_pos) return;
+  for (int i = 0; i < obj->n_vertex; ++i) {
+    const float* p = obj->vertex[i].pos;
+    const int32_t* row = obj->mesh_index[i];
+    for (int s = 0; s < kPhyMeshIndexSlots && row[s] >= 0; ++s) std::memcpy(obj->mesh_pos + 3 * row[s], p, 3 * sizeof(float));
+  }
+}
+
 void PhySkinForce(PhySkinObj* obj, float fx, float fy, float fz) {
   for (int i = 0; i < obj->n_vertex; ++i) {
     PhyVertex& v = obj->vertex[i];

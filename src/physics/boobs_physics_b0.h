@@ -72,5 +72,9 @@ void PhyDelVertex(PhySkinObj* obj, int k);
 // One fixed step: move, push along the normals, write back, spring impulses.
 void PhySkinFrame(PhySkinObj* obj);
 
+// Writes every point's position into the mesh vertices that share it, in
+// point order, as a step does.
+void PhySkinWriteBack(const PhySkinObj* obj);
+
 // Subtracts 0.08 x mass x (fx, fy, fz) from the momentum of every free point.
 void PhySkinForce(PhySkinObj* obj, float fx, float fy, float fz);

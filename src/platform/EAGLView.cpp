@@ -75,6 +75,11 @@ int RoundDimension(float v) {
 struct EAGLView::Layer {
   // headless
   EGLDisplay display = EGL_NO_DISPLAY;
+  // The frame the rasteriser may still be working on (see swapBuffers).
+  EGLSyncKHR inFlight = EGL_NO_SYNC_KHR;
+  PFNEGLCREATESYNCKHRPROC createSync = nullptr;
+  PFNEGLCLIENTWAITSYNCKHRPROC waitSync = nullptr;
+  PFNEGLDESTROYSYNCKHRPROC destroySync = nullptr;
   // window: `present` shows the colour texture from its own state
   SDL_GLContext present = nullptr;
   // The ES 1.1 halves of the drawing and the presenting context.
@@ -223,6 +228,8 @@ void EAGLView::DropContexts() {
     if (_context) SDL_GL_DeleteContext(static_cast<SDL_GLContext>(_context));
     if (L.present) SDL_GL_DeleteContext(L.present);
   } else if (L.display != EGL_NO_DISPLAY) {
+    if (L.inFlight != EGL_NO_SYNC_KHR) L.destroySync(L.display, L.inFlight);
+    L.inFlight = EGL_NO_SYNC_KHR;
     if (_context && eglGetCurrentContext() == _context)
       eglMakeCurrent(L.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     if (_context) eglDestroyContext(L.display, static_cast<EGLContext>(_context));
@@ -394,7 +401,28 @@ void EAGLView::swapBuffers() {
   if (old != _context) MakeCurrent(_context);
   bool ok = _framebuffer != 0;
   if (ok && !_window) {
-    glFlush();
+    // The rasteriser's threads draw a frame while the next is being made,
+    // but no further behind: presenting waits for the frame before this
+    // one. (Only flushing let frames pile up in its queue without bound.)
+    Layer& L = *_layer;
+    if (!L.createSync) {
+      L.createSync = (PFNEGLCREATESYNCKHRPROC)eglGetProcAddress("eglCreateSyncKHR");
+      L.waitSync = (PFNEGLCLIENTWAITSYNCKHRPROC)eglGetProcAddress("eglClientWaitSyncKHR");
+      L.destroySync = (PFNEGLDESTROYSYNCKHRPROC)eglGetProcAddress("eglDestroySyncKHR");
+    }
+    EGLSyncKHR frame = L.createSync && L.waitSync && L.destroySync
+                           ? L.createSync(L.display, EGL_SYNC_FENCE_KHR, nullptr)
+                           : EGL_NO_SYNC_KHR;
+    if (frame == EGL_NO_SYNC_KHR) {
+      glFinish();  // no fences here: nothing left in flight at all
+    } else {
+      glFlush();
+      if (L.inFlight != EGL_NO_SYNC_KHR) {
+        L.waitSync(L.display, L.inFlight, 0, EGL_FOREVER_KHR);
+        L.destroySync(L.display, L.inFlight);
+      }
+      L.inFlight = frame;
+    }
   } else if (ok) {
     // Finish here so the presenting context samples the complete frame.
     glFinish();

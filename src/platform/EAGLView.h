@@ -16,7 +16,9 @@
 //
 // Two windowing layers stand behind the same operations:
 //   - headless: an EGL context on Mesa's surfaceless platform; swapBuffers
-//     only flushes. Used when there is no display, and by every test.
+//     flushes and waits until the frame before is drawn, so at most one
+//     frame is in the rasteriser's hands. Used when there is no display,
+//     and by every test.
 //   - window: an SDL2 window with an ES context. swapBuffers draws the
 //     colour buffer as a textured quad into the window from a second context
 //     that shares the texture, so the drawing context's GL state is never

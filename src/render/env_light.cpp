@@ -52,8 +52,7 @@ void EnvLight::Remove() {
 
 void EnvLight::Free() {
   if (texture != 0) {
-    GLuint name = texture;
-    glDeleteTextures(1, &name);
+    DeleteTexture(texture);
     texture = 0;
   }
 }

@@ -4,9 +4,12 @@
 #include "platform/bundle.h"
 #include "picture/picture_file.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 
 GLuint texture[kMaxTextures];
@@ -20,7 +23,74 @@ constexpr size_t kMaxPictureFileBytes = size_t(256) << 20;
 
 bool IsPowerOfTwo(int32_t v) { return (v & (v - 1)) == 0; }
 
+// What a texture was made from: its key and, per bundle picture, the size
+// and modification time of the file.
+struct Made {
+  std::string key;
+  std::vector<long long> stamps;
+};
+std::map<GLuint, Made> g_made;        // textures that can be parked
+std::map<GLuint, Made> g_parked;      // deleted during a reuse window, kept
+bool g_reusing = false;
+
+// Size and modification time of each picture; false when one is missing.
+bool Stamps(const std::vector<std::string>& files, std::vector<long long>& out) {
+  out.clear();
+  for (const std::string& f : files) {
+    std::string path;
+    struct stat st {};
+    if (!BundlePathForResource(f.c_str(), nullptr, path) || stat(path.c_str(), &st) != 0) return false;
+    out.push_back(static_cast<long long>(st.st_size));
+    out.push_back(static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec);
+  }
+  return true;
+}
+
 }  // namespace
+
+void DeleteTexture(GLuint tex) {
+  if (tex == 0 || g_parked.count(tex)) return;
+  auto made = g_made.find(tex);
+  if (g_reusing && made != g_made.end()) {
+    g_parked[tex] = made->second;
+    g_made.erase(made);
+    return;
+  }
+  if (made != g_made.end()) g_made.erase(made);
+  glDeleteTextures(1, &tex);
+}
+
+void TextureReuseBegin() { g_reusing = true; }
+
+void TextureReuseEnd() {
+  g_reusing = false;
+  for (auto& parked : g_parked) glDeleteTextures(1, &parked.first);
+  g_parked.clear();
+}
+
+GLuint TextureReuseTake(const std::string& key, const std::vector<std::string>& files) {
+  if (!g_reusing) return 0;
+  std::vector<long long> stamps;
+  for (auto it = g_parked.begin(); it != g_parked.end(); ++it) {
+    if (it->second.key != key) continue;
+    if (!Stamps(files, stamps) || stamps != it->second.stamps) return 0;
+    const GLuint tex = it->first;
+    g_made[tex] = it->second;
+    g_parked.erase(it);
+    glBindTexture(GL_TEXTURE_2D, tex);
+    return tex;
+  }
+  return 0;
+}
+
+void TextureReuseRecord(GLuint tex, const std::string& key, const std::vector<std::string>& files) {
+  Made made{key, {}};
+  if (tex == 0) return;
+  if (Stamps(files, made.stamps))
+    g_made[tex] = made;
+  else
+    g_made.erase(tex);
+}
 
 // ---------------------------------------------------------------------------
 // Pictures
@@ -101,14 +171,22 @@ GLuint LoadTextureData(unsigned char* pixels, tag_TexPicDesc* desc, texmip mode)
 }
 
 GLuint LoadTextureRGBA(const char* name, texmip mode) {
+  const std::string key = std::string("picture ") + (name ? name : "") + " mip " + std::to_string(mode);
+  if (name) {
+    if (const GLuint kept = TextureReuseTake(key, {name})) return kept;
+  }
   tag_TexPicDesc desc = {0, 0, 0};
   unsigned char* pixels = ReadPictureData(name, &desc);
   if (!pixels) {
     std::fprintf(stderr, "Texture file %s not loaded", name ? name : "(null)");
     return 0;
   }
+  // A picture whose sides are not powers of two uploads noise instead, a
+  // draw of rand() that a reused texture would skip: such is never kept.
+  const bool kept = IsPowerOfTwo(desc.xs) && IsPowerOfTwo(desc.ys);
   const GLuint id = LoadTextureData(pixels, &desc, mode);
   std::free(pixels);
+  if (kept) TextureReuseRecord(id, key, {name});
   return id;
 }
 
@@ -133,7 +211,7 @@ int RegisterTexture(GLuint tex) {
 void ReleaseTextures() {
   const int n = n_textures < kMaxTextures ? n_textures : kMaxTextures;
   for (int i = 0; i < n; ++i) {
-    glDeleteTextures(1, &texture[i]);
+    DeleteTexture(texture[i]);
     texture[i] = 0;
   }
   n_textures = 0;

@@ -14,6 +14,8 @@
 #include "gles/gles.h"
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 // Describes a decoded picture. `bpp` is the bits per pixel of the picture as
 // stored in its file (8-bit grey 8, grey+alpha 16, RGB 24, RGBA 32, palette
@@ -74,6 +76,26 @@ int RegisterTexture(GLuint tex);
 // Deletes every registered texture and empties the registry; references
 // handed out before must not be used any more.
 void ReleaseTextures();
+
+// Deletes a texture this module made or registered (parked instead while
+// textures are being reused, see below).
+void DeleteTexture(GLuint tex);
+
+// Textures kept across a reload. Between TextureReuseBegin and
+// TextureReuseEnd (the scene loading wraps a reload in them) a texture made
+// from bundle pictures is parked when it is deleted, and a load of the same
+// pictures takes it back instead of decoding and uploading them again: same
+// key (the pictures and how they are combined and mipmapped) and the same
+// files, unchanged in size and modification time. TextureReuseEnd deletes
+// what was parked and not taken back. Outside that window nothing is kept.
+void TextureReuseBegin();
+void TextureReuseEnd();
+// A parked texture made under `key` from the bundle pictures `files`, taken
+// back and bound to GL_TEXTURE_2D; 0 when there is none.
+GLuint TextureReuseTake(const std::string& key, const std::vector<std::string>& files);
+// Notes that `tex` was made under `key` from the bundle pictures `files`, so
+// that it can be parked when deleted.
+void TextureReuseRecord(GLuint tex, const std::string& key, const std::vector<std::string>& files);
 
 // Blends the bundle picture `pictureName` into `tex` (described by *p) in
 // place, weighted per pixel by the red channel of the bundle picture

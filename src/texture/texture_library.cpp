@@ -78,8 +78,7 @@ void PrecacheMaterials(CPODScene* scene) {
     }
     material->textureIndex = RegisterTexture(tex);
     if (material->textureIndex == -1) {
-      GLuint refused = tex;
-      glDeleteTextures(1, &refused);
+      DeleteTexture(tex);
     }
   }
 }
@@ -90,8 +89,7 @@ void ReplaceAllMaterials(CPODScene* scene, unsigned int tex) {
   if (ref == -1) {
     // The caller handed the texture over for good; with no registry entry
     // to own it, it would never be deleted.
-    GLuint name = tex;
-    glDeleteTextures(1, &name);
+    DeleteTexture(tex);
     return;
   }
   bool replaced = false;

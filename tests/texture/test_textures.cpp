@@ -179,3 +179,29 @@ TEST(LoadTextureRGBA, LoadsABundlePictureAndReportsAMissingOne) {
             "Couldn't load 'nope.png' from bundleTexture file nope.png not loaded");
 }
 
+
+// A reload parks what it deletes and takes back only a texture of the same
+// pictures, unchanged on disk; what is not taken back is really deleted.
+TEST(TextureReuse, OnlyUnchangedPicturesComeBack) {
+  auto view = HeadlessView(8, 8);
+  ASSERT_NE(view, nullptr);
+  testkit::TempBundle bundle;
+  ASSERT_TRUE(testkit::WritePngRgba(bundle.file("a.png"), 4, 4, Pattern(4, 4)));
+  ASSERT_TRUE(testkit::WritePngRgba(bundle.file("b.png"), 4, 4, Pattern(4, 4)));
+  const GLuint a = LoadTextureRGBA("a.png", TEXMIP_NONE), b = LoadTextureRGBA("b.png", TEXMIP_NONE);
+  TextureReuseBegin();
+  DeleteTexture(a);
+  DeleteTexture(b);
+  EXPECT_EQ(LoadTextureRGBA("a.png", TEXMIP_NONE), a);
+  EXPECT_EQ(TextureReuseTake("picture b.png mip 1", {"b.png"}), 0u);  // another mipmapping
+  ASSERT_TRUE(testkit::WritePngRgba(bundle.file("b.png"), 8, 8, Pattern(8, 8)));
+  const GLuint b2 = LoadTextureRGBA("b.png", TEXMIP_NONE);  // the picture changed: made anew
+  EXPECT_NE(b2, 0u);
+  TextureReuseEnd();
+  EXPECT_TRUE(glIsTexture(a));
+  EXPECT_TRUE(glIsTexture(b2));
+  EXPECT_FALSE(glIsTexture(b));  // parked and not taken back: deleted
+  DeleteTexture(a);
+  EXPECT_FALSE(glIsTexture(a));  // outside a reload nothing is kept
+  DeleteTexture(b2);
+}
