@@ -12,7 +12,11 @@ packages=(
   flite1-dev libespeak-ng-dev espeak-ng-data
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick
+  emscripten chromium
 )
+# The web tests install puppeteer-core with npm; a machine whose node came
+# from elsewhere usually brings its own npm.
+command -v npm >/dev/null || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do
