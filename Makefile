@@ -35,7 +35,8 @@ web-deps: deps
 
 web: build web-deps
 	NODE_PATH=/usr/share/nodejs emcmake cmake -S . -B $(WEB_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
-	  -DOVANTA_BUNDLE=$(abspath $(BUILD))/Resources -DOVANTA_WEB_LIBS=$(abspath $(WEB_BUILD))/libs/prefix >/dev/null
+	  -DOVANTA_BUNDLE=$(abspath $(BUILD))/Resources -DOVANTA_WEB_LIBS=$(abspath $(WEB_BUILD))/libs/prefix \
+	  >$(WEB_BUILD)/configure.log 2>&1 || { cat $(WEB_BUILD)/configure.log; exit 1; }
 	NODE_PATH=/usr/share/nodejs cmake --build $(WEB_BUILD) -j $(JOBS)
 
 serve: web

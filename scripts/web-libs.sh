@@ -28,14 +28,11 @@ cflags="-O2"
 # them without fetch.
 emcmake_cmake() { emcmake cmake -DCMAKE_CROSSCOMPILING_EMULATOR="$(command -v node);--no-experimental-fetch" "$@"; }
 
-# The version apt would fetch for a source package: from its .dsc name.
-source_version() {
-  local dsc
-  dsc=$(apt-get source --print-uris -qq "$1" 2>/dev/null | grep -o "[^/' ]*\.dsc'" | head -1 | tr -d "'")
-  [[ -n "$dsc" ]] || { echo "web-libs: apt knows no source package $1 (is the deb-src entry there?)" >&2; exit 1; }
-  dsc=${dsc%.dsc}
-  dsc=${dsc#*_}
-  echo "${dsc//%2b/+}"
+# The versions apt would fetch for the source packages, one query for all:
+# "PACKAGE VERSION" lines, from the names of their .dsc files.
+source_versions() {
+  apt-get source --print-uris -qq "$@" 2>/dev/null | grep -o "[^/' ]*\.dsc'" | tr -d "'" |
+    sed 's/%2b/+/g; s/\.dsc$//; s/_/ /'
 }
 
 # Unpacks a source package into src/ (fresh) and prints its folder.
@@ -148,8 +145,12 @@ if [[ ! -e "$prefix/stamps/nlohmann-json3-dev_$json_version" ]]; then
 fi
 
 # In link order: libpng needs zlib's headers.
-for pkg in zlib libpng1.6 libjpeg-turbo libsdl2 imgui; do
-  version=$(source_version "$pkg")
+packages=(zlib libpng1.6 libjpeg-turbo libsdl2 imgui)
+declare -A versions
+while read -r pkg version; do versions[$pkg]=$version; done < <(source_versions "${packages[@]}")
+for pkg in "${packages[@]}"; do
+  version=${versions[$pkg]:-}
+  [[ -n "$version" ]] || { echo "web-libs: apt knows no source package $pkg (is the deb-src entry there?)" >&2; exit 1; }
   stamp="$prefix/stamps/${pkg}_$version"
   [[ -e "$stamp" ]] && continue
   echo "web-libs: building $pkg $version for the web"
