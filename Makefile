@@ -1,6 +1,8 @@
 # The two commands of the README, and a few for developers.
 #   make run    set up, build and start the app
 #   make test   set up, build and pass the whole test suite
+#   make install PREFIX=DIR   install the programs, the bundle, the desktop entry, icon and manual
+#   make deb    a Debian package in build/package
 #   make web    build the web site (build-web/site); make serve serves it
 BUILD ?= build
 SAN_BUILD ?= build-san
@@ -10,13 +12,16 @@ JOBS ?= $(shell nproc)
 HOST ?= 127.0.0.1
 PORT ?= 8080
 
-.PHONY: run test deps build asan fuzz bench clean web web-deps serve web-measure
+# WERROR=ON turns every compiler warning into an error (CI's first build).
+WERROR ?= OFF
+
+.PHONY: run test deps build install deb asan fuzz bench clean web web-deps serve web-measure
 
 deps:
 	@bash scripts/deps.sh
 
 $(BUILD)/build.ninja: | deps
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOVANTA_WERROR=$(WERROR)
 
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
@@ -45,6 +50,14 @@ serve: web
 # Size of the site and speed in headless chromium, printed against their goals.
 web-measure: web
 	NODE_PATH=$(abspath $(WEB_BUILD))/node/node_modules node scripts/web-measure.js $(WEB_BUILD)/site
+
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+deb: build
+	cd $(BUILD) && cpack -G DEB
+	@ls $(BUILD)/package/*.deb
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 asan: deps

@@ -8,6 +8,27 @@ function(ovanta_library name)
   target_link_libraries(${name} PUBLIC ${A_DEPS})
 endfunction()
 
+# The bundle folder: every generator writes into it, the app and the tests read it.
+set(OVANTA_BUNDLE_DIR ${CMAKE_BINARY_DIR}/Resources)
+
+# ovanta_generate(TARGET GENERATOR COMMENT [ARGS ...] [DEPENDS ...]): runs a
+# generator into the bundle folder at build time. The generator names its own
+# files (tools/bundle_out): it leaves a depfile listing them beside a stamp, so
+# no rule lists them and a missing or changed file still makes it run again.
+function(ovanta_generate target generator comment)
+  cmake_parse_arguments(A "" "" "ARGS;DEPENDS" ${ARGN})
+  set(stamp ${CMAKE_CURRENT_BINARY_DIR}/${generator}.stamp)
+  add_custom_command(
+    OUTPUT ${stamp}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${OVANTA_BUNDLE_DIR}
+    COMMAND $<TARGET_FILE:${generator}> ${OVANTA_BUNDLE_DIR} --stamp ${stamp} ${A_ARGS}
+    DEPFILE ${stamp}.d
+    DEPENDS ${generator} ${A_DEPENDS}
+    COMMENT ${comment}
+    VERBATIM)
+  add_custom_target(${target} ALL DEPENDS ${stamp})
+endfunction()
+
 # Test programs of the sanitizer build run through a small launcher (see the
 # script for why); tests added by hand put ${OVANTA_TEST_LAUNCHER} first too.
 set(OVANTA_TEST_LAUNCHER "")

@@ -11,7 +11,8 @@ packages=(
   libimgui-dev fonts-dejavu-core
   flite1-dev libespeak-ng-dev espeak-ng-data
   clang libclang-rt-14-dev
-  xvfb xauth xdotool imagemagick
+  xvfb xauth xdotool x11-utils imagemagick
+  desktop-file-utils dpkg-dev
   emscripten chromium
 )
 # The web tests install puppeteer-core with npm; a machine whose node came

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "physics/boobs_physics_b0.h"
-#include "physics/phy_test_mesh.h"
+#include "kit/scene_builder.h"
 
 namespace {
 
@@ -78,20 +78,9 @@ BENCHMARK(BM_PhySkinSettle2000)->Unit(benchmark::kMillisecond);
 // pruning, a pinned chain eaten from both ends one point per pass.
 void BM_PhySkinParseGrid(benchmark::State& state) {
   const int n = 22;
-  PhyTestMesh m;
-  for (int y = 0; y < n; ++y)
-    for (int x = 0; x < n; ++x) {
-      const bool rim = x == 0 || y == 0 || x == n - 1 || y == n - 1;
-      m.Add(static_cast<float>(x), static_cast<float>(y), 0, rim ? 252 : 120);
-    }
-  for (int y = 0; y + 1 < n; ++y)
-    for (int x = 0; x + 1 < n; ++x) {
-      const int v = y * n + x;
-      m.Tri(v, v + 1, v + n);
-      m.Tri(v + 1, v + n + 1, v + n);
-    }
+  const testkit::SoftMesh m = testkit::SoftGrid(n, 252, 120);
   CPODScene scene;
-  PhyTestScene(scene, m);
+  testkit::BuildSoftScene(scene, m);
   std::unique_ptr<PhySkinObj> obj(new PhySkinObj());
   // The merge and pruning reports are part of the cost but would bury the
   // benchmark's own output.

@@ -8,7 +8,7 @@
 
 #include "platform/EAGLView.h"
 #include "render/render_mesh.h"
-#include "render/scene_builder.h"
+#include "kit/scene_builder.h"
 #include "render/skin_reference.h"
 #include "scene/ModelPOD.h"
 

@@ -2,9 +2,10 @@
 // decoding a PNG mask and a JPEG picture, and one compositing layer (which
 // decodes its two pictures itself).
 #include "texture/gamelib.h"
-#include "texture/picture_io.h"
+#include "picture/picture_file.h"
 
-#include "picture_files.h"
+#include "kit/pictures.h"
+#include "kit/temp_dir.h"
 
 #include <benchmark/benchmark.h>
 
@@ -16,7 +17,7 @@ namespace {
 constexpr int kSide = 512;
 
 struct Pictures {
-  ScratchBundle bundle{"bench_pictures"};
+  testkit::TempBundle bundle;
   Pictures() {
     std::vector<uint8_t> rgb(kSide * kSide * 3), mask(kSide * kSide * 3);
     for (int y = 0; y < kSide; ++y)
@@ -28,8 +29,8 @@ struct Pictures {
         uint8_t* m = &mask[(y * kSide + x) * 3];
         m[0] = m[1] = m[2] = y < kSide / 3 ? 255 : (y < kSide / 2 ? 128 : 0);
       }
-    WriteJpeg(bundle.Path("picture.jpg"), kSide, kSide, 3, rgb);
-    WritePngRgb(bundle.Path("mask.png"), kSide, kSide, mask);
+    testkit::WriteJpegSamples(bundle.file("picture.jpg"), kSide, kSide, 3, rgb);
+    testkit::WritePngRgb(bundle.file("mask.png"), kSide, kSide, mask);
   }
 };
 

@@ -6,6 +6,7 @@
 #include "character/girl.h"
 #include "character/girl_settings.h"
 #include "character/girl_sound.h"
+#include "face/face.h"
 
 int32_t parm_val[kParameterCount] = {0, 0, 0, 0, 0, 0};
 Parameter n_edit_parm = PARM_NAME;
@@ -30,6 +31,14 @@ void SetTitleAllStates(UIButton* b, const std::string& t) {
   b->setTitle(t, UIControlStateSelected);
   b->setTitle(t, UIControlStateHighlighted);
 }
+
+// Colours that read on white at 4.5:1 or better. The category being edited
+// is tinted and the chosen option filled and checked, so neither is told
+// by colour alone.
+const UIColor kAccent = {0.12f, 0.32f, 0.72f, 1};
+const UIColor kEditedTint = {0.86f, 0.90f, 0.98f, 1};
+const UIColor kOptionInk = {0.35f, 0.35f, 0.35f, 1};
+const UIColor kNoFill = {0, 0, 0, 0};
 }  // namespace
 
 void SetEditParm(Parameter p) {
@@ -39,15 +48,23 @@ void SetEditParm(Parameter p) {
     if (!b) continue;
     const char* name = OptionName(r, parm_val[r]);
     SetTitleAllStates(b, name ? name : "");
-    b->setTitleColor(r == p ? UIColor::redColor() : UIColor::darkGrayColor(), UIControlStateNormal);
+    b->setTitleColor(r == p ? kAccent : UIColor::darkGrayColor(), UIControlStateNormal);
+    b->fillColor = r == p ? kEditedTint : kNoFill;
   }
   for (int k = 0; k < 4; ++k) {
     UIButton* b = opButton[k];
     if (!b) continue;
     const char* name = OptionName(p, k);
     SetTitleAllStates(b, name ? name : "");
+    // Only options that exist are shown.
+    if (name)
+      ShowButton(b);
+    else
+      HideButton(b);
     const bool selected = p >= PARM_SETTING && p <= PARM_LANGUAGE && parm_val[p] == k;
-    b->setTitleColor(selected ? UIColor::redColor() : UIColor::grayColor(), UIControlStateNormal);
+    b->setTitleColor(selected ? UIColor::whiteColor() : kOptionInk, UIControlStateNormal);
+    b->fillColor = selected ? kAccent : kNoFill;
+    b->setSelected(selected);
   }
 }
 
@@ -86,6 +103,7 @@ void ConfigViewController::loadView() {
   tvName->frame = {18, 82, 284, 34};
   tvName->editable = true;
   tvName->placeholder = "Her name";
+  tvName->maxLength = kGirlNameMaxChars;
   tvName->action = [this] { onNameEntry(); };
 
   // Categories on the left show the current choice; options on the right.
@@ -105,6 +123,18 @@ void ConfigViewController::loadView() {
     if (k >= 4) b->hidden = true;
     *opts[k] = b;
   }
+  // Sound and captions in the right-hand column, under the options.
+  volumeButton = add(new UIButton());
+  volumeButton->frame = {170, 332, 132, 38};
+  captionsSwitch = add(new UIButton());
+  captionsSwitch->frame = {170, 376, 132, 38};
+  volumeButton->action = [this] { onVolume(); };
+  captionsSwitch->action = [this] { onCaptions(); };
+  outlet("volumeButton", volumeButton);
+  outlet("captionsSwitch", captionsSwitch);
+  connect("onVolume", [this] { onVolume(); });
+  connect("onCaptions", [this] { onCaptions(); });
+
   auto* back = add(new UIButton());
   back->frame = {90, 424, 140, 40};
   back->setTitle("Done", UIControlStateNormal);
@@ -155,6 +185,29 @@ void ConfigViewController::viewDidLoad() {
   opNameButton[PARM_ETHNICITY] = opEthnicity;
   opNameButton[PARM_LANGUAGE] = opLanguage;
   SetEditParm(PARM_NAME);
+  ShowFaceSettings();
+}
+
+void ConfigViewController::ShowFaceSettings() {
+  static const char* const kLevels[kFaceVolumeLevels] = {"Sound: off", "Sound: low", "Sound: medium", "Sound: high"};
+  for (UIControlState s : {UIControlStateNormal, UIControlStateSelected, UIControlStateHighlighted}) {
+    volumeButton->setTitle(kLevels[face_volume], s);
+    captionsSwitch->setTitle(face_captions ? "Captions: on" : "Captions: off", s);
+  }
+  volumeButton->setTitleColor(UIColor::darkGrayColor(), UIControlStateNormal);
+  captionsSwitch->setTitleColor(UIColor::darkGrayColor(), UIControlStateNormal);
+}
+
+void ConfigViewController::onVolume() {
+  FaceSetVolume((face_volume + 1) % kFaceVolumeLevels);
+  GirlSaveFaceSettings();
+  ShowFaceSettings();
+}
+
+void ConfigViewController::onCaptions() {
+  FaceSetCaptions(!face_captions);
+  GirlSaveFaceSettings();
+  ShowFaceSettings();
 }
 
 void ConfigViewController::onNameEntry() {

@@ -46,6 +46,15 @@ class ConfigViewController : public UIViewController {
   void onNameEntry();
   void onButton(int k);  // onButton0 .. onButton5
   void backToMainView();
+  // The face layer's settings: each press moves to the next choice, which
+  // applies and is saved at once (no reload, no line).
+  void onVolume();    // off, low, medium, high, off, ...
+  void onCaptions();  // on, off, on, ...
+  // Esc: leaves as Done does.
+  bool accessibilityPerformEscape() override {
+    backToMainView();
+    return true;
+  }
 
   UITextField* tvName = nullptr;
   UIButton* opButton0 = nullptr;
@@ -58,4 +67,9 @@ class ConfigViewController : public UIViewController {
   UIButton* opHair = nullptr;
   UIButton* opEthnicity = nullptr;
   UIButton* opLanguage = nullptr;
+  UIButton* volumeButton = nullptr;
+  UIButton* captionsSwitch = nullptr;
+
+ private:
+  void ShowFaceSettings();
 };

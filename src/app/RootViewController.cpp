@@ -1,5 +1,7 @@
 #include "app/RootViewController.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "app/ConfigViewController.h"
@@ -11,10 +13,42 @@
 #include "character/girl_settings.h"
 #include "character/girl_shake.h"
 #include "character/girl_touch.h"
+#include "face/face.h"
 
 bool screen_update_disabled = false;
 
-void myEAGLview::processTouches(const TouchEvent& event) { ProcessTouches(event); }
+void myEAGLview::processTouches(const TouchEvent& event) {
+  // A finger on the glass is where she looks, as the pointer is in a window.
+  for (int32_t i = 0; i < event.count; ++i)
+    if (event.touches[i].phase == TOUCH_BEGAN || event.touches[i].phase == TOUCH_MOVED) {
+      FacePointer(event.touches[i].x, event.touches[i].y);
+      break;
+    }
+  ProcessTouches(event);
+}
+
+void UpdateCaption(UILabel* label) {
+  if (!label) return;
+  label->text = face_report.caption;
+  label->hidden = label->text.empty();
+  if (label->hidden) return;
+  // A strip under the name or one over the buttons, whichever keeps clear
+  // of her face; when neither does, the one that covers less of it.
+  size_t letters = 0;  // UTF-8: count the first byte of each character
+  for (unsigned char c : label->text) letters += (c & 0xC0) != 0x80;
+  const float lines = 1.0f + static_cast<float>(letters / 34);
+  const float h = 12.0f + 20.0f * lines, top = 56.0f, bottom = 480.0f - 70.0f - h;
+  float fx = 0, fy = 0, reach = 0;
+  float y = bottom;
+  if (FaceOnView(v_angle, v_dist, v_pan[0], v_pan[1], &fx, &fy, &reach)) {
+    auto covered = [&](float y0) {
+      const float lo = std::max(y0, fy - reach), hi = std::min(y0 + h, fy + reach);
+      return std::max(0.0f, hi - lo) * (std::fabs(fx - 160.0f) < 150.0f + reach ? 1.0f : 0.0f);
+    };
+    y = covered(bottom) <= covered(top) ? bottom : top;
+  }
+  label->frame = {10, y, 300, h};
+}
 
 void myEAGLview::swapBuffers() {
   if (compositor) compositor();
@@ -48,6 +82,12 @@ void RootViewController::loadView() {
   girlName = add(new UITextField());
   girlName->frame = {0, 16, 320, 36};
 
+  captionLabel = add(new UILabel());
+  captionLabel->wrap = true;
+  captionLabel->centered = true;
+  captionLabel->background = {0.05f, 0.06f, 0.1f, 0.62f};
+  captionLabel->hidden = true;
+
   auto button = [&](const char* name, float x, float y, const char* icon, const char* title) {
     UIButton* b = add(new UIButton());
     b->frame = {x, y, 52, 52};
@@ -74,6 +114,7 @@ void RootViewController::loadView() {
   HideButton(globeButton);
   outlet("girlName", girlName);
   outlet("loadingScreen", loadingScreen);
+  outlet("captionLabel", captionLabel);
 
   optionsButton->action = [this] { menuView(); };
   backButton->action = [this] { mainView(); };
@@ -109,6 +150,7 @@ void RootViewController::loadChildren() {
   girlname = girlName;
   if (!shell.InitApplication()) std::printf("InitApplication error\n");
   GirlLoadSettings();
+  GirlLoadFaceSettings();
   UIAccelerometer& acc = UIAccelerometer::sharedAccelerometer();
   acc.updateInterval = 1.0 / 30.0;
   acc.delegate = [this](double x, double y, double z) { accelerometerDidAccelerate(x, y, z); };
@@ -122,11 +164,13 @@ void RootViewController::startTimer() {
 void RootViewController::update() {
   if (screen_update_disabled) {
     loadingScreen->setHidden(false);
+    captionLabel->setHidden(true);  // nothing she says shows over the loading picture
     return;
   }
   if (!loadingScreen->isHidden()) loadingScreen->setHidden(true);
   if (!shell.UpdateScene()) std::fprintf(stderr, "UpdateScene error\n");
   if (!shell.RenderScene()) std::fprintf(stderr, "RenderScene error\n");
+  UpdateCaption(captionLabel);
   glView->swapBuffers();
 }
 
@@ -136,10 +180,16 @@ void RootViewController::accelerometerDidAccelerate(double x, double y, double z
 }
 
 void RootViewController::viewWillAppear(bool /*animated*/) {
-  if (girl_reload_scene) {
-    ShowButton(danceButton);
-    HideButton(danceButton2);
-  }
+  // A pending reload restarts her in idle, so the stop button must not stay
+  // up; the whole bar goes to the main state, so that no button is shown
+  // in the place of the menu's settings button.
+  if (girl_reload_scene) mainView();
+}
+
+bool RootViewController::accessibilityPerformEscape() {
+  if (!backButton || backButton->isHidden()) return false;
+  mainView();
+  return true;
 }
 
 void RootViewController::mainView() {

@@ -45,6 +45,8 @@ class RootViewController : public UIViewController {
   void loadView() override;  // the main interface
   void viewDidLoad() override;
   void viewWillAppear(bool animated) override;
+  // Esc: the menu bar goes down (as Back) when it is up.
+  bool accessibilityPerformEscape() override;
 
   void loadChildren();
   void startTimer();
@@ -78,7 +80,13 @@ class RootViewController : public UIViewController {
   UIButton* shakeZButton = nullptr;
   UIButton* cullButton = nullptr;
   UIImageView* loadingScreen = nullptr;
+  // What she is saying, over the scene where it hides neither her face nor
+  // the buttons (face/face.h); updated every tick.
+  UILabel* captionLabel = nullptr;
 };
+
+// Places and fills the caption for the tick just drawn.
+void UpdateCaption(UILabel* label);
 
 // Shown: visible and enabled. Hidden: invisible and disabled.
 void ShowButton(UIButton* b);

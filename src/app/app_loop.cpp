@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "app/RootViewController.h"
+#include "app/app_input.h"
+#include "app/help_overlay.h"
 #include "app/ui_draw.h"
 #include "character/girl_sound.h"
 
@@ -12,9 +14,12 @@ std::function<void()> g_timer;
 OvantaAppDelegate* g_app = nullptr;
 RootViewController* g_root = nullptr;
 
-// The window's refresh: the loading picture and the screens over the frame.
+// The window's refresh: the loading picture and the screens over the frame,
+// and the help over everything while it is shown.
 void Composite() {
-  if (g_app && g_app->navigationController && UIKitReady()) UIKitFrame(*g_app->navigationController, true);
+  if (!g_app || !g_app->navigationController || !UIKitReady()) return;
+  UIKitSetOverlay(HelpShown() ? &HelpContent() : nullptr);
+  UIKitFrame(*g_app->navigationController, true);
 }
 }  // namespace
 
@@ -50,6 +55,10 @@ bool OvantaAppStart(const OvantaAppOptions& options) {
     return false;
   }
   if (!UIKitInit(320, 480, view->contentScaleFactor())) std::fprintf(stderr, "ovanta: the interface font could not be loaded\n");
+  // Input starts afresh: no press in progress, no help, no quit asked for.
+  AppInputState() = InputState();
+  AppInputSink().quit_requested = false;
+  HelpHide();
   g_app = new OvantaAppDelegate();
   g_app->window = new myEAGLview(view);
   g_app->window->compositor = Composite;
@@ -69,6 +78,15 @@ void OvantaAppTick(const double accel[3]) {
     Composite();
     g_app->window->eagl()->swapBuffers();
   }
+}
+
+void OvantaAppSetScale(float scale) {
+  if (!g_app || !g_app->window) return;
+  EAGLView* view = g_app->window->eagl();
+  if (scale == view->contentScaleFactor()) return;
+  view->setContentScaleFactor(scale);
+  view->setAutoresizesEAGLSurface(true);
+  UIKitSetScale(view->contentScaleFactor());
 }
 
 void OvantaAppStop() {

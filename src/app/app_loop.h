@@ -46,6 +46,9 @@ struct OvantaAppOptions {
 bool OvantaAppStart(const OvantaAppOptions& options);
 // One turn of the run loop with this accelerometer reading.
 void OvantaAppTick(const double accel[3]);
+// The window drew the view at another pixel scale (it was resized): the GL
+// surface and the interface are made again at that scale.
+void OvantaAppSetScale(float scale);
 // Tears everything down (controller dealloc, kit, surface).
 void OvantaAppStop();
 

@@ -9,16 +9,49 @@
 #include "character/girl_sound.h"
 #include "character/girl_touch.h"
 #include "app/RootViewController.h"
+#include "app/app_loop.h"
+#include "face/face.h"
 #include "platform/uikit.h"
 
 namespace {
 FILE* g_trace = nullptr;
 bool g_trace_owned = false;
 
+std::string Dump(const nlohmann::json& j) { return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace); }
+
 void Emit(const nlohmann::json& j) {
   if (!g_trace) return;
-  const std::string s = j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-  std::fprintf(g_trace, "%s\n", s.c_str());
+  std::fprintf(g_trace, "%s\n", Dump(j).c_str());
+}
+
+// The face layer's fields, in this order after all the others.
+std::string FaceFields() {
+  nlohmann::ordered_json f;
+  f["blink"] = face_report.blink;
+  f["mouth"] = face_report.mouth;
+  f["mouth_shape"] = MouthShapeName(face_report.mouth_shape);
+  f["gaze"] = {face_report.gaze_yaw, face_report.gaze_pitch};
+  f["caption"] = face_report.caption;
+  f["music"] = face_report.music;
+  f["volume"] = face_volume;
+  f["captions"] = face_captions;
+  return f.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+// The outlet names of the buttons shown on the screen on top, in drawing order.
+nlohmann::json VisibleButtons() {
+  nlohmann::json names = nlohmann::json::array();
+  const UIViewController* top = OvantaTopScreen();
+  if (!top) return names;
+  for (const UIView* v : top->subviews) {
+    if (v->isHidden() || !dynamic_cast<const UIButton*>(v)) continue;
+    for (const auto& o : top->outlets)
+      if (o.second == v) {
+        names.push_back(o.first);
+        break;
+      }
+  }
+  return names;
 }
 }  // namespace
 
@@ -47,6 +80,7 @@ void TraceClose() {
 void TraceBeforeTick() {
   frame_report = FrameReport{};
   frame_report.sound_slot = -1;
+  face_report.caption_appeared = false;
 }
 
 void TraceAfterTick(long tick) {
@@ -57,6 +91,8 @@ void TraceAfterTick(long tick) {
     const char* file = sound_sets[set][frame_report.sound_slot];
     Emit({{"tick", tick}, {"event", "sound"}, {"slot", frame_report.sound_slot}, {"file", file ? file : ""}});
   }
+  if (face_report.caption_appeared)
+    Emit({{"tick", tick}, {"event", "caption"}, {"text", face_report.caption}, {"lang", face_report.caption_lang}});
   if (frame_report.picked)
     Emit({{"tick", tick},
           {"event", "pick"},
@@ -81,6 +117,11 @@ void TraceAfterTick(long tick) {
   j["n_skin"] = n_skin;
   j["n_sound_set"] = n_sound_set;
   j["name"] = girlname ? girlname->text() : std::string();
-  Emit(j);
+  // Later fields go after the ones above, which keep their text and order.
+  std::string line = Dump(j);
+  line.pop_back();
+  line += ",\"buttons\":" + Dump(VisibleButtons());
+  line += "," + FaceFields().substr(1);  // the face layer's fields, then the closing brace
+  std::fprintf(g_trace, "%s\n", line.c_str());
   std::fflush(g_trace);
 }

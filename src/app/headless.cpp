@@ -14,10 +14,12 @@
 #include <vector>
 
 #include "app/RootViewController.h"
+#include "app/app_input.h"
 #include "app/app_loop.h"
 #include "app/app_trace.h"
 #include "app/ui_draw.h"
 #include "character/girl_touch.h"
+#include "face/face.h"
 #include "platform/bundle.h"
 #include "platform/sound_service.h"
 #include "platform/user_defaults.h"
@@ -61,108 +63,171 @@ void Touch(const std::vector<TouchPoint>& points) {
   if (myEAGLview* v = OvantaView()) v->processTouches(e);
 }
 
+// One script line: the words after the command, and the line itself.
+struct Line {
+  std::string text;
+  std::vector<std::string> args;
+};
+
+// Each command runs one line; "" when it was fine, else the message.
+std::string Ticks(const Line& l) {
+  long n = 1;
+  if (l.args.size() > 1) return "tick takes at most one count";
+  if (l.args.size() == 1) {
+    char* end = nullptr;
+    errno = 0;
+    n = std::strtol(l.args[0].c_str(), &end, 10);
+    if (*end != '\0' || errno || n < 1 || n > kMaxTicksPerLine)
+      return "tick count must be a whole number from 1 to " + std::to_string(kMaxTicksPerLine);
+  }
+  for (long i = 0; i < n; ++i) Tick();
+  return "";
+}
+
+std::string Touches(const Line& l) {
+  const std::vector<std::string>& args = l.args;
+  if (args.empty() || args.size() % 3 != 0) return "usage: touch PHASE X Y [PHASE X Y]...";
+  std::vector<TouchPoint> points;
+  for (size_t i = 0; i < args.size(); i += 3) {
+    TouchPoint p{};
+    if (!ParsePhase(args[i], &p.phase))
+      return "unknown phase '" + args[i] + "' (began, moved, stationary, ended, cancelled)";
+    if (!ParseFloat(args[i + 1], &p.x) || !ParseFloat(args[i + 2], &p.y)) return "touch position must be two numbers";
+    points.push_back(p);
+  }
+  Touch(points);
+  return "";
+}
+
+// A tap touches the view where it is, buttons or not (they are `press`).
+std::string Tap(const Line& l) {
+  TouchPoint p{};
+  if (l.args.size() != 2 || !ParseFloat(l.args[0], &p.x) || !ParseFloat(l.args[1], &p.y)) return "usage: tap X Y";
+  p.phase = TOUCH_BEGAN;
+  Touch({p});
+  p.phase = TOUCH_ENDED;
+  Touch({p});
+  return "";
+}
+
+std::string Accel(const Line& l) {
+  float v[3];
+  if (l.args.size() != 3 || !ParseFloat(l.args[0], &v[0]) || !ParseFloat(l.args[1], &v[1]) ||
+      !ParseFloat(l.args[2], &v[2]))
+    return "usage: accel X Y Z (numbers, in g)";
+  for (int i = 0; i < 3; ++i) g_accel[i] = v[i];
+  return "";
+}
+
+std::string Action(const Line& l) {
+  if (l.args.size() != 1) return "usage: action NAME";
+  UIViewController* top = OvantaTopScreen();
+  if (!top || !top->sendAction(l.args[0])) return "the screen on top has no action '" + l.args[0] + "'";
+  return "";
+}
+
+std::string Press(const Line& l) {
+  if (l.args.size() != 1) return "usage: press OUTLET";
+  UIViewController* top = OvantaTopScreen();
+  UIView* v = top ? top->outletNamed(l.args[0]) : nullptr;
+  // Buttons, and the name field (a click puts the caret in it).
+  const auto* field = dynamic_cast<UITextField*>(v);
+  if (!v || !(dynamic_cast<UIButton*>(v) || (field && field->editable)))
+    return "the screen on top has no button '" + l.args[0] + "'";
+  if (v->isHidden()) return "";
+  if (OvantaApp() && OvantaApp()->navigationController) {
+    UINavigationController& nav = *OvantaApp()->navigationController;
+    // Where it is drawn: a screen still sliding in is offset to the right.
+    float offset = 0;
+    for (const auto& s : nav.visible(320)) if (s.first == top) offset = s.second;
+    const float x = offset + v->frame.x + v->frame.width / 2, y = v->frame.y + v->frame.height / 2;
+    // Over the help, the click only takes the help away, as in the window.
+    if (AppInputSink().OverlayShown()) {
+      InputPointerDown(AppInputState(), AppInputSink(), x, y, false);
+      InputPointerUp(AppInputState(), AppInputSink(), x, y);
+    } else {
+      UIKitClick(nav, x, y);
+    }
+  }
+  return "";
+}
+
+std::string Name(const Line& l) {
+  const size_t at = l.text.find("name") + 4;
+  std::string text = at < l.text.size() ? l.text.substr(at) : "";
+  const size_t first = text.find_first_not_of(" \t");
+  text = first == std::string::npos ? "" : text.substr(first);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.pop_back();
+  UIViewController* top = OvantaTopScreen();
+  if (top)
+    for (UIView* v : top->subviews)
+      if (auto* tf = dynamic_cast<UITextField*>(v))
+        if (tf->editable && !tf->isHidden()) {
+          tf->becomeFirstResponder();
+          // Typed over what was there: the field keeps what it can hold.
+          tf->setText("");
+          tf->insertText(text);
+          // Typing ends with Return, which sends the field's action.
+          if (tf->action) tf->action();
+          return "";
+        }
+  return "the screen on top has no name field";
+}
+
+std::string Shot(const Line& l) {
+  if (l.args.size() != 1) return "usage: shot FILE";
+  myEAGLview* v = OvantaView();
+  std::vector<uint8_t> rgba;
+  if (!v || !EAGLViewReadPixels(v->eagl(), rgba)) return "no frame to write";
+  // The view is opaque: what the blends left in the alpha channel is never shown.
+  for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 255;
+  const EAGLSize s = v->eagl()->surfaceSize();
+  if (!EAGLWritePNG(l.args[0].c_str(), rgba.data(), static_cast<int>(s.width), static_cast<int>(s.height)))
+    return "could not write " + l.args[0];
+  return "";
+}
+
+// A key pressed and released, as in the window.
+std::string Key(const Line& l) {
+  InputKey key;
+  if (l.args.size() != 1) return "usage: key NAME (e.g. m, escape, f1, ctrl+q)";
+  if (!InputParseKey(l.args[0], &key)) return "unknown key '" + l.args[0] + "'";
+  InputKeyDown(AppInputState(), AppInputSink(), key);
+  InputKeyUp(AppInputState(), AppInputSink(), key);
+  return "";
+}
+
+// The pointer hovers at a view point, or leaves the view.
+std::string Point(const Line& l) {
+  if (l.args.size() == 1 && l.args[0] == "none") {
+    InputPointerLeave(AppInputState(), AppInputSink());
+    return "";
+  }
+  float x, y;
+  if (l.args.size() != 2 || !ParseFloat(l.args[0], &x) || !ParseFloat(l.args[1], &y)) return "usage: point X Y | point none";
+  InputPointerMove(AppInputState(), AppInputSink(), x, y);
+  return "";
+}
+
+struct Command {
+  const char* name;
+  std::string (*run)(const Line&);
+};
+
+const Command kCommands[] = {
+    {"tick", Ticks},   {"touch", Touches}, {"tap", Tap},   {"accel", Accel}, {"action", Action},
+    {"press", Press},  {"name", Name},     {"shot", Shot}, {"key", Key},     {"point", Point},
+};
+
 // One line; "" when it was fine, else the message.
-std::string RunLine(const std::string& line) {
-  std::istringstream in(line);
+std::string RunLine(const std::string& text) {
+  std::istringstream in(text);
   std::string cmd;
   if (!(in >> cmd)) return "";
-  std::vector<std::string> args;
-  for (std::string a; in >> a;) args.push_back(a);
-
-  if (cmd == "tick") {
-    long n = 1;
-    if (args.size() > 1) return "tick takes at most one count";
-    if (args.size() == 1) {
-      char* end = nullptr;
-      errno = 0;
-      n = std::strtol(args[0].c_str(), &end, 10);
-      if (*end != '\0' || errno || n < 1 || n > kMaxTicksPerLine)
-        return "tick count must be a whole number from 1 to " + std::to_string(kMaxTicksPerLine);
-    }
-    for (long i = 0; i < n; ++i) Tick();
-    return "";
-  }
-  if (cmd == "touch" || cmd == "tap") {
-    std::vector<TouchPoint> points;
-    if (cmd == "tap") {
-      TouchPoint p{};
-      if (args.size() != 2 || !ParseFloat(args[0], &p.x) || !ParseFloat(args[1], &p.y)) return "usage: tap X Y";
-      p.phase = TOUCH_BEGAN;
-      Touch({p});
-      p.phase = TOUCH_ENDED;
-      Touch({p});
-      return "";
-    }
-    if (args.empty() || args.size() % 3 != 0) return "usage: touch PHASE X Y [PHASE X Y]...";
-    for (size_t i = 0; i < args.size(); i += 3) {
-      TouchPoint p{};
-      if (!ParsePhase(args[i], &p.phase))
-        return "unknown phase '" + args[i] + "' (began, moved, stationary, ended, cancelled)";
-      if (!ParseFloat(args[i + 1], &p.x) || !ParseFloat(args[i + 2], &p.y)) return "touch position must be two numbers";
-      points.push_back(p);
-    }
-    Touch(points);
-    return "";
-  }
-  if (cmd == "accel") {
-    float v[3];
-    if (args.size() != 3 || !ParseFloat(args[0], &v[0]) || !ParseFloat(args[1], &v[1]) || !ParseFloat(args[2], &v[2]))
-      return "usage: accel X Y Z (numbers, in g)";
-    for (int i = 0; i < 3; ++i) g_accel[i] = v[i];
-    return "";
-  }
-  if (cmd == "action") {
-    if (args.size() != 1) return "usage: action NAME";
-    UIViewController* top = OvantaTopScreen();
-    if (!top || !top->sendAction(args[0])) return "the screen on top has no action '" + args[0] + "'";
-    return "";
-  }
-  if (cmd == "press") {
-    if (args.size() != 1) return "usage: press OUTLET";
-    UIViewController* top = OvantaTopScreen();
-    UIView* v = top ? top->outletNamed(args[0]) : nullptr;
-    if (!v || !dynamic_cast<UIButton*>(v)) return "the screen on top has no button '" + args[0] + "'";
-    if (v->isHidden()) return "";
-    if (OvantaApp() && OvantaApp()->navigationController) {
-      UINavigationController& nav = *OvantaApp()->navigationController;
-      // Where it is drawn: a screen still sliding in is offset to the right.
-      float offset = 0;
-      for (const auto& s : nav.visible(320)) if (s.first == top) offset = s.second;
-      UIKitClick(nav, offset + v->frame.x + v->frame.width / 2, v->frame.y + v->frame.height / 2);
-    }
-    return "";
-  }
-  if (cmd == "name") {
-    const size_t at = line.find("name") + 4;
-    std::string text = at < line.size() ? line.substr(at) : "";
-    const size_t first = text.find_first_not_of(" \t");
-    text = first == std::string::npos ? "" : text.substr(first);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.pop_back();
-    UIViewController* top = OvantaTopScreen();
-    if (top)
-      for (UIView* v : top->subviews)
-        if (auto* tf = dynamic_cast<UITextField*>(v))
-          if (tf->editable && !tf->isHidden()) {
-            tf->becomeFirstResponder();
-            tf->setText(text);
-            // Typing ends with Return, which sends the field's action.
-            if (tf->action) tf->action();
-            return "";
-          }
-    return "the screen on top has no name field";
-  }
-  if (cmd == "shot") {
-    if (args.size() != 1) return "usage: shot FILE";
-    myEAGLview* v = OvantaView();
-    std::vector<uint8_t> rgba;
-    if (!v || !EAGLViewReadPixels(v->eagl(), rgba)) return "no frame to write";
-    // The view is opaque: what the blends left in the alpha channel is never shown.
-    for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 255;
-    const EAGLSize s = v->eagl()->surfaceSize();
-    if (!EAGLWritePNG(args[0].c_str(), rgba.data(), static_cast<int>(s.width), static_cast<int>(s.height)))
-      return "could not write " + args[0];
-    return "";
-  }
+  Line line{text, {}};
+  for (std::string a; in >> a;) line.args.push_back(a);
+  for (const Command& c : kCommands)
+    if (cmd == c.name) return c.run(line);
   return "unknown command '" + cmd + "'";
 }
 
@@ -177,7 +242,8 @@ int Usage() {
 int HeadlessRunScript(std::istream& in, const std::string& name) {
   int bad = 0;
   std::string line;
-  for (long number = 1; std::getline(in, line); ++number) {
+  // Ctrl+Q ends the run as it quits the window.
+  for (long number = 1; !AppInputSink().quit_requested && std::getline(in, line); ++number) {
     const size_t hash = line.find('#');
     if (hash != std::string::npos) line.erase(hash);
     const std::string message = RunLine(line);
@@ -249,6 +315,7 @@ int HeadlessMain(int argc, char** argv) {
   if (!trace.empty() && !TraceOpen(trace)) return 73;
 
   std::srand(1);
+  FaceReset(1);
   SoundServiceUseTicks();
   int status = 0;
   if (!OvantaAppStart(OvantaAppOptions{kEAGLSurfaceHeadless, scale})) {

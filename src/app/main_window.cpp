@@ -1,24 +1,35 @@
-// ovanta: the app in a window. Portrait 320 x 480 points, twice that in
-// pixels where the display has room, else scaled down to fit.
+// ovanta: the app in a window. Portrait 320 x 480 points, drawn at the
+// window's own pixels: twice the points where the display has room at the
+// first start, then the size and place the window had when it was closed.
+// The window can be resized and goes full screen with F11; the view keeps
+// its 2:3 shape between black bars, and input maps through the same box.
 //
 //   ovanta [--bundle DIR] [--defaults FILE] [--trace FILE] [--shot FILE]
 //
-// Mouse: one finger (click = tap, drag = pan); Alt + drag: two fingers
-// mirrored about the centre (pinch and twist); wheel: pinch. Arrow keys tilt
-// the emulated device, S shakes it, 0 stands it upright again; F12 writes the
-// frame to the --shot file; Esc quits.
+// Input goes through the one input handler (input/input.h, app/app_input.h):
+// mouse as one finger, Alt + drag a mirrored second finger, wheel a pinch,
+// touch-screen fingers, keys by name. Arrow keys tilt the emulated device,
+// S shakes it, 0 stands it upright again; F1 or ? shows the help (also at
+// the first start); F12 writes the frame to the --shot file; Esc backs out
+// of the menu and the settings; Ctrl+Q or closing the window quits. Where
+// the mouse hovers is where she looks; M switches the sound off and back.
 #include <SDL2/SDL.h>
-#include <imgui.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "app/RootViewController.h"
+#include "picture/picture_file.h"
+#include "app/app_input.h"
 #include "app/app_loop.h"
 #include "app/app_trace.h"
+#include "app/help_overlay.h"
 #include "app/window_input.h"
+#include "app/window_state.h"
+#include "face/face.h"
 #include "platform/accelerometer.h"
 #include "platform/bundle.h"
 #include "platform/input_queue.h"
@@ -26,34 +37,59 @@
 #include "platform/user_defaults.h"
 
 namespace {
-void DeliverTouch(const TouchEvent& e) {
-  if (myEAGLview* v = OvantaView()) v->processTouches(e);
-}
-
-void SetKeyMap() {
-  ImGuiIO& io = ImGui::GetIO();
-  io.KeyMap[ImGuiKey_Tab] = SDL_SCANCODE_TAB;
-  io.KeyMap[ImGuiKey_LeftArrow] = SDL_SCANCODE_LEFT;
-  io.KeyMap[ImGuiKey_RightArrow] = SDL_SCANCODE_RIGHT;
-  io.KeyMap[ImGuiKey_UpArrow] = SDL_SCANCODE_UP;
-  io.KeyMap[ImGuiKey_DownArrow] = SDL_SCANCODE_DOWN;
-  io.KeyMap[ImGuiKey_Home] = SDL_SCANCODE_HOME;
-  io.KeyMap[ImGuiKey_End] = SDL_SCANCODE_END;
-  io.KeyMap[ImGuiKey_Delete] = SDL_SCANCODE_DELETE;
-  io.KeyMap[ImGuiKey_Backspace] = SDL_SCANCODE_BACKSPACE;
-  io.KeyMap[ImGuiKey_Enter] = SDL_SCANCODE_RETURN;
-  io.KeyMap[ImGuiKey_KeyPadEnter] = SDL_SCANCODE_KP_ENTER;
-  io.KeyMap[ImGuiKey_Escape] = SDL_SCANCODE_ESCAPE;
-  io.KeyMap[ImGuiKey_A] = SDL_SCANCODE_A;
-  io.KeyMap[ImGuiKey_C] = SDL_SCANCODE_C;
-  io.KeyMap[ImGuiKey_V] = SDL_SCANCODE_V;
-  io.KeyMap[ImGuiKey_X] = SDL_SCANCODE_X;
-}
 
 int Usage() {
   std::fprintf(stderr, "usage: ovanta [--bundle DIR] [--defaults FILE] [--trace FILE] [--shot FILE]\n");
   return 64;
 }
+
+std::vector<WindowGeometry> Displays() {
+  std::vector<WindowGeometry> out;
+  for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+    SDL_Rect r;
+    if (SDL_GetDisplayUsableBounds(i, &r) == 0) out.push_back({r.x, r.y, r.w, r.h});
+  }
+  return out;
+}
+
+// Twice the points where the display has room, else as large as fits.
+float FirstScale() {
+  SDL_Rect usable{0, 0, 640, 960};
+  SDL_GetDisplayUsableBounds(0, &usable);
+  const float scale = std::min((usable.w - 16) / 320.0f, (usable.h - 48) / 480.0f);
+  return scale >= 2.0f ? 2.0f : std::max(0.5f, scale);
+}
+
+bool Fullscreen(SDL_Window* w) { return (SDL_GetWindowFlags(w) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0; }
+
+WindowGeometry Geometry(SDL_Window* w) {
+  WindowGeometry g;
+  SDL_GetWindowPosition(w, &g.x, &g.y);
+  SDL_GetWindowSize(w, &g.width, &g.height);
+  return g;
+}
+
+// The window is shown with the picture the bundle's icon holds.
+void SetIcon(SDL_Window* window) {
+  std::string path;
+  Picture pic;
+  if (!BundlePathForResource("ovanta_icon.png", nullptr, path) || !ReadPicture(path, pic)) return;
+  SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(pic.rgba.data(), pic.width, pic.height, 32, pic.width * 4,
+                                                         SDL_PIXELFORMAT_RGBA32);
+  if (!icon) return;
+  SDL_SetWindowIcon(window, icon);
+  SDL_FreeSurface(icon);
+}
+
+// The view drawn at the window's pixels, input mapped through its box.
+void FitToWindow(SDL_Window* window) {
+  int ww = 0, wh = 0, dw = 0, dh = 0;
+  SDL_GetWindowSize(window, &ww, &wh);
+  SDL_GL_GetDrawableSize(window, &dw, &dh);
+  InputSetWindow(AppInputState(), ww, wh);
+  OvantaAppSetScale(WindowViewScale(dw, dh));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -85,29 +121,60 @@ int main(int argc, char** argv) {
   SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "0");
   SDL_SetHint(SDL_HINT_MOUSE_TOUCH_EVENTS, "0");
   SoundServiceUseSDL();
-  // Twice the points where the display has room, else as large as fits; the
-  // frame is drawn at the window's own pixels, not stretched up to them.
-  SDL_Rect usable{0, 0, 640, 960};
-  SDL_GetDisplayUsableBounds(0, &usable);
-  float scale = std::min((usable.w - 16) / 320.0f, (usable.h - 48) / 480.0f);
-  scale = scale >= 2.0f ? 2.0f : std::max(0.5f, scale);
+  // Where the window was, when that still fits a display; the first start
+  // shows the help once.
+  WindowGeometry placed;
+  const bool stored = WindowGeometryLoad(&placed);
+  const bool restore = stored && WindowGeometryFits(placed, Displays());
+  const float scale = restore ? WindowViewScale(placed.width, placed.height) : FirstScale();
   if (!OvantaAppStart(OvantaAppOptions{kEAGLSurfaceWindow, scale})) {
     SoundServiceShutdown();
     SDL_Quit();
     return 69;
   }
-  // The view made its window centred and as large as its surface.
-  const EAGLSize pixels = OvantaView()->eagl()->surfaceSize();
-  const int ww = static_cast<int>(pixels.width), wh = static_cast<int>(pixels.height);
+  SDL_Window* window = OvantaView()->eagl()->window();
+  SDL_SetWindowResizable(window, SDL_TRUE);
+  SDL_SetWindowMinimumSize(window, 160, 240);
+  if (restore) {
+    SDL_SetWindowSize(window, placed.width, placed.height);
+    SDL_SetWindowPosition(window, placed.x, placed.y);
+  }
+  SetIcon(window);
+  FitToWindow(window);
+  if (!stored) HelpShow();
   SDL_StartTextInput();
-  SetKeyMap();
 
   Accelerometer accel;
   accel.Open(true);
-  WindowInput input;
-  input.SetWindowSize(ww, wh);
   InputQueue queue;
   std::srand(static_cast<unsigned>(SDL_GetTicks()) | 1u);
+  FaceReset(static_cast<uint32_t>(SDL_GetPerformanceCounter()) | 1u);
+
+  AppInput& input = AppInputSink();
+  bool shot_requested = false;
+  input.hooks.accel = &accel.emulator;
+  input.hooks.screenshot = [&] { shot_requested = true; };
+  WindowGeometry windowed = Geometry(window);
+  input.hooks.toggle_fullscreen = [window, &windowed] {
+    if (!Fullscreen(window)) {
+      windowed = Geometry(window);
+      SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+      return;
+    }
+    // Back to the size and place it had; not every window manager (nor
+    // the lack of one) restores them by itself.
+    SDL_SetWindowFullscreen(window, 0);
+    SDL_SetWindowSize(window, windowed.width, windowed.height);
+    SDL_SetWindowPosition(window, windowed.x, windowed.y);
+  };
+  input.hooks.clipboard = [] {
+    std::string text;
+    if (char* c = SDL_GetClipboardText()) {
+      text = c;
+      SDL_free(c);
+    }
+    return text;
+  };
 
   const Uint64 freq = SDL_GetPerformanceFrequency();
   const Uint64 period = freq / 30;
@@ -125,8 +192,19 @@ int main(int argc, char** argv) {
     }
     SDL_Event e;
     while (SDL_PollEvent(&e)) queue.Push(e);
-    for (const SDL_Event& ev : queue.TakeFrame())
-      if (!input.Handle(ev, OvantaApp()->navigationController, &accel.emulator, DeliverTouch)) running = false;
+    bool resized = false;
+    for (const SDL_Event& ev : queue.TakeFrame()) {
+      if (ev.type == SDL_WINDOWEVENT &&
+          (ev.window.event == SDL_WINDOWEVENT_SIZE_CHANGED || ev.window.event == SDL_WINDOWEVENT_MOVED))
+        resized = true;
+      if (!WindowInputTranslate(ev, AppInputState(), input)) running = false;
+    }
+    if (input.quit_requested) running = false;
+    if (resized) {
+      FitToWindow(window);
+      // The size and place to come back to are the window's own, not full screen.
+      if (!Fullscreen(window)) windowed = Geometry(window);
+    }
 
     double sample[3];
     accel.Sample(sample);
@@ -134,16 +212,22 @@ int main(int argc, char** argv) {
     OvantaAppTick(sample);
     SoundServicePump();
     TraceAfterTick(++tick);
-    if (input.screenshotRequested()) {
+    if (shot_requested) {
+      shot_requested = false;
       std::vector<uint8_t> rgba;
+      const EAGLSize pixels = OvantaView()->eagl()->surfaceSize();
       const bool read = EAGLViewReadPixels(OvantaView()->eagl(), rgba);
       for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 255;  // the window shows no alpha
-      if (read && EAGLWritePNG(shot.c_str(), rgba.data(), ww, wh))
+      if (read && EAGLWritePNG(shot.c_str(), rgba.data(), static_cast<int>(pixels.width),
+                               static_cast<int>(pixels.height)))
         std::printf("ovanta: frame written to %s\n", shot.c_str());
     }
     // A slow tick delays the next one; none is skipped.
     next = std::max(next + period, SDL_GetPerformanceCounter());
   }
+  if (!Fullscreen(window)) windowed = Geometry(window);
+  WindowGeometryStore(windowed);
+  UserDefaultsSynchronize();
   OvantaAppStop();
   accel.Close();
   SoundServiceShutdown();

@@ -2,7 +2,8 @@
 
 #include <GLES/gl.h>
 #include <imgui.h>
-#include <imgui_stdlib.h>
+#include <cfloat>
+#include <cmath>
 
 #include <cstdio>
 #include <algorithm>
@@ -12,6 +13,7 @@
 
 #include "platform/bundle.h"
 #include "platform/uikit.h"
+#include "platform/utf8.h"
 #include "texture/gamelib.h"
 
 static_assert(sizeof(ImDrawIdx) == 2, "GL ES 1.1 draws 16-bit indices only");
@@ -21,13 +23,31 @@ namespace {
 const char* const kFontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 const char* const kBoldFontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
 
+// Latin with its supplements and extensions, Greek, Cyrillic with its
+// supplement, general punctuation (the ellipsis) and the check mark.
+const ImWchar kGlyphRanges[] = {0x0020, 0x024F, 0x0370, 0x03FF, 0x0400, 0x052F, 0x2000, 0x206F,
+                                0x2713, 0x2713, 0};
+// The one glyph for any character the font lacks, characters beyond 16 bits
+// included (ImGui reads those as U+FFFD): an empty box, drawn by us.
+const ImWchar kMissingGlyph = 0xFFFD;
+
+// The interface's colours on the light screens.
+const ImU32 kAccent = IM_COL32(31, 82, 184, 255);       // 7:1 on white
+const ImU32 kHoverTint = IM_COL32(238, 240, 245, 255);  // a light screen's key under the pointer
+const ImU32 kHoverRim = IM_COL32(96, 104, 122, 255);
+const ImU32 kPressTint = IM_COL32(212, 217, 228, 255);  // ... pressed
+const ImU32 kFieldInk = IM_COL32(20, 20, 31, 255);
+const ImU32 kPlaceholderInk = IM_COL32(102, 102, 115, 255);  // 5.7:1 on white
+
 struct KitState {
   ImGuiContext* ctx = nullptr;
   GLuint font_texture = 0;
   ImFont* title_font = nullptr;
   float width = 320, height = 480, scale = 1;
+  float font_scale = 1;  // the pixel scale the fonts were rasterised at
   std::map<std::string, GLuint> textures;
   std::vector<std::function<void()>> pending;
+  const UIOverlay* overlay = nullptr;
 };
 KitState kit;
 
@@ -119,34 +139,86 @@ void RenderDrawData(ImDrawData* data) {
 
 // A font's size in points: fonts are rasterised at the pixel scale, and
 // text drawn straight into a draw list is sized in points.
-float PointSize(const ImFont* font) { return font->FontSize / kit.scale; }
+float PointSize(const ImFont* font) { return font->FontSize / kit.font_scale; }
 
-void DrawButton(UIButton* b, ImVec2 origin, int id) {
+ImFont* TitleFont() { return kit.title_font ? kit.title_font : ImGui::GetFont(); }
+
+// `text` cut at a character so that it and an ellipsis fit in `width`.
+std::string FitWithEllipsis(ImFont* font, float size, const std::string& text, float width) {
+  if (font->CalcTextSizeA(size, 1e6f, 0.0f, text.c_str()).x <= width) return text;
+  const char* const ellipsis = "\xE2\x80\xA6";
+  const float room = width - font->CalcTextSizeA(size, 1e6f, 0.0f, ellipsis).x;
+  std::string head;
+  for (size_t at = 0; at < text.size();) {
+    const size_t next = Utf8Next(text, at);
+    const std::string longer = text.substr(0, next);
+    if (font->CalcTextSizeA(size, 1e6f, 0.0f, longer.c_str()).x > room) break;
+    head = longer;
+    at = next;
+  }
+  return head + ellipsis;
+}
+
+// What a control did under the pointer this frame.
+struct ControlInput {
+  bool clicked = false, held = false, hover = false;
+};
+
+// The controls take input topmost first, so that where two overlap the one
+// drawn on top gets the click.
+std::map<UIView*, ControlInput> TakeInput(UIViewController* vc, ImVec2 origin) {
+  std::map<UIView*, ControlInput> out;
+  for (size_t i = vc->subviews.size(); i-- > 0;) {
+    UIView* v = vc->subviews[i];
+    auto* b = dynamic_cast<UIButton*>(v);
+    auto* tf = dynamic_cast<UITextField*>(v);
+    if (v->hidden || !(b || (tf && tf->editable))) continue;
+    ImGui::SetCursorScreenPos(ImVec2(origin.x + v->frame.x, origin.y + v->frame.y));
+    ImGui::PushID(static_cast<int>(i));
+    ControlInput in;
+    in.clicked = ImGui::InvisibleButton("c", ImVec2(v->frame.width, v->frame.height));
+    in.held = ImGui::IsItemActive();
+    in.hover = ImGui::IsItemHovered();
+    ImGui::PopID();
+    out[v] = in;
+  }
+  return out;
+}
+
+void DrawButton(UIButton* b, ImVec2 origin, const ControlInput& in) {
   ImDrawList* dl = ImGui::GetWindowDrawList();
-  const ImVec2 p0(origin.x + b->frame.x, origin.y + b->frame.y);
-  const ImVec2 size(b->frame.width, b->frame.height);
-  const ImVec2 p1(p0.x + size.x, p0.y + size.y);
-  ImGui::SetCursorScreenPos(p0);
-  ImGui::PushID(id);
-  const bool clicked = ImGui::InvisibleButton("b", size);
-  const bool held = ImGui::IsItemActive();
-  const bool hover = ImGui::IsItemHovered();
-  ImGui::PopID();
-  if (clicked && b->enabled && b->action) kit.pending.push_back(b->action);
-
+  if (in.clicked && b->enabled && b->action) kit.pending.push_back(b->action);
+  const bool held = in.held && b->enabled, hover = in.hover && b->enabled;
+  ImVec2 p0(origin.x + b->frame.x, origin.y + b->frame.y);
+  ImVec2 p1(p0.x + b->frame.width, p0.y + b->frame.height);
+  if (held) {
+    // Pressed: the key sinks a little.
+    p0 = ImVec2(p0.x + 1.5f, p0.y + 1.5f);
+    p1 = ImVec2(p1.x - 1.5f, p1.y - 1.5f);
+  }
+  const ImVec2 size(p1.x - p0.x, p1.y - p0.y);
   const float alpha = b->enabled ? 1.0f : 0.45f;
   const float rounding = size.y * 0.3f;
   const bool glass = !b->icon.empty();
   if (glass) {
-    // Over the scene: translucent dark glass with a light rim, lighter while pressed.
-    const int fill = held ? 150 : hover ? 120 : 95;
+    // Over the scene: translucent dark glass with a light rim; lighter and
+    // rimmed brighter under the pointer, brighter still while pressed.
+    const int fill = held ? 200 : hover ? 150 : 95;
+    const int rim = held || hover ? 235 : 110;
     dl->AddRectFilled(p0, p1, IM_COL32(20, 24, 36, static_cast<int>(fill * alpha)), rounding);
-    dl->AddRect(p0, p1, IM_COL32(255, 255, 255, static_cast<int>(110 * alpha)), rounding, 0, 1.0f);
+    if (held) dl->AddRectFilled(p0, p1, IM_COL32(120, 160, 255, static_cast<int>(60 * alpha)), rounding);
+    dl->AddRect(p0, p1, IM_COL32(255, 255, 255, static_cast<int>(rim * alpha)), rounding, 0, hover || held ? 2.0f : 1.0f);
   } else {
-    // On a light screen: white keys with a soft rim, so the title colours read as given.
-    const int fill = held ? 215 : hover ? 240 : 255;
-    dl->AddRectFilled(p0, p1, IM_COL32(fill, fill, fill, static_cast<int>(255 * alpha)), rounding);
-    dl->AddRect(p0, p1, IM_COL32(160, 166, 182, static_cast<int>(255 * alpha)), rounding, 0, 1.0f);
+    // On a light screen: white keys with a soft rim; a tint under the
+    // pointer, a deeper one while pressed. A key with its own fill keeps it.
+    ImU32 fill = held ? kPressTint : hover ? kHoverTint : IM_COL32(255, 255, 255, 255);
+    if (b->fillColor.a > 0) fill = Rgba(b->fillColor);
+    ImU32 rim = hover || held ? kHoverRim : IM_COL32(160, 166, 182, 255);
+    if (b->fillColor.a > 0 && !hover && !held) rim = Rgba(b->titleColor);
+    dl->AddRectFilled(p0, p1, fill, rounding);
+    if (b->fillColor.a > 0 && (hover || held))
+      dl->AddRectFilled(p0, p1, held ? IM_COL32(0, 0, 0, 50) : IM_COL32(255, 255, 255, 40), rounding);
+    dl->AddRect(p0, p1, rim, rounding, 0, hover || held || b->fillColor.a > 0 ? 2.0f : 1.0f);
   }
   const std::string& title = b->title(held ? UIControlStateHighlighted : UIControlStateNormal);
   const GLuint icon = b->icon.empty() ? 0 : UIKitTexture(b->icon);
@@ -157,13 +229,71 @@ void DrawButton(UIButton* b, ImVec2 origin, int id) {
                  ImVec2(c.x + side / 2, c.y + side / 2), ImVec2(0, 0), ImVec2(1, 1),
                  IM_COL32(255, 255, 255, static_cast<int>(255 * alpha)));
   } else if (!title.empty()) {
-    ImFont* font = kit.title_font ? kit.title_font : ImGui::GetFont();
+    ImFont* font = TitleFont();
     const float fs = PointSize(font);
-    const ImVec2 ts = font->CalcTextSizeA(fs, size.x, 0.0f, title.c_str());
-    const ImVec2 tp(p0.x + (size.x - ts.x) * 0.5f, p0.y + (size.y - ts.y) * 0.5f);
-    const UIColor c = b->titleColor;
-    dl->AddText(font, fs, tp, Rgba(c, alpha), title.c_str());
+    // The chosen one of a set also says so with a mark, not by colour alone.
+    const std::string shown = b->selected ? "\xE2\x9C\x93 " + title : title;
+    const std::string fit = FitWithEllipsis(font, fs, shown, size.x - 8.0f);
+    const ImVec2 ts = font->CalcTextSizeA(fs, 1e6f, 0.0f, fit.c_str());
+    const ImVec2 tp(std::round(p0.x + (size.x - ts.x) * 0.5f), std::round(p0.y + (size.y - ts.y) * 0.5f));
+    dl->AddText(font, fs, tp, Rgba(b->titleColor, alpha), fit.c_str());
   }
+}
+
+// The name field: the kit edits it (platform/uikit.h); here it is drawn,
+// and a click gives it the keyboard focus with the caret where it landed.
+void DrawTextField(UITextField* tf, ImVec2 origin, const ControlInput& in) {
+  ImDrawList* dl = ImGui::GetWindowDrawList();
+  const ImVec2 p0(origin.x + tf->frame.x, origin.y + tf->frame.y);
+  const ImVec2 p1(p0.x + tf->frame.width, p0.y + tf->frame.height);
+  ImFont* font = ImGui::GetFont();
+  const float fs = PointSize(font);
+  const float pad = 8.0f, inner = tf->frame.width - 2 * pad;
+  const std::string& text = tf->text_;
+  if (tf->caret > text.size()) tf->caret = text.size();
+  auto width_to = [&](size_t bytes) { return font->CalcTextSizeA(fs, 1e6f, 0.0f, text.c_str(), text.c_str() + bytes).x; };
+  // Scrolled so that the caret stays in view.
+  const float shift = std::max(0.0f, width_to(tf->caret) - inner + 2.0f);
+  if (in.clicked) {
+    tf->becomeFirstResponder();
+    const float x = ImGui::GetIO().MousePos.x - (p0.x + pad) + shift;
+    size_t best = 0;
+    for (size_t at = 0;; at = Utf8Next(text, at)) {
+      if (std::fabs(width_to(at) - x) < std::fabs(width_to(best) - x)) best = at;
+      if (at >= text.size()) break;
+    }
+    tf->caret = best;
+  }
+  dl->AddRectFilled(p0, p1, IM_COL32(255, 255, 255, 255), 8.0f);
+  dl->AddRect(p0, p1, tf->focused ? kAccent : in.hover ? IM_COL32(120, 130, 150, 255) : IM_COL32(200, 205, 215, 255),
+              8.0f, 0, tf->focused ? 2.0f : 1.0f);
+  const float ty = std::round(p0.y + (tf->frame.height - fs) * 0.5f);
+  dl->PushClipRect(ImVec2(p0.x + pad - 1, p0.y), ImVec2(p1.x - pad + 2, p1.y), true);
+  if (text.empty())
+    dl->AddText(font, fs, ImVec2(p0.x + pad, ty), kPlaceholderInk, tf->placeholder.c_str());
+  else
+    dl->AddText(font, fs, ImVec2(std::round(p0.x + pad - shift), ty), kFieldInk, text.c_str());
+  if (tf->focused) {
+    const float cx = std::round(p0.x + pad - shift + width_to(tf->caret));
+    dl->AddRectFilled(ImVec2(cx, ty), ImVec2(cx + 1.5f, ty + fs), kAccent);
+  }
+  dl->PopClipRect();
+}
+
+// The name over the scene: white with a soft dark outline, cut with "..."
+// when it does not fit.
+void DrawTitle(UITextField* tf, ImVec2 origin) {
+  ImDrawList* dl = ImGui::GetWindowDrawList();
+  const ImVec2 p0(origin.x + tf->frame.x, origin.y + tf->frame.y);
+  ImFont* font = TitleFont();
+  const float fs = PointSize(font) * 1.3f;
+  const std::string text = FitWithEllipsis(font, fs, tf->text_, tf->frame.width - 16.0f);
+  const ImVec2 ts = font->CalcTextSizeA(fs, 1e6f, 0.0f, text.c_str());
+  const ImVec2 tp(p0.x + (tf->frame.width - ts.x) * 0.5f, p0.y + (tf->frame.height - ts.y) * 0.5f);
+  for (int dx = -1; dx <= 1; ++dx)
+    for (int dy = -1; dy <= 1; ++dy)
+      if (dx || dy) dl->AddText(font, fs, ImVec2(tp.x + dx, tp.y + dy), IM_COL32(0, 0, 0, 140), text.c_str());
+  dl->AddText(font, fs, tp, IM_COL32(255, 255, 255, 255), text.c_str());
 }
 
 void DrawScreen(UIViewController* vc, float offset, bool on_top) {
@@ -181,20 +311,46 @@ void DrawScreen(UIViewController* vc, float offset, bool on_top) {
   const ImVec2 origin(offset, 0);
   ImDrawList* dl = ImGui::GetWindowDrawList();
   if (vc->opaque) dl->AddRectFilled(origin, ImVec2(offset + kit.width, kit.height), Rgba(vc->background));
-  int id = 0;
+  const std::map<UIView*, ControlInput> input = TakeInput(vc, origin);
+  // A click anywhere else on the screen ends an edit of its field.
+  const bool clicked = on_top && ImGui::IsMouseClicked(0);
   for (UIView* v : vc->subviews) {
-    ++id;
     if (v->hidden) continue;
     const ImVec2 p0(origin.x + v->frame.x, origin.y + v->frame.y);
     const ImVec2 p1(p0.x + v->frame.width, p0.y + v->frame.height);
+    auto found = input.find(v);
+    const ControlInput in = found != input.end() ? found->second : ControlInput{};
     if (auto* b = dynamic_cast<UIButton*>(v)) {
-      DrawButton(b, origin, id);
+      DrawButton(b, origin, in);
     } else if (auto* l = dynamic_cast<UILabel*>(v)) {
-      ImFont* font = l->bold && kit.title_font ? kit.title_font : ImGui::GetFont();
+      ImFont* font = l->bold ? TitleFont() : ImGui::GetFont();
       const float fs = PointSize(font) * l->size;
-      const ImVec2 ts = font->CalcTextSizeA(fs, 1e6f, 0.0f, l->text.c_str());
-      const float x = l->centered ? p0.x + (v->frame.width - ts.x) * 0.5f : p0.x;
-      dl->AddText(font, fs, ImVec2(x, p0.y + (v->frame.height - ts.y) * 0.5f), Rgba(l->color), l->text.c_str());
+      const float pad = l->background.a > 0 ? 10.0f : 0.0f;
+      const float wrap = l->wrap ? v->frame.width - 2 * pad : 0.0f;
+      const ImVec2 ts = font->CalcTextSizeA(fs, 1e6f, wrap, l->text.c_str());
+      const float x = l->centered ? p0.x + (v->frame.width - ts.x) * 0.5f : p0.x + pad;
+      const float y = p0.y + (v->frame.height - ts.y) * 0.5f;
+      if (l->background.a > 0)  // a box just round the text
+        dl->AddRectFilled(ImVec2(x - pad, y - pad * 0.6f), ImVec2(x + ts.x + pad, y + ts.y + pad * 0.6f),
+                          Rgba(l->background), 10.0f);
+      if (l->wrap) {
+        // Line by line, each centred in the box.
+        const char* s = l->text.c_str();
+        const char* end = s + l->text.size();
+        float ly = y;
+        while (s < end) {
+          const char* next = font->CalcWordWrapPositionA(fs / font->FontSize, s, end, wrap);
+          if (next == s) next = s + 1;
+          const ImVec2 ls = font->CalcTextSizeA(fs, 1e6f, 0.0f, s, next);
+          const float lx = l->centered ? p0.x + (v->frame.width - ls.x) * 0.5f : x;
+          dl->AddText(font, fs, ImVec2(lx, ly), Rgba(l->color), s, next);
+          ly += fs;
+          s = next;
+          while (s < end && (*s == ' ' || *s == '\n')) ++s;
+        }
+      } else {
+        dl->AddText(font, fs, ImVec2(x, y), Rgba(l->color), l->text.c_str());
+      }
     } else if (auto* iv = dynamic_cast<UIImageView*>(v)) {
       const GLuint tex = UIKitTexture(iv->image);
       if (tex)
@@ -202,30 +358,58 @@ void DrawScreen(UIViewController* vc, float offset, bool on_top) {
       else
         dl->AddRectFilled(p0, p1, IM_COL32(30, 30, 46, 255));
     } else if (auto* tf = dynamic_cast<UITextField*>(v)) {
-      ImGui::PushID(id);
-      if (tf->editable) {
-        ImGui::SetCursorScreenPos(p0);
-        ImGui::SetNextItemWidth(v->frame.width);
-        if (tf->focused && !ImGui::IsAnyItemActive()) ImGui::SetKeyboardFocusHere();
-        if (ImGui::InputTextWithHint("##t", tf->placeholder.c_str(), &tf->text_,
-                                     ImGuiInputTextFlags_EnterReturnsTrue) && tf->action)
-          kit.pending.push_back(tf->action);
-        tf->focused = ImGui::IsItemActive();
-      } else {
-        // The name over the scene: white with a soft dark outline.
-        ImFont* font = kit.title_font ? kit.title_font : ImGui::GetFont();
-        const float fs = PointSize(font) * 1.3f;
-        const ImVec2 ts = font->CalcTextSizeA(fs, 1e6f, 0.0f, tf->text_.c_str());
-        const ImVec2 tp(p0.x + (v->frame.width - ts.x) * 0.5f, p0.y + (v->frame.height - ts.y) * 0.5f);
-        for (int dx = -1; dx <= 1; ++dx)
-          for (int dy = -1; dy <= 1; ++dy)
-            if (dx || dy) dl->AddText(font, fs, ImVec2(tp.x + dx, tp.y + dy), IM_COL32(0, 0, 0, 140), tf->text_.c_str());
-        dl->AddText(font, fs, tp, IM_COL32(255, 255, 255, 255), tf->text_.c_str());
+      if (!tf->editable) {
+        DrawTitle(tf, origin);
+        continue;
       }
-      ImGui::PopID();
+      if (clicked && !in.hover) tf->resignFirstResponder();
+      DrawTextField(tf, origin, in);
     }
   }
   ImGui::End();
+}
+
+// The overlay over everything: the view dimmed, a panel with the rows.
+void DrawOverlay(const UIOverlay& o) {
+  ImDrawList* dl = ImGui::GetForegroundDrawList();
+  const float w = kit.width, h = kit.height;
+  dl->AddRectFilled(ImVec2(0, 0), ImVec2(w, h), IM_COL32(0, 0, 0, 150));
+  ImFont* body = ImGui::GetFont();
+  ImFont* bold = TitleFont();
+  const float fs = PointSize(body) * 0.85f, line = std::round(fs * 1.32f);
+  const float title_h = 34, footer_h = 28;
+  float panel_h = title_h + footer_h + 12;
+  for (const UIOverlayRow& r : o.rows) panel_h += r.key.empty() ? line + 4 : line;
+  const ImVec2 p0(10, std::max(4.0f, std::round((h - panel_h) * 0.5f)));
+  const ImVec2 p1(w - 10, std::min(h - 4, p0.y + panel_h));
+  dl->AddRectFilled(p0, p1, IM_COL32(22, 27, 44, 245), 14.0f);
+  dl->AddRect(p0, p1, IM_COL32(255, 255, 255, 90), 14.0f, 0, 1.0f);
+  const float tfs = PointSize(bold) * 1.2f;
+  const ImVec2 ts = bold->CalcTextSizeA(tfs, 1e6f, 0.0f, o.title.c_str());
+  dl->AddText(bold, tfs, ImVec2(std::round((w - ts.x) * 0.5f), p0.y + 9), IM_COL32(255, 255, 255, 255), o.title.c_str());
+  float y = p0.y + title_h + 4;
+  const float key_x = p0.x + 16, text_x = p0.x + 112;
+  for (const UIOverlayRow& r : o.rows) {
+    if (r.key.empty()) {
+      y += 4;
+      dl->AddText(bold, fs, ImVec2(key_x, y), IM_COL32(150, 190, 255, 255), r.text.c_str());
+    } else {
+      float x = key_x;
+      if (const GLuint icon = r.icon.empty() ? 0 : UIKitTexture(r.icon)) {
+        const float side = line - 2;
+        dl->AddImage(reinterpret_cast<ImTextureID>(static_cast<intptr_t>(icon)), ImVec2(x, y),
+                     ImVec2(x + side, y + side));
+        x += side + 5;
+      }
+      dl->AddText(bold, fs, ImVec2(x, y), IM_COL32(255, 255, 255, 255), r.key.c_str());
+      const std::string text = FitWithEllipsis(body, fs, r.text, p1.x - 10 - text_x);
+      dl->AddText(body, fs, ImVec2(text_x, y), IM_COL32(218, 222, 232, 255), text.c_str());
+    }
+    y += line;
+  }
+  const ImVec2 fsz = body->CalcTextSizeA(fs, 1e6f, 0.0f, o.footer.c_str());
+  dl->AddText(body, fs, ImVec2(std::round((w - fsz.x) * 0.5f), p1.y - footer_h + 4), IM_COL32(255, 214, 120, 255),
+              o.footer.c_str());
 }
 
 void Build(UINavigationController& nav) {
@@ -235,6 +419,7 @@ void Build(UINavigationController& nav) {
   io.DeltaTime = 1.0f / 30.0f;
   ImGui::NewFrame();
   for (const auto& s : nav.visible(kit.width)) DrawScreen(s.first, s.second, s.first == nav.topViewController());
+  if (kit.overlay) DrawOverlay(*kit.overlay);
 }
 
 bool RunPending() {
@@ -242,6 +427,82 @@ bool RunPending() {
   run.swap(kit.pending);
   for (auto& fn : run) fn();
   return !run.empty();
+}
+
+// The box that stands for a missing character: an outline the size of a
+// capital letter, drawn into the atlas pixels reserved for it.
+void PaintMissingGlyph(ImFontAtlas* atlas, int rect_id, unsigned char* alpha, int tex_w) {
+  const ImFontAtlasCustomRect* r = atlas->GetCustomRectByIndex(rect_id);
+  if (!r || !alpha) return;
+  const int stroke = std::max(1, static_cast<int>(r->Width) / 7);
+  for (int y = 0; y < r->Height; ++y)
+    for (int x = 0; x < r->Width; ++x) {
+      const bool edge = x < stroke || y < stroke || x >= r->Width - stroke || y >= r->Height - stroke;
+      alpha[static_cast<size_t>(r->Y + y) * tex_w + r->X + x] = edge ? 255 : 0;
+    }
+}
+
+// Fonts rasterised at `scale` pixels a point: the body and the bold title
+// font, with the missing-character box in each. False without a texture.
+bool BuildFonts(float scale) {
+  ImGuiIO& io = ImGui::GetIO();
+  if (kit.font_texture) glDeleteTextures(1, &kit.font_texture);
+  kit.font_texture = 0;
+  io.Fonts->Clear();
+  kit.font_scale = scale;
+  const float px = 16.0f * scale;
+  auto add = [&](const char* path) -> ImFont* {
+    FILE* f = std::fopen(path, "rb");
+    if (!f) return nullptr;
+    std::fclose(f);
+    return io.Fonts->AddFontFromFileTTF(path, px, nullptr, kGlyphRanges);
+  };
+  ImFont* body = add(kFontPath);
+  if (!body) {
+    std::fprintf(stderr, "font %s not found; using the built-in font\n", kFontPath);
+    ImFontConfig def;
+    def.SizePixels = 13.0f * scale;
+    body = io.Fonts->AddFontDefault(&def);
+  }
+  kit.title_font = add(kBoldFontPath);
+  // Box size: about a capital letter, sitting on the baseline (placed once
+  // the fonts' ascent is known).
+  const int box_w = std::max(3, static_cast<int>(px * 0.5f)), box_h = std::max(4, static_cast<int>(px * 0.68f));
+  std::vector<std::pair<ImFont*, int>> boxes;
+  for (ImFont* font : {body, kit.title_font})
+    if (font) boxes.emplace_back(font, io.Fonts->AddCustomRectFontGlyph(font, kMissingGlyph, box_w, box_h, px * 0.62f));
+  io.FontGlobalScale = 1.0f / scale;
+  // Coverage only: drawn with the vertex colours (GL_MODULATE), a quarter
+  // of the memory of white RGBA.
+  unsigned char* pixels = nullptr;
+  int w = 0, h = 0;
+  io.Fonts->GetTexDataAsAlpha8(&pixels, &w, &h);
+  for (const auto& b : boxes) {
+    PaintMissingGlyph(io.Fonts, b.second, pixels, w);
+    for (ImFontGlyph& g : b.first->Glyphs)
+      if (g.Codepoint == kMissingGlyph) {
+        g.X0 += std::round(px * 0.06f);
+        g.X1 += std::round(px * 0.06f);
+        g.Y0 = std::round(b.first->Ascent) - box_h;
+        g.Y1 = std::round(b.first->Ascent);
+      }
+  }
+  glGenTextures(1, &kit.font_texture);
+  glBindTexture(GL_TEXTURE_2D, kit.font_texture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA, w, h, 0, GL_ALPHA, GL_UNSIGNED_BYTE, pixels);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  io.Fonts->SetTexID(reinterpret_cast<ImTextureID>(static_cast<intptr_t>(kit.font_texture)));
+  io.Fonts->ClearTexData();
+  return kit.font_texture != 0;
+}
+
+void ForgetTextures() {
+  for (auto& t : kit.textures)
+    if (t.second) glDeleteTextures(1, &t.second);
+  kit.textures.clear();
 }
 
 }  // namespace
@@ -257,61 +518,35 @@ bool UIKitInit(float width, float height, float scale) {
   io.IniFilename = nullptr;
   io.LogFilename = nullptr;
   io.BackendRendererName = "ovanta_gles1";
+  io.MousePos = ImVec2(-FLT_MAX, -FLT_MAX);
   ImGui::StyleColorsDark();
   ImGuiStyle& style = ImGui::GetStyle();
-  style.FrameRounding = 8;
   style.WindowPadding = ImVec2(0, 0);
-  style.Colors[ImGuiCol_FrameBg] = ImVec4(1, 1, 1, 0.92f);
-  style.Colors[ImGuiCol_FrameBgHovered] = ImVec4(1, 1, 1, 1);
-  style.Colors[ImGuiCol_FrameBgActive] = ImVec4(1, 1, 1, 1);
-  style.Colors[ImGuiCol_Text] = ImVec4(0.08f, 0.08f, 0.12f, 1);
-  style.Colors[ImGuiCol_TextDisabled] = ImVec4(0.45f, 0.45f, 0.5f, 1);
-  style.FramePadding = ImVec2(8, 7);
-
+  // No border: it would keep a point of every screen's edge unpainted.
+  style.WindowBorderSize = 0;
   // Rasterised at the pixel scale so text stays sharp when the view is scaled.
-  ImFont* body = nullptr;
-  if (FILE* f = std::fopen(kFontPath, "rb")) {
-    std::fclose(f);
-    body = io.Fonts->AddFontFromFileTTF(kFontPath, 16.0f * scale);
-  }
-  if (!body) {
-    std::fprintf(stderr, "font %s not found; using the built-in font\n", kFontPath);
-    ImFontConfig def;
-    def.SizePixels = 13.0f * scale;
-    body = io.Fonts->AddFontDefault(&def);
-  }
-  kit.title_font = nullptr;
-  if (FILE* f = std::fopen(kBoldFontPath, "rb")) {
-    std::fclose(f);
-    kit.title_font = io.Fonts->AddFontFromFileTTF(kBoldFontPath, 16.0f * scale);
-  }
-  io.FontGlobalScale = 1.0f / scale;
-  unsigned char* pixels = nullptr;
-  int w = 0, h = 0;
-  io.Fonts->GetTexDataAsRGBA32(&pixels, &w, &h);
-  glGenTextures(1, &kit.font_texture);
-  glBindTexture(GL_TEXTURE_2D, kit.font_texture);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
-  glBindTexture(GL_TEXTURE_2D, 0);
-  io.Fonts->SetTexID(reinterpret_cast<ImTextureID>(static_cast<intptr_t>(kit.font_texture)));
-  io.Fonts->ClearTexData();
-  return kit.font_texture != 0;
+  return BuildFonts(scale);
+}
+
+void UIKitSetScale(float scale) {
+  if (!kit.ctx || !(scale > 0)) return;
+  const bool refont = std::fabs(scale - kit.font_scale) > 0.05f * scale;
+  kit.scale = scale;
+  // Artwork with or without its double size, by the new scale.
+  ForgetTextures();
+  if (refont) BuildFonts(scale);
 }
 
 void UIKitShutdown() {
   if (!kit.ctx) return;
-  for (auto& t : kit.textures)
-    if (t.second) glDeleteTextures(1, &t.second);
-  kit.textures.clear();
+  ForgetTextures();
   if (kit.font_texture) glDeleteTextures(1, &kit.font_texture);
   kit.font_texture = 0;
   ImGui::DestroyContext(kit.ctx);
   kit.ctx = nullptr;
   kit.title_font = nullptr;
   kit.pending.clear();
+  kit.overlay = nullptr;
 }
 
 bool UIKitReady() { return kit.ctx != nullptr; }
@@ -353,6 +588,7 @@ unsigned int UIKitTexture(const std::string& name) {
   return tex;
 }
 
+
 void UIKitFrame(UINavigationController& nav, bool render) {
   if (!kit.ctx) return;
   Build(nav);
@@ -369,6 +605,8 @@ void UIKitFrame(UINavigationController& nav, bool render) {
 bool UIKitClick(UINavigationController& nav, float x, float y) {
   if (!kit.ctx) return false;
   ImGuiIO& io = ImGui::GetIO();
+  const ImVec2 was = io.MousePos;
+  const bool was_down = io.MouseDown[0];
   bool ran = false;
   const bool downs[3] = {false, true, false};
   for (bool down : downs) {
@@ -378,8 +616,28 @@ bool UIKitClick(UINavigationController& nav, float x, float y) {
     ImGui::EndFrame();
     ran = RunPending() || ran;
   }
+  io.MousePos = was;
+  io.MouseDown[0] = was_down;
   return ran;
 }
+
+void UIKitPointer(bool present, float x, float y, bool down) {
+  if (!kit.ctx) return;
+  ImGuiIO& io = ImGui::GetIO();
+  io.MousePos = present || down ? ImVec2(x, y) : ImVec2(-FLT_MAX, -FLT_MAX);
+  io.MouseDown[0] = down;
+}
+
+UITextField* UIKitEditedField(UINavigationController& nav) {
+  UIViewController* top = nav.topViewController();
+  if (!top) return nullptr;
+  for (UIView* v : top->subviews)
+    if (auto* tf = dynamic_cast<UITextField*>(v))
+      if (tf->editable && tf->focused && !tf->hidden) return tf;
+  return nullptr;
+}
+
+void UIKitSetOverlay(const UIOverlay* overlay) { kit.overlay = overlay; }
 
 bool UIKitHitsControl(UINavigationController& nav, float x, float y) {
   for (const auto& s : nav.visible(kit.width)) {

@@ -5,9 +5,12 @@
 // visible screens of the navigation controller, draws them over the frame
 // and then runs the actions of the controls clicked in that frame (never
 // while the screens are being walked). Input reaches ImGui through its IO
-// (the window feeds it from SDL events; the headless driver's `press` clicks
-// a control with UIKitClick). The font is DejaVu Sans from Debian's
-// fonts-dejavu-core, read at run time; without it ImGui's own font is used.
+// (the input handler's pointer reaches it through UIKitPointer; the headless
+// driver's `press` clicks a control with UIKitClick). Text fields are edited
+// by the kit itself (platform/uikit.h), so any character typed is kept as
+// typed. The font is DejaVu Sans from Debian's fonts-dejavu-core, read at
+// run time (Latin, Greek and Cyrillic; one box-shaped glyph stands for any
+// character it lacks); without it ImGui's own font is used.
 #pragma once
 
 #include <string>
@@ -15,6 +18,8 @@
 class UINavigationController;
 class UIViewController;
 struct UIButton;
+struct UIOverlay;
+struct UITextField;
 
 // Creates the ImGui context for a view of width x height points drawn at
 // `scale` pixels a point. Needs the GL context current. False when the font
@@ -22,6 +27,9 @@ struct UIButton;
 bool UIKitInit(float width, float height, float scale = 1.0f);
 void UIKitShutdown();
 bool UIKitReady();
+// A new pixel scale (the window was resized): the fonts are rasterised
+// again when it differs enough to blur them, the artwork is looked up anew.
+void UIKitSetScale(float scale);
 
 // One frame of the interface: builds the visible screens, renders them into
 // the bound framebuffer when `render` is set, then runs the clicked actions.
@@ -31,7 +39,18 @@ void UIKitFrame(UINavigationController& nav, bool render);
 // Clicks at (x, y) points, y from the top, through ImGui's own widget logic:
 // a frame with the pointer there, one with the button down, one with it up.
 // Nothing is drawn. Returns whether any action ran.
+// The pointer is back where it was afterwards.
 bool UIKitClick(UINavigationController& nav, float x, float y);
+
+// Where the pointer is over the view (present false: not over it) and
+// whether its button is down; the next frame shows hover and press.
+void UIKitPointer(bool present, float x, float y, bool down);
+
+// The editable text field of the screen on top that has the keyboard focus.
+UITextField* UIKitEditedField(UINavigationController& nav);
+
+// Drawn over every screen while set (null: none); not owned.
+void UIKitSetOverlay(const UIOverlay* overlay);
 
 // The topmost visible, enabled control of the visible screens under (x, y),
 // or null; the window uses it to tell a click on a button from a touch on

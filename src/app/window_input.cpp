@@ -1,131 +1,101 @@
 #include "app/window_input.h"
 
-#include <imgui.h>
-
-#include "app/ui_draw.h"
-#include "platform/accelerometer.h"
-#include "platform/uikit.h"
+#include <SDL2/SDL_keyboard.h>
+#include <SDL2/SDL_mouse.h>
+#include <SDL2/SDL_touch.h>
 
 namespace {
-const float kViewW = 320, kViewH = 480;
 
-void Send(const std::vector<TouchPoint>& pts, void (*deliver)(const TouchEvent&)) {
-  if (pts.empty() || !deliver) return;
-  TouchEvent e{pts.data(), static_cast<int32_t>(pts.size()), kViewH};
-  deliver(e);
+// Keys whose auto-repeat means something: editing and tilting.
+bool Repeats(const std::string& name) {
+  return name == "backspace" || name == "delete" || name == "left" || name == "right" || name == "up" ||
+         name == "down" || name == "home" || name == "end";
 }
+
+bool KeyEvent(const SDL_KeyboardEvent& k, bool down, InputState& state, InputSink& sink) {
+  InputKey key;
+  key.name = WindowKeyName(k.keysym.sym);
+  if (key.name.empty() || (down && k.repeat && !Repeats(key.name))) return true;
+  key.ctrl = (k.keysym.mod & KMOD_CTRL) != 0;
+  key.alt = (k.keysym.mod & KMOD_ALT) != 0;
+  key.shift = (k.keysym.mod & KMOD_SHIFT) != 0;
+  if (down)
+    InputKeyDown(state, sink, key);
+  else
+    InputKeyUp(state, sink, key);
+  return true;
+}
+
 }  // namespace
 
-void WindowInput::Mouse(int32_t phase, float x, float y, bool mirrored, void (*deliver)(const TouchEvent&)) {
-  std::vector<TouchPoint> pts{{phase, x, y}};
-  if (mirrored) pts.push_back({phase, kViewW - x, kViewH - y});
-  Send(pts, deliver);
+std::string WindowKeyName(SDL_Keycode sym) {
+  switch (sym) {
+    case SDLK_ESCAPE: return "escape";
+    case SDLK_RETURN: case SDLK_KP_ENTER: return "return";
+    case SDLK_TAB: return "tab";
+    case SDLK_SPACE: return "space";
+    case SDLK_BACKSPACE: return "backspace";
+    case SDLK_DELETE: return "delete";
+    case SDLK_INSERT: return "insert";
+    case SDLK_HOME: return "home";
+    case SDLK_END: return "end";
+    case SDLK_PAGEUP: return "pageup";
+    case SDLK_PAGEDOWN: return "pagedown";
+    case SDLK_LEFT: return "left";
+    case SDLK_RIGHT: return "right";
+    case SDLK_UP: return "up";
+    case SDLK_DOWN: return "down";
+    default: break;
+  }
+  if (sym >= SDLK_F1 && sym <= SDLK_F12) return "f" + std::to_string(sym - SDLK_F1 + 1);
+  if (sym >= SDLK_F13 && sym <= SDLK_F24) return "f" + std::to_string(sym - SDLK_F13 + 13);
+  // Letters, digits and marks: SDL's key code is the character itself.
+  if (sym > ' ' && sym < 127) {
+    const std::string name(1, static_cast<char>(sym));
+    return InputKeyNameKnown(name) ? name : "";
+  }
+  return "";
 }
 
-bool WindowInput::Handle(const SDL_Event& e, UINavigationController* nav, AccelEmulator* accel,
-                         void (*deliver)(const TouchEvent&)) {
-  ImGuiIO& io = ImGui::GetIO();
+bool WindowInputTranslate(const SDL_Event& e, InputState& state, InputSink& sink) {
   switch (e.type) {
     case SDL_QUIT:
       return false;
-    case SDL_MOUSEMOTION: {
-      if (e.motion.which == SDL_TOUCH_MOUSEID) break;
-      px_ = e.motion.x * kViewW / win_w_;
-      py_ = e.motion.y * kViewH / win_h_;
-      io.MousePos = ImVec2(px_, py_);
-      if (down_ && !ui_pointer_) Mouse(TOUCH_MOVED, px_, py_, mirrored_, deliver);
+    case SDL_WINDOWEVENT:
+      if (e.window.event == SDL_WINDOWEVENT_LEAVE) InputPointerLeave(state, sink);
       break;
-    }
-    case SDL_MOUSEBUTTONDOWN: {
+    case SDL_MOUSEMOTION:
+      // A touch screen's fingers come as fingers; their mouse copies are dropped.
+      if (e.motion.which != SDL_TOUCH_MOUSEID)
+        InputPointerMove(state, sink, static_cast<float>(e.motion.x), static_cast<float>(e.motion.y));
+      break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
       if (e.button.which == SDL_TOUCH_MOUSEID || e.button.button != SDL_BUTTON_LEFT) break;
-      px_ = e.button.x * kViewW / win_w_;
-      py_ = e.button.y * kViewH / win_h_;
-      io.MousePos = ImVec2(px_, py_);
-      down_ = true;
-      ui_pointer_ = nav && UIKitHitsControl(*nav, px_, py_);
-      if (ui_pointer_) {
-        io.MouseDown[0] = true;
-      } else {
-        mirrored_ = (SDL_GetModState() & KMOD_ALT) != 0;
-        Mouse(TOUCH_BEGAN, px_, py_, mirrored_, deliver);
-      }
+      if (e.type == SDL_MOUSEBUTTONDOWN)
+        InputPointerDown(state, sink, static_cast<float>(e.button.x), static_cast<float>(e.button.y),
+                         (SDL_GetModState() & KMOD_ALT) != 0);
+      else
+        InputPointerUp(state, sink, static_cast<float>(e.button.x), static_cast<float>(e.button.y));
       break;
-    }
-    case SDL_MOUSEBUTTONUP: {
-      if (e.button.which == SDL_TOUCH_MOUSEID || e.button.button != SDL_BUTTON_LEFT) break;
-      px_ = e.button.x * kViewW / win_w_;
-      py_ = e.button.y * kViewH / win_h_;
-      io.MousePos = ImVec2(px_, py_);
-      if (ui_pointer_)
-        io.MouseDown[0] = false;
-      else if (down_)
-        Mouse(TOUCH_ENDED, px_, py_, mirrored_, deliver);
-      down_ = ui_pointer_ = false;
-      break;
-    }
     case SDL_MOUSEWHEEL: {
-      if (e.wheel.y == 0 || down_) break;
-      if (nav && nav->depth() > 1) break;
-      // A short pinch about the centre: spread grows with wheel-up (nearer).
-      const float d0 = 100.0f, d1 = e.wheel.y > 0 ? 110.0f : 90.0f;
-      const float cx = kViewW / 2, cy = kViewH / 2;
-      Send({{TOUCH_BEGAN, cx - d0 / 2, cy}, {TOUCH_BEGAN, cx + d0 / 2, cy}}, deliver);
-      Send({{TOUCH_MOVED, cx - d1 / 2, cy}, {TOUCH_MOVED, cx + d1 / 2, cy}}, deliver);
-      Send({{TOUCH_ENDED, cx - d1 / 2, cy}, {TOUCH_ENDED, cx + d1 / 2, cy}}, deliver);
+      const float steps = static_cast<float>(e.wheel.y);
+      InputWheel(state, sink, e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -steps : steps);
       break;
     }
     case SDL_FINGERDOWN:
     case SDL_FINGERMOTION:
     case SDL_FINGERUP: {
       const int32_t phase = e.type == SDL_FINGERDOWN ? TOUCH_BEGAN : e.type == SDL_FINGERUP ? TOUCH_ENDED : TOUCH_MOVED;
-      const float x = e.tfinger.x * kViewW, y = e.tfinger.y * kViewH;
-      if (e.type == SDL_FINGERDOWN && fingers_.empty() && nav && UIKitHitsControl(*nav, x, y)) {
-        // A finger on a control works the interface like the mouse does.
-        io.MousePos = ImVec2(x, y);
-        io.MouseDown[0] = true;
-        ui_pointer_ = true;
-        break;
-      }
-      if (ui_pointer_ && fingers_.empty()) {
-        io.MousePos = ImVec2(x, y);
-        if (e.type == SDL_FINGERUP) io.MouseDown[0] = ui_pointer_ = false;
-        break;
-      }
-      std::vector<TouchPoint> pts;
-      fingers_[e.tfinger.fingerId] = {phase, x, y};
-      for (auto& f : fingers_) {
-        pts.push_back(f.first == e.tfinger.fingerId ? f.second : TouchPoint{TOUCH_STATIONARY, f.second.x, f.second.y});
-      }
-      if (e.type == SDL_FINGERUP) fingers_.erase(e.tfinger.fingerId);
-      Send(pts, deliver);
+      InputFinger(state, sink, static_cast<int64_t>(e.tfinger.fingerId), phase, e.tfinger.x, e.tfinger.y);
       break;
     }
     case SDL_TEXTINPUT:
-      io.AddInputCharactersUTF8(e.text.text);
+      InputTextTyped(state, sink, e.text.text);
       break;
     case SDL_KEYDOWN:
-    case SDL_KEYUP: {
-      const int sc = e.key.keysym.scancode;
-      const bool down = e.type == SDL_KEYDOWN;
-      if (sc >= 0 && sc < IM_ARRAYSIZE(io.KeysDown)) io.KeysDown[sc] = down;
-      const SDL_Keymod mod = SDL_GetModState();
-      io.KeyShift = (mod & KMOD_SHIFT) != 0;
-      io.KeyCtrl = (mod & KMOD_CTRL) != 0;
-      io.KeyAlt = (mod & KMOD_ALT) != 0;
-      if (down && e.key.keysym.sym == SDLK_F12) shot_ = true;
-      if (!down || io.WantTextInput || !accel) break;
-      switch (e.key.keysym.sym) {
-        case SDLK_LEFT: accel->TiltRight(-AccelEmulator::kTiltStep); break;
-        case SDLK_RIGHT: accel->TiltRight(AccelEmulator::kTiltStep); break;
-        case SDLK_UP: accel->TiltForward(AccelEmulator::kTiltStep); break;
-        case SDLK_DOWN: accel->TiltForward(-AccelEmulator::kTiltStep); break;
-        case SDLK_s: accel->Shake(); break;
-        case SDLK_0: accel->Reset(); break;
-        case SDLK_ESCAPE: return false;
-        default: break;
-      }
-      break;
-    }
+    case SDL_KEYUP:
+      return KeyEvent(e.key, e.type == SDL_KEYDOWN, state, sink);
     default:
       break;
   }

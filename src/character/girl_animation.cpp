@@ -10,15 +10,6 @@ AnimStruct anim_bg;
 
 namespace {
 
-// The clip boundaries are fixed by the character's timeline, not read from it.
-const AnimClip kClips[] = {
-    {0, 175, true},     // ANIM_IDLE
-    {308, 344, false},  // ANIM_SHAKE
-    {175, 185, false},  // ANIM_DANCE_IN
-    {185, 298, false},  // ANIM_DANCE
-    {299, 307, false},  // ANIM_DANCE_OUT
-};
-
 // Advances without chaining; used for the hand-over frame so a chained clip
 // never chains twice in one call.
 void Step(AnimStruct* a) {
@@ -36,8 +27,9 @@ void Step(AnimStruct* a) {
 }  // namespace
 
 const AnimClip* AnimationClip(AnimState state) {
+  // The clip boundaries are fixed by the character's timeline, not read from it.
   if (state < ANIM_IDLE || state > ANIM_DANCE_OUT) return nullptr;
-  return &kClips[state - ANIM_IDLE];
+  return &GirlClip(state);
 }
 
 void AnimationStart(AnimStruct* a, int start, int end, AnimState state, bool loop) {

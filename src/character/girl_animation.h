@@ -10,13 +10,7 @@
 
 #include <cstdint>
 
-enum AnimState : int32_t {
-  ANIM_IDLE = 1,
-  ANIM_SHAKE = 2,
-  ANIM_DANCE_IN = 3,
-  ANIM_DANCE = 4,
-  ANIM_DANCE_OUT = 5,
-};
+#include "character/girl_clips.h"
 
 struct AnimStruct {
   AnimState state;
@@ -31,12 +25,7 @@ struct AnimStruct {
 extern AnimStruct anim_girl;
 extern AnimStruct anim_bg;
 
-// One row of the character's clip table, indexed by AnimState.
-struct AnimClip {
-  int32_t start_frame;
-  int32_t end_frame;
-  bool loop;
-};
+// The row of the clip table (character/girl_clips.h) for a state.
 const AnimClip* AnimationClip(AnimState state);  // null outside ANIM_IDLE..ANIM_DANCE_OUT
 
 void AnimationStart(AnimStruct* a, int start, int end, AnimState state, bool loop);

@@ -12,6 +12,7 @@
 #include "character/girl_sound.h"
 #include "character/girl_touch.h"
 #include "character/SoundEffect.h"
+#include "face/face.h"
 #include "math/Matrix.h"
 #include "physics/boobs_physics_b0.h"
 #include "render/render_mesh.h"
@@ -43,6 +44,23 @@ void ReloadScene() {
 // The pixel under the tap: touches come in points, the surface may hold
 // more than one pixel a point.
 GLint pick_px = 0, pick_py = 0;
+
+// The face layer's tick: what she plays, says and where the camera is.
+void FaceTick(bool line_started) {
+  FaceFrameInput in;
+  in.scene = girl_model;
+  in.anim_state = anim_girl.state;
+  in.anim_frame = anim_girl.frame;
+  if (line_started) in.line_started = sound_sets[GirlChoiceIndex(n_sound_set, 2)][current_sound];
+  in.line_playing = sound_is_played;
+  if (sound_is_played && current_sound >= 0 && current_sound < kSoundSlots && sounds[current_sound])
+    in.line_sound = sounds[current_sound]->soundID();
+  in.v_angle = v_angle;
+  in.v_dist = v_dist;
+  in.v_pan_x = v_pan[0];
+  in.v_pan_y = v_pan[1];
+  FaceFrame(in);
+}
 
 void ReadPickPixel(int line) {
   glFlush();
@@ -79,8 +97,9 @@ void RenderFrame(int width, int height) {
 
   const bool was_playing = sound_is_played;
   GirlSoundFrame();
-  if (!was_playing && current_sound >= 0 && current_sound < kSoundSlots && sounds[current_sound])
-    frame_report.sound_slot = current_sound;
+  const bool started = !was_playing && current_sound >= 0 && current_sound < kSoundSlots && sounds[current_sound];
+  if (started) frame_report.sound_slot = current_sound;
+  FaceTick(started);
 
   InitTestLight();
   glShadeModel(GL_SMOOTH);

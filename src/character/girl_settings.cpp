@@ -4,6 +4,7 @@
 #include <string>
 
 #include "character/girl.h"
+#include "face/face.h"
 #include "platform/uikit.h"
 #include "platform/user_defaults.h"
 
@@ -13,6 +14,8 @@ const char* const kGirlKeyClothes = "Ovanta_clothes";
 const char* const kGirlKeySoundSet = "Ovanta_sound_set";
 const char* const kGirlKeyHair = "Ovanta_hair";
 const char* const kGirlDefaultName = "Ovanta";
+const char* const kGirlKeyVolume = "Ovanta_volume";
+const char* const kGirlKeyCaptions = "Ovanta_captions";
 
 // Values beyond int come only from a hand-edited store; they are pinned to
 // the int range so the later modulo reduction stays well defined.
@@ -49,5 +52,19 @@ bool GirlSaveSettings() {
   UserDefaultsSetInteger(kGirlKeyHair, n_hair);
   // Written through at once: a kill or crash soon after the settings screen
   // closes must not lose the user's choices.
+  return UserDefaultsSynchronize();
+}
+
+void GirlLoadFaceSettings() {
+  long long volume = kFaceVolumeLevels - 1, captions = 1;
+  if (UserDefaultsHasKey(kGirlKeyVolume)) volume = UserDefaultsIntegerForKey(kGirlKeyVolume);
+  if (UserDefaultsHasKey(kGirlKeyCaptions)) captions = UserDefaultsIntegerForKey(kGirlKeyCaptions);
+  FaceSetVolume(volume >= 0 && volume < kFaceVolumeLevels ? static_cast<int32_t>(volume) : kFaceVolumeLevels - 1);
+  FaceSetCaptions(captions != 0);
+}
+
+bool GirlSaveFaceSettings() {
+  UserDefaultsSetInteger(kGirlKeyVolume, face_volume);
+  UserDefaultsSetInteger(kGirlKeyCaptions, face_captions ? 1 : 0);
   return UserDefaultsSynchronize();
 }

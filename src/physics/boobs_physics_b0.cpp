@@ -165,21 +165,22 @@ void RemoveFuckingTie(PhySkinObj* obj) {
   }
 }
 
-int PhySkinParse(PhySkinObj* obj, CPODScene* scene) {
-  obj->n_vertex = 0;
-  obj->n_link = 0;
-  for (int i = 0; i < kPhyMaxVertex; ++i)
-    for (int s = 0; s < kPhyMeshIndexSlots; ++s) obj->mesh_index[i][s] = -1;
+namespace {
 
+// The one mesh of a soft-part scene, when it has the layout the network is
+// built from (packed float positions and normals, ARGB marks, 16-bit
+// triangle indices that name its vertices); *triangles is how many it holds.
+// Otherwise null, after one message on standard error.
+const SPODMesh* NetworkMesh(CPODScene* scene, uint64_t* triangles) {
   if (scene == nullptr || scene->meshNodeCount != 1) {
     std::fprintf(stderr, "Physics: Number of mesh nodes in scene is not 1");
-    return 0;
+    return nullptr;
   }
   if (scene->nodes == nullptr || scene->nodes[0].meshIndex < 0 ||
       static_cast<uint32_t>(scene->nodes[0].meshIndex) >= scene->meshCount ||
       scene->meshes == nullptr) {
     std::fprintf(stderr, "Physics: Mesh node has no mesh");
-    return 0;
+    return nullptr;
   }
   const SPODMesh& mesh = scene->meshes[scene->nodes[0].meshIndex];
 
@@ -188,41 +189,45 @@ int PhySkinParse(PhySkinObj* obj, CPODScene* scene) {
   if (!mesh.vertices.data || gl_type(mesh.vertices.type) != GL_FLOAT ||
       mesh.vertices.componentCount != 3 || !IsPacked(mesh.vertices, 12)) {
     std::fprintf(stderr, "Physics: Mesh vertices must be of float[3] type");
-    return 0;
+    return nullptr;
   }
   if (!mesh.normals.data || gl_type(mesh.normals.type) != GL_FLOAT ||
       mesh.normals.componentCount != 3 || !IsPacked(mesh.normals, 12)) {
     std::fprintf(stderr, "Physics: Mesh normals must be of float[3] type");
-    return 0;
+    return nullptr;
   }
   if (!mesh.colours.data || mesh.colours.type != EPODDataARGB || mesh.colours.componentCount < 1 ||
       !IsPacked(mesh.colours, 4)) {
     std::fprintf(stderr, "Physics: Mesh vertex colors must be of ARGB type");
-    return 0;
+    return nullptr;
   }
   if (!mesh.faces.data || gl_type(mesh.faces.type) != GL_UNSIGNED_SHORT ||
       !IsPacked(mesh.faces, 2)) {
     std::fprintf(stderr, "Physics: Mesh face indices must be of ushort[3] type");
-    return 0;
+    return nullptr;
   }
 
   // The faces are read as a triangle list; strips hold fewer indices than
   // that, so never read past what the block really holds.
-  uint64_t triangles = PODIndexCount(mesh) / 3;
-  if (triangles > mesh.faceCount) triangles = mesh.faceCount;
+  *triangles = PODIndexCount(mesh) / 3;
+  if (*triangles > mesh.faceCount) *triangles = mesh.faceCount;
   const uint16_t* faces = reinterpret_cast<const uint16_t*>(mesh.faces.data);
-  for (uint64_t i = 0; i < triangles * 3; ++i) {
+  for (uint64_t i = 0; i < *triangles * 3; ++i) {
     if (faces[i] >= mesh.vertexCount) {
       std::fprintf(stderr, "Physics: Mesh face index %u out of range", faces[i]);
-      return 0;
+      return nullptr;
     }
   }
+  return &mesh;
+}
 
-  obj->mesh_pos = reinterpret_cast<float*>(mesh.vertices.data);
+// A point for every corner of an edge with a soft end, in the order the
+// triangles list them.
+void AddPoints(PhySkinObj* obj, const SPODMesh& mesh, uint64_t triangles) {
+  const uint16_t* faces = reinterpret_cast<const uint16_t*>(mesh.faces.data);
   unsigned char* colours = mesh.colours.data;
   VECTOR3* positions = reinterpret_cast<VECTOR3*>(mesh.vertices.data);
   VECTOR3* normals = reinterpret_cast<VECTOR3*>(mesh.normals.data);
-
   for (uint64_t t = 0; t < triangles; ++t) {
     const uint16_t* tri = faces + t * 3;
     for (int k = 0; k < 3; ++k) {
@@ -233,7 +238,12 @@ int PhySkinParse(PhySkinObj* obj, CPODScene* scene) {
       }
     }
   }
+}
 
+// A spring along every triangle edge between two points, once per pair.
+void AddSprings(PhySkinObj* obj, const SPODMesh& mesh, uint64_t triangles) {
+  const uint16_t* faces = reinterpret_cast<const uint16_t*>(mesh.faces.data);
+  const VECTOR3* positions = reinterpret_cast<const VECTOR3*>(mesh.vertices.data);
   // The points are all in place now, so each mesh vertex's point is looked
   // up once rather than at every corner that uses it.
   std::vector<int> pointOf(mesh.vertexCount, -2);
@@ -263,7 +273,21 @@ int PhySkinParse(PhySkinObj* obj, CPODScene* scene) {
       obj->n_link += 1;
     }
   }
+}
 
+}  // namespace
+
+int PhySkinParse(PhySkinObj* obj, CPODScene* scene) {
+  obj->n_vertex = 0;
+  obj->n_link = 0;
+  for (int i = 0; i < kPhyMaxVertex; ++i)
+    for (int s = 0; s < kPhyMeshIndexSlots; ++s) obj->mesh_index[i][s] = -1;
+  uint64_t triangles = 0;
+  const SPODMesh* mesh = NetworkMesh(scene, &triangles);
+  if (!mesh) return 0;
+  obj->mesh_pos = reinterpret_cast<float*>(mesh->vertices.data);
+  AddPoints(obj, *mesh, triangles);
+  AddSprings(obj, *mesh, triangles);
   RemoveFuckingTie(obj);
   return 1;
 }

@@ -1,12 +1,13 @@
 #include "platform/EAGLView.h"
 
+#include "picture/picture_file.h"
+
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <GLES/glext.h>
 #include <SDL2/SDL.h>
-#include <png.h>
 
-#include <cerrno>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -377,7 +378,15 @@ void EAGLView::swapBuffers() {
       SDL_GL_GetDrawableSize(_window, &dw, &dh);
       static const GLfloat quad[] = {-1, -1, 1, -1, -1, 1, 1, 1};
       static const GLfloat uv[] = {0, 0, 1, 0, 0, 1, 1, 1};
+      // The picture keeps its shape whatever the window's: black bars
+      // beside or above and below it.
+      const EAGLRect box = EAGLLetterbox(dw, dh, _bounds.height > 0 ? _bounds.width / _bounds.height : 1.0f);
       glViewport(0, 0, dw, dh);
+      glDisable(GL_SCISSOR_TEST);
+      glClearColor(0, 0, 0, 1);
+      glClear(GL_COLOR_BUFFER_BIT);
+      glViewport(static_cast<GLint>(box.x), static_cast<GLint>(dh - box.y - box.height),
+                 static_cast<GLsizei>(box.width), static_cast<GLsizei>(box.height));
       glDisable(GL_DEPTH_TEST);
       glDisable(GL_BLEND);
       glDisable(GL_LIGHTING);
@@ -407,6 +416,16 @@ void EAGLView::swapBuffers() {
 
 // ---------------------------------------------------------------------------
 // Coordinates
+
+EAGLRect EAGLLetterbox(int w, int h, float aspect) {
+  if (w <= 0 || h <= 0 || !(aspect > 0)) return {0, 0, static_cast<float>(std::max(w, 0)), static_cast<float>(std::max(h, 0))};
+  float bw = static_cast<float>(w), bh = static_cast<float>(h);
+  if (w > h * aspect)
+    bw = std::max(1.0f, std::round(h * aspect));
+  else
+    bh = std::max(1.0f, std::round(w / aspect));
+  return {std::floor((w - bw) / 2), std::floor((h - bh) / 2), bw, bh};
+}
 
 EAGLPoint EAGLView::convertPointFromViewToSurface(EAGLPoint p) const {
   return {(p.x - _bounds.x) / _bounds.width * _size.width,
@@ -449,53 +468,5 @@ bool EAGLViewReadPixels(const EAGLView* view, std::vector<uint8_t>& rgba) {
 }
 
 bool EAGLWritePNG(const char* path, const uint8_t* rgba, int width, int height) {
-  if (!path || !rgba || width <= 0 || height <= 0) {
-    std::fprintf(stderr, "Couldn't write PNG '%s': no picture\n", path ? path : "");
-    return false;
-  }
-  FILE* f = std::fopen(path, "wb");
-  if (!f) {
-    std::fprintf(stderr, "Couldn't write PNG '%s': %s\n", path, std::strerror(errno));
-    return false;
-  }
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  volatile bool ok = false;
-  if (png && info && !setjmp(png_jmpbuf(png))) {
-    png_init_io(png, f);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-                 PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < height; ++y)
-      png_write_row(png, const_cast<png_bytep>(rgba + static_cast<size_t>(y) * width * 4));
-    png_write_end(png, info);
-    ok = true;
-  }
-  png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
-  if (std::fclose(f) != 0) ok = false;
-  if (!ok) std::fprintf(stderr, "Couldn't write PNG '%s'\n", path);
-  return ok;
-}
-
-bool EAGLReadPNG(const char* path, std::vector<uint8_t>& rgba, int* width, int* height) {
-  png_image img;
-  std::memset(&img, 0, sizeof img);
-  img.version = PNG_IMAGE_VERSION;
-  bool ok = path && png_image_begin_read_from_file(&img, path);
-  if (ok) {
-    img.format = PNG_FORMAT_RGBA;
-    rgba.resize(PNG_IMAGE_SIZE(img));
-    ok = png_image_finish_read(&img, nullptr, rgba.data(), 0, nullptr) != 0;
-  }
-  if (!ok) {
-    std::fprintf(stderr, "Couldn't read PNG '%s': %s\n", path ? path : "",
-                 img.message[0] ? img.message : "no file");
-    png_image_free(&img);
-    rgba.clear();
-    return false;
-  }
-  if (width) *width = static_cast<int>(img.width);
-  if (height) *height = static_cast<int>(img.height);
-  return true;
+  return WritePng(path ? path : "", width, height, rgba);
 }

@@ -99,6 +99,11 @@ class EAGLView {
   GLuint depthbuffer() const { return _depthBuffer; }
   EAGLSize surfaceSize() const { return _size; }
   float contentScaleFactor() const { return _contentScale; }
+  // A new pixel scale (0.25 to 4, else ignored); the surface follows on the
+  // next layoutSubviews when autoresizing is on.
+  void setContentScaleFactor(float scale) {
+    if (scale >= 0.25f && scale <= 4.0f) _contentScale = scale;
+  }
   bool multisample() const { return _multisample; }
   bool isHeadless() const { return _window == nullptr; }
   // The SDL window of a windowed view (null when headless), for the event loop.
@@ -123,7 +128,9 @@ class EAGLView {
   void setCurrentContext();
   bool isCurrentContext() const;
   void clearCurrentContext();
-  // Presents the colour buffer; its contents stay for the next frame.
+  // Presents the colour buffer; its contents stay for the next frame. A
+  // window shows it at the bounds' shape, as large as fits, centred between
+  // black bars (see EAGLLetterbox).
   void swapBuffers();
 
   EAGLPoint convertPointFromViewToSurface(EAGLPoint p) const;
@@ -156,16 +163,17 @@ class EAGLView {
   Layer* _layer = nullptr;
 };
 
+// Where a picture of aspect width / height `aspect` goes in a w x h area:
+// as large as fits, centred, on whole pixels; x, y from the top left.
+EAGLRect EAGLLetterbox(int w, int h, float aspect);
+
 // Reads the whole bound framebuffer of `view` (its surface size) into `rgba`,
 // 4 bytes a pixel, top row first (GL reads bottom-up; the rows are flipped).
 // The view's context must be current. False when there is nothing to read.
 bool EAGLViewReadPixels(const EAGLView* view, std::vector<uint8_t>& rgba);
 // Same for any width x height region at the origin of the bound framebuffer.
 bool EAGLReadPixels(int width, int height, std::vector<uint8_t>& rgba);
-// Writes RGBA pixels (top row first) as an 8-bit RGBA PNG. False, with a
-// message on standard error, when the file cannot be written.
+// Writes RGBA pixels (top row first) as an 8-bit RGBA PNG, in place (through
+// the picture module's writer). False, with a message on standard error, when
+// the file cannot be written.
 bool EAGLWritePNG(const char* path, const uint8_t* rgba, int width, int height);
-// Reads any PNG as 8-bit straight (not premultiplied) RGBA, top row first,
-// for comparing frames with stored golden images. False, with a message on
-// standard error, when the file is missing or broken.
-bool EAGLReadPNG(const char* path, std::vector<uint8_t>& rgba, int* width, int* height);

@@ -6,7 +6,9 @@
 #include <syslog.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -217,12 +219,14 @@ struct Sound {
   float* mix = nullptr;  // SDL: stereo floats at the device rate
   uint32_t mix_frames = 0;
   int duration_ticks = 1;
+  double seconds = 0;  // the sound's length
+  float gain = 1;
   SystemSoundCompletionProc proc = nullptr;
   void* client_data = nullptr;
 };
 
-// One play in progress. The audio thread reads `mix`/`frames` and writes
-// `pos`/`ended`, always under the device lock.
+// One play in progress. The audio thread reads `mix`/`frames`/`loop` and the
+// gains and writes `pos`/`ended`/`level`, always under the device lock.
 struct Voice {
   SystemSoundID id;
   const float* mix;
@@ -230,6 +234,12 @@ struct Voice {
   uint32_t pos;
   bool ended;
   long long end_tick;
+  bool loop = false;
+  bool stopped = false;  // ending without its completion
+  float gain = 1;        // where the level glides to
+  float level = 1;       // the gain in force, per sample
+  long long start_tick = 0;
+  double offset = 0;     // seconds into the sound at start_tick
 };
 
 Backend g_backend = kTicks;
@@ -242,6 +252,14 @@ std::map<SystemSoundID, Sound> g_sounds;
 std::vector<Voice> g_voices;
 SystemSoundID g_next_id = 1;
 long long g_clock = 0;
+float g_master = 1, g_master_level = 1;  // the volume: target and level in force
+// How far a gain glides per sample: from 0 to 1 in about 10 ms.
+const float kGlide = 1.0f / 480.0f;
+
+float Glide(float level, float target) {
+  if (level < target) return level + kGlide < target ? level + kGlide : target;
+  return level - kGlide > target ? level - kGlide : target;
+}
 
 struct DeviceLock {
   DeviceLock() {
@@ -258,13 +276,22 @@ void MixCallback(void*, Uint8* stream, int len) {
   std::memset(stream, 0, static_cast<size_t>(len));
   for (Voice& v : g_voices) {
     if (v.ended) continue;
-    for (int i = 0; i < frames && v.pos < v.frames; ++i, ++v.pos) {
-      out[2 * i] += v.mix[2 * v.pos];
-      out[2 * i + 1] += v.mix[2 * v.pos + 1];
+    const float target = v.stopped ? 0.0f : v.gain;
+    for (int i = 0; i < frames && v.pos < v.frames; ++i) {
+      v.level = Glide(v.level, target);
+      out[2 * i] += v.level * v.mix[2 * v.pos];
+      out[2 * i + 1] += v.level * v.mix[2 * v.pos + 1];
+      if (++v.pos >= v.frames && v.loop) v.pos = 0;
     }
-    if (v.pos >= v.frames) v.ended = true;
+    if (v.pos >= v.frames || (v.stopped && v.level == 0.0f)) v.ended = true;
   }
-  for (int i = 0; i < 2 * frames; ++i) out[i] = out[i] > 1.0f ? 1.0f : (out[i] < -1.0f ? -1.0f : out[i]);
+  for (int i = 0; i < frames; ++i) {
+    g_master_level = Glide(g_master_level, g_master);
+    for (int c = 0; c < 2; ++c) {
+      const float x = out[2 * i + c] * g_master_level;
+      out[2 * i + c] = x > 1.0f ? 1.0f : (x < -1.0f ? -1.0f : x);
+    }
+  }
 }
 
 void CloseDevice() {
@@ -314,6 +341,7 @@ void SoundServiceShutdown() {
   g_sounds.clear();
   g_backend = kTicks;
   g_clock = 0;
+  g_master = g_master_level = 1;
 }
 
 bool SoundServiceUseSDL() {
@@ -345,6 +373,7 @@ int32_t SoundServiceCreate(const char* path, SystemSoundID* out) {
   Sound s;
   const uint64_t ticks = (static_cast<uint64_t>(pcm.frames) * 30 + pcm.rate - 1) / pcm.rate;
   s.duration_ticks = ticks < 1 ? 1 : static_cast<int>(ticks);
+  s.seconds = static_cast<double>(pcm.frames) / pcm.rate;
   if (g_backend == kSDL && pcm.frames > 0) {
     s.mix = SoundResampleStereo(pcm, static_cast<uint32_t>(g_device_rate), &s.mix_frames);
     if (!s.mix) {
@@ -360,20 +389,80 @@ int32_t SoundServiceCreate(const char* path, SystemSoundID* out) {
   return kSoundOK;
 }
 
-void SoundServicePlay(SystemSoundID sound) {
+namespace {
+void StartVoice(SystemSoundID sound, bool loop, double seconds) {
   auto it = g_sounds.find(sound);
   if (it == g_sounds.end()) return;
-  Voice v{sound, it->second.mix, it->second.mix_frames, 0, g_backend == kSilent,
-          g_clock + it->second.duration_ticks};
+  const Sound& s = it->second;
+  Voice v{sound, s.mix, s.mix_frames, 0, g_backend == kSilent, g_clock + s.duration_ticks};
+  v.loop = loop;
+  v.gain = v.level = s.gain;
+  v.start_tick = g_clock;
+  if (loop) {
+    v.end_tick = LLONG_MAX;
+    v.offset = s.seconds > 0 ? std::fmod(std::max(0.0, seconds), s.seconds) : 0.0;
+    v.pos = static_cast<uint32_t>(std::min<double>(v.offset * g_device_rate, v.frames ? v.frames - 1 : 0));
+  }
   DeviceLock lock;
   for (Voice& old : g_voices) {
     if (old.id == sound) {
+      // Starting again from another place: in from silence rather than with a jump.
+      if (!old.ended && g_backend == kSDL) v.level = 0;
       old = v;
       return;
     }
   }
   g_voices.push_back(v);
 }
+}  // namespace
+
+void SoundServicePlay(SystemSoundID sound) { StartVoice(sound, false, 0); }
+
+void SoundServicePlayLoop(SystemSoundID sound, double seconds) { StartVoice(sound, true, seconds); }
+
+void SoundServiceStop(SystemSoundID sound) {
+  DeviceLock lock;
+  for (size_t i = 0; i < g_voices.size();) {
+    if (g_voices[i].id == sound && (g_backend != kSDL || g_voices[i].ended)) {
+      g_voices.erase(g_voices.begin() + static_cast<long>(i));
+      continue;
+    }
+    if (g_voices[i].id == sound) g_voices[i].stopped = true;
+    ++i;
+  }
+}
+
+double SoundServicePosition(SystemSoundID sound) {
+  auto it = g_sounds.find(sound);
+  if (it == g_sounds.end()) return -1;
+  DeviceLock lock;
+  for (const Voice& v : g_voices) {
+    if (v.id != sound || v.stopped) continue;
+    double at = g_backend == kSDL ? static_cast<double>(v.pos) / g_device_rate
+                                  : v.offset + static_cast<double>(g_clock - v.start_tick) / 30.0;
+    if (v.loop && it->second.seconds > 0) at = std::fmod(at, it->second.seconds);
+    return at;
+  }
+  return -1;
+}
+
+void SoundServiceSetGain(SystemSoundID sound, float gain) {
+  auto it = g_sounds.find(sound);
+  if (it == g_sounds.end()) return;
+  gain = gain < 0 ? 0 : (gain > 1 ? 1 : gain);
+  it->second.gain = gain;
+  DeviceLock lock;
+  for (Voice& v : g_voices)
+    if (v.id == sound) v.gain = gain;
+}
+
+void SoundServiceSetMasterGain(float gain) {
+  DeviceLock lock;
+  g_master = gain < 0 ? 0 : (gain > 1 ? 1 : gain);
+  if (g_backend != kSDL) g_master_level = g_master;
+}
+
+float SoundServiceMasterGain() { return g_master; }
 
 int32_t SoundServiceAddCompletion(SystemSoundID sound, SystemSoundCompletionProc proc,
                                   void* client_data) {
@@ -411,7 +500,7 @@ int32_t SoundServiceDispose(SystemSoundID sound) {
 bool SoundServiceIsPlaying(SystemSoundID sound) {
   DeviceLock lock;
   for (const Voice& v : g_voices)
-    if (v.id == sound) return true;
+    if (v.id == sound && !v.stopped) return true;
   return false;
 }
 
@@ -423,7 +512,7 @@ int SoundServicePump() {
       Voice& v = g_voices[i];
       if (g_backend == kTicks && g_clock >= v.end_tick) v.ended = true;
       if (v.ended) {
-        ended.push_back(v.id);
+        if (!v.stopped) ended.push_back(v.id);
         g_voices.erase(g_voices.begin() + static_cast<long>(i));
       } else {
         ++i;

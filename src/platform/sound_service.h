@@ -13,6 +13,11 @@
 //     it to drive the voice scheduler deterministically.
 // Everything except the SDL mixing runs on the main thread.
 //
+// Besides what SoundEffect needs, the dance music (face/face.h) plays a
+// sound in a loop from a chosen position, asks where a play is (lip sync
+// follows the voice's own position too), sets each sound's loudness for
+// fades and the loudness of everything for the volume setting.
+//
 // Also home of the system log (SoundLog): syslog(3), echoed to stderr.
 #pragma once
 
@@ -79,6 +84,21 @@ void SoundServiceRemoveCompletion(SystemSoundID sound);
 int32_t SoundServiceDispose(SystemSoundID sound);
 // True from a play's start until its end was delivered by a pump.
 bool SoundServiceIsPlaying(SystemSoundID sound);
+
+// Plays the sound from `seconds` into it, round and round until stopped;
+// its completion never runs. A play of it going on starts again from there.
+void SoundServicePlayLoop(SystemSoundID sound, double seconds);
+// Ends a play at once (in a few milliseconds for the SDL mix, without a
+// click), without running the completion.
+void SoundServiceStop(SystemSoundID sound);
+// Seconds into the play going on (within the sound, for a loop), as heard:
+// the SDL mix's own position, or ticks counted; -1 when the sound is not playing.
+double SoundServicePosition(SystemSoundID sound);
+// Loudness of one sound (0..1, 1 at the start) and of everything (the
+// volume setting, 1 at the start). Changes glide over a few milliseconds.
+void SoundServiceSetGain(SystemSoundID sound, float gain);
+void SoundServiceSetMasterGain(float gain);
+float SoundServiceMasterGain();
 
 // Runs the callbacks of plays that ended since the last pump, on the
 // caller's (main) thread. Returns how many plays ended.

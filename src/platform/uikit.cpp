@@ -1,5 +1,43 @@
 #include "platform/uikit.h"
 
+#include "platform/utf8.h"
+
+void UITextField::insertText(const std::string& utf8) {
+  std::string add = Utf8Printable(utf8);
+  if (maxLength) {
+    const size_t have = Utf8Count(text_);
+    add = have >= maxLength ? std::string() : Utf8Head(add, maxLength - have);
+  }
+  if (caret > text_.size()) caret = text_.size();
+  text_.insert(caret, add);
+  caret += add.size();
+}
+
+void UITextField::deleteBackward() {
+  if (caret > text_.size()) caret = text_.size();
+  if (caret == 0) return;
+  const size_t from = Utf8Prev(text_, caret);
+  text_.erase(from, caret - from);
+  caret = from;
+}
+
+void UITextField::deleteForward() {
+  if (caret >= text_.size()) return;
+  text_.erase(caret, Utf8Next(text_, caret) - caret);
+}
+
+bool UITextField::editKey(const std::string& key) {
+  if (caret > text_.size()) caret = text_.size();
+  if (key == "backspace") deleteBackward();
+  else if (key == "delete") deleteForward();
+  else if (key == "left") caret = Utf8Prev(text_, caret);
+  else if (key == "right") caret = Utf8Next(text_, caret);
+  else if (key == "home") caret = 0;
+  else if (key == "end") caret = text_.size();
+  else return false;
+  return true;
+}
+
 UIViewController::~UIViewController() {
   for (UIView* v : subviews) delete v;
 }

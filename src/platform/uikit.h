@@ -9,6 +9,7 @@
 // ImGui. All of it lives on the main thread.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <utility>
@@ -38,12 +39,15 @@ struct UIView {
 
 struct UIButton : UIView {
   bool enabled = true;
+  bool selected = false;  // the chosen one of a set: drawn with a check mark
   std::string titles[3];  // by UIControlState
   UIColor titleColor = UIColor::whiteColor();  // normal state
+  UIColor fillColor = {0, 0, 0, 0};  // background; alpha 0: the kit's own
   std::string icon;       // bundle picture drawn on the button ("" none)
   std::function<void()> action;
   bool isEnabled() const { return enabled; }
   void setEnabled(bool e) { enabled = e; }
+  void setSelected(bool s) { selected = s; }
   void setTitle(const std::string& t, UIControlState s) { titles[s] = t; }
   const std::string& title(UIControlState s = UIControlStateNormal) const { return titles[s]; }
   void setTitleColor(UIColor c, UIControlState s) {
@@ -51,13 +55,17 @@ struct UIButton : UIView {
   }
 };
 
-// Static text of an interface (captions); `size` scales the font.
+// Static text of an interface (captions); `size` scales the font. With
+// `wrap` the text breaks into lines within the frame; a `background` with
+// alpha above 0 is drawn as a rounded box under it.
 struct UILabel : UIView {
   std::string text;
   UIColor color = UIColor::whiteColor();
   float size = 1.0f;
   bool bold = false;
   bool centered = false;
+  bool wrap = false;
+  UIColor background = {0, 0, 0, 0};
 };
 
 struct UIImageView : UIView {
@@ -65,18 +73,46 @@ struct UIImageView : UIView {
 };
 
 struct UITextField : UIView {
-  // UTF-8; any length.
+  // UTF-8.
   const std::string& text() const { return text_; }
-  void setText(const std::string& text) { text_ = text; }
-  // Gives up the keyboard focus (the keyboard goes away).
+  // Sets the whole text as given (no limit applies); the caret goes to its end.
+  void setText(const std::string& text) {
+    text_ = text;
+    caret = text_.size();
+  }
+  // Gives up the keyboard focus (the keyboard goes away); the text stays.
   void resignFirstResponder() { focused = false; }
   void becomeFirstResponder() { focused = true; }
 
+  // Editing, as the keyboard does it: typed text goes in at the caret
+  // (control characters and broken UTF-8 are dropped, and nothing beyond
+  // maxLength characters); the keys delete and move by characters.
+  void insertText(const std::string& utf8);
+  void deleteBackward();
+  void deleteForward();
+  // "left", "right", "home", "end", "backspace", "delete"; false for others.
+  bool editKey(const std::string& key);
+
   std::string text_;
+  size_t caret = 0;      // byte offset in text_, on a character boundary
+  size_t maxLength = 0;  // characters; 0: any number
   bool editable = false;
   bool focused = false;
   std::string placeholder;
   std::function<void()> action;  // sent when editing ends with Return
+};
+
+// An overlay drawn over every screen (the help): a title, rows of two
+// columns and a closing line. Input never reaches it; the app takes it away.
+struct UIOverlayRow {
+  std::string key;   // left column; "" makes `text` a heading
+  std::string text;  // right column
+  std::string icon;  // bundle picture drawn before `key` ("" none)
+};
+struct UIOverlay {
+  std::string title;
+  std::vector<UIOverlayRow> rows;
+  std::string footer;
 };
 
 class UINavigationController;
@@ -91,6 +127,9 @@ class UIViewController {
   virtual void viewWillAppear(bool /*animated*/) {}
   // Called by the navigation controller when the controller leaves the stack for good.
   virtual void didReceiveMemoryWarning() {}
+  // The escape gesture (Esc on a desktop): the screen backs out of what it
+  // shows. False when there was nothing to back out of.
+  virtual bool accessibilityPerformEscape() { return false; }
 
   // loadView + viewDidLoad on first use.
   void loadViewIfNeeded();

@@ -345,7 +345,7 @@ const VECTOR3* SkinMeshP(const SPODMesh* mesh, int firstTriangle, int triangleCo
 }
 
 void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triangleCount,
-               EnvLight* env) {
+               EnvLight* light) {
   const int n = static_cast<int>(mesh->vertexCount);
   const bool indexed = mesh->faces.data != nullptr;
   glEnableClientState(GL_VERTEX_ARRAY);
@@ -390,10 +390,10 @@ void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triang
   bool normalArrayOn = false;
   // The light reads normals as packed float triples; a mesh whose normals are
   // stored otherwise is drawn with GL lighting instead of misread.
-  const bool useEnv = env && normalData && normalsPacked;
+  const bool useEnv = light && normalData && normalsPacked;
   if (normalData) {
     if (useEnv) {
-      env->Apply(n, static_cast<const VECTOR3*>(normalData));
+      light->Apply(n, static_cast<const VECTOR3*>(normalData));
       glDisable(GL_LIGHTING);
     } else {
       glEnableClientState(GL_NORMAL_ARRAY);
@@ -426,7 +426,7 @@ void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triang
 
   glDisableClientState(GL_VERTEX_ARRAY);
   if (useEnv) {
-    env->Remove();
+    light->Remove();
     glActiveTexture(GL_TEXTURE0);
     glEnable(GL_LIGHTING);
   }
@@ -436,7 +436,7 @@ void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triang
 }
 
 void DrawNodeP(CPODScene* scene, SPODNode* node, bool useWorldMatrix, bool bindMaterial,
-               EnvLight* env) {
+               EnvLight* light) {
   const SPODMesh* mesh = &scene->meshes[node->meshIndex];
   if (bindMaterial) LoadMaterialI(scene, node->materialIndex);
   glMatrixMode(GL_MODELVIEW);
@@ -449,11 +449,11 @@ void DrawNodeP(CPODScene* scene, SPODNode* node, bool useWorldMatrix, bool bindM
       scene->GetWorldMatrix(world, *node);
       glMultMatrixf(world.f);
       GL_CHECK();
-      DrawMeshP(mesh, false, 0, static_cast<int>(mesh->faceCount), env);
+      DrawMeshP(mesh, false, 0, static_cast<int>(mesh->faceCount), light);
       glMatrixMode(GL_MODELVIEW);
       glPopMatrix();
     } else {
-      DrawMeshP(mesh, false, 0, static_cast<int>(mesh->faceCount), env);
+      DrawMeshP(mesh, false, 0, static_cast<int>(mesh->faceCount), light);
       glMatrixMode(GL_MODELVIEW);
     }
     return;
@@ -482,18 +482,18 @@ void DrawNodeP(CPODScene* scene, SPODNode* node, bool useWorldMatrix, bool bindM
     const int first = bb.batchOffsets[b];
     const int end = b + 1 < bb.batchCount ? bb.batchOffsets[b + 1]
                                           : static_cast<int>(mesh->faceCount);
-    DrawMeshP(mesh, true, first, end - first, env);
+    DrawMeshP(mesh, true, first, end - first, light);
   }
   glMatrixMode(GL_MODELVIEW);
   glPopMatrix();
 }
 
-void DrawModelWithEnv(CPODScene* scene, float frame, EnvLight* env) {
+void DrawModelWithEnv(CPODScene* scene, float frame, EnvLight* light) {
   // An empty scene (never loaded, or failed to load) has nothing to draw.
   if (!scene || !scene->evalState || !scene->nodes) return;
   scene->SetFrame(frame);
   for (uint32_t i = 0; i < scene->meshNodeCount; ++i)
-    DrawNodeP(scene, &scene->nodes[i], true, true, env);
+    DrawNodeP(scene, &scene->nodes[i], true, true, light);
 }
 
 void DrawModel(CPODScene* scene, float frame) { DrawModelWithEnv(scene, frame, nullptr); }

@@ -46,17 +46,17 @@ extern MATRIX matrix_palette[kMatrixPaletteSize];
 
 // Draws every mesh node of the scene at `frame`, in file order.
 void DrawModel(CPODScene* scene, float frame);
-// As DrawModel; `env` (may be null) lights each mesh from its picture.
-void DrawModelWithEnv(CPODScene* scene, float frame, EnvLight* env);
+// As DrawModel; `light` (may be null) lights each mesh from its picture.
+void DrawModelWithEnv(CPODScene* scene, float frame, EnvLight* light);
 // Draws one mesh node. With useWorldMatrix the node's world matrix is pushed
 // on the modelview; without it a rigid mesh draws in the caller's modelview.
 void DrawNodeP(CPODScene* scene, SPODNode* node, bool useWorldMatrix, bool bindMaterial,
-               EnvLight* env);
+               EnvLight* light);
 // Draws one mesh. Skinned meshes are blended with matrix_palette first. Only
 // an indexed triangle list honours the triangle range; strips and unindexed
 // meshes draw whole.
 void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triangleCount,
-               EnvLight* env);
+               EnvLight* light);
 
 // The skinning step of DrawMeshP on its own: blends the positions (and the
 // normals, when the mesh has them) of the vertices that triangles

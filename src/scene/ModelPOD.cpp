@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 unsigned int PODDataTypeSize(uint32_t type) {
@@ -91,6 +92,7 @@ void CPODScene::Destroy() {
   }
   static_cast<SPODScene&>(*this) = SPODScene();
   evalState = nullptr;
+  m_poseLayer = nullptr;
 }
 
 bool CPODScene::InitImpl() {
@@ -116,6 +118,7 @@ static void LocalMatrix(const CPODScene& s, MATRIX& out, const SPODNode& node);
 
 void CPODScene::FlushCache() {
   if (!evalState) return;
+  m_bindQuery = true;  // the frame-0 cache is the bind pose
   evalState->frameIndex = 0;
   evalState->blend = 0.0f;
   evalState->currentFrame = 0.0f;
@@ -148,6 +151,22 @@ void CPODScene::FlushCache() {
   }
   if (nodeCount) std::memcpy(evalState->worldCache, evalState->worldCacheFrame0, nodeCount * sizeof(MATRIX));
   for (uint32_t i = 0; i < nodeCount; ++i) evalState->cacheStamps[i] = 0.0f;
+  m_bindQuery = false;
+  // With a pose layer the cache of frame 0 is not the current pose.
+  if (m_poseLayer) SetPoseLayer(m_poseLayer);
+}
+
+void CPODScene::SetPoseLayer(const MATRIX* perNode) {
+  m_poseLayer = perNode;
+  if (!evalState) return;
+  // No frame value equals NaN: every node is computed afresh once.
+  for (uint32_t i = 0; i < nodeCount; ++i) evalState->cacheStamps[i] = std::numeric_limits<float>::quiet_NaN();
+}
+
+const MATRIX* CPODScene::PoseLayerOf(const SPODNode& node) const {
+  if (!m_poseLayer || m_bindQuery || !nodes) return nullptr;
+  const ptrdiff_t i = &node - nodes;
+  return i >= 0 && (uint32_t)i < nodeCount ? &m_poseLayer[i] : nullptr;
 }
 
 void CPODScene::SetFrame(float frame) {
@@ -252,6 +271,7 @@ static void LocalMatrix(const CPODScene& s, MATRIX& out, const SPODNode& node) {
   s.GetScalingMatrix(out, node);
   s.GetRotationMatrix(m, node);
   MatrixMultiply(out, out, m);
+  if (const MATRIX* layer = s.PoseLayerOf(node)) MatrixMultiply(out, out, *layer);
   s.GetTranslationMatrix(m, node);
   MatrixMultiply(out, out, m);
 }
@@ -296,7 +316,7 @@ void CPODScene::GetWorldMatrix(MATRIX& out, const SPODNode& node) const {
     GetWorldMatrixNoCache(out, node);
     return;
   }
-  if (evalState->currentFrame == 0.0f) {
+  if (evalState->currentFrame == 0.0f && (!m_poseLayer || m_bindQuery)) {
     out = evalState->worldCacheFrame0[i];
   } else if (evalState->cacheStamps[i] == evalState->currentFrame) {
     out = evalState->worldCache[i];
@@ -310,9 +330,11 @@ void CPODScene::GetWorldMatrix(MATRIX& out, const SPODNode& node) const {
 void CPODScene::GetBoneWorldMatrix(MATRIX& out, const SPODNode& meshNode, const SPODNode& boneNode) {
   const float frame = evalState ? evalState->currentFrame : 0.0f;
   SetFrame(0.0f);
+  m_bindQuery = true;
   GetWorldMatrix(out, meshNode);
   MATRIX tmp;
   GetWorldMatrix(tmp, boneNode);
+  m_bindQuery = false;
   MatrixInverse(tmp, tmp);
   MatrixMultiply(out, out, tmp);
   SetFrame(frame);

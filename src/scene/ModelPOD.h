@@ -11,6 +11,7 @@
 // and leaves the scene empty, never half-filled.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "math/Matrix.h"
@@ -148,6 +149,10 @@ class CPODScene : public SPODScene {
   // the export options text is copied out (at most optionsCapacity bytes).
   bool ReadFromFile(const char* fileName, char* optionsBuffer = nullptr,
                     unsigned long optionsCapacity = 0);
+  // The same from `size` bytes at `data` (a file's contents); the bytes stay
+  // the caller's. ReadFromFile loads the file and reads it through here.
+  bool ReadFromMemory(const void* data, size_t size, char* optionsBuffer = nullptr,
+                      unsigned long optionsCapacity = 0);
 
   void Destroy();
   bool InitImpl();
@@ -166,8 +171,20 @@ class CPODScene : public SPODScene {
   // the frame-0 cache). For tests and benchmarks of the caches.
   unsigned long worldComputations() const { return m_worldComputations; }
 
+  // A pose made at run time on top of the stored animation (her face and
+  // gaze, face/face_rig.h): one matrix per node, applied at the node's joint
+  // after its animated rotation, or null for none (the default). Bind-pose
+  // queries (frame 0 inside GetBoneWorldMatrix, the frame-0 cache) never see
+  // it. The matrices stay the caller's; set them again after changing them,
+  // which also drops the world matrices cached for the current frame.
+  void SetPoseLayer(const MATRIX* perNode);
+  // The layer's matrix for a node while it applies, else null.
+  const MATRIX* PoseLayerOf(const SPODNode& node) const;
+
  private:
   mutable unsigned long m_worldComputations;
+  const MATRIX* m_poseLayer = nullptr;
+  bool m_bindQuery = false;  // inside a bind-pose query
 };
 
 // Reads one node container's inner blocks, up to and including its end marker.

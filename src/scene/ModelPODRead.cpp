@@ -17,14 +17,16 @@
 #endif
 
 #include "scene/ModelPOD.h"
+#include "scene/PODTags.h"
 #include "scene/PODWriter.h"
+#include "scene/ResourceFile.h"
 #include "scene/Streaming.h"
 
 void PODReleaseRecords(SPODScene& s);
 
 namespace {
 
-const unsigned int kEnd = 0x80000000u;
+using pod_tag::kEnd;
 const unsigned int kMinContainerBytes = 16;  // start and end markers
 
 // What the reader learns while it reads: the byte length of every array it
@@ -81,10 +83,10 @@ bool ReadDataImpl(CPODData& block, CStreamResource& s, unsigned int tag, bool ow
     if (!s.ReadMarker(t, len)) return false;
     if (t == (tag | kEnd)) return true;
     switch (t) {
-      case 9000: if (!s.Read(&block.type, 4)) return false; break;
-      case 9001: if (!s.Read(&block.componentCount, 4)) return false; break;
-      case 9002: if (!s.Read(&block.stride, 4)) return false; break;
-      case 9003:
+      case pod_tag::kDataType: if (!s.Read(&block.type, 4)) return false; break;
+      case pod_tag::kDataComponents: if (!s.Read(&block.componentCount, 4)) return false; break;
+      case pod_tag::kDataStride: if (!s.Read(&block.stride, 4)) return false; break;
+      case pod_tag::kDataBytes:
         if (ownData) {
           if (!ReadArray(s, len, block.data, ctx)) return false;
         } else {
@@ -107,20 +109,20 @@ bool ReadNodeImpl(SPODNode& node, CStreamResource& s, ReadContext* ctx) {
   unsigned int t, len;
   for (;;) {
     if (!s.ReadMarker(t, len)) return false;
-    if (t == (2013u | kEnd)) break;
+    if (t == (pod_tag::kNode | kEnd)) break;
     switch (t) {
-      case 5000: if (!s.Read(&node.meshIndex, 4)) return false; break;
-      case 5001: if (!ReadString(s, len, node.name, ctx)) return false; break;
-      case 5002: if (!s.Read(&node.materialIndex, 4)) return false; break;
-      case 5003: if (!s.Read(&node.parentIndex, 4)) return false; break;
-      case 5004: if (!s.Read(pos, 12)) return false; hasStatic = true; break;
-      case 5005: if (!s.Read(rot, 16)) return false; hasStatic = true; break;
-      case 5006: if (!s.Read(scale, 12)) return false; hasStatic = true; break;
-      case 5007: if (!ReadArray(s, len, node.positions, ctx)) return false; break;
-      case 5008: if (!ReadArray(s, len, node.rotations, ctx)) return false; break;
-      case 5009: if (!ReadArray(s, len, node.scales, ctx)) return false; break;
-      case 5011: if (!ReadArray(s, len, node.matrices, ctx)) return false; break;
-      case 5012: if (!s.Read(&node.animationFlags, 4)) return false; break;
+      case pod_tag::kNodeMesh: if (!s.Read(&node.meshIndex, 4)) return false; break;
+      case pod_tag::kNodeName: if (!ReadString(s, len, node.name, ctx)) return false; break;
+      case pod_tag::kNodeMaterial: if (!s.Read(&node.materialIndex, 4)) return false; break;
+      case pod_tag::kNodeParent: if (!s.Read(&node.parentIndex, 4)) return false; break;
+      case pod_tag::kNodeStaticPosition: if (!s.Read(pos, 12)) return false; hasStatic = true; break;
+      case pod_tag::kNodeStaticRotation: if (!s.Read(rot, 16)) return false; hasStatic = true; break;
+      case pod_tag::kNodeStaticScale: if (!s.Read(scale, 12)) return false; hasStatic = true; break;
+      case pod_tag::kNodePositions: if (!ReadArray(s, len, node.positions, ctx)) return false; break;
+      case pod_tag::kNodeRotations: if (!ReadArray(s, len, node.rotations, ctx)) return false; break;
+      case pod_tag::kNodeScales: if (!ReadArray(s, len, node.scales, ctx)) return false; break;
+      case pod_tag::kNodeMatrices: if (!ReadArray(s, len, node.matrices, ctx)) return false; break;
+      case pod_tag::kNodeAnimationFlags: if (!s.Read(&node.animationFlags, 4)) return false; break;
       default:
         if (!s.Skip(len)) return false;
     }
@@ -147,13 +149,13 @@ bool ReadCamera(SPODCameraEntry& c, CStreamResource& s, ReadContext* ctx) {
   unsigned int t, len;
   for (;;) {
     if (!s.ReadMarker(t, len)) return false;
-    if (t == (2010u | kEnd)) return true;
+    if (t == (pod_tag::kCamera | kEnd)) return true;
     switch (t) {
-      case 8000: if (!s.Read(&c.targetIndex, 4)) return false; break;
-      case 8001: if (!s.Read(&c.fieldOfView, 4)) return false; break;
-      case 8002: if (!s.Read(&c.farDistance, 4)) return false; break;
-      case 8003: if (!s.Read(&c.nearDistance, 4)) return false; break;
-      case 8004: if (!ReadArray(s, len, c.fieldOfViewAnimation, ctx)) return false; break;
+      case pod_tag::kCameraTarget: if (!s.Read(&c.targetIndex, 4)) return false; break;
+      case pod_tag::kCameraFieldOfView: if (!s.Read(&c.fieldOfView, 4)) return false; break;
+      case pod_tag::kCameraFar: if (!s.Read(&c.farDistance, 4)) return false; break;
+      case pod_tag::kCameraNear: if (!s.Read(&c.nearDistance, 4)) return false; break;
+      case pod_tag::kCameraFieldOfViewAnimation: if (!ReadArray(s, len, c.fieldOfViewAnimation, ctx)) return false; break;
       default: if (!s.Skip(len)) return false;
     }
   }
@@ -163,11 +165,11 @@ bool ReadLight(SPODLightEntry& l, CStreamResource& s) {
   unsigned int t, len;
   for (;;) {
     if (!s.ReadMarker(t, len)) return false;
-    if (t == (2011u | kEnd)) return true;
+    if (t == (pod_tag::kLight | kEnd)) return true;
     switch (t) {
-      case 7000: if (!s.Read(&l.targetIndex, 4)) return false; break;
-      case 7001: if (!s.Read(l.colour, 12)) return false; break;
-      case 7002: if (!s.Read(&l.lightType, 4)) return false; break;
+      case pod_tag::kLightTarget: if (!s.Read(&l.targetIndex, 4)) return false; break;
+      case pod_tag::kLightColour: if (!s.Read(l.colour, 12)) return false; break;
+      case pod_tag::kLightType: if (!s.Read(&l.lightType, 4)) return false; break;
       default: if (!s.Skip(len)) return false;
     }
   }
@@ -177,8 +179,8 @@ bool ReadTexture(char*& name, CStreamResource& s, ReadContext* ctx) {
   unsigned int t, len;
   for (;;) {
     if (!s.ReadMarker(t, len)) return false;
-    if (t == (2014u | kEnd)) return true;
-    if (t == 4000) {
+    if (t == (pod_tag::kTexture | kEnd)) return true;
+    if (t == pod_tag::kTextureName) {
       if (!ReadString(s, len, name, ctx)) return false;
     } else if (!s.Skip(len)) {
       return false;
@@ -190,17 +192,17 @@ bool ReadMaterial(SPODMaterial& m, CStreamResource& s, ReadContext* ctx) {
   unsigned int t, len;
   for (;;) {
     if (!s.ReadMarker(t, len)) return false;
-    if (t == (2015u | kEnd)) return true;
+    if (t == (pod_tag::kMaterial | kEnd)) return true;
     switch (t) {
-      case 3000: if (!ReadString(s, len, m.name, ctx)) return false; break;
-      case 3001: if (!s.Read(&m.textureIndex, 4)) return false; break;
-      case 3002: if (!s.Read(&m.opacity, 4)) return false; break;
-      case 3003: if (!s.Read(m.ambient, 12)) return false; break;
-      case 3004: if (!s.Read(m.diffuse, 12)) return false; break;
-      case 3005: if (!s.Read(m.specular, 12)) return false; break;
-      case 3006: if (!s.Read(&m.shininess, 4)) return false; break;
-      case 3007: if (!ReadString(s, len, m.effectFile, ctx)) return false; break;
-      case 3008: if (!ReadString(s, len, m.effectName, ctx)) return false; break;
+      case pod_tag::kMaterialName: if (!ReadString(s, len, m.name, ctx)) return false; break;
+      case pod_tag::kMaterialTexture: if (!s.Read(&m.textureIndex, 4)) return false; break;
+      case pod_tag::kMaterialOpacity: if (!s.Read(&m.opacity, 4)) return false; break;
+      case pod_tag::kMaterialAmbient: if (!s.Read(m.ambient, 12)) return false; break;
+      case pod_tag::kMaterialDiffuse: if (!s.Read(m.diffuse, 12)) return false; break;
+      case pod_tag::kMaterialSpecular: if (!s.Read(m.specular, 12)) return false; break;
+      case pod_tag::kMaterialShininess: if (!s.Read(&m.shininess, 4)) return false; break;
+      case pod_tag::kMaterialEffectFile: if (!ReadString(s, len, m.effectFile, ctx)) return false; break;
+      case pod_tag::kMaterialEffectName: if (!ReadString(s, len, m.effectName, ctx)) return false; break;
       default: if (!s.Skip(len)) return false;
     }
   }
@@ -211,11 +213,11 @@ bool ReadMesh(SPODMesh& m, CStreamResource& s, ReadContext* ctx) {
   unsigned int t, len;
   for (;;) {
     if (!s.ReadMarker(t, len)) return false;
-    if (t == (2012u | kEnd)) return uvwRead == m.uvwCount;
+    if (t == (pod_tag::kMesh | kEnd)) return uvwRead == m.uvwCount;
     switch (t) {
-      case 6000: if (!s.Read(&m.vertexCount, 4)) return false; break;
-      case 6001: if (!s.Read(&m.faceCount, 4)) return false; break;
-      case 6002: {
+      case pod_tag::kMeshVertexCount: if (!s.Read(&m.vertexCount, 4)) return false; break;
+      case pod_tag::kMeshFaceCount: if (!s.Read(&m.faceCount, 4)) return false; break;
+      case pod_tag::kMeshUvwCount: {
         uint32_t n;
         if (!s.Read(&n, 4)) return false;
         if (m.uvws) return false;  // a second list would orphan the first
@@ -227,29 +229,29 @@ bool ReadMesh(SPODMesh& m, CStreamResource& s, ReadContext* ctx) {
         m.uvwCount = n;
         break;
       }
-      case 6003: if (!ReadDataImpl(m.faces, s, t, true, ctx)) return false; break;
-      case 6004: if (!ReadArray(s, len, m.stripLengths, ctx)) return false; break;
-      case 6005: if (!s.Read(&m.stripCount, 4)) return false; break;
-      case 6006: if (!ReadDataImpl(m.vertices, s, t, true, ctx)) return false; break;
-      case 6007: if (!ReadDataImpl(m.normals, s, t, true, ctx)) return false; break;
-      case 6008: if (!ReadDataImpl(m.tangents, s, t, true, ctx)) return false; break;
-      case 6009: if (!ReadDataImpl(m.binormals, s, t, true, ctx)) return false; break;
-      case 6010:
+      case pod_tag::kMeshFaces: if (!ReadDataImpl(m.faces, s, t, true, ctx)) return false; break;
+      case pod_tag::kMeshStripLengths: if (!ReadArray(s, len, m.stripLengths, ctx)) return false; break;
+      case pod_tag::kMeshStripCount: if (!s.Read(&m.stripCount, 4)) return false; break;
+      case pod_tag::kMeshVertices: if (!ReadDataImpl(m.vertices, s, t, true, ctx)) return false; break;
+      case pod_tag::kMeshNormals: if (!ReadDataImpl(m.normals, s, t, true, ctx)) return false; break;
+      case pod_tag::kMeshTangents: if (!ReadDataImpl(m.tangents, s, t, true, ctx)) return false; break;
+      case pod_tag::kMeshBinormals: if (!ReadDataImpl(m.binormals, s, t, true, ctx)) return false; break;
+      case pod_tag::kMeshUvw:
         if (uvwRead >= m.uvwCount) return false;
         if (!ReadDataImpl(m.uvws[uvwRead++], s, t, true, ctx)) return false;
         break;
-      case 6011: if (!ReadDataImpl(m.colours, s, t, true, ctx)) return false; break;
-      case 6012: if (!ReadDataImpl(m.boneIndices, s, t, true, ctx)) return false; break;
-      case 6013: if (!ReadDataImpl(m.boneWeights, s, t, true, ctx)) return false; break;
-      case 6014:
+      case pod_tag::kMeshColours: if (!ReadDataImpl(m.colours, s, t, true, ctx)) return false; break;
+      case pod_tag::kMeshBoneIndices: if (!ReadDataImpl(m.boneIndices, s, t, true, ctx)) return false; break;
+      case pod_tag::kMeshBoneWeights: if (!ReadDataImpl(m.boneWeights, s, t, true, ctx)) return false; break;
+      case pod_tag::kMeshInterleaved:
         // Offsets into an interleaved block are never turned into addresses,
         // and drawing would follow them as pointers: such a mesh is refused.
         return false;
-      case 6015: if (!ReadArray(s, len, m.boneBatches.batches, ctx)) return false; break;
-      case 6016: if (!ReadArray(s, len, m.boneBatches.batchBoneCounts, ctx)) return false; break;
-      case 6017: if (!ReadArray(s, len, m.boneBatches.batchOffsets, ctx)) return false; break;
-      case 6018: if (!s.Read(&m.boneBatches.batchBoneMax, 4)) return false; break;
-      case 6019: if (!s.Read(&m.boneBatches.batchCount, 4)) return false; break;
+      case pod_tag::kMeshBatches: if (!ReadArray(s, len, m.boneBatches.batches, ctx)) return false; break;
+      case pod_tag::kMeshBatchBoneCounts: if (!ReadArray(s, len, m.boneBatches.batchBoneCounts, ctx)) return false; break;
+      case pod_tag::kMeshBatchOffsets: if (!ReadArray(s, len, m.boneBatches.batchOffsets, ctx)) return false; break;
+      case pod_tag::kMeshBatchBoneMax: if (!s.Read(&m.boneBatches.batchBoneMax, 4)) return false; break;
+      case pod_tag::kMeshBatchCount: if (!s.Read(&m.boneBatches.batchCount, 4)) return false; break;
       default: if (!s.Skip(len)) return false;
     }
   }
@@ -497,8 +499,16 @@ bool ReadCPODData(CPODData& block, CStreamResource& stream, unsigned int tag, bo
 }
 
 bool CPODScene::ReadFromFile(const char* fileName, char* optionsBuffer, unsigned long optionsCapacity) {
+  CResourceFile file(fileName);
+  if (!file.IsOpen()) return false;
+  return ReadFromMemory(file.StringPtr(), file.Size(), optionsBuffer, optionsCapacity);
+}
+
+bool CPODScene::ReadFromMemory(const void* data, size_t size, char* optionsBuffer,
+                               unsigned long optionsCapacity) {
+  // Stream positions are 32-bit, as in a file of ours.
   CSourceStream stream;
-  if (!stream.Init(fileName)) return false;
+  if (size >= 0xFFFFFFFFu || !stream.InitFromMemory(data, static_cast<unsigned int>(size))) return false;
   static_cast<SPODScene&>(*this) = SPODScene();
   evalState = nullptr;
   const bool optionsMode = optionsBuffer != nullptr;
@@ -514,16 +524,16 @@ bool CPODScene::ReadFromFile(const char* fileName, char* optionsBuffer, unsigned
   unsigned int tag, len;
   for (;;) {
     if (!stream.ReadMarker(tag, len)) break;  // end of the data
-    if (tag == 1000) {
+    if (tag == pod_tag::kVersion) {
       char v[11];
       if (len != 11 || !stream.Read(v, 11) || std::memcmp(v, "AB.POD.2.0", 11) != 0) return fail();
       versionSeen = true;
-    } else if (tag == 1001) {
+    } else if (tag == pod_tag::kScene) {
       if (optionsMode) continue;  // the scene's blocks are then skipped one by one
       uint32_t camsRead = 0, lightsRead = 0, meshesRead = 0, nodesRead = 0, texsRead = 0, matsRead = 0;
       for (;;) {
         if (!stream.ReadMarker(tag, len)) return fail();
-        if (tag == (1001u | kEnd)) {
+        if (tag == (pod_tag::kScene | kEnd)) {
           if (camsRead != cameraCount || lightsRead != lightCount || matsRead != materialCount ||
               meshesRead != meshCount || texsRead != textureCount || nodesRead != nodeCount)
             return fail();
@@ -532,35 +542,35 @@ bool CPODScene::ReadFromFile(const char* fileName, char* optionsBuffer, unsigned
         }
         bool ok = true;
         switch (tag) {
-          case 2000: ok = stream.Read(backgroundColour, 12); break;
-          case 2001: ok = stream.Read(ambientColour, 12); break;
-          case 2002: ok = ReadCount(stream, cameraCount, cameras); break;
-          case 2003: ok = ReadCount(stream, lightCount, lights); break;
-          case 2004: ok = ReadCount(stream, meshCount, meshes); break;
-          case 2005: ok = ReadCount(stream, nodeCount, nodes); break;
-          case 2006: ok = stream.Read(&meshNodeCount, 4); break;
-          case 2007: ok = ReadCount(stream, textureCount, textures); break;
-          case 2008: ok = ReadCount(stream, materialCount, materials); break;
-          case 2009: ok = stream.Read(&frameCount, 4); break;
-          case 2010: ok = camsRead < cameraCount && ReadCamera(cameras[camsRead++], stream, &ctx); break;
-          case 2011: ok = lightsRead < lightCount && ReadLight(lights[lightsRead++], stream); break;
-          case 2012: ok = meshesRead < meshCount && ReadMesh(meshes[meshesRead++], stream, &ctx); break;
-          case 2013: ok = nodesRead < nodeCount && ReadNodeImpl(nodes[nodesRead++], stream, &ctx); break;
-          case 2014: ok = texsRead < textureCount && ReadTexture(textures[texsRead++], stream, &ctx); break;
-          case 2015: ok = matsRead < materialCount && ReadMaterial(materials[matsRead++], stream, &ctx); break;
-          case 2016: ok = stream.Read(&flags, 4); break;
+          case pod_tag::kBackgroundColour: ok = stream.Read(backgroundColour, 12); break;
+          case pod_tag::kAmbientColour: ok = stream.Read(ambientColour, 12); break;
+          case pod_tag::kCameraCount: ok = ReadCount(stream, cameraCount, cameras); break;
+          case pod_tag::kLightCount: ok = ReadCount(stream, lightCount, lights); break;
+          case pod_tag::kMeshCount: ok = ReadCount(stream, meshCount, meshes); break;
+          case pod_tag::kNodeCount: ok = ReadCount(stream, nodeCount, nodes); break;
+          case pod_tag::kMeshNodeCount: ok = stream.Read(&meshNodeCount, 4); break;
+          case pod_tag::kTextureCount: ok = ReadCount(stream, textureCount, textures); break;
+          case pod_tag::kMaterialCount: ok = ReadCount(stream, materialCount, materials); break;
+          case pod_tag::kFrameCount: ok = stream.Read(&frameCount, 4); break;
+          case pod_tag::kCamera: ok = camsRead < cameraCount && ReadCamera(cameras[camsRead++], stream, &ctx); break;
+          case pod_tag::kLight: ok = lightsRead < lightCount && ReadLight(lights[lightsRead++], stream); break;
+          case pod_tag::kMesh: ok = meshesRead < meshCount && ReadMesh(meshes[meshesRead++], stream, &ctx); break;
+          case pod_tag::kNode: ok = nodesRead < nodeCount && ReadNodeImpl(nodes[nodesRead++], stream, &ctx); break;
+          case pod_tag::kTexture: ok = texsRead < textureCount && ReadTexture(textures[texsRead++], stream, &ctx); break;
+          case pod_tag::kMaterial: ok = matsRead < materialCount && ReadMaterial(materials[matsRead++], stream, &ctx); break;
+          case pod_tag::kFlags: ok = stream.Read(&flags, 4); break;
           default: ok = stream.Skip(len);
         }
         if (!ok) return fail();
       }
-    } else if (tag == 1002) {
+    } else if (tag == pod_tag::kExportOptions) {
       if (optionsMode) {
         const unsigned int n = (unsigned long)len < optionsCapacity ? len : (unsigned int)optionsCapacity;
         if (!stream.Read(optionsBuffer, n)) return fail();
         return InitImpl() ? true : fail();
       }
       if (!stream.Skip(len)) return fail();
-    } else if (tag == (1001u | kEnd)) {
+    } else if (tag == (pod_tag::kScene | kEnd)) {
       // A scene end met at the top level ends the data, without the fixed-point step.
       if (optionsMode || !versionSeen || !complete) return fail();
       if (!Validate(*this, ctx)) return fail();

@@ -1,5 +1,7 @@
 #include "scene/PODWriter.h"
 
+#include "scene/PODTags.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,7 +10,7 @@
 
 namespace {
 
-const uint32_t kEnd = 0x80000000u;
+using pod_tag::kEnd;
 
 struct Out {
   std::vector<uint8_t>& b;
@@ -36,10 +38,10 @@ struct Out {
 void WriteData(Out& o, uint32_t tag, const CPODData& d, size_t bytes) {
   if (!d.data && d.type == 0 && d.componentCount == 0 && d.stride == 0) return;
   o.begin(tag);
-  o.u32(9000, d.type);
-  o.u32(9001, d.componentCount);
-  o.u32(9002, d.stride);
-  if (d.data) o.leaf(9003, d.data, bytes);
+  o.u32(pod_tag::kDataType, d.type);
+  o.u32(pod_tag::kDataComponents, d.componentCount);
+  o.u32(pod_tag::kDataStride, d.stride);
+  if (d.data) o.leaf(pod_tag::kDataBytes, d.data, bytes);
   o.end(tag);
 }
 
@@ -48,66 +50,66 @@ size_t Entries(uint32_t flags, uint32_t bit, uint32_t frameCount) {
 }
 
 void WriteMesh(Out& o, const SPODMesh& m) {
-  o.begin(2012);
-  o.u32(6000, m.vertexCount);
-  o.u32(6001, m.faceCount);
-  o.u32(6002, m.uvwCount);
+  o.begin(pod_tag::kMesh);
+  o.u32(pod_tag::kMeshVertexCount, m.vertexCount);
+  o.u32(pod_tag::kMeshFaceCount, m.faceCount);
+  o.u32(pod_tag::kMeshUvwCount, m.uvwCount);
   if (m.stripCount) {
-    o.u32(6005, m.stripCount);
-    if (m.stripLengths) o.leaf(6004, m.stripLengths, (size_t)m.stripCount * 4);
+    o.u32(pod_tag::kMeshStripCount, m.stripCount);
+    if (m.stripLengths) o.leaf(pod_tag::kMeshStripLengths, m.stripLengths, (size_t)m.stripCount * 4);
   }
   const size_t faceBytes = (size_t)PODIndexCount(m) * (PODDataTypeSize(m.faces.type) ? PODDataTypeSize(m.faces.type) : 2);
-  WriteData(o, 6003, m.faces, faceBytes);
-  WriteData(o, 6006, m.vertices, PODDataBytes(m.vertices, m.vertexCount));
-  WriteData(o, 6007, m.normals, PODDataBytes(m.normals, m.vertexCount));
-  WriteData(o, 6008, m.tangents, PODDataBytes(m.tangents, m.vertexCount));
-  WriteData(o, 6009, m.binormals, PODDataBytes(m.binormals, m.vertexCount));
+  WriteData(o, pod_tag::kMeshFaces, m.faces, faceBytes);
+  WriteData(o, pod_tag::kMeshVertices, m.vertices, PODDataBytes(m.vertices, m.vertexCount));
+  WriteData(o, pod_tag::kMeshNormals, m.normals, PODDataBytes(m.normals, m.vertexCount));
+  WriteData(o, pod_tag::kMeshTangents, m.tangents, PODDataBytes(m.tangents, m.vertexCount));
+  WriteData(o, pod_tag::kMeshBinormals, m.binormals, PODDataBytes(m.binormals, m.vertexCount));
   for (uint32_t k = 0; k < m.uvwCount; ++k) {
-    o.begin(6010);
+    o.begin(pod_tag::kMeshUvw);
     const CPODData& uv = m.uvws[k];
-    o.u32(9000, uv.type);
-    o.u32(9001, uv.componentCount);
-    o.u32(9002, uv.stride);
-    if (uv.data) o.leaf(9003, uv.data, PODDataBytes(uv, m.vertexCount));
-    o.end(6010);
+    o.u32(pod_tag::kDataType, uv.type);
+    o.u32(pod_tag::kDataComponents, uv.componentCount);
+    o.u32(pod_tag::kDataStride, uv.stride);
+    if (uv.data) o.leaf(pod_tag::kDataBytes, uv.data, PODDataBytes(uv, m.vertexCount));
+    o.end(pod_tag::kMeshUvw);
   }
-  WriteData(o, 6011, m.colours, PODDataBytes(m.colours, m.vertexCount));
-  WriteData(o, 6012, m.boneIndices, PODDataBytes(m.boneIndices, m.vertexCount));
-  WriteData(o, 6013, m.boneWeights, PODDataBytes(m.boneWeights, m.vertexCount));
+  WriteData(o, pod_tag::kMeshColours, m.colours, PODDataBytes(m.colours, m.vertexCount));
+  WriteData(o, pod_tag::kMeshBoneIndices, m.boneIndices, PODDataBytes(m.boneIndices, m.vertexCount));
+  WriteData(o, pod_tag::kMeshBoneWeights, m.boneWeights, PODDataBytes(m.boneWeights, m.vertexCount));
   const CBoneBatches& bb = m.boneBatches;
   if (bb.batchCount > 0) {
     const size_t cnt = (size_t)bb.batchCount;
-    if (bb.batches) o.leaf(6015, bb.batches, cnt * (size_t)bb.batchBoneMax * 4);
-    if (bb.batchBoneCounts) o.leaf(6016, bb.batchBoneCounts, cnt * 4);
-    if (bb.batchOffsets) o.leaf(6017, bb.batchOffsets, cnt * 4);
-    o.i32(6018, bb.batchBoneMax);
-    o.i32(6019, bb.batchCount);
+    if (bb.batches) o.leaf(pod_tag::kMeshBatches, bb.batches, cnt * (size_t)bb.batchBoneMax * 4);
+    if (bb.batchBoneCounts) o.leaf(pod_tag::kMeshBatchBoneCounts, bb.batchBoneCounts, cnt * 4);
+    if (bb.batchOffsets) o.leaf(pod_tag::kMeshBatchOffsets, bb.batchOffsets, cnt * 4);
+    o.i32(pod_tag::kMeshBatchBoneMax, bb.batchBoneMax);
+    o.i32(pod_tag::kMeshBatchCount, bb.batchCount);
   }
-  o.end(2012);
+  o.end(pod_tag::kMesh);
 }
 
 void WriteNode(Out& o, const SPODNode& n, uint32_t frameCount, bool staticTransforms) {
-  o.begin(2013);
-  o.i32(5000, n.meshIndex);
-  o.str(5001, n.name);
-  o.i32(5002, n.materialIndex);
-  o.i32(5003, n.parentIndex);
+  o.begin(pod_tag::kNode);
+  o.i32(pod_tag::kNodeMesh, n.meshIndex);
+  o.str(pod_tag::kNodeName, n.name);
+  o.i32(pod_tag::kNodeMaterial, n.materialIndex);
+  o.i32(pod_tag::kNodeParent, n.parentIndex);
   const uint32_t f = n.animationFlags;
   // Static blocks stand for one-entry arrays; the reader rebuilds the arrays
   // from them, so only a node carrying all three can be written that way.
   const bool asStatic = staticTransforms && n.positions && n.rotations && n.scales && !(f & 7u);
   if (asStatic) {
-    o.leaf(5004, n.positions, 12);
-    o.leaf(5005, n.rotations, 16);
-    o.leaf(5006, n.scales, 12);
+    o.leaf(pod_tag::kNodeStaticPosition, n.positions, 12);
+    o.leaf(pod_tag::kNodeStaticRotation, n.rotations, 16);
+    o.leaf(pod_tag::kNodeStaticScale, n.scales, 12);
   } else {
-    if (n.positions) o.leaf(5007, n.positions, 12 * Entries(f, 1u, frameCount));
-    if (n.rotations) o.leaf(5008, n.rotations, 16 * Entries(f, 2u, frameCount));
-    if (n.scales) o.leaf(5009, n.scales, 28 * Entries(f, 4u, frameCount));
+    if (n.positions) o.leaf(pod_tag::kNodePositions, n.positions, 12 * Entries(f, 1u, frameCount));
+    if (n.rotations) o.leaf(pod_tag::kNodeRotations, n.rotations, 16 * Entries(f, 2u, frameCount));
+    if (n.scales) o.leaf(pod_tag::kNodeScales, n.scales, 28 * Entries(f, 4u, frameCount));
   }
-  if (n.matrices) o.leaf(5011, n.matrices, 64 * Entries(f, 8u, frameCount));
-  o.u32(5012, f);
-  o.end(2013);
+  if (n.matrices) o.leaf(pod_tag::kNodeMatrices, n.matrices, 64 * Entries(f, 8u, frameCount));
+  o.u32(pod_tag::kNodeAnimationFlags, f);
+  o.end(pod_tag::kNode);
 }
 
 }  // namespace
@@ -139,61 +141,61 @@ uint64_t PODIndexCount(const SPODMesh& m) {
 bool PODWriteToBuffer(const SPODScene& s, std::vector<uint8_t>& out, const PODWriteOptions& opt) {
   out.clear();
   Out o{out};
-  o.leaf(1000, "AB.POD.2.0", 11);
-  if (opt.exportOptions && !opt.optionsAfterScene) o.leaf(1002, opt.exportOptions, opt.exportOptionsLength);
-  o.begin(1001);
-  o.leaf(2000, s.backgroundColour, 12);
-  o.leaf(2001, s.ambientColour, 12);
-  o.u32(2002, s.cameraCount);
-  o.u32(2003, s.lightCount);
-  o.u32(2004, s.meshCount);
-  o.u32(2005, s.nodeCount);
-  o.u32(2006, s.meshNodeCount);
-  o.u32(2007, s.textureCount);
-  o.u32(2008, s.materialCount);
-  o.u32(2009, s.frameCount);
-  o.u32(2016, s.flags);
+  o.leaf(pod_tag::kVersion, "AB.POD.2.0", 11);
+  if (opt.exportOptions && !opt.optionsAfterScene) o.leaf(pod_tag::kExportOptions, opt.exportOptions, opt.exportOptionsLength);
+  o.begin(pod_tag::kScene);
+  o.leaf(pod_tag::kBackgroundColour, s.backgroundColour, 12);
+  o.leaf(pod_tag::kAmbientColour, s.ambientColour, 12);
+  o.u32(pod_tag::kCameraCount, s.cameraCount);
+  o.u32(pod_tag::kLightCount, s.lightCount);
+  o.u32(pod_tag::kMeshCount, s.meshCount);
+  o.u32(pod_tag::kNodeCount, s.nodeCount);
+  o.u32(pod_tag::kMeshNodeCount, s.meshNodeCount);
+  o.u32(pod_tag::kTextureCount, s.textureCount);
+  o.u32(pod_tag::kMaterialCount, s.materialCount);
+  o.u32(pod_tag::kFrameCount, s.frameCount);
+  o.u32(pod_tag::kFlags, s.flags);
   for (uint32_t i = 0; i < s.cameraCount; ++i) {
     const SPODCameraEntry& c = s.cameras[i];
-    o.begin(2010);
-    o.i32(8000, c.targetIndex);
-    o.leaf(8001, &c.fieldOfView, 4);
-    o.leaf(8002, &c.farDistance, 4);
-    o.leaf(8003, &c.nearDistance, 4);
-    if (c.fieldOfViewAnimation) o.leaf(8004, c.fieldOfViewAnimation, (size_t)s.frameCount * 4);
-    o.end(2010);
+    o.begin(pod_tag::kCamera);
+    o.i32(pod_tag::kCameraTarget, c.targetIndex);
+    o.leaf(pod_tag::kCameraFieldOfView, &c.fieldOfView, 4);
+    o.leaf(pod_tag::kCameraFar, &c.farDistance, 4);
+    o.leaf(pod_tag::kCameraNear, &c.nearDistance, 4);
+    if (c.fieldOfViewAnimation) o.leaf(pod_tag::kCameraFieldOfViewAnimation, c.fieldOfViewAnimation, (size_t)s.frameCount * 4);
+    o.end(pod_tag::kCamera);
   }
   for (uint32_t i = 0; i < s.lightCount; ++i) {
     const SPODLightEntry& l = s.lights[i];
-    o.begin(2011);
-    o.i32(7000, l.targetIndex);
-    o.leaf(7001, l.colour, 12);
-    o.u32(7002, l.lightType);
-    o.end(2011);
+    o.begin(pod_tag::kLight);
+    o.i32(pod_tag::kLightTarget, l.targetIndex);
+    o.leaf(pod_tag::kLightColour, l.colour, 12);
+    o.u32(pod_tag::kLightType, l.lightType);
+    o.end(pod_tag::kLight);
   }
   for (uint32_t i = 0; i < s.meshCount; ++i) WriteMesh(o, s.meshes[i]);
   for (uint32_t i = 0; i < s.nodeCount; ++i) WriteNode(o, s.nodes[i], s.frameCount, opt.staticTransforms);
   for (uint32_t i = 0; i < s.textureCount; ++i) {
-    o.begin(2014);
-    o.str(4000, s.textures[i]);
-    o.end(2014);
+    o.begin(pod_tag::kTexture);
+    o.str(pod_tag::kTextureName, s.textures[i]);
+    o.end(pod_tag::kTexture);
   }
   for (uint32_t i = 0; i < s.materialCount; ++i) {
     const SPODMaterial& m = s.materials[i];
-    o.begin(2015);
-    o.str(3000, m.name);
-    o.i32(3001, m.textureIndex);
-    o.leaf(3002, &m.opacity, 4);
-    o.leaf(3003, m.ambient, 12);
-    o.leaf(3004, m.diffuse, 12);
-    o.leaf(3005, m.specular, 12);
-    o.leaf(3006, &m.shininess, 4);
-    o.str(3007, m.effectFile);
-    o.str(3008, m.effectName);
-    o.end(2015);
+    o.begin(pod_tag::kMaterial);
+    o.str(pod_tag::kMaterialName, m.name);
+    o.i32(pod_tag::kMaterialTexture, m.textureIndex);
+    o.leaf(pod_tag::kMaterialOpacity, &m.opacity, 4);
+    o.leaf(pod_tag::kMaterialAmbient, m.ambient, 12);
+    o.leaf(pod_tag::kMaterialDiffuse, m.diffuse, 12);
+    o.leaf(pod_tag::kMaterialSpecular, m.specular, 12);
+    o.leaf(pod_tag::kMaterialShininess, &m.shininess, 4);
+    o.str(pod_tag::kMaterialEffectFile, m.effectFile);
+    o.str(pod_tag::kMaterialEffectName, m.effectName);
+    o.end(pod_tag::kMaterial);
   }
-  o.end(1001);
-  if (opt.exportOptions && opt.optionsAfterScene) o.leaf(1002, opt.exportOptions, opt.exportOptionsLength);
+  o.end(pod_tag::kScene);
+  if (opt.exportOptions && opt.optionsAfterScene) o.leaf(pod_tag::kExportOptions, opt.exportOptions, opt.exportOptionsLength);
   return true;
 }
 

@@ -1,7 +1,7 @@
 // Bounds-checked read streams for the scene reader.
 //
-// CSourceStream reads a file held whole in memory; every Read and Skip is
-// tested against the end and is never partial. ReadMarker reads the 8-byte
+// CSourceStream reads a file held whole in memory, or bytes the caller holds;
+// every Read and Skip is tested against the end and is never partial. ReadMarker reads the 8-byte
 // block header (tag, length) of a scene file, little-endian as stored.
 #pragma once
 
@@ -18,12 +18,15 @@ class CStreamResource {
 
 class CSourceStream : public CStreamResource {
  public:
-  CSourceStream() : m_file(nullptr), m_pos(0) {}
+  CSourceStream() = default;
   ~CSourceStream() override;
   CSourceStream(const CSourceStream&) = delete;
   CSourceStream& operator=(const CSourceStream&) = delete;
 
   bool Init(const char* fileName);
+  // Reads `size` bytes at `data`, which stay the caller's and must outlive
+  // the stream. False (nothing to read) for null data.
+  bool InitFromMemory(const void* data, unsigned int size);
   bool Read(void* dst, unsigned int n) override;
   bool Skip(unsigned int n) override;
 
@@ -31,9 +34,11 @@ class CSourceStream : public CStreamResource {
   // the rest of the file could never hold.
   unsigned int Remaining() const;
   unsigned int Position() const { return m_pos; }
-  bool HasFile() const { return m_file != nullptr; }
+  bool HasFile() const { return m_data != nullptr; }
 
  private:
-  CResourceFile* m_file;
-  unsigned int m_pos;
+  CResourceFile* m_file = nullptr;  // owned when reading a file
+  const char* m_data = nullptr;
+  unsigned int m_size = 0;
+  unsigned int m_pos = 0;
 };

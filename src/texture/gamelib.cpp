@@ -1,7 +1,7 @@
 #include "texture/gamelib.h"
 
 #include "platform/bundle.h"
-#include "texture/picture_io.h"
+#include "picture/picture_file.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -32,10 +32,6 @@ enum texmip {
   TEXMIP_LINEAR = 2,   // GL-generated chain, GL_LINEAR_MIPMAP_LINEAR
 };
 
-// Pictures wider or higher than this are refused as if they were broken:
-// a larger one would cost hundreds of megabytes for nothing the screen shows.
-constexpr int32_t kMaxPictureSide = 8192;
-
 // Decodes the bundle picture `name` (file name with extension, PNG or JPEG;
 // the kind is told by the file's contents) into a malloc'd buffer of
 // xs*ys*4 bytes: R, G, B, A, alpha premultiplied, top row first. The caller

@@ -80,8 +80,8 @@ void PrecacheMaterials(CPODScene* scene) {
     }
     material->textureIndex = RegisterTexture(tex);
     if (material->textureIndex == -1) {
-      GLuint name = tex;
-      glDeleteTextures(1, &name);
+      GLuint refused = tex;
+      glDeleteTextures(1, &refused);
     }
   }
 }

@@ -4,6 +4,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "kit/pictures.h"
+#include "kit/temp_dir.h"
+
 #include <string>
 #include <vector>
 
@@ -22,20 +25,8 @@ struct HeadlessRun {
   std::vector<nlohmann::json> sounds(int slot) const;
 };
 
-// A scratch folder for one test, removed by the destructor.
-struct ScratchDir {
-  ScratchDir();
-  ~ScratchDir();
-  std::string path;
-  std::string file(const std::string& name) const { return path + "/" + name; }
-};
+using ScratchDir = testkit::TempDir;
 
 // Runs `script` with the generated bundle. `args` are extra options placed
 // before the script (e.g. "--defaults FILE").
 HeadlessRun RunHeadless(const std::string& script, const std::string& args = "");
-
-// Mean absolute channel difference of two PNGs of equal size, and the share
-// of pixels with any channel off by more than 48; false when unreadable or
-// of other sizes. `a` may be k times `b` on both sides (a frame drawn k
-// pixels a point): it is averaged down to b's size first.
-bool ComparePNG(const std::string& a, const std::string& b, double* mean, double* share);

@@ -294,10 +294,13 @@ TEST(AppScript, MalformedLinesAreReportedAndSkipped) {
       "tick -5\n"
       "# a comment\n"
       "   \n"
-      "tick 1 # trailing comment\n");
+      "tick 1 # trailing comment\n"
+      "key hyper\n"
+      "key ctrl+\n"
+      "point 1\n");
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.ticks.size(), 2u) << "the good lines still ran";
-  for (int line : {2, 3, 4, 5, 6, 7, 8, 9, 10})
+  for (int line : {2, 3, 4, 5, 6, 7, 8, 9, 10, 14, 15, 16})
     EXPECT_NE(r.err.find("script.txt:" + std::to_string(line) + ":"), std::string::npos) << "line " << line;
   EXPECT_EQ(r.err.find("script.txt:11:"), std::string::npos);
   EXPECT_EQ(r.err.find("script.txt:13:"), std::string::npos);

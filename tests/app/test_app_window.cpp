@@ -1,6 +1,8 @@
-// The real window under Xvfb: ovanta starts, a click on the dance button
-// starts the dance, the settings button opens the settings screen, and a
-// screenshot shows her. Skipped when Xvfb or xdotool is missing.
+// The real window under Xvfb: the first start shows the help, which takes
+// the first key; a screenshot shows her; clicks work the buttons; Esc backs
+// out; the window resizes with the picture letterboxed and clicks mapped
+// through the same box; F11 goes full screen and back; size and place come
+// back at the next start. Skipped when Xvfb or xdotool is missing.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -14,6 +16,7 @@
 #include <thread>
 
 #include "headless_run.h"
+#include "platform/EAGLView.h"
 
 namespace {
 
@@ -68,6 +71,21 @@ bool WaitFor(const std::function<bool()>& ok, int seconds) {
   return false;
 }
 
+long Ticks(const std::string& trace) { return static_cast<long>(ReadTicks(trace).size()); }
+
+long Picks(const std::string& trace) {
+  long n = 0;
+  std::ifstream in(trace);
+  for (std::string line; std::getline(in, line);) n += line.find("\"event\":\"pick\"") != std::string::npos;
+  return n;
+}
+
+// Waits until `n` more ticks have passed (false: the window stopped ticking).
+bool WaitTicks(const std::string& trace, long n) {
+  const long until = Ticks(trace) + n;
+  return WaitFor([&] { return Ticks(trace) >= until; }, 30);
+}
+
 std::string Shell(const std::string& cmd) {
   std::string out;
   if (FILE* p = popen(cmd.c_str(), "r")) {
@@ -78,60 +96,154 @@ std::string Shell(const std::string& cmd) {
   return out;
 }
 
-TEST(AppWindow, DanceSettingsAndScreenshotInARealWindow) {
-  if (!Have("Xvfb") || !Have("xdotool")) GTEST_SKIP() << "Xvfb or xdotool is missing; the real-window test is skipped";
+// One Xvfb display and one app on it, stopped by the destructor.
+struct Desktop {
   ScratchDir dir;
-  const std::string display = ":" + std::to_string(70 + getpid() % 200);
-  const pid_t xvfb = Spawn({"Xvfb", display, "-screen", "0", "1024x1100x24", "-nolisten", "tcp"}, "",
-                           dir.file("xvfb.log"));
-  std::this_thread::sleep_for(std::chrono::milliseconds(800));
-  const std::string trace = dir.file("trace.jsonl"), shot = dir.file("shot.png");
-  const pid_t app = Spawn({OVANTA_WINDOW, "--bundle", OVANTA_BUNDLE, "--defaults", dir.file("d.json"), "--trace",
-                           trace, "--shot", shot},
-                          display, dir.file("app.log"));
-  const std::string x = "DISPLAY=" + display + " xdotool ";
-  auto cleanup = [&] {
+  std::string display = ":" + std::to_string(70 + getpid() % 200);
+  std::string trace = dir.file("trace.jsonl"), shot = dir.file("shot.png"), store = dir.file("d.json");
+  std::string x = "DISPLAY=" + display + " xdotool ";
+  pid_t xvfb = -1, app = -1;
+  std::string wid;
+
+  Desktop() {
+    xvfb = Spawn({"Xvfb", display, "-screen", "0", "1024x1100x24", "-nolisten", "tcp"}, "", dir.file("xvfb.log"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  }
+  ~Desktop() {
     Stop(app);
     Stop(xvfb);
-  };
-  if (!WaitFor([&] { return ReadTicks(trace).size() >= 10; }, 60)) {
-    cleanup();
-    FAIL() << "the window never ticked";
   }
-  std::string wid = Shell(x + "search --name '^Ovanta$' | head -1");
-  while (!wid.empty() && (wid.back() == '\n' || wid.back() == ' ')) wid.pop_back();
-  ASSERT_FALSE(wid.empty());
-  const std::string geo = Shell(x + "getwindowgeometry --shell " + wid);
-  int width = 320;
-  if (auto at = geo.find("WIDTH="); at != std::string::npos) width = std::atoi(geo.c_str() + at + 6);
-  const float scale = width / 320.0f;
-  auto click = [&](float px, float py) {
-    Shell(x + "mousemove --window " + wid + " " + std::to_string(int(px * scale)) + " " +
-        std::to_string(int(py * scale)) + " click 1");
-  };
-
-  Shell(x + "key --window " + wid + " F12");
-  EXPECT_TRUE(WaitFor([&] { return std::ifstream(shot).good(); }, 20)) << "F12 writes the frame";
-
-  click(160, 440);  // the dance button
-  EXPECT_TRUE(WaitFor([&] {
+  // Starts the app and waits for its window; false when it never ticked.
+  bool Start() {
+    std::remove(trace.c_str());
+    app = Spawn({OVANTA_WINDOW, "--bundle", OVANTA_BUNDLE, "--defaults", store, "--trace", trace, "--shot", shot},
+                display, dir.file("app.log"));
+    if (!WaitFor([&] { return Ticks(trace) >= 10; }, 60)) return false;
+    wid = Shell(x + "search --name '^Ovanta$' | head -1");
+    while (!wid.empty() && (wid.back() == '\n' || wid.back() == ' ')) wid.pop_back();
+    return !wid.empty();
+  }
+  // Ctrl+Q; the app's exit status.
+  int Quit() {
+    Key("ctrl+q");
+    int status = -1;
+    for (int i = 0; i < 100 && waitpid(app, &status, WNOHANG) != app; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    app = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  void Key(const std::string& key) { Shell(x + "key --window " + wid + " " + key); }
+  void Click(int wx, int wy) {
+    Shell(x + "mousemove --window " + wid + " " + std::to_string(wx) + " " + std::to_string(wy) + " click 1");
+  }
+  std::string Geometry() { return Shell(x + "getwindowgeometry " + wid); }
+  nlohmann::json Last() {
     auto t = ReadTicks(trace);
-    return !t.empty() && (t.back()["state"] == 3 || t.back()["state"] == 4);
-  }, 20)) << "a click on the dance button starts the dance";
+    return t.empty() ? nlohmann::json() : t.back();
+  }
+  // F12; the size of the frame it wrote (0 x 0: none within a few ticks).
+  std::pair<int, int> Screenshot() {
+    std::remove(shot.c_str());
+    const long t0 = Ticks(trace);
+    Key("F12");
+    // The key is taken at the next tick; a slow machine only makes ticks slow.
+    WaitFor([&] { return std::ifstream(shot).good() || Ticks(trace) >= t0 + 15; }, 60);
+    WaitTicks(trace, 2);
+    Picture frame;
+    if (!std::ifstream(shot).good() || !ReadPicture(shot, frame)) return {0, 0};
+    return {frame.width, frame.height};
+  }
+};
 
-  click(40, 440);   // options
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  click(160, 440);  // settings
-  EXPECT_TRUE(WaitFor([&] {
-    auto t = ReadTicks(trace);
-    return !t.empty() && t.back()["screen_update_disabled"] == true;
-  }, 20)) << "the settings button opens the settings screen";
-  cleanup();
+bool Ready() { return Have("Xvfb") && Have("xdotool"); }
 
+TEST(AppWindow, HelpFirstThenButtonsEscapeAndTheIcon) {
+  if (!Ready()) GTEST_SKIP() << "Xvfb or xdotool is missing; the real-window test is skipped";
+  Desktop d;
+  ASSERT_TRUE(d.Start()) << "the window never ticked";
+  EXPECT_EQ(Shell("DISPLAY=" + d.display + " xprop -id " + d.wid + " -notype -f _NET_WM_ICON 32c '=$0x$1\\n' _NET_WM_ICON"),
+            "_NET_WM_ICON=256x256\n")
+      << "the window shows the icon";
+  // The first start shows the help; it takes the first key, F12 included.
+  EXPECT_EQ(d.Screenshot(), std::make_pair(0, 0));
+  const auto frame = d.Screenshot();
+  ASSERT_EQ(frame, std::make_pair(640, 960)) << "two pixels a point where the display has room";
   // She stands in the middle of the frame the window showed, as headless draws her.
-  double mean = 0, share = 0;
-  ASSERT_TRUE(ComparePNG(shot, std::string(OVANTA_SOURCE) + "/tests/golden/app/main.png", &mean, &share));
-  EXPECT_LT(mean, 12.0);
+  EXPECT_LT(testkit::Difference(d.shot, std::string(OVANTA_SOURCE) + "/tests/golden/app/main.png").mean, 12.0);
+
+  const float s = 2.0f;  // window pixels a point
+  d.Click(160 * s, 440 * s);  // the dance button
+  EXPECT_TRUE(WaitFor([&] {
+    auto t = d.Last();
+    return t.is_object() && (t["state"] == 3 || t["state"] == 4);
+  }, 20)) << "a click on the dance button starts the dance";
+  d.Click(40 * s, 440 * s);  // menu
+  ASSERT_TRUE(WaitTicks(d.trace, 3));
+  d.Click(160 * s, 440 * s);  // the gear
+  EXPECT_TRUE(WaitFor([&] { return d.Last()["screen_update_disabled"] == true; }, 20))
+      << "the settings button opens the settings screen";
+  // Typed into the name field (characters beyond 16 bits: WindowInput.*).
+  ASSERT_TRUE(WaitTicks(d.trace, 10));
+  d.Click(160 * s, 99 * s);
+  ASSERT_TRUE(WaitTicks(d.trace, 2));
+  d.Key("End BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace");
+  Shell(d.x + "type --window " + d.wid + " 'Zoe Q'");
+  d.Key("Escape");  // ends the typing only
+  ASSERT_TRUE(WaitTicks(d.trace, 3));
+  EXPECT_EQ(d.Last()["screen_update_disabled"], true);
+  d.Key("Escape");
+  EXPECT_TRUE(WaitFor([&] { return d.Last()["screen_update_disabled"] == false; }, 20)) << "Esc leaves the settings";
+  EXPECT_EQ(d.Last()["name"], "Zoe Q");
+  ASSERT_TRUE(WaitTicks(d.trace, 12));
+  EXPECT_EQ(d.Last()["buttons"], nlohmann::json({"backButton", "settingsButton"}));
+  d.Key("Escape");
+  EXPECT_TRUE(WaitFor([&] { return d.Last()["buttons"] == nlohmann::json({"optionsButton", "danceButton2", "resetButton"}) ||
+                                   d.Last()["buttons"] == nlohmann::json({"optionsButton", "danceButton", "resetButton"}); },
+                      20))
+      << "Esc takes the menu bar down";
+  EXPECT_EQ(d.Quit(), 0);
+}
+
+TEST(AppWindow, ResizedLetterboxedFullScreenAndRemembered) {
+  if (!Ready()) GTEST_SKIP() << "Xvfb or xdotool is missing; the real-window test is skipped";
+  Desktop d;
+  ASSERT_TRUE(d.Start()) << "the window never ticked";
+  d.Key("x");  // the help of the first start goes
+  Shell(d.x + "windowsize " + d.wid + " 900 700");
+  ASSERT_TRUE(WaitFor([&] { return d.Geometry().find("900x700") != std::string::npos; }, 20));
+  ASSERT_TRUE(WaitTicks(d.trace, 5));
+  // Drawn at the window's pixels: a 2:3 picture 700 high between bars.
+  EXPECT_EQ(d.Screenshot(), std::make_pair(467, 700));
+  // A click on her chest goes through the same box: view point (160, 250).
+  const long before = Picks(d.trace);
+  d.Click(216 + static_cast<int>(160 * 700 / 480.0f), static_cast<int>(250 * 700 / 480.0f));
+  ASSERT_TRUE(WaitFor([&] { return Picks(d.trace) > before; }, 20));
+  std::ifstream in(d.trace);
+  nlohmann::json pick;
+  for (std::string line; std::getline(in, line);)
+    if (line.find("\"pick\"") != std::string::npos) pick = nlohmann::json::parse(line);
+  EXPECT_EQ(pick["hit"], true);
+  EXPECT_NEAR(pick["x"].get<int>(), 160, 1);
+  EXPECT_NEAR(pick["y"].get<int>(), 480 - 250, 1);
+  // A click on a bar touches nothing.
+  d.Click(50, 350);
+  ASSERT_TRUE(WaitTicks(d.trace, 5));
+  EXPECT_EQ(Picks(d.trace), before + 1);
+
+  // F11: full screen at the screen's pixels, and back to the window's.
+  d.Key("F11");
+  ASSERT_TRUE(WaitTicks(d.trace, 5));
+  EXPECT_EQ(d.Screenshot(), std::make_pair(733, 1100));
+  d.Key("F11");
+  ASSERT_TRUE(WaitTicks(d.trace, 5));
+  EXPECT_EQ(d.Screenshot(), std::make_pair(467, 700));
+  ASSERT_EQ(d.Quit(), 0);
+
+  // The next start comes back at that size, and without the help.
+  ASSERT_TRUE(d.Start());
+  EXPECT_NE(d.Geometry().find("900x700"), std::string::npos) << d.Geometry();
+  EXPECT_EQ(d.Screenshot(), std::make_pair(467, 700));
+  EXPECT_EQ(d.Quit(), 0);
 }
 
 }  // namespace

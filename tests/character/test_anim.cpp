@@ -29,30 +29,21 @@ class AnimTest : public testing::Test {
 }  // namespace
 
 TEST_F(AnimTest, EveryClipStartsFromTheTable) {
-  struct Row {
-    AnimState state;
-    int start, end;
-    bool loop;
-  } const rows[] = {{ANIM_IDLE, 0, 175, true},
-                    {ANIM_SHAKE, 308, 344, false},
-                    {ANIM_DANCE_IN, 175, 185, false},
-                    {ANIM_DANCE, 185, 298, false},
-                    {ANIM_DANCE_OUT, 299, 307, false}};
-  for (const Row& r : rows) {
+  for (int state = ANIM_IDLE; state <= ANIM_DANCE_OUT; ++state) {
+    const AnimClip& clip = GirlClip(static_cast<AnimState>(state));
     a.stopped = true;
     a.speed = 3;
     sound_idle_timer = 0;
-    AnimationStartN(&a, r.state);
-    EXPECT_EQ(a.state, r.state);
-    EXPECT_EQ(a.start_frame, r.start);
-    EXPECT_EQ(a.end_frame, r.end);
-    EXPECT_EQ(a.loop, r.loop);
+    AnimationStartN(&a, static_cast<AnimState>(state));
+    EXPECT_EQ(a.state, state);
+    EXPECT_EQ(a.start_frame, clip.start_frame);
+    EXPECT_EQ(a.end_frame, clip.end_frame);
+    EXPECT_EQ(a.loop, clip.loop);
     EXPECT_FALSE(a.stopped);
     EXPECT_EQ(a.speed, 1.0f);
-    EXPECT_EQ(a.frame, static_cast<float>(r.start + 0.001));
-    EXPECT_TRUE(IdleCountdownRestarted()) << r.state;
+    EXPECT_EQ(a.frame, static_cast<float>(clip.start_frame + 0.001));
+    EXPECT_TRUE(IdleCountdownRestarted()) << state;
   }
-  EXPECT_EQ(a.frame, 299.001f);
 }
 
 TEST_F(AnimTest, UnknownClipChangesNothingButRestartsTheCountdown) {

@@ -121,24 +121,6 @@ TEST_F(Settings, StoredValuesAreRestoredAsTheyAre) {
   EXPECT_EQ(1, n_clothes);
 }
 
-TEST_F(Settings, ADamagedStoreGivesTheDefaultsAndIsKept) {
-  Store("{\"Ovanta_name\": \"Mia\", \"Ovanta_clothes\": 3");
-  testing::internal::CaptureStderr();
-  GirlLoadSettings();
-  const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(std::string::npos, err.find("damaged")) << err;
-  EXPECT_EQ("Ovanta", field_.text());
-  EXPECT_EQ(1, n_clothes);
-  ASSERT_FALSE(UserDefaultsLastDamagedPath().empty());
-  std::string kept;
-  ASSERT_TRUE(ReadFile(UserDefaultsLastDamagedPath(), &kept));
-  EXPECT_EQ("{\"Ovanta_name\": \"Mia\", \"Ovanta_clothes\": 3", kept);
-  // Saving the defaults afterwards works and leaves the damaged copy alone.
-  EXPECT_TRUE(GirlSaveSettings());
-  ASSERT_TRUE(ReadFile(UserDefaultsLastDamagedPath(), &kept));
-  EXPECT_EQ("{\"Ovanta_name\": \"Mia\", \"Ovanta_clothes\": 3", kept);
-}
-
 TEST_F(Settings, WithoutANameFieldTheStoredNameIsKept) {
   field_.setText("Kai");
   ASSERT_TRUE(GirlSaveSettings());

@@ -104,20 +104,6 @@ TEST_F(Scheduler, LoadsTheLanguageRowAndTheOutfitRemark) {
   for (SoundEffect* s : sounds) EXPECT_EQ(nullptr, s);
 }
 
-TEST_F(Scheduler, GreetingStartsOnTheFourthFreeTickAndRearmsIdle) {
-  GirlLoadSounds();
-  sound_login_timer = 5;
-  EXPECT_EQ((Starts{{4, 1}}), Run(5));
-  EXPECT_TRUE(sound_is_played);
-  EXPECT_EQ(1, current_sound);
-  EXPECT_GE(sound_idle_timer, 450);
-  EXPECT_LE(sound_idle_timer, 961);
-  Run(1);  // the 3-tick line ends after tick 6
-  EXPECT_FALSE(sound_is_played);
-  Run(1);
-  EXPECT_EQ(-1, current_sound);
-}
-
 TEST_F(Scheduler, DueRequestsStartOneAtATimeInPriorityOrder) {
   GirlLoadSounds();
   n_sound_set = 0;

@@ -22,8 +22,6 @@ TouchPoint Down(float x, float y) { return P(TOUCH_BEGAN, x, y); }
 TouchPoint Move(float x, float y) { return P(TOUCH_MOVED, x, y); }
 TouchPoint Rest(float x, float y) { return P(TOUCH_STATIONARY, x, y); }
 TouchPoint Up(float x, float y) { return P(TOUCH_ENDED, x, y); }
-TouchPoint Cancel(float x, float y) { return P(TOUCH_CANCELLED, x, y); }
-
 void Send(std::initializer_list<TouchPoint> points) {
   const std::vector<TouchPoint> v(points);
   ProcessTouches(TouchEvent{v.data(), static_cast<int32_t>(v.size()), kViewHeight});
@@ -138,34 +136,6 @@ TEST(TouchSnapshotTest, AbsurdCoordinatesBecomeBoundedWholePoints) {
   EXPECT_EQ(s.count, 0);
 }
 
-TEST_F(GestureTest, TapFilesOnePickAtTheLiftPosition) {
-  Send({Down(100, 200)});
-  EXPECT_EQ(v_mode, VIEW_PAN);
-  EXPECT_FALSE(touch.request);
-  Send({Up(103, 205)});
-  EXPECT_TRUE(touch.request);
-  EXPECT_EQ(touch.x, 103);
-  EXPECT_EQ(touch.y, 205);
-  EXPECT_EQ(v_mode, VIEW_NONE);
-  EXPECT_EQ(v_pan[0], 0.0f);
-  EXPECT_EQ(v_pan[1], -200.0f);
-
-  // Down, a one-pixel move, up: a pan, not a tap.
-  touch = PickRequest{};
-  Send({Down(50, 60)});
-  Send({Move(51, 60)});
-  Send({Up(51, 60)});
-  EXPECT_FALSE(touch.request);
-  EXPECT_EQ(v_mode, VIEW_NONE);
-  EXPECT_EQ(v_pan[0], 1.0f);
-
-  // A cancelled touch is no tap either.
-  Send({Down(50, 60)});
-  Send({Cancel(50, 60)});
-  EXPECT_FALSE(touch.request);
-  EXPECT_EQ(v_mode, VIEW_NONE);
-}
-
 TEST_F(GestureTest, EveryEventRestartsTheIdleCountdown) {
   for (TouchPoint p : {Down(1, 1), Move(2, 2), Up(2, 2)}) {
     sound_idle_timer = 0;
@@ -173,60 +143,6 @@ TEST_F(GestureTest, EveryEventRestartsTheIdleCountdown) {
     EXPECT_GE(sound_idle_timer, 450);
     EXPECT_LE(sound_idle_timer, 961);
   }
-}
-
-TEST_F(GestureTest, DragPansWithTheFingerWithinItsLimits) {
-  Send({Down(100, 200)});
-  Send({Move(110, 190)});
-  EXPECT_EQ(v_pan[0], 10.0f);
-  EXPECT_EQ(v_pan[1], -210.0f);
-  Send({Move(130, 195)});
-  EXPECT_EQ(v_pan[0], 30.0f);
-  EXPECT_EQ(v_pan[1], -205.0f);
-
-  Send({Move(130, 900)});  // far up
-  EXPECT_EQ(v_pan[1], -30.0f);
-  Send({Move(130, 880)});  // back down: from the clamped value, not a stored overshoot
-  EXPECT_EQ(v_pan[1], -50.0f);
-  Send({Move(130, -900)});
-  EXPECT_EQ(v_pan[1], -400.0f);
-  Send({Move(900, -900)});
-  EXPECT_EQ(v_pan[0], 200.0f);
-  Send({Move(-900, -900)});
-  EXPECT_EQ(v_pan[0], -200.0f);
-  Send({Up(-900, -900)});
-  EXPECT_FALSE(touch.request);
-  EXPECT_EQ(v_mode, VIEW_NONE);
-  EXPECT_EQ(v_dist, 560.0f);
-  EXPECT_EQ(v_angle, 0.0f);
-}
-
-TEST_F(GestureTest, PinchZoomsInProportionWithin150To600) {
-  Send({Down(100, 200), Down(200, 200)});  // both in one event: straight to turning
-  EXPECT_EQ(v_mode, VIEW_ROTATE);
-  EXPECT_FLOAT_EQ(v_dist_old, 100 * 560.0f);
-
-  Send({Move(0, 200), Rest(200, 200)});  // spread 200: twice as near
-  EXPECT_NEAR(v_dist, 280.0f, 0.01f);
-  EXPECT_NEAR(v_dist_old, 56000.0f, 1.0f);
-  EXPECT_EQ(v_angle, 0.0f);
-
-  Send({Move(150, 200), Rest(200, 200)});  // spread 50 would give 1120
-  EXPECT_EQ(v_dist, 600.0f);
-  EXPECT_FLOAT_EQ(v_dist_old, 50 * 600.0f);  // reference taken from the clamped value
-  Send({Move(100, 200), Rest(200, 200)});  // spreading again zooms at once
-  EXPECT_NEAR(v_dist, 300.0f, 0.01f);
-  Send({Move(-200, 200), Rest(200, 200)});  // spread 400 would give 75
-  EXPECT_EQ(v_dist, 150.0f);
-  EXPECT_FLOAT_EQ(v_dist_old, 400 * 150.0f);
-  Send({Move(-100, 200), Rest(200, 200)});
-  EXPECT_NEAR(v_dist, 200.0f, 0.01f);
-
-  // Nothing moved: nothing changes.
-  const float d = v_dist;
-  Send({Rest(-100, 200), Rest(200, 250)});
-  EXPECT_EQ(v_dist, d);
-  EXPECT_EQ(v_angle, 0.0f);
 }
 
 TEST_F(GestureTest, TwistTurnsTheSceneTwiceTheFingerAngleWhateverTheSlotOrder) {

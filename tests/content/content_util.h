@@ -20,7 +20,7 @@ struct Picture {
   int w = 0, h = 0, channels = 0, bitDepth = 0;
   std::vector<unsigned char> px;  // rows top first, `channels` bytes a pixel
 };
-// PNG or JPEG by extension; false with a message on failure.
+// Read through the picture module; false with a message on failure.
 bool LoadPicture(const std::string& path, Picture& out);
 
 // A model read by CPODScene::ReadFromFile (which checks indices and sizes).

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "character/girl_clips.h"
 #include "content/content_util.h"
 
 using namespace content;
@@ -67,22 +68,28 @@ class Clips : public ::testing::Test {
 };
 CPODScene* Clips::scene_ = nullptr;
 
-// The frames the player draws inside each clip, in order.
+// The frames the player draws inside each clip, in order: a clip started by
+// an action shows start + 0.001 first, a chained one start + 1.001; every
+// clip hands over on reaching its end frame.
+constexpr AnimClip kIdle = GirlClip(ANIM_IDLE), kIn = GirlClip(ANIM_DANCE_IN), kLoop = GirlClip(ANIM_DANCE),
+                   kOut = GirlClip(ANIM_DANCE_OUT), kShakeClip = GirlClip(ANIM_SHAKE);
+float Drawn(int frame) { return frame + 0.001f; }
+
 std::vector<std::vector<float>> DrawnClips() {
   std::vector<std::vector<float>> clips;
   std::vector<float> idle;
-  for (int f = 0; f < 175; ++f) idle.push_back(f + 0.001f);
-  for (int f = 0; f < 175; ++f) idle.push_back(static_cast<float>(f));  // after the wrap, exact frames
+  for (int f = kIdle.start_frame; f < kIdle.end_frame; ++f) idle.push_back(Drawn(f));
+  for (int f = kIdle.start_frame; f < kIdle.end_frame; ++f) idle.push_back(static_cast<float>(f));  // after the wrap
   clips.push_back(idle);
-  auto run = [](float first, float last) {
+  auto run = [](int first, int last) {
     std::vector<float> v;
-    for (float f = first; f <= last + 1e-3f; f += 1.0f) v.push_back(f);
+    for (int f = first; f <= last; ++f) v.push_back(Drawn(f));
     return v;
   };
-  clips.push_back(run(175.001f, 184.001f));  // dance-in, started by the button
-  clips.push_back(run(186.001f, 297.001f));  // dance
-  clips.push_back(run(300.001f, 306.001f));  // dance-out
-  clips.push_back(run(308.001f, 343.001f));  // shake, started by a jerk
+  clips.push_back(run(kIn.start_frame, kIn.end_frame - 1));  // dance-in, started by the button
+  clips.push_back(run(kLoop.start_frame + 1, kLoop.end_frame - 1));
+  clips.push_back(run(kOut.start_frame + 1, kOut.end_frame - 1));
+  clips.push_back(run(kShakeClip.start_frame, kShakeClip.end_frame - 1));  // started by a jerk
   return clips;
 }
 
@@ -93,7 +100,7 @@ TEST_F(Clips, FrameZeroIsTheBindPoseAndIdleStaysCloseToIt) {
     for (int r = 0; r < 3; ++r)
       for (int c = 0; c < 3; ++c) ASSERT_NEAR(m.f[r * 4 + c], r == c ? 1.0f : 0.0f, 1e-5f);
   float worst = 0, worstRoot = 0;
-  for (int f = 0; f < 175; ++f) {
+  for (int f = kIdle.start_frame; f < kIdle.end_frame; ++f) {
     float root;
     worst = std::max(worst, Jump(bind, Sample(*scene_, static_cast<float>(f)), &root));
     worstRoot = std::max(worstRoot, root);
@@ -107,7 +114,7 @@ TEST_F(Clips, TheDanceMovesHerWholeBody) {
   ASSERT_TRUE(scene_);
   const PoseSample bind = Sample(*scene_, 0.0f);
   float worst = 0, rootRange = 0;
-  for (int f = 186; f < 298; ++f) {
+  for (int f = kLoop.start_frame + 1; f < kLoop.end_frame; ++f) {
     float root;
     worst = std::max(worst, Jump(bind, Sample(*scene_, static_cast<float>(f)), &root));
     rootRange = std::max(rootRange, root);
@@ -131,18 +138,24 @@ TEST_F(Clips, EveryHandOverIsNoLargerThanAStepInsideAClip) {
     float from, to;
     const char* what;
   };
+  const float idleFirst = Drawn(kIdle.start_frame + 1), loopFirst = Drawn(kLoop.start_frame + 1),
+              loopLast = Drawn(kLoop.end_frame - 1);
   std::vector<HandOver> handOvers = {
-      {174.001f, 0.0f, "idle wraps"},       {184.001f, 186.001f, "dance-in to dance"},
-      {297.001f, 186.001f, "dance loops"},  {297.001f, 300.001f, "dance to dance-out"},
-      {306.001f, 1.001f, "dance-out to idle"}, {343.001f, 1.001f, "shake to idle"},
+      {Drawn(kIdle.end_frame - 1), static_cast<float>(kIdle.start_frame), "idle wraps"},
+      {Drawn(kIn.end_frame - 1), loopFirst, "dance-in to dance"},
+      {loopLast, loopFirst, "dance loops"},
+      {loopLast, Drawn(kOut.start_frame + 1), "dance to dance-out"},
+      {Drawn(kOut.end_frame - 1), idleFirst, "dance-out to idle"},
+      {Drawn(kShakeClip.end_frame - 1), idleFirst, "shake to idle"},
   };
   // A shake or the dance button may come at any idle frame; a shake also during the dance-out.
-  for (int f = 0; f < 175; ++f) {
-    handOvers.push_back({f + 0.001f, 308.001f, "idle to shake"});
-    handOvers.push_back({static_cast<float>(f), 308.001f, "idle to shake"});
-    handOvers.push_back({f + 0.001f, 175.001f, "idle to dance-in"});
+  for (int f = kIdle.start_frame; f < kIdle.end_frame; ++f) {
+    handOvers.push_back({Drawn(f), Drawn(kShakeClip.start_frame), "idle to shake"});
+    handOvers.push_back({static_cast<float>(f), Drawn(kShakeClip.start_frame), "idle to shake"});
+    handOvers.push_back({Drawn(f), Drawn(kIn.start_frame), "idle to dance-in"});
   }
-  for (int f = 300; f <= 306; ++f) handOvers.push_back({f + 0.001f, 308.001f, "dance-out to shake"});
+  for (int f = kOut.start_frame + 1; f < kOut.end_frame; ++f)
+    handOvers.push_back({Drawn(f), Drawn(kShakeClip.start_frame), "dance-out to shake"});
   for (const HandOver& h : handOvers) {
     float root;
     const float jump = Jump(Sample(*scene_, h.from), Sample(*scene_, h.to), &root);
@@ -232,7 +245,7 @@ TEST_P(HairClear, TailsNeverSinkIntoShouldersOrArms) {
   float closest = 1e9f;
   float at = -1;
   int whereT = -1, whereB = -1;
-  for (int f = 0; f < 345; f += 3) {
+  for (int f = 0; f < kGirlFrameCount; f += 3) {
     const std::vector<float> p = Skinned(*scene_, static_cast<float>(f));
     // A coarse grid over the body vertices keeps this quick.
     std::map<std::array<int, 3>, std::vector<int>> grid;

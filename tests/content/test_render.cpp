@@ -30,9 +30,9 @@ class GirlRender : public ::testing::Test {
     delete view_;
     view_ = nullptr;
   }
-  std::vector<uint8_t> Render(GirlView& v, float frame) {
+  std::vector<uint8_t> Render(GirlView& v, float frame, const FacePose* face = nullptr) {
     glViewport(0, 0, kW, kH);
-    GirlViewDraw(v, frame, 0.0f);
+    GirlViewDraw(v, frame, 0.0f, 560.0f, -200.0f, face);
     std::vector<uint8_t> rgba;
     EXPECT_TRUE(EAGLViewReadPixels(view_, rgba));  // top row first
     return rgba;
@@ -86,6 +86,40 @@ TEST_F(GirlRender, TheDanceSpreadsHerArms) {
   const Box rest = Bounds(Render(v, 0.0f));
   const Box dance = Bounds(Render(v, 219.0f));  // the left arm high
   EXPECT_GT(dance.x1 - dance.x0, rest.x1 - rest.x0 + 30);
+  GirlViewRelease(v);
+}
+
+// Her face rig as the default camera shows it: shut lids hide the blue of
+// her eyes, a turn of the eyes moves it, an open mouth shows dark inside.
+TEST_F(GirlRender, HerFaceRigShowsAtTheDefaultCamera) {
+  ASSERT_NE(view_, nullptr);
+  GirlView v;
+  ASSERT_TRUE(GirlViewLoad(v, 1, 0, 0));  // the fair skin has blue eyes
+  struct Count {
+    int blue = 0, dark = 0;
+    double blueX = 0;
+  };
+  auto count = [&](const FacePose& pose) {
+    const std::vector<uint8_t> px = Render(v, 0.0f, &pose);
+    Count c;
+    for (int y = 80; y < 115; ++y)
+      for (int x = kW / 2 - 25; x < kW / 2 + 25; ++x) {
+        const uint8_t* p = At(px, x, y);
+        if (p[2] > p[0] + 40) ++c.blue, c.blueX += x;
+        if (p[0] < 110 && p[1] < 60 && p[2] < 70) ++c.dark;
+      }
+    if (c.blue) c.blueX /= c.blue;
+    return c;
+  };
+  FacePose open, shut, aside, mouth;
+  shut.lids = 1;
+  aside.eye_yaw = 25;  // to her left: the right of the picture
+  FaceMouthPose(&mouth, kMouthA, 1.0f);
+  const Count o = count(open), s = count(shut), a = count(aside), m = count(mouth);
+  EXPECT_GT(o.blue, 20);
+  EXPECT_LT(s.blue, o.blue / 10) << "shut eyes show no iris";
+  EXPECT_GT(a.blueX, o.blueX + 0.7) << "the irises turn with the eyes";
+  EXPECT_GT(m.dark, o.dark + 4) << "an open mouth shows its inside";
   GirlViewRelease(v);
 }
 

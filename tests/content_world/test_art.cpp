@@ -9,7 +9,6 @@
 
 #include "content_files.h"
 #include "platform/bundle.h"
-#include "png_out.h"
 #include "texture/gamelib.h"
 
 namespace {
@@ -112,20 +111,4 @@ TEST_F(BundleArt, IconsDiffer) {
     for (const auto& s : seen) EXPECT_NE(s, p.px) << b;
     seen.push_back(p.px);
   }
-}
-
-TEST(PngOutput, WriteThenReadGivesTheSamePixels) {
-  std::vector<uint8_t> px(5 * 3 * 4);
-  for (size_t i = 0; i < px.size(); ++i) px[i] = uint8_t(i * 37);
-  std::string path = ::testing::TempDir() + "/content_png_roundtrip.png";
-  ASSERT_TRUE(PngWrite(path, 5, 3, px));
-  int w = 0, h = 0;
-  std::vector<uint8_t> back;
-  ASSERT_TRUE(PngRead(path, w, h, back));
-  EXPECT_EQ(w, 5);
-  EXPECT_EQ(h, 3);
-  EXPECT_EQ(back, px);
-  EXPECT_FALSE(PngWrite(path, 5, 4, px)) << "size and buffer disagree";
-  EXPECT_FALSE(PngWrite(::testing::TempDir() + "/no/such/dir/x.png", 5, 3, px));
-  std::remove(path.c_str());
 }

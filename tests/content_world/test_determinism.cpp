@@ -32,8 +32,9 @@ void ExpectSameAsBundle(const std::string& tool, const std::string& tag) {
 
 }  // namespace
 
-TEST(Determinism, VoicesArtAndBackdropsComeOutByteForByteTheSame) {
+TEST(Determinism, VoicesArtBackdropsAndMusicComeOutByteForByteTheSame) {
   ExpectSameAsBundle(OVANTA_VOICEGEN, "voices");
+  ExpectSameAsBundle(OVANTA_MUSICGEN, "music");
   ExpectSameAsBundle(OVANTA_ARTGEN, "art");
   ExpectSameAsBundle(OVANTA_WORLDGEN, "world");
 }

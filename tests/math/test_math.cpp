@@ -81,17 +81,6 @@ TEST(Matrix, InverseMatchesGlmOnAffineMatrices) {
   }
 }
 
-TEST(Matrix, InverseOfTranslationNegatesIt) {
-  MATRIX t, inv;
-  MatrixTranslation(t, 3, -4, 5);
-  MatrixInverse(inv, t);
-  EXPECT_FLOAT_EQ(inv.f[12], -3);
-  EXPECT_FLOAT_EQ(inv.f[13], 4);
-  EXPECT_FLOAT_EQ(inv.f[14], -5);
-  EXPECT_FLOAT_EQ(inv.f[0], 1);
-  EXPECT_FLOAT_EQ(inv.f[15], 1);
-}
-
 TEST(Matrix, SingularMatrixIsReportedAndOutputKept) {
   MATRIX m;
   MatrixIdentity(m);

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "physics/boobs_physics_b0.h"
-#include "physics/phy_test_mesh.h"
+#include "kit/scene_builder.h"
 
 namespace {
 
@@ -15,8 +15,8 @@ std::unique_ptr<PhySkinObj> NewObj() { return std::unique_ptr<PhySkinObj>(new Ph
 
 // Three pinned corners around a free centre; vertex 4 is a seam copy of the
 // centre. Every point ends with three springs, so nothing is pruned.
-PhyTestMesh FanMesh() {
-  PhyTestMesh m;
+testkit::SoftMesh FanMesh() {
+  testkit::SoftMesh m;
   m.Add(0, 0, 0, 252, 0, 0, 1);
   m.Add(4, 0, 0, 253, 0, 0, 1);
   m.Add(0, 4, 0, 254, 0, 0, 1);
@@ -42,7 +42,7 @@ void ExpectConsistent(const PhySkinObj& o) {
 
 TEST(PhyParse, FanMeshGivesPointsInDiscoveryOrderSpringsAndMerge) {
   CPODScene scene;
-  ASSERT_TRUE(PhyTestLoad(FanMesh(), scene, "fan"));
+  ASSERT_TRUE(testkit::LoadSoftScene(FanMesh(), scene));
   auto o = NewObj();
   testing::internal::CaptureStderr();
   ASSERT_EQ(PhySkinParse(o.get(), &scene), 1);
@@ -84,13 +84,13 @@ TEST(PhyParse, FanMeshGivesPointsInDiscoveryOrderSpringsAndMerge) {
 }
 
 TEST(PhyParse, PruningCascadeEmptiesALoneTriangle) {
-  PhyTestMesh m;
+  testkit::SoftMesh m;
   m.Add(0, 0, 0, 100);
   m.Add(1, 0, 0, 255);
   m.Add(0, 1, 0, 255);
   m.Tri(0, 1, 2);
   CPODScene scene;
-  ASSERT_TRUE(PhyTestLoad(m, scene, "cascade"));
+  ASSERT_TRUE(testkit::LoadSoftScene(m, scene));
   auto o = NewObj();
   testing::internal::CaptureStderr();
   EXPECT_EQ(PhySkinParse(o.get(), &scene), 1);
@@ -137,43 +137,6 @@ TEST(PhyParse, PruningKeepsPinnedPairsAndDropsFreeOnes) {
   EXPECT_EQ(o->n_link, 4);
 }
 
-TEST(PhyParse, EmptyNetworksStillSucceed) {
-  PhyTestMesh hard;
-  hard.Add(0, 0, 0, 255);
-  hard.Add(1, 0, 0, 255);
-  hard.Add(0, 1, 0, 255);
-  hard.Tri(0, 1, 2);
-  CPODScene scene;
-  ASSERT_TRUE(PhyTestLoad(hard, scene, "hard"));
-  auto o = NewObj();
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(PhySkinParse(o.get(), &scene), 1);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-  EXPECT_EQ(o->n_vertex, 0);
-  EXPECT_EQ(o->n_link, 0);
-}
-
-TEST(PhyParse, MarkGivesMassOrPin) {
-  float pos[5 * 3], nrm[5 * 3] = {};
-  unsigned char col[5 * 4] = {};
-  const unsigned char marks[5] = {0, 250, 251, 254, 255};
-  for (int i = 0; i < 5; ++i) {
-    pos[3 * i] = static_cast<float>(i);
-    pos[3 * i + 1] = pos[3 * i + 2] = 0;
-    col[4 * i] = marks[i];
-  }
-  auto o = NewObj();
-  for (int i = 0; i < 5; ++i)
-    EXPECT_EQ(TryAddVertex(o.get(), col, reinterpret_cast<VECTOR3*>(pos),
-                           reinterpret_cast<VECTOR3*>(nrm), i),
-              i);
-  EXPECT_EQ(o->vertex[0].inv_mass, 1.0f / 300.0f);
-  EXPECT_EQ(o->vertex[1].inv_mass, 1.0f / 50.0f);
-  EXPECT_EQ(o->vertex[2].inv_mass, 0.0f);
-  EXPECT_EQ(o->vertex[3].inv_mass, 0.0f);
-  EXPECT_EQ(o->vertex[4].inv_mass, 0.0f);
-}
-
 TEST(PhyParse, CoincidentVerticesMergeUpToFourThenOverflow) {
   // Vertices 1, 2, 3, 5 and 9 share a spot (within 0.01); the others do not.
   float pos[10 * 3] = {};
@@ -216,7 +179,7 @@ TEST(PhyParse, CoincidentVerticesMergeUpToFourThenOverflow) {
 TEST(PhyParse, VeryShortEdgesGetNoSpring) {
   // All pinned so nothing is pruned; the centre sits 0.02 from corner 0,
   // which would give a rest length of 0.007.
-  PhyTestMesh m;
+  testkit::SoftMesh m;
   m.Add(0, 0, 0, 252);
   m.Add(4, 0, 0, 252);
   m.Add(0, 4, 0, 252);
@@ -225,7 +188,7 @@ TEST(PhyParse, VeryShortEdgesGetNoSpring) {
   m.Tri(1, 2, 3);
   m.Tri(2, 0, 3);
   CPODScene scene;
-  ASSERT_TRUE(PhyTestLoad(m, scene, "short"));
+  ASSERT_TRUE(testkit::LoadSoftScene(m, scene));
   auto o = NewObj();
   ASSERT_EQ(PhySkinParse(o.get(), &scene), 1);
   EXPECT_EQ(o->n_vertex, 4);
@@ -239,7 +202,7 @@ TEST(PhyParse, VeryShortEdgesGetNoSpring) {
 }
 
 TEST(PhyParse, APositionThatIsNotANumberGetsNoSpring) {
-  PhyTestMesh m;
+  testkit::SoftMesh m;
   m.Add(0, 0, 0, 252);
   m.Add(4, 0, 0, 252);
   m.Add(0, 4, 0, 252);
@@ -248,7 +211,7 @@ TEST(PhyParse, APositionThatIsNotANumberGetsNoSpring) {
   m.Tri(1, 2, 3);
   m.Tri(2, 0, 3);
   CPODScene scene;
-  PhyTestScene(scene, m);
+  testkit::BuildSoftScene(scene, m);
   auto o = NewObj();
   testing::internal::CaptureStderr();
   ASSERT_EQ(PhySkinParse(o.get(), &scene), 1);
@@ -269,27 +232,15 @@ TEST(PhyParse, MeshesThatDoNotQualifyAreRefusedWithTheirMessage) {
   const Case cases[] = {
       {"two mesh nodes", [](CPODScene& s) { s.meshNodeCount = 2; },
        "Physics: Number of mesh nodes in scene is not 1"},
-      {"no mesh nodes", [](CPODScene& s) { s.meshNodeCount = 0; },
-       "Physics: Number of mesh nodes in scene is not 1"},
       {"node without mesh", [](CPODScene& s) { s.nodes[0].meshIndex = 3; },
        "Physics: Mesh node has no mesh"},
       {"int positions", [](CPODScene& s) { s.meshes[0].vertices.type = EPODDataInt; },
-       "Physics: Mesh vertices must be of float[3] type"},
-      {"damaged type code", [](CPODScene& s) { s.meshes[0].vertices.type = 1000; },
-       "Physics: Mesh vertices must be of float[3] type"},
-      {"2D positions", [](CPODScene& s) { s.meshes[0].vertices.componentCount = 2; },
        "Physics: Mesh vertices must be of float[3] type"},
       {"interleaved positions", [](CPODScene& s) { s.meshes[0].vertices.stride = 24; },
        "Physics: Mesh vertices must be of float[3] type"},
       {"no normals", [](CPODScene& s) { std::free(s.meshes[0].normals.data); s.meshes[0].normals.data = nullptr; },
        "Physics: Mesh normals must be of float[3] type"},
-      {"fixed normals", [](CPODScene& s) { s.meshes[0].normals.type = EPODDataFixed16_16; },
-       "Physics: Mesh normals must be of float[3] type"},
       {"RGBA colours", [](CPODScene& s) { s.meshes[0].colours.type = EPODDataRGBA; },
-       "Physics: Mesh vertex colors must be of ARGB type"},
-      {"colour block without values", [](CPODScene& s) { s.meshes[0].colours.componentCount = 0; },
-       "Physics: Mesh vertex colors must be of ARGB type"},
-      {"no colours", [](CPODScene& s) { std::free(s.meshes[0].colours.data); s.meshes[0].colours.data = nullptr; },
        "Physics: Mesh vertex colors must be of ARGB type"},
       {"int faces", [](CPODScene& s) { s.meshes[0].faces.type = EPODDataInt; },
        "Physics: Mesh face indices must be of ushort[3] type"},
@@ -299,7 +250,7 @@ TEST(PhyParse, MeshesThatDoNotQualifyAreRefusedWithTheirMessage) {
   };
   for (const Case& c : cases) {
     CPODScene scene;
-    PhyTestScene(scene, FanMesh());
+    testkit::BuildSoftScene(scene, FanMesh());
     c.spoil(scene);
     auto o = NewObj();
     o->n_vertex = 7;  // whatever was there before is cleared
@@ -317,30 +268,12 @@ TEST(PhyParse, MeshesThatDoNotQualifyAreRefusedWithTheirMessage) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Physics: Number of mesh nodes in scene is not 1");
 }
 
-TEST(PhyParse, TwoMeshNodesInAFileAreRefused) {
-  CPODScene scene;
-  ASSERT_TRUE(PhyTestLoad(FanMesh(), scene, "twonodes", 2));
-  auto o = NewObj();
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(PhySkinParse(o.get(), &scene), 0);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Physics: Number of mesh nodes in scene is not 1");
-  EXPECT_EQ(o->n_vertex, 0);
-}
-
 TEST(PhyParse, CapacitiesAreKeptAndTheNetworkStaysConsistent) {
   // A 30 x 30 pinned grid asks for 900 points and about 2600 springs.
   const int n = 30;
-  PhyTestMesh m;
-  for (int y = 0; y < n; ++y)
-    for (int x = 0; x < n; ++x) m.Add(static_cast<float>(x), static_cast<float>(y), 0, 252);
-  for (int y = 0; y + 1 < n; ++y)
-    for (int x = 0; x + 1 < n; ++x) {
-      const int v = y * n + x;
-      m.Tri(v, v + 1, v + n);
-      m.Tri(v + 1, v + n + 1, v + n);
-    }
+  const testkit::SoftMesh m = testkit::SoftGrid(n, 252, 252);
   CPODScene scene;
-  ASSERT_TRUE(PhyTestLoad(m, scene, "grid"));
+  ASSERT_TRUE(testkit::LoadSoftScene(m, scene));
   auto o = NewObj();
   testing::internal::CaptureStderr();
   ASSERT_EQ(PhySkinParse(o.get(), &scene), 1);

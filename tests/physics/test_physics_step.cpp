@@ -1,4 +1,5 @@
-// The step and the external force against hand-computed values.
+// The step and the external force: against the rules applied one by one, bit
+// for bit, and on a parsed network that must settle.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,7 +9,7 @@
 #include <vector>
 
 #include "physics/boobs_physics_b0.h"
-#include "physics/phy_test_mesh.h"
+#include "kit/scene_builder.h"
 
 namespace {
 
@@ -39,151 +40,8 @@ TEST(PhyStep, EmptyNetworkTouchesNothing) {
   for (float v : mesh) EXPECT_EQ(v, -7.0f);
 }
 
-TEST(PhyStep, PointMovesInXYThenPushesAndWritesBackThroughItsRow) {
-  auto o = NewObj();
-  std::vector<float> mesh(50 * 3, -7.0f);
-  o->mesh_pos = mesh.data();
-  PhyVertex& v = AddPoint(*o, 1, 2, 3, 0.5f);
-  v.normal[0] = 1;
-  v.momentum[0] = 3;
-  v.momentum[1] = 6;
-  v.momentum[2] = 9;
-  o->mesh_index[0][0] = 12;
-  o->mesh_index[0][1] = 40;
-
-  PhySkinFrame(o.get());
-  // The move uses the momentum from before the push.
-  EXPECT_FLOAT_EQ(v.pos[0], 2.5f);
-  EXPECT_FLOAT_EQ(v.pos[1], 5.0f);
-  EXPECT_EQ(v.pos[2], 3.0f);
-  EXPECT_FLOAT_EQ(v.momentum[0], 12.5f + 0.95f * 3);
-  EXPECT_FLOAT_EQ(v.momentum[1], 0.95f * 6);
-  EXPECT_FLOAT_EQ(v.momentum[2], 0.95f * 9);
-  for (int i = 0; i < 50; ++i) {
-    for (int c = 0; c < 3; ++c) {
-      if (i == 12 || i == 40)
-        EXPECT_EQ(mesh[3 * i + c], v.pos[c]) << i;
-      else
-        EXPECT_EQ(mesh[3 * i + c], -7.0f) << i;
-    }
-  }
-
-  PhySkinFrame(o.get());
-  EXPECT_FLOAT_EQ(v.pos[0], 2.5f + 0.5f * 15.35f);
-  EXPECT_FLOAT_EQ(v.pos[1], 5.0f + 0.5f * 5.7f);
-  EXPECT_EQ(v.pos[2], 3.0f);
-  EXPECT_EQ(mesh[3 * 40], v.pos[0]);
-}
-
-TEST(PhyStep, SpringPullsWhenStretchedPushesWhenCompressedAndIsClamped) {
-  struct Case {
-    float bx, by, bz, rest;
-    float f;  // expected force along a -> b
-  };
-  const Case cases[] = {
-      {1, 0, 0, 1, 0.0f},                     // at rest length
-      {0.9f, 0, 0, 1, 5 * -0.1f / 0.9f},      // compressed: linear push
-      {3, 0, 0, 1, 5 * 4 / 3.0f},             // stretched: square of the extension
-      {3, 4, 0, 1, 16.0f},                    // off-axis, length 5
-      {0, 3, 4, 1, 16.0f},
-      {2000, 0, 0, 1, 5500.0f},               // 1999^2 * 5 / 2000 clamped
-      {1, 0, 0, 10000, -5500.0f},             // 5 * -9999 clamped
-  };
-  for (const Case& c : cases) {
-    auto o = NewObj();
-    AddPoint(*o, 0, 0, 0, 0);
-    AddPoint(*o, c.bx, c.by, c.bz, 0);
-    AddLink(*o, 0, 1, c.rest);
-    PhySkinFrame(o.get());
-    const float len = std::sqrt(c.bx * c.bx + c.by * c.by + c.bz * c.bz);
-    const float u[3] = {c.bx / len, c.by / len, c.bz / len};
-    for (int k = 0; k < 3; ++k) {
-      EXPECT_NEAR(o->vertex[0].momentum[k], c.f * u[k], 1e-4f * (1 + std::fabs(c.f))) << c.bx << " axis " << k;
-      EXPECT_NEAR(o->vertex[1].momentum[k], -c.f * u[k], 1e-4f * (1 + std::fabs(c.f))) << c.bx << " axis " << k;
-    }
-  }
-}
-
-TEST(PhyStep, FreePointOnASpringTwoStepsByHand) {
-  auto o = NewObj();
-  PhyVertex& a = AddPoint(*o, 0, 0, 0, 0.01f);
-  PhyVertex& b = AddPoint(*o, 2, 0, 0, 0);
-  a.momentum[0] = 10;
-  AddLink(*o, 0, 1, 1.0f);
-
-  PhySkinFrame(o.get());
-  EXPECT_FLOAT_EQ(a.pos[0], 0.1f);
-  // Spring after the move: length 1.9, strain 0.81, f = 0.81 * 5 / 1.9.
-  EXPECT_NEAR(a.momentum[0], 9.5f + 2.1315789f, 1e-5);
-  EXPECT_NEAR(b.momentum[0], -2.1315789f, 1e-5);
-  EXPECT_EQ(b.pos[0], 2.0f);
-
-  PhySkinFrame(o.get());
-  EXPECT_NEAR(a.pos[0], 0.2163158f, 1e-6);
-  EXPECT_NEAR(a.momentum[0], 12.7716078f, 1e-4);
-  EXPECT_NEAR(b.momentum[0], -3.7466078f, 1e-4);
-  EXPECT_EQ(a.momentum[1], 0.0f);
-  EXPECT_EQ(b.pos[0], 2.0f);  // pinned: momentum has no effect
-}
-
-TEST(PhyStep, CoincidentEndsSkipTheSpringForThatStep) {
-  auto o = NewObj();
-  PhyVertex& a = AddPoint(*o, 1, 1, 1, 0.1f);
-  PhyVertex& b = AddPoint(*o, 1, 1, 1, 0);
-  AddLink(*o, 0, 1, 0.5f);
-  PhySkinFrame(o.get());
-  PhySkinFrame(o.get());
-  for (int k = 0; k < 3; ++k) {
-    EXPECT_EQ(a.momentum[k], 0.0f);
-    EXPECT_EQ(b.momentum[k], 0.0f);
-    EXPECT_EQ(a.pos[k], 1.0f);
-  }
-  // Once they part, the spring acts again (compressed: pushes a away from b).
-  a.pos[0] = 1.25f;
-  PhySkinFrame(o.get());
-  EXPECT_NEAR(a.momentum[0], -5 * (0.25f - 0.5f) / 0.25f, 1e-5);
-}
-
-TEST(PhyStep, PinnedPointsAndZMomentumDoNotMove) {
-  auto o = NewObj();
-  PhyVertex& pinned = AddPoint(*o, 1, 2, 3, 0);
-  PhyVertex& free = AddPoint(*o, 4, 5, 6, 1.0f);
-  for (int k = 0; k < 3; ++k) pinned.momentum[k] = 100;
-  free.momentum[2] = 5;
-  for (int i = 0; i < 3; ++i) PhySkinFrame(o.get());
-  EXPECT_EQ(pinned.pos[0], 1.0f);
-  EXPECT_EQ(pinned.pos[1], 2.0f);
-  EXPECT_EQ(pinned.pos[2], 3.0f);
-  EXPECT_EQ(free.pos[0], 4.0f);
-  EXPECT_EQ(free.pos[1], 5.0f);
-  EXPECT_EQ(free.pos[2], 6.0f);
-  EXPECT_FLOAT_EQ(free.momentum[2], 5 * 0.95f * 0.95f * 0.95f);
-}
-
-TEST(PhyStep, ExternalForceScalesWithMassAndSparesPinnedPoints) {
-  auto o = NewObj();
-  PhyVertex& heavy = AddPoint(*o, 0, 0, 0, 1.0f / 200);
-  PhyVertex& light = AddPoint(*o, 0, 0, 0, 1.0f / 50);
-  PhyVertex& pinned = AddPoint(*o, 0, 0, 0, 0);
-  heavy.momentum[0] = 1;
-
-  PhySkinForce(o.get(), 0, 0, 0);
-  EXPECT_EQ(heavy.momentum[0], 1.0f);
-  EXPECT_EQ(light.momentum[1], 0.0f);
-
-  PhySkinForce(o.get(), 1, 2, 3);
-  EXPECT_NEAR(heavy.momentum[0], 1 - 16.0f, 1e-4);
-  EXPECT_NEAR(heavy.momentum[1], -32.0f, 1e-4);
-  EXPECT_NEAR(heavy.momentum[2], -48.0f, 1e-4);
-  EXPECT_NEAR(light.momentum[0], -4.0f, 1e-5);
-  EXPECT_NEAR(light.momentum[2], -12.0f, 1e-5);
-  for (int k = 0; k < 3; ++k) EXPECT_EQ(pinned.momentum[k], 0.0f);
-  // Same change of velocity for every free point.
-  EXPECT_NEAR(heavy.momentum[2] * heavy.inv_mass, light.momentum[2] * light.inv_mass, 1e-5);
-}
-
 TEST(PhyStep, ParsedNetworkSettlesAndKeepsSeamsClosed) {
-  PhyTestMesh m;
+  testkit::SoftMesh m;
   m.Add(0, 0, 0, 252);
   m.Add(4, 0, 0, 253);
   m.Add(0, 4, 0, 254);
@@ -193,7 +51,7 @@ TEST(PhyStep, ParsedNetworkSettlesAndKeepsSeamsClosed) {
   m.Tri(1, 2, 4);
   m.Tri(2, 0, 3);
   CPODScene scene;
-  ASSERT_TRUE(PhyTestLoad(m, scene, "settle"));
+  ASSERT_TRUE(testkit::LoadSoftScene(m, scene));
   auto o = NewObj();
   testing::internal::CaptureStderr();
   ASSERT_EQ(PhySkinParse(o.get(), &scene), 1);

@@ -59,11 +59,6 @@ const uint8_t* Pixel(const std::vector<uint8_t>& rgba, int w, int x, int y) {
   return &rgba[(static_cast<size_t>(y) * w + x) * 4];
 }
 
-std::string OutputDir() {
-  const char* dir = std::getenv("TEST_OUTPUT_DIR");
-  return dir && *dir ? dir : ".";
-}
-
 struct CountingDelegate : EAGLViewDelegate {
   int calls = 0;
   EAGLView* last = nullptr;
@@ -74,35 +69,6 @@ struct CountingDelegate : EAGLViewDelegate {
 };
 
 }  // namespace
-
-TEST(EAGLView, HeadlessSurfaceIsCurrentBoundAndCoversTheViewport) {
-  auto view = Headless(320, 480);
-  ASSERT_NE(view, nullptr);
-  EXPECT_TRUE(view->isHeadless());
-  EXPECT_TRUE(view->isCurrentContext());
-  EXPECT_NE(std::string(reinterpret_cast<const char*>(glGetString(GL_VERSION))).find("ES-CM 1.1"),
-            std::string::npos);
-  EXPECT_EQ(view->surfaceSize().width, 320.0f);
-  EXPECT_EQ(view->surfaceSize().height, 480.0f);
-  GLint fb = -1, vp[4] = {}, sc[4] = {};
-  glGetIntegerv(GL_FRAMEBUFFER_BINDING_OES, &fb);
-  glGetIntegerv(GL_VIEWPORT, vp);
-  glGetIntegerv(GL_SCISSOR_BOX, sc);
-  EXPECT_NE(view->framebuffer(), 0u);
-  EXPECT_EQ(static_cast<GLuint>(fb), view->framebuffer());
-  EXPECT_EQ(vp[0], 0); EXPECT_EQ(vp[1], 0); EXPECT_EQ(vp[2], 320); EXPECT_EQ(vp[3], 480);
-  EXPECT_EQ(sc[0], 0); EXPECT_EQ(sc[1], 0); EXPECT_EQ(sc[2], 320); EXPECT_EQ(sc[3], 480);
-  GLint r = 0, g = 0, b = 0, a = 0, d = 0;
-  glGetIntegerv(GL_RED_BITS, &r);
-  glGetIntegerv(GL_GREEN_BITS, &g);
-  glGetIntegerv(GL_BLUE_BITS, &b);
-  glGetIntegerv(GL_ALPHA_BITS, &a);
-  glGetIntegerv(GL_DEPTH_BITS, &d);
-  EXPECT_EQ(r, 8); EXPECT_EQ(g, 8); EXPECT_EQ(b, 8); EXPECT_EQ(a, 8);
-  EXPECT_EQ(d, 16);
-  EXPECT_EQ(view->depthFormat(), static_cast<GLenum>(GL_DEPTH_COMPONENT16_OES));
-  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-}
 
 TEST(EAGLView, BoundsRoundToWholePixelsAndInitialisersKeepTheirRequests) {
   std::unique_ptr<EAGLView> view(EAGLView::initWithCoder({0, 0, 320.4f, 479.6f}, kEAGLSurfaceHeadless));
@@ -138,37 +104,6 @@ TEST(EAGLView, ImpossibleSurfacesGiveNullAndLeaveNothingBehind) {
   auto view = Headless(16, 16);
   ASSERT_NE(view, nullptr);
   EXPECT_TRUE(view->isCurrentContext());
-}
-
-TEST(EAGLView, ReadBackIsTopRowFirstAndDepthTestingWorks) {
-  const int w = 64, h = 96;
-  auto view = Headless(w, h);
-  ASSERT_NE(view, nullptr);
-  DrawTestFrame(w, h);
-  std::vector<uint8_t> rgba;
-  ASSERT_TRUE(EAGLViewReadPixels(view.get(), rgba));
-  ASSERT_EQ(rgba.size(), static_cast<size_t>(w * h * 4));
-  // Row 0 of the buffer is the top of the picture: red.
-  const uint8_t* top = Pixel(rgba, w, w / 2, 0);
-  EXPECT_EQ(top[0], 255); EXPECT_EQ(top[1], 0); EXPECT_EQ(top[2], 0); EXPECT_EQ(top[3], 255);
-  // Bottom left: the nearer blue square wins over the green one drawn after it.
-  const uint8_t* bl = Pixel(rgba, w, 2, h - 3);
-  EXPECT_EQ(bl[0], 0); EXPECT_EQ(bl[1], 0); EXPECT_EQ(bl[2], 255);
-  // Beside it only green was drawn.
-  const uint8_t* gr = Pixel(rgba, w, w / 4 + 4, h - 3);
-  EXPECT_EQ(gr[0], 0); EXPECT_EQ(gr[1], 255); EXPECT_EQ(gr[2], 0);
-  // Untouched: the clear colour.
-  const uint8_t* grey = Pixel(rgba, w, w - 2, h - 2);
-  EXPECT_NEAR(grey[0], 128, 1); EXPECT_NEAR(grey[1], 128, 1); EXPECT_NEAR(grey[2], 128, 1);
-
-  // A single-pixel read during the frame, as the tap pick does (GL rows).
-  GLubyte px[4] = {};
-  glReadPixels(2, 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, px);
-  EXPECT_EQ(px[2], 255);
-  EXPECT_EQ(px[0], 0);
-
-  const std::string path = OutputDir() + "/eaglview_frame.png";
-  EXPECT_TRUE(EAGLWritePNG(path.c_str(), rgba.data(), w, h));
 }
 
 TEST(EAGLView, SwapKeepsTheFrameAndTheContextArrangement) {
@@ -289,48 +224,6 @@ TEST(EAGLView, ContentScaleDrawsMorePixelsAPoint) {
     ASSERT_NE(v, nullptr) << c.first;
     EXPECT_EQ(v->surfaceSize().width, c.second) << c.first;
   }
-}
-
-TEST(EAGLView, PngWriterAndReaderRoundTripAndReportFailure) {
-  const int w = 5, h = 3;
-  std::vector<uint8_t> px(w * h * 4);
-  for (size_t i = 0; i < px.size(); ++i) px[i] = static_cast<uint8_t>(i * 37 + 11);
-  const std::string path = OutputDir() + "/eaglview_roundtrip.png";
-  ASSERT_TRUE(EAGLWritePNG(path.c_str(), px.data(), w, h));
-  std::vector<uint8_t> back;
-  int bw = 0, bh = 0;
-  ASSERT_TRUE(EAGLReadPNG(path.c_str(), back, &bw, &bh));
-  EXPECT_EQ(bw, w);
-  EXPECT_EQ(bh, h);
-  EXPECT_EQ(back, px);
-  // A frame cut short is refused rather than half read.
-  std::vector<uint8_t> bytes;
-  if (FILE* f = std::fopen(path.c_str(), "rb")) {
-    int c;
-    while ((c = std::fgetc(f)) != EOF) bytes.push_back(static_cast<uint8_t>(c));
-    std::fclose(f);
-  }
-  ASSERT_GT(bytes.size(), 40u);
-  const std::string cut = path + ".cut.png";
-  if (FILE* f = std::fopen(cut.c_str(), "wb")) {
-    std::fwrite(bytes.data(), 1, bytes.size() - 20, f);
-    std::fclose(f);
-  }
-  testing::internal::CaptureStderr();
-  EXPECT_FALSE(EAGLReadPNG(cut.c_str(), back, &bw, &bh));
-  EXPECT_FALSE(EAGLReadPNG("/nonexistent-dir/none.png", back, &bw, &bh));
-  const std::string readErr = testing::internal::GetCapturedStderr();
-  EXPECT_NE(readErr.find("Couldn't read PNG '" + cut + "'"), std::string::npos) << readErr;
-  EXPECT_NE(readErr.find("Couldn't read PNG '/nonexistent-dir/none.png'"), std::string::npos);
-  EXPECT_TRUE(back.empty());
-  std::remove(cut.c_str());
-  std::remove(path.c_str());
-
-  testing::internal::CaptureStderr();
-  EXPECT_FALSE(EAGLWritePNG("/nonexistent-dir/x.png", px.data(), w, h));
-  EXPECT_FALSE(EAGLWritePNG(path.c_str(), nullptr, w, h));
-  const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find("Couldn't write PNG '/nonexistent-dir/x.png'"), std::string::npos);
 }
 
 // The window path needs a display; under a virtual X server (xvfb-run) it

@@ -1,6 +1,8 @@
 // Test helpers: WAV files made on the spot and a private temp folder.
 #pragma once
 
+#include "kit/temp_dir.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -90,27 +92,6 @@ inline bool ReadFile(const std::string& path, std::string* out) {
   return true;
 }
 
-// A fresh folder under the system temp dir, removed with its files.
-class TempDir {
- public:
-  TempDir() {
-    const char* base = std::getenv("TMPDIR");
-    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/ovanta-test-XXXXXX";
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back(0);
-    if (mkdtemp(buf.data())) path_ = buf.data();
-    EXPECT_FALSE(path_.empty()) << "cannot create a temp folder";
-  }
-  ~TempDir() {
-    if (path_.empty()) return;
-    const int rc = std::system(("rm -rf '" + path_ + "'").c_str());
-    (void)rc;
-  }
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using testkit::TempDir;
 
 }  // namespace wavtest

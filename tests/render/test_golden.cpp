@@ -1,8 +1,7 @@
 // Golden pictures: small scenes written with the scene writer, loaded back
 // through the model loader and drawn headless, compared with the pictures in
-// tests/golden. OVANTA_UPDATE_GOLDEN=1 rewrites the stored pictures instead
-// (look at them before committing). Every rendering is also left in
-// TEST_OUTPUT_DIR (default: the working directory) for inspection.
+// tests/golden (OVANTA_UPDATE_GOLDEN=1 rewrites them; every rendering is also
+// left in TEST_OUTPUT_DIR for inspection).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,10 +10,12 @@
 #include <vector>
 
 #include "render/env_light.h"
-#include "render/gl_fixture.h"
+#include "kit/gl_test.h"
+#include "kit/pictures.h"
+#include "kit/temp_dir.h"
 #include "render/mesh_utils.h"
 #include "render/render_mesh.h"
-#include "render/scene_builder.h"
+#include "kit/scene_builder.h"
 #include "render/simple_ogl_shadow.h"
 #include "scene/ModelPOD.h"
 #include "texture/gamelib.h"
@@ -22,11 +23,6 @@
 namespace {
 
 using testkit::GLTest;
-
-bool UpdatingGoldens() {
-  const char* v = std::getenv("OVANTA_UPDATE_GOLDEN");
-  return v && *v && std::string(v) != "0";
-}
 
 // An 8x8 checker of orange and blue cells, 64x64 pixels, with a white cell
 // in the top left corner so a flipped picture would show.
@@ -42,7 +38,7 @@ void WriteChecker(const std::string& path) {
       p[2] = corner ? 255 : odd ? 220 : 30;
       p[3] = 255;
     }
-  ASSERT_TRUE(EAGLWritePNG(path.c_str(), rgba.data(), 64, 64));
+  ASSERT_TRUE(WritePng(path, 64, 64, rgba.data()));
 }
 
 class Golden : public GLTest {
@@ -79,43 +75,24 @@ class Golden : public GLTest {
   void Load(CPODScene& scene, void (*build)(CPODScene&), const char* name, bool precache) {
     CPODScene built;
     build(built);
-    ASSERT_TRUE(testkit::WriteScene(built, bundle_.dir(), name));
+    ASSERT_TRUE(testkit::WriteScene(built, bundle_.path(), name));
     ASSERT_TRUE(LoadPodModel(&scene, name, "golden", precache));
   }
 
   // Compares the frame with tests/golden/<name>.png: at most 0.2 % of the
   // pixels may differ by more than 8 in a channel, and none by more than 64.
   void ExpectMatchesGolden(const std::string& name) {
-    const std::vector<uint8_t> frame = Frame();
-    ASSERT_EQ(frame.size(), static_cast<size_t>(kWidth * kHeight * 4));
-    EAGLWritePNG((testkit::OutputDir() + "/" + name + ".png").c_str(), frame.data(), kWidth,
-                 kHeight);
-    const std::string golden = std::string(OVANTA_GOLDEN_DIR) + "/" + name + ".png";
-    if (UpdatingGoldens()) {
-      ASSERT_TRUE(EAGLWritePNG(golden.c_str(), frame.data(), kWidth, kHeight));
-      return;
-    }
-    std::vector<uint8_t> want;
-    int w = 0, h = 0;
-    ASSERT_TRUE(EAGLReadPNG(golden.c_str(), want, &w, &h)) << "missing golden " << golden;
-    ASSERT_EQ(w, kWidth);
-    ASSERT_EQ(h, kHeight);
-    int off = 0, worst = 0;
-    for (int i = 0; i < kWidth * kHeight; ++i) {
-      int d = 0;
-      for (int c = 0; c < 4; ++c) d = std::max(d, std::abs(frame[4 * i + c] - want[4 * i + c]));
-      worst = std::max(worst, d);
-      if (d > 8) ++off;
-    }
-    EXPECT_LE(off, kWidth * kHeight / 500) << name;
-    EXPECT_LE(worst, 64) << name;
+    const testkit::FrameDifference d =
+        testkit::GoldenDifference(FramePicture(), std::string(OVANTA_GOLDEN_DIR) + "/" + name + ".png");
+    EXPECT_LE(d.shareOver8, 0.002) << name;
+    EXPECT_LE(d.worst, 64) << name;
   }
 
   testkit::TempBundle bundle_;
 };
 
 TEST_F(Golden, TexturedCubeFromTheRegistry) {
-  WriteChecker(bundle_.Path("checker.png"));
+  WriteChecker(bundle_.file("checker.png"));
   CPODScene scene;
   Load(scene, testkit::BuildTexturedCube, "cube", true);
   ASSERT_EQ(n_textures, 1);
@@ -184,12 +161,12 @@ void WriteRoundLight(const std::string& path) {
       p[2] = static_cast<uint8_t>(255 * light * (u > 0 ? 0.5f : 1.0f));
       p[3] = 255;
     }
-  ASSERT_TRUE(EAGLWritePNG(path.c_str(), rgba.data(), 64, 64));
+  ASSERT_TRUE(WritePng(path, 64, 64, rgba.data()));
 }
 
 TEST_F(Golden, TexturedCubeUnderTheEnvironmentLight) {
-  WriteChecker(bundle_.Path("checker.png"));
-  WriteRoundLight(bundle_.Path("round.png"));
+  WriteChecker(bundle_.file("checker.png"));
+  WriteRoundLight(bundle_.file("round.png"));
   CPODScene scene;
   Load(scene, testkit::BuildTexturedCube, "cube", true);
   EnvLight light;
@@ -204,7 +181,7 @@ TEST_F(Golden, TexturedCubeUnderTheEnvironmentLight) {
 // The tap pick: a pixel read before and after drawing tells whether the
 // character covers the tapped point.
 TEST_F(Golden, PixelPickSeesTheDrawnMeshOnlyWhereItIs) {
-  WriteChecker(bundle_.Path("checker.png"));
+  WriteChecker(bundle_.file("checker.png"));
   CPODScene scene;
   Load(scene, testkit::BuildTexturedCube, "cube", true);
   BeginFrame(-2.5f, 2.5f, -2.5f, 2.5f);

@@ -1,5 +1,5 @@
-// Material binding and the load-time material fix-ups: which GL state each
-// material path sets, how textures reach the registry, and what the fix-ups
+// Material binding and the load-time material fix-ups: how textures reach the
+// registry (the material colours show in the goldens), and what the fix-ups
 // do (and refuse to do) to scene data.
 #include <gtest/gtest.h>
 
@@ -7,8 +7,9 @@
 #include <cstring>
 #include <string>
 
-#include "render/gl_fixture.h"
-#include "render/scene_builder.h"
+#include "kit/gl_test.h"
+#include "kit/temp_dir.h"
+#include "kit/scene_builder.h"
 #include "scene/ModelPOD.h"
 #include "scene/PODWriter.h"
 #include "texture/gamelib.h"
@@ -22,20 +23,6 @@ GLint Int(GLenum what) {
   GLint v = 0;
   glGetIntegerv(what, &v);
   return v;
-}
-
-std::vector<float> Material(GLenum what) {
-  std::vector<float> v(4, -1.0f);
-  glGetMaterialfv(GL_FRONT, what, v.data());
-  return v;
-}
-
-void ExpectColour(GLenum what, float r, float g, float b, float a) {
-  const std::vector<float> v = Material(what);
-  EXPECT_NEAR(v[0], r, 1e-6f) << std::hex << what;
-  EXPECT_NEAR(v[1], g, 1e-6f) << std::hex << what;
-  EXPECT_NEAR(v[2], b, 1e-6f) << std::hex << what;
-  EXPECT_NEAR(v[3], a, 1e-6f) << std::hex << what;
 }
 
 bool TexturingOn(GLenum unit) {
@@ -58,73 +45,6 @@ class Materials : public GLTest {
     GLTest::TearDown();
   }
 };
-
-TEST_F(Materials, AlphaConstAndPlainNamesChooseTheirPaths) {
-  CPODScene s;
-  MaterialScene(s, 1, 4, 0);
-  testkit::SetMaterial(s.materials[0], "hair_alpha", -1, 0.5f, 0.6f, 0.7f);
-  testkit::SetMaterial(s.materials[1], "sky_const", -1, 0.5f, 0.6f, 0.7f);
-  testkit::SetMaterial(s.materials[2], "const_and_alpha", -1, 0.1f, 0.2f, 0.3f);
-  testkit::SetMaterial(s.materials[3], "plain", -1, 0.9f, 0.8f, 0.7f);
-  s.materials[0].specular[1] = 0.4f;
-  s.materials[0].shininess = 12.0f;
-  free(s.materials[3].name);
-  s.materials[3].name = nullptr;  // a nameless material is lit
-
-  glDisable(GL_BLEND);
-  LoadMaterialI(&s, 0);
-  EXPECT_TRUE(glIsEnabled(GL_BLEND));
-  EXPECT_EQ(Int(GL_BLEND_SRC), GL_SRC_ALPHA);
-  EXPECT_EQ(Int(GL_BLEND_DST), GL_ONE_MINUS_SRC_ALPHA);
-  ExpectColour(GL_DIFFUSE, 0.5f, 0.6f, 0.7f, 1.0f);
-  ExpectColour(GL_AMBIENT, 0.25f, 0.25f, 0.25f, 1.0f);
-  ExpectColour(GL_SPECULAR, 0.0f, 0.4f, 0.0f, 1.0f);
-  ExpectColour(GL_EMISSION, 0, 0, 0, 0);
-  EXPECT_FLOAT_EQ(Material(GL_SHININESS)[0], 12.0f);
-
-  glDisable(GL_BLEND);
-  LoadMaterialI(&s, 1);
-  EXPECT_FALSE(glIsEnabled(GL_BLEND));
-  ExpectColour(GL_EMISSION, 1, 1, 1, 1);
-  ExpectColour(GL_AMBIENT, 0, 0, 0, 0);
-  ExpectColour(GL_DIFFUSE, 0, 0, 0, 0);
-  ExpectColour(GL_SPECULAR, 0, 0, 0, 0);
-  EXPECT_FLOAT_EQ(Material(GL_SHININESS)[0], 0.0f);
-
-  LoadMaterialI(&s, 2);  // "alpha" wins over "const"
-  EXPECT_TRUE(glIsEnabled(GL_BLEND));
-  ExpectColour(GL_DIFFUSE, 0.1f, 0.2f, 0.3f, 1.0f);
-  ExpectColour(GL_EMISSION, 0, 0, 0, 0);
-
-  LoadMaterialI(&s, 3);  // blending stays on: only the frame turns it off
-  EXPECT_TRUE(glIsEnabled(GL_BLEND));
-  ExpectColour(GL_DIFFUSE, 0.9f, 0.8f, 0.7f, 1.0f);
-  EXPECT_FALSE(TexturingOn(GL_TEXTURE0));
-  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-}
-
-TEST_F(Materials, DefaultMaterialForNoneAndForIndicesPastTheEnd) {
-  CPODScene s;
-  MaterialScene(s, 1, 1, 0);
-  testkit::SetMaterial(s.materials[0], "red", -1, 1.0f, 0.0f, 0.0f);
-  for (int index : {-1, 1, 7}) {
-    LoadMaterialI(&s, 0);
-    glActiveTexture(GL_TEXTURE1);
-    glEnable(GL_TEXTURE_2D);
-    glActiveTexture(GL_TEXTURE0);
-    glEnable(GL_TEXTURE_2D);
-    glDisable(GL_BLEND);
-    LoadMaterialI(&s, index);
-    ExpectColour(GL_AMBIENT, 0.2f, 0.2f, 0.2f, 1.0f);
-    ExpectColour(GL_DIFFUSE, 0.8f, 0.8f, 0.8f, 1.0f);
-    ExpectColour(GL_SPECULAR, 0, 0, 0, 0);
-    ExpectColour(GL_EMISSION, 0, 0, 0, 0);
-    EXPECT_FALSE(TexturingOn(GL_TEXTURE0)) << index;
-    EXPECT_FALSE(TexturingOn(GL_TEXTURE1)) << index;
-    EXPECT_EQ(Int(GL_ACTIVE_TEXTURE), GL_TEXTURE0);
-    EXPECT_FALSE(glIsEnabled(GL_BLEND));
-  }
-}
 
 TEST_F(Materials, ReplacementRegistersOnceAndBindsOnUnitZero) {
   CPODScene s;
@@ -213,7 +133,7 @@ TEST_F(Materials, FullRegistryRefusesWithAMessageAndLosesNothing) {
 TEST_F(Materials, PrecacheLoadsBaseNamesOnceAndGivesUpOnBadNames) {
   testkit::TempBundle bundle;
   std::vector<uint8_t> pixels(8 * 8 * 4, 200);
-  ASSERT_TRUE(EAGLWritePNG(bundle.Path("wall.png").c_str(), pixels.data(), 8, 8));
+  ASSERT_TRUE(WritePng(bundle.file("wall.png"), 8, 8, pixels.data()));
   CPODScene s;
   MaterialScene(s, 6, 5, 5);
   const char* names[5] = {"C:\\art\\wall.png", "maps/wall.png", "maps/", "", "nowhere.png"};
@@ -245,42 +165,6 @@ TEST_F(Materials, PrecacheLoadsBaseNamesOnceAndGivesUpOnBadNames) {
 
 // ---------------------------------------------------------------------------
 // Scene-data fix-ups (no GL needed)
-
-TEST(MaterialFixups, TexCoordFlipOnlyForFloatCoordinatesInModeOne) {
-  CPODScene s;
-  testkit::AllocScene(s, 3, 0, 0, 0, 0, 0);
-  for (uint32_t m = 0; m < 3; ++m) {
-    s.meshes[m].vertexCount = 2;
-    s.meshes[m].uvwCount = 1;
-    s.meshes[m].uvws = PODAlloc<CPODData>(1);
-  }
-  // Mesh 0: packed float (u, v). Mesh 1: (u, v, w) with a 16-byte stride.
-  testkit::SetFloats(s.meshes[0].uvws[0], 2, {0.1f, 0.25f, 0.5f, 1.0f});
-  testkit::SetFloats(s.meshes[1].uvws[0], 4, {0, 0.25f, 9, 9, 0, 0.0f, 9, 9});
-  // Mesh 2: fixed point, which the flip must leave alone.
-  s.InitImpl();
-  testkit::SetFloats(s.meshes[2].uvws[0], 2, {0, 0, 0, 0});
-  s.meshes[2].uvws[0].type = EPODDataFixed16_16;
-  const int32_t fixedQuarter = 0x4000;
-  std::memcpy(s.meshes[2].uvws[0].data + 4, &fixedQuarter, 4);
-
-  TexCoordFix(&s, TEXFIX_NONE);
-  const float* a = reinterpret_cast<const float*>(s.meshes[0].uvws[0].data);
-  EXPECT_EQ(a[1], 0.25f);
-
-  TexCoordFix(&s, TEXFIX_FLIP_V);
-  EXPECT_EQ(a[0], 0.1f);
-  EXPECT_EQ(a[1], 0.75f);
-  EXPECT_EQ(a[3], 0.0f);
-  const float* b = reinterpret_cast<const float*>(s.meshes[1].uvws[0].data);
-  EXPECT_EQ(b[1], 0.75f);
-  EXPECT_EQ(b[2], 9.0f);
-  EXPECT_EQ(b[5], 1.0f);
-  EXPECT_EQ(b[6], 9.0f);
-  int32_t fixedAfter = 0;
-  std::memcpy(&fixedAfter, s.meshes[2].uvws[0].data + 4, 4);
-  EXPECT_EQ(fixedAfter, fixedQuarter);
-}
 
 TEST(MaterialFixups, NormalsBecomeUnitLengthUnlessZeroOrNotPackedFloats) {
   CPODScene s;

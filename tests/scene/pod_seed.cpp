@@ -25,11 +25,11 @@ int main(int argc, char** argv) {
     }
     std::vector<uint8_t> bytes;
     PODWriteToBuffer(s, bytes, opt);
-    WriteBytes(dir + "/seed" + std::to_string(k++) + ".pod", bytes);
+    WriteFileBytes(dir + "/seed" + std::to_string(k++) + ".pod", bytes);
     if (variant == 3) ModelPODToggleFixedPoint(s);
   }
   Blocks minimal;
   minimal.version().begin(1001).u32(2005, 0).end(1001);
-  WriteBytes(dir + "/minimal.pod", minimal.b);
+  WriteFileBytes(dir + "/minimal.pod", minimal.b);
   return 0;
 }

@@ -34,7 +34,7 @@ TEST(Podinfo, JsonLinePerFileAndStatus) {
   BuildTestScene(s);
   s.InitImpl();
   ASSERT_TRUE(PODWriteToFile(s, dir.file("good.pod").c_str()));
-  WriteBytes(dir.file("bad.pod"), {1, 2, 3});
+  WriteFileBytes(dir.file("bad.pod"), {1, 2, 3});
 
   ToolRun good = Podinfo("--json --frame 4 " + dir.file("good.pod"));
   EXPECT_EQ(good.status, 0);

@@ -282,12 +282,10 @@ TEST(Reader, StaticTransformsRoundTrip) {
 
 TEST(Reader, DataBlocksReadDirectly) {
   // A data block whose array is an offset into interleaved data.
-  TempDir dir;
   Blocks b;
   b.u32(9000, EPODDataFloat).u32(9001, 3).u32(9002, 24).u32(9003, 12).end(6007);
-  WriteBytes(dir.file("d"), b.b);
   CSourceStream s;
-  ASSERT_TRUE(s.Init(dir.file("d").c_str()));
+  ASSERT_TRUE(s.InitFromMemory(b.b.data(), static_cast<unsigned>(b.b.size())));
   CPODData d{};
   ASSERT_TRUE(ReadCPODData(d, s, 6007, false));
   EXPECT_EQ(d.stride, 24u);
@@ -295,8 +293,7 @@ TEST(Reader, DataBlocksReadDirectly) {
 
   Blocks n;
   n.u32(5000, 7).leaf(5001, "bone", 5).u32(5003, 2).marker(5010, 3).raw("abc", 3).end(2013);
-  WriteBytes(dir.file("n"), n.b);
-  ASSERT_TRUE(s.Init(dir.file("n").c_str()));
+  ASSERT_TRUE(s.InitFromMemory(n.b.data(), static_cast<unsigned>(n.b.size())));
   SPODNode node{};
   ASSERT_TRUE(ReadNode(node, s));
   EXPECT_EQ(node.meshIndex, 7);

@@ -168,3 +168,30 @@ TEST(SceneEval, DestroyTwiceAndNeverRead) {
   never.Destroy();
   EXPECT_TRUE(IsZeroed(never));
 }
+
+// A pose layer (her face rig) moves a node and everything below it at any
+// frame, frame 0 included, while the bind pose the bone matrices start from
+// stays as stored; taking the layer away gives the stored pose again.
+TEST(SceneEval, PoseLayerMovesTheCurrentPoseNeverTheBindPose) {
+  CPODScene s;
+  Chain(s, 3, 4);
+  std::vector<MATRIX> layer(3);
+  for (MATRIX& m : layer) MatrixIdentity(m);
+  MatrixTranslation(layer[1], 0, 5, 0);
+  MATRIX stored, moved, bone;
+  for (float frame : {0.0f, 2.0f}) {
+    s.SetPoseLayer(nullptr);
+    s.SetFrame(frame);
+    s.GetWorldMatrix(stored, s.nodes[2]);
+    s.SetPoseLayer(layer.data());
+    s.GetWorldMatrix(moved, s.nodes[2]);
+    EXPECT_FLOAT_EQ(moved.f[13], stored.f[13] + 5.0f) << "frame " << frame;
+    // The bone matrix is bind (frame 0, no layer) undone, then the posed world.
+    s.GetBoneWorldMatrix(bone, s.nodes[0], s.nodes[2]);
+    EXPECT_FLOAT_EQ(bone.f[13], 5.0f) << "frame " << frame;
+    EXPECT_EQ(s.evalState->currentFrame, frame);
+  }
+  s.SetPoseLayer(nullptr);
+  s.GetWorldMatrix(moved, s.nodes[2]);
+  ExpectMatrixNear(moved, stored, 1e-6f);
+}

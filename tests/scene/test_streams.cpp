@@ -7,7 +7,7 @@
 
 TEST(ResourceFile, EmptyFileLoadsWithTerminator) {
   TempDir dir;
-  WriteBytes(dir.file("empty"), {});
+  WriteFileBytes(dir.file("empty"), {});
   CResourceFile f(dir.file("empty").c_str());
   EXPECT_TRUE(f.IsOpen());
   EXPECT_EQ(f.Size(), 0u);
@@ -22,7 +22,7 @@ TEST(ResourceFile, EmptyFileLoadsWithTerminator) {
 
 TEST(ResourceFile, TextFileIsZeroTerminated) {
   TempDir dir;
-  WriteBytes(dir.file("t.txt"), {'a', 'b', 'c'});
+  WriteFileBytes(dir.file("t.txt"), {'a', 'b', 'c'});
   CResourceFile f(dir.file("t.txt").c_str());
   ASSERT_TRUE(f.IsOpen());
   EXPECT_STREQ(f.StringPtr(), "abc");
@@ -42,10 +42,9 @@ TEST(ResourceFile, MissingFileOrNullNameStaysClosed) {
 }
 
 TEST(SourceStream, ReadsAreWholeOrNothing) {
-  TempDir dir;
-  WriteBytes(dir.file("six"), {1, 0, 0, 0, 9, 9});
+  const uint8_t six[6] = {1, 0, 0, 0, 9, 9};
   CSourceStream s;
-  ASSERT_TRUE(s.Init(dir.file("six").c_str()));
+  ASSERT_TRUE(s.InitFromMemory(six, sizeof six));
   unsigned int tag = 0, len = 0;
   // The tag is read, the length is not, and the position stays after the tag.
   EXPECT_FALSE(s.ReadMarker(tag, len));
@@ -62,7 +61,7 @@ TEST(SourceStream, ReadsAreWholeOrNothing) {
 
 TEST(SourceStream, SkipToTheEndButNotPast) {
   TempDir dir;
-  WriteBytes(dir.file("ten"), std::vector<uint8_t>(10, 0));
+  WriteFileBytes(dir.file("ten"), std::vector<uint8_t>(10, 0));
   CSourceStream s;
   ASSERT_TRUE(s.Init(dir.file("ten").c_str()));
   ASSERT_TRUE(s.Skip(3));
@@ -72,7 +71,13 @@ TEST(SourceStream, SkipToTheEndButNotPast) {
   EXPECT_TRUE(s.Skip(7));
   EXPECT_EQ(s.Position(), 10u);
   EXPECT_FALSE(s.Skip(1));
-  // A second Init starts over on the new file.
+  // A second Init starts over on the new file, and then on bytes in memory.
   ASSERT_TRUE(s.Init(dir.file("ten").c_str()));
   EXPECT_EQ(s.Position(), 0u);
+  const uint8_t two[2] = {4, 5};
+  ASSERT_TRUE(s.InitFromMemory(two, sizeof two));
+  EXPECT_EQ(s.Remaining(), 2u);
+  EXPECT_FALSE(s.InitFromMemory(nullptr, 3));
+  uint8_t c = 0;
+  EXPECT_FALSE(s.Read(&c, 1));
 }

@@ -42,8 +42,3 @@ inline std::vector<uint8_t> DrawTexture(const EAGLView& view, GLuint tex, float 
   EAGLViewReadPixels(&view, rgba);
   return rgba;
 }
-
-inline std::string TestOutputPath(const std::string& file) {
-  const char* dir = std::getenv("TEST_OUTPUT_DIR");
-  return std::string(dir && *dir ? dir : ".") + "/" + file;
-}

@@ -4,7 +4,8 @@
 #include "texture/gamelib.h"
 
 #include "gl_helpers.h"
-#include "picture_files.h"
+#include "kit/pictures.h"
+#include "kit/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -28,7 +29,7 @@ std::string Overlay(std::vector<uint8_t>& tex, tag_TexPicDesc* p, const char* ma
 }  // namespace
 
 TEST(OverlayMaskedTexture32, BlendsEveryColourChannelByTheMasksRed) {
-  ScratchBundle bundle("overlay_examples");
+  testkit::TempBundle bundle;
   // (destination, overlay, mask) -> result, each on R, G and B of one pixel.
   const int cases[][4] = {{255, 0, 0, 254},     {200, 100, 0, 199}, {0, 200, 255, 199},
                           {255, 255, 255, 254}, {200, 100, 128, 149}, {0, 255, 128, 127},
@@ -44,8 +45,8 @@ TEST(OverlayMaskedTexture32, BlendsEveryColourChannelByTheMasksRed) {
     mask.push_back(static_cast<uint8_t>(37 * i + 5));
     mask.push_back(static_cast<uint8_t>(255 - 19 * i));
   }
-  ASSERT_TRUE(WritePngRgb(bundle.Path("over.png"), n, 1, over));
-  ASSERT_TRUE(WritePngRgb(bundle.Path("mask.png"), n, 1, mask));
+  ASSERT_TRUE(testkit::WritePngRgb(bundle.file("over.png"), n, 1, over));
+  ASSERT_TRUE(testkit::WritePngRgb(bundle.file("mask.png"), n, 1, mask));
   tag_TexPicDesc p = {n, 1, 32};
   EXPECT_EQ(Overlay(dest, &p, "mask.png", "over.png"), "");
   for (int i = 0; i < n; ++i) {
@@ -56,37 +57,8 @@ TEST(OverlayMaskedTexture32, BlendsEveryColourChannelByTheMasksRed) {
   EXPECT_EQ(p.bpp, 32);
 }
 
-TEST(OverlayMaskedTexture32, BlackAndWhiteMasks) {
-  ScratchBundle bundle("overlay_bw");
-  const int w = 4, h = 2;
-  std::vector<uint8_t> over, base;
-  for (int i = 0; i < w * h; ++i) {
-    over.insert(over.end(), {static_cast<uint8_t>(i * 30), 0, 255});
-    base.insert(base.end(), {255, static_cast<uint8_t>(i), 0, 255});
-  }
-  ASSERT_TRUE(WritePngRgb(bundle.Path("over.png"), w, h, over));
-  ASSERT_TRUE(WritePngRgb(bundle.Path("black.png"), w, h, std::vector<uint8_t>(w * h * 3, 0)));
-  ASSERT_TRUE(WritePngRgb(bundle.Path("white.png"), w, h, std::vector<uint8_t>(w * h * 3, 255)));
-  tag_TexPicDesc p = {w, h, 32};
-
-  std::vector<uint8_t> dest = base;
-  EXPECT_EQ(Overlay(dest, &p, "black.png", "over.png"), "");
-  for (int i = 0; i < w * h * 4; ++i) {
-    if (i % 4 == 3) continue;
-    EXPECT_EQ(dest[i], base[i] ? base[i] - 1 : 0) << i;  // less 1, 0 stays 0
-  }
-
-  dest = base;
-  EXPECT_EQ(Overlay(dest, &p, "white.png", "over.png"), "");
-  for (int i = 0; i < w * h; ++i)
-    for (int k = 0; k < 3; ++k) {
-      const int o = over[i * 3 + k];
-      EXPECT_EQ(dest[i * 4 + k], o ? o - 1 : 0) << i;
-    }
-}
-
 TEST(OverlayMaskedTexture32, WalksAlignPixelsAndAlphaOnlyBlendsBetweenTwo32BitPictures) {
-  ScratchBundle bundle("overlay_walk");
+  testkit::TempBundle bundle;
   const int w = 5, h = 3, n = w * h;
   std::vector<uint8_t> mask, rgb, rgba;
   for (int i = 0; i < n; ++i) {
@@ -95,9 +67,9 @@ TEST(OverlayMaskedTexture32, WalksAlignPixelsAndAlphaOnlyBlendsBetweenTwo32BitPi
     rgba.insert(rgba.end(), {static_cast<uint8_t>(250 - i), static_cast<uint8_t>(i * 3), 128,
                              static_cast<uint8_t>(i % 2 ? 255 : 0)});
   }
-  ASSERT_TRUE(WritePngRgb(bundle.Path("mask.png"), w, h, mask));
-  ASSERT_TRUE(WritePngRgb(bundle.Path("rgb.png"), w, h, rgb));
-  ASSERT_TRUE(WritePngRgba(bundle.Path("rgba.png"), w, h, rgba));
+  ASSERT_TRUE(testkit::WritePngRgb(bundle.file("mask.png"), w, h, mask));
+  ASSERT_TRUE(testkit::WritePngRgb(bundle.file("rgb.png"), w, h, rgb));
+  ASSERT_TRUE(testkit::WritePngRgba(bundle.file("rgba.png"), w, h, rgba));
   std::vector<uint8_t> base;
   for (int i = 0; i < n; ++i) base.insert(base.end(), {10, 20, 30, 77});
 
@@ -129,19 +101,19 @@ TEST(OverlayMaskedTexture32, WalksAlignPixelsAndAlphaOnlyBlendsBetweenTwo32BitPi
 }
 
 TEST(OverlayMaskedTexture32, RefusedInputsNameTheirConditionAndLeaveTheDestination) {
-  ScratchBundle bundle("overlay_refused");
+  testkit::TempBundle bundle;
   const int w = 4, h = 2;
   const std::vector<uint8_t> rgb(w * h * 3, 200);
-  ASSERT_TRUE(WritePngRgb(bundle.Path("mask.png"), w, h, rgb));
-  ASSERT_TRUE(WritePngRgb(bundle.Path("over.png"), w, h, rgb));
-  ASSERT_TRUE(WritePngRgb(bundle.Path("narrow.png"), w - 1, h, std::vector<uint8_t>((w - 1) * h * 3, 5)));
-  ASSERT_TRUE(WritePngRgb(bundle.Path("tall.png"), w, h + 1, std::vector<uint8_t>(w * (h + 1) * 3, 5)));
-  ASSERT_TRUE(WritePng(bundle.Path("grey.png"), w, h, PNG_COLOR_TYPE_GRAY, 8, std::vector<uint16_t>(w * h, 255)));
-  ASSERT_TRUE(WritePng(bundle.Path("greyalpha.png"), w, h, PNG_COLOR_TYPE_GRAY_ALPHA, 8,
+  ASSERT_TRUE(testkit::WritePngRgb(bundle.file("mask.png"), w, h, rgb));
+  ASSERT_TRUE(testkit::WritePngRgb(bundle.file("over.png"), w, h, rgb));
+  ASSERT_TRUE(testkit::WritePngRgb(bundle.file("narrow.png"), w - 1, h, std::vector<uint8_t>((w - 1) * h * 3, 5)));
+  ASSERT_TRUE(testkit::WritePngRgb(bundle.file("tall.png"), w, h + 1, std::vector<uint8_t>(w * (h + 1) * 3, 5)));
+  ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("grey.png"), w, h, PNG_COLOR_TYPE_GRAY, 8, std::vector<uint16_t>(w * h, 255)));
+  ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("greyalpha.png"), w, h, PNG_COLOR_TYPE_GRAY_ALPHA, 8,
                        std::vector<uint16_t>(w * h * 2, 255)));
-  ASSERT_TRUE(WritePng(bundle.Path("deep.png"), w, h, PNG_COLOR_TYPE_RGB, 16,
+  ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("deep.png"), w, h, PNG_COLOR_TYPE_RGB, 16,
                        std::vector<uint16_t>(w * h * 3, 65535)));
-  WriteFileBytes(bundle.Path("broken.png"), {0x89, 'P', 'N', 'G', 1, 2, 3});
+  testkit::WriteFileBytes(bundle.file("broken.png"), {0x89, 'P', 'N', 'G', 1, 2, 3});
 
   struct Case {
     int xs, ys, bpp;
@@ -189,57 +161,3 @@ TEST(OverlayMaskedTexture32, RefusedInputsNameTheirConditionAndLeaveTheDestinati
             "OverlayMaskedTexture32: precondition failed: p\n");
 }
 
-// Skin, then hair, then outfit, as the scene loading assembles the
-// character's texture from JPEG pictures and PNG masks; the result is
-// uploaded with mipmaps and drawn.
-TEST(OverlayMaskedTexture32, CharacterTextureFromJpegPicturesAndPngMasks) {
-  ScratchBundle bundle("overlay_character");
-  const int s = 64;
-  std::vector<uint8_t> skin, hair, clothes, hairMask, clothesMask;
-  for (int y = 0; y < s; ++y)
-    for (int x = 0; x < s; ++x) {
-      skin.insert(skin.end(), {230, static_cast<uint8_t>(180 + x / 4), 150});
-      hair.insert(hair.end(), {120, 70, 20});
-      clothes.insert(clothes.end(), {static_cast<uint8_t>((x / 8) % 2 ? 30 : 60), 60, 200});
-      const uint8_t hm = y < 16 ? 255 : (y < 24 ? static_cast<uint8_t>(255 - (y - 16) * 32) : 0);
-      hairMask.insert(hairMask.end(), {hm, hm, hm});
-      const uint8_t cm = y >= 40 && x >= 8 && x < 56 ? 255 : 0;
-      clothesMask.insert(clothesMask.end(), {cm, 0, 0});
-    }
-  ASSERT_TRUE(WriteJpeg(bundle.Path("skin.jpg"), s, s, 3, skin));
-  ASSERT_TRUE(WriteJpeg(bundle.Path("hair.jpg"), s, s, 3, hair));
-  ASSERT_TRUE(WriteJpeg(bundle.Path("clothes.jpg"), s, s, 3, clothes));
-  ASSERT_TRUE(WritePngRgb(bundle.Path("hair_mask.png"), s, s, hairMask));
-  ASSERT_TRUE(WritePngRgb(bundle.Path("clothes_mask.png"), s, s, clothesMask));
-
-  auto view = HeadlessView(128, 128);
-  ASSERT_NE(view, nullptr);
-  tag_TexPicDesc p = {0, 0, 0};
-  testing::internal::CaptureStderr();
-  unsigned char* tex = ReadPictureData("skin.jpg", &p);
-  ASSERT_NE(tex, nullptr);
-  EXPECT_EQ(p.bpp, 24);
-  const std::vector<uint8_t> skinPx(tex, tex + s * s * 4);
-  OverlayMaskedTexture32(tex, &p, "hair_mask.png", "hair.jpg");
-  OverlayMaskedTexture32(tex, &p, "clothes_mask.png", "clothes.jpg");
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-
-  auto at = [&](const unsigned char* px, int x, int y, int k) { return px[(y * s + x) * 4 + k]; };
-  // Hair on top (less 1 per layer), skin in the middle (less 2: two layers
-  // that do not cover it), outfit at the bottom.
-  EXPECT_NEAR(at(tex, 30, 4, 0), 118, 3);
-  EXPECT_NEAR(at(tex, 30, 4, 2), 18, 3);
-  for (int k = 0; k < 3; ++k) EXPECT_EQ(at(tex, 30, 30, k), at(skinPx.data(), 30, 30, k) - 2);
-  EXPECT_NEAR(at(tex, 20, 50, 2), 198, 3);
-  EXPECT_NEAR(at(tex, 2, 50, 0), 228, 3);  // outside the outfit mask: skin
-  for (int i = 0; i < s * s; ++i) ASSERT_EQ(tex[i * 4 + 3], 255);  // JPEGs keep alpha
-
-  const GLuint id = LoadTextureData(tex, &p, TEXMIP_LINEAR);
-  std::free(tex);
-  ASSERT_NE(id, 0u);
-  const std::vector<uint8_t> shown = DrawTexture(*view, id, 128, 128);
-  EAGLWritePNG(TestOutputPath("overlay_character.png").c_str(), shown.data(), 128, 128);
-  EXPECT_NEAR(shown[(8 * 128 + 60) * 4 + 0], 118, 4);   // hair at the top
-  EXPECT_NEAR(shown[(110 * 128 + 40) * 4 + 2], 198, 4);  // outfit at the bottom
-  glDeleteTextures(1, &id);
-}

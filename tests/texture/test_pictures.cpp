@@ -1,14 +1,16 @@
 // Decoding of bundle pictures written by the tests: every PNG colour type and
 // depth the app may meet, JPEG grey and colour, and the broken ones.
 #include "texture/gamelib.h"
-#include "texture/picture_io.h"
+#include "picture/picture_file.h"
 
-#include "picture_files.h"
+#include "kit/pictures.h"
+#include "kit/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 namespace {
@@ -39,16 +41,16 @@ void ExpectPixel(const unsigned char* px, int w, int x, int y, int r, int g, int
 }  // namespace
 
 TEST(ReadPictureData, PngColourTypesDecodeToPremultipliedRgbaTopRowFirst) {
-  ScratchBundle bundle("png8");
+  testkit::TempBundle bundle;
   // 2 x 2, the top row differs from the bottom one so a flip would show.
-  ASSERT_TRUE(WritePngRgba(bundle.Path("rgba.png"), 2, 2,
+  ASSERT_TRUE(testkit::WritePngRgba(bundle.file("rgba.png"), 2, 2,
                            {255, 0, 0, 255, 200, 100, 50, 128, 0, 0, 255, 255, 10, 20, 30, 0}));
-  ASSERT_TRUE(WritePngRgb(bundle.Path("rgb.png"), 2, 2, {1, 2, 3, 4, 5, 6, 250, 251, 252, 7, 8, 9}));
-  ASSERT_TRUE(WritePng(bundle.Path("grey.png"), 2, 2, PNG_COLOR_TYPE_GRAY, 8, {0, 77, 200, 255}));
-  ASSERT_TRUE(WritePng(bundle.Path("grey4.png"), 3, 1, PNG_COLOR_TYPE_GRAY, 4, {0, 5, 15}));
-  ASSERT_TRUE(WritePng(bundle.Path("greyalpha.png"), 2, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8,
+  ASSERT_TRUE(testkit::WritePngRgb(bundle.file("rgb.png"), 2, 2, {1, 2, 3, 4, 5, 6, 250, 251, 252, 7, 8, 9}));
+  ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("grey.png"), 2, 2, PNG_COLOR_TYPE_GRAY, 8, {0, 77, 200, 255}));
+  ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("grey4.png"), 3, 1, PNG_COLOR_TYPE_GRAY, 4, {0, 5, 15}));
+  ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("greyalpha.png"), 2, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8,
                        {200, 255, 200, 51}));
-  ASSERT_TRUE(WritePng(bundle.Path("palette.png"), 3, 1, PNG_COLOR_TYPE_PALETTE, 8, {2, 0, 1}, false,
+  ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("palette.png"), 3, 1, PNG_COLOR_TYPE_PALETTE, 8, {2, 0, 1}, false,
                        {255, 0, 0, 0, 255, 0, 40, 80, 120}, {255, 102}));
 
   tag_TexPicDesc d = {0, 0, 0};
@@ -91,49 +93,8 @@ TEST(ReadPictureData, PngColourTypesDecodeToPremultipliedRgbaTopRowFirst) {
   ExpectPixel(px.get(), 3, 2, 0, 0, 102, 0, 102);
 }
 
-TEST(ReadPictureData, SixteenBitAndInterlacedPngs) {
-  ScratchBundle bundle("png16");
-  // v * 257 is the 16-bit form of the 8-bit value v.
-  ASSERT_TRUE(WritePng(bundle.Path("rgb16.png"), 2, 1, PNG_COLOR_TYPE_RGB, 16,
-                       {0, 128 * 257, 65535, 10 * 257, 20 * 257, 30 * 257}));
-  ASSERT_TRUE(WritePng(bundle.Path("rgba16.png"), 1, 1, PNG_COLOR_TYPE_RGB_ALPHA, 16,
-                       {65535, 0, 100 * 257, 51 * 257}));
-  ASSERT_TRUE(WritePng(bundle.Path("grey16.png"), 1, 1, PNG_COLOR_TYPE_GRAY, 16, {99 * 257}));
-  std::vector<uint16_t> checker;
-  for (int y = 0; y < 9; ++y)
-    for (int x = 0; x < 11; ++x) {
-      checker.push_back(static_cast<uint16_t>(x * 20));
-      checker.push_back(static_cast<uint16_t>(y * 25));
-      checker.push_back(static_cast<uint16_t>((x + y) % 2 * 255));
-    }
-  ASSERT_TRUE(WritePng(bundle.Path("adam7.png"), 11, 9, PNG_COLOR_TYPE_RGB, 8, checker, true));
-
-  tag_TexPicDesc d = {0, 0, 0};
-  Pixels px = Read("rgb16.png", &d);
-  ASSERT_TRUE(px);
-  EXPECT_EQ(d.bpp, 48);
-  ExpectPixel(px.get(), 2, 0, 0, 0, 128, 255, 255);
-  ExpectPixel(px.get(), 2, 1, 0, 10, 20, 30, 255);
-
-  px = Read("rgba16.png", &d);
-  ASSERT_TRUE(px);
-  EXPECT_EQ(d.bpp, 64);
-  ExpectPixel(px.get(), 1, 0, 0, 51, 0, 20, 51);
-
-  px = Read("grey16.png", &d);
-  ASSERT_TRUE(px);
-  EXPECT_EQ(d.bpp, 16);
-  ExpectPixel(px.get(), 1, 0, 0, 99, 99, 99, 255);
-
-  px = Read("adam7.png", &d);
-  ASSERT_TRUE(px);
-  EXPECT_EQ(d.xs, 11); EXPECT_EQ(d.ys, 9); EXPECT_EQ(d.bpp, 24);
-  for (int y = 0; y < 9; ++y)
-    for (int x = 0; x < 11; ++x) ExpectPixel(px.get(), 11, x, y, x * 20, y * 25, (x + y) % 2 * 255, 255);
-}
-
 TEST(ReadPictureData, JpegGreyAndColour) {
-  ScratchBundle bundle("jpeg");
+  testkit::TempBundle bundle;
   const int w = 16, h = 16;
   std::vector<uint8_t> grey(w * h, 90), rgb;
   for (int y = 0; y < h; ++y)
@@ -143,8 +104,8 @@ TEST(ReadPictureData, JpegGreyAndColour) {
       rgb.push_back(0);
       rgb.push_back(y < 8 ? 0 : 200);
     }
-  ASSERT_TRUE(WriteJpeg(bundle.Path("grey.jpg"), w, h, 1, grey));
-  ASSERT_TRUE(WriteJpeg(bundle.Path("colour.jpg"), w, h, 3, rgb));
+  ASSERT_TRUE(testkit::WriteJpegSamples(bundle.file("grey.jpg"), w, h, 1, grey));
+  ASSERT_TRUE(testkit::WriteJpegSamples(bundle.file("colour.jpg"), w, h, 3, rgb));
 
   tag_TexPicDesc d = {0, 0, 0};
   Pixels px = Read("grey.jpg", &d);
@@ -161,28 +122,28 @@ TEST(ReadPictureData, JpegGreyAndColour) {
 }
 
 TEST(ReadPictureData, BrokenPicturesTakeTheCouldntLoadPathAndLeaveTheDescriptor) {
-  ScratchBundle bundle("broken");
+  testkit::TempBundle bundle;
   std::vector<uint8_t> rgb(64 * 64 * 3);
   for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<uint8_t>(i * 7);
-  ASSERT_TRUE(WritePngRgb(bundle.Path("good.png"), 64, 64, rgb));
-  ASSERT_TRUE(WriteJpeg(bundle.Path("good.jpg"), 64, 64, 3, rgb));
-  const std::vector<uint8_t> png = ReadFileBytes(bundle.Path("good.png"));
-  const std::vector<uint8_t> jpg = ReadFileBytes(bundle.Path("good.jpg"));
+  ASSERT_TRUE(testkit::WritePngRgb(bundle.file("good.png"), 64, 64, rgb));
+  ASSERT_TRUE(testkit::WriteJpegSamples(bundle.file("good.jpg"), 64, 64, 3, rgb));
+  const std::vector<uint8_t> png = testkit::ReadFileBytes(bundle.file("good.png"));
+  const std::vector<uint8_t> jpg = testkit::ReadFileBytes(bundle.file("good.jpg"));
   ASSERT_GT(png.size(), 100u);
   ASSERT_GT(jpg.size(), 100u);
 
-  WriteFileBytes(bundle.Path("cut.png"), {png.begin(), png.begin() + png.size() / 2});
-  WriteFileBytes(bundle.Path("cut.jpg"), {jpg.begin(), jpg.begin() + jpg.size() / 2});
-  WriteFileBytes(bundle.Path("tail.png"), {png.begin(), png.end() - 6});  // IEND cut short
+  testkit::WriteFileBytes(bundle.file("cut.png"), {png.begin(), png.begin() + png.size() / 2});
+  testkit::WriteFileBytes(bundle.file("cut.jpg"), {jpg.begin(), jpg.begin() + jpg.size() / 2});
+  testkit::WriteFileBytes(bundle.file("tail.png"), {png.begin(), png.end() - 6});  // IEND cut short
   std::vector<uint8_t> bad = png;
   bad[bad.size() / 2] ^= 0x5A;  // inside the pixel data: checksum no longer matches
-  WriteFileBytes(bundle.Path("flipped.png"), bad);
+  testkit::WriteFileBytes(bundle.file("flipped.png"), bad);
   bad = jpg;
   for (size_t i = jpg.size() / 2; i < jpg.size() / 2 + 40; ++i) bad[i] = 0xFF;  // markers in the scan
-  WriteFileBytes(bundle.Path("garbled.jpg"), bad);
-  WriteFileBytes(bundle.Path("text.png"), {'h', 'e', 'l', 'l', 'o'});
-  WriteFileBytes(bundle.Path("empty.jpg"), {});
-  WriteFileBytes(bundle.Path("header.png"), {png.begin(), png.begin() + 8});
+  testkit::WriteFileBytes(bundle.file("garbled.jpg"), bad);
+  testkit::WriteFileBytes(bundle.file("text.png"), {'h', 'e', 'l', 'l', 'o'});
+  testkit::WriteFileBytes(bundle.file("empty.jpg"), {});
+  testkit::WriteFileBytes(bundle.file("header.png"), {png.begin(), png.begin() + 8});
 
   for (const char* name : {"missing.png", "cut.png", "cut.jpg", "tail.png", "flipped.png",
                            "garbled.jpg", "text.png", "empty.jpg", "header.png", "../good.png",
@@ -202,14 +163,14 @@ TEST(ReadPictureData, BrokenPicturesTakeTheCouldntLoadPathAndLeaveTheDescriptor)
 }
 
 TEST(ReadPictureData, PicturesOverTheSideLimitAreRefused) {
-  ScratchBundle bundle("huge");
+  testkit::TempBundle bundle;
   const int limit = kMaxPictureSide;
-  ASSERT_TRUE(WritePng(bundle.Path("wide.png"), limit + 1, 1, PNG_COLOR_TYPE_GRAY, 1,
+  ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("wide.png"), limit + 1, 1, PNG_COLOR_TYPE_GRAY, 1,
                        std::vector<uint16_t>(limit + 1, 1)));
-  ASSERT_TRUE(WritePng(bundle.Path("high.png"), 1, limit + 1, PNG_COLOR_TYPE_GRAY, 1,
+  ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("high.png"), 1, limit + 1, PNG_COLOR_TYPE_GRAY, 1,
                        std::vector<uint16_t>(limit + 1, 0)));
-  ASSERT_TRUE(WriteJpeg(bundle.Path("wide.jpg"), limit + 1, 8, 1, std::vector<uint8_t>((limit + 1) * 8, 9)));
-  ASSERT_TRUE(WritePng(bundle.Path("edge.png"), limit, 1, PNG_COLOR_TYPE_GRAY, 1,
+  ASSERT_TRUE(testkit::WriteJpegSamples(bundle.file("wide.jpg"), limit + 1, 8, 1, std::vector<uint8_t>((limit + 1) * 8, 9)));
+  ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("edge.png"), limit, 1, PNG_COLOR_TYPE_GRAY, 1,
                        std::vector<uint16_t>(limit, 1)));
   for (const char* name : {"wide.png", "high.png", "wide.jpg"}) {
     tag_TexPicDesc d = {0, 0, 0};
@@ -236,4 +197,50 @@ TEST(DecodePicture, BytesThatAreNoPictureGiveNothing) {
   EXPECT_EQ(DecodePicture(soiOnly, sizeof soiOnly, &pic), kPictureBroken);
   EXPECT_EQ(pic.pixels, nullptr);
   EXPECT_EQ(pic.width, 0);
+}
+
+// The one writer and reader of picture files: what is written reads back
+// unchanged, in place or through a temporary file; a path the writer did not
+// make stays what it was (a link keeps pointing at its file); failures name
+// the file.
+TEST(PictureFiles, WrittenPixelsReadBackAndFailuresNameTheFile) {
+  testkit::TempDir dir;
+  const int w = 5, h = 3;
+  std::vector<uint8_t> px(w * h * 4);
+  for (size_t i = 0; i < px.size(); ++i) px[i] = static_cast<uint8_t>(i * 37 + 11);
+  PngFormat temporary;
+  temporary.throughTemporary = true;
+  ASSERT_TRUE(WritePng(dir.file("a.png"), w, h, px.data()));
+  ASSERT_TRUE(WritePng(dir.file("b.png"), w, h, px.data(), temporary));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("b.png.tmp")));
+  for (const char* name : {"a.png", "b.png"}) {
+    Picture back;
+    ASSERT_TRUE(ReadPicture(dir.file(name), back)) << name;
+    EXPECT_EQ(back.width, w);
+    EXPECT_EQ(back.height, h);
+    EXPECT_EQ(back.bpp, 32);
+    EXPECT_EQ(back.rgba, px) << name;  // straight alpha, as written
+  }
+
+  std::filesystem::create_symlink(dir.file("a.png"), dir.file("link.png"));
+  std::fill(px.begin(), px.end(), 200);
+  ASSERT_TRUE(WritePng(dir.file("link.png"), w, h, px.data()));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.png")));
+  Picture back;
+  ASSERT_TRUE(ReadPicture(dir.file("a.png"), back));
+  EXPECT_EQ(back.rgba, px);
+
+  std::vector<uint8_t> bytes = testkit::ReadFileBytes(dir.file("b.png"));
+  bytes.resize(bytes.size() - 20);
+  testkit::WriteFileBytes(dir.file("cut.png"), bytes);
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(ReadPicture(dir.file("cut.png"), back));
+  EXPECT_FALSE(WritePng(dir.file("no/such/x.png"), w, h, px.data()));
+  EXPECT_FALSE(WriteJpeg(dir.file("no/such/x.jpg"), w, h, px.data()));
+  EXPECT_FALSE(WritePng(dir.file("none.png"), w, h, nullptr));
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("Couldn't read picture '" + dir.file("cut.png") + "'\n"), std::string::npos) << err;
+  EXPECT_NE(err.find("Couldn't write PNG '" + dir.file("no/such/x.png") + "': No such file"), std::string::npos);
+  EXPECT_NE(err.find("Couldn't write JPEG '" + dir.file("no/such/x.jpg") + "': No such file"), std::string::npos);
+  EXPECT_NE(err.find("Couldn't write PNG '" + dir.file("none.png") + "': no picture"), std::string::npos);
 }

@@ -3,7 +3,8 @@
 #include "texture/gamelib.h"
 
 #include "gl_helpers.h"
-#include "picture_files.h"
+#include "kit/pictures.h"
+#include "kit/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -56,7 +57,7 @@ TEST(LoadTextureData, PowerOfTwoPictureUploadsUnchanged) {
 
   const std::vector<uint8_t> shown = DrawTexture(*view, tex, 256, 128);
   EXPECT_EQ(shown, px);
-  EAGLWritePNG(TestOutputPath("texture_upload.png").c_str(), shown.data(), 256, 128);
+  EAGLWritePNG(testkit::OutputPath("texture_upload.png").c_str(), shown.data(), 256, 128);
   glDeleteTextures(1, &tex);
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
@@ -151,25 +152,10 @@ TEST(LoadTextureData, NoiseForASmallPictureNeverWritesPastItsBuffer) {
   glDeleteTextures(2, both);
 }
 
-TEST(LoadTextureData, NullPixelsMakeNoTexture) {
-  auto view = HeadlessView(8, 8);
-  ASSERT_NE(view, nullptr);
-  GLuint keep = 0;
-  glGenTextures(1, &keep);
-  glBindTexture(GL_TEXTURE_2D, keep);
-  tag_TexPicDesc d = {4, 4, 32};
-  EXPECT_EQ(LoadTextureData(nullptr, &d, TEXMIP_LINEAR), 0u);
-  GLint bound = 0;
-  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-  EXPECT_EQ(static_cast<GLuint>(bound), keep);
-  EXPECT_EQ(d.xs, 4);
-  glDeleteTextures(1, &keep);
-}
-
 TEST(LoadTextureRGBA, LoadsABundlePictureAndReportsAMissingOne) {
   auto view = HeadlessView(4, 4);
   ASSERT_NE(view, nullptr);
-  ScratchBundle bundle("rgba");
+  testkit::TempBundle bundle;
   std::vector<uint8_t> rgba;
   for (int i = 0; i < 16; ++i) {
     rgba.push_back(static_cast<uint8_t>(i * 16));
@@ -177,7 +163,7 @@ TEST(LoadTextureRGBA, LoadsABundlePictureAndReportsAMissingOne) {
     rgba.push_back(0);
     rgba.push_back(i < 8 ? 255 : 128);
   }
-  ASSERT_TRUE(WritePngRgba(bundle.Path("pic.png"), 4, 4, rgba));
+  ASSERT_TRUE(testkit::WritePngRgba(bundle.file("pic.png"), 4, 4, rgba));
   const GLuint tex = LoadTextureRGBA("pic.png", TEXMIP_NEAREST);
   ASSERT_NE(tex, 0u);
   const std::vector<uint8_t> shown = DrawTexture(*view, tex, 4, 4);
@@ -193,52 +179,3 @@ TEST(LoadTextureRGBA, LoadsABundlePictureAndReportsAMissingOne) {
             "Couldn't load 'nope.png' from bundleTexture file nope.png not loaded");
 }
 
-TEST(TextureRegistry, ReferencesRegistrationAndRelease) {
-  auto view = HeadlessView(4, 4);
-  ASSERT_NE(view, nullptr);
-  ReleaseTextures();
-  ASSERT_EQ(n_textures, 0);
-
-  GLuint names[3];
-  glGenTextures(3, names);
-  for (GLuint n : names) {
-    glBindTexture(GL_TEXTURE_2D, n);  // a texture exists once bound
-  }
-  EXPECT_EQ(RegisterTexture(names[0]), -513);
-  EXPECT_EQ(RegisterTexture(names[1]), -512);
-  EXPECT_EQ(RegisterTexture(names[2]), -511);
-  EXPECT_EQ(n_textures, 3);
-  EXPECT_EQ(TextureFromReference(-513), names[0]);
-  EXPECT_EQ(TextureFromReference(-511), names[2]);
-  EXPECT_EQ(texture[-512 + 513], names[1]);
-  EXPECT_EQ(TextureFromReference(-510), 0u);  // not in use
-  EXPECT_EQ(TextureFromReference(-1), 0u);    // no texture
-  EXPECT_EQ(TextureFromReference(0), 0u);     // an unresolved scene index
-  EXPECT_EQ(TextureFromReference(-600), 0u);
-  EXPECT_TRUE(IsTextureReference(-2));
-  EXPECT_FALSE(IsTextureReference(-1));
-  EXPECT_EQ(TextureReference(511), -2);
-
-  ReleaseTextures();
-  EXPECT_EQ(n_textures, 0);
-  for (GLuint n : names) EXPECT_FALSE(glIsTexture(n)) << n;
-  EXPECT_EQ(texture[0], 0u);
-  ReleaseTextures();  // twice is harmless
-  EXPECT_EQ(n_textures, 0);
-
-  // Refilled from entry 0; a full registry refuses with a message.
-  GLuint t = 0;
-  glGenTextures(1, &t);
-  glBindTexture(GL_TEXTURE_2D, t);
-  EXPECT_EQ(RegisterTexture(t), -513);
-  for (int i = 1; i < kMaxTextures; ++i) EXPECT_EQ(RegisterTexture(0), TextureReference(i));
-  EXPECT_EQ(n_textures, kMaxTextures);
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(RegisterTexture(t), -1);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "Texture registry full, " + std::to_string(t) + " not registered\n");
-  EXPECT_EQ(n_textures, kMaxTextures);
-  ReleaseTextures();
-  EXPECT_FALSE(glIsTexture(t));
-  EXPECT_EQ(n_textures, 0);
-}

@@ -2,7 +2,8 @@
 // composited texture from code, at build time, into the bundle.
 //
 // Pieces: the rig and its clips (girlgen_rig), the surface built from
-// blended primitives along the skeleton (girlgen_mesh), the shared texture
+// blended primitives along the skeleton (girlgen_mesh), the face parts laid
+// over it that the face rig moves (girlgen_face), the shared texture
 // layout and the painting of pictures and masks (girlgen_paint), picture
 // files and a small software rasteriser for the generator's own contact
 // sheet, which needs no GL (girlgen_image). Everything is deterministic: no
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "character/girl_clips.h"
 #include "math/Matrix.h"
 
 namespace girlgen {
@@ -54,6 +56,8 @@ enum Bone {
   kThighR, kShinR, kFootR,
   kTailL1, kTailL2, kTailL3,
   kTailR1, kTailR2, kTailR3,
+  // The face rig (face/face_bones.h); the clips leave these at rest.
+  kEyeL, kEyeR, kLidL, kLidR, kJaw, kLipUpper, kCornerL, kCornerR,
   kBoneCount
 };
 
@@ -64,8 +68,8 @@ struct BoneDef {
 };
 extern const BoneDef kBones[kBoneCount];
 
-// Frame count of her timeline and the clip table the player uses.
-constexpr int kFrameCount = 345;
+// Frame count of her timeline; its clips are those of the player's table.
+constexpr int kFrameCount = kGirlFrameCount;
 
 struct Pose {
   V3 rootOffset;        // added to the hips' bind position
@@ -97,6 +101,15 @@ struct Mesh {
 
 Mesh BuildCharacter(Outfit outfit);
 
+// The body's surface, for the face parts laid over it (girlgen_face): the
+// signed distance to it and its outward normal at p.
+float BodyDistance(Outfit outfit, V3 p);
+V3 BodyNormal(Outfit outfit, V3 p);
+// Stored texture coordinates of the head's chart at p (as a vertex there has).
+void HeadTexCoords(V3 p, float& u, float& v);
+// Appends the eyes, lids and mouth of the face rig.
+void AppendFace(Mesh& mesh, Outfit outfit);
+
 // Height of the fringe's lower edge across her forehead (x in model units);
 // the hair picture paints its locks against the same cut.
 float FringeEdge(float x);
@@ -122,6 +135,26 @@ constexpr float kUMargin = 0.06f;
 constexpr float kTMargin = 0.08f;
 // Region parameters -> image coordinates in [0,1] (top row first).
 void RegionToImage(int region, float u, float t, float& ix, float& iy);
+
+// Where the skin picture paints her face, in face coordinates: X is the
+// angle around the head's chart axis times 23, Y the height. The face rig's
+// parts (girlgen_face) are laid over the same places.
+constexpr float kEyeX = 9.0f, kEyeY = 323.8f;  // the middle of either eye (X = +-kEyeX)
+// The eye opening in the eye's own coordinates (a outwards from the nose,
+// b up from the middle): the line of its top, and whether (a, b) is inside.
+float UpperLidLine(float a);
+bool InEyeOpening(float a, float b);
+// The line between the lips.
+float LipLine(float X);
+
+// Pictures of the face parts, in the skin picture beside the charts: the
+// eyeball (white, iris, pupil), the upper lid and the inside of the mouth.
+// Each is a square of the atlas painted in its own coordinates x, y in
+// [-1, 1] (y up).
+enum FacePart { kFaceEyeball, kFaceLid, kFaceMouth, kFacePartCount };
+extern const AtlasRect kFaceAtlas[kFacePartCount];
+// Stored texture coordinates of a point of a face part's picture.
+void FacePartTexCoords(int part, float x, float y, float& u, float& v);
 
 struct Image {
   int w = 0, h = 0, channels = 3;

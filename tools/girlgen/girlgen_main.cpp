@@ -1,14 +1,15 @@
 // girlgen: writes her four models and all her pictures into a bundle folder.
 //
-//   girlgen OUT_DIR
+//   girlgen OUT_DIR [--stamp FILE]
 //
-// Run by the build (a custom command of tools/girlgen/CMakeLists.txt) so that
+// Run by the build (tools/girlgen/CMakeLists.txt, see tools/bundle_out) so that
 // every build has the Resources folder the app and the tests read. Her
 // preview sheets are drawn by tools/girlpreview with the app's renderer.
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "bundle_out.h"
 #include "girlgen.h"
 #include "scene/PODWriter.h"
 
@@ -128,11 +129,8 @@ bool WriteModel(const Mesh& mesh, const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: girlgen OUT_DIR\n");
-    return 2;
-  }
-  const std::string dir = argv[1];
+  std::string dir, stamp;
+  if (!BundleOutArgs(argc, argv, "girlgen", &dir, &stamp)) return 2;
   Mesh meshes[kOutfitCount];
   bool ok = true;
   for (int o = 0; o < kOutfitCount; ++o) {
@@ -146,17 +144,17 @@ int main(int argc, char** argv) {
       ok = false;
       continue;
     }
-    ok = WriteModel(meshes[o], dir + "/" + kModelNames[o] + ".POD") && ok;
+    ok = WriteModel(meshes[o], BundleOutPath(dir, std::string(kModelNames[o]) + ".POD")) && ok;
   }
   Pictures pics;
   PaintAll(pics);
   for (int k = 0; k < 4; ++k) {
-    ok = WriteJPEG(dir + "/" + kSkinFiles[k], pics.skin[k], 92) && ok;
-    ok = WriteJPEG(dir + "/" + kHairFiles[k], pics.hair[k], 90) && ok;
-    ok = WriteJPEG(dir + "/" + kOutfitFiles[k][1], pics.outfit[k], 92) && ok;
-    ok = WritePNG(dir + "/" + kOutfitFiles[k][0], pics.outfitMask[k]) && ok;
+    ok = WriteJPEG(BundleOutPath(dir, kSkinFiles[k]), pics.skin[k], 92) && ok;
+    ok = WriteJPEG(BundleOutPath(dir, kHairFiles[k]), pics.hair[k], 90) && ok;
+    ok = WriteJPEG(BundleOutPath(dir, kOutfitFiles[k][1]), pics.outfit[k], 92) && ok;
+    ok = WritePNG(BundleOutPath(dir, kOutfitFiles[k][0]), pics.outfitMask[k]) && ok;
   }
-  ok = WritePNG(dir + "/girl_hair_mask.png", pics.hairMask) && ok;
+  ok = WritePNG(BundleOutPath(dir, "girl_hair_mask.png"), pics.hairMask) && ok;
   if (!ok) std::fprintf(stderr, "girlgen: could not write every file into %s\n", dir.c_str());
-  return ok ? 0 : 1;
+  return ok && BundleOutFinish("girlgen", stamp) ? 0 : 1;
 }

@@ -721,6 +721,29 @@ void MarkSoft(Mesh& mesh, const Shell& body, const Shell& hair, float chestCut, 
 
 }  // namespace
 
+namespace {
+const Shape& BodyShapeOf(Outfit outfit) {
+  static Shape shapes[kOutfitCount];
+  static bool made[kOutfitCount] = {};
+  if (!made[outfit]) {
+    shapes[outfit] = BodyShape(outfit);
+    made[outfit] = true;
+  }
+  return shapes[outfit];
+}
+}  // namespace
+
+float BodyDistance(Outfit outfit, V3 p) { return ShapeDist(BodyShapeOf(outfit), p); }
+V3 BodyNormal(Outfit outfit, V3 p) { return ShapeGrad(BodyShapeOf(outfit), p); }
+
+void HeadTexCoords(V3 p, float& u, float& v) {
+  float cu, ct, ix, iy;
+  ChartParams(kRegHead, p, cu, ct);
+  RegionToImage(kRegHead, cu, ct, ix, iy);
+  u = ix;
+  v = 1.0f - iy;
+}
+
 SoftCounts CountSoft(const Mesh& mesh) {
   // Mirrors how the physics builds its network: one point per distinct
   // position (closer than 0.01), non-255 vertices and their 255 neighbours,
@@ -812,6 +835,8 @@ Mesh BuildCharacter(Outfit outfit) {
   Append(mesh, handL);
   Append(mesh, handR);
   Append(mesh, hair);
+  // Last, so that each face part is drawn over what lies behind it.
+  AppendFace(mesh, outfit);
   // Soft parts sized against the real physics: free points sit where the
   // springs' pull and the push along the normals balance near the modelled
   // shape (under 2.5 units of drift at rest, tried on every outfit); the hem

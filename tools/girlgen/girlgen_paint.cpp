@@ -30,6 +30,20 @@ const AtlasRect kAtlas[kRegionCount] = {
     {932, 324, 88, 392},   // tail R
 };
 
+const AtlasRect kFaceAtlas[kFacePartCount] = {
+    {488, 728, 128, 128},  // eyeball
+    {624, 728, 128, 128},  // lid
+    {760, 728, 96, 96},    // inside of the mouth
+};
+
+void FacePartTexCoords(int part, float x, float y, float& u, float& v) {
+  const AtlasRect& a = kFaceAtlas[part];
+  x = Clamp(x, -1.0f, 1.0f);
+  y = Clamp(y, -1.0f, 1.0f);
+  u = (a.x + (0.5f + 0.5f * x) * a.w) / kTexSize;
+  v = 1.0f - (a.y + (0.5f - 0.5f * y) * a.h) / kTexSize;  // stored flipped, as the charts are
+}
+
 namespace {
 
 constexpr float kPi = 3.14159265358979f;
@@ -102,6 +116,14 @@ float Ellipse(float x, float y, float cx, float cy, float rx, float ry) {
 // Coverage of a soft-edged disc/ellipse (1 inside, 0 outside).
 float Inside(float e, float soft = 0.08f) { return 1.0f - Smooth(1.0f - soft, 1.0f + soft, e); }
 
+}  // namespace
+
+float UpperLidLine(float a) { return 4.2f - 0.065f * a * a - 0.06f * a; }
+bool InEyeOpening(float a, float b) { return Ellipse(a, b, 0, 0, 5.3f, 5.6f) < 1.0f && b < UpperLidLine(a); }
+float LipLine(float X) { return 311.4f + 0.045f * X * X; }
+
+namespace {
+
 RGB Face(const Tone& tone, float X, float Y) {
   RGB c = tone.skin;
   const float ax = std::fabs(X);
@@ -113,7 +135,7 @@ RGB Face(const Tone& tone, float X, float Y) {
   // Lips.
   const float lower = Inside(Ellipse(X, Y, 0, 310.3f, 3.1f, 1.2f), 0.3f);
   c = Lerp(c, Lerp(tone.skin, Hex(0xE0707A), 0.65f), lower * 0.8f);
-  const float mouthLine = std::fabs(Y - (311.4f + 0.045f * X * X)) < 0.3f && ax < 4.0f ? 1.0f : 0.0f;
+  const float mouthLine = std::fabs(Y - LipLine(X)) < 0.3f && ax < 4.0f ? 1.0f : 0.0f;
   c = Lerp(c, Hex(0x8A3A3E), mouthLine * (1.0f - Smooth(2.9f, 4.0f, ax)));
   // Brows.
   const float bx = ax - 9.3f;
@@ -121,29 +143,12 @@ RGB Face(const Tone& tone, float X, float Y) {
   const float browW = 0.55f * (1.0f - Smooth(2.0f, 4.8f, std::fabs(bx)));
   if (std::fabs(Y - browY) < browW && std::fabs(bx) < 4.8f) c = Lerp(c, Hex(0x5A3A2A), 0.9f);
   // Eyes.
-  const float ex = ax - 9.0f, ey = Y - 323.8f;
+  const float ex = ax - kEyeX, ey = Y - kEyeY;
   const float eyeE = Ellipse(ex, ey, 0, 0, 5.3f, 5.6f);
-  const float upperLid = 4.2f - 0.065f * ex * ex - 0.06f * ex;  // the top of the eye opening, soft at the outer end
+  const float upperLid = UpperLidLine(ex);  // the top of the eye opening, soft at the outer end
   if (eyeE < 1.25f || (ey < upperLid + 1.4f && std::fabs(ex) < 6.6f && ey > -5.6f)) {
-    const float open = Inside(eyeE) * (ey < upperLid ? 1.0f : 0.0f);
-    if (open > 0) {
-      RGB e = Hex(0xFAFAFF);
-      const float ir = std::sqrt((ex + 0.1f) * (ex + 0.1f) + (ey + 0.2f) * (ey + 0.2f) * 0.75f);
-      if (ir < 4.15f) {
-        const float k = Clamp((ey + 3.5f) / 7.0f, 0.0f, 1.0f);
-        RGB iris = Lerp(tone.iris, tone.irisDark, k * 0.9f);
-        iris = Lerp(iris, Mul(tone.iris, 1.35f), 0.5f * Smooth(-1.0f, -3.6f, ey));
-        e = Lerp(iris, Mul(tone.irisDark, 0.7f), Smooth(3.4f, 4.15f, ir));
-        e = Lerp(e, Hex(0x111018), Inside(Ellipse(ex, ey, -0.1f, 0.0f, 1.7f, 2.1f), 0.15f));
-      }
-      // Shade under the upper lid.
-      e = Lerp(e, Mul(e, 0.7f), Smooth(upperLid - 1.6f, upperLid, ey));
-      // Highlights.
-      const float sx = X > 0 ? 1.0f : -1.0f;
-      e = Lerp(e, Hex(0xFFFFFF), Inside(Ellipse(ex * sx, ey, -1.3f * sx * sx, 1.5f, 1.05f, 1.05f), 0.2f));
-      e = Lerp(e, Hex(0xFFFFFF), 0.85f * Inside(Ellipse(ex * sx, ey, 1.3f, -1.6f, 0.55f, 0.55f), 0.25f));
-      c = Lerp(c, e, open);
-    }
+    // The eye itself is the face rig's eyeball behind an opening of this
+    // shape (girlgen_face); the face around it keeps only the lashes.
     // Upper lash line, heavier at the outer corner with a flick.
     const float lashT = 0.55f + 0.35f * Smooth(0.0f, 5.0f, ex);
     if (ey >= upperLid - 0.15f && ey < upperLid + lashT && std::fabs(ex) < 5.6f) c = Hex(0x1E1416);
@@ -153,6 +158,62 @@ RGB Face(const Tone& tone, float X, float Y) {
     if (std::fabs(ey - lowerLid) < 0.22f && ex > -1.0f && ex < 4.5f) c = Lerp(c, Hex(0x4A3030), 0.7f);
   }
   return c;
+}
+
+// The face parts, in their own coordinates (x, y in -1..1, y up).
+RGB Eyeball(const Tone& tone, float x, float y) {
+  const float ex = x * 10.0f, ey = y * 10.0f;  // model units from the middle of the eye
+  RGB e = Lerp(Hex(0xF7F7FB), Hex(0xD4D4E0), Smooth(4.5f, 8.0f, std::sqrt(ex * ex + ey * ey)));
+  const float ir = std::sqrt((ex + 0.1f) * (ex + 0.1f) + (ey + 0.2f) * (ey + 0.2f) * 0.75f);
+  if (ir < 4.4f) {
+    const float k = Clamp((ey + 3.5f) / 7.0f, 0.0f, 1.0f);
+    RGB iris = Lerp(tone.iris, tone.irisDark, k * 0.9f);
+    iris = Lerp(iris, Mul(tone.iris, 1.35f), 0.5f * Smooth(-1.0f, -3.6f, ey));
+    iris = Lerp(iris, Mul(tone.irisDark, 0.7f), Smooth(3.4f, 4.15f, ir));
+    e = Lerp(e, iris, 1.0f - Smooth(4.05f, 4.3f, ir));
+    e = Lerp(e, Hex(0x111018), Inside(Ellipse(ex, ey, -0.1f, 0.0f, 1.7f, 2.1f), 0.15f));
+  }
+  // Highlights, where the light is (the same side for both eyes).
+  e = Lerp(e, Hex(0xFFFFFF), Inside(Ellipse(ex, ey, -1.3f, 1.5f, 1.05f, 1.05f), 0.2f));
+  e = Lerp(e, Hex(0xFFFFFF), 0.85f * Inside(Ellipse(ex, ey, 1.3f, -1.6f, 0.55f, 0.55f), 0.25f));
+  return e;
+}
+
+RGB Lid(const Tone& tone, float y) {
+  // Skin, a little shaded towards the edge that comes down over the eye;
+  // the lashes stay on the face above it.
+  const float along = (y + 1.0f) * 6.5f;  // model units up from the lid's edge
+  return Mul(tone.skin, 0.95f + 0.05f * Smooth(0.0f, 1.5f, along));
+}
+
+RGB MouthInside(float x, float y) {
+  // y runs from the jaw's edge of the inside (-1) to above the lip line (1);
+  // s is model units from the lip line, as the mouth patch places it.
+  const float s = -0.9f + (y + 1.0f) * 1.05f;
+  RGB c = Lerp(Hex(0x4A1418), Hex(0x240A0D), 1.0f - std::fabs(x));
+  if (s > 0.05f && s < 0.6f && std::fabs(x) < 0.75f) c = Hex(0xEDE8E2);  // the upper teeth
+  c = Lerp(c, Hex(0xB04854), Smooth(-0.3f, -0.7f, s) * (1.0f - Smooth(0.5f, 0.9f, std::fabs(x))));  // the tongue
+  return c;
+}
+
+RGB FacePartColour(const Tone& tone, int part, float x, float y) {
+  switch (part) {
+    case kFaceEyeball: return Eyeball(tone, x, y);
+    case kFaceLid: return Lid(tone, y);
+    default: return MouthInside(x, y);
+  }
+}
+
+// The face part under a texel and its coordinates, or -1.
+int ImageToFacePart(float px, float py, float& x, float& y) {
+  for (int p = 0; p < kFacePartCount; ++p) {
+    const AtlasRect& a = kFaceAtlas[p];
+    if (px < a.x - 2 || px >= a.x + a.w + 2 || py < a.y - 2 || py >= a.y + a.h + 2) continue;
+    x = Clamp(2.0f * (px - a.x) / a.w - 1.0f, -1.0f, 1.0f);
+    y = Clamp(1.0f - 2.0f * (py - a.y) / a.h, -1.0f, 1.0f);
+    return p;
+  }
+  return -1;
 }
 
 RGB Skin(const Tone& tone, int region, float u, float t) {
@@ -500,6 +561,24 @@ void PaintAll(Pictures& out) {
       const size_t idx = static_cast<size_t>(py) * kTexSize + px;
       float u, t;
       const int region = ImageToRegion(px + 0.5f, py + 0.5f, u, t);
+      float fx, fy;
+      const int part = region < 0 ? ImageToFacePart(px + 0.5f, py + 0.5f, fx, fy) : -1;
+      if (part >= 0) {  // a face part: in the skin pictures only, under no mask
+        constexpr int kPartSS = 3;
+        for (int k = 0; k < 4; ++k) {
+          RGB acc = {};
+          for (int sy = 0; sy < kPartSS; ++sy)
+            for (int sx = 0; sx < kPartSS; ++sx) {
+              ImageToFacePart(px + (sx + 0.5f) / kPartSS, py + (sy + 0.5f) / kPartSS, fx, fy);
+              const RGB c = FacePartColour(kTones[k], part, fx, fy);
+              acc = {acc.r + c.r, acc.g + c.g, acc.b + c.b};
+            }
+          Put(out.skin[k], idx, Mul(acc, 1.0f / (kPartSS * kPartSS)));
+          Put(out.hair[k], idx, kHairTones[k].base);
+          Put(out.outfit[k], idx, RGB{0.5f, 0.5f, 0.5f});
+        }
+        continue;
+      }
       if (region < 0) {  // unused space: plain colours
         for (int k = 0; k < 4; ++k) {
           Put(out.skin[k], idx, kTones[k].skin);

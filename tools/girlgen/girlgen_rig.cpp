@@ -1,13 +1,16 @@
 // Her skeleton and every clip of her timeline, as functions of the frame.
 //
-// The player draws a chained clip from its start + 1.001 and never blends, so
-// each clip is shaped against the frames actually drawn: idle is periodic over
-// 0..175 and stays close to the bind pose, the dance is periodic over its
-// drawn loop (186 .. 297 then 186 again), the lead-in ends one dance step
-// before the first dance frame, and the lead-out and the shake reaction start
-// where their predecessors leave off and end at the bind pose.
+// The clip boundaries are the player's table (character/girl_clips.h). The
+// player draws a chained clip from its start + 1.001 and never blends, so
+// each clip is shaped against the frames actually drawn: idle is periodic
+// over its whole clip and stays close to the bind pose, the dance is periodic
+// over its drawn loop (start + 1 .. end - 1, then start + 1 again), the
+// lead-in ends one dance step before the first dance frame, and the lead-out
+// and the shake reaction start where their predecessors leave off and end at
+// the bind pose.
 #include <cstring>
 
+#include "face/face_bones.h"
 #include "girlgen.h"
 #include "math/Vector.h"
 
@@ -39,12 +42,29 @@ const BoneDef kBones[kBoneCount] = {
     {"tail_r1", kHead, {-26, 338, -12}},
     {"tail_r2", kTailR1, {-40, 295, -24}},
     {"tail_r3", kTailR2, {-46, 252, -26}},
+    // The face rig: eyes and lids turn about the eyeballs' centres (measured
+    // from the head's surface, girlgen_face checks them), the jaw about a
+    // hinge behind the mouth; the lips' bones only move.
+    {kFaceEyeL, kHead, {4.28f, 324.25f, 10.9f}},
+    {kFaceEyeR, kHead, {-4.28f, 324.25f, 10.9f}},
+    {kFaceLidL, kHead, {4.28f, 324.25f, 10.9f}},
+    {kFaceLidR, kHead, {-4.28f, 324.25f, 10.9f}},
+    {kFaceJaw, kHead, {0, 318, -6}},
+    {kFaceLipUpper, kHead, {0, 313, 20}},
+    {kFaceCornerL, kHead, {4.3f, 312.2f, 19}},
+    {kFaceCornerR, kHead, {-4.3f, 312.2f, 19}},
 };
 
 namespace {
 
 constexpr float kPi = 3.14159265358979f;
 constexpr float kDeg = kPi / 180.0f;
+
+constexpr AnimClip kIdle = GirlClip(ANIM_IDLE);
+constexpr AnimClip kDanceIn = GirlClip(ANIM_DANCE_IN);
+constexpr AnimClip kDanceLoop = GirlClip(ANIM_DANCE);
+constexpr AnimClip kDanceOut = GirlClip(ANIM_DANCE_OUT);
+constexpr AnimClip kShake = GirlClip(ANIM_SHAKE);
 
 // Joint angles in degrees about the bone's x, y and z axes (applied x, y, z),
 // plus the root offset: the clips are written in these terms and blended
@@ -78,7 +98,7 @@ void TailFollow(Params& p, float sway, float swing) {
 Params Idle(float f) {
   Params p;
   Zero(p);
-  const float ph = 2 * kPi * f / 175.0f;
+  const float ph = 2 * kPi * (f - kIdle.start_frame) / (kIdle.end_frame - kIdle.start_frame);
   const float s1 = std::sin(ph), s2 = std::sin(2 * ph);
   p.a[kChest][0] = -1.5f * s2;  // breathing
   p.a[kSpine][0] = 0.6f * s2;
@@ -98,13 +118,16 @@ Params Idle(float f) {
   return p;
 }
 
-// The dance, periodic with the drawn loop: frame 186 and frame 298 are the same pose.
+// The dance, periodic with the drawn loop: its first drawn frame and the
+// clip's end frame are the same pose. One bounce a beat, lowest half a beat
+// after each beat line; a step to the side every two beats.
 Params Dance(float f) {
   Params p;
   Zero(p);
-  const float ph = 2 * kPi * (f - 186.0f) / 112.0f;  // one pass, 8 beats
-  const float bounce = 0.5f - 0.5f * std::cos(8 * ph);
-  const float sway = std::sin(4 * ph);
+  const float ph = 2 * kPi * (f - kDanceFirstDrawnFrame) / kDancePassFrames;
+  constexpr float kBeats = kDanceBeatsPerPass;
+  const float bounce = 0.5f - 0.5f * std::cos(kBeats * ph);
+  const float sway = std::sin(kBeats / 2 * ph);
   const float twist = std::sin(2 * ph);
   const float knee = 3.0f + 12.0f * bounce;
   const float drop = (85.0f + 83.0f) * (1.0f - std::cos(knee * kDeg));
@@ -131,18 +154,18 @@ Params Dance(float f) {
   p.a[kUpperArmR][2] = -(8.0f + 105.0f * upR + 10.0f * upL);
   p.a[kUpperArmL][0] = -6.0f - 18.0f * upR;
   p.a[kUpperArmR][0] = -6.0f - 18.0f * upL;
-  p.a[kForearmL][0] = -14.0f - 40.0f * upL - 30.0f * upR * (0.5f + 0.5f * std::sin(8 * ph));
-  p.a[kForearmR][0] = -14.0f - 40.0f * upR - 30.0f * upL * (0.5f + 0.5f * std::sin(8 * ph));
+  p.a[kForearmL][0] = -14.0f - 40.0f * upL - 30.0f * upR * (0.5f + 0.5f * std::sin(kBeats * ph));
+  p.a[kForearmR][0] = -14.0f - 40.0f * upR - 30.0f * upL * (0.5f + 0.5f * std::sin(kBeats * ph));
   p.a[kForearmL][2] = 12.0f * upL;
   p.a[kForearmR][2] = -12.0f * upR;
   p.a[kShoulderL][2] = 6.0f * upL;
   p.a[kShoulderR][2] = -6.0f * upR;
   p.a[kHandL][2] = -10.0f * sway;
   p.a[kHandR][2] = -10.0f * sway;
-  p.a[kHead][0] = 5.0f * std::sin(8 * ph);
+  p.a[kHead][0] = 5.0f * std::sin(kBeats * ph);
   p.a[kHead][2] = -6.0f * sway;
   p.a[kHead][1] = -6.0f * twist;
-  TailFollow(p, -6.0f * std::sin(4 * ph - 0.9f), 4.0f * bounce);
+  TailFollow(p, -6.0f * std::sin(kBeats / 2 * ph - 0.9f), 4.0f * bounce);
   // A raised arm would sweep through the tail on its side: the tail swings back.
   for (int b : {kTailL1, kTailL2}) p.a[b][0] += 22.0f * upL;
   for (int b : {kTailR1, kTailR2}) p.a[b][0] += 22.0f * upR;
@@ -153,7 +176,7 @@ Params Dance(float f) {
 Params Shake(float f) {
   Params p;
   Zero(p);
-  const float t = f - 308.0f;
+  const float t = f - kShake.start_frame;
   const float e = Smooth(0.0f, 5.0f, t) * (1.0f - Smooth(12.0f, 35.0f, t));
   const float shakeEnv = Smooth(2.0f, 6.0f, t) * (1.0f - Smooth(8.0f, 26.0f, t));
   const float hop = std::sin(kPi * Clamp(t / 8.0f, 0.0f, 1.0f));
@@ -198,15 +221,15 @@ Params ParamsAtRaw(float f);
 Params ParamsAt(float f) { return SteadyTails(ParamsAtRaw(f)); }
 
 Params ParamsAtRaw(float f) {
-  if (f <= 175.0f) return Idle(f);
-  if (f <= 185.0f) {  // lead-in: reaches the pose one step before the first drawn dance frame
-    const float s = Smooth(175.0f, 184.0f, f);
+  if (f <= kIdle.end_frame) return Idle(f);
+  if (f <= kDanceIn.end_frame) {  // lead-in: reaches the pose one step before the first drawn dance frame
+    const float s = Smooth(kDanceIn.start_frame, kDanceIn.end_frame - 1.0f, f);
     return Scale(Dance(f + 1.0f), s);
   }
-  if (f <= 298.0f) return Dance(f);
-  if (f <= 307.0f) {  // lead-out: the pose that ends every pass, fading to the bind pose
-    const float s = 1.0f - Smooth(299.0f, 307.0f, f);
-    return Scale(Dance(298.0f), s);
+  if (f <= kDanceLoop.end_frame) return Dance(f);
+  if (f <= kDanceOut.end_frame) {  // lead-out: the pose that ends every pass, fading to the bind pose
+    const float s = 1.0f - Smooth(kDanceOut.start_frame, kDanceOut.end_frame, f);
+    return Scale(Dance(kDanceLoop.end_frame), s);
   }
   return Shake(f);
 }

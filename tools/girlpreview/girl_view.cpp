@@ -14,9 +14,9 @@
 
 const unsigned char kGirlViewBackground[3] = {196, 209, 227};
 
-bool GirlViewLoad(GirlView& v, int outfit, int hair, int skin) {
+bool GirlViewLoad(GirlView& v, int outfit, int hairColour, int skin) {
   if (!LoadPodModel(&v.scene, girl_model_name[outfit & 3], "girl", false)) return false;
-  v.texture = GirlDressModel(&v.scene, outfit, hair, skin);
+  v.texture = GirlDressModel(&v.scene, outfit, hairColour, skin);
   return v.texture != 0;
 }
 
@@ -26,7 +26,9 @@ void GirlViewRelease(GirlView& v) {
   v.scene.Destroy();
 }
 
-void GirlViewDraw(GirlView& v, float frame, float angle, float dist, float panY) {
+void GirlViewDraw(GirlView& v, float frame, float angle, float dist, float panY, const FacePose* face) {
+  FaceRig rig;
+  if (FaceRigBind(&rig, &v.scene)) FaceRigApply(&rig, &v.scene, face ? *face : FacePose());
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LESS);
   glClearColor(kGirlViewBackground[0] / 255.0f, kGirlViewBackground[1] / 255.0f, kGirlViewBackground[2] / 255.0f,
@@ -43,4 +45,5 @@ void GirlViewDraw(GirlView& v, float frame, float angle, float dist, float panY)
   glDisable(GL_BLEND);
   DrawModelWithEnv(&v.scene, frame, nullptr);
   glFinish();
+  v.scene.SetPoseLayer(nullptr);  // the rig's matrices go with it
 }

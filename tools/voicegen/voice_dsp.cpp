@@ -82,7 +82,8 @@ std::vector<float> Resample(const std::vector<float>& x, int fromRate, int toRat
 }
 
 std::vector<float> TrimSilence(const std::vector<float>& x, int rate, double thresholdDb,
-                               double marginSeconds) {
+                               double marginSeconds, size_t* begin_out) {
+  if (begin_out) *begin_out = 0;
   if (x.empty() || rate <= 0) return x;
   size_t win = std::max<size_t>(1, size_t(rate / 100));
   std::vector<double> p = WindowPower(x, win);
@@ -95,6 +96,7 @@ std::vector<float> TrimSilence(const std::vector<float>& x, int rate, double thr
   size_t margin = size_t(marginSeconds * rate);
   size_t begin = first * win > margin ? first * win - margin : 0;
   size_t end = std::min(x.size(), (last + 1) * win + margin);
+  if (begin_out) *begin_out = begin;
   return std::vector<float>(x.begin() + long(begin), x.begin() + long(end));
 }
 
@@ -143,8 +145,10 @@ void FadeEnds(std::vector<float>& x, int rate, double seconds) {
   }
 }
 
-std::vector<int16_t> VoiceFinish(const std::vector<float>& raw, int rate) {
-  std::vector<float> x = TrimSilence(raw, rate);
+std::vector<int16_t> VoiceFinish(const std::vector<float>& raw, int rate, double* cutSeconds) {
+  size_t begin = 0;
+  std::vector<float> x = TrimSilence(raw, rate, -40.0, 0.04, &begin);
+  if (cutSeconds) *cutSeconds = rate > 0 ? double(begin) / rate : 0.0;
   x = Resample(x, rate, kVoiceRate);
   NormalizeLoudness(x, kVoiceRate, kVoiceTargetRmsDb);
   FadeEnds(x, kVoiceRate, kVoiceFadeSeconds);

@@ -25,8 +25,9 @@ std::vector<float> Resample(const std::vector<float>& x, int fromRate, int toRat
 
 // Cuts leading and trailing quiet (below `thresholdDb` relative to the peak,
 // judged in 10 ms windows), keeping `marginSeconds` of it on each side.
+// `begin` receives the index of the first sample kept.
 std::vector<float> TrimSilence(const std::vector<float>& x, int rate, double thresholdDb = -40.0,
-                               double marginSeconds = 0.04);
+                               double marginSeconds = 0.04, size_t* begin = nullptr);
 
 // RMS in dBFS over the 20 ms windows that are not silent (within 35 dB of the
 // loudest window): the loudness of the speech, not of the pauses between words.
@@ -38,8 +39,9 @@ void NormalizeLoudness(std::vector<float>& x, int rate, double targetDb);
 // Raised-cosine fade over `seconds` at both ends.
 void FadeEnds(std::vector<float>& x, int rate, double seconds);
 
-// The whole chain: trim, resample to kVoiceRate, level, fade.
-std::vector<int16_t> VoiceFinish(const std::vector<float>& raw, int rate);
+// The whole chain: trim, resample to kVoiceRate, level, fade. `cutSeconds`
+// receives how much was trimmed off the start (to move timings along).
+std::vector<int16_t> VoiceFinish(const std::vector<float>& raw, int rate, double* cutSeconds = nullptr);
 
 // A canonical 44-byte-header RIFF/WAVE file: PCM, 16-bit, mono.
 std::vector<uint8_t> WavEncode(const std::vector<int16_t>& pcm, int rate);

@@ -1,18 +1,27 @@
-// Build-time voice generator: speaks every line of the character's two voice
-// sets and writes them into the bundle as <name>.wav.
+// Build-time voice generator: speaks every line of the captions table (both
+// languages) into the bundle as <name>.wav, with the timing of her mouth
+// shapes beside it as <name>.lips, and copies the table into the bundle as
+// captions.txt so that the app shows what was spoken.
 //
 // English is spoken by the slt voice of the flite library, Russian by
 // espeak-ng with a female variant; both outputs go through VoiceFinish so the
-// two languages come out equally loud, trimmed and click-free. Output is
-// deterministic: same lines, same synthesisers, same bytes.
+// two languages come out equally loud, trimmed and click-free. The mouth
+// timing comes from each synthesiser's own phoneme timing: flite's segments
+// with their end times, espeak-ng's phoneme events with their positions in
+// the sound. Output is deterministic: same lines, same synthesisers, same bytes.
 #include <espeak-ng/speak_lib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "bundle_out.h"
+#include "face/voice_lines.h"
 #include "voice_dsp.h"
 #include "voicegen.h"
 
@@ -23,122 +32,222 @@ cst_voice* register_cmu_us_slt(const char* voxdir);
 
 namespace {
 
-struct Line {
-  const char* name;  // bundle file name without ".wav"
-  const char* text;
+// One phoneme as the synthesiser timed it, seconds from the start of its output.
+struct Phone {
+  double start;
+  std::string name;  // flite's phone names; espeak-ng's in IPA
 };
 
-// What she says. Kept short (well under six seconds spoken) and warm; the
-// outfit lines double as idle remarks, so none of them asks a question that
-// needs an answer right away.
-const Line kEnglish[] = {
-    {"idle", "It's so nice just being here with you. What shall we do next?"},
-    {"login", "Hi there! I'm so glad you came to see me again."},
-    {"touch", "Oh! That tickles! Hello to you too."},
-    {"shake", "Whoa! Easy there, you're making me dizzy!"},
-    {"setup", "Ooh, something new. Thank you, I like it!"},
-    {"beach", "Sunshine, water, and my swimsuit. A perfect day for the pool!"},
-    {"casual", "Comfy clothes and a cosy room. Just how I like to relax."},
-    {"school", "Class has started. Shall we study together?"},
-    {"business", "All dressed up for the office. Let's get some work done."},
+// ---- Mouth shapes from phonemes ----------------------------------------------
+
+struct Viseme {
+  MouthShape shape;
+  float open;
 };
 
-const Line kRussian[] = {
-    {"r_idle", "Мне так хорошо рядом с тобой. Чем займёмся дальше?"},
-    {"r_login", "Привет! Как я рада снова тебя видеть!"},
-    {"r_touch", "Ой! Щекотно! И тебе привет."},
-    {"r_shake", "Ой-ой! Потише, у меня голова кружится!"},
-    {"r_setup", "О, что-то новенькое! Спасибо, мне нравится."},
-    {"r_beach", "Солнце, вода и купальник. Отличный день для бассейна!"},
-    {"r_casual", "Удобная одежда и уютная комната. Так я люблю отдыхать."},
-    {"r_school", "Урок начинается. Давай позанимаемся вместе?"},
-    {"r_business", "Я готова к работе в офисе. Давай возьмёмся за дела!"},
-};
+// flite's phone set (US English).
+Viseme FromFlite(const std::string& p) {
+  if (p == "pau" || p.empty()) return {kMouthRest, 0.0f};
+  if (p == "m" || p == "b" || p == "p") return {kMouthM, 0.0f};
+  if (p == "aa" || p == "ae" || p == "ay" || p == "aw") return {kMouthA, 1.0f};
+  if (p == "ah" || p == "ax") return {kMouthA, 0.6f};
+  if (p == "ao" || p == "ow" || p == "oy") return {kMouthO, 0.85f};
+  if (p == "uw" || p == "uh" || p == "w") return {kMouthO, 0.55f};
+  if (p == "eh" || p == "ey" || p == "er") return {kMouthE, 0.6f};
+  if (p == "ih" || p == "iy" || p == "y") return {kMouthE, 0.45f};
+  if (p == "f" || p == "v") return {kMouthE, 0.15f};
+  if (p == "sh" || p == "zh" || p == "ch" || p == "jh") return {kMouthO, 0.3f};
+  return {kMouthE, 0.25f};  // the other consonants: the teeth nearly together
+}
+
+// espeak-ng's phonemes in IPA: judged by the first letter after the stress marks.
+Viseme FromIpa(const std::string& p) {
+  size_t i = 0;
+  // Stress marks (U+02C8, U+02CC) and length marks come as two-byte sequences.
+  while (i + 1 < p.size() && static_cast<unsigned char>(p[i]) == 0xCB) i += 2;
+  const std::string q = p.substr(i);
+  auto starts = [&](const char* s) { return q.compare(0, std::strlen(s), s) == 0; };
+  if (q.empty() || q[0] == '_') return {kMouthRest, 0.0f};
+  if (starts("m") || starts("b") || starts("p")) return {kMouthM, 0.0f};
+  if (starts("a") || starts("\xC9\x91") /* ɑ */ || starts("\xC3\xA6") /* æ */) return {kMouthA, 1.0f};
+  if (starts("\xC9\x90") /* ɐ */ || starts("\xC9\x99") /* ə */ || starts("\xCA\x8C") /* ʌ */) return {kMouthA, 0.6f};
+  if (starts("o") || starts("\xC9\x94") /* ɔ */) return {kMouthO, 0.85f};
+  if (starts("u") || starts("\xCA\x8A") /* ʊ */ || starts("w")) return {kMouthO, 0.55f};
+  if (starts("e") || starts("\xC9\x9B") /* ɛ */) return {kMouthE, 0.6f};
+  if (starts("i") || starts("\xC9\xAA") /* ɪ */ || starts("\xC9\xA8") /* ɨ */ || starts("j") || starts("y"))
+    return {kMouthE, 0.45f};
+  if (starts("f") || starts("v")) return {kMouthE, 0.15f};
+  if (starts("\xCA\x83") /* ʃ */ || starts("\xCA\x92") /* ʒ */ || starts("t\xCA\x83") || starts("\xC9\x95") /* ɕ */)
+    return {kMouthO, 0.3f};
+  return {kMouthE, 0.25f};
+}
+
+// Phonemes (seconds in the raw output) to mouth keys in the finished voice:
+// moved by what the trim cut off, merged where the shape does not change,
+// at rest from the end of the speech.
+std::vector<MouthKey> Keys(const std::vector<Phone>& phones, double end, double cut, double length,
+                           Viseme (*viseme)(const std::string&)) {
+  std::vector<MouthKey> keys;
+  auto add = [&](double at, Viseme v) {
+    const int ms = static_cast<int>((at - cut) * 1000.0 + 0.5);
+    const MouthKey k{ms < 0 ? 0 : ms, v.shape, v.open};
+    if (!keys.empty() && keys.back().ms >= k.ms) keys.pop_back();  // the later phoneme wins its millisecond
+    if (!keys.empty() && keys.back().shape == k.shape && keys.back().open == k.open) return;
+    keys.push_back(k);
+  };
+  add(cut, {kMouthRest, 0.0f});
+  for (const Phone& p : phones) add(p.start, viseme(p.name));
+  add(std::min(end, cut + length), {kMouthRest, 0.0f});
+  return keys;
+}
+
+bool WriteText(const std::string& path, const std::string& text) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  return std::fclose(f) == 0 && ok;
+}
+
+// ---- Synthesis ---------------------------------------------------------------------
 
 std::vector<short> g_espeakSamples;
+std::vector<Phone> g_espeakPhones;
+double g_espeakEnd = 0;
 
-int CollectSamples(short* wav, int count, espeak_EVENT*) {
+int CollectSamples(short* wav, int count, espeak_EVENT* events) {
   if (wav && count > 0) g_espeakSamples.insert(g_espeakSamples.end(), wav, wav + count);
+  for (espeak_EVENT* e = events; e && e->type != espeakEVENT_LIST_TERMINATED; ++e) {
+    if (e->type == espeakEVENT_PHONEME) {
+      const size_t n = strnlen(e->id.string, sizeof e->id.string);
+      g_espeakPhones.push_back({e->audio_position / 1000.0, std::string(e->id.string, n)});
+    } else if (e->type == espeakEVENT_END || e->type == espeakEVENT_MSG_TERMINATED) {
+      g_espeakEnd = std::max(g_espeakEnd, e->audio_position / 1000.0);
+    }
+  }
   return 0;  // go on
 }
 
-bool WriteVoice(const std::string& dir, const char* name, const std::vector<float>& raw, int rate) {
-  std::vector<int16_t> pcm = VoiceFinish(raw, rate);
+// Finishes, writes and reports one voice and its mouth timing.
+bool WriteVoice(const std::string& dir, const std::string& name, const std::vector<float>& raw, int rate,
+                const std::vector<Phone>& phones, double end, Viseme (*viseme)(const std::string&)) {
+  double cut = 0;
+  std::vector<int16_t> pcm = VoiceFinish(raw, rate, &cut);
   std::vector<float> check = PcmToFloat(pcm.data(), pcm.size());
-  std::string path = dir + "/" + name + ".wav";
+  const std::string path = BundleOutPath(dir, name + ".wav");
   if (pcm.empty() || !WavWriteFile(path, pcm, kVoiceRate)) {
     std::fprintf(stderr, "voicegen: cannot write %s\n", path.c_str());
     return false;
   }
-  std::printf("voicegen: %-11s %5.2f s  rms %6.1f dBFS  peak %5.1f dBFS\n", name,
-              double(pcm.size()) / kVoiceRate, ActiveRmsDb(check, kVoiceRate), PeakDb(check));
+  const double length = double(pcm.size()) / kVoiceRate;
+  const std::vector<MouthKey> keys = Keys(phones, end, cut, length, viseme);
+  const std::string lips = BundleOutPath(dir, name + ".lips");
+  if (!WriteText(lips, LipsFormat(keys, name + ".wav"))) {
+    std::fprintf(stderr, "voicegen: cannot write %s\n", lips.c_str());
+    return false;
+  }
+  std::printf("voicegen: %-11s %5.2f s  rms %6.1f dBFS  peak %5.1f dBFS  %3zu mouth shapes\n", name.c_str(), length,
+              ActiveRmsDb(check, kVoiceRate), PeakDb(check), keys.size());
   return true;
 }
 
-bool SpeakEnglish(const std::string& dir) {
-  if (flite_init() != 0) {
-    std::fprintf(stderr, "voicegen: the flite speech library did not start\n");
-    return false;
-  }
-  cst_voice* voice = register_cmu_us_slt(nullptr);
+bool SpeakEnglish(const std::string& dir, const CaptionLine& line) {
+  static const bool started = flite_init() == 0;
+  static cst_voice* voice = started ? register_cmu_us_slt(nullptr) : nullptr;
   if (!voice) {
-    std::fprintf(stderr, "voicegen: flite's slt voice is missing\n");
+    std::fprintf(stderr, "voicegen: flite or its slt voice did not start\n");
     return false;
   }
-  for (const Line& line : kEnglish) {
-    cst_wave* w = flite_text_to_wave(line.text, voice);
-    if (!w || w->num_samples <= 0) {
-      std::fprintf(stderr, "voicegen: flite produced nothing for \"%s\"\n", line.name);
-      if (w) delete_wave(w);
-      return false;
-    }
-    std::vector<float> raw = PcmToFloat(w->samples, size_t(w->num_samples));
-    int rate = w->sample_rate;
-    delete_wave(w);
-    if (!WriteVoice(dir, line.name, raw, rate)) return false;
+  cst_utterance* u = flite_synth_text(line.text.c_str(), voice);
+  cst_wave* w = u ? utt_wave(u) : nullptr;
+  if (!w || w->num_samples <= 0) {
+    std::fprintf(stderr, "voicegen: flite produced nothing for \"%s\"\n", line.name.c_str());
+    if (u) delete_utterance(u);
+    return false;
   }
-  return true;
+  // Segments carry their end times; each starts where the one before ended.
+  std::vector<Phone> phones;
+  double at = 0;
+  for (cst_item* s = relation_head(utt_relation(u, "Segment")); s; s = item_next(s)) {
+    phones.push_back({at, item_feat_string(s, "name")});
+    at = item_feat_float(s, "end");
+  }
+  std::vector<float> raw = PcmToFloat(w->samples, size_t(w->num_samples));
+  const int rate = w->sample_rate;
+  delete_utterance(u);
+  return WriteVoice(dir, line.name, raw, rate, phones, at, FromFlite);
 }
 
-bool SpeakRussian(const std::string& dir) {
-  // Once per process: after espeak_Terminate the library cannot be started
-  // synchronously again (it hangs waiting for its own audio thread).
-  static const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, 0);
-  if (rate <= 0) {
-    std::fprintf(stderr, "voicegen: the espeak-ng speech library did not start (no data?)\n");
+// espeak-ng with its Russian voice, started once per process: after
+// espeak_Terminate it cannot be started synchronously again (it hangs
+// waiting for its own audio thread), and setting the voice again before each
+// line would change how the later lines come out. The sample rate, or 0.
+int StartEspeak() {
+  static const int rate = [] {
+    const int r = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr,
+                                    espeakINITIALIZE_PHONEME_EVENTS | espeakINITIALIZE_PHONEME_IPA);
+    if (r <= 0) {
+      std::fprintf(stderr, "voicegen: the espeak-ng speech library did not start (no data?)\n");
+      return 0;
+    }
+    // "f3" is the brightest of the female variants; a slower rate makes the
+    // Russian stresses easier to follow.
+    if (espeak_SetVoiceByName("ru+f3") != EE_OK) {
+      std::fprintf(stderr, "voicegen: espeak-ng has no Russian female voice (ru+f3)\n");
+      return 0;
+    }
+    espeak_SetParameter(espeakRATE, 145, 0);
+    espeak_SetSynthCallback(CollectSamples);
+    return r;
+  }();
+  return rate;
+}
+
+bool SpeakRussian(const std::string& dir, const CaptionLine& line) {
+  const int rate = StartEspeak();
+  if (rate <= 0) return false;
+  g_espeakSamples.clear();
+  g_espeakPhones.clear();
+  g_espeakEnd = 0;
+  // The variant's breath noise comes from the C library's rand(); a fixed
+  // seed per line keeps every build's files byte for byte the same.
+  std::srand(1);
+  espeak_ERROR e = espeak_Synth(line.text.c_str(), line.text.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8,
+                                nullptr, nullptr);
+  espeak_Synchronize();
+  if (e != EE_OK || g_espeakSamples.empty()) {
+    std::fprintf(stderr, "voicegen: espeak-ng produced nothing for \"%s\"\n", line.name.c_str());
     return false;
   }
-  // "f3" is the brightest of the female variants; a slower rate makes the
-  // Russian stresses easier to follow.
-  if (espeak_SetVoiceByName("ru+f3") != EE_OK) {
-    std::fprintf(stderr, "voicegen: espeak-ng has no Russian female voice (ru+f3)\n");
-    return false;
-  }
-  espeak_SetParameter(espeakRATE, 145, 0);
-  espeak_SetSynthCallback(CollectSamples);
-  bool ok = true;
-  for (const Line& line : kRussian) {
-    g_espeakSamples.clear();
-    // The variant's breath noise comes from the C library's rand(); a fixed
-    // seed per line keeps every build's files byte for byte the same.
-    std::srand(1);
-    espeak_ERROR e = espeak_Synth(line.text, std::strlen(line.text) + 1, 0, POS_CHARACTER, 0,
-                                  espeakCHARS_UTF8, nullptr, nullptr);
-    espeak_Synchronize();
-    if (e != EE_OK || g_espeakSamples.empty()) {
-      std::fprintf(stderr, "voicegen: espeak-ng produced nothing for \"%s\"\n", line.name);
-      ok = false;
-      break;
-    }
-    std::vector<float> raw = PcmToFloat(g_espeakSamples.data(), g_espeakSamples.size());
-    if (!WriteVoice(dir, line.name, raw, rate)) {
-      ok = false;
-      break;
-    }
-  }
-  return ok;
+  std::vector<float> raw = PcmToFloat(g_espeakSamples.data(), g_espeakSamples.size());
+  const double end = g_espeakEnd > 0 ? g_espeakEnd : double(g_espeakSamples.size()) / rate;
+  return WriteVoice(dir, line.name, raw, rate, g_espeakPhones, end, FromIpa);
+}
+
+bool ReadText(const std::string& path, std::string* out) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream s;
+  s << in.rdbuf();
+  *out = s.str();
+  return true;
 }
 
 }  // namespace
 
-bool SpeakVoiceLines(const std::string& dir) { return SpeakEnglish(dir) && SpeakRussian(dir); }
+bool SpeakVoiceLines(const std::string& dir, const std::string& captions) {
+  // The table goes into the bundle first; what is spoken is read from there.
+  std::string text, error;
+  const std::string copy = BundleOutPath(dir, "captions.txt");
+  if (!ReadText(captions, &text) || !WriteText(copy, text)) {
+    std::fprintf(stderr, "voicegen: cannot copy %s into %s\n", captions.c_str(), dir.c_str());
+    return false;
+  }
+  std::vector<CaptionLine> lines;
+  if (!ReadText(copy, &text) || !CaptionsParse(text, &lines, &error)) {
+    std::fprintf(stderr, "voicegen: %s:%s\n", captions.c_str(), error.c_str());
+    return false;
+  }
+  for (const CaptionLine& line : lines)
+    if (!(line.lang == "en" ? SpeakEnglish(dir, line) : SpeakRussian(dir, line))) return false;
+  return true;
+}

@@ -6,12 +6,11 @@
 // anti-aliasing, so the 2x icons are redrawn, not enlarged.
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <string>
 
+#include "bundle_out.h"
 #include "canvas.h"
 #include "generators.h"
-#include "png_out.h"
 
 namespace {
 
@@ -19,11 +18,7 @@ const float kPi = 3.14159265f;
 const float kIcon = 44.0f;  // icon edge in points
 
 bool Save(const std::string& dir, const std::string& name, const Canvas& c) {
-  if (!PngWrite(dir + "/" + name, c.w, c.h, c.Bytes())) {
-    std::fprintf(stderr, "artgen: cannot write %s/%s\n", dir.c_str(), name.c_str());
-    return false;
-  }
-  return true;
+  return WriteCanvasPng(BundleOutPath(dir, name), c);
 }
 
 // The environment light: bright and warm in the middle, falling off softly to

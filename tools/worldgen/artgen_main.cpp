@@ -1,12 +1,11 @@
-// Build step: artgen <bundle folder> writes the light and interface pictures.
-#include <cstdio>
+// Build step: artgen OUT_DIR [--stamp FILE] writes the light and interface pictures.
+#include <string>
 
+#include "bundle_out.h"
 #include "generators.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: artgen <bundle folder>\n");
-    return 2;
-  }
-  return GenerateArt(argv[1]) ? 0 : 1;
+  std::string dir, stamp;
+  if (!BundleOutArgs(argc, argv, "artgen", &dir, &stamp)) return 2;
+  return GenerateArt(dir) && BundleOutFinish("artgen", stamp) ? 0 : 1;
 }

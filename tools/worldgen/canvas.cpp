@@ -1,5 +1,7 @@
 #include "canvas.h"
 
+#include "picture/picture_file.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -104,4 +106,12 @@ float TileFbm(float x, float y, int period, uint32_t seed, int octaves) {
     amp *= 0.5f;
   }
   return sum / norm;
+}
+
+bool WriteCanvasPng(const std::string& path, const Canvas& c) {
+  PngFormat format;
+  format.compression = 9;
+  format.throughTemporary = true;
+  const std::vector<uint8_t> rgba = c.Bytes();
+  return WritePng(path, c.w, c.h, rgba.data(), format);
 }

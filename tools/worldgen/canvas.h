@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 struct Rgba {
@@ -50,3 +51,7 @@ float SdPolygon(float x, float y, const std::vector<float>& pts);
 float TileNoise(float x, float y, int period, uint32_t seed);
 // Sum of octaves of TileNoise, still tileable.
 float TileFbm(float x, float y, int period, uint32_t seed, int octaves);
+
+// Writes the canvas as the generators store every picture: 8-bit RGBA, zlib
+// level 9, through a temporary file. False (with a message) on failure.
+bool WriteCanvasPng(const std::string& path, const Canvas& c);

@@ -6,8 +6,8 @@
 #include <functional>
 #include <map>
 
+#include "bundle_out.h"
 #include "canvas.h"
-#include "png_out.h"
 
 namespace {
 
@@ -467,9 +467,5 @@ bool PaintTexture(const std::string& dir, const std::string& baseName) {
     return false;
   }
   Canvas c = it->second();
-  if (!PngWrite(dir + "/" + baseName, c.w, c.h, c.Bytes())) {
-    std::fprintf(stderr, "worldgen: cannot write %s/%s\n", dir.c_str(), baseName.c_str());
-    return false;
-  }
-  return true;
+  return WriteCanvasPng(BundleOutPath(dir, baseName), c);
 }

@@ -15,6 +15,7 @@
 
 #include "generators.h"
 #include "scene_build.h"
+#include "bundle_out.h"
 #include "textures.h"
 
 namespace {
@@ -113,52 +114,63 @@ Mesh Table(V3 centre, float hx, float hz, float height, float top, float leg) {
 }
 
 // ---------------------------------------------------------------- pool
-bool BuildPool(const std::string& path) {
-  SceneBuilder s;
-  s.frames = kLoopFrames;
-  int deck = s.Lit("deck stone", s.Texture("maps\\pool\\deck_tiles.png"), 1.0f, 0.98f, 0.95f, 0.2f, 30);
-  int tiles = s.Lit("pool tiles", s.Texture("maps\\pool\\pool_tiles.png"), 1.0f, 1.0f, 1.0f, 0.4f, 60);
-  int coping = s.Lit("coping", -1, 0.95f, 0.93f, 0.88f, 0.2f, 20);
-  int hedge = s.Lit("hedge", s.Texture("textures/hedge.png"), 0.95f, 1.0f, 0.9f, 0.05f, 8);
-  int wall = s.Lit("garden wall", s.Texture("textures/plaster.png"), 1.0f, 0.96f, 0.9f, 0.1f, 10);
-  int bark = s.Lit("palm bark", s.Texture("textures/bark.png"), 1.0f, 1.0f, 1.0f, 0.05f, 5);
-  int lounger = s.Lit("lounger", -1, 0.98f, 0.98f, 0.98f, 0.3f, 40);
-  int cushion = s.Lit("cushion", s.Texture("fabric.png"), 0.35f, 0.62f, 0.85f, 0.1f, 10);
-  int canopy = s.Lit("parasol", s.Texture("fabric.png"), 1.0f, 0.55f, 0.35f, 0.1f, 10);
-  int pole = s.Lit("pole", -1, 0.85f, 0.85f, 0.8f, 0.5f, 60);
-  int ring = s.Lit("float ring", -1, 1.0f, 0.45f, 0.55f, 0.6f, 50);
-  int sky = s.Const("sky const", s.Texture("sky_day.png"));
-  int cloud = s.Lit("cloud alpha", s.Texture("textures/sky/cloud.png"), 1.0f, 1.0f, 1.0f, 0, 0);
+struct PoolMaterials {
+  int deck, tiles, coping, hedge, wall, bark, lounger, cushion, canopy, pole, ring, sky, cloud, frond, water;
+};
+
+PoolMaterials PoolMaterialsOf(SceneBuilder& s) {
+  const int deck = s.Lit("deck stone", s.Texture("maps\\pool\\deck_tiles.png"), 1.0f, 0.98f, 0.95f, 0.2f, 30);
+  const int tiles = s.Lit("pool tiles", s.Texture("maps\\pool\\pool_tiles.png"), 1.0f, 1.0f, 1.0f, 0.4f, 60);
+  const int coping = s.Lit("coping", -1, 0.95f, 0.93f, 0.88f, 0.2f, 20);
+  const int hedge = s.Lit("hedge", s.Texture("textures/hedge.png"), 0.95f, 1.0f, 0.9f, 0.05f, 8);
+  const int wall = s.Lit("garden wall", s.Texture("textures/plaster.png"), 1.0f, 0.96f, 0.9f, 0.1f, 10);
+  const int bark = s.Lit("palm bark", s.Texture("textures/bark.png"), 1.0f, 1.0f, 1.0f, 0.05f, 5);
+  const int lounger = s.Lit("lounger", -1, 0.98f, 0.98f, 0.98f, 0.3f, 40);
+  const int cushion = s.Lit("cushion", s.Texture("fabric.png"), 0.35f, 0.62f, 0.85f, 0.1f, 10);
+  const int canopy = s.Lit("parasol", s.Texture("fabric.png"), 1.0f, 0.55f, 0.35f, 0.1f, 10);
+  const int pole = s.Lit("pole", -1, 0.85f, 0.85f, 0.8f, 0.5f, 60);
+  const int ring = s.Lit("float ring", -1, 1.0f, 0.45f, 0.55f, 0.6f, 50);
+  const int sky = s.Const("sky const", s.Texture("sky_day.png"));
+  const int cloud = s.Lit("cloud alpha", s.Texture("textures/sky/cloud.png"), 1.0f, 1.0f, 1.0f, 0, 0);
   // Clouds stay bright on the side away from the sun.
   for (float& d : s.materials[size_t(cloud)].diffuse) d = 0.75f;
-  int frond = s.Lit("palm frond alpha", s.Texture("maps\\pool\\palm_frond.png"), 0.9f, 1.0f, 0.85f, 0.05f, 10);
-  int water = s.Lit("water alpha", s.Texture("textures/water.png"), 1.0f, 1.0f, 1.0f, 0.8f, 80);
+  const int frond = s.Lit("palm frond alpha", s.Texture("maps\\pool\\palm_frond.png"), 0.9f, 1.0f, 0.85f, 0.05f, 10);
+  const int water = s.Lit("water alpha", s.Texture("textures/water.png"), 1.0f, 1.0f, 1.0f, 0.8f, 80);
+  return {deck, tiles, coping, hedge, wall, bark, lounger, cushion, canopy, pole, ring, sky, cloud, frond, water};
+}
 
-  const float px0 = -400, px1 = 400, pz0 = -1050, pz1 = -250, depth = 140;  // the pool
-  const float E = 1700;                                                      // deck edge
+// The pool: x from kPoolX0 to kPoolX1, z from kPoolZ0 (far) to kPoolZ1, kPoolDepth
+// deep; the deck reaches kDeckEdge every way.
+const float kPoolX0 = -400, kPoolX1 = 400, kPoolZ0 = -1050, kPoolZ1 = -250, kPoolDepth = 140;
+const float kDeckEdge = 1700;
+
+// The deck round the pool, the tiled basin and its coping.
+void PoolDeckAndBasin(SceneBuilder& s, const PoolMaterials& m) {
   Mesh ground;
-  ground.Quad({-E, 0, E}, {2 * E, 0, 0}, {0, 0, -(E - pz1)}, 160);        // in front of the pool
-  ground.Quad({-E, 0, pz0}, {2 * E, 0, 0}, {0, 0, -(E + pz0)}, 160);      // behind it
-  ground.Quad({-E, 0, pz1}, {E + px0, 0, 0}, {0, 0, pz0 - pz1}, 160);    // left of it
-  ground.Quad({px1, 0, pz1}, {E - px1, 0, 0}, {0, 0, pz0 - pz1}, 160);   // right of it
-  s.Add("deck", ground, deck);
+  ground.Quad({-kDeckEdge, 0, kDeckEdge}, {2 * kDeckEdge, 0, 0}, {0, 0, -(kDeckEdge - kPoolZ1)}, 160);        // in front of the pool
+  ground.Quad({-kDeckEdge, 0, kPoolZ0}, {2 * kDeckEdge, 0, 0}, {0, 0, -(kDeckEdge + kPoolZ0)}, 160);      // behind it
+  ground.Quad({-kDeckEdge, 0, kPoolZ1}, {kDeckEdge + kPoolX0, 0, 0}, {0, 0, kPoolZ0 - kPoolZ1}, 160);    // left of it
+  ground.Quad({kPoolX1, 0, kPoolZ1}, {kDeckEdge - kPoolX1, 0, 0}, {0, 0, kPoolZ0 - kPoolZ1}, 160);   // right of it
+  s.Add("deck", ground, m.deck);
 
   Mesh basin;
-  basin.Quad({px0, -depth, pz1}, {px1 - px0, 0, 0}, {0, 0, pz0 - pz1}, 80);  // floor
-  basin.Quad({px0, -depth, pz0}, {px1 - px0, 0, 0}, {0, depth, 0}, 80);      // far side, faces +z
-  basin.Quad({px1, -depth, pz1}, {px0 - px1, 0, 0}, {0, depth, 0}, 80);      // near side, faces -z
-  basin.Quad({px0, -depth, pz1}, {0, 0, pz0 - pz1}, {0, depth, 0}, 80);      // left, faces +x
-  basin.Quad({px1, -depth, pz0}, {0, 0, pz1 - pz0}, {0, depth, 0}, 80);      // right, faces -x
-  s.Add("pool basin", basin, tiles);
+  basin.Quad({kPoolX0, -kPoolDepth, kPoolZ1}, {kPoolX1 - kPoolX0, 0, 0}, {0, 0, kPoolZ0 - kPoolZ1}, 80);  // floor
+  basin.Quad({kPoolX0, -kPoolDepth, kPoolZ0}, {kPoolX1 - kPoolX0, 0, 0}, {0, kPoolDepth, 0}, 80);      // far side, faces +z
+  basin.Quad({kPoolX1, -kPoolDepth, kPoolZ1}, {kPoolX0 - kPoolX1, 0, 0}, {0, kPoolDepth, 0}, 80);      // near side, faces -z
+  basin.Quad({kPoolX0, -kPoolDepth, kPoolZ1}, {0, 0, kPoolZ0 - kPoolZ1}, {0, kPoolDepth, 0}, 80);      // left, faces +x
+  basin.Quad({kPoolX1, -kPoolDepth, kPoolZ0}, {0, 0, kPoolZ1 - kPoolZ0}, {0, kPoolDepth, 0}, 80);      // right, faces -x
+  s.Add("pool basin", basin, m.tiles);
 
   Mesh edge;
-  edge.Box({0, 4, pz1 + 15}, {px1 + 30, 4, 15});
-  edge.Box({0, 4, pz0 - 15}, {px1 + 30, 4, 15});
-  edge.Box({px0 - 15, 4, (pz0 + pz1) / 2}, {15, 4, (pz1 - pz0) / 2});
-  edge.Box({px1 + 15, 4, (pz0 + pz1) / 2}, {15, 4, (pz1 - pz0) / 2});
-  s.Add("pool coping", edge, coping);
+  edge.Box({0, 4, kPoolZ1 + 15}, {kPoolX1 + 30, 4, 15});
+  edge.Box({0, 4, kPoolZ0 - 15}, {kPoolX1 + 30, 4, 15});
+  edge.Box({kPoolX0 - 15, 4, (kPoolZ0 + kPoolZ1) / 2}, {15, 4, (kPoolZ1 - kPoolZ0) / 2});
+  edge.Box({kPoolX1 + 15, 4, (kPoolZ0 + kPoolZ1) / 2}, {15, 4, (kPoolZ1 - kPoolZ0) / 2});
+  s.Add("pool coping", edge, m.coping);
+}
 
-  // A hedge on a low wall all round the garden.
+// A hedge on a low wall all round the garden.
+void GardenHedge(SceneBuilder& s, const PoolMaterials& m) {
   Mesh low, green;
   const float G = 1650;
   low.Box({0, 40, -G}, {G, 40, 25}, 0);
@@ -169,10 +181,12 @@ bool BuildPool(const std::string& path) {
   green.Box({0, 170, G}, {G, 90, 40}, 120);
   green.Box({-G, 170, 0}, {40, 90, G}, 120);
   green.Box({G, 170, 0}, {40, 90, G}, 120);
-  s.Add("garden wall", low, wall);
-  s.Add("hedge", green, hedge);
+  s.Add("garden wall", low, m.wall);
+  s.Add("hedge", green, m.hedge);
+}
 
-  // Two loungers with cushions and a parasol between them.
+// Two loungers with cushions and a parasol between them.
+void LoungersAndParasol(SceneBuilder& s, const PoolMaterials& m) {
   for (int side = -1; side <= 1; side += 2) {
     float x = float(side) * 680;
     Mesh frame, pad;
@@ -182,11 +196,11 @@ bool BuildPool(const std::string& path) {
     frame.Box({x - 35, 15, -360}, {4, 15, 4});
     frame.Box({x + 35, 15, -360}, {4, 15, 4});
     pad.Box({x, 42, -420}, {42, 6, 70}, 40);
-    s.Add("lounger", frame, lounger);
-    s.Add("lounger cushion", pad, cushion);
+    s.Add("lounger", frame, m.lounger);
+    s.Add("lounger cushion", pad, m.cushion);
     Mesh back;
     back.Box({0, 0, 0}, {42, 6, 40}, 40);
-    s.AddTurned("lounger backrest", back, cushion, {x, 70, -528}, {1, 0, 0}, -0.9f);
+    s.AddTurned("lounger backrest", back, m.cushion, {x, 70, -528}, {1, 0, 0}, -0.9f);
   }
   Mesh stick, shade;
   stick.Cylinder({980, 0, -450}, 5, 5, 300, 10);
@@ -194,10 +208,12 @@ bool BuildPool(const std::string& path) {
   Mesh under = shade;
   under.Flip();
   shade.Append(under);
-  s.Add("parasol pole", stick, pole);
-  s.Add("parasol canopy", shade, canopy);
+  s.Add("parasol pole", stick, m.pole);
+  s.Add("parasol canopy", shade, m.canopy);
+}
 
-  // A little pool house and a table across the garden, seen when the camera turns round.
+// A pool house and a garden table, seen when the camera turns round.
+void PoolHouseAndTable(SceneBuilder& s, const PoolMaterials& m) {
   int plaster = s.Lit("pool house", s.Texture("textures/plaster.png"), 1.0f, 0.97f, 0.92f, 0.1f, 10);
   int roof = s.Lit("roof", -1, 0.80f, 0.40f, 0.28f, 0.2f, 20);
   int glassDark = s.Lit("pool house window", s.Texture("window_view.png"), 0.55f, 0.65f, 0.75f, 0.8f, 80);
@@ -216,17 +232,19 @@ bool BuildPool(const std::string& path) {
   garden.Cylinder({650, 100, 1000}, 90, 90, 8, 24);
   garden.Box({520, 45, 1000}, {30, 45, 30});
   garden.Box({780, 45, 1000}, {30, 45, 30});
-  s.Add("garden table", garden, lounger);
+  s.Add("garden table", garden, m.lounger);
   Mesh stick2, shade2;
   stick2.Cylinder({650, 108, 1000}, 4, 4, 220, 8);
   shade2.Cylinder({650, 290, 1000}, 170, 6, 60, 12, false, 0);
   Mesh under2 = shade2;
   under2.Flip();
   shade2.Append(under2);
-  s.Add("table parasol pole", stick2, pole);
-  s.Add("table parasol", shade2, cushion);
+  s.Add("table parasol pole", stick2, m.pole);
+  s.Add("table parasol", shade2, m.cushion);
+}
 
-  // Palms round the garden, the nearest ones behind her on either side.
+// Palm trunks round the garden; returns where their crowns go.
+std::vector<V3> PalmTrunks(SceneBuilder& s, const PoolMaterials& m) {
   const V3 palms[] = {{-900, 0, -1250}, {1000, 0, -1300}, {-1300, 0, 200}, {1300, 0, 400}, {-500, 0, 1300}, {700, 0, 1250}};
   std::vector<V3> crowns;
   for (size_t i = 0; i < 6; ++i) {
@@ -237,15 +255,19 @@ bool BuildPool(const std::string& path) {
       float r0 = 24 - float(seg) * 2.2f, r1 = 24 - float(seg + 1) * 2.2f;
       trunk.Cylinder(p + V3{lean * float(seg * seg) / 6.0f, float(seg) * 110, 0}, r0, r1, 112, 10, false, 60);
     }
-    s.Add("palm trunk", trunk, bark);
+    s.Add("palm trunk", trunk, m.bark);
     crowns.push_back(p + V3{lean * 36 / 6.0f, 660, 0});
   }
-  // Sky all round, with clouds that drift to and fro.
+  return crowns;
+}
+
+// Sky all round, with clouds that drift to and fro.
+void SkyAndClouds(SceneBuilder& s, const PoolMaterials& m) {
   Mesh dome;
   dome.Cylinder({0, -400, 0}, 4200, 4200, 3600, 48, false, 0);
   dome.Flip();
   for (size_t i = 0; i < dome.uv.size(); i += 2) dome.uv[i] *= 4;  // the sky picture four times round
-  s.Add("sky", dome, sky);
+  s.Add("sky", dome, m.sky);
 
   Mesh clouds;
   for (int i = 0; i < 7; ++i) {
@@ -253,8 +275,11 @@ bool BuildPool(const std::string& path) {
     float r = 3600, h = 1100 + 260 * float(i % 3);
     clouds.Card({std::sin(a) * r, h, std::cos(a) * r}, 1300, 650, a + kPi);
   }
-  s.Add("clouds", clouds, cloud, {0, 0, 0}, Sway({0, 0, 0}, {0, 1, 0}, 5, 1));
+  s.Add("clouds", clouds, m.cloud, {0, 0, 0}, Sway({0, 0, 0}, {0, 1, 0}, 5, 1));
+}
 
+// The palm crowns, stirring in the breeze.
+void PalmCrowns(SceneBuilder& s, const PoolMaterials& m, const std::vector<V3>& crowns) {
   for (size_t i = 0; i < crowns.size(); ++i) {
     Mesh crown;
     for (int f = 0; f < 8; ++f) {
@@ -265,24 +290,40 @@ bool BuildPool(const std::string& path) {
       crown.QuadUV(side * -0.5f, side, rise, 0, 0, 1, 0.5f, true);
       crown.QuadUV(rise - side * 0.5f, side, fall, 0, 0.5f, 1, 1, true);
     }
-    s.Add("palm crown", crown, frond, crowns[i], Sway(crowns[i], {float(i % 2), 0, 1}, 3, 6 + int(i)));
+    s.Add("palm crown", crown, m.frond, crowns[i], Sway(crowns[i], {float(i % 2), 0, 1}, 3, 6 + int(i)));
   }
+}
 
-  // A float ring drifts round a small circle on the water, which rises and falls a little.
+// The water, rising and falling a little, with a float ring drifting on it.
+void FloatRingAndWater(SceneBuilder& s, const PoolMaterials& m) {
   Mesh torus;
   torus.Torus({0, 0, 0}, 42, 14, 24, 10);
-  s.Add("float ring", torus, ring, {0, 0, 0}, [](int k, int n, V3& p, float q[4]) {
+  s.Add("float ring", torus, m.ring, {0, 0, 0}, [](int k, int n, V3& p, float q[4]) {
     float a = Phase(k, n, 1);
     p = {120 + 90 * std::cos(a), -16 + 2.5f * std::sin(Phase(k, n, 15)), -650 + 90 * std::sin(a)};
     AxisAngle({0, 1, 0}, -a, q);
   });
   Mesh surface;
-  surface.Quad({px0, 0, pz1}, {px1 - px0, 0, 0}, {0, 0, pz0 - pz1}, 200);
-  s.Add("water", surface, water, {0, -18, 0}, [](int k, int n, V3& p, float q[4]) {
+  surface.Quad({kPoolX0, 0, kPoolZ1}, {kPoolX1 - kPoolX0, 0, 0}, {0, 0, kPoolZ0 - kPoolZ1}, 200);
+  s.Add("water", surface, m.water, {0, -18, 0}, [](int k, int n, V3& p, float q[4]) {
     p = {0, -18 + 2.5f * std::sin(Phase(k, n, 15)), 0};
     q[0] = q[1] = q[2] = 0;
     q[3] = 1;
   });
+}
+
+bool BuildPool(const std::string& path) {
+  SceneBuilder s;
+  s.frames = kLoopFrames;
+  const PoolMaterials m = PoolMaterialsOf(s);
+  PoolDeckAndBasin(s, m);
+  GardenHedge(s, m);
+  LoungersAndParasol(s, m);
+  PoolHouseAndTable(s, m);
+  const std::vector<V3> crowns = PalmTrunks(s, m);
+  SkyAndClouds(s, m);
+  PalmCrowns(s, m, crowns);
+  FloatRingAndWater(s, m);
   return s.Write(path);
 }
 
@@ -588,8 +629,8 @@ bool BuildBusiness(const std::string& path) {
 }  // namespace
 
 bool GenerateBackdrops(const std::string& dir) {
-  if (!BuildPool(dir + "/bg_pool.POD") || !BuildCasual(dir + "/bg_casual.POD") ||
-      !BuildSchool(dir + "/bg_school.POD") || !BuildBusiness(dir + "/bg_business.POD"))
+  if (!BuildPool(BundleOutPath(dir, "bg_pool.POD")) || !BuildCasual(BundleOutPath(dir, "bg_casual.POD")) ||
+      !BuildSchool(BundleOutPath(dir, "bg_school.POD")) || !BuildBusiness(BundleOutPath(dir, "bg_business.POD")))
     return false;
   for (const std::string& name : TextureNames())
     if (!PaintTexture(dir, name)) return false;

@@ -1,12 +1,11 @@
-// Build step: worldgen <bundle folder> writes the backdrops and their textures.
-#include <cstdio>
+// Build step: worldgen OUT_DIR [--stamp FILE] writes the backdrops and their textures.
+#include <string>
 
+#include "bundle_out.h"
 #include "generators.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: worldgen <bundle folder>\n");
-    return 2;
-  }
-  return GenerateBackdrops(argv[1]) ? 0 : 1;
+  std::string dir, stamp;
+  if (!BundleOutArgs(argc, argv, "worldgen", &dir, &stamp)) return 2;
+  return GenerateBackdrops(dir) && BundleOutFinish("worldgen", stamp) ? 0 : 1;
 }

@@ -36,7 +36,7 @@ bool BackdropLoadCharacter(CPODScene* girl, int outfit, int hairColour, int skin
   return true;
 }
 
-void BackdropViewDraw(CPODScene* bg, float frame, const BackdropCamera& cam, SimpleShadow* shadow,
+void BackdropViewDraw(CPODScene* backdrop, float frame, const BackdropCamera& cam, SimpleShadow* shadow,
                       CPODScene* girl, float girlFrame) {
   InitTestLight();
   glShadeModel(GL_SMOOTH);
@@ -47,8 +47,8 @@ void BackdropViewDraw(CPODScene* bg, float frame, const BackdropCamera& cam, Sim
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   GirlSetCamera(cam.angle, cam.dist, cam.panX, cam.panY);
   glDisable(GL_BLEND);
-  if (bg) {
-    DrawModel(bg, frame);
+  if (backdrop) {
+    DrawModel(backdrop, frame);
     glMatrixMode(GL_MODELVIEW);
   }
   if (girl) DrawModelWithEnv(girl, girlFrame, nullptr);

@@ -22,7 +22,7 @@ void BackdropViewInit();
 // False, leaving `girl` empty, when the bundle has no character.
 bool BackdropLoadCharacter(CPODScene* girl, int outfit, int hairColour, int skinTone);
 
-// Clears, sets light and camera, draws `bg` at `frame`, then (when given)
+// Clears, sets light and camera, draws `backdrop` at `frame`, then (when given)
 // her at `girlFrame` and the ground shadow where she stands.
-void BackdropViewDraw(CPODScene* bg, float frame, const BackdropCamera& cam, SimpleShadow* shadow,
+void BackdropViewDraw(CPODScene* backdrop, float frame, const BackdropCamera& cam, SimpleShadow* shadow,
                       CPODScene* girl = nullptr, float girlFrame = 0);

@@ -14,7 +14,7 @@
 #include "backdrop_view.h"
 #include "platform/EAGLView.h"
 #include "platform/bundle.h"
-#include "png_out.h"
+#include "picture/picture_file.h"
 #include "render/mesh_utils.h"
 #include "render/simple_ogl_shadow.h"
 #include "scene/ModelPOD.h"
@@ -98,12 +98,12 @@ int main(int argc, char** argv) {
       all.Put(shot, kGap + v * (kW / 2 + kGap), kGap + b * (kH / 2 + kGap), true);
     }
     std::string path = out + "/preview_" + std::string(names[b] + 3) + ".png";
-    if (!PngWrite(path, row.w, row.h, row.px)) status = 1;
+    if (!WritePng(path, row.w, row.h, row.px.data())) status = 1;
     ReleaseTextures();
     bg.Destroy();
     girl.Destroy();
   }
-  if (!PngWrite(out + "/preview_all.png", all.w, all.h, all.px)) status = 1;
+  if (!WritePng(out + "/preview_all.png", all.w, all.h, all.px.data())) status = 1;
   SimpleShadowFree(&shadow);
   delete view;
   return status;

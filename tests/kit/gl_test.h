@@ -1,18 +1,15 @@
-// Shared pieces of the drawing tests: a headless ES 1.1 surface per test, a
-// throw-away resource bundle, pixel access and PNG files.
+// The fixture of the drawing tests: a headless ES 1.1 surface per test and
+// access to its pixels.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "platform/EAGLView.h"
-#include "platform/bundle.h"
+#include "picture/picture_file.h"
 
 namespace testkit {
 
@@ -42,34 +39,9 @@ class GLTest : public ::testing::Test {
     EXPECT_TRUE(EAGLViewReadPixels(view_.get(), rgba));
     return rgba;
   }
+  Picture FramePicture() { return Picture{kWidth, kHeight, 32, Frame()}; }
 
   std::unique_ptr<EAGLView> view_;
 };
-
-// A fresh folder used as the resource bundle for one test; removed after.
-class TempBundle {
- public:
-  TempBundle() {
-    char tmpl[] = "/tmp/ovanta_render_XXXXXX";
-    const char* made = mkdtemp(tmpl);
-    dir_ = made ? made : "";
-    BundleSetRoot(dir_.c_str());
-  }
-  ~TempBundle() {
-    BundleSetRoot(nullptr);
-    if (!dir_.empty()) std::system(("rm -rf '" + dir_ + "'").c_str());
-  }
-  const std::string& dir() const { return dir_; }
-  std::string Path(const std::string& file) const { return dir_ + "/" + file; }
-
- private:
-  std::string dir_;
-};
-
-// Where tests leave the pictures they render, for people to look at.
-inline std::string OutputDir() {
-  const char* dir = std::getenv("TEST_OUTPUT_DIR");
-  return dir && *dir ? dir : ".";
-}
 
 }  // namespace testkit

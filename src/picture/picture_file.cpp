@@ -1,7 +1,6 @@
-#include "texture/picture_io.h"
+#include "picture/picture_file.h"
 
-#include "texture/gamelib.h"
-
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -59,7 +58,8 @@ void PngReadBytes(png_structp png, png_bytep out, size_t n) {
 void PngFail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void PngIgnoreWarning(png_structp, png_const_charp) {}
 
-PictureStatus DecodePng(const uint8_t* data, size_t size, DecodedPicture* out, Scratch* s) {
+PictureStatus DecodePng(const uint8_t* data, size_t size, DecodedPicture* out, Scratch* s,
+                        bool premultiply) {
   png_structp png =
       png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngFail, PngIgnoreWarning);
   if (!png) return kPictureNoMemory;
@@ -109,7 +109,7 @@ PictureStatus DecodePng(const uint8_t* data, size_t size, DecodedPicture* out, S
   png_read_end(png, nullptr);  // a file cut after the pixels is still a broken file
   png_destroy_read_struct(&png, &info, nullptr);
 
-  Premultiply(s->pixels, static_cast<size_t>(w) * h);
+  if (premultiply) Premultiply(s->pixels, static_cast<size_t>(w) * h);
   out->pixels = s->pixels;
   out->width = static_cast<int32_t>(w);
   out->height = static_cast<int32_t>(h);
@@ -194,12 +194,14 @@ PictureStatus DecodeJpeg(const uint8_t* data, size_t size, DecodedPicture* out, 
 
 }  // namespace
 
-PictureStatus DecodePicture(const uint8_t* data, size_t size, DecodedPicture* out) {
+PictureStatus DecodePicture(const uint8_t* data, size_t size, DecodedPicture* out,
+                            bool premultiply) {
   std::memset(out, 0, sizeof *out);
   if (!data) return kPictureBroken;
   Scratch scratch;
   static const uint8_t kPngMagic[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-  if (size >= 8 && std::memcmp(data, kPngMagic, 8) == 0) return DecodePng(data, size, out, &scratch);
+  if (size >= 8 && std::memcmp(data, kPngMagic, 8) == 0) 
+    return DecodePng(data, size, out, &scratch, premultiply);
   if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF)
     return DecodeJpeg(data, size, out, &scratch);
   return kPictureBroken;
@@ -223,4 +225,149 @@ bool ReadWholeFile(const char* path, size_t limit, uint8_t** data, size_t* size)
   *data = buf;
   *size = static_cast<size_t>(len);
   return true;
+}
+
+bool ReadPicture(const std::string& path, Picture& out) {
+  // The decoder's limit is on the sides; a file this size is never a picture we make.
+  constexpr size_t kMaxFileBytes = size_t(1) << 30;
+  uint8_t* data = nullptr;
+  size_t size = 0;
+  DecodedPicture pic;
+  const bool ok = ReadWholeFile(path.c_str(), kMaxFileBytes, &data, &size) &&
+                  DecodePicture(data, size, &pic, false) == kPictureOk;
+  std::free(data);
+  if (!ok) {
+    std::fprintf(stderr, "Couldn't read picture '%s'\n", path.c_str());
+    return false;
+  }
+  out.width = pic.width;
+  out.height = pic.height;
+  out.bpp = pic.bpp;
+  out.rgba.assign(pic.pixels, pic.pixels + static_cast<size_t>(pic.width) * pic.height * 4);
+  std::free(pic.pixels);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Writing
+
+namespace {
+
+// The file being written: the path itself, or PATH.tmp renamed over it at the end.
+struct OutFile {
+  std::string path, written;
+  FILE* f = nullptr;
+};
+
+bool OpenOut(OutFile* o, const std::string& path, bool throughTemporary, const char* kind) {
+  o->path = path;
+  o->written = throughTemporary ? path + ".tmp" : path;
+  o->f = std::fopen(o->written.c_str(), "wb");
+  if (!o->f) std::fprintf(stderr, "Couldn't write %s '%s': %s\n", kind, path.c_str(), std::strerror(errno));
+  return o->f != nullptr;
+}
+
+bool CloseOut(OutFile* o, bool ok, const char* kind) {
+  ok = std::fclose(o->f) == 0 && ok;
+  if (o->written != o->path) {
+    ok = ok && std::rename(o->written.c_str(), o->path.c_str()) == 0;
+    if (!ok) std::remove(o->written.c_str());
+  }
+  if (!ok) std::fprintf(stderr, "Couldn't write %s '%s'\n", kind, o->path.c_str());
+  return ok;
+}
+
+int PngChannels(int colorType) {
+  switch (colorType) {
+    case PNG_COLOR_TYPE_GRAY_ALPHA: return 2;
+    case PNG_COLOR_TYPE_RGB: return 3;
+    case PNG_COLOR_TYPE_RGB_ALPHA: return 4;
+    default: return 1;
+  }
+}
+
+// Nothing to unwind between setjmp and libpng's longjmp: the row pointers
+// and palette are made by the caller.
+bool EncodePng(png_structp png, png_infop info, FILE* f, int width, int height, png_bytepp rows,
+               const PngFormat& fmt, const std::vector<png_color>& palette) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_init_io(png, f);
+  if (fmt.compression >= 0) png_set_compression_level(png, fmt.compression);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height),
+               fmt.depth, fmt.colorType, fmt.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
+  if (!fmt.trns.empty())
+    png_set_tRNS(png, info, const_cast<png_bytep>(fmt.trns.data()), static_cast<int>(fmt.trns.size()),
+                 nullptr);
+  png_write_info(png, info);
+  png_write_image(png, rows);
+  png_write_end(png, info);
+  return true;
+}
+
+bool EncodeJpeg(jpeg_compress_struct* c, JpegErrors* err, FILE* f, int width, int height,
+                const uint8_t* samples, const JpegFormat& fmt) {
+  if (setjmp(err->jump)) return false;
+  jpeg_stdio_dest(c, f);
+  c->image_width = static_cast<JDIMENSION>(width);
+  c->image_height = static_cast<JDIMENSION>(height);
+  c->input_components = fmt.components;
+  c->in_color_space = fmt.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+  jpeg_set_defaults(c);
+  jpeg_set_quality(c, fmt.quality, TRUE);
+  if (fmt.fullResolutionColour)
+    for (int k = 0; k < c->num_components; ++k) c->comp_info[k].h_samp_factor = c->comp_info[k].v_samp_factor = 1;
+  jpeg_start_compress(c, TRUE);
+  const size_t row = static_cast<size_t>(width) * fmt.components;
+  while (c->next_scanline < c->image_height) {
+    JSAMPROW line = const_cast<JSAMPROW>(samples + c->next_scanline * row);
+    jpeg_write_scanlines(c, &line, 1);
+  }
+  jpeg_finish_compress(c);
+  return true;
+}
+
+}  // namespace
+
+bool WritePng(const std::string& path, int width, int height, const uint8_t* rows,
+              const PngFormat& format) {
+  if (!rows || width <= 0 || height <= 0) {
+    std::fprintf(stderr, "Couldn't write PNG '%s': no picture\n", path.c_str());
+    return false;
+  }
+  const size_t rowBytes =
+      (static_cast<size_t>(width) * PngChannels(format.colorType) * format.depth + 7) / 8;
+  std::vector<png_bytep> rowPointers(static_cast<size_t>(height));
+  for (int y = 0; y < height; ++y) rowPointers[y] = const_cast<png_bytep>(rows + y * rowBytes);
+  std::vector<png_color> palette;
+  for (size_t i = 0; i + 2 < format.palette.size(); i += 3)
+    palette.push_back({format.palette[i], format.palette[i + 1], format.palette[i + 2]});
+
+  OutFile out;
+  if (!OpenOut(&out, path, format.throughTemporary, "PNG")) return false;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, PngFail, PngIgnoreWarning);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  const bool ok = png && info &&
+                  EncodePng(png, info, out.f, width, height, rowPointers.data(), format, palette);
+  png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
+  return CloseOut(&out, ok, "PNG");
+}
+
+bool WriteJpeg(const std::string& path, int width, int height, const uint8_t* samples,
+               const JpegFormat& format) {
+  if (!samples || width <= 0 || height <= 0 || (format.components != 1 && format.components != 3)) {
+    std::fprintf(stderr, "Couldn't write JPEG '%s': no picture\n", path.c_str());
+    return false;
+  }
+  OutFile out;
+  if (!OpenOut(&out, path, format.throughTemporary, "JPEG")) return false;
+  jpeg_compress_struct c;
+  JpegErrors err;
+  c.err = jpeg_std_error(&err.mgr);
+  err.mgr.error_exit = JpegFail;
+  jpeg_create_compress(&c);
+  const bool ok = EncodeJpeg(&c, &err, out.f, width, height, samples, format);
+  jpeg_destroy_compress(&c);
+  return CloseOut(&out, ok, "JPEG");
 }

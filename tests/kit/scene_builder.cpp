@@ -1,4 +1,4 @@
-#include "render/scene_builder.h"
+#include "kit/scene_builder.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,7 +14,7 @@ void SetFloats(CPODData& block, uint32_t components, const std::vector<float>& v
   block.componentCount = components;
   block.stride = 4 * components;
   block.data = PODAlloc<uint8_t>(values.size() * 4);
-  std::memcpy(block.data, values.data(), values.size() * 4);
+  if (!values.empty()) std::memcpy(block.data, values.data(), values.size() * 4);
 }
 
 void SetBytes(CPODData& block, uint32_t components, const std::vector<uint8_t>& values) {
@@ -22,7 +22,7 @@ void SetBytes(CPODData& block, uint32_t components, const std::vector<uint8_t>& 
   block.componentCount = components;
   block.stride = components;
   block.data = PODAlloc<uint8_t>(values.size());
-  std::memcpy(block.data, values.data(), values.size());
+  if (!values.empty()) std::memcpy(block.data, values.data(), values.size());
 }
 
 void SetIndices(SPODMesh& mesh, const std::vector<uint16_t>& indices) {
@@ -30,7 +30,7 @@ void SetIndices(SPODMesh& mesh, const std::vector<uint16_t>& indices) {
   mesh.faces.componentCount = 1;
   mesh.faces.stride = 2;
   mesh.faces.data = PODAlloc<uint8_t>(indices.size() * 2);
-  std::memcpy(mesh.faces.data, indices.data(), indices.size() * 2);
+  if (!indices.empty()) std::memcpy(mesh.faces.data, indices.data(), indices.size() * 2);
 }
 
 void AllocScene(SPODScene& s, uint32_t meshes, uint32_t nodes, uint32_t meshNodes,
@@ -158,6 +158,20 @@ void AppendSheet(int cols, int rows, float y0, float y1, std::vector<float>& pos
     }
 }
 
+// The arrays of a skinned triangle-list mesh; `slots` bone indices and
+// weights a vertex.
+void SetSkinnedMesh(SPODMesh& m, const std::vector<uint16_t>& idx, const std::vector<float>& pos,
+                    const std::vector<float>& nrm, uint32_t slots, const std::vector<uint8_t>& bones,
+                    const std::vector<float>& weights) {
+  m.vertexCount = static_cast<uint32_t>(pos.size() / 3);
+  m.faceCount = static_cast<uint32_t>(idx.size() / 3);
+  SetIndices(m, idx);
+  SetFloats(m.vertices, 3, pos);
+  SetFloats(m.normals, 3, nrm);
+  SetBytes(m.boneIndices, slots, bones);
+  SetFloats(m.boneWeights, slots, weights);
+}
+
 void SetBatches(SPODMesh& m, const std::vector<std::vector<int32_t>>& lists,
                 const std::vector<int32_t>& offsets) {
   CBoneBatches& bb = m.boneBatches;
@@ -204,13 +218,7 @@ void BuildSkinnedSheet(CPODScene& s) {
     weights.push_back(wb);
   }
   SPODMesh& m = s.meshes[0];
-  m.vertexCount = static_cast<uint32_t>(n);
-  m.faceCount = static_cast<uint32_t>(idx.size() / 3);
-  SetIndices(m, idx);
-  SetFloats(m.vertices, 3, pos);
-  SetFloats(m.normals, 3, nrm);
-  SetBytes(m.boneIndices, 2, bones);
-  SetFloats(m.boneWeights, 2, weights);
+  SetSkinnedMesh(m, idx, pos, nrm, 2, bones, weights);
   SetBatches(m, {{1, 2}, {2, 1}}, {0, static_cast<int32_t>(lowerTriangles)});
   s.InitImpl();
 }
@@ -295,19 +303,154 @@ void BuildSkinnedGrid(CPODScene& s, int vertices, int bones, int slots, uint32_t
   std::vector<std::vector<int32_t>> lists(2);
   for (int k = 0; k < bones; ++k) lists[k < perBatch ? 0 : 1].push_back(1 + k);
   SPODMesh& m = s.meshes[0];
-  m.vertexCount = static_cast<uint32_t>(n);
-  m.faceCount = static_cast<uint32_t>(idx.size() / 3);
-  SetIndices(m, idx);
-  SetFloats(m.vertices, 3, pos);
-  SetFloats(m.normals, 3, nrm);
-  SetBytes(m.boneIndices, static_cast<uint32_t>(slots), boneBytes);
-  SetFloats(m.boneWeights, static_cast<uint32_t>(slots), weights);
+  SetSkinnedMesh(m, idx, pos, nrm, static_cast<uint32_t>(slots), boneBytes, weights);
   SetBatches(m, lists, {0, static_cast<int32_t>(lowerTriangles)});
   s.InitImpl();
 }
 
 bool WriteScene(const SPODScene& s, const std::string& dir, const std::string& name) {
   return PODWriteToFile(s, (dir + "/" + name + ".POD").c_str());
+}
+
+bool RoundTrip(const SPODScene& in, CPODScene& out, const PODWriteOptions& options) {
+  std::vector<uint8_t> bytes;
+  return PODWriteToBuffer(in, bytes, options) && out.ReadFromMemory(bytes.data(), bytes.size());
+}
+
+// A scene shaped like the character: one skinned mesh node (two bone
+// batches, strips optional) under a root, a bone chain whose second bone
+// turns over the frames, one textured material, a camera and a light.
+//   nodes: 0 mesh node, 1 root, 2 bone A (child of root), 3 bone B (child of A)
+void BuildTestScene(SPODScene& s, bool withStrips) {
+  AllocScene(s, 1, 4, 1, 1, 1, 10);
+  s.backgroundColour[0] = 0.25f;
+  s.ambientColour[2] = 0.5f;
+
+  s.cameraCount = 1;
+  s.cameras = PODAlloc<SPODCameraEntry>(1);
+  s.cameras[0] = {1, 0.7f, 5000, 5, PODAlloc<float>(10)};
+  for (int i = 0; i < 10; ++i) s.cameras[0].fieldOfViewAnimation[i] = 0.7f + 0.01f * i;
+  s.lightCount = 1;
+  s.lights = PODAlloc<SPODLightEntry>(1);
+  s.lights[0] = {-1, {1, 0.5f, 0}, 2};
+
+  s.textures[0] = PODStrDup("maps\\skin.png");
+  SPODMaterial& mat = s.materials[0];
+  SetMaterial(mat, "body", 0, 0.8f, 0.8f, 0.8f);
+  for (int k = 0; k < 3; ++k) {
+    mat.ambient[k] = 0.2f;
+    mat.specular[k] = 0.1f;
+  }
+  mat.shininess = 0.25f;
+  mat.effectFile = PODStrDup("fx.pfx");
+  mat.effectName = PODStrDup("skin");
+
+  // Mesh: a strip of 6 vertices along x (two rows), 4 triangles; the first
+  // two vertices on bone A alone, the rest half and half.
+  SPODMesh& m = s.meshes[0];
+  const uint32_t n = 6;
+  m.vertexCount = n;
+  m.faceCount = 4;
+  std::vector<float> pos, nrm, uv, weights;
+  std::vector<uint8_t> bones;
+  std::vector<uint32_t> colours;
+  for (uint32_t v = 0; v < n; ++v) {
+    pos.insert(pos.end(), {static_cast<float>(v / 2) * 10.0f, static_cast<float>(v % 2) * 10.0f, 0});
+    nrm.insert(nrm.end(), {0, 0, 1});
+    uv.insert(uv.end(), {static_cast<float>(v) / n, 0});
+    colours.push_back(0xFF0000FFu - v);
+    bones.insert(bones.end(), {0, static_cast<uint8_t>(v >= 2 ? 1 : 0)});
+    weights.insert(weights.end(), {v >= 2 ? 0.5f : 1.0f, v >= 2 ? 0.5f : 0.0f});
+  }
+  SetFloats(m.vertices, 3, pos);
+  SetFloats(m.normals, 3, nrm);
+  m.uvwCount = 1;
+  m.uvws = PODAlloc<CPODData>(1);
+  SetFloats(m.uvws[0], 2, uv);
+  SetBytes(m.colours, 4, std::vector<uint8_t>(reinterpret_cast<const uint8_t*>(colours.data()),
+                                              reinterpret_cast<const uint8_t*>(colours.data() + n)));
+  m.colours.type = EPODDataARGB;
+  m.colours.componentCount = 1;
+  SetBytes(m.boneIndices, 2, bones);
+  SetFloats(m.boneWeights, 2, weights);
+  if (withStrips) {
+    m.stripCount = 1;
+    m.stripLengths = PODAlloc<uint32_t>(1);
+    m.stripLengths[0] = 4;
+    SetIndices(m, {0, 1, 2, 3, 4, 5});
+  } else {
+    SetIndices(m, {0, 1, 2, 1, 3, 2, 2, 3, 4, 3, 5, 4});
+  }
+  // Batch 0: triangles 0..1 with bones A, B; batch 1: triangles 2..3 with B, A.
+  SetBatches(m, {{2, 3}, {3, 2}}, {0, 2});
+
+  const char* names[4] = {"body", "root", "boneA", "boneB"};
+  const int parents[4] = {-1, -1, 1, 2};
+  const float places[4][3] = {{0, 0, 0}, {0, 100, 0}, {0, -100, 0}, {10, 0, 0}};
+  for (int i = 0; i < 4; ++i) {
+    SPODNode& nd = s.nodes[i];
+    std::free(nd.name);
+    nd.name = PODStrDup(names[i]);
+    nd.parentIndex = parents[i];
+    nd.meshIndex = 0;
+    SetPosition(nd, places[i][0], places[i][1], places[i][2]);
+    nd.rotations = PODAlloc<float>(4);
+    nd.rotations[3] = 1;
+    nd.scales = PODAlloc<float>(7);
+    nd.scales[0] = nd.scales[1] = nd.scales[2] = 1;
+  }
+  s.nodes[0].materialIndex = 0;
+  // Bone B turns about z over the frames, and moves along x.
+  SPODNode& b = s.nodes[3];
+  std::free(b.rotations);
+  std::free(b.positions);
+  SetSpinZ(b, 10, 0.1f);
+  b.positions = PODAlloc<float>(3 * 10);
+  for (int f = 0; f < 10; ++f) b.positions[3 * f] = 10.0f + f;
+  b.animationFlags = 3;
+}
+
+void BuildSoftScene(CPODScene& s, const SoftMesh& m, uint32_t meshNodes) {
+  AllocScene(s, 1, meshNodes, meshNodes, 0, 0, 0);
+  SPODMesh& mesh = s.meshes[0];
+  mesh.vertexCount = static_cast<uint32_t>(m.mark.size());
+  mesh.faceCount = static_cast<uint32_t>(m.faces.size() / 3);
+  SetIndices(mesh, m.faces);
+  SetFloats(mesh.vertices, 3, m.pos);
+  SetFloats(mesh.normals, 3, m.normal);
+  std::vector<uint8_t> colours;
+  for (uint8_t k : m.mark) colours.insert(colours.end(), {k, 0x40, 0x80, 0xC0});
+  SetBytes(mesh.colours, 4, colours);
+  mesh.colours.type = EPODDataARGB;
+  mesh.colours.componentCount = 1;
+  for (uint32_t i = 0; i < meshNodes; ++i) {
+    s.nodes[i].meshIndex = 0;
+    free(s.nodes[i].name);
+    s.nodes[i].name = PODStrDup("soft");
+  }
+  s.InitImpl();
+}
+
+SoftMesh SoftGrid(int n, uint8_t rimMark, uint8_t innerMark) {
+  SoftMesh m;
+  for (int y = 0; y < n; ++y)
+    for (int x = 0; x < n; ++x) {
+      const bool rim = x == 0 || y == 0 || x == n - 1 || y == n - 1;
+      m.Add(static_cast<float>(x), static_cast<float>(y), 0, rim ? rimMark : innerMark);
+    }
+  for (int y = 0; y + 1 < n; ++y)
+    for (int x = 0; x + 1 < n; ++x) {
+      const int v = y * n + x;
+      m.Tri(v, v + 1, v + n);
+      m.Tri(v + 1, v + n + 1, v + n);
+    }
+  return m;
+}
+
+bool LoadSoftScene(const SoftMesh& m, CPODScene& out, uint32_t meshNodes) {
+  CPODScene built;
+  BuildSoftScene(built, m, meshNodes);
+  return RoundTrip(built, out);
 }
 
 }  // namespace testkit

@@ -1,6 +1,6 @@
-// Small scenes for the drawing tests, goldens and benchmarks, built in memory
-// the way the content generator builds its models. Every array comes from
-// PODCalloc so that the scene can own it and the writer can write it.
+// Small scenes for the scene, drawing, physics tests and benchmarks, built in
+// memory the way the content generator builds its models. Every array comes
+// from PODCalloc so that the scene can own it and the writer can write it.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "scene/ModelPOD.h"
+#include "scene/PODWriter.h"
 
 namespace testkit {
 
@@ -52,5 +53,41 @@ void BuildSkinnedGrid(CPODScene& s, int vertices, int bones, int slots, uint32_t
 
 // Writes the scene to dir/name.POD; false when the writer fails.
 bool WriteScene(const SPODScene& s, const std::string& dir, const std::string& name);
+// Writes `in` with the scene writer and reads it back into `out` from memory,
+// so a test sees what the reader really hands over.
+bool RoundTrip(const SPODScene& in, CPODScene& out, const PODWriteOptions& options = {});
+
+// A scene shaped like the character: one skinned mesh node (two bone
+// batches, strips optional) under a root, a bone chain whose second bone
+// turns over the frames, one textured material, a camera and a light; every
+// field the writer writes is set. Not yet initialised (no InitImpl).
+//   nodes: 0 mesh node, 1 root, 2 bone A (child of root), 3 bone B (child of A)
+void BuildTestScene(SPODScene& s, bool withStrips = false);
+
+// A soft-skin mesh of the physics tests: points with a mark (byte 0 of the
+// vertex colour) and normals, and a triangle list.
+struct SoftMesh {
+  std::vector<float> pos;       // 3 per vertex
+  std::vector<float> normal;    // 3 per vertex
+  std::vector<uint8_t> mark;    // byte 0 of the vertex colour
+  std::vector<uint16_t> faces;  // triangle list
+
+  int Add(float x, float y, float z, uint8_t m, float nx = 0, float ny = 0, float nz = 1) {
+    pos.insert(pos.end(), {x, y, z});
+    normal.insert(normal.end(), {nx, ny, nz});
+    mark.push_back(m);
+    return static_cast<int>(mark.size()) - 1;
+  }
+  void Tri(int a, int b, int c) {
+    faces.insert(faces.end(), {static_cast<uint16_t>(a), static_cast<uint16_t>(b), static_cast<uint16_t>(c)});
+  }
+};
+// Hangs the mesh on an otherwise empty scene; `meshNodes` nodes all use it.
+void BuildSoftScene(CPODScene& s, const SoftMesh& m, uint32_t meshNodes = 1);
+// An n x n grid of unit squares in the z = 0 plane, two triangles each; the
+// rim points marked `rimMark`, the inner ones `innerMark`.
+SoftMesh SoftGrid(int n, uint8_t rimMark, uint8_t innerMark);
+// BuildSoftScene, then RoundTrip into `out`.
+bool LoadSoftScene(const SoftMesh& m, CPODScene& out, uint32_t meshNodes = 1);
 
 }  // namespace testkit

@@ -1,0 +1,47 @@
+// What input does in the app: the sink of the one input handler
+// (input/input.h) that the window and ovanta-headless feed.
+//
+//   - touches go to the GL view (gestures and the tap pick);
+//   - the pointer works and lights up the controls of the screen on top,
+//     and she looks at it (face/face.h);
+//   - typed text and the editing keys go to the name field being edited;
+//   - keys: Esc ends an edit of the name (keeping it), else backs out of the
+//     screen on top (settings: as Done; main screen: the menu bar down);
+//     Ctrl+Q quits; M switches the sound off and back; F1 or ? shows the
+//     help; F11, F12 and the keys of the emulated accelerometer are the
+//     window's (hooks), nothing headless.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "input/input.h"
+
+struct AccelEmulator;
+
+// The window's own commands; unset ones do nothing (headless).
+struct AppInputHooks {
+  std::function<void()> toggle_fullscreen;  // F11
+  std::function<void()> screenshot;         // F12
+  std::function<std::string()> clipboard;   // Ctrl+V into the name field
+  AccelEmulator* accel = nullptr;           // arrows, S, 0
+};
+
+class AppInput : public InputSink {
+ public:
+  bool OverlayShown() override;
+  void DismissOverlay() override;
+  bool InterfaceAt(float x, float y) override;
+  bool ViewTakesGestures() override;
+  void InterfacePointer(bool present, float x, float y, bool down) override;
+  void Touches(const std::vector<TouchPoint>& touches) override;
+  void Key(const InputKey& key) override;
+  void Text(const std::string& utf8) override;
+
+  AppInputHooks hooks;
+  bool quit_requested = false;  // Ctrl+Q
+};
+
+// The app's one handler state and sink.
+InputState& AppInputState();
+AppInput& AppInputSink();

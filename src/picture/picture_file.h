@@ -1,0 +1,84 @@
+// Picture files: the one PNG and JPEG reader and the one writer.
+//
+// The app decodes its bundle pictures here (ReadPictureData) and writes its
+// screenshots (EAGLWritePNG); the generators write every picture of the
+// bundle; the tools and tests read and write golden frames, previews and
+// pictures of unusual kinds. Plain libpng and libjpeg, no GL, so the
+// generators link this library alone.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Pictures wider or higher than this are refused as if they were broken:
+// a larger one would cost hundreds of megabytes for nothing the screen shows.
+constexpr int32_t kMaxPictureSide = 8192;
+
+enum PictureStatus {
+  kPictureOk,
+  kPictureBroken,    // not a PNG/JPEG, corrupt, truncated or over the size limit
+  kPictureNoMemory,  // the pixel buffer could not be allocated
+};
+
+struct DecodedPicture {
+  unsigned char* pixels;  // malloc'd, width*height*4, RGBA, top row first
+  int32_t width;
+  int32_t height;
+  int32_t bpp;  // bits per pixel as stored in the file
+};
+
+// Decodes PNG or JPEG bytes (told apart by their contents) into RGBA,
+// premultiplied unless `premultiply` is false. On kPictureOk `out` holds a
+// buffer the caller frees; otherwise `out` is zeroed and nothing is left
+// allocated.
+PictureStatus DecodePicture(const uint8_t* data, size_t size, DecodedPicture* out,
+                            bool premultiply = true);
+
+// Reads a whole file; false (and nothing allocated) when it cannot be read or
+// is larger than `limit` bytes. *data is malloc'd.
+bool ReadWholeFile(const char* path, size_t limit, uint8_t** data, size_t* size);
+
+// A picture file read whole, for the tools and tests: straight (not
+// premultiplied) RGBA, top row first.
+struct Picture {
+  int width = 0;
+  int height = 0;
+  int bpp = 0;  // bits per pixel as stored in the file
+  std::vector<uint8_t> rgba;
+};
+// False, with "Couldn't read picture '<path>'" on standard error, when the
+// file is missing, no picture or broken.
+bool ReadPicture(const std::string& path, Picture& out);
+
+// How a PNG is stored. The colour types and depths are libpng's.
+struct PngFormat {
+  int colorType = 6;  // 0 grey, 2 RGB, 3 palette, 4 grey and alpha, 6 RGBA
+  int depth = 8;      // bits a sample
+  bool interlace = false;
+  std::vector<uint8_t> palette;  // RGB triples (colour type 3)
+  std::vector<uint8_t> trns;     // alphas of the first palette entries
+  int compression = -1;          // zlib level; -1 the library's default
+  // Write NAME.tmp and rename it over NAME, so that an interrupted build never
+  // leaves half a file. Only for files the writer owns: a rename replaces
+  // whatever NAME was (a link, a device).
+  bool throughTemporary = false;
+};
+// Writes `rows`: height rows, each as PNG stores it (ceil(width * channels *
+// depth / 8) bytes, 16-bit samples big-endian); for 8-bit samples that is
+// just the pixels, top row first. False, with "Couldn't write PNG '<path>'"
+// (and the reason when the file cannot be made) on standard error.
+bool WritePng(const std::string& path, int width, int height, const uint8_t* rows,
+              const PngFormat& format = {});
+
+struct JpegFormat {
+  int components = 3;  // 1 grey, 3 RGB
+  int quality = 90;
+  bool fullResolutionColour = false;  // no chroma subsampling
+  bool throughTemporary = false;      // as for PngFormat
+};
+// Writes width*height*components bytes, top row first. False, with
+// "Couldn't write JPEG '<path>'" on standard error.
+bool WriteJpeg(const std::string& path, int width, int height, const uint8_t* samples,
+               const JpegFormat& format = {});

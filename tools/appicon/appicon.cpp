@@ -1,0 +1,146 @@
+// appicon: the app's icon, her head and shoulders drawn by the app's own
+// renderer (as girlpreview draws her) on a rounded tile.
+//
+//   appicon RESOURCES_DIR --icons ICON_DIR [--stamp FILE]
+//
+// Writes RESOURCES_DIR/ovanta_icon.png (256 x 256, the window's icon) and
+// ICON_DIR/<N>x<N>/apps/ovanta.png for N = 48, 64, 128, 256 (the hicolor
+// theme's folders, for the install). Runs headless at build time, naming
+// its files to the build (tools/bundle_out).
+#include <GLES/gl.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bundle_out.h"
+#include "girl_view.h"
+#include "platform/EAGLView.h"
+#include "platform/bundle.h"
+
+namespace {
+
+// Drawn 4 times finer than the largest icon and averaged down, for smooth edges.
+constexpr int kIcon = 256, kFine = 4, kSide = kIcon * kFine;
+// The 2:3 view the camera frames, with room around the square crop.
+constexpr int kViewW = kSide * 6 / 5, kViewH = kViewW * 3 / 2;
+constexpr int kCropX = kSide / 8, kCropY = kSide * 2 / 5;
+
+struct Rgba {
+  float r, g, b, a;
+};
+
+// Her picture with the clear colour keyed out: premultiplied, straight from the frame.
+std::vector<Rgba> Portrait(const std::vector<uint8_t>& frame) {
+  std::vector<Rgba> out(static_cast<size_t>(kSide) * kSide);
+  for (int y = 0; y < kSide; ++y)
+    for (int x = 0; x < kSide; ++x) {
+      const uint8_t* p = &frame[(static_cast<size_t>(y + kCropY) * kViewW + x + kCropX) * 4];
+      const bool background =
+          p[0] == kGirlViewBackground[0] && p[1] == kGirlViewBackground[1] && p[2] == kGirlViewBackground[2];
+      out[static_cast<size_t>(y) * kSide + x] =
+          background ? Rgba{0, 0, 0, 0} : Rgba{p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f, 1};
+    }
+  return out;
+}
+
+// Coverage of a rounded square (corner radius r) at a point, 0 or 1.
+bool InTile(float x, float y, float size, float r) {
+  const float cx = std::clamp(x, r, size - r), cy = std::clamp(y, r, size - r);
+  return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r;
+}
+
+// The tile at N x N: a rose-to-violet gradient, her over it, all inside the
+// rounded square; averaged from the fine picture.
+std::vector<uint8_t> Icon(const std::vector<Rgba>& her, int n) {
+  const int k = kSide / n;
+  std::vector<uint8_t> out(static_cast<size_t>(n) * n * 4);
+  const float radius = kSide * 0.2f;
+  for (int y = 0; y < n; ++y)
+    for (int x = 0; x < n; ++x) {
+      float r = 0, g = 0, b = 0, a = 0;
+      for (int dy = 0; dy < k; ++dy)
+        for (int dx = 0; dx < k; ++dx) {
+          const int fx = x * k + dx, fy = y * k + dy;
+          if (!InTile(fx + 0.5f, fy + 0.5f, kSide, radius)) continue;
+          const float t = static_cast<float>(fy) / kSide;
+          const Rgba bg = {0.96f - 0.38f * t, 0.62f - 0.30f * t, 0.78f + 0.08f * t, 1};
+          const Rgba& p = her[static_cast<size_t>(fy) * kSide + fx];
+          r += p.r + bg.r * (1 - p.a);
+          g += p.g + bg.g * (1 - p.a);
+          b += p.b + bg.b * (1 - p.a);
+          a += 1;
+        }
+      uint8_t* q = &out[(static_cast<size_t>(y) * n + x) * 4];
+      // Straight alpha: colour averaged over the covered samples only.
+      const float cover = a / (k * k);
+      q[0] = static_cast<uint8_t>(a > 0 ? std::lround(255 * r / a) : 0);
+      q[1] = static_cast<uint8_t>(a > 0 ? std::lround(255 * g / a) : 0);
+      q[2] = static_cast<uint8_t>(a > 0 ? std::lround(255 * b / a) : 0);
+      q[3] = static_cast<uint8_t>(std::lround(255 * cover));
+    }
+  return out;
+}
+
+bool MakeFolders(const std::string& path) {
+  for (size_t at = 1; at != std::string::npos;) {
+    at = path.find('/', at + 1);
+    const std::string part = path.substr(0, at);
+    struct stat st;
+    if (stat(part.c_str(), &st) != 0 && mkdir(part.c_str(), 0755) != 0) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string resources, stamp, icons;
+  std::vector<std::string> options;
+  if (!BundleOutArgs(argc, argv, "appicon", &resources, &stamp, &options)) return 64;
+  for (size_t i = 0; i < options.size(); i += 2)
+    if (options[i] == "--icons") icons = options[i + 1];
+  if (icons.empty()) {
+    std::fprintf(stderr, "usage: appicon RESOURCES_DIR --icons ICON_DIR [--stamp FILE]\n");
+    return 64;
+  }
+  BundleSetRoot(resources.c_str());
+  EAGLView* view = EAGLView::CreateHeadless(kViewW, kViewH);
+  if (!view) {
+    std::fprintf(stderr, "appicon: no GL surface\n");
+    return 1;
+  }
+  view->setCurrentContext();
+  glViewport(0, 0, kViewW, kViewH);
+  GirlView girl;
+  // The first start's look: casual outfit, blonde, the first skin tone.
+  if (!GirlViewLoad(girl, 1, 0, 0)) {
+    std::fprintf(stderr, "appicon: her model is not in %s\n", resources.c_str());
+    delete view;
+    return 1;
+  }
+  GirlViewDraw(girl, 0, 15.0f, 235.0f, -318.0f);
+  std::vector<uint8_t> frame;
+  const bool read = EAGLViewReadPixels(view, frame);
+  GirlViewRelease(girl);
+  delete view;
+  if (!read) {
+    std::fprintf(stderr, "appicon: the frame could not be read\n");
+    return 1;
+  }
+  const std::vector<Rgba> her = Portrait(frame);
+  bool ok = true;
+  const std::vector<uint8_t> big = Icon(her, kIcon);
+  ok = EAGLWritePNG(BundleOutPath(resources, "ovanta_icon.png").c_str(), big.data(), kIcon, kIcon) && ok;
+  for (int n : {48, 64, 128, 256}) {
+    const std::string size = std::to_string(n) + "x" + std::to_string(n) + "/apps";
+    const std::vector<uint8_t> px = n == kIcon ? big : Icon(her, n);
+    ok = MakeFolders(icons + "/" + size) &&
+         EAGLWritePNG(BundleOutPath(icons, size + "/ovanta.png").c_str(), px.data(), n, n) && ok;
+  }
+  return ok && BundleOutFinish("appicon", stamp) ? 0 : 1;
+}
