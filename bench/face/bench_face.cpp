@@ -7,7 +7,6 @@
 // Each prints goal_ms, added_ms and their ratio (under 1 meets the goal).
 // The whole tick's added_ms is the median of the pairs' differences: on a
 // machine shared with other work a single slow tick says nothing.
-#include <GLES/gl.h>
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -19,6 +18,7 @@
 #include "app/app_loop.h"
 #include "character/girl_clips.h"
 #include "face/face.h"
+#include "gles/gles.h"
 #include "platform/bundle.h"
 #include "platform/sound_service.h"
 #include "platform/user_defaults.h"

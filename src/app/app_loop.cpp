@@ -1,6 +1,7 @@
 #include "app/app_loop.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "app/RootViewController.h"
@@ -47,9 +48,15 @@ void OvantaAppDelegate::applicationDidFinishLaunching() {
   sound_login_timer = 5;
 }
 
+bool OvantaGlChoice(const char* flag, GlesKind* gl) {
+  const char* env = std::getenv("OVANTA_GL");
+  const char* value = flag ? flag : env && *env ? env : "auto";
+  return GlesParseKind(value, gl);
+}
+
 bool OvantaAppStart(const OvantaAppOptions& options) {
   OvantaAppStop();
-  EAGLView* view = EAGLView::initWithCoder({0, 0, 320, 480}, options.surface, options.scale);
+  EAGLView* view = EAGLView::initWithCoder({0, 0, 320, 480}, options.surface, options.scale, options.gl);
   if (!view) {
     std::fprintf(stderr, "ovanta: no OpenGL ES 1.1 surface could be made\n");
     return false;

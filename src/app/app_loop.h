@@ -39,7 +39,13 @@ class OvantaAppDelegate {
 struct OvantaAppOptions {
   EAGLSurfaceKind surface = kEAGLSurfaceHeadless;
   float scale = 1.0f;  // pixels a point: the GL surface and the interface are drawn this much finer
+  GlesKind gl = kGlesAuto;  // the driver's ES 1.1 or our layer over ES 2.0
 };
+
+// The GL ES 1.1 the programs draw with: `--gl VALUE` when given (null when
+// not), else the environment variable OVANTA_GL, else auto. False when the
+// value that counts is not es1, es2 or auto.
+bool OvantaGlChoice(const char* flag, GlesKind* gl);
 
 // Starts the app: GL view, interface kit, delegate, main screen. False (with
 // a message) when no GL surface can be made.

@@ -232,8 +232,9 @@ std::string RunLine(const std::string& text) {
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: ovanta-headless [--bundle DIR] [--defaults FILE] [--trace FILE] [--scale N] SCRIPT\n"
-                       "       SCRIPT '-' reads standard input; --scale: pixels a point, 1 to 4 (1)\n");
+  std::fprintf(stderr, "usage: ovanta-headless [--bundle DIR] [--defaults FILE] [--trace FILE] [--scale N] [--gl es1|es2] SCRIPT\n"
+                       "       SCRIPT '-' reads standard input; --scale: pixels a point, 1 to 4 (1)\n"
+                       "       --gl (or OVANTA_GL): the driver's GL ES 1.1, or ours over GL ES 2.0\n");
   return 64;
 }
 
@@ -256,7 +257,8 @@ int HeadlessRunScript(std::istream& in, const std::string& name) {
 }
 
 int HeadlessMain(int argc, char** argv) {
-  std::string bundle, defaults, trace, script, scale_text;
+  std::string bundle, defaults, trace, script, scale_text, gl_text;
+  bool gl_given = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     auto value = [&](std::string* out) {
@@ -272,6 +274,9 @@ int HeadlessMain(int argc, char** argv) {
       if (!value(&trace)) return Usage();
     } else if (a == "--scale") {
       if (!value(&scale_text)) return Usage();
+    } else if (a == "--gl") {
+      if (!value(&gl_text)) return Usage();
+      gl_given = true;
     } else if (a == "-h" || a == "--help") {
       Usage();
       return 0;
@@ -282,6 +287,8 @@ int HeadlessMain(int argc, char** argv) {
     }
   }
   if (script.empty()) return Usage();
+  GlesKind gl = kGlesAuto;
+  if (!OvantaGlChoice(gl_given ? gl_text.c_str() : nullptr, &gl)) return Usage();
   float scale = 1.0f;
   if (!scale_text.empty() && (!ParseFloat(scale_text, &scale) || !(scale >= 1.0f && scale <= 4.0f))) {
     std::fprintf(stderr, "ovanta-headless: --scale wants a number from 1 to 4, not '%s'\n", scale_text.c_str());
@@ -318,7 +325,7 @@ int HeadlessMain(int argc, char** argv) {
   FaceReset(1);
   SoundServiceUseTicks();
   int status = 0;
-  if (!OvantaAppStart(OvantaAppOptions{kEAGLSurfaceHeadless, scale})) {
+  if (!OvantaAppStart(OvantaAppOptions{kEAGLSurfaceHeadless, scale, gl})) {
     status = 69;
   } else {
     const int bad = script == "-" ? HeadlessRunScript(std::cin, "stdin") : HeadlessRunScript(file, script);

@@ -1,7 +1,7 @@
 // ovanta-headless: the app on a headless 320 x 480 GL ES 1.1 surface, driven
 // by a script instead of a person, for tests, demos and bug reports.
 //
-//   ovanta-headless [--bundle DIR] [--defaults FILE] [--trace FILE] SCRIPT
+//   ovanta-headless [--bundle DIR] [--defaults FILE] [--trace FILE] [--scale N] [--gl es1|es2] SCRIPT
 //
 // Script lines (`#` starts a comment): tick [N], touch PHASE X Y [...],
 // tap X Y, point X Y, point none, accel X Y Z, action NAME, press OUTLET,

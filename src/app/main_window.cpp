@@ -4,7 +4,7 @@
 // The window can be resized and goes full screen with F11; the view keeps
 // its 2:3 shape between black bars, and input maps through the same box.
 //
-//   ovanta [--bundle DIR] [--defaults FILE] [--trace FILE] [--shot FILE]
+//   ovanta [--bundle DIR] [--defaults FILE] [--trace FILE] [--shot FILE] [--gl es1|es2]
 //
 // Input goes through the one input handler (input/input.h, app/app_input.h):
 // mouse as one finger, Alt + drag a mirrored second finger, wheel a pinch,
@@ -39,7 +39,8 @@
 namespace {
 
 int Usage() {
-  std::fprintf(stderr, "usage: ovanta [--bundle DIR] [--defaults FILE] [--trace FILE] [--shot FILE]\n");
+  std::fprintf(stderr, "usage: ovanta [--bundle DIR] [--defaults FILE] [--trace FILE] [--shot FILE] [--gl es1|es2]\n"
+                       "       --gl (or OVANTA_GL): the driver's GL ES 1.1, or ours over GL ES 2.0\n");
   return 64;
 }
 
@@ -93,14 +94,18 @@ void FitToWindow(SDL_Window* window) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string bundle, defaults, trace, shot = "ovanta-shot.png";
+  std::string bundle, defaults, trace, shot = "ovanta-shot.png", gl_text;
+  bool gl_given = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     std::string* target = a == "--bundle" ? &bundle : a == "--defaults" ? &defaults : a == "--trace" ? &trace
-                          : a == "--shot" ? &shot : nullptr;
+                          : a == "--shot" ? &shot : a == "--gl" ? &gl_text : nullptr;
     if (!target || i + 1 >= argc) return Usage();
     *target = argv[++i];
+    gl_given = gl_given || target == &gl_text;
   }
+  GlesKind gl = kGlesAuto;
+  if (!OvantaGlChoice(gl_given ? gl_text.c_str() : nullptr, &gl)) return Usage();
   if (!bundle.empty()) BundleSetRoot(bundle.c_str());
   if (!defaults.empty()) UserDefaultsSetPath(defaults.c_str());
   if (!trace.empty() && !TraceOpen(trace)) return 73;
@@ -127,7 +132,7 @@ int main(int argc, char** argv) {
   const bool stored = WindowGeometryLoad(&placed);
   const bool restore = stored && WindowGeometryFits(placed, Displays());
   const float scale = restore ? WindowViewScale(placed.width, placed.height) : FirstScale();
-  if (!OvantaAppStart(OvantaAppOptions{kEAGLSurfaceWindow, scale})) {
+  if (!OvantaAppStart(OvantaAppOptions{kEAGLSurfaceWindow, scale, gl})) {
     SoundServiceShutdown();
     SDL_Quit();
     return 69;

@@ -1,6 +1,6 @@
 #include "app/ui_draw.h"
 
-#include <GLES/gl.h>
+#include "gles/gles.h"
 #include <imgui.h>
 #include <cfloat>
 #include <cmath>

@@ -1,7 +1,7 @@
 #include "character/girl_camera.h"
 
+#include "gles/gl_check.h"
 #include "math/Matrix.h"
-#include "render/render_mesh.h"
 
 float v_angle = 0.0f;
 float v_dist = kCameraResetDist;

@@ -2,8 +2,6 @@
 
 #include <cmath>
 
-#include <GLES/gl.h>
-
 #include "character/girl.h"
 #include "character/girl_animation.h"
 #include "character/girl_camera.h"
@@ -13,6 +11,7 @@
 #include "character/girl_touch.h"
 #include "character/SoundEffect.h"
 #include "face/face.h"
+#include "gles/gl_check.h"
 #include "math/Matrix.h"
 #include "physics/boobs_physics_b0.h"
 #include "render/render_mesh.h"

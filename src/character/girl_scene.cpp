@@ -1,7 +1,5 @@
 #include "character/girl_scene.h"
 
-#include <GLES/gl.h>
-
 #include <cstdlib>
 #include <cstring>
 
@@ -9,6 +7,7 @@
 #include "character/girl_camera.h"
 #include "character/girl_frame.h"
 #include "character/girl_sound.h"
+#include "gles/gles.h"
 #include "physics/boobs_physics_b0.h"
 #include "render/env_light.h"
 #include "render/mesh_utils.h"

@@ -11,7 +11,7 @@
 #include <xmmintrin.h>
 #endif
 
-#include "render/render_mesh.h"
+#include "gles/gl_check.h"
 #include "scene/ModelPOD.h"
 #include "scene/PODWriter.h"
 

@@ -4,7 +4,6 @@
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
-#include <GLES/glext.h>
 #include <SDL2/SDL.h>
 
 #include <algorithm>
@@ -13,43 +12,17 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "gles/gles.h"
+
 // ---------------------------------------------------------------------------
-// The windowing layer. The framebuffer-object entry points are looked up per
-// view through the layer's own loader: the GLES library does not export them.
+// The windowing layer. GL entry points, the framebuffer-object ones
+// included (the GLES library does not export those), come through the
+// layer's own loader.
 
 namespace {
 
-struct FboProcs {
-  PFNGLGENFRAMEBUFFERSOESPROC GenFramebuffers = nullptr;
-  PFNGLBINDFRAMEBUFFEROESPROC BindFramebuffer = nullptr;
-  PFNGLDELETEFRAMEBUFFERSOESPROC DeleteFramebuffers = nullptr;
-  PFNGLFRAMEBUFFERTEXTURE2DOESPROC FramebufferTexture2D = nullptr;
-  PFNGLFRAMEBUFFERRENDERBUFFEROESPROC FramebufferRenderbuffer = nullptr;
-  PFNGLCHECKFRAMEBUFFERSTATUSOESPROC CheckFramebufferStatus = nullptr;
-  PFNGLGENRENDERBUFFERSOESPROC GenRenderbuffers = nullptr;
-  PFNGLBINDRENDERBUFFEROESPROC BindRenderbuffer = nullptr;
-  PFNGLDELETERENDERBUFFERSOESPROC DeleteRenderbuffers = nullptr;
-  PFNGLRENDERBUFFERSTORAGEOESPROC RenderbufferStorage = nullptr;
-
-  template <typename Loader>
-  bool Load(Loader load) {
-    GenFramebuffers = (PFNGLGENFRAMEBUFFERSOESPROC)load("glGenFramebuffersOES");
-    BindFramebuffer = (PFNGLBINDFRAMEBUFFEROESPROC)load("glBindFramebufferOES");
-    DeleteFramebuffers = (PFNGLDELETEFRAMEBUFFERSOESPROC)load("glDeleteFramebuffersOES");
-    FramebufferTexture2D = (PFNGLFRAMEBUFFERTEXTURE2DOESPROC)load("glFramebufferTexture2DOES");
-    FramebufferRenderbuffer =
-        (PFNGLFRAMEBUFFERRENDERBUFFEROESPROC)load("glFramebufferRenderbufferOES");
-    CheckFramebufferStatus =
-        (PFNGLCHECKFRAMEBUFFERSTATUSOESPROC)load("glCheckFramebufferStatusOES");
-    GenRenderbuffers = (PFNGLGENRENDERBUFFERSOESPROC)load("glGenRenderbuffersOES");
-    BindRenderbuffer = (PFNGLBINDRENDERBUFFEROESPROC)load("glBindRenderbufferOES");
-    DeleteRenderbuffers = (PFNGLDELETERENDERBUFFERSOESPROC)load("glDeleteRenderbuffersOES");
-    RenderbufferStorage = (PFNGLRENDERBUFFERSTORAGEOESPROC)load("glRenderbufferStorageOES");
-    return GenFramebuffers && BindFramebuffer && DeleteFramebuffers && FramebufferTexture2D &&
-           FramebufferRenderbuffer && CheckFramebufferStatus && GenRenderbuffers &&
-           BindRenderbuffer && DeleteRenderbuffers && RenderbufferStorage;
-  }
-};
+void* EglLoader(const char* name) { return reinterpret_cast<void*>(eglGetProcAddress(name)); }
+void* SdlLoader(const char* name) { return SDL_GL_GetProcAddress(name); }
 
 // One surfaceless EGL display serves every headless view for the life of the
 // process. It is never terminated: that would unload the driver, and
@@ -100,11 +73,13 @@ int RoundDimension(float v) {
 }  // namespace
 
 struct EAGLView::Layer {
-  FboProcs fbo;
   // headless
   EGLDisplay display = EGL_NO_DISPLAY;
   // window: `present` shows the colour texture from its own state
   SDL_GLContext present = nullptr;
+  // The ES 1.1 halves of the drawing and the presenting context.
+  GlesContext* gles = nullptr;
+  GlesContext* presentGles = nullptr;
 };
 
 // ---------------------------------------------------------------------------
@@ -112,7 +87,7 @@ struct EAGLView::Layer {
 
 EAGLView* EAGLView::initWithFrame(EAGLRect frame, GLenum format, GLenum depthFormat,
                                   bool /*preserve*/, bool multisample, EAGLSurfaceKind kind,
-                                  float contentScale) {
+                                  float contentScale, GlesKind gl) {
   EAGLView* view = new EAGLView();
   view->_bounds = frame;
   // Pixels a point: a sensible factor, else one.
@@ -120,7 +95,7 @@ EAGLView* EAGLView::initWithFrame(EAGLRect frame, GLenum format, GLenum depthFor
   view->_format = format;
   view->_depthFormat = depthFormat;
   view->_multisample = multisample;
-  return Finish(view, kind);
+  return Finish(view, kind, gl);
 }
 
 EAGLView* EAGLView::initWithFrame(EAGLRect frame, EAGLSurfaceKind kind) {
@@ -136,73 +111,60 @@ EAGLView* EAGLView::initWithFrame(EAGLRect frame, GLenum format, GLenum depthFor
   return initWithFrame(frame, format, depthFormat, preserve, false, kind);
 }
 
-EAGLView* EAGLView::initWithCoder(EAGLRect frame, EAGLSurfaceKind kind, float contentScale) {
-  return initWithFrame(frame, GL_RGB565_OES, GL_DEPTH_COMPONENT16_OES, true, true, kind, contentScale);
+EAGLView* EAGLView::initWithCoder(EAGLRect frame, EAGLSurfaceKind kind, float contentScale, GlesKind gl) {
+  return initWithFrame(frame, GL_RGB565_OES, GL_DEPTH_COMPONENT16_OES, true, true, kind, contentScale, gl);
 }
 
-EAGLView* EAGLView::CreateHeadless(int width, int height) {
+EAGLView* EAGLView::CreateHeadless(int width, int height, GlesKind gl) {
   EAGLRect frame = {0, 0, static_cast<float>(width), static_cast<float>(height)};
   return initWithFrame(frame, GL_RGBA8_OES, GL_DEPTH_COMPONENT16_OES, true, false,
-                       kEAGLSurfaceHeadless);
+                       kEAGLSurfaceHeadless, 1.0f, gl);
 }
 
-// The common tail of the initialisers: context, then surface; on any failure
-// everything made so far goes and the caller gets null.
-EAGLView* EAGLView::Finish(EAGLView* view, EAGLSurfaceKind kind) {
+// The common tail of the initialisers: window or display, contexts, then
+// surface; on any failure everything made so far goes and the caller gets
+// null.
+EAGLView* EAGLView::Finish(EAGLView* view, EAGLSurfaceKind kind, GlesKind gl) {
   if (kind == kEAGLSurfaceAuto) kind = DisplayReachable() ? kEAGLSurfaceWindow : kEAGLSurfaceHeadless;
   view->_layer = new Layer();
   Layer& L = *view->_layer;
   bool ok = false;
+  const GlesKind first = gl == kGlesES2 ? kGlesES2 : kGlesES1;
 
   if (kind == kEAGLSurfaceHeadless) {
     L.display = AcquireEglDisplay();
-    if (L.display != EGL_NO_DISPLAY && eglBindAPI(EGL_OPENGL_ES_API)) {
-      const EGLint configAttribs[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_ES_BIT, EGL_NONE};
-      EGLConfig config = nullptr;
-      EGLint count = 0;
-      // Surfaceless needs no drawable config; fall back to none when Mesa
-      // offers no ES 1 config on this platform.
-      if (!eglChooseConfig(L.display, configAttribs, &config, 1, &count) || count < 1)
-        config = EGL_NO_CONFIG_KHR;
-      const EGLint contextAttribs[] = {EGL_CONTEXT_CLIENT_VERSION, 1, EGL_NONE};
-      EGLContext ctx = eglCreateContext(L.display, config, EGL_NO_CONTEXT, contextAttribs);
-      if (ctx != EGL_NO_CONTEXT) {
-        view->_context = ctx;
-        ok = L.fbo.Load([](const char* n) { return (void*)eglGetProcAddress(n); });
-      }
-    }
-  } else {
-    if (AcquireSdlVideo()) {
-      SDL_GL_ResetAttributes();
-      SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
-      SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 1);
-      SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
-      SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-      SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-      SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-      SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-      SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-      SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-      const int w = RoundDimension(view->_bounds.width * view->_contentScale);
-      const int h = RoundDimension(view->_bounds.height * view->_contentScale);
-      if (w > 0 && h > 0)
-        view->_window = SDL_CreateWindow("Ovanta", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                         w, h, SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN);
-      if (view->_window) {
-        L.present = SDL_GL_CreateContext(view->_window);
-        if (L.present) {
-          SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 1);
-          view->_context = SDL_GL_CreateContext(view->_window);
-          SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
-          if (view->_context)
-            ok = L.fbo.Load([](const char* n) { return SDL_GL_GetProcAddress(n); });
-        }
-      } else {
-        ReleaseSdlVideo();
-      }
-    }
+    ok = L.display != EGL_NO_DISPLAY && eglBindAPI(EGL_OPENGL_ES_API);
+  } else if (AcquireSdlVideo()) {
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, first == kGlesES2 ? 2 : 1);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, first == kGlesES2 ? 0 : 1);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    const int w = RoundDimension(view->_bounds.width * view->_contentScale);
+    const int h = RoundDimension(view->_bounds.height * view->_contentScale);
+    if (w > 0 && h > 0)
+      view->_window = SDL_CreateWindow("Ovanta", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                       w, h, SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN);
+    ok = view->_window != nullptr;
+    if (!ok) ReleaseSdlVideo();
   }
 
+  if (ok) {
+    ok = view->MakeContexts(first);
+    if (!ok && gl == kGlesAuto) {
+      // A driver without ES 1.1 still draws, through our layer.
+      ok = view->MakeContexts(kGlesES2);
+      static bool told = false;
+      if (ok && !told)
+        std::fprintf(stderr, "ovanta: the driver offers no OpenGL ES 1.1; drawing with OpenGL ES 2.0 (--gl es2)\n");
+      told = told || ok;
+    }
+  }
   if (ok) ok = view->_createSurface();
   if (!ok) {
     delete view;
@@ -211,19 +173,71 @@ EAGLView* EAGLView::Finish(EAGLView* view, EAGLSurfaceKind kind) {
   return view;
 }
 
+// Driver contexts of the kind `gl` asks for and their ES 1.1 halves; the
+// drawing context is current after. False, with nothing left, on failure.
+bool EAGLView::MakeContexts(GlesKind gl) {
+  Layer& L = *_layer;
+  const int major = gl == kGlesES2 ? 2 : 1;
+  if (!_window) {
+    const EGLint configAttribs[] = {EGL_RENDERABLE_TYPE, major == 2 ? EGL_OPENGL_ES2_BIT : EGL_OPENGL_ES_BIT,
+                                    EGL_NONE};
+    EGLConfig config = nullptr;
+    EGLint count = 0;
+    // Surfaceless needs no drawable config; fall back to none when Mesa
+    // offers no matching config on this platform.
+    if (!eglChooseConfig(L.display, configAttribs, &config, 1, &count) || count < 1)
+      config = EGL_NO_CONFIG_KHR;
+    const EGLint contextAttribs[] = {EGL_CONTEXT_CLIENT_VERSION, major, EGL_NONE};
+    _context = eglCreateContext(L.display, config, EGL_NO_CONTEXT, contextAttribs);
+    if (_context != EGL_NO_CONTEXT &&
+        eglMakeCurrent(L.display, EGL_NO_SURFACE, EGL_NO_SURFACE, static_cast<EGLContext>(_context)))
+      L.gles = GlesCreateContext(gl, EglLoader, nullptr);
+  } else {
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, major);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, major == 1 ? 1 : 0);
+    L.present = SDL_GL_CreateContext(_window);
+    if (L.present) L.presentGles = GlesCreateContext(gl, SdlLoader, nullptr);
+    if (L.presentGles) {
+      SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 1);
+      _context = SDL_GL_CreateContext(_window);
+      SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
+      if (_context) L.gles = GlesCreateContext(gl, SdlLoader, L.presentGles);
+    }
+  }
+  if (!L.gles) {
+    DropContexts();
+    return false;
+  }
+  _gl = gl;
+  GlesMakeCurrent(L.gles);
+  return true;
+}
+
+void EAGLView::DropContexts() {
+  Layer& L = *_layer;
+  GlesDestroyContext(L.gles);
+  GlesDestroyContext(L.presentGles);
+  L.gles = L.presentGles = nullptr;
+  if (_window) {
+    SDL_GL_MakeCurrent(_window, nullptr);
+    if (_context) SDL_GL_DeleteContext(static_cast<SDL_GLContext>(_context));
+    if (L.present) SDL_GL_DeleteContext(L.present);
+  } else if (L.display != EGL_NO_DISPLAY) {
+    if (_context && eglGetCurrentContext() == _context)
+      eglMakeCurrent(L.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    if (_context) eglDestroyContext(L.display, static_cast<EGLContext>(_context));
+  }
+  _context = nullptr;
+  L.present = nullptr;
+}
+
 EAGLView::~EAGLView() {
   if (_layer) {
     if (_context) _destroySurface();
+    DropContexts();
     if (_window) {
-      SDL_GL_MakeCurrent(_window, nullptr);
-      if (_context) SDL_GL_DeleteContext(static_cast<SDL_GLContext>(_context));
-      if (_layer->present) SDL_GL_DeleteContext(_layer->present);
       SDL_DestroyWindow(_window);
       ReleaseSdlVideo();
-    } else if (_layer->display != EGL_NO_DISPLAY) {
-      if (eglGetCurrentContext() == _context)
-        eglMakeCurrent(_layer->display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-      if (_context) eglDestroyContext(_layer->display, static_cast<EGLContext>(_context));
     }
     delete _layer;
   }
@@ -233,14 +247,23 @@ EAGLView::~EAGLView() {
 // Contexts
 
 bool EAGLView::MakeCurrent(void* ctx) {
-  if (_window) return SDL_GL_MakeCurrent(_window, static_cast<SDL_GLContext>(ctx)) == 0;
-  if (!ctx) {
+  bool ok = false;
+  if (_window) {
+    ok = SDL_GL_MakeCurrent(_window, static_cast<SDL_GLContext>(ctx)) == 0;
+  } else if (!ctx) {
     EGLDisplay dpy = eglGetCurrentDisplay();
-    if (dpy == EGL_NO_DISPLAY) return true;
-    return eglMakeCurrent(dpy, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT) == EGL_TRUE;
+    ok = dpy == EGL_NO_DISPLAY || eglMakeCurrent(dpy, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT) == EGL_TRUE;
+  } else {
+    ok = eglMakeCurrent(_layer->display, EGL_NO_SURFACE, EGL_NO_SURFACE, static_cast<EGLContext>(ctx)) == EGL_TRUE;
   }
-  return eglMakeCurrent(_layer->display, EGL_NO_SURFACE, EGL_NO_SURFACE,
-                        static_cast<EGLContext>(ctx)) == EGL_TRUE;
+  // Another view's context brings no half of ours: its caller restores it.
+  if (ok) {
+    GlesContext* half = nullptr;
+    if (ctx && ctx == _context) half = _layer->gles;
+    if (ctx && ctx == _layer->present) half = _layer->presentGles;
+    GlesMakeCurrent(half);
+  }
+  return ok;
 }
 
 void* EAGLView::CurrentContext() const {
@@ -266,7 +289,6 @@ void EAGLView::clearCurrentContext() {
 
 bool EAGLView::_createSurface() {
   if (!MakeCurrent(_context)) return false;
-  const FboProcs& F = _layer->fbo;
   const int width = RoundDimension(_bounds.width * _contentScale);
   const int height = RoundDimension(_bounds.height * _contentScale);
   GLint maxSize = 0;
@@ -296,22 +318,22 @@ bool EAGLView::_createSurface() {
     return false;
   }
 
-  F.GenFramebuffers(1, &_framebuffer);
-  F.BindFramebuffer(GL_FRAMEBUFFER_OES, _framebuffer);
-  F.FramebufferTexture2D(GL_FRAMEBUFFER_OES, GL_COLOR_ATTACHMENT0_OES, GL_TEXTURE_2D,
+  glGenFramebuffersOES(1, &_framebuffer);
+  glBindFramebufferOES(GL_FRAMEBUFFER_OES, _framebuffer);
+  glFramebufferTexture2DOES(GL_FRAMEBUFFER_OES, GL_COLOR_ATTACHMENT0_OES, GL_TEXTURE_2D,
                          _renderbuffer, 0);
   if (_depthFormat != 0) {
-    F.GenRenderbuffers(1, &_depthBuffer);
-    F.BindRenderbuffer(GL_RENDERBUFFER_OES, _depthBuffer);
-    F.RenderbufferStorage(GL_RENDERBUFFER_OES, _depthFormat, width, height);
-    F.FramebufferRenderbuffer(GL_FRAMEBUFFER_OES, GL_DEPTH_ATTACHMENT_OES, GL_RENDERBUFFER_OES,
+    glGenRenderbuffersOES(1, &_depthBuffer);
+    glBindRenderbufferOES(GL_RENDERBUFFER_OES, _depthBuffer);
+    glRenderbufferStorageOES(GL_RENDERBUFFER_OES, _depthFormat, width, height);
+    glFramebufferRenderbufferOES(GL_FRAMEBUFFER_OES, GL_DEPTH_ATTACHMENT_OES, GL_RENDERBUFFER_OES,
                               _depthBuffer);
   }
   // An incomplete framebuffer would swallow every frame without a word.
-  if (F.CheckFramebufferStatus(GL_FRAMEBUFFER_OES) != GL_FRAMEBUFFER_COMPLETE_OES ||
+  if (glCheckFramebufferStatusOES(GL_FRAMEBUFFER_OES) != GL_FRAMEBUFFER_COMPLETE_OES ||
       glGetError() != GL_NO_ERROR) {
-    F.BindFramebuffer(GL_FRAMEBUFFER_OES, static_cast<GLuint>(oldFramebuffer));
-    F.BindRenderbuffer(GL_RENDERBUFFER_OES, static_cast<GLuint>(oldRenderbuffer));
+    glBindFramebufferOES(GL_FRAMEBUFFER_OES, static_cast<GLuint>(oldFramebuffer));
+    glBindRenderbufferOES(GL_RENDERBUFFER_OES, static_cast<GLuint>(oldRenderbuffer));
     _destroySurface();
     return false;
   }
@@ -324,26 +346,29 @@ bool EAGLView::_createSurface() {
     glScissor(0, 0, width, height);
     _hasBeenCurrent = true;
   } else {
-    F.BindFramebuffer(GL_FRAMEBUFFER_OES, static_cast<GLuint>(oldFramebuffer));
+    glBindFramebufferOES(GL_FRAMEBUFFER_OES, static_cast<GLuint>(oldFramebuffer));
   }
-  F.BindRenderbuffer(GL_RENDERBUFFER_OES, static_cast<GLuint>(oldRenderbuffer));
+  glBindRenderbufferOES(GL_RENDERBUFFER_OES, static_cast<GLuint>(oldRenderbuffer));
   if (_delegate) _delegate->didResizeEAGLSurfaceForView(this);
   return true;
 }
 
 void EAGLView::_destroySurface() {
   void* old = CurrentContext();
+  GlesContext* oldGles = GlesCurrentContext();
   if (old != _context) MakeCurrent(_context);
-  const FboProcs& F = _layer->fbo;
   if (_depthFormat != 0 && _depthBuffer) {
-    F.DeleteRenderbuffers(1, &_depthBuffer);
+    glDeleteRenderbuffersOES(1, &_depthBuffer);
   }
   _depthBuffer = 0;
   if (_renderbuffer) glDeleteTextures(1, &_renderbuffer);
   _renderbuffer = 0;
-  if (_framebuffer) F.DeleteFramebuffers(1, &_framebuffer);
+  if (_framebuffer) glDeleteFramebuffersOES(1, &_framebuffer);
   _framebuffer = 0;
-  if (old != _context) MakeCurrent(old);
+  if (old != _context) {
+    MakeCurrent(old);
+    GlesMakeCurrent(oldGles);
+  }
 }
 
 void EAGLView::layoutSubviews() {
@@ -365,6 +390,7 @@ void EAGLView::setAutoresizesEAGLSurface(bool on) {
 
 void EAGLView::swapBuffers() {
   void* old = CurrentContext();
+  GlesContext* oldGles = GlesCurrentContext();
   if (old != _context) MakeCurrent(_context);
   bool ok = _framebuffer != 0;
   if (ok && !_window) {
@@ -372,7 +398,7 @@ void EAGLView::swapBuffers() {
   } else if (ok) {
     // Finish here so the presenting context samples the complete frame.
     glFinish();
-    ok = SDL_GL_MakeCurrent(_window, _layer->present) == 0;
+    ok = MakeCurrent(_layer->present);
     if (ok) {
       int dw = 0, dh = 0;
       SDL_GL_GetDrawableSize(_window, &dw, &dh);
@@ -408,10 +434,13 @@ void EAGLView::swapBuffers() {
       glFinish();
     }
     // The drawing context is current again, as it was before the swap.
-    SDL_GL_MakeCurrent(_window, static_cast<SDL_GLContext>(_context));
+    MakeCurrent(_context);
   }
   if (!ok) std::printf("Failed to swap renderbuffer in %s\n", "-[EAGLView swapBuffers]");
-  if (old != _context) MakeCurrent(old);
+  if (old != _context) {
+    MakeCurrent(old);
+    GlesMakeCurrent(oldGles);
+  }
 }
 
 // ---------------------------------------------------------------------------

@@ -1,6 +1,12 @@
 // The GL surface: an OpenGL ES 1.1 context and the framebuffer the whole
 // program draws into.
 //
+// The ES 1.1 behind the context is the driver's own (es1) or our layer over
+// an ES 2.0 context (es2, gles/gles_context.h), chosen when the view is made;
+// auto takes es1 where the driver offers it and says so on standard error
+// when it falls back to es2. Making a context current also points the GL
+// names at its implementation.
+//
 // The main screen creates one view (initWithCoder, or CreateHeadless in tests
 // and tools); from then on its context is current and its framebuffer object
 // (RGBA8 colour, 16-bit depth) is bound, with viewport and scissor box over the
@@ -11,7 +17,7 @@
 // Two windowing layers stand behind the same operations:
 //   - headless: an EGL context on Mesa's surfaceless platform; swapBuffers
 //     only flushes. Used when there is no display, and by every test.
-//   - window: an SDL2 window with an ES 1.1 context. swapBuffers draws the
+//   - window: an SDL2 window with an ES context. swapBuffers draws the
 //     colour buffer as a textured quad into the window from a second context
 //     that shares the texture, so the drawing context's GL state is never
 //     touched by presentation.
@@ -28,8 +34,8 @@
 //   delete view;
 #pragma once
 
-#include <GLES/gl.h>
-#include <GLES/glext.h>
+#include "gles/gles.h"
+#include "gles/gles_context.h"
 
 #include <cstdint>
 #include <vector>
@@ -71,7 +77,7 @@ class EAGLView {
   static EAGLView* initWithFrame(EAGLRect frame, GLenum format, GLenum depthFormat,
                                  bool preserve, bool multisample,
                                  EAGLSurfaceKind kind = kEAGLSurfaceAuto,
-                                 float contentScale = 1.0f);
+                                 float contentScale = 1.0f, GlesKind gl = kGlesAuto);
   // Shorter forms: RGB565 request and no depth buffer unless given.
   static EAGLView* initWithFrame(EAGLRect frame, EAGLSurfaceKind kind = kEAGLSurfaceAuto);
   static EAGLView* initWithFrame(EAGLRect frame, GLenum format,
@@ -80,9 +86,9 @@ class EAGLView {
                                  bool preserve, EAGLSurfaceKind kind = kEAGLSurfaceAuto);
   // The main screen's settings: RGB565 requested, 16-bit depth, multisample.
   static EAGLView* initWithCoder(EAGLRect frame, EAGLSurfaceKind kind = kEAGLSurfaceAuto,
-                                 float contentScale = 1.0f);
+                                 float contentScale = 1.0f, GlesKind gl = kGlesAuto);
   // Tests and tools: headless, width x height pixels, with a 16-bit depth buffer.
-  static EAGLView* CreateHeadless(int width, int height);
+  static EAGLView* CreateHeadless(int width, int height, GlesKind gl = kGlesAuto);
 
   // Deletes the surface and the context (dealloc).
   ~EAGLView();
@@ -106,6 +112,8 @@ class EAGLView {
   }
   bool multisample() const { return _multisample; }
   bool isHeadless() const { return _window == nullptr; }
+  // Which ES 1.1 draws: kGlesES1 or kGlesES2.
+  GlesKind glKind() const { return _gl; }
   // The SDL window of a windowed view (null when headless), for the event loop.
   SDL_Window* window() const { return _window; }
 
@@ -139,7 +147,9 @@ class EAGLView {
  private:
   struct Layer;  // the windowing layer behind the context
   EAGLView() = default;
-  static EAGLView* Finish(EAGLView* view, EAGLSurfaceKind kind);
+  static EAGLView* Finish(EAGLView* view, EAGLSurfaceKind kind, GlesKind gl);
+  bool MakeContexts(GlesKind gl);
+  void DropContexts();
   bool _createSurface();
   void _destroySurface();
   bool MakeCurrent(void* ctx);  // ctx null: no context current
@@ -159,6 +169,7 @@ class EAGLView {
 
   EAGLRect _bounds = {0, 0, 0, 0};
   float _contentScale = 1.0f;
+  GlesKind _gl = kGlesAuto;
   SDL_Window* _window = nullptr;
   Layer* _layer = nullptr;
 };

@@ -1,11 +1,9 @@
 #include "render/env_light.h"
 
-#include <GLES/gl.h>
-
 #include <cstdio>
 #include <cstdlib>
 
-#include "render/render_mesh.h"
+#include "gles/gl_check.h"
 #include "texture/gamelib.h"
 
 EnvLight env;

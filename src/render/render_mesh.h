@@ -1,5 +1,4 @@
-// Mesh drawing, and the GL error check and data-type table that every unit
-// calling GL shares.
+// Mesh drawing.
 //
 // The frame update draws the backdrop with DrawModel and the character with
 // DrawModelWithEnv. Skinning runs on the CPU: for each bone batch the node
@@ -11,12 +10,7 @@
 // State left behind: the vertex, normal and texture-coordinate arrays off,
 // the matrix mode GL_MODELVIEW, the modelview stack as found. With an
 // environment light lighting is switched on after each mesh.
-//
-// GL_CHECK() fetches one error and, when there is one, prints
-// "gl error NAME at FILE : LINE" on standard output; the caller carries on.
 #pragma once
-
-#include <GLES/gl.h>
 
 #include <cstdint>
 
@@ -27,18 +21,6 @@ class CPODScene;
 class EnvLight;
 struct SPODNode;
 struct SPODMesh;
-
-void GLprintError(unsigned int error, const char* file, int line);
-
-// Indexed by EDataType code (0..14); 0 where a code has no GL type.
-extern const uint32_t TYPE2GL[15];
-
-#define GL_CHECK()                                       \
-  do {                                                   \
-    const GLenum gl_check_error_ = glGetError();         \
-    if (gl_check_error_ != 0)                            \
-      GLprintError(gl_check_error_, __FILE__, __LINE__); \
-  } while (0)
 
 // Bone matrices of the batch being drawn; bone-index bytes select entries.
 const int kMatrixPaletteSize = 64;

@@ -1,12 +1,10 @@
 #include "render/simple_ogl_shadow.h"
 
-#include <GLES/gl.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
-#include "render/render_mesh.h"
+#include "gles/gl_check.h"
 
 SimpleShadow girl_shadow;
 

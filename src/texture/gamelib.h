@@ -11,7 +11,7 @@
 // current. Failures print one message on standard error and return null or 0.
 #pragma once
 
-#include <GLES/gl.h>
+#include "gles/gles.h"
 
 #include <cstdint>
 

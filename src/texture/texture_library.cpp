@@ -1,13 +1,11 @@
 #include "texture/texture_library.h"
 
-#include <GLES/gl.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
+#include "gles/gl_check.h"
 #include "math/Vector.h"
-#include "render/render_mesh.h"
 #include "texture/gamelib.h"
 
 namespace {

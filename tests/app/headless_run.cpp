@@ -1,14 +1,17 @@
 #include "headless_run.h"
 
+#include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-
+#include <thread>
 
 std::vector<nlohmann::json> HeadlessRun::of(const std::string& kind, long tick) const {
   std::vector<nlohmann::json> out;
@@ -24,14 +27,19 @@ std::vector<nlohmann::json> HeadlessRun::sounds(int slot) const {
   return out;
 }
 
-HeadlessRun RunHeadless(const std::string& script, const std::string& args) {
+namespace {
+
+HeadlessRun RunOnce(const std::string& script, const std::string& args, const ScratchDir& dir,
+                    const std::string& tag) {
   HeadlessRun run;
-  ScratchDir dir;
-  const std::string script_file = dir.file("script.txt"), trace = dir.file("trace.jsonl"),
-                    err = dir.file("err.txt");
+  // Each run in a folder of its own, under the same file names.
+  const std::string folder = dir.file(tag);
+  mkdir(folder.c_str(), 0700);
+  const std::string script_file = folder + "/script.txt", trace = folder + "/trace.jsonl", err = folder + "/err.txt",
+                    out = folder + "/out.txt";
   std::ofstream(script_file) << script;
   const std::string cmd = std::string("'") + OVANTA_HEADLESS + "' --bundle '" + OVANTA_BUNDLE + "' --trace '" +
-                          trace + "' " + args + " '" + script_file + "' >/dev/null 2>'" + err + "'";
+                          trace + "' " + args + " '" + script_file + "' >'" + out + "' 2>'" + err + "'";
   const int rc = std::system(cmd.c_str());
   run.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
   std::stringstream ss;
@@ -44,4 +52,63 @@ HeadlessRun RunHeadless(const std::string& script, const std::string& args) {
     (j.contains("event") ? run.events : run.ticks).push_back(j);
   }
   return run;
+}
+
+void ExpectSameLines(const std::vector<nlohmann::json>& es1, const std::vector<nlohmann::json>& es2,
+                     const char* what) {
+  EXPECT_EQ(es2.size(), es1.size()) << what;
+  for (size_t i = 0; i < std::min(es1.size(), es2.size()); ++i)
+    if (es1[i] != es2[i]) {
+      ADD_FAILURE() << what << " " << i << " differs on es2:\n  es1 " << es1[i].dump() << "\n  es2 " << es2[i].dump();
+      return;
+    }
+}
+
+}  // namespace
+
+HeadlessRun RunHeadless(const std::string& script, const std::string& args) {
+  ScratchDir dir;
+  // The second run gets its own copy of a named store.
+  std::string args2 = args, store;
+  const std::string key = "--defaults '";
+  if (const size_t at = args.find(key); at != std::string::npos) {
+    const size_t from = at + key.size(), end = args.find('\'', from);
+    store = args.substr(from, end - from);
+    if (std::ifstream(store).good()) testkit::WriteFileBytes(dir.file("store-es2.json"), testkit::ReadFileBytes(store));
+    args2.replace(from, end - from, dir.file("store-es2.json"));
+  }
+  // ... and writes its shots beside the first run's.
+  std::istringstream lines(script);
+  std::string script2;
+  std::vector<std::string> shots;
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream words(line);
+    std::string cmd, file;
+    if (words >> cmd >> file && cmd == "shot") {
+      shots.push_back(file);
+      line = "shot " + file + ".es2.png";
+    }
+    script2 += line + "\n";
+  }
+  HeadlessRun es2;
+  std::thread second([&] { es2 = RunOnce(script2, "--gl es2 " + args2, dir, "es2"); });
+  HeadlessRun es1 = RunOnce(script, "--gl es1 " + args, dir, "es1");
+  second.join();
+
+  EXPECT_EQ(es2.status, es1.status) << "es2 exit status";
+  std::string err2 = es2.err;
+  for (size_t at; (at = err2.find(dir.file("es2/"))) != std::string::npos;) err2.replace(at, dir.file("es2/").size(), dir.file("es1/"));
+  EXPECT_EQ(err2, es1.err) << "es2 diagnostics";
+  EXPECT_EQ(testkit::ReadFileBytes(dir.file("es2/out.txt")), testkit::ReadFileBytes(dir.file("es1/out.txt")))
+      << "es2 output (GL errors among it)";
+  ExpectSameLines(es1.ticks, es2.ticks, "tick");
+  ExpectSameLines(es1.events, es2.events, "event");
+  if (!store.empty()) {
+    EXPECT_EQ(testkit::ReadFileBytes(dir.file("store-es2.json")), testkit::ReadFileBytes(store)) << "es2 store";
+  }
+  for (const std::string& shot : shots) {
+    if (!std::ifstream(shot).good()) continue;  // the run was meant to fail there
+    testkit::ExpectMatchesOracle(shot, shot + ".es2.png", shot + " drawn by es2");
+  }
+  return es1;
 }

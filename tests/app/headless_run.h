@@ -28,5 +28,10 @@ struct HeadlessRun {
 using ScratchDir = testkit::TempDir;
 
 // Runs `script` with the generated bundle. `args` are extra options placed
-// before the script (e.g. "--defaults FILE").
+// before the script (e.g. "--defaults FILE"). The script runs twice at the
+// same time, on the driver's GL ES 1.1 (--gl es1, the run returned) and on
+// our translation (--gl es2, with its own copy of the store and its shots
+// beside the first run's as FILE.es2.png): the second must give the same
+// status, trace, output (GL errors), diagnostics and store, and shots within
+// the oracle tolerance.
 HeadlessRun RunHeadless(const std::string& script, const std::string& args = "");

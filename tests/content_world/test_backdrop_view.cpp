@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include <GLES/gl.h>
+#include "gles/gles.h"
 
 #include "backdrop_view.h"
 #include "content_files.h"

@@ -117,6 +117,23 @@ FrameDifference Difference(const std::string& a, const std::string& b) {
   return d;
 }
 
+void ExpectMatchesOracle(const Picture& es1, const Picture& es2, const std::string& what) {
+  // Alpha is what the blends left in the colour buffer, never shown.
+  Picture a = es1, b = es2;
+  for (Picture* p : {&a, &b})
+    for (size_t i = 3; i < p->rgba.size(); i += 4) p->rgba[i] = 255;
+  const FrameDifference d = Difference(a, b);
+  EXPECT_TRUE(d.comparable && a.width == b.width) << what << ": frames of other sizes";
+  EXPECT_LE(d.shareOver8, 0.005) << what << ": share of pixels off by more than 8";
+  EXPECT_LT(d.mean, 1.0) << what << ": mean difference";
+}
+
+void ExpectMatchesOracle(const std::string& es1, const std::string& es2, const std::string& what) {
+  Picture a, b;
+  EXPECT_TRUE(ReadPicture(es1, a) && ReadPicture(es2, b)) << what << ": cannot read " << es1 << " or " << es2;
+  ExpectMatchesOracle(a, b, what);
+}
+
 FrameDifference GoldenDifference(const Picture& frame, const std::string& goldenPath) {
   const std::string name = goldenPath.substr(goldenPath.find_last_of('/') + 1);
   WritePng(OutputPath(name), frame.width, frame.height, frame.rgba.data());

@@ -41,6 +41,14 @@ FrameDifference Difference(const Picture& a, const Picture& b);
 // The same for two PNG files; a file that cannot be read is a test failure.
 FrameDifference Difference(const std::string& a, const std::string& b);
 
+// A frame drawn through our GL ES 1.1 translation against the same frame
+// drawn by the driver's own: red, green and blue compared, at most 0.5 % of
+// the pixels may be off by more than 8 in any of them, and the mean
+// difference must stay under 1. `what` names the frame in failures.
+void ExpectMatchesOracle(const Picture& es1, const Picture& es2, const std::string& what);
+// The same for two PNG files.
+void ExpectMatchesOracle(const std::string& es1, const std::string& es2, const std::string& what);
+
 // `frame` against the golden picture `goldenPath`; the frame is also left in
 // the output folder under the golden's file name. With OVANTA_UPDATE_GOLDEN=1
 // the frame first replaces the golden (look at it before committing).

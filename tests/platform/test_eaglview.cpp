@@ -1,8 +1,11 @@
 // The GL surface on a real ES 1.1 context (Mesa llvmpipe through EGL).
 #include "platform/EAGLView.h"
 
-#include <GLES/glext.h>
+#include <SDL2/SDL.h>
 #include <gtest/gtest.h>
+
+#include "gles/gles.h"
+#include "kit/pictures.h"
 
 #include <cmath>
 #include <cstdio>
@@ -227,32 +230,50 @@ TEST(EAGLView, ContentScaleDrawsMorePixelsAPoint) {
 }
 
 // The window path needs a display; under a virtual X server (xvfb-run) it
-// shows that both layers give the same pixels for the same frame, and that
-// the window receives them unchanged.
+// shows, for the driver's ES 1.1 and for ours over ES 2.0, that both layers
+// give the same pixels for the same frame and that the window shows them.
 TEST(EAGLView, WindowAndHeadlessGiveIdenticalPixels) {
   if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display";
   const int w = 64, h = 96;
-  std::vector<uint8_t> headless, windowed, shown;
-  {
-    auto view = Headless(w, h);
+  for (GlesKind gl : {kGlesES1, kGlesES2}) {
+    SCOPED_TRACE(GlesKindName(gl));
+    std::vector<uint8_t> headless, windowed, shown, presented;
+    {
+      std::unique_ptr<EAGLView> view(EAGLView::CreateHeadless(w, h, gl));
+      ASSERT_NE(view, nullptr);
+      DrawTestFrame(w, h);
+      ASSERT_TRUE(EAGLViewReadPixels(view.get(), headless));
+    }
+    std::unique_ptr<EAGLView> view(EAGLView::initWithFrame(
+        {0, 0, static_cast<float>(w), static_cast<float>(h)}, GL_RGBA8_OES,
+        GL_DEPTH_COMPONENT16_OES, true, false, kEAGLSurfaceWindow, 1.0f, gl));
     ASSERT_NE(view, nullptr);
+    EXPECT_FALSE(view->isHeadless());
+    EXPECT_EQ(view->glKind(), gl);
+    EXPECT_TRUE(view->isCurrentContext());
     DrawTestFrame(w, h);
-    ASSERT_TRUE(EAGLViewReadPixels(view.get(), headless));
+    ASSERT_TRUE(EAGLViewReadPixels(view.get(), windowed));
+    EXPECT_EQ(windowed, headless);
+    testing::internal::CaptureStdout();
+    view->swapBuffers();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_TRUE(view->isCurrentContext());
+    // The frame is retained in the framebuffer after the swap.
+    ASSERT_TRUE(EAGLViewReadPixels(view.get(), shown));
+    EXPECT_EQ(shown, headless);
+    // What the X server shows where the window is (no window manager: the
+    // window's own pixels) is the frame.
+    int x = 0, y = 0;
+    SDL_GetWindowPosition(view->window(), &x, &y);
+    const std::string grab = testkit::OutputPath(std::string("eaglview_window_") + GlesKindName(gl) + ".png");
+    const std::string cmd = "import -window root -crop " + std::to_string(w) + "x" + std::to_string(h) + "+" +
+                            std::to_string(x) + "+" + std::to_string(y) + " +repage '" + grab + "' 2>/dev/null";
+    Picture picture;
+    for (int attempt = 0; attempt < 20 && presented != headless; ++attempt) {
+      if (std::system(cmd.c_str()) != 0 || !ReadPicture(grab, picture)) break;
+      presented = picture.rgba;
+      if (presented != headless) SDL_Delay(100);
+    }
+    EXPECT_EQ(presented, headless) << "the window shows " << grab;
   }
-  std::unique_ptr<EAGLView> view(EAGLView::initWithFrame(
-      {0, 0, static_cast<float>(w), static_cast<float>(h)}, GL_RGBA8_OES,
-      GL_DEPTH_COMPONENT16_OES, true, false, kEAGLSurfaceWindow));
-  ASSERT_NE(view, nullptr);
-  EXPECT_FALSE(view->isHeadless());
-  EXPECT_TRUE(view->isCurrentContext());
-  DrawTestFrame(w, h);
-  ASSERT_TRUE(EAGLViewReadPixels(view.get(), windowed));
-  EXPECT_EQ(windowed, headless);
-  testing::internal::CaptureStdout();
-  view->swapBuffers();
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-  EXPECT_TRUE(view->isCurrentContext());
-  // The frame is retained in the framebuffer after the swap.
-  ASSERT_TRUE(EAGLViewReadPixels(view.get(), shown));
-  EXPECT_EQ(shown, headless);
 }

@@ -1,11 +1,15 @@
 // Golden pictures: small scenes written with the scene writer, loaded back
 // through the model loader and drawn headless, compared with the pictures in
 // tests/golden (OVANTA_UPDATE_GOLDEN=1 rewrites them; every rendering is also
-// left in TEST_OUTPUT_DIR for inspection).
+// left in TEST_OUTPUT_DIR for inspection). Each scene is drawn twice: by the
+// driver's GL ES 1.1, held to the stored picture, and by our translation onto
+// GL ES 2.0, held to the first within the oracle tolerance.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -48,6 +52,17 @@ class Golden : public GLTest {
     GLTest::TearDown();
   }
 
+  // Runs `draw` on a fresh es1 surface, then on a fresh es2 one.
+  void OnBoth(const std::function<void()>& draw) {
+    for (GlesKind kind : {kGlesES1, kGlesES2}) {
+      ReleaseTextures();
+      view_.reset(EAGLView::CreateHeadless(kWidth, kHeight, kind));
+      ASSERT_NE(view_, nullptr) << GlesKindName(kind);
+      kind_ = kind;
+      draw();
+    }
+  }
+
   // What the frame update sets before drawing: camera in the projection,
   // identity modelview, one directional light, depth test, smooth shading.
   void BeginFrame(float left, float right, float bottom, float top) {
@@ -82,6 +97,13 @@ class Golden : public GLTest {
   // Compares the frame with tests/golden/<name>.png: at most 0.2 % of the
   // pixels may differ by more than 8 in a channel, and none by more than 64.
   void ExpectMatchesGolden(const std::string& name) {
+    if (kind_ == kGlesES2) {
+      const Picture frame = FramePicture();
+      EAGLWritePNG(testkit::OutputPath(name + "_es2.png").c_str(), frame.rgba.data(), kWidth, kHeight);
+      testkit::ExpectMatchesOracle(es1_[name], frame, name + " drawn by es2");
+      return;
+    }
+    es1_[name] = FramePicture();
     const testkit::FrameDifference d =
         testkit::GoldenDifference(FramePicture(), std::string(OVANTA_GOLDEN_DIR) + "/" + name + ".png");
     EXPECT_LE(d.shareOver8, 0.002) << name;
@@ -89,61 +111,71 @@ class Golden : public GLTest {
   }
 
   testkit::TempBundle bundle_;
+  GlesKind kind_ = kGlesES1;
+  std::map<std::string, Picture> es1_;  // this run's es1 frames
 };
 
 TEST_F(Golden, TexturedCubeFromTheRegistry) {
   WriteChecker(bundle_.file("checker.png"));
-  CPODScene scene;
-  Load(scene, testkit::BuildTexturedCube, "cube", true);
-  ASSERT_EQ(n_textures, 1);
-  BeginFrame(-2.5f, 2.5f, -2.5f, 2.5f);
-  DrawModel(&scene, 0.0f);
-  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-  ExpectMatchesGolden("textured_cube");
+  OnBoth([&] {
+    CPODScene scene;
+    Load(scene, testkit::BuildTexturedCube, "cube", true);
+    ASSERT_EQ(n_textures, 1);
+    BeginFrame(-2.5f, 2.5f, -2.5f, 2.5f);
+    DrawModel(&scene, 0.0f);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    ExpectMatchesGolden("textured_cube");
+  });
 }
 
 TEST_F(Golden, SkinnedSheetBendsWithItsBoneOverTheFrames) {
-  CPODScene scene;
-  Load(scene, testkit::BuildSkinnedSheet, "sheet", false);
-  BeginFrame(-3.0f, 3.0f, -1.0f, 5.0f);
-  DrawModel(&scene, 0.0f);
-  const std::vector<uint8_t> rest = Frame();
-  ExpectMatchesGolden("skinned_frame0");
+  OnBoth([&] {
+    CPODScene scene;
+    Load(scene, testkit::BuildSkinnedSheet, "sheet", false);
+    BeginFrame(-3.0f, 3.0f, -1.0f, 5.0f);
+    DrawModel(&scene, 0.0f);
+    const std::vector<uint8_t> rest = Frame();
+    ExpectMatchesGolden("skinned_frame0");
 
-  BeginFrame(-3.0f, 3.0f, -1.0f, 5.0f);
-  DrawModel(&scene, 6.0f);
-  const std::vector<uint8_t> bent = Frame();
-  ExpectMatchesGolden("skinned_frame6");
-  // The lower rows (bone A only) stay put, the top rows move.
-  auto row_differs = [&](int y) {
-    for (int x = 0; x < kWidth; ++x)
-      if (rest[4 * (y * kWidth + x)] != bent[4 * (y * kWidth + x)]) return true;
-    return false;
-  };
-  EXPECT_FALSE(row_differs(kHeight - 30));  // y about 0.4: weight of A is 1
-  EXPECT_TRUE(row_differs(30));             // y about 3.6: bent by B
+    BeginFrame(-3.0f, 3.0f, -1.0f, 5.0f);
+    DrawModel(&scene, 6.0f);
+    const std::vector<uint8_t> bent = Frame();
+    ExpectMatchesGolden("skinned_frame6");
+    // The lower rows (bone A only) stay put, the top rows move.
+    auto row_differs = [&](int y) {
+      for (int x = 0; x < kWidth; ++x)
+        if (rest[4 * (y * kWidth + x)] != bent[4 * (y * kWidth + x)]) return true;
+      return false;
+    };
+    EXPECT_FALSE(row_differs(kHeight - 30));  // y about 0.4: weight of A is 1
+    EXPECT_TRUE(row_differs(30));             // y about 3.6: bent by B
+  });
 }
 
 TEST_F(Golden, StripsIndexedAndUnindexed) {
-  CPODScene scene;
-  Load(scene, testkit::BuildStrips, "strips", false);
-  BeginFrame(-2.0f, 2.0f, -2.0f, 2.0f);
-  DrawModel(&scene, 0.0f);
-  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-  ExpectMatchesGolden("strips");
-  // The "const" ribbon shows at full brightness whatever the light does.
-  const std::vector<uint8_t> p = PixelAt(20, 80);
-  EXPECT_EQ(p[0], 255);
-  EXPECT_EQ(p[1], 255);
+  OnBoth([&] {
+    CPODScene scene;
+    Load(scene, testkit::BuildStrips, "strips", false);
+    BeginFrame(-2.0f, 2.0f, -2.0f, 2.0f);
+    DrawModel(&scene, 0.0f);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    ExpectMatchesGolden("strips");
+    // The "const" ribbon shows at full brightness whatever the light does.
+    const std::vector<uint8_t> p = PixelAt(20, 80);
+    EXPECT_EQ(p[0], 255);
+    EXPECT_EQ(p[1], 255);
+  });
 }
 
 TEST_F(Golden, MeshWithoutNormalsOrMaterial) {
-  CPODScene scene;
-  Load(scene, testkit::BuildNoNormals, "bare", false);
-  BeginFrame(-2.0f, 2.0f, -2.0f, 2.0f);
-  DrawModel(&scene, 0.0f);
-  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-  ExpectMatchesGolden("no_normals");
+  OnBoth([&] {
+    CPODScene scene;
+    Load(scene, testkit::BuildNoNormals, "bare", false);
+    BeginFrame(-2.0f, 2.0f, -2.0f, 2.0f);
+    DrawModel(&scene, 0.0f);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    ExpectMatchesGolden("no_normals");
+  });
 }
 
 // A round light picture: bright in the middle (normals facing the viewer),
@@ -167,15 +199,17 @@ void WriteRoundLight(const std::string& path) {
 TEST_F(Golden, TexturedCubeUnderTheEnvironmentLight) {
   WriteChecker(bundle_.file("checker.png"));
   WriteRoundLight(bundle_.file("round.png"));
-  CPODScene scene;
-  Load(scene, testkit::BuildTexturedCube, "cube", true);
-  EnvLight light;
-  ASSERT_TRUE(light.Load("round.png"));
-  BeginFrame(-2.5f, 2.5f, -2.5f, 2.5f);
-  DrawModelWithEnv(&scene, 0.0f, &light);
-  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-  ExpectMatchesGolden("textured_cube_env");
-  light.Free();
+  OnBoth([&] {
+    CPODScene scene;
+    Load(scene, testkit::BuildTexturedCube, "cube", true);
+    EnvLight light;
+    ASSERT_TRUE(light.Load("round.png"));
+    BeginFrame(-2.5f, 2.5f, -2.5f, 2.5f);
+    DrawModelWithEnv(&scene, 0.0f, &light);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    ExpectMatchesGolden("textured_cube_env");
+    light.Free();
+  });
 }
 
 // The tap pick: a pixel read before and after drawing tells whether the

@@ -7,8 +7,6 @@
 // ICON_DIR/<N>x<N>/apps/ovanta.png for N = 48, 64, 128, 256 (the hicolor
 // theme's folders, for the install). Runs headless at build time, naming
 // its files to the build (tools/bundle_out).
-#include <GLES/gl.h>
-
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -19,6 +17,7 @@
 
 #include "bundle_out.h"
 #include "girl_view.h"
+#include "gles/gles.h"
 #include "platform/EAGLView.h"
 #include "platform/bundle.h"
 

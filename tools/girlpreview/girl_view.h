@@ -4,7 +4,7 @@
 // update's GL state, light and camera. Needs a current GL ES 1.1 context.
 #pragma once
 
-#include <GLES/gl.h>
+#include "gles/gles.h"
 
 #include "face/face_rig.h"
 #include "scene/ModelPOD.h"

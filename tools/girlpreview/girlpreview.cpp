@@ -11,7 +11,7 @@
 // that fail first, the hands, and her face rig (eyes, gaze and mouth shapes,
 // near and at the default camera). Runs headless on the GL ES 1.1 driver
 // (llvmpipe in CI).
-#include <GLES/gl.h>
+#include "gles/gles.h"
 
 #include <cstdio>
 #include <cstring>

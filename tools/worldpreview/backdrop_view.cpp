@@ -1,6 +1,6 @@
 #include "backdrop_view.h"
 
-#include <GLES/gl.h>
+#include "gles/gles.h"
 
 #include <cstdlib>
 #include <string>

@@ -1,0 +1,24 @@
+// The GL error check and the data-type table that every unit calling GL
+// shares (mesh drawing, materials, the environment light, the shadow, the
+// frame update, the physics construction).
+//
+// GL_CHECK() fetches one error and, when there is one, prints
+// "gl error NAME at FILE : LINE" on standard output; the caller carries on.
+// Further queued errors are left for later checks.
+#pragma once
+
+#include <cstdint>
+
+#include "gles/gles.h"
+
+void GLprintError(unsigned int error, const char* file, int line);
+
+// Indexed by EDataType code (0..14); 0 where a code has no GL type.
+extern const uint32_t TYPE2GL[15];
+
+#define GL_CHECK()                                       \
+  do {                                                   \
+    const GLenum gl_check_error_ = glGetError();         \
+    if (gl_check_error_ != 0)                            \
+      GLprintError(gl_check_error_, __FILE__, __LINE__); \
+  } while (0)
