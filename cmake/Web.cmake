@@ -22,9 +22,7 @@ set(nlohmann_json_DIR "${CMAKE_SOURCE_DIR}/cmake/web" CACHE PATH "" FORCE)
 # emscripten's sysroot has an SDL2 config of its own that fetches its port.
 set(SDL2_DIR "${OVANTA_WEB_LIBS}/lib/cmake/SDL2" CACHE PATH "" FORCE)
 
-# Drawing libraries of the desktop: on the web there is no EGL, and the GL ES
-# 1.1 entry points come from our own GL layer over WebGL, not from a system
-# library; the names stay so the engine's link lines stay as they are.
+# The desktop's EGL: the page's GL surface makes its WebGL context through
+# emscripten's own calls instead (platform/EAGLView_web.cpp).
 add_library(EGL INTERFACE)
-add_library(GLESv1_CM INTERFACE)
 

@@ -1,7 +1,7 @@
-// The page around the program: the canvas kept at her 2:3 portrait view
-// (letterboxed on wide screens) at the device's pixels, the loading screen
-// with its progress, the message when WebGL is missing or the program fails,
-// the first tap or click that lets sound play (and, where the browser asks,
+// The page around the program (which lays out the canvas itself: her 2:3
+// portrait view, letterboxed on wide screens, at the device's pixels): the
+// loading screen with its progress, the message when WebGL is missing or the
+// program fails, the first tap or click that lets sound play (and, where the browser asks,
 // lets the page read the motion sensor), and ?trace.
 (function () {
   'use strict';
@@ -32,22 +32,6 @@
             'Try another browser, or turn on hardware acceleration in this one.');
     return;
   }
-
-  // 320 x 480 points, as large as the window allows, centred.
-  function layout() {
-    var w = window.innerWidth, h = window.innerHeight;
-    var cssW = Math.min(w, h * 2 / 3), cssH = cssW * 3 / 2;
-    var ratio = window.devicePixelRatio || 1;
-    canvas.style.width = cssW + 'px';
-    canvas.style.height = cssH + 'px';
-    var pw = Math.max(1, Math.round(cssW * ratio)), ph = Math.max(1, Math.round(cssH * ratio));
-    if (canvas.width !== pw || canvas.height !== ph) {
-      canvas.width = pw;
-      canvas.height = ph;
-    }
-  }
-  window.addEventListener('resize', layout);
-  layout();
 
   // Browsers start audio and, on some phones, motion only after a gesture.
   var motionAsked = false;
@@ -91,6 +75,10 @@
       window.ovantaFirstFrameMs = performance.now();
       loading.style.opacity = '0';
       setTimeout(function () { loading.style.display = 'none'; }, 300);
+    },
+    // Called by the program when it cannot draw.
+    ovantaFailed: function (what) {
+      problem('Ovanta cannot draw here: ' + what + '. Try another browser, or turn on hardware acceleration.');
     },
     onAbort: function (what) {
       problem('Ovanta stopped: ' + what + '. Reloading the page may help.');

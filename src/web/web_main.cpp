@@ -5,26 +5,34 @@
 // The page has preloaded the bundle into the memory file system at
 // /Resources (emscripten's file packager) before main runs. main sets up the
 // settings store in local storage, sound through Web Audio, the device's
-// motion and the trace, then returns; the app lives on in the browser's
-// animation frames, which run its 30 Hz tick.
+// motion, the input and the trace, and starts the app as the desktop window
+// does (app/app_loop.h) on the canvas's WebGL context; then it returns and
+// the app lives on in the browser's animation frames, which run its 30 Hz
+// tick: the motion reading, the app's tick (which draws her), sound, trace.
+//
+// The page is the window: the canvas shows the 320 x 480 point view as large
+// as the browser window allows, letterboxed in the same box the input
+// handler maps through, at the device's pixels. Input takes the window's
+// path (web_input.h); the emulated device of the desktop (arrow keys, S)
+// stands in where no motion sensor reports.
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "app/RootViewController.h"
+#include "app/app_input.h"
+#include "app/app_loop.h"
 #include "app/app_trace.h"
-#include "character/girl.h"
-#include "character/girl_animation.h"
-#include "character/girl_frame.h"
-#include "character/girl_settings.h"
-#include "character/girl_shake.h"
-#include "character/girl_sound.h"
+#include "app/window_input.h"
+#include "app/window_state.h"
+#include "face/face.h"
 #include "platform/bundle.h"
+#include "platform/input_queue.h"
 #include "platform/sound_service.h"
-#include "platform/uikit.h"
+#include "web/web_input.h"
 #include "web/web_loop.h"
 #include "web/web_motion.h"
 #include "web/web_store.h"
@@ -34,35 +42,53 @@ const char* const kStoreKey = "ovanta.settings";
 const char* const kStoreFile = "/settings/defaults.json";
 
 TickClock g_clock;
+InputQueue g_queue;
 long g_tick = 0;
-UITextField g_name_field;
+bool g_layout_due = false;
 
-// Until the engine draws through our GL layer on WebGL, a tick runs the part
-// of the app that needs no GL, in the order of the app's own tick: the
-// accelerometer sample, the voice scheduler, the animation players; then the
-// trace. The scene files are not loaded, nothing is drawn and taps have no
-// pixel to pick.
-void StartWithoutDrawing() {
-  girlname = &g_name_field;
-  GirlLoadSettings();
-  sound_login_timer = 5;
-  GirlLoadSounds();
-  AnimationStartN(&anim_girl, ANIM_IDLE);
-  // The accelerometer filter settles as for an upright, still device, as a
-  // scene load does.
-  for (int i = 0; i < kSettlingSteps / 2; ++i) GirlShake(0.0f, -1.0f, 0.0f);
-  GirlSoundResetIdle();
+// The browser window in CSS pixels and device pixels a CSS pixel.
+void WindowMetrics(int* w, int* h, double* ratio) {
+  *w = EM_ASM_INT({ return window.innerWidth | 0; });
+  *h = EM_ASM_INT({ return window.innerHeight | 0; });
+  *ratio = emscripten_get_device_pixel_ratio();
+  if (!(*ratio > 0)) *ratio = 1;
 }
 
-void TickWithoutDrawing(const double accel[3]) {
+// The view's pixel scale for the window: the letterboxed box's device pixels.
+float ScaleFor(int w, int h, double ratio) {
+  return WindowViewScale(static_cast<int>(std::lround(w * ratio)), static_cast<int>(std::lround(h * ratio)));
+}
+
+// The canvas where the input handler's box is, drawn at the device's pixels.
+void Layout() {
+  int w = 0, h = 0;
+  double ratio = 1;
+  WindowMetrics(&w, &h, &ratio);
+  InputSetWindow(AppInputState(), w, h);
+  const InputViewport& vp = AppInputState().viewport;
+  EM_ASM({
+    var s = Module.canvas.style;
+    s.left = $0 + 'px'; s.top = $1 + 'px'; s.width = $2 + 'px'; s.height = $3 + 'px';
+  }, vp.x, vp.y, vp.width, vp.height);
+  OvantaAppSetScale(ScaleFor(w, h, ratio));
+}
+
+EM_BOOL OnResize(int, const EmscriptenUiEvent*, void*) {
+  g_layout_due = true;
+  return EM_FALSE;
+}
+
+void Tick(double now_ms) {
+  if (g_layout_due) {
+    g_layout_due = false;
+    Layout();
+  }
+  AppInput& input = AppInputSink();
+  for (const SDL_Event& e : g_queue.TakeFrame()) WindowInputTranslate(e, AppInputState(), input);
+  double sample[3];
+  WebMotionSample(now_ms, sample);
   TraceBeforeTick();
-  if (!screen_update_disabled)
-    GirlShake(static_cast<float>(accel[0]), static_cast<float>(accel[1]), static_cast<float>(accel[2]));
-  const bool was_playing = sound_is_played;
-  GirlSoundFrame();
-  if (!was_playing && current_sound >= 0 && current_sound < kSoundSlots && sounds[current_sound])
-    frame_report.sound_slot = current_sound;
-  Animate(&anim_girl);
+  OvantaAppTick(sample);
   SoundServicePump();
   TraceAfterTick(++g_tick);
 }
@@ -70,9 +96,7 @@ void TickWithoutDrawing(const double accel[3]) {
 EM_BOOL OnAnimationFrame(double now_ms, void*) {
   const int due = TickClockAdvance(&g_clock, now_ms);
   for (int i = 0; i < due; ++i) {
-    double accel[3];
-    WebMotionSample(now_ms, accel);
-    TickWithoutDrawing(accel);
+    Tick(now_ms);
     if (g_tick == 1) EM_ASM({ if (Module.ovantaFirstTick) Module.ovantaFirstTick(); });
   }
   return EM_TRUE;
@@ -97,11 +121,25 @@ int main(int argc, char** argv) {
   WebStoreOpen(kStoreKey, kStoreFile);
   if (!trace.empty() && !TraceOpen(trace)) return 73;
   // Browsers hold Web Audio until the first tap or click, which the page
-  // turns into a resume; lines due before then wait for it.
+  // turns into a resume; lines due before then show their captions.
   SoundServiceUseSDL();
   WebMotionStart();
-  std::srand(1);
-  StartWithoutDrawing();
+  // A traced page draws the same random numbers as ovanta-headless.
+  const unsigned seed = trace.empty() ? static_cast<unsigned>(emscripten_get_now()) | 1u : 1u;
+  std::srand(seed);
+  FaceReset(seed);
+
+  int w = 0, h = 0;
+  double ratio = 1;
+  WindowMetrics(&w, &h, &ratio);
+  if (!OvantaAppStart(OvantaAppOptions{kEAGLSurfaceWindow, ScaleFor(w, h, ratio), kGlesES2})) {
+    EM_ASM({ if (Module.ovantaFailed) Module.ovantaFailed('no WebGL drawing surface could be made'); });
+    return 69;
+  }
+  Layout();
+  AppInputSink().hooks.accel = &WebMotionEmulator();
+  WebInputStart([](const SDL_Event& e) { g_queue.Push(e); });
+  emscripten_set_resize_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, OnResize);
   emscripten_request_animation_frame_loop(OnAnimationFrame, nullptr);
   return 0;
 }
