@@ -92,6 +92,9 @@ EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* k, void*) {
     e.key.state = type == EMSCRIPTEN_EVENT_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
     e.key.repeat = k->repeat ? 1 : 0;
     e.key.keysym.sym = sym;
+    // The input queue pairs a key's press and release by scan code; the
+    // browser's key name stands for the key here, so a code made from it does.
+    e.key.keysym.scancode = static_cast<SDL_Scancode>(1 + static_cast<unsigned>(sym) % (SDL_NUM_SCANCODES - 1));
     e.key.keysym.mod = SDL_GetModState();
     g_push(e);
   }
