@@ -39,7 +39,7 @@ web-deps: deps
 	@bash scripts/web-deps.sh $(WEB_BUILD)
 
 web: build web-deps
-	NODE_PATH=/usr/share/nodejs emcmake cmake -S . -B $(WEB_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	NODE_PATH=/usr/share/nodejs emcmake cmake -S . -B $(WEB_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DOVANTA_WERROR=$(WERROR) \
 	  -DOVANTA_BUNDLE=$(abspath $(BUILD))/Resources -DOVANTA_WEB_LIBS=$(abspath $(WEB_BUILD))/libs/prefix \
 	  >$(WEB_BUILD)/configure.log 2>&1 || { cat $(WEB_BUILD)/configure.log; exit 1; }
 	NODE_PATH=/usr/share/nodejs cmake --build $(WEB_BUILD) -j $(JOBS)
