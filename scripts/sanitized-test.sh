@@ -9,6 +9,8 @@
 # Fewer threads for the leak checker to stop: the software rasteriser draws on
 # the calling thread and no shader-cache writer runs. Pixels are the same.
 export LP_NUM_THREADS=0 MESA_SHADER_CACHE_DISABLE=true
+# Leaks of system libraries, for the test and every program it starts.
+export LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT
 "$@" 2>"$out"

@@ -110,6 +110,9 @@ int main(int argc, char** argv) {
   if (!defaults.empty()) UserDefaultsSetPath(defaults.c_str());
   if (!trace.empty() && !TraceOpen(trace)) return 73;
 
+  // A companion stays open all day: the screen saver and the power settings
+  // of the desktop keep working while she is on screen.
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     std::fprintf(stderr, "ovanta: no display (%s); try ovanta-headless\n", SDL_GetError());
     return 69;

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <iostream>
 #include <functional>
 #include <thread>
 
@@ -130,7 +131,12 @@ struct Desktop {
     for (int i = 0; i < 100 && waitpid(app, &status, WNOHANG) != app; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     app = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const int rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (rc != 0) {  // what the app said, for the failure message
+      std::ifstream log(dir.file("app.log"));
+      std::cerr << log.rdbuf();
+    }
+    return rc;
   }
   void Key(const std::string& key) { Shell(x + "key --window " + wid + " " + key); }
   void Click(int wx, int wy) {

@@ -14,10 +14,6 @@
 #include <memory>
 #include <string>
 
-// SDL's video start-up under X opens a D-Bus connection whose buffer the
-// bus library keeps until process exit; it is not ours to free.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
-
 namespace {
 
 std::unique_ptr<EAGLView> Headless(int w, int h) {
