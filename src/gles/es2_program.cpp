@@ -29,6 +29,7 @@ constexpr uint64_t kLit = 1u << 0, kTwoSide = 1u << 1, kColorMaterial = 1u << 2,
                    kRescale = 1u << 4, kFog = 1u << 5, kFlatLit = 1u << 18, kPoints = 1u << 19;
 constexpr int kUnitShift = 6, kUnitBits = 6;        // active, mode (3), has colour, has alpha
 constexpr int kProjectiveShift = 20;                // a bit a unit: coordinates with a q other than 1
+constexpr int kTexMatrixShift = 22;                 // a bit a unit: a texture matrix other than the identity
 constexpr int kLightShift = 24, kPositionalShift = 32, kSpotShift = 40, kAttenuationShift = 48;
 constexpr int kSpecularShift = 56;                  // a light with specular colour
 
@@ -88,6 +89,12 @@ bool Projective(const Es2Context& c, int u) {
   return unit.coords.enabled ? unit.coords.size == 4 : unit.current[3] != 1.0f;
 }
 
+bool IsIdentity(const float* m) {
+  for (int i = 0; i < 16; ++i)
+    if (m[i] != (i % 5 == 0 ? 1.0f : 0.0f)) return false;
+  return true;
+}
+
 uint64_t ComputeKey(Es2Context& c, GLenum mode, uint64_t* combine) {
   uint64_t k = mode == GL_POINTS ? kPoints : 0;
   *combine = 0;
@@ -123,6 +130,7 @@ uint64_t ComputeKey(Es2Context& c, GLenum mode, uint64_t* combine) {
     if (format == GL_ALPHA || format == GL_LUMINANCE_ALPHA || format == GL_RGBA) bits |= 1u << 5;
     k |= bits << (kUnitShift + kUnitBits * u);
     if (Projective(c, u)) k |= uint64_t(1) << (kProjectiveShift + u);
+    if (!IsIdentity(c.units[u].matrix.entries.back().m)) k |= uint64_t(1) << (kTexMatrixShift + u);
     if (c.units[u].env.mode == GL_COMBINE) *combine |= CombineBits(c.units[u].env) << (32 * u);
   }
   return k;
@@ -170,10 +178,11 @@ std::string VertexShader(uint64_t key) {
       if (Bit(key, kAttenuationShift + i)) s += "uniform vec3 " + l + "Attenuation;\n";
     }
   }
-  for (int u = 0; u < kUnits; ++u)
-    if (UnitOf(key, u).active)
-      s += "attribute vec4 a_texCoord" + N(u) + ";\nuniform mat4 u_textureMatrix" + N(u) + ";\nvarying " +
-           TexCoordType(key, u) + " v_texCoord" + N(u) + ";\n";
+  for (int u = 0; u < kUnits; ++u) {
+    if (!UnitOf(key, u).active) continue;
+    s += "attribute vec4 a_texCoord" + N(u) + ";\nvarying " + TexCoordType(key, u) + " v_texCoord" + N(u) + ";\n";
+    if (Bit(key, kTexMatrixShift + u)) s += "uniform mat4 u_textureMatrix" + N(u) + ";\n";
+  }
   if (fog) s += "varying float v_fog;\n";
 
   s += "void main() {\n  gl_Position = u_mvp * a_position;\n";
@@ -222,10 +231,12 @@ std::string VertexShader(uint64_t key) {
   } else {
     s += "  v_color = a_color;\n";
   }
-  for (int u = 0; u < kUnits; ++u)
-    if (UnitOf(key, u).active)
-      s += "  v_texCoord" + N(u) + " = (u_textureMatrix" + N(u) + " * a_texCoord" + N(u) + ")" +
-           (Bit(key, kProjectiveShift + u) ? "" : ".xy") + ";\n";
+  for (int u = 0; u < kUnits; ++u) {
+    if (!UnitOf(key, u).active) continue;
+    const std::string coords = Bit(key, kTexMatrixShift + u) ? "(u_textureMatrix" + N(u) + " * a_texCoord" + N(u) + ")"
+                                                             : "a_texCoord" + N(u);
+    s += "  v_texCoord" + N(u) + " = " + coords + (Bit(key, kProjectiveShift + u) ? "" : ".xy") + ";\n";
+  }
   if (fog) s += "  v_fog = clamp(exp(-abs(eye.z)), 0.0, 1.0);\n";
   s += "}\n";
   return s;

@@ -4,6 +4,7 @@
 #include <png.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 namespace testkit {
@@ -123,6 +124,8 @@ void ExpectMatchesOracle(const Picture& es1, const Picture& es2, const std::stri
   for (Picture* p : {&a, &b})
     for (size_t i = 3; i < p->rgba.size(); i += 4) p->rgba[i] = 255;
   const FrameDifference d = Difference(a, b);
+  std::printf("oracle %s: %.3f%% of pixels off by more than 8, mean %.3f, worst %d\n", what.c_str(),
+              d.shareOver8 * 100, d.mean, d.worst);
   EXPECT_TRUE(d.comparable && a.width == b.width) << what << ": frames of other sizes";
   EXPECT_LE(d.shareOver8, 0.005) << what << ": share of pixels off by more than 8";
   EXPECT_LT(d.mean, 1.0) << what << ": mean difference";
