@@ -3,14 +3,19 @@
 #   make test   set up, build and pass the whole test suite
 #   make install PREFIX=DIR   install the programs, the bundle, the desktop entry, icon and manual
 #   make deb    a Debian package in build/package
+#   make web    build the web site (build-web/site); make serve serves it
 BUILD ?= build
 SAN_BUILD ?= build-san
 FUZZ_BUILD ?= build-fuzz
+WEB_BUILD ?= build-web
 JOBS ?= $(shell nproc)
+HOST ?= 127.0.0.1
+PORT ?= 8080
+
 # WERROR=ON turns every compiler warning into an error (CI's first build).
 WERROR ?= OFF
 
-.PHONY: run test deps build install deb asan fuzz bench clean
+.PHONY: run test deps build install deb asan fuzz bench clean web web-deps serve web-measure
 
 deps:
 	@bash scripts/deps.sh
@@ -24,8 +29,27 @@ build: deps $(BUILD)/build.ninja
 run: build
 	@bash scripts/run.sh $(BUILD)
 
-test: build
+test: build web
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The web build: emscripten's own cmake wrapper over the same tree, with the
+# libraries scripts/web-deps.sh builds and the native build's bundle.
+# emscripten's JavaScript tools need Debian's node modules (NODE_PATH).
+web-deps: deps
+	@bash scripts/web-deps.sh $(WEB_BUILD)
+
+web: build web-deps
+	NODE_PATH=/usr/share/nodejs emcmake cmake -S . -B $(WEB_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DOVANTA_WERROR=$(WERROR) \
+	  -DOVANTA_BUNDLE=$(abspath $(BUILD))/Resources -DOVANTA_WEB_LIBS=$(abspath $(WEB_BUILD))/libs/prefix \
+	  >$(WEB_BUILD)/configure.log 2>&1 || { cat $(WEB_BUILD)/configure.log; exit 1; }
+	NODE_PATH=/usr/share/nodejs cmake --build $(WEB_BUILD) -j $(JOBS)
+
+serve: web
+	node scripts/web-serve.js $(WEB_BUILD)/site $(HOST) $(PORT)
+
+# Size of the site and speed in headless chromium, printed against their goals.
+web-measure: web
+	NODE_PATH=$(abspath $(WEB_BUILD))/node/node_modules node scripts/web-measure.js $(WEB_BUILD)/site
 
 PREFIX ?= /usr/local
 install: build
@@ -51,5 +75,8 @@ fuzz: deps
 bench: build
 	bash scripts/bench.sh $(BUILD)
 
+# The web libraries' cache (build-web/libs) stays: it takes minutes to
+# rebuild and depends only on Debian's source packages.
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
+	find $(WEB_BUILD) -mindepth 1 -maxdepth 1 ! -name libs ! -name node -exec rm -rf {} + 2>/dev/null || true

@@ -13,7 +13,11 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth xdotool x11-utils imagemagick jq
   desktop-file-utils dpkg-dev
+  emscripten chromium
 )
+# The web tests install puppeteer-core with npm; a machine whose node came
+# from elsewhere usually brings its own npm.
+command -v npm >/dev/null || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do

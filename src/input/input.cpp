@@ -178,7 +178,9 @@ void InputFinger(InputState& s, InputSink& sink, int64_t id, int32_t phase, floa
   if (s.finger_on_interface) {
     // The finger working a control is the interface's pointer; others wait.
     if (id != s.ui_finger) return;
-    sink.InterfacePointer(!lifts, x, y, !lifts);
+    // A lifted finger leaves the pointer where it lifted, as a mouse button
+    // does: a control sees its release under the finger (and clicks).
+    sink.InterfacePointer(true, x, y, !lifts);
     if (lifts) s.finger_on_interface = false;
     return;
   }

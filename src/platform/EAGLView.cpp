@@ -2,9 +2,11 @@
 
 #include "picture/picture_file.h"
 
+#ifndef __EMSCRIPTEN__
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <SDL2/SDL.h>
+#endif  // !__EMSCRIPTEN__
 
 #include <algorithm>
 #include <cmath>
@@ -17,9 +19,11 @@
 // ---------------------------------------------------------------------------
 // The windowing layer. GL entry points, the framebuffer-object ones
 // included (the GLES library does not export those), come through the
-// layer's own loader.
+// layer's own loader. A browser page has a layer of its own
+// (EAGLView_web.cpp): everything between the #ifndef __EMSCRIPTEN__ lines.
 
 namespace {
+#ifndef __EMSCRIPTEN__
 
 void* EglLoader(const char* name) { return reinterpret_cast<void*>(eglGetProcAddress(name)); }
 void* SdlLoader(const char* name) { return SDL_GL_GetProcAddress(name); }
@@ -65,6 +69,8 @@ bool DisplayReachable() {
   return real;
 }
 
+#endif  // !__EMSCRIPTEN__
+
 int RoundDimension(float v) {
   if (!(v >= 0.0f) || v > 1.0e6f) return -1;  // also NaN
   return static_cast<int>(std::lround(v));
@@ -72,6 +78,7 @@ int RoundDimension(float v) {
 
 }  // namespace
 
+#ifndef __EMSCRIPTEN__
 struct EAGLView::Layer {
   // headless
   EGLDisplay display = EGL_NO_DISPLAY;
@@ -86,6 +93,7 @@ struct EAGLView::Layer {
   GlesContext* gles = nullptr;
   GlesContext* presentGles = nullptr;
 };
+#endif  // !__EMSCRIPTEN__
 
 // ---------------------------------------------------------------------------
 // Creation
@@ -126,6 +134,7 @@ EAGLView* EAGLView::CreateHeadless(int width, int height, GlesKind gl) {
                        kEAGLSurfaceHeadless, 1.0f, gl);
 }
 
+#ifndef __EMSCRIPTEN__
 // The common tail of the initialisers: window or display, contexts, then
 // surface; on any failure everything made so far goes and the caller gets
 // null.
@@ -278,6 +287,7 @@ void* EAGLView::CurrentContext() const {
   return eglGetCurrentContext();
 }
 
+#endif  // !__EMSCRIPTEN__
 void EAGLView::setCurrentContext() {
   if (!MakeCurrent(_context))
     std::printf("Failed to set current context %p in %s\n", _context,
@@ -294,6 +304,7 @@ void EAGLView::clearCurrentContext() {
 // ---------------------------------------------------------------------------
 // Surface
 
+#ifndef __EMSCRIPTEN__
 bool EAGLView::_createSurface() {
   if (!MakeCurrent(_context)) return false;
   const int width = RoundDimension(_bounds.width * _contentScale);
@@ -378,6 +389,7 @@ void EAGLView::_destroySurface() {
   }
 }
 
+#endif  // !__EMSCRIPTEN__
 void EAGLView::layoutSubviews() {
   if (!_autoresize) return;
   const int width = RoundDimension(_bounds.width * _contentScale);
@@ -395,6 +407,7 @@ void EAGLView::setAutoresizesEAGLSurface(bool on) {
 // ---------------------------------------------------------------------------
 // Presentation
 
+#ifndef __EMSCRIPTEN__
 void EAGLView::swapBuffers() {
   void* old = CurrentContext();
   GlesContext* oldGles = GlesCurrentContext();
@@ -470,6 +483,8 @@ void EAGLView::swapBuffers() {
     GlesMakeCurrent(oldGles);
   }
 }
+
+#endif  // !__EMSCRIPTEN__
 
 // ---------------------------------------------------------------------------
 // Coordinates

@@ -4,6 +4,7 @@
 
 std::vector<SDL_Event> InputQueue::TakeFrame() {
   std::set<int> keys, buttons;
+  std::set<SDL_FingerID> fingers;
   size_t n = 0;
   for (; n < pending_.size(); ++n) {
     const SDL_Event& e = pending_[n];
@@ -15,6 +16,10 @@ std::vector<SDL_Event> InputQueue::TakeFrame() {
       buttons.insert(e.button.button);
     } else if (e.type == SDL_MOUSEBUTTONUP) {
       if (buttons.count(e.button.button)) break;
+    } else if (e.type == SDL_FINGERDOWN) {
+      fingers.insert(e.tfinger.fingerId);
+    } else if (e.type == SDL_FINGERUP) {
+      if (fingers.count(e.tfinger.fingerId)) break;
     }
   }
   std::vector<SDL_Event> frame(pending_.begin(), pending_.begin() + static_cast<long>(n));

@@ -1,6 +1,6 @@
 // Frames the window's input for an immediate-mode interface that samples
-// buttons once per frame: a key or mouse button pressed and released between
-// two frames would otherwise never be seen down. The window pushes every SDL
+// buttons once per frame: a key, mouse button or finger pressed and released
+// between two frames would otherwise never be seen down. The window pushes every SDL
 // event; each frame takes the events up to (not including) the first release
 // of something pressed within the same frame, and the rest waits for the
 // next frame, so order is kept and no press is lost.

@@ -136,6 +136,7 @@ TEST(Input, ControlsTakeTheirPressesAndAnOverlayTakesTheNextOne) {
   InputFinger(s, r, 4, TOUCH_BEGAN, 0.5f, 0.5f);  // waits while the first works the control
   InputFinger(s, r, 3, TOUCH_ENDED, 0.5f, 0.9f);
   EXPECT_FALSE(r.pointer_down);
+  EXPECT_TRUE(r.pointer_present) << "released where the finger lifted, so the control clicks";
   EXPECT_TRUE(r.touches.empty());
 
   // The overlay goes with the next press, which does nothing else, nor does its release.

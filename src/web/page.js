@@ -1,0 +1,96 @@
+// The page around the program (which lays out the canvas itself: her 2:3
+// portrait view, letterboxed on wide screens, at the device's pixels): the
+// loading screen with its progress, the message when WebGL is missing or the
+// program fails, the first tap or click that lets sound play (and, where the browser asks,
+// lets the page read the motion sensor), and ?trace.
+(function () {
+  'use strict';
+
+  var canvas = document.getElementById('canvas');
+  var loading = document.getElementById('loading');
+  var bar = document.querySelector('#bar div');
+  var statusText = document.getElementById('status');
+  var params = new URLSearchParams(window.location.search);
+
+  function problem(text) {
+    document.getElementById('problem-text').textContent = text;
+    document.getElementById('problem').style.display = 'flex';
+    loading.style.display = 'none';
+  }
+
+  function hasWebGL() {
+    try {
+      var c = document.createElement('canvas');
+      return !!(window.WebGLRenderingContext && (c.getContext('webgl') || c.getContext('experimental-webgl')));
+    } catch (e) {
+      return false;
+    }
+  }
+
+  if (!hasWebGL()) {
+    problem('Ovanta needs WebGL, which this browser does not offer or has switched off. ' +
+            'Try another browser, or turn on hardware acceleration in this one.');
+    return;
+  }
+
+  // Browsers start audio and, on some phones, motion only after a gesture.
+  var motionAsked = false;
+  function unlock() {
+    var audio = window.Module && Module.SDL2 && Module.SDL2.audioContext;
+    if (audio && audio.state !== 'running') audio.resume();
+    if (!motionAsked && window.DeviceMotionEvent && typeof DeviceMotionEvent.requestPermission === 'function') {
+      motionAsked = true;
+      DeviceMotionEvent.requestPermission().catch(function () {});
+    }
+  }
+  ['pointerdown', 'pointerup', 'touchend', 'click', 'keydown'].forEach(function (type) {
+    window.addEventListener(type, unlock, true);
+  });
+
+  function setProgress(fraction, text) {
+    bar.style.width = Math.round(Math.max(0, Math.min(1, fraction)) * 100) + '%';
+    if (text) statusText.textContent = text;
+  }
+
+  window.ovantaTrace = [];
+  window.Module = {
+    canvas: canvas,
+    arguments: params.has('trace') ? ['--trace', '/dev/ovanta-trace'] : [],
+    print: function (text) { console.log(text); },
+    printErr: function (text) { console.warn(text); },
+    // The file packager reports "Downloading data... (loaded/total)".
+    setStatus: function (text) {
+      var m = /\((\d+(?:\.\d+)?)\/(\d+(?:\.\d+)?)\)/.exec(text || '');
+      if (m) {
+        var done = +m[1], total = +m[2];
+        setProgress(total ? done / total : 0,
+                    'Loading ' + (done / 1048576).toFixed(1) + ' of ' + (total / 1048576).toFixed(1) + ' MB');
+      }
+    },
+    monitorRunDependencies: function (left) {
+      if (left === 0) setProgress(1, 'Starting…');
+    },
+    // Called by the program after its first tick.
+    ovantaFirstTick: function () {
+      window.ovantaFirstFrameMs = performance.now();
+      loading.style.opacity = '0';
+      setTimeout(function () { loading.style.display = 'none'; }, 300);
+    },
+    // Called by the program when it cannot draw.
+    ovantaFailed: function (what) {
+      problem('Ovanta cannot draw here: ' + what + '. Try another browser, or turn on hardware acceleration.');
+    },
+    onAbort: function (what) {
+      problem('Ovanta stopped: ' + what + '. Reloading the page may help.');
+    }
+  };
+
+  // The bundle's loader first, then the program; both keep their order.
+  ['ovanta-data.js', 'ovanta.js'].forEach(function (src) {
+    var s = document.createElement('script');
+    s.src = src;
+    s.async = false;
+    s.onerror = function () { problem('Ovanta could not load ' + src + '. Check the connection and reload.'); };
+    document.body.appendChild(s);
+  });
+})();

@@ -1,0 +1,145 @@
+// The app in a browser page: the program behind index.html.
+//
+//   ovanta.js [--trace FILE]      (the page passes --trace for ?trace)
+//
+// The page has preloaded the bundle into the memory file system at
+// /Resources (emscripten's file packager) before main runs. main sets up the
+// settings store in local storage, sound through Web Audio, the device's
+// motion, the input and the trace, and starts the app as the desktop window
+// does (app/app_loop.h) on the canvas's WebGL context; then it returns and
+// the app lives on in the browser's animation frames, which run its 30 Hz
+// tick: the motion reading, the app's tick (which draws her), sound, trace.
+//
+// The page is the window: the canvas shows the 320 x 480 point view as large
+// as the browser window allows, letterboxed in the same box the input
+// handler maps through, at the device's pixels. Input takes the window's
+// path (web_input.h); the emulated device of the desktop (arrow keys, S)
+// stands in where no motion sensor reports.
+#include <emscripten.h>
+#include <emscripten/html5.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/app_input.h"
+#include "app/app_loop.h"
+#include "app/app_trace.h"
+#include "app/window_input.h"
+#include "app/window_state.h"
+#include "face/face.h"
+#include "platform/bundle.h"
+#include "platform/input_queue.h"
+#include "platform/sound_service.h"
+#include "web/web_input.h"
+#include "web/web_loop.h"
+#include "web/web_motion.h"
+#include "web/web_store.h"
+
+namespace {
+const char* const kStoreKey = "ovanta.settings";
+const char* const kStoreFile = "/settings/defaults.json";
+
+TickClock g_clock;
+InputQueue g_queue;
+long g_tick = 0;
+bool g_layout_due = false;
+
+// The browser window in CSS pixels and device pixels a CSS pixel.
+void WindowMetrics(int* w, int* h, double* ratio) {
+  *w = EM_ASM_INT({ return window.innerWidth | 0; });
+  *h = EM_ASM_INT({ return window.innerHeight | 0; });
+  *ratio = emscripten_get_device_pixel_ratio();
+  if (!(*ratio > 0)) *ratio = 1;
+}
+
+// The view's pixel scale for the window: the letterboxed box's device pixels.
+float ScaleFor(int w, int h, double ratio) {
+  return WindowViewScale(static_cast<int>(std::lround(w * ratio)), static_cast<int>(std::lround(h * ratio)));
+}
+
+// The canvas where the input handler's box is, drawn at the device's pixels.
+void Layout() {
+  int w = 0, h = 0;
+  double ratio = 1;
+  WindowMetrics(&w, &h, &ratio);
+  InputSetWindow(AppInputState(), w, h);
+  const InputViewport& vp = AppInputState().viewport;
+  EM_ASM({
+    var s = Module.canvas.style;
+    s.left = $0 + 'px'; s.top = $1 + 'px'; s.width = $2 + 'px'; s.height = $3 + 'px';
+  }, vp.x, vp.y, vp.width, vp.height);
+  OvantaAppSetScale(ScaleFor(w, h, ratio));
+}
+
+EM_BOOL OnResize(int, const EmscriptenUiEvent*, void*) {
+  g_layout_due = true;
+  return EM_FALSE;
+}
+
+void Tick(double now_ms) {
+  if (g_layout_due) {
+    g_layout_due = false;
+    Layout();
+  }
+  AppInput& input = AppInputSink();
+  for (const SDL_Event& e : g_queue.TakeFrame()) WindowInputTranslate(e, AppInputState(), input);
+  double sample[3];
+  WebMotionSample(now_ms, sample);
+  TraceBeforeTick();
+  OvantaAppTick(sample);
+  SoundServicePump();
+  TraceAfterTick(++g_tick);
+}
+
+EM_BOOL OnAnimationFrame(double now_ms, void*) {
+  const int due = TickClockAdvance(&g_clock, now_ms);
+  for (int i = 0; i < due; ++i) {
+    Tick(now_ms);
+    if (g_tick == 1) EM_ASM({ if (Module.ovantaFirstTick) Module.ovantaFirstTick(); });
+  }
+  return EM_TRUE;
+}
+
+int Usage() {
+  std::fprintf(stderr, "usage: ovanta.js [--trace FILE]\n");
+  return 64;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string trace;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--trace" && i + 1 < argc)
+      trace = argv[++i];
+    else
+      return Usage();
+  }
+  BundleSetRoot("/Resources");
+  WebStoreOpen(kStoreKey, kStoreFile);
+  if (!trace.empty() && !TraceOpen(trace)) return 73;
+  // Browsers hold Web Audio until the first tap or click, which the page
+  // turns into a resume; lines due before then show their captions.
+  SoundServiceUseSDL();
+  WebMotionStart();
+  // A traced page draws the same random numbers as ovanta-headless.
+  const unsigned seed = trace.empty() ? static_cast<unsigned>(emscripten_get_now()) | 1u : 1u;
+  std::srand(seed);
+  FaceReset(seed);
+
+  int w = 0, h = 0;
+  double ratio = 1;
+  WindowMetrics(&w, &h, &ratio);
+  if (!OvantaAppStart(OvantaAppOptions{kEAGLSurfaceWindow, ScaleFor(w, h, ratio), kGlesES2})) {
+    EM_ASM({ if (Module.ovantaFailed) Module.ovantaFailed('no WebGL drawing surface could be made'); });
+    return 69;
+  }
+  Layout();
+  AppInputSink().hooks.accel = &WebMotionEmulator();
+  WebInputStart([](const SDL_Event& e) { g_queue.Push(e); });
+  emscripten_set_resize_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, OnResize);
+  emscripten_request_animation_frame_loop(OnAnimationFrame, nullptr);
+  return 0;
+}
