@@ -43,6 +43,7 @@ std::string FaceFields() {
   f["gaze"] = {face_report.gaze_yaw, face_report.gaze_pitch};
   f["caption"] = face_report.caption;
   f["music"] = face_report.music;
+  f["music_gain"] = face_report.music_gain;
   f["volume"] = face_volume;
   f["captions"] = face_captions;
   return f.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);

@@ -345,6 +345,7 @@ void MusicTick(const FaceFrameInput& in) {
     m.playing = false;
     m.last_state = in.anim_state;
     face_report.music = false;
+    face_report.music_gain = 0;
     return;
   }
   if (!m.looked) {
@@ -376,6 +377,7 @@ void MusicTick(const FaceFrameInput& in) {
     if (in.anim_state == ANIM_DANCE_OUT) gain = Clamp(1.0f - through, 0, 1);
     m.duck = Toward(m.duck, in.line_playing ? 0.35f : 1.0f, 0.12f);
     SoundServiceSetGain(m.sound, gain * m.duck);
+    face_report.music_gain = gain * m.duck;
   }
   m.playing = true;
   face_report.music = true;

@@ -44,6 +44,7 @@ struct FaceReport {
   std::string caption_lang;            // "en" or "ru" while there is one
   bool caption_appeared = false;       // a caption came up this tick
   bool music = false;                  // the dance music is playing
+  float music_gain = 0;                // its gain: in with the dance, out with the dance-out, lower under a line
 };
 extern FaceReport face_report;
 

@@ -193,6 +193,19 @@ TEST(Face, GazeFollowsThePointerAndMakesWayForTheDanceWithItsMusic) {
   // A tick's state is the clip after its advance; the music goes with the
   // frame drawn, the last of the dance-out one tick later.
   EXPECT_EQ(r.at(out_last + 2)["music"], false) << "the music ends with the dance-out";
+  // In over the dance-in, full while she dances, out over the dance-out.
+  auto gain = [&](long t) { return r.at(t)["music_gain"].get<float>(); };
+  long out_first = out_last;
+  while (r.at(out_first - 1)["state"] == 5) --out_first;
+  EXPECT_LT(gain(dance_in), 0.6f);
+  float full = 0;
+  for (const auto& t : r.ticks)
+    if (t["state"] == 4) full = std::max(full, t["music_gain"].get<float>());
+  EXPECT_NEAR(full, 1.0f, 0.01f);
+  EXPECT_GT(gain(out_first), 0.9f);
+  for (long t = out_first; t <= out_last; ++t) EXPECT_LT(gain(t + 1), gain(t)) << "tick " << t;
+  EXPECT_LT(gain(out_last + 1), 0.2f) << "faded by the end of the dance-out";
+  EXPECT_EQ(gain(out_last + 2), 0.0f);
   EXPECT_LT(during, 0.01f) << "gaze during the dance";
   EXPECT_GT(Gaze(r.at(out_last + 30)), 5.0f) << "back after the dance";
   // The shake reaction: away again, back afterwards.
