@@ -87,6 +87,7 @@ struct EAGLView::Layer {
   PFNEGLCREATESYNCKHRPROC createSync = nullptr;
   PFNEGLCLIENTWAITSYNCKHRPROC waitSync = nullptr;
   PFNEGLDESTROYSYNCKHRPROC destroySync = nullptr;
+  bool syncLooked = false;  // the fence entry points looked up (once; a driver may have none)
   // window: `present` shows the colour texture from its own state
   SDL_GLContext present = nullptr;
   // The ES 1.1 halves of the drawing and the presenting context.
@@ -418,7 +419,8 @@ void EAGLView::swapBuffers() {
     // but no further behind: presenting waits for the frame before this
     // one. (Only flushing let frames pile up in its queue without bound.)
     Layer& L = *_layer;
-    if (!L.createSync) {
+    if (!L.syncLooked) {
+      L.syncLooked = true;
       L.createSync = (PFNEGLCREATESYNCKHRPROC)eglGetProcAddress("eglCreateSyncKHR");
       L.waitSync = (PFNEGLCLIENTWAITSYNCKHRPROC)eglGetProcAddress("eglClientWaitSyncKHR");
       L.destroySync = (PFNEGLDESTROYSYNCKHRPROC)eglGetProcAddress("eglDestroySyncKHR");
