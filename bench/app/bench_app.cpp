@@ -131,7 +131,9 @@ void BM_Es2TickOverEs1(benchmark::State& state) {
   const double ratio = Median(es2) / Median(es1);
   state.counters["es1_ms"] = Median(es1);
   state.counters["es2_ms"] = Median(es2);
-  state.counters["ratio"] = ratio;
+  state.counters["goal_es2_over_es1"] = 1.1;
+  state.counters["es2_over_es1"] = ratio;
+  state.counters["ratio"] = ratio / 1.1;
   std::printf("goal: an es2 tick costs at most 1.1 times an es1 tick; measured %.3f (es1 %.2f ms, es2 %.2f ms)\n",
               ratio, Median(es1), Median(es2));
 }
