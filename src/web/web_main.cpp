@@ -90,6 +90,7 @@ void Tick(double now_ms) {
   WebMotionSample(now_ms, sample);
   TraceBeforeTick();
   OvantaAppTick(sample);
+  WebKeyboardTick();
   // GL errors are looked for once a second (GL_CHECK() is silent on the
   // web): each look waits until the browser has drawn everything queued.
   if (g_tick % 30 == 0) {
