@@ -1,11 +1,18 @@
 # Small helpers so that each folder's CMakeLists stays a list of names.
 
-# ovanta_library(NAME SOURCES ... DEPS ...)
+# ovanta_library(NAME [SOURCES ...] [DEPS ...]): the library of one folder,
+# header only without SOURCES.
 function(ovanta_library name)
   cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
-  add_library(${name} STATIC ${A_SOURCES})
-  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
-  target_link_libraries(${name} PUBLIC ${A_DEPS})
+  if(A_SOURCES)
+    add_library(${name} STATIC ${A_SOURCES})
+    set(scope PUBLIC)
+  else()
+    add_library(${name} INTERFACE)
+    set(scope INTERFACE)
+  endif()
+  target_include_directories(${name} ${scope} ${CMAKE_SOURCE_DIR}/src)
+  target_link_libraries(${name} ${scope} ${A_DEPS})
 endfunction()
 
 # The bundle folder: every generator writes into it, the app and the tests read it.
