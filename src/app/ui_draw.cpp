@@ -668,6 +668,18 @@ UITextField* UIKitEditedField(UINavigationController& nav) {
   return nullptr;
 }
 
+UITextField* UIKitFieldAt(UINavigationController& nav, float x, float y) {
+  UIViewController* top = nav.topViewController();
+  if (!top) return nullptr;
+  for (UIView* v : top->subviews) {
+    auto* tf = dynamic_cast<UITextField*>(v);
+    if (tf && tf->editable && !tf->hidden && x >= tf->frame.x && x < tf->frame.x + tf->frame.width &&
+        y >= tf->frame.y && y < tf->frame.y + tf->frame.height)
+      return tf;
+  }
+  return nullptr;
+}
+
 void UIKitSetOverlay(const UIOverlay* overlay) { kit.overlay = overlay; }
 
 bool UIKitHitsControl(UINavigationController& nav, float x, float y) {
