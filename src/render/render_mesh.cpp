@@ -256,6 +256,63 @@ void ReferencedRange(const SPODMesh& mesh, int first, int count, int* lo, int* h
   *hi = std::min<int>(mx + 1, static_cast<int>(mesh.vertexCount));
 }
 
+// Triangles [first, first + count) reordered for a draw without culling:
+// those that face the viewer first, then those that face away, each group in
+// its stored order. Every triangle is still drawn, but a back face behind
+// the front of the same surface then fails the depth test before it is
+// shaded, where in stored order about half of them were shaded and then
+// covered. Only which of two fragments at exactly the same depth wins can
+// change. Positions are those the draw uses (after the modelview); facing is
+// judged as GL does, in clip space with the projection in force. Kept
+// between draws; valid until the next call.
+std::vector<uint16_t> g_front_first;
+std::vector<float> g_clip_xyw;
+
+const uint16_t* FrontFacesFirst(const SPODMesh& mesh, const VECTOR3* positions, int first,
+                                int count) {
+  const int n = static_cast<int>(mesh.vertexCount);
+  MATRIX proj;
+  MatrixIdentity(proj);
+  glGetFloatv(GL_PROJECTION_MATRIX, proj.f);
+  GLint frontFace = GL_CCW;
+  glGetIntegerv(GL_FRONT_FACE, &frontFace);
+  if (g_clip_xyw.size() < 3 * static_cast<size_t>(n)) g_clip_xyw.resize(3 * static_cast<size_t>(n));
+  const float* m = proj.f;
+  for (int v = 0; v < n; ++v) {
+    const VECTOR3& p = positions[v];
+    float* c = &g_clip_xyw[3 * static_cast<size_t>(v)];
+    c[0] = m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12];
+    c[1] = m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13];
+    c[2] = m[3] * p.x + m[7] * p.y + m[11] * p.z + m[15];
+  }
+  const size_t total = 3 * static_cast<size_t>(count);
+  if (g_front_first.size() < total) g_front_first.resize(total);
+  const uint16_t* idx = reinterpret_cast<const uint16_t*>(mesh.faces.data) + 3L * first;
+  // Counter-clockwise on screen is a positive determinant of the three
+  // corners' (x, y, w) while all lie in front of the eye.
+  const float sign = frontFace == GL_CW ? -1.0f : 1.0f;
+  size_t front = 0, back = total;
+  for (int t = 0; t < count; ++t) {
+    const uint16_t* tri = idx + 3L * t;
+    const float* a = &g_clip_xyw[3 * static_cast<size_t>(tri[0])];
+    const float* b = &g_clip_xyw[3 * static_cast<size_t>(tri[1])];
+    const float* c = &g_clip_xyw[3 * static_cast<size_t>(tri[2])];
+    const float det = a[0] * (b[1] * c[2] - b[2] * c[1]) - a[1] * (b[0] * c[2] - b[2] * c[0]) +
+                      a[2] * (b[0] * c[1] - b[1] * c[0]);
+    if (det * sign >= 0.0f) {
+      std::memcpy(&g_front_first[front], tri, 3 * sizeof(uint16_t));
+      front += 3;
+    } else {
+      back -= 3;
+      std::memcpy(&g_front_first[back], tri, 3 * sizeof(uint16_t));
+    }
+  }
+  // The back faces went in from the end, last first: put them back in order.
+  for (size_t lo = front, hi = total; hi - lo >= 6; lo += 3, hi -= 3)
+    for (int k = 0; k < 3; ++k) std::swap(g_front_first[lo + k], g_front_first[hi - 3 + k]);
+  return g_front_first.data();
+}
+
 }  // namespace
 
 void TransVec3TransformWeightedArray(VECTOR3* out, int outStride, const VECTOR3* in, int inStride,
@@ -331,6 +388,7 @@ void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triang
   int normalStride = 0;
   const void* normalData = nullptr;
   bool normalsPacked = false;  // float[3], 12 bytes apart: what the light reads
+  const void* drawnPositions = nullptr;  // skinned: the blended positions
   if (!skinned) {
     const CPODData& v = mesh->vertices;
     glVertexPointer(v.componentCount, GLType(v.type), v.stride, v.data);
@@ -345,6 +403,7 @@ void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triang
     const VECTOR3* skinnedPositions =
         SkinMeshP(mesh, firstTriangle, triangleCount, &skinnedNormals);
     glVertexPointer(mesh->vertices.componentCount, GL_FLOAT, 12, skinnedPositions);
+    drawnPositions = skinnedPositions;
     // A skinned mesh without normals draws without a normal array rather
     // than reading a missing one.
     if (skinnedNormals) {
@@ -374,8 +433,11 @@ void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triang
   const uint16_t* indices = reinterpret_cast<const uint16_t*>(mesh->faces.data);
   if (mesh->stripCount == 0) {
     if (indexed) {
-      glDrawElements(GL_TRIANGLES, triangleCount * 3, GL_UNSIGNED_SHORT,
-                     indices + 3L * firstTriangle);
+      const uint16_t* ordered = indices + 3L * firstTriangle;
+      if (skinned && !glIsEnabled(GL_CULL_FACE))
+        ordered = FrontFacesFirst(*mesh, static_cast<const VECTOR3*>(drawnPositions), firstTriangle,
+                                  triangleCount);
+      glDrawElements(GL_TRIANGLES, triangleCount * 3, GL_UNSIGNED_SHORT, ordered);
     } else {
       glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(mesh->faceCount * 3));
     }

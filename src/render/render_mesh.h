@@ -6,6 +6,9 @@
 // force), and DrawMeshP blends the positions and normals of the vertices that
 // batch draws into scratch arrays kept between frames. The mesh data itself
 // is never written, so the physics' positions are read afresh every draw.
+// Drawn without culling, a skinned triangle list hands GL the triangles that
+// face the viewer before those that face away (each kind in stored order),
+// so hidden back faces fail the depth test instead of being shaded.
 //
 // State left behind: the vertex, normal and texture-coordinate arrays off,
 // the matrix mode GL_MODELVIEW, the modelview stack as found. With an

@@ -81,6 +81,107 @@ TEST_F(Drawing, SkinnedMeshNodePlacementReachesTheVerticesTwice) {
   EXPECT_GT(PixelAt(126, 100)[0], 0);  // x = 2.9
 }
 
+// Scattered triangles of both windings on one bone at rest, each vertex
+// with a normal of its own, so lighting gives every triangle its own shade;
+// every fourth one has a twin in its plane wound the other way, stored just
+// before it, so the two meet at exactly the same depths.
+void BuildSkinnedScatter(CPODScene& s, int triangles) {
+  testkit::AllocScene(s, 1, 2, 1, 1, 0, 1);
+  testkit::SetMaterial(s.materials[0], "scatter", -1, 0.9f, 0.8f, 0.7f);
+  s.nodes[0].materialIndex = 0;
+  uint32_t state = 12345;
+  auto rnd = [&] {  // -1 .. 1
+    state = state * 1664525u + 1013904223u;
+    return static_cast<float>(state >> 8) / 8388608.0f - 1.0f;
+  };
+  std::vector<float> pos, nrm, weights;
+  std::vector<uint16_t> idx;
+  std::vector<uint8_t> bones;
+  auto vertex = [&](float x, float y, float z) {
+    pos.insert(pos.end(), {x, y, z});
+    const float nx = rnd(), ny = rnd(), nz = 1.5f + rnd();
+    const float l = std::sqrt(nx * nx + ny * ny + nz * nz);
+    nrm.insert(nrm.end(), {nx / l, ny / l, nz / l});
+    bones.push_back(0);
+    weights.push_back(1.0f);
+    return static_cast<uint16_t>(pos.size() / 3 - 1);
+  };
+  for (int t = 0; t < triangles; ++t) {
+    const float cx = rnd(), cy = rnd(), cz = rnd();
+    float c[9];
+    for (int k = 0; k < 3; ++k) c[3 * k] = cx + 0.7f * rnd(), c[3 * k + 1] = cy + 0.7f * rnd(), c[3 * k + 2] = cz + 0.3f * rnd();
+    if (t % 4 == 0) {
+      const uint16_t a = vertex(c[0], c[1], c[2]), b = vertex(c[6], c[7], c[8]), d = vertex(c[3], c[4], c[5]);
+      idx.insert(idx.end(), {a, b, d});
+    }
+    const uint16_t a = vertex(c[0], c[1], c[2]), b = vertex(c[3], c[4], c[5]), d = vertex(c[6], c[7], c[8]);
+    idx.insert(idx.end(), {a, b, d});
+  }
+  SPODMesh& m = s.meshes[0];
+  m.vertexCount = static_cast<uint32_t>(pos.size() / 3);
+  m.faceCount = static_cast<uint32_t>(idx.size() / 3);
+  testkit::SetIndices(m, idx);
+  testkit::SetFloats(m.vertices, 3, pos);
+  testkit::SetFloats(m.normals, 3, nrm);
+  testkit::SetBytes(m.boneIndices, 1, bones);
+  testkit::SetFloats(m.boneWeights, 1, weights);
+  CBoneBatches& bb = m.boneBatches;
+  bb.batchCount = 1;
+  bb.batchBoneMax = 1;
+  bb.batches = PODAlloc<int32_t>(1);
+  bb.batches[0] = 1;
+  bb.batchBoneCounts = PODAlloc<int32_t>(1);
+  bb.batchBoneCounts[0] = 1;
+  bb.batchOffsets = PODAlloc<int32_t>(1);
+  s.InitImpl();
+}
+
+// Without culling a skinned mesh is drawn whole, its triangles facing the
+// viewer before those facing away, each kind in stored order: the frame is
+// that of two culled draws, front faces then back faces, pixel for pixel,
+// whichever winding faces the front and wherever the viewer stands.
+TEST_F(Drawing, UnculledSkinnedMeshDrawsFrontFacesFirst) {
+  CPODScene scatter;
+  BuildSkinnedScatter(scatter, 160);
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LESS);
+  glEnable(GL_LIGHTING);
+  glEnable(GL_LIGHT0);
+  glShadeModel(GL_SMOOTH);
+  for (GLenum winding : {GL_CCW, GL_CW})
+    for (float turn : {0.0f, 150.0f}) {
+      glFrontFace(winding);
+      glMatrixMode(GL_PROJECTION);
+      // A perspective from z = 0 towards -z, near 1, far 10, 53 degrees wide.
+      const float n = 1.0f, f = 10.0f;
+      const float frustum[16] = {2.0f, 0, 0, 0, 0, 2.0f, 0, 0, 0, 0, -(f + n) / (f - n), -1.0f,
+                                 0, 0, -2.0f * f * n / (f - n), 0};
+      glLoadMatrixf(frustum);
+      glTranslatef(0.0f, 0.0f, -3.0f);
+      glRotatef(turn, 0.3f, 1.0f, 0.0f);
+      glMatrixMode(GL_MODELVIEW);
+      glLoadIdentity();
+      auto draw = [&](bool cull, GLenum side) {
+        if (cull) glEnable(GL_CULL_FACE); else glDisable(GL_CULL_FACE);
+        glCullFace(side);
+        DrawModel(&scatter, 0.0f);
+      };
+      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+      draw(false, GL_BACK);
+      const std::vector<uint8_t> unculled = Frame();
+      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+      draw(true, GL_BACK);
+      const std::vector<uint8_t> frontOnly = Frame();
+      draw(true, GL_FRONT);
+      const std::vector<uint8_t> twoPasses = Frame();
+      glDisable(GL_CULL_FACE);
+      EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+      // Back faces show: the second pass changed the picture.
+      ASSERT_NE(frontOnly, twoPasses);
+      EXPECT_EQ(unculled, twoPasses) << "winding " << winding << ", turn " << turn;
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Ground shadow
 

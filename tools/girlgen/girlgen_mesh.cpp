@@ -365,6 +365,195 @@ void MeshShape(const Shape& s, const Grid& g, Shell& out) {
   }
 }
 
+// ---- Fewer triangles where the surface is flat --------------------------------
+
+// How far the flat triangle strays from the surface: the largest distance
+// of its middle and its edges' middles from it.
+float Stray(const Shape& s, V3 a, V3 b, V3 c) {
+  const V3 pts[4] = {(a + b + c) * (1.0f / 3.0f), (a + b) * 0.5f, (b + c) * 0.5f, (c + a) * 0.5f};
+  float worst = 0;
+  for (const V3& p : pts) worst = std::max(worst, std::fabs(ShapeDist(s, p)));
+  return worst;
+}
+
+// Removes vertices into a neighbour (the neighbour stays where it is, with
+// everything it carries) wherever the triangles around them then lie no
+// further from the surface than they did (and within kStrayFloor of it in
+// any case, never beyond kStrayCeiling): along a limb or a tail the surface
+// barely bends lengthwise, and its lattice spends triangles there for
+// nothing. The outline seen from any side stays where it was. Untouched:
+// vertices `keep` names, the open rims of the shell, the soft parts' network
+// (the physics builds it from the mesh), and wherever the
+// skin weights bend, not merely change, from one vertex to the next: a
+// removed vertex is skinned as its neighbours' blend, which is the same
+// only where the weights change evenly.
+constexpr float kStrayFloor = 0.15f, kStrayCeiling = 0.3f;
+constexpr float kWeightBend = 0.04f;  // sum over the bones of the weights' departure
+
+void Simplify(const Shape& s, Shell& sh, const std::function<bool(size_t)>& keep) {
+  const size_t n = sh.pos.size();
+  const size_t nt = sh.tris.size() / 3;
+  std::vector<std::vector<int>> around(n);  // triangles at each vertex
+  for (size_t t = 0; t < nt; ++t)
+    for (int k = 0; k < 3; ++k) around[sh.tris[3 * t + k]].push_back(static_cast<int>(t));
+  std::vector<char> alive(nt, 1), fixed(n, 0), gone(n, 0);
+  std::vector<float> stray(nt);
+  for (size_t t = 0; t < nt; ++t)
+    stray[t] = Stray(s, sh.pos[sh.tris[3 * t]], sh.pos[sh.tris[3 * t + 1]], sh.pos[sh.tris[3 * t + 2]]);
+  auto neighbours = [&](int v) {
+    std::vector<int> nb;
+    for (int t : around[v])
+      for (int k = 0; k < 3; ++k) {
+        const int w = sh.tris[3 * t + k];
+        if (w != v && std::find(nb.begin(), nb.end(), w) == nb.end()) nb.push_back(w);
+      }
+    return nb;
+  };
+  // How far v's weights are from the mean of its neighbours': what skinning
+  // the place by its neighbours would change.
+  auto LaplaceGap = [&](int v, const std::vector<int>& nb) {
+    float w[kBoneCount] = {}, gap = 0;
+    for (int k = 0; k < 4; ++k) w[sh.bones[v][k]] += sh.weights[v][k];
+    for (int x : nb)
+      for (int k = 0; k < 4; ++k) w[sh.bones[x][k]] -= sh.weights[x][k] / nb.size();
+    for (float d : w) gap += std::fabs(d);
+    return gap;
+  };
+  {
+    // Open rims: an edge with a single triangle.
+    std::map<std::pair<int, int>, int> uses;
+    for (size_t t = 0; t < nt; ++t)
+      for (int k = 0; k < 3; ++k) {
+        const int a = sh.tris[3 * t + k], b = sh.tris[3 * t + (k + 1) % 3];
+        uses[std::make_pair(std::min(a, b), std::max(a, b))]++;
+      }
+    for (const auto& e : uses)
+      if (e.second != 2) fixed[e.first.first] = fixed[e.first.second] = 1;
+  }
+  // The soft network holds the free points, the pinned rim around them and
+  // the rim's neighbours, with every edge among them: three rings around
+  // anything that may be free stay as they are.
+  std::vector<int> ring;
+  for (size_t v = 0; v < n; ++v) {
+    if (keep(v)) fixed[v] = 1;
+    if (sh.softT[v] > 0) ring.push_back(static_cast<int>(v));
+  }
+  for (int depth = 0; depth <= 3; ++depth) {
+    std::vector<int> next;
+    for (int v : ring) {
+      if (fixed[v] == 2) continue;
+      fixed[v] = 2;
+      if (depth < 3)
+        for (int w : neighbours(v)) next.push_back(w);
+    }
+    ring.swap(next);
+  }
+  for (int pass = 0; pass < 8; ++pass) {
+    int removed = 0;
+    std::vector<char> touched(n, 0);  // changed this pass: left for the next
+    for (size_t vi = 0; vi < n; ++vi) {
+      const int v = static_cast<int>(vi);
+      if (fixed[v] || gone[v] || touched[v]) continue;
+      const std::vector<int> nb = neighbours(v);
+      bool smooth = true;
+      for (int w : nb) smooth = smooth && sh.region[w] == sh.region[v] && !touched[w];
+      if (!smooth || LaplaceGap(v, nb) > kWeightBend) continue;
+      float before = 0;
+      for (int t : around[v]) before = std::max(before, stray[t]);
+      const float allowed = std::min(std::max(before, kStrayFloor), kStrayCeiling);
+      // Nearest neighbours first.
+      std::vector<int> order = nb;
+      std::sort(order.begin(), order.end(), [&](int a, int b) {
+        return Len(sh.pos[a] - sh.pos[v]) < Len(sh.pos[b] - sh.pos[v]);
+      });
+      for (int u : order) {
+        // Only the two triangles on the edge may share u and v's neighbours,
+        // or the surface would fold onto itself.
+        const std::vector<int> nu = neighbours(u);
+        int common = 0;
+        for (int w : nb) common += std::find(nu.begin(), nu.end(), w) != nu.end();
+        if (common != 2) continue;
+        bool ok = true;
+        std::vector<std::pair<int, float>> moved;
+        for (int t : around[v]) {
+          int c[3] = {sh.tris[3 * t], sh.tris[3 * t + 1], sh.tris[3 * t + 2]};
+          if (c[0] == u || c[1] == u || c[2] == u) continue;  // goes with the edge
+          const V3 oldN = Cross(sh.pos[c[1]] - sh.pos[c[0]], sh.pos[c[2]] - sh.pos[c[0]]);
+          for (int& x : c)
+            if (x == v) x = u;
+          const V3 a = sh.pos[c[0]], b = sh.pos[c[1]], d = sh.pos[c[2]];
+          const V3 fn = Cross(b - a, d - a);
+          const float area2 = Len(fn);
+          const float longest = std::max(Len(b - a), std::max(Len(d - b), Len(a - d)));
+          // Neither turned over nor a sliver.
+          if (Dot(fn, oldN) <= 0.5f * area2 * Len(oldN) || area2 < 0.1f * longest * longest ||
+              Dot(Norm(fn), ShapeGrad(s, (a + b + d) * (1.0f / 3.0f))) < 0.5f) {
+            ok = false;
+            break;
+          }
+          const float st = Stray(s, a, b, d);
+          if (st > allowed) {
+            ok = false;
+            break;
+          }
+          moved.emplace_back(t, st);
+        }
+        if (!ok) continue;
+        for (int t : around[v]) {
+          int* c = &sh.tris[3 * t];
+          if (c[0] == u || c[1] == u || c[2] == u) {
+            alive[t] = 0;
+            for (int k = 0; k < 3; ++k)
+              if (c[k] != v) {
+                auto& at = around[c[k]];
+                at.erase(std::remove(at.begin(), at.end(), t), at.end());
+              }
+          }
+        }
+        for (const auto& m : moved) {
+          int* c = &sh.tris[3 * m.first];
+          for (int k = 0; k < 3; ++k)
+            if (c[k] == v) c[k] = u;
+          stray[m.first] = m.second;
+          around[u].push_back(m.first);
+        }
+        around[v].clear();
+        gone[v] = 1;
+        touched[v] = touched[u] = 1;
+        for (int w : nb) touched[w] = 1;
+        ++removed;
+        break;
+      }
+    }
+    if (removed == 0) break;
+  }
+  // Keep the living triangles and the vertices they use, in their order.
+  std::vector<int> newIndex(n, -1);
+  Shell out;
+  std::vector<int> tris;
+  for (size_t t = 0; t < nt; ++t) {
+    if (!alive[t]) continue;
+    for (int k = 0; k < 3; ++k) {
+      const int v = sh.tris[3 * t + k];
+      tris.push_back(v);
+    }
+  }
+  for (size_t v = 0; v < n; ++v) {
+    if (gone[v]) continue;
+    newIndex[v] = static_cast<int>(out.pos.size());
+    out.pos.push_back(sh.pos[v]);
+    out.nrm.push_back(sh.nrm[v]);
+    out.region.push_back(sh.region[v]);
+    out.bones.push_back(sh.bones[v]);
+    out.weights.push_back(sh.weights[v]);
+    out.soft.push_back(sh.soft[v]);
+    out.softT.push_back(sh.softT[v]);
+  }
+  for (int& v : tris) v = newIndex[v];
+  out.tris.swap(tris);
+  sh = std::move(out);
+}
+
 // ---- The figure --------------------------------------------------------------
 
 Prim Cone(V3 a, V3 b, float ra, float rb, int bone, int region, int group = 0) {
@@ -826,6 +1015,14 @@ Mesh BuildCharacter(Outfit outfit) {
       if (!(hidden[body.tris[t]] && hidden[body.tris[t + 1]] && hidden[body.tris[t + 2]]))
         kept.insert(kept.end(), {body.tris[t], body.tris[t + 1], body.tris[t + 2]});
     body.tris.swap(kept);
+  }
+  // The face, the fringe's cut and the hands keep every triangle: the face
+  // rig's parts are laid against the face as meshed, and the others are
+  // small and seen up close.
+  Simplify(BodyShape(outfit), body, [&](size_t v) { return body.region[v] == kRegHead; });
+  {
+    const Shape hs = HairShape();
+    Simplify(hs, hair, [&](size_t v) { return HairCut(hair.pos[v]) > -3.0f; });
   }
   Mesh mesh;
   if (std::getenv("GIRLGEN_VERBOSE"))
