@@ -270,15 +270,17 @@ std::vector<float> g_clip_xyw;
 
 const uint16_t* FrontFacesFirst(const SPODMesh& mesh, const VECTOR3* positions, int first,
                                 int count) {
-  const int n = static_cast<int>(mesh.vertexCount);
+  // Only the vertices these triangles use: the ones skinned for this draw.
+  int used_lo = 0, used_hi = 0;
+  ReferencedRange(mesh, first, count, &used_lo, &used_hi);
   MATRIX proj;
   MatrixIdentity(proj);
   glGetFloatv(GL_PROJECTION_MATRIX, proj.f);
   GLint frontFace = GL_CCW;
   glGetIntegerv(GL_FRONT_FACE, &frontFace);
-  if (g_clip_xyw.size() < 3 * static_cast<size_t>(n)) g_clip_xyw.resize(3 * static_cast<size_t>(n));
+  if (g_clip_xyw.size() < 3 * static_cast<size_t>(used_hi)) g_clip_xyw.resize(3 * static_cast<size_t>(used_hi));
   const float* m = proj.f;
-  for (int v = 0; v < n; ++v) {
+  for (int v = used_lo; v < used_hi; ++v) {
     const VECTOR3& p = positions[v];
     float* c = &g_clip_xyw[3 * static_cast<size_t>(v)];
     c[0] = m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12];
