@@ -1,11 +1,33 @@
 # Small helpers so that each folder's CMakeLists stays a list of names.
 
-# ovanta_library(NAME SOURCES ... DEPS ...)
+# ovanta_own_headers(TARGET SCOPE): TARGET's headers, those of the folder
+# it is made in, included as "FOLDER/name.h". They come through an include
+# folder of the target's own in the build tree, holding one link, FOLDER, to
+# the source folder; so a source sees the headers of its own library and of
+# those it links (directly or through others), and an include from any
+# other library does not build. scripts/check-includes.sh keeps the source
+# tree itself off every include path.
+function(ovanta_own_headers target scope)
+  get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  set(root ${CMAKE_BINARY_DIR}/include/${target})
+  file(MAKE_DIRECTORY ${root})
+  file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${root}/${folder} SYMBOLIC)
+  target_include_directories(${target} ${scope} ${root})
+endfunction()
+
+# ovanta_library(NAME [SOURCES ...] [DEPS ...]): the library of one folder,
+# header only without SOURCES.
 function(ovanta_library name)
   cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
-  add_library(${name} STATIC ${A_SOURCES})
-  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
-  target_link_libraries(${name} PUBLIC ${A_DEPS})
+  if(A_SOURCES)
+    add_library(${name} STATIC ${A_SOURCES})
+    set(scope PUBLIC)
+  else()
+    add_library(${name} INTERFACE)
+    set(scope INTERFACE)
+  endif()
+  ovanta_own_headers(${name} ${scope})
+  target_link_libraries(${name} ${scope} ${A_DEPS})
 endfunction()
 
 # The bundle folder: every generator writes into it, the app and the tests read it.
@@ -41,7 +63,7 @@ endif()
 function(ovanta_test name)
   cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${A_SOURCES})
-  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest GTest::gtest_main)
   if(OVANTA_TEST_LAUNCHER)
     set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR ${OVANTA_TEST_LAUNCHER})
@@ -58,7 +80,7 @@ function(ovanta_bench name)
     return()
   endif()
   add_executable(${name} ${A_SOURCES})
-  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/bench)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/bench)
   target_link_libraries(${name} PRIVATE ${A_DEPS} benchmark::benchmark benchmark::benchmark_main)
 endfunction()
 
@@ -70,7 +92,7 @@ function(ovanta_fuzz_seed name)
     return()
   endif()
   add_executable(${name} ${A_SOURCES})
-  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${A_DEPS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
 endfunction()
@@ -82,7 +104,7 @@ function(ovanta_fuzz name)
     return()
   endif()
   add_executable(${name} ${A_SOURCES})
-  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${A_DEPS})
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)

@@ -16,13 +16,13 @@
 #include <vector>
 
 #include "app/app_loop.h"
-#include "character/girl_clips.h"
 #include "face/face.h"
 #include "gles/gles.h"
 #include "kit/goal.h"
 #include "platform/bundle.h"
 #include "platform/sound_service.h"
 #include "platform/user_defaults.h"
+#include "rig/girl_clips.h"
 #include "scene/ModelPOD.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "kit/goal.h"
 #include "kit/pictures.h"
-#include "kit/temp_dir.h"
+#include "kit/temp_bundle.h"
 
 #include <benchmark/benchmark.h>
 

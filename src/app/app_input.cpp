@@ -127,3 +127,10 @@ AppInput& AppInputSink() {
   static AppInput sink;
   return sink;
 }
+
+bool AppInputFieldAt(float x, float y) {
+  UINavigationController* nav = Nav();
+  return nav && UIKitFieldAt(*nav, x, y) != nullptr;
+}
+
+bool AppInputEditing() { return EditedField() != nullptr; }

@@ -45,3 +45,9 @@ class AppInput : public InputSink {
 // The app's one handler state and sink.
 InputState& AppInputState();
 AppInput& AppInputSink();
+
+// For a phone's on-screen keyboard, which a page may open only while it
+// handles the tap: whether an editable field is at view point (x, y) of the
+// screen on top, and whether a field is being edited.
+bool AppInputFieldAt(float x, float y);
+bool AppInputEditing();

@@ -3,15 +3,18 @@
 #include "gles/gles.h"
 #include <imgui.h>
 #include <imgui_internal.h>
+#include <cerrno>
 #include <cfloat>
 #include <cmath>
 
 #include <cstdio>
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <vector>
 
+#include "files/files.h"
 #include "platform/bundle.h"
 #include "platform/uikit.h"
 #include "platform/utf8.h"
@@ -23,6 +26,7 @@ namespace {
 
 const char* const kFontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 const char* const kBoldFontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+const uint64_t kFontLimit = 32u << 20;  // far above any interface font
 
 // Latin with its supplements and extensions, Greek, Cyrillic with its
 // supplement, general punctuation (the ellipsis) and the check mark.
@@ -464,15 +468,29 @@ bool BuildFonts(float scale) {
   io.Fonts->Clear();
   kit.font_scale = scale;
   const float px = 16.0f * scale;
+  // A font is read as every input is (a pipe or a device in its place never
+  // blocks); the atlas takes a copy in its own memory.
+  FileStatus status = kFileOk;
+  struct stat st = {};
+  int err = 0;
   auto add = [&](const char* path) -> ImFont* {
-    FILE* f = std::fopen(path, "rb");
-    if (!f) return nullptr;
-    std::fclose(f);
-    return io.Fonts->AddFontFromFileTTF(path, px, nullptr, kGlyphRanges);
+    char* data = nullptr;
+    size_t size = 0;
+    status = FileReadAll(path, kFontLimit, &data, &size, &st);
+    err = errno;
+    if (status != kFileOk) return nullptr;
+    void* copy = ImGui::MemAlloc(size);
+    std::memcpy(copy, data, size);
+    std::free(data);
+    return io.Fonts->AddFontFromMemoryTTF(copy, static_cast<int>(size), px, nullptr, kGlyphRanges);
   };
   ImFont* body = add(kFontPath);
   if (!body) {
-    std::fprintf(stderr, "font %s not found; using the built-in font\n", kFontPath);
+    if (status == kFileMissing)
+      std::fprintf(stderr, "font %s not found; using the built-in font\n", kFontPath);
+    else
+      std::fprintf(stderr, "font %s: %s; using the built-in font\n", kFontPath,
+                   FileStatusText(status, st, err).c_str());
     ImFontConfig def;
     def.SizePixels = 13.0f * scale;
     body = io.Fonts->AddFontDefault(&def);
@@ -647,6 +665,18 @@ UITextField* UIKitEditedField(UINavigationController& nav) {
   for (UIView* v : top->subviews)
     if (auto* tf = dynamic_cast<UITextField*>(v))
       if (tf->editable && tf->focused && !tf->hidden) return tf;
+  return nullptr;
+}
+
+UITextField* UIKitFieldAt(UINavigationController& nav, float x, float y) {
+  UIViewController* top = nav.topViewController();
+  if (!top) return nullptr;
+  for (UIView* v : top->subviews) {
+    auto* tf = dynamic_cast<UITextField*>(v);
+    if (tf && tf->editable && !tf->hidden && x >= tf->frame.x && x < tf->frame.x + tf->frame.width &&
+        y >= tf->frame.y && y < tf->frame.y + tf->frame.height)
+      return tf;
+  }
   return nullptr;
 }
 

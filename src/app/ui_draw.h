@@ -48,6 +48,8 @@ void UIKitPointer(bool present, float x, float y, bool down);
 
 // The editable text field of the screen on top that has the keyboard focus.
 UITextField* UIKitEditedField(UINavigationController& nav);
+// The visible editable text field of the screen on top under (x, y), or null.
+UITextField* UIKitFieldAt(UINavigationController& nav, float x, float y);
 
 // Drawn over every screen while set (null: none); not owned.
 void UIKitSetOverlay(const UIOverlay* overlay);

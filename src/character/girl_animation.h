@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "character/girl_clips.h"
+#include "rig/girl_clips.h"
 
 struct AnimStruct {
   AnimState state;
@@ -25,7 +25,7 @@ struct AnimStruct {
 extern AnimStruct anim_girl;
 extern AnimStruct anim_bg;
 
-// The row of the clip table (character/girl_clips.h) for a state.
+// The row of the clip table (rig/girl_clips.h) for a state.
 const AnimClip* AnimationClip(AnimState state);  // null outside ANIM_IDLE..ANIM_DANCE_OUT
 
 void AnimationStart(AnimStruct* a, int start, int end, AnimState state, bool loop);

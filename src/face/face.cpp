@@ -5,10 +5,10 @@
 #include <map>
 #include <vector>
 
-#include "character/girl_clips.h"
 #include "face/voice_lines.h"
 #include "files/files.h"
 #include "platform/bundle.h"
+#include "rig/girl_clips.h"
 #include "scene/ModelPOD.h"
 
 FaceReport face_report;

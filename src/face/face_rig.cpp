@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "face/face_bones.h"
+#include "rig/face_bones.h"
 #include "scene/ModelPOD.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // how far the lids are closed and how the mouth is held. FaceRigApply turns
 // them into the pose layer of her scene (CPODScene::SetPoseLayer), on top of
 // whatever clip plays: the head's and neck's turns add to the clip's, the
-// face bones (face/face_bones.h) are at rest in every clip.
+// face bones (rig/face_bones.h) are at rest in every clip.
 //
 // The face layer (face/face.h) calls it once a tick before she is drawn;
 // the preview tool poses her face sheet with it.

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 const char* FileKindName(mode_t mode) {
   if (S_ISDIR(mode)) return "a folder";
@@ -136,6 +137,37 @@ FileStatus FileReadText(const char* path, uint64_t limit, std::string* text, str
     std::free(data);
   }
   return status;
+}
+
+FileStatus FileReadShort(const char* path, size_t limit, std::string* text, struct stat* st_out) {
+  text->clear();
+  struct stat st;
+  FileStatus status;
+  const int fd = FileOpenRegular(path, &st, &status);
+  if (st_out) *st_out = st;
+  if (fd < 0) return status;
+  std::string buf(limit + 1, '\0');
+  size_t got = 0;
+  while (got < buf.size()) {
+    const ssize_t n = ::read(fd, &buf[got], buf.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int err = errno;
+      ::close(fd);
+      errno = err;
+      return kFileReadFailed;
+    }
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  if (got > limit) {
+    errno = EFBIG;
+    return kFileTooLarge;
+  }
+  buf.resize(got);
+  *text = std::move(buf);
+  return kFileOk;
 }
 
 FILE* FileOpenOutput(const char* path) {

@@ -1,7 +1,8 @@
 // Opening the files a user can name without ever blocking on them or harming
 // what is not ours. Every reader of the project (scenes, pictures, voices,
-// the settings store, scripts) opens its input here, and the programs open
-// their outputs (traces, pictures) here.
+// the settings store, scripts, the interface font, the accelerometer's
+// kernel files) opens its input here, and the programs open their outputs
+// (traces, pictures) here.
 //
 // An input is opened with O_NONBLOCK, so that a named pipe without a writer
 // or a device cannot hang the open, and its type is taken from the open
@@ -44,6 +45,10 @@ FileStatus FileReadAll(const char* path, uint64_t limit, char** data, size_t* si
                        struct stat* st = nullptr);
 // The same into a string.
 FileStatus FileReadText(const char* path, uint64_t limit, std::string* text, struct stat* st = nullptr);
+// Reads a short regular file to its end, at most `limit` bytes, whatever
+// size it is said to have: the kernel's attribute files (sysfs) say 4096 and
+// hold a few bytes. kFileTooLarge when there is more.
+FileStatus FileReadShort(const char* path, size_t limit, std::string* text, struct stat* st = nullptr);
 
 // Opens an output the user named (a trace, a picture) for writing in place:
 // a regular file is created or truncated, a device or a pipe with a reader

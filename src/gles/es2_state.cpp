@@ -894,7 +894,12 @@ void GL_APIENTRY TexImage2D(GLenum target, GLint level, GLint internalformat, GL
       ((type == GL_UNSIGNED_SHORT_4_4_4_4 || type == GL_UNSIGNED_SHORT_5_5_5_1) && format != GL_RGBA))
     return SetError(c, GL_INVALID_OPERATION);
   c.gl.TexImage2D(target, level, internalformat, width, height, border, format, type, pixels);
+#ifndef __EMSCRIPTEN__
+  // Only running out of memory is left to fail here. A browser is not asked:
+  // its getError waits until the upload is done, a quarter of a second of the
+  // page's start.
   if (TakeGl2Error(c)) return;
+#endif
   Texture& t = TextureRecord(c, c.units[c.activeUnit].bound);
   t.levels[level] = {width, height, format};
   if (level == 0 && t.generateMipmap) {

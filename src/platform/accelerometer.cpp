@@ -5,15 +5,20 @@
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
+#include <sstream>
+
+#include "files/files.h"
 
 namespace {
 const double kStandardGravity = 9.80665;
 const double kDegToRad = 3.14159265358979323846 / 180.0;
 
+// One number of a kernel attribute file, read as every input is (a pipe or
+// a device in its place never blocks).
 bool ReadNumber(const std::string& path, double* value) {
-  std::ifstream in(path);
-  if (!in) return false;
+  std::string text;
+  if (FileReadShort(path.c_str(), 64, &text) != kFileOk) return false;
+  std::istringstream in(text);
   double v = 0;
   if (!(in >> v) || !std::isfinite(v)) return false;
   *value = v;

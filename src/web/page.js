@@ -2,7 +2,7 @@
 // portrait view, letterboxed on wide screens, at the device's pixels): the
 // loading screen with its progress, the message when WebGL is missing or the
 // program fails, the first tap or click that lets sound play (and, where the browser asks,
-// lets the page read the motion sensor), and ?trace.
+// lets the page read the motion sensor), the on-screen keyboard for her name, and ?trace.
 (function () {
   'use strict';
 
@@ -47,6 +47,34 @@
     window.addEventListener(type, unlock, true);
   });
 
+  // Phones show their keyboard only for a text input focused while the page
+  // handles the tap: a tap on the name field focuses the hidden #keyboard,
+  // whose typing goes to the program (keys it sees itself: web_input.cpp).
+  // Keyboards that compose words hand them over when a word is done.
+  var keyboard = document.getElementById('keyboard');
+  function ready() { return window.Module && Module.calledRun && Module._ovanta_field_at; }
+  window.addEventListener('touchend', function (e) {
+    var t = e.changedTouches[0];
+    if (t && e.touches.length === 0 && ready() && Module._ovanta_field_at(t.clientX, t.clientY))
+      keyboard.focus({preventScroll: true});
+  }, true);
+  function hand() {
+    var text = keyboard.value;
+    keyboard.value = '';
+    if (text && ready()) Module.ccall('ovanta_type', null, ['string'], [text]);
+  }
+  keyboard.addEventListener('beforeinput', function (e) {
+    if (e.isComposing || !ready()) return;
+    var key = e.inputType === 'deleteContentBackward' ? 'Backspace'
+            : e.inputType === 'insertLineBreak' || e.inputType === 'insertParagraph' ? 'Enter' : null;
+    if (key) {
+      e.preventDefault();
+      Module.ccall('ovanta_press', null, ['string'], [key]);
+    }
+  });
+  keyboard.addEventListener('input', function (e) { if (!e.isComposing) hand(); });
+  keyboard.addEventListener('compositionend', hand);
+
   function setProgress(fraction, text) {
     bar.style.width = Math.round(Math.max(0, Math.min(1, fraction)) * 100) + '%';
     if (text) statusText.textContent = text;
@@ -75,6 +103,11 @@
       window.ovantaFirstFrameMs = performance.now();
       loading.style.opacity = '0';
       setTimeout(function () { loading.style.display = 'none'; }, 300);
+    },
+    // Called by the program when the name's edit has ended.
+    ovantaKeyboardDone: function () {
+      if (document.activeElement === keyboard) keyboard.blur();
+      keyboard.value = '';
     },
     // Called by the program when it cannot draw.
     ovantaFailed: function (what) {

@@ -8,8 +8,25 @@
 
 #include <cstring>
 
+#include "app/app_input.h"
+
 namespace {
 std::function<void(const SDL_Event&)> g_push;
+bool g_was_editing = false;
+
+void PushKey(SDL_Keycode sym, bool down, bool repeat = false) {
+  SDL_Event e;
+  std::memset(&e, 0, sizeof e);
+  e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+  e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+  e.key.repeat = repeat ? 1 : 0;
+  e.key.keysym.sym = sym;
+  // The input queue pairs a key's press and release by scan code; the
+  // browser's key name stands for the key here, so a code made from it does.
+  e.key.keysym.scancode = static_cast<SDL_Scancode>(1 + static_cast<unsigned>(sym) % (SDL_NUM_SCANCODES - 1));
+  e.key.keysym.mod = SDL_GetModState();
+  g_push(e);
+}
 
 // The window's size in CSS pixels, for the fingers' fractions.
 void WindowSize(double* w, double* h) {
@@ -85,26 +102,14 @@ EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* k, void*) {
   if (k->ctrlKey || k->metaKey || key == "F5" || key == "F11" || key == "F12") return EM_FALSE;
   Modifiers(k->ctrlKey, k->shiftKey, k->altKey);
   const SDL_Keycode sym = WebKeyCode(key);
-  SDL_Event e;
-  std::memset(&e, 0, sizeof e);
-  if (sym != 0) {
-    e.type = type == EMSCRIPTEN_EVENT_KEYDOWN ? SDL_KEYDOWN : SDL_KEYUP;
-    e.key.state = type == EMSCRIPTEN_EVENT_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    e.key.repeat = k->repeat ? 1 : 0;
-    e.key.keysym.sym = sym;
-    // The input queue pairs a key's press and release by scan code; the
-    // browser's key name stands for the key here, so a code made from it does.
-    e.key.keysym.scancode = static_cast<SDL_Scancode>(1 + static_cast<unsigned>(sym) % (SDL_NUM_SCANCODES - 1));
-    e.key.keysym.mod = SDL_GetModState();
-    g_push(e);
-  }
+  if (sym != 0) PushKey(sym, type == EMSCRIPTEN_EVENT_KEYDOWN, k->repeat);
   // A printable key types its character: one code point, which the key
   // names of control keys ("Enter", "Shift") never are.
   const unsigned char c0 = static_cast<unsigned char>(key.empty() ? 0 : key[0]);
   const size_t len = c0 < 0x80 ? 1 : c0 >= 0xF0 ? 4 : c0 >= 0xE0 ? 3 : 2;
+  SDL_Event text;
   if (type == EMSCRIPTEN_EVENT_KEYDOWN && !k->altKey && c0 >= ' ' && key.size() == len &&
-      key.size() < sizeof e.text.text) {
-    SDL_Event text;
+      key.size() < sizeof text.text.text) {
     std::memset(&text, 0, sizeof text);
     text.type = SDL_TEXTINPUT;
     std::memcpy(text.text.text, key.data(), key.size());
@@ -140,6 +145,48 @@ SDL_Keycode WebKeyCode(const std::string& key) {
     return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
   }
   return 0;
+}
+
+extern "C" {
+// Whether the name field is under the page's point (CSS pixels).
+EMSCRIPTEN_KEEPALIVE int ovanta_field_at(double x, double y) {
+  float vx = 0, vy = 0;
+  InputWindowToView(AppInputState().viewport, static_cast<float>(x), static_cast<float>(y), &vx, &vy);
+  return AppInputFieldAt(vx, vy) ? 1 : 0;
+}
+
+// Text typed on the on-screen keyboard, UTF-8, in pieces that fit an SDL
+// text event, cut between characters.
+EMSCRIPTEN_KEEPALIVE void ovanta_type(const char* utf8) {
+  if (!g_push || !utf8) return;
+  const size_t n = std::strlen(utf8);
+  SDL_Event e;
+  const size_t room = sizeof e.text.text - 1;
+  for (size_t at = 0; at < n;) {
+    size_t end = at + room < n ? at + room : n;
+    while (end > at && end < n && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) --end;
+    if (end == at) break;
+    std::memset(&e, 0, sizeof e);
+    e.type = SDL_TEXTINPUT;
+    std::memcpy(e.text.text, utf8 + at, end - at);
+    g_push(e);
+    at = end;
+  }
+}
+
+// A key the on-screen keyboard gave only as an edit ("Backspace", "Enter").
+EMSCRIPTEN_KEEPALIVE void ovanta_press(const char* key) {
+  const SDL_Keycode sym = key && g_push ? WebKeyCode(key) : 0;
+  if (sym == 0) return;
+  PushKey(sym, true);
+  PushKey(sym, false);
+}
+}
+
+void WebKeyboardTick() {
+  const bool editing = AppInputEditing();
+  if (g_was_editing && !editing) EM_ASM({ if (Module.ovantaKeyboardDone) Module.ovantaKeyboardDone(); });
+  g_was_editing = editing;
 }
 
 void WebInputStart(std::function<void(const SDL_Event&)> push) {

@@ -20,6 +20,14 @@
 // Starts listening; each event is handed to `push` as it comes.
 void WebInputStart(std::function<void(const SDL_Event&)> push);
 
+// A phone's on-screen keyboard for the name field. Browsers open it only for
+// a focused text input, focused while the page handles the tap, so page.js
+// asks ovanta_field_at() in its touchend handler and focuses a hidden input
+// (#keyboard); what is typed there comes back through ovanta_type() as text
+// and ovanta_press() as keys (where the keyboard sends no key events of its
+// own). WebKeyboardTick() closes it once the edit ends (Return, Done, Esc).
+void WebKeyboardTick();
+
 // The SDL key code of a browser key name (KeyboardEvent.key): "a", "A",
 // "Escape", "ArrowLeft", "F1", " ", "?"; 0 for keys the app has no name for.
 SDL_Keycode WebKeyCode(const std::string& key);

@@ -29,6 +29,7 @@
 #include "app/window_input.h"
 #include "app/window_state.h"
 #include "face/face.h"
+#include "gles/gl_check.h"
 #include "platform/bundle.h"
 #include "platform/input_queue.h"
 #include "platform/sound_service.h"
@@ -89,6 +90,13 @@ void Tick(double now_ms) {
   WebMotionSample(now_ms, sample);
   TraceBeforeTick();
   OvantaAppTick(sample);
+  WebKeyboardTick();
+  // GL errors are looked for once a second (GL_CHECK() is silent on the
+  // web): each look waits until the browser has drawn everything queued.
+  if (g_tick % 30 == 0) {
+    const GLenum gl_error = glGetError();
+    if (gl_error != GL_NO_ERROR) GLprintError(gl_error, __FILE__, __LINE__);
+  }
   SoundServicePump();
   TraceAfterTick(++g_tick);
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -152,6 +153,10 @@ TEST(Accelerometer, IIODeviceReadAndBrokenFilesRefused) {
   std::ofstream(dev + "/in_accel_z_raw") << "garbage\n";
   EXPECT_FALSE(AccelIIORead(found, s));
   std::ofstream(dev + "/in_accel_z_raw") << "nan\n";
+  EXPECT_FALSE(AccelIIORead(found, s));
+  // A named pipe in a reading's place is refused at once, not waited on.
+  ASSERT_EQ(unlink((dev + "/in_accel_z_raw").c_str()), 0);
+  ASSERT_EQ(mkfifo((dev + "/in_accel_z_raw").c_str(), 0600), 0);
   EXPECT_FALSE(AccelIIORead(found, s));
   EXPECT_FALSE(AccelIIOFind(dir.file("nowhere"), &found));
 }

@@ -3,7 +3,10 @@
 // output folder said in one line before any work is done.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -69,6 +72,28 @@ TEST(Programs, AMissingFolderIsOneLineAndNothingIsWritten) {
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     EXPECT_NE(r.err.find(dir.path()), std::string::npos) << r.err;
     EXPECT_EQ(Listing(dir.path()), "");
+  }
+}
+
+// The generator's input table missing, a named pipe or malformed: status
+// 66, one line naming it, and the output folder left empty.
+TEST(Programs, VoicegenRefusesAnUnusableCaptionsTable) {
+  const std::vector<std::string> programs = Programs();
+  const auto voicegen = std::find_if(programs.begin(), programs.end(),
+                                     [](const std::string& p) { return Name(p) == "voicegen"; });
+  ASSERT_NE(voicegen, programs.end());
+  ScratchDir dir;
+  const std::string out = dir.file("out");
+  ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
+  ASSERT_EQ(mkfifo(dir.file("pipe").c_str(), 0600), 0);
+  std::ofstream(dir.file("bad.txt")) << "no tabs here\n";
+  for (const char* table : {"missing.txt", "pipe", "bad.txt"}) {
+    SCOPED_TRACE(table);
+    const ProgramRun r = RunProgram("'" + *voicegen + "' '" + out + "' --captions '" + dir.file(table) + "'");
+    EXPECT_EQ(r.status, 66);
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_NE(r.err.find(dir.file(table)), std::string::npos) << r.err;
+    EXPECT_EQ(Listing(out), "");
   }
 }
 

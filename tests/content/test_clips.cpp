@@ -10,8 +10,8 @@
 #include <cstring>
 #include <vector>
 
-#include "character/girl_clips.h"
 #include "content/content_util.h"
+#include "rig/girl_clips.h"
 
 using namespace content;
 

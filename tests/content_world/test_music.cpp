@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "character/girl_clips.h"
 #include "content_files.h"
+#include "rig/girl_clips.h"
 #include "scene/ModelPOD.h"
 #include "voice_dsp.h"
 

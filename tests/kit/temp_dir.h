@@ -1,12 +1,11 @@
 // Folders and files of one test: a fresh folder removed with everything in
-// it, the same folder as the resource bundle, and whole-file bytes.
+// it and whole-file bytes (kit/temp_bundle.h: the same folder as the
+// resource bundle).
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include "platform/bundle.h"
 
 namespace testkit {
 
@@ -23,14 +22,6 @@ class TempDir {
 
  private:
   std::string path_;
-};
-
-// A TempDir that is the resource bundle's folder while it lives (inline, so
-// that only the tests that use it link the platform library).
-class TempBundle : public TempDir {
- public:
-  TempBundle() { BundleSetRoot(path().c_str()); }
-  ~TempBundle() { BundleSetRoot(nullptr); }
 };
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path);

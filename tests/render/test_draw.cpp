@@ -11,7 +11,7 @@
 #include "render/env_light.h"
 #include "kit/gl_test.h"
 #include "kit/pictures.h"
-#include "kit/temp_dir.h"
+#include "kit/temp_bundle.h"
 #include "render/mesh_utils.h"
 #include "render/render_mesh.h"
 #include "kit/scene_builder.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "kit/gl_test.h"
-#include "kit/temp_dir.h"
+#include "kit/temp_bundle.h"
 #include "kit/scene_builder.h"
 #include "scene/ModelPOD.h"
 #include "scene/PODWriter.h"

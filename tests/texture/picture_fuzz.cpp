@@ -1,6 +1,5 @@
 // Feeds arbitrary bytes to the picture decoder: it must give a well-formed
 // picture or a refusal, never a crash, a leak or an out-of-bounds access.
-#include "texture/gamelib.h"
 #include "picture/picture_file.h"
 
 #include <cstdlib>

@@ -4,7 +4,7 @@
 #include "picture/picture_file.h"
 
 #include "kit/pictures.h"
-#include "kit/temp_dir.h"
+#include "kit/temp_bundle.h"
 
 #include <gtest/gtest.h>
 #include <png.h>

@@ -4,18 +4,20 @@
 //   - devicemotion events as a phone sends them (m/s^2, gravity included):
 //     upright and flat keep her still, a jerk upside down plays the shake
 //     clip and its line;
-//   - a setting changed on the settings screen with taps survives reloads,
-//     and matches what the same choices give natively; a damaged copy in
+//   - a setting changed on the settings screen with taps, and her name typed
+//     on the on-screen keyboard a tap on the name field opens, survive
+//     reloads and match what the same choices give natively; a damaged copy in
 //     local storage is kept aside and the defaults apply.
 'use strict';
 
-const {assert, start, openPage, waitForTick, trace, run, viewToPage, shotPath, native} = require('./browser.js');
+const {assert, start, openPage, waitForTick, trace, lastTick, run, viewToPage, shotPath, native} = require('./browser.js');
 
 const KEY = 'ovanta.settings';
 const ANIM_SHAKE = 2;
 // Places on the screens, in view points (see build/web-shots/web-settings.png).
 const OPTIONS_BUTTON = [40, 440], SETTINGS_BUTTON = [160, 440];
 const OUTFIT = [85, 170], OUTFIT_THIRD = [236, 259], DONE = [160, 443];
+const NAME_END = [296, 99];  // the name field, right of any text
 
 // Sends this reading 60 times a second until the next call.
 async function hold(page, x, y, z) {
@@ -92,21 +94,34 @@ const choices = (t) => ({name: t.name, n_clothes: t.n_clothes, n_hair: t.n_hair,
         t = await waitForTick(page, (o) => o.tick > before && shown(o), `the screen after a tap at ${where}`);
       }
       await page.screenshot({path: shotPath('web-settings.png')});
+      // The name: a tap on its field brings up the keyboard, which types
+      // without key events of its own as phones' keyboards do.
+      const focused = () => page.evaluate(() => document.activeElement && document.activeElement.id);
+      await tapView(page, NAME_END);
+      assert.equal(await focused(), 'keyboard');
+      const tapped = await lastTick(page);
+      await waitForTick(page, (o) => o.tick > tapped + 2, 'the field taking the tap');
+      await page.keyboard.sendCharacter('Аня');
+      const typed = await lastTick(page);
+      await waitForTick(page, (o) => o.tick > typed + 2, 'ticks after typing');
       await tapView(page, DONE);
       const done = t.tick;
       t = await waitForTick(page, (o) => o.tick > done && o.buttons.includes('optionsButton'), 'the main screen again');
-      assert.deepEqual(choices(t), choices(natChosen));
+      const wanted = {...choices(natChosen), name: natChosen.name + 'Аня'};
+      assert.deepEqual(choices(t), wanted);
+      assert.notEqual(await focused(), 'keyboard', 'the keyboard goes when the edit ends');
       await page.evaluate(() => clearInterval(window.motionTimer));
 
       for (let i = 0; i < 2; ++i) {
         await page.reload({waitUntil: 'load'});
         const first = await waitForTick(page, (o) => o.tick >= 1, 'the first tick after a reload');
-        assert.deepEqual(choices(first), choices(natChosen));
+        assert.deepEqual(choices(first), wanted);
       }
       assert.deepEqual(page.errors, []);
 
       // A damaged copy, and no ?trace: the defaults, nothing traced.
       await page.evaluate((k) => localStorage.setItem(k, '{"Ovanta_name": "Ha'), KEY);
+      await page.goto('about:blank');  // the traced page's last lines are in before the count starts
       page.consoleLines.length = 0;
       await page.goto(env.url, {waitUntil: 'load'});
       await page.waitForFunction(() => window.ovantaFirstFrameMs !== undefined, {timeout: 60000});

@@ -167,6 +167,11 @@ async function trace(page) {
   return (await page.evaluate(() => window.ovantaTrace)).map((l) => JSON.parse(l));
 }
 
+// The number of the page's latest tick (ticks count from 1 without gaps).
+async function lastTick(page) {
+  return page.evaluate(() => window.ovantaTrace.filter((l) => !l.includes('"event"')).length);
+}
+
 // Runs the named async test cases in order; exits non-zero on the first failure.
 async function run(cases) {
   for (const [name, fn] of cases) {
@@ -181,5 +186,5 @@ async function run(cases) {
   }
 }
 
-module.exports = {assert, start, openPage, waitForTick, trace, run, captureAtTick, compareFrames, viewToPage,
+module.exports = {assert, start, openPage, waitForTick, trace, lastTick, run, captureAtTick, compareFrames, viewToPage,
                   shotPath, native, SITE};

@@ -14,7 +14,7 @@
 'use strict';
 
 const fs = require('fs');
-const {assert, start, openPage, waitForTick, trace, run, captureAtTick, compareFrames, viewToPage, shotPath,
+const {assert, start, openPage, waitForTick, lastTick, trace, run, captureAtTick, compareFrames, viewToPage, shotPath,
        native} = require('./browser.js');
 
 const HER = [160, 200];          // view points on her body
@@ -103,7 +103,8 @@ async function eventsUntil(page, from, pred, what) {
       assert.ok(tapped.events.some((e) => e.event === 'pick' && e.hit), JSON.stringify(tapped.events));
       await page.screenshot({path: shotPath('web-landscape.png')});
       await page.setViewport({width: 400, height: 900});
-      await waitForTick(page, (t) => t.tick >= tapped.tick.tick + 5, 'ticks after the resize');
+      const resized = await lastTick(page);
+      await waitForTick(page, (t) => t.tick >= resized + 5, 'ticks after the resize');
       const turned = await layout(page);
       assert.deepEqual([turned.x, turned.w, turned.h, turned.pw, turned.ph], [0, 400, 600, 400, 600]);
       assert.deepEqual(page.errors, []);

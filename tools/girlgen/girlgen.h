@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "character/girl_clips.h"
 #include "math/Matrix.h"
+#include "rig/girl_clips.h"
 
 namespace girlgen {
 
@@ -56,7 +56,7 @@ enum Bone {
   kThighR, kShinR, kFootR,
   kTailL1, kTailL2, kTailL3,
   kTailR1, kTailR2, kTailR3,
-  // The face rig (face/face_bones.h); the clips leave these at rest.
+  // The face rig (rig/face_bones.h); the clips leave these at rest.
   kEyeL, kEyeR, kLidL, kLidR, kJaw, kLipUpper, kCornerL, kCornerR,
   kBoneCount
 };

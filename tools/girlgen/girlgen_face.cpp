@@ -19,8 +19,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "face/face_bones.h"
 #include "girlgen.h"
+#include "rig/face_bones.h"
 
 namespace girlgen {
 

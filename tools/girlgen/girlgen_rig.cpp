@@ -1,6 +1,6 @@
 // Her skeleton and every clip of her timeline, as functions of the frame.
 //
-// The clip boundaries are the player's table (character/girl_clips.h). The
+// The clip boundaries are the player's table (rig/girl_clips.h). The
 // player draws a chained clip from its start + 1.001 and never blends, so
 // each clip is shaped against the frames actually drawn: idle is periodic
 // over its whole clip and stays close to the bind pose, the dance is periodic
@@ -10,9 +10,9 @@
 // the bind pose.
 #include <cstring>
 
-#include "face/face_bones.h"
 #include "girlgen.h"
 #include "math/Vector.h"
+#include "rig/face_bones.h"
 
 namespace girlgen {
 

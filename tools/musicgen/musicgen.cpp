@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "bundle_out.h"
-#include "character/girl_clips.h"
+#include "rig/girl_clips.h"
 #include "voice_dsp.h"
 
 namespace {

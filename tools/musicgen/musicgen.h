@@ -1,5 +1,5 @@
 // The dance music, made from nothing but code at build time: a short
-// four-on-the-floor loop whose beats are her dance's (character/girl_clips.h)
+// four-on-the-floor loop whose beats are her dance's (rig/girl_clips.h)
 // so that her steps land on the kick drum. For the build tool and its tests.
 #pragma once
 

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "bundle_out.h"
+#include "cli/cli.h"
 #include "face/voice_lines.h"
 #include "files/files.h"
 #include "voice_dsp.h"
@@ -234,21 +235,26 @@ bool ReadText(const std::string& path, std::string* out) {
 
 }  // namespace
 
-bool SpeakVoiceLines(const std::string& dir, const std::string& captions) {
-  // The table goes into the bundle first; what is spoken is read from there.
+int SpeakVoiceLines(const std::string& dir, const std::string& captions) {
+  // A table that cannot be read or parsed leaves the bundle as it was. It
+  // goes into the bundle first; what is spoken is read from there.
   std::string text, error;
+  std::vector<CaptionLine> lines;
+  if (!ReadText(captions, &text)) return kExitNoInput;
+  if (!CaptionsParse(text, &lines, &error)) {
+    std::fprintf(stderr, "voicegen: %s:%s\n", captions.c_str(), error.c_str());
+    return kExitNoInput;
+  }
   const std::string copy = BundleOutPath(dir, "captions.txt");
-  if (!ReadText(captions, &text)) return false;
   if (!WriteText(copy, text)) {
     std::fprintf(stderr, "voicegen: cannot write %s\n", copy.c_str());
-    return false;
+    return 1;
   }
-  std::vector<CaptionLine> lines;
   if (!ReadText(copy, &text) || !CaptionsParse(text, &lines, &error)) {
-    std::fprintf(stderr, "voicegen: %s:%s\n", captions.c_str(), error.c_str());
-    return false;
+    std::fprintf(stderr, "voicegen: %s:%s\n", copy.c_str(), error.c_str());
+    return 1;
   }
   for (const CaptionLine& line : lines)
-    if (!(line.lang == "en" ? SpeakEnglish(dir, line) : SpeakRussian(dir, line))) return false;
-  return true;
+    if (!(line.lang == "en" ? SpeakEnglish(dir, line) : SpeakRussian(dir, line))) return 1;
+  return 0;
 }

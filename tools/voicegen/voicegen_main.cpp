@@ -9,8 +9,7 @@ int main(int argc, char** argv) {
   CliArgs args;
   const int parsed = BundleOutArgs(&cli, argc, argv, &args);
   if (parsed >= 0) return parsed;
-  return SpeakVoiceLines(args.operands[0], args.Value("--captions", OVANTA_CAPTIONS_SOURCE)) &&
-                 BundleOutFinish("voicegen", args.Value("--stamp"))
-             ? 0
-             : 1;
+  const int spoken = SpeakVoiceLines(args.operands[0], args.Value("--captions", OVANTA_CAPTIONS_SOURCE));
+  if (spoken != 0) return spoken;
+  return BundleOutFinish("voicegen", args.Value("--stamp")) ? 0 : 1;
 }

@@ -1,8 +1,8 @@
 // Her clip table: which frames of the character's one timeline make each
 // clip, and whether it loops. The one source for the player that plays the
 // clips (girl_animation), the generator that animates her timeline against
-// them (tools/girlgen), the dance music (tools/musicgen and the music layer)
-// and the tests. Header only, so the generator needs no app library.
+// them (tools/girlgen), the dance music (tools/musicgen and the face layer's
+// music) and the tests. Header only, so the generators need no app library.
 #pragma once
 
 #include <cstdint>
