@@ -174,7 +174,7 @@ void RenderFrame(int width, int height) {
 
   glDisable(GL_BLEND);
   if (bg) {
-    DrawModel(bg, anim_bg.frame);
+    DrawBackdrop(bg, anim_bg.frame);
     glMatrixMode(GL_MODELVIEW);
   }
   if (touch.request) ReadPickPixel(228);

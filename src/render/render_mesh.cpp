@@ -530,3 +530,19 @@ void DrawModelWithEnv(CPODScene* scene, float frame, EnvLight* light) {
 }
 
 void DrawModel(CPODScene* scene, float frame) { DrawModelWithEnv(scene, frame, nullptr); }
+
+void DrawBackdrop(CPODScene* scene, float frame) {
+  if (!scene || !scene->evalState || !scene->nodes) return;
+  const GLboolean culling = glIsEnabled(GL_CULL_FACE);
+  scene->SetFrame(frame);
+  for (uint32_t i = 0; i < scene->meshNodeCount; ++i) {
+    if (!culling) {
+      if (MaterialBlends(scene, scene->nodes[i].materialIndex))
+        glDisable(GL_CULL_FACE);
+      else
+        glEnable(GL_CULL_FACE);
+    }
+    DrawNodeP(scene, &scene->nodes[i], true, true, nullptr);
+  }
+  if (!culling) glDisable(GL_CULL_FACE);
+}

@@ -31,6 +31,13 @@ extern MATRIX matrix_palette[kMatrixPaletteSize];
 
 // Draws every mesh node of the scene at `frame`, in file order.
 void DrawModel(CPODScene* scene, float frame);
+// As DrawModel, for a backdrop: the back faces of its opaque meshes are
+// culled whatever culling the caller has on. A backdrop's opaque surfaces
+// are closed or face its inside, where the camera always is, so no back face
+// of theirs shows; culled, they cost the rasteriser nothing. Blended meshes
+// (leaves, cards seen from either side) keep the caller's culling, which is
+// in force again after.
+void DrawBackdrop(CPODScene* scene, float frame);
 // As DrawModel; `light` (may be null) lights each mesh from its picture.
 void DrawModelWithEnv(CPODScene* scene, float frame, EnvLight* light);
 // Draws one mesh node. With useWorldMatrix the node's world matrix is pushed

@@ -113,6 +113,14 @@ void ReplaceAllMaterials_FB(CPODScene* scene) {
   }
 }
 
+namespace {
+bool Blends(const SPODMaterial& material) { return material.name && std::strstr(material.name, "alpha"); }
+}  // namespace
+
+bool MaterialBlends(const CPODScene* scene, int index) {
+  return scene && index >= 0 && static_cast<uint32_t>(index) < scene->materialCount && Blends(scene->materials[index]);
+}
+
 void LoadMaterialI(const CPODScene* scene, int index) {
   if (index < 0 || !scene || static_cast<uint32_t>(index) >= scene->materialCount) {
     BindDefaultMaterial();
@@ -124,7 +132,7 @@ void LoadMaterialI(const CPODScene* scene, int index) {
 void LoadMaterialP(const SPODMaterial* material) {
   const char* name = material->name;
   bool lit = true;
-  if (name && std::strstr(name, "alpha")) {
+  if (Blends(*material)) {
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   } else if (name && std::strstr(name, "const")) {

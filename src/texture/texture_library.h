@@ -26,6 +26,10 @@ void ReplaceAllMaterials(CPODScene* scene, unsigned int tex);
 // Sets the diffuse colour of every mesh node's material to white.
 void ReplaceAllMaterials_FB(CPODScene* scene);
 
+// Whether material `index` of the scene blends (its name has "alpha"); an
+// index out of range binds the default material, which does not.
+bool MaterialBlends(const CPODScene* scene, int index);
+
 // Binds material `index` of the scene; a negative index, or one at or above
 // the material count, binds the default grey untextured material.
 void LoadMaterialI(const CPODScene* scene, int index);

@@ -1,5 +1,6 @@
 #include "scene_build.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -170,8 +171,8 @@ int SceneBuilder::Const(const std::string& name, int texture) {
   return m;
 }
 
-void SceneBuilder::Add(const std::string& name, Mesh mesh, int material, V3 at, Motion motion) {
-  items.push_back({name, std::move(mesh), material, at, std::move(motion), {0, 0, 0, 1}});
+void SceneBuilder::Add(const std::string& name, Mesh mesh, int material, V3 at, Motion motion, Layer layer) {
+  items.push_back({name, std::move(mesh), material, at, std::move(motion), {0, 0, 0, 1}, layer});
 }
 
 void SceneBuilder::AddTurned(const std::string& name, Mesh mesh, int material, V3 at, V3 axis, float radians) {
@@ -194,8 +195,12 @@ void Mesh::QuadUV(V3 p, V3 u, V3 v, float u0, float v0, float u1, float v1, bool
 }
 
 void Mesh::Flip() {
-  for (size_t i = 0; i + 2 < idx.size(); i += 3) std::swap(idx[i + 1], idx[i + 2]);
+  TurnWinding();
   for (float& v : nrm) v = -v;
+}
+
+void Mesh::TurnWinding() {
+  for (size_t i = 0; i + 2 < idx.size(); i += 3) std::swap(idx[i + 1], idx[i + 2]);
 }
 
 static void FillData(CPODData& d, const std::vector<float>& v, uint32_t comps) {
@@ -229,9 +234,18 @@ bool SceneBuilder::Write(const std::string& path) const {
   s.meshCount = s.nodeCount = s.meshNodeCount = uint32_t(items.size());
   s.meshes = PODAlloc<SPODMesh>(items.size());
   s.nodes = PODAlloc<SPODNode>(items.size());
+  std::vector<size_t> order(items.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  size_t opaque = 0;
+  while (opaque < items.size() &&
+         !(size_t(items[opaque].material) < materials.size() &&
+           materials[size_t(items[opaque].material)].name.find("alpha") != std::string::npos))
+    ++opaque;
+  std::stable_sort(order.begin(), order.begin() + long(opaque),
+                   [this](size_t a, size_t b) { return items[a].layer < items[b].layer; });
   bool ok = true;
   for (size_t i = 0; i < items.size(); ++i) {
-    const Item& it = items[i];
+    const Item& it = items[order[i]];
     if (it.mesh.VertexCount() == 0 || it.mesh.VertexCount() > 65535) {
       std::fprintf(stderr, "worldgen: mesh %s has %zu vertices\n", it.name.c_str(), it.mesh.VertexCount());
       ok = false;

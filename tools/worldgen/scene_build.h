@@ -46,6 +46,9 @@ struct Mesh {
   void QuadUV(V3 p, V3 u, V3 v, float u0, float v0, float u1, float v1, bool twoSided = false);
   // Turns every face round (for the insides of skies and rooms).
   void Flip();
+  // Turns every face round as Flip does but keeps the normals: the face is
+  // seen from the other side, lit as before.
+  void TurnWinding();
 };
 
 struct Material {
@@ -53,6 +56,14 @@ struct Material {
   int texture = -1;     // index into the scene's texture names
   float ambient[3], diffuse[3], specular[3];
   float shininess = 20;
+};
+
+// Where an item stands as seen from inside the backdrop, for the order in
+// which items are written (see SceneBuilder::Write).
+enum class Layer {
+  kInside,  // the things in the room or garden
+  kShell,   // what encloses them: floor, walls, ceiling, the deck, the hedge
+  kBeyond,  // what is seen only through openings in the shell: sky, city, the pool's basin
 };
 
 // One node's motion over the loop; called for frame k of n. Returns the
@@ -70,6 +81,7 @@ struct SceneBuilder {
     V3 at;
     Motion motion;  // empty: static at `at`, turned by `turn`
     float turn[4];
+    Layer layer;
   };
   std::vector<Item> items;
 
@@ -79,10 +91,18 @@ struct SceneBuilder {
   int Lit(const std::string& name, int texture, float r, float g, float b, float specular = 0.15f,
           float shininess = 20);
   int Const(const std::string& name, int texture);
-  void Add(const std::string& name, Mesh mesh, int material, V3 at = {0, 0, 0}, Motion motion = {});
+  void Add(const std::string& name, Mesh mesh, int material, V3 at = {0, 0, 0}, Motion motion = {},
+           Layer layer = Layer::kInside);
   // A static node turned by `radians` about `axis`.
   void AddTurned(const std::string& name, Mesh mesh, int material, V3 at, V3 axis, float radians);
-  // Writes the scene; false with a message on failure.
+  // Writes the scene; false with a message on failure. The app draws nodes
+  // in file order with the depth test on: opaque items give the same picture
+  // in any order (but where two surfaces meet at the same depth), yet drawn
+  // nearest first the rasteriser rejects what lies behind them before
+  // texturing it. So the opaque items before the first blended one are
+  // written inside first, then the shell, then what lies beyond it, each
+  // layer in the order added; from the first blended item on nothing moves,
+  // as a blended surface shows what was drawn before it.
   bool Write(const std::string& path) const;
 };
 

@@ -53,9 +53,9 @@ void Shell(SceneBuilder& s, float half, float height, int floorMat, float floorT
   const float f = half + kSeam;
   floor.Quad({-f, 0, f}, {2 * f, 0, 0}, {0, 0, -2 * f}, floorTile);
   ceil.Quad({-f, height, -f}, {2 * f, 0, 0}, {0, 0, 2 * f}, 0);
-  s.Add("floor", floor, floorMat);
-  s.Add("walls", walls, wallMat);
-  s.Add("ceiling", ceil, ceilMat);
+  s.Add("floor", floor, floorMat, {0, 0, 0}, {}, Layer::kShell);
+  s.Add("walls", walls, wallMat, {0, 0, 0}, {}, Layer::kShell);
+  s.Add("ceiling", ceil, ceilMat, {0, 0, 0}, {}, Layer::kShell);
 }
 
 void Room(SceneBuilder& s, float half, float height, int floorMat, float floorTile, int wallMat, float wallTile,
@@ -111,6 +111,15 @@ void Door(SceneBuilder& s, float x, float wallZ, int paint, int knob) {
   s.Add("door knob", handle, knob);
 }
 
+// The inside of a parasol's canopy, facing the other way. The canvas is
+// thin: from below it shows the light that falls on its top, so the inside
+// keeps the top's normals.
+Mesh Underside(const Mesh& canopy) {
+  Mesh under = canopy;
+  under.TurnWinding();
+  return under;
+}
+
 Mesh Table(V3 centre, float hx, float hz, float height, float top, float leg) {
   Mesh m;
   m.Box(centre + V3{0, height - top / 2, 0}, {hx, top / 2, hz});
@@ -159,7 +168,7 @@ void PoolDeckAndBasin(SceneBuilder& s, const PoolMaterials& m) {
   ground.Quad({-kDeckEdge, 0, kPoolZ0}, {2 * kDeckEdge, 0, 0}, {0, 0, -(kDeckEdge + kPoolZ0)}, 160);      // behind it
   ground.Quad({-kDeckEdge, 0, kPoolZ1}, {kDeckEdge + kPoolX0, 0, 0}, {0, 0, kPoolZ0 - kPoolZ1}, 160);    // left of it
   ground.Quad({kPoolX1, 0, kPoolZ1}, {kDeckEdge - kPoolX1, 0, 0}, {0, 0, kPoolZ0 - kPoolZ1}, 160);   // right of it
-  s.Add("deck", ground, m.deck);
+  s.Add("deck", ground, m.deck, {0, 0, 0}, {}, Layer::kShell);
 
   Mesh basin;
   basin.Quad({kPoolX0, -kPoolDepth, kPoolZ1}, {kPoolX1 - kPoolX0, 0, 0}, {0, 0, kPoolZ0 - kPoolZ1}, 80);  // floor
@@ -167,7 +176,7 @@ void PoolDeckAndBasin(SceneBuilder& s, const PoolMaterials& m) {
   basin.Quad({kPoolX1, -kPoolDepth, kPoolZ1}, {kPoolX0 - kPoolX1, 0, 0}, {0, kPoolDepth, 0}, 80);      // near side, faces -z
   basin.Quad({kPoolX0, -kPoolDepth, kPoolZ1}, {0, 0, kPoolZ0 - kPoolZ1}, {0, kPoolDepth, 0}, 80);      // left, faces +x
   basin.Quad({kPoolX1, -kPoolDepth, kPoolZ0}, {0, 0, kPoolZ1 - kPoolZ0}, {0, kPoolDepth, 0}, 80);      // right, faces -x
-  s.Add("pool basin", basin, m.tiles);
+  s.Add("pool basin", basin, m.tiles, {0, 0, 0}, {}, Layer::kBeyond);
 
   Mesh edge;
   edge.Box({0, 4, kPoolZ1 + 15}, {kPoolX1 + 30, 4, 15});
@@ -189,8 +198,8 @@ void GardenHedge(SceneBuilder& s, const PoolMaterials& m) {
   green.Box({0, 170, G}, {G, 90, 40}, 120);
   green.Box({-G, 170, 0}, {40, 90, G}, 120);
   green.Box({G, 170, 0}, {40, 90, G}, 120);
-  s.Add("garden wall", low, m.wall);
-  s.Add("hedge", green, m.hedge);
+  s.Add("garden wall", low, m.wall, {0, 0, 0}, {}, Layer::kShell);
+  s.Add("hedge", green, m.hedge, {0, 0, 0}, {}, Layer::kShell);
 }
 
 // Two loungers with cushions and a parasol between them.
@@ -213,9 +222,7 @@ void LoungersAndParasol(SceneBuilder& s, const PoolMaterials& m) {
   Mesh stick, shade;
   stick.Cylinder({980, 0, -450}, 5, 5, 300, 10);
   shade.Cylinder({980, 260, -450}, 190, 6, 70, 12, false, 0);
-  Mesh under = shade;
-  under.Flip();
-  shade.Append(under);
+  shade.Append(Underside(shade));
   s.Add("parasol pole", stick, m.pole);
   s.Add("parasol canopy", shade, m.canopy);
 }
@@ -244,9 +251,7 @@ void PoolHouseAndTable(SceneBuilder& s, const PoolMaterials& m) {
   Mesh stick2, shade2;
   stick2.Cylinder({650, 108, 1000}, 4, 4, 220, 8);
   shade2.Cylinder({650, 290, 1000}, 170, 6, 60, 12, false, 0);
-  Mesh under2 = shade2;
-  under2.Flip();
-  shade2.Append(under2);
+  shade2.Append(Underside(shade2));
   s.Add("table parasol pole", stick2, m.pole);
   s.Add("table parasol", shade2, m.cushion);
 }
@@ -275,7 +280,7 @@ void SkyAndClouds(SceneBuilder& s, const PoolMaterials& m) {
   dome.Cylinder({0, -400, 0}, 4200, 4200, 3600, 48, false, 0);
   dome.Flip();
   for (size_t i = 0; i < dome.uv.size(); i += 2) dome.uv[i] *= 4;  // the sky picture four times round
-  s.Add("sky", dome, m.sky);
+  s.Add("sky", dome, m.sky, {0, 0, 0}, {}, Layer::kBeyond);
 
   Mesh clouds;
   for (int i = 0; i < 7; ++i) {
@@ -564,8 +569,12 @@ void SchoolOutsideAndBehind(SceneBuilder& s, const SchoolMaterials& m) {
   Mesh outside, treeline;
   outside.Quad({-1900, -300, -2200}, {0, 0, 4400}, {0, 2400, 0});
   treeline.Quad({-1500, 0, -1800}, {0, 0, 3600}, {0, 420, 0}, 300);
-  s.Add("sky", outside, m.sky);
-  s.Add("trees", treeline, m.trees);
+  // Both are seen from the room: their faces turn towards it, their normals
+  // (and so the light on them) stay.
+  outside.TurnWinding();
+  treeline.TurnWinding();
+  s.Add("trees", treeline, m.trees, {0, 0, 0}, {}, Layer::kBeyond);
+  s.Add("sky", outside, m.sky, {0, 0, 0}, {}, Layer::kBeyond);
   int paint = s.Lit("door paint", -1, 0.55f, 0.70f, 0.62f, 0.3f, 30);
   Door(s, 600, R, paint, m.steel);
   Mesh notices, noticeFrame;
@@ -642,7 +651,7 @@ void OfficeAndWindowWall(SceneBuilder& s, const OfficeMaterials& m) {
   for (int i = 0; i <= 5; ++i) bars.Box({-R + float(i) * 400, 465, -R + 10}, {12, 375, 12});
   bars.Box({0, 96, -R + 14}, {R, 6, 14});
   bars.Box({0, 834, -R + 10}, {R, 6, 10});
-  s.Add("skyline", skyline, m.city);
+  s.Add("skyline", skyline, m.city, {0, 0, 0}, {}, Layer::kBeyond);
   s.Add("mullions", bars, m.mullion);
 }
 

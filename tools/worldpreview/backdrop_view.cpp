@@ -37,7 +37,7 @@ bool BackdropLoadCharacter(CPODScene* girl, int outfit, int hairColour, int skin
 }
 
 void BackdropViewDraw(CPODScene* backdrop, float frame, const BackdropCamera& cam, SimpleShadow* shadow,
-                      CPODScene* girl, float girlFrame) {
+                      CPODScene* girl, float girlFrame, bool everyFace) {
   InitTestLight();
   glShadeModel(GL_SMOOTH);
   glFrontFace(GL_CCW);
@@ -48,7 +48,10 @@ void BackdropViewDraw(CPODScene* backdrop, float frame, const BackdropCamera& ca
   GirlSetCamera(cam.angle, cam.dist, cam.panX, cam.panY);
   glDisable(GL_BLEND);
   if (backdrop) {
-    DrawModel(backdrop, frame);
+    if (everyFace)
+      DrawModel(backdrop, frame);
+    else
+      DrawBackdrop(backdrop, frame);
     glMatrixMode(GL_MODELVIEW);
   }
   if (girl) DrawModelWithEnv(girl, girlFrame, nullptr);

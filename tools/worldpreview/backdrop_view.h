@@ -23,6 +23,8 @@ void BackdropViewInit();
 bool BackdropLoadCharacter(CPODScene* girl, int outfit, int hairColour, int skinTone);
 
 // Clears, sets light and camera, draws `backdrop` at `frame`, then (when given)
-// her at `girlFrame` and the ground shadow where she stands.
+// her at `girlFrame` and the ground shadow where she stands. With
+// `everyFace` the backdrop's back faces are drawn too (the frame update
+// culls those of its opaque meshes), for tests to compare.
 void BackdropViewDraw(CPODScene* backdrop, float frame, const BackdropCamera& cam, SimpleShadow* shadow,
-                      CPODScene* girl = nullptr, float girlFrame = 0);
+                      CPODScene* girl = nullptr, float girlFrame = 0, bool everyFace = false);
