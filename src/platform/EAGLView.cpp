@@ -46,6 +46,7 @@ EGLDisplay AcquireEglDisplay() {
 }
 
 int g_sdlUsers = 0;
+EAGLPresent g_present = kEAGLPresentAuto;
 
 bool AcquireSdlVideo() {
   if (g_sdlUsers == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
@@ -70,8 +71,6 @@ bool DisplayReachable() {
 }
 
 #endif  // !__EMSCRIPTEN__
-
-EAGLPresent g_present = kEAGLPresentAuto;
 
 int RoundDimension(float v) {
   if (!(v >= 0.0f) || v > 1.0e6f) return -1;  // also NaN
