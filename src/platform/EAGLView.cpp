@@ -203,7 +203,9 @@ bool EAGLView::OpenWindow(GlesKind kind) {
   if (!gl) SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   _window = SDL_CreateWindow("Ovanta", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
                              (gl ? SDL_WINDOW_OPENGL : 0) | SDL_WINDOW_SHOWN);
-  return _window != nullptr;
+  // A video driver without window pixels of its own (one that would need a
+  // renderer for them) cannot be shown by copy.
+  return _window != nullptr && (gl || SDL_GetWindowSurface(_window) != nullptr);
 }
 
 void EAGLView::CloseWindow() {
