@@ -70,6 +70,12 @@ bool DisplayReachable() {
   return real;
 }
 
+// The current context's driver draws on the CPU (Mesa's rasterisers).
+bool SoftwareRasteriser() {
+  const char* r = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+  return r && (std::strstr(r, "llvmpipe") || std::strstr(r, "softpipe") || std::strstr(r, "swrast"));
+}
+
 #endif  // !__EMSCRIPTEN__
 
 int RoundDimension(float v) {
@@ -153,15 +159,15 @@ EAGLView* EAGLView::Finish(EAGLView* view, EAGLSurfaceKind kind, GlesKind gl) {
     L.display = AcquireEglDisplay();
     ok = L.display != EGL_NO_DISPLAY && eglBindAPI(EGL_OPENGL_ES_API) && view->MakeAnyContexts(gl);
   } else if (AcquireSdlVideo()) {
-    // Shown by copy where the driver draws without a window: reading a frame
-    // back and copying it costs a software rasteriser a fraction of drawing
-    // it again as a textured quad from a second context, and the X server
-    // takes it through shared memory. Where that cannot be, the window gets
-    // GL contexts of its own.
+    // Shown by copy where a software rasteriser draws without a window:
+    // reading a frame back and copying it costs it a fraction of drawing it
+    // again as a textured quad from a second context, and the X server takes
+    // it through shared memory. A GPU presents for next to nothing, and
+    // reading back would stall it: the window gets GL contexts of its own.
     if (g_present != kEAGLPresentGl) {
       L.display = AcquireEglDisplay();
       L.copy = L.display != EGL_NO_DISPLAY && eglBindAPI(EGL_OPENGL_ES_API) && view->OpenWindow(kGlesAuto);
-      ok = L.copy && view->MakeAnyContexts(gl);
+      ok = L.copy && view->MakeAnyContexts(gl) && (g_present == kEAGLPresentCopy || SoftwareRasteriser());
       if (!ok) view->CloseWindow();
     }
     if (!ok && g_present != kEAGLPresentCopy) ok = view->OpenWindow(gl == kGlesES2 ? kGlesES2 : kGlesES1) && view->MakeAnyContexts(gl);
