@@ -256,6 +256,28 @@ void ReferencedRange(const SPODMesh& mesh, int first, int count, int* lo, int* h
   *hi = std::min<int>(mx + 1, static_cast<int>(mesh.vertexCount));
 }
 
+// ReferencedRange, from the ranges the scene made at load when [first,
+// first + count) is one of the mesh's batches (what DrawNodeP draws).
+void UsedRange(const SPODMesh& mesh, int first, int count, int* lo, int* hi) {
+  const CBoneBatches& bb = mesh.boneBatches;
+  if (count > 0 && bb.batchVertexRanges) {
+    // Offsets never decrease, so of the batches starting at `first` only the
+    // last can hold triangles.
+    const int32_t* offsets = bb.batchOffsets;
+    const int32_t* end = offsets + bb.batchCount;
+    const long b = std::upper_bound(offsets, end, first) - offsets - 1;
+    if (b >= 0 && bb.batchOffsets[b] == first) {
+      const long last = b + 1 < bb.batchCount ? bb.batchOffsets[b + 1] : static_cast<long>(mesh.faceCount);
+      if (last - first == count) {
+        *lo = bb.batchVertexRanges[2 * b];
+        *hi = bb.batchVertexRanges[2 * b + 1];
+        return;
+      }
+    }
+  }
+  ReferencedRange(mesh, first, count, lo, hi);
+}
+
 // Triangles [first, first + count) reordered for a draw without culling:
 // those that face the viewer first, then those that face away, each group in
 // its stored order. Every triangle is still drawn, but a back face behind
@@ -272,7 +294,7 @@ const uint16_t* FrontFacesFirst(const SPODMesh& mesh, const VECTOR3* positions, 
                                 int count) {
   // Only the vertices these triangles use: the ones skinned for this draw.
   int used_lo = 0, used_hi = 0;
-  ReferencedRange(mesh, first, count, &used_lo, &used_hi);
+  UsedRange(mesh, first, count, &used_lo, &used_hi);
   MATRIX proj;
   MatrixIdentity(proj);
   glGetFloatv(GL_PROJECTION_MATRIX, proj.f);
@@ -357,7 +379,7 @@ const VECTOR3* SkinMeshP(const SPODMesh* mesh, int firstTriangle, int triangleCo
   // draws (and so needs) every vertex.
   int lo = 0, hi = n;
   if (mesh->stripCount == 0 && mesh->faces.data)
-    ReferencedRange(*mesh, firstTriangle, triangleCount, &lo, &hi);
+    UsedRange(*mesh, firstTriangle, triangleCount, &lo, &hi);
   const bool hasNormals = mesh->normals.data != nullptr;
   const BlendJob j = {
       reinterpret_cast<uint8_t*>(g_skinned_positions.data()), 12,
