@@ -164,6 +164,20 @@ __attribute__((target("avx"))) inline __m256 Pair(__m128 low, __m128 high) {
   return _mm256_insertf128_ps(_mm256_castps128_ps256(low), high, 1);
 }
 
+inline float LoadFloat(const uint8_t* at) {
+  float f;
+  std::memcpy(&f, at, sizeof(f));
+  return f;
+}
+
+// Lanes 0..2 to 12 bytes at `at`, as one 8-byte and one 4-byte store.
+__attribute__((target("avx"))) inline void StoreXyz(uint8_t* at, __m128 v) {
+  const double xy = _mm_cvtsd_f64(_mm_castps_pd(v));
+  const float z = _mm_cvtss_f32(_mm_movehl_ps(v, v));
+  std::memcpy(at, &xy, sizeof(xy));
+  std::memcpy(at + 8, &z, sizeof(z));
+}
+
 // One vertex in eight lanes: the point in lanes 0..3, the direction in lanes
 // 4..7. Each palette column is loaded into both halves with one broadcast;
 // the translation column only into the point's half (the other half is
@@ -182,12 +196,11 @@ __attribute__((target("avx"))) bool BlendPointNormalAvx(const BlendJob& j, long 
   const uint8_t* weights = j.weights + first * j.weightStride;
   bool leftOut = false;
   for (long k = first; k < end; ++k) {
-    float p[3], q[3];
-    std::memcpy(p, pin, sizeof(p));
-    std::memcpy(q, nin, sizeof(q));
-    const __m256 x = Pair(_mm_set1_ps(p[0]), _mm_set1_ps(q[0]));
-    const __m256 y = Pair(_mm_set1_ps(p[1]), _mm_set1_ps(q[1]));
-    const __m256 z = Pair(_mm_set1_ps(p[2]), _mm_set1_ps(q[2]));
+    // Each coordinate straight from the arrays into both halves (through a
+    // float array the compiler goes round the stack).
+    const __m256 x = Pair(_mm_set1_ps(LoadFloat(pin)), _mm_set1_ps(LoadFloat(nin)));
+    const __m256 y = Pair(_mm_set1_ps(LoadFloat(pin + 4)), _mm_set1_ps(LoadFloat(nin + 4)));
+    const __m256 z = Pair(_mm_set1_ps(LoadFloat(pin + 8)), _mm_set1_ps(LoadFloat(nin + 8)));
     __m256 acc = _mm256_setzero_ps();
     const int used = SlotsToBlend<kSlots, kSkip>(weights, n);
     leftOut |= used < n;
@@ -206,10 +219,8 @@ __attribute__((target("avx"))) bool BlendPointNormalAvx(const BlendJob& j, long 
       t = _mm256_add_ps(t, c3);
       acc = _mm256_add_ps(acc, _mm256_mul_ps(w, t));
     }
-    float r[8];
-    _mm256_storeu_ps(r, acc);
-    std::memcpy(pout, r, 12);
-    std::memcpy(nout, r + 4, 12);
+    StoreXyz(pout, _mm256_castps256_ps128(acc));
+    StoreXyz(nout, _mm256_extractf128_ps(acc, 1));
     pin += j.pinStride;
     nin += j.ninStride;
     pout += j.poutStride;
