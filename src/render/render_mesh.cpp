@@ -33,6 +33,19 @@ inline v4f LoadColumn(const MATRIX& m, int column) {
   return c;
 }
 
+inline float LoadFloat(const uint8_t* at) {
+  float f;
+  std::memcpy(&f, at, sizeof(f));
+  return f;
+}
+
+// Lanes 0..2 to 12 bytes at `at`: the first two lanes in one 8-byte store.
+inline void StoreXyz(uint8_t* at, v4f v) {
+  const float z = v[2];
+  std::memcpy(at, &v, 8);
+  std::memcpy(at + 8, &z, sizeof(z));
+}
+
 // What to blend: points, directions or both (a null output skips that
 // stream), with the per-vertex bone bytes and weights. Strides in bytes.
 struct BlendJob {
@@ -77,9 +90,12 @@ inline int SlotsToBlend(const uint8_t* weights, int slots) {
 template <int kSlots, bool kPoint, bool kNormal, bool kSkip>
 inline bool BlendVertex(uint8_t* pout, const uint8_t* pin, uint8_t* nout, const uint8_t* nin,
                         const uint8_t* bones, const uint8_t* weights, int slots) {
-  float p[3] = {0.0f, 0.0f, 0.0f}, q[3] = {0.0f, 0.0f, 0.0f};
-  if (kPoint) std::memcpy(p, pin, sizeof(p));
-  if (kNormal) std::memcpy(q, nin, sizeof(q));
+  // Coordinate by coordinate: through a float array the compiler goes round
+  // the stack.
+  const float px = kPoint ? LoadFloat(pin) : 0.0f, py = kPoint ? LoadFloat(pin + 4) : 0.0f,
+              pz = kPoint ? LoadFloat(pin + 8) : 0.0f;
+  const float qx = kNormal ? LoadFloat(nin) : 0.0f, qy = kNormal ? LoadFloat(nin + 4) : 0.0f,
+              qz = kNormal ? LoadFloat(nin + 8) : 0.0f;
   v4f accP = {0.0f, 0.0f, 0.0f, 0.0f}, accN = {0.0f, 0.0f, 0.0f, 0.0f};
   const int n = kSlots > 0 ? kSlots : slots;
   const int used = SlotsToBlend<kSlots, kSkip>(weights, slots);
@@ -92,25 +108,19 @@ inline bool BlendVertex(uint8_t* pout, const uint8_t* pin, uint8_t* nout, const 
     std::memcpy(&w, weights + 4 * b, sizeof(w));
     const v4f c0 = LoadColumn(m, 0), c1 = LoadColumn(m, 1), c2 = LoadColumn(m, 2);
     if (kPoint) {
-      v4f t = p[0] * c0 + p[1] * c1;
-      t = t + p[2] * c2;
+      v4f t = px * c0 + py * c1;
+      t = t + pz * c2;
       t = t + LoadColumn(m, 3);
       accP = accP + w * t;
     }
     if (kNormal) {
-      v4f t = q[0] * c0 + q[1] * c1;
-      t = t + q[2] * c2;
+      v4f t = qx * c0 + qy * c1;
+      t = t + qz * c2;
       accN = accN + w * t;
     }
   }
-  if (kPoint) {
-    const float r[3] = {accP[0], accP[1], accP[2]};
-    std::memcpy(pout, r, sizeof(r));
-  }
-  if (kNormal) {
-    const float r[3] = {accN[0], accN[1], accN[2]};
-    std::memcpy(nout, r, sizeof(r));
-  }
+  if (kPoint) StoreXyz(pout, accP);
+  if (kNormal) StoreXyz(nout, accN);
   return used < n;
 }
 
@@ -164,20 +174,6 @@ __attribute__((target("avx"))) inline __m256 Pair(__m128 low, __m128 high) {
   return _mm256_insertf128_ps(_mm256_castps128_ps256(low), high, 1);
 }
 
-inline float LoadFloat(const uint8_t* at) {
-  float f;
-  std::memcpy(&f, at, sizeof(f));
-  return f;
-}
-
-// Lanes 0..2 to 12 bytes at `at`, as one 8-byte and one 4-byte store.
-__attribute__((target("avx"))) inline void StoreXyz(uint8_t* at, __m128 v) {
-  const double xy = _mm_cvtsd_f64(_mm_castps_pd(v));
-  const float z = _mm_cvtss_f32(_mm_movehl_ps(v, v));
-  std::memcpy(at, &xy, sizeof(xy));
-  std::memcpy(at + 8, &z, sizeof(z));
-}
-
 // One vertex in eight lanes: the point in lanes 0..3, the direction in lanes
 // 4..7. Each palette column is loaded into both halves with one broadcast;
 // the translation column only into the point's half (the other half is
@@ -219,8 +215,8 @@ __attribute__((target("avx"))) bool BlendPointNormalAvx(const BlendJob& j, long 
       t = _mm256_add_ps(t, c3);
       acc = _mm256_add_ps(acc, _mm256_mul_ps(w, t));
     }
-    StoreXyz(pout, _mm256_castps256_ps128(acc));
-    StoreXyz(nout, _mm256_extractf128_ps(acc, 1));
+    StoreXyz(pout, static_cast<v4f>(_mm256_castps256_ps128(acc)));
+    StoreXyz(nout, static_cast<v4f>(_mm256_extractf128_ps(acc, 1)));
     pin += j.pinStride;
     nin += j.ninStride;
     pout += j.poutStride;
