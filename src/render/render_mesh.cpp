@@ -349,18 +349,21 @@ void ReferencedRange(const SPODMesh& mesh, int first, int count, int* lo, int* h
 void UsedRange(const SPODMesh& mesh, int first, int count, int* lo, int* hi) {
   const CBoneBatches& bb = mesh.boneBatches;
   if (count > 0 && bb.batchVertexRanges) {
-    // Offsets never decrease, so of the batches starting at `first` only the
-    // last can hold triangles.
-    const int32_t* offsets = bb.batchOffsets;
-    const int32_t* end = offsets + bb.batchCount;
-    const long b = std::upper_bound(offsets, end, first) - offsets - 1;
-    if (b >= 0 && bb.batchOffsets[b] == first) {
-      const long last = b + 1 < bb.batchCount ? bb.batchOffsets[b + 1] : static_cast<long>(mesh.faceCount);
-      if (last - first == count) {
-        *lo = bb.batchVertexRanges[2 * b];
-        *hi = bb.batchVertexRanges[2 * b + 1];
-        return;
-      }
+    // The last entry starting at or before `first` (entries are in triangle
+    // order; of several starting at `first` only the last holds triangles).
+    const CBatchVertexRange* r = bb.batchVertexRanges;
+    int a = 0, b = bb.batchVertexRangeCount;
+    while (a < b) {
+      const int mid = a + (b - a) / 2;
+      if (r[mid].firstTriangle <= first)
+        a = mid + 1;
+      else
+        b = mid;
+    }
+    if (a > 0 && r[a - 1].firstTriangle == first && r[a - 1].endTriangle - first == count) {
+      *lo = r[a - 1].firstVertex;
+      *hi = r[a - 1].endVertex;
+      return;
     }
   }
   ReferencedRange(mesh, first, count, lo, hi);
