@@ -269,21 +269,21 @@ bool Blend(const BlendJob& j, long first, long end) {
 }
 
 // Whether leaving out zero-weight slots of vertices [first, end) gave the
-// same bits as the blend of every slot would have. A zero weight's term is +0 or -0,
-// and adding either leaves the sum as it was (the sum starts at +0, and a
-// round-to-nearest sum is never -0 after that), unless the transformed point
-// it scales is infinite or NaN: zero times that is NaN. With every input
-// coordinate and every palette element at most 2^40 in size, no transformed
-// point comes near the end of the float range, so no term can be; anything
-// else (a NaN or a huge value anywhere) blends every slot.
-bool AllSmall(const float* f, long n) {
+// same bits as blending every slot would have. A zero weight's term is +0 or
+// -0, and adding either leaves the sum as it was (the sum starts at +0, and
+// a round-to-nearest sum is never -0 after that), unless the transformed
+// point it scales is infinite or NaN: zero times that is NaN. With every
+// input coordinate and every palette element at most 2^40 in size, no
+// transformed point comes near the end of the float range, so no term can
+// be; anything else (a NaN or a huge value anywhere) blends every slot.
+bool AllSmall(const uint8_t* floats, long n) {
   // On the bits, so that it vectorises: the magnitude's bits order like the
   // magnitudes, infinities and NaNs above every finite value.
   const int32_t limit = 0x53800000;  // 2^40
   int32_t big = 0;
   for (long i = 0; i < n; ++i) {
     int32_t bits;
-    std::memcpy(&bits, &f[i], sizeof(bits));
+    std::memcpy(&bits, floats + 4 * i, sizeof(bits));
     big |= (bits & 0x7FFFFFFF) > limit;
   }
   return big == 0;
@@ -291,22 +291,15 @@ bool AllSmall(const float* f, long n) {
 
 bool InputsSmall(const uint8_t* data, int stride, long first, long end) {
   if (!data || end <= first) return true;
-  if (stride == 12) {
-    // Packed float triples: one run of floats.
-    const float* f = reinterpret_cast<const float*>(data + first * 12);
-    return AllSmall(f, 3 * (end - first));
-  }
+  // Packed float triples: one run of floats.
+  if (stride == 12) return AllSmall(data + first * 12, 3 * (end - first));
   bool ok = true;
-  for (long v = first; v < end; ++v) {
-    float p[3];
-    std::memcpy(p, data + v * stride, sizeof(p));
-    ok &= AllSmall(p, 3);
-  }
+  for (long v = first; v < end; ++v) ok &= AllSmall(data + v * stride, 3);
   return ok;
 }
 
 bool ZeroWeightsDropOut(const BlendJob& j, long first, long end) {
-  return AllSmall(matrix_palette[0].f, 16 * kMatrixPaletteSize) &&
+  return AllSmall(reinterpret_cast<const uint8_t*>(matrix_palette), sizeof(matrix_palette) / 4) &&
          (!j.pout || InputsSmall(j.pin, j.pinStride, first, end)) &&
          (!j.nout || InputsSmall(j.nin, j.ninStride, first, end));
 }
