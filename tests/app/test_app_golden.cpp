@@ -65,6 +65,31 @@ TEST(AppGolden, ScreenshotsAreDeterministic) {
   EXPECT_EQ(d.worst, 0);
 }
 
+// A reload keeps textures and decoded pictures that did not change (here the
+// backdrop's, her skin, her outfit and the masks); she must come out as a reload
+// from a look that shares none of them draws her, pixel for pixel and trace for trace.
+TEST(AppGolden, AReloadKeepingPicturesDrawsAsOneMakingThemAnew) {
+  ScratchDir dir;
+  auto run = [&](const std::string& name, const std::string& look) {
+    const std::string store = dir.file(name + ".json");
+    const std::string json = "{\"Ovanta_name\":\"Mia\"," + look + "}";
+    testkit::WriteFileBytes(store, std::vector<uint8_t>(json.begin(), json.end()));
+    return RunHeadless("tick 1\naction settingsView\naction onSetting\naction onButton0\naction onHairColor\n"
+                       "action onButton3\naction onEthnicity\naction onButton0\naction backToMainView\n"
+                       "tick 10\nshot " + dir.file(name + ".png") + "\n",
+                       "--defaults '" + store + "'");
+  };
+  const HeadlessRun kept = run("kept", "\"Ovanta_clothes\":0,\"Ovanta_hair\":0,\"Ovanta_skin_color\":0");
+  const HeadlessRun anew = run("anew", "\"Ovanta_clothes\":2,\"Ovanta_hair\":1,\"Ovanta_skin_color\":2");
+  ASSERT_EQ(kept.status, 0) << kept.err;
+  ASSERT_EQ(anew.status, 0) << anew.err;
+  ASSERT_EQ(kept.of("reload").size(), 2u);
+  EXPECT_EQ(kept.last(), anew.last());
+  const testkit::FrameDifference d = testkit::Difference(dir.file("kept.png"), dir.file("anew.png"));
+  EXPECT_TRUE(d.comparable);
+  EXPECT_EQ(d.worst, 0);
+}
+
 }  // namespace
 
 // Drawn two pixels a point (as in a window with room for it) she is the same

@@ -161,3 +161,49 @@ TEST(OverlayMaskedTexture32, RefusedInputsNameTheirConditionAndLeaveTheDestinati
             "OverlayMaskedTexture32: precondition failed: p\n");
 }
 
+
+// Her texture made from kept pictures is the one the plain reads and overlays
+// make, the first time, from what was kept, and after a picture's file changed.
+TEST(ReadMaskedPicture, MakesWhatReadingAndOverlayingMake) {
+  testkit::TempBundle bundle;
+  const int w = 6, h = 4, n = w * h;
+  std::vector<uint8_t> mask, rgba;
+  for (int i = 0; i < n; ++i) {
+    mask.insert(mask.end(), {static_cast<uint8_t>(i * 11), 3, 200});
+    rgba.insert(rgba.end(), {static_cast<uint8_t>(250 - i), 7, static_cast<uint8_t>(i * 9),
+                             static_cast<uint8_t>(i % 3 ? 255 : 60)});
+  }
+  ASSERT_TRUE(testkit::WritePngRgb(bundle.file("mask.png"), w, h, mask));
+  ASSERT_TRUE(testkit::WritePngRgba(bundle.file("rgba.png"), w, h, rgba));
+  auto write = [&](int seed) {  // seed 0: one flat colour, which packs smaller
+    std::vector<uint8_t> rgb;
+    for (int i = 0; i < n; ++i)
+      rgb.insert(rgb.end(), {static_cast<uint8_t>(i * i * seed), static_cast<uint8_t>(90 + i * seed), 40});
+    ASSERT_TRUE(testkit::WritePngRgb(bundle.file("rgb.png"), w, h, rgb));
+  };
+  const MaskedLayer layers[2] = {{"mask.png", "rgba.png"}, {"mask.png", "rgb.png"}};
+  auto expect_same = [&](const char* base, const std::string& when) {
+    tag_TexPicDesc plain{}, kept{};
+    unsigned char* a = ReadPictureData(base, &plain);
+    ASSERT_NE(a, nullptr);
+    for (const MaskedLayer& l : layers) OverlayMaskedTexture32(a, &plain, l.mask, l.picture);
+    unsigned char* b = ReadMaskedPicture(base, layers, 2, &kept);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(kept.xs, plain.xs);
+    EXPECT_EQ(kept.bpp, plain.bpp);
+    EXPECT_EQ(std::vector<uint8_t>(a, a + n * 4), std::vector<uint8_t>(b, b + n * 4)) << base << " " << when;
+    std::free(a);
+    std::free(b);
+  };
+  write(5);
+  for (const char* base : {"rgb.png", "rgba.png"}) {
+    expect_same(base, "first");
+    expect_same(base, "kept");
+  }
+  const size_t before = testkit::ReadFileBytes(bundle.file("rgb.png")).size();
+  write(0);
+  // Told apart by size, whatever the clock's grain for modification times.
+  ASSERT_NE(testkit::ReadFileBytes(bundle.file("rgb.png")).size(), before);
+  expect_same("rgba.png", "after rgb.png changed");
+  ReleaseKeptPictures();
+}
