@@ -24,45 +24,57 @@ FrameReport frame_report;
 
 namespace {
 
-// The soft parts' network as built and as settled at the last reload: the
-// settling is a fixed run of steps, so the same network comes to rest at
-// the same bits, and a reload that keeps her model (a new hair colour, skin
-// or voice) takes the settled state instead of running the steps again.
+// The soft parts' networks as built and as settled at recent reloads, one
+// for each of her models: the settling is a fixed run of steps, so the same
+// network comes to rest at the same bits, and a reload that comes back to a
+// model (a new hair colour, skin or voice, or an outfit worn before) takes
+// the settled state instead of running the steps again.
 struct SettledSoftParts {
   bool valid = false;
+  unsigned long long used = 0;  // reload that last took it, for replacing the oldest
   PhySkinObj built, settled;
 };
-SettledSoftParts& Settled() {
-  static SettledSoftParts* s = new SettledSoftParts();
-  return *s;
+constexpr int kSettledKept = kGirlOptionCount;
+SettledSoftParts* Settled() {
+  static SettledSoftParts* s = new SettledSoftParts[kSettledKept]();
+  return s;
 }
 
-// phy_skin as built, without the scene pointer, equal to the one settled last?
-bool SameAsSettled() {
-  SettledSoftParts& s = Settled();
-  if (!s.valid) return false;
+// The kept entry whose network as built equals phy_skin (without the scene
+// pointer), else null.
+SettledSoftParts* SameAsSettled() {
   float* mesh = phy_skin.mesh_pos;
   phy_skin.mesh_pos = nullptr;
-  const bool same = std::memcmp(&phy_skin, &s.built, sizeof phy_skin) == 0;
+  SettledSoftParts* found = nullptr;
+  for (int i = 0; i < kSettledKept && !found; ++i) {
+    SettledSoftParts& s = Settled()[i];
+    if (s.valid && std::memcmp(&phy_skin, &s.built, sizeof phy_skin) == 0) found = &s;
+  }
   phy_skin.mesh_pos = mesh;
-  return same;
+  return found;
 }
 
 void SettleSoftParts() {
-  SettledSoftParts& s = Settled();
-  if (SameAsSettled()) {
+  static unsigned long long reloads = 0;
+  ++reloads;
+  if (SettledSoftParts* s = SameAsSettled()) {
+    s->used = reloads;
     float* mesh = phy_skin.mesh_pos;
-    phy_skin = s.settled;
+    phy_skin = s->settled;
     phy_skin.mesh_pos = mesh;
     PhySkinWriteBack(&phy_skin);
     return;
   }
-  s.built = phy_skin;
-  s.built.mesh_pos = nullptr;
+  SettledSoftParts* s = &Settled()[0];
+  for (int i = 1; i < kSettledKept; ++i)
+    if (!Settled()[i].valid || (s->valid && Settled()[i].used < s->used)) s = &Settled()[i];
+  s->built = phy_skin;
+  s->built.mesh_pos = nullptr;
   for (int i = 0; i < kSettlingSteps; ++i) PhySkinFrame(&phy_skin);
-  s.settled = phy_skin;
-  s.settled.mesh_pos = nullptr;
-  s.valid = true;
+  s->settled = phy_skin;
+  s->settled.mesh_pos = nullptr;
+  s->valid = true;
+  s->used = reloads;
 }
 
 void ReloadScene() {

@@ -31,6 +31,7 @@ bool CShell::QuitApplication() {
     GirlReleaseSounds();
     GirlReleaseScene();
     ReleaseKeptPictures();
+    TextureReuseRelease();
     SimpleShadowFree(&girl_shadow);
   }
   return true;
