@@ -27,6 +27,7 @@
 
 #include "app/app_loop.h"
 #include "kit/goal.h"
+#include "kit/temp_dir.h"
 #include "character/girl.h"
 #include "gles/gles.h"
 #include "platform/bundle.h"
@@ -167,10 +168,13 @@ BENCHMARK(BM_ReloadTick)->ArgName("outfit")->Arg(0)->Arg(1)->Unit(benchmark::kMi
 
 // The program from its start to the end of a one-tick script.
 void BM_StartToFirstFrame(benchmark::State& state) {
-  const std::string script = "/tmp/ovanta-bench-one-tick.txt";
-  if (FILE* f = std::fopen(script.c_str(), "w")) {
-    std::fputs("tick 1\n", f);
-    std::fclose(f);
+  // The script goes in a folder of our own: a fixed name under /tmp could
+  // be anyone's file, or a link to one.
+  testkit::TempDir dir;
+  const std::string script = dir.file("one-tick.txt");
+  if (!testkit::WriteFileBytes(script, {'t', 'i', 'c', 'k', ' ', '1', '\n'})) {
+    state.SkipWithError("cannot write the script");
+    return;
   }
   std::string bundle = BenchPath(OVANTA_BUNDLE, "Resources");
   std::string program = BenchPath(OVANTA_HEADLESS, "ovanta-headless");
@@ -187,7 +191,6 @@ void BM_StartToFirstFrame(benchmark::State& state) {
     }
     wall.Stop();
   }
-  std::remove(script.c_str());
   benchgoal::AtMost(state, "ms", 500.0, wall.MeanMs(state));
 }
 BENCHMARK(BM_StartToFirstFrame)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);

@@ -46,6 +46,7 @@ EGLDisplay AcquireEglDisplay() {
 }
 
 int g_sdlUsers = 0;
+EAGLPresent g_present = kEAGLPresentAuto;
 
 bool AcquireSdlVideo() {
   if (g_sdlUsers == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
@@ -88,7 +89,11 @@ struct EAGLView::Layer {
   PFNEGLCLIENTWAITSYNCKHRPROC waitSync = nullptr;
   PFNEGLDESTROYSYNCKHRPROC destroySync = nullptr;
   bool syncLooked = false;  // the fence entry points looked up (once; a driver may have none)
-  // window: `present` shows the colour texture from its own state
+  // window shown by copy: the drawing context is a surfaceless one as for
+  // headless, and each frame is read back into the window's own pixels
+  bool copy = false;
+  std::vector<uint8_t> frame;
+  // window shown by GL: `present` shows the colour texture from its own state
   SDL_GLContext present = nullptr;
   // The ES 1.1 halves of the drawing and the presenting context.
   GlesContext* gles = nullptr;
@@ -144,41 +149,24 @@ EAGLView* EAGLView::Finish(EAGLView* view, EAGLSurfaceKind kind, GlesKind gl) {
   view->_layer = new Layer();
   Layer& L = *view->_layer;
   bool ok = false;
-  const GlesKind first = gl == kGlesES2 ? kGlesES2 : kGlesES1;
-
   if (kind == kEAGLSurfaceHeadless) {
     L.display = AcquireEglDisplay();
-    ok = L.display != EGL_NO_DISPLAY && eglBindAPI(EGL_OPENGL_ES_API);
+    ok = L.display != EGL_NO_DISPLAY && eglBindAPI(EGL_OPENGL_ES_API) && view->MakeAnyContexts(gl);
   } else if (AcquireSdlVideo()) {
-    SDL_GL_ResetAttributes();
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, first == kGlesES2 ? 2 : 1);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, first == kGlesES2 ? 0 : 1);
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    const int w = RoundDimension(view->_bounds.width * view->_contentScale);
-    const int h = RoundDimension(view->_bounds.height * view->_contentScale);
-    if (w > 0 && h > 0)
-      view->_window = SDL_CreateWindow("Ovanta", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                       w, h, SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN);
-    ok = view->_window != nullptr;
-    if (!ok) ReleaseSdlVideo();
-  }
-
-  if (ok) {
-    ok = view->MakeContexts(first);
-    if (!ok && gl == kGlesAuto) {
-      // A driver without ES 1.1 still draws, through our layer.
-      ok = view->MakeContexts(kGlesES2);
-      static bool told = false;
-      if (ok && !told)
-        std::fprintf(stderr, "ovanta: the driver offers no OpenGL ES 1.1; drawing with OpenGL ES 2.0 (--gl es2)\n");
-      told = told || ok;
+    // Shown by copy where the driver draws without a window: reading a frame
+    // back and copying it costs a software rasteriser a fraction of drawing
+    // it again as a textured quad from a second context, and the X server
+    // takes it through shared memory. Where that cannot be, the window gets
+    // GL contexts of its own.
+    if (g_present != kEAGLPresentGl) {
+      L.display = AcquireEglDisplay();
+      L.copy = L.display != EGL_NO_DISPLAY && eglBindAPI(EGL_OPENGL_ES_API) && view->OpenWindow(false);
+      ok = L.copy && view->MakeAnyContexts(gl);
+      if (!ok) view->CloseWindow();
     }
+    if (!ok && g_present != kEAGLPresentCopy) ok = view->OpenWindow(true) && view->MakeAnyContexts(gl);
+    if (!ok) view->CloseWindow();
+    if (!view->_window) ReleaseSdlVideo();
   }
   if (ok) ok = view->_createSurface();
   if (!ok) {
@@ -188,12 +176,58 @@ EAGLView* EAGLView::Finish(EAGLView* view, EAGLSurfaceKind kind, GlesKind gl) {
   return view;
 }
 
+// The window at the view's size in pixels; `gl` asks for one that GL draws
+// into, else one shown by copy.
+bool EAGLView::OpenWindow(bool gl) {
+  Layer& L = *_layer;
+  L.copy = !gl;
+  const int w = RoundDimension(_bounds.width * _contentScale);
+  const int h = RoundDimension(_bounds.height * _contentScale);
+  if (w <= 0 || h <= 0) return false;
+  if (gl) {
+    L.display = EGL_NO_DISPLAY;
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  }
+  // The window's own pixels, not a texture of one of SDL's GL renderers
+  // (which would take a GL context to the window behind our back).
+  if (!gl) SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  _window = SDL_CreateWindow("Ovanta", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
+                             (gl ? SDL_WINDOW_OPENGL : 0) | SDL_WINDOW_SHOWN);
+  return _window != nullptr;
+}
+
+void EAGLView::CloseWindow() {
+  DropContexts();
+  if (_window) SDL_DestroyWindow(_window);
+  _window = nullptr;
+  _layer->copy = false;
+}
+
+// Contexts of the kind asked for; auto falls back to our layer over ES 2.0
+// when the driver has no ES 1.1, and says so once.
+bool EAGLView::MakeAnyContexts(GlesKind gl) {
+  if (MakeContexts(gl == kGlesES2 ? kGlesES2 : kGlesES1)) return true;
+  if (gl != kGlesAuto || !MakeContexts(kGlesES2)) return false;
+  static bool told = false;
+  if (!told)
+    std::fprintf(stderr, "ovanta: the driver offers no OpenGL ES 1.1; drawing with OpenGL ES 2.0 (--gl es2)\n");
+  told = true;
+  return true;
+}
+
 // Driver contexts of the kind `gl` asks for and their ES 1.1 halves; the
 // drawing context is current after. False, with nothing left, on failure.
 bool EAGLView::MakeContexts(GlesKind gl) {
   Layer& L = *_layer;
   const int major = gl == kGlesES2 ? 2 : 1;
-  if (!_window) {
+  if (!_window || L.copy) {
     const EGLint configAttribs[] = {EGL_RENDERABLE_TYPE, major == 2 ? EGL_OPENGL_ES2_BIT : EGL_OPENGL_ES_BIT,
                                     EGL_NONE};
     EGLConfig config = nullptr;
@@ -233,7 +267,7 @@ void EAGLView::DropContexts() {
   GlesDestroyContext(L.gles);
   GlesDestroyContext(L.presentGles);
   L.gles = L.presentGles = nullptr;
-  if (_window) {
+  if (_window && !L.copy) {
     SDL_GL_MakeCurrent(_window, nullptr);
     if (_context) SDL_GL_DeleteContext(static_cast<SDL_GLContext>(_context));
     if (L.present) SDL_GL_DeleteContext(L.present);
@@ -265,7 +299,7 @@ EAGLView::~EAGLView() {
 
 bool EAGLView::MakeCurrent(void* ctx) {
   bool ok = false;
-  if (_window) {
+  if (_window && !_layer->copy) {
     ok = SDL_GL_MakeCurrent(_window, static_cast<SDL_GLContext>(ctx)) == 0;
   } else if (!ctx) {
     EGLDisplay dpy = eglGetCurrentDisplay();
@@ -284,9 +318,80 @@ bool EAGLView::MakeCurrent(void* ctx) {
 }
 
 void* EAGLView::CurrentContext() const {
-  if (_window) return SDL_GL_GetCurrentContext();
+  if (_window && !_layer->copy) return SDL_GL_GetCurrentContext();
   return eglGetCurrentContext();
 }
+
+// The frame read back (which waits for it) and copied into the window's
+// pixels, turned upright, in the letterbox; the bars black.
+bool EAGLView::PresentCopy() {
+  SDL_Surface* shown = SDL_GetWindowSurface(_window);
+  if (!shown) return false;
+  const int w = static_cast<int>(_size.width), h = static_cast<int>(_size.height);
+  const size_t row = static_cast<size_t>(w) * 4;
+  std::vector<uint8_t>& frame = _layer->frame;
+  frame.resize(row * static_cast<size_t>(h));
+  GLint bound = 0;
+  glGetIntegerv(GL_FRAMEBUFFER_BINDING_OES, &bound);
+  if (static_cast<GLuint>(bound) != _framebuffer) glBindFramebufferOES(GL_FRAMEBUFFER_OES, _framebuffer);
+  GLint align = 4;
+  glGetIntegerv(GL_PACK_ALIGNMENT, &align);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  while (glGetError() != GL_NO_ERROR) {
+  }
+  glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, frame.data());
+  bool ok = glGetError() == GL_NO_ERROR;
+  glPixelStorei(GL_PACK_ALIGNMENT, align);
+  if (static_cast<GLuint>(bound) != _framebuffer) glBindFramebufferOES(GL_FRAMEBUFFER_OES, static_cast<GLuint>(bound));
+  if (!ok) return false;
+
+  const EAGLRect box = EAGLLetterbox(shown->w, shown->h, _bounds.height > 0 ? _bounds.width / _bounds.height : 1.0f);
+  const SDL_Rect dst = {static_cast<int>(box.x), static_cast<int>(box.y), static_cast<int>(box.width),
+                        static_cast<int>(box.height)};
+  const Uint32 black = SDL_MapRGB(shown->format, 0, 0, 0);
+  const SDL_Rect bars[4] = {{0, 0, shown->w, dst.y},
+                            {0, dst.y + dst.h, shown->w, shown->h - dst.y - dst.h},
+                            {0, dst.y, dst.x, dst.h},
+                            {dst.x + dst.w, dst.y, shown->w - dst.x - dst.w, dst.h}};
+  for (const SDL_Rect& bar : bars)
+    if (bar.w > 0 && bar.h > 0) SDL_FillRect(shown, &bar, black);
+  const SDL_PixelFormat* f = shown->format;
+  if (dst.w == w && dst.h == h && f->BytesPerPixel == 4) {
+    // The usual case, the frame at its own size in a 32-bit window: one pass
+    // that turns it upright and moves each channel to its place.
+    if (SDL_MUSTLOCK(shown) && SDL_LockSurface(shown) != 0) return false;
+    const Uint32 rs = f->Rshift, gs = f->Gshift, bs = f->Bshift, opaque = f->Amask;
+    for (int y = 0; y < h; ++y) {
+      const uint8_t* in = &frame[static_cast<size_t>(h - 1 - y) * row];
+      Uint32* out = reinterpret_cast<Uint32*>(static_cast<uint8_t*>(shown->pixels) +
+                                              static_cast<size_t>(dst.y + y) * shown->pitch) + dst.x;
+      if (rs == 16 && gs == 8 && bs == 0) {  // X11's usual: constant shifts, which vectorise
+        for (int x = 0; x < w; ++x, in += 4)
+          out[x] = (Uint32{in[0]} << 16) | (Uint32{in[1]} << 8) | Uint32{in[2]} | opaque;
+      } else {
+        for (int x = 0; x < w; ++x, in += 4)
+          out[x] = (Uint32{in[0]} << rs) | (Uint32{in[1]} << gs) | (Uint32{in[2]} << bs) | opaque;
+      }
+    }
+    if (SDL_MUSTLOCK(shown)) SDL_UnlockSurface(shown);
+  } else {
+    // Any other size or depth: SDL scales and converts the upright frame.
+    for (int y = 0; y < h / 2; ++y)
+      std::swap_ranges(frame.begin() + static_cast<long>(y * row), frame.begin() + static_cast<long>((y + 1) * row),
+                       frame.begin() + static_cast<long>((h - 1 - y) * row));
+    SDL_Surface* src = SDL_CreateRGBSurfaceWithFormatFrom(frame.data(), w, h, 32, static_cast<int>(row),
+                                                          SDL_PIXELFORMAT_RGBA32);
+    SDL_Rect to = dst;
+    ok = src && SDL_BlitScaled(src, nullptr, shown, &to) == 0;
+    SDL_FreeSurface(src);
+    if (!ok) return false;
+  }
+  return SDL_UpdateWindowSurface(_window) == 0;
+}
+
+void EAGLViewSetWindowPresent(EAGLPresent present) { g_present = present; }
+
+bool EAGLView::presentsByCopy() const { return _layer && _layer->copy; }
 
 #endif  // !__EMSCRIPTEN__
 void EAGLView::setCurrentContext() {
@@ -438,6 +543,8 @@ void EAGLView::swapBuffers() {
       }
       L.inFlight = frame;
     }
+  } else if (ok && _layer->copy) {
+    ok = PresentCopy();
   } else if (ok) {
     // Finish here so the presenting context samples the complete frame.
     glFinish();

@@ -19,10 +19,13 @@
 //     flushes and waits until the frame before is drawn, so at most one
 //     frame is in the rasteriser's hands. Used when there is no display,
 //     and by every test.
-//   - window: an SDL2 window with an ES context. swapBuffers draws the
-//     colour buffer as a textured quad into the window from a second context
-//     that shares the texture, so the drawing context's GL state is never
-//     touched by presentation.
+//   - window: an SDL2 window. Where the driver can draw without a window
+//     (Mesa), the drawing context is a surfaceless one as for headless and
+//     swapBuffers reads the frame back and copies it into the window's own
+//     pixels. Elsewhere the window has an ES context: swapBuffers draws the
+//     colour buffer as a textured quad into it from a second context that
+//     shares the texture, so the drawing context's GL state is never touched
+//     by presentation.
 // Both render into the same kind of framebuffer object, so a frame gives the
 // same pixels on either.
 //
@@ -48,6 +51,11 @@ class EAGLView;
 // Which windowing layer a view uses. Auto picks the window when a display is
 // reachable (SDL video starts) and headless otherwise.
 enum EAGLSurfaceKind { kEAGLSurfaceAuto, kEAGLSurfaceHeadless, kEAGLSurfaceWindow };
+
+// How windows made from now on show their frames: auto copies where it can
+// and else draws with GL; the other two allow only the one (tests).
+enum EAGLPresent { kEAGLPresentAuto, kEAGLPresentCopy, kEAGLPresentGl };
+void EAGLViewSetWindowPresent(EAGLPresent present);
 
 struct EAGLPoint {
   float x, y;
@@ -118,6 +126,8 @@ class EAGLView {
   GlesKind glKind() const { return _gl; }
   // The SDL window of a windowed view (null when headless), for the event loop.
   SDL_Window* window() const { return _window; }
+  // A window shown by copying its frames (see above), not through GL.
+  bool presentsByCopy() const;
 
   bool autoresizesSurface() const { return _autoresize; }
   // Only stores the flag.
@@ -150,7 +160,11 @@ class EAGLView {
   struct Layer;  // the windowing layer behind the context
   EAGLView() = default;
   static EAGLView* Finish(EAGLView* view, EAGLSurfaceKind kind, GlesKind gl);
+  bool OpenWindow(bool gl);
+  void CloseWindow();
+  bool MakeAnyContexts(GlesKind gl);
   bool MakeContexts(GlesKind gl);
+  bool PresentCopy();
   void DropContexts();
   bool _createSurface();
   void _destroySurface();

@@ -226,13 +226,17 @@ TEST(EAGLView, ContentScaleDrawsMorePixelsAPoint) {
 }
 
 // The window path needs a display; under a virtual X server (xvfb-run) it
-// shows, for the driver's ES 1.1 and for ours over ES 2.0, that both layers
-// give the same pixels for the same frame and that the window shows them.
+// shows, for the driver's ES 1.1 and for ours over ES 2.0, and for a window
+// shown by copy and one shown through GL, that the window gives the same
+// pixels for the same frame as headless and shows them.
 TEST(EAGLView, WindowAndHeadlessGiveIdenticalPixels) {
   if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display";
   const int w = 64, h = 96;
+  for (EAGLPresent present : {kEAGLPresentCopy, kEAGLPresentGl})
   for (GlesKind gl : {kGlesES1, kGlesES2}) {
-    SCOPED_TRACE(GlesKindName(gl));
+    const std::string name = std::string(GlesKindName(gl)) + (present == kEAGLPresentCopy ? "_copy" : "_gl");
+    SCOPED_TRACE(name);
+    EAGLViewSetWindowPresent(present);
     std::vector<uint8_t> headless, windowed, shown, presented;
     {
       std::unique_ptr<EAGLView> view(EAGLView::CreateHeadless(w, h, gl));
@@ -245,6 +249,7 @@ TEST(EAGLView, WindowAndHeadlessGiveIdenticalPixels) {
         GL_DEPTH_COMPONENT16_OES, true, false, kEAGLSurfaceWindow, 1.0f, gl));
     ASSERT_NE(view, nullptr);
     EXPECT_FALSE(view->isHeadless());
+    EXPECT_EQ(view->presentsByCopy(), present == kEAGLPresentCopy);
     EXPECT_EQ(view->glKind(), gl);
     EXPECT_TRUE(view->isCurrentContext());
     DrawTestFrame(w, h);
@@ -261,7 +266,7 @@ TEST(EAGLView, WindowAndHeadlessGiveIdenticalPixels) {
     // window's own pixels) is the frame.
     int x = 0, y = 0;
     SDL_GetWindowPosition(view->window(), &x, &y);
-    const std::string grab = testkit::OutputPath(std::string("eaglview_window_") + GlesKindName(gl) + ".png");
+    const std::string grab = testkit::OutputPath("eaglview_window_" + name + ".png");
     const std::string cmd = "import -window root -crop " + std::to_string(w) + "x" + std::to_string(h) + "+" +
                             std::to_string(x) + "+" + std::to_string(y) + " +repage '" + grab + "' 2>/dev/null";
     Picture picture;
@@ -272,4 +277,5 @@ TEST(EAGLView, WindowAndHeadlessGiveIdenticalPixels) {
     }
     EXPECT_EQ(presented, headless) << "the window shows " << grab;
   }
+  EAGLViewSetWindowPresent(kEAGLPresentAuto);
 }
