@@ -31,7 +31,6 @@ bool CShell::QuitApplication() {
     GirlReleaseSounds();
     GirlReleaseScene();
     ReleaseKeptPictures();
-    TextureReuseRelease();
     SimpleShadowFree(&girl_shadow);
   }
   return true;

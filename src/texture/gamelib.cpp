@@ -24,20 +24,14 @@ constexpr size_t kMaxPictureFileBytes = size_t(256) << 20;
 bool IsPowerOfTwo(int32_t v) { return (v & (v - 1)) == 0; }
 
 // What a texture was made from: its key and, per bundle picture, the size
-// and modification time of the file; and the bytes it holds when it may stay
-// after the reload that did not take it back (0: deleted then).
+// and modification time of the file.
 struct Made {
   std::string key;
   std::vector<long long> stamps;
-  size_t lingerBytes = 0;
 };
 std::map<GLuint, Made> g_made;        // textures that can be parked
 std::map<GLuint, Made> g_parked;      // deleted during a reuse window, kept
 bool g_reusing = false;
-// Textures of bundle pictures no reload took back, most recently parked
-// last, kept for a later reload (a backdrop worn before) within a budget.
-std::vector<std::pair<GLuint, Made>> g_lingering;
-constexpr size_t kLingerBudgetBytes = size_t(12) << 20;
 
 // Size and modification time of each picture; false when one is missing.
 bool Stamps(const std::vector<std::string>& files, std::vector<long long>& out) {
@@ -70,59 +64,27 @@ void TextureReuseBegin() { g_reusing = true; }
 
 void TextureReuseEnd() {
   g_reusing = false;
-  for (auto& parked : g_parked) {
-    if (parked.second.lingerBytes)
-      g_lingering.emplace_back(parked.first, std::move(parked.second));
-    else
-      glDeleteTextures(1, &parked.first);
-  }
+  for (auto& parked : g_parked) glDeleteTextures(1, &parked.first);
   g_parked.clear();
-  size_t bytes = 0;
-  for (const auto& l : g_lingering) bytes += l.second.lingerBytes;
-  auto keep = g_lingering.begin();
-  for (; keep != g_lingering.end() && bytes > kLingerBudgetBytes; ++keep) {
-    bytes -= keep->second.lingerBytes;
-    glDeleteTextures(1, &keep->first);
-  }
-  g_lingering.erase(g_lingering.begin(), keep);
-}
-
-void TextureReuseRelease() {
-  for (auto& l : g_lingering) glDeleteTextures(1, &l.first);
-  g_lingering.clear();
 }
 
 GLuint TextureReuseTake(const std::string& key, const std::vector<std::string>& files) {
   if (!g_reusing) return 0;
   std::vector<long long> stamps;
-  auto take = [&](GLuint tex, Made made) {
-    g_made[tex] = std::move(made);
-    glBindTexture(GL_TEXTURE_2D, tex);
-    return tex;
-  };
   for (auto it = g_parked.begin(); it != g_parked.end(); ++it) {
     if (it->second.key != key) continue;
     if (!Stamps(files, stamps) || stamps != it->second.stamps) return 0;
     const GLuint tex = it->first;
-    Made made = std::move(it->second);
+    g_made[tex] = it->second;
     g_parked.erase(it);
-    return take(tex, std::move(made));
-  }
-  for (auto it = g_lingering.begin(); it != g_lingering.end(); ++it) {
-    if (it->second.key != key) continue;
-    // Changed on disk: never to come back.
-    if (!Stamps(files, stamps) || stamps != it->second.stamps) return 0;
-    const GLuint tex = it->first;
-    Made made = std::move(it->second);
-    g_lingering.erase(it);
-    return take(tex, std::move(made));
+    glBindTexture(GL_TEXTURE_2D, tex);
+    return tex;
   }
   return 0;
 }
 
-void TextureReuseRecord(GLuint tex, const std::string& key, const std::vector<std::string>& files,
-                        size_t lingerBytes) {
-  Made made{key, {}, lingerBytes};
+void TextureReuseRecord(GLuint tex, const std::string& key, const std::vector<std::string>& files) {
+  Made made{key, {}};
   if (tex == 0) return;
   if (Stamps(files, made.stamps))
     g_made[tex] = made;
@@ -224,9 +186,7 @@ GLuint LoadTextureRGBA(const char* name, texmip mode) {
   const bool kept = IsPowerOfTwo(desc.xs) && IsPowerOfTwo(desc.ys);
   const GLuint id = LoadTextureData(pixels, &desc, mode);
   std::free(pixels);
-  // Mipmapped or not, what a whole chain would hold, so the budget errs high.
-  const size_t bytes = static_cast<size_t>(desc.xs) * static_cast<size_t>(desc.ys) * 4 * 4 / 3;
-  if (kept) TextureReuseRecord(id, key, {name}, bytes);
+  if (kept) TextureReuseRecord(id, key, {name});
   return id;
 }
 

@@ -87,22 +87,15 @@ void DeleteTexture(GLuint tex);
 // pictures takes it back instead of decoding and uploading them again: same
 // key (the pictures and how they are combined and mipmapped) and the same
 // files, unchanged in size and modification time. TextureReuseEnd deletes
-// what was parked and not taken back, except textures of single bundle
-// pictures (LoadTextureRGBA's): those stay for later reloads (a backdrop
-// worn again) up to 12 MB, the longest unused deleted first, until
-// TextureReuseRelease. Outside that window nothing is kept.
+// what was parked and not taken back. Outside that window nothing is kept.
 void TextureReuseBegin();
 void TextureReuseEnd();
-// Deletes the textures kept for later reloads (when the GL context goes).
-void TextureReuseRelease();
 // A parked texture made under `key` from the bundle pictures `files`, taken
 // back and bound to GL_TEXTURE_2D; 0 when there is none.
 GLuint TextureReuseTake(const std::string& key, const std::vector<std::string>& files);
 // Notes that `tex` was made under `key` from the bundle pictures `files`, so
-// that it can be parked when deleted; with `lingerBytes` (what it holds) it
-// may also stay for later reloads.
-void TextureReuseRecord(GLuint tex, const std::string& key, const std::vector<std::string>& files,
-                        size_t lingerBytes = 0);
+// that it can be parked when deleted.
+void TextureReuseRecord(GLuint tex, const std::string& key, const std::vector<std::string>& files);
 
 // Blends the bundle picture `pictureName` into `tex` (described by *p) in
 // place, weighted per pixel by the red channel of the bundle picture
