@@ -160,11 +160,11 @@ EAGLView* EAGLView::Finish(EAGLView* view, EAGLSurfaceKind kind, GlesKind gl) {
     // GL contexts of its own.
     if (g_present != kEAGLPresentGl) {
       L.display = AcquireEglDisplay();
-      L.copy = L.display != EGL_NO_DISPLAY && eglBindAPI(EGL_OPENGL_ES_API) && view->OpenWindow(false);
+      L.copy = L.display != EGL_NO_DISPLAY && eglBindAPI(EGL_OPENGL_ES_API) && view->OpenWindow(kGlesAuto);
       ok = L.copy && view->MakeAnyContexts(gl);
       if (!ok) view->CloseWindow();
     }
-    if (!ok && g_present != kEAGLPresentCopy) ok = view->OpenWindow(true) && view->MakeAnyContexts(gl);
+    if (!ok && g_present != kEAGLPresentCopy) ok = view->OpenWindow(gl == kGlesES2 ? kGlesES2 : kGlesES1) && view->MakeAnyContexts(gl);
     if (!ok) view->CloseWindow();
     if (!view->_window) ReleaseSdlVideo();
   }
@@ -176,10 +176,11 @@ EAGLView* EAGLView::Finish(EAGLView* view, EAGLSurfaceKind kind, GlesKind gl) {
   return view;
 }
 
-// The window at the view's size in pixels; `gl` asks for one that GL draws
-// into, else one shown by copy.
-bool EAGLView::OpenWindow(bool gl) {
+// The window at the view's size in pixels: one that GL of kind `gl` draws
+// into, or with kGlesAuto one shown by copy.
+bool EAGLView::OpenWindow(GlesKind kind) {
   Layer& L = *_layer;
+  const bool gl = kind != kGlesAuto;
   L.copy = !gl;
   const int w = RoundDimension(_bounds.width * _contentScale);
   const int h = RoundDimension(_bounds.height * _contentScale);
@@ -188,6 +189,8 @@ bool EAGLView::OpenWindow(bool gl) {
     L.display = EGL_NO_DISPLAY;
     SDL_GL_ResetAttributes();
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, kind == kGlesES2 ? 2 : 1);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, kind == kGlesES2 ? 0 : 1);
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
@@ -200,7 +203,9 @@ bool EAGLView::OpenWindow(bool gl) {
   if (!gl) SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   _window = SDL_CreateWindow("Ovanta", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
                              (gl ? SDL_WINDOW_OPENGL : 0) | SDL_WINDOW_SHOWN);
-  return _window != nullptr;
+  // A video driver without window pixels of its own (one that would need a
+  // renderer for them) cannot be shown by copy.
+  return _window != nullptr && (gl || SDL_GetWindowSurface(_window) != nullptr);
 }
 
 void EAGLView::CloseWindow() {

@@ -160,7 +160,7 @@ class EAGLView {
   struct Layer;  // the windowing layer behind the context
   EAGLView() = default;
   static EAGLView* Finish(EAGLView* view, EAGLSurfaceKind kind, GlesKind gl);
-  bool OpenWindow(bool gl);
+  bool OpenWindow(GlesKind kind);
   void CloseWindow();
   bool MakeAnyContexts(GlesKind gl);
   bool MakeContexts(GlesKind gl);

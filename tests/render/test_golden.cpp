@@ -134,21 +134,11 @@ TEST_F(Golden, SkinnedSheetBendsWithItsBoneOverTheFrames) {
     Load(scene, testkit::BuildSkinnedSheet, "sheet", false);
     BeginFrame(-3.0f, 3.0f, -1.0f, 5.0f);
     DrawModel(&scene, 0.0f);
-    const std::vector<uint8_t> rest = Frame();
     ExpectMatchesGolden("skinned_frame0");
 
     BeginFrame(-3.0f, 3.0f, -1.0f, 5.0f);
     DrawModel(&scene, 6.0f);
-    const std::vector<uint8_t> bent = Frame();
     ExpectMatchesGolden("skinned_frame6");
-    // The lower rows (bone A only) stay put, the top rows move.
-    auto row_differs = [&](int y) {
-      for (int x = 0; x < kWidth; ++x)
-        if (rest[4 * (y * kWidth + x)] != bent[4 * (y * kWidth + x)]) return true;
-      return false;
-    };
-    EXPECT_FALSE(row_differs(kHeight - 30));  // y about 0.4: weight of A is 1
-    EXPECT_TRUE(row_differs(30));             // y about 3.6: bent by B
   });
 }
 
@@ -160,10 +150,6 @@ TEST_F(Golden, StripsIndexedAndUnindexed) {
     DrawModel(&scene, 0.0f);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     ExpectMatchesGolden("strips");
-    // The "const" ribbon shows at full brightness whatever the light does.
-    const std::vector<uint8_t> p = PixelAt(20, 80);
-    EXPECT_EQ(p[0], 255);
-    EXPECT_EQ(p[1], 255);
   });
 }
 

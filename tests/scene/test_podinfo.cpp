@@ -81,7 +81,6 @@ TEST(Podinfo, ReadableSummaryAndBadArguments) {
   EXPECT_EQ(Podinfo("").status, 64);
   EXPECT_EQ(Podinfo("--frame nan " + dir.file("strips.pod")).status, 64);
   EXPECT_EQ(Podinfo("--frame -3 " + dir.file("strips.pod")).status, 64);
-  EXPECT_EQ(Podinfo("--bogus " + dir.file("strips.pod")).status, 64);
   // A pipe (nobody writes it) and a folder are reported, never waited on.
   ASSERT_EQ(mkfifo(dir.file("pipe").c_str(), 0600), 0);
   r = Podinfo(dir.file("pipe") + " " + dir.path());

@@ -93,17 +93,13 @@ void ExpectScenesEqual(const SPODScene& a, const SPODScene& b) {
   }
 }
 
-Blocks MinimalScene() {
-  Blocks b;
-  b.version().begin(1001).u32(2005, 0).end(1001);
-  return b;
-}
-
 }  // namespace
 
 TEST(Reader, MinimalFileLoadsEmpty) {
+  Blocks b;
+  b.version().begin(1001).u32(2005, 0).end(1001);
   CPODScene s;
-  ASSERT_TRUE(ReadBytes(s, MinimalScene().b));
+  ASSERT_TRUE(ReadBytes(s, b.b));
   EXPECT_NE(s.evalState, nullptr);
   EXPECT_EQ(s.nodeCount, 0u);
   EXPECT_EQ(s.evalState->currentFrame, 0.0f);
@@ -137,7 +133,7 @@ TEST(Reader, UnknownBlocksAreSkippedByLength) {
   EXPECT_FALSE(ReadBytes(t, bad.b));
 }
 
-TEST(Reader, NodeStaticValuesBecomeOneEntryArrays) {
+TEST(Reader, NodeStaticValuesBecomeOneEntryArraysOrMarkTheGivenOnes) {
   Blocks b;
   b.version().begin(1001).u32(2005, 1).begin(2013).u32(5003, 0xFFFFFFFFu).floats(5004, {1, 2, 3}).u32(5012, 0).end(2013).end(1001);
   CPODScene s;
@@ -153,26 +149,24 @@ TEST(Reader, NodeStaticValuesBecomeOneEntryArrays) {
   const float scale[7] = {1, 1, 1, 0, 0, 0, 0};
   EXPECT_EQ(std::memcmp(n.scales, scale, sizeof scale), 0);
   EXPECT_EQ(n.animationFlags, 0u);
-}
 
-TEST(Reader, NodeStaticValueMarksGivenArraysAsAnimated) {
-  Blocks b;
+  // A static value beside a given array: that array is marked animated.
+  b = Blocks();
   b.version().begin(1001).u32(2009, 2).u32(2005, 1).begin(2013).u32(5003, 0xFFFFFFFFu).floats(5004, {1, 2, 3});
   b.floats(5007, {0, 0, 0, 5, 5, 5}).u32(5012, 8).end(2013).end(1001);
-  CPODScene s;
-  ASSERT_TRUE(ReadBytes(s, b.b));
-  EXPECT_EQ(s.nodes[0].animationFlags, 8u | 1u);
-  EXPECT_EQ(s.nodes[0].positions[3], 5);
-}
+  CPODScene marked;
+  ASSERT_TRUE(ReadBytes(marked, b.b));
+  EXPECT_EQ(marked.nodes[0].animationFlags, 8u | 1u);
+  EXPECT_EQ(marked.nodes[0].positions[3], 5);
 
-TEST(Reader, NodeWithoutStaticValuesKeepsArraysAsRead) {
-  Blocks b;
+  // No static values: the arrays stay as read.
+  b = Blocks();
   b.version().begin(1001).u32(2009, 1).u32(2005, 1).begin(2013).u32(5003, 0xFFFFFFFFu).floats(5007, {1, 2, 3});
   b.floats(5008, {0, 0, 0, 1}).u32(5012, 3).end(2013).end(1001);
-  CPODScene s;
-  ASSERT_TRUE(ReadBytes(s, b.b));
-  EXPECT_EQ(s.nodes[0].animationFlags, 3u);
-  EXPECT_EQ(s.nodes[0].scales, nullptr);
+  CPODScene asRead;
+  ASSERT_TRUE(ReadBytes(asRead, b.b));
+  EXPECT_EQ(asRead.nodes[0].animationFlags, 3u);
+  EXPECT_EQ(asRead.nodes[0].scales, nullptr);
 }
 
 TEST(Reader, NodeWithoutParentBlockIsItsOwnParent) {

@@ -5,7 +5,7 @@
 #include "scene/Streaming.h"
 #include "scene_fixtures.h"
 
-TEST(ResourceFile, EmptyFileLoadsWithTerminator) {
+TEST(ResourceFile, EmptyAndTextFilesAreZeroTerminated) {
   TempDir dir;
   WriteFileBytes(dir.file("empty"), {});
   CResourceFile f(dir.file("empty").c_str());
@@ -13,19 +13,15 @@ TEST(ResourceFile, EmptyFileLoadsWithTerminator) {
   EXPECT_EQ(f.Size(), 0u);
   ASSERT_NE(f.StringPtr(), nullptr);
   EXPECT_EQ(f.StringPtr()[0], 0);
-
   CSourceStream s;
   ASSERT_TRUE(s.Init(dir.file("empty").c_str()));
   unsigned int tag, len;
   EXPECT_FALSE(s.ReadMarker(tag, len));
-}
 
-TEST(ResourceFile, TextFileIsZeroTerminated) {
-  TempDir dir;
   WriteFileBytes(dir.file("t.txt"), {'a', 'b', 'c'});
-  CResourceFile f(dir.file("t.txt").c_str());
-  ASSERT_TRUE(f.IsOpen());
-  EXPECT_STREQ(f.StringPtr(), "abc");
+  CResourceFile t(dir.file("t.txt").c_str());
+  ASSERT_TRUE(t.IsOpen());
+  EXPECT_STREQ(t.StringPtr(), "abc");
 }
 
 TEST(ResourceFile, MissingFileOrNullNameStaysClosed) {
