@@ -70,11 +70,32 @@ bool DisplayReachable() {
   return real;
 }
 
+// The current context's driver draws on the CPU (Mesa's rasterisers).
+bool SoftwareRasteriser() {
+  const char* r = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+  return r && (std::strstr(r, "llvmpipe") || std::strstr(r, "softpipe") || std::strstr(r, "swrast"));
+}
+
 #endif  // !__EMSCRIPTEN__
 
 int RoundDimension(float v) {
   if (!(v >= 0.0f) || v > 1.0e6f) return -1;  // also NaN
   return static_cast<int>(std::lround(v));
+}
+
+// The width x height pixels at the origin of the bound framebuffer, RGBA,
+// as GL reads them (bottom row first); false on a GL error.
+bool ReadBottomUp(int width, int height, std::vector<uint8_t>& raw) {
+  raw.resize(static_cast<size_t>(width) * 4 * static_cast<size_t>(height));
+  GLint oldAlign = 4;
+  glGetIntegerv(GL_PACK_ALIGNMENT, &oldAlign);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  while (glGetError() != GL_NO_ERROR) {
+  }
+  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, raw.data());
+  const bool ok = glGetError() == GL_NO_ERROR;
+  glPixelStorei(GL_PACK_ALIGNMENT, oldAlign);
+  return ok;
 }
 
 }  // namespace
@@ -153,18 +174,19 @@ EAGLView* EAGLView::Finish(EAGLView* view, EAGLSurfaceKind kind, GlesKind gl) {
     L.display = AcquireEglDisplay();
     ok = L.display != EGL_NO_DISPLAY && eglBindAPI(EGL_OPENGL_ES_API) && view->MakeAnyContexts(gl);
   } else if (AcquireSdlVideo()) {
-    // Shown by copy where the driver draws without a window: reading a frame
-    // back and copying it costs a software rasteriser a fraction of drawing
-    // it again as a textured quad from a second context, and the X server
-    // takes it through shared memory. Where that cannot be, the window gets
-    // GL contexts of its own.
+    // Shown by copy where a software rasteriser draws without a window:
+    // reading a frame back and copying it costs it a fraction of drawing it
+    // again as a textured quad from a second context, and the X server takes
+    // it through shared memory. A GPU presents for next to nothing, and
+    // reading back would stall it: the window gets GL contexts of its own.
     if (g_present != kEAGLPresentGl) {
       L.display = AcquireEglDisplay();
-      L.copy = L.display != EGL_NO_DISPLAY && eglBindAPI(EGL_OPENGL_ES_API) && view->OpenWindow(kGlesAuto);
-      ok = L.copy && view->MakeAnyContexts(gl);
+      ok = L.display != EGL_NO_DISPLAY && eglBindAPI(EGL_OPENGL_ES_API) && view->OpenWindow(kGlesAuto) &&
+           view->MakeAnyContexts(gl) && (g_present == kEAGLPresentCopy || SoftwareRasteriser());
       if (!ok) view->CloseWindow();
     }
-    if (!ok && g_present != kEAGLPresentCopy) ok = view->OpenWindow(gl == kGlesES2 ? kGlesES2 : kGlesES1) && view->MakeAnyContexts(gl);
+    if (!ok && g_present != kEAGLPresentCopy)
+      ok = view->OpenWindow(gl == kGlesES2 ? kGlesES2 : kGlesES1) && view->MakeAnyContexts(gl);
     if (!ok) view->CloseWindow();
     if (!view->_window) ReleaseSdlVideo();
   }
@@ -335,18 +357,10 @@ bool EAGLView::PresentCopy() {
   const int w = static_cast<int>(_size.width), h = static_cast<int>(_size.height);
   const size_t row = static_cast<size_t>(w) * 4;
   std::vector<uint8_t>& frame = _layer->frame;
-  frame.resize(row * static_cast<size_t>(h));
   GLint bound = 0;
   glGetIntegerv(GL_FRAMEBUFFER_BINDING_OES, &bound);
   if (static_cast<GLuint>(bound) != _framebuffer) glBindFramebufferOES(GL_FRAMEBUFFER_OES, _framebuffer);
-  GLint align = 4;
-  glGetIntegerv(GL_PACK_ALIGNMENT, &align);
-  glPixelStorei(GL_PACK_ALIGNMENT, 4);
-  while (glGetError() != GL_NO_ERROR) {
-  }
-  glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, frame.data());
-  bool ok = glGetError() == GL_NO_ERROR;
-  glPixelStorei(GL_PACK_ALIGNMENT, align);
+  bool ok = ReadBottomUp(w, h, frame);
   if (static_cast<GLuint>(bound) != _framebuffer) glBindFramebufferOES(GL_FRAMEBUFFER_OES, static_cast<GLuint>(bound));
   if (!ok) return false;
 
@@ -630,16 +644,8 @@ EAGLRect EAGLView::convertRectFromViewToSurface(EAGLRect r) const {
 bool EAGLReadPixels(int width, int height, std::vector<uint8_t>& rgba) {
   if (width <= 0 || height <= 0) return false;
   const size_t row = static_cast<size_t>(width) * 4;
-  std::vector<uint8_t> raw(row * static_cast<size_t>(height));
-  GLint oldAlign = 4;
-  glGetIntegerv(GL_PACK_ALIGNMENT, &oldAlign);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  while (glGetError() != GL_NO_ERROR) {
-  }
-  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, raw.data());
-  const bool ok = glGetError() == GL_NO_ERROR;
-  glPixelStorei(GL_PACK_ALIGNMENT, oldAlign);
-  if (!ok) return false;
+  std::vector<uint8_t> raw;
+  if (!ReadBottomUp(width, height, raw)) return false;
   rgba.resize(raw.size());
   for (int y = 0; y < height; ++y)
     std::memcpy(&rgba[static_cast<size_t>(y) * row],

@@ -19,13 +19,13 @@
 //     flushes and waits until the frame before is drawn, so at most one
 //     frame is in the rasteriser's hands. Used when there is no display,
 //     and by every test.
-//   - window: an SDL2 window. Where the driver can draw without a window
-//     (Mesa), the drawing context is a surfaceless one as for headless and
-//     swapBuffers reads the frame back and copies it into the window's own
-//     pixels. Elsewhere the window has an ES context: swapBuffers draws the
-//     colour buffer as a textured quad into it from a second context that
-//     shares the texture, so the drawing context's GL state is never touched
-//     by presentation.
+//   - window: an SDL2 window. Where a software rasteriser draws and can do
+//     so without a window (Mesa's), the drawing context is a surfaceless one
+//     as for headless and swapBuffers reads the frame back and copies it into
+//     the window's own pixels. Elsewhere (a GPU) the window has an ES
+//     context: swapBuffers draws the colour buffer as a textured quad into
+//     it from a second context that shares the texture, so the drawing
+//     context's GL state is never touched by presentation.
 // Both render into the same kind of framebuffer object, so a frame gives the
 // same pixels on either.
 //
@@ -52,8 +52,9 @@ class EAGLView;
 // reachable (SDL video starts) and headless otherwise.
 enum EAGLSurfaceKind { kEAGLSurfaceAuto, kEAGLSurfaceHeadless, kEAGLSurfaceWindow };
 
-// How windows made from now on show their frames: auto copies where it can
-// and else draws with GL; the other two allow only the one (tests).
+// How windows made from now on show their frames: auto copies where a
+// software rasteriser can and else draws with GL; the other two allow only
+// the one (tests).
 enum EAGLPresent { kEAGLPresentAuto, kEAGLPresentCopy, kEAGLPresentGl };
 void EAGLViewSetWindowPresent(EAGLPresent present);
 
