@@ -361,15 +361,8 @@ bool KeptPictureView(const char* name, bool mask, PictureView* view) {
   const int channels = mask ? 1 : opaque ? 3 : 4;
   if (channels < 4) {
     // Forward in place: pixel i's bytes land at or before where they were read.
-    if (channels == 1) {
-      for (size_t i = 0; i < count; ++i) pixels[i] = pixels[i * 4];
-    } else {
-      for (size_t i = 0; i < count; ++i) {
-        pixels[i * 3] = pixels[i * 4];
-        pixels[i * 3 + 1] = pixels[i * 4 + 1];
-        pixels[i * 3 + 2] = pixels[i * 4 + 2];
-      }
-    }
+    for (size_t i = 0; i < count; ++i)
+      for (int c = 0; c < channels; ++c) pixels[i * channels + c] = pixels[i * 4 + c];
     if (void* smaller = std::realloc(pixels, count * channels)) pixels = static_cast<unsigned char*>(smaller);
   }
   k.view.pixels = pixels;
