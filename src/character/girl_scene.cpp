@@ -30,7 +30,6 @@ bool CShell::QuitApplication() {
   if (--refcount == 0) {
     GirlReleaseSounds();
     GirlReleaseScene();
-    ReleaseKeptPictures();
     SimpleShadowFree(&girl_shadow);
   }
   return true;
@@ -97,10 +96,10 @@ unsigned int GirlDressModel(CPODScene* girl, int outfit, int hairColour, int ski
     ReplaceAllMaterials(girl, tex);
   } else {
     tag_TexPicDesc desc{};
-    const MaskedLayer layers[2] = {{hair[hairColour].mask, hair[hairColour].picture},
-                                   {clothes[outfit].mask, clothes[outfit].picture}};
-    unsigned char* pixels = ReadMaskedPicture(body[skinTone].picture, layers, 2, &desc);
+    unsigned char* pixels = ReadPictureData(body[skinTone].picture, &desc);
     if (pixels) {
+      OverlayMaskedTexture32(pixels, &desc, hair[hairColour].mask, hair[hairColour].picture);
+      OverlayMaskedTexture32(pixels, &desc, clothes[outfit].mask, clothes[outfit].picture);
       // Noise stands in for a picture whose sides are not powers of two; it is never kept.
       const bool keep = (desc.xs & (desc.xs - 1)) == 0 && (desc.ys & (desc.ys - 1)) == 0;
       tex = LoadTextureData(pixels, &desc, TEXMIP_LINEAR);

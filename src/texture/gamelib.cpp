@@ -231,37 +231,12 @@ bool Check(bool ok, const char* expression) {
 
 }  // namespace
 
-namespace {
-
-// A decoded picture as the compositing reads it: `channels` bytes a pixel,
-// 1 (a mask's red), 3 (red, green, blue; alpha all 255) or 4 (as decoded).
-struct PictureView {
-  const unsigned char* pixels;
-  tag_TexPicDesc desc;
-  int channels;
-};
-
-template <int MaskStep, int PictureStep>
-void Blend(unsigned char* tex, size_t count, const unsigned char* mask, const unsigned char* picture,
-           bool blendAlpha) {
-  for (size_t i = 0, at = 0; i < count; ++i, at += 4) {
-    const uint32_t M = mask[i * MaskStep] * 257u;
-    const uint32_t N = 65535u - M;
-    const unsigned char* over = picture + i * PictureStep;
-    for (size_t k = 0; k < 3; ++k)
-      tex[at + k] = static_cast<unsigned char>((N * tex[at + k] + M * over[k]) >> 16);
-    if (blendAlpha) {
-      const uint32_t alpha = PictureStep == 4 ? over[3] : 255u;
-      tex[at + 3] = static_cast<unsigned char>((N * tex[at + 3] + M * alpha) >> 16);
-    }
-  }
-}
-
-void Overlay(unsigned char* tex, tag_TexPicDesc* p, const PictureView& mask, const PictureView& picture) {
-  const unsigned char* tex_a = mask.pixels;
-  const unsigned char* tex_b = picture.pixels;
-  const tag_TexPicDesc& a = mask.desc;
-  const tag_TexPicDesc& b = picture.desc;
+void OverlayMaskedTexture32(unsigned char* tex, tag_TexPicDesc* p, const char* maskName,
+                            const char* pictureName) {
+  // Zeroed so that a picture that failed to decode fails its checks too.
+  tag_TexPicDesc a = {0, 0, 0}, b = {0, 0, 0};
+  unsigned char* tex_a = ReadPictureData(maskName, &a);
+  unsigned char* tex_b = ReadPictureData(pictureName, &b);
   const unsigned bypp_dest = p ? static_cast<unsigned>(p->bpp) >> 3 : 0;
   const unsigned bypp_a = static_cast<unsigned>(a.bpp) >> 3;
   const unsigned bypp_b = static_cast<unsigned>(b.bpp) >> 3;
@@ -275,141 +250,21 @@ void Overlay(unsigned char* tex, tag_TexPicDesc* p, const PictureView& mask, con
                   OVERLAY_CHECK(tex_a) && OVERLAY_CHECK(tex_b) && OVERLAY_CHECK(a.xs == b.xs) &&
                   OVERLAY_CHECK(a.ys == b.ys) && OVERLAY_CHECK(p->xs == a.xs) &&
                   OVERLAY_CHECK(p->ys == a.ys);
-  if (!ok) return;
-  // The decoded buffers hold 4 bytes a pixel whatever the file stored, so
-  // the destination is walked in steps of 4; the stored depth only decides
-  // whether alpha takes part.
-  const bool blendAlpha = (bypp_dest & bypp_b) == 4;
-  const size_t count = static_cast<size_t>(p->xs) * static_cast<size_t>(p->ys);
-  const int kind = mask.channels * 10 + picture.channels;
-  if (kind == 44)
-    Blend<4, 4>(tex, count, tex_a, tex_b, blendAlpha);
-  else if (kind == 14)
-    Blend<1, 4>(tex, count, tex_a, tex_b, blendAlpha);
-  else
-    Blend<1, 3>(tex, count, tex_a, tex_b, blendAlpha);
-}
-
-}  // namespace
-
-void OverlayMaskedTexture32(unsigned char* tex, tag_TexPicDesc* p, const char* maskName,
-                            const char* pictureName) {
-  // Zeroed so that a picture that failed to decode fails its checks too.
-  PictureView mask{nullptr, {0, 0, 0}, 4}, picture{nullptr, {0, 0, 0}, 4};
-  unsigned char* tex_a = ReadPictureData(maskName, &mask.desc);
-  unsigned char* tex_b = ReadPictureData(pictureName, &picture.desc);
-  mask.pixels = tex_a;
-  picture.pixels = tex_b;
-  Overlay(tex, p, mask, picture);
+  if (ok) {
+    // The decoded buffers hold 4 bytes a pixel whatever the file stored, so
+    // all three are walked in steps of 4; the stored depth only decides
+    // whether alpha takes part.
+    const bool blendAlpha = (bypp_dest & bypp_b) == 4;
+    const size_t count = static_cast<size_t>(p->xs) * static_cast<size_t>(p->ys);
+    for (size_t i = 0, at = 0; i < count; ++i, at += 4) {
+      const uint32_t M = tex_a[at] * 257u;
+      const uint32_t N = 65535u - M;
+      for (size_t k = 0; k < 3; ++k)
+        tex[at + k] = static_cast<unsigned char>((N * tex[at + k] + M * tex_b[at + k]) >> 16);
+      if (blendAlpha)
+        tex[at + 3] = static_cast<unsigned char>((N * tex[at + 3] + M * tex_b[at + 3]) >> 16);
+    }
+  }
   std::free(tex_a);
   std::free(tex_b);
-}
-
-// ---------------------------------------------------------------------------
-// Her texture's pictures, kept decoded from one dressing to the next
-
-namespace {
-
-struct KeptPicture {
-  std::string name;
-  bool mask = false;
-  std::vector<long long> stamps;  // empty: not to be kept
-  PictureView view{nullptr, {0, 0, 0}, 4};
-  bool used = false;
-};
-std::vector<KeptPicture>& Kept() {
-  static std::vector<KeptPicture>* kept = new std::vector<KeptPicture>();
-  return *kept;
-}
-
-// Frees the pictures not used since `used` was last cleared.
-void DropUnused() {
-  std::vector<KeptPicture>& kept = Kept();
-  size_t to = 0;
-  for (size_t i = 0; i < kept.size(); ++i) {
-    if (kept[i].used && !kept[i].stamps.empty()) {
-      if (to != i) kept[to] = std::move(kept[i]);
-      ++to;
-    } else {
-      std::free(const_cast<unsigned char*>(kept[i].view.pixels));
-    }
-  }
-  kept.resize(to);
-}
-
-// The picture `name` decoded, from what was kept when its file is unchanged.
-// A mask keeps only its red, a picture whose alpha is all opaque only its
-// colours. False (with the decoder's message, `view` zeroed) when it does not
-// decode. The view stays valid until DropUnused.
-bool KeptPictureView(const char* name, bool mask, PictureView* view) {
-  *view = PictureView{nullptr, {0, 0, 0}, 4};
-  std::vector<KeptPicture>& kept = Kept();
-  std::vector<long long> stamps;
-  const bool stamped = name && Stamps({name}, stamps);
-  for (KeptPicture& k : kept)
-    if (stamped && k.name == name && k.mask == mask && k.stamps == stamps) {
-      k.used = true;
-      *view = k.view;
-      return true;
-    }
-  KeptPicture k;
-  unsigned char* pixels = ReadPictureData(name, &k.view.desc);
-  if (!pixels) return false;
-  const size_t count = static_cast<size_t>(k.view.desc.xs) * static_cast<size_t>(k.view.desc.ys);
-  bool opaque = true;
-  for (size_t i = 0; i < count && opaque; ++i) opaque = pixels[i * 4 + 3] == 255;
-  const int channels = mask ? 1 : opaque ? 3 : 4;
-  if (channels < 4) {
-    // Forward in place: pixel i's bytes land at or before where they were read.
-    for (size_t i = 0; i < count; ++i)
-      for (int c = 0; c < channels; ++c) pixels[i * channels + c] = pixels[i * 4 + c];
-    if (void* smaller = std::realloc(pixels, count * channels)) pixels = static_cast<unsigned char*>(smaller);
-  }
-  k.view.pixels = pixels;
-  k.view.channels = channels;
-  k.name = name;
-  k.mask = mask;
-  k.used = true;
-  if (stamped) k.stamps = stamps;  // else used this once and dropped
-  *view = k.view;
-  kept.push_back(std::move(k));
-  return true;
-}
-
-}  // namespace
-
-unsigned char* ReadMaskedPicture(const char* base, const MaskedLayer* layers, int count, tag_TexPicDesc* desc) {
-  for (KeptPicture& k : Kept()) k.used = false;
-  PictureView skin;
-  unsigned char* out = nullptr;
-  if (KeptPictureView(base, false, &skin)) {
-    const size_t n = static_cast<size_t>(skin.desc.xs) * static_cast<size_t>(skin.desc.ys);
-    out = static_cast<unsigned char*>(std::malloc(n * 4));
-    if (!out) {
-      std::fprintf(stderr, "Couldn't get CGImage data from '%s' image", base);
-    } else {
-      if (skin.channels == 4) {
-        std::memcpy(out, skin.pixels, n * 4);
-      } else {
-        for (size_t i = 0; i < n; ++i) {
-          for (int c = 0; c < 3; ++c) out[i * 4 + c] = skin.pixels[i * 3 + c];
-          out[i * 4 + 3] = 255;
-        }
-      }
-      *desc = skin.desc;
-      for (int l = 0; l < count; ++l) {
-        PictureView mask, picture;
-        KeptPictureView(layers[l].mask, true, &mask);
-        KeptPictureView(layers[l].picture, false, &picture);
-        Overlay(out, desc, mask, picture);
-      }
-    }
-  }
-  DropUnused();
-  return out;
-}
-
-void ReleaseKeptPictures() {
-  for (KeptPicture& k : Kept()) k.used = false;
-  DropUnused();
 }

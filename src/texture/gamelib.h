@@ -2,10 +2,10 @@
 // uploading buffers as GL textures, the registry of the loaded scenes'
 // textures, and the masked compositing of the character texture.
 //
-// Callers: the scene loading composites hair and outfit onto the skin
-// picture with ReadMaskedPicture (which keeps the decoded pictures for the
-// next settings change) and uploads it with LoadTextureData; material
-// loading fills the registry through RegisterTexture and LoadTextureRGBA; the environment light loads its picture
+// Callers: the scene loading decodes the skin picture, composites hair and
+// outfit onto it with OverlayMaskedTexture32 and uploads it with
+// LoadTextureData; material loading fills the registry through
+// RegisterTexture and LoadTextureRGBA; the environment light loads its picture
 // with LoadTextureRGBA; the scene release empties the registry with
 // ReleaseTextures. Everything runs on the main thread with the GL context
 // current. Failures print one message on standard error and return null or 0.
@@ -107,20 +107,3 @@ void TextureReuseRecord(GLuint tex, const std::string& key, const std::vector<st
 // error and leaves tex as it was.
 void OverlayMaskedTexture32(unsigned char* tex, tag_TexPicDesc* p, const char* maskName,
                             const char* pictureName);
-
-// One layer of a masked picture: a bundle picture blended in by a mask.
-struct MaskedLayer {
-  const char* mask;
-  const char* picture;
-};
-
-// ReadPictureData(base), then OverlayMaskedTexture32 with each layer in
-// turn: the same pixels and the same messages, but the decoded pictures are
-// kept (a mask's red only, an opaque picture's colours only) until the next
-// call, which decodes again only the pictures it did not use last time or
-// whose files changed in size or modification time. Her texture is made this
-// way, so a new hair colour decodes one picture instead of five.
-unsigned char* ReadMaskedPicture(const char* base, const MaskedLayer* layers, int count, tag_TexPicDesc* desc);
-// Frees what ReadMaskedPicture keeps (when the app quits).
-void ReleaseKeptPictures();
-
