@@ -79,10 +79,15 @@ void SettleSoftParts() {
   s->used = reloads;
 }
 
+#ifdef __GLIBC__
+// Free heap a reload may leave resident; a settings change leaves 7 to 12 MB.
+constexpr size_t kKeptFreeHeap = size_t(16) << 20;
+#endif
+
 void ReloadScene() {
   // Nothing drawn is in flight when the old textures go: the driver frees
-  // them at once rather than after the new ones, so the trim below finds
-  // their pages free.
+  // them (or lets her new texture be written into one) at once rather than
+  // after the new ones are made.
   glFinish();
   GirlLoadScene();
   GirlLoadSounds();
@@ -98,10 +103,15 @@ void ReloadScene() {
   girl_reload_sound = false;
   frame_report.reloaded = true;
 #ifdef __GLIBC__
-  // A reload frees tens of megabytes of decoded pictures, scenes and
-  // voices between blocks that stay; without handing the free pages back,
-  // resident memory creeps up from one settings change to the next.
-  malloc_trim(0);
+  // A reload leaves some megabytes free between blocks that stay (scenes
+  // read and parsed, voices, the driver's scratch of the frames after).
+  // They are kept for the next reload and frame: handed back, both took
+  // them again a page fault at a time, tens of milliseconds. Reloads reuse
+  // them rather than creep (her texture is made a band at a time into the
+  // storage it had), so resident memory stays level; only a reload that
+  // leaves more free than that (a picture made whole, a damaged bundle) hands
+  // every free page back.
+  if (mallinfo2().fordblks > kKeptFreeHeap) malloc_trim(0);
 #endif
 }
 
