@@ -1,7 +1,7 @@
 // Picture files: the one PNG and JPEG reader and the one writer.
 //
-// The app decodes its bundle pictures here (ReadPictureData) and writes its
-// screenshots (EAGLWritePNG); the generators write every picture of the
+// The app decodes its bundle pictures here (ReadPictureData; her texture's
+// row by row, PictureRows) and writes its screenshots (EAGLWritePNG); the generators write every picture of the
 // bundle; the tools and tests read and write golden frames, previews and
 // pictures of unusual kinds. Plain libpng and libjpeg, no GL, so the
 // generators link this library alone.

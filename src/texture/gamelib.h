@@ -2,11 +2,12 @@
 // uploading buffers as GL textures, the registry of the loaded scenes'
 // textures, and the masked compositing of the character texture.
 //
-// Callers: the scene loading decodes the skin picture, composites hair and
-// outfit onto it with OverlayMaskedTexture32 and uploads it with
-// LoadTextureData; material loading fills the registry through
-// RegisterTexture and LoadTextureRGBA; the environment light loads its picture
-// with LoadTextureRGBA; the scene release empties the registry with
+// Callers: the scene loading composites hair and outfit onto the skin
+// picture and uploads the result with LoadMaskedTexture (band by band; made
+// whole with ReadPictureData, OverlayMaskedTexture32 and LoadTextureData
+// when the pictures cannot be read so); material loading fills the registry
+// through RegisterTexture and LoadTextureRGBA; the environment light loads its
+// picture with LoadTextureRGBA; the scene release empties the registry with
 // ReleaseTextures. Everything runs on the main thread with the GL context
 // current. Failures print one message on standard error and return null or 0.
 #pragma once
