@@ -416,8 +416,8 @@ bool ComposeMaskedRows(const char* base, const MaskedLayer* layers, int count, t
   for (size_t i = 1; ok && i < sources.size(); ++i) {
     const MaskedLayer& l = layers[(i - 1) / 2];
     RowSource& s = sources[i];
-    ok = (i % 2 ? s.OpenMask(l.mask) : s.Open(l.picture)) && s.desc.xs == d.xs && s.desc.ys == d.ys && s.desc.bpp >= 24 &&
-         s.desc.bpp < 40;
+    ok = (i % 2 ? s.OpenMask(l.mask) : s.Open(l.picture)) && s.desc.xs == d.xs && s.desc.ys == d.ys &&
+         s.desc.bpp >= 24 && s.desc.bpp < 40;
   }
   if (ok) *desc = d;
   const size_t width = static_cast<size_t>(d.xs);
