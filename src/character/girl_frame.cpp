@@ -75,51 +75,68 @@ void ScissorToChange() {
   glScissor(change.x0, change.y0, change.x1 - change.x0, change.y1 - change.y0);
 }
 
-// The soft parts' network as built and as settled at the last reload: the
-// settling is a fixed run of steps, so the same network comes to rest at
-// the same bits, and a reload that keeps her model (a new hair colour, skin
-// or voice) takes the settled state instead of running the steps again.
+// The soft parts' networks as built and as settled at recent reloads, one
+// for each of her models: the settling is a fixed run of steps, so the same
+// network comes to rest at the same bits, and a reload that comes back to a
+// model (a new hair colour, skin or voice, or an outfit worn before) takes
+// the settled state instead of running the steps again.
 struct SettledSoftParts {
   bool valid = false;
+  unsigned long long used = 0;  // reload that last took it, for replacing the oldest
   PhySkinObj built, settled;
 };
-SettledSoftParts& Settled() {
-  static SettledSoftParts* s = new SettledSoftParts();
-  return *s;
+constexpr int kSettledKept = kGirlOptionCount;
+SettledSoftParts* Settled() {
+  static SettledSoftParts* s = new SettledSoftParts[kSettledKept]();
+  return s;
 }
 
-// phy_skin as built, without the scene pointer, equal to the one settled last?
-bool SameAsSettled() {
-  SettledSoftParts& s = Settled();
-  if (!s.valid) return false;
+// The kept entry whose network as built equals phy_skin (without the scene
+// pointer), else null.
+SettledSoftParts* SameAsSettled() {
   float* mesh = phy_skin.mesh_pos;
   phy_skin.mesh_pos = nullptr;
-  const bool same = std::memcmp(&phy_skin, &s.built, sizeof phy_skin) == 0;
+  SettledSoftParts* found = nullptr;
+  for (int i = 0; i < kSettledKept && !found; ++i) {
+    SettledSoftParts& s = Settled()[i];
+    if (s.valid && std::memcmp(&phy_skin, &s.built, sizeof phy_skin) == 0) found = &s;
+  }
   phy_skin.mesh_pos = mesh;
-  return same;
+  return found;
 }
 
 void SettleSoftParts() {
-  SettledSoftParts& s = Settled();
-  if (SameAsSettled()) {
+  static unsigned long long reloads = 0;
+  ++reloads;
+  if (SettledSoftParts* s = SameAsSettled()) {
+    s->used = reloads;
     float* mesh = phy_skin.mesh_pos;
-    phy_skin = s.settled;
+    phy_skin = s->settled;
     phy_skin.mesh_pos = mesh;
     PhySkinWriteBack(&phy_skin);
     return;
   }
-  s.built = phy_skin;
-  s.built.mesh_pos = nullptr;
+  SettledSoftParts* s = &Settled()[0];
+  for (int i = 1; i < kSettledKept; ++i)
+    if (!Settled()[i].valid || (s->valid && Settled()[i].used < s->used)) s = &Settled()[i];
+  s->built = phy_skin;
+  s->built.mesh_pos = nullptr;
   for (int i = 0; i < kSettlingSteps; ++i) PhySkinFrame(&phy_skin);
-  s.settled = phy_skin;
-  s.settled.mesh_pos = nullptr;
-  s.valid = true;
+  s->settled = phy_skin;
+  s->settled.mesh_pos = nullptr;
+  s->valid = true;
+  s->used = reloads;
 }
+
+#ifdef __GLIBC__
+// Free heap a reload may leave resident; a settings change leaves 7 to 12 MB.
+constexpr size_t kKeptFreeHeap = size_t(16) << 20;
+#endif
 
 void ReloadScene() {
   // Nothing drawn is in flight when the old textures go: the driver frees
-  // them at once rather than after the new ones, so the trim below finds
-  // their pages free.
+  // them (or lets her new texture be written into one) at once rather than
+  // after the new ones are made.
   glFinish();
   GirlLoadScene();
   GirlLoadSounds();
@@ -135,10 +152,15 @@ void ReloadScene() {
   girl_reload_sound = false;
   frame_report.reloaded = true;
 #ifdef __GLIBC__
-  // A reload frees tens of megabytes of decoded pictures, scenes and
-  // voices between blocks that stay; without handing the free pages back,
-  // resident memory creeps up from one settings change to the next.
-  malloc_trim(0);
+  // A reload leaves some megabytes free between blocks that stay (scenes
+  // read and parsed, voices, the driver's scratch of the frames after).
+  // They are kept for the next reload and frame: handed back, both took
+  // them again a page fault at a time, tens of milliseconds. Reloads reuse
+  // them rather than creep (her texture is made a band at a time into the
+  // storage it had), so resident memory stays level; only a reload that
+  // leaves more free than that (a picture made whole, a damaged bundle) hands
+  // every free page back.
+  if (mallinfo2().fordblks > kKeptFreeHeap) malloc_trim(0);
 #endif
 }
 

@@ -95,18 +95,10 @@ unsigned int GirlDressModel(CPODScene* girl, int outfit, int hairColour, int ski
   if (tex) {
     ReplaceAllMaterials(girl, tex);
   } else {
-    tag_TexPicDesc desc{};
-    unsigned char* pixels = ReadPictureData(body[skinTone].picture, &desc);
-    if (pixels) {
-      OverlayMaskedTexture32(pixels, &desc, hair[hairColour].mask, hair[hairColour].picture);
-      OverlayMaskedTexture32(pixels, &desc, clothes[outfit].mask, clothes[outfit].picture);
-      // Noise stands in for a picture whose sides are not powers of two; it is never kept.
-      const bool keep = (desc.xs & (desc.xs - 1)) == 0 && (desc.ys & (desc.ys - 1)) == 0;
-      tex = LoadTextureData(pixels, &desc, TEXMIP_LINEAR);
-      std::free(pixels);
-      if (keep) TextureReuseRecord(tex, key, pictures);
-      ReplaceAllMaterials(girl, tex);
-    }
+    const MaskedLayer layers[2] = {{hair[hairColour].mask, hair[hairColour].picture},
+                                   {clothes[outfit].mask, clothes[outfit].picture}};
+    tex = LoadMaskedTexture(body[skinTone].picture, layers, 2, TEXMIP_LINEAR, key, pictures);
+    if (tex) ReplaceAllMaterials(girl, tex);
   }
   NormalizeModelNormals(girl);
   ReplaceAllMaterials_FB(girl);

@@ -880,6 +880,27 @@ void GL_APIENTRY GetTexParameteriv(GLenum target, GLenum pname, GLint* out) {
   }
 }
 
+namespace {
+
+// ES 1.1 rebuilds the chain whenever level 0 changes, by a whole upload or
+// a part of one. ES 2.0 (and WebGL) mipmap only sides that are powers of
+// two; the others are sampled without mipmaps anyway (ApplySampling).
+void LevelZeroChanged(Es2Context& c, Texture& t) {
+  const Texture::Level base = t.levels[0];
+  if (t.generateMipmap && IsPowerOfTwo(base.width) && IsPowerOfTwo(base.height)) {
+    c.gl.GenerateMipmap(GL_TEXTURE_2D);
+    GLsizei w = base.width, h = base.height;
+    for (int l = 1; l < kMaxLevels && (w > 1 || h > 1); ++l) {
+      w = w > 1 ? w / 2 : 1;
+      h = h > 1 ? h / 2 : 1;
+      t.levels[l] = {w, h, base.format};
+    }
+  }
+  ApplySampling(c, t);
+}
+
+}  // namespace
+
 void GL_APIENTRY TexImage2D(GLenum target, GLint level, GLint internalformat, GLsizei width, GLsizei height,
                             GLint border, GLenum format, GLenum type, const void* pixels) {
   Es2Context& c = C();
@@ -902,21 +923,27 @@ void GL_APIENTRY TexImage2D(GLenum target, GLint level, GLint internalformat, GL
 #endif
   Texture& t = TextureRecord(c, c.units[c.activeUnit].bound);
   t.levels[level] = {width, height, format};
-  if (level == 0 && t.generateMipmap) {
-    // ES 1.1 rebuilds the chain whenever level 0 changes. ES 2.0 (and
-    // WebGL) mipmap only sides that are powers of two; the others are
-    // sampled without mipmaps anyway (ApplySampling).
-    if (IsPowerOfTwo(width) && IsPowerOfTwo(height)) {
-      c.gl.GenerateMipmap(GL_TEXTURE_2D);
-      GLsizei w = width, h = height;
-      for (int l = 1; l < kMaxLevels && (w > 1 || h > 1); ++l) {
-        w = w > 1 ? w / 2 : 1;
-        h = h > 1 ? h / 2 : 1;
-        t.levels[l] = {w, h, format};
-      }
-    }
-  }
-  if (level == 0) ApplySampling(c, t);
+  if (level == 0) LevelZeroChanged(c, t);
+}
+
+void GL_APIENTRY TexSubImage2D(GLenum target, GLint level, GLint xoffset, GLint yoffset, GLsizei width,
+                               GLsizei height, GLenum format, GLenum type, const void* pixels) {
+  Es2Context& c = C();
+  if (target != GL_TEXTURE_2D || !ValidTexFormat(format)) return SetError(c, GL_INVALID_ENUM);
+  if (!ValidTexType(type)) return SetError(c, BadTypeError(type));
+  if (level < 0 || level > MaxLevel(c)) return SetError(c, GL_INVALID_VALUE);
+  Texture& t = TextureRecord(c, c.units[c.activeUnit].bound);
+  const Texture::Level& l = t.levels[level];
+  if (l.width == 0 || l.height == 0) return SetError(c, GL_INVALID_OPERATION);  // no image to write into
+  if (xoffset < 0 || yoffset < 0 || width < 0 || height < 0 || xoffset > l.width - width ||
+      yoffset > l.height - height)
+    return SetError(c, GL_INVALID_VALUE);
+  if (format != l.format) return SetError(c, GL_INVALID_OPERATION);
+  c.gl.TexSubImage2D(target, level, xoffset, yoffset, width, height, format, type, pixels);
+#ifndef __EMSCRIPTEN__
+  if (TakeGl2Error(c)) return;
+#endif
+  if (level == 0) LevelZeroChanged(c, t);
 }
 
 void GL_APIENTRY TexEnvf(GLenum target, GLenum pname, GLfloat param) { SetTexEnv(target, pname, param); }

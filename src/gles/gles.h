@@ -71,6 +71,7 @@
 #define glTexEnvi gles_dispatch.TexEnvi
 #define glTexImage2D gles_dispatch.TexImage2D
 #define glTexParameteri gles_dispatch.TexParameteri
+#define glTexSubImage2D gles_dispatch.TexSubImage2D
 #define glTranslatef gles_dispatch.Translatef
 #define glVertexPointer gles_dispatch.VertexPointer
 #define glViewport gles_dispatch.Viewport

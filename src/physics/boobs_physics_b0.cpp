@@ -228,13 +228,22 @@ void AddPoints(PhySkinObj* obj, const SPODMesh& mesh, uint64_t triangles) {
   unsigned char* colours = mesh.colours.data;
   VECTOR3* positions = reinterpret_cast<VECTOR3*>(mesh.vertices.data);
   VECTOR3* normals = reinterpret_cast<VECTOR3*>(mesh.normals.data);
+  // A vertex once placed in a point's row is found there again by every
+  // later edge (points never move and the first within reach stays the
+  // first), which does nothing: it is not searched for again.
+  std::vector<bool> placed(mesh.vertexCount, false);
+  auto add = [&](uint16_t v) {
+    if (placed[v]) return;
+    const int p = TryAddVertex(obj, colours, positions, normals, v);
+    for (int s = 0; p >= 0 && s < kPhyMeshIndexSlots && !placed[v]; ++s) placed[v] = obj->mesh_index[p][s] == v;
+  };
   for (uint64_t t = 0; t < triangles; ++t) {
     const uint16_t* tri = faces + t * 3;
     for (int k = 0; k < 3; ++k) {
       const uint16_t a = tri[k], b = tri[(k + 1) % 3];
       if (IsSoft(colours, a) || IsSoft(colours, b)) {
-        TryAddVertex(obj, colours, positions, normals, a);
-        TryAddVertex(obj, colours, positions, normals, b);
+        add(a);
+        add(b);
       }
     }
   }
@@ -247,8 +256,22 @@ void AddSprings(PhySkinObj* obj, const SPODMesh& mesh, uint64_t triangles) {
   // The points are all in place now, so each mesh vertex's point is looked
   // up once rather than at every corner that uses it.
   std::vector<int> pointOf(mesh.vertexCount, -2);
+  // Most of the mesh lies far from every point: a vertex outside the points'
+  // box, widened by more than the merge distance, matches none.
+  float lo[3] = {0, 0, 0}, hi[3] = {0, 0, 0};
+  for (int i = 0; i < obj->n_vertex; ++i)
+    for (int k = 0; k < 3; ++k) {
+      const float c = obj->vertex[i].pos[k];
+      if (i == 0 || c < lo[k]) lo[k] = c;
+      if (i == 0 || c > hi[k]) hi[k] = c;
+    }
+  const float reach = 2.0f * std::sqrt(kMergeDistance2);
   auto point = [&](uint16_t v) {
-    if (pointOf[v] == -2) pointOf[v] = PhyVertexFound(obj, &positions[v].x);
+    if (pointOf[v] != -2) return pointOf[v];
+    const float* p = &positions[v].x;
+    bool outside = obj->n_vertex == 0;
+    for (int k = 0; k < 3; ++k) outside = outside || p[k] < lo[k] - reach || p[k] > hi[k] + reach;
+    pointOf[v] = outside ? -1 : PhyVertexFound(obj, p);
     return pointOf[v];
   };
   for (uint64_t t = 0; t < triangles; ++t) {

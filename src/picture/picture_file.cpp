@@ -60,6 +60,20 @@ void PngReadBytes(png_structp png, png_bytep out, size_t n) {
 void PngFail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void PngIgnoreWarning(png_structp, png_const_charp) {}
 
+// Asks libpng for 8-bit RGBA rows whatever the file stores.
+void PngToRgba(png_structp png, png_infop info, png_uint_32 w, int depth, int type) {
+  if (type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+  if (type == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
+  const bool trns = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+  if (trns) png_set_tRNS_to_alpha(png);
+  if (depth == 16) png_set_scale_16(png);
+  if (type == PNG_COLOR_TYPE_GRAY || type == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
+  if (!(type & PNG_COLOR_MASK_ALPHA) && !trns) png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  if (png_get_rowbytes(png, info) != static_cast<size_t>(w) * 4) png_error(png, "layout");
+}
+
 PictureStatus DecodePng(const uint8_t* data, size_t size, DecodedPicture* out, Scratch* s,
                         bool premultiply) {
   png_structp png =
@@ -87,16 +101,7 @@ PictureStatus DecodePng(const uint8_t* data, size_t size, DecodedPicture* out, S
   const int bpp = depth * png_get_channels(png, info);
   if (!SizeAcceptable(w, h)) png_error(png, "size");
 
-  if (type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
-  if (type == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
-  const bool trns = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
-  if (trns) png_set_tRNS_to_alpha(png);
-  if (depth == 16) png_set_scale_16(png);
-  if (type == PNG_COLOR_TYPE_GRAY || type == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
-  if (!(type & PNG_COLOR_MASK_ALPHA) && !trns) png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
-  png_set_interlace_handling(png);
-  png_read_update_info(png, info);
-  if (png_get_rowbytes(png, info) != static_cast<size_t>(w) * 4) png_error(png, "layout");
+  PngToRgba(png, info, w, depth, type);
 
   const size_t row = static_cast<size_t>(w) * 4;
   s->pixels = static_cast<unsigned char*>(std::malloc(row * h));
@@ -130,6 +135,18 @@ struct JpegErrors {
 };
 
 void JpegFail(j_common_ptr c) { std::longjmp(reinterpret_cast<JpegErrors*>(c->err)->jump, 1); }
+
+// Ink to light; files written with the Adobe marker store the inks inverted.
+void InkToLight(unsigned char* px, size_t count, bool inverted) {
+  for (size_t i = 0; i < count; ++i, px += 4) {
+    const unsigned k = inverted ? px[3] : 255u - px[3];
+    for (int c = 0; c < 3; ++c) {
+      const unsigned v = inverted ? px[c] : 255u - px[c];
+      px[c] = static_cast<unsigned char>((v * k + 127) / 255);
+    }
+    px[3] = 255;
+  }
+}
 
 // Warnings are how the library reports damaged data it papers over (a cut-off
 // file comes out grey at the bottom); such a picture counts as broken.
@@ -174,18 +191,7 @@ PictureStatus DecodeJpeg(const uint8_t* data, size_t size, DecodedPicture* out, 
   const bool inverted = cinfo.saw_Adobe_marker;
   jpeg_destroy_decompress(&cinfo);
 
-  if (cmyk) {
-    // Ink to light; files written with the Adobe marker store the inks inverted.
-    unsigned char* px = s->pixels;
-    for (size_t i = 0; i < static_cast<size_t>(w) * h; ++i, px += 4) {
-      const unsigned k = inverted ? px[3] : 255u - px[3];
-      for (int c = 0; c < 3; ++c) {
-        const unsigned v = inverted ? px[c] : 255u - px[c];
-        px[c] = static_cast<unsigned char>((v * k + 127) / 255);
-      }
-      px[3] = 255;
-    }
-  }
+  if (cmyk) InkToLight(s->pixels, static_cast<size_t>(w) * h, inverted);
   out->pixels = s->pixels;
   out->width = static_cast<int32_t>(w);
   out->height = static_cast<int32_t>(h);
@@ -207,6 +213,148 @@ PictureStatus DecodePicture(const uint8_t* data, size_t size, DecodedPicture* ou
   if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF)
     return DecodeJpeg(data, size, out, &scratch);
   return kPictureBroken;
+}
+
+// ---------------------------------------------------------------------------
+// Row by row
+
+struct PictureRows {
+  bool isPng = false;
+  bool failed = false;
+  uint32_t width = 0, height = 0, next = 0;
+  // PNG
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+  PngSource src{nullptr, 0, 0};
+  bool premultiply = false;
+  // JPEG
+  jpeg_decompress_struct cinfo;
+  JpegErrors err;
+  bool jpegMade = false, cmyk = false, inverted = false;
+};
+
+namespace {
+
+// Each libpng and libjpeg call below runs under its own setjmp, in the
+// function that called setjmp, with nothing local to read after the jump.
+
+bool PngRowsStart(PictureRows* r, int32_t* bpp) {
+  if (setjmp(png_jmpbuf(r->png))) return false;
+  png_set_read_fn(r->png, &r->src, PngReadBytes);
+  png_set_user_limits(r->png, kMaxPictureSide, kMaxPictureSide);
+  png_read_info(r->png, r->info);
+  r->width = png_get_image_width(r->png, r->info);
+  r->height = png_get_image_height(r->png, r->info);
+  const int depth = png_get_bit_depth(r->png, r->info);
+  const int type = png_get_color_type(r->png, r->info);
+  *bpp = depth * png_get_channels(r->png, r->info);
+  r->premultiply = (type & PNG_COLOR_MASK_ALPHA) || png_get_valid(r->png, r->info, PNG_INFO_tRNS);
+  if (!SizeAcceptable(r->width, r->height) || png_get_interlace_type(r->png, r->info) != PNG_INTERLACE_NONE)
+    return false;
+  PngToRgba(r->png, r->info, r->width, depth, type);
+  return true;
+}
+
+void PngRows(PictureRows* r, unsigned char* rgba, int rows) {
+  for (int i = 0; i < rows; ++i) png_read_row(r->png, rgba + static_cast<size_t>(i) * r->width * 4, nullptr);
+}
+
+bool PngRowsRead(PictureRows* r, unsigned char* rgba, int rows) {
+  if (setjmp(png_jmpbuf(r->png))) return false;
+  PngRows(r, rgba, rows);
+  return true;
+}
+
+bool PngRowsEnd(PictureRows* r) {
+  if (setjmp(png_jmpbuf(r->png))) return false;
+  png_read_end(r->png, nullptr);
+  return true;
+}
+
+bool JpegRowsStart(PictureRows* r, const uint8_t* data, size_t size, int32_t* bpp) {
+  if (setjmp(r->err.jump)) return false;
+  jpeg_mem_src(&r->cinfo, data, static_cast<unsigned long>(size));
+  jpeg_read_header(&r->cinfo, TRUE);
+  if (!SizeAcceptable(r->cinfo.image_width, r->cinfo.image_height)) return false;
+  *bpp = r->cinfo.num_components * r->cinfo.data_precision;
+  r->cmyk = r->cinfo.jpeg_color_space == JCS_CMYK || r->cinfo.jpeg_color_space == JCS_YCCK;
+  r->cinfo.out_color_space = r->cmyk ? JCS_CMYK : JCS_EXT_RGBA;
+  jpeg_start_decompress(&r->cinfo);
+  r->inverted = r->cinfo.saw_Adobe_marker;
+  r->width = r->cinfo.output_width;
+  r->height = r->cinfo.output_height;
+  return r->cinfo.output_components == 4;
+}
+
+void JpegRows(PictureRows* r, unsigned char* rgba, int rows) {
+  for (int i = 0; i < rows; ++i) {
+    JSAMPROW line = rgba + static_cast<size_t>(i) * r->width * 4;
+    if (jpeg_read_scanlines(&r->cinfo, &line, 1) != 1) JpegFail(reinterpret_cast<j_common_ptr>(&r->cinfo));
+  }
+}
+
+bool JpegRowsRead(PictureRows* r, unsigned char* rgba, int rows) {
+  if (setjmp(r->err.jump)) return false;
+  JpegRows(r, rgba, rows);
+  return true;
+}
+
+bool JpegRowsEnd(PictureRows* r) {
+  if (setjmp(r->err.jump)) return false;
+  jpeg_finish_decompress(&r->cinfo);
+  return true;
+}
+
+}  // namespace
+
+PictureRows* PictureRowsOpen(const uint8_t* data, size_t size, int32_t* width, int32_t* height,
+                             int32_t* bpp) {
+  static const uint8_t kPngMagic[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  if (!data) return nullptr;
+  PictureRows* r = new PictureRows();
+  bool ok = false;
+  if (size >= 8 && std::memcmp(data, kPngMagic, 8) == 0) {
+    r->isPng = true;
+    r->src = PngSource{data, size, 0};
+    r->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngFail, PngIgnoreWarning);
+    r->info = r->png ? png_create_info_struct(r->png) : nullptr;
+    ok = r->info && PngRowsStart(r, bpp);
+  } else if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) {
+    r->cinfo.err = jpeg_std_error(&r->err.mgr);
+    r->err.mgr.error_exit = JpegFail;
+    r->err.mgr.emit_message = JpegMessage;
+    jpeg_create_decompress(&r->cinfo);
+    r->jpegMade = true;
+    ok = JpegRowsStart(r, data, size, bpp);
+  }
+  if (!ok) {
+    r->failed = true;
+    PictureRowsClose(r);
+    return nullptr;
+  }
+  *width = static_cast<int32_t>(r->width);
+  *height = static_cast<int32_t>(r->height);
+  return r;
+}
+
+bool PictureRowsRead(PictureRows* r, unsigned char* rgba, int rows) {
+  if (r->failed || rows < 0 || static_cast<uint32_t>(rows) > r->height - r->next) return false;
+  r->failed = !(r->isPng ? PngRowsRead(r, rgba, rows) : JpegRowsRead(r, rgba, rows));
+  if (r->failed) return false;
+  r->next += static_cast<uint32_t>(rows);
+  const size_t count = static_cast<size_t>(rows) * r->width;
+  if (r->isPng && r->premultiply) Premultiply(rgba, count);
+  if (!r->isPng && r->cmyk) InkToLight(rgba, count, r->inverted);
+  return true;
+}
+
+bool PictureRowsClose(PictureRows* r) {
+  bool ok = !r->failed;
+  if (ok && r->next == r->height) ok = r->isPng ? PngRowsEnd(r) : JpegRowsEnd(r);
+  if (r->png) png_destroy_read_struct(&r->png, r->info ? &r->info : nullptr, nullptr);
+  if (r->jpegMade) jpeg_destroy_decompress(&r->cinfo);
+  delete r;
+  return ok;
 }
 
 bool ReadPicture(const std::string& path, Picture& out) {

@@ -1,7 +1,7 @@
 // Picture files: the one PNG and JPEG reader and the one writer.
 //
-// The app decodes its bundle pictures here (ReadPictureData) and writes its
-// screenshots (EAGLWritePNG); the generators write every picture of the
+// The app decodes its bundle pictures here (ReadPictureData; her texture's
+// row by row, PictureRows) and writes its screenshots (EAGLWritePNG); the generators write every picture of the
 // bundle; the tools and tests read and write golden frames, previews and
 // pictures of unusual kinds. Plain libpng and libjpeg, no GL, so the
 // generators link this library alone.
@@ -35,6 +35,21 @@ struct DecodedPicture {
 // allocated.
 PictureStatus DecodePicture(const uint8_t* data, size_t size, DecodedPicture* out,
                             bool premultiply = true);
+
+// A picture decoded a few rows at a time, as DecodePicture would decode it
+// whole (RGBA, premultiplied, top row first), for callers that combine
+// large pictures band by band instead of holding them decoded. Null from
+// PictureRowsOpen when the bytes are broken or not decodable row by row (an
+// interlaced PNG); the caller then decodes whole. `data` must outlive the
+// reader. PictureRowsRead is false once the data turns out broken;
+// PictureRowsClose frees the reader and is false when the picture was read to
+// its end and the data after the pixels is broken (DecodePicture's refusal).
+// Nothing is printed.
+struct PictureRows;
+PictureRows* PictureRowsOpen(const uint8_t* data, size_t size, int32_t* width, int32_t* height,
+                             int32_t* bpp);
+bool PictureRowsRead(PictureRows* r, unsigned char* rgba, int rows);
+bool PictureRowsClose(PictureRows* r);
 
 // A picture file read whole, for the tools and tests: straight (not
 // premultiplied) RGBA, top row first.

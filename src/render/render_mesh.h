@@ -57,6 +57,10 @@ void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triang
 // scratch arrays of vertexCount entries that stay valid until the next call.
 // Strips and unindexed meshes blend every vertex. Other entries keep what an
 // earlier call left there. *normalsOut is null for a mesh without normals.
+// The results are those of TransVec3TransformWeightedArray(N) bit for bit;
+// to get there faster it takes a batch's vertices from the ranges the scene
+// made at load, and leaves out a vertex's trailing zero-weight slots
+// whenever that cannot change a bit (see render_mesh.cpp).
 const VECTOR3* SkinMeshP(const SPODMesh* mesh, int firstTriangle, int triangleCount,
                          const VECTOR3** normalsOut);
 

@@ -67,6 +67,7 @@ void PODReleaseRecords(SPODScene& s) {
     std::free(m.boneBatches.batches);
     std::free(m.boneBatches.batchBoneCounts);
     std::free(m.boneBatches.batchOffsets);
+    std::free(m.boneBatches.batchVertexRanges);
   }
   std::free(s.meshes);
   for (uint32_t i = 0; s.nodes && i < s.nodeCount; ++i) {
@@ -95,7 +96,42 @@ void CPODScene::Destroy() {
   m_poseLayer = nullptr;
 }
 
+bool PODMakeBatchVertexRanges(SPODMesh& m) {
+  CBoneBatches& bb = m.boneBatches;
+  std::free(bb.batchVertexRanges);
+  bb.batchVertexRanges = nullptr;
+  bb.batchVertexRangeCount = 0;
+  if (bb.batchCount <= 0 || !bb.batchOffsets || m.stripCount != 0 || !m.faces.data) return true;
+  for (int32_t b = 0; b < bb.batchCount; ++b) {
+    const int32_t end = b + 1 < bb.batchCount ? bb.batchOffsets[b + 1] : (int32_t)m.faceCount;
+    // Offsets out of order or past the faces: no ranges, the drawing scans.
+    if (bb.batchOffsets[b] < 0 || bb.batchOffsets[b] > end || (uint32_t)end > m.faceCount) return true;
+  }
+  CBatchVertexRange* r =
+      static_cast<CBatchVertexRange*>(std::malloc(sizeof(CBatchVertexRange) * (size_t)bb.batchCount));
+  if (!r) return false;
+  const uint16_t* idx = reinterpret_cast<const uint16_t*>(m.faces.data);
+  for (int32_t b = 0; b < bb.batchCount; ++b) {
+    const int32_t first = bb.batchOffsets[b];
+    const int32_t end = b + 1 < bb.batchCount ? bb.batchOffsets[b + 1] : (int32_t)m.faceCount;
+    uint16_t lo = 0xFFFF, hi = 0;
+    for (size_t k = 3 * (size_t)first; k < 3 * (size_t)end; ++k) {
+      lo = idx[k] < lo ? idx[k] : lo;
+      hi = idx[k] > hi ? idx[k] : hi;
+    }
+    r[b].firstTriangle = first;
+    r[b].endTriangle = end;
+    r[b].firstVertex = first == end ? 0 : lo;
+    r[b].endVertex = first == end ? 0 : ((uint32_t)hi + 1 < m.vertexCount ? hi + 1 : (int32_t)m.vertexCount);
+  }
+  bb.batchVertexRanges = r;
+  bb.batchVertexRangeCount = bb.batchCount;
+  return true;
+}
+
 bool CPODScene::InitImpl() {
+  for (uint32_t i = 0; meshes && i < meshCount; ++i)
+    if (!PODMakeBatchVertexRanges(meshes[i])) return false;
   SPODEvalState* st = static_cast<SPODEvalState*>(std::calloc(1, sizeof(SPODEvalState)));
   if (!st) return false;
   const size_t n = nodeCount ? nodeCount : 1;

@@ -187,6 +187,10 @@ class CPODScene : public SPODScene {
   bool m_bindQuery = false;  // inside a bind-pose query
 };
 
+// (Re)makes the mesh's boneBatches.batchVertexRanges from its faces and
+// batches; InitImpl does it for every mesh. False when out of memory.
+bool PODMakeBatchVertexRanges(SPODMesh& mesh);
+
 // Reads one node container's inner blocks, up to and including its end marker.
 bool ReadNode(SPODNode& node, CStreamResource& stream);
 // Reads one data block (start tag `tag`) up to its end marker. With ownData

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -28,6 +29,9 @@ bool IsPowerOfTwo(int32_t v) { return (v & (v - 1)) == 0; }
 struct Made {
   std::string key;
   std::vector<long long> stamps;
+  // Set for a texture LoadMaskedTexture made: its size and mipmapping, so
+  // that another such texture can be written into its storage.
+  int width = 0, height = 0, mode = -1;
 };
 std::map<GLuint, Made> g_made;        // textures that can be parked
 std::map<GLuint, Made> g_parked;      // deleted during a reuse window, kept
@@ -84,7 +88,7 @@ GLuint TextureReuseTake(const std::string& key, const std::vector<std::string>& 
 }
 
 void TextureReuseRecord(GLuint tex, const std::string& key, const std::vector<std::string>& files) {
-  Made made{key, {}};
+  Made made{key, {}, 0, 0, -1};
   if (tex == 0) return;
   if (Stamps(files, made.stamps))
     g_made[tex] = made;
@@ -126,6 +130,29 @@ unsigned char* ReadPictureData(const char* name, tag_TexPicDesc* desc) {
 // ---------------------------------------------------------------------------
 // Uploads
 
+namespace {
+
+void SetMipmapping(texmip mode) {
+  switch (mode) {
+    case TEXMIP_NONE:
+      glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_FALSE);
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+      break;
+    case TEXMIP_NEAREST:
+      glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
+      break;
+    case TEXMIP_LINEAR:
+      glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
 GLuint LoadTextureData(unsigned char* pixels, tag_TexPicDesc* desc, texmip mode) {
   if (!pixels || !desc) return 0;
   GLuint name = 0;
@@ -149,22 +176,7 @@ GLuint LoadTextureData(unsigned char* pixels, tag_TexPicDesc* desc, texmip mode)
     upload = noise;
   }
 
-  switch (mode) {
-    case TEXMIP_NONE:
-      glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_FALSE);
-      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-      break;
-    case TEXMIP_NEAREST:
-      glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
-      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
-      break;
-    case TEXMIP_LINEAR:
-      glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
-      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
-      break;
-    default:
-      break;
-  }
+  SetMipmapping(mode);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, desc->xs, desc->ys, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                upload);
   return name;
@@ -229,6 +241,138 @@ bool Check(bool ok, const char* expression) {
 
 #define OVERLAY_CHECK(cond) Check((cond), #cond)
 
+// tex = tex over picture weighted by the mask's red, `count` pixels of 4 bytes.
+void Blend(unsigned char* tex, const unsigned char* mask, const unsigned char* picture, size_t count,
+           bool blendAlpha) {
+  for (size_t i = 0, at = 0; i < count; ++i, at += 4) {
+    const uint32_t M = mask[at] * 257u;
+    const uint32_t N = 65535u - M;
+    for (size_t k = 0; k < 3; ++k)
+      tex[at + k] = static_cast<unsigned char>((N * tex[at + k] + M * picture[at + k]) >> 16);
+    if (blendAlpha) tex[at + 3] = static_cast<unsigned char>((N * tex[at + 3] + M * picture[at + 3]) >> 16);
+  }
+}
+
+// A mask's red channel kept from one composition to the next as runs of
+// equal values, a few kilobytes for our masks (the 1024x1024 ones are some
+// thousand runs), so that a settings change decodes no mask used before:
+// their PNGs inflate slowly, about 10 ms each.
+struct KeptMask {
+  std::string name;
+  std::vector<long long> stamps;  // of the file the runs were decoded from
+  tag_TexPicDesc desc{0, 0, 0};
+  std::vector<uint8_t> runs;  // value, length (1..255) pairs
+  unsigned long long used = 0;
+};
+constexpr size_t kKeptMasks = 8;
+constexpr size_t kMaxMaskRunBytes = size_t(256) << 10;  // a mask of more detail is decoded each time
+std::vector<KeptMask>& KeptMasks() {
+  static std::vector<KeptMask>* kept = new std::vector<KeptMask>();
+  return *kept;
+}
+unsigned long long g_mask_uses = 0;
+
+void KeepMask(KeptMask&& mask) {
+  std::vector<KeptMask>& kept = KeptMasks();
+  KeptMask* slot = nullptr;
+  for (KeptMask& k : kept)
+    if (k.name == mask.name) slot = &k;
+  if (!slot && kept.size() < kKeptMasks) slot = &*kept.emplace(kept.end());
+  if (!slot) {
+    slot = &kept[0];
+    for (KeptMask& k : kept)
+      if (k.used < slot->used) slot = &k;
+  }
+  *slot = std::move(mask);
+}
+
+// A bundle picture being read row by row, or a mask from its kept runs.
+struct RowSource {
+  char* file = nullptr;
+  PictureRows* rows = nullptr;
+  tag_TexPicDesc desc{0, 0, 0};
+  std::vector<unsigned char> band;
+  const KeptMask* kept = nullptr;  // the runs read from
+  size_t run = 0;
+  int left = 0;
+  bool making = false;  // decoding, and noting the runs in `made`
+  KeptMask made;
+  size_t decoded = 0;  // pixels
+
+  bool OpenMask(const char* name) {
+    std::vector<long long> stamps;
+    if (name && Stamps({name}, stamps)) {
+      for (KeptMask& k : KeptMasks())
+        if (k.name == name && k.stamps == stamps) {
+          k.used = ++g_mask_uses;
+          kept = &k;
+          desc = k.desc;
+          return true;
+        }
+      making = true;
+      made.name = name;
+      made.stamps = stamps;
+    }
+    if (!Open(name)) return false;
+    made.desc = desc;
+    return true;
+  }
+  // `count` pixels into band, 4 bytes a pixel (of a kept mask only red).
+  bool Read(int rowCount) {
+    const size_t count = static_cast<size_t>(rowCount) * static_cast<size_t>(desc.xs);
+    if (kept) {
+      for (size_t i = 0; i < count; ++i) {
+        if (left == 0) {
+          if (run + 2 > kept->runs.size()) return false;
+          left = kept->runs[run + 1];
+          run += 2;
+        }
+        band[i * 4] = kept->runs[run - 2];
+        --left;
+      }
+      return true;
+    }
+    if (!PictureRowsRead(rows, band.data(), rowCount)) return false;
+    decoded += count;
+    for (size_t i = 0; making && i < count; ++i) {
+      std::vector<uint8_t>& r = made.runs;
+      const uint8_t v = band[i * 4];
+      if (!r.empty() && r[r.size() - 2] == v && r.back() < 255) {
+        ++r.back();
+      } else {
+        r.push_back(v);
+        r.push_back(1);
+      }
+      if (r.size() > kMaxMaskRunBytes) making = false;
+    }
+    return true;
+  }
+  bool Open(const char* name) {
+    std::string path;
+    size_t size = 0;
+    if (!name || !BundlePathForResource(name, nullptr, path) ||
+        FileReadAll(path.c_str(), kMaxPictureFileBytes, &file, &size) != kFileOk)
+      return false;
+    rows = PictureRowsOpen(reinterpret_cast<const uint8_t*>(file), size, &desc.xs, &desc.ys, &desc.bpp);
+    return rows != nullptr;
+  }
+  // False when the picture, read to its end, turned out broken after all.
+  // A mask decoded whole and sound is kept.
+  bool Close() {
+    const bool whole = rows && PictureRowsClose(rows);
+    const bool ok = !rows || whole;
+    if (whole && making && decoded == static_cast<size_t>(desc.xs) * static_cast<size_t>(desc.ys)) {
+      made.used = ++g_mask_uses;
+      KeepMask(std::move(made));
+    }
+    making = false;
+    rows = nullptr;
+    std::free(file);
+    file = nullptr;
+    return ok;
+  }
+};
+
 }  // namespace
 
 void OverlayMaskedTexture32(unsigned char* tex, tag_TexPicDesc* p, const char* maskName,
@@ -254,17 +398,104 @@ void OverlayMaskedTexture32(unsigned char* tex, tag_TexPicDesc* p, const char* m
     // The decoded buffers hold 4 bytes a pixel whatever the file stored, so
     // all three are walked in steps of 4; the stored depth only decides
     // whether alpha takes part.
-    const bool blendAlpha = (bypp_dest & bypp_b) == 4;
-    const size_t count = static_cast<size_t>(p->xs) * static_cast<size_t>(p->ys);
-    for (size_t i = 0, at = 0; i < count; ++i, at += 4) {
-      const uint32_t M = tex_a[at] * 257u;
-      const uint32_t N = 65535u - M;
-      for (size_t k = 0; k < 3; ++k)
-        tex[at + k] = static_cast<unsigned char>((N * tex[at + k] + M * tex_b[at + k]) >> 16);
-      if (blendAlpha)
-        tex[at + 3] = static_cast<unsigned char>((N * tex[at + 3] + M * tex_b[at + 3]) >> 16);
-    }
+    Blend(tex, tex_a, tex_b, static_cast<size_t>(p->xs) * static_cast<size_t>(p->ys), (bypp_dest & bypp_b) == 4);
   }
   std::free(tex_a);
   std::free(tex_b);
+}
+
+bool ComposeMaskedRows(const char* base, const MaskedLayer* layers, int count, tag_TexPicDesc* desc,
+                       const std::function<bool(int y, int rows, const unsigned char* rgba, bool last)>& band) {
+  // Rows a band: a few hundred kilobytes for the five pictures of her texture.
+  constexpr int kBandRows = 16;
+  std::vector<RowSource> sources(1 + 2 * static_cast<size_t>(count > 0 ? count : 0));
+  bool ok = sources[0].Open(base);
+  const tag_TexPicDesc d = sources[0].desc;
+  const unsigned bypp_dest = static_cast<unsigned>(d.bpp) >> 3;
+  ok = ok && bypp_dest >= 3 && bypp_dest <= 4;  // as OverlayMaskedTexture32 asks of each picture
+  for (size_t i = 1; ok && i < sources.size(); ++i) {
+    const MaskedLayer& l = layers[(i - 1) / 2];
+    RowSource& s = sources[i];
+    ok = (i % 2 ? s.OpenMask(l.mask) : s.Open(l.picture)) && s.desc.xs == d.xs && s.desc.ys == d.ys &&
+         s.desc.bpp >= 24 && s.desc.bpp < 40;
+  }
+  if (ok) *desc = d;
+  const size_t width = static_cast<size_t>(d.xs);
+  for (int y = 0; ok && y < d.ys; y += kBandRows) {
+    const int rows = d.ys - y < kBandRows ? d.ys - y : kBandRows;
+    for (RowSource& s : sources) {
+      s.band.resize(width * kBandRows * 4);
+      ok = ok && s.Read(rows);
+    }
+    for (size_t i = 1; ok && i < sources.size(); i += 2) {
+      const bool blendAlpha = (bypp_dest & (static_cast<unsigned>(sources[i + 1].desc.bpp) >> 3)) == 4;
+      Blend(sources[0].band.data(), sources[i].band.data(), sources[i + 1].band.data(), width * rows, blendAlpha);
+    }
+    const bool last = y + rows >= d.ys;
+    // Masks are kept only from here, after every read: `kept` points into them.
+    if (ok && last)
+      for (RowSource& s : sources) ok = s.Close() && ok;
+    ok = ok && band(y, rows, sources[0].band.data(), last);
+  }
+  for (RowSource& s : sources) s.Close();
+  return ok;
+}
+
+namespace {
+
+// A parked texture that LoadMaskedTexture made in this size and mipmapping,
+// taken out of the parked ones to be written over; 0 when there is none.
+GLuint TakeMaskedStorage(int width, int height, texmip mode) {
+  for (auto it = g_parked.begin(); it != g_parked.end(); ++it) {
+    if (it->second.width != width || it->second.height != height || it->second.mode != mode) continue;
+    const GLuint tex = it->first;
+    g_parked.erase(it);
+    return tex;
+  }
+  return 0;
+}
+
+}  // namespace
+
+GLuint LoadMaskedTexture(const char* base, const MaskedLayer* layers, int count, texmip mode,
+                         const std::string& key, const std::vector<std::string>& files) {
+  tag_TexPicDesc desc{0, 0, 0};
+  GLuint tex = 0;
+  auto upload = [&](int y, int rows, const unsigned char* rgba, bool last) {
+    if (y == 0) {
+      if (!IsPowerOfTwo(desc.xs) || !IsPowerOfTwo(desc.ys)) return false;
+      tex = TakeMaskedStorage(desc.xs, desc.ys, mode);
+      if (tex) {
+        glBindTexture(GL_TEXTURE_2D, tex);
+        SetMipmapping(mode);
+      } else {
+        glGenTextures(1, &tex);
+        glBindTexture(GL_TEXTURE_2D, tex);
+        SetMipmapping(mode);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, desc.xs, desc.ys, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+      }
+      // The chain is made once, from the last band's upload.
+      glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_FALSE);
+    }
+    if (last && (mode == TEXMIP_NEAREST || mode == TEXMIP_LINEAR))
+      glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, y, desc.xs, rows, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    return true;
+  };
+  if (ComposeMaskedRows(base, layers, count, &desc, upload)) {
+    Made made{key, {}, desc.xs, desc.ys, mode};
+    if (Stamps(files, made.stamps)) g_made[tex] = made;
+    return tex;
+  }
+  if (tex) glDeleteTextures(1, &tex);
+  // Made whole, which says what is wrong with the pictures.
+  unsigned char* pixels = ReadPictureData(base, &desc);
+  if (!pixels) return 0;
+  for (int l = 0; l < count; ++l) OverlayMaskedTexture32(pixels, &desc, layers[l].mask, layers[l].picture);
+  // Noise stands in for a picture whose sides are not powers of two; it is never kept.
+  const bool keep = IsPowerOfTwo(desc.xs) && IsPowerOfTwo(desc.ys);
+  tex = LoadTextureData(pixels, &desc, mode);
+  std::free(pixels);
+  if (keep) TextureReuseRecord(tex, key, files);
+  return tex;
 }

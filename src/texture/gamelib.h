@@ -2,11 +2,12 @@
 // uploading buffers as GL textures, the registry of the loaded scenes'
 // textures, and the masked compositing of the character texture.
 //
-// Callers: the scene loading decodes the skin picture, composites hair and
-// outfit onto it with OverlayMaskedTexture32 and uploads it with
-// LoadTextureData; material loading fills the registry through
-// RegisterTexture and LoadTextureRGBA; the environment light loads its picture
-// with LoadTextureRGBA; the scene release empties the registry with
+// Callers: the scene loading composites hair and outfit onto the skin
+// picture and uploads the result with LoadMaskedTexture (band by band; made
+// whole with ReadPictureData, OverlayMaskedTexture32 and LoadTextureData
+// when the pictures cannot be read so); material loading fills the registry
+// through RegisterTexture and LoadTextureRGBA; the environment light loads its
+// picture with LoadTextureRGBA; the scene release empties the registry with
 // ReleaseTextures. Everything runs on the main thread with the GL context
 // current. Failures print one message on standard error and return null or 0.
 #pragma once
@@ -14,6 +15,7 @@
 #include "gles/gles.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -107,3 +109,33 @@ void TextureReuseRecord(GLuint tex, const std::string& key, const std::vector<st
 // error and leaves tex as it was.
 void OverlayMaskedTexture32(unsigned char* tex, tag_TexPicDesc* p, const char* maskName,
                             const char* pictureName);
+
+// One layer of a masked picture: a bundle picture blended in by a mask.
+struct MaskedLayer {
+  const char* mask;
+  const char* picture;
+};
+
+// The bundle picture `base` with each layer blended over it in turn, the
+// pixels ReadPictureData(base) and OverlayMaskedTexture32 per layer make,
+// but decoded and blended a band of rows at a time, so that no picture is
+// ever held decoded whole: `band` gets each band (first row, rows, RGBA
+// pixels of desc->xs a row), the last one only once every picture was read
+// to its end; it returns false to stop. False, with nothing printed (and
+// maybe bands handed out already), when a picture is missing, broken, not
+// readable row by row, of another size than `base` or of a depth the
+// blending refuses, or when `band` stopped.
+bool ComposeMaskedRows(const char* base, const MaskedLayer* layers, int count, tag_TexPicDesc* desc,
+                       const std::function<bool(int y, int rows, const unsigned char* rgba, bool last)>& band);
+
+// Her texture: ComposeMaskedRows uploaded band by band, with mipmaps made
+// once at the end, into a new texture or, during a reload, into the storage
+// of a parked texture this function made in the same size and mipmapping
+// (her texture before the change), so that a reload writes over memory it
+// has instead of taking fresh pages. Recorded for reuse under `key` and the
+// bundle pictures `files`, as TextureReuseRecord does. When the pictures
+// cannot be composed band by band, made whole as before (ReadPictureData,
+// OverlayMaskedTexture32, LoadTextureData), which prints what is wrong.
+// Returns the texture, bound; 0 when `base` does not decode.
+GLuint LoadMaskedTexture(const char* base, const MaskedLayer* layers, int count, texmip mode,
+                         const std::string& key, const std::vector<std::string>& files);

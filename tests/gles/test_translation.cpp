@@ -392,6 +392,11 @@ std::vector<Case> Cases() {
          glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
          glTranslatef(1.5f, -1.5f, 0);
          DrawDome();
+         // So does a part of level 0 written over.
+         const std::vector<uint8_t> band(32 * 8 * 3, 250);
+         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 8, 32, 8, GL_RGB, GL_UNSIGNED_BYTE, band.data());
+         glTranslatef(-1.5f, -1.5f, 0);
+         DrawDome();
        }},
       {"ShadowBlendDepthCullAndScissor",
        [] {
@@ -652,6 +657,12 @@ std::vector<Case> Cases() {
          check("image type", [&] { glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 2, 0, GL_RGBA, GL_FLOAT, px); });
          check("image 565 rgba", [&] { glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 2, 0, GL_RGBA, GL_UNSIGNED_SHORT_5_6_5, px); });
          check("image width", [&] { glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, -2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, px); });
+         check("sub image level", [&] { glTexSubImage2D(GL_TEXTURE_2D, 5, 0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, px); });
+         check("sub image outside", [&] {
+           glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, px);
+           glTexSubImage2D(GL_TEXTURE_2D, 0, 1, 0, 2, 2, GL_RGBA, GL_UNSIGNED_BYTE, px);
+         });
+         check("sub image format", [&] { glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, px); });
          check("client unit", [] { glClientActiveTexture(GL_TEXTURE0 + 8); });
          check("vertex size", [&] { glVertexPointer(5, GL_FLOAT, 0, px); });
          check("vertex type", [&] { glVertexPointer(3, GL_UNSIGNED_BYTE, 0, px); });

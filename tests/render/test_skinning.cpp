@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "render/render_mesh.h"
@@ -108,6 +109,68 @@ TEST(Skinning, WeightsAreNeitherRenormalisedNorSkippedAndDirectionsIgnoreTransla
   const float zeroSecond[2] = {1.0f, 0.0f};
   TransVec3TransformWeightedArrayN(&out, 12, &p, 12, 1, bones, 2, zeroSecond, 8, 2);
   EXPECT_TRUE(std::isnan(out.x));
+}
+
+// The drawing leaves out zero weights where that keeps the bits: vertices
+// with one to all slots weighted, on both paths, also when a left-out slot's
+// matrix holds a NaN or an infinity, or a coordinate is so large that a
+// left-out term would overflow (zero times either is NaN in the definition).
+TEST(Skinning, LeavingOutZeroWeightsKeepsTheBitsWhateverTheValues) {
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<float> d(-10.0f, 10.0f), w(0.05f, 1.0f);
+  std::uniform_int_distribution<int> bone(0, 62), used(1, 5);
+  for (int slots : {4, 5}) {
+    const int n = 300;
+    std::vector<float> pos(3 * n), nrm(3 * n), weights(n * slots);
+    std::vector<uint8_t> bones(n * slots);
+    for (float& f : pos) f = d(rng);
+    for (float& f : nrm) f = d(rng);
+    for (int v = 0; v < n; ++v) {
+      const int u = std::min(used(rng), slots);
+      for (int s = 0; s < slots; ++s) {
+        bones[v * slots + s] = static_cast<uint8_t>(bone(rng));
+        weights[v * slots + s] = s < u ? w(rng) : 0.0f;
+      }
+    }
+    SPODMesh mesh{};
+    mesh.vertexCount = n;
+    mesh.stripCount = 1;
+    mesh.vertices = {EPODDataFloat, 3, 12, reinterpret_cast<uint8_t*>(pos.data())};
+    mesh.normals = {EPODDataFloat, 3, 12, reinterpret_cast<uint8_t*>(nrm.data())};
+    mesh.boneIndices = {EPODDataUnsignedByte, static_cast<uint32_t>(slots),
+                        static_cast<uint32_t>(slots), bones.data()};
+    mesh.boneWeights = {EPODDataFloat, static_cast<uint32_t>(slots),
+                        static_cast<uint32_t>(4 * slots), reinterpret_cast<uint8_t*>(weights.data())};
+    // Palette entry 63 is named only by the last slot of vertex 0, whose
+    // weight is zero; the cases below also change vertex 0's x.
+    const uint8_t lonely = 63;
+    weights[slots - 1] = 0.0f;
+    bones[slots - 1] = lonely;
+    struct Case { const char* what; float element, x; };
+    for (const Case& c : {Case{"plain", 1.0f, 1.0f}, Case{"NaN matrix", NAN, 1.0f},
+                          Case{"infinite matrix", INFINITY, 1.0f}, Case{"overflow", 1e30f, 1e30f},
+                          Case{"NaN point", 1.0f, NAN}}) {
+      RandomPalette(rng);
+      matrix_palette[lonely].f[0] = c.element;
+      pos[0] = c.x;
+      std::vector<VECTOR3> refP(n), refN(n);
+      ReferenceWeightedTransform(refP.data(), 12, reinterpret_cast<const VECTOR3*>(pos.data()), 12, n,
+                                 bones.data(), slots, weights.data(), 4 * slots, slots, matrix_palette, false);
+      ReferenceWeightedTransform(refN.data(), 12, reinterpret_cast<const VECTOR3*>(nrm.data()), 12, n,
+                                 bones.data(), slots, weights.data(), 4 * slots, slots, matrix_palette, true);
+      for (bool avx : {true, false}) {
+        SCOPED_TRACE(std::string(c.what) + (SkinUseAvx(avx) ? " avx" : " portable") + " slots " +
+                     std::to_string(slots));
+        const VECTOR3* normals = nullptr;
+        const VECTOR3* positions = SkinMeshP(&mesh, 0, 1, &normals);
+        for (int v = 0; v < n; ++v) {
+          ASSERT_TRUE(SameBits(refP[v], positions[v])) << "vertex " << v;
+          ASSERT_TRUE(SameBits(refN[v], normals[v])) << "vertex " << v;
+        }
+      }
+    }
+  }
+  SkinUseAvx(true);
 }
 
 // The drawing skins only what a batch draws; for those vertices the result

@@ -161,3 +161,65 @@ TEST(OverlayMaskedTexture32, RefusedInputsNameTheirConditionAndLeaveTheDestinati
             "OverlayMaskedTexture32: precondition failed: p\n");
 }
 
+
+// Her texture made band by band is the one the whole reads and overlays
+// make: from PNG and JPEG bases, with masks decoded the first time and taken
+// from what was kept after, again after a mask's file changed; a picture cut
+// short is refused without a word (the caller then makes it whole).
+TEST(ComposeMaskedRows, MakesWhatReadingAndOverlayingMake) {
+  testkit::TempBundle bundle;
+  const int w = 8, h = 40, n = w * h;  // more rows than a band
+  std::vector<uint8_t> rgb, rgba;
+  for (int i = 0; i < n; ++i) {
+    rgb.insert(rgb.end(), {static_cast<uint8_t>(i * 7), static_cast<uint8_t>(90 + i), 40});
+    rgba.insert(rgba.end(), {static_cast<uint8_t>(250 - i), 7, static_cast<uint8_t>(i * 9),
+                             static_cast<uint8_t>(i % 3 ? 255 : 60)});
+  }
+  ASSERT_TRUE(testkit::WritePngRgba(bundle.file("rgba.png"), w, h, rgba));
+  ASSERT_TRUE(testkit::WriteJpegSamples(bundle.file("rgb.jpg"), w, h, 3, rgb));
+  auto write_mask = [&](int seed) {
+    std::vector<uint8_t> mask;
+    for (int i = 0; i < n; ++i) mask.insert(mask.end(), {static_cast<uint8_t>(i / 16 % 2 ? 255 : i * seed), 3, 200});
+    ASSERT_TRUE(testkit::WritePngRgb(bundle.file("mask.png"), w, h, mask));
+  };
+  const MaskedLayer layers[2] = {{"mask.png", "rgba.png"}, {"mask.png", "rgb.jpg"}};
+  auto expect_same = [&](const char* base, const std::string& when) {
+    tag_TexPicDesc plain{}, banded{};
+    unsigned char* a = ReadPictureData(base, &plain);
+    ASSERT_NE(a, nullptr);
+    for (const MaskedLayer& l : layers) OverlayMaskedTexture32(a, &plain, l.mask, l.picture);
+    std::vector<uint8_t> b;
+    int lasts = 0;
+    ASSERT_TRUE(ComposeMaskedRows(base, layers, 2, &banded, [&](int y, int rows, const unsigned char* px, bool last) {
+      EXPECT_EQ(static_cast<size_t>(y) * w * 4, b.size());
+      b.insert(b.end(), px, px + static_cast<size_t>(rows) * w * 4);
+      lasts += last;
+      return true;
+    })) << base << " " << when;
+    EXPECT_EQ(lasts, 1);
+    EXPECT_EQ(banded.xs, plain.xs);
+    EXPECT_EQ(banded.ys, plain.ys);
+    EXPECT_EQ(banded.bpp, plain.bpp);
+    EXPECT_EQ(std::vector<uint8_t>(a, a + n * 4), b) << base << " " << when;
+    std::free(a);
+  };
+  write_mask(5);
+  for (const char* base : {"rgb.jpg", "rgba.png"}) {
+    expect_same(base, "first");
+    expect_same(base, "kept");
+  }
+  const size_t before = testkit::ReadFileBytes(bundle.file("mask.png")).size();
+  write_mask(0);
+  // Told apart by size, whatever the clock's grain for modification times.
+  ASSERT_NE(testkit::ReadFileBytes(bundle.file("mask.png")).size(), before);
+  expect_same("rgba.png", "after the mask changed");
+
+  std::vector<uint8_t> png = testkit::ReadFileBytes(bundle.file("rgba.png"));
+  png.resize(png.size() - 20);
+  ASSERT_TRUE(testkit::WriteFileBytes(bundle.file("cut.png"), png));
+  const MaskedLayer cut[1] = {{"mask.png", "cut.png"}};
+  tag_TexPicDesc desc{};
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(ComposeMaskedRows("rgb.jpg", cut, 1, &desc, [](int, int, const unsigned char*, bool) { return true; }));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
