@@ -474,28 +474,13 @@ bool EAGLView::_createSurface() {
   glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE_OES, &maxSize);
   if (width <= 0 || height <= 0 || width > maxSize || height > maxSize) return false;
 
-  GLint oldFramebuffer = 0, oldRenderbuffer = 0, oldTexture = 0;
+  GLint oldFramebuffer = 0, oldRenderbuffer = 0;
   glGetIntegerv(GL_FRAMEBUFFER_BINDING_OES, &oldFramebuffer);
   glGetIntegerv(GL_RENDERBUFFER_BINDING_OES, &oldRenderbuffer);
-  glGetIntegerv(GL_TEXTURE_BINDING_2D, &oldTexture);
-  while (glGetError() != GL_NO_ERROR) {
-  }
 
-  // The colour buffer is a texture so that the window can show it; nearest
-  // sampling at the same size keeps the presented pixels exact.
-  glGenTextures(1, &_renderbuffer);
-  glBindTexture(GL_TEXTURE_2D, _renderbuffer);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(oldTexture));
-  if (glGetError() != GL_NO_ERROR) {
-    glDeleteTextures(1, &_renderbuffer);
-    _renderbuffer = 0;
-    return false;
-  }
+  // The colour buffer is a texture so that the window can show it.
+  _renderbuffer = EAGLMakeExactTexture(width, height);
+  if (!_renderbuffer) return false;
 
   glGenFramebuffersOES(1, &_framebuffer);
   glBindFramebufferOES(GL_FRAMEBUFFER_OES, _framebuffer);
@@ -676,6 +661,27 @@ EAGLRect EAGLView::convertRectFromViewToSurface(EAGLRect r) const {
 
 // ---------------------------------------------------------------------------
 // Screenshots
+
+GLuint EAGLMakeExactTexture(int width, int height) {
+  GLint old = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &old);
+  while (glGetError() != GL_NO_ERROR) {
+  }
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(old));
+  if (glGetError() != GL_NO_ERROR) {
+    glDeleteTextures(1, &texture);
+    return 0;
+  }
+  return texture;
+}
 
 bool EAGLReadPixels(int width, int height, std::vector<uint8_t>& rgba) {
   if (width <= 0 || height <= 0) return false;

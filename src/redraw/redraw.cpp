@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "math/Matrix.h"
+#include "platform/EAGLView.h"
 #include "render/render_mesh.h"
 #include "scene/ModelPOD.h"
 
@@ -296,16 +297,8 @@ bool RedrawSceneBegin(int width, int height, GLuint depth, bool* fresh) {
   *fresh = true;
   while (glGetError() != GL_NO_ERROR) {
   }
-  GLint oldTexture = 0;
-  glGetIntegerv(GL_TEXTURE_BINDING_2D, &oldTexture);
-  glGenTextures(1, &layer.colour);
-  glBindTexture(GL_TEXTURE_2D, layer.colour);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(oldTexture));
+  layer.colour = EAGLMakeExactTexture(width, height);
+  if (!layer.colour) return false;
   glGenFramebuffersOES(1, &layer.framebuffer);
   glBindFramebufferOES(GL_FRAMEBUFFER_OES, layer.framebuffer);
   glFramebufferTexture2DOES(GL_FRAMEBUFFER_OES, GL_COLOR_ATTACHMENT0_OES, GL_TEXTURE_2D, layer.colour, 0);
