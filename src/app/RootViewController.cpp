@@ -169,7 +169,10 @@ void RootViewController::update() {
   }
   if (!loadingScreen->isHidden()) loadingScreen->setHidden(true);
   if (!shell.UpdateScene()) std::fprintf(stderr, "UpdateScene error\n");
-  if (!shell.RenderScene()) std::fprintf(stderr, "RenderScene error\n");
+  OvantaSceneBegin();
+  const bool rendered = shell.RenderScene();
+  OvantaSceneEnd();
+  if (!rendered) std::fprintf(stderr, "RenderScene error\n");
   UpdateCaption(captionLabel);
   glView->swapBuffers();
 }

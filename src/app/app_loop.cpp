@@ -2,12 +2,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "app/RootViewController.h"
 #include "app/app_input.h"
 #include "app/help_overlay.h"
 #include "app/ui_draw.h"
+#include "character/girl_frame.h"
 #include "character/girl_sound.h"
 
 namespace {
@@ -15,14 +17,65 @@ std::function<void()> g_timer;
 OvantaAppDelegate* g_app = nullptr;
 RootViewController* g_root = nullptr;
 
+// This tick's frame in the scene layer, and what of it changed.
+struct SceneTick {
+  bool layered = false;
+  bool all = true;
+  PixelRect changed;
+} g_scene;
+
+// A browser's GPU draws a frame for next to nothing: the page draws all of
+// it straight onto the canvas.
+bool LayerWanted(const EAGLView* view) {
+#ifdef __EMSCRIPTEN__
+  (void)view;
+  return false;
+#else
+  const char* env = std::getenv("OVANTA_REDRAW");
+  if (env && std::strcmp(env, "all") == 0) return false;
+  return view->isHeadless() || view->presentsByCopy();
+#endif
+}
+
 // The window's refresh: the loading picture and the screens over the frame,
 // and the help over everything while it is shown.
 void Composite() {
   if (!g_app || !g_app->navigationController || !UIKitReady()) return;
   UIKitSetOverlay(HelpShown() ? &HelpContent() : nullptr);
-  UIKitFrame(*g_app->navigationController, true);
+  if (!g_scene.layered) {
+    UIKitFrame(*g_app->navigationController, true);
+    return;
+  }
+  g_scene.layered = false;
+  EAGLView* view = g_app->window->eagl();
+  const EAGLSize size = view->surfaceSize();
+  PixelRect changed;
+  if (!UIKitFrameOverScene(*g_app->navigationController, g_scene.all, g_scene.changed,
+                           static_cast<int>(size.width), static_cast<int>(size.height), &changed))
+    view->presentOnly(changed.x0, changed.y0, changed.x1, changed.y1);
 }
 }  // namespace
+
+void OvantaSceneBegin() {
+  g_scene = SceneTick();
+  frame_pixels = kFramePixelsNone;
+  if (!g_app || !LayerWanted(g_app->window->eagl())) return;
+  EAGLView* view = g_app->window->eagl();
+  const EAGLSize size = view->surfaceSize();
+  bool fresh = false;
+  if (!RedrawSceneBegin(static_cast<int>(size.width), static_cast<int>(size.height), view->depthbuffer(), &fresh))
+    return;
+  frame_pixels = fresh ? kFramePixelsFresh : kFramePixelsKept;
+  g_scene.layered = true;
+}
+
+void OvantaSceneEnd() {
+  if (!g_scene.layered) return;
+  glBindFramebufferOES(GL_FRAMEBUFFER_OES, g_app->window->eagl()->framebuffer());
+  g_scene.all = frame_changed.all;
+  g_scene.changed = frame_changed.rect;
+  frame_pixels = kFramePixelsNone;
+}
 
 UIAccelerometer& UIAccelerometer::sharedAccelerometer() {
   static UIAccelerometer shared;
@@ -101,11 +154,14 @@ void OvantaAppStop() {
   UIAccelerometer::sharedAccelerometer().delegate = nullptr;
   g_timer = nullptr;
   // The controllers go first (the main screen's dealloc quits the character
-  // logic with the GL context still current), then the kit, then the surface.
+  // logic with the GL context still current), then the kit and the scene
+  // layer, then the surface.
   delete g_app->navigationController;
   g_app->navigationController = nullptr;
   g_root = nullptr;
   UIKitShutdown();
+  RedrawRelease();
+  g_scene = SceneTick();
   delete g_app;
   g_app = nullptr;
 }

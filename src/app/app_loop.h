@@ -58,6 +58,14 @@ void OvantaAppSetScale(float scale);
 // Tears everything down (controller dealloc, kit, surface).
 void OvantaAppStop();
 
+// Around the frame update's drawing (RootViewController::update). Where the
+// surface keeps its pixels and is read back (headless, or a window shown by
+// copy) the frame goes into the scene layer, redrawn only where it changed,
+// and the window refresh lays the interface over it (redraw/redraw.h).
+// OVANTA_REDRAW=all draws everything straight onto the surface every tick.
+void OvantaSceneBegin();
+void OvantaSceneEnd();
+
 OvantaAppDelegate* OvantaApp();
 RootViewController* OvantaRoot();
 UIViewController* OvantaTopScreen();

@@ -212,6 +212,9 @@ int main(int argc, char** argv) {
     while (SDL_PollEvent(&e)) queue.Push(e);
     bool resized = false;
     for (const SDL_Event& ev : queue.TakeFrame()) {
+      // Uncovered, shown again, resized: the window shows the whole frame
+      // anew rather than only what changed.
+      if (ev.type == SDL_WINDOWEVENT && OvantaView()) OvantaView()->eagl()->presentWhole();
       if (ev.type == SDL_WINDOWEVENT &&
           (ev.window.event == SDL_WINDOWEVENT_SIZE_CHANGED || ev.window.event == SDL_WINDOWEVENT_MOVED))
         resized = true;

@@ -53,6 +53,15 @@ struct KitState {
   std::map<std::string, GLuint> textures;
   std::vector<std::function<void()>> pending;
   const UIOverlay* overlay = nullptr;
+  // What the last frame over the scene layer drew, piece by piece (see
+  // UIKitFrameOverScene); invalid after a frame drawn straight over the last.
+  struct Piece {
+    uint64_t hash;
+    PixelRect rect;
+    bool operator<(const Piece& o) const { return hash < o.hash; }
+  };
+  std::vector<Piece> pieces;
+  bool pieces_valid = false;
 };
 KitState kit;
 
@@ -60,9 +69,16 @@ ImU32 Rgba(const UIColor& c, float alpha = 1.0f) {
   return ImGui::ColorConvertFloat4ToU32(ImVec4(c.r, c.g, c.b, c.a * alpha));
 }
 
-void RenderDrawData(ImDrawData* data) {
-  const int fb_w = static_cast<int>(data->DisplaySize.x * data->FramebufferScale.x);
-  const int fb_h = static_cast<int>(data->DisplaySize.y * data->FramebufferScale.y);
+int FramebufferWidth(const ImDrawData* data) {
+  return static_cast<int>(data->DisplaySize.x * data->FramebufferScale.x);
+}
+int FramebufferHeight(const ImDrawData* data) {
+  return static_cast<int>(data->DisplaySize.y * data->FramebufferScale.y);
+}
+
+// Draws ImGui's output; with `limit`, nothing outside it.
+void RenderDrawData(ImDrawData* data, const PixelRect* limit = nullptr) {
+  const int fb_w = FramebufferWidth(data), fb_h = FramebufferHeight(data);
   if (fb_w <= 0 || fb_h <= 0) return;
 
   // Leave the frame update's state as found: it sets only part of it per tick.
@@ -112,8 +128,15 @@ void RenderDrawData(ImDrawData* data) {
       const float x0 = (cmd.ClipRect.x - pos.x) * clip_scale.x, y0 = (cmd.ClipRect.y - pos.y) * clip_scale.y;
       const float x1 = (cmd.ClipRect.z - pos.x) * clip_scale.x, y1 = (cmd.ClipRect.w - pos.y) * clip_scale.y;
       if (x1 <= x0 || y1 <= y0) continue;
-      glScissor(static_cast<GLint>(x0), static_cast<GLint>(fb_h - y1), static_cast<GLsizei>(x1 - x0),
-                static_cast<GLsizei>(y1 - y0));
+      PixelRect clip = {static_cast<int>(x0), static_cast<int>(fb_h - y1), 0, 0};
+      clip.x1 = clip.x0 + static_cast<int>(x1 - x0);
+      clip.y1 = clip.y0 + static_cast<int>(y1 - y0);
+      if (limit) {
+        clip = {std::max(clip.x0, limit->x0), std::max(clip.y0, limit->y0), std::min(clip.x1, limit->x1),
+                std::min(clip.y1, limit->y1)};
+        if (RectEmpty(clip)) continue;
+      }
+      glScissor(clip.x0, clip.y0, clip.x1 - clip.x0, clip.y1 - clip.y0);
       glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(reinterpret_cast<intptr_t>(cmd.GetTexID())));
       glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(cmd.ElemCount),
                      GL_UNSIGNED_SHORT, idx + cmd.IdxOffset);
@@ -140,6 +163,68 @@ void RenderDrawData(ImDrawData* data) {
   set(GL_BLEND, blend);
   set(GL_TEXTURE_2D, tex2d);
   set(GL_SCISSOR_TEST, scissor);
+}
+
+// The pieces of ImGui's output: each draw command's texture, clip and
+// vertices hashed, with the pixels it can touch (GL's y up, a pixel to
+// spare). False when a command is a callback, whose drawing is unknown.
+bool Pieces(const ImDrawData* data, std::vector<KitState::Piece>* out) {
+  out->clear();
+  const int fb_h = FramebufferHeight(data);
+  const ImVec2 pos = data->DisplayPos, scale = data->FramebufferScale;
+  for (int n = 0; n < data->CmdListsCount; ++n) {
+    const ImDrawList* list = data->CmdLists[n];
+    for (const ImDrawCmd& cmd : list->CmdBuffer) {
+      if (cmd.UserCallback) return false;
+      uint64_t h = 1469598103934665603ull;
+      auto mix = [&h](const void* p, size_t size) {
+        const unsigned char* b = static_cast<const unsigned char*>(p);
+        for (size_t i = 0; i < size; ++i) h = (h ^ b[i]) * 1099511628211ull;
+      };
+      const ImTextureID tex = cmd.GetTexID();
+      mix(&tex, sizeof tex);
+      mix(&cmd.ClipRect, sizeof cmd.ClipRect);
+      float lo[2] = {FLT_MAX, FLT_MAX}, hi[2] = {-FLT_MAX, -FLT_MAX};
+      for (unsigned i = 0; i < cmd.ElemCount; ++i) {
+        const ImDrawVert& v = list->VtxBuffer[list->IdxBuffer[static_cast<int>(cmd.IdxOffset + i)] + cmd.VtxOffset];
+        mix(&v.pos, sizeof v.pos);
+        mix(&v.uv, sizeof v.uv);
+        mix(&v.col, sizeof v.col);
+        lo[0] = std::min(lo[0], v.pos.x);
+        lo[1] = std::min(lo[1], v.pos.y);
+        hi[0] = std::max(hi[0], v.pos.x);
+        hi[1] = std::max(hi[1], v.pos.y);
+      }
+      if (cmd.ElemCount == 0) continue;
+      // Within the clip rectangle and the triangles' extent, both in points.
+      const float x0 = std::max(lo[0], cmd.ClipRect.x) - pos.x, x1 = std::min(hi[0], cmd.ClipRect.z) - pos.x;
+      const float y0 = std::max(lo[1], cmd.ClipRect.y) - pos.y, y1 = std::min(hi[1], cmd.ClipRect.w) - pos.y;
+      if (!(x1 > x0 && y1 > y0)) continue;
+      const PixelRect r = {static_cast<int>(std::floor(x0 * scale.x)) - 1, fb_h - static_cast<int>(std::ceil(y1 * scale.y)) - 1,
+                           static_cast<int>(std::ceil(x1 * scale.x)) + 1, fb_h - static_cast<int>(std::floor(y0 * scale.y)) + 1};
+      mix(&r, sizeof r);
+      out->push_back({h, r});
+    }
+  }
+  std::sort(out->begin(), out->end());
+  return true;
+}
+
+// Where two sorted piece lists differ: the pieces only one of them has.
+PixelRect PiecesChanged(const std::vector<KitState::Piece>& a, const std::vector<KitState::Piece>& b) {
+  PixelRect r;
+  size_t i = 0, j = 0;
+  while (i < a.size() || j < b.size()) {
+    if (j == b.size() || (i < a.size() && a[i].hash < b[j].hash)) {
+      r = RectUnion(r, a[i++].rect);
+    } else if (i == a.size() || b[j].hash < a[i].hash) {
+      r = RectUnion(r, b[j++].rect);
+    } else {
+      ++i;
+      ++j;
+    }
+  }
+  return r;
 }
 
 // A font's size in points: fonts are rasterised at the pixel scale, and
@@ -626,11 +711,34 @@ void UIKitFrame(UINavigationController& nav, bool render) {
   if (render) {
     ImGui::Render();
     RenderDrawData(ImGui::GetDrawData());
+    kit.pieces_valid = false;
     nav.advance();
   } else {
     ImGui::EndFrame();
   }
   RunPending();
+}
+
+bool UIKitFrameOverScene(UINavigationController& nav, bool scene_all, const PixelRect& scene, int width,
+                         int height, PixelRect* changed) {
+  *changed = {0, 0, width, height};
+  if (!kit.ctx) return true;
+  Build(nav);
+  ImGui::Render();
+  ImDrawData* data = ImGui::GetDrawData();
+  std::vector<KitState::Piece> now;
+  const bool known = Pieces(data, &now);
+  // The interface's own size may round apart from the surface's.
+  const bool all = scene_all || !known || !kit.pieces_valid || FramebufferWidth(data) != width ||
+                   FramebufferHeight(data) != height;
+  if (!all) *changed = RectClip(RectUnion(scene, PiecesChanged(kit.pieces, now)), width, height);
+  RedrawShowScene(*changed, width, height);
+  RenderDrawData(data, changed);
+  kit.pieces.swap(now);
+  kit.pieces_valid = known;
+  nav.advance();
+  RunPending();
+  return all;
 }
 
 bool UIKitClick(UINavigationController& nav, float x, float y) {

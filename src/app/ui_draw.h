@@ -15,6 +15,8 @@
 
 #include <string>
 
+#include "redraw/redraw.h"
+
 class UINavigationController;
 class UIViewController;
 struct UIButton;
@@ -35,6 +37,14 @@ void UIKitSetScale(float scale);
 // the bound framebuffer when `render` is set, then runs the clicked actions.
 // Advances the navigation controller's slide when `render` is set.
 void UIKitFrame(UINavigationController& nav, bool render);
+
+// UIKitFrame with `render` set, over the scene layer (redraw/redraw.h): the
+// layer is shown and the interface drawn over it only where the scene
+// changed (`scene`, or everything with `scene_all`) or the interface did
+// since the last frame drawn this way. The surface is width x height pixels.
+// Sets what changed on it; true when that is everything.
+bool UIKitFrameOverScene(UINavigationController& nav, bool scene_all, const PixelRect& scene, int width,
+                         int height, PixelRect* changed);
 
 // Clicks at (x, y) points, y from the top, through ImGui's own widget logic:
 // a frame with the pointer there, one with the button down, one with it up.

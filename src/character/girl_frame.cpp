@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <vector>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -23,8 +24,56 @@
 #include "scene/ModelPOD.h"
 
 FrameReport frame_report;
+FramePixels frame_pixels = kFramePixelsNone;
+FrameChange frame_changed = {true, {}};
 
 namespace {
+
+// What the last frame drew where, for the next to tell what changed.
+struct Drawn {
+  bool known = false;
+  PixelRect her;
+  const CPODScene* model = nullptr;
+  const float* shadow = nullptr;
+  int culling = 0;
+  BackdropMemo backdrop;
+  std::vector<uint8_t> backdrop_drawn;  // this frame's, when only part is redrawn
+};
+Drawn& LastDrawn() {
+  static Drawn* d = new Drawn();
+  return *d;
+}
+
+// Sets frame_changed and, when only part is redrawn, the scissor to it. Her
+// pose, the physics and the camera are those the frame draws with.
+void ScissorToChange() {
+  frame_changed = {true, {}};
+  Drawn& d = LastDrawn();
+  if (frame_pixels == kFramePixelsNone) {
+    d = Drawn();
+    return;
+  }
+  // A reload may put new scenes where the old ones were.
+  if (frame_report.reloaded) d = Drawn();
+  PixelRect her, room;
+  const bool her_known = SceneDrawnRect(girl_model, anim_girl.frame, &her);
+  const bool room_known = BackdropChangedRect(bg, anim_bg.frame, &d.backdrop, &room);
+  // A tap reads the backdrop alone under the finger, so all of it is drawn.
+  const bool partial = her_known && room_known && d.known && frame_pixels == kFramePixelsKept &&
+                       !touch.request && d.model == girl_model && d.shadow == girl_shadow.positions &&
+                       d.culling == debug_no_culling;
+  const PixelRect change = RectUnion(RectUnion(d.her, her), room);
+  d.known = her_known;
+  d.her = her;
+  d.model = girl_model;
+  d.shadow = girl_shadow.positions;
+  d.culling = debug_no_culling;
+  if (!partial) return;
+  frame_changed = {false, change};
+  BackdropNodesIn(d.backdrop, change, &d.backdrop_drawn);
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(change.x0, change.y0, change.x1 - change.x0, change.y1 - change.y0);
+}
 
 // The soft parts' networks as built and as settled at recent reloads, one
 // for each of her models: the settling is a fixed run of steps, so the same
@@ -188,15 +237,17 @@ void RenderFrame(int width, int height) {
   PhySkinFrame(&phy_skin);
   PhySkinForce(&phy_skin, -phy.force.x, phy.force.y, phy.force.z);
 
-  glColor4f(1, 1, 1, 1);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-
   // The camera lives in the projection, so lighting stays in scene space.
   GirlSetCamera(v_angle, v_dist, v_pan[0], v_pan[1]);
 
+  ScissorToChange();
+  glColor4f(1, 1, 1, 1);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
   glDisable(GL_BLEND);
   if (bg) {
-    DrawBackdrop(bg, anim_bg.frame);
+    const std::vector<uint8_t>& only = LastDrawn().backdrop_drawn;
+    DrawBackdrop(bg, anim_bg.frame, frame_changed.all || only.size() != bg->meshNodeCount ? nullptr : only.data());
     glMatrixMode(GL_MODELVIEW);
   }
   if (touch.request) ReadPickPixel(228);
@@ -225,6 +276,7 @@ void RenderFrame(int width, int height) {
     touch.request = false;
   }
 
+  glDisable(GL_SCISSOR_TEST);
   Animate(&anim_bg);
   Animate(&anim_girl);
 

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "redraw/redraw.h"
+
 // Physics steps run (in pairs) while the network settles after a reload.
 const int kSettlingSteps = 2000;
 
@@ -24,3 +26,18 @@ struct FrameReport {
   bool pick_hit;       // it hit what is drawn over the backdrop
 };
 extern FrameReport frame_report;
+
+// Drawing only what changed (redraw/redraw.h). The app says before each
+// frame what the framebuffer holds; RenderFrame then redraws everything, or
+// only the rectangle that can have changed, and says which in frame_changed.
+enum FramePixels {
+  kFramePixelsNone,   // nothing kept from one frame to the next
+  kFramePixelsFresh,  // a scene layer that keeps its pixels, new this frame
+  kFramePixelsKept,   // the scene layer with the last frame's pixels
+};
+extern FramePixels frame_pixels;
+struct FrameChange {
+  bool all;        // everything was drawn
+  PixelRect rect;  // else only this (possibly nothing)
+};
+extern FrameChange frame_changed;

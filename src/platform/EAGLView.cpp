@@ -83,16 +83,16 @@ int RoundDimension(float v) {
   return static_cast<int>(std::lround(v));
 }
 
-// The width x height pixels at the origin of the bound framebuffer, RGBA,
-// as GL reads them (bottom row first); false on a GL error.
-bool ReadBottomUp(int width, int height, std::vector<uint8_t>& raw) {
+// The width x height pixels at (x, y) of the bound framebuffer, RGBA, as GL
+// reads them (bottom row first); false on a GL error.
+bool ReadBottomUp(int x, int y, int width, int height, std::vector<uint8_t>& raw) {
   raw.resize(static_cast<size_t>(width) * 4 * static_cast<size_t>(height));
   GLint oldAlign = 4;
   glGetIntegerv(GL_PACK_ALIGNMENT, &oldAlign);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   while (glGetError() != GL_NO_ERROR) {
   }
-  glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, raw.data());
+  glReadPixels(x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, raw.data());
   const bool ok = glGetError() == GL_NO_ERROR;
   glPixelStorei(GL_PACK_ALIGNMENT, oldAlign);
   return ok;
@@ -114,6 +114,9 @@ struct EAGLView::Layer {
   // headless, and each frame is read back into the window's own pixels
   bool copy = false;
   std::vector<uint8_t> frame;
+  // The window pixels the last present filled, and their size.
+  SDL_Surface* shownSurface = nullptr;
+  int shownW = 0, shownH = 0;
   // window shown by GL: `present` shows the colour texture from its own state
   SDL_GLContext present = nullptr;
   // The ES 1.1 halves of the drawing and the presenting context.
@@ -350,45 +353,66 @@ void* EAGLView::CurrentContext() const {
 }
 
 // The frame read back (which waits for it) and copied into the window's
-// pixels, turned upright, in the letterbox; the bars black.
+// pixels, turned upright, in the letterbox; the bars black. When the app
+// said only part changed and the window still holds the last frame at its
+// own size, only that part is read and handed to the X server.
 bool EAGLView::PresentCopy() {
   SDL_Surface* shown = SDL_GetWindowSurface(_window);
+  const bool part = _presentPart && !_presentWhole;
+  _presentPart = false;
+  _presentWhole = true;
   if (!shown) return false;
   const int w = static_cast<int>(_size.width), h = static_cast<int>(_size.height);
-  const size_t row = static_cast<size_t>(w) * 4;
+  const EAGLRect box = EAGLLetterbox(shown->w, shown->h, _bounds.height > 0 ? _bounds.width / _bounds.height : 1.0f);
+  const SDL_Rect dst = {static_cast<int>(box.x), static_cast<int>(box.y), static_cast<int>(box.width),
+                        static_cast<int>(box.height)};
+  const SDL_PixelFormat* f = shown->format;
+  const bool direct = dst.w == w && dst.h == h && f->BytesPerPixel == 4;
+  // What to read: the changed part, or all of it.
+  int x0 = 0, y0 = 0, x1 = w, y1 = h;
+  const bool same_window = shown == _layer->shownSurface && shown->w == _layer->shownW && shown->h == _layer->shownH;
+  if (part && direct && same_window) {
+    x0 = std::max(_part[0], 0), y0 = std::max(_part[1], 0);
+    x1 = std::min(_part[2], w), y1 = std::min(_part[3], h);
+    if (x1 <= x0 || y1 <= y0) {
+      _presentWhole = false;
+      return true;  // nothing changed
+    }
+  }
+  const int rw = x1 - x0, rh = y1 - y0;
+  const size_t row = static_cast<size_t>(rw) * 4;
   std::vector<uint8_t>& frame = _layer->frame;
   GLint bound = 0;
   glGetIntegerv(GL_FRAMEBUFFER_BINDING_OES, &bound);
   if (static_cast<GLuint>(bound) != _framebuffer) glBindFramebufferOES(GL_FRAMEBUFFER_OES, _framebuffer);
-  bool ok = ReadBottomUp(w, h, frame);
+  bool ok = ReadBottomUp(x0, y0, rw, rh, frame);
   if (static_cast<GLuint>(bound) != _framebuffer) glBindFramebufferOES(GL_FRAMEBUFFER_OES, static_cast<GLuint>(bound));
   if (!ok) return false;
 
-  const EAGLRect box = EAGLLetterbox(shown->w, shown->h, _bounds.height > 0 ? _bounds.width / _bounds.height : 1.0f);
-  const SDL_Rect dst = {static_cast<int>(box.x), static_cast<int>(box.y), static_cast<int>(box.width),
-                        static_cast<int>(box.height)};
-  const Uint32 black = SDL_MapRGB(shown->format, 0, 0, 0);
-  const SDL_Rect bars[4] = {{0, 0, shown->w, dst.y},
-                            {0, dst.y + dst.h, shown->w, shown->h - dst.y - dst.h},
-                            {0, dst.y, dst.x, dst.h},
-                            {dst.x + dst.w, dst.y, shown->w - dst.x - dst.w, dst.h}};
-  for (const SDL_Rect& bar : bars)
-    if (bar.w > 0 && bar.h > 0) SDL_FillRect(shown, &bar, black);
-  const SDL_PixelFormat* f = shown->format;
-  if (dst.w == w && dst.h == h && f->BytesPerPixel == 4) {
+  const bool whole = rw == w && rh == h;
+  if (whole) {
+    const Uint32 black = SDL_MapRGB(shown->format, 0, 0, 0);
+    const SDL_Rect bars[4] = {{0, 0, shown->w, dst.y},
+                              {0, dst.y + dst.h, shown->w, shown->h - dst.y - dst.h},
+                              {0, dst.y, dst.x, dst.h},
+                              {dst.x + dst.w, dst.y, shown->w - dst.x - dst.w, dst.h}};
+    for (const SDL_Rect& bar : bars)
+      if (bar.w > 0 && bar.h > 0) SDL_FillRect(shown, &bar, black);
+  }
+  if (direct) {
     // The usual case, the frame at its own size in a 32-bit window: one pass
     // that turns it upright and moves each channel to its place.
     if (SDL_MUSTLOCK(shown) && SDL_LockSurface(shown) != 0) return false;
     const Uint32 rs = f->Rshift, gs = f->Gshift, bs = f->Bshift, opaque = f->Amask;
-    for (int y = 0; y < h; ++y) {
-      const uint8_t* in = &frame[static_cast<size_t>(h - 1 - y) * row];
+    for (int y = 0; y < rh; ++y) {
+      const uint8_t* in = &frame[static_cast<size_t>(rh - 1 - y) * row];
       Uint32* out = reinterpret_cast<Uint32*>(static_cast<uint8_t*>(shown->pixels) +
-                                              static_cast<size_t>(dst.y + y) * shown->pitch) + dst.x;
+                                              static_cast<size_t>(dst.y + h - y1 + y) * shown->pitch) + dst.x + x0;
       if (rs == 16 && gs == 8 && bs == 0) {  // X11's usual: constant shifts, which vectorise
-        for (int x = 0; x < w; ++x, in += 4)
+        for (int x = 0; x < rw; ++x, in += 4)
           out[x] = (Uint32{in[0]} << 16) | (Uint32{in[1]} << 8) | Uint32{in[2]} | opaque;
       } else {
-        for (int x = 0; x < w; ++x, in += 4)
+        for (int x = 0; x < rw; ++x, in += 4)
           out[x] = (Uint32{in[0]} << rs) | (Uint32{in[1]} << gs) | (Uint32{in[2]} << bs) | opaque;
       }
     }
@@ -405,7 +429,19 @@ bool EAGLView::PresentCopy() {
     SDL_FreeSurface(src);
     if (!ok) return false;
   }
-  return SDL_UpdateWindowSurface(_window) == 0;
+  if (whole) {
+    ok = SDL_UpdateWindowSurface(_window) == 0;
+  } else {
+    const SDL_Rect changed = {dst.x + x0, dst.y + h - y1, rw, rh};
+    ok = SDL_UpdateWindowSurfaceRects(_window, &changed, 1) == 0;
+  }
+  // SDL may hand out a new surface after this (a resize); only the same one
+  // at the same size still holds this frame.
+  _layer->shownSurface = SDL_GetWindowSurface(_window);
+  _layer->shownW = _layer->shownSurface ? _layer->shownSurface->w : 0;
+  _layer->shownH = _layer->shownSurface ? _layer->shownSurface->h : 0;
+  _presentWhole = !ok;
+  return ok;
 }
 
 void EAGLViewSetWindowPresent(EAGLPresent present) { g_present = present; }
@@ -438,28 +474,13 @@ bool EAGLView::_createSurface() {
   glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE_OES, &maxSize);
   if (width <= 0 || height <= 0 || width > maxSize || height > maxSize) return false;
 
-  GLint oldFramebuffer = 0, oldRenderbuffer = 0, oldTexture = 0;
+  GLint oldFramebuffer = 0, oldRenderbuffer = 0;
   glGetIntegerv(GL_FRAMEBUFFER_BINDING_OES, &oldFramebuffer);
   glGetIntegerv(GL_RENDERBUFFER_BINDING_OES, &oldRenderbuffer);
-  glGetIntegerv(GL_TEXTURE_BINDING_2D, &oldTexture);
-  while (glGetError() != GL_NO_ERROR) {
-  }
 
-  // The colour buffer is a texture so that the window can show it; nearest
-  // sampling at the same size keeps the presented pixels exact.
-  glGenTextures(1, &_renderbuffer);
-  glBindTexture(GL_TEXTURE_2D, _renderbuffer);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(oldTexture));
-  if (glGetError() != GL_NO_ERROR) {
-    glDeleteTextures(1, &_renderbuffer);
-    _renderbuffer = 0;
-    return false;
-  }
+  // The colour buffer is a texture so that the window can show it.
+  _renderbuffer = EAGLMakeExactTexture(width, height);
+  if (!_renderbuffer) return false;
 
   glGenFramebuffersOES(1, &_framebuffer);
   glBindFramebufferOES(GL_FRAMEBUFFER_OES, _framebuffer);
@@ -641,11 +662,32 @@ EAGLRect EAGLView::convertRectFromViewToSurface(EAGLRect r) const {
 // ---------------------------------------------------------------------------
 // Screenshots
 
+GLuint EAGLMakeExactTexture(int width, int height) {
+  GLint old = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &old);
+  while (glGetError() != GL_NO_ERROR) {
+  }
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(old));
+  if (glGetError() != GL_NO_ERROR) {
+    glDeleteTextures(1, &texture);
+    return 0;
+  }
+  return texture;
+}
+
 bool EAGLReadPixels(int width, int height, std::vector<uint8_t>& rgba) {
   if (width <= 0 || height <= 0) return false;
   const size_t row = static_cast<size_t>(width) * 4;
   std::vector<uint8_t> raw;
-  if (!ReadBottomUp(width, height, raw)) return false;
+  if (!ReadBottomUp(0, 0, width, height, raw)) return false;
   rgba.resize(raw.size());
   for (int y = 0; y < height; ++y)
     std::memcpy(&rgba[static_cast<size_t>(y) * row],

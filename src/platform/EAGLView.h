@@ -153,6 +153,16 @@ class EAGLView {
   // window shows it at the bounds' shape, as large as fits, centred between
   // black bars (see EAGLLetterbox).
   void swapBuffers();
+  // The next present of a window shown by copy need copy out only pixels
+  // [x0, x1) x [y0, y1) (y up): nothing else changed since the last. Any
+  // other present copies the whole frame.
+  void presentOnly(int x0, int y0, int x1, int y1) {
+    _part[0] = x0, _part[1] = y0, _part[2] = x1, _part[3] = y1;
+    _presentPart = true;
+  }
+  // The window lost what it showed (uncovered, resized): the next present
+  // copies the whole frame whatever presentOnly said.
+  void presentWhole() { _presentWhole = true; }
 
   EAGLPoint convertPointFromViewToSurface(EAGLPoint p) const;
   EAGLRect convertRectFromViewToSurface(EAGLRect r) const;
@@ -181,6 +191,8 @@ class EAGLView {
   GLuint _renderbuffer = 0;  // colour attachment (a texture name, see colorbuffer)
   GLuint _depthBuffer = 0;
   EAGLSize _size = {0, 0};
+  int _part[4] = {0, 0, 0, 0};
+  bool _presentPart = false, _presentWhole = true;
   bool _hasBeenCurrent = false;
   EAGLViewDelegate* _delegate = nullptr;
 
@@ -201,6 +213,10 @@ EAGLRect EAGLLetterbox(int w, int h, float aspect);
 bool EAGLViewReadPixels(const EAGLView* view, std::vector<uint8_t>& rgba);
 // Same for any width x height region at the origin of the bound framebuffer.
 bool EAGLReadPixels(int width, int height, std::vector<uint8_t>& rgba);
+// A width x height RGBA texture to draw into and show again pixel for pixel
+// (nearest sampling at the same size, clamped); the binding as found. 0 on a
+// GL error. The view's colour buffer and the scene layer (redraw/redraw.h).
+GLuint EAGLMakeExactTexture(int width, int height);
 // Writes RGBA pixels (top row first) as an 8-bit RGBA PNG, in place (through
 // the picture module's writer). False, with a message on standard error, when
 // the file cannot be written.

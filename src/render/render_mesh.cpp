@@ -646,11 +646,12 @@ void DrawModelWithEnv(CPODScene* scene, float frame, EnvLight* light) {
 
 void DrawModel(CPODScene* scene, float frame) { DrawModelWithEnv(scene, frame, nullptr); }
 
-void DrawBackdrop(CPODScene* scene, float frame) {
+void DrawBackdrop(CPODScene* scene, float frame, const uint8_t* drawn) {
   if (!scene || !scene->evalState || !scene->nodes) return;
   const GLboolean culling = glIsEnabled(GL_CULL_FACE);
   scene->SetFrame(frame);
   for (uint32_t i = 0; i < scene->meshNodeCount; ++i) {
+    if (drawn && !drawn[i]) continue;
     if (!culling) {
       if (MaterialBlends(scene, scene->nodes[i].materialIndex))
         glDisable(GL_CULL_FACE);

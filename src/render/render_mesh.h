@@ -37,7 +37,8 @@ void DrawModel(CPODScene* scene, float frame);
 // of theirs shows; culled, they cost the rasteriser nothing. Blended meshes
 // (leaves, cards seen from either side) keep the caller's culling, which is
 // in force again after.
-void DrawBackdrop(CPODScene* scene, float frame);
+// With `drawn` (meshNodeCount entries), only the nodes marked non-zero draw.
+void DrawBackdrop(CPODScene* scene, float frame, const uint8_t* drawn = nullptr);
 // As DrawModel; `light` (may be null) lights each mesh from its picture.
 void DrawModelWithEnv(CPODScene* scene, float frame, EnvLight* light);
 // Draws one mesh node. With useWorldMatrix the node's world matrix is pushed

@@ -1,0 +1,383 @@
+#include "redraw/redraw.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "math/Matrix.h"
+#include "platform/EAGLView.h"
+#include "render/render_mesh.h"
+#include "scene/ModelPOD.h"
+
+bool RectEmpty(const PixelRect& r) { return r.x0 >= r.x1 || r.y0 >= r.y1; }
+
+PixelRect RectUnion(const PixelRect& a, const PixelRect& b) {
+  if (RectEmpty(a)) return b;
+  if (RectEmpty(b)) return a;
+  return {std::min(a.x0, b.x0), std::min(a.y0, b.y0), std::max(a.x1, b.x1), std::max(a.y1, b.y1)};
+}
+
+PixelRect RectClip(const PixelRect& r, int width, int height) {
+  PixelRect c = {std::max(r.x0, 0), std::max(r.y0, 0), std::min(r.x1, width), std::min(r.y1, height)};
+  return RectEmpty(c) ? PixelRect{} : c;
+}
+
+namespace {
+
+// c = a * b, column-major 4x4 as GL keeps them.
+void Mul(float c[16], const float a[16], const float b[16]) {
+  float t[16];
+  for (int col = 0; col < 4; ++col)
+    for (int row = 0; row < 4; ++row) {
+      float s = 0;
+      for (int k = 0; k < 4; ++k) s += a[k * 4 + row] * b[col * 4 + k];
+      t[col * 4 + row] = s;
+    }
+  std::memcpy(c, t, sizeof t);
+}
+
+struct Clip4 {
+  float x, y, z, w;
+};
+
+// Points through a clip matrix onto the viewport, their extent gathered.
+struct Extent {
+  const float* clip;
+  const GLint* viewport;
+  float lo[2] = {HUGE_VALF, HUGE_VALF}, hi[2] = {-HUGE_VALF, -HUGE_VALF};
+  // A point GL would clip away at the near plane: where the triangles
+  // through it are cut is not known from the points alone.
+  bool nearCut = false;
+  // Anywhere at all (a point that cannot be placed).
+  bool everywhere = false;
+
+  Clip4 ToClip(const float* p) const {
+    const float* m = clip;
+    return {m[0] * p[0] + m[4] * p[1] + m[8] * p[2] + m[12], m[1] * p[0] + m[5] * p[1] + m[9] * p[2] + m[13],
+            m[2] * p[0] + m[6] * p[1] + m[10] * p[2] + m[14], m[3] * p[0] + m[7] * p[1] + m[11] * p[2] + m[15]};
+  }
+
+  void Add(const float* p) {
+    const Clip4 c = ToClip(p);
+    if (c.z + c.w < 0) {
+      nearCut = true;
+      return;
+    }
+    AddClip(c);
+  }
+
+  void AddClip(const Clip4& c) {
+    // The comparisons also turn away NaN.
+    if (!(c.w > 1e-6f)) {
+      everywhere = true;
+      return;
+    }
+    const float sx = viewport[0] + (c.x / c.w + 1.0f) * 0.5f * viewport[2];
+    const float sy = viewport[1] + (c.y / c.w + 1.0f) * 0.5f * viewport[3];
+    if (!(std::fabs(sx) < 1e7f && std::fabs(sy) < 1e7f)) {
+      everywhere = true;
+      return;
+    }
+    lo[0] = std::min(lo[0], sx);
+    lo[1] = std::min(lo[1], sy);
+    hi[0] = std::max(hi[0], sx);
+    hi[1] = std::max(hi[1], sy);
+  }
+
+  // A triangle as GL draws it: the part in front of the near plane.
+  void AddTriangle(const float* a, const float* b, const float* c) {
+    const Clip4 v[3] = {ToClip(a), ToClip(b), ToClip(c)};
+    for (int k = 0; k < 3; ++k) {
+      const Clip4 &p = v[k], &q = v[(k + 1) % 3];
+      const float dp = p.z + p.w, dq = q.z + q.w;
+      if (dp >= 0) AddClip(p);
+      if ((dp >= 0) != (dq >= 0)) {
+        const float t = dp / (dp - dq);
+        AddClip({p.x + t * (q.x - p.x), p.y + t * (q.y - p.y), p.z + t * (q.z - p.z), p.w + t * (q.w - p.w)});
+      }
+    }
+  }
+
+  bool Done() const { return everywhere || nearCut; }
+
+  // The pixels whose centres the extent can reach, and one more each side.
+  PixelRect Rect() const {
+    const int w = viewport[0] + viewport[2], h = viewport[1] + viewport[3];
+    if (everywhere || nearCut) return RectClip({viewport[0], viewport[1], w, h}, w, h);
+    if (lo[0] > hi[0]) return {};
+    PixelRect r = {static_cast<int>(std::floor(lo[0])) - 1, static_cast<int>(std::floor(lo[1])) - 1,
+                   static_cast<int>(std::ceil(hi[0])) + 2, static_cast<int>(std::ceil(hi[1])) + 2};
+    return RectClip(r, w, h);
+  }
+};
+
+// Which vertices were seen in this pass (skinned meshes reach a vertex from
+// many triangles and several bone batches).
+std::vector<uint32_t> seen;
+uint32_t pass = 0;
+
+// The node's covered pixels, added to *out, as DrawNodeP draws it under the
+// given projection and modelview (`view`) and viewport.
+bool NodeDrawnRect(CPODScene* scene, SPODNode& node, const float proj[16], const float view[16],
+                   const GLint vp[4], PixelRect* out) {
+  const SPODMesh* mesh = &scene->meshes[node.meshIndex];
+  const CPODData& v = mesh->vertices;
+  if (!v.data || mesh->vertexCount == 0) return true;
+  MATRIX world;
+  scene->GetWorldMatrix(world, node);
+  float mv[16], clip[16];
+  Mul(mv, view, world.f);
+  Mul(clip, proj, mv);
+  Extent e{clip, vp};
+
+  if (!mesh->boneWeights.data) {
+    if (v.type != EPODDataFloat || v.componentCount < 3) return false;
+    const size_t stride = v.stride ? v.stride : 3 * sizeof(float);
+    auto at = [&](uint32_t i) { return reinterpret_cast<const float*>(v.data + i * stride); };
+    for (uint32_t i = 0; i < mesh->vertexCount && !e.Done(); ++i) e.Add(at(i));
+    // Cut by the near plane (a plant beside the camera): its triangles cut
+    // as GL cuts them.
+    if (e.nearCut && !e.everywhere && mesh->stripCount == 0 && mesh->faces.data) {
+      e = Extent{clip, vp};
+      const uint16_t* f = reinterpret_cast<const uint16_t*>(mesh->faces.data);
+      for (uint32_t t = 0; t < mesh->faceCount && !e.everywhere; ++t, f += 3) {
+        if (f[0] >= mesh->vertexCount || f[1] >= mesh->vertexCount || f[2] >= mesh->vertexCount) continue;
+        e.AddTriangle(at(f[0]), at(f[1]), at(f[2]));
+      }
+    }
+  } else {
+    MATRIX viewM;
+    std::memcpy(viewM.f, view, sizeof viewM.f);
+    const CBoneBatches& bb = mesh->boneBatches;
+    const bool listed = mesh->stripCount == 0 && mesh->faces.data;
+    if (seen.size() < mesh->vertexCount) seen.resize(mesh->vertexCount, 0);
+    if (++pass == 0) {
+      std::fill(seen.begin(), seen.end(), 0);
+      pass = 1;
+    }
+    const uint16_t* indices = reinterpret_cast<const uint16_t*>(mesh->faces.data);
+    for (int b = 0; b < bb.batchCount && !e.Done(); ++b) {
+      const int bones = std::min(bb.batchBoneCounts[b], kMatrixPaletteSize);
+      for (int j = 0; j < bones; ++j) {
+        MATRIX m;
+        scene->GetBoneWorldMatrix(m, node, scene->nodes[bb.batches[b * bb.batchBoneMax + j]]);
+        MatrixMultiply(matrix_palette[j], m, viewM);
+      }
+      const int first = bb.batchOffsets[b];
+      const int end = b + 1 < bb.batchCount ? bb.batchOffsets[b + 1] : static_cast<int>(mesh->faceCount);
+      const VECTOR3* normals = nullptr;
+      const VECTOR3* p = SkinMeshP(mesh, first, end - first, &normals);
+      if (!listed) {
+        for (uint32_t i = 0; i < mesh->vertexCount && !e.Done(); ++i) e.Add(&p[i].x);
+        break;  // every vertex is blended whole
+      }
+      for (long k = 3L * first; k < 3L * end && !e.Done(); ++k) {
+        const uint16_t i = indices[k];
+        if (i >= mesh->vertexCount || seen[i] == pass) continue;
+        seen[i] = pass;
+        e.Add(&p[i].x);
+      }
+    }
+  }
+  *out = RectUnion(*out, e.Rect());
+  return true;
+}
+
+struct Camera {
+  float proj[16], view[16];
+  GLint vp[4];
+};
+
+Camera CurrentCamera() {
+  Camera c;
+  glGetFloatv(GL_PROJECTION_MATRIX, c.proj);
+  glGetFloatv(GL_MODELVIEW_MATRIX, c.view);
+  glGetIntegerv(GL_VIEWPORT, c.vp);
+  return c;
+}
+
+// What places a node's drawing: its world matrix and its bones'.
+void Placement(CPODScene* scene, SPODNode& node, std::vector<float>* out) {
+  out->clear();
+  MATRIX m;
+  scene->GetWorldMatrix(m, node);
+  out->insert(out->end(), m.f, m.f + 16);
+  const SPODMesh& mesh = scene->meshes[node.meshIndex];
+  if (!mesh.boneWeights.data) return;
+  const CBoneBatches& bb = mesh.boneBatches;
+  for (int b = 0; b < bb.batchCount; ++b)
+    for (int j = 0; j < bb.batchBoneCounts[b]; ++j) {
+      scene->GetBoneWorldMatrix(m, node, scene->nodes[bb.batches[b * bb.batchBoneMax + j]]);
+      out->insert(out->end(), m.f, m.f + 16);
+    }
+}
+
+bool Drawable(const CPODScene* scene) { return scene && scene->evalState && scene->nodes; }
+
+}  // namespace
+
+bool SceneDrawnRect(CPODScene* scene, float frame, PixelRect* out) {
+  if (!Drawable(scene)) return true;
+  scene->SetFrame(frame);
+  const Camera c = CurrentCamera();
+  for (uint32_t i = 0; i < scene->meshNodeCount; ++i)
+    if (!NodeDrawnRect(scene, scene->nodes[i], c.proj, c.view, c.vp, out)) return false;
+  return true;
+}
+
+bool BackdropChangedRect(CPODScene* scene, float frame, BackdropMemo* memo, PixelRect* out) {
+  if (!Drawable(scene)) {
+    *memo = BackdropMemo();
+    return true;
+  }
+  scene->SetFrame(frame);
+  const Camera c = CurrentCamera();
+  const bool fresh = memo->scene != scene || memo->nodes.size() != scene->meshNodeCount ||
+                     std::memcmp(memo->projection, c.proj, sizeof c.proj) != 0 ||
+                     std::memcmp(memo->modelview, c.view, sizeof c.view) != 0 ||
+                     std::memcmp(memo->viewport, c.vp, sizeof c.vp) != 0;
+  if (fresh) {
+    *memo = BackdropMemo();
+    memo->nodes.resize(scene->meshNodeCount);
+  }
+  std::vector<float> now;
+  for (uint32_t i = 0; i < scene->meshNodeCount; ++i) {
+    BackdropMemo::Node& n = memo->nodes[i];
+    Placement(scene, scene->nodes[i], &now);
+    if (!fresh && now == n.placement) continue;
+    PixelRect at;
+    if (!NodeDrawnRect(scene, scene->nodes[i], c.proj, c.view, c.vp, &at)) {
+      *memo = BackdropMemo();
+      return false;
+    }
+    if (!fresh) *out = RectUnion(*out, RectUnion(n.rect, at));
+    n.placement.swap(now);
+    n.rect = at;
+  }
+  memo->scene = scene;
+  std::memcpy(memo->projection, c.proj, sizeof c.proj);
+  std::memcpy(memo->modelview, c.view, sizeof c.view);
+  std::memcpy(memo->viewport, c.vp, sizeof c.vp);
+  return !fresh;
+}
+
+void BackdropNodesIn(const BackdropMemo& memo, const PixelRect& r, std::vector<uint8_t>* drawn) {
+  drawn->resize(memo.nodes.size());
+  for (size_t i = 0; i < memo.nodes.size(); ++i) {
+    const PixelRect& n = memo.nodes[i].rect;
+    (*drawn)[i] = n.x0 < r.x1 && r.x0 < n.x1 && n.y0 < r.y1 && r.y0 < n.y1;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The scene layer
+
+namespace {
+struct Layer {
+  GLuint framebuffer = 0, colour = 0, depth = 0;
+  int width = 0, height = 0;
+} layer;
+}  // namespace
+
+void RedrawRelease() {
+  if (layer.framebuffer) glDeleteFramebuffersOES(1, &layer.framebuffer);
+  if (layer.colour) glDeleteTextures(1, &layer.colour);
+  layer = Layer();
+}
+
+bool RedrawSceneBegin(int width, int height, GLuint depth, bool* fresh) {
+  *fresh = false;
+  if (layer.framebuffer && (layer.width != width || layer.height != height || layer.depth != depth))
+    RedrawRelease();
+  if (layer.framebuffer) {
+    glBindFramebufferOES(GL_FRAMEBUFFER_OES, layer.framebuffer);
+    return true;
+  }
+  if (width <= 0 || height <= 0) return false;
+  *fresh = true;
+  while (glGetError() != GL_NO_ERROR) {
+  }
+  layer.colour = EAGLMakeExactTexture(width, height);
+  if (!layer.colour) return false;
+  glGenFramebuffersOES(1, &layer.framebuffer);
+  glBindFramebufferOES(GL_FRAMEBUFFER_OES, layer.framebuffer);
+  glFramebufferTexture2DOES(GL_FRAMEBUFFER_OES, GL_COLOR_ATTACHMENT0_OES, GL_TEXTURE_2D, layer.colour, 0);
+  if (depth)
+    glFramebufferRenderbufferOES(GL_FRAMEBUFFER_OES, GL_DEPTH_ATTACHMENT_OES, GL_RENDERBUFFER_OES, depth);
+  layer.width = width;
+  layer.height = height;
+  layer.depth = depth;
+  if (glCheckFramebufferStatusOES(GL_FRAMEBUFFER_OES) != GL_FRAMEBUFFER_COMPLETE_OES ||
+      glGetError() != GL_NO_ERROR) {
+    RedrawRelease();
+    return false;
+  }
+  return true;
+}
+
+void RedrawShowScene(const PixelRect& r, int width, int height) {
+  const PixelRect c = RectClip(r, width, height);
+  if (RectEmpty(c) || !layer.colour) return;
+  // The state the interface and the frame update find is left as it was.
+  const GLboolean depth = glIsEnabled(GL_DEPTH_TEST), blend = glIsEnabled(GL_BLEND),
+                  light = glIsEnabled(GL_LIGHTING), tex2d = glIsEnabled(GL_TEXTURE_2D),
+                  scissor = glIsEnabled(GL_SCISSOR_TEST), cull = glIsEnabled(GL_CULL_FACE),
+                  colours = glIsEnabled(GL_COLOR_ARRAY), normals = glIsEnabled(GL_NORMAL_ARRAY),
+                  fog = glIsEnabled(GL_FOG), alpha = glIsEnabled(GL_ALPHA_TEST);
+  GLint mode = GL_MODELVIEW, texture = 0, box[4] = {}, view[4] = {};
+  GLfloat envMode = GL_MODULATE;
+  glGetIntegerv(GL_MATRIX_MODE, &mode);
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
+  glGetTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &envMode);
+  glGetIntegerv(GL_SCISSOR_BOX, box);
+  glGetIntegerv(GL_VIEWPORT, view);
+
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_BLEND);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_CULL_FACE);
+  glDisable(GL_FOG);
+  glDisable(GL_ALPHA_TEST);
+  glEnable(GL_TEXTURE_2D);
+  glEnable(GL_SCISSOR_TEST);
+  glViewport(0, 0, width, height);
+  glScissor(c.x0, c.y0, c.x1 - c.x0, c.y1 - c.y0);
+  glBindTexture(GL_TEXTURE_2D, layer.colour);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+  for (GLenum m : {GL_TEXTURE, GL_PROJECTION, GL_MODELVIEW}) {
+    glMatrixMode(m);
+    glPushMatrix();
+    glLoadIdentity();
+  }
+  static const GLfloat quad[] = {-1, -1, 1, -1, -1, 1, 1, 1};
+  static const GLfloat uv[] = {0, 0, 1, 0, 0, 1, 1, 1};
+  glDisableClientState(GL_COLOR_ARRAY);
+  glDisableClientState(GL_NORMAL_ARRAY);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glVertexPointer(2, GL_FLOAT, 0, quad);
+  glTexCoordPointer(2, GL_FLOAT, 0, uv);
+  glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+  glDisableClientState(GL_VERTEX_ARRAY);
+  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  for (GLenum m : {GL_TEXTURE, GL_PROJECTION, GL_MODELVIEW}) {
+    glMatrixMode(m);
+    glPopMatrix();
+  }
+  glMatrixMode(static_cast<GLenum>(mode));
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, static_cast<GLint>(envMode));
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
+  glScissor(box[0], box[1], box[2], box[3]);
+  glViewport(view[0], view[1], view[2], view[3]);
+  auto set = [](GLenum cap, GLboolean on) { on ? glEnable(cap) : glDisable(cap); };
+  set(GL_DEPTH_TEST, depth);
+  set(GL_BLEND, blend);
+  set(GL_LIGHTING, light);
+  set(GL_TEXTURE_2D, tex2d);
+  set(GL_SCISSOR_TEST, scissor);
+  set(GL_CULL_FACE, cull);
+  set(GL_FOG, fog);
+  set(GL_ALPHA_TEST, alpha);
+  if (colours) glEnableClientState(GL_COLOR_ARRAY);
+  if (normals) glEnableClientState(GL_NORMAL_ARRAY);
+}
