@@ -37,7 +37,7 @@ struct Drawn {
   const float* shadow = nullptr;
   int culling = 0;
   BackdropMemo backdrop;
-  std::vector<uint8_t> backdrop_drawn;  // this frame's, when only part is redrawn
+  std::vector<uint8_t> backdrop_drawn;
 };
 Drawn& LastDrawn() {
   static Drawn* d = new Drawn();
@@ -45,13 +45,15 @@ Drawn& LastDrawn() {
 }
 
 // Sets frame_changed and, when only part is redrawn, the scissor to it. Her
-// pose, the physics and the camera are those the frame draws with.
-void ScissorToChange() {
+// pose, the physics and the camera are those the frame draws with. Returns
+// which backdrop nodes can reach the changed part (DrawBackdrop's `drawn`),
+// null when everything is drawn.
+const uint8_t* ScissorToChange() {
   frame_changed = {true, {}};
   Drawn& d = LastDrawn();
   if (frame_pixels == kFramePixelsNone) {
     d = Drawn();
-    return;
+    return nullptr;
   }
   // A reload may put new scenes where the old ones were.
   if (frame_report.reloaded) d = Drawn();
@@ -68,11 +70,12 @@ void ScissorToChange() {
   d.model = girl_model;
   d.shadow = girl_shadow.positions;
   d.culling = debug_no_culling;
-  if (!partial) return;
+  if (!partial) return nullptr;
   frame_changed = {false, change};
-  BackdropNodesIn(d.backdrop, change, &d.backdrop_drawn);
   glEnable(GL_SCISSOR_TEST);
   glScissor(change.x0, change.y0, change.x1 - change.x0, change.y1 - change.y0);
+  BackdropNodesIn(d.backdrop, change, &d.backdrop_drawn);
+  return bg && d.backdrop_drawn.size() == bg->meshNodeCount ? d.backdrop_drawn.data() : nullptr;
 }
 
 // The soft parts' networks as built and as settled at recent reloads, one
@@ -240,14 +243,13 @@ void RenderFrame(int width, int height) {
   // The camera lives in the projection, so lighting stays in scene space.
   GirlSetCamera(v_angle, v_dist, v_pan[0], v_pan[1]);
 
-  ScissorToChange();
+  const uint8_t* backdrop_nodes = ScissorToChange();
   glColor4f(1, 1, 1, 1);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
   glDisable(GL_BLEND);
   if (bg) {
-    const std::vector<uint8_t>& only = LastDrawn().backdrop_drawn;
-    DrawBackdrop(bg, anim_bg.frame, frame_changed.all || only.size() != bg->meshNodeCount ? nullptr : only.data());
+    DrawBackdrop(bg, anim_bg.frame, backdrop_nodes);
     glMatrixMode(GL_MODELVIEW);
   }
   if (touch.request) ReadPickPixel(228);

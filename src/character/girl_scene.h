@@ -12,7 +12,7 @@ class CPODScene;
 class CShell {
  public:
   bool InitApplication();  // GirlInit; always succeeds
-  bool QuitApplication();  // releases voices, scenes, shadow and kept pictures when refcount drops to 0
+  bool QuitApplication();  // releases voices, scenes and shadow when refcount drops to 0
   bool UpdateScene();      // nothing: all per-tick work is in RenderScene
   bool RenderScene();      // RenderFrame(320, 480)
 };

@@ -24,18 +24,6 @@ PixelRect RectClip(const PixelRect& r, int width, int height) {
 
 namespace {
 
-// c = a * b, column-major 4x4 as GL keeps them.
-void Mul(float c[16], const float a[16], const float b[16]) {
-  float t[16];
-  for (int col = 0; col < 4; ++col)
-    for (int row = 0; row < 4; ++row) {
-      float s = 0;
-      for (int k = 0; k < 4; ++k) s += a[k * 4 + row] * b[col * 4 + k];
-      t[col * 4 + row] = s;
-    }
-  std::memcpy(c, t, sizeof t);
-}
-
 struct Clip4 {
   float x, y, z, w;
 };
@@ -123,12 +111,13 @@ bool NodeDrawnRect(CPODScene* scene, SPODNode& node, const float proj[16], const
   const SPODMesh* mesh = &scene->meshes[node.meshIndex];
   const CPODData& v = mesh->vertices;
   if (!v.data || mesh->vertexCount == 0) return true;
-  MATRIX world;
+  MATRIX world, viewM, projM, mv, clip;
   scene->GetWorldMatrix(world, node);
-  float mv[16], clip[16];
-  Mul(mv, view, world.f);
-  Mul(clip, proj, mv);
-  Extent e{clip, vp};
+  std::memcpy(viewM.f, view, sizeof viewM.f);
+  std::memcpy(projM.f, proj, sizeof projM.f);
+  MatrixMultiply(mv, world, viewM);
+  MatrixMultiply(clip, mv, projM);
+  Extent e{clip.f, vp};
 
   if (!mesh->boneWeights.data) {
     if (v.type != EPODDataFloat || v.componentCount < 3) return false;
@@ -138,7 +127,7 @@ bool NodeDrawnRect(CPODScene* scene, SPODNode& node, const float proj[16], const
     // Cut by the near plane (a plant beside the camera): its triangles cut
     // as GL cuts them.
     if (e.nearCut && !e.everywhere && mesh->stripCount == 0 && mesh->faces.data) {
-      e = Extent{clip, vp};
+      e = Extent{clip.f, vp};
       const uint16_t* f = reinterpret_cast<const uint16_t*>(mesh->faces.data);
       for (uint32_t t = 0; t < mesh->faceCount && !e.everywhere; ++t, f += 3) {
         if (f[0] >= mesh->vertexCount || f[1] >= mesh->vertexCount || f[2] >= mesh->vertexCount) continue;
@@ -146,8 +135,6 @@ bool NodeDrawnRect(CPODScene* scene, SPODNode& node, const float proj[16], const
       }
     }
   } else {
-    MATRIX viewM;
-    std::memcpy(viewM.f, view, sizeof viewM.f);
     const CBoneBatches& bb = mesh->boneBatches;
     const bool listed = mesh->stripCount == 0 && mesh->faces.data;
     if (seen.size() < mesh->vertexCount) seen.resize(mesh->vertexCount, 0);
