@@ -13,6 +13,7 @@
 #include "gles/gl_check.h"
 #include "render/env_light.h"
 #include "scene/ModelPOD.h"
+#include "texture/gamelib.h"
 #include "texture/texture_library.h"
 
 // ---------------------------------------------------------------------------
@@ -421,6 +422,56 @@ const uint16_t* FrontFacesFirst(const SPODMesh& mesh, const VECTOR3* positions, 
   return g_front_first.data();
 }
 
+// Whether blending, on for this draw, leaves every pixel as drawing without
+// it would: it weighs by source alpha and every fragment's alpha is exactly
+// 1 (lit by a material of diffuse alpha 1 or coloured with alpha 1, and
+// either untextured or textured from a texture with no translucent texel).
+// The frame update leaves blending on after a translucent part of the room,
+// and she is drawn after it; without blending the rasteriser need not read
+// back the pixels she covers. Every query here is of state, so nothing is
+// waited for.
+bool BlendChangesNothing() {
+  if (!glIsEnabled(GL_BLEND) || glIsEnabled(GL_COLOR_ARRAY)) return false;
+  GLint src = 0, dst = 0;
+  glGetIntegerv(GL_BLEND_SRC, &src);
+  glGetIntegerv(GL_BLEND_DST, &dst);
+  if (src == GL_ONE && dst == GL_ZERO) return true;
+  if (src != GL_SRC_ALPHA || dst != GL_ONE_MINUS_SRC_ALPHA) return false;
+  if (glIsEnabled(GL_LIGHTING)) {
+    if (glIsEnabled(GL_COLOR_MATERIAL)) return false;
+    GLfloat diffuse[4] = {0, 0, 0, 0};
+    glGetMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
+    if (!(diffuse[3] >= 1.0f)) return false;  // lit alpha is clamped to [0, 1]
+    GLint twoSided = 0;
+    glGetIntegerv(GL_LIGHT_MODEL_TWO_SIDE, &twoSided);
+    if (twoSided) {
+      glGetMaterialfv(GL_BACK, GL_DIFFUSE, diffuse);
+      if (!(diffuse[3] >= 1.0f)) return false;
+    }
+  } else {
+    GLfloat colour[4] = {0, 0, 0, 0};
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    if (colour[3] != 1.0f) return false;
+  }
+  GLint active = GL_TEXTURE0;
+  glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+  glActiveTexture(GL_TEXTURE1);
+  const bool second = glIsEnabled(GL_TEXTURE_2D);
+  glActiveTexture(GL_TEXTURE0);
+  bool opaque = !second;
+  if (opaque && glIsEnabled(GL_TEXTURE_2D)) {
+    GLfloat mode = 0;
+    GLint bound = 0;
+    glGetTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &mode);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    opaque = (mode == static_cast<GLfloat>(GL_MODULATE) || mode == static_cast<GLfloat>(GL_REPLACE) ||
+              mode == static_cast<GLfloat>(GL_DECAL)) &&
+             TextureOpaque(static_cast<GLuint>(bound));
+  }
+  glActiveTexture(static_cast<GLenum>(active));
+  return opaque;
+}
+
 }  // namespace
 
 void TransVec3TransformWeightedArray(VECTOR3* out, int outStride, const VECTOR3* in, int inStride,
@@ -547,6 +598,8 @@ void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triang
     }
   }
 
+  const bool unblended = !useEnv && BlendChangesNothing();
+  if (unblended) glDisable(GL_BLEND);
   const uint16_t* indices = reinterpret_cast<const uint16_t*>(mesh->faces.data);
   if (mesh->stripCount == 0) {
     if (indexed) {
@@ -572,6 +625,7 @@ void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triang
     }
   }
 
+  if (unblended) glEnable(GL_BLEND);
   glDisableClientState(GL_VERTEX_ARRAY);
   if (useEnv) {
     light->Remove();

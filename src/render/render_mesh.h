@@ -9,6 +9,9 @@
 // Drawn without culling, a skinned triangle list hands GL the triangles that
 // face the viewer before those that face away (each kind in stored order),
 // so hidden back faces fail the depth test instead of being shaded.
+// Blending left on by whatever was drawn before is switched off for a draw
+// whose every fragment has alpha 1 (texture/gamelib.h knows which textures
+// have no translucent texel): the same pixels, without reading them back.
 //
 // State left behind: the vertex, normal and texture-coordinate arrays off,
 // the matrix mode GL_MODELVIEW, the modelview stack as found. With an

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 
 GLuint texture[kMaxTextures];
@@ -34,6 +35,14 @@ struct Made {
   int width = 0, height = 0, mode = -1;
 };
 std::map<GLuint, Made> g_made;        // textures that can be parked
+// Textures whose every texel, as uploaded here, has alpha 255.
+std::set<GLuint> g_opaque;
+
+bool AllOpaque(const unsigned char* rgba, size_t pixels) {
+  unsigned char a = 255;
+  for (size_t i = 0; i < pixels; ++i) a &= rgba[4 * i + 3];
+  return a == 255;
+}
 std::map<GLuint, Made> g_parked;      // deleted during a reuse window, kept
 bool g_reusing = false;
 
@@ -61,14 +70,20 @@ void DeleteTexture(GLuint tex) {
     return;
   }
   if (made != g_made.end()) g_made.erase(made);
+  g_opaque.erase(tex);
   glDeleteTextures(1, &tex);
 }
+
+bool TextureOpaque(GLuint tex) { return tex != 0 && g_opaque.count(tex) != 0; }
 
 void TextureReuseBegin() { g_reusing = true; }
 
 void TextureReuseEnd() {
   g_reusing = false;
-  for (auto& parked : g_parked) glDeleteTextures(1, &parked.first);
+  for (auto& parked : g_parked) {
+    g_opaque.erase(parked.first);
+    glDeleteTextures(1, &parked.first);
+  }
   g_parked.clear();
 }
 
@@ -179,6 +194,10 @@ GLuint LoadTextureData(unsigned char* pixels, tag_TexPicDesc* desc, texmip mode)
   SetMipmapping(mode);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, desc->xs, desc->ys, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                upload);
+  if (AllOpaque(upload, static_cast<size_t>(desc->xs) * static_cast<size_t>(desc->ys)))
+    g_opaque.insert(name);
+  else
+    g_opaque.erase(name);
   return name;
 }
 
@@ -461,7 +480,9 @@ GLuint LoadMaskedTexture(const char* base, const MaskedLayer* layers, int count,
                          const std::string& key, const std::vector<std::string>& files) {
   tag_TexPicDesc desc{0, 0, 0};
   GLuint tex = 0;
+  bool opaque = true;
   auto upload = [&](int y, int rows, const unsigned char* rgba, bool last) {
+    opaque = opaque && AllOpaque(rgba, static_cast<size_t>(desc.xs) * static_cast<size_t>(rows));
     if (y == 0) {
       if (!IsPowerOfTwo(desc.xs) || !IsPowerOfTwo(desc.ys)) return false;
       tex = TakeMaskedStorage(desc.xs, desc.ys, mode);
@@ -485,9 +506,16 @@ GLuint LoadMaskedTexture(const char* base, const MaskedLayer* layers, int count,
   if (ComposeMaskedRows(base, layers, count, &desc, upload)) {
     Made made{key, {}, desc.xs, desc.ys, mode};
     if (Stamps(files, made.stamps)) g_made[tex] = made;
+    if (opaque)
+      g_opaque.insert(tex);
+    else
+      g_opaque.erase(tex);
     return tex;
   }
-  if (tex) glDeleteTextures(1, &tex);
+  if (tex) {
+    g_opaque.erase(tex);
+    glDeleteTextures(1, &tex);
+  }
   // Made whole, which says what is wrong with the pictures.
   unsigned char* pixels = ReadPictureData(base, &desc);
   if (!pixels) return 0;

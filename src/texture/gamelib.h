@@ -54,6 +54,12 @@ unsigned char* ReadPictureData(const char* name, tag_TexPicDesc* desc);
 // filtering is left alone.
 GLuint LoadTextureData(unsigned char* pixels, tag_TexPicDesc* desc, texmip mode);
 
+// Whether every texel of `tex` has alpha 255, as LoadTextureData or
+// LoadMaskedTexture uploaded it: drawn with it, blending by source alpha
+// leaves every pixel as drawing without blending would. False for textures
+// made any other way and after DeleteTexture.
+bool TextureOpaque(GLuint tex);
+
 // ReadPictureData + LoadTextureData + free. On a decoding failure prints
 // "Texture file %s not loaded" after the decoder's message, returns 0.
 GLuint LoadTextureRGBA(const char* name, texmip mode);

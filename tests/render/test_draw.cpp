@@ -81,6 +81,44 @@ TEST_F(Drawing, SkinnedMeshNodePlacementReachesTheVerticesTwice) {
   EXPECT_GT(PixelAt(126, 100)[0], 0);  // x = 2.9
 }
 
+// Blending left on from a translucent part is skipped for a draw only where
+// it changes nothing: every fragment's alpha is 1. A translucent texel still
+// blends, and blending is on again after either draw.
+TEST_F(Drawing, BlendingLeftOnStillBlendsTranslucentTexels) {
+  CPODScene cube;
+  testkit::BuildTexturedCube(cube);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrthof(-2.0f, 2.0f, -2.0f, 2.0f, -10.0f, 10.0f);
+  glMatrixMode(GL_MODELVIEW);
+  glDisable(GL_LIGHTING);
+  glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+  glEnable(GL_TEXTURE_2D);
+  glEnable(GL_CULL_FACE);  // one layer of the cube over each pixel
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  auto drawn = [&](uint8_t alpha) {
+    std::vector<uint8_t> texels(8 * 8 * 4);
+    for (size_t i = 0; i < texels.size(); i += 4) texels[i + 2] = 200, texels[i + 3] = alpha;
+    tag_TexPicDesc d = {8, 8, 32};
+    const GLuint tex = LoadTextureData(texels.data(), &d, TEXMIP_NONE);
+    EXPECT_EQ(TextureOpaque(tex), alpha == 255);
+    glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    DrawMeshP(&cube.meshes[0], false, 0, static_cast<int>(cube.meshes[0].faceCount), nullptr);
+    EXPECT_TRUE(glIsEnabled(GL_BLEND));
+    DeleteTexture(tex);
+    EXPECT_FALSE(TextureOpaque(tex));
+    return PixelAt(64, 64);
+  };
+  const std::vector<uint8_t> opaque = drawn(255), translucent = drawn(128);
+  EXPECT_EQ(opaque[0], 0);
+  EXPECT_EQ(opaque[2], 200);
+  EXPECT_NEAR(translucent[0], 127, 2);  // half the red behind
+  EXPECT_NEAR(translucent[2], 100, 2);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
 // Scattered triangles of both windings on one bone at rest, each vertex
 // with a normal of its own, so lighting gives every triangle its own shade;
 // every fourth one has a twin in its plane wound the other way, stored just
