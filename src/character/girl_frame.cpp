@@ -134,6 +134,10 @@ void SettleSoftParts() {
 #ifdef __GLIBC__
 // Free heap a reload may leave resident; a settings change leaves 7 to 12 MB.
 constexpr size_t kKeptFreeHeap = size_t(16) << 20;
+// Free heap whose pages were handed back at the last trim and not taken
+// again since, as far as the allocator's count tells: it still counts them
+// free. 0 until the first trim.
+size_t g_free_handed_back = 0;
 #endif
 
 void ReloadScene() {
@@ -162,8 +166,16 @@ void ReloadScene() {
   // them rather than creep (her texture is made a band at a time into the
   // storage it had), so resident memory stays level; only a reload that
   // leaves more free than that (a picture made whole, a damaged bundle) hands
-  // every free page back.
-  if (mallinfo2().fordblks > kKeptFreeHeap) malloc_trim(0);
+  // every free page back. Pages handed back are not counted again: a heap
+  // whose free space lies below a block that stays (one left high by an
+  // earlier start in the same process) would otherwise hand its 20 MB back
+  // at every reload and fault them in again at the next, 20 to 30 ms each.
+  const size_t free_heap = mallinfo2().fordblks;
+  if (free_heap < g_free_handed_back) g_free_handed_back = free_heap;
+  if (free_heap > g_free_handed_back + kKeptFreeHeap) {
+    malloc_trim(0);
+    g_free_handed_back = mallinfo2().fordblks;
+  }
 #endif
 }
 
