@@ -38,6 +38,9 @@ struct Made {
   int width = 0, height = 0, mode = -1;
 };
 std::map<GLuint, Made> g_made;        // textures that can be parked
+std::map<GLuint, Made> g_parked;      // deleted during a reuse window, kept
+bool g_reusing = false;
+
 // Textures whose every texel, as uploaded here, has alpha 255.
 std::set<GLuint> g_opaque;
 
@@ -46,8 +49,6 @@ bool AllOpaque(const unsigned char* rgba, size_t pixels) {
   for (size_t i = 0; i < pixels; ++i) a &= rgba[4 * i + 3];
   return a == 255;
 }
-std::map<GLuint, Made> g_parked;      // deleted during a reuse window, kept
-bool g_reusing = false;
 
 // Size and modification time of each picture; false when one is missing.
 bool Stamps(const std::vector<std::string>& files, std::vector<long long>& out) {
