@@ -50,6 +50,8 @@ bool g_no_save = false;
 bool g_damaged_in_place = false;
 std::string g_damage_reason;
 std::string g_last_damaged;
+// No file was there when the store was read: a first launch.
+bool g_first_launch = false;
 
 std::string Folder(const std::string& file) {
   const size_t slash = file.rfind('/');
@@ -141,6 +143,7 @@ void Refuse(const std::string& path, const std::string& what, const char* apply)
 void Load() {
   if (g_loaded) return;
   g_loaded = true;
+  g_first_launch = false;
   g_damaged_in_place = false;
   g_no_save = false;
   g_values = json::object();
@@ -154,7 +157,8 @@ void Load() {
     case kFileOk:
       break;
     case kFileMissing:
-      return;  // first launch
+      g_first_launch = true;
+      return;
     case kFileNotRegular:
       return Refuse(path, std::string("is ") + FileKindName(st.st_mode) + ", not a settings file",
                     "defaults apply");
@@ -351,6 +355,11 @@ void UserDefaultsForget() {
 }
 
 std::string UserDefaultsLastDamagedPath() { return g_last_damaged; }
+
+bool UserDefaultsFirstLaunch() {
+  Load();
+  return g_first_launch;
+}
 
 void UserDefaultsSetFileOps(const UserDefaultsFileOps* ops) { g_ops = ops ? *ops : kRealOps; }
 
