@@ -249,6 +249,34 @@ std::string FitWithEllipsis(ImFont* font, float size, const std::string& text, f
   return head + ellipsis;
 }
 
+// How many lines `text` breaks into at `width`, as the label draws it.
+int WrappedLines(ImFont* font, float size, const std::string& text, float width) {
+  const char* s = text.c_str();
+  const char* end = s + text.size();
+  int lines = 0;
+  while (s < end) {
+    const char* next = font->CalcWordWrapPositionA(size / font->FontSize, s, end, width);
+    s = next == s ? s + 1 : next;
+    while (s < end && (*s == ' ' || *s == '\n')) ++s;
+    ++lines;
+  }
+  return lines;
+}
+
+// The narrowest width up to `width` at which `text` takes no more lines
+// than at `width`: the lines come out of even length, and no short word is
+// left alone on the last one.
+float BalancedWrap(ImFont* font, float size, const std::string& text, float width) {
+  const int lines = WrappedLines(font, size, text, width);
+  if (lines < 2) return width;
+  float lo = width / static_cast<float>(lines) * 0.9f, hi = width;
+  while (hi - lo > 1.0f) {
+    const float mid = (lo + hi) * 0.5f;
+    (WrappedLines(font, size, text, mid) <= lines ? hi : lo) = mid;
+  }
+  return hi;
+}
+
 // What a control did under the pointer this frame.
 struct ControlInput {
   bool clicked = false, held = false, hover = false;
@@ -342,8 +370,9 @@ void DrawTextField(UITextField* tf, ImVec2 origin, const ControlInput& in) {
   const std::string& text = tf->text_;
   if (tf->caret > text.size()) tf->caret = text.size();
   auto width_to = [&](size_t bytes) { return font->CalcTextSizeA(fs, 1e6f, 0.0f, text.c_str(), text.c_str() + bytes).x; };
-  // Scrolled so that the caret stays in view.
-  const float shift = std::max(0.0f, width_to(tf->caret) - inner + 2.0f);
+  // Scrolled so that the caret stays in view while editing; else the name
+  // shows from its start.
+  const float shift = tf->focused ? std::max(0.0f, width_to(tf->caret) - inner + 2.0f) : 0.0f;
   if (in.clicked) {
     tf->becomeFirstResponder();
     const float x = ImGui::GetIO().MousePos.x - (p0.x + pad) + shift;
@@ -370,16 +399,21 @@ void DrawTextField(UITextField* tf, ImVec2 origin, const ControlInput& in) {
   dl->PopClipRect();
 }
 
-// The name over the scene: white with a soft dark outline, cut with "..."
-// when it does not fit.
+// The name over the scene: white with a soft dark outline on a dark glass
+// plate, so that it reads over any backdrop (a clock or a bright sky behind
+// it); cut with "..." when it does not fit.
 void DrawTitle(UITextField* tf, ImVec2 origin) {
   ImDrawList* dl = ImGui::GetWindowDrawList();
   const ImVec2 p0(origin.x + tf->frame.x, origin.y + tf->frame.y);
   ImFont* font = TitleFont();
   const float fs = PointSize(font) * 1.3f;
-  const std::string text = FitWithEllipsis(font, fs, tf->text_, tf->frame.width - 16.0f);
+  const float pad = 12.0f;
+  const std::string text = FitWithEllipsis(font, fs, tf->text_, tf->frame.width - 2 * pad - 8.0f);
   const ImVec2 ts = font->CalcTextSizeA(fs, 1e6f, 0.0f, text.c_str());
   const ImVec2 tp(p0.x + (tf->frame.width - ts.x) * 0.5f, p0.y + (tf->frame.height - ts.y) * 0.5f);
+  if (!text.empty())
+    dl->AddRectFilled(ImVec2(tp.x - pad, p0.y + 2), ImVec2(tp.x + ts.x + pad, p0.y + tf->frame.height - 2),
+                      IM_COL32(13, 15, 26, 150), (tf->frame.height - 4) * 0.5f);
   for (int dx = -1; dx <= 1; ++dx)
     for (int dy = -1; dy <= 1; ++dy)
       if (dx || dy) dl->AddText(font, fs, ImVec2(tp.x + dx, tp.y + dy), IM_COL32(0, 0, 0, 140), text.c_str());
@@ -421,7 +455,7 @@ void DrawScreen(UIViewController* vc, float offset, bool on_top, int depth) {
       ImFont* font = l->bold ? TitleFont() : ImGui::GetFont();
       const float fs = PointSize(font) * l->size;
       const float pad = l->background.a > 0 ? 10.0f : 0.0f;
-      const float wrap = l->wrap ? v->frame.width - 2 * pad : 0.0f;
+      const float wrap = l->wrap ? BalancedWrap(font, fs, l->text, v->frame.width - 2 * pad) : 0.0f;
       const ImVec2 ts = font->CalcTextSizeA(fs, 1e6f, wrap, l->text.c_str());
       const float x = l->centered ? p0.x + (v->frame.width - ts.x) * 0.5f : p0.x + pad;
       const float y = p0.y + (v->frame.height - ts.y) * 0.5f;
@@ -446,6 +480,8 @@ void DrawScreen(UIViewController* vc, float offset, bool on_top, int depth) {
       } else {
         dl->AddText(font, fs, ImVec2(x, y), Rgba(l->color), l->text.c_str());
       }
+    } else if (auto* panel = dynamic_cast<UIPanel*>(v)) {
+      dl->AddRectFilled(p0, p1, Rgba(panel->color), panel->rounding);
     } else if (auto* iv = dynamic_cast<UIImageView*>(v)) {
       const GLuint tex = UIKitTexture(iv->image);
       if (tex)
