@@ -581,7 +581,8 @@ void SchoolOutsideAndBehind(SceneBuilder& s, const SchoolMaterials& m) {
   noticeFrame.Box({-150, 505, R - 5}, {360, 185, 5});
   s.Add("notice board frame", noticeFrame, m.wood);
   s.Add("notice board", notices, m.poster);
-  Clock(s, {0, 880, -R}, {0, 0, 1}, 55, m.clockFace, m.hand);
+  // Over the board, off to the right: her name is shown over its middle.
+  Clock(s, {330, 860, -R}, {0, 0, 1}, 55, m.clockFace, m.hand);
   Mesh clouds;
   for (int i = 0; i < 5; ++i) clouds.Card({-1700, 950 + 120 * float(i % 2), -1500 + float(i) * 750}, 700, 330, kPi * 0.5f);
   s.Add("clouds", clouds, m.cloud, {0, 0, 0}, [](int k, int n, V3& p, float q[4]) {
