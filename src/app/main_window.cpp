@@ -213,7 +213,10 @@ int main(int argc, char** argv) {
       if (now >= next) break;
       SDL_Event e;
       const int ms = static_cast<int>((next - now) * 1000 / freq);
-      if (SDL_WaitEventTimeout(&e, std::max(1, ms))) queue.Push(e);
+      if (SDL_WaitEventTimeout(&e, std::max(1, ms))) {
+        queue.Push(e);
+        if (e.type == SDL_QUIT) break;  // answered now, not at the next tick
+      }
     }
     SDL_Event e;
     while (SDL_PollEvent(&e)) queue.Push(e);
@@ -228,6 +231,8 @@ int main(int argc, char** argv) {
       if (!WindowInputTranslate(ev, AppInputState(), input)) running = false;
     }
     if (input.quit_requested) running = false;
+    // Asked to quit (Ctrl+Q, or the window manager's close): no tick more.
+    if (!running) break;
     if (resized) {
       FitToWindow(window);
       // The size and place to come back to are the window's own, not full screen.
@@ -258,6 +263,9 @@ int main(int argc, char** argv) {
     next = std::max(next + period, SDL_GetPerformanceCounter());
   }
   if (!Fullscreen(window)) windowed = Geometry(window);
+  // The window goes at once; saving and taking everything down follow
+  // unseen.
+  SDL_HideWindow(window);
   WindowGeometryStore(windowed);
   UserDefaultsSynchronize();
   OvantaAppStop();
