@@ -9,6 +9,7 @@
 #include "app/app_input.h"
 #include "app/help_overlay.h"
 #include "app/notice.h"
+#include "app/ui_text.h"
 #include "app/ui_draw.h"
 #include "character/girl_frame.h"
 #include "character/girl_sound.h"
@@ -180,6 +181,19 @@ FrameWrite OvantaWriteFrame(const std::string& path) {
   return EAGLWritePNG(path.c_str(), rgba.data(), static_cast<int>(s.width), static_cast<int>(s.height))
              ? kFrameWritten
              : kFrameNotWritten;
+}
+
+bool OvantaScreenshot(const std::string& path) {
+  const FrameWrite wrote = OvantaWriteFrame(path);
+  const std::string file = path.substr(path.rfind('/') + 1);
+  if (wrote == kFrameWritten) {
+    std::printf("ovanta: frame written to %s\n", path.c_str());
+    NoticeShow(UiTextWith("Saved %s", file));
+    return true;
+  }
+  if (wrote == kFrameNotRead) std::fprintf(stderr, "ovanta: no frame to write to %s\n", path.c_str());
+  NoticeShow(UiTextWith("Could not save %s", file));
+  return false;
 }
 
 OvantaAppDelegate* OvantaApp() { return g_app; }

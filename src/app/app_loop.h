@@ -71,6 +71,10 @@ void OvantaSceneEnd();
 // (the headless `shot` and the window's F12).
 enum FrameWrite { kFrameWritten, kFrameNotRead, kFrameNotWritten };
 FrameWrite OvantaWriteFrame(const std::string& path);
+// The window's F12: the frame written to `path`, said on standard output,
+// or why not on standard error; either way a notice on screen from the next
+// frame on (the frame itself is without it). False when nothing was written.
+bool OvantaScreenshot(const std::string& path);
 
 OvantaAppDelegate* OvantaApp();
 RootViewController* OvantaRoot();

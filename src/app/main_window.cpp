@@ -27,8 +27,6 @@
 #include "app/app_loop.h"
 #include "app/app_trace.h"
 #include "app/help_overlay.h"
-#include "app/notice.h"
-#include "app/ui_text.h"
 #include "app/window_input.h"
 #include "app/window_state.h"
 #include "cli/cli.h"
@@ -247,17 +245,7 @@ int main(int argc, char** argv) {
     TraceAfterTick(++tick);
     if (shot_requested) {
       shot_requested = false;
-      // Said on screen too (from the next frame: the shot is without it).
-      const FrameWrite wrote = OvantaWriteFrame(shot);
-      const std::string file = shot.substr(shot.rfind('/') + 1);
-      if (wrote == kFrameWritten) {
-        std::printf("ovanta: frame written to %s\n", shot.c_str());
-        NoticeShow(UiTextWith("Saved %s", file));
-      } else {
-        if (wrote == kFrameNotRead) std::fprintf(stderr, "ovanta: no frame to write to %s\n", shot.c_str());
-        shot_failed = true;
-        NoticeShow(UiTextWith("Could not save %s", file));
-      }
+      if (!OvantaScreenshot(shot)) shot_failed = true;
     }
     // A slow tick delays the next one; none is skipped.
     next = std::max(next + period, SDL_GetPerformanceCounter());

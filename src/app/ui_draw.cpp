@@ -231,7 +231,9 @@ PixelRect PiecesChanged(const std::vector<KitState::Piece>& a, const std::vector
 // text drawn straight into a draw list is sized in points.
 float PointSize(const ImFont* font) { return font->FontSize / kit.font_scale; }
 
-ImFont* TitleFont() { return kit.title_font ? kit.title_font : ImGui::GetFont(); }
+// The body font (the first one built) and the bold one, outside a frame too.
+ImFont* BodyFont() { return kit.ctx->IO.Fonts->Fonts[0]; }
+ImFont* TitleFont() { return kit.title_font ? kit.title_font : BodyFont(); }
 
 // `text` cut at a character so that it and an ellipsis fit in `width`.
 std::string FitWithEllipsis(ImFont* font, float size, const std::string& text, float width) {
@@ -249,18 +251,25 @@ std::string FitWithEllipsis(ImFont* font, float size, const std::string& text, f
   return head + ellipsis;
 }
 
-// How many lines `text` breaks into at `width`, as the label draws it.
-int WrappedLines(ImFont* font, float size, const std::string& text, float width) {
+// The lines `text` breaks into at `width`, as a label draws them.
+std::vector<std::string> WrapLines(ImFont* font, float size, const std::string& text, float width) {
+  std::vector<std::string> lines;
   const char* s = text.c_str();
   const char* end = s + text.size();
-  int lines = 0;
   while (s < end) {
     const char* next = font->CalcWordWrapPositionA(size / font->FontSize, s, end, width);
-    s = next == s ? s + 1 : next;
+    if (next == s) next = s + 1;
+    const char* cut = next;
+    while (cut > s && (cut[-1] == ' ' || cut[-1] == '\n')) --cut;
+    lines.emplace_back(s, cut);
+    s = next;
     while (s < end && (*s == ' ' || *s == '\n')) ++s;
-    ++lines;
   }
   return lines;
+}
+
+int WrappedLines(ImFont* font, float size, const std::string& text, float width) {
+  return static_cast<int>(WrapLines(font, size, text, width).size());
 }
 
 // The narrowest width up to `width` at which `text` takes no more lines
@@ -276,6 +285,10 @@ float BalancedWrap(ImFont* font, float size, const std::string& text, float widt
   }
   return hi;
 }
+
+ImFont* LabelFont(const UILabel& l) { return l.bold ? TitleFont() : BodyFont(); }
+// Room kept between a label's box and its text.
+float LabelPad(const UILabel& l) { return l.background.a > 0 ? 10.0f : 0.0f; }
 
 // What a control did under the pointer this frame.
 struct ControlInput {
@@ -452,9 +465,9 @@ void DrawScreen(UIViewController* vc, float offset, bool on_top, int depth) {
     if (auto* b = dynamic_cast<UIButton*>(v)) {
       DrawButton(b, origin, in);
     } else if (auto* l = dynamic_cast<UILabel*>(v)) {
-      ImFont* font = l->bold ? TitleFont() : ImGui::GetFont();
+      ImFont* font = LabelFont(*l);
       const float fs = PointSize(font) * l->size;
-      const float pad = l->background.a > 0 ? 10.0f : 0.0f;
+      const float pad = LabelPad(*l);
       const float wrap = l->wrap ? BalancedWrap(font, fs, l->text, v->frame.width - 2 * pad) : 0.0f;
       const ImVec2 ts = font->CalcTextSizeA(fs, 1e6f, wrap, l->text.c_str());
       const float x = l->centered ? p0.x + (v->frame.width - ts.x) * 0.5f : p0.x + pad;
@@ -464,18 +477,12 @@ void DrawScreen(UIViewController* vc, float offset, bool on_top, int depth) {
                           Rgba(l->background), 10.0f);
       if (l->wrap) {
         // Line by line, each centred in the box.
-        const char* s = l->text.c_str();
-        const char* end = s + l->text.size();
         float ly = y;
-        while (s < end) {
-          const char* next = font->CalcWordWrapPositionA(fs / font->FontSize, s, end, wrap);
-          if (next == s) next = s + 1;
-          const ImVec2 ls = font->CalcTextSizeA(fs, 1e6f, 0.0f, s, next);
+        for (const std::string& line : WrapLines(font, fs, l->text, wrap)) {
+          const ImVec2 ls = font->CalcTextSizeA(fs, 1e6f, 0.0f, line.c_str());
           const float lx = l->centered ? p0.x + (v->frame.width - ls.x) * 0.5f : x;
-          dl->AddText(font, fs, ImVec2(lx, ly), Rgba(l->color), s, next);
+          dl->AddText(font, fs, ImVec2(lx, ly), Rgba(l->color), line.c_str());
           ly += fs;
-          s = next;
-          while (s < end && (*s == ' ' || *s == '\n')) ++s;
         }
       } else {
         dl->AddText(font, fs, ImVec2(x, y), Rgba(l->color), l->text.c_str());
@@ -825,6 +832,15 @@ UITextField* UIKitFieldAt(UINavigationController& nav, float x, float y) {
 }
 
 void UIKitSetOverlay(const UIOverlay* overlay) { kit.overlay = overlay; }
+
+std::vector<std::string> UIKitLabelLines(const UILabel& label) {
+  if (!kit.ctx) return {};
+  ImFont* font = LabelFont(label);
+  const float fs = PointSize(font) * label.size;
+  if (!label.wrap) return {label.text};
+  const float width = BalancedWrap(font, fs, label.text, label.frame.width - 2 * LabelPad(label));
+  return WrapLines(font, fs, label.text, width);
+}
 
 bool UIKitHitsControl(UINavigationController& nav, float x, float y) {
   for (const auto& s : nav.visible(kit.width)) {
