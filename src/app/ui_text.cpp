@@ -61,7 +61,7 @@ const Row kRows[] = {
     {"Setup", "Опции"},
     {"her looks, voice and name", "облик, голос и имя"},
     {"Dance", "Танец"},
-    {"start dancing; Stop ends it", "танец; Стоп его заканчивает"},
+    {"start dancing; Stop ends it", "танцевать; Стоп: конец"},
     {"Reset", "Сброс"},
     {"the camera as at the start", "камера как в начале"},
     {"Keys", "Клавиши"},
