@@ -47,10 +47,14 @@ void Apply(const SpringFileNode& n, bool point, float v[3]) {
 struct Builder {
   const std::vector<SpringFileNode>& nodes;
   std::vector<int> parent, depth;  // depth -1: in or below a cycle
+  std::vector<MATRIX> world;       // rest pose
   std::vector<int> joint_of;       // per node: its joint, or -1
   std::map<int, int> fixed_of;     // node -> fixed node
   SpringSetup out;
   Notes notes;
+  // Steps left for walking from a joint up to the one before it: a file
+  // can ask for far more walking than it has nodes, never more than this.
+  long walk_budget;
 
   explicit Builder(const std::vector<SpringFileNode>& file) : nodes(file) {
     const int n = static_cast<int>(nodes.size());
@@ -65,11 +69,34 @@ struct Builder {
         }
         parent[c] = i;
       }
+    // Depths: each node's walk up stops at a node already known, or at one
+    // on its own path (a cycle: that path gets no depth).
+    std::vector<char> seen(n, 0);
+    std::vector<int> path;
     for (int i = 0; i < n; ++i) {
-      int d = 0;
-      for (int p = parent[i]; p >= 0 && d <= n; p = parent[p]) ++d;
-      if (d <= n) depth[i] = d;
+      int m = i;
+      for (path.clear(); m >= 0 && !seen[m]; m = parent[m]) {
+        seen[m] = 1;
+        path.push_back(m);
+      }
+      const bool dead = m >= 0 && (depth[m] < 0 || std::find(path.begin(), path.end(), m) != path.end());
+      int d = m < 0 ? 0 : depth[m] + 1;
+      for (auto it = path.rbegin(); it != path.rend(); ++it) depth[*it] = dead ? -1 : d++;
     }
+    std::vector<int> order;
+    for (int i = 0; i < n; ++i)
+      if (depth[i] >= 0) order.push_back(i);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return depth[a] < depth[b]; });
+    world.assign(n, MATRIX{});
+    for (int i : order) {
+      MATRIX local;
+      float q[4];
+      UnitRotation(nodes[i].rotation, q);
+      SpringsLocalMatrix(nodes[i].translation, q, nodes[i].scale, &local);
+      if (parent[i] >= 0) MatrixMultiply(world[i], local, world[parent[i]]);
+      else world[i] = local;
+    }
+    walk_budget = 16L * n + 1024;
   }
 
   bool Usable(int node) const { return node >= 0 && node < static_cast<int>(nodes.size()) && depth[node] >= 0; }
@@ -120,7 +147,6 @@ struct Builder {
     std::vector<int> index_of(n);
     for (size_t k = 0; k < n; ++k) index_of[order[k]] = static_cast<int>(k);
     SpringSetup s;
-    s.node_ids = out.node_ids;
     s.chains = out.chains;
     s.colliders = out.colliders;
     s.collider_groups = out.collider_groups;
@@ -137,7 +163,7 @@ struct Builder {
       s.joints.push_back(j);
       s.joint_ids.push_back(node);
     }
-    s.node_ids = out.node_ids;  // Fixed() above may have added parents
+    s.node_ids = out.node_ids;  // with the parents Fixed() added above
     if (warning) *warning = notes.Line();
     return s;
   }
@@ -198,14 +224,15 @@ SpringSetup SpringsFromVrm1(const std::vector<SpringFileNode>& nodes, const Vrm1
       }
       std::vector<int> between;
       int m = b.parent[next];
-      while (m >= 0 && m != head) {
+      for (int up = b.depth[next] - b.depth[head] - 1; up > 0 && b.walk_budget > 0; --up, --b.walk_budget) {
         between.push_back(m);
         m = b.parent[m];
       }
       bool taken = b.joint_of[head] >= 0;
       for (int x : between) taken = taken || b.joint_of[x] >= 0;
       if (m != head || taken) {
-        b.notes.Add(m != head ? "spring %d: node %d is not below node %d" : "spring %d: node %d or one above it, below node %d, sways twice",
+        b.notes.Add(m != head ? "spring %d: node %d is not below node %d (within reach)"
+                              : "spring %d: node %d or one above it, below node %d, sways twice",
                     static_cast<int>(si), next, head);
         break;
       }
@@ -284,9 +311,10 @@ SpringSetup SpringsFromVrm0(const std::vector<SpringFileNode>& nodes, const Vrm0
         } else if (b.parent[n] >= 0 && node.scale[0] != 0 && node.scale[1] != 0 && node.scale[2] != 0) {
           // The bone's own direction in its space: its translation, turned
           // back by its rotation and unscaled; made 7 cm long in the world.
+          const float* pw = b.world[b.parent[n]].f;
+          const float* t = node.translation;
           float along[3];
-          std::copy(node.translation, node.translation + 3, along);
-          for (int p = b.parent[n]; p >= 0; p = b.parent[p]) Apply(nodes[p], false, along);
+          for (int k = 0; k < 3; ++k) along[k] = pw[k] * t[0] + pw[4 + k] * t[1] + pw[8 + k] * t[2];
           const float world = std::sqrt(along[0] * along[0] + along[1] * along[1] + along[2] * along[2]);
           SpringFileNode back;
           UnitRotation(node.rotation, back.rotation);
