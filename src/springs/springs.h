@@ -44,6 +44,7 @@
 // at rest and counted in the readout.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 

@@ -175,6 +175,18 @@ void Copy3(const float* from, float* to, bool flip_z) {
   to[2] = flip_z ? -from[2] : from[2];
 }
 
+// A joint with the values of a 1.0 joint or a 0.x bone group.
+template <typename In>
+SpringJoint Values(const In& in, bool flip_z) {
+  SpringJoint j;
+  j.hit_radius = in.hit_radius;
+  j.stiffness = in.stiffness;
+  j.gravity_power = in.gravity_power;
+  Copy3(in.gravity_dir, j.gravity_dir, flip_z);
+  j.drag = in.drag;
+  return j;
+}
+
 }  // namespace
 
 SpringSetup SpringsFromVrm1(const std::vector<SpringFileNode>& nodes, const Vrm1SpringBoneIn& in,
@@ -239,14 +251,7 @@ SpringSetup SpringsFromVrm1(const std::vector<SpringFileNode>& nodes, const Vrm1
       float tail[3];
       std::copy(nodes[next].translation, nodes[next].translation + 3, tail);
       for (int x : between) Apply(nodes[x], true, tail);
-      const Vrm1JointIn& p = spring.joints[k];
-      SpringJoint j;
-      j.hit_radius = p.hit_radius;
-      j.stiffness = p.stiffness;
-      j.gravity_power = p.gravity_power;
-      Copy3(p.gravity_dir, j.gravity_dir, false);
-      j.drag = p.drag;
-      b.AddJoint(head, j, chain, tail);
+      b.AddJoint(head, Values(spring.joints[k], false), chain, tail);
       const float none[3] = {0, 0, 0};
       for (int x : between) b.AddJoint(x, SpringJoint(), -1, none);
     }
@@ -277,12 +282,7 @@ SpringSetup SpringsFromVrm0(const std::vector<SpringFileNode>& nodes, const Vrm0
   }
   for (size_t gi = 0; gi < in.bone_groups.size(); ++gi) {
     const Vrm0BoneGroupIn& group = in.bone_groups[gi];
-    SpringJoint j;
-    j.hit_radius = group.hit_radius;
-    j.stiffness = group.stiffness;
-    j.gravity_power = group.gravity_power;
-    Copy3(group.gravity_dir, j.gravity_dir, true);
-    j.drag = group.drag;
+    const SpringJoint j = Values(group, true);
     for (int root : group.bones) {
       if (!b.Usable(root)) {
         b.notes.Add("bone group %d: root node %d out of range", static_cast<int>(gi), root);
