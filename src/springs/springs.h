@@ -26,9 +26,9 @@
 // into: the character's model space, y up, metres for a model at its own
 // scale. Matrices are 4x4 in GL element order (math/Matrix.h: translation in
 // elements 12..14; a point is transformed as a column vector). A length that
-// belongs to a node (a joint's offset, tail and hit radius, a collider's
-// offset, tail and radius) is in that node's space and scales with it;
-// directions and accelerations are in world. Rotations are unit quaternions
+// belongs to a node (a joint's tail and hit radius, a collider's offset, tail
+// and radius) is in that node's space and scales with it, a joint's offset is
+// in its parent's; directions and accelerations are in world. Rotations are unit quaternions
 // (x, y, z, w) that turn column vectors, as glTF's; math/Matrix.h's
 // MatrixRotationQuaternion builds the conjugate's matrix, so a rotation from
 // here goes to a scene node conjugated.
@@ -39,9 +39,10 @@
 // `gravity_dir` by `gravity_power` (both as a distance per second, added once
 // a tick), and pushed by the external acceleration; it is then kept at the
 // bone's length from the joint's origin and outside every collider it tests
-// (the sum of the collider's radius and the joint's hit radius), and the
-// joint turns to aim at it. A chain whose values stop being finite is put back
-// at rest and counted in the readout.
+// (the sum of the collider's radius and the joint's hit radius; one whose
+// whole reach lies inside a collider cannot leave it), and the joint turns to
+// aim at it. A chain whose values stop being finite is put back at rest and
+// counted in the readout.
 #pragma once
 
 #include <cstddef>
