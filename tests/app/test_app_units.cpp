@@ -356,6 +356,8 @@ TEST_F(AppInterface, CaptionLinesAreBalanced) {
   struct stat st;
   ASSERT_EQ(FileReadText((std::string(OVANTA_BUNDLE) + "/captions.txt").c_str(), 1 << 20, &text, &st), kFileOk);
   ASSERT_TRUE(CaptionsParse(text, &lines, &error)) << error;
+  Tick(3);  // her greeting: the caption takes its place on screen
+  ASSERT_FALSE(OvantaRoot()->captionLabel->hidden);
   UILabel label = *OvantaRoot()->captionLabel;
   int wrapped = 0;
   for (const CaptionLine& c : lines) {
