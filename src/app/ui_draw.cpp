@@ -268,20 +268,16 @@ std::vector<std::string> WrapLines(ImFont* font, float size, const std::string& 
   return lines;
 }
 
-int WrappedLines(ImFont* font, float size, const std::string& text, float width) {
-  return static_cast<int>(WrapLines(font, size, text, width).size());
-}
-
 // The narrowest width up to `width` at which `text` takes no more lines
 // than at `width`: the lines come out of even length, and no short word is
 // left alone on the last one.
 float BalancedWrap(ImFont* font, float size, const std::string& text, float width) {
-  const int lines = WrappedLines(font, size, text, width);
+  const size_t lines = WrapLines(font, size, text, width).size();
   if (lines < 2) return width;
   float lo = width / static_cast<float>(lines) * 0.9f, hi = width;
   while (hi - lo > 1.0f) {
     const float mid = (lo + hi) * 0.5f;
-    (WrappedLines(font, size, text, mid) <= lines ? hi : lo) = mid;
+    (WrapLines(font, size, text, mid).size() <= lines ? hi : lo) = mid;
   }
   return hi;
 }

@@ -68,9 +68,9 @@ int GirlReadIntKey(const char* key);
 // No usable name (none stored, or one that is not text, which one line
 // says): the name field shows "Ovanta" and her looks keep their initial
 // values, but for the voice language, which the system's locale picks
-// (GirlLanguageOfLocale) unless the store lives in memory. Otherwise the stored name (cut to the limit) and her four looks
-// are restored; the looks are not brought into 0..3 here: the scene and
-// voice loaders reduce them.
+// (GirlLanguageOfLocale) unless the store lives in memory. Otherwise the
+// stored name (cut to the limit) and her four looks are restored; the looks
+// are not brought into 0..3 here: the scene and voice loaders reduce them.
 // A store file that did not exist yet (the first launch) also makes this
 // start her first meeting with the user (sound_first_meeting).
 void GirlLoadSettings();
