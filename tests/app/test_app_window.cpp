@@ -227,7 +227,7 @@ TEST(AppWindow, HelpFirstThenButtonsEscapeAndTheIcon) {
       << "the settings button opens the settings screen";
   // Typed into the name field (characters beyond 16 bits: WindowInput.*).
   ASSERT_TRUE(WaitTicks(d.trace, 10));
-  d.Click(160 * s, 99 * s);
+  d.Click(160 * s, 85 * s);
   ASSERT_TRUE(WaitTicks(d.trace, 2));
   d.Key("End BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace");
   Shell(d.x + "type --window " + d.wid + " 'Zoe Q'");
