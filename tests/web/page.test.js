@@ -9,7 +9,8 @@
 //   - on a landscape desktop window (1280 x 800): letterboxed at full
 //     height, a mouse click on her answers, turning the window round lays
 //     the canvas out again;
-//   - without WebGL the page says so and loads nothing more.
+//   - without WebGL the page says so and loads nothing more;
+//   - a browser speaking Russian: her first start meets the user in Russian.
 // The pictures go to build/web-shots.
 'use strict';
 
@@ -122,6 +123,22 @@ async function eventsUntil(page, from, pred, what) {
       assert.match(await page.evaluate(() => document.getElementById('problem-text').textContent), /WebGL/);
       assert.ok(!requested.some((p) => p.endsWith('.js') && p !== '/page.js'), requested.join(' '));
       await page.close();
+    }],
+    ['a browser in Russian: her first meeting is in Russian', async () => {
+      // Headless chromium reports en-US whatever it is told: the page is
+      // given a Russian browser's languages before it loads.
+      const ru = await start();
+      const russian = (p) => p.evaluateOnNewDocument(() => {
+        Object.defineProperty(navigator, 'languages', {get: () => ['ru-RU', 'ru', 'en-US']});
+        Object.defineProperty(navigator, 'language', {get: () => 'ru-RU'});
+      });
+      const page = await openPage(ru, {query: '?trace', before: russian});
+      await waitForTick(page, (t) => t.tick >= 5, 'the greeting');
+      const objects = await trace(page);
+      assert.equal(objects.find((o) => o.event === undefined).n_sound_set, 1);
+      assert.equal(objects.find((o) => o.event === 'sound').file, 'r_hello');
+      await page.close();
+      await ru.close();
     }],
   ]);
   await env.close();
