@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdarg>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -85,6 +86,22 @@ FileSeen Seen(const struct stat* st) {
   f.size = st->st_size;
   f.mtime = st->st_mtim;
   return f;
+}
+
+// What the last failed save said: a save failing again for the same reason
+// says nothing more.
+std::string g_last_said;
+
+void Say(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+void Say(const char* fmt, ...) {
+  char line[1024];
+  va_list args;
+  va_start(args, fmt);
+  std::vsnprintf(line, sizeof line, fmt, args);
+  va_end(args);
+  if (g_last_said == line) return;
+  g_last_said = line;
+  std::fputs(line, stderr);
 }
 
 std::string Folder(const std::string& file) {
@@ -273,7 +290,7 @@ bool WriteAll(int fd, const std::string& data) {
 
 bool SaveFailed(const std::string& path, const char* step, const std::string& tmp, bool had_file) {
   const int err = errno;
-  std::fprintf(stderr, "Settings: cannot save %s (%s: %s); %s\n", path.c_str(), step, std::strerror(err),
+  Say("Settings: cannot save %s (%s: %s); %s\n", path.c_str(), step, std::strerror(err),
                had_file ? "the settings saved before are kept" : "nothing was saved");
   if (!tmp.empty()) g_ops.unlink(tmp.c_str());
   return false;
@@ -377,7 +394,7 @@ bool TextThatFits(const std::string& path, std::string* data) {
   // Each entry takes its text and four bytes around it.
   while (size > kMaxStoreBytes && dropped < others.size()) size -= others[dropped++].first + 4;
   if (size > kMaxStoreBytes) {
-    std::fprintf(stderr, "Settings: cannot save %s (the choices alone would make it larger than %llu bytes)\n",
+    Say("Settings: cannot save %s (the choices alone would make it larger than %llu bytes)\n",
                  path.c_str(), static_cast<unsigned long long>(kMaxStoreBytes));
     return false;
   }
@@ -432,6 +449,7 @@ bool Save(const std::string& path, const std::string& target, const std::string&
   if (dfd >= 0) g_ops.close(dfd);
   // The file holds the values now, synced or not.
   g_unsaved = false;
+  g_last_said.clear();
   struct stat st;
   g_seen = stat(target.c_str(), &st) == 0 ? Seen(&st) : FileSeen();
   if (!synced) {
@@ -479,6 +497,7 @@ void UserDefaultsForget() {
   g_values = json::object();
   g_set_keys.clear();
   g_unsaved = false;
+  g_last_said.clear();
   g_loaded = false;
   g_no_save = false;
   g_damaged_in_place = false;
@@ -570,7 +589,7 @@ bool CheckChangedFile(const std::string& path, const std::string& target) {
   const int err = errno;
   if (read == kFileMissing) return true;
   if (read != kFileOk) {
-    std::fprintf(stderr, "Settings: %s changed since it was read and %s; it is left as it is and the choices "
+    Say("Settings: %s changed since it was read and %s; it is left as it is and the choices "
                  "are not saved\n", path.c_str(),
                  read == kFileTooLarge ? "is too large to be a settings file" : FileStatusText(read, st, err).c_str());
     return false;
@@ -588,7 +607,7 @@ bool UserDefaultsSynchronize() {
   if (g_memory_only) return true;
   const std::string path = UserDefaultsPath();
   if (path.empty()) {
-    std::fprintf(stderr, "Settings: cannot save (no home or configuration folder)\n");
+    Say("Settings: cannot save (no home or configuration folder)\n");
     return false;
   }
   // Reading it already said why it is not saved.
@@ -604,19 +623,19 @@ bool UserDefaultsSynchronize() {
   struct stat st;
   const bool had_file = lstat(target.c_str(), &st) == 0;
   if (had_file && !S_ISREG(st.st_mode)) {
-    std::fprintf(stderr, "Settings: %s is %s, not a settings file; the choices will not be saved\n",
+    Say("Settings: %s is %s, not a settings file; the choices will not be saved\n",
                  path.c_str(), FileKindName(st.st_mode));
     return false;
   }
   if (had_file && (st.st_mode & 0222) == 0) {
-    std::fprintf(stderr, "Settings: %s is read-only; the choices will not be saved\n", path.c_str());
+    Say("Settings: %s is read-only; the choices will not be saved\n", path.c_str());
     return false;
   }
   if (had_file && !CheckChangedFile(path, target)) return false;
   const std::string dir = Folder(target);
   const std::string in_the_way = MakeFolders(dir);
   if (!in_the_way.empty()) {
-    std::fprintf(stderr, "Settings: cannot save %s (%s); %s\n", path.c_str(), in_the_way.c_str(),
+    Say("Settings: cannot save %s (%s); %s\n", path.c_str(), in_the_way.c_str(),
                  had_file ? "the settings saved before are kept" : "nothing was saved");
     return false;
   }

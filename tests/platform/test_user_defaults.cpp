@@ -260,7 +260,10 @@ TEST_F(UserDefaults, AStoreChangedOnDiskIsMovedAsideWhenDamaged) {
   UserDefaultsSetInteger("k", 1);
   testing::internal::CaptureStderr();
   EXPECT_FALSE(UserDefaultsSynchronize());
+  UserDefaultsSetInteger("k", 2);
+  EXPECT_FALSE(UserDefaultsSynchronize());  // the same failure again says nothing more
   const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(1, std::count(err.begin(), err.end(), '\n')) << err;
   EXPECT_NE(std::string::npos, err.find(file_ + " is a file, not a folder")) << err;
 }
 
