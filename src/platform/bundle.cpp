@@ -80,3 +80,19 @@ bool BundlePathForResource(const char* name, const char* type, std::string& path
   path = p;
   return true;
 }
+
+std::string BundleWhyNot(const char* name, const char* type) {
+  std::string file = name ? name : "";
+  if (type && *type) file += std::string(".") + type;
+  const std::string root = BundleRoot();
+  if (file.empty() || file.find('/') != std::string::npos || file.find('\\') != std::string::npos ||
+      file == "." || file == "..")
+    return "'" + file + "': no name of a file in the bundle";
+  if (root.empty()) return file + ": no bundle folder";
+  const std::string p = root + "/" + file;
+  struct stat st;
+  if (stat(p.c_str(), &st) != 0) return p + ": " + std::strerror(errno);
+  if (!S_ISREG(st.st_mode)) return p + ": not a regular file";
+  if (access(p.c_str(), R_OK) != 0) return p + ": cannot be read (" + std::strerror(errno) + ")";
+  return p;
+}
