@@ -18,13 +18,6 @@
 
 namespace {
 
-int LinesWith(const std::string& text, const std::string& what) {
-  std::istringstream lines(text);
-  int n = 0;
-  for (std::string line; std::getline(lines, line);) n += line.find(what) != std::string::npos;
-  return n;
-}
-
 std::string Headless(const std::string& args) { return std::string("'") + OVANTA_HEADLESS + "' " + args; }
 
 // A character device like the system's null or full device, made here.

@@ -53,6 +53,19 @@ void ExpectLipsFollow(const HeadlessRun& r, const std::string& file) {
   }
 }
 
+// The generated bundle in `dir`, linked file by file, but for `left_out`.
+void LinkBundle(const ScratchDir& dir, const std::vector<std::string>& left_out) {
+  const std::string bundle = OVANTA_BUNDLE;
+  DIR* d = opendir(bundle.c_str());
+  ASSERT_NE(d, nullptr);
+  while (dirent* e = readdir(d)) {
+    const std::string name = e->d_name;
+    if (name == "." || name == ".." || std::count(left_out.begin(), left_out.end(), name)) continue;
+    ASSERT_EQ(symlink((bundle + "/" + name).c_str(), dir.file(name).c_str()), 0) << name;
+  }
+  closedir(d);
+}
+
 }  // namespace
 
 // Twenty seconds of idle after start-up: the greeting with its lips and
@@ -118,27 +131,7 @@ TEST(Face, RussianLinesMoveHerLipsAndShowCyrillicCaptions) {
 }
 
 // A voice dropped into the bundle without its mouth timing: her lips follow
-// its loudness instead.
-// The generated bundle in `dir`, linked file by file, but for `left_out`.
-void LinkBundle(const ScratchDir& dir, const std::vector<std::string>& left_out) {
-  const std::string bundle = OVANTA_BUNDLE;
-  DIR* d = opendir(bundle.c_str());
-  ASSERT_NE(d, nullptr);
-  while (dirent* e = readdir(d)) {
-    const std::string name = e->d_name;
-    if (name == "." || name == ".." || std::count(left_out.begin(), left_out.end(), name)) continue;
-    ASSERT_EQ(symlink((bundle + "/" + name).c_str(), dir.file(name).c_str()), 0) << name;
-  }
-  closedir(d);
-}
-
-int LinesWith(const std::string& text, const std::string& what) {
-  std::istringstream lines(text);
-  int n = 0;
-  for (std::string line; std::getline(lines, line);) n += line.find(what) != std::string::npos;
-  return n;
-}
-
+// its loudness instead, and one line says so.
 TEST(Face, ALineWithoutTimingMovesHerLipsByItsLoudness) {
   ScratchDir dir;
   LinkBundle(dir, {"login.lips"});
