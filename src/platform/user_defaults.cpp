@@ -94,14 +94,16 @@ std::string g_last_said;
 
 void Say(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 void Say(const char* fmt, ...) {
-  char line[1024];
-  va_list args;
+  va_list args, again;
   va_start(args, fmt);
-  std::vsnprintf(line, sizeof line, fmt, args);
+  va_copy(again, args);
+  std::string line(static_cast<size_t>(std::max(0, std::vsnprintf(nullptr, 0, fmt, args))), '\0');
+  std::vsnprintf(&line[0], line.size() + 1, fmt, again);
+  va_end(again);
   va_end(args);
   if (g_last_said == line) return;
   g_last_said = line;
-  std::fputs(line, stderr);
+  std::fputs(line.c_str(), stderr);
 }
 
 std::string Folder(const std::string& file) {
@@ -162,10 +164,10 @@ std::string FollowLinks(const std::string& path) {
   return "";
 }
 
-// Moves the damaged store aside under a name no other file has. `then` says
-// what happens next ("defaults apply"). A store already known to be damaged
-// in place says nothing more when it still cannot be moved.
-bool MoveAside(const std::string& path, const char* why, const char* then) {
+// Moves the damaged store aside under a name no other file has, as it is
+// read (`at_load`) or before a save. A store already known to be damaged in
+// place says nothing more when it still cannot be moved.
+bool MoveAside(const std::string& path, const char* why, bool at_load) {
   char stamp[32];
   const time_t now = time(nullptr);
   struct tm tm_utc;
@@ -176,17 +178,16 @@ bool MoveAside(const std::string& path, const char* why, const char* then) {
     aside = path + ".damaged-" + stamp + "-" + std::to_string(n);
   if (!Exists(aside) && g_ops.rename(path.c_str(), aside.c_str()) == 0) {
     std::fprintf(stderr, "Settings: %s is damaged (%s); kept as %s, %s\n", path.c_str(), why, aside.c_str(),
-                 then);
+                 at_load ? "defaults apply" : "the choices are saved in its place");
     g_last_damaged = aside;
     g_damaged_in_place = false;
     g_seen = FileSeen();
     return true;
   }
   if (g_damaged_in_place) return false;
-  std::fprintf(stderr,
-               "Settings: %s is damaged (%s) and cannot be moved aside (%s); defaults apply and "
-               "it will not be saved over\n",
-               path.c_str(), why, std::strerror(errno));
+  std::fprintf(stderr, "Settings: %s is damaged (%s) and cannot be moved aside (%s); %s\n", path.c_str(), why,
+               std::strerror(errno),
+               at_load ? "defaults apply and it will not be saved over" : "the choices are not saved over it");
   g_damaged_in_place = true;
   g_damage_reason = why;
   return false;
@@ -267,7 +268,7 @@ void Load() {
   if (damage) {
     // Through a link the target is what is damaged; the link stays.
     const std::string target = FollowLinks(path);
-    MoveAside(target.empty() ? path : target, damage, "defaults apply");
+    MoveAside(target.empty() ? path : target, damage, true);
     return;
   }
   g_values = std::move(doc);
@@ -291,7 +292,7 @@ bool WriteAll(int fd, const std::string& data) {
 bool SaveFailed(const std::string& path, const char* step, const std::string& tmp, bool had_file) {
   const int err = errno;
   Say("Settings: cannot save %s (%s: %s); %s\n", path.c_str(), step, std::strerror(err),
-               had_file ? "the settings saved before are kept" : "nothing was saved");
+      had_file ? "the settings saved before are kept" : "nothing was saved");
   if (!tmp.empty()) g_ops.unlink(tmp.c_str());
   return false;
 }
@@ -394,8 +395,8 @@ bool TextThatFits(const std::string& path, std::string* data) {
   // Each entry takes its text and four bytes around it.
   while (size > kMaxStoreBytes && dropped < others.size()) size -= others[dropped++].first + 4;
   if (size > kMaxStoreBytes) {
-    Say("Settings: cannot save %s (the choices alone would make it larger than %llu bytes)\n",
-                 path.c_str(), static_cast<unsigned long long>(kMaxStoreBytes));
+    Say("Settings: cannot save %s (the choices alone would make it larger than %llu bytes)\n", path.c_str(),
+        static_cast<unsigned long long>(kMaxStoreBytes));
     return false;
   }
   std::fprintf(stderr,
@@ -408,8 +409,9 @@ bool TextThatFits(const std::string& path, std::string* data) {
     gone.insert(others[i].second);
     g_values.erase(others[i].second);
   }
-  entries.erase(std::remove_if(entries.begin(), entries.end(), [&](const auto& e) { return gone.count(e.first) != 0; }),
-                entries.end());
+  entries.erase(
+      std::remove_if(entries.begin(), entries.end(), [&](const auto& e) { return gone.count(e.first) != 0; }),
+      entries.end());
   *data = Text(entries);
   return data->size() <= kMaxStoreBytes;
 }
@@ -577,6 +579,8 @@ void UserDefaultsRemoveKey(const char* key) {
 
 bool UserDefaultsUnsaved() { return g_loaded && !g_memory_only && g_unsaved; }
 
+namespace {
+
 // A file someone else changed since the store read or wrote it, and that no
 // longer reads as a store, is moved aside before the save replaces it, as it
 // would have been at start-up. False, with one line, when the save must not
@@ -589,18 +593,17 @@ bool CheckChangedFile(const std::string& path, const std::string& target) {
   const int err = errno;
   if (read == kFileMissing) return true;
   if (read != kFileOk) {
-    Say("Settings: %s changed since it was read and %s; it is left as it is and the choices "
-                 "are not saved\n", path.c_str(),
-                 read == kFileTooLarge ? "is too large to be a settings file" : FileStatusText(read, st, err).c_str());
+    Say("Settings: %s changed since it was read and %s; it is left as it is and the choices are not saved\n",
+        path.c_str(),
+        read == kFileTooLarge ? "is too large to be a settings file" : FileStatusText(read, st, err).c_str());
     return false;
   }
   json doc;
   const char* damage = Parse(text, &doc);
-  if (!damage) return true;
-  if (MoveAside(target, damage, "the choices are saved in its place")) return true;
-  errno = EEXIST;
-  return SaveFailed(path, "damaged store in the way", "", true);
+  return !damage || MoveAside(target, damage, false);
 }
+
+}  // namespace
 
 bool UserDefaultsSynchronize() {
   Load();
@@ -616,7 +619,7 @@ bool UserDefaultsSynchronize() {
   if (target.empty()) return SaveFailed(path, "follow its links", "", true);
   // Reading it also said that a damaged store will not be saved over.
   const std::string reason = g_damage_reason;
-  if (g_damaged_in_place && Exists(target) && !MoveAside(target, reason.c_str(), "the choices are saved in its place"))
+  if (g_damaged_in_place && Exists(target) && !MoveAside(target, reason.c_str(), false))
     return false;
   // What is there now may not be what was read: never replace anything but
   // a regular file that may be written.
