@@ -8,6 +8,8 @@
 #include <climits>
 #include <cstring>
 
+#include "files/files.h"
+
 static std::string g_root;
 static bool g_rootSet = false;
 
@@ -91,8 +93,8 @@ std::string BundleWhyNot(const char* name, const char* type) {
   if (root.empty()) return file + ": no bundle folder";
   const std::string p = root + "/" + file;
   struct stat st;
-  if (stat(p.c_str(), &st) != 0) return p + ": " + std::strerror(errno);
-  if (!S_ISREG(st.st_mode)) return p + ": not a regular file";
-  if (access(p.c_str(), R_OK) != 0) return p + ": cannot be read (" + std::strerror(errno) + ")";
-  return p;
+  FileStatus status = kFileOk;
+  const int fd = FileOpenRegular(p.c_str(), &st, &status);
+  if (fd >= 0) ::close(fd);
+  return fd >= 0 ? p : p + ": " + FileStatusText(status, st, errno);
 }

@@ -15,7 +15,7 @@
 bool BundlePathForResource(const char* name, const char* type, std::string& path);
 
 // Where BundlePathForResource looked and why it found no file there, for a
-// message: "<root>/touch.wav: No such file or directory".
+// message: "<root>/touch.wav: no such file".
 std::string BundleWhyNot(const char* name, const char* type);
 
 // Sets the bundle folder; null or "" goes back to the default lookup.
