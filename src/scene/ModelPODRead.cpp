@@ -425,7 +425,8 @@ const char* ValidateMesh(const SPODScene& sc, const SPODMesh& m, const ReadConte
     const uint32_t comps = uv.componentCount > 2 ? uv.componentCount : 2;
     if (!DataFits(ctx, uv, n, k == 0 ? comps : uv.componentCount)) return kShortData;
   }
-  if (!DataFits(ctx, m.tangents, n, m.tangents.componentCount) || !DataFits(ctx, m.binormals, n, m.binormals.componentCount) ||
+  if (!DataFits(ctx, m.tangents, n, m.tangents.componentCount) ||
+      !DataFits(ctx, m.binormals, n, m.binormals.componentCount) ||
       !DataFits(ctx, m.colours, n, m.colours.componentCount) ||
       !DataFits(ctx, m.boneIndices, n, m.boneIndices.componentCount) ||
       !DataFits(ctx, m.boneWeights, n, m.boneWeights.componentCount))
@@ -519,7 +520,8 @@ const char* Validate(const SPODScene& sc, const ReadContext& ctx) {
       if (nd.materialIndex >= 0 && (uint32_t)nd.materialIndex >= sc.materialCount)
         return "a node names a material it does not have";
     }
-    if (nd.parentIndex >= 0 && (uint32_t)nd.parentIndex >= sc.nodeCount) return "a node names a parent it does not have";
+    if (nd.parentIndex >= 0 && (uint32_t)nd.parentIndex >= sc.nodeCount)
+      return "a node names a parent it does not have";
     const uint32_t f = nd.animationFlags;
     if ((nd.positions && ctx.size(nd.positions) < 12 * EntriesNeeded(f, 1u, sc.frameCount)) ||
         (nd.rotations && ctx.size(nd.rotations) < 16 * EntriesNeeded(f, 2u, sc.frameCount)) ||
@@ -591,7 +593,8 @@ const char* Plausible(const SPODScene& sc) {
         if (!Plausible(a.values[k])) return "a node's placement is no plausible number";
     for (uint64_t k = 0; nd.rotations && k < all[1].count; k += 4) {
       const float* q = nd.rotations + k;
-      if (!Unit(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3])) return "a node's rotation is not of unit length";
+      if (!Unit(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]))
+        return "a node's rotation is not of unit length";
     }
   }
   return nullptr;
@@ -669,12 +672,18 @@ bool CPODScene::ReadFromMemory(const void* data, size_t size, char* optionsBuffe
           case pod_tag::kTextureCount: ok = ReadCount(stream, len, textureCount, textures); break;
           case pod_tag::kMaterialCount: ok = ReadCount(stream, len, materialCount, materials); break;
           case pod_tag::kFrameCount: ok = Fixed(stream, len, &frameCount, 4); break;
-          case pod_tag::kCamera: ok = more(camsRead, cameraCount) && ReadCamera(cameras[camsRead++], stream, &ctx); break;
+          case pod_tag::kCamera:
+            ok = more(camsRead, cameraCount) && ReadCamera(cameras[camsRead++], stream, &ctx);
+            break;
           case pod_tag::kLight: ok = more(lightsRead, lightCount) && ReadLight(lights[lightsRead++], stream); break;
           case pod_tag::kMesh: ok = more(meshesRead, meshCount) && ReadMesh(meshes[meshesRead++], stream, &ctx); break;
           case pod_tag::kNode: ok = more(nodesRead, nodeCount) && ReadNodeImpl(nodes[nodesRead++], stream, &ctx); break;
-          case pod_tag::kTexture: ok = more(texsRead, textureCount) && ReadTexture(textures[texsRead++], stream, &ctx); break;
-          case pod_tag::kMaterial: ok = more(matsRead, materialCount) && ReadMaterial(materials[matsRead++], stream, &ctx); break;
+          case pod_tag::kTexture:
+            ok = more(texsRead, textureCount) && ReadTexture(textures[texsRead++], stream, &ctx);
+            break;
+          case pod_tag::kMaterial:
+            ok = more(matsRead, materialCount) && ReadMaterial(materials[matsRead++], stream, &ctx);
+            break;
           case pod_tag::kFlags: ok = Fixed(stream, len, &flags, 4); break;
           default: ok = SkipUnknown(stream, tag, len, pod_tag::kBackgroundColour);
         }

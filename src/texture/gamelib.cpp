@@ -305,7 +305,8 @@ std::string LayerProblem(const tag_TexPicDesc* under, const char* maskName, cons
   auto named = [&](const char* name) { return BundlePathForResource(name, nullptr, path) ? path : std::string(name); };
   auto badDepth = [](const tag_TexPicDesc& d) { return (d.bpp >> 3) < 3 || (d.bpp >> 3) > 4; };
   const char* const kDepths = " bits a pixel, but a layer needs 8-bit RGB or RGBA";
-  if (under && badDepth(*under)) return named(maskName) + ": laid on a picture of " + std::to_string(under->bpp) + kDepths;
+  if (under && badDepth(*under))
+    return named(maskName) + ": laid on a picture of " + std::to_string(under->bpp) + kDepths;
   if (badDepth(mask)) return named(maskName) + ": " + std::to_string(mask.bpp) + kDepths;
   if (badDepth(picture)) return named(pictureName) + ": " + std::to_string(picture.bpp) + kDepths;
   if (mask.xs != picture.xs || mask.ys != picture.ys)

@@ -232,7 +232,8 @@ TEST(Face, NoMusicOrCaptionsToHaveIsSaidAndShown) {
     ScratchDir dir;
     LinkBundle(dir, {"dance.wav", "captions.txt"});
     if (damage != "missing") {  // a header too short for its chunks; captions with none in them
-      std::ofstream(dir.file("dance.wav"), std::ios::binary) << (damage == "empty" ? "" : std::string("RIFF\4\0\0\0WAVE", 12));
+      std::ofstream(dir.file("dance.wav"), std::ios::binary)
+          << (damage == "empty" ? "" : std::string("RIFF\4\0\0\0WAVE", 12));
       std::ofstream(dir.file("captions.txt"), std::ios::binary) << (damage == "empty" ? "" : "# none\n");
     }
     const HeadlessRun r = RunHeadless("tick 2\naction onDanceButton\ntick 60\n", "--bundle '" + dir.path() + "'");

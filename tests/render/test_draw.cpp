@@ -299,7 +299,8 @@ TEST_F(ModelLoading, MissingResourceAndDamagedFileGiveTheirMessages) {
   testing::internal::CaptureStderr();
   EXPECT_FALSE(LoadPodModel(&scene, "bg_nowhere", "background", true));
   std::string err = testing::internal::GetCapturedStderr();
-  std::string expected = "**ERROR** path for background file not found: bg_nowhere\nScene " + bundle.file("bg_nowhere.POD") + ": ";
+  std::string expected =
+      "**ERROR** path for background file not found: bg_nowhere\nScene " + bundle.file("bg_nowhere.POD") + ": ";
   EXPECT_EQ(err.substr(0, expected.size()), expected);
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2) << err;
   EXPECT_EQ(scene.evalState, nullptr);
