@@ -700,7 +700,8 @@ bool CPODScene::ReadFromMemory(const void* data, size_t size, char* optionsBuffe
       // A scene end met at the top level ends the data, without the fixed-point step.
       if (optionsMode || !versionSeen || !complete) return fail(versionSeen ? nullptr : kNoVersion);
       if (const char* why = Validate(*this, ctx)) return fail(why);
-      if (const char* why = Plausible(*this)) return fail(why);
+      // (Fixed-point values, left unconverted here, are no floats to judge.)
+      if (const char* why = flags & 1u ? nullptr : Plausible(*this)) return fail(why);
       return InitImpl() ? true : fail("no memory");
     } else {
       if (!stream.Skip(len)) return fail();
