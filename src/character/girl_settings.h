@@ -46,7 +46,9 @@ enum GirlSettingGroup {
 //  - missing: `absent`;
 //  - not an integer (nor text that is one): `fallback`, with one line on
 //    stderr naming the key and that default;
-//  - outside min..max: the nearer end, with one line.
+//  - outside min..max: with one line naming what applies, the nearer end;
+//    for her looks, the choice it wraps round to (min + (v - min) mod the
+//    number of choices, as the loaders reduce an index).
 struct GirlIntSetting {
   const char* key;
   int* value;    // the global it is read into and saved from; null when its
@@ -69,8 +71,8 @@ int GirlReadIntKey(const char* key);
 // says): the name field shows "Ovanta" and her looks keep their initial
 // values, but for the voice language, which the system's locale picks
 // (GirlLanguageOfLocale) unless the store lives in memory. Otherwise the
-// stored name (cut to the limit) and her four looks are restored; the looks
-// are not brought into 0..3 here: the scene and voice loaders reduce them.
+// stored name (cut to the limit) and her four looks are restored, each
+// within its choices.
 // A store file that did not exist yet (the first launch) also makes this
 // start her first meeting with the user (sound_first_meeting).
 void GirlLoadSettings();
