@@ -19,9 +19,9 @@
 #include "face/face.h"
 #include "gles/gles.h"
 #include "kit/goal.h"
-#include "platform/bundle.h"
-#include "platform/sound_service.h"
-#include "platform/user_defaults.h"
+#include "files/bundle.h"
+#include "sound/sound_service.h"
+#include "store/user_defaults.h"
 #include "rig/girl_clips.h"
 #include "scene/ModelPOD.h"
 

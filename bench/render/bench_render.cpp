@@ -15,8 +15,8 @@
 
 #include "kit/goal.h"
 #include "kit/scene_builder.h"
-#include "platform/EAGLView.h"
-#include "platform/bundle.h"
+#include "surface/EAGLView.h"
+#include "files/bundle.h"
 #include "render/render_mesh.h"
 #include "render/skin_reference.h"
 #include "scene/ModelPOD.h"

@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "platform/uikit.h"
+#include "uikit/uikit.h"
 
 enum Parameter : int32_t {
   PARM_NAME = 0,

@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "files/files.h"
-#include "platform/bundle.h"
-#include "platform/uikit.h"
-#include "platform/utf8.h"
+#include "files/bundle.h"
+#include "uikit/uikit.h"
+#include "uikit/utf8.h"
 #include "texture/gamelib.h"
 
 static_assert(sizeof(ImDrawIdx) == 2, "GL ES 1.1 draws 16-bit indices only");
@@ -367,7 +367,7 @@ void DrawButton(UIButton* b, ImVec2 origin, const ControlInput& in) {
   }
 }
 
-// The name field: the kit edits it (platform/uikit.h); here it is drawn,
+// The name field: the kit edits it (uikit/uikit.h); here it is drawn,
 // and a click gives it the keyboard focus with the caret where it landed.
 void DrawTextField(UITextField* tf, ImVec2 origin, const ControlInput& in) {
   ImDrawList* dl = ImGui::GetWindowDrawList();

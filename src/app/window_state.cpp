@@ -4,8 +4,8 @@
 
 #include "character/girl_settings.h"
 #include "input/input.h"
-#include "platform/EAGLView.h"
-#include "platform/user_defaults.h"
+#include "surface/EAGLView.h"
+#include "store/user_defaults.h"
 
 bool WindowGeometryLoad(WindowGeometry* g) {
   if (!UserDefaultsHasKey(kWindowKeyWidth) || !UserDefaultsHasKey(kWindowKeyHeight)) return false;

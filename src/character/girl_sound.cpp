@@ -5,7 +5,7 @@
 
 #include "character/SoundEffect.h"
 #include "character/girl.h"
-#include "platform/bundle.h"
+#include "files/bundle.h"
 
 SoundEffect* sounds[kSoundSlots] = {};
 const char* sound_sets[2][kSoundSlots] = {

@@ -1,4 +1,4 @@
-#include "platform/accelerometer.h"
+#include "devices/accelerometer.h"
 
 #include <SDL2/SDL.h>
 #include <dirent.h>

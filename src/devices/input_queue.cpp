@@ -1,4 +1,4 @@
-#include "platform/input_queue.h"
+#include "devices/input_queue.h"
 
 #include <set>
 

@@ -1,4 +1,4 @@
-#include "platform/bundle.h"
+#include "files/bundle.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

@@ -1,6 +1,6 @@
 #include "input/input.h"
 
-#include "platform/EAGLView.h"
+#include "surface/EAGLView.h"
 
 #include <algorithm>
 #include <cmath>

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "math/Matrix.h"
-#include "platform/EAGLView.h"
+#include "surface/EAGLView.h"
 #include "render/render_mesh.h"
 #include "scene/ModelPOD.h"
 

@@ -1,4 +1,4 @@
-#include "platform/sound_service.h"
+#include "sound/sound_service.h"
 
 #include <SDL.h>
 #include <syslog.h>

@@ -1,4 +1,4 @@
-#include "platform/user_defaults.h"
+#include "store/user_defaults.h"
 
 #include <dirent.h>
 #include <fcntl.h>

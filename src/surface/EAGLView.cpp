@@ -1,4 +1,4 @@
-#include "platform/EAGLView.h"
+#include "surface/EAGLView.h"
 
 #include "picture/picture_file.h"
 

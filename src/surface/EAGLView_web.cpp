@@ -21,7 +21,7 @@
 #include <cstdio>
 
 #include "gles/gles.h"
-#include "platform/EAGLView.h"
+#include "surface/EAGLView.h"
 
 namespace {
 const char* const kCanvas = "#canvas";

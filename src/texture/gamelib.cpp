@@ -1,7 +1,7 @@
 #include "texture/gamelib.h"
 
 #include "files/files.h"
-#include "platform/bundle.h"
+#include "files/bundle.h"
 #include "picture/picture_file.h"
 
 #include <sys/stat.h>

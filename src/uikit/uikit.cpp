@@ -1,6 +1,6 @@
-#include "platform/uikit.h"
+#include "uikit/uikit.h"
 
-#include "platform/utf8.h"
+#include "uikit/utf8.h"
 
 void UITextField::insertText(const std::string& utf8) {
   std::string add = Utf8Printable(utf8);

@@ -1,4 +1,4 @@
-#include "platform/utf8.h"
+#include "uikit/utf8.h"
 
 long Utf8Decode(const std::string& s, size_t at, size_t* length) {
   *length = 1;

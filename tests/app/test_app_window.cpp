@@ -20,7 +20,7 @@
 #include <thread>
 
 #include "headless_run.h"
-#include "platform/EAGLView.h"
+#include "surface/EAGLView.h"
 
 namespace {
 

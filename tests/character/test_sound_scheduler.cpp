@@ -10,8 +10,8 @@
 #include "character/SoundEffect.h"
 #include "character/girl.h"
 #include "character/girl_sound.h"
-#include "platform/bundle.h"
-#include "platform/wav_fixture.h"
+#include "files/bundle.h"
+#include "kit/wav_fixture.h"
 
 using namespace wavtest;
 

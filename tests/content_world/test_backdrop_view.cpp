@@ -12,8 +12,8 @@
 
 #include "backdrop_view.h"
 #include "content_files.h"
-#include "platform/EAGLView.h"
-#include "platform/bundle.h"
+#include "surface/EAGLView.h"
+#include "files/bundle.h"
 #include "render/mesh_utils.h"
 #include "scene/ModelPOD.h"
 #include "texture/gamelib.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "content_files.h"
-#include "platform/bundle.h"
+#include "files/bundle.h"
 #include "scene/ModelPOD.h"
 #include "texture/gamelib.h"
 

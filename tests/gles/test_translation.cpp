@@ -15,7 +15,7 @@
 
 #include "gles/gles.h"
 #include "kit/pictures.h"
-#include "platform/EAGLView.h"
+#include "surface/EAGLView.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "platform/sound_service.h"
-#include "platform/wav_fixture.h"
+#include "sound/sound_service.h"
+#include "kit/wav_fixture.h"
 
 using namespace wavtest;
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "platform/sound_service.h"
+#include "sound/sound_service.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SoundPCM pcm;

@@ -2,7 +2,7 @@
 // format the decoder accepts, plus an extensible one with an extra chunk.
 #include <string>
 
-#include "platform/wav_fixture.h"
+#include "kit/wav_fixture.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) return 2;

@@ -17,8 +17,8 @@
 #include <utility>
 #include <nlohmann/json.hpp>
 
-#include "platform/user_defaults.h"
-#include "platform/wav_fixture.h"
+#include "store/user_defaults.h"
+#include "kit/wav_fixture.h"
 
 using wavtest::ReadFile;
 using wavtest::TempDir;

@@ -1,5 +1,5 @@
 // The GL surface on a real ES 1.1 context (Mesa llvmpipe through EGL).
-#include "platform/EAGLView.h"
+#include "surface/EAGLView.h"
 
 #include <SDL2/SDL.h>
 #include <gtest/gtest.h>

@@ -8,7 +8,7 @@
 #include "character/girl.h"
 #include "character/girl_camera.h"
 #include "character/girl_scene.h"
-#include "platform/bundle.h"
+#include "files/bundle.h"
 #include "render/mesh_utils.h"
 #include "render/render_mesh.h"
 #include "render/simple_ogl_shadow.h"

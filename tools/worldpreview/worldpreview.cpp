@@ -13,8 +13,8 @@
 
 #include "backdrop_view.h"
 #include "cli/cli.h"
-#include "platform/EAGLView.h"
-#include "platform/bundle.h"
+#include "surface/EAGLView.h"
+#include "files/bundle.h"
 #include "picture/picture_file.h"
 #include "render/mesh_utils.h"
 #include "render/simple_ogl_shadow.h"
