@@ -1,5 +1,6 @@
 #include "surface/EAGLView.h"
 
+#include "math/Letterbox.h"
 #include "picture/picture_file.h"
 
 #ifndef __EMSCRIPTEN__
@@ -363,7 +364,7 @@ bool EAGLView::PresentCopy() {
   _presentWhole = true;
   if (!shown) return false;
   const int w = static_cast<int>(_size.width), h = static_cast<int>(_size.height);
-  const EAGLRect box = EAGLLetterbox(shown->w, shown->h, _bounds.height > 0 ? _bounds.width / _bounds.height : 1.0f);
+  const LetterboxRect box = Letterbox(shown->w, shown->h, _bounds.height > 0 ? _bounds.width / _bounds.height : 1.0f);
   const SDL_Rect dst = {static_cast<int>(box.x), static_cast<int>(box.y), static_cast<int>(box.width),
                         static_cast<int>(box.height)};
   const SDL_PixelFormat* f = shown->format;
@@ -596,7 +597,7 @@ void EAGLView::swapBuffers() {
       static const GLfloat uv[] = {0, 0, 1, 0, 0, 1, 1, 1};
       // The picture keeps its shape whatever the window's: black bars
       // beside or above and below it.
-      const EAGLRect box = EAGLLetterbox(dw, dh, _bounds.height > 0 ? _bounds.width / _bounds.height : 1.0f);
+      const LetterboxRect box = Letterbox(dw, dh, _bounds.height > 0 ? _bounds.width / _bounds.height : 1.0f);
       glViewport(0, 0, dw, dh);
       glDisable(GL_SCISSOR_TEST);
       glClearColor(0, 0, 0, 1);
@@ -637,16 +638,6 @@ void EAGLView::swapBuffers() {
 
 // ---------------------------------------------------------------------------
 // Coordinates
-
-EAGLRect EAGLLetterbox(int w, int h, float aspect) {
-  if (w <= 0 || h <= 0 || !(aspect > 0)) return {0, 0, static_cast<float>(std::max(w, 0)), static_cast<float>(std::max(h, 0))};
-  float bw = static_cast<float>(w), bh = static_cast<float>(h);
-  if (w > h * aspect)
-    bw = std::max(1.0f, std::round(h * aspect));
-  else
-    bh = std::max(1.0f, std::round(w / aspect));
-  return {std::floor((w - bw) / 2), std::floor((h - bh) / 2), bw, bh};
-}
 
 EAGLPoint EAGLView::convertPointFromViewToSurface(EAGLPoint p) const {
   return {(p.x - _bounds.x) / _bounds.width * _size.width,

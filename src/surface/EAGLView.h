@@ -151,7 +151,7 @@ class EAGLView {
   void clearCurrentContext();
   // Presents the colour buffer; its contents stay for the next frame. A
   // window shows it at the bounds' shape, as large as fits, centred between
-  // black bars (see EAGLLetterbox).
+  // black bars (see math/Letterbox.h).
   void swapBuffers();
   // The next present of a window shown by copy need copy out only pixels
   // [x0, x1) x [y0, y1) (y up): nothing else changed since the last. Any
@@ -202,10 +202,6 @@ class EAGLView {
   SDL_Window* _window = nullptr;
   Layer* _layer = nullptr;
 };
-
-// Where a picture of aspect width / height `aspect` goes in a w x h area:
-// as large as fits, centred, on whole pixels; x, y from the top left.
-EAGLRect EAGLLetterbox(int w, int h, float aspect);
 
 // Reads the whole bound framebuffer of `view` (its surface size) into `rgba`,
 // 4 bytes a pixel, top row first (GL reads bottom-up; the rows are flipped).
