@@ -1,5 +1,6 @@
 #include "app/ui_draw.h"
 
+#include "gles/gl_texture.h"
 #include "gles/gles.h"
 #include <imgui.h>
 #include <imgui_internal.h>
@@ -642,12 +643,7 @@ bool BuildFonts(float scale) {
         g.Y1 = std::round(b.first->Ascent);
       }
   }
-  glGenTextures(1, &kit.font_texture);
-  glBindTexture(GL_TEXTURE_2D, kit.font_texture);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA, w, h, 0, GL_ALPHA, GL_UNSIGNED_BYTE, pixels);
+  kit.font_texture = GlMakeTexture(GL_ALPHA, w, h, pixels, GlTextureLook());
   glBindTexture(GL_TEXTURE_2D, 0);
   io.Fonts->SetTexID(reinterpret_cast<ImTextureID>(static_cast<intptr_t>(kit.font_texture)));
   io.Fonts->ClearTexData();
@@ -728,14 +724,7 @@ unsigned int UIKitTexture(const std::string& name) {
       if (p[3] && p[3] < 255)
         for (int k = 0; k < 3; ++k) p[k] = static_cast<unsigned char>(std::min(255, p[k] * 255 / p[3]));
     }
-    glGenTextures(1, &tex);
-    glBindTexture(GL_TEXTURE_2D, tex);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, desc.xs, desc.ys, 0, GL_RGBA, GL_UNSIGNED_BYTE, px);
+    tex = GlMakeTexture(GL_RGBA, desc.xs, desc.ys, px, {GL_LINEAR, GL_LINEAR, GL_CLAMP_TO_EDGE, false});
     glBindTexture(GL_TEXTURE_2D, 0);
     std::free(px);
   }

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "gles/gl_texture.h"
 #include "gles/gles.h"
 
 // ---------------------------------------------------------------------------
@@ -480,7 +481,7 @@ bool EAGLView::_createSurface() {
   glGetIntegerv(GL_RENDERBUFFER_BINDING_OES, &oldRenderbuffer);
 
   // The colour buffer is a texture so that the window can show it.
-  _renderbuffer = EAGLMakeExactTexture(width, height);
+  _renderbuffer = GlMakeExactTexture(width, height);
   if (!_renderbuffer) return false;
 
   glGenFramebuffersOES(1, &_framebuffer);
@@ -593,8 +594,6 @@ void EAGLView::swapBuffers() {
     if (ok) {
       int dw = 0, dh = 0;
       SDL_GL_GetDrawableSize(_window, &dw, &dh);
-      static const GLfloat quad[] = {-1, -1, 1, -1, -1, 1, 1, 1};
-      static const GLfloat uv[] = {0, 0, 1, 0, 0, 1, 1, 1};
       // The picture keeps its shape whatever the window's: black bars
       // beside or above and below it.
       const LetterboxRect box = Letterbox(dw, dh, _bounds.height > 0 ? _bounds.width / _bounds.height : 1.0f);
@@ -607,19 +606,8 @@ void EAGLView::swapBuffers() {
       glDisable(GL_DEPTH_TEST);
       glDisable(GL_BLEND);
       glDisable(GL_LIGHTING);
-      glMatrixMode(GL_PROJECTION);
-      glLoadIdentity();
-      glMatrixMode(GL_MODELVIEW);
-      glLoadIdentity();
       glEnable(GL_TEXTURE_2D);
-      glBindTexture(GL_TEXTURE_2D, _renderbuffer);
-      glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-      glEnableClientState(GL_VERTEX_ARRAY);
-      glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-      glVertexPointer(2, GL_FLOAT, 0, quad);
-      glTexCoordPointer(2, GL_FLOAT, 0, uv);
-      glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-      glBindTexture(GL_TEXTURE_2D, 0);
+      GlDrawTextureOverViewport(_renderbuffer);
       ok = glGetError() == GL_NO_ERROR;
       SDL_GL_SwapWindow(_window);
       glFinish();
@@ -652,27 +640,6 @@ EAGLRect EAGLView::convertRectFromViewToSurface(EAGLRect r) const {
 
 // ---------------------------------------------------------------------------
 // Screenshots
-
-GLuint EAGLMakeExactTexture(int width, int height) {
-  GLint old = 0;
-  glGetIntegerv(GL_TEXTURE_BINDING_2D, &old);
-  while (glGetError() != GL_NO_ERROR) {
-  }
-  GLuint texture = 0;
-  glGenTextures(1, &texture);
-  glBindTexture(GL_TEXTURE_2D, texture);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(old));
-  if (glGetError() != GL_NO_ERROR) {
-    glDeleteTextures(1, &texture);
-    return 0;
-  }
-  return texture;
-}
 
 bool EAGLReadPixels(int width, int height, std::vector<uint8_t>& rgba) {
   if (width <= 0 || height <= 0) return false;

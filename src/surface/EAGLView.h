@@ -209,10 +209,6 @@ class EAGLView {
 bool EAGLViewReadPixels(const EAGLView* view, std::vector<uint8_t>& rgba);
 // Same for any width x height region at the origin of the bound framebuffer.
 bool EAGLReadPixels(int width, int height, std::vector<uint8_t>& rgba);
-// A width x height RGBA texture to draw into and show again pixel for pixel
-// (nearest sampling at the same size, clamped); the binding as found. 0 on a
-// GL error. The view's colour buffer and the scene layer (redraw/redraw.h).
-GLuint EAGLMakeExactTexture(int width, int height);
 // Writes RGBA pixels (top row first) as an 8-bit RGBA PNG, in place (through
 // the picture module's writer). False, with a message on standard error, when
 // the file cannot be written.
