@@ -5,7 +5,7 @@
 // The character logic touches only UITextField::text()/setText() (the name,
 // through the global `girlname`). The app's controllers build their controls
 // in loadView (the code that stands for an interface file), name them as
-// outlets and actions, and ui_kit_draw.h draws and drives them with Dear
+// outlets and actions, and app/ui_draw.h draws and drives them with Dear
 // ImGui. All of it lives on the main thread.
 #pragma once
 
