@@ -167,15 +167,19 @@ class EAGLView {
   EAGLPoint convertPointFromViewToSurface(EAGLPoint p) const;
   EAGLRect convertRectFromViewToSurface(EAGLRect r) const;
 
+  // The windowing layer behind the context; known only to the surface's
+  // own files (EAGLView_desktop.h, EAGLView_web.cpp).
+  struct Layer;
+
  private:
-  struct Layer;  // the windowing layer behind the context
   EAGLView() = default;
   static EAGLView* Finish(EAGLView* view, EAGLSurfaceKind kind, GlesKind gl);
   bool OpenWindow(GlesKind kind);
   void CloseWindow();
   bool MakeAnyContexts(GlesKind gl);
   bool MakeContexts(GlesKind gl);
-  bool PresentCopy();
+  bool PresentCopy();  // EAGLView_copy.cpp
+  bool PresentGl();    // EAGLView_sdl.cpp
   void DropContexts();
   bool _createSurface();
   void _destroySurface();
