@@ -8,6 +8,7 @@
 #include "app/RootViewController.h"
 #include "app/app_input.h"
 #include "app/help_overlay.h"
+#include "app/mascot_app.h"
 #include "app/notice.h"
 #include "app/ui_text.h"
 #include "app/ui_draw.h"
@@ -39,11 +40,25 @@ bool LayerWanted(const EAGLView* view) {
 #endif
 }
 
+// On the desktop she stands alone: the screens run but are not drawn.
+void CompositeDesktop() {
+  UIKitFrame(*g_app->navigationController, false);
+  if (!g_scene.layered) return;
+  g_scene.layered = false;
+  EAGLView* view = g_app->window->eagl();
+  const EAGLSize size = view->surfaceSize();
+  const int w = static_cast<int>(size.width), h = static_cast<int>(size.height);
+  const PixelRect changed = g_scene.all ? PixelRect{0, 0, w, h} : RectClip(g_scene.changed, w, h);
+  RedrawShowScene(changed, w, h);
+  if (!g_scene.all) view->presentOnly(changed.x0, changed.y0, changed.x1, changed.y1);
+}
+
 // The window's refresh: the loading picture and the screens over the frame,
 // and the help over everything while it is shown.
 void Composite() {
   if (!g_app || !g_app->navigationController || !UIKitReady()) return;
   UIKitSetOverlay(HelpShown() ? &HelpContent() : nullptr);
+  if (girl_on_desktop) return CompositeDesktop();
   if (!g_scene.layered) {
     UIKitFrame(*g_app->navigationController, true);
     return;
@@ -136,6 +151,7 @@ void OvantaAppTick(const double accel[3]) {
   const int before = g_app->window->presents;
   // Her greeting waits until the help over her (the first start's) is gone.
   sound_greeting_held = HelpShown();
+  girl_on_desktop = MascotAppActive();
   if (g_timer) g_timer();
   // A paused tick presents nothing of the GL view; the window still shows
   // the loading picture and the screens over it.
@@ -143,6 +159,7 @@ void OvantaAppTick(const double accel[3]) {
     Composite();
     g_app->window->eagl()->swapBuffers();
   }
+  MascotAppAfterTick();
 }
 
 void OvantaAppSetScale(float scale) {
@@ -174,8 +191,10 @@ void OvantaAppStop() {
 FrameWrite OvantaWriteFrame(const std::string& path) {
   std::vector<uint8_t> rgba;
   if (!g_app || !EAGLViewReadPixels(g_app->window->eagl(), rgba)) return kFrameNotRead;
-  // The view is opaque: what the blends left in the alpha channel is never shown.
-  for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 255;
+  // The view is opaque: what the blends left in the alpha channel is never
+  // shown. On the desktop the alpha is what the desktop shows through.
+  if (!girl_on_desktop)
+    for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 255;
   const EAGLSize s = g_app->window->eagl()->surfaceSize();
   // The writer says why it could not, in one line.
   return EAGLWritePNG(path.c_str(), rgba.data(), static_cast<int>(s.width), static_cast<int>(s.height))

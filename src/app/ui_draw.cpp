@@ -80,6 +80,8 @@ void UIKitFrame(UINavigationController& nav, bool render) {
     nav.advance();
   } else {
     ImGui::EndFrame();
+    // What was drawn is not on the surface: the next render draws it whole.
+    kit.pieces_valid = false;
   }
   RunPending();
 }

@@ -44,6 +44,8 @@ const Row kRows[] = {
     {"Medium", "Средне"},
     {"High", "Громко"},
     {"On", "Вкл."},
+    {"Desktop: On", "Стол: вкл."},
+    {"Desktop: Off", "Стол: выкл."},
     // The help.
     {"Controls", "Управление"},
     {"Mouse", "Мышь"},
