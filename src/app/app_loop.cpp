@@ -9,6 +9,7 @@
 #include "app/app_input.h"
 #include "app/help_overlay.h"
 #include "app/mascot_app.h"
+#include "app/mascot_menu.h"
 #include "app/notice.h"
 #include "app/ui_text.h"
 #include "app/ui_draw.h"
@@ -40,25 +41,15 @@ bool LayerWanted(const EAGLView* view) {
 #endif
 }
 
-// On the desktop she stands alone: the screens run but are not drawn.
-void CompositeDesktop() {
-  UIKitFrame(*g_app->navigationController, false);
-  if (!g_scene.layered) return;
-  g_scene.layered = false;
-  EAGLView* view = g_app->window->eagl();
-  const EAGLSize size = view->surfaceSize();
-  const int w = static_cast<int>(size.width), h = static_cast<int>(size.height);
-  const PixelRect changed = g_scene.all ? PixelRect{0, 0, w, h} : RectClip(g_scene.changed, w, h);
-  RedrawShowScene(changed, w, h);
-  if (!g_scene.all) view->presentOnly(changed.x0, changed.y0, changed.x1, changed.y1);
-}
-
 // The window's refresh: the loading picture and the screens over the frame,
 // and the help over everything while it is shown.
 void Composite() {
   if (!g_app || !g_app->navigationController || !UIKitReady()) return;
-  UIKitSetOverlay(HelpShown() ? &HelpContent() : nullptr);
-  if (girl_on_desktop) return CompositeDesktop();
+  // On the desktop she stands alone: no screen is drawn, only her menu
+  // when it is open.
+  if (!girl_on_desktop) MascotMenuClose();
+  UIKitSetDesktop(girl_on_desktop, MascotMenuShown());
+  UIKitSetOverlay(HelpShown() && !girl_on_desktop ? &HelpContent() : nullptr);
   if (!g_scene.layered) {
     UIKitFrame(*g_app->navigationController, true);
     return;

@@ -17,6 +17,7 @@
 #include "app/app_loop.h"
 #include "app/app_trace.h"
 #include "app/mascot_app.h"
+#include "app/mascot_menu.h"
 #include "app/ui_draw.h"
 #include "cli/cli.h"
 #include "files/files.h"
@@ -134,7 +135,9 @@ std::string Action(const Line& l) {
 
 std::string Press(const Line& l) {
   if (l.args.size() != 1) return "usage: press OUTLET";
-  UIViewController* top = OvantaTopScreen();
+  // Desktop mode's menu, while open, is what takes clicks.
+  UIViewController* menu = MascotMenuShown();
+  UIViewController* top = menu ? menu : OvantaTopScreen();
   UIView* v = top ? top->outletNamed(l.args[0]) : nullptr;
   // Buttons, and the name field (a click puts the caret in it).
   const auto* field = dynamic_cast<UITextField*>(v);
@@ -256,6 +259,17 @@ std::string Window(const Line& l) {
   return "";
 }
 
+// A right-click on her at view point X, Y.
+std::string Menu(const Line& l) {
+  float x, y;
+  if (l.args.size() != 2 || !ParseFloat(l.args[0], &x) || !ParseFloat(l.args[1], &y)) return "usage: menu X Y";
+  if (!MascotAppActive()) return "the menu is desktop mode's";
+  const MascotRect& p = Mascot().part;
+  const float s = OvantaView() ? OvantaView()->eagl()->contentScaleFactor() : 1.0f;
+  MascotMenuOpen(x, y, p.x / s, p.y / s, (p.x + p.w) / s, (p.y + p.h) / s);
+  return "";
+}
+
 std::string Drop(const Line& l) {
   if (!l.args.empty()) return "usage: drop";
   MascotDrop(Mascot().place);
@@ -270,7 +284,7 @@ struct Command {
 const Command kCommands[] = {
     {"tick", Ticks},   {"touch", Touches}, {"tap", Tap},   {"accel", Accel}, {"action", Action},
     {"press", Press},  {"name", Name},     {"shot", Shot}, {"key", Key},     {"point", Point},
-    {"screen", Screen}, {"under", Under},  {"window", Window}, {"drop", Drop},
+    {"screen", Screen}, {"under", Under},  {"window", Window}, {"drop", Drop},   {"menu", Menu},
 };
 
 // One line; "" when it was fine, else the message.

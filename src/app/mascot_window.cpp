@@ -12,6 +12,8 @@
 #include "app/app_input.h"
 #include "app/app_loop.h"
 #include "app/mascot_app.h"
+#include "app/mascot_menu.h"
+#include "app/ui_draw.h"
 #include "face/face.h"
 #include "surface/desktop_x11.h"
 #include "uikit/touch.h"
@@ -90,6 +92,16 @@ void Tap(float wx, float wy) {
   v->processTouches(e);
 }
 
+// The wheel zooms her: more pixels a point, and the window follows (she
+// stays no taller than the work area).
+void Zoom(int steps) {
+  const MascotState& m = Mascot();
+  const float s = Scale();
+  float scale = s * std::pow(1.1f, static_cast<float>(steps));
+  if (m.part.h > 0) scale = std::min(scale, s * static_cast<float>(m.work.h) / static_cast<float>(m.part.h));
+  OvantaAppSetScale(std::max(0.5f, std::min(4.0f, scale)));
+}
+
 }  // namespace
 
 SDL_Window* MascotWindowShown() { return g.win; }
@@ -139,10 +151,24 @@ bool MascotWindowEvent(const SDL_Event& e) {
     case SDL_MOUSEMOTION:
       return e.motion.windowID == id;
     case SDL_MOUSEWHEEL:
-      return e.wheel.windowID == id;
+      if (e.wheel.windowID != id) return false;
+      Zoom(e.wheel.y);
+      return true;
     case SDL_MOUSEBUTTONDOWN:
       if (e.button.windowID != id) return false;
-      if (e.button.button == SDL_BUTTON_LEFT) {
+      if (e.button.button == SDL_BUTTON_RIGHT) {
+        const MascotRect& p = Mascot().part;
+        const float s = Scale();
+        MascotMenuOpen((e.button.x + p.x) / s, (e.button.y + p.y) / s, p.x / s, p.y / s, (p.x + p.w) / s,
+                       (p.y + p.h) / s);
+      } else if (e.button.button == SDL_BUTTON_LEFT && MascotMenuShown()) {
+        // A click with the menu open is the menu's: an item, or away.
+        const MascotRect& p = Mascot().part;
+        const float s = Scale();
+        if (OvantaApp() && OvantaApp()->navigationController)
+          UIKitClick(*OvantaApp()->navigationController, (e.button.x + p.x) / s, (e.button.y + p.y) / s);
+        MascotMenuClose();
+      } else if (e.button.button == SDL_BUTTON_LEFT) {
         int x = 0, y = 0;
         bool left = false;
         const MascotState& m = Mascot();

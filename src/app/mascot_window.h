@@ -3,7 +3,8 @@
 // her (surface/desktop_x11.h) and the normal window is hidden, as it was,
 // until the mode ends. Here the mouse on her works: a left drag moves the
 // window (she is held, and falls when let go), a click without a drag taps
-// her; the pointer anywhere on the screen is where she looks.
+// her, the right button opens her menu (app/mascot_menu.h); the pointer
+// anywhere on the screen is where she looks.
 #pragma once
 
 #include <SDL2/SDL_events.h>

@@ -46,6 +46,10 @@ const Row kRows[] = {
     {"On", "Вкл."},
     {"Desktop: On", "Стол: вкл."},
     {"Desktop: Off", "Стол: выкл."},
+    // Desktop mode's menu.
+    {"Stop", "Стоп"},
+    {"Desktop mode off", "Обычное окно"},
+    {"Quit", "Выход"},
     // The help.
     {"Controls", "Управление"},
     {"Mouse", "Мышь"},

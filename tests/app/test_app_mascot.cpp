@@ -129,3 +129,33 @@ TEST(MascotHeadless, BadDesktopLinesAreReportedWithTheirLineNumbers) {
 }
 
 }  // namespace
+
+namespace {
+
+// Her menu: open, it is part of what takes clicks; its items dance, mute,
+// open the settings in the normal window (Done brings her back), leave the
+// desktop and quit.
+TEST(MascotHeadless, HerMenuDancesMutesOpensTheSettingsLeavesAndQuits) {
+  const HeadlessRun r = RunHeadless(
+      "tick 3\nmenu 150 200\ntick\npress menuDance\ntick\n"      // 4: open; 5: dancing
+      "menu 150 200\npress menuSound\ntick\n"                   // 6: muted
+      "menu 150 200\npress menuSettings\ntick 10\n"             // 7..16: the settings screen
+      "press doneButton\ntick 20\n"                             // 17..36: back on the desktop
+      "menu 150 200\npress menuDesktop\ntick\n"                 // 37: the normal window
+      "key d\ntick\nmenu 150 200\npress menuQuit\ntick 5\n",    // 38; then no more ticks
+      "--mascot");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_GT(r.at(4)["silhouette"]["area"].get<long>(), r.at(3)["silhouette"]["area"].get<long>() * 5 / 4)
+      << "the open menu is drawn with her";
+  EXPECT_EQ(r.at(5)["continue_dancing"], 1);
+  EXPECT_LT(r.at(5)["silhouette"]["area"].get<long>(), r.at(4)["silhouette"]["area"].get<long>()) << "it closed";
+  EXPECT_EQ(r.at(6)["volume"], 0);
+  EXPECT_EQ(r.at(16)["screen_update_disabled"], true);
+  EXPECT_EQ(r.at(16)["mascot"], 1);
+  EXPECT_EQ(r.at(36)["screen_update_disabled"], false);
+  EXPECT_EQ(r.at(37)["mascot"], 0);
+  EXPECT_EQ(r.at(38)["mascot"], 1);
+  EXPECT_EQ(r.ticks.size(), 38u) << "Quit ends the run";
+}
+
+}  // namespace
