@@ -537,11 +537,11 @@ TEST(MascotWindow, WithACompositorTheDesktopShowsThroughHerWindow) {
   const pid_t compositor = Spawn({"xcompmgr"}, d.display, d.dir.file("xcompmgr.log"));
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   const unsigned long desk_colour = 0x3070b0;
-  TestWindow t(d.display, 0, 620, 1024, 480, desk_colour);
+  TestWindow t(d.display, 150, 800, 700, 300, desk_colour);
   ASSERT_TRUE(t.dpy);
-  StoreFeet(d.store, 600, 300);
+  StoreFeet(d.store, 500, 300);
   ASSERT_TRUE(d.Start({"--mascot"})) << "the window never ticked";
-  ASSERT_TRUE(StandsOn(d, t.Id(), 620)) << d.Last().dump();
+  ASSERT_TRUE(StandsOn(d, t.Id(), 800)) << d.Last().dump();
   ASSERT_TRUE(WaitTicks(d.trace, 5));
   XWindowAttributes a;
   ASSERT_TRUE(XGetWindowAttributes(t.dpy, std::stoul(d.wid), &a));
@@ -553,8 +553,9 @@ TEST(MascotWindow, WithACompositorTheDesktopShowsThroughHerWindow) {
   XImage* img = XGetImage(t.dpy, DefaultRootWindow(t.dpy), 0, 0, 1024, 1100, AllPlanes, ZPixmap);
   ASSERT_TRUE(img);
   const int feet_x = d.Last()["place"]["feet"][0];
-  EXPECT_EQ(XGetPixel(img, hx + 1, 625) & 0xffffff, desk_colour) << "through her window beside her";
-  EXPECT_NE(XGetPixel(img, feet_x, 400) & 0xffffff, desk_colour) << "she is drawn";
+  ASSERT_GT(hy + hh, 803);
+  EXPECT_EQ(XGetPixel(img, hx + 1, 803) & 0xffffff, desk_colour) << "through her window beside her";
+  EXPECT_NE(XGetPixel(img, feet_x, 400) & 0xffffff, XGetPixel(img, 5, 5) & 0xffffff) << "she is drawn";
   Picture shot;
   shot.width = 1024, shot.height = 1100;
   shot.rgba.resize(static_cast<size_t>(shot.width) * shot.height * 4);
