@@ -2,7 +2,8 @@
 // portrait view, letterboxed on wide screens, at the device's pixels): the
 // loading screen with its progress, the message when WebGL is missing or the
 // program fails, the first tap or click that lets sound play (and, where the browser asks,
-// lets the page read the motion sensor), the on-screen keyboard for her name, and ?trace.
+// lets the page read the motion sensor), the on-screen keyboard for her name, ?trace,
+// and the screen kept on while she dances.
 (function () {
   'use strict';
 
@@ -18,10 +19,16 @@
     loading.style.display = 'none';
   }
 
+  // The program's own WebGL context, made here so that nothing is loaded
+  // where there is none: the program then asks the canvas for it and gets
+  // this one. The attributes are the ones the program's GL surface wants
+  // (platform/EAGLView_web.cpp): an opaque frame, a depth buffer, no
+  // stencil or antialiasing, the drawing buffer kept between frames.
   function hasWebGL() {
     try {
-      var c = document.createElement('canvas');
-      return !!(window.WebGLRenderingContext && (c.getContext('webgl') || c.getContext('experimental-webgl')));
+      return !!(window.WebGLRenderingContext && canvas.getContext('webgl', {
+        alpha: false, depth: true, stencil: false, antialias: false, preserveDrawingBuffer: true,
+      }));
     } catch (e) {
       return false;
     }
@@ -33,9 +40,20 @@
     return;
   }
 
-  // Browsers start audio and, on some phones, motion only after a gesture.
-  var motionAsked = false;
+  // Browsers start audio and, on some phones, motion only after a gesture:
+  // the program opens its audio device at the first one that lets sound
+  // play (navigator.userActivation says which do, where there is one), or
+  // once it is up when there was one before; later gestures wake the
+  // audio the browser suspended.
+  var motionAsked = false, soundOn = false;
+  function soundAllowed() { return !navigator.userActivation || navigator.userActivation.isActive; }
+  function openSound() {
+    if (soundOn || !ready()) return;
+    soundOn = true;
+    Module._ovanta_sound_on();
+  }
   function unlock() {
+    if (soundAllowed()) openSound();
     var audio = window.Module && Module.SDL2 && Module.SDL2.audioContext;
     if (audio && audio.state !== 'running') audio.resume();
     if (!motionAsked && window.DeviceMotionEvent && typeof DeviceMotionEvent.requestPermission === 'function') {
@@ -75,6 +93,27 @@
   keyboard.addEventListener('input', function (e) { if (!e.isComposing) hand(); });
   keyboard.addEventListener('compositionend', hand);
 
+  // While she dances the screen stays on, where the browser offers a wake
+  // lock. Browsers let it go when the page is hidden; back in view, it is
+  // asked for again if she still dances.
+  var dancing = false, wakeLock = null, asking = false;
+  function keepAwake() {
+    if (dancing && !wakeLock && !asking && navigator.wakeLock && document.visibilityState === 'visible') {
+      asking = true;
+      navigator.wakeLock.request('screen').then(function (lock) {
+        asking = false;
+        wakeLock = lock;
+        lock.addEventListener('release', function () { if (wakeLock === lock) wakeLock = null; });
+        keepAwake();  // she may have stopped meanwhile
+      }, function () { asking = false; });
+    } else if (!dancing && wakeLock) {
+      var lock = wakeLock;
+      wakeLock = null;
+      lock.release().catch(function () {});
+    }
+  }
+  document.addEventListener('visibilitychange', keepAwake);
+
   function setProgress(fraction, text) {
     bar.style.width = Math.round(Math.max(0, Math.min(1, fraction)) * 100) + '%';
     if (text) statusText.textContent = text;
@@ -103,6 +142,12 @@
       window.ovantaFirstFrameMs = performance.now();
       loading.style.opacity = '0';
       setTimeout(function () { loading.style.display = 'none'; }, 300);
+      if (navigator.userActivation && navigator.userActivation.hasBeenActive) openSound();
+    },
+    // Called by the program when she starts and stops dancing.
+    ovantaDancing: function (on) {
+      dancing = !!on;
+      keepAwake();
     },
     // Called by the program when the name's edit has ended.
     ovantaKeyboardDone: function () {

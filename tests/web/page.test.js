@@ -2,10 +2,12 @@
 //   - at 320 x 480, one pixel a point, the frame of tick 150 is the native
 //     es2 frame of ovanta-headless at that tick (two rasterisers: a few
 //     edge pixels differ);
-//   - on a phone (375 x 667, two pixels a point, touch screen): the loading
-//     screen reaches its end, the canvas fills the width at 2:3 in device
-//     pixels, a tap on her is picked and answered with the line a tap gets
-//     natively, the dance button starts the dance;
+//   - on a phone (375 x 667, two pixels a point, touch screen): one WebGL
+//     context made, the loading screen reaches its end, the canvas fills the
+//     width at 2:3 in device pixels, no audio device until a tap on her,
+//     which opens it and is picked and answered with the line a tap gets
+//     natively, the dance button starts the dance and keeps the screen on
+//     until she has stopped;
 //   - on a landscape desktop window (1280 x 800): letterboxed at full
 //     height, a mouse click on her answers, turning the window round lays
 //     the canvas out again;
@@ -19,6 +21,40 @@ const {assert, start, openPage, waitForTick, lastTick, trace, run, captureAtTick
 
 const HER = [160, 200];          // view points on her body
 const DANCE_BUTTON = [160, 440];  // the middle button of the main screen
+
+// Before the page's own scripts: which canvases got a WebGL context
+// (window.webglCanvases), how many audio contexts were made (window.audioMade)
+// and the screen wake locks the page took (window.wakeLocks). The browser
+// is one that lets sound play from the first tap on: the test's chromium
+// counts the test's own driving as the user's, so the user activation the
+// page asks about comes with the first finger lifted, as on a phone.
+async function watchPage(page) {
+  await page.evaluateOnNewDocument(() => {
+    let active = false;
+    window.addEventListener('pointerup', () => { active = true; }, true);
+    Object.defineProperty(navigator, 'userActivation', {value: {
+      get hasBeenActive() { return active; },
+      get isActive() { return active; },
+    }});
+    window.audioMade = 0;
+    window.AudioContext = class extends window.AudioContext {
+      constructor(...args) {
+        super(...args);
+        ++window.audioMade;
+      }
+    };
+    window.webglCanvases = [];
+    const getContext = HTMLCanvasElement.prototype.getContext;
+    HTMLCanvasElement.prototype.getContext = function (type, ...rest) {
+      const c = getContext.call(this, type, ...rest);
+      if (c && /webgl/.test(type) && !window.webglCanvases.includes(this)) window.webglCanvases.push(this);
+      return c;
+    };
+    window.wakeLocks = [];
+    const request = navigator.wakeLock.request.bind(navigator.wakeLock);
+    navigator.wakeLock.request = (type) => request(type).then((lock) => window.wakeLocks.push(lock) && lock);
+  });
+}
 
 async function layout(page) {
   return page.evaluate(() => {
@@ -62,9 +98,11 @@ async function eventsUntil(page, from, pred, what) {
       await page.close();
     }],
     ['a phone: layout, a tap on her, the dance button', async () => {
-      const page = await openPage(env, {width: 375, height: 667, scale: 2, touch: true, query: '?trace'});
+      const page = await openPage(env, {width: 375, height: 667, scale: 2, touch: true, query: '?trace', before: watchPage});
       await page.waitForFunction(() => window.ovantaFirstFrameMs !== undefined, {timeout: 60000});
+      assert.deepEqual(await page.evaluate(() => window.webglCanvases.map((c) => c.id)), ['canvas']);
       const idle = await waitForTick(page, (t) => t.tick >= 100 && !t.sound_is_played, 'the greeting to end');
+      assert.equal(await page.evaluate(() => window.audioMade), 0, 'no audio device before the first tap');
       const l = await layout(page);
       assert.equal(l.bar, '100%', 'the progress bar reached its end');
       assert.equal(l.problem, 'none');
@@ -79,6 +117,7 @@ async function eventsUntil(page, from, pred, what) {
       assert.ok(pick && pick.hit, `picked her: ${JSON.stringify(tapped.events)}`);
       const line = tapped.events.find((e) => e.event === 'sound');
       assert.ok(line && line.slot === natTapLine.slot, `the tap's line: ${JSON.stringify(line)} (native ${JSON.stringify(natTapLine)})`);
+      assert.deepEqual(await page.evaluate(() => [window.audioMade, Module.SDL2.audioContext.state]), [1, 'running']);
       await page.screenshot({path: shotPath('web-phone-tap.png')});
 
       const button = await viewToPage(page, ...DANCE_BUTTON);
@@ -87,6 +126,13 @@ async function eventsUntil(page, from, pred, what) {
       assert.equal(dancing.state, natDance.state);
       await waitForTick(page, (t) => t.tick >= dancing.tick + 30, 'a second of dancing');
       await page.screenshot({path: shotPath('web-phone-dance.png')});
+      const locks = () => page.evaluate(() => window.wakeLocks.map((l) => l.released));
+      assert.deepEqual(await locks(), [false], 'the screen kept on while she dances');
+      await page.touchscreen.tap(button.x, button.y);
+      const stopped = await waitForTick(page, (t) => t.tick > dancing.tick + 30 && !t.continue_dancing, 'the stop');
+      await waitForTick(page, (t) => t.tick > stopped.tick && t.state === idle.state, 'the dance to end');
+      await page.waitForFunction(() => window.wakeLocks.every((l) => l.released), {timeout: 5000});
+      assert.deepEqual(await locks(), [true], 'the screen let go once she has stopped');
       assert.deepEqual(page.errors, []);
       await page.close();
     }],
