@@ -3,7 +3,8 @@
 // loading screen with its progress, the message when WebGL is missing or the
 // program fails, the first tap or click that lets sound play (and, where the browser asks,
 // lets the page read the motion sensor), the on-screen keyboard for her name, ?trace,
-// and the screen kept on while she dances.
+// the screen kept on while she dances, and the service worker (sw.js) that keeps
+// the site for offline use once she is up.
 (function () {
   'use strict';
 
@@ -12,6 +13,16 @@
   var bar = document.querySelector('#bar div');
   var statusText = document.getElementById('status');
   var params = new URLSearchParams(window.location.search);
+
+  // The build's table of its files' content hashes (index.html): every file
+  // is asked for at an address with its hash, the one the service worker
+  // keeps it under, so the page never gets another build's file.
+  var files = {};
+  try {
+    files = JSON.parse(document.getElementById('site-files').textContent);
+  } catch (e) {
+  }
+  function address(name) { return files[name] ? name + '?v=' + files[name] : name; }
 
   function problem(text) {
     document.getElementById('problem-text').textContent = text;
@@ -114,6 +125,19 @@
   }
   document.addEventListener('visibilitychange', keepAwake);
 
+  // The service worker, once she is up (her first start's downloads are
+  // done: it takes the files from the browser's cache). Where there is none
+  // (pages served over plain HTTP to another machine) the site works online only.
+  function keepForOffline() {
+    if (!files['page.js'] || !('serviceWorker' in navigator)) return;
+    navigator.serviceWorker.register('sw.js').catch(function (e) {
+      console.warn('Ovanta: no offline copy here (' + e.message + ')');
+    });
+    // An installed app asks the browser to keep its storage under pressure.
+    if (navigator.storage && navigator.storage.persist && window.matchMedia('(display-mode: standalone)').matches)
+      navigator.storage.persist().catch(function () {});
+  }
+
   function setProgress(fraction, text) {
     bar.style.width = Math.round(Math.max(0, Math.min(1, fraction)) * 100) + '%';
     if (text) statusText.textContent = text;
@@ -122,6 +146,7 @@
   window.ovantaTrace = [];
   window.Module = {
     canvas: canvas,
+    locateFile: function (path, prefix) { return prefix + address(path); },
     arguments: params.has('trace') ? ['--trace', '/dev/ovanta-trace'] : [],
     print: function (text) { console.log(text); },
     printErr: function (text) { console.warn(text); },
@@ -143,6 +168,7 @@
       loading.style.opacity = '0';
       setTimeout(function () { loading.style.display = 'none'; }, 300);
       if (navigator.userActivation && navigator.userActivation.hasBeenActive) openSound();
+      keepForOffline();
     },
     // Called by the program when she starts and stops dancing.
     ovantaDancing: function (on) {
@@ -166,7 +192,7 @@
   // The bundle's loader first, then the program; both keep their order.
   ['ovanta-data.js', 'ovanta.js'].forEach(function (src) {
     var s = document.createElement('script');
-    s.src = src;
+    s.src = address(src);
     s.async = false;
     s.onerror = function () { problem('Ovanta could not load ' + src + '. Check the connection and reload.'); };
     document.body.appendChild(s);
