@@ -7,7 +7,7 @@
 //     width at 2:3 in device pixels, no audio device until a tap on her,
 //     which opens it and is picked and answered with the line a tap gets
 //     natively, the dance button starts the dance and keeps the screen on
-//     until she has stopped;
+//     until she has stopped; no frame of the dance waits on a WebGL query;
 //   - on a landscape desktop window (1280 x 800): letterboxed at full
 //     height, a mouse click on her answers, turning the window round lays
 //     the canvas out again;
@@ -111,8 +111,10 @@ async function checkServed(page, responses, files) {
 }
 
 // Before the page's own scripts: which canvases got a WebGL context
-// (window.webglCanvases), how many audio contexts were made (window.audioMade)
-// and the screen wake locks the page took (window.wakeLocks). The browser
+// (window.webglCanvases), the WebGL queries (window.glQueries: a browser
+// answers them after drawing everything queued), how many audio
+// contexts were made (window.audioMade) and the screen wake locks the page
+// took (window.wakeLocks). The browser
 // is one that lets sound play from the first tap on: the test's chromium
 // counts the test's own driving as the user's, so the user activation the
 // page asks about comes with the first finger lifted, as on a phone.
@@ -130,6 +132,12 @@ async function watchPage(page) {
         super(...args);
         ++window.audioMade;
       }
+    };
+    window.glQueries = 0;
+    const getParameter = WebGLRenderingContext.prototype.getParameter;
+    WebGLRenderingContext.prototype.getParameter = function (...args) {
+      ++window.glQueries;
+      return getParameter.apply(this, args);
     };
     window.webglCanvases = [];
     const getContext = HTMLCanvasElement.prototype.getContext;
@@ -353,7 +361,9 @@ async function eventsUntil(page, from, pred, what) {
       await page.touchscreen.tap(button.x, button.y);
       const dancing = await waitForTick(page, (t) => t.tick > tapped.tick.tick && t.continue_dancing === 1, 'the dance');
       assert.equal(dancing.state, natDance.state);
+      await page.evaluate(() => { window.glQueries = 0; });
       await waitForTick(page, (t) => t.tick >= dancing.tick + 30, 'a second of dancing');
+      assert.equal(await page.evaluate(() => window.glQueries), 0, 'WebGL queries while she dances');
       await page.screenshot({path: shotPath('web-phone-dance.png')});
       const locks = () => page.evaluate(() => window.wakeLocks.map((l) => l.released));
       assert.deepEqual(await locks(), [false], 'the screen kept on while she dances');
