@@ -167,8 +167,12 @@
       window.ovantaFirstFrameMs = performance.now();
       loading.style.opacity = '0';
       setTimeout(function () { loading.style.display = 'none'; }, 300);
-      if (navigator.userActivation && navigator.userActivation.hasBeenActive) openSound();
-      keepForOffline();
+      // After the frame is on the screen: the audio device and the service
+      // worker each hold the page up for a while.
+      setTimeout(function () {
+        if (navigator.userActivation && navigator.userActivation.hasBeenActive) openSound();
+        keepForOffline();
+      }, 0);
     },
     // Called by the program when she starts and stops dancing.
     ovantaDancing: function (on) {
@@ -190,11 +194,22 @@
   };
 
   // The bundle's loader first, then the program; both keep their order.
+  // Once the loader has asked for the bundle, the settings' storage is
+  // opened (its first use waits for the browser to read it from disk), so
+  // that happens while the bundle downloads rather than when she starts.
   ['ovanta-data.js', 'ovanta.js'].forEach(function (src) {
     var s = document.createElement('script');
     s.src = address(src);
     s.async = false;
     s.onerror = function () { problem('Ovanta could not load ' + src + '. Check the connection and reload.'); };
+    if (src === 'ovanta-data.js') {
+      s.onload = function () {
+        try {
+          void window.localStorage.length;
+        } catch (e) {
+        }
+      };
+    }
     document.body.appendChild(s);
   });
 })();
