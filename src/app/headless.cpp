@@ -249,7 +249,7 @@ const CliProgram kCli = {
      {"--gl", "es1|es2", "the driver's GL ES 1.1, or ours over GL ES 2.0 (also OVANTA_GL)"}},
     "SCRIPT '-' reads standard input.\n"
     "Exit status: 0 done, 2 a malformed script line, 64 usage, 66 a missing script or bundle,\n"
-    "69 no GL surface, 74 a trace or shot that cannot be written.\n"};
+    "69 no GL surface, 74 a trace, shot or settings that cannot be written.\n"};
 
 }  // namespace
 
@@ -262,7 +262,14 @@ int HeadlessRunScript(std::istream& in, const std::string& name) {
     if (hash != std::string::npos) line.erase(hash);
     const std::string message = RunLine(line);
     if (!message.empty()) {
-      std::fprintf(stderr, "%s:%ld: %s\n", name.c_str(), number, message.c_str());
+      // Control characters of the line (a NUL would end the text) are shown as \xNN.
+      std::string shown;
+      for (const char c : message) {
+        char hex[5];
+        std::snprintf(hex, sizeof hex, "\\x%02x", static_cast<unsigned char>(c));
+        shown += static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? std::string(hex) : std::string(1, c);
+      }
+      std::fprintf(stderr, "%s:%ld: %s\n", name.c_str(), number, shown.c_str());
       ++bad;
     }
   }
@@ -307,10 +314,11 @@ int HeadlessMain(int argc, char** argv) {
     UserDefaultsSetPath(defaults.c_str());
     // A named store that does not exist yet is created (empty), so the run
     // leaves the file it was pointed at even when nothing is saved.
-    if (access(defaults.c_str(), F_OK) != 0 && !UserDefaultsSynchronize())
-      std::fprintf(stderr, "ovanta-headless: cannot create the defaults store %s\n", defaults.c_str());
+    // (A store that cannot be made says why itself.)
+    if (access(defaults.c_str(), F_OK) != 0) UserDefaultsSynchronize();
   }
-  if (!trace.empty() && !TraceOpen(trace)) return kExitIoError;
+  // A trace that cannot be written fails the run at its end; the run still goes on.
+  if (!trace.empty() && !TraceOpen(trace)) g_output_failed = true;
 
   std::srand(1);
   FaceReset(1);
@@ -324,6 +332,7 @@ int HeadlessMain(int argc, char** argv) {
     OvantaAppStop();
   }
   SoundServiceShutdown();
-  if (!TraceClose() || g_output_failed) status = kExitIoError;
+  // Choices the store could not save are an output lost too (it said why).
+  if (!TraceClose() || g_output_failed || UserDefaultsUnsaved()) status = kExitIoError;
   return status;
 }

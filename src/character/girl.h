@@ -35,6 +35,8 @@ struct GirlLayer {
 };
 
 const int kGirlOptionCount = 4;
+// Her voices (n_sound_set): English, Russian.
+const int kGirlVoiceCount = 2;
 extern const char* const girl_model_name[kGirlOptionCount];  // "girl_beach", ...
 extern const char* const bg_name[kGirlOptionCount];          // "bg_pool", ...
 extern const GirlLayer clothes[kGirlOptionCount];
