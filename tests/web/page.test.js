@@ -112,12 +112,12 @@ async function checkServed(page, responses, files) {
 
 // Before the page's own scripts: which canvases got a WebGL context
 // (window.webglCanvases), the WebGL queries (window.glQueries: a browser
-// answers them after drawing everything queued), how many audio
-// contexts were made (window.audioMade) and the screen wake locks the page
-// took (window.wakeLocks). The browser
-// is one that lets sound play from the first tap on: the test's chromium
-// counts the test's own driving as the user's, so the user activation the
-// page asks about comes with the first finger lifted, as on a phone.
+// answers them after drawing everything queued), how many audio contexts
+// were made (window.audioMade) and the screen wake locks the page took
+// (window.wakeLocks). The browser is one that lets sound play from the
+// first tap on: the test's chromium counts the test's own driving as the
+// user's, so the user activation the page asks about comes with the first
+// finger lifted, as on a phone.
 async function watchPage(page) {
   await page.evaluateOnNewDocument(() => {
     let active = false;
