@@ -178,6 +178,9 @@ struct Es2Context {
   bool pointSmooth = false, multisample = true, sampleAlphaToOne = false;
   bool clipPlane[gles2::kClipPlanes] = {};
   GLenum shadeModel = GL_SMOOTH;
+  // Kept here as well, since the engine asks for them at every draw: a
+  // browser answers these from its GPU process, after everything queued.
+  GLenum blendSrc = GL_ONE, blendDst = GL_ZERO, frontFace = GL_CCW;
 
   // Programs and their inputs
   std::vector<std::unique_ptr<gles2::Program>> programs;
