@@ -123,6 +123,7 @@ bool ReadNodeImpl(SPODNode& node, CStreamResource& s, ReadContext* ctx) {
       case pod_tag::kNodeScales: if (!ReadArray(s, len, node.scales, ctx)) return false; break;
       case pod_tag::kNodeMatrices: if (!ReadArray(s, len, node.matrices, ctx)) return false; break;
       case pod_tag::kNodeAnimationFlags: if (!s.Read(&node.animationFlags, 4)) return false; break;
+      case pod_tag::kNodeInverseBind: if (!ReadArray(s, len, node.inverseBind, ctx)) return false; break;
       default:
         if (!s.Skip(len)) return false;
     }
@@ -203,17 +204,52 @@ bool ReadMaterial(SPODMaterial& m, CStreamResource& s, ReadContext* ctx) {
       case pod_tag::kMaterialShininess: if (!s.Read(&m.shininess, 4)) return false; break;
       case pod_tag::kMaterialEffectFile: if (!ReadString(s, len, m.effectFile, ctx)) return false; break;
       case pod_tag::kMaterialEffectName: if (!ReadString(s, len, m.effectName, ctx)) return false; break;
+      case pod_tag::kMaterialAlphaMode: if (!s.Read(&m.alphaMode, 4)) return false; break;
+      case pod_tag::kMaterialAlphaCutoff: if (!s.Read(&m.alphaCutoff, 4)) return false; break;
+      case pod_tag::kMaterialFlags: if (!s.Read(&m.flags, 4)) return false; break;
+      default: if (!s.Skip(len)) return false;
+    }
+  }
+}
+
+template <typename T>
+bool ReadCount(CStreamResource& s, uint32_t& count, T*& array) {
+  uint32_t n;
+  if (!s.Read(&n, 4)) return false;
+  if (array) return false;  // a second count block would orphan the records read so far
+  if (n > Remaining(s) / kMinContainerBytes) return false;  // more records than the file can hold
+  if (n) {
+    array = PODAlloc<T>(n);
+    if (!array) return false;
+  }
+  count = n;
+  return true;
+}
+
+bool ReadMorph(SPODMorph& m, CStreamResource& s, ReadContext* ctx) {
+  unsigned int t, len;
+  for (;;) {
+    if (!s.ReadMarker(t, len)) return false;
+    if (t == (pod_tag::kMeshMorph | kEnd)) return true;
+    switch (t) {
+      case pod_tag::kMorphName: if (!ReadString(s, len, m.name, ctx)) return false; break;
+      case pod_tag::kMorphWeight: if (!s.Read(&m.weight, 4)) return false; break;
+      case pod_tag::kMorphIndices:
+        if (!ReadArray(s, len, m.indices, ctx)) return false;
+        m.count = len / 4;
+        break;
+      case pod_tag::kMorphDeltas: if (!ReadArray(s, len, m.deltas, ctx)) return false; break;
       default: if (!s.Skip(len)) return false;
     }
   }
 }
 
 bool ReadMesh(SPODMesh& m, CStreamResource& s, ReadContext* ctx) {
-  uint32_t uvwRead = 0;
+  uint32_t uvwRead = 0, morphsRead = 0;
   unsigned int t, len;
   for (;;) {
     if (!s.ReadMarker(t, len)) return false;
-    if (t == (pod_tag::kMesh | kEnd)) return uvwRead == m.uvwCount;
+    if (t == (pod_tag::kMesh | kEnd)) return uvwRead == m.uvwCount && morphsRead == m.morphCount;
     switch (t) {
       case pod_tag::kMeshVertexCount: if (!s.Read(&m.vertexCount, 4)) return false; break;
       case pod_tag::kMeshFaceCount: if (!s.Read(&m.faceCount, 4)) return false; break;
@@ -252,23 +288,13 @@ bool ReadMesh(SPODMesh& m, CStreamResource& s, ReadContext* ctx) {
       case pod_tag::kMeshBatchOffsets: if (!ReadArray(s, len, m.boneBatches.batchOffsets, ctx)) return false; break;
       case pod_tag::kMeshBatchBoneMax: if (!s.Read(&m.boneBatches.batchBoneMax, 4)) return false; break;
       case pod_tag::kMeshBatchCount: if (!s.Read(&m.boneBatches.batchCount, 4)) return false; break;
+      case pod_tag::kMeshMorphCount: if (!ReadCount(s, m.morphCount, m.morphs)) return false; break;
+      case pod_tag::kMeshMorph:
+        if (morphsRead >= m.morphCount || !ReadMorph(m.morphs[morphsRead++], s, ctx)) return false;
+        break;
       default: if (!s.Skip(len)) return false;
     }
   }
-}
-
-template <typename T>
-bool ReadCount(CStreamResource& s, uint32_t& count, T*& array) {
-  uint32_t n;
-  if (!s.Read(&n, 4)) return false;
-  if (array) return false;  // a second count block would orphan the records read so far
-  if (n > Remaining(s) / kMinContainerBytes) return false;  // more records than the file can hold
-  if (n) {
-    array = PODAlloc<T>(n);
-    if (!array) return false;
-  }
-  count = n;
-  return true;
 }
 
 // ---- checks after a complete read ---------------------------------------------
@@ -381,6 +407,18 @@ bool ValidateMesh(const SPODScene& sc, const SPODMesh& m, const ReadContext& ctx
   if (!DataFits(ctx, m.boneIndices, n, m.boneIndices.componentCount)) return false;
   if (!DataFits(ctx, m.boneWeights, n, m.boneWeights.componentCount)) return false;
 
+  // Morph targets: each entry names a vertex and has its six offsets; they
+  // are added to float[3] positions (and normals).
+  for (uint32_t k = 0; k < m.morphCount; ++k) {
+    const SPODMorph& mo = m.morphs[k];
+    if (mo.count == 0) continue;
+    if (!mo.indices || !mo.deltas || ctx.size(mo.deltas) < (uint64_t)mo.count * 24) return false;
+    if (!m.vertices.data || m.vertices.type != EPODDataFloat || m.vertices.componentCount != 3) return false;
+    if (m.normals.data && (m.normals.type != EPODDataFloat || m.normals.componentCount != 3)) return false;
+    for (uint32_t e = 0; e < mo.count; ++e)
+      if (mo.indices[e] >= n) return false;
+  }
+
   // Indices: always read as 16-bit, each naming a vertex.
   if (m.faces.data) {
     if (ctx.size(m.faces.data) < indexCount * 2) return false;
@@ -472,6 +510,7 @@ bool Validate(const SPODScene& sc, const ReadContext& ctx) {
     if (nd.rotations && ctx.size(nd.rotations) < 16 * EntriesNeeded(f, 2u, sc.frameCount)) return false;
     if (nd.scales && ctx.size(nd.scales) < 28 * EntriesNeeded(f, 4u, sc.frameCount)) return false;
     if (nd.matrices && ctx.size(nd.matrices) < 64 * EntriesNeeded(f, 8u, sc.frameCount)) return false;
+    if (nd.inverseBind && ctx.size(nd.inverseBind) < 64) return false;
   }
   // Parent chains must end at a root: walk each chain once, marking nodes
   // on the current walk; meeting one again is a loop.
