@@ -16,6 +16,7 @@
 
 #include "picture/picture_file.h"
 #include "vrm/vrm_humanoid.h"
+#include "vrm/vrm_math.h"
 
 namespace vrm {
 namespace {
@@ -396,24 +397,8 @@ struct Reader {
       n->scale[k] = (float)s[k];
       for (int r = 0; r < 3; ++r) c[k][r] = s[k] != 0 ? c[k][r] / s[k] : (k == r ? 1 : 0);
     }
-    // Rotation matrix R[r][k] = c[k][r] to a quaternion.
-    const double m00 = c[0][0], m11 = c[1][1], m22 = c[2][2];
-    double q[4];
-    const double tr = m00 + m11 + m22;
-    if (tr > 0) {
-      const double t = std::sqrt(tr + 1.0) * 2;
-      q[3] = 0.25 * t, q[0] = (c[1][2] - c[2][1]) / t, q[1] = (c[2][0] - c[0][2]) / t, q[2] = (c[0][1] - c[1][0]) / t;
-    } else if (m00 > m11 && m00 > m22) {
-      const double t = std::sqrt(1.0 + m00 - m11 - m22) * 2;
-      q[3] = (c[1][2] - c[2][1]) / t, q[0] = 0.25 * t, q[1] = (c[1][0] + c[0][1]) / t, q[2] = (c[2][0] + c[0][2]) / t;
-    } else if (m11 > m22) {
-      const double t = std::sqrt(1.0 + m11 - m00 - m22) * 2;
-      q[3] = (c[2][0] - c[0][2]) / t, q[0] = (c[1][0] + c[0][1]) / t, q[1] = 0.25 * t, q[2] = (c[2][1] + c[1][2]) / t;
-    } else {
-      const double t = std::sqrt(1.0 + m22 - m00 - m11) * 2;
-      q[3] = (c[0][1] - c[1][0]) / t, q[0] = (c[2][0] + c[0][2]) / t, q[1] = (c[2][1] + c[1][2]) / t, q[2] = 0.25 * t;
-    }
-    for (int k = 0; k < 4; ++k) n->rotation[k] = std::isfinite(q[k]) ? (float)q[k] : (k == 3 ? 1.0f : 0.0f);
+    const Quat q = FromColumns(c);
+    n->rotation[0] = (float)q.x, n->rotation[1] = (float)q.y, n->rotation[2] = (float)q.z, n->rotation[3] = (float)q.w;
   }
 
   bool ReadNodes() {

@@ -4,7 +4,9 @@
 #include <map>
 #include <vector>
 
+#include "kit/scene_builder.h"
 #include "picture/picture_file.h"
+#include "rig/girl_humanoid.h"
 #include "vrm/vrm_math.h"
 
 namespace testkit {
@@ -38,6 +40,7 @@ const BoneRow kRows[] = {
     {"chest", "spine", {0, 1.20, 0}, true},
     {"neck", "chest", {0, 1.40, 0}, true},
     {"head", "neck", {0, 1.50, 0}, false},
+    {"jaw", "head", {0, 1.53, 0.03}, true},
     LIMBS("left", +),
     LIMBS("right", -),
 };
@@ -59,13 +62,19 @@ bool IsArm(const std::string& name, bool* left) {
   return false;
 }
 
-// A box (8 corners) around [lo, hi]: positions, outward normals, triangles
+// A box (8 corners) along the segment a..b, `half` thick each way and
+// reaching `half` past either end: positions, outward normals, triangles
 // wound counter-clockwise seen from outside.
-void Box(Vec3 lo, Vec3 hi, std::vector<Vec3>* pos, std::vector<Vec3>* nrm, std::vector<uint16_t>* tri) {
+void Box(Vec3 a, Vec3 b, double half, std::vector<Vec3>* pos, std::vector<Vec3>* nrm, std::vector<uint16_t>* tri) {
   const uint16_t base = static_cast<uint16_t>(pos->size());
+  const Vec3 along = (b - a) * (1 / vrm::Length(b - a));
+  Vec3 across = vrm::Cross(along, std::fabs(along.y) < 0.9 ? Vec3{0, 1, 0} : Vec3{1, 0, 0});
+  across = across * (1 / vrm::Length(across));
+  const Vec3 third = vrm::Cross(along, across);
+  const Vec3 lo = a - along * half, hi = b + along * half;
   const Vec3 mid = (lo + hi) * 0.5;
   for (int i = 0; i < 8; ++i) {
-    const Vec3 p{i & 1 ? hi.x : lo.x, i & 2 ? hi.y : lo.y, i & 4 ? hi.z : lo.z};
+    const Vec3 p = (i & 1 ? hi : lo) + across * (i & 2 ? half : -half) + third * (i & 4 ? half : -half);
     pos->push_back(p);
     const Vec3 d = p - mid;
     nrm->push_back(d * (1 / vrm::Length(d)));
@@ -73,8 +82,8 @@ void Box(Vec3 lo, Vec3 hi, std::vector<Vec3>* pos, std::vector<Vec3>* nrm, std::
   const int quads[6][4] = {{0, 4, 6, 2}, {1, 3, 7, 5}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 2, 3, 1}, {4, 5, 7, 6}};
   for (const auto& q : quads) {
     uint16_t t[6] = {(uint16_t)q[0], (uint16_t)q[1], (uint16_t)q[2], (uint16_t)q[0], (uint16_t)q[2], (uint16_t)q[3]};
-    const Vec3 a = (*pos)[base + t[0]], b = (*pos)[base + t[1]], c = (*pos)[base + t[2]];
-    if (vrm::Dot(vrm::Cross(b - a, c - a), ((a + c) * 0.5) - mid) < 0) std::swap(t[1], t[2]), std::swap(t[4], t[5]);
+    const Vec3 p0 = (*pos)[base + t[0]], p1 = (*pos)[base + t[1]], p2 = (*pos)[base + t[2]];
+    if (vrm::Dot(vrm::Cross(p1 - p0, p2 - p0), ((p0 + p2) * 0.5) - mid) < 0) std::swap(t[1], t[2]), std::swap(t[4], t[5]);
     for (uint16_t k : t) tri->push_back(static_cast<uint16_t>(base + k));
   }
 }
@@ -156,16 +165,19 @@ vrm::GlbBuilder TinyVrm(const TinyVrmShape& shape) {
   std::vector<uint16_t> tri, joints;
   std::vector<float> weights, ibm;
   for (size_t i = 0; i < bones.size(); ++i) {
-    Vec3 a = bones[i].at, tip = a + face(Vec3{0, bones[i].name == "head" ? 0.2 : 0.05, 0} * shape.metres);
+    // Leaves go on the way their parent points (the head straight up).
+    const Vec3 a = bones[i].at;
+    Vec3 tip = a + face(Vec3{0, 0.2, 0} * shape.metres);
+    if (bones[i].name != "head" && bones[i].parent >= 0) {
+      const Vec3 d = a - bones[(size_t)bones[i].parent].at;
+      tip = a + d * (0.05 * shape.metres / vrm::Length(d));
+    }
     for (size_t c = 0; c < bones.size(); ++c)
       if (bones[c].parent == (int)i) {
         tip = bones[c].at;
         break;
       }
-    const double half = (bones[i].name == "head" ? 0.08 : 0.035) * shape.metres;
-    const Vec3 lo{std::min(a.x, tip.x) - half, std::min(a.y, tip.y) - half, std::min(a.z, tip.z) - half};
-    const Vec3 hi{std::max(a.x, tip.x) + half, std::max(a.y, tip.y) + half, std::max(a.z, tip.z) + half};
-    Box(lo, hi, &pos, &nrm, &tri);
+    Box(a, tip, (bones[i].name == "head" ? 0.08 : 0.035) * shape.metres, &pos, &nrm, &tri);
     for (int v = 0; v < 8; ++v) {
       joints.insert(joints.end(), {static_cast<uint16_t>(i), 0, 0, 0});
       weights.insert(weights.end(), {1, 0, 0, 0});
@@ -196,10 +208,10 @@ vrm::GlbBuilder TinyVrm(const TinyVrmShape& shape) {
   std::vector<Vec3> hp, hn;
   std::vector<uint16_t> ht;
   const double s = shape.metres;
-  Box({-0.07 * s, 0, -0.07 * s}, {0.07 * s, 0.06 * s, 0.07 * s}, &hp, &hn, &ht);
+  Box({0, 0.03 * s, 0}, {0, 0.03 * s + 1e-3, 0}, 0.07 * s, &hp, &hn, &ht);
   std::vector<Vec3> raise(hp.size());
   for (size_t v = 0; v < hp.size(); ++v)
-    if (hp[v].y > 0) raise[v] = {0, 0.05 * s, 0};
+    if (hp[v].y > 0.05 * s) raise[v] = {0, 0.05 * s, 0};
   const Quat toHead = vrm::Conjugate(head.turn);
   for (auto* list : {&hp, &hn, &raise})
     for (Vec3& v : *list) v = vrm::Rotate(toHead, face(v));
@@ -240,6 +252,35 @@ int TinyVrmNode(const vrm::GlbBuilder& file, const std::string& bone) {
   for (const nlohmann::json& b : ext["VRM"]["humanoid"]["humanBones"])
     if (b["bone"] == bone) return b["node"].get<int>();
   return -1;
+}
+
+void BuildHerStandIn(CPODScene& s) {
+  const uint32_t frames = 4;
+  AllocScene(s, 1, 1 + kGirlHumanBoneCount, 1, 0, 0, frames);
+  SetFloats(s.meshes[0].vertices, 3, {-40, 0, 0, 40, 0, 0, 0, 340, 0});
+  SetFloats(s.meshes[0].normals, 3, {0, 0, 1, 0, 0, 1, 0, 0, 1});
+  SetIndices(s.meshes[0], {0, 1, 2});
+  s.meshes[0].vertexCount = 3;
+  s.meshes[0].faceCount = 1;
+  // The tiny humanoid's joints, 200 units a metre, each bone under the
+  // nearest of its parents she has.
+  for (int b = 0; b < kGirlHumanBoneCount; ++b) {
+    SPODNode& n = s.nodes[1 + b];
+    std::free(n.name);
+    n.name = PODStrDup(kGirlHumanBones[b].girl);
+    const BoneRow* row = Row(kGirlHumanBones[b].humanoid);
+    Vec3 at = row->at * 200.0, parentAt;
+    for (const char* p = row->parent; p; p = Row(p)->parent)
+      for (int k = 0; k < b; ++k)
+        if (n.parentIndex < 0 && std::string(kGirlHumanBones[k].humanoid) == p) {
+          n.parentIndex = 1 + k;
+          parentAt = Row(p)->at * 200.0;
+        }
+    at = at - parentAt;
+    SetPosition(n, (float)at.x, (float)at.y, (float)at.z);
+    SetSpinZ(n, frames, 0.05f * (b % 3));
+  }
+  s.InitImpl();
 }
 
 }  // namespace testkit

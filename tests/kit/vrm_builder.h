@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "scene/ModelPOD.h"
 #include "vrm/glb_write.h"
 
 namespace testkit {
@@ -25,5 +26,11 @@ vrm::GlbBuilder TinyVrm(const TinyVrmShape& shape = {});
 
 // The node index of a humanoid bone in TinyVrm's file, -1 when not there.
 int TinyVrmNode(const vrm::GlbBuilder& file, const std::string& bone);
+
+// A stand-in for her scene where the bundle is not at hand (the fuzz
+// target): her humanoid bones by her names (rig/girl_humanoid.h) in a
+// chain of her proportions, each turning a little over 4 frames, and a
+// flat mesh of her height. Complete (InitImpl has run).
+void BuildHerStandIn(CPODScene& s);
 
 }  // namespace testkit
