@@ -222,6 +222,23 @@ GLuint LoadTextureRGBA(const char* name, texmip mode) {
   return id;
 }
 
+GLuint LoadTextureFile(const char* path, texmip mode) {
+  char* file = nullptr;
+  size_t size = 0;
+  DecodedPicture pic{};
+  const bool read = path && FileReadAll(path, kMaxPictureFileBytes, &file, &size) == kFileOk &&
+                    DecodePicture(reinterpret_cast<const uint8_t*>(file), size, &pic, false) == kPictureOk;
+  std::free(file);
+  if (!read) {
+    std::fprintf(stderr, "Texture file %s not loaded\n", path ? path : "(null)");
+    return 0;
+  }
+  tag_TexPicDesc desc = {pic.width, pic.height, pic.bpp};
+  const GLuint id = LoadTextureData(pic.pixels, &desc, mode);
+  std::free(pic.pixels);
+  return id;
+}
+
 // ---------------------------------------------------------------------------
 // Registry
 
