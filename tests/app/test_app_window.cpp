@@ -2,7 +2,8 @@
 // the first key; a screenshot shows her; clicks work the buttons; Esc backs
 // out; the window resizes with the picture letterboxed and clicks mapped
 // through the same box; F11 goes full screen and back; size and place come
-// back at the next start. Skipped when Xvfb or xdotool is missing.
+// back at the next start; --import shows another character. Skipped when
+// Xvfb or xdotool is missing.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -17,6 +18,7 @@
 #include <thread>
 
 #include "headless_run.h"
+#include "kit/vrm_builder.h"
 #include "platform/EAGLView.h"
 
 namespace {
@@ -114,11 +116,14 @@ struct Desktop {
     Stop(app);
     Stop(xvfb);
   }
-  // Starts the app and waits for its window; false when it never ticked.
-  bool Start() {
+  // Starts the app (with `extra` arguments) and waits for its window;
+  // false when it never ticked.
+  bool Start(const std::vector<std::string>& extra = {}) {
     std::remove(trace.c_str());
-    app = Spawn({OVANTA_WINDOW, "--bundle", OVANTA_BUNDLE, "--defaults", store, "--trace", trace, "--shot", shot},
-                display, dir.file("app.log"));
+    std::vector<std::string> argv = {OVANTA_WINDOW, "--bundle", OVANTA_BUNDLE, "--defaults", store,
+                                     "--trace", trace, "--shot", shot};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    app = Spawn(argv, display, dir.file("app.log"));
     if (!WaitFor([&] { return Ticks(trace) >= 10; }, 60)) return false;
     wid = Shell(x + "search --name '^Ovanta$' | head -1");
     while (!wid.empty() && (wid.back() == '\n' || wid.back() == ' ')) wid.pop_back();
@@ -250,6 +255,40 @@ TEST(AppWindow, ResizedLetterboxedFullScreenAndRemembered) {
   EXPECT_NE(d.Geometry().find("900x700"), std::string::npos) << d.Geometry();
   EXPECT_EQ(d.Screenshot(), std::make_pair(467, 700));
   EXPECT_EQ(d.Quit(), 0);
+}
+
+// --import shows a VRM file's character for the run, as headless draws it;
+// a file refused is one line, and she is shown.
+TEST(AppWindow, ImportShowsTheCharacterARefusalKeepsHer) {
+  if (!Ready()) GTEST_SKIP() << "Xvfb or xdotool is missing; the real-window test is skipped";
+  Desktop d;
+  setenv("XDG_DATA_HOME", d.dir.file("data").c_str(), 1);
+  const std::string tiny = d.dir.file("tiny.vrm"), bad = d.dir.file("bad.vrm");
+  testkit::WriteFileBytes(tiny, testkit::TinyVrm().Finish());
+  testkit::WriteFileBytes(bad, {'n', 'o'});
+  const std::string headless = d.dir.file("headless.png");
+  const ProgramRun drawn = RunProgram("echo 'tick 10\nshot " + headless + "' | '" + OVANTA_HEADLESS + "' --bundle '" +
+                                      OVANTA_BUNDLE + "' --scale 2 --character '" + tiny + "' -");
+  ASSERT_EQ(drawn.status, 0) << drawn.err;
+  const std::string golden = std::string(OVANTA_SOURCE) + "/tests/golden/app/main.png";
+
+  ASSERT_TRUE(d.Start({"--import", tiny})) << "the window never ticked";
+  EXPECT_EQ(d.Screenshot(), std::make_pair(0, 0));  // the help of the first start takes the key
+  ASSERT_EQ(d.Screenshot(), std::make_pair(640, 960));
+  EXPECT_LT(testkit::Difference(d.shot, headless).mean, 12.0) << "the character, as headless draws it";
+  EXPECT_GT(testkit::Difference(d.shot, golden).mean, 4 * testkit::Difference(d.shot, headless).mean) << "not her";
+  EXPECT_EQ(d.Quit(), 0);
+
+  ASSERT_TRUE(d.Start({"--import", bad}));
+  ASSERT_EQ(d.Screenshot(), std::make_pair(640, 960));
+  EXPECT_LT(testkit::Difference(d.shot, golden).mean, 12.0) << "her";
+  EXPECT_EQ(d.Quit(), 0);
+  std::ifstream log(d.dir.file("app.log"));
+  std::string line, lines;
+  while (std::getline(log, line))
+    if (line.find(bad) != std::string::npos) lines += line + "\n";
+  EXPECT_EQ(lines, "ovanta: " + bad + ": not a glTF binary file\n");
+  unsetenv("XDG_DATA_HOME");
 }
 
 }  // namespace

@@ -19,9 +19,11 @@ namespace {
 
 using Json = nlohmann::json;
 
+// Her start-up model, the one the app reads her clips from and her VRM
+// exports are made of.
 struct Her {
   CPODScene scene;
-  Her() { EXPECT_TRUE(scene.ReadFromFile(OVANTA_BUNDLE "/girl_beach.POD")); }
+  Her() { EXPECT_TRUE(scene.ReadFromFile(OVANTA_BUNDLE "/girl_casual.POD")); }
 };
 Her& Girl() {
   static Her* h = new Her();
