@@ -83,7 +83,9 @@ const char kThumbnail[] = "thumbnail.png";
 // A file name the import writes.
 bool Ours(const std::string& name) {
   if (name == kModel || name == kInfo || name == kThumbnail) return true;
-  if (name.rfind("picture", 0) != 0 || name.size() < 12 || name.compare(name.size() - 4, 4, ".png") != 0) return false;
+  if (name.rfind("picture", 0) != 0 || name.size() < 12) return false;
+  const std::string ext = name.substr(name.size() - 4);
+  if (ext != ".png" && ext != ".jpg") return false;
   for (size_t i = 7; i + 4 < name.size(); ++i)
     if (name[i] < '0' || name[i] > '9') return false;
   return true;
@@ -132,6 +134,7 @@ bool WriteBytes(const std::string& path, const void* data, size_t size) {
 }
 
 bool WritePicture(const std::string& folder, const CharacterPicture& p) {
+  if (!p.file.empty()) return WriteBytes(folder + "/" + p.name, p.file.data(), p.file.size());
   PngFormat format;
   format.compression = 1;  // an import writes pictures of megabytes; speed wins over a few per cent
   std::vector<uint8_t> png;

@@ -2,7 +2,8 @@
 // ($XDG_DATA_HOME/ovanta/characters, else ~/.local/share/ovanta/characters),
 // named by its ID (the first 16 hex digits of its file's SHA-256, so the
 // same file twice is one character), holding her model (model.POD), its
-// pictures (PNG), thumbnail.png when the file has one, and character.json.
+// pictures (PNG, or the file's own PNG or JPEG where it is kept as it was),
+// thumbnail.png when the file has one, and character.json.
 //
 // An import reads the file whole, never changes it, converts it
 // (vrm/vrm_convert) into a fresh hidden folder beside the others and renames

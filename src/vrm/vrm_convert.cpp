@@ -204,12 +204,16 @@ std::vector<uint8_t> Resample(const std::vector<uint8_t>& src, int w, int h, int
   return out;
 }
 
-CharacterPicture Sized(const Picture& p, int ow, int oh, const std::string& name) {
+// The picture at ow x oh, named `stem` and the extension of its kind. One
+// kept at its size keeps its file's bytes: nothing is encoded again.
+CharacterPicture Sized(const Picture& p, int ow, int oh, const std::string& stem) {
   CharacterPicture c;
-  c.name = name;
   c.width = ow;
   c.height = oh;
   c.rgba = ow == p.width && oh == p.height ? p.rgba : Resample(p.rgba, p.width, p.height, ow, oh);
+  const bool kept = ow == p.width && oh == p.height && !p.file.empty();
+  if (kept) c.file = p.file;
+  c.name = stem + (kept && p.jpeg ? ".jpg" : ".png");
   return c;
 }
 
@@ -431,10 +435,10 @@ class Converter {
     for (const Material& mat : d_.materials) {
       if (mat.image < 0 || textureOf.count(mat.image) || d_.pictures[(size_t)mat.image].rgba.empty()) continue;
       const Picture& pic = d_.pictures[(size_t)mat.image];
-      const std::string name = "picture" + std::to_string(mat.image) + ".png";
-      out_.pictures.push_back(Sized(pic, PowerOfTwoNear(pic.width), PowerOfTwoNear(pic.height), name));
+      out_.pictures.push_back(
+          Sized(pic, PowerOfTwoNear(pic.width), PowerOfTwoNear(pic.height), "picture" + std::to_string(mat.image)));
       textureOf[mat.image] = (int)textureNames.size();
-      textureNames.push_back(name);
+      textureNames.push_back(out_.pictures.back().name);
     }
     s.textureCount = (uint32_t)textureNames.size();
     s.textures = PODAlloc<char*>(textureNames.size());
@@ -661,7 +665,9 @@ class Converter {
     const Picture& p = d_.pictures[(size_t)d_.meta.thumbnail];
     const double k = std::min(1.0, (double)kThumbnailSide / std::max(p.width, p.height));
     out_.thumbnail = Sized(p, std::max(1, (int)std::lround(p.width * k)), std::max(1, (int)std::lround(p.height * k)),
-                           "thumbnail.png");
+                           "thumbnail");
+    // Always a PNG by that name, where the settings screen looks for it.
+    if (out_.thumbnail.name != "thumbnail.png") out_.thumbnail.file.clear(), out_.thumbnail.name = "thumbnail.png";
   }
 };
 

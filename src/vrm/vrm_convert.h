@@ -36,6 +36,9 @@ struct CharacterPicture {
   std::string name;  // file name in the folder
   int width = 0, height = 0;
   std::vector<uint8_t> rgba;  // straight alpha, top row first
+  // The file's own PNG or JPEG bytes when the picture is kept as it was
+  // (already a power of two within the limit): stored as they are.
+  std::vector<uint8_t> file;
 };
 
 struct Character {

@@ -84,6 +84,8 @@ struct Material {
 struct Picture {
   int width = 0, height = 0;
   std::vector<uint8_t> rgba;  // straight alpha, top row first; empty when it could not be decoded
+  std::vector<uint8_t> file;  // the PNG or JPEG bytes it was decoded from
+  bool jpeg = false;
 };
 
 struct Meta {

@@ -630,6 +630,8 @@ struct Reader {
     pic.height = dp.height;
     pic.rgba.assign(dp.pixels, dp.pixels + (size_t)dp.width * dp.height * 4);
     std::free(dp.pixels);
+    pic.file = bytes;
+    pic.jpeg = bytes.size() > 2 && bytes[0] == 0xFF && bytes[1] == 0xD8;
     return true;
   }
 
