@@ -95,26 +95,35 @@ double Number(const Json& o, const char* key, double fallback) {
   return v.is_number() && std::isfinite(v.get<double>()) ? v.get<double>() : fallback;
 }
 
-// The picture ranges: tinygltf hands an image's buffer view to the picture
-// callback without checking that it lies inside its buffer.
-bool PictureViewsInside(const Json& doc) {
+// What tinygltf would follow unchecked: an image's buffer view, handed to
+// the picture callback without a look at its range, and a binary buffer of
+// no bytes, which it copies through vector::at (a throw, an abort where
+// exceptions are off, as in the web build). The reason, "" when safe.
+std::string UnsafeForTinygltf(const Json& doc) {
+  const Json& buffers = Member(doc, "buffers");
+  if (buffers.is_array())
+    for (const Json& b : buffers) {
+      int64_t length;
+      if (Member(b, "uri").is_null() && (!Index(b, "byteLength", &length) || length == 0))
+        return "inconsistent: a buffer of no bytes";
+    }
   const Json& images = Member(doc, "images");
   const Json& views = Member(doc, "bufferViews");
-  const Json& buffers = Member(doc, "buffers");
-  if (!images.is_array()) return true;
+  if (!images.is_array()) return "";
   for (const Json& image : images) {
     if (!Member(image, "bufferView").is_null() || !image.is_object()) {
       int64_t v, b, offset = 0, length, size;
-      if (!Index(image, "bufferView", &v) || !views.is_array() || v >= (int64_t)views.size()) return false;
+      const std::string outside = "inconsistent: a picture lies outside its buffer";
+      if (!Index(image, "bufferView", &v) || !views.is_array() || v >= (int64_t)views.size()) return outside;
       const Json& view = At(views, (size_t)v);
-      if (!Index(view, "buffer", &b) || !Index(view, "byteLength", &length)) return false;
-      if (!Member(view, "byteOffset").is_null() && !Index(view, "byteOffset", &offset)) return false;
+      if (!Index(view, "buffer", &b) || !Index(view, "byteLength", &length)) return outside;
+      if (!Member(view, "byteOffset").is_null() && !Index(view, "byteOffset", &offset)) return outside;
       if (!buffers.is_array() || b >= (int64_t)buffers.size() || !Index(At(buffers, (size_t)b), "byteLength", &size))
-        return false;
-      if (length == 0 || offset > size || length > size - offset) return false;
+        return outside;
+      if (length == 0 || offset > size || length > size - offset) return outside;
     }
   }
-  return true;
+  return "";
 }
 
 // The picture callback keeps the encoded bytes: our picture module decodes
@@ -739,7 +748,8 @@ bool ReadVrm(const uint8_t* data, size_t size, Document* out, std::string* reaso
   } else {
     return refuse("not a VRM file: a glTF model without a humanoid");
   }
-  if (!PictureViewsInside(doc)) return refuse("inconsistent: a picture lies outside its buffer");
+  const std::string unsafe = UnsafeForTinygltf(doc);
+  if (!unsafe.empty()) return refuse(unsafe);
 
   tinygltf::Model model;
   std::string err, warn;
