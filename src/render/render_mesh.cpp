@@ -537,6 +537,10 @@ void TransVec3TransformWeightedArrayN(VECTOR3* out, int outStride, const VECTOR3
   Blend(j, 0, count);
 }
 
+const VECTOR3* MorphMeshP(const SPODMesh* mesh) {
+  return Morph(*mesh, 0, static_cast<int>(mesh->vertexCount)) ? g_morphed_positions.data() : nullptr;
+}
+
 bool SkinUseAvx(bool enable) {
 #ifdef OVANTA_SKIN_AVX
   g_skin_avx = enable && CpuHasAvx();
@@ -600,7 +604,7 @@ void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triang
   const void* normalData = nullptr;
   bool normalsPacked = false;  // float[3], 12 bytes apart: what the light reads
   const void* drawnPositions = nullptr;  // skinned: the blended positions
-  if (!skinned && Morph(*mesh, 0, n)) {
+  if (!skinned && MorphMeshP(mesh)) {
     glVertexPointer(3, GL_FLOAT, 12, g_morphed_positions.data());
     drawnPositions = g_morphed_positions.data();
     if (mesh->normals.data) {

@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "headless_run.h"
+#include "kit/vrm_builder.h"
 
 namespace {
 
@@ -75,6 +76,31 @@ TEST_F(AppCharacter, RefusedFilesExit65WritingNothing) {
   const ProgramRun missing = RunProgram(std::string("'") + OVANTA_HEADLESS + "' --bundle '" + OVANTA_BUNDLE +
                                         "' --character 0123456789abcdef -");
   EXPECT_EQ(missing.status, 66) << missing.err;
+}
+
+// Drawing only what changed draws an imported character's frames whole,
+// its rigid, morphed hat going round with its head through a dance.
+TEST_F(AppCharacter, RedrawingWhatChangedGivesItsFramesWhole) {
+  ScratchDir dir;
+  vrm::GlbBuilder g = testkit::TinyVrm();
+  g.json["meshes"][1]["weights"] = {1.0};
+  testkit::WriteFileBytes(dir.file("tiny.vrm"), g.Finish());
+  std::string script = "press danceButton\n";
+  for (int i = 0; i < 16; ++i) script += "tick 3\nshot DIR/" + std::to_string(i) + ".png\n";
+  for (const char* redraw : {"all", "changed"}) {
+    mkdir(dir.file(redraw).c_str(), 0700);
+    std::string text = script;
+    for (size_t at; (at = text.find("DIR")) != std::string::npos;) text.replace(at, 3, dir.file(redraw));
+    testkit::WriteFileBytes(dir.file(redraw) + "/script.txt", std::vector<uint8_t>(text.begin(), text.end()));
+    const ProgramRun r = RunProgram(std::string(redraw == std::string("all") ? "OVANTA_REDRAW=all " : "") + "'" +
+                                    OVANTA_HEADLESS + "' --bundle '" + OVANTA_BUNDLE + "' --character '" +
+                                    dir.file("tiny.vrm") + "' '" + dir.file(redraw) + "/script.txt'");
+    ASSERT_EQ(r.status, 0) << r.err;
+  }
+  for (int i = 0; i < 16; ++i) {
+    const std::string name = "/" + std::to_string(i) + ".png";
+    EXPECT_EQ(testkit::Difference(dir.file("all") + name, dir.file("changed") + name).worst, 0) << name;
+  }
 }
 
 // An import is found again by its ID, in a later run.
