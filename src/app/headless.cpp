@@ -251,7 +251,8 @@ const CliProgram kCli = {
      {"--character", "FILE|ID", "show a character of a VRM file (imported first) or imported before"}},
     "SCRIPT '-' reads standard input.\n"
     "Exit status: 0 done, 2 a malformed script line, 64 usage, 65 a character file refused,\n"
-    "66 a missing script, bundle or character, 69 no GL surface, 74 a trace or shot that cannot be written.\n"};
+    "66 a missing script, bundle or character, 69 no GL surface, 74 a trace, shot or settings that\n"
+    "cannot be written.\n"};
 
 }  // namespace
 
@@ -264,7 +265,14 @@ int HeadlessRunScript(std::istream& in, const std::string& name) {
     if (hash != std::string::npos) line.erase(hash);
     const std::string message = RunLine(line);
     if (!message.empty()) {
-      std::fprintf(stderr, "%s:%ld: %s\n", name.c_str(), number, message.c_str());
+      // Control characters of the line (a NUL would end the text) are shown as \xNN.
+      std::string shown;
+      for (const char c : message) {
+        char hex[5];
+        std::snprintf(hex, sizeof hex, "\\x%02x", static_cast<unsigned char>(c));
+        shown += static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? std::string(hex) : std::string(1, c);
+      }
+      std::fprintf(stderr, "%s:%ld: %s\n", name.c_str(), number, shown.c_str());
       ++bad;
     }
   }
@@ -309,14 +317,15 @@ int HeadlessMain(int argc, char** argv) {
     UserDefaultsSetPath(defaults.c_str());
     // A named store that does not exist yet is created (empty), so the run
     // leaves the file it was pointed at even when nothing is saved.
-    if (access(defaults.c_str(), F_OK) != 0 && !UserDefaultsSynchronize())
-      std::fprintf(stderr, "ovanta-headless: cannot create the defaults store %s\n", defaults.c_str());
+    // (A store that cannot be made says why itself.)
+    if (access(defaults.c_str(), F_OK) != 0) UserDefaultsSynchronize();
   }
   if (args.Has("--character")) {
     const int picked = AppUseCharacter("ovanta-headless", args.Value("--character"));
     if (picked != 0) return picked;
   }
-  if (!trace.empty() && !TraceOpen(trace)) return kExitIoError;
+  // A trace that cannot be written fails the run at its end; the run still goes on.
+  if (!trace.empty() && !TraceOpen(trace)) g_output_failed = true;
 
   std::srand(1);
   FaceReset(1);
@@ -330,6 +339,7 @@ int HeadlessMain(int argc, char** argv) {
     OvantaAppStop();
   }
   SoundServiceShutdown();
-  if (!TraceClose() || g_output_failed) status = kExitIoError;
+  // Choices the store could not save are an output lost too (it said why).
+  if (!TraceClose() || g_output_failed || UserDefaultsUnsaved()) status = kExitIoError;
   return status;
 }

@@ -51,8 +51,8 @@ const CliProgram kCli = {
      {"--shot", "FILE", "where F12 writes the frame (ovanta-shot.png)"},
      {"--gl", "es1|es2", "the driver's GL ES 1.1, or ours over GL ES 2.0 (also OVANTA_GL)"},
      {"--import", "FILE", "import a VRM file as a character and show it (this run)"}},
-    "Exit status: 0 done, 64 usage, 66 no bundle, 69 no display, 74 a trace or shot that\n"
-    "could not be written.\n"};
+    "Exit status: 0 done, 64 usage, 66 no bundle, 69 no display, 74 a trace, shot or settings\n"
+    "that could not be written.\n"};
 
 std::vector<WindowGeometry> Displays() {
   std::vector<WindowGeometry> out;
@@ -121,7 +121,8 @@ int main(int argc, char** argv) {
   if (!defaults.empty()) UserDefaultsSetPath(defaults.c_str());
   // A file refused leaves her shown; its line says why.
   if (args.Has("--import")) AppUseCharacter("ovanta", args.Value("--import"));
-  if (!trace.empty() && !TraceOpen(trace)) return kExitIoError;
+  // A trace that cannot be written fails the run at its end; she still runs.
+  const bool trace_failed = !trace.empty() && !TraceOpen(trace);
 
   // A companion stays open all day: the screen saver and the power settings
   // of the desktop keep working while she is on screen.
@@ -263,7 +264,8 @@ int main(int argc, char** argv) {
   OvantaAppStop();
   accel.Close();
   SoundServiceShutdown();
-  const bool traced = TraceClose();
+  const bool traced = TraceClose() && !trace_failed;
   SDL_Quit();
-  return traced && !shot_failed ? 0 : kExitIoError;
+  // Choices the store could not save are an output lost too (it said why).
+  return traced && !shot_failed && !UserDefaultsUnsaved() ? 0 : kExitIoError;
 }

@@ -20,6 +20,7 @@ bool SoundEffect::initWithContentsOfFile(const char* path) {
   const int32_t status = SoundServiceCreate(path, &handle);
   if (status != 0) {
     SoundLog("Error %d loading sound at path: %s", static_cast<int>(status), path);
+    SoundLog("Sound %s: %s", path, SoundProblem(path, status).c_str());
     return false;
   }
   _soundID = handle;

@@ -40,6 +40,8 @@ struct GirlLayer {
 };
 
 const int kGirlOptionCount = 4;
+// Her voices (n_sound_set): English, Russian.
+const int kGirlVoiceCount = 2;
 extern const char* const girl_model_name[kGirlOptionCount];  // "girl_beach", ...
 // Her model in her start-up outfit: an imported character takes her clips
 // and her height from it (app/app_character.h), as her VRM exports are

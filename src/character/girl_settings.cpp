@@ -25,15 +25,16 @@ const char* const kWindowKeyY = "Ovanta_window_y";
 const char* const kWindowKeyWidth = "Ovanta_window_width";
 const char* const kWindowKeyHeight = "Ovanta_window_height";
 
-// Her looks are kept as stored, any int (the loaders reduce them to the
-// option tables); a missing one reads as 0, as it always has. A window
-// place beyond any screen comes only from a hand-edited store; the window
-// checks the geometry fits a display before using it.
+// Her looks are indices into their option tables; one beyond them wraps
+// round the table, as the loaders always reduced it, and says so. A missing
+// one reads as 0, as it always has. A window place beyond any screen comes
+// only from a hand-edited store; the window checks the geometry fits a
+// display before using it.
 const GirlIntSetting kGirlIntSettings[] = {
-    {kGirlKeySkin, &n_skin, 0, 0, INT_MIN, INT_MAX, kGirlSettingLook},
-    {kGirlKeyClothes, &n_clothes, 1, 0, INT_MIN, INT_MAX, kGirlSettingLook},
-    {kGirlKeySoundSet, &n_sound_set, 0, 0, INT_MIN, INT_MAX, kGirlSettingLook},
-    {kGirlKeyHair, &n_hair, 0, 0, INT_MIN, INT_MAX, kGirlSettingLook},
+    {kGirlKeySkin, &n_skin, 0, 0, 0, kGirlOptionCount - 1, kGirlSettingLook},
+    {kGirlKeyClothes, &n_clothes, 1, 0, 0, kGirlOptionCount - 1, kGirlSettingLook},
+    {kGirlKeySoundSet, &n_sound_set, 0, 0, 0, kGirlVoiceCount - 1, kGirlSettingLook},
+    {kGirlKeyHair, &n_hair, 0, 0, 0, kGirlOptionCount - 1, kGirlSettingLook},
     {kGirlKeyVolume, nullptr, kFaceVolumeLevels - 1, kFaceVolumeLevels - 1, 0, kFaceVolumeLevels - 1,
      kGirlSettingFace},
     {kGirlKeyCaptions, nullptr, 1, 1, 0, 1, kGirlSettingFace},
@@ -52,7 +53,11 @@ int GirlReadIntSetting(const GirlIntSetting& s) {
     return s.fallback;
   }
   if (v < s.min || v > s.max) {
-    const int kept = v < s.min ? s.min : s.max;
+    // Her looks wrap round their choices (the whole stored number, so that
+    // the line names the choice she shows); the others stop at the nearer end.
+    const long long span = static_cast<long long>(s.max) - s.min + 1;
+    const int kept = s.group == kGirlSettingLook ? static_cast<int>(s.min + ((v - s.min) % span + span) % span)
+                                                 : v < s.min ? s.min : s.max;
     std::fprintf(stderr, "Settings: %s is %lld, outside %d..%d; %d applies\n", s.key, v, s.min, s.max, kept);
     return kept;
   }

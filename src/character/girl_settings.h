@@ -46,7 +46,9 @@ enum GirlSettingGroup {
 //  - missing: `absent`;
 //  - not an integer (nor text that is one): `fallback`, with one line on
 //    stderr naming the key and that default;
-//  - outside min..max: the nearer end, with one line.
+//  - outside min..max: with one line naming what applies, the nearer end;
+//    for her looks, the choice it wraps round to (min + (v - min) mod the
+//    number of choices, as the loaders reduce an index).
 struct GirlIntSetting {
   const char* key;
   int* value;    // the global it is read into and saved from; null when its
@@ -68,8 +70,7 @@ int GirlReadIntKey(const char* key);
 // No usable name (none stored, or one that is not text, which one line
 // says): the name field shows "Ovanta" and her looks keep their initial
 // values. Otherwise the stored name (cut to the limit) and her four looks
-// are restored; the looks are not brought into 0..3 here: the scene and
-// voice loaders reduce them.
+// are restored, each within its choices.
 void GirlLoadSettings();
 // Stores the name and every integer setting and writes the store to disk at
 // once. Returns false when the write failed (the store prints why).

@@ -52,6 +52,7 @@ int GirlLoadSounds() {
       where += where.empty() ? "" : "/";
       SoundLog("Error %d loading sound at path: %s%s.wav", static_cast<int>(kSoundErrOpen),
                where.c_str(), name);
+      SoundLog("Sound %s", BundleWhyNot(name, "wav").c_str());
     }
   }
   return 1;

@@ -1,5 +1,6 @@
 #include "face/face.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -189,11 +190,24 @@ void GazeTick(const FaceFrameInput& in, FacePose* pose) {
 
 // ---- Lip sync ---------------------------------------------------------------------
 
-// A bundle's text file, read as every input is; empty when it cannot be read.
-std::string ReadFile(const std::string& path) {
-  std::string text;
-  if (FileReadText(path.c_str(), 1u << 20, &text) != kFileOk) text.clear();
-  return text;
+// A bundle's text file (at most 1 MB), read as every input is. False, with
+// "<path>: what is wrong" in *problem, when it is missing, unreadable or
+// too large.
+bool ReadBundleText(const char* name, const char* type, std::string* text, std::string* problem) {
+  constexpr uint64_t kMaxTextBytes = 1u << 20;
+  text->clear();
+  std::string path;
+  if (!BundlePathForResource(name, type, path)) {
+    *problem = BundleWhyNot(name, type);
+    return false;
+  }
+  struct stat st {};
+  const FileStatus read = FileReadText(path.c_str(), kMaxTextBytes, text, &st);
+  if (read == kFileOk) return true;
+  *problem = path + ": " +
+             (read == kFileTooLarge ? std::string("larger than 1 MB") : FileStatusText(read, st, errno));
+  text->clear();
+  return false;
 }
 
 // What a voice line's mouth does: its stored timing, or failing that its
@@ -211,12 +225,14 @@ const LineMouth& MouthOf(const std::string& name) {
   auto it = g_mouths.find(name);
   if (it != g_mouths.end()) return it->second;
   LineMouth m;
-  std::string path, error;
-  if (BundlePathForResource(name.c_str(), "lips", path)) {
-    if (!LipsParse(ReadFile(path), &m.keys, &error)) {
-      std::fprintf(stderr, "%s:%s\n", path.c_str(), error.c_str());
-      m.keys.clear();
-    }
+  std::string path, error, text;
+  if (!ReadBundleText(name.c_str(), "lips", &text, &error)) {
+    std::fprintf(stderr, "Lips %s; her mouth follows the voice's loudness\n", error.c_str());
+  } else if (BundlePathForResource(name.c_str(), "lips", path) && !LipsParse(text, &m.keys, &error)) {
+    std::fprintf(stderr, "%s:%s\n", path.c_str(), error.c_str());
+    m.keys.clear();
+  } else if (m.keys.empty()) {
+    std::fprintf(stderr, "Lips %s: no mouth shapes in it; her mouth follows the voice's loudness\n", path.c_str());
   }
   if (m.keys.empty() && BundlePathForResource(name.c_str(), "wav", path)) {
     SoundPCM pcm;
@@ -286,9 +302,13 @@ int g_caption_left = 0;
 void CaptionTick(const FaceFrameInput& in) {
   if (!g_captions_read) {
     g_captions_read = true;
-    std::string path, error;
-    if (BundlePathForResource("captions", "txt", path) && !CaptionsParse(ReadFile(path), &g_captions, &error))
+    std::string path, error, text;
+    if (!ReadBundleText("captions", "txt", &text, &error))
+      std::fprintf(stderr, "Captions %s; no captions are shown\n", error.c_str());
+    else if (BundlePathForResource("captions", "txt", path) && !CaptionsParse(text, &g_captions, &error))
       std::fprintf(stderr, "%s:%s\n", path.c_str(), error.c_str());
+    else if (g_captions.empty())
+      std::fprintf(stderr, "Captions %s: no captions in it; none are shown\n", path.c_str());
   }
   face_report.caption_appeared = false;
   if (in.line_started && face_captions) {
@@ -350,9 +370,21 @@ void MusicTick(const FaceFrameInput& in) {
   }
   if (!m.looked) {
     m.looked = true;
-    std::string path;
-    if (!BundlePathForResource("dance", "wav", path) || SoundServiceCreate(path.c_str(), &m.sound) != kSoundOK)
+    // Without music she dances in silence, which one line says and the
+    // trace shows (music false).
+    std::string path, problem;
+    if (!BundlePathForResource("dance", "wav", path)) {
+      problem = BundleWhyNot("dance", "wav");
+    } else {
+      const int32_t status = SoundServiceCreate(path.c_str(), &m.sound);
+      if (status != kSoundOK) problem = path + ": " + SoundProblem(path.c_str(), status);
+      else if (SoundServiceSeconds(m.sound) <= 0) problem = path + ": no samples";
+    }
+    if (!problem.empty()) {
+      std::fprintf(stderr, "Music %s; she dances without music\n", problem.c_str());
+      if (m.sound) SoundServiceDispose(m.sound);
       m.sound = 0;
+    }
     const int ticks = m.sound ? SoundServiceDurationTicks(m.sound) : 0;
     m.passes = ticks >= kDancePassFrames ? (ticks + kDancePassFrames / 2) / kDancePassFrames : 1;
   }
@@ -380,7 +412,7 @@ void MusicTick(const FaceFrameInput& in) {
     face_report.music_gain = gain * m.duck;
   }
   m.playing = true;
-  face_report.music = true;
+  face_report.music = m.sound != 0;
 }
 
 FaceRig g_rig;

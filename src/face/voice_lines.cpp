@@ -33,6 +33,10 @@ bool ForEachLine(const std::string& text, std::string* error, Fn fn) {
 bool CaptionsParse(const std::string& text, std::vector<CaptionLine>* out, std::string* error) {
   out->clear();
   return ForEachLine(text, error, [&](const std::string& line, std::string* why) {
+    if (line.size() > kMaxCaptionLineBytes) {
+      *why = "longer than " + std::to_string(kMaxCaptionLineBytes) + " bytes";
+      return false;
+    }
     const size_t t1 = line.find('\t'), t2 = t1 == std::string::npos ? t1 : line.find('\t', t1 + 1);
     if (t2 == std::string::npos) {
       *why = "a line is NAME, LANGUAGE and TEXT separated by tabs";

@@ -19,7 +19,10 @@ struct CaptionLine {
   std::string text;  // UTF-8
 };
 // False, with "LINE: what is wrong" in `error`, for a line that is not
-// three tab-separated fields with a known language or a name used twice.
+// three tab-separated fields with a known language, a name used twice or a
+// line longer than kMaxCaptionLineBytes (no caption she says is near it).
+// The lines before the wrong one are kept.
+constexpr size_t kMaxCaptionLineBytes = 1024;
 bool CaptionsParse(const std::string& text, std::vector<CaptionLine>* out, std::string* error);
 const CaptionLine* CaptionFind(const std::vector<CaptionLine>& lines, const std::string& name);
 

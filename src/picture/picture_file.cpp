@@ -1,6 +1,7 @@
 #include "picture/picture_file.h"
 
 #include <cerrno>
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -33,8 +34,13 @@ struct Scratch {
 
 bool SizeAcceptable(uint32_t w, uint32_t h) {
   return w > 0 && h > 0 && w <= static_cast<uint32_t>(kMaxPictureSide) &&
-         h <= static_cast<uint32_t>(kMaxPictureSide);
+         h <= static_cast<uint32_t>(kMaxPictureSide) && int64_t(w) * h <= kMaxPicturePixels;
 }
+
+// The sides libpng itself takes: beyond ours, so that a picture too large
+// is told from a broken one by SizeAcceptable, and still far below what
+// would cost anything to read the header of.
+constexpr uint32_t kPngSideLimit = 1u << 20;
 
 // 255 -> unchanged; 0 -> black; otherwise rounded c*a/255.
 void Premultiply(unsigned char* px, size_t count) {
@@ -95,7 +101,7 @@ PictureStatus DecodePng(const uint8_t* data, size_t size, DecodedPicture* out, S
     return kPictureBroken;
   }
   png_set_read_fn(png, &src, PngReadBytes);
-  png_set_user_limits(png, kMaxPictureSide, kMaxPictureSide);
+  png_set_user_limits(png, kPngSideLimit, kPngSideLimit);
   png_read_info(png, info);
 
   const png_uint_32 w = png_get_image_width(png, info);
@@ -103,7 +109,13 @@ PictureStatus DecodePng(const uint8_t* data, size_t size, DecodedPicture* out, S
   const int depth = png_get_bit_depth(png, info);
   const int type = png_get_color_type(png, info);
   const int bpp = depth * png_get_channels(png, info);
-  if (!SizeAcceptable(w, h)) png_error(png, "size");
+  if (!SizeAcceptable(w, h)) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    if (w == 0 || h == 0) return kPictureBroken;
+    out->width = static_cast<int32_t>(w);
+    out->height = static_cast<int32_t>(h);
+    return kPictureTooLarge;
+  }
 
   PngToRgba(png, info, w, depth, type);
 
@@ -172,7 +184,14 @@ PictureStatus DecodeJpeg(const uint8_t* data, size_t size, DecodedPicture* out, 
   jpeg_create_decompress(&cinfo);
   jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
   jpeg_read_header(&cinfo, TRUE);
-  if (!SizeAcceptable(cinfo.image_width, cinfo.image_height)) JpegFail(reinterpret_cast<j_common_ptr>(&cinfo));
+  if (!SizeAcceptable(cinfo.image_width, cinfo.image_height)) {
+    const uint32_t w = cinfo.image_width, h = cinfo.image_height;
+    jpeg_destroy_decompress(&cinfo);
+    if (w == 0 || h == 0) return kPictureBroken;
+    out->width = static_cast<int32_t>(w);
+    out->height = static_cast<int32_t>(h);
+    return kPictureTooLarge;
+  }
 
   const int bpp = cinfo.num_components * cinfo.data_precision;
   const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
@@ -245,7 +264,7 @@ namespace {
 bool PngRowsStart(PictureRows* r, int32_t* bpp) {
   if (setjmp(png_jmpbuf(r->png))) return false;
   png_set_read_fn(r->png, &r->src, PngReadBytes);
-  png_set_user_limits(r->png, kMaxPictureSide, kMaxPictureSide);
+  png_set_user_limits(r->png, kPngSideLimit, kPngSideLimit);
   png_read_info(r->png, r->info);
   r->width = png_get_image_width(r->png, r->info);
   r->height = png_get_image_height(r->png, r->info);
@@ -359,6 +378,23 @@ bool PictureRowsClose(PictureRows* r) {
   if (r->jpegMade) jpeg_destroy_decompress(&r->cinfo);
   delete r;
   return ok;
+}
+
+std::string PictureProblem(PictureStatus status, const DecodedPicture& refused) {
+  switch (status) {
+    case kPictureOk:
+      return "";
+    case kPictureNoMemory:
+      return "no memory for its pixels";
+    case kPictureTooLarge: {
+      const int side = static_cast<int>(std::sqrt(static_cast<double>(kMaxPicturePixels)));
+      return std::to_string(refused.width) + " x " + std::to_string(refused.height) + " pixels, more than the " +
+             std::to_string(side) + " x " + std::to_string(side) + " a picture may have";
+    }
+    case kPictureBroken:
+      break;
+  }
+  return "not a PNG or JPEG picture, or damaged";
 }
 
 bool ReadPicture(const std::string& path, Picture& out) {

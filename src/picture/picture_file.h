@@ -12,14 +12,18 @@
 #include <string>
 #include <vector>
 
-// Pictures wider or higher than this are refused as if they were broken:
-// a larger one would cost hundreds of megabytes for nothing the screen shows.
+// Pictures wider or higher than this, or of more pixels, are refused from
+// their header, before anything is decoded: the bundle's largest is 1024 x
+// 1024, and a small file of 8192 x 8192 pixels would cost well over a
+// gigabyte to decode and upload for nothing the screen shows.
 constexpr int32_t kMaxPictureSide = 8192;
+constexpr int64_t kMaxPicturePixels = int64_t(4096) * 4096;
 
 enum PictureStatus {
   kPictureOk,
-  kPictureBroken,    // not a PNG/JPEG, corrupt, truncated or over the size limit
+  kPictureBroken,    // not a PNG/JPEG, corrupt or truncated
   kPictureNoMemory,  // the pixel buffer could not be allocated
+  kPictureTooLarge,  // over the side or pixel limit
 };
 
 struct DecodedPicture {
@@ -31,10 +35,15 @@ struct DecodedPicture {
 
 // Decodes PNG or JPEG bytes (told apart by their contents) into RGBA,
 // premultiplied unless `premultiply` is false. On kPictureOk `out` holds a
-// buffer the caller frees; otherwise `out` is zeroed and nothing is left
-// allocated.
+// buffer the caller frees; otherwise nothing is left allocated and `out` is
+// zeroed, but for the width and height of a picture too large.
 PictureStatus DecodePicture(const uint8_t* data, size_t size, DecodedPicture* out,
                             bool premultiply = true);
+
+// What a status other than kPictureOk means, for a message naming the file:
+// "not a PNG or JPEG picture, or damaged", "8192 x 8192 pixels, more than
+// the 4096 x 4096 a picture may have" (from the sizes DecodePicture left).
+std::string PictureProblem(PictureStatus status, const DecodedPicture& refused);
 
 // A picture decoded a few rows at a time, as DecodePicture would decode it
 // whole (RGBA, premultiplied, top row first), for callers that combine

@@ -8,6 +8,8 @@
 #include <climits>
 #include <cstring>
 
+#include "files/files.h"
+
 static std::string g_root;
 static bool g_rootSet = false;
 
@@ -79,4 +81,20 @@ bool BundlePathForResource(const char* name, const char* type, std::string& path
     return false;
   path = p;
   return true;
+}
+
+std::string BundleWhyNot(const char* name, const char* type) {
+  std::string file = name ? name : "";
+  if (type && *type) file += std::string(".") + type;
+  const std::string root = BundleRoot();
+  if (file.empty() || file.find('/') != std::string::npos || file.find('\\') != std::string::npos ||
+      file == "." || file == "..")
+    return "'" + file + "': no name of a file in the bundle";
+  if (root.empty()) return file + ": no bundle folder";
+  const std::string p = root + "/" + file;
+  struct stat st;
+  FileStatus status = kFileOk;
+  const int fd = FileOpenRegular(p.c_str(), &st, &status);
+  if (fd >= 0) ::close(fd);
+  return fd >= 0 ? p : p + ": " + FileStatusText(status, st, errno);
 }

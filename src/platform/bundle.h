@@ -14,6 +14,10 @@
 // ".." are refused, so a resource never reaches outside the bundle.
 bool BundlePathForResource(const char* name, const char* type, std::string& path);
 
+// Where BundlePathForResource looked and why it found no file there, for a
+// message: "<root>/touch.wav: no such file".
+std::string BundleWhyNot(const char* name, const char* type);
+
 // Sets the bundle folder; null or "" goes back to the default lookup.
 void BundleSetRoot(const char* dir);
 // The folder in use ("" when none was found).

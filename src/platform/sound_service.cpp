@@ -161,6 +161,31 @@ SoundStatus SoundLoadWAV(const char* path, SoundPCM* out) {
   return status;
 }
 
+std::string SoundProblem(const char* path, int32_t status) {
+  struct stat st {};
+  switch (status) {
+    case kSoundOK:
+      return "";
+    case kSoundErrOpen: {
+      if (!path) return "no file named";
+      FileStatus read = kFileReadFailed;
+      const int fd = FileOpenRegular(path, &st, &read);
+      if (fd >= 0) ::close(fd);
+      return fd >= 0 ? "cannot be read" : FileStatusText(read, st, errno);
+    }
+    case kSoundErrNotWave:
+      return path && stat(path, &st) == 0 && st.st_size == 0 ? "empty" : "not a RIFF/WAVE file";
+    case kSoundErrMalformed:
+      return "damaged: its chunk sizes or header fields do not add up";
+    case kSoundErrUnsupported:
+      return "samples of a kind not played (PCM integers or floats only)";
+    case kSoundErrTooLarge:
+      return "longer or larger than a short sound may be";
+    default:
+      return "no memory or sound handles left";
+  }
+}
+
 float* SoundResampleStereo(const SoundPCM& pcm, uint32_t rate, uint32_t* frames) {
   *frames = 0;
   if (!pcm.samples || pcm.frames == 0 || pcm.rate == 0 || pcm.channels == 0 || rate == 0)
@@ -521,6 +546,11 @@ void SoundServiceAdvanceTicks(int ticks) {
 int SoundServiceDurationTicks(SystemSoundID sound) {
   auto it = g_sounds.find(sound);
   return it == g_sounds.end() ? 0 : it->second.duration_ticks;
+}
+
+double SoundServiceSeconds(SystemSoundID sound) {
+  auto it = g_sounds.find(sound);
+  return it == g_sounds.end() ? 0 : it->second.seconds;
 }
 
 int SoundServiceCount() { return static_cast<int>(g_sounds.size()); }

@@ -23,6 +23,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 typedef uint32_t SystemSoundID;  // 0 is never a valid handle
 typedef void (*SystemSoundCompletionProc)(SystemSoundID sound, void* client_data);
@@ -58,6 +59,10 @@ const uint16_t kSoundMaxChannels = 32;
 SoundStatus SoundDecodeWAV(const uint8_t* data, size_t size, SoundPCM* out);
 // Reads and decodes a file (at most kSoundMaxFileBytes).
 SoundStatus SoundLoadWAV(const char* path, SoundPCM* out);
+// What a status other than kSoundOK from loading the file at `path` means,
+// for a line naming the file: "No such file or directory", "empty", "not a
+// RIFF/WAVE file" ...
+std::string SoundProblem(const char* path, int32_t status);
 void SoundPCMFree(SoundPCM* pcm);
 // The SDL back end's conversion: interleaved stereo floats at `rate`, by
 // linear interpolation; mono goes to both sides, of more than two channels
@@ -109,6 +114,8 @@ void SoundServiceAdvanceTicks(int ticks);
 // How many ticks a play of the sound lasts (its duration rounded up; at
 // least 1). 0 for an unknown handle.
 int SoundServiceDurationTicks(SystemSoundID sound);
+// Its length in seconds (0 for a sound of no samples or an unknown handle).
+double SoundServiceSeconds(SystemSoundID sound);
 // Number of sounds currently loaded.
 int SoundServiceCount();
 

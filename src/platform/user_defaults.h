@@ -15,9 +15,17 @@
 //  - a file that cannot be read, or one too large to be ours;
 //  - a read-only file (no write bit in its mode, whoever runs us): its
 //    values are used, it is left as it is.
-// A regular file that is not JSON, or whose top level is not an object, is
-// damaged: it is moved aside to "<file>.damaged-<UTC time>" and the store
-// starts empty; its contents are never overwritten.
+// A regular file that is not JSON, whose top level is not an object, or
+// that nests arrays and objects more than a few dozen deep, is damaged: it is
+// moved aside to "<file>.damaged-<UTC time>" and the store starts empty; its
+// contents are never overwritten. A file someone else changed while the app
+// ran is read again before a save replaces it and moved aside the same way
+// when it is damaged now.
+//
+// A save writes one key a line, each value compactly: never much more than
+// was read. It never writes a file larger than the reader takes
+// (kUserDefaultsMaxBytes): keys this run did not set are then left out,
+// largest first, with one line; the values set are always written.
 //
 // UserDefaultsSynchronize writes the whole store atomically and durably:
 // a temporary file of its own beside the store (so copies of the app saving
@@ -31,7 +39,12 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+
+// A store larger than this was not written by us (a name is at most a few
+// dozen characters); a hand-edited one of a few megabytes is still read.
+constexpr uint64_t kUserDefaultsMaxBytes = 16u << 20;
 
 // A missing key, or one holding an integer, reads as false/nothing; a
 // string that is not a whole number reads as 0 from IntegerForKey.
@@ -51,6 +64,11 @@ void UserDefaultsRemoveKey(const char* key);
 // saved; the previous file is then still in place, unless the failure came
 // after the rename, where only durability is in doubt.
 bool UserDefaultsSynchronize();
+
+// True when values were set or removed since the file last held them: the
+// last save failed or was refused, or none was made since (always false for
+// a store in memory). A program ending with this true lost choices.
+bool UserDefaultsUnsaved();
 
 // The store file; null or "" goes back to the default location. Changing the
 // file forgets the values in memory; they are read from the new file on

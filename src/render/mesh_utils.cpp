@@ -13,10 +13,12 @@ bool LoadPodModel(CPODScene* scene, const char* resourceName, const char* label,
   if (!resourceName || !BundlePathForResource(resourceName, "POD", path)) {
     std::fprintf(stderr, "**ERROR** path for %s file not found: %s\n", label,
                  resourceName ? resourceName : "(null)");
+    std::fprintf(stderr, "Scene %s\n", BundleWhyNot(resourceName, "POD").c_str());
     return false;
   }
   if (!scene->ReadFromFile(path.c_str(), nullptr, 0)) {
     std::fprintf(stderr, "**ERROR** Failed to open %s file: %s\n", label, path.c_str());
+    std::fprintf(stderr, "Scene %s: %s\n", path.c_str(), scene->readError());
     return false;
   }
   if (precache) PrecacheMaterials(scene);

@@ -8,11 +8,13 @@
 // Destroy (safe to call twice). A scene with evalState null is empty.
 //
 // Failures are false results; a file that is damaged or hostile fails to read
-// and leaves the scene empty, never half-filled.
+// and leaves the scene empty, never half-filled, with the reason kept for the
+// caller's message (readError).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "math/Matrix.h"
 #include "scene/BoneBatch.h"
@@ -186,6 +188,10 @@ class CPODScene : public SPODScene {
   // the caller's. ReadFromFile loads the file and reads it through here.
   bool ReadFromMemory(const void* data, size_t size, char* optionsBuffer = nullptr,
                       unsigned long optionsCapacity = 0);
+  // Why the last read failed, for a message naming the file: "cannot be
+  // read (...)", "a face index names no vertex", "a normal is not of unit
+  // length" ...; null after a read that succeeded.
+  const char* readError() const { return m_readError; }
 
   void Destroy();
   bool InitImpl();
@@ -217,6 +223,8 @@ class CPODScene : public SPODScene {
  private:
   mutable unsigned long m_worldComputations;
   const MATRIX* m_poseLayer = nullptr;
+  const char* m_readError = nullptr;
+  std::string m_fileProblem;
   bool m_bindQuery = false;  // inside a bind-pose query
 };
 

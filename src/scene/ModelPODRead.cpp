@@ -2,11 +2,16 @@
 //
 // A file is a flat run of blocks: an 8-byte marker (tag, length), then the
 // payload; containers end with their tag | 0x80000000. Unknown blocks are
-// skipped by length. Files may come from anywhere, so after a structurally
-// complete read every index and array size that later code follows is
-// checked (PODValidate) and any violation fails the read like every other
-// failure: false, the scene empty and zeroed, no message at this level.
+// skipped by length (but a tag of another container's kind, or a field of
+// fixed size whose length says otherwise, is damage). Files may come from
+// anywhere, so after a structurally complete read every index and array size
+// that later code follows is checked (Validate), then every float of the
+// vertices and nodes is held to what a model can hold (Plausible: what one
+// damaged byte makes of a float mostly is not), and any violation fails the
+// read like every other failure: false, the scene empty and zeroed, the
+// reason in readError(), no message at this level.
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <unordered_map>
@@ -28,6 +33,30 @@ namespace {
 
 using pod_tag::kEnd;
 const unsigned int kMinContainerBytes = 16;  // start and end markers
+
+const char* const kNoVersion = "not a scene file of version AB.POD.2.0";
+
+// Why the read under way failed; null until something says.
+thread_local const char* t_why = nullptr;
+
+// Fails the read for `why`; the first reason given stands.
+bool No(const char* why) {
+  if (!t_why) t_why = why;
+  return false;
+}
+
+// A field of fixed size: its block must be of that length.
+bool Fixed(CStreamResource& s, unsigned int len, void* field, unsigned int size) {
+  if (len != size) return No("a block of fixed size holds another length");
+  return s.Read(field, size);
+}
+
+// A block of a kind unknown here is skipped, as the format wants; one of
+// another container's kind (a tag of another thousand) is damage.
+bool SkipUnknown(CStreamResource& s, unsigned int tag, unsigned int len, unsigned int kinds) {
+  if (tag / 1000 != kinds / 1000) return No("a block of a kind that does not belong where it is");
+  return s.Skip(len);
+}
 
 // What the reader learns while it reads: the byte length of every array it
 // allocated, which the records themselves do not keep.
@@ -83,9 +112,9 @@ bool ReadDataImpl(CPODData& block, CStreamResource& s, unsigned int tag, bool ow
     if (!s.ReadMarker(t, len)) return false;
     if (t == (tag | kEnd)) return true;
     switch (t) {
-      case pod_tag::kDataType: if (!s.Read(&block.type, 4)) return false; break;
-      case pod_tag::kDataComponents: if (!s.Read(&block.componentCount, 4)) return false; break;
-      case pod_tag::kDataStride: if (!s.Read(&block.stride, 4)) return false; break;
+      case pod_tag::kDataType: if (!Fixed(s, len, &block.type, 4)) return false; break;
+      case pod_tag::kDataComponents: if (!Fixed(s, len, &block.componentCount, 4)) return false; break;
+      case pod_tag::kDataStride: if (!Fixed(s, len, &block.stride, 4)) return false; break;
       case pod_tag::kDataBytes:
         if (ownData) {
           if (!ReadArray(s, len, block.data, ctx)) return false;
@@ -96,7 +125,7 @@ bool ReadDataImpl(CPODData& block, CStreamResource& s, unsigned int tag, bool ow
         }
         break;
       default:
-        if (!s.Skip(len)) return false;
+        if (!SkipUnknown(s, t, len, pod_tag::kDataType)) return false;
     }
   }
 }
@@ -111,21 +140,21 @@ bool ReadNodeImpl(SPODNode& node, CStreamResource& s, ReadContext* ctx) {
     if (!s.ReadMarker(t, len)) return false;
     if (t == (pod_tag::kNode | kEnd)) break;
     switch (t) {
-      case pod_tag::kNodeMesh: if (!s.Read(&node.meshIndex, 4)) return false; break;
+      case pod_tag::kNodeMesh: if (!Fixed(s, len, &node.meshIndex, 4)) return false; break;
       case pod_tag::kNodeName: if (!ReadString(s, len, node.name, ctx)) return false; break;
-      case pod_tag::kNodeMaterial: if (!s.Read(&node.materialIndex, 4)) return false; break;
-      case pod_tag::kNodeParent: if (!s.Read(&node.parentIndex, 4)) return false; break;
-      case pod_tag::kNodeStaticPosition: if (!s.Read(pos, 12)) return false; hasStatic = true; break;
-      case pod_tag::kNodeStaticRotation: if (!s.Read(rot, 16)) return false; hasStatic = true; break;
-      case pod_tag::kNodeStaticScale: if (!s.Read(scale, 12)) return false; hasStatic = true; break;
+      case pod_tag::kNodeMaterial: if (!Fixed(s, len, &node.materialIndex, 4)) return false; break;
+      case pod_tag::kNodeParent: if (!Fixed(s, len, &node.parentIndex, 4)) return false; break;
+      case pod_tag::kNodeStaticPosition: if (!Fixed(s, len, pos, 12)) return false; hasStatic = true; break;
+      case pod_tag::kNodeStaticRotation: if (!Fixed(s, len, rot, 16)) return false; hasStatic = true; break;
+      case pod_tag::kNodeStaticScale: if (!Fixed(s, len, scale, 12)) return false; hasStatic = true; break;
       case pod_tag::kNodePositions: if (!ReadArray(s, len, node.positions, ctx)) return false; break;
       case pod_tag::kNodeRotations: if (!ReadArray(s, len, node.rotations, ctx)) return false; break;
       case pod_tag::kNodeScales: if (!ReadArray(s, len, node.scales, ctx)) return false; break;
       case pod_tag::kNodeMatrices: if (!ReadArray(s, len, node.matrices, ctx)) return false; break;
-      case pod_tag::kNodeAnimationFlags: if (!s.Read(&node.animationFlags, 4)) return false; break;
+      case pod_tag::kNodeAnimationFlags: if (!Fixed(s, len, &node.animationFlags, 4)) return false; break;
       case pod_tag::kNodeInverseBind: if (!ReadArray(s, len, node.inverseBind, ctx)) return false; break;
       default:
-        if (!s.Skip(len)) return false;
+        if (!SkipUnknown(s, t, len, pod_tag::kNodeMesh)) return false;
     }
   }
   if (hasStatic) {
@@ -152,12 +181,12 @@ bool ReadCamera(SPODCameraEntry& c, CStreamResource& s, ReadContext* ctx) {
     if (!s.ReadMarker(t, len)) return false;
     if (t == (pod_tag::kCamera | kEnd)) return true;
     switch (t) {
-      case pod_tag::kCameraTarget: if (!s.Read(&c.targetIndex, 4)) return false; break;
-      case pod_tag::kCameraFieldOfView: if (!s.Read(&c.fieldOfView, 4)) return false; break;
-      case pod_tag::kCameraFar: if (!s.Read(&c.farDistance, 4)) return false; break;
-      case pod_tag::kCameraNear: if (!s.Read(&c.nearDistance, 4)) return false; break;
+      case pod_tag::kCameraTarget: if (!Fixed(s, len, &c.targetIndex, 4)) return false; break;
+      case pod_tag::kCameraFieldOfView: if (!Fixed(s, len, &c.fieldOfView, 4)) return false; break;
+      case pod_tag::kCameraFar: if (!Fixed(s, len, &c.farDistance, 4)) return false; break;
+      case pod_tag::kCameraNear: if (!Fixed(s, len, &c.nearDistance, 4)) return false; break;
       case pod_tag::kCameraFieldOfViewAnimation: if (!ReadArray(s, len, c.fieldOfViewAnimation, ctx)) return false; break;
-      default: if (!s.Skip(len)) return false;
+      default: if (!SkipUnknown(s, t, len, pod_tag::kCameraTarget)) return false;
     }
   }
 }
@@ -168,10 +197,10 @@ bool ReadLight(SPODLightEntry& l, CStreamResource& s) {
     if (!s.ReadMarker(t, len)) return false;
     if (t == (pod_tag::kLight | kEnd)) return true;
     switch (t) {
-      case pod_tag::kLightTarget: if (!s.Read(&l.targetIndex, 4)) return false; break;
-      case pod_tag::kLightColour: if (!s.Read(l.colour, 12)) return false; break;
-      case pod_tag::kLightType: if (!s.Read(&l.lightType, 4)) return false; break;
-      default: if (!s.Skip(len)) return false;
+      case pod_tag::kLightTarget: if (!Fixed(s, len, &l.targetIndex, 4)) return false; break;
+      case pod_tag::kLightColour: if (!Fixed(s, len, l.colour, 12)) return false; break;
+      case pod_tag::kLightType: if (!Fixed(s, len, &l.lightType, 4)) return false; break;
+      default: if (!SkipUnknown(s, t, len, pod_tag::kLightTarget)) return false;
     }
   }
 }
@@ -183,7 +212,7 @@ bool ReadTexture(char*& name, CStreamResource& s, ReadContext* ctx) {
     if (t == (pod_tag::kTexture | kEnd)) return true;
     if (t == pod_tag::kTextureName) {
       if (!ReadString(s, len, name, ctx)) return false;
-    } else if (!s.Skip(len)) {
+    } else if (!SkipUnknown(s, t, len, pod_tag::kTextureName)) {
       return false;
     }
   }
@@ -196,28 +225,28 @@ bool ReadMaterial(SPODMaterial& m, CStreamResource& s, ReadContext* ctx) {
     if (t == (pod_tag::kMaterial | kEnd)) return true;
     switch (t) {
       case pod_tag::kMaterialName: if (!ReadString(s, len, m.name, ctx)) return false; break;
-      case pod_tag::kMaterialTexture: if (!s.Read(&m.textureIndex, 4)) return false; break;
-      case pod_tag::kMaterialOpacity: if (!s.Read(&m.opacity, 4)) return false; break;
-      case pod_tag::kMaterialAmbient: if (!s.Read(m.ambient, 12)) return false; break;
-      case pod_tag::kMaterialDiffuse: if (!s.Read(m.diffuse, 12)) return false; break;
-      case pod_tag::kMaterialSpecular: if (!s.Read(m.specular, 12)) return false; break;
-      case pod_tag::kMaterialShininess: if (!s.Read(&m.shininess, 4)) return false; break;
+      case pod_tag::kMaterialTexture: if (!Fixed(s, len, &m.textureIndex, 4)) return false; break;
+      case pod_tag::kMaterialOpacity: if (!Fixed(s, len, &m.opacity, 4)) return false; break;
+      case pod_tag::kMaterialAmbient: if (!Fixed(s, len, m.ambient, 12)) return false; break;
+      case pod_tag::kMaterialDiffuse: if (!Fixed(s, len, m.diffuse, 12)) return false; break;
+      case pod_tag::kMaterialSpecular: if (!Fixed(s, len, m.specular, 12)) return false; break;
+      case pod_tag::kMaterialShininess: if (!Fixed(s, len, &m.shininess, 4)) return false; break;
       case pod_tag::kMaterialEffectFile: if (!ReadString(s, len, m.effectFile, ctx)) return false; break;
       case pod_tag::kMaterialEffectName: if (!ReadString(s, len, m.effectName, ctx)) return false; break;
-      case pod_tag::kMaterialAlphaMode: if (!s.Read(&m.alphaMode, 4)) return false; break;
-      case pod_tag::kMaterialAlphaCutoff: if (!s.Read(&m.alphaCutoff, 4)) return false; break;
-      case pod_tag::kMaterialFlags: if (!s.Read(&m.flags, 4)) return false; break;
-      default: if (!s.Skip(len)) return false;
+      case pod_tag::kMaterialAlphaMode: if (!Fixed(s, len, &m.alphaMode, 4)) return false; break;
+      case pod_tag::kMaterialAlphaCutoff: if (!Fixed(s, len, &m.alphaCutoff, 4)) return false; break;
+      case pod_tag::kMaterialFlags: if (!Fixed(s, len, &m.flags, 4)) return false; break;
+      default: if (!SkipUnknown(s, t, len, pod_tag::kMaterialName)) return false;
     }
   }
 }
 
 template <typename T>
-bool ReadCount(CStreamResource& s, uint32_t& count, T*& array) {
+bool ReadCount(CStreamResource& s, unsigned int len, uint32_t& count, T*& array) {
   uint32_t n;
-  if (!s.Read(&n, 4)) return false;
-  if (array) return false;  // a second count block would orphan the records read so far
-  if (n > Remaining(s) / kMinContainerBytes) return false;  // more records than the file can hold
+  if (!Fixed(s, len, &n, 4)) return false;
+  if (array) return No("a count given twice");  // a second count block would orphan the records read so far
+  if (n > Remaining(s) / kMinContainerBytes) return No("a count larger than the file could hold");
   if (n) {
     array = PODAlloc<T>(n);
     if (!array) return false;
@@ -233,13 +262,13 @@ bool ReadMorph(SPODMorph& m, CStreamResource& s, ReadContext* ctx) {
     if (t == (pod_tag::kMeshMorph | kEnd)) return true;
     switch (t) {
       case pod_tag::kMorphName: if (!ReadString(s, len, m.name, ctx)) return false; break;
-      case pod_tag::kMorphWeight: if (!s.Read(&m.weight, 4)) return false; break;
+      case pod_tag::kMorphWeight: if (!Fixed(s, len, &m.weight, 4)) return false; break;
       case pod_tag::kMorphIndices:
         if (!ReadArray(s, len, m.indices, ctx)) return false;
         m.count = len / 4;
         break;
       case pod_tag::kMorphDeltas: if (!ReadArray(s, len, m.deltas, ctx)) return false; break;
-      default: if (!s.Skip(len)) return false;
+      default: if (!SkipUnknown(s, t, len, pod_tag::kMorphName)) return false;
     }
   }
 }
@@ -249,15 +278,17 @@ bool ReadMesh(SPODMesh& m, CStreamResource& s, ReadContext* ctx) {
   unsigned int t, len;
   for (;;) {
     if (!s.ReadMarker(t, len)) return false;
-    if (t == (pod_tag::kMesh | kEnd)) return uvwRead == m.uvwCount && morphsRead == m.morphCount;
+    if (t == (pod_tag::kMesh | kEnd))
+      return (uvwRead == m.uvwCount || No("fewer texture coordinate sets than it says")) &&
+             (morphsRead == m.morphCount || No("fewer morph targets than it says"));
     switch (t) {
-      case pod_tag::kMeshVertexCount: if (!s.Read(&m.vertexCount, 4)) return false; break;
-      case pod_tag::kMeshFaceCount: if (!s.Read(&m.faceCount, 4)) return false; break;
+      case pod_tag::kMeshVertexCount: if (!Fixed(s, len, &m.vertexCount, 4)) return false; break;
+      case pod_tag::kMeshFaceCount: if (!Fixed(s, len, &m.faceCount, 4)) return false; break;
       case pod_tag::kMeshUvwCount: {
         uint32_t n;
-        if (!s.Read(&n, 4)) return false;
-        if (m.uvws) return false;  // a second list would orphan the first
-        if (n > Remaining(s) / kMinContainerBytes) return false;
+        if (!Fixed(s, len, &n, 4)) return false;
+        if (m.uvws) return No("a count given twice");  // a second list would orphan the first
+        if (n > Remaining(s) / kMinContainerBytes) return No("a count larger than the file could hold");
         if (n) {
           m.uvws = PODAlloc<CPODData>(n);
           if (!m.uvws) return false;
@@ -267,13 +298,13 @@ bool ReadMesh(SPODMesh& m, CStreamResource& s, ReadContext* ctx) {
       }
       case pod_tag::kMeshFaces: if (!ReadDataImpl(m.faces, s, t, true, ctx)) return false; break;
       case pod_tag::kMeshStripLengths: if (!ReadArray(s, len, m.stripLengths, ctx)) return false; break;
-      case pod_tag::kMeshStripCount: if (!s.Read(&m.stripCount, 4)) return false; break;
+      case pod_tag::kMeshStripCount: if (!Fixed(s, len, &m.stripCount, 4)) return false; break;
       case pod_tag::kMeshVertices: if (!ReadDataImpl(m.vertices, s, t, true, ctx)) return false; break;
       case pod_tag::kMeshNormals: if (!ReadDataImpl(m.normals, s, t, true, ctx)) return false; break;
       case pod_tag::kMeshTangents: if (!ReadDataImpl(m.tangents, s, t, true, ctx)) return false; break;
       case pod_tag::kMeshBinormals: if (!ReadDataImpl(m.binormals, s, t, true, ctx)) return false; break;
       case pod_tag::kMeshUvw:
-        if (uvwRead >= m.uvwCount) return false;
+        if (uvwRead >= m.uvwCount) return No("more texture coordinate sets than it says");
         if (!ReadDataImpl(m.uvws[uvwRead++], s, t, true, ctx)) return false;
         break;
       case pod_tag::kMeshColours: if (!ReadDataImpl(m.colours, s, t, true, ctx)) return false; break;
@@ -282,17 +313,18 @@ bool ReadMesh(SPODMesh& m, CStreamResource& s, ReadContext* ctx) {
       case pod_tag::kMeshInterleaved:
         // Offsets into an interleaved block are never turned into addresses,
         // and drawing would follow them as pointers: such a mesh is refused.
-        return false;
+        return No("a mesh of interleaved data, which is not read");
       case pod_tag::kMeshBatches: if (!ReadArray(s, len, m.boneBatches.batches, ctx)) return false; break;
       case pod_tag::kMeshBatchBoneCounts: if (!ReadArray(s, len, m.boneBatches.batchBoneCounts, ctx)) return false; break;
       case pod_tag::kMeshBatchOffsets: if (!ReadArray(s, len, m.boneBatches.batchOffsets, ctx)) return false; break;
-      case pod_tag::kMeshBatchBoneMax: if (!s.Read(&m.boneBatches.batchBoneMax, 4)) return false; break;
-      case pod_tag::kMeshBatchCount: if (!s.Read(&m.boneBatches.batchCount, 4)) return false; break;
-      case pod_tag::kMeshMorphCount: if (!ReadCount(s, m.morphCount, m.morphs)) return false; break;
+      case pod_tag::kMeshBatchBoneMax: if (!Fixed(s, len, &m.boneBatches.batchBoneMax, 4)) return false; break;
+      case pod_tag::kMeshBatchCount: if (!Fixed(s, len, &m.boneBatches.batchCount, 4)) return false; break;
+      case pod_tag::kMeshMorphCount: if (!ReadCount(s, len, m.morphCount, m.morphs)) return false; break;
       case pod_tag::kMeshMorph:
-        if (morphsRead >= m.morphCount || !ReadMorph(m.morphs[morphsRead++], s, ctx)) return false;
+        if (morphsRead >= m.morphCount) return No("more morph targets than it says");
+        if (!ReadMorph(m.morphs[morphsRead++], s, ctx)) return false;
         break;
-      default: if (!s.Skip(len)) return false;
+      default: if (!SkipUnknown(s, t, len, pod_tag::kMeshVertexCount)) return false;
     }
   }
 }
@@ -380,90 +412,114 @@ uint8_t TopBoneSlots(const uint8_t* data, uint32_t n, uint32_t slots, uint32_t s
   return highest;
 }
 
-bool ValidateMesh(const SPODScene& sc, const SPODMesh& m, const ReadContext& ctx) {
+const char* const kShortData = "a mesh's vertex data is shorter than its vertices";
+const char* const kShortAnimation = "an animation is shorter than its frames";
+const char* const kBadBatches = "a mesh's bone batches do not fit its bones or triangles";
+const char* const kBadBone = "a vertex names a bone its batch does not have";
+
+// Values no model holds, which a damaged byte makes of a float: not a
+// number, infinite, further than this from the origin (her world is a few
+// thousand units across), or so near zero without being zero that only a
+// damaged zero is (a flipped low byte of 0 is 1e-43 or 1e-40).
+constexpr float kFarthest = 1e6f, kNearest = 1e-30f;
+bool Plausible(float v) {
+  const float a = std::fabs(v);
+  return a <= kFarthest && (a == 0 || a >= kNearest);  // false for NaN too
+}
+// Unit vectors (normals, rotations) and bone weights that add up to one, to
+// within what a float keeps of them after an export.
+constexpr float kUnitSlack = 0.001f;
+bool Unit(float lengthSquared) { return lengthSquared >= 1 - 2 * kUnitSlack && lengthSquared <= 1 + 2 * kUnitSlack; }
+
+const char* ValidateMesh(const SPODScene& sc, const SPODMesh& m, const ReadContext& ctx) {
   const uint32_t n = m.vertexCount;
-  if (m.uvwCount && !m.uvws) return false;
-  if (m.stripCount && (!m.stripLengths || ctx.size(m.stripLengths) < (uint64_t)m.stripCount * 4)) return false;
+  if (m.uvwCount && !m.uvws) return "a mesh without the texture coordinates it counts";
+  if (m.stripCount && (!m.stripLengths || ctx.size(m.stripLengths) < (uint64_t)m.stripCount * 4))
+    return "a mesh with fewer strip lengths than strips";
   const uint64_t indexCount = PODIndexCount(m);
 
   // Geometry that a draw call would read.
   const bool drawsSomething = indexCount > 0;
-  if (drawsSomething && !m.vertices.data) return false;
+  if (drawsSomething && !m.vertices.data) return "a mesh of triangles without vertices";
   if (m.vertices.data) {
-    if (!IsGLArrayType(m.vertices.type) || m.vertices.componentCount < 2 || m.vertices.componentCount > 4) return false;
-    if (!DataFits(ctx, m.vertices, n, m.vertices.componentCount)) return false;
+    if (!IsGLArrayType(m.vertices.type) || m.vertices.componentCount < 2 || m.vertices.componentCount > 4)
+      return "a mesh's vertices are of a kind that is not drawn";
+    if (!DataFits(ctx, m.vertices, n, m.vertices.componentCount)) return kShortData;
   }
-  if (m.normals.data && (!IsGLArrayType(m.normals.type) || !DataFits(ctx, m.normals, n, 3))) return false;
+  if (m.normals.data && (!IsGLArrayType(m.normals.type) || !DataFits(ctx, m.normals, n, 3))) return kShortData;
   for (uint32_t k = 0; k < m.uvwCount; ++k) {
     const CPODData& uv = m.uvws[k];
-    if (k == 0 && !uv.data) return false;  // the first set is handed to GL as it stands
-    if (k == 0 && !IsGLArrayType(uv.type)) return false;
+    // The first set is handed to GL as it stands.
+    if (k == 0 && (!uv.data || !IsGLArrayType(uv.type))) return "a mesh's texture coordinates are of a kind not drawn";
     const uint32_t comps = uv.componentCount > 2 ? uv.componentCount : 2;
-    if (!DataFits(ctx, uv, n, k == 0 ? comps : uv.componentCount)) return false;
+    if (!DataFits(ctx, uv, n, k == 0 ? comps : uv.componentCount)) return kShortData;
   }
-  if (!DataFits(ctx, m.tangents, n, m.tangents.componentCount)) return false;
-  if (!DataFits(ctx, m.binormals, n, m.binormals.componentCount)) return false;
-  if (!DataFits(ctx, m.colours, n, m.colours.componentCount)) return false;
-  if (!DataFits(ctx, m.boneIndices, n, m.boneIndices.componentCount)) return false;
-  if (!DataFits(ctx, m.boneWeights, n, m.boneWeights.componentCount)) return false;
+  if (!DataFits(ctx, m.tangents, n, m.tangents.componentCount) ||
+      !DataFits(ctx, m.binormals, n, m.binormals.componentCount) ||
+      !DataFits(ctx, m.colours, n, m.colours.componentCount) ||
+      !DataFits(ctx, m.boneIndices, n, m.boneIndices.componentCount) ||
+      !DataFits(ctx, m.boneWeights, n, m.boneWeights.componentCount))
+    return kShortData;
 
   // Morph targets: each entry names a vertex and has its six offsets; they
   // are added to float[3] positions (and normals).
   for (uint32_t k = 0; k < m.morphCount; ++k) {
     const SPODMorph& mo = m.morphs[k];
     if (mo.count == 0) continue;
-    if (!mo.indices || !mo.deltas || ctx.size(mo.deltas) < (uint64_t)mo.count * 24) return false;
-    if (!m.vertices.data || m.vertices.type != EPODDataFloat || m.vertices.componentCount != 3) return false;
-    if (m.normals.data && (m.normals.type != EPODDataFloat || m.normals.componentCount != 3)) return false;
+    if (!mo.indices || !mo.deltas || ctx.size(mo.deltas) < (uint64_t)mo.count * 24) return kShortData;
+    if (!m.vertices.data || m.vertices.type != EPODDataFloat || m.vertices.componentCount != 3 ||
+        (m.normals.data && (m.normals.type != EPODDataFloat || m.normals.componentCount != 3)))
+      return "a morph target of a mesh whose vertices are not float triples";
     for (uint32_t e = 0; e < mo.count; ++e)
-      if (mo.indices[e] >= n) return false;
+      if (mo.indices[e] >= n) return "a morph target names a vertex the mesh does not have";
   }
 
   // Indices: always read as 16-bit, each naming a vertex.
   if (m.faces.data) {
-    if (ctx.size(m.faces.data) < indexCount * 2) return false;
-    if (LargestIndex(m.faces.data, indexCount) >= n) return false;
+    if (ctx.size(m.faces.data) < indexCount * 2) return "a mesh with fewer face indices than its triangles need";
+    if (LargestIndex(m.faces.data, indexCount) >= n) return "a face index names no vertex";
   } else if (indexCount > n) {
-    return false;
+    return "a mesh with more triangles than its vertices make";
   }
 
   // Bone batches.
   const CBoneBatches& bb = m.boneBatches;
-  if (bb.batchCount < 0 || bb.batchBoneMax < 0) return false;
+  if (bb.batchCount < 0 || bb.batchBoneMax < 0) return kBadBatches;
   int32_t maxBones = 0;
   if (bb.batchCount > 0) {
     const uint64_t cnt = (uint64_t)bb.batchCount;
-    if (!bb.batches || !bb.batchBoneCounts || !bb.batchOffsets) return false;
-    if (ctx.size(bb.batches) < cnt * (uint64_t)bb.batchBoneMax * 4) return false;
-    if (ctx.size(bb.batchBoneCounts) < cnt * 4 || ctx.size(bb.batchOffsets) < cnt * 4) return false;
+    if (!bb.batches || !bb.batchBoneCounts || !bb.batchOffsets) return kBadBatches;
+    if (ctx.size(bb.batches) < cnt * (uint64_t)bb.batchBoneMax * 4) return kBadBatches;
+    if (ctx.size(bb.batchBoneCounts) < cnt * 4 || ctx.size(bb.batchOffsets) < cnt * 4) return kBadBatches;
     int32_t prev = 0;
     for (int32_t b = 0; b < bb.batchCount; ++b) {
       const int32_t c = bb.batchBoneCounts[b];
-      if (c < 0 || c > bb.batchBoneMax || c > 64) return false;
+      if (c < 0 || c > bb.batchBoneMax || c > 64) return kBadBatches;
       if (c > maxBones) maxBones = c;
       for (int32_t j = 0; j < c; ++j) {
         const int32_t node = bb.batches[(size_t)b * bb.batchBoneMax + j];
-        if (node < 0 || (uint32_t)node >= sc.nodeCount) return false;
+        if (node < 0 || (uint32_t)node >= sc.nodeCount) return "a bone batch names a node it does not have";
       }
       const int32_t off = bb.batchOffsets[b];
-      if (off < prev || (uint32_t)off > m.faceCount) return false;
+      if (off < prev || (uint32_t)off > m.faceCount) return kBadBatches;
       prev = off;
     }
   }
 
   // Skinning reads positions and normals as float[3], one byte and one float per bone slot.
   if (m.boneWeights.data) {
-    if (m.vertices.type != EPODDataFloat || m.vertices.componentCount != 3) return false;
-    if (!m.normals.data || m.normals.type != EPODDataFloat || m.normals.componentCount != 3) return false;
-    if (!m.boneIndices.data || m.boneIndices.type != EPODDataUnsignedByte) return false;
-    if (m.boneWeights.type != EPODDataFloat) return false;
+    const char* const kSkinData = "a skinned mesh without the vertex data skinning reads";
+    if (m.vertices.type != EPODDataFloat || m.vertices.componentCount != 3) return kSkinData;
+    if (!m.normals.data || m.normals.type != EPODDataFloat || m.normals.componentCount != 3) return kSkinData;
+    if (!m.boneIndices.data || m.boneIndices.type != EPODDataUnsignedByte) return kSkinData;
+    if (m.boneWeights.type != EPODDataFloat) return kSkinData;
     const uint32_t slots = m.boneIndices.componentCount;
-    if (slots == 0 || m.boneWeights.componentCount != slots) return false;
+    if (slots == 0 || m.boneWeights.componentCount != slots) return kSkinData;
     const uint32_t bstride = m.boneIndices.stride ? m.boneIndices.stride : slots;
     // The largest bone slot each vertex uses, so triangles need one look per corner.
     std::vector<uint8_t> top(n);
     const uint8_t highest = TopBoneSlots(m.boneIndices.data, n, slots, bstride, top.data());
-    if (highest >= 64) return false;
+    if (highest >= 64) return kBadBone;
     if (bb.batchCount > 0) {
       if (m.stripCount == 0 && m.faces.data) {
         // Each batch's triangles may only name bones of that batch; a batch
@@ -477,40 +533,44 @@ bool ValidateMesh(const SPODScene& sc, const SPODMesh& m, const ReadContext& ctx
           bool bad = false;
           for (uint64_t i = (uint64_t)first * 3; i < (uint64_t)end * 3; ++i)
             bad |= top[p[2 * i] | (p[2 * i + 1] << 8)] >= c;
-          if (bad) return false;
+          if (bad) return kBadBone;
         }
       } else if (highest >= maxBones) {
-        return false;
+        return kBadBone;
       }
     }
   }
-  return true;
+  return nullptr;
 }
 
-bool Validate(const SPODScene& sc, const ReadContext& ctx) {
-  if (sc.meshNodeCount > sc.nodeCount) return false;
+const char* Validate(const SPODScene& sc, const ReadContext& ctx) {
+  if (sc.meshNodeCount > sc.nodeCount) return "more mesh nodes than nodes";
   for (uint32_t i = 0; i < sc.textureCount; ++i)
-    if (!sc.textures[i]) return false;
+    if (!sc.textures[i]) return "a texture without a name";
   for (uint32_t i = 0; i < sc.materialCount; ++i)
-    if (sc.materials[i].textureIndex >= 0 && (uint32_t)sc.materials[i].textureIndex >= sc.textureCount) return false;
+    if (sc.materials[i].textureIndex >= 0 && (uint32_t)sc.materials[i].textureIndex >= sc.textureCount)
+      return "a material names a texture it does not have";
   for (uint32_t i = 0; i < sc.cameraCount; ++i) {
     const float* a = sc.cameras[i].fieldOfViewAnimation;
-    if (a && ctx.size(a) < (uint64_t)sc.frameCount * 4) return false;
+    if (a && ctx.size(a) < (uint64_t)sc.frameCount * 4) return kShortAnimation;
   }
   for (uint32_t i = 0; i < sc.nodeCount; ++i) {
     const SPODNode& nd = sc.nodes[i];
     // Only mesh nodes are drawn, so only their mesh and material are followed.
     if (i < sc.meshNodeCount) {
-      if (nd.meshIndex < 0 || (uint32_t)nd.meshIndex >= sc.meshCount) return false;
-      if (nd.materialIndex >= 0 && (uint32_t)nd.materialIndex >= sc.materialCount) return false;
+      if (nd.meshIndex < 0 || (uint32_t)nd.meshIndex >= sc.meshCount) return "a node names a mesh it does not have";
+      if (nd.materialIndex >= 0 && (uint32_t)nd.materialIndex >= sc.materialCount)
+        return "a node names a material it does not have";
     }
-    if (nd.parentIndex >= 0 && (uint32_t)nd.parentIndex >= sc.nodeCount) return false;
+    if (nd.parentIndex >= 0 && (uint32_t)nd.parentIndex >= sc.nodeCount)
+      return "a node names a parent it does not have";
     const uint32_t f = nd.animationFlags;
-    if (nd.positions && ctx.size(nd.positions) < 12 * EntriesNeeded(f, 1u, sc.frameCount)) return false;
-    if (nd.rotations && ctx.size(nd.rotations) < 16 * EntriesNeeded(f, 2u, sc.frameCount)) return false;
-    if (nd.scales && ctx.size(nd.scales) < 28 * EntriesNeeded(f, 4u, sc.frameCount)) return false;
-    if (nd.matrices && ctx.size(nd.matrices) < 64 * EntriesNeeded(f, 8u, sc.frameCount)) return false;
-    if (nd.inverseBind && ctx.size(nd.inverseBind) < 64) return false;
+    if ((nd.positions && ctx.size(nd.positions) < 12 * EntriesNeeded(f, 1u, sc.frameCount)) ||
+        (nd.rotations && ctx.size(nd.rotations) < 16 * EntriesNeeded(f, 2u, sc.frameCount)) ||
+        (nd.scales && ctx.size(nd.scales) < 28 * EntriesNeeded(f, 4u, sc.frameCount)) ||
+        (nd.matrices && ctx.size(nd.matrices) < 64 * EntriesNeeded(f, 8u, sc.frameCount)) ||
+        (nd.inverseBind && ctx.size(nd.inverseBind) < 64))
+      return kShortAnimation;
   }
   // Parent chains must end at a root: walk each chain once, marking nodes
   // on the current walk; meeting one again is a loop.
@@ -521,12 +581,66 @@ bool Validate(const SPODScene& sc, const ReadContext& ctx) {
       state[p] = 1;
       p = sc.nodes[p].parentIndex;
     }
-    if (p >= 0 && state[p] == 1) return false;
+    if (p >= 0 && state[p] == 1) return "the nodes' parents go round in a loop";
     for (p = (int32_t)i; p >= 0 && state[p] == 1; p = sc.nodes[p].parentIndex) state[p] = 2;
   }
   for (uint32_t i = 0; i < sc.meshCount; ++i)
-    if (!ValidateMesh(sc, sc.meshes[i], ctx)) return false;
-  return true;
+    if (const char* why = ValidateMesh(sc, sc.meshes[i], ctx)) return why;
+  return nullptr;
+}
+
+// The float data of a read scene (after any fixed point was converted):
+// plausible numbers, unit normals and rotations, bone weights of 0 to 1 that
+// add up to one. Data of other types is not looked at.
+const char* Plausible(const SPODScene& sc) {
+  auto floatAt = [](const uint8_t* p) {
+    float f;
+    std::memcpy(&f, p, 4);
+    return f;
+  };
+  for (uint32_t i = 0; i < sc.meshCount; ++i) {
+    const SPODMesh& m = sc.meshes[i];
+    const CPODData* const checked[] = {&m.vertices, &m.normals, m.uvwCount ? &m.uvws[0] : nullptr, &m.boneWeights};
+    for (const CPODData* d : checked) {
+      if (!d || !d->data || d->type != EPODDataFloat) continue;
+      // As many values a vertex as Validate saw fit (drawing reads three of a normal).
+      const uint32_t comps = d == &m.normals ? 3 : d->componentCount;
+      const uint32_t stride = d->stride ? d->stride : 4 * comps;
+      for (uint32_t v = 0; v < m.vertexCount; ++v) {
+        const uint8_t* x = d->data + (size_t)v * stride;
+        float sum = 0, squares = 0;
+        for (uint32_t k = 0; k < comps; ++k) {
+          const float c = floatAt(x + 4 * k);
+          if (!Plausible(c)) return "a vertex position, normal, texture coordinate or weight is no plausible number";
+          if (d == &m.boneWeights && !(c >= -kUnitSlack && c <= 1 + kUnitSlack)) return "a bone weight outside 0 to 1";
+          sum += c;
+          squares += c * c;
+        }
+        if (d == &m.normals && !Unit(squares)) return "a normal is not of unit length";
+        if (d == &m.boneWeights && !Unit(sum * sum)) return "a vertex's bone weights do not add up to one";
+      }
+    }
+  }
+  for (uint32_t i = 0; i < sc.nodeCount; ++i) {
+    const SPODNode& nd = sc.nodes[i];
+    const uint32_t f = nd.animationFlags;
+    const struct {
+      const float* values;
+      uint64_t count;
+    } all[] = {{nd.positions, 3 * EntriesNeeded(f, 1u, sc.frameCount)},
+               {nd.rotations, 4 * EntriesNeeded(f, 2u, sc.frameCount)},
+               {nd.scales, 7 * EntriesNeeded(f, 4u, sc.frameCount)},
+               {nd.matrices, 16 * EntriesNeeded(f, 8u, sc.frameCount)}};
+    for (const auto& a : all)
+      for (uint64_t k = 0; a.values && k < a.count; ++k)
+        if (!Plausible(a.values[k])) return "a node's placement is no plausible number";
+    for (uint64_t k = 0; nd.rotations && k < all[1].count; k += 4) {
+      const float* q = nd.rotations + k;
+      if (!Unit(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]))
+        return "a node's rotation is not of unit length";
+    }
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -539,7 +653,12 @@ bool ReadCPODData(CPODData& block, CStreamResource& stream, unsigned int tag, bo
 
 bool CPODScene::ReadFromFile(const char* fileName, char* optionsBuffer, unsigned long optionsCapacity) {
   CResourceFile file(fileName);
-  if (!file.IsOpen()) return false;
+  if (!file.IsOpen()) {
+    // Kept with the scene: the file's own words, not one of the reader's.
+    m_fileProblem = file.Problem();
+    m_readError = m_fileProblem.c_str();
+    return false;
+  }
   return ReadFromMemory(file.StringPtr(), file.Size(), optionsBuffer, optionsCapacity);
 }
 
@@ -554,18 +673,23 @@ bool CPODScene::ReadFromMemory(const void* data, size_t size, char* optionsBuffe
   ReadContext ctx;
   bool versionSeen = false, complete = false;
 
-  auto fail = [&]() {
+  t_why = nullptr;
+  m_readError = nullptr;
+  auto fail = [&](const char* why = nullptr) {
     PODReleaseRecords(*this);
     evalState = nullptr;
+    m_readError = why ? why : t_why ? t_why : "cut short, or a block runs past the end of what holds it";
     return false;
   };
+  auto more = [](uint32_t read, uint32_t count) { return read < count || No("more records than its counts say"); };
 
   unsigned int tag, len;
   for (;;) {
     if (!stream.ReadMarker(tag, len)) break;  // end of the data
     if (tag == pod_tag::kVersion) {
       char v[11];
-      if (len != 11 || !stream.Read(v, 11) || std::memcmp(v, "AB.POD.2.0", 11) != 0) return fail();
+      if (len != 11 || !stream.Read(v, 11) || std::memcmp(v, "AB.POD.2.0", 11) != 0)
+        return fail(kNoVersion);
       versionSeen = true;
     } else if (tag == pod_tag::kScene) {
       if (optionsMode) continue;  // the scene's blocks are then skipped one by one
@@ -575,30 +699,36 @@ bool CPODScene::ReadFromMemory(const void* data, size_t size, char* optionsBuffe
         if (tag == (pod_tag::kScene | kEnd)) {
           if (camsRead != cameraCount || lightsRead != lightCount || matsRead != materialCount ||
               meshesRead != meshCount || texsRead != textureCount || nodesRead != nodeCount)
-            return fail();
+            return fail("fewer records than its counts say");
           complete = true;
           break;
         }
         bool ok = true;
         switch (tag) {
-          case pod_tag::kBackgroundColour: ok = stream.Read(backgroundColour, 12); break;
-          case pod_tag::kAmbientColour: ok = stream.Read(ambientColour, 12); break;
-          case pod_tag::kCameraCount: ok = ReadCount(stream, cameraCount, cameras); break;
-          case pod_tag::kLightCount: ok = ReadCount(stream, lightCount, lights); break;
-          case pod_tag::kMeshCount: ok = ReadCount(stream, meshCount, meshes); break;
-          case pod_tag::kNodeCount: ok = ReadCount(stream, nodeCount, nodes); break;
-          case pod_tag::kMeshNodeCount: ok = stream.Read(&meshNodeCount, 4); break;
-          case pod_tag::kTextureCount: ok = ReadCount(stream, textureCount, textures); break;
-          case pod_tag::kMaterialCount: ok = ReadCount(stream, materialCount, materials); break;
-          case pod_tag::kFrameCount: ok = stream.Read(&frameCount, 4); break;
-          case pod_tag::kCamera: ok = camsRead < cameraCount && ReadCamera(cameras[camsRead++], stream, &ctx); break;
-          case pod_tag::kLight: ok = lightsRead < lightCount && ReadLight(lights[lightsRead++], stream); break;
-          case pod_tag::kMesh: ok = meshesRead < meshCount && ReadMesh(meshes[meshesRead++], stream, &ctx); break;
-          case pod_tag::kNode: ok = nodesRead < nodeCount && ReadNodeImpl(nodes[nodesRead++], stream, &ctx); break;
-          case pod_tag::kTexture: ok = texsRead < textureCount && ReadTexture(textures[texsRead++], stream, &ctx); break;
-          case pod_tag::kMaterial: ok = matsRead < materialCount && ReadMaterial(materials[matsRead++], stream, &ctx); break;
-          case pod_tag::kFlags: ok = stream.Read(&flags, 4); break;
-          default: ok = stream.Skip(len);
+          case pod_tag::kBackgroundColour: ok = Fixed(stream, len, backgroundColour, 12); break;
+          case pod_tag::kAmbientColour: ok = Fixed(stream, len, ambientColour, 12); break;
+          case pod_tag::kCameraCount: ok = ReadCount(stream, len, cameraCount, cameras); break;
+          case pod_tag::kLightCount: ok = ReadCount(stream, len, lightCount, lights); break;
+          case pod_tag::kMeshCount: ok = ReadCount(stream, len, meshCount, meshes); break;
+          case pod_tag::kNodeCount: ok = ReadCount(stream, len, nodeCount, nodes); break;
+          case pod_tag::kMeshNodeCount: ok = Fixed(stream, len, &meshNodeCount, 4); break;
+          case pod_tag::kTextureCount: ok = ReadCount(stream, len, textureCount, textures); break;
+          case pod_tag::kMaterialCount: ok = ReadCount(stream, len, materialCount, materials); break;
+          case pod_tag::kFrameCount: ok = Fixed(stream, len, &frameCount, 4); break;
+          case pod_tag::kCamera:
+            ok = more(camsRead, cameraCount) && ReadCamera(cameras[camsRead++], stream, &ctx);
+            break;
+          case pod_tag::kLight: ok = more(lightsRead, lightCount) && ReadLight(lights[lightsRead++], stream); break;
+          case pod_tag::kMesh: ok = more(meshesRead, meshCount) && ReadMesh(meshes[meshesRead++], stream, &ctx); break;
+          case pod_tag::kNode: ok = more(nodesRead, nodeCount) && ReadNodeImpl(nodes[nodesRead++], stream, &ctx); break;
+          case pod_tag::kTexture:
+            ok = more(texsRead, textureCount) && ReadTexture(textures[texsRead++], stream, &ctx);
+            break;
+          case pod_tag::kMaterial:
+            ok = more(matsRead, materialCount) && ReadMaterial(materials[matsRead++], stream, &ctx);
+            break;
+          case pod_tag::kFlags: ok = Fixed(stream, len, &flags, 4); break;
+          default: ok = SkipUnknown(stream, tag, len, pod_tag::kBackgroundColour);
         }
         if (!ok) return fail();
       }
@@ -611,15 +741,18 @@ bool CPODScene::ReadFromMemory(const void* data, size_t size, char* optionsBuffe
       if (!stream.Skip(len)) return fail();
     } else if (tag == (pod_tag::kScene | kEnd)) {
       // A scene end met at the top level ends the data, without the fixed-point step.
-      if (optionsMode || !versionSeen || !complete) return fail();
-      if (!Validate(*this, ctx)) return fail();
-      return InitImpl() ? true : fail();
+      if (optionsMode || !versionSeen || !complete) return fail(versionSeen ? nullptr : kNoVersion);
+      if (const char* why = Validate(*this, ctx)) return fail(why);
+      // (Fixed-point values, left unconverted here, are no floats to judge.)
+      if (const char* why = flags & 1u ? nullptr : Plausible(*this)) return fail(why);
+      return InitImpl() ? true : fail("no memory");
     } else {
       if (!stream.Skip(len)) return fail();
     }
   }
-  if (optionsMode || !versionSeen || !complete) return fail();
-  if (!Validate(*this, ctx)) return fail();
+  if (optionsMode || !versionSeen || !complete) return fail(versionSeen ? nullptr : kNoVersion);
+  if (const char* why = Validate(*this, ctx)) return fail(why);
   if (flags & 1u) ModelPODToggleFixedPoint(*this);
-  return InitImpl() ? true : fail();
+  if (const char* why = Plausible(*this)) return fail(why);
+  return InitImpl() ? true : fail("no memory");
 }

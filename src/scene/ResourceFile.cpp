@@ -1,5 +1,6 @@
 #include "scene/ResourceFile.h"
 
+#include <cerrno>
 #include <cstdlib>
 
 #include "files/files.h"
@@ -13,7 +14,12 @@ CResourceFile::CResourceFile(const char* name) : m_open(false), m_size(0), m_dat
   // ours; a pipe or a device is no scene either and must not block the read.
   char* buf = nullptr;
   size_t size = 0;
-  if (FileReadAll(path.c_str(), 0xFFFFFFFEul, &buf, &size) != kFileOk) return;
+  struct stat st {};
+  const FileStatus read = FileReadAll(path.c_str(), 0xFFFFFFFEul, &buf, &size, &st);
+  if (read != kFileOk) {
+    m_problem = FileStatusText(read, st, errno);
+    return;
+  }
   m_data = buf;
   m_size = static_cast<unsigned int>(size);
   m_open = true;

@@ -16,6 +16,8 @@ class CResourceFile {
   bool IsOpen() const { return m_open; }
   unsigned int Size() const { return m_size; }
   const char* StringPtr() const { return m_data; }
+  // Why the file could not be read ("no such file", ...); "" when it was.
+  const std::string& Problem() const { return m_problem; }
 
   // Put in front of every name before opening; empty, so paths are used as given.
   static std::string s_DataPath;
@@ -24,4 +26,5 @@ class CResourceFile {
   bool m_open;
   unsigned int m_size;
   char* m_data;
+  std::string m_problem;
 };

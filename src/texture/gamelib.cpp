@@ -115,24 +115,54 @@ void TextureReuseRecord(GLuint tex, const std::string& key, const std::vector<st
 // ---------------------------------------------------------------------------
 // Pictures
 
+namespace {
+
+// The messages below that end without a line end are kept as they always
+// were; a line of our own (naming the file and what is wrong with it) that
+// follows one of them starts on a line of its own.
+bool g_line_open = false;
+
+void Said(const std::string& text) {
+  std::fputs(text.c_str(), stderr);
+  g_line_open = true;
+}
+
+// Said once: a picture several materials use is named once, not for each.
+void Line(const std::string& text) {
+  static std::set<std::string>* said = new std::set<std::string>();
+  if (!said->insert(text).second) return;
+  std::fprintf(stderr, "%sPicture %s\n", g_line_open ? "\n" : "", text.c_str());
+  g_line_open = false;
+}
+
+}  // namespace
+
 unsigned char* ReadPictureData(const char* name, tag_TexPicDesc* desc) {
   std::string path;
   char* file = nullptr;
   size_t size = 0;
-  if (!name || !BundlePathForResource(name, nullptr, path) ||
-      FileReadAll(path.c_str(), kMaxPictureFileBytes, &file, &size) != kFileOk) {
-    std::fprintf(stderr, "Couldn't load '%s' from bundle", name ? name : "(null)");
+  if (!name || !BundlePathForResource(name, nullptr, path)) {
+    Line(BundleWhyNot(name, nullptr));
+    Said(std::string("Couldn't load '") + (name ? name : "(null)") + "' from bundle");
+    return nullptr;
+  }
+  struct stat st {};
+  const FileStatus read = FileReadAll(path.c_str(), kMaxPictureFileBytes, &file, &size, &st);
+  if (read != kFileOk) {
+    Line(path + ": " + FileStatusText(read, st, errno));
+    Said(std::string("Couldn't load '") + name + "' from bundle");
     return nullptr;
   }
   DecodedPicture pic;
   const PictureStatus status = DecodePicture(reinterpret_cast<const uint8_t*>(file), size, &pic);
   std::free(file);
-  if (status == kPictureBroken) {
-    std::fprintf(stderr, "Couldn't load '%s' from bundle", name);
+  if (status != kPictureOk) Line(path + ": " + PictureProblem(status, pic));
+  if (status == kPictureBroken || status == kPictureTooLarge) {
+    Said(std::string("Couldn't load '") + name + "' from bundle");
     return nullptr;
   }
   if (status == kPictureNoMemory) {
-    std::fprintf(stderr, "Couldn't get CGImage data from '%s' image", name);
+    Said(std::string("Couldn't get CGImage data from '") + name + "' image");
     return nullptr;
   }
   if (desc) {
@@ -179,6 +209,7 @@ GLuint LoadTextureData(unsigned char* pixels, tag_TexPicDesc* desc, texmip mode)
   unsigned char noise[8 * 8 * 4];
   if (!IsPowerOfTwo(desc->xs) || !IsPowerOfTwo(desc->ys)) {
     std::fprintf(stderr, "Texture sizes (%d,%d) aren't powers of two\n", desc->xs, desc->ys);
+    g_line_open = false;
     // The caller's buffer may hold fewer than the 256 noise bytes (a picture
     // under 64 pixels), so the noise is made here and only what fits is
     // copied back.
@@ -210,7 +241,7 @@ GLuint LoadTextureRGBA(const char* name, texmip mode) {
   tag_TexPicDesc desc = {0, 0, 0};
   unsigned char* pixels = ReadPictureData(name, &desc);
   if (!pixels) {
-    std::fprintf(stderr, "Texture file %s not loaded", name ? name : "(null)");
+    Said(std::string("Texture file ") + (name ? name : "(null)") + " not loaded");
     return 0;
   }
   // A picture whose sides are not powers of two uploads noise instead, a
@@ -273,7 +304,30 @@ namespace {
 
 bool Check(bool ok, const char* expression) {
   if (!ok) std::fprintf(stderr, "OverlayMaskedTexture32: precondition failed: %s\n", expression);
+  if (!ok) g_line_open = false;
   return ok;
+}
+
+std::string Size(const tag_TexPicDesc& d) { return std::to_string(d.xs) + " x " + std::to_string(d.ys); }
+
+// What is wrong with a layer whose pictures both decoded, as a line naming
+// the file, in the order of the checks above: the picture it is laid on and
+// the mask and picture of 3 or 4 bytes a pixel, all of one size.
+std::string LayerProblem(const tag_TexPicDesc* under, const char* maskName, const tag_TexPicDesc& mask,
+                         const char* pictureName, const tag_TexPicDesc& picture) {
+  std::string path;
+  auto named = [&](const char* name) { return BundlePathForResource(name, nullptr, path) ? path : std::string(name); };
+  auto badDepth = [](const tag_TexPicDesc& d) { return (d.bpp >> 3) < 3 || (d.bpp >> 3) > 4; };
+  const char* const kDepths = " bits a pixel, but a layer needs 8-bit RGB or RGBA";
+  if (under && badDepth(*under))
+    return named(maskName) + ": laid on a picture of " + std::to_string(under->bpp) + kDepths;
+  if (badDepth(mask)) return named(maskName) + ": " + std::to_string(mask.bpp) + kDepths;
+  if (badDepth(picture)) return named(pictureName) + ": " + std::to_string(picture.bpp) + kDepths;
+  if (mask.xs != picture.xs || mask.ys != picture.ys)
+    return named(maskName) + ": " + Size(mask) + " pixels, but " + pictureName + " has " + Size(picture);
+  if (under && (under->xs != mask.xs || under->ys != mask.ys))
+    return named(maskName) + ": " + Size(mask) + " pixels, but the picture it is laid on has " + Size(*under);
+  return "";
 }
 
 #define OVERLAY_CHECK(cond) Check((cond), #cond)
@@ -419,6 +473,11 @@ void OverlayMaskedTexture32(unsigned char* tex, tag_TexPicDesc* p, const char* m
                   OVERLAY_CHECK(tex_a) && OVERLAY_CHECK(tex_b) && OVERLAY_CHECK(a.xs == b.xs) &&
                   OVERLAY_CHECK(a.ys == b.ys) && OVERLAY_CHECK(p->xs == a.xs) &&
                   OVERLAY_CHECK(p->ys == a.ys);
+  // A picture that did not decode was named already.
+  if (!ok && tex && tex_a && tex_b) {
+    const std::string problem = LayerProblem(p, maskName, a, pictureName, b);
+    if (!problem.empty()) Line(problem);
+  }
   if (ok) {
     // The decoded buffers hold 4 bytes a pixel whatever the file stored, so
     // all three are walked in steps of 4; the stored depth only decides

@@ -14,7 +14,6 @@
 
 #include "files/files.h"
 #include "picture/picture_file.h"
-#include "scene/PODWriter.h"
 #include "vrm/vrm_convert.h"
 #include "vrm/vrm_file.h"
 
@@ -243,8 +242,7 @@ ImportResult ImportCharacter(const uint8_t* data, size_t size, const std::string
     r.message = "cannot make a folder in " + root + " (" + std::strerror(errno) + ")";
     return r;
   }
-  std::vector<uint8_t> model;
-  bool ok = PODWriteToBuffer(c.scene, model) && WriteBytes(temp + "/" + kModel, model.data(), model.size());
+  bool ok = WriteBytes(temp + "/" + kModel, c.model.data(), c.model.size());
   for (const CharacterPicture& p : c.pictures) ok = ok && WritePicture(temp, p);
   if (!c.thumbnail.rgba.empty()) ok = ok && WritePicture(temp, c.thumbnail);
   const std::string json = c.info.dump(1);

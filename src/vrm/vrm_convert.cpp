@@ -65,6 +65,10 @@ struct Change {
 
 Vec3 At(const std::vector<float>& v, size_t i) { return {v[3 * i], v[3 * i + 1], v[3 * i + 2]}; }
 
+// A value for the scene file: magnitudes far below anything a model holds
+// (what rounding leaves of a zero) are zero, which the reader expects.
+float F(double v) { return std::fabs(v) < 1e-20 ? 0.0f : (float)v; }
+
 Transform LocalOf(const Node& n) {
   Transform t;
   t.t = {n.translation[0], n.translation[1], n.translation[2]};
@@ -365,17 +369,20 @@ class Converter {
       for (int k = 0; k < 4; ++k) {
         const float w = p.weights[4 * v + k];
         m.bones.push_back(w > 0 ? (uint8_t)slots.at(p.joints[4 * v + k]) : 0);
-        m.weights.push_back(w);
+        m.weights.push_back(F(w));
       }
     } else {
       at = change_.P(at);
       n = change_.V(n);
     }
+    // Normals of unit length (the reader holds them to it); a file's zero
+    // normal points up. A primitive without any gets them made (MakeNormals).
     const double len = Length(n);
     if (len > 0) n = n * (1 / len);
-    m.pos.insert(m.pos.end(), {(float)at.x, (float)at.y, (float)at.z});
-    m.nrm.insert(m.nrm.end(), {(float)n.x, (float)n.y, (float)n.z});
-    if (!p.uvs.empty()) m.uv.insert(m.uv.end(), {p.uvs[2 * v], 1.0f - p.uvs[2 * v + 1]});  // the loader flips v
+    else if (!p.normals.empty()) n = {0, 1, 0};
+    m.pos.insert(m.pos.end(), {F(at.x), F(at.y), F(at.z)});
+    m.nrm.insert(m.nrm.end(), {F(n.x), F(n.y), F(n.z)});
+    if (!p.uvs.empty()) m.uv.insert(m.uv.end(), {F(p.uvs[2 * v]), F(1.0 - p.uvs[2 * v + 1])});  // the loader flips v
     return index;
   }
 
@@ -393,7 +400,7 @@ class Converter {
       const Vec3 n{acc[3 * v], acc[3 * v + 1], acc[3 * v + 2]};
       const double len = Length(n);
       const Vec3 u = len > 0 ? n * (1 / len) : Vec3{0, 1, 0};
-      m.nrm[3 * v] = (float)u.x, m.nrm[3 * v + 1] = (float)u.y, m.nrm[3 * v + 2] = (float)u.z;
+      m.nrm[3 * v] = F(u.x), m.nrm[3 * v + 1] = F(u.y), m.nrm[3 * v + 2] = F(u.z);
     }
   }
 
@@ -410,10 +417,10 @@ class Converter {
     n.positions = PODAlloc<float>(3);
     n.rotations = PODAlloc<float>(4);
     n.scales = PODAlloc<float>(7);
-    const float pos[3] = {(float)t.x, (float)t.y, (float)t.z};
+    const float pos[3] = {F(t.x), F(t.y), F(t.z)};
     // Our files store the conjugate (math/Matrix.h).
-    const float rot[4] = {(float)-r.x, (float)-r.y, (float)-r.z, (float)r.w};
-    const float scale[7] = {(float)s.x, (float)s.y, (float)s.z, 0, 0, 0, 0};
+    const float rot[4] = {F(-r.x), F(-r.y), F(-r.z), F(r.w)};
+    const float scale[7] = {F(s.x), F(s.y), F(s.z), 0, 0, 0, 0};
     std::memcpy(n.positions, pos, sizeof pos);
     std::memcpy(n.rotations, rot, sizeof rot);
     std::memcpy(n.scales, scale, sizeof scale);
@@ -491,7 +498,7 @@ class Converter {
         rest.m[12] += change_.offset.x, rest.m[13] += change_.offset.y, rest.m[14] += change_.offset.z;
         const Mat4 inv = Inverse(rest);
         dst.inverseBind = PODAlloc<float>(16);
-        for (int e = 0; e < 16; ++e) dst.inverseBind[e] = (float)inv.m[e];
+        for (int e = 0; e < 16; ++e) dst.inverseBind[e] = F(inv.m[e]);
       }
     }
     if (!Animate(reason)) return false;
@@ -566,7 +573,7 @@ class Converter {
         dp = change_.P(dp);
         dn = change_.V(dn);
         idx.push_back((uint32_t)v);
-        deltas.insert(deltas.end(), {(float)dp.x, (float)dp.y, (float)dp.z, (float)dn.x, (float)dn.y, (float)dn.z});
+        deltas.insert(deltas.end(), {F(dp.x), F(dp.y), F(dp.z), F(dn.x), F(dn.y), F(dn.z)});
       }
       mo.count = (uint32_t)idx.size();
       mo.indices = Copy(idx);
@@ -597,7 +604,7 @@ class Converter {
       n.rotations = PODAlloc<float>((size_t)frames * 4);
       for (uint32_t f = 0; f < frames; ++f) {
         const Quat& q = a.second[f];
-        const float r[4] = {(float)-q.x, (float)-q.y, (float)-q.z, (float)q.w};
+        const float r[4] = {F(-q.x), F(-q.y), F(-q.z), F(q.w)};
         std::memcpy(n.rotations + 4 * f, r, sizeof r);
       }
       n.animationFlags |= 2u;
@@ -608,7 +615,7 @@ class Converter {
       n.positions = PODAlloc<float>((size_t)frames * 3);
       for (uint32_t f = 0; f < frames; ++f) {
         const Vec3& p = clips.hipsPositions[f];
-        const float v[3] = {(float)p.x, (float)p.y, (float)p.z};
+        const float v[3] = {F(p.x), F(p.y), F(p.z)};
         std::memcpy(n.positions + 3 * f, v, sizeof v);
       }
       n.animationFlags |= 1u;
@@ -678,12 +685,20 @@ bool ConvertVrm(const Document& doc, CPODScene& clips, Character* out, std::stri
   out->pictures.clear();
   out->thumbnail = CharacterPicture();
   out->info = nlohmann::json();
+  out->model.clear();
   Converter c(doc, clips, out);
-  const bool ok = c.Run(reason);
+  bool ok = c.Run(reason);
   clips.SetFrame(0.0f);
+  // What is written must load: the reader's checks are the judge.
+  CPODScene back;
+  if (ok && (!PODWriteToBuffer(out->scene, out->model) || !back.ReadFromMemory(out->model.data(), out->model.size()))) {
+    *reason = std::string("inconsistent: ") + (back.readError() ? back.readError() : "its model cannot be written");
+    ok = false;
+  }
   if (!ok) {
     out->scene.Destroy();
     out->pictures.clear();
+    out->model.clear();
   }
   return ok;
 }

@@ -1,6 +1,6 @@
 // Turning a read VRM file (vrm/vrm_file.h) into a character of ours, in
 // memory: her scene file's records, the pictures to store beside it and the
-// small character.json that keeps what later parts need (humanoid map,
+// small character.json that keeps what is not drawn yet (humanoid map,
 // expressions, look-at, springs, meta, and where each of the file's nodes,
 // meshes and materials went).
 //
@@ -43,6 +43,7 @@ struct CharacterPicture {
 
 struct Character {
   CPODScene scene;  // complete and evaluable (InitImpl has run)
+  std::vector<uint8_t> model;  // the scene as its file, read back once: the app can load it
   std::vector<CharacterPicture> pictures;
   CharacterPicture thumbnail;  // no pixels when the file has none
   nlohmann::json info;         // character.json, without the folder's own fields
@@ -50,7 +51,9 @@ struct Character {
 
 // `clips` is her scene (any of her models): her timeline, her height and
 // ground, and her bones by name (rig/girl_humanoid.h). It is left at
-// frame 0. False with `reason` when the file cannot be made a character.
+// frame 0. False with `reason` when the file cannot be made a character,
+// among others when its scene file would not pass the scene reader's
+// checks (values out of any model's proportion).
 bool ConvertVrm(const Document& doc, CPODScene& clips, Character* out, std::string* reason);
 
 }  // namespace vrm

@@ -626,14 +626,16 @@ struct Reader {
                     ", more than " + std::to_string(kMaxPictureSide) + " pixels a side");
     }
     DecodedPicture dp;
-    if (DecodePicture(bytes.data(), bytes.size(), &dp, false) != kPictureOk) {
-      Note("pictures in formats other than PNG and JPEG");
-      return true;
-    }
-    if (dp.width > kMaxPictureSide || dp.height > kMaxPictureSide) {
+    const PictureStatus status = DecodePicture(bytes.data(), bytes.size(), &dp, false);
+    const bool large = status == kPictureTooLarge || (status == kPictureOk && (dp.width > kMaxPictureSide || dp.height > kMaxPictureSide));
+    if (large) {
       std::free(dp.pixels);
       return Fail("picture " + std::to_string(i) + " is " + std::to_string(dp.width) + "x" + std::to_string(dp.height) +
                   ", more than " + std::to_string(kMaxPictureSide) + " pixels a side");
+    }
+    if (status != kPictureOk) {
+      Note("pictures in formats other than PNG and JPEG");
+      return true;
     }
     pic.width = dp.width;
     pic.height = dp.height;

@@ -27,6 +27,13 @@ std::vector<nlohmann::json> HeadlessRun::sounds(int slot) const {
   return out;
 }
 
+int LinesWith(const std::string& text, const std::string& what) {
+  std::istringstream lines(text);
+  int n = 0;
+  for (std::string line; std::getline(lines, line);) n += line.find(what) != std::string::npos;
+  return n;
+}
+
 ProgramRun RunProgram(const std::string& command_line) {
   ProgramRun run;
   ScratchDir dir;

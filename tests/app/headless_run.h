@@ -34,6 +34,9 @@ struct ProgramRun {
 };
 ProgramRun RunProgram(const std::string& command_line);
 
+// How many lines of `text` hold `what` (of a run's diagnostics, say).
+int LinesWith(const std::string& text, const std::string& what);
+
 // Runs `script` with the generated bundle. `args` are extra options placed
 // before the script (e.g. "--defaults FILE"). The script runs twice at the
 // same time, on the driver's GL ES 1.1 (--gl es1, the run returned) and on

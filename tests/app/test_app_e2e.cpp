@@ -297,9 +297,11 @@ TEST(AppScript, MalformedLinesAreReportedAndSkipped) {
       "tick 1 # trailing comment\n"
       "key hyper\n"
       "key ctrl+\n"
-      "point 1\n");
+      "point 1\n" +
+      std::string("frob\0nicate\n", 12));
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.ticks.size(), 2u) << "the good lines still ran";
+  EXPECT_NE(r.err.find("script.txt:17: unknown command 'frob\\x00nicate'\n"), std::string::npos) << r.err;
   for (int line : {2, 3, 4, 5, 6, 7, 8, 9, 10, 14, 15, 16})
     EXPECT_NE(r.err.find("script.txt:" + std::to_string(line) + ":"), std::string::npos) << "line " << line;
   EXPECT_EQ(r.err.find("script.txt:11:"), std::string::npos);

@@ -18,13 +18,6 @@
 
 namespace {
 
-int LinesWith(const std::string& text, const std::string& what) {
-  std::istringstream lines(text);
-  int n = 0;
-  for (std::string line; std::getline(lines, line);) n += line.find(what) != std::string::npos;
-  return n;
-}
-
 std::string Headless(const std::string& args) { return std::string("'") + OVANTA_HEADLESS + "' " + args; }
 
 // A character device like the system's null or full device, made here.
@@ -81,12 +74,13 @@ TEST(AppStore, WhatIsNoRegularFileNeitherBlocksNorChanges) {
     SCOPED_TRACE(p);
     struct stat before, after;
     ASSERT_EQ(lstat(p.c_str(), &before), 0);
-    // Choices made on the settings screen apply, but go nowhere.
+    // Choices made on the settings screen apply, but go nowhere: an output
+    // lost, which the run's status says.
     const HeadlessRun r = RunHeadless(
         "tick 1\naction menuView\naction settingsView\ntick 2\naction onSetting\naction onButton3\n"
         "action backToMainView\ntick 2\n",
         "--defaults '" + p + "'");
-    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.status, 74) << r.err;
     EXPECT_EQ(r.last()["n_clothes"], 3);
     EXPECT_EQ(LinesWith(r.err, "Settings:"), 1) << r.err;
     ASSERT_EQ(lstat(p.c_str(), &after), 0);
@@ -107,9 +101,10 @@ TEST(AppOutputs, ATraceOrShotThatCannotBeWrittenFailsTheRun) {
   if (MakeDevice(dir.file("full"), 7)) outs.push_back(dir.file("full"));
   for (const std::string& out : outs) {
     SCOPED_TRACE(out);
-    const HeadlessRun traced = RunHeadless("tick 3\n", "--trace '" + out + "'");
+    const HeadlessRun traced = RunHeadless("tick 3\nshot " + dir.file("after.png") + "\n", "--trace '" + out + "'");
     EXPECT_EQ(traced.status, 74) << traced.err;
     EXPECT_EQ(LinesWith(traced.err, out), 1) << traced.err;
+    EXPECT_EQ(unlink(dir.file("after.png").c_str()), 0) << "the run went on to its end";
     const HeadlessRun shot = RunHeadless("tick 1\nshot " + out + "\ntick 1\n");
     EXPECT_EQ(shot.status, 74) << shot.err;
     EXPECT_EQ(LinesWith(shot.err, out), 1) << shot.err;

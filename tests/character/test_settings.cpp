@@ -82,7 +82,7 @@ TEST_F(Settings, SavedChoicesComeBackUnderTheirKeys) {
   EXPECT_EQ(2, n_hair);
 }
 
-TEST_F(Settings, StoredValuesAreRestoredAsTheyAre) {
+TEST_F(Settings, StoredValuesAreRestoredWithinTheirChoices) {
   // A name alone: the missing choices read as 0, so the outfit is Pool.
   Store("{\"Ovanta_name\": \"Mia\"}");
   n_clothes = 1;
@@ -91,15 +91,24 @@ TEST_F(Settings, StoredValuesAreRestoredAsTheyAre) {
   EXPECT_EQ(0, n_clothes);
   EXPECT_EQ(0, n_background);
 
-  // Out of range values are left to the loaders (the end-to-end tests see
-  // them reduced); beyond an int they are held at its ends.
-  Store("{\"Ovanta_name\": \"\", \"Ovanta_clothes\": 5,"
-        " \"Ovanta_skin_color\": 99999999999, \"Ovanta_sound_set\": -99999999999}");
-  GirlLoadSettings();
-  EXPECT_EQ("", field_.text()) << "an empty name is still a saved name";
-  EXPECT_EQ(5, n_clothes);
-  EXPECT_EQ(INT_MAX, n_skin);
-  EXPECT_EQ(INT_MIN, n_sound_set);
+  // A choice beyond the options, however far, is one of them, and the one
+  // line about it names the choice she shows.
+  for (const char* stored : {"5", "-1", "1099511627776", "-99999999999"}) {
+    SCOPED_TRACE(stored);
+    Store(std::string("{\"Ovanta_name\": \"\", \"Ovanta_clothes\": ") + stored + ", \"Ovanta_sound_set\": " + stored +
+          "}");
+    testing::internal::CaptureStderr();
+    GirlLoadSettings();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ("", field_.text()) << "an empty name is still a saved name";
+    EXPECT_EQ(GirlChoiceIndex(n_clothes, kGirlOptionCount), n_clothes) << "what the scene loader shows";
+    EXPECT_EQ(GirlChoiceIndex(n_sound_set, kGirlVoiceCount), n_sound_set) << "what the voice loader plays";
+    EXPECT_EQ(2, std::count(err.begin(), err.end(), '\n')) << err;
+    EXPECT_NE(std::string::npos, err.find(std::string("Ovanta_clothes is ") + stored + ",")) << err;
+    EXPECT_NE(std::string::npos, err.find("; " + std::to_string(n_clothes) + " applies\nSettings: Ovanta_sound_set"))
+        << err;
+    EXPECT_NE(std::string::npos, err.find("; " + std::to_string(n_sound_set) + " applies\n")) << err;
+  }
 }
 
 TEST_F(Settings, WithoutANameFieldTheStoredNameIsKept) {

@@ -2,6 +2,8 @@
 // flag that playWithFlag maintains.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "character/SoundEffect.h"
 #include "platform/wav_fixture.h"
 
@@ -48,21 +50,27 @@ TEST_F(SoundEffectTest, LoadingGoodAndBadFiles) {
   EXPECT_EQ(nullptr, SoundEffect::soundEffectWithContentsOfFile(nullptr));
   EXPECT_EQ("", testing::internal::GetCapturedStderr()) << "a null path is silent";
 
-  const std::string missing = dir_ / "missing.wav";
-  EXPECT_EQ("Error 1 loading sound at path: " + missing + "\n", LoadLog(missing, &s));
-  EXPECT_EQ(nullptr, s);
-
-  const std::string text = dir_ / "text.wav";
+  // Each failure: the line there always was, then one naming the file and
+  // why, a reason of its own for each kind of failure.
+  const std::string missing = dir_ / "missing.wav", text = dir_ / "text.wav", empty = dir_ / "empty.wav",
+                    truncated = dir_ / "cut.wav";
   ASSERT_TRUE(WriteFile(text, {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!', '!'}));
-  EXPECT_EQ("Error 2 loading sound at path: " + text + "\n", LoadLog(text, &s));
-  EXPECT_EQ(nullptr, s);
-
+  ASSERT_TRUE(WriteFile(empty, {}));
   std::vector<uint8_t> cut = SilentWav(800);
   cut.resize(cut.size() / 2);
-  const std::string truncated = dir_ / "cut.wav";
   ASSERT_TRUE(WriteFile(truncated, cut));
-  EXPECT_EQ("Error 3 loading sound at path: " + truncated + "\n", LoadLog(truncated, &s));
-  EXPECT_EQ(nullptr, s);
+  std::set<std::string> reasons;
+  for (const auto& c : std::vector<std::pair<int, std::string>>{{1, missing}, {2, text}, {2, empty}, {3, truncated}}) {
+    const std::string log = LoadLog(c.second, &s);
+    const std::string first = "Error " + std::to_string(c.first) + " loading sound at path: " + c.second + "\n";
+    EXPECT_EQ(first, log.substr(0, first.size()));
+    const std::string why = log.substr(first.size());
+    EXPECT_EQ(0u, why.find("Sound " + c.second + ": ")) << log;
+    EXPECT_EQ(why.size() - 1, why.find('\n')) << log;
+    reasons.insert(why.substr(why.find(": ")));
+    EXPECT_EQ(nullptr, s);
+  }
+  EXPECT_EQ(4u, reasons.size());
   EXPECT_EQ(0, SoundServiceCount());
 }
 

@@ -8,14 +8,16 @@
 #include <vector>
 
 #include "content_files.h"
+#include "kit/temp_dir.h"
 
 namespace {
 
 // Runs `tool` into a fresh folder and compares every file it wrote with the
 // bundle's copy of the same name.
 void ExpectSameAsBundle(const std::string& tool, const std::string& tag) {
-  std::string dir = ::testing::TempDir() + "/content_rerun_" + tag;
-  std::filesystem::remove_all(dir);
+  // A folder of its own: suites of other checkouts may run at the same time.
+  testkit::TempDir temp;
+  const std::string dir = temp / tag;
   std::filesystem::create_directories(dir);
   std::string cmd = "'" + tool + "' '" + dir + "' > /dev/null";
   ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
@@ -27,7 +29,6 @@ void ExpectSameAsBundle(const std::string& tool, const std::string& tag) {
     ASSERT_TRUE(ReadBytes(BundleFile(f), built)) << f << " is not in the bundle";
     EXPECT_TRUE(fresh == built) << f << " differs between two runs";
   }
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -50,6 +51,19 @@ void ExpectLipsFollow(const HeadlessRun& r, const std::string& file) {
     EXPECT_EQ(r.at(t)["mouth"], 0.0) << "after the line, tick " << t;
     EXPECT_EQ(r.at(t)["mouth_shape"], "rest") << "tick " << t;
   }
+}
+
+// The generated bundle in `dir`, linked file by file, but for `left_out`.
+void LinkBundle(const ScratchDir& dir, const std::vector<std::string>& left_out) {
+  const std::string bundle = OVANTA_BUNDLE;
+  DIR* d = opendir(bundle.c_str());
+  ASSERT_NE(d, nullptr);
+  while (dirent* e = readdir(d)) {
+    const std::string name = e->d_name;
+    if (name == "." || name == ".." || std::count(left_out.begin(), left_out.end(), name)) continue;
+    ASSERT_EQ(symlink((bundle + "/" + name).c_str(), dir.file(name).c_str()), 0) << name;
+  }
+  closedir(d);
 }
 
 }  // namespace
@@ -117,20 +131,13 @@ TEST(Face, RussianLinesMoveHerLipsAndShowCyrillicCaptions) {
 }
 
 // A voice dropped into the bundle without its mouth timing: her lips follow
-// its loudness instead.
+// its loudness instead, and one line says so.
 TEST(Face, ALineWithoutTimingMovesHerLipsByItsLoudness) {
   ScratchDir dir;
-  const std::string bundle = OVANTA_BUNDLE;
-  DIR* d = opendir(bundle.c_str());
-  ASSERT_NE(d, nullptr);
-  while (dirent* e = readdir(d)) {
-    const std::string name = e->d_name;
-    if (name == "." || name == ".." || name == "login.lips") continue;
-    ASSERT_EQ(symlink((bundle + "/" + name).c_str(), dir.file(name).c_str()), 0) << name;
-  }
-  closedir(d);
+  LinkBundle(dir, {"login.lips"});
   const HeadlessRun r = RunHeadless("tick 150\n", "--bundle '" + dir.path() + "'");
   ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(LinesWith(r.err, dir.file("login.lips")), 1) << r.err;
   int open = 0, playing = 0;
   for (const auto& t : r.ticks) {
     if (t["sound_is_played"] != true) {
@@ -215,6 +222,28 @@ TEST(Face, GazeFollowsThePointerAndMakesWayForTheDanceWithItsMusic) {
   ASSERT_GT(shake, out_last);
   EXPECT_LT(Gaze(r.at(shake + 10)), 0.5f);
   EXPECT_GT(Gaze(r.last()), 5.0f);
+}
+
+// Music or captions that cannot be had: one line each naming the file, and
+// the trace says no music plays.
+TEST(Face, NoMusicOrCaptionsToHaveIsSaidAndShown) {
+  for (const std::string damage : {"missing", "empty", "damaged"}) {
+    SCOPED_TRACE(damage);
+    ScratchDir dir;
+    LinkBundle(dir, {"dance.wav", "captions.txt"});
+    if (damage != "missing") {  // a header too short for its chunks; captions with none in them
+      std::ofstream(dir.file("dance.wav"), std::ios::binary)
+          << (damage == "empty" ? "" : std::string("RIFF\4\0\0\0WAVE", 12));
+      std::ofstream(dir.file("captions.txt"), std::ios::binary) << (damage == "empty" ? "" : "# none\n");
+    }
+    const HeadlessRun r = RunHeadless("tick 2\naction onDanceButton\ntick 60\n", "--bundle '" + dir.path() + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.at(62)["state"], 4) << "she dances";
+    for (const auto& t : r.ticks) EXPECT_EQ(t["music"], false) << t["tick"];
+    EXPECT_EQ(LinesWith(r.err, dir.file("dance.wav")), 1) << r.err;
+    EXPECT_EQ(LinesWith(r.err, dir.file("captions.txt")), 1) << r.err;
+    EXPECT_TRUE(r.of("caption").empty());
+  }
 }
 
 // Volume and captions from the settings screen: applied at once (no reload,

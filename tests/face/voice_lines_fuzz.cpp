@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<CaptionLine> lines;
   if (CaptionsParse(text, &lines, &error)) {
     for (const CaptionLine& c : lines)
-      if (c.name.empty() || c.text.empty() || (c.lang != "en" && c.lang != "ru") || !CaptionFind(lines, c.name))
+      if (c.name.empty() || c.text.empty() || (c.lang != "en" && c.lang != "ru") || !CaptionFind(lines, c.name) ||
+          c.name.size() + c.lang.size() + c.text.size() + 2 > kMaxCaptionLineBytes)
         std::abort();
   } else if (error.empty()) {
     std::abort();

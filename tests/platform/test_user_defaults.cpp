@@ -142,6 +142,7 @@ TEST_F(UserDefaults, DamagedStoreIsKeptAsideAndDefaultsApply) {
       "[1, 2]",
       "\"just text\"",
       "{\"Ovanta_name\": \"a\xff\"}",  // invalid UTF-8
+      "{\"junk\": " + std::string(1000, '[') + std::string(1000, ']') + "}",  // no store nests this deep
   };
   ASSERT_EQ(0, mkdir((dir_ / "cfg").c_str(), 0700));
   std::vector<std::string> asides;
@@ -174,8 +175,13 @@ TEST_F(UserDefaults, DamagedStoreIsKeptAsideAndDefaultsApply) {
   EXPECT_EQ(asides.size() + 1, ListDir(dir_ / "cfg").size());
 
   // Values of other types are no damage: the store is read, the key is there
-  // but is no integer, and saving keeps what it does not understand.
-  ASSERT_TRUE(WriteText(file_, "{\"a\": 1.5, \"b\": true, \"c\": [2], \"d\": 18446744073709551615}"));
+  // but is no integer, and saving keeps what it does not understand, at
+  // about the size it was read (however deep and wide it is).
+  std::string wide = "[\"[{\\\"\"";
+  for (int i = 0; i < 3000; ++i) wide += ",1";
+  wide = "{\"a\": 1.5, \"b\": true, \"c\": [2], \"d\": 18446744073709551615, \"e\": " + std::string(20, '[') +
+         wide + std::string(21, ']') + "}";
+  ASSERT_TRUE(WriteText(file_, wide));
   Relaunch();
   long long v = 0;
   EXPECT_FALSE(UserDefaultsIntegerValue("a", &v));
@@ -185,9 +191,78 @@ TEST_F(UserDefaults, DamagedStoreIsKeptAsideAndDefaultsApply) {
   EXPECT_EQ(LLONG_MAX, v);
   EXPECT_EQ("", UserDefaultsLastDamagedPath());
   ASSERT_TRUE(UserDefaultsSynchronize());
+  std::string saved;
+  ASSERT_TRUE(ReadFile(file_, &saved));
+  EXPECT_LT(saved.size(), wide.size() + 200);
   Relaunch();
   EXPECT_FALSE(UserDefaultsIntegerValue("c", &v));
   EXPECT_TRUE(UserDefaultsHasKey("c"));
+  EXPECT_EQ(nlohmann::json::parse(wide), nlohmann::json::parse(saved));
+}
+
+// The reader refuses a store over its size limit, so no save writes one:
+// keys the app did not set go first, largest first; its own are kept.
+TEST_F(UserDefaults, ASaveNeverWritesAStoreTooLargeToBeRead) {
+  ASSERT_EQ(0, mkdir((dir_ / "cfg").c_str(), 0700));
+  const std::string junk(kUserDefaultsMaxBytes - 100, 'j');
+  ASSERT_TRUE(WriteText(file_, "{\"small\": 7, \"junk\": \"" + junk + "\"}"));
+  Relaunch();
+  const std::string name(1000, 'n');
+  UserDefaultsSetString("Ovanta_name", name);
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(UserDefaultsSynchronize());
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(1, std::count(err.begin(), err.end(), '\n')) << err;
+  EXPECT_NE(std::string::npos, err.find("junk")) << err;
+  Relaunch();
+  std::string s;
+  ASSERT_TRUE(UserDefaultsStringForKey("Ovanta_name", &s));
+  EXPECT_EQ(name, s);
+  EXPECT_EQ(7, UserDefaultsIntegerForKey("small"));
+  EXPECT_FALSE(UserDefaultsHasKey("junk"));
+  // Choices that alone are too large are not written at all.
+  UserDefaultsSetString("Ovanta_name", std::string(kUserDefaultsMaxBytes, 'x'));
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(UserDefaultsSynchronize());
+  err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(1, std::count(err.begin(), err.end(), '\n')) << err;
+  EXPECT_TRUE(UserDefaultsUnsaved());
+  Relaunch();
+  EXPECT_TRUE(UserDefaultsStringForKey("Ovanta_name", &s));
+  EXPECT_EQ(name, s);
+}
+
+// What someone else wrote meanwhile: a store is replaced, a damaged file is
+// moved aside first, as at start-up; a file in the way of the folder is named.
+TEST_F(UserDefaults, AStoreChangedOnDiskIsMovedAsideWhenDamaged) {
+  UserDefaultsSetInteger("Ovanta_hair", 1);
+  ASSERT_TRUE(UserDefaultsSynchronize());
+  ASSERT_TRUE(WriteText(file_, "{\"other\": 2}"));  // another copy's save
+  UserDefaultsSetInteger("Ovanta_hair", 2);
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(UserDefaultsSynchronize());
+  EXPECT_EQ("", testing::internal::GetCapturedStderr());
+  EXPECT_EQ("", UserDefaultsLastDamagedPath());
+  ASSERT_TRUE(WriteText(file_, "{damaged meanwhile"));
+  UserDefaultsSetInteger("Ovanta_hair", 3);
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(UserDefaultsSynchronize());
+  std::string err = testing::internal::GetCapturedStderr(), kept;
+  EXPECT_EQ(1, std::count(err.begin(), err.end(), '\n')) << err;
+  ASSERT_TRUE(ReadFile(UserDefaultsLastDamagedPath(), &kept)) << err;
+  EXPECT_EQ("{damaged meanwhile", kept);
+  Relaunch();
+  EXPECT_EQ(3, UserDefaultsIntegerForKey("Ovanta_hair"));
+
+  UserDefaultsSetPath((dir_ / "cfg/defaults.json/sub/d.json").c_str());
+  UserDefaultsSetInteger("k", 1);
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(UserDefaultsSynchronize());
+  UserDefaultsSetInteger("k", 2);
+  EXPECT_FALSE(UserDefaultsSynchronize());  // the same failure again says nothing more
+  err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(1, std::count(err.begin(), err.end(), '\n')) << err;
+  EXPECT_NE(std::string::npos, err.find(file_ + " is a file, not a folder")) << err;
 }
 
 namespace {
@@ -451,6 +526,7 @@ TEST_F(UserDefaults, ADamagedStoreThatCannotBeMovedIsNeverSavedOver) {
   EXPECT_FALSE(UserDefaultsSynchronize());
   const std::string err = testing::internal::GetCapturedStderr();
   EXPECT_NE(std::string::npos, err.find("cannot be moved aside")) << err;
+  EXPECT_EQ(1, std::count(err.begin(), err.end(), '\n')) << "said once: " << err;
   std::string text;
   ASSERT_TRUE(ReadFile(file_, &text));
   EXPECT_EQ("{broken", text);

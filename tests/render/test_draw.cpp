@@ -3,6 +3,7 @@
 // without normals, the shadow's blend and index cap) and model loading.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -291,22 +292,26 @@ TEST_F(ShadowBlend, DarkensTheGroundToTwentyFortyAndHundredPercent) {
 
 class ModelLoading : public GLTest {};
 
+// Each message there always was, then a line of its own naming the file and why.
 TEST_F(ModelLoading, MissingResourceAndDamagedFileGiveTheirMessages) {
   testkit::TempBundle bundle;
   CPODScene scene;
   testing::internal::CaptureStderr();
   EXPECT_FALSE(LoadPodModel(&scene, "bg_nowhere", "background", true));
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "**ERROR** path for background file not found: bg_nowhere\n");
+  std::string err = testing::internal::GetCapturedStderr();
+  std::string expected =
+      "**ERROR** path for background file not found: bg_nowhere\nScene " + bundle.file("bg_nowhere.POD") + ": ";
+  EXPECT_EQ(err.substr(0, expected.size()), expected);
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2) << err;
   EXPECT_EQ(scene.evalState, nullptr);
 
   std::ofstream(bundle.file("girl_broken.POD"), std::ios::binary) << "not a scene at all";
   testing::internal::CaptureStderr();
   EXPECT_FALSE(LoadPodModel(&scene, "girl_broken", "girl", false));
-  const std::string err = testing::internal::GetCapturedStderr();
-  const std::string expected =
-      "**ERROR** Failed to open girl file: " + bundle.file("girl_broken.POD") + "\n";
-  EXPECT_NE(err.find(expected), std::string::npos) << err;
+  err = testing::internal::GetCapturedStderr();
+  expected = "**ERROR** Failed to open girl file: " + bundle.file("girl_broken.POD") + "\nScene " +
+             bundle.file("girl_broken.POD") + ": " + scene.readError() + "\n";
+  EXPECT_EQ(err, expected);
   EXPECT_EQ(scene.evalState, nullptr);
   EXPECT_EQ(scene.meshCount, 0u);
 }

@@ -2,6 +2,7 @@
 // that later code reads from a scene: node and bone matrices at a few frames
 // and every byte of the vertex and index arrays the checks vouched for.
 #include <cstdint>
+#include <cstdlib>
 
 #include "scene/ModelPOD.h"
 #include "scene/PODWriter.h"
@@ -17,7 +18,10 @@ static void Touch(const CPODData& d, uint32_t count, uint32_t components) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CPODScene s;
-  if (!s.ReadFromMemory(data, size)) return 0;
+  if (!s.ReadFromMemory(data, size)) {
+    if (!s.readError() || !*s.readError()) std::abort();  // a refusal always says why
+    return 0;
+  }
   const float frames[3] = {0.0f, 0.5f, s.frameCount ? (float)s.frameCount - 1.0f : 0.0f};
   for (float fr : frames) {
     s.SetFrame(fr);

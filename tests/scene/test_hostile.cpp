@@ -2,6 +2,7 @@
 // bounds fails the read, leaving an empty scene; files of our own kind load.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <functional>
 
@@ -23,7 +24,8 @@ std::vector<uint8_t> Written(const std::function<void(CPODScene&)>& mutate, bool
   CPODScene s;
   if (ReadBytes(s, bytes)) return ::testing::AssertionFailure() << "the file was accepted";
   if (!IsZeroed(s)) return ::testing::AssertionFailure() << "the scene was left half-filled";
-  return ::testing::AssertionSuccess();
+  if (!s.readError() || !*s.readError()) return ::testing::AssertionFailure() << "no reason given";
+  return ::testing::AssertionSuccess() << s.readError();
 }
 
 long FindAfter(const std::vector<uint8_t>& b, uint32_t tag, uint32_t len, long from) {
@@ -56,6 +58,32 @@ TEST(Hostile, NodeIndicesOutOfRange) {
     s.nodes[2].materialIndex = 9;
     s.nodes[2].meshIndex = 9;
   })));
+}
+
+// What one damaged byte makes of a float, and blocks no writer makes.
+TEST(Hostile, ValuesAndBlocksNoModelHoldsAreRefused) {
+  auto at = [](CPODData& d, size_t i) -> float& { return reinterpret_cast<float*>(d.data)[i]; };
+  for (float bad : {NAN, INFINITY, -1e30f, 1e-40f}) {
+    EXPECT_TRUE(Refused(Written([&](CPODScene& s) { at(s.meshes[0].vertices, 4) = bad; }))) << bad;
+    EXPECT_TRUE(Refused(Written([&](CPODScene& s) { at(s.meshes[0].uvws[0], 3) = bad; }))) << bad;
+    EXPECT_TRUE(Refused(Written([&](CPODScene& s) { s.nodes[3].positions[7] = bad; }))) << bad;
+  }
+  EXPECT_TRUE(Refused(Written([&](CPODScene& s) {
+    for (int k = 0; k < 3; ++k) at(s.meshes[0].normals, k) *= 1.5f;
+  })));
+  EXPECT_TRUE(Refused(Written([&](CPODScene& s) { at(s.meshes[0].boneWeights, 0) += 0.25f; })));
+  EXPECT_TRUE(Refused(Written([&](CPODScene& s) { at(s.meshes[0].boneWeights, 1) = -0.5f; })));
+  EXPECT_TRUE(Refused(Written([&](CPODScene& s) {
+    for (uint32_t n = 0; n < s.nodeCount; ++n)
+      for (int k = 0; s.nodes[n].rotations && k < 4; ++k) s.nodes[n].rotations[k] *= 1.5f;
+  })));
+  Blocks longer;  // a frame count whose length says 251 bytes
+  const uint32_t one = 1;
+  longer.version().begin(1001).marker(2009, 251).raw(&one, 4).end(1001);
+  EXPECT_TRUE(Refused(longer.b));
+  Blocks astray;  // a mesh's field in a node
+  astray.version().begin(1001).u32(2005, 1).begin(2013).u32(5003, 0xFFFFFFFFu).u32(6000, 1).end(2013).end(1001);
+  EXPECT_TRUE(Refused(astray.b));
 }
 
 TEST(Hostile, ParentLoopsAreRefused) {

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -20,10 +21,13 @@ unsigned Blend(unsigned dest, unsigned over, unsigned mask) {
 }
 
 // Runs the compositing and returns what it printed on standard error.
+// (A line of its own that the last message left open starts with a line
+// end, dropped here.)
 std::string Overlay(std::vector<uint8_t>& tex, tag_TexPicDesc* p, const char* mask, const char* pic) {
   testing::internal::CaptureStderr();
   OverlayMaskedTexture32(tex.empty() ? nullptr : tex.data(), p, mask, pic);
-  return testing::internal::GetCapturedStderr();
+  const std::string err = testing::internal::GetCapturedStderr();
+  return err.empty() || err[0] != '\n' ? err : err.substr(1);
 }
 
 }  // namespace
@@ -113,46 +117,59 @@ TEST(OverlayMaskedTexture32, RefusedInputsNameTheirConditionAndLeaveTheDestinati
                        std::vector<uint16_t>(w * h * 2, 255)));
   ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("deep.png"), w, h, PNG_COLOR_TYPE_RGB, 16,
                        std::vector<uint16_t>(w * h * 3, 65535)));
+  ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("deeper.png"), w, h, PNG_COLOR_TYPE_RGB_ALPHA, 16,
+                       std::vector<uint16_t>(w * h * 4, 65535)));
   testkit::WriteFileBytes(bundle.file("broken.png"), {0x89, 'P', 'N', 'G', 1, 2, 3});
 
+  // Each condition, then a line naming the file to blame and why.
   struct Case {
     int xs, ys, bpp;
     const char* mask;
     const char* pic;
     std::string expected;
+    std::string blamed, why;
   } cases[] = {
-      {w, h, 16, "mask.png", "over.png", "bypp_dest >= 3"},
-      {w, h, 32, "grey.png", "over.png", "bypp_a >= 3"},
-      {w, h, 32, "mask.png", "greyalpha.png", "bypp_b >= 3"},
-      {w, h, 64, "mask.png", "over.png", "bypp_dest <= 4"},
-      {w, h, -8, "mask.png", "over.png", "bypp_dest <= 4"},
-      {w, h, 32, "deep.png", "over.png", "bypp_a <= 4"},
-      {w, h, 32, "mask.png", "deep.png", "bypp_b <= 4"},
-      {w, h, 32, "mask.png", "narrow.png", "a.xs == b.xs"},
-      {w, h, 32, "mask.png", "tall.png", "a.ys == b.ys"},
-      {w - 1, h, 32, "mask.png", "over.png", "p->xs == a.xs"},
-      {w, h + 1, 32, "mask.png", "over.png", "p->ys == a.ys"},
+      {w, h, 16, "mask.png", "over.png", "bypp_dest >= 3", "mask.png", "laid on a picture of 16 bits"},
+      {w, h, 32, "grey.png", "over.png", "bypp_a >= 3", "grey.png", " 8 bits"},
+      {w, h, 32, "mask.png", "greyalpha.png", "bypp_b >= 3", "greyalpha.png", " 16 bits"},
+      {w, h, 64, "mask.png", "over.png", "bypp_dest <= 4", "mask.png", "laid on a picture of 64 bits"},
+      {w, h, -8, "mask.png", "over.png", "bypp_dest <= 4", "mask.png", "laid on a picture of -8 bits"},
+      {w, h, 32, "deep.png", "over.png", "bypp_a <= 4", "deep.png", " 48 bits"},
+      {w, h, 32, "mask.png", "deeper.png", "bypp_b <= 4", "deeper.png", " 64 bits"},
+      {w, h, 32, "mask.png", "narrow.png", "a.xs == b.xs", "mask.png", "4 x 2 pixels, but narrow.png has 3 x 2"},
+      {w, h, 32, "mask.png", "tall.png", "a.ys == b.ys", "mask.png", "4 x 2 pixels, but tall.png has 4 x 3"},
+      {w - 1, h, 32, "mask.png", "over.png", "p->xs == a.xs", "mask.png", "laid on has 3 x 2"},
+      {w, h + 1, 32, "mask.png", "over.png", "p->ys == a.ys", "mask.png", "laid on has 4 x 3"},
   };
   for (const Case& c : cases) {
     std::vector<uint8_t> dest(static_cast<size_t>(w) * (h + 1) * 4, 33);
     const std::vector<uint8_t> before = dest;
     tag_TexPicDesc p = {c.xs, c.ys, c.bpp};
-    EXPECT_EQ(Overlay(dest, &p, c.mask, c.pic),
-              "OverlayMaskedTexture32: precondition failed: " + c.expected + "\n");
+    const std::string err = Overlay(dest, &p, c.mask, c.pic);
+    const std::string condition = "OverlayMaskedTexture32: precondition failed: " + c.expected + "\n";
+    EXPECT_EQ(err.substr(0, condition.size()), condition);
+    const std::string blame = "Picture " + bundle.file(c.blamed) + ": ";
+    EXPECT_EQ(err.substr(condition.size(), blame.size()), blame) << err;
+    EXPECT_NE(err.find(c.why), std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2) << err;
     EXPECT_EQ(dest, before) << c.expected;
     EXPECT_EQ(p.xs, c.xs);
   }
 
-  // A picture that does not decode: its own message, then the condition it fails.
+  // A picture that does not decode: a line naming it and why, its own
+  // message, then the condition it fails.
   std::vector<uint8_t> dest(w * h * 4, 33);
   const std::vector<uint8_t> before = dest;
   tag_TexPicDesc p = {w, h, 32};
-  EXPECT_EQ(Overlay(dest, &p, "missing.png", "over.png"),
-            "Couldn't load 'missing.png' from bundle"
-            "OverlayMaskedTexture32: precondition failed: bypp_a >= 3\n");
-  EXPECT_EQ(Overlay(dest, &p, "mask.png", "broken.png"),
-            "Couldn't load 'broken.png' from bundle"
-            "OverlayMaskedTexture32: precondition failed: bypp_b >= 3\n");
+  for (const char* bad : {"missing.png", "broken.png"}) {
+    const bool mask = bad[0] == 'm';
+    const std::string err = mask ? Overlay(dest, &p, bad, "over.png") : Overlay(dest, &p, "mask.png", bad);
+    const std::string blame = "Picture " + bundle.file(bad) + ": ";
+    EXPECT_EQ(err.substr(0, blame.size()), blame) << err;
+    EXPECT_EQ(err.substr(err.find('\n') + 1), std::string("Couldn't load '") + bad + "' from bundle" +
+                                                  "OverlayMaskedTexture32: precondition failed: bypp_" +
+                                                  (mask ? "a" : "b") + " >= 3\n");
+  }
   EXPECT_EQ(dest, before);
   std::vector<uint8_t> none;
   EXPECT_EQ(Overlay(none, &p, "mask.png", "over.png"),

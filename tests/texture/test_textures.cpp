@@ -175,8 +175,9 @@ TEST(LoadTextureRGBA, LoadsABundlePictureAndReportsAMissingOne) {
 
   testing::internal::CaptureStderr();
   EXPECT_EQ(LoadTextureRGBA("nope.png", TEXMIP_NONE), 0u);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "Couldn't load 'nope.png' from bundleTexture file nope.png not loaded");
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("Picture " + bundle.file("nope.png") + ": "), std::string::npos) << err;
+  EXPECT_EQ(err.substr(err.find('\n', 1) + 1), "Couldn't load 'nope.png' from bundleTexture file nope.png not loaded");
 }
 
 

@@ -72,7 +72,7 @@ TEST(Characters, ImportOnceFindAgainRemove) {
   EXPECT_EQ(testkit::ReadFileBytes(file), bytes);
   // What it wrote is a scene of ours.
   CPODScene model;
-  EXPECT_TRUE(model.ReadFromFile((first.info.folder + "/model.POD").c_str()));
+  EXPECT_TRUE(model.ReadFromFile((first.info.folder + "/model.POD").c_str())) << model.readError();
 
   // The same file again is the same character, not made again.
   const vrm::ImportResult again = vrm::ImportCharacter(bytes.data(), bytes.size(), root, Clips());
@@ -120,14 +120,19 @@ TEST(Characters, BrokenFoldersMakeWayForeignOnesDoNot) {
 TEST(Characters, RefusedFilesWriteNothing) {
   TempDir dir;
   const std::string root = dir / "characters";
-  // Not a VRM, too large (a sparse file: nothing of it is read), missing.
+  // Not a VRM, too large (a sparse file: nothing of it is read), missing,
+  // and read but out of any model's proportion (a hat ten thousand km off).
   ASSERT_TRUE(testkit::WriteFileBytes(dir / "plain.vrm", {'n', 'o', 'p', 'e'}));
+  vrm::GlbBuilder far = testkit::TinyVrm();
+  far.json["nodes"].back()["translation"] = {1e7, 0, 0};
+  ASSERT_TRUE(testkit::WriteFileBytes(dir / "far.vrm", far.Finish()));
   const std::string large = dir / "large.vrm";
   ASSERT_TRUE(testkit::WriteFileBytes(large, {}));
   ASSERT_EQ(truncate(large.c_str(), (off_t)vrm::kMaxFileBytes + 1), 0);
   const std::pair<std::string, const char*> cases[] = {{dir / "plain.vrm", "not a glTF binary file"},
                                                        {large, "larger than 256 MB"},
-                                                       {dir / "missing.vrm", "no such file"}};
+                                                       {dir / "missing.vrm", "no such file"},
+                                                       {dir / "far.vrm", "inconsistent: a node's placement"}};
   for (const auto& c : cases) {
     const vrm::ImportResult r = vrm::ImportCharacterFile(c.first, root, Clips());
     EXPECT_FALSE(r.ok) << c.first;

@@ -1,10 +1,10 @@
 // libFuzzer target: a VRM file read from memory, and when it is read, turned
-// into a character in memory with a stand-in for her clips. Refusals are
-// fine; crashes, hangs, leaks and undefined behaviour are not.
+// into a character in memory with a stand-in for her clips (whose scene
+// file the conversion reads back itself: one it makes always loads).
+// Refusals are fine; crashes, hangs, leaks and undefined behaviour are not.
 #include <cstddef>
 #include <cstdint>
 #include <string>
-
 #include "kit/vrm_builder.h"
 #include "vrm/vrm_convert.h"
 #include "vrm/vrm_file.h"

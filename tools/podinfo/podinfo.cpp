@@ -4,7 +4,8 @@
 //
 // Prints a readable summary of each file, or with --json one JSON object per
 // file on a line of its own. With --frame the world matrix of every node at
-// frame F is added. Exit status 0 when every file loaded, 1 otherwise, 64 for
+// frame F is added. A file that does not load is named on standard error
+// with the reason. Exit status 0 when every file loaded, 1 otherwise, 64 for
 // a command line it does not understand. Only regular files are read: a
 // pipe or a device is reported, never waited on.
 #include <cmath>
@@ -35,19 +36,12 @@ size_t Entries(const CPODScene& s, const SPODNode& n, uint32_t bit) {
   return (n.animationFlags & bit) && s.frameCount > 1 ? s.frameCount : 1;
 }
 
-std::string Why(const char* path) {
-  struct stat st;
-  if (stat(path, &st) != 0) return "cannot open the file";
-  if (!S_ISREG(st.st_mode)) return std::string(FileKindName(st.st_mode)) + ", not a regular file";
-  return "not a valid scene file (damaged, truncated or of another kind)";
-}
-
 json Describe(const char* path, const CPODScene& s, bool ok, bool withFrame) {
   json j;
   j["file"] = path;
   j["ok"] = ok;
   if (!ok) {
-    j["error"] = Why(path);
+    j["error"] = s.readError() ? s.readError() : "not read";
     return j;
   }
   j["frameCount"] = s.frameCount;
@@ -107,10 +101,7 @@ json Describe(const char* path, const CPODScene& s, bool ok, bool withFrame) {
 
 void PrintSummary(const json& j) {
   const std::string file = j["file"];
-  if (!j["ok"].get<bool>()) {
-    std::printf("%s: %s\n", file.c_str(), j["error"].get<std::string>().c_str());
-    return;
-  }
+  if (!j["ok"].get<bool>()) return;
   const json& c = j["counts"];
   std::printf("%s\n", file.c_str());
   std::printf("  frames %u, flags %u\n", j["frameCount"].get<unsigned>(), j["flags"].get<unsigned>());
@@ -183,6 +174,8 @@ int main(int argc, char** argv) {
       s.SetFrame(frame > last ? last : frame);
     }
     const json j = Describe(f, s, ok, withFrame);
+    // What failed goes to standard error; with --json its object stays in the output too.
+    if (!ok) std::fprintf(stderr, "%s: %s\n", f, j["error"].get<std::string>().c_str());
     if (asJson)
       std::printf("%s\n", j.dump().c_str());
     else
