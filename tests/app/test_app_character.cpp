@@ -45,7 +45,7 @@ TEST_F(AppCharacter, HerExportsActAndLookAsSheDoes) {
     EXPECT_EQ(it.ticks, her.ticks) << file;
     EXPECT_EQ(it.events, her.events) << file;
     // At rest within the golden tolerance; mid-dance her hair tails (no
-    // humanoid bones: their sway waits for part II's springs) hold still,
+    // humanoid bones: their sway waits for the springs) hold still,
     // which the second bound allows for. Her joints are held to hers
     // exactly in tests/vrm.
     const std::pair<const char*, double> frames[] = {{"rest.png", 0.01}, {"dance.png", 0.02}};
