@@ -140,29 +140,21 @@ void Tick() {
   glFinish();
 }
 
-double Median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-  return v[v.size() / 2];
-}
+using benchgoal::Median;
 
 // Milliseconds of each of `n` ticks (after a few to settle) with the
 // character of `folder` shown, "" for her.
 std::vector<double> TickTimes(const std::string& folder, int n) {
-  std::vector<double> ms;
   BundleSetRoot(OVANTA_BUNDLE);
   UserDefaultsKeepInMemory();
   SoundServiceUseTicks();
   std::srand(1);
   girl_character_folder = folder;
-  if (!OvantaAppStart(OvantaAppOptions{kEAGLSurfaceHeadless, 1.0f, kGlesES1})) return ms;
-  for (int i = 0; i < 10; ++i) Tick();
-  for (int i = 0; i < n; ++i) {
-    const auto t0 = std::chrono::steady_clock::now();
-    Tick();
-    ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+  std::vector<double> ms;
+  if (OvantaAppStart(OvantaAppOptions{kEAGLSurfaceHeadless, 1.0f, kGlesES1})) {
+    ms = benchgoal::TimedSteps(n, Tick);
+    OvantaAppStop();
   }
-  OvantaAppStop();
   girl_character_folder.clear();
   return ms;
 }
@@ -175,16 +167,11 @@ void BM_TickImportedOverHers(benchmark::State& state) {
     return;
   }
   std::vector<double> hers, imported;
-  for (auto _ : state) {
-    for (int block = 0; block < 12; ++block) {
-      const bool second = block % 2 == 1, flipped = block / 2 % 2 == 1;  // hers, imported; imported, hers; ...
-      const bool import = second != flipped;
-      const std::vector<double> ms = TickTimes(import ? r.info.folder : "", 40);
-      std::vector<double>& all = import ? imported : hers;
-      all.insert(all.end(), ms.begin(), ms.end());
-    }
-  }
-  if (hers.empty() || imported.empty()) {
+  bool measured = false;
+  for (auto _ : state)
+    measured = benchgoal::PooledBlocks(
+        12, [&](bool import) { return TickTimes(import ? r.info.folder : "", 40); }, &hers, &imported);
+  if (!measured) {
     state.SkipWithError("no headless GL surface");
     return;
   }
