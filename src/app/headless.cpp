@@ -182,15 +182,10 @@ std::string Name(const Line& l) {
 
 std::string Shot(const Line& l) {
   if (l.args.size() != 1) return "usage: shot FILE";
-  myEAGLview* v = OvantaView();
-  std::vector<uint8_t> rgba;
-  if (!v || !EAGLViewReadPixels(v->eagl(), rgba)) return "no frame to write";
-  // The view is opaque: what the blends left in the alpha channel is never shown.
-  for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 255;
-  const EAGLSize s = v->eagl()->surfaceSize();
-  // The writer says why in one line; the line itself was fine, the run fails at its end.
-  if (!EAGLWritePNG(l.args[0].c_str(), rgba.data(), static_cast<int>(s.width), static_cast<int>(s.height)))
-    g_output_failed = true;
+  const FrameWrite wrote = OvantaWriteFrame(l.args[0]);
+  if (wrote == kFrameNotRead) return "no frame to write";
+  // The line itself was fine; the run fails at its end.
+  if (wrote == kFrameNotWritten) g_output_failed = true;
   return "";
 }
 

@@ -216,7 +216,10 @@ int main(int argc, char** argv) {
       if (now >= next) break;
       SDL_Event e;
       const int ms = static_cast<int>((next - now) * 1000 / freq);
-      if (SDL_WaitEventTimeout(&e, std::max(1, ms))) queue.Push(e);
+      if (SDL_WaitEventTimeout(&e, std::max(1, ms))) {
+        queue.Push(e);
+        if (e.type == SDL_QUIT) break;  // answered now, not at the next tick
+      }
     }
     SDL_Event e;
     while (SDL_PollEvent(&e)) queue.Push(e);
@@ -231,6 +234,8 @@ int main(int argc, char** argv) {
       if (!WindowInputTranslate(ev, AppInputState(), input)) running = false;
     }
     if (input.quit_requested) running = false;
+    // Asked to quit (Ctrl+Q, or the window manager's close): no tick more.
+    if (!running) break;
     if (resized) {
       FitToWindow(window);
       // The size and place to come back to are the window's own, not full screen.
@@ -245,20 +250,15 @@ int main(int argc, char** argv) {
     TraceAfterTick(++tick);
     if (shot_requested) {
       shot_requested = false;
-      std::vector<uint8_t> rgba;
-      const EAGLSize pixels = OvantaView()->eagl()->surfaceSize();
-      const bool read = EAGLViewReadPixels(OvantaView()->eagl(), rgba);
-      for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 255;  // the window shows no alpha
-      if (read && EAGLWritePNG(shot.c_str(), rgba.data(), static_cast<int>(pixels.width),
-                               static_cast<int>(pixels.height)))
-        std::printf("ovanta: frame written to %s\n", shot.c_str());
-      else
-        shot_failed = true;
+      if (!OvantaScreenshot(shot)) shot_failed = true;
     }
     // A slow tick delays the next one; none is skipped.
     next = std::max(next + period, SDL_GetPerformanceCounter());
   }
   if (!Fullscreen(window)) windowed = Geometry(window);
+  // The window goes at once; saving and taking everything down follow
+  // unseen.
+  SDL_HideWindow(window);
   WindowGeometryStore(windowed);
   UserDefaultsSynchronize();
   OvantaAppStop();

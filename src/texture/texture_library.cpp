@@ -207,10 +207,13 @@ void LoadNamedMaterial(const SPODMaterial* material) {
   bool lit = true;
   if (Blends(*material)) {
     glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  } else if (name && std::strstr(name, "const")) {
-    lit = false;
+    // Pictures are uploaded with their colours already multiplied by alpha
+    // (ReadPictureData): multiplying by alpha again here would darken every
+    // soft edge into a dark rim. A material without a picture is not.
+    glBlendFunc(IsTextureReference(material->textureIndex) ? GL_ONE : GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   }
+  // "const": unlit, the picture as painted (a blended one too: clouds).
+  if (name && std::strstr(name, "const")) lit = false;
 
   if (lit) {
     const float ambient[4] = {material->ambient[0], material->ambient[1], material->ambient[2],

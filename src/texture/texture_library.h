@@ -44,8 +44,9 @@ bool MaterialTestsAlpha(const CPODScene* scene, int index);
 // Binds material `index` of the scene; a negative index, or one at or above
 // the material count, binds the default grey untextured material.
 void LoadMaterialI(const CPODScene* scene, int index);
-// Binds one material: a name with "alpha" turns blending on, "const" draws
-// unlit at full texture brightness, a registry reference (-513..-2) binds its
+// Binds one material: a name with "alpha" turns blending on (a picture's
+// premultiplied colours blended once), "const" draws unlit at full texture
+// brightness (with "alpha" too), a registry reference (-513..-2) binds its
 // texture on unit 0; anything else, including values below -513, turns
 // texturing off on both units. A material with an alpha mode (an imported
 // character's) goes by its mode and flags instead of its name: opaque turns

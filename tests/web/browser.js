@@ -155,6 +155,12 @@ function native(script, args = []) {
   return out.trim().split('\n').map((l) => JSON.parse(l));
 }
 
+// A settings file that does not exist yet, for a native run that stands for
+// a page's first load (nothing in local storage): her first start.
+function freshStore() {
+  return path.join(fs.mkdtempSync(path.join(os.tmpdir(), 'ovanta-store-')), 'defaults.json');
+}
+
 // Where the web tests leave the pictures they took, to be looked at.
 function shotPath(name) {
   const dir = path.join(process.env.OVANTA_BUILD || path.join(__dirname, '..', '..', 'build'), 'web-shots');
@@ -187,4 +193,4 @@ async function run(cases) {
 }
 
 module.exports = {assert, start, openPage, waitForTick, trace, lastTick, run, captureAtTick, compareFrames, viewToPage,
-                  shotPath, native, SITE};
+                  shotPath, native, freshStore, SITE};
