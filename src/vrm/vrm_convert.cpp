@@ -238,7 +238,6 @@ struct OutMesh {
     std::vector<int32_t> nodes;  // the file's joint nodes, by palette slot
   };
   std::vector<Batch> batches;
-  std::vector<std::vector<float>> targetDeltas;  // per target, 6 a vertex (filled at the end)
   size_t order = 0;
   AlphaMode mode = AlphaMode::kOpaque;
 };
