@@ -11,8 +11,9 @@
 // ends with status 2. rand is seeded with 1 and voices play on the tick
 // clock, so a script always gives the same trace. Other exit statuses:
 // 64 usage, 65 a character file refused, 66 a missing script, bundle or
-// character, 69 no GL surface, 74 a trace or shot that could not be written. Without --defaults the settings store
-// lives in memory: the run leaves no file behind.
+// character, 69 no GL surface, 74 a trace or shot that could not be written.
+// Without --defaults the settings store lives in memory: the run leaves no
+// file behind.
 #pragma once
 
 #include <istream>

@@ -15,6 +15,6 @@ class CPODScene;
 bool LoadPodModel(CPODScene* scene, const char* resourceName, const char* label, bool precache);
 // An imported character's model from its folder (vrm/characters.h):
 // model.POD read, its pictures loaded from the folder, texture coordinates
-// flipped as for every scene. False, with "**ERROR** Failed to open
-// character file: PATH" on standard error, when it cannot be read.
+// flipped as for every scene. False, with "Character PATH: reason" on
+// standard error, when it cannot be read.
 bool LoadCharacterModel(CPODScene* scene, const std::string& folder);
