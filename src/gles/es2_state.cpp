@@ -300,8 +300,8 @@ bool LayerValues(Es2Context& c, GLenum pname, float* v, int* n, ValueKind* kind)
     case GL_BLEND_SRC: v[0] = static_cast<float>(c.blendSrc); return true;
     case GL_BLEND_DST: v[0] = static_cast<float>(c.blendDst); return true;
     case GL_FRONT_FACE: v[0] = static_cast<float>(c.frontFace); return true;
-    case GL_ALPHA_TEST_FUNC: v[0] = GL_ALWAYS; return true;
-    case GL_ALPHA_TEST_REF: v[0] = 0; *kind = kColorValue; return true;
+    case GL_ALPHA_TEST_FUNC: v[0] = static_cast<float>(c.alphaFunc); return true;
+    case GL_ALPHA_TEST_REF: v[0] = c.alphaRef; *kind = kColorValue; return true;
     case GL_LOGIC_OP_MODE: v[0] = GL_COPY; return true;
     case GL_FOG_MODE: v[0] = GL_EXP; return true;
     case GL_FOG_DENSITY: case GL_FOG_END: v[0] = 1; return true;
@@ -997,6 +997,13 @@ void GL_APIENTRY ReadPixels(GLint x, GLint y, GLsizei w, GLsizei h, GLenum forma
       return SetError(c, GL_INVALID_OPERATION);
   }
   c.gl.ReadPixels(x, y, w, h, format, type, pixels);
+}
+
+void GL_APIENTRY AlphaFunc(GLenum func, GLfloat ref) {
+  Es2Context& c = C();
+  if (func < GL_NEVER || func > GL_ALWAYS) return SetError(c, GL_INVALID_ENUM);
+  c.alphaFunc = func;
+  c.alphaRef = ref;  // kept as given, as the driver's own query gives it back; clamped where it is used
 }
 
 // --- state ES 2.0 keeps -------------------------------------------------------
