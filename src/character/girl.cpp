@@ -3,11 +3,16 @@
 CPODScene* girl_model = nullptr;
 CPODScene* bg = nullptr;
 
-int n_clothes = 1;
-int n_background = 1;
+namespace {
+const int kStartOutfit = 1;  // casual
+}  // namespace
+
+int n_clothes = kStartOutfit;
+int n_background = kStartOutfit;
 int n_hair = 0;
 int n_skin = 0;
 int n_sound_set = 0;
+std::string girl_character_folder;
 
 UITextField* girlname = nullptr;
 
@@ -16,6 +21,8 @@ bool girl_reload_sound = false;
 int continue_dancing = 0;
 int refcount = 0;
 int debug_no_culling = 1;
+
+const char* const girl_start_model = kOutfitModels[kStartOutfit];
 
 int GirlChoiceIndex(int value, int count) {
   const int r = value % count;

@@ -8,6 +8,8 @@
 // physics, animation players, voices) are declared in those modules' headers.
 #pragma once
 
+#include <string>
+
 #include "catalog/catalog.h"
 
 class CPODScene;
@@ -21,6 +23,9 @@ extern int n_background;  // backdrop 0..3, always equal to n_clothes
 extern int n_hair;        // hair colour 0..3
 extern int n_skin;        // skin tone 0..3
 extern int n_sound_set;   // voice language 0..1
+// The imported character shown instead of her (vrm/characters.h): its
+// folder, "" for her. Outfit, hair and skin apply to her only.
+extern std::string girl_character_folder;
 
 extern UITextField* girlname;  // where the name is shown and edited
 
@@ -34,6 +39,10 @@ extern int debug_no_culling;    // back faces drawn while non-zero (initially 1)
 const int kGirlOptionCount = kCatalogOptions;
 // Her voices (n_sound_set): English, Russian.
 const int kGirlVoiceCount = kCatalogVoices;
+// Her model in her start-up outfit: an imported character takes her clips
+// and her height from it (app/app_character.h), as her VRM exports are
+// made of it (tools/girlgen).
+extern const char* const girl_start_model;
 
 // A stored choice brought into 0..count-1. A damaged store may hold a
 // negative value; it is brought into range like any other, never used as an
