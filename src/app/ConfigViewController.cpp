@@ -176,6 +176,9 @@ void ConfigViewController::loadView() {
   desktopSwitch->frame = {kOptionX, 424, 132, 40};
   desktopSwitch->action = [this] { onDesktopMode(); };
   outlet("desktopSwitch", desktopSwitch);
+#ifdef __EMSCRIPTEN__
+  desktopSwitch->hidden = true;  // a page cannot leave its browser window
+#endif
   connect("onDesktopMode", [this] { onDesktopMode(); });
 
   auto* back = add(new UIButton());

@@ -1,9 +1,9 @@
 #include "app/app_input.h"
 
 #include "app/RootViewController.h"
-#include "app/mascot_app.h"
 #include "app/app_loop.h"
 #include "app/help_overlay.h"
+#include "app/mascot_app.h"
 #include "app/notice.h"
 #include "app/ui_text.h"
 #include "app/ui_draw.h"

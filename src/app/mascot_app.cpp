@@ -23,6 +23,10 @@ MascotState& Mascot() {
 }
 
 void MascotAppSet(bool on) {
+#ifdef __EMSCRIPTEN__
+  // A page cannot leave its browser window.
+  on = false;
+#endif
   MascotState& m = Mascot();
   if (m.on == on) return;
   m.on = on;
@@ -109,7 +113,7 @@ std::string MascotAppTraceFields() {
          ",\"area\":" + std::to_string(m.silhouette.area) + "}";
   out += ",\"place\":{\"x\":" + std::to_string(p.x) + ",\"y\":" + std::to_string(std::lround(p.y)) +
          ",\"w\":" + std::to_string(m.part.w) + ",\"h\":" + std::to_string(m.part.h) + ",\"feet\":[" +
-         std::to_string(m.feet_x) + "," + std::to_string(m.feet_y) + "],\"pose\":\"" +
-         MascotPoseName(p.pose) + "\",\"on\":" + nlohmann::json(p.on).dump() + "}";
+         std::to_string(m.feet_x) + "," + std::to_string(m.feet_y) + "],\"pose\":\"" + MascotPoseName(p.pose) +
+         "\",\"on\":" + nlohmann::json(p.on).dump() + "}";
   return out;
 }

@@ -17,21 +17,20 @@
 #include "mascot/mascot.h"
 
 struct MascotState {
-  bool on = false;               // the mode is chosen
-  MascotSilhouette silhouette;   // of the last frame, surface pixels
-  MascotRect part;               // of the surface the window shows
-  MascotPlace place;             // where the window is on the screen
+  bool on = false;              // the mode is chosen
+  MascotSilhouette silhouette;  // of the last frame, surface pixels
+  MascotRect part;              // of the surface the window shows
+  MascotPlace place;            // where the window is on the screen
   // Where her feet are on the screen (kept while the window's part is made
   // anew, at a new zoom, and stored); not yet known when `anchored` is false.
   bool anchored = false;
   int feet_x = 0, feet_y = 0;
-  MascotRect work{0, 0, 1920, 1080};        // the work area of her monitor
+  MascotRect work{0, 0, 1920, 1080};      // the work area of her monitor
   std::vector<MascotDeskWindow> windows;  // the desktop's other windows, bottom to top
 };
 MascotState& Mascot();
 
-// Turns the mode on or off, stores it (written with the next save) and, on,
-// drops her from where her window was.
+// Turns the mode on or off and stores it (the web build has no such mode).
 void MascotAppSet(bool on);
 // Whether this tick draws her as on the desktop.
 bool MascotAppActive();

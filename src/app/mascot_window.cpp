@@ -27,7 +27,7 @@ const int kKeepAboveTicks = 15;
 
 struct Desk {
   SDL_Window* win = nullptr;
-  bool argb = false;          // transparent per pixel (a compositor runs)
+  bool argb = false;  // transparent per pixel (a compositor runs)
   bool pressed = false, dragging = false;
   int press_x = 0, press_y = 0;  // the pointer on the screen at the press
   int grab_x = 0, grab_y = 0;    // ... less the window's place

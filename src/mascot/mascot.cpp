@@ -5,10 +5,10 @@
 namespace {
 // At 30 ticks a second: a fall from the top of a 1080-pixel screen takes
 // about a second, as a small thing dropped would seem to.
-const float kGravity = 1.6f;       // pixels a tick, each tick
-const float kTerminal = 60.0f;     // no faster than this
-const float kBounce = 0.3f;        // of the speed she lands with, back up
-const float kRestSpeed = 5.0f;     // landing slower than this ends the fall
+const float kGravity = 1.6f;    // pixels a tick, each tick
+const float kTerminal = 60.0f;  // no faster than this
+const float kBounce = 0.3f;     // of the speed she lands with, back up
+const float kRestSpeed = 5.0f;  // landing slower than this ends the fall
 
 // The top edge she lands on: the highest one at or below `feet_y` under
 // `feet_x`, else the work area's bottom. *id names its window ("" for the
@@ -95,9 +95,12 @@ MascotRect MascotWindowPart(const MascotRect& her, const MascotRect& last, int m
 
 const char* MascotPoseName(MascotPose pose) {
   switch (pose) {
-    case kMascotHeld: return "held";
-    case kMascotFalling: return "falling";
-    default: return "standing";
+    case kMascotHeld:
+      return "held";
+    case kMascotFalling:
+      return "falling";
+    default:
+      return "standing";
   }
 }
 

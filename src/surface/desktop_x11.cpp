@@ -31,8 +31,8 @@ std::vector<unsigned long> Property(Display* dpy, Window w, const char* name, At
   int format = 0;
   unsigned long n = 0, after = 0;
   unsigned char* data = nullptr;
-  if (XGetWindowProperty(dpy, w, atom, 0, 4096, False, type, &actual, &format, &n, &after, &data) == Success &&
-      data && format == 32)
+  if (XGetWindowProperty(dpy, w, atom, 0, 4096, False, type, &actual, &format, &n, &after, &data) == Success && data &&
+      format == 32)
     out.assign(reinterpret_cast<unsigned long*>(data), reinterpret_cast<unsigned long*>(data) + n);
   if (data) XFree(data);
   return out;
@@ -109,9 +109,9 @@ SDL_Window* DesktopX11OpenWindow(SDL_Window* any, int x, int y, int w, int h, bo
   SDL_SetHint(SDL_HINT_VIDEO_X11_WINDOW_VISUALID, id);
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  SDL_Window* made = SDL_CreateWindow("Ovanta", x, y, w, h,
-                                      SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_SKIP_TASKBAR |
-                                          SDL_WINDOW_SHOWN);
+  SDL_Window* made =
+      SDL_CreateWindow("Ovanta", x, y, w, h,
+                       SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_SKIP_TASKBAR | SDL_WINDOW_SHOWN);
   SDL_SetHint(SDL_HINT_VIDEO_X11_WINDOW_VISUALID, "");
   if (made) SDL_SetWindowPosition(made, x, y);
   return made;
@@ -128,8 +128,7 @@ void DesktopX11Shape(SDL_Window* window, const std::vector<MascotRect>& rects, b
                   static_cast<unsigned short>(r.h)});
   XShapeCombineRectangles(dpy, w, ShapeInput, 0, 0, xr.data(), static_cast<int>(xr.size()), ShapeSet, Unsorted);
   if (bounding)
-    XShapeCombineRectangles(dpy, w, ShapeBounding, 0, 0, xr.data(), static_cast<int>(xr.size()), ShapeSet,
-                            Unsorted);
+    XShapeCombineRectangles(dpy, w, ShapeBounding, 0, 0, xr.data(), static_cast<int>(xr.size()), ShapeSet, Unsorted);
   XFlush(dpy);
 }
 

@@ -60,9 +60,9 @@ TEST(MascotHeadless, SheStandsAloneOnTransparentPixelsAndHerSilhouetteIsTraced) 
 TEST(MascotHeadless, DroppedSheLandsOnAWindowGoesWithItAndFallsWhenItCloses) {
   const HeadlessRun r = RunHeadless(
       "screen 0 0 1000 800\nunder box 100 500 400 200\ntick 2\n"
-      "window 120 0\ntick 2\ndrop\ntick 60\n"             // 4: held; 5..64: the fall onto box
-      "under box 140 450 400 200\ntick\n"                // 65: carried along
-      "under box gone\ntick 60\n",                       // 66..125: down to the bottom
+      "window 120 0\ntick 2\ndrop\ntick 60\n"  // 4: held; 5..64: the fall onto box
+      "under box 140 450 400 200\ntick\n"      // 65: carried along
+      "under box gone\ntick 60\n",             // 66..125: down to the bottom
       "--mascot");
   ASSERT_EQ(r.status, 0) << r.err;
   const auto place = [&](long t) { return r.at(t)["place"]; };
@@ -75,8 +75,10 @@ TEST(MascotHeadless, DroppedSheLandsOnAWindowGoesWithItAndFallsWhenItCloses) {
   for (long t = 5; t <= 64; ++t) {
     const int feet = place(t)["feet"][1].get<int>();
     EXPECT_LE(feet, 500) << "tick " << t;
-    if (feet > lowest) lowest = feet, highest_after_low = 10000;
-    else highest_after_low = std::min(highest_after_low, feet);
+    if (feet > lowest)
+      lowest = feet, highest_after_low = 10000;
+    else
+      highest_after_low = std::min(highest_after_low, feet);
     if (!landed && place(t)["pose"] == "standing") landed = t;
   }
   EXPECT_EQ(lowest, 500);
@@ -96,7 +98,7 @@ TEST(MascotHeadless, DAndTheSettingsSwitchTurnItOffAndOnAndTheNextStartComesBack
   ScratchDir dir;
   const std::string store = "--defaults '" + dir.file("d.json") + "'";
   const HeadlessRun first = RunHeadless(
-      "tick 2\nkey d\ntick\nscreen 0 0 1000 800\nwindow 300 100\ndrop\ntick 60\n"  // 3: on; 4..63: she lands
+      "tick 2\nkey d\ntick\nscreen 0 0 1000 800\nwindow 300 100\ndrop\ntick 60\n"             // 3: on; 4..63: she lands
       "action settingsView\ntick 30\npress desktopSwitch\ntick\npress doneButton\ntick 30\n"  // 94: off
       "key d\ntick 5\n",                                                                      // on again
       store);
@@ -123,8 +125,7 @@ TEST(MascotHeadless, DAndTheSettingsSwitchTurnItOffAndOnAndTheNextStartComesBack
 TEST(MascotHeadless, BadDesktopLinesAreReportedWithTheirLineNumbers) {
   const HeadlessRun r = RunHeadless("screen 0 0 0 800\nunder a 1 2 3\nwindow x 1\ndrop now\nunder\ntick\n", "--mascot");
   EXPECT_EQ(r.status, 2);
-  for (int line = 1; line <= 5; ++line)
-    EXPECT_EQ(LinesWith(r.err, ":" + std::to_string(line) + ": usage"), 1) << r.err;
+  for (int line = 1; line <= 5; ++line) EXPECT_EQ(LinesWith(r.err, ":" + std::to_string(line) + ": usage"), 1) << r.err;
   EXPECT_EQ(r.ticks.size(), 1u);
 }
 
@@ -137,12 +138,12 @@ namespace {
 // desktop and quit.
 TEST(MascotHeadless, HerMenuDancesMutesOpensTheSettingsLeavesAndQuits) {
   const HeadlessRun r = RunHeadless(
-      "tick 3\nmenu 150 200\ntick\npress menuDance\ntick\n"      // 4: open; 5: dancing
-      "menu 150 200\npress menuSound\ntick\n"                   // 6: muted
-      "menu 150 200\npress menuSettings\ntick 10\n"             // 7..16: the settings screen
-      "press doneButton\ntick 20\n"                             // 17..36: back on the desktop
-      "menu 150 200\npress menuDesktop\ntick\n"                 // 37: the normal window
-      "key d\ntick\nmenu 150 200\npress menuQuit\ntick 5\n",    // 38; then no more ticks
+      "tick 3\nmenu 150 200\ntick\npress menuDance\ntick\n"   // 4: open; 5: dancing
+      "menu 150 200\npress menuSound\ntick\n"                 // 6: muted
+      "menu 150 200\npress menuSettings\ntick 10\n"           // 7..16: the settings screen
+      "press doneButton\ntick 20\n"                           // 17..36: back on the desktop
+      "menu 150 200\npress menuDesktop\ntick\n"               // 37: the normal window
+      "key d\ntick\nmenu 150 200\npress menuQuit\ntick 5\n",  // 38; then no more ticks
       "--mascot");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_GT(r.at(4)["silhouette"]["area"].get<long>(), r.at(3)["silhouette"]["area"].get<long>() * 5 / 4)

@@ -19,8 +19,10 @@ std::vector<uint8_t> Blobs(int w, int h, unsigned seed) {
       for (int x = 0; x < w; ++x) {
         const int d2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
         uint8_t& a = rgba[(static_cast<size_t>(y) * w + x) * 4 + 3];
-        if (d2 <= r * r) a = 255;
-        else if (d2 <= (r + 2) * (r + 2)) a = std::max<uint8_t>(a, static_cast<uint8_t>(rng() % 256));
+        if (d2 <= r * r)
+          a = 255;
+        else if (d2 <= (r + 2) * (r + 2))
+          a = std::max<uint8_t>(a, static_cast<uint8_t>(rng() % 256));
       }
   }
   return rgba;
@@ -40,7 +42,8 @@ TEST(Mascot, SilhouetteRectanglesCoverExactlyTheOpaquePixels) {
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) {
         const bool opaque = rgba[(static_cast<size_t>(y) * w + x) * 4 + 3] > kMascotAlphaThreshold;
-        ASSERT_EQ(covered[static_cast<size_t>(y) * w + x], opaque ? 1 : 0) << "seed " << seed << " at " << x << "," << y;
+        ASSERT_EQ(covered[static_cast<size_t>(y) * w + x], opaque ? 1 : 0)
+            << "seed " << seed << " at " << x << "," << y;
         if (!opaque) continue;
         ++area;
         x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
