@@ -13,11 +13,13 @@
 #include "app/ui_draw.h"
 #include "character/girl_frame.h"
 #include "character/girl_sound.h"
+#include "character/girl_touch.h"
 
 namespace {
 std::function<void()> g_timer;
 OvantaAppDelegate* g_app = nullptr;
 RootViewController* g_root = nullptr;
+bool g_draws = true;  // whether the turn running now draws
 
 // This tick's frame in the scene layer, and what of it changed.
 struct SceneTick {
@@ -39,10 +41,12 @@ bool LayerWanted(const EAGLView* view) {
 #endif
 }
 
+bool InterfaceReady() { return g_app && g_app->navigationController && UIKitReady(); }
+
 // The window's refresh: the loading picture and the screens over the frame,
 // and the help over everything while it is shown.
 void Composite() {
-  if (!g_app || !g_app->navigationController || !UIKitReady()) return;
+  if (!InterfaceReady()) return;
   UIKitSetOverlay(HelpShown() ? &HelpContent() : nullptr);
   if (!g_scene.layered) {
     UIKitFrame(*g_app->navigationController, true);
@@ -129,21 +133,33 @@ bool OvantaAppStart(const OvantaAppOptions& options) {
   return true;
 }
 
-void OvantaAppTick(const double accel[3]) {
+void OvantaAppTick(const double accel[3], bool draw) {
   if (!g_app) return;
+  g_draws = draw;
   UIAccelerometer& acc = UIAccelerometer::sharedAccelerometer();
   if (acc.delegate) acc.delegate(accel[0], accel[1], accel[2]);
   const int before = g_app->window->presents;
   // Her greeting waits until the help over her (the first start's) is gone.
   sound_greeting_held = HelpShown();
   if (g_timer) g_timer();
-  // A paused tick presents nothing of the GL view; the window still shows
-  // the loading picture and the screens over it.
-  if (g_app->window->presents == before) {
+  g_draws = true;
+  if (!draw) {
+    // Undrawn, the interface still takes the pointer and runs what was
+    // clicked; the window keeps the last frame drawn.
+    if (InterfaceReady()) {
+      UIKitSetOverlay(HelpShown() ? &HelpContent() : nullptr);
+      UIKitFrame(*g_app->navigationController, false);
+    }
+  } else if (g_app->window->presents == before) {
+    // A paused tick presents nothing of the GL view; the window still shows
+    // the loading picture and the screens over it.
     Composite();
     g_app->window->eagl()->swapBuffers();
   }
 }
+
+bool OvantaTickDraws() { return g_draws; }
+bool OvantaAppMustDraw() { return touch.request; }
 
 void OvantaAppSetScale(float scale) {
   if (!g_app || !g_app->window) return;

@@ -110,7 +110,7 @@ void TraceBeforeTick() {
   face_report.caption_appeared = false;
 }
 
-void TraceAfterTick(long tick) {
+void TraceAfterTick(long tick, bool drawn) {
   if (!g_trace) return;
   if (frame_report.reloaded) Emit({{"tick", tick}, {"event", "reload"}});
   if (frame_report.sound_slot >= 0) {
@@ -149,6 +149,7 @@ void TraceAfterTick(long tick) {
   line.pop_back();
   line += ",\"buttons\":" + Dump(VisibleButtons());
   line += "," + FaceFields().substr(1);  // the face layer's fields, then the closing brace
+  if (!drawn) line.insert(line.size() - 1, ",\"drawn\":false");
   Write(line);
   if (std::fflush(g_trace) != 0 && !g_trace_error) g_trace_error = errno ? errno : EIO;
 }

@@ -28,10 +28,12 @@ bool Have(const char* tool) {
   return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-pid_t Spawn(const std::vector<std::string>& argv, const std::string& display, const std::string& log) {
+pid_t Spawn(const std::vector<std::string>& argv, const std::string& display, const std::string& log,
+            const std::vector<std::pair<std::string, std::string>>& env = {}) {
   const pid_t pid = fork();
   if (pid == 0) {
     if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
+    for (const auto& e : env) setenv(e.first.c_str(), e.second.c_str(), 1);
     FILE* f = std::fopen(log.c_str(), "w");
     if (f) {
       dup2(fileno(f), 1);
@@ -119,6 +121,7 @@ struct Desktop {
   std::string x = "DISPLAY=" + display + " xdotool ";
   pid_t xvfb = -1, app = -1;
   std::string wid;
+  std::vector<std::pair<std::string, std::string>> env;  // the app's, besides DISPLAY
 
   Desktop() {
     xvfb = Spawn({"Xvfb", display, "-screen", "0", "1024x1100x24", "-nolisten", "tcp"}, "", dir.file("xvfb.log"));
@@ -132,7 +135,7 @@ struct Desktop {
   bool Start() {
     std::remove(trace.c_str());
     app = Spawn({OVANTA_WINDOW, "--bundle", OVANTA_BUNDLE, "--defaults", store, "--trace", trace, "--shot", shot},
-                display, dir.file("app.log"));
+                display, dir.file("app.log"), env);
     if (!WaitFor([&] { return Ticks(trace) >= 10; }, 60)) return false;
     wid = Shell(x + "search --name '^Ovanta$' | head -1");
     while (!wid.empty() && (wid.back() == '\n' || wid.back() == ' ')) wid.pop_back();
@@ -195,6 +198,21 @@ struct Desktop {
 };
 
 bool Ready() { return Have("Xvfb") && Have("xdotool"); }
+
+// The ticks of the trace after tick `from`, those drawn, and the first drawn.
+struct Drawing {
+  long ticks = 0, drawn = 0, first_drawn = -1;
+};
+Drawing DrawsAfter(const std::string& trace, long from) {
+  Drawing d;
+  for (const auto& t : ReadTicks(trace)) {
+    const long tick = t["tick"].get<long>();
+    if (tick <= from) continue;
+    ++d.ticks;
+    if (t.value("drawn", true) && d.drawn++ == 0) d.first_drawn = tick;
+  }
+  return d;
+}
 
 TEST(AppWindow, HelpFirstThenButtonsEscapeAndTheIcon) {
   if (!Ready()) GTEST_SKIP() << "Xvfb or xdotool is missing; the real-window test is skipped";
@@ -288,6 +306,57 @@ TEST(AppWindow, ResizedLetterboxedFullScreenAndRemembered) {
   EXPECT_NE(d.Geometry().find("900x700"), std::string::npos) << d.Geometry();
   EXPECT_EQ(d.Screenshot(), std::make_pair(467, 700));
   EXPECT_TRUE(WaitFor([&] { return Sounds(d.trace) == "login"; }, 20)) << Sounds(d.trace);
+  EXPECT_EQ(d.Quit(), 0);
+}
+
+// Her clock is the wall's: with every draw made 100 ms slower, 3 s still
+// run about 90 ticks, most of them undrawn. Unmapped or wholly covered, the
+// window draws nothing while the ticks go on, and the first tick back in
+// view is drawn.
+TEST(AppWindow, KeepsTimeThroughSlowDrawsAndDrawsNothingUnseen) {
+  if (!Ready()) GTEST_SKIP() << "Xvfb or xdotool is missing; the real-window test is skipped";
+  Desktop d;
+  d.env = {{"OVANTA_SLOW_DRAW_MS", "100"}};
+  ASSERT_TRUE(d.Start()) << "the window never ticked";
+  d.Key("x");  // the help of the first start goes
+  long from = Ticks(d.trace);
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  const Drawing slow = DrawsAfter(d.trace, from);
+  // Waiting for each draw it would run 30 at most. Where the machine is so
+  // busy that a real draw takes over 67 ms more, four undrawn ticks no
+  // longer fill the gap and time slips: hence the wide band.
+  EXPECT_GE(slow.ticks, 45);
+  EXPECT_LE(slow.ticks, 100);
+  EXPECT_GE(slow.drawn, 5);
+  EXPECT_LT(slow.drawn * 2, slow.ticks);
+
+  // `back_in_view` puts the window back; the tick that follows soon is drawn.
+  const auto unseen_then_back = [&](const std::string& what, const std::function<void()>& back_in_view) {
+    ASSERT_TRUE(WaitTicks(d.trace, 3));  // a tick under way as it went may still draw
+    from = Ticks(d.trace);
+    ASSERT_TRUE(WaitTicks(d.trace, 20)) << what << ": the ticks go on";
+    EXPECT_EQ(DrawsAfter(d.trace, from).drawn, 0) << what;
+    back_in_view();
+    from = Ticks(d.trace);
+    ASSERT_TRUE(WaitTicks(d.trace, 8));
+    const Drawing back = DrawsAfter(d.trace, from);
+    EXPECT_GE(back.first_drawn, from) << what << ": drawn again";
+    EXPECT_LE(back.first_drawn - from, 3) << what << ": drawn at once";
+  };
+  Shell(d.x + "windowunmap --sync " + d.wid);
+  unseen_then_back("unmapped", [&] { Shell(d.x + "windowmap --sync " + d.wid); });
+
+  // A window of another client over the whole screen.
+  Display* dpy = XOpenDisplay(d.display.c_str());
+  ASSERT_TRUE(dpy);
+  const Window cover = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 1024, 1100, 0, 0, 0);
+  XMapRaised(dpy, cover);
+  XSync(dpy, False);
+  unseen_then_back("covered", [&] {
+    XDestroyWindow(dpy, cover);
+    XSync(dpy, False);
+  });
+  XCloseDisplay(dpy);
   EXPECT_EQ(d.Quit(), 0);
 }
 
