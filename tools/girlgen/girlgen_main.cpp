@@ -1,32 +1,30 @@
 // girlgen: writes her four models and all her pictures into a bundle folder.
 //
-//   girlgen OUT_DIR [--stamp FILE]
+//   girlgen OUT_DIR [--vrm DIR] [--stamp FILE]
 //
+// With --vrm, DIR also gets her VRM exports in her start-up look (the
+// casual outfit, the first hair colour and skin tone):
+// ovanta-1.0.vrm and ovanta-0.x.vrm.
 // Run by the build (tools/girlgen/CMakeLists.txt, see tools/bundle_out) so that
 // every build has the Resources folder the app and the tests read. Her
 // preview sheets are drawn by tools/girlpreview with the app's renderer.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "bundle_out.h"
+#include "catalog/catalog.h"
 #include "girlgen.h"
+#include "picture/picture_file.h"
 #include "scene/PODWriter.h"
 
 using namespace girlgen;
 
 namespace {
 
-const char* const kModelNames[kOutfitCount] = {"girl_beach", "girl_casual", "girl_school", "girl_business"};
-const char* const kOutfitFiles[kOutfitCount][2] = {
-    {"girl_beach_mask.png", "girl_beach_clothes.jpg"},
-    {"girl_casual_mask.png", "girl_casual_clothes.jpg"},
-    {"girl_school_mask.png", "girl_school_clothes.jpg"},
-    {"girl_business_mask.png", "girl_business_clothes.jpg"},
-};
-const char* const kHairFiles[4] = {"girl_blonde_hair.jpg", "girl_brown_hair.jpg", "girl_black_hair.jpg",
-                                   "girl_red_hair.jpg"};
-const char* const kSkinFiles[4] = {"girl_white.jpg", "girl_yellow.jpg", "girl_lightbrown.jpg", "girl_brown.jpg"};
+static_assert(kOutfitCount == kCatalogOptions, "an outfit of hers for every row of the catalog");
 
 template <typename T>
 T* Copy(const T* src, size_t n) {
@@ -126,10 +124,33 @@ bool WriteModel(const Mesh& mesh, const std::string& path) {
   return PODWriteToFile(scene, path.c_str());
 }
 
+// Her texture in one look as the app composes it from the bundle's files
+// (texture/gamelib.h): the skin picture, the hair laid over it by its mask,
+// the outfit over both. False when a file cannot be read back.
+bool ComposeLook(const std::string& dir, int outfit, int hairColour, int skinTone, Image* out) {
+  Picture base, layer[4];
+  const std::string files[4] = {kHairColours[hairColour].mask, kHairColours[hairColour].picture,
+                                kOutfitClothes[outfit].mask, kOutfitClothes[outfit].picture};
+  if (!ReadPicture(dir + "/" + kSkinTones[skinTone].picture, base)) return false;
+  for (int k = 0; k < 4; ++k)
+    if (!ReadPicture(dir + "/" + files[k], layer[k]) || layer[k].width != base.width || layer[k].height != base.height)
+      return false;
+  const size_t n = static_cast<size_t>(base.width) * base.height;
+  for (int k = 0; k < 4; k += 2) BlendMaskedPixels(base.rgba.data(), layer[k].rgba.data(), layer[k + 1].rgba.data(), n, false);
+  out->w = base.width;
+  out->h = base.height;
+  out->channels = 3;
+  out->px.resize(3 * n);
+  for (size_t i = 0; i < n; ++i)
+    for (int c = 0; c < 3; ++c) out->px[3 * i + c] = base.rgba[4 * i + c];
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  CliProgram cli = {"girlgen", "", 0, 0, {}, "Writes her four models and all her pictures into OUT_DIR.\n"};
+  CliProgram cli = {"girlgen", "", 0, 0, {{"--vrm", "DIR", "also write her VRM exports into DIR"}},
+                    "Writes her four models and all her pictures into OUT_DIR.\n"};
   CliArgs args;
   const int parsed = BundleOutArgs(&cli, argc, argv, &args);
   if (parsed >= 0) return parsed;
@@ -140,24 +161,36 @@ int main(int argc, char** argv) {
     meshes[o] = BuildCharacter(static_cast<Outfit>(o));
     const SoftCounts c = CountSoft(meshes[o]);
     std::printf("girlgen: %s: %zu vertices, %zu triangles, soft %d points (%d free), %d springs, share %d\n",
-                kModelNames[o], meshes[o].verts.size(), meshes[o].tris.size() / 3, c.points, c.free, c.springs,
+                kOutfitModels[o], meshes[o].verts.size(), meshes[o].tris.size() / 3, c.points, c.free, c.springs,
                 c.maxShare);
     if (meshes[o].verts.size() > 65535) {
-      std::fprintf(stderr, "girlgen: %s has too many vertices for 16-bit faces\n", kModelNames[o]);
+      std::fprintf(stderr, "girlgen: %s has too many vertices for 16-bit faces\n", kOutfitModels[o]);
       ok = false;
       continue;
     }
-    ok = WriteModel(meshes[o], BundleOutPath(dir, std::string(kModelNames[o]) + ".POD")) && ok;
+    ok = WriteModel(meshes[o], BundleOutPath(dir, std::string(kOutfitModels[o]) + ".POD")) && ok;
   }
   Pictures pics;
   PaintAll(pics);
-  for (int k = 0; k < 4; ++k) {
-    ok = WriteJPEG(BundleOutPath(dir, kSkinFiles[k]), pics.skin[k], 92) && ok;
-    ok = WriteJPEG(BundleOutPath(dir, kHairFiles[k]), pics.hair[k], 90) && ok;
-    ok = WriteJPEG(BundleOutPath(dir, kOutfitFiles[k][1]), pics.outfit[k], 92) && ok;
-    ok = WritePNG(BundleOutPath(dir, kOutfitFiles[k][0]), pics.outfitMask[k]) && ok;
+  for (int k = 0; k < kCatalogOptions; ++k) {
+    ok = WriteJPEG(BundleOutPath(dir, kSkinTones[k].picture), pics.skin[k], 92) && ok;
+    ok = WriteJPEG(BundleOutPath(dir, kHairColours[k].picture), pics.hair[k], 90) && ok;
+    ok = WriteJPEG(BundleOutPath(dir, kOutfitClothes[k].picture), pics.outfit[k], 92) && ok;
+    ok = WritePNG(BundleOutPath(dir, kOutfitClothes[k].mask), pics.outfitMask[k]) && ok;
   }
-  ok = WritePNG(BundleOutPath(dir, "girl_hair_mask.png"), pics.hairMask) && ok;
+  ok = WritePNG(BundleOutPath(dir, kHairColours[0].mask), pics.hairMask) && ok;  // every colour's
+  const std::string vrmDir = args.Value("--vrm");
+  if (ok && !vrmDir.empty()) {
+    mkdir(vrmDir.c_str(), 0755);  // when it is there already, the writes say so if they fail
+    Image look;
+    if (!ComposeLook(dir, kCasual, 0, 0, &look)) {
+      std::fprintf(stderr, "girlgen: could not read her pictures back from %s\n", dir.c_str());
+      ok = false;
+    } else {
+      ok = WriteVrm(meshes[kCasual], look, vrm::Version::k1, BundleOutPath(vrmDir, "ovanta-1.0.vrm")) &&
+           WriteVrm(meshes[kCasual], look, vrm::Version::k0x, BundleOutPath(vrmDir, "ovanta-0.x.vrm"));
+    }
+  }
   if (!ok) std::fprintf(stderr, "girlgen: could not write every file into %s\n", dir.c_str());
   return ok && BundleOutFinish("girlgen", args.Value("--stamp")) ? 0 : 1;
 }
