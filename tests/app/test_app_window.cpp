@@ -326,13 +326,14 @@ TEST(AppWindow, KeepsTimeThroughSlowDrawsAndDrawsNothingUnseen) {
   long from = Ticks(d.trace);
   std::this_thread::sleep_for(std::chrono::seconds(3));
   const Drawing slow = DrawsAfter(d.trace, from);
-  // Waiting for each draw it would run 30 at most. Where the machine is so
-  // busy that a real draw takes over 67 ms more, four undrawn ticks no
-  // longer fill the gap and time slips: hence the wide band.
-  EXPECT_GE(slow.ticks, 45);
+  // About 90 on a quiet machine. Waiting for each draw it would run 30 at
+  // most, each drawn; where the machine is so busy that a real draw takes
+  // over 67 ms more, four undrawn ticks no longer fill the gap and time
+  // slips (35 at load 24): hence the wide band.
+  EXPECT_GT(slow.ticks, 30);
   EXPECT_LE(slow.ticks, 100);
   EXPECT_GE(slow.drawn, 5);
-  EXPECT_LT(slow.drawn * 2, slow.ticks);
+  EXPECT_LE(slow.drawn * 3, slow.ticks) << "most ticks run undrawn";
 
   // `back_in_view` puts the window back; the tick that follows soon is drawn.
   const auto unseen_then_back = [&](const std::string& what, const std::function<void()>& back_in_view) {
