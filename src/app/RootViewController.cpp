@@ -10,6 +10,7 @@
 #include "character/girl.h"
 #include "character/girl_animation.h"
 #include "character/girl_camera.h"
+#include "character/girl_frame.h"
 #include "character/girl_scene.h"
 #include "character/girl_settings.h"
 #include "character/girl_shake.h"
@@ -177,15 +178,16 @@ void RootViewController::update() {
   }
   if (!loadingScreen->isHidden()) loadingScreen->setHidden(true);
   if (!shell.UpdateScene()) std::fprintf(stderr, "UpdateScene error\n");
-  OvantaSceneBegin();
+  frame_draws = OvantaTickDraws();
+  if (frame_draws) OvantaSceneBegin();
   const bool rendered = shell.RenderScene();
-  OvantaSceneEnd();
+  if (frame_draws) OvantaSceneEnd();
   if (!rendered) std::fprintf(stderr, "RenderScene error\n");
   UpdateCaption(captionLabel);
   NoticeTick();
   noticeLabel->text = NoticeText();
   noticeLabel->hidden = noticeLabel->text.empty();
-  glView->swapBuffers();
+  if (frame_draws) glView->swapBuffers();
 }
 
 void RootViewController::accelerometerDidAccelerate(double x, double y, double z) {

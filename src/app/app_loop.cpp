@@ -15,11 +15,13 @@
 #include "app/ui_draw.h"
 #include "character/girl_frame.h"
 #include "character/girl_sound.h"
+#include "character/girl_touch.h"
 
 namespace {
 std::function<void()> g_timer;
 OvantaAppDelegate* g_app = nullptr;
 RootViewController* g_root = nullptr;
+bool g_draws = true;  // whether the turn running now draws
 
 // This tick's frame in the scene layer, and what of it changed.
 struct SceneTick {
@@ -41,10 +43,12 @@ bool LayerWanted(const EAGLView* view) {
 #endif
 }
 
+bool InterfaceReady() { return g_app && g_app->navigationController && UIKitReady(); }
+
 // The window's refresh: the loading picture and the screens over the frame,
 // and the help over everything while it is shown.
 void Composite() {
-  if (!g_app || !g_app->navigationController || !UIKitReady()) return;
+  if (!InterfaceReady()) return;
   // On the desktop she stands alone: no screen is drawn, only her menu
   // when it is open.
   if (!girl_on_desktop) MascotMenuClose();
@@ -135,8 +139,9 @@ bool OvantaAppStart(const OvantaAppOptions& options) {
   return true;
 }
 
-void OvantaAppTick(const double accel[3]) {
+void OvantaAppTick(const double accel[3], bool draw) {
   if (!g_app) return;
+  g_draws = draw;
   UIAccelerometer& acc = UIAccelerometer::sharedAccelerometer();
   if (acc.delegate) acc.delegate(accel[0], accel[1], accel[2]);
   const int before = g_app->window->presents;
@@ -144,14 +149,25 @@ void OvantaAppTick(const double accel[3]) {
   sound_greeting_held = HelpShown();
   girl_on_desktop = MascotAppActive();
   if (g_timer) g_timer();
-  // A paused tick presents nothing of the GL view; the window still shows
-  // the loading picture and the screens over it.
-  if (g_app->window->presents == before) {
+  g_draws = true;
+  if (!draw) {
+    // Undrawn, the interface still takes the pointer and runs what was
+    // clicked; the window keeps the last frame drawn.
+    if (InterfaceReady()) {
+      UIKitSetOverlay(HelpShown() && !girl_on_desktop ? &HelpContent() : nullptr);
+      UIKitFrame(*g_app->navigationController, false);
+    }
+  } else if (g_app->window->presents == before) {
+    // A paused tick presents nothing of the GL view; the window still shows
+    // the loading picture and the screens over it.
     Composite();
     g_app->window->eagl()->swapBuffers();
   }
   MascotAppAfterTick();
 }
+
+bool OvantaTickDraws() { return g_draws; }
+bool OvantaAppMustDraw() { return touch.request; }
 
 void OvantaAppSetScale(float scale) {
   if (!g_app || !g_app->window) return;

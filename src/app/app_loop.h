@@ -51,8 +51,15 @@ bool OvantaGlChoice(const char* flag, GlesKind* gl);
 // Starts the app: GL view, interface kit, delegate, main screen. False (with
 // a message) when no GL surface can be made.
 bool OvantaAppStart(const OvantaAppOptions& options);
-// One turn of the run loop with this accelerometer reading.
-void OvantaAppTick(const double accel[3]);
+// One turn of the run loop with this accelerometer reading. An undrawn turn
+// (the window's clock is behind, or nobody can see it: pacing/pacing.h)
+// runs her logic and the interface's but draws and presents nothing.
+void OvantaAppTick(const double accel[3], bool draw = true);
+// Whether the turn running now draws (the main screen's update asks).
+bool OvantaTickDraws();
+// Whether the next turn has to draw whatever the clock says: a tap is
+// answered from the drawn pixels.
+bool OvantaAppMustDraw();
 // The window drew the view at another pixel scale (it was resized): the GL
 // surface and the interface are made again at that scale.
 void OvantaAppSetScale(float scale);

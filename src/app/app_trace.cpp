@@ -111,7 +111,7 @@ void TraceBeforeTick() {
   face_report.caption_appeared = false;
 }
 
-void TraceAfterTick(long tick) {
+void TraceAfterTick(long tick, bool drawn) {
   if (!g_trace) return;
   if (frame_report.reloaded) Emit({{"tick", tick}, {"event", "reload"}});
   if (frame_report.sound_slot >= 0) {
@@ -152,6 +152,7 @@ void TraceAfterTick(long tick) {
   line += "," + FaceFields().substr(1);  // the face layer's fields, then the closing brace
   line.pop_back();
   line += MascotAppTraceFields() + "}";  // desktop mode's
+  if (!drawn) line.insert(line.size() - 1, ",\"drawn\":false");
   Write(line);
   if (std::fflush(g_trace) != 0 && !g_trace_error) g_trace_error = errno ? errno : EIO;
 }

@@ -13,5 +13,7 @@ bool TraceOpen(const std::string& path);
 bool TraceClose();
 // Call right before a tick: forgets the last tick's events.
 void TraceBeforeTick();
-// Call right after tick number `tick` (from 1).
-void TraceAfterTick(long tick);
+// Call right after tick number `tick` (from 1); `drawn` false for a tick
+// that drew nothing (the window's, when late or unseen), which the line
+// then says last (`"drawn":false`).
+void TraceAfterTick(long tick, bool drawn = true);

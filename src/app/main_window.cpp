@@ -32,11 +32,13 @@
 #include "app/mascot_app.h"
 #include "app/mascot_window.h"
 #include "app/window_input.h"
+#include "app/window_seen.h"
 #include "app/window_state.h"
 #include "cli/cli.h"
 #include "face/face.h"
 #include "devices/accelerometer.h"
 #include "files/bundle.h"
+#include "pacing/pacing.h"
 #include "devices/input_queue.h"
 #include "sound/sound_service.h"
 #include "store/user_defaults.h"
@@ -73,6 +75,14 @@ float FirstScale() {
   SDL_GetDisplayUsableBounds(0, &usable);
   const float scale = std::min((usable.w - 16) / 320.0f, (usable.h - 48) / 480.0f);
   return scale >= 2.0f ? 2.0f : std::max(0.5f, scale);
+}
+
+// OVANTA_SLOW_DRAW_MS=N makes every drawn tick N ms slower, as a slow
+// machine would: the tests see the clock keep time through it.
+Uint32 SlowDrawMs() {
+  const char* env = std::getenv("OVANTA_SLOW_DRAW_MS");
+  const long ms = env ? std::strtol(env, nullptr, 10) : 0;
+  return ms > 0 && ms < 10000 ? static_cast<Uint32>(ms) : 0;
 }
 
 bool Fullscreen(SDL_Window* w) { return (SDL_GetWindowFlags(w) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0; }
@@ -214,26 +224,31 @@ int main(int argc, char** argv) {
     return text;
   };
 
-  const Uint64 freq = SDL_GetPerformanceFrequency();
-  const Uint64 period = freq / 30;
-  Uint64 next = SDL_GetPerformanceCounter();
+  // Her logic keeps 30 ticks a second of wall time; the clock says which
+  // ticks draw (none while nobody can see the window) and how long to sleep.
+  Pace pace;
+  WindowSeen seen;
+  WindowSeenWatch(window);
+  const double freq = static_cast<double>(SDL_GetPerformanceFrequency());
+  const auto now = [freq] { return static_cast<double>(SDL_GetPerformanceCounter()) / freq; };
+  const Uint32 slow_draw_ms = SlowDrawMs();
   long tick = 0;
   bool running = true;
   bool shot_failed = false;
   while (running) {
-    // Wait for the timer, gathering input; nothing runs during a tick.
+    // Wait for the tick's time, gathering input; nothing runs during a tick.
     for (;;) {
-      const Uint64 now = SDL_GetPerformanceCounter();
-      if (now >= next) break;
+      const double wait = PaceWait(pace, now(), WindowSeenNow(seen, window));
+      if (wait <= 0) break;
       SDL_Event e;
-      const int ms = static_cast<int>((next - now) * 1000 / freq);
-      if (SDL_WaitEventTimeout(&e, std::max(1, ms))) {
+      if (SDL_WaitEventTimeout(&e, std::max(1, static_cast<int>(wait * 1000))) && !WindowSeenEvent(&seen, e)) {
         queue.Push(e);
         if (e.type == SDL_QUIT) break;  // answered now, not at the next tick
       }
     }
     SDL_Event e;
-    while (SDL_PollEvent(&e)) queue.Push(e);
+    while (SDL_PollEvent(&e))
+      if (!WindowSeenEvent(&seen, e)) queue.Push(e);
     bool resized = false;
     for (const SDL_Event& ev : queue.TakeFrame()) {
       if (MascotWindowEvent(ev)) continue;  // her own window's mouse
@@ -257,19 +272,22 @@ int main(int argc, char** argv) {
     // Desktop mode opens, follows and closes its own window around the tick.
     if (MascotWindowBeforeTick(window)) FitToWindow(window);
 
+    // A frame to write or a tap to answer from the pixels is drawn whatever
+    // the clock says. On the desktop her own window is the one seen.
+    const bool seen_now = WindowSeenNow(seen, window) || MascotWindowShown();
+    const bool draw = PaceTick(&pace, now(), seen_now, shot_requested || OvantaAppMustDraw());
     double sample[3];
     accel.Sample(sample);
     TraceBeforeTick();
-    OvantaAppTick(sample);
+    OvantaAppTick(sample, draw);
+    if (draw && slow_draw_ms) SDL_Delay(slow_draw_ms);
     SoundServicePump();
-    TraceAfterTick(++tick);
+    TraceAfterTick(++tick, draw);
     MascotWindowAfterTick();
     if (shot_requested) {
       shot_requested = false;
       if (!OvantaScreenshot(shot)) shot_failed = true;
     }
-    // A slow tick delays the next one; none is skipped.
-    next = std::max(next + period, SDL_GetPerformanceCounter());
   }
   if (!Fullscreen(window) && !MascotWindowShown()) windowed = Geometry(window);
   // The window goes at once; saving and taking everything down follow

@@ -79,10 +79,10 @@ void UIKitFrame(UINavigationController& nav, bool render) {
     ImGui::Render();
     UIKitRender(ImGui::GetDrawData());
     kit.pieces_valid = false;
-    nav.advance();
   } else {
     ImGui::EndFrame();
   }
+  nav.advance();
   RunPending();
 }
 

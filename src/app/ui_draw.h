@@ -36,8 +36,9 @@ bool UIKitReady();
 void UIKitSetScale(float scale);
 
 // One frame of the interface: builds the visible screens, renders them into
-// the bound framebuffer when `render` is set, then runs the clicked actions.
-// Advances the navigation controller's slide when `render` is set.
+// the bound framebuffer when `render` is set, then runs the clicked actions
+// and advances the navigation controller's slide (a tick that draws nothing
+// still takes the pointer and keeps the slide in time).
 void UIKitFrame(UINavigationController& nav, bool render);
 
 // UIKitFrame with `render` set, over the scene layer (redraw/redraw.h): the

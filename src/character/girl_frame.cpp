@@ -27,6 +27,7 @@ FrameReport frame_report;
 bool girl_on_desktop = false;
 FramePixels frame_pixels = kFramePixelsNone;
 FrameChange frame_changed = {true, {}};
+bool frame_draws = true;
 
 namespace {
 
@@ -211,38 +212,9 @@ void ReadPickPixel(int line) {
   if (error != GL_NO_ERROR) GLprintError(error, "Classes/girl", line);
 }
 
-}  // namespace
-
-void RenderFrame(int width, int height) {
-  frame_report = FrameReport{};
-  frame_report.sound_slot = -1;
-
-  if (girl_reload_scene) ReloadScene();
-
-  // A tap outside the surface (a window edge, a scripted point) has no pixel
-  // to read; it is answered as a miss rather than read from undefined memory.
-  if (touch.request) {
-    GLint viewport[4] = {0, 0, 0, 0};
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    const double sx = width > 0 ? static_cast<double>(viewport[2]) / width : 1.0;
-    const double sy = height > 0 ? static_cast<double>(viewport[3]) / height : 1.0;
-    pick_px = static_cast<GLint>(std::floor(touch.x * sx));
-    pick_py = static_cast<GLint>(std::floor(touch.y * sy));
-    if (pick_px < viewport[0] || pick_py < viewport[1] || pick_px >= viewport[0] + viewport[2] ||
-        pick_py >= viewport[1] + viewport[3]) {
-      touch.request = false;
-      frame_report.picked = true;
-      frame_report.pick_x = touch.x;
-      frame_report.pick_y = touch.y;
-    }
-  }
-
-  const bool was_playing = sound_is_played;
-  GirlSoundFrame();
-  const bool started = !was_playing && current_sound >= 0 && current_sound < kSoundSlots && sounds[current_sound];
-  if (started) frame_report.sound_slot = current_sound;
-  FaceTick(started);
-
+// Lighting, camera, backdrop, her and her shadow, and the tap pick, which
+// reads the drawn pixels.
+void DrawFrame() {
   InitTestLight();
   glShadeModel(GL_SMOOTH);
   glFrontFace(GL_CCW);
@@ -251,10 +223,6 @@ void RenderFrame(int width, int height) {
   else
     glEnable(GL_CULL_FACE);
   glCullFace(GL_BACK);
-
-  PhySkinFrame(&phy_skin);
-  PhySkinFrame(&phy_skin);
-  PhySkinForce(&phy_skin, -phy.force.x, phy.force.y, phy.force.z);
 
   // The camera lives in the projection, so lighting stays in scene space.
   GirlSetCamera(v_angle, v_dist, v_pan[0], v_pan[1]);
@@ -300,6 +268,45 @@ void RenderFrame(int width, int height) {
   }
 
   glDisable(GL_SCISSOR_TEST);
+}
+
+}  // namespace
+
+void RenderFrame(int width, int height) {
+  frame_report = FrameReport{};
+  frame_report.sound_slot = -1;
+
+  if (girl_reload_scene) ReloadScene();
+
+  // A tap outside the surface (a window edge, a scripted point) has no pixel
+  // to read; it is answered as a miss rather than read from undefined memory.
+  if (touch.request) {
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    const double sx = width > 0 ? static_cast<double>(viewport[2]) / width : 1.0;
+    const double sy = height > 0 ? static_cast<double>(viewport[3]) / height : 1.0;
+    pick_px = static_cast<GLint>(std::floor(touch.x * sx));
+    pick_py = static_cast<GLint>(std::floor(touch.y * sy));
+    if (pick_px < viewport[0] || pick_py < viewport[1] || pick_px >= viewport[0] + viewport[2] ||
+        pick_py >= viewport[1] + viewport[3]) {
+      touch.request = false;
+      frame_report.picked = true;
+      frame_report.pick_x = touch.x;
+      frame_report.pick_y = touch.y;
+    }
+  }
+
+  const bool was_playing = sound_is_played;
+  GirlSoundFrame();
+  const bool started = !was_playing && current_sound >= 0 && current_sound < kSoundSlots && sounds[current_sound];
+  if (started) frame_report.sound_slot = current_sound;
+  FaceTick(started);
+
+  PhySkinFrame(&phy_skin);
+  PhySkinFrame(&phy_skin);
+  PhySkinForce(&phy_skin, -phy.force.x, phy.force.y, phy.force.z);
+
+  if (frame_draws) DrawFrame();
   Animate(&anim_bg);
   Animate(&anim_girl);
 

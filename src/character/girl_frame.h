@@ -46,3 +46,9 @@ struct FrameChange {
   PixelRect rect;  // else only this (possibly nothing)
 };
 extern FrameChange frame_changed;
+
+// Whether this frame is drawn (the app's clock says, app/app_loop.h). An
+// undrawn frame runs all the rest: reload, voices, face, soft parts and the
+// animation advance; a tap waits for the next drawn frame, and what changed
+// is told against the last frame drawn.
+extern bool frame_draws;

@@ -12,6 +12,11 @@
 // which run its 30 Hz tick: the motion reading, the app's tick (which draws
 // her), sound, trace. The page hears when she starts and stops dancing
 // (Module.ovantaDancing: it keeps the screen on).
+// The frames come at the display's rate (usually 60 a second, fewer on slow
+// machines); each runs the ticks due by the window's clock (pacing/pacing.h):
+// only the last of them draws, since the page shows one picture a frame,
+// and a hidden page draws none. A traced page draws every tick, as
+// ovanta-headless does, so its frames and trace match tick for tick.
 //
 // The page is the window: the canvas shows the 320 x 480 point view as large
 // as the browser window allows, letterboxed in the same box the input
@@ -36,10 +41,10 @@
 #include "face/face.h"
 #include "gles/gl_check.h"
 #include "files/bundle.h"
+#include "pacing/pacing.h"
 #include "devices/input_queue.h"
 #include "sound/sound_service.h"
 #include "web/web_input.h"
-#include "web/web_loop.h"
 #include "web/web_motion.h"
 #include "web/web_store.h"
 
@@ -47,9 +52,10 @@ namespace {
 const char* const kStoreKey = "ovanta.settings";
 const char* const kStoreFile = "/settings/defaults.json";
 
-TickClock g_clock;
+Pace g_pace;
 InputQueue g_queue;
 long g_tick = 0;
+bool g_traced = false;
 bool g_layout_due = false;
 bool g_dancing = false;
 
@@ -85,7 +91,7 @@ EM_BOOL OnResize(int, const EmscriptenUiEvent*, void*) {
   return EM_FALSE;
 }
 
-void Tick(double now_ms) {
+void Tick(double now_ms, bool seen) {
   if (g_layout_due) {
     g_layout_due = false;
     Layout();
@@ -94,8 +100,9 @@ void Tick(double now_ms) {
   for (const SDL_Event& e : g_queue.TakeFrame()) WindowInputTranslate(e, AppInputState(), input);
   double sample[3];
   WebMotionSample(now_ms, sample);
+  const bool draw = PaceTick(&g_pace, now_ms / 1000, seen, g_traced || OvantaAppMustDraw());
   TraceBeforeTick();
-  OvantaAppTick(sample);
+  OvantaAppTick(sample, draw);
   WebKeyboardTick();
   const bool dancing = continue_dancing || (anim_girl.state >= ANIM_DANCE_IN && anim_girl.state <= ANIM_DANCE_OUT);
   if (dancing != g_dancing) {
@@ -110,13 +117,13 @@ void Tick(double now_ms) {
   }
   SoundServiceAdvanceTicks(1);  // the clock of plays until the audio device opens
   SoundServicePump();
-  TraceAfterTick(++g_tick);
+  TraceAfterTick(++g_tick, draw);
 }
 
 EM_BOOL OnAnimationFrame(double now_ms, void*) {
-  const int due = TickClockAdvance(&g_clock, now_ms);
-  for (int i = 0; i < due; ++i) {
-    Tick(now_ms);
+  const bool seen = !EM_ASM_INT({ return document.hidden ? 1 : 0; });
+  while (PaceWait(g_pace, now_ms / 1000, seen) <= 0) {
+    Tick(now_ms, seen);
     if (g_tick == 1) EM_ASM({ if (Module.ovantaFirstTick) Module.ovantaFirstTick(); });
   }
   return EM_TRUE;
@@ -147,6 +154,10 @@ int main(int argc, char** argv) {
   BundleSetRoot("/Resources");
   WebStoreOpen(kStoreKey, kStoreFile);
   if (!trace.empty() && !TraceOpen(trace)) return 73;
+  g_traced = !trace.empty();
+  // Frame times jitter by a millisecond or two around the display's period:
+  // a tick due this close to a frame runs in it.
+  g_pace.early = 0.004;
   // Browsers hold Web Audio until the first tap or click, which opens the
   // device (ovanta_sound_on); lines due before then show their captions.
   SoundServiceUseSDLLater();

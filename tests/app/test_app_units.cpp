@@ -10,11 +10,13 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <functional>
 
 #include "app/ConfigViewController.h"
 #include "app/RootViewController.h"
 #include "app/app_input.h"
 #include "app/app_loop.h"
+#include "app/app_trace.h"
 #include "app/help_overlay.h"
 #include "app/ui_draw.h"
 #include "app/ui_text.h"
@@ -31,6 +33,7 @@
 #include "sound/sound_service.h"
 #include "store/user_defaults.h"
 #include "uikit/utf8.h"
+#include "face/face.h"
 #include "face/voice_lines.h"
 #include "files/files.h"
 
@@ -346,6 +349,55 @@ TEST_F(AppInterface, NoticesSayWhatMAndF12Did) {
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
   EXPECT_NE(notice->text.find("shot.png"), std::string::npos);
   EXPECT_NE(notice->text, saved) << "a failure does not read as saved";
+}
+
+// Ticks that draw nothing (the window's, when late or unseen) run what drawn
+// ticks run: the same trace tick for tick, a click pressed and released over
+// two of them, and the next drawn frame the same pixels, redrawn where it
+// changed since the last frame drawn.
+TEST_F(AppInterface, UndrawnTicksChangeNothingButThePixels) {
+  ScratchDir dir;
+  // `drawn(tick)`: whether the tick draws.
+  const auto run = [&](const std::string& name, const std::function<bool(int)>& drawn) {
+    OvantaAppStop();
+    ASSERT_TRUE(OvantaAppStart(OvantaAppOptions{kEAGLSurfaceHeadless, 1.0f, kGlesAuto}));
+    std::srand(1);
+    FaceReset(1);
+    continue_dancing = 0;  // left by the last run's dance
+    ASSERT_TRUE(TraceOpen(dir.file(name + ".jsonl")));
+    const double upright[3] = {0, -1, 0};
+    for (int tick = 1; tick <= 60; ++tick) {
+      if (tick == 31) InputPointerDown(AppInputState(), AppInputSink(), 160, 440, false);  // the dance button
+      if (tick == 32) InputPointerUp(AppInputState(), AppInputSink(), 160, 440);
+      const bool draw = drawn(tick);
+      TraceBeforeTick();
+      OvantaAppTick(upright, draw);
+      TraceAfterTick(tick, draw);
+    }
+    ASSERT_TRUE(TraceClose());
+    ASSERT_EQ(OvantaWriteFrame(dir.file(name + ".png")), kFrameWritten);
+  };
+  run("drawn", [](int) { return true; });
+  // Drawn before the click, then not until the dance is well under way.
+  run("undrawn", [](int tick) { return tick < 30 || tick == 60; });
+  std::ifstream drawn(dir.file("drawn.jsonl")), undrawn(dir.file("undrawn.jsonl"));
+  std::string a, b, undrawn_mark = ",\"drawn\":false";
+  int lines = 0, marked = 0;
+  bool danced = false;
+  while (std::getline(drawn, a) && std::getline(undrawn, b)) {
+    const size_t mark = b.find(undrawn_mark);
+    if (mark != std::string::npos) {
+      b.erase(mark, undrawn_mark.size());
+      ++marked;
+    }
+    EXPECT_EQ(a, b) << "line " << lines;
+    danced = danced || a.find("danceButton2") != std::string::npos;
+    ++lines;
+  }
+  EXPECT_GE(lines, 60);
+  EXPECT_EQ(marked, 30);
+  EXPECT_TRUE(danced) << "the click over two undrawn ticks started the dance";
+  EXPECT_EQ(testkit::Difference(dir.file("drawn.png"), dir.file("undrawn.png")).mean, 0.0);
 }
 
 // Every caption she can say breaks into lines of about even length, never

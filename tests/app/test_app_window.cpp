@@ -30,10 +30,12 @@ bool Have(const char* tool) {
   return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-pid_t Spawn(const std::vector<std::string>& argv, const std::string& display, const std::string& log) {
+pid_t Spawn(const std::vector<std::string>& argv, const std::string& display, const std::string& log,
+            const std::vector<std::pair<std::string, std::string>>& env = {}) {
   const pid_t pid = fork();
   if (pid == 0) {
     if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
+    for (const auto& e : env) setenv(e.first.c_str(), e.second.c_str(), 1);
     FILE* f = std::fopen(log.c_str(), "w");
     if (f) {
       dup2(fileno(f), 1);
@@ -121,6 +123,7 @@ struct Desktop {
   std::string x = "DISPLAY=" + display + " xdotool ";
   pid_t xvfb = -1, app = -1;
   std::string wid;
+  std::vector<std::pair<std::string, std::string>> env;  // the app's, besides DISPLAY
 
   Desktop() {
     xvfb = Spawn({"Xvfb", display, "-screen", "0", "1024x1100x24", "-nolisten", "tcp"}, "", dir.file("xvfb.log"));
@@ -137,7 +140,7 @@ struct Desktop {
     std::vector<std::string> argv = {OVANTA_WINDOW, "--bundle", OVANTA_BUNDLE, "--defaults", store,
                                      "--trace", trace, "--shot", shot};
     argv.insert(argv.end(), extra.begin(), extra.end());
-    app = Spawn(argv, display, dir.file("app.log"));
+    app = Spawn(argv, display, dir.file("app.log"), env);
     if (!WaitFor([&] { return Ticks(trace) >= 10; }, 60)) return false;
     wid = Shell(x + "search --onlyvisible --name '^Ovanta$' | head -1");
     while (!wid.empty() && (wid.back() == '\n' || wid.back() == ' ')) wid.pop_back();
@@ -200,6 +203,21 @@ struct Desktop {
 };
 
 bool Ready() { return Have("Xvfb") && Have("xdotool"); }
+
+// The ticks of the trace after tick `from`, those drawn, and the first drawn.
+struct Drawing {
+  long ticks = 0, drawn = 0, first_drawn = -1;
+};
+Drawing DrawsAfter(const std::string& trace, long from) {
+  Drawing d;
+  for (const auto& t : ReadTicks(trace)) {
+    const long tick = t["tick"].get<long>();
+    if (tick <= from) continue;
+    ++d.ticks;
+    if (t.value("drawn", true) && d.drawn++ == 0) d.first_drawn = tick;
+  }
+  return d;
+}
 
 TEST(AppWindow, HelpFirstThenButtonsEscapeAndTheIcon) {
   if (!Ready()) GTEST_SKIP() << "Xvfb or xdotool is missing; the real-window test is skipped";
@@ -573,6 +591,58 @@ TEST(MascotWindow, WithACompositorTheDesktopShowsThroughHerWindow) {
   EXPECT_TRUE(testkit::WritePngRgba(testkit::OutputPath("mascot_on_desktop.png"), shot.width, shot.height, shot.rgba));
   EXPECT_EQ(d.Quit(), 0);
   Stop(compositor);
+}
+
+// Her clock is the wall's: with every draw made 100 ms slower, 3 s still
+// run about 90 ticks, most of them undrawn. Unmapped or wholly covered, the
+// window draws nothing while the ticks go on, and the first tick back in
+// view is drawn.
+TEST(AppWindow, KeepsTimeThroughSlowDrawsAndDrawsNothingUnseen) {
+  if (!Ready()) GTEST_SKIP() << "Xvfb or xdotool is missing; the real-window test is skipped";
+  Desktop d;
+  d.env = {{"OVANTA_SLOW_DRAW_MS", "100"}};
+  ASSERT_TRUE(d.Start()) << "the window never ticked";
+  d.Key("x");  // the help of the first start goes
+  long from = Ticks(d.trace);
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  const Drawing slow = DrawsAfter(d.trace, from);
+  // About 90 on a quiet machine. Waiting for each draw it would run 30 at
+  // most, each drawn; where the machine is so busy that a real draw takes
+  // over 67 ms more, four undrawn ticks no longer fill the gap and time
+  // slips (35 at load 24): hence the wide band.
+  EXPECT_GT(slow.ticks, 30);
+  EXPECT_LE(slow.ticks, 100);
+  EXPECT_GE(slow.drawn, 5);
+  EXPECT_LE(slow.drawn * 3, slow.ticks) << "most ticks run undrawn";
+
+  // `back_in_view` puts the window back; the tick that follows soon is drawn.
+  const auto unseen_then_back = [&](const std::string& what, const std::function<void()>& back_in_view) {
+    ASSERT_TRUE(WaitTicks(d.trace, 3));  // a tick under way as it went may still draw
+    from = Ticks(d.trace);
+    ASSERT_TRUE(WaitTicks(d.trace, 20)) << what << ": the ticks go on";
+    EXPECT_EQ(DrawsAfter(d.trace, from).drawn, 0) << what;
+    back_in_view();
+    from = Ticks(d.trace);
+    ASSERT_TRUE(WaitTicks(d.trace, 8));
+    const Drawing back = DrawsAfter(d.trace, from);
+    EXPECT_GE(back.first_drawn, from) << what << ": drawn again";
+    EXPECT_LE(back.first_drawn - from, 3) << what << ": drawn at once";
+  };
+  Shell(d.x + "windowunmap --sync " + d.wid);
+  unseen_then_back("unmapped", [&] { Shell(d.x + "windowmap --sync " + d.wid); });
+
+  // A window of another client over the whole screen.
+  Display* dpy = XOpenDisplay(d.display.c_str());
+  ASSERT_TRUE(dpy);
+  const Window cover = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 1024, 1100, 0, 0, 0);
+  XMapRaised(dpy, cover);
+  XSync(dpy, False);
+  unseen_then_back("covered", [&] {
+    XDestroyWindow(dpy, cover);
+    XSync(dpy, False);
+  });
+  XCloseDisplay(dpy);
+  EXPECT_EQ(d.Quit(), 0);
 }
 
 // --import shows a VRM file's character for the run, as headless draws it;
