@@ -9,6 +9,7 @@
 #include "character/girl_camera.h"
 #include "character/girl_frame.h"
 #include "character/girl_sound.h"
+#include "character/girl_springs.h"
 #include "character/girl_touch.h"
 #include "app/RootViewController.h"
 #include "app/app_loop.h"
@@ -46,6 +47,8 @@ std::string FaceFields() {
   f["music_gain"] = face_report.music_gain;
   f["volume"] = face_volume;
   f["captions"] = face_captions;
+  const GirlSpringsReport springs = GirlSpringsReadout();
+  f["springs"] = {springs.chains_moving, springs.max_speed};
   return f.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 

@@ -13,6 +13,7 @@
 #include "character/girl_scene.h"
 #include "character/girl_shake.h"
 #include "character/girl_sound.h"
+#include "character/girl_springs.h"
 #include "character/girl_touch.h"
 #include "character/SoundEffect.h"
 #include "face/face.h"
@@ -153,6 +154,7 @@ void ReloadScene() {
   // upright, still device before anything is drawn. (The steps take no
   // force, so the two need not interleave.)
   SettleSoftParts();
+  GirlSpringsSettle(girl_model, anim_girl.frame);
   for (int i = 0; i < kSettlingSteps / 2; ++i) GirlShake(0.0f, -1.0f, 0.0f);
   GirlSoundResetIdle();
   girl_reload_scene = false;
@@ -238,6 +240,7 @@ void RenderFrame(int width, int height) {
   const bool started = !was_playing && current_sound >= 0 && current_sound < kSoundSlots && sounds[current_sound];
   if (started) frame_report.sound_slot = current_sound;
   FaceTick(started);
+  GirlSpringsTick(girl_model, anim_girl.frame, &phy.force.x, v_angle);
 
   InitTestLight();
   glShadeModel(GL_SMOOTH);

@@ -3,11 +3,14 @@
 // and move as she does) and for anyone to take her elsewhere. Her mesh,
 // skin and skeleton (every bone, the humanoid ones mapped through
 // rig/girl_humanoid.h, the others kept by name), her composed picture as
-// PNG, in metres; VRM 0.x faces -Z, 1.0 +Z as she does. Springs and
-// expressions are left for later: her soft parts and face rig are bones.
+// PNG, in metres; VRM 0.x faces -Z, 1.0 +Z as she does. Her hair tails are
+// spring chains that keep off her head and shoulders (1.0 VRMC_springBone,
+// 0.x secondaryAnimation), with no pull of their own: at rest they hang
+// as she is made.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
 
 #include "girlgen.h"
@@ -26,6 +29,67 @@ int BoneNamed(const char* name) {
   for (int b = 0; b < kBoneCount; ++b)
     if (std::strcmp(kBones[b].name, name) == 0) return b;
   return -1;
+}
+
+// Her hair tails as springs: each tail's bones a chain, kept off a sphere
+// round her head and a bar across her shoulders.
+void AddSprings(nlohmann::json& j, vrm::Version version, const std::function<nlohmann::json(V3)>& place) {
+  const int head = BoneNamed("head") + 1, chest = BoneNamed("chest") + 1;
+  const V3 headCentre(0, 18, -1), shoulderL(22, 36, -3), shoulderR(-22, 36, -3);
+  const double headRadius = 20 * kMetresPerUnit, shoulderRadius = 8 * kMetresPerUnit, hit = 4 * kMetresPerUnit;
+  const double stiffness = 1.0, drag = 0.4;
+  if (version == vrm::Version::k1) {
+    nlohmann::json springs = nlohmann::json::array();
+    for (const char* side : {"l", "r"}) {
+      nlohmann::json joints = nlohmann::json::array();
+      for (int k = 1; k <= 3; ++k)
+        joints.push_back({{"node", BoneNamed(("tail_" + std::string(side) + std::to_string(k)).c_str()) + 1},
+                          {"hitRadius", hit},
+                          {"stiffness", stiffness},
+                          {"gravityPower", 0.0},
+                          {"gravityDir", {0.0, -1.0, 0.0}},
+                          {"dragForce", drag}});
+      springs.push_back({{"name", std::string("tail_") + side}, {"joints", joints}, {"colliderGroups", {0}}});
+    }
+    using Json = nlohmann::json;
+    Json sphere = {{"offset", place(headCentre)}, {"radius", headRadius}};
+    Json capsule = {{"offset", place(shoulderR)}, {"radius", shoulderRadius}, {"tail", place(shoulderL)}};
+    Json colliders = Json::array();
+    colliders.push_back({{"node", head}, {"shape", {{"sphere", sphere}}}});
+    colliders.push_back({{"node", chest}, {"shape", {{"capsule", capsule}}}});
+    Json group = {{"name", "head and shoulders"}, {"colliders", {0, 1}}};
+    Json ext = Json::object();
+    ext["specVersion"] = "1.0";
+    ext["colliders"] = colliders;
+    ext["colliderGroups"] = Json::array({group});
+    ext["springs"] = springs;
+    j["extensions"]["VRMC_springBone"] = ext;
+    j["extensionsUsed"].push_back("VRMC_springBone");
+    return;
+  }
+  // 0.x vectors are left-handed: z turned round.
+  auto vec0 = [&](V3 p) {
+    const nlohmann::json v = place(p);
+    return nlohmann::json{{"x", v[0]}, {"y", v[1]}, {"z", -v[2].get<double>()}};
+  };
+  using Json = nlohmann::json;
+  Json bones = {{"comment", "hair tails"},
+                {"stiffiness", stiffness},
+                {"gravityPower", 0.0},
+                {"gravityDir", {{"x", 0.0}, {"y", -1.0}, {"z", 0.0}}},
+                {"dragForce", drag},
+                {"center", -1},
+                {"hitRadius", hit}};
+  bones["bones"] = {BoneNamed("tail_l1") + 1, BoneNamed("tail_r1") + 1};
+  bones["colliderGroups"] = {0, 1};
+  Json headGroup = {{"node", head}}, shoulders = {{"node", chest}};
+  headGroup["colliders"] = Json::array({Json{{"offset", vec0(headCentre)}, {"radius", headRadius}}});
+  shoulders["colliders"] = Json::array({Json{{"offset", vec0(shoulderL)}, {"radius", shoulderRadius}},
+                                        Json{{"offset", vec0(shoulderR)}, {"radius", shoulderRadius}}});
+  Json secondary = Json::object();
+  secondary["boneGroups"] = Json::array({bones});
+  secondary["colliderGroups"] = Json::array({headGroup, shoulders});
+  j["extensions"]["VRM"]["secondaryAnimation"] = secondary;
 }
 
 }  // namespace
@@ -115,6 +179,11 @@ bool WriteVrm(const Mesh& mesh, const Image& picture, vrm::Version version, cons
                                                       {"keywordMap", nlohmann::json::object()},
                                                       {"tagMap", nlohmann::json::object()}}};
   }
+  AddSprings(j, version, [&](V3 p) {
+    std::vector<float> v;
+    place(p, kMetresPerUnit, &v);
+    return nlohmann::json(v);
+  });
   const std::vector<uint8_t> bytes = g.Finish();
   FILE* f = std::fopen((path + ".tmp").c_str(), "wb");
   bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
