@@ -49,6 +49,7 @@ std::string FaceFields() {
   f["captions"] = face_captions;
   const GirlSpringsReport springs = GirlSpringsReadout();
   f["springs"] = {springs.chains_moving, springs.max_speed};
+  f["expression"] = {face_report.expression, face_report.expression_weight};
   return f.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 

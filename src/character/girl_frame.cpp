@@ -199,6 +199,7 @@ void FaceTick(bool line_started) {
   in.v_dist = v_dist;
   in.v_pan_x = v_pan[0];
   in.v_pan_y = v_pan[1];
+  in.answering_tap = sound_is_played && current_sound == kSoundSlotTouch;
   FaceFrame(in);
 }
 

@@ -10,6 +10,7 @@
 #include "scene/PODWriter.h"
 #include "springs/springs_store.h"
 #include "vrm/vrm_math.h"
+#include "vrm/vrm_expressions.h"
 #include "vrm/vrm_retarget.h"
 #include "vrm/vrm_springs.h"
 
@@ -663,6 +664,9 @@ class Converter {
       prims.push_back({{"node", drawn_[i].node}, {"mesh", drawn_[i].mesh}, {"primitive", drawn_[i].primitive}, {"meshes", ours}});
     }
     j["primitives"] = prims;  // a morph target k of a file's mesh is morph k of each of these
+    std::vector<DrawnInto> into;
+    for (const Json& p : prims) into.push_back({p["node"].get<int>(), p["mesh"].get<int>(), p["meshes"].get<std::vector<int>>()});
+    j["face"] = FileExpressions(d_, into);
     Json mats = Json::array();
     for (size_t m = 0; m < d_.materials.size(); ++m) mats.push_back(m);
     j["materials"] = mats;

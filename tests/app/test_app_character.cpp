@@ -89,6 +89,54 @@ TEST_F(AppCharacter, AJerkSetsHerExportsHairFlyingThenItSettles) {
   }
 }
 
+// A file's own expressions: its hat's morph target bound as the blink
+// raises the hat exactly while it blinks (the frames of the same run with
+// the morph bound to a face it never makes are the oracle); bound as a
+// binary blink it is all or nothing.
+TEST_F(AppCharacter, ItsOwnBlinkExpressionMovesItsMorphAsItBlinks) {
+  ScratchDir dir;
+  const char* presets[3] = {"blink", "happy", "blink"};
+  std::vector<HeadlessRun> runs;
+  const int first = 105, ticks = 125;
+  for (int k = 0; k < 3; ++k) {
+    vrm::GlbBuilder g = testkit::TinyVrm();
+    int hat = -1;
+    for (size_t n = 0; n < g.json["nodes"].size(); ++n)
+      if (g.json["nodes"][n].value("mesh", -1) == 1) hat = (int)n;
+    ASSERT_GE(hat, 0);
+    g.json["extensions"]["VRMC_vrm"]["expressions"]["preset"][presets[k]] = {
+        {"morphTargetBinds", {{{"node", hat}, {"index", 0}, {"weight", 1.0}}}}, {"isBinary", k == 2}};
+    const std::string sub = dir.file(std::to_string(k));
+    mkdir(sub.c_str(), 0700);
+    testkit::WriteFileBytes(sub + "/it.vrm", g.Finish());
+    // Its first blink comes at tick 115 (the face layer's generator is
+    // seeded alike every run).
+    std::string script = "tick " + std::to_string(first) + "\n";
+    for (int t = first; t < ticks; ++t) script += "tick\nshot " + sub + "/" + std::to_string(t) + ".png\n";
+    runs.push_back(RunHeadless(script, "--character '" + sub + "/it.vrm'"));
+    ASSERT_EQ(runs.back().status, 0) << runs.back().err;
+    ASSERT_EQ(runs.back().ticks.size(), (size_t)ticks);
+  }
+  int shut = 0;
+  for (int t = first; t < ticks; ++t) {
+    const float blink = runs[0].ticks[t]["blink"];
+    const std::string frame = "/" + std::to_string(t) + ".png";
+    const int worst = testkit::Difference(dir.file("0") + frame, dir.file("1") + frame).worst;
+    if (blink == 0) {
+      EXPECT_EQ(worst, 0) << "tick " << t + 1;
+    } else if (blink >= 0.5f) {
+      EXPECT_GT(worst, 0) << "tick " << t + 1;
+      ++shut;
+    }
+    if (blink > 0.5f) {
+      EXPECT_EQ(runs[2].ticks[t]["expression"], nlohmann::json({"blink", 1.0})) << "tick " << t + 1;
+    } else {
+      EXPECT_NE(runs[2].ticks[t]["expression"][0], "blink") << "tick " << t + 1;
+    }
+  }
+  EXPECT_GT(shut, 0) << "it blinked";
+}
+
 TEST_F(AppCharacter, RefusedFilesExit65WritingNothing) {
   ScratchDir dir;
   const std::vector<uint8_t> whole = testkit::ReadFileBytes(Export("ovanta-1.0.vrm"));
