@@ -4,23 +4,14 @@
 #include <cctype>
 #include <string>
 
+#include "vrm/vrm_json.h"
+
 namespace vrm {
 
 namespace {
 
 using Json = nlohmann::json;
 
-const Json& Member(const Json& o, const char* key) {
-  static const Json none;
-  if (!o.is_object()) return none;
-  auto it = o.find(key);
-  return it == o.end() ? none : *it;
-}
-
-float Number(const Json& o, const char* key, float fallback) {
-  const Json& v = Member(o, key);
-  return v.is_number() ? v.get<float>() : fallback;
-}
 
 // 0.x preset names (any case) in 1.0 spelling; "" for none of them.
 std::string PresetFrom0x(std::string name) {
@@ -48,8 +39,17 @@ void Binds(const std::vector<DrawnInto>& drawn, bool byNode, int which, const Js
       for (int m : d.ours) out->push_back({m, index.get<int>(), weight});
 }
 
-Json Range(const Json& r, bool v1, float in, float out) {
-  return {Number(r, v1 ? "inputMaxValue" : "xRange", in), Number(r, v1 ? "outputScale" : "yRange", out)};
+// The look-at's type and its four range maps (horizontal inner and outer,
+// vertical down and up, under the version's `keys`); a map left out goes
+// 90 degrees to 10 of eye turn (bone) or to the whole expression.
+Json LookAt(const Json& look, const char* const keys[4], bool v1, bool bone) {
+  const char* const names[4] = {"horizontal_inner", "horizontal_outer", "vertical_down", "vertical_up"};
+  Json out = {{"type", bone ? "bone" : "expression"}};
+  for (int k = 0; k < 4; ++k) {
+    const Json& r = Member(look, keys[k]);
+    out[names[k]] = {Number(r, v1 ? "inputMaxValue" : "xRange", 90), Number(r, v1 ? "outputScale" : "yRange", bone ? 10 : 1)};
+  }
+  return out;
 }
 
 }  // namespace
@@ -78,12 +78,9 @@ nlohmann::json FileExpressions(const Document& doc, const std::vector<DrawnInto>
       }
     const Json& l = Member(doc.vrm, "lookAt");
     const bool bone = !Member(l, "type").is_string() || Member(l, "type").get<std::string>() != "expression";
-    const float out = bone ? 10.0f : 1.0f;
-    lookAt = {{"type", bone ? "bone" : "expression"},
-              {"horizontal_inner", Range(Member(l, "rangeMapHorizontalInner"), true, 90, out)},
-              {"horizontal_outer", Range(Member(l, "rangeMapHorizontalOuter"), true, 90, out)},
-              {"vertical_down", Range(Member(l, "rangeMapVerticalDown"), true, 90, out)},
-              {"vertical_up", Range(Member(l, "rangeMapVerticalUp"), true, 90, out)}};
+    const char* const keys[4] = {"rangeMapHorizontalInner", "rangeMapHorizontalOuter", "rangeMapVerticalDown",
+                                 "rangeMapVerticalUp"};
+    lookAt = LookAt(l, keys, true, bone);
   } else {
     const Json& groups = Member(Member(doc.vrm, "blendShapeMaster"), "blendShapeGroups");
     if (groups.is_array())
@@ -108,12 +105,9 @@ nlohmann::json FileExpressions(const Document& doc, const std::vector<DrawnInto>
     const Json& fp = Member(doc.vrm, "firstPerson");
     const Json& type = Member(fp, "lookAtTypeName");
     const bool bone = !type.is_string() || type.get<std::string>() != "BlendShape";
-    const float out = bone ? 10.0f : 1.0f;
-    lookAt = {{"type", bone ? "bone" : "expression"},
-              {"horizontal_inner", Range(Member(fp, "lookAtHorizontalInner"), false, 90, out)},
-              {"horizontal_outer", Range(Member(fp, "lookAtHorizontalOuter"), false, 90, out)},
-              {"vertical_down", Range(Member(fp, "lookAtVerticalDown"), false, 90, out)},
-              {"vertical_up", Range(Member(fp, "lookAtVerticalUp"), false, 90, out)}};
+    const char* const keys[4] = {"lookAtHorizontalInner", "lookAtHorizontalOuter", "lookAtVerticalDown",
+                                 "lookAtVerticalUp"};
+    lookAt = LookAt(fp, keys, false, bone);
   }
   return {{"presets", presets}, {"look_at", lookAt}};
 }

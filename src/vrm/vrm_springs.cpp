@@ -1,24 +1,13 @@
 #include "vrm/vrm_springs.h"
 
+#include "vrm/vrm_json.h"
+
 namespace vrm {
 
 namespace {
 
 using Json = nlohmann::json;
 
-const Json& Member(const Json& o, const char* key) {
-  static const Json none;
-  if (!o.is_object()) return none;
-  auto it = o.find(key);
-  return it == o.end() ? none : *it;
-}
-
-// A number where the file has one, else `fallback` (which a value of the
-// wrong type gets too).
-float Number(const Json& o, const char* key, float fallback) {
-  const Json& v = Member(o, key);
-  return v.is_number() ? v.get<float>() : fallback;
-}
 
 int Index(const Json& v) {
   if (!v.is_number_integer()) return -2;  // out of range for every list
