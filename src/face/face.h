@@ -20,7 +20,7 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include "face/face_rig.h"
-#include "platform/sound_service.h"
+#include "sound/sound_service.h"
 
 class CPODScene;
 

@@ -1,7 +1,8 @@
 #include "texture/gamelib.h"
 
+#include "files/bundle.h"
 #include "files/files.h"
-#include "platform/bundle.h"
+#include "gles/gl_texture.h"
 #include "picture/picture_file.h"
 
 #include <sys/stat.h>
@@ -178,33 +179,39 @@ unsigned char* ReadPictureData(const char* name, tag_TexPicDesc* desc) {
 
 namespace {
 
-void SetMipmapping(texmip mode) {
+// How a mode samples; an unknown one keeps GL's defaults.
+GlTextureLook MipmapLook(texmip mode) {
+  GlTextureLook look;
   switch (mode) {
     case TEXMIP_NONE:
-      glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_FALSE);
-      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+      look.min_filter = GL_LINEAR;
       break;
     case TEXMIP_NEAREST:
-      glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
-      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
+      look.min_filter = GL_LINEAR_MIPMAP_NEAREST;
+      look.mipmaps = true;
       break;
     case TEXMIP_LINEAR:
-      glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
-      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+      look.min_filter = GL_LINEAR_MIPMAP_LINEAR;
+      look.mipmaps = true;
       break;
     default:
+      look.min_filter = GL_NEAREST_MIPMAP_LINEAR;
       break;
   }
+  return look;
+}
+
+// The same on the bound texture (storage made before).
+void SetMipmapping(texmip mode) {
+  const GlTextureLook look = MipmapLook(mode);
+  glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, look.mipmaps ? GL_TRUE : GL_FALSE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, look.min_filter);
 }
 
 }  // namespace
 
 GLuint LoadTextureData(unsigned char* pixels, tag_TexPicDesc* desc, texmip mode) {
   if (!pixels || !desc) return 0;
-  GLuint name = 0;
-  glGenTextures(1, &name);
-  glBindTexture(GL_TEXTURE_2D, name);
-
   const unsigned char* upload = pixels;
   unsigned char noise[8 * 8 * 4];
   if (!IsPowerOfTwo(desc->xs) || !IsPowerOfTwo(desc->ys)) {
@@ -223,9 +230,7 @@ GLuint LoadTextureData(unsigned char* pixels, tag_TexPicDesc* desc, texmip mode)
     upload = noise;
   }
 
-  SetMipmapping(mode);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, desc->xs, desc->ys, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-               upload);
+  const GLuint name = GlMakeTexture(GL_RGBA, desc->xs, desc->ys, upload, MipmapLook(mode));
   if (AllOpaque(upload, static_cast<size_t>(desc->xs) * static_cast<size_t>(desc->ys)))
     g_opaque.insert(name);
   else
@@ -555,10 +560,7 @@ GLuint LoadMaskedTexture(const char* base, const MaskedLayer* layers, int count,
         glBindTexture(GL_TEXTURE_2D, tex);
         SetMipmapping(mode);
       } else {
-        glGenTextures(1, &tex);
-        glBindTexture(GL_TEXTURE_2D, tex);
-        SetMipmapping(mode);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, desc.xs, desc.ys, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        tex = GlMakeTexture(GL_RGBA, desc.xs, desc.ys, nullptr, MipmapLook(mode));
       }
       // The chain is made once, from the last band's upload.
       glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_FALSE);
