@@ -13,6 +13,7 @@
 #include "character/girl_touch.h"
 #include "app/RootViewController.h"
 #include "app/app_loop.h"
+#include "app/mascot_app.h"
 #include "files/files.h"
 #include "face/face.h"
 #include "uikit/uikit.h"
@@ -47,10 +48,21 @@ std::string FaceFields() {
   f["music_gain"] = face_report.music_gain;
   f["volume"] = face_volume;
   f["captions"] = face_captions;
+  return f.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+// An imported character's springs and the face's strongest expression,
+// after every other field: ",\"springs\":[...],\"expression\":[...]".
+std::string CharacterFields() {
+  nlohmann::ordered_json f;
   const GirlSpringsReport springs = GirlSpringsReadout();
   f["springs"] = {springs.chains_moving, springs.max_speed};
   f["expression"] = {face_report.expression, face_report.expression_weight};
-  return f.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  std::string text = f.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  text.back() = ',';
+  text.front() = ',';
+  text.pop_back();
+  return text;
 }
 
 // The outlet names of the buttons shown on the screen on top, in drawing order.
@@ -153,6 +165,8 @@ void TraceAfterTick(long tick) {
   line.pop_back();
   line += ",\"buttons\":" + Dump(VisibleButtons());
   line += "," + FaceFields().substr(1);  // the face layer's fields, then the closing brace
+  line.pop_back();
+  line += MascotAppTraceFields() + CharacterFields() + "}";  // desktop mode's, then the character's
   Write(line);
   if (std::fflush(g_trace) != 0 && !g_trace_error) g_trace_error = errno ? errno : EIO;
 }
