@@ -9,6 +9,7 @@
 #include "character/girl_camera.h"
 #include "character/girl_frame.h"
 #include "character/girl_sound.h"
+#include "character/girl_springs.h"
 #include "character/girl_touch.h"
 #include "app/RootViewController.h"
 #include "app/app_loop.h"
@@ -48,6 +49,20 @@ std::string FaceFields() {
   f["volume"] = face_volume;
   f["captions"] = face_captions;
   return f.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+// An imported character's springs and the face's strongest expression,
+// after every other field: ",\"springs\":[...],\"expression\":[...]".
+std::string CharacterFields() {
+  nlohmann::ordered_json f;
+  const GirlSpringsReport springs = GirlSpringsReadout();
+  f["springs"] = {springs.chains_moving, springs.max_speed};
+  f["expression"] = {face_report.expression, face_report.expression_weight};
+  std::string text = f.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  text.back() = ',';
+  text.front() = ',';
+  text.pop_back();
+  return text;
 }
 
 // The outlet names of the buttons shown on the screen on top, in drawing order.
@@ -151,7 +166,7 @@ void TraceAfterTick(long tick, bool drawn) {
   line += ",\"buttons\":" + Dump(VisibleButtons());
   line += "," + FaceFields().substr(1);  // the face layer's fields, then the closing brace
   line.pop_back();
-  line += MascotAppTraceFields() + "}";  // desktop mode's
+  line += MascotAppTraceFields() + CharacterFields() + "}";  // desktop mode's, then the character's
   if (!drawn) line.insert(line.size() - 1, ",\"drawn\":false");
   Write(line);
   if (std::fflush(g_trace) != 0 && !g_trace_error) g_trace_error = errno ? errno : EIO;

@@ -13,6 +13,7 @@
 #include "character/girl_scene.h"
 #include "character/girl_shake.h"
 #include "character/girl_sound.h"
+#include "character/girl_springs.h"
 #include "character/girl_touch.h"
 #include "character/SoundEffect.h"
 #include "face/face.h"
@@ -158,6 +159,7 @@ void ReloadScene() {
   // upright, still device before anything is drawn. (The steps take no
   // force, so the two need not interleave.)
   SettleSoftParts();
+  GirlSpringsSettle(girl_model, anim_girl.frame);
   for (int i = 0; i < kSettlingSteps / 2; ++i) GirlShake(0.0f, -1.0f, 0.0f);
   GirlSoundResetIdle();
   girl_reload_scene = false;
@@ -202,6 +204,7 @@ void FaceTick(bool line_started) {
   in.v_dist = v_dist;
   in.v_pan_x = v_pan[0];
   in.v_pan_y = v_pan[1];
+  in.answering_tap = sound_is_played && current_sound == kSoundSlotTouch;
   FaceFrame(in);
 }
 
@@ -301,6 +304,7 @@ void RenderFrame(int width, int height) {
   const bool started = !was_playing && current_sound >= 0 && current_sound < kSoundSlots && sounds[current_sound];
   if (started) frame_report.sound_slot = current_sound;
   FaceTick(started);
+  GirlSpringsTick(girl_model, anim_girl.frame, &phy.force.x, v_angle);
 
   PhySkinFrame(&phy_skin);
   PhySkinFrame(&phy_skin);

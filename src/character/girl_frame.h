@@ -1,5 +1,6 @@
 // The per-tick work of the character: a pending reload, one voice tick, the
-// face layer's tick (face/face.h), lighting, physics, camera, backdrop,
+// face layer's tick (face/face.h), an imported character's springs
+// (character/girl_springs.h), lighting, physics, camera, backdrop,
 // character and shadow, the tap pick and the animation advance. Called once per 30 Hz tick through
 // CShell::RenderScene with the GL context current; the caller presents.
 #pragma once

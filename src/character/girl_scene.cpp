@@ -9,6 +9,9 @@
 #include "character/girl_camera.h"
 #include "character/girl_frame.h"
 #include "character/girl_sound.h"
+#include "character/girl_springs.h"
+#include "face/face.h"
+#include "files/files.h"
 #include "gles/gles.h"
 #include "physics/boobs_physics_b0.h"
 #include "render/env_light.h"
@@ -81,9 +84,17 @@ void GirlLoadScene() {
     LoadPodModel(girl_model, kOutfitModels[n_clothes], "girl", false);
     PhySkinParse(&phy_skin, girl_model);
     GirlDressModel(girl_model, n_clothes, n_hair, n_skin);
+    GirlSpringsLoad(nullptr, girl_model);
+    FaceUseCharacter(nullptr, nullptr);
   } else {
-    // Its own pictures and colours; no soft parts of hers.
+    // Its own pictures and colours; no soft parts of hers, its own springs.
     NormalizeModelNormals(girl_model);
+    std::string text;
+    nlohmann::json info;
+    const std::string path = girl_character_folder + "/character.json";
+    if (FileReadText(path.c_str(), 16u << 20, &text) == kFileOk) info = nlohmann::json::parse(text, nullptr, false);
+    GirlSpringsLoad(&info, girl_model);
+    FaceUseCharacter(&info, girl_model);
   }
   env.Load("round.png");
   TextureReuseEnd();

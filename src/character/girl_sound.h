@@ -12,6 +12,7 @@
 class SoundEffect;
 
 const int kSoundSlots = 7;  // idle, login, touch, shake, outfit remark, setup, none
+const int kSoundSlotTouch = 2;
 
 extern SoundEffect* sounds[kSoundSlots];
 extern const char* sound_sets[2][kSoundSlots];

@@ -6,6 +6,7 @@
 #include <map>
 #include <vector>
 
+#include "face/face_expressions.h"
 #include "face/voice_lines.h"
 #include "files/files.h"
 #include "files/bundle.h"
@@ -220,6 +221,9 @@ std::map<std::string, LineMouth> g_mouths;
 const LineMouth* g_line = nullptr;
 long g_line_start = 0;
 float g_jaw = 0, g_width = 0, g_lip = 0;
+// The mouth as expression presets: the last open shape's and how far open.
+const char* g_mouth_preset = "aa";
+float g_mouth_open = 0;
 
 const LineMouth& MouthOf(const std::string& name) {
   auto it = g_mouths.find(name);
@@ -289,6 +293,9 @@ void LipsTick(const FaceFrameInput& in, FacePose* pose) {
   pose->jaw = g_jaw;
   pose->width = g_width;
   pose->lip = g_lip;
+  const bool opens = shape == kMouthA || shape == kMouthO || shape == kMouthE;
+  if (opens) g_mouth_preset = shape == kMouthA ? "aa" : shape == kMouthO ? "oh" : "ee";
+  g_mouth_open = Toward(g_mouth_open, opens ? open : 0.0f, kStep);
   face_report.mouth = g_jaw > 0 ? g_jaw : 0;
   face_report.mouth_shape = shape;
 }
@@ -417,6 +424,49 @@ void MusicTick(const FaceFrameInput& in) {
 
 FaceRig g_rig;
 bool g_started = false;
+FaceCharacter g_character;  // an imported character's face, else no scene
+float g_happy = 0;
+
+// What the face asks of the expression presets this tick. The look presets
+// follow the eyes within the character's range maps, or 25 degrees for her.
+std::map<std::string, float> Wanted(const FacePose& pose, bool answering_tap) {
+  std::map<std::string, float> w;
+  w["blink"] = pose.lids;
+  w[g_mouth_preset] = g_mouth_open;
+  g_happy = Toward(g_happy, answering_tap ? 1.0f : 0.0f, 1.0f / 6);
+  w["happy"] = g_happy;
+  FaceRangeMap her;
+  her.input = 25;
+  her.output = 1;
+  const bool theirs = g_character.scene && g_character.look_expressions;
+  const FaceRangeMap& left = theirs ? g_character.outer : her;
+  const FaceRangeMap& right = theirs ? g_character.inner : her;
+  const FaceRangeMap& up = theirs ? g_character.up : her;
+  const FaceRangeMap& down = theirs ? g_character.down : her;
+  w["lookLeft"] = pose.eye_yaw > 0 ? left.At(pose.eye_yaw) : 0.0f;
+  w["lookRight"] = pose.eye_yaw < 0 ? right.At(pose.eye_yaw) : 0.0f;
+  w["lookUp"] = pose.eye_pitch > 0 ? up.At(pose.eye_pitch) : 0.0f;
+  w["lookDown"] = pose.eye_pitch < 0 ? down.At(pose.eye_pitch) : 0.0f;
+  return w;
+}
+
+// Below this a preset counts as not shown.
+constexpr float kShownWeight = 0.01f;
+
+// The strongest of what the face asks, as the character's presets' rules
+// leave it (`ruled`, null for her).
+void ReportStrongest(const std::map<std::string, float>& wanted, const std::map<std::string, float>* ruled) {
+  std::map<std::string, float> weights = wanted;
+  if (ruled)
+    for (const auto& p : *ruled) weights[p.first] = p.second;
+  face_report.expression.clear();
+  face_report.expression_weight = 0;
+  for (const auto& p : weights)
+    if (p.first != "lookAt" && p.second >= kShownWeight && p.second > face_report.expression_weight) {
+      face_report.expression = p.first;
+      face_report.expression_weight = p.second;
+    }
+}
 
 }  // namespace
 
@@ -436,8 +486,31 @@ void FaceFrame(const FaceFrameInput& in) {
   face_report.blink = pose.lids;
   face_report.gaze_yaw = pose.eye_yaw + pose.head_yaw;
   face_report.gaze_pitch = pose.eye_pitch + pose.head_pitch;
+  const std::map<std::string, float> wanted = Wanted(pose, in.answering_tap);
+  if (in.scene && g_character.scene == in.scene) {
+    const std::map<std::string, float> weights = FaceExpressionWeights(g_character, wanted);
+    ReportStrongest(wanted, &weights);
+    FaceCharacterApply(&g_character, in.scene, pose, weights);
+    return;
+  }
+  ReportStrongest(wanted, nullptr);
   if (in.scene && g_rig.scene != in.scene) FaceRigBind(&g_rig, in.scene);
   if (in.scene) FaceRigApply(&g_rig, in.scene, pose);
+}
+
+void FaceUseCharacter(const nlohmann::json* info, const CPODScene* scene) {
+  g_character = FaceCharacter();
+  if (!info || !scene) return;
+  std::string error;
+  if (!FaceCharacterRead(*info, scene, &g_character, &error)) {
+    std::fprintf(stderr, "Character: %s; its face follows her rig where it has her bones\n", error.c_str());
+    g_character = FaceCharacter();
+    return;
+  }
+  bool binds = false;
+  for (const FaceExpression& e : g_character.presets) binds = binds || !e.binds.empty();
+  FaceRig rig;
+  if (!binds && FaceRigBind(&rig, scene)) g_character = FaceCharacter();
 }
 
 void FaceSetVolume(int32_t level) {
@@ -497,6 +570,9 @@ void FaceReset(uint32_t seed) {
   g_line = nullptr;
   g_mouths.clear();
   g_jaw = g_width = g_lip = 0;
+  g_mouth_preset = "aa";
+  g_mouth_open = 0;
+  g_happy = 0;
   g_captions.clear();
   g_captions_read = false;
   g_caption_left = 0;

@@ -17,6 +17,8 @@
 #include <cstdint>
 #include <string>
 
+#include <nlohmann/json_fwd.hpp>
+
 #include "face/face_rig.h"
 #include "sound/sound_service.h"
 
@@ -31,6 +33,7 @@ struct FaceFrameInput {
   SystemSoundID line_sound = 0;        // the sound of the line playing, 0 for none
   bool line_playing = false;
   float v_angle = 0, v_dist = 560, v_pan_x = 0, v_pan_y = -200;  // the camera
+  bool answering_tap = false;  // the line playing answers a tap: she looks happy
 };
 void FaceFrame(const FaceFrameInput& in);
 
@@ -45,6 +48,10 @@ struct FaceReport {
   bool caption_appeared = false;       // a caption came up this tick
   bool music = false;                  // the dance music is playing
   float music_gain = 0;                // its gain: in with the dance, out with the dance-out, lower under a line
+  // The strongest expression preset (VRM 1.0 names: blink, aa, oh, ee,
+  // happy, lookLeft, ...) and its weight; "" and 0 when none shows.
+  std::string expression;
+  float expression_weight = 0;
 };
 extern FaceReport face_report;
 
@@ -68,6 +75,12 @@ bool FaceOnView(float v_angle, float v_dist, float pan_x, float pan_y, float* x,
 // that has not moved for five seconds counts as none.
 void FacePointer(float x, float y);
 void FacePointerNone();
+
+// The character shown is an imported one: its character.json (`info`) and
+// loaded scene. Its face follows its file's expressions and look-at
+// (face/face_expressions.h); a file without expressions whose bones are her
+// face rig's (her own exports) keeps her rig. Null: her, by her rig.
+void FaceUseCharacter(const nlohmann::json* info, const CPODScene* scene);
 
 // Starts afresh: the random generator seeded, no caption, no music, eyes
 // open. The headless driver seeds 1; the window seeds from the clock.

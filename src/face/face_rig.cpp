@@ -31,13 +31,6 @@ void Rotation(MATRIX& m, float x, float y, float z, float deg) {
     for (int col = 0; col < 3; ++col) m.f[4 * col + row] = R[row][col];
 }
 
-// Pitch (about x, up positive) first, then yaw (about y, her left positive).
-void Turn(MATRIX& m, float yaw, float pitch) {
-  MATRIX a, b;
-  Rotation(a, 1, 0, 0, -pitch);
-  Rotation(b, 0, 1, 0, yaw);
-  MatrixMultiply(m, a, b);
-}
 
 float Clamp1(float v) { return v < -1 ? -1 : (v > 1 ? 1 : v); }
 
@@ -60,6 +53,18 @@ int Find(const CPODScene* s, const char* name) {
 }
 
 }  // namespace
+
+void FaceTurn(MATRIX& m, float yaw, float pitch) {
+  MATRIX a, b;
+  Rotation(a, 1, 0, 0, -pitch);
+  Rotation(b, 0, 1, 0, yaw);
+  MatrixMultiply(m, a, b);
+}
+
+void FaceHeadTurns(const FacePose& pose, MATRIX* neck, MATRIX* head) {
+  FaceTurn(*neck, pose.head_yaw * kNeckShare, pose.head_pitch * kNeckShare);
+  FaceTurn(*head, pose.head_yaw * (1 - kNeckShare), pose.head_pitch * (1 - kNeckShare));
+}
 
 const char* MouthShapeName(MouthShape shape) {
   return shape >= 0 && shape < kMouthShapeCount ? kMouths[shape].name : "rest";
@@ -108,11 +113,10 @@ bool FaceRigBind(FaceRig* rig, const CPODScene* scene) {
 void FaceRigApply(FaceRig* rig, CPODScene* scene, const FacePose& pose) {
   if (!rig->scene || rig->scene != scene) return;
   for (MATRIX& m : rig->layer) MatrixIdentity(m);
-  Turn(rig->layer[rig->neck], pose.head_yaw * kNeckShare, pose.head_pitch * kNeckShare);
-  Turn(rig->layer[rig->head], pose.head_yaw * (1 - kNeckShare), pose.head_pitch * (1 - kNeckShare));
+  FaceHeadTurns(pose, &rig->layer[rig->neck], &rig->layer[rig->head]);
   for (int side = 0; side < 2; ++side) {
     if (rig->tail[side] >= 0) Rotation(rig->layer[rig->tail[side]], 0, 1, 0, -kTailLag * pose.head_yaw);
-    Turn(rig->layer[rig->eye[side]], Clamp1(pose.eye_yaw / kEyeGazeRange) * kEyeTurnRange,
+    FaceTurn(rig->layer[rig->eye[side]], Clamp1(pose.eye_yaw / kEyeGazeRange) * kEyeTurnRange,
          Clamp1(pose.eye_pitch / kEyeGazeRange) * kEyeTurnRange);
     const float lids = pose.lids < 0 ? 0 : (pose.lids > 1 ? 1 : pose.lids);
     Rotation(rig->layer[rig->lid[side]], 1, 0, 0, lids * kLidClosedDegrees);

@@ -32,6 +32,12 @@ int MouthShapeFromName(const char* name);
 // the other fields are left as they are.
 void FaceMouthPose(FacePose* pose, MouthShape shape, float amount);
 
+// A turn of `pitch` degrees about x (up positive), then `yaw` about y (her
+// left positive), in GL element order.
+void FaceTurn(MATRIX& m, float yaw, float pitch);
+// The neck's and the head's shares of the pose's head turn.
+void FaceHeadTurns(const FacePose& pose, MATRIX* neck, MATRIX* head);
+
 // Where the rig's bones are in one loaded scene.
 struct FaceRig {
   const CPODScene* scene = nullptr;

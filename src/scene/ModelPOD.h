@@ -238,6 +238,8 @@ class CPODScene : public SPODScene {
   // it. The matrices stay the caller's; set them again after changing them,
   // which also drops the world matrices cached for the current frame.
   void SetPoseLayer(const MATRIX* perNode);
+  // The layer as last set (null for none).
+  const MATRIX* PoseLayer() const { return m_poseLayer; }
   // The layer's matrix for a node while it applies, else null.
   const MATRIX* PoseLayerOf(const SPODNode& node) const;
 

@@ -8,8 +8,11 @@
 #include <unordered_map>
 
 #include "scene/PODWriter.h"
+#include "springs/springs_store.h"
 #include "vrm/vrm_math.h"
+#include "vrm/vrm_expressions.h"
 #include "vrm/vrm_retarget.h"
+#include "vrm/vrm_springs.h"
 
 namespace vrm {
 
@@ -645,6 +648,9 @@ class Converter {
     j["lookAt"] = v1 ? raw("lookAt") : Json();
     j["firstPerson"] = raw("firstPerson");  // 0.x keeps its look-at here too
     j["springs"] = v1 ? d_.springs : raw("secondaryAnimation");
+    std::string left_out;
+    j["spring_setup"] = SpringsToJson(Springs(&left_out));
+    if (!left_out.empty()) j["springs_left_out"] = left_out;
     Json nodes = Json::array();
     for (size_t n = 0; n < d_.nodes.size(); ++n) nodes.push_back(NodeIndex((int)n));
     j["nodes"] = nodes;
@@ -658,12 +664,47 @@ class Converter {
       prims.push_back({{"node", drawn_[i].node}, {"mesh", drawn_[i].mesh}, {"primitive", drawn_[i].primitive}, {"meshes", ours}});
     }
     j["primitives"] = prims;  // a morph target k of a file's mesh is morph k of each of these
+    std::vector<DrawnInto> into;
+    for (const Json& p : prims) into.push_back({p["node"].get<int>(), p["mesh"].get<int>(), p["meshes"].get<std::vector<int>>()});
+    j["face"] = FileExpressions(d_, into);
     Json mats = Json::array();
     for (size_t m = 0; m < d_.materials.size(); ++m) mats.push_back(m);
     j["materials"] = mats;
     j["approximated"] = d_.approximated;
     j["scale"] = change_.scale;
     j["offset"] = {change_.offset.x, change_.offset.y, change_.offset.z};
+  }
+
+  // The file's springs moved into the scene made of it: its nodes are ours
+  // (a file's root hangs from ours, which stands on her ground), lengths are
+  // in her units and turned as the model is, and so are the rates (a
+  // distance a second) and the pull's direction.
+  SpringSetup Springs(std::string* left_out) const {
+    SpringSetup s = FileSprings(d_, left_out);
+    const double k = change_.scale, f = change_.f;
+    const double off[3] = {change_.offset.x, change_.offset.y, change_.offset.z};
+    auto point = [&](float v[3]) {
+      v[0] = F(f * k * v[0]), v[1] = F(k * v[1]), v[2] = F(f * k * v[2]);
+    };
+    for (SpringJoint& j : s.joints) {
+      point(j.offset);
+      if (j.parent_joint < 0 && j.parent_node < 0)
+        for (int a = 0; a < 3; ++a) j.offset[a] = F(j.offset[a] + off[a]);
+      j.rotation[0] = F(f * j.rotation[0]), j.rotation[2] = F(f * j.rotation[2]);
+      point(j.tail);
+      j.hit_radius = F(k * j.hit_radius);
+      j.stiffness = F(k * j.stiffness);
+      j.gravity_power = F(k * j.gravity_power);
+      j.gravity_dir[0] = F(f * j.gravity_dir[0]), j.gravity_dir[2] = F(f * j.gravity_dir[2]);
+    }
+    for (SpringCollider& c : s.colliders) {
+      point(c.offset);
+      point(c.tail);
+      c.radius = F(k * c.radius);
+    }
+    for (int& n : s.node_ids) n = NodeIndex(n);
+    for (int& n : s.joint_ids) n = NodeIndex(n);
+    return s;
   }
 
   void Thumbnail() {

@@ -1,8 +1,9 @@
 // Turning a read VRM file (vrm/vrm_file.h) into a character of ours, in
 // memory: her scene file's records, the pictures to store beside it and the
-// small character.json that keeps what is not drawn yet (humanoid map,
+// small character.json that keeps what is not drawn (humanoid map,
 // expressions, look-at, springs, meta, and where each of the file's nodes,
-// meshes and materials went).
+// meshes and materials went) and the springs' setup in the scene's nodes
+// and units (vrm/vrm_springs, springs/springs_store).
 //
 // The model is put into her world: in her units and facing (VRM 0.x is
 // turned to face +Z), scaled to her height and standing on her ground, so
@@ -30,7 +31,7 @@ namespace vrm {
 constexpr int kMaxTextureSide = 2048;
 // The version of what ConvertVrm makes: a folder made by another version is
 // made again when its file is imported.
-constexpr int kCharacterFormat = 1;
+constexpr int kCharacterFormat = 2;
 
 struct CharacterPicture {
   std::string name;  // file name in the folder

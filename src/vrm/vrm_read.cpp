@@ -16,6 +16,7 @@
 
 #include "picture/picture_file.h"
 #include "vrm/vrm_humanoid.h"
+#include "vrm/vrm_json.h"
 #include "vrm/vrm_math.h"
 
 namespace vrm {
@@ -78,21 +79,9 @@ const Json& At(const Json& a, size_t i) {
   return a.is_array() && i < a.size() ? a[i] : kNull;
 }
 
-const Json& Member(const Json& o, const char* key) {
-  static const Json kNull;
-  if (!o.is_object()) return kNull;
-  auto it = o.find(key);
-  return it == o.end() ? kNull : *it;
-}
-
 std::string Text(const Json& o, const char* key) {
   const Json& v = Member(o, key);
   return v.is_string() ? v.get<std::string>() : std::string();
-}
-
-double Number(const Json& o, const char* key, double fallback) {
-  const Json& v = Member(o, key);
-  return v.is_number() && std::isfinite(v.get<double>()) ? v.get<double>() : fallback;
 }
 
 // What tinygltf would follow unchecked: an image's buffer view, handed to

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "app/headless_run.h"
+#include "face/face_expressions.h"
 #include "face/voice_lines.h"
 
 namespace {
@@ -108,6 +109,16 @@ TEST(Face, IdleBlinksSpeaksWithHerLipsAndShowsTheCaption) {
     EXPECT_GE(starts[i] - starts[i - 1], 60) << "blinks at " << starts[i - 1] << " and " << starts[i];
     EXPECT_LE(starts[i] - starts[i - 1], 180) << "blinks at " << starts[i - 1] << " and " << starts[i];
   }
+  // Her face as expression presets: shut eyes are the blink, and the
+  // open mouth one of the vowels.
+  long vowels = 0;
+  for (const auto& t : r.ticks) {
+    if (t["blink"] > 0.99f && t["mouth"] == 0.0) {
+      EXPECT_EQ(t["expression"], nlohmann::json({"blink", 1.0})) << t;
+    }
+    vowels += t["mouth"] > 0.3f && (t["expression"][0] == "aa" || t["expression"][0] == "oh" || t["expression"][0] == "ee");
+  }
+  EXPECT_GT(vowels, 5);
   // With no pointer she looks at the viewer, glancing aside now and then.
   long aside = 0;
   for (const auto& t : r.ticks) aside += Gaze(t) > 2.0f;
@@ -284,4 +295,26 @@ TEST(Face, VolumeAndCaptionsApplyAtOnceAndPersist) {
   EXPECT_EQ(second.at(102)["volume"], 0);
   EXPECT_EQ(second.at(103)["volume"], 3);
   EXPECT_EQ(RunHeadless("tick 1\n", store).at(1)["volume"], 3) << "the last toggle is kept";
+}
+
+// A file's override rules and binary presets: a preset blocking the blink
+// holds it shut out, one blending the mouth takes its own weight off it, a
+// binary one is all or nothing.
+TEST(Face, ExpressionOverridesAndBinaryPresetsAsTheFileSays) {
+  FaceCharacter c;
+  for (const char* name : {"blink", "aa", "happy", "surprised"}) {
+    c.presets.emplace_back();
+    c.presets.back().name = name;
+  }
+  c.presets[2].override_blink = kOverrideBlock;
+  c.presets[2].override_mouth = kOverrideBlend;
+  c.presets[3].binary = true;
+  auto w = FaceExpressionWeights(c, {{"blink", 1}, {"aa", 0.8f}, {"happy", 0.25f}, {"surprised", 0.6f}});
+  EXPECT_EQ(w["blink"], 0);
+  EXPECT_NEAR(w["aa"], 0.6f, 1e-6);
+  EXPECT_EQ(w["surprised"], 1);
+  w = FaceExpressionWeights(c, {{"blink", 1}, {"aa", 0.8f}, {"surprised", 0.4f}});
+  EXPECT_EQ(w["blink"], 1);
+  EXPECT_NEAR(w["aa"], 0.8f, 1e-6);
+  EXPECT_EQ(w["surprised"], 0);
 }

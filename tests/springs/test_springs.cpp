@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "springs/springs.h"
+#include "springs/springs_store.h"
 
 namespace {
 
@@ -440,4 +441,48 @@ TEST(SpringsFromFile, Vrm0GroupsReachEveryBoneBelowTheirRoots) {
   const Pose pose = Rest(nodes);
   const V end3 = pose.p[3] + Unit(pose.p[3] - pose.p[2]) * 0.07f, end5 = pose.p[5] + Unit(pose.p[5] - pose.p[2]) * 0.07f;
   ExpectAtRest(s, pose, {{JointOf(s, 1), pose.p[2]}, {JointOf(s, 2), pose.p[3]}, {JointOf(s, 3), end3}, {JointOf(s, 5), end5}});
+}
+
+// A setup as its character folder keeps it comes back the same: stepped
+// alike, bit for bit. A stored setup damaged in shape is refused whole, in
+// one line.
+TEST(SpringsStore, KeptSetupsStepAlikeDamagedOnesAreRefused) {
+  SpringSetup s = Chain(4, {0.3f, -1, 0.2f}, 0.1f, 1.5f, 0.7f, 0.3f);
+  s.chains[0].collider_groups = {0};
+  s.collider_groups = {{0}};
+  SpringCollider c;
+  c.node = 0;
+  c.capsule = true;
+  c.offset[1] = -0.15f;
+  c.tail[0] = 0.2f;
+  c.radius = 0.04f;
+  s.colliders.push_back(c);
+  s.joint_ids = {7, 8, 9, 10};
+  const nlohmann::json stored = SpringsToJson(s);
+  SpringSetup back;
+  std::string error;
+  ASSERT_TRUE(SpringsFromJson(nlohmann::json::parse(stored.dump()), &back, &error)) << error;
+  EXPECT_EQ(back.joint_ids, s.joint_ids);
+  SpringState a, b;
+  ASSERT_TRUE(SpringsInit(&a, s, &error) && SpringsInit(&b, back, &error)) << error;
+  const MATRIX node = At(AxisAngle({0, 0, 1}, 0.4f), {0.1f, 1, 0});
+  const float jerk[3] = {3, 0, -2};
+  for (int t = 0; t < 20; ++t) {
+    SpringsStep(&a, &node, 1, t < 3 ? jerk : nullptr);
+    SpringsStep(&b, &node, 1, t < 3 ? jerk : nullptr);
+  }
+  EXPECT_EQ(a.rotation, b.rotation);
+  EXPECT_GT(SpringsReadout(a).max_speed, 0);
+
+  nlohmann::json damaged[4] = {stored, stored, stored, stored};
+  damaged[0]["joints"][2]["stiffness"] = "stiff";
+  damaged[1]["colliders"][0]["offset"] = {0, 1};
+  damaged[2]["chains"][0].erase("collider_groups");
+  damaged[3] = nlohmann::json::array();
+  for (const nlohmann::json& d : damaged) {
+    error.clear();
+    EXPECT_FALSE(SpringsFromJson(d, &back, &error)) << d;
+    EXPECT_EQ(error.rfind("springs: ", 0), 0u) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos);
+  }
 }

@@ -12,7 +12,9 @@
 #include "kit/vrm_builder.h"
 #include "rig/girl_clips.h"
 #include "rig/girl_humanoid.h"
+#include "kit/temp_dir.h"
 #include "scene/PODWriter.h"
+#include "springs/springs_store.h"
 #include "vrm/vrm_convert.h"
 
 namespace {
@@ -200,6 +202,54 @@ TEST(VrmConvert, SplitsBigMeshesAndDrawsThemWhereTheFileDoes) {
     }
   }
   EXPECT_GE(vertices, (size_t)across * down);
+}
+
+// Her exports' hair tails, as springs of her scene: each swaying joint is a
+// tail bone aiming at the next one where her scene has it (her units, turned
+// back for 0.x), and the colliders sit at the same places in both versions.
+TEST(VrmConvert, HerExportsSpringsLandOnHerTails) {
+  std::vector<std::vector<float>> colliders[2];
+  const char* files[2] = {"/ovanta-1.0.vrm", "/ovanta-0.x.vrm"};
+  for (int v = 0; v < 2; ++v) {
+    const std::vector<uint8_t> bytes = testkit::ReadFileBytes(std::string(OVANTA_VRM_EXPORTS) + files[v]);
+    vrm::Document d;
+    vrm::Character c;
+    std::string why;
+    ASSERT_TRUE(vrm::ReadVrm(bytes.data(), bytes.size(), &d, &why) && vrm::ConvertVrm(d, Girl().scene, &c, &why))
+        << why;
+    EXPECT_FALSE(c.info.contains("springs_left_out")) << c.info["springs_left_out"];
+    SpringSetup setup;
+    ASSERT_TRUE(SpringsFromJson(c.info["spring_setup"], &setup, &why)) << why;
+    ASSERT_EQ(setup.chains.size(), 2u) << files[v];
+    int aimed = 0;
+    for (size_t j = 0; j < setup.joints.size(); ++j) {
+      const SPODNode& node = c.scene.nodes[setup.joint_ids[j]];
+      EXPECT_EQ(std::string(node.name).rfind("tail_", 0), 0u) << node.name;
+      for (int k = 0; k < 3; ++k) EXPECT_NEAR(setup.joints[j].offset[k], node.positions[k], 1e-3) << node.name;
+      for (uint32_t n = 0; n < c.scene.nodeCount; ++n) {
+        if (c.scene.nodes[n].parentIndex != setup.joint_ids[j]) continue;
+        for (int k = 0; k < 3; ++k) EXPECT_NEAR(setup.joints[j].tail[k], c.scene.nodes[n].positions[k], 1e-3);
+        ++aimed;
+      }
+    }
+    EXPECT_EQ(aimed, 4) << "tail_l1, l2, r1, r2 aim at their next bones";
+    c.scene.SetFrame(0);
+    for (const SpringCollider& k : setup.colliders) {
+      MATRIX w;
+      c.scene.GetWorldMatrix(w, c.scene.nodes[setup.node_ids[k.node]]);
+      colliders[v].push_back({w.f[0] * k.offset[0] + w.f[4] * k.offset[1] + w.f[8] * k.offset[2] + w.f[12],
+                              w.f[1] * k.offset[0] + w.f[5] * k.offset[1] + w.f[9] * k.offset[2] + w.f[13],
+                              w.f[2] * k.offset[0] + w.f[6] * k.offset[1] + w.f[10] * k.offset[2] + w.f[14], k.radius});
+    }
+  }
+  // The head's sphere is each version's first collider; 1.0's capsule
+  // starts where 0.x's second shoulder is.
+  ASSERT_EQ(colliders[0].size(), 2u);
+  ASSERT_EQ(colliders[1].size(), 3u);
+  for (int k = 0; k < 4; ++k) {
+    EXPECT_NEAR(colliders[0][0][k], colliders[1][0][k], 1e-2) << k;
+    EXPECT_NEAR(colliders[0][1][k], colliders[1][2][k], 1e-2) << k;
+  }
 }
 
 }  // namespace

@@ -3,16 +3,26 @@
 // and move as she does) and for anyone to take her elsewhere. Her mesh,
 // skin and skeleton (every bone, the humanoid ones mapped through
 // rig/girl_humanoid.h, the others kept by name), her composed picture as
-// PNG, in metres; VRM 0.x faces -Z, 1.0 +Z as she does. Springs and
-// expressions are left for later: her soft parts and face rig are bones.
+// PNG, in metres; VRM 0.x faces -Z, 1.0 +Z as she does. Her face rig's
+// blink and mouth shapes are expressions (morph targets baked from the rig
+// itself, face/face_rig), her eyes a bone look-at turning as hers do. Her hair tails are
+// spring chains that keep off her head and shoulders (1.0 VRMC_springBone,
+// 0.x secondaryAnimation), with no pull of their own: at rest they hang
+// as she is made.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <iterator>
 #include <map>
 
+#include "face/face_rig.h"
 #include "girlgen.h"
 #include "picture/picture_file.h"
+#include "rig/face_bones.h"
 #include "rig/girl_humanoid.h"
+#include "scene/ModelPOD.h"
+#include "scene/PODWriter.h"
 #include "vrm/glb_write.h"
 
 namespace girlgen {
@@ -26,6 +36,174 @@ int BoneNamed(const char* name) {
   for (int b = 0; b < kBoneCount; ++b)
     if (std::strcmp(kBones[b].name, name) == 0) return b;
   return -1;
+}
+
+// Her hair tails as springs: each tail's bones a chain, kept off a sphere
+// round her head and a bar across her shoulders.
+void AddSprings(nlohmann::json& j, vrm::Version version, const std::function<nlohmann::json(V3)>& place) {
+  const int head = BoneNamed("head") + 1, chest = BoneNamed("chest") + 1;
+  const V3 headCentre(0, 18, -1), shoulderL(22, 36, -3), shoulderR(-22, 36, -3);
+  const double headRadius = 20 * kMetresPerUnit, shoulderRadius = 8 * kMetresPerUnit, hit = 4 * kMetresPerUnit;
+  const double stiffness = 1.0, drag = 0.4;
+  if (version == vrm::Version::k1) {
+    nlohmann::json springs = nlohmann::json::array();
+    for (const char* side : {"l", "r"}) {
+      nlohmann::json joints = nlohmann::json::array();
+      for (int k = 1; k <= 3; ++k)
+        joints.push_back({{"node", BoneNamed(("tail_" + std::string(side) + std::to_string(k)).c_str()) + 1},
+                          {"hitRadius", hit},
+                          {"stiffness", stiffness},
+                          {"gravityPower", 0.0},
+                          {"gravityDir", {0.0, -1.0, 0.0}},
+                          {"dragForce", drag}});
+      springs.push_back({{"name", std::string("tail_") + side}, {"joints", joints}, {"colliderGroups", {0}}});
+    }
+    using Json = nlohmann::json;
+    Json sphere = {{"offset", place(headCentre)}, {"radius", headRadius}};
+    Json capsule = {{"offset", place(shoulderR)}, {"radius", shoulderRadius}, {"tail", place(shoulderL)}};
+    Json colliders = Json::array();
+    colliders.push_back({{"node", head}, {"shape", {{"sphere", sphere}}}});
+    colliders.push_back({{"node", chest}, {"shape", {{"capsule", capsule}}}});
+    Json group = {{"name", "head and shoulders"}, {"colliders", {0, 1}}};
+    Json ext = Json::object();
+    ext["specVersion"] = "1.0";
+    ext["colliders"] = colliders;
+    ext["colliderGroups"] = Json::array({group});
+    ext["springs"] = springs;
+    j["extensions"]["VRMC_springBone"] = ext;
+    j["extensionsUsed"].push_back("VRMC_springBone");
+    return;
+  }
+  // 0.x vectors are left-handed: z turned round.
+  auto vec0 = [&](V3 p) {
+    const nlohmann::json v = place(p);
+    return nlohmann::json{{"x", v[0]}, {"y", v[1]}, {"z", -v[2].get<double>()}};
+  };
+  using Json = nlohmann::json;
+  Json bones = {{"comment", "hair tails"},
+                {"stiffiness", stiffness},
+                {"gravityPower", 0.0},
+                {"gravityDir", {{"x", 0.0}, {"y", -1.0}, {"z", 0.0}}},
+                {"dragForce", drag},
+                {"center", -1},
+                {"hitRadius", hit}};
+  bones["bones"] = {BoneNamed("tail_l1") + 1, BoneNamed("tail_r1") + 1};
+  bones["colliderGroups"] = {0, 1};
+  Json headGroup = {{"node", head}}, shoulders = {{"node", chest}};
+  headGroup["colliders"] = Json::array({Json{{"offset", vec0(headCentre)}, {"radius", headRadius}}});
+  shoulders["colliders"] = Json::array({Json{{"offset", vec0(shoulderL)}, {"radius", shoulderRadius}},
+                                        Json{{"offset", vec0(shoulderR)}, {"radius", shoulderRadius}}});
+  Json secondary = Json::object();
+  secondary["boneGroups"] = Json::array({bones});
+  secondary["colliderGroups"] = Json::array({headGroup, shoulders});
+  j["extensions"]["VRM"]["secondaryAnimation"] = secondary;
+}
+
+// The expressions her face rig makes, as morph targets: the preset and the
+// rig's pose at its full weight.
+struct Expression {
+  const char* preset;
+  const char* preset0x;
+  MouthShape mouth;  // kMouthRest: the blink
+};
+const Expression kExpressions[] = {
+    {"blink", "blink", kMouthRest}, {"aa", "a", kMouthA}, {"oh", "o", kMouthO}, {"ee", "e", kMouthE}};
+
+// Each expression's offsets of her vertices (in her units) and normals: the rig posed
+// on a scene of her bones alone, every vertex carried by its bones.
+struct Baked {
+  std::vector<V3> offsets, normals;
+};
+std::vector<Baked> BakeExpressions(const Mesh& mesh) {
+  CPODScene bones;
+  bones.frameCount = 1;
+  bones.nodeCount = kBoneCount;
+  bones.nodes = PODAlloc<SPODNode>(kBoneCount);
+  for (int b = 0; b < kBoneCount; ++b) {
+    SPODNode& n = bones.nodes[b];
+    n.name = PODStrDup(kBones[b].name);
+    n.meshIndex = n.materialIndex = -1;
+    n.parentIndex = kBones[b].parent;
+    const V3 t = kBones[b].parent < 0 ? kBones[b].bindPos : kBones[b].bindPos - kBones[kBones[b].parent].bindPos;
+    n.positions = PODAlloc<float>(3);
+    n.positions[0] = t.x, n.positions[1] = t.y, n.positions[2] = t.z;
+  }
+  std::vector<Baked> out;
+  FaceRig rig;
+  if (!bones.InitImpl() || !FaceRigBind(&rig, &bones)) return out;
+  for (const Expression& e : kExpressions) {
+    FacePose pose;
+    if (e.mouth == kMouthRest) pose.lids = 1;
+    else FaceMouthPose(&pose, e.mouth, 1);
+    FaceRigApply(&rig, &bones, pose);
+    bones.SetFrame(0);
+    std::vector<MATRIX> moved(kBoneCount);
+    for (int b = 0; b < kBoneCount; ++b) bones.GetWorldMatrix(moved[b], bones.nodes[b]);
+    std::vector<V3> offsets, normals;
+    for (const Vertex& v : mesh.verts) {
+      double p[3] = {0, 0, 0}, n[3] = {0, 0, 0}, sum = 0;
+      for (int k = 0; k < 4; ++k) {
+        if (v.weight[k] <= 0) continue;
+        const MATRIX& m = moved[v.bone[k]];
+        const V3 rel = v.pos - kBones[v.bone[k]].bindPos;  // bones rest unturned
+        for (int r = 0; r < 3; ++r) {
+          p[r] += v.weight[k] * (m.f[r] * rel.x + m.f[4 + r] * rel.y + m.f[8 + r] * rel.z + m.f[12 + r]);
+          n[r] += v.weight[k] * (m.f[r] * v.nrm.x + m.f[4 + r] * v.nrm.y + m.f[8 + r] * v.nrm.z);
+        }
+        sum += v.weight[k];
+      }
+      const double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+      const double rest = std::sqrt((double)v.nrm.x * v.nrm.x + (double)v.nrm.y * v.nrm.y + (double)v.nrm.z * v.nrm.z);
+      offsets.push_back(sum > 0 ? V3((float)(p[0] / sum), (float)(p[1] / sum), (float)(p[2] / sum)) - v.pos : V3(0, 0, 0));
+      // The exported normals are of unit length; so are these.
+      normals.push_back(sum > 0 && len > 0 && rest > 0
+                            ? V3((float)(n[0] / len), (float)(n[1] / len), (float)(n[2] / len)) -
+                                  v.nrm * (float)(1 / rest)
+                            : V3(0, 0, 0));
+    }
+    out.push_back({offsets, normals});
+  }
+  bones.SetPoseLayer(nullptr);
+  bones.Destroy();
+  return out;
+}
+
+// The expressions (morph targets `first`... of mesh 0) and her eyes' look-at.
+void AddExpressions(nlohmann::json& j, vrm::Version version) {
+  using Json = nlohmann::json;
+  // Her eyes turn kIrisTravel / kEyeRadius radians at 25 degrees of gaze.
+  const double eyeTurn = kIrisTravel / kEyeRadius * 180.0 / 3.14159265358979, gaze = 25.0;
+  if (version == vrm::Version::k1) {
+    Json presets = Json::object();
+    for (size_t k = 0; k < std::size(kExpressions); ++k)
+      presets[kExpressions[k].preset] = {
+          {"morphTargetBinds", Json::array({Json{{"node", 0}, {"index", k}, {"weight", 1.0}}})}, {"isBinary", false}};
+    Json& vrm = j["extensions"]["VRMC_vrm"];
+    vrm["expressions"] = {{"preset", presets}};
+    const Json range = {{"inputMaxValue", gaze}, {"outputScale", eyeTurn}};
+    vrm["lookAt"] = {{"type", "bone"},
+                     {"rangeMapHorizontalInner", range},
+                     {"rangeMapHorizontalOuter", range},
+                     {"rangeMapVerticalDown", range},
+                     {"rangeMapVerticalUp", range}};
+    return;
+  }
+  Json groups = Json::array();
+  for (size_t k = 0; k < std::size(kExpressions); ++k)
+    groups.push_back({{"name", kExpressions[k].preset},
+                      {"presetName", kExpressions[k].preset0x},
+                      {"binds", Json::array({Json{{"mesh", 0}, {"index", k}, {"weight", 100.0}}})},
+                      {"isBinary", false}});
+  Json& vrm = j["extensions"]["VRM"];
+  vrm["blendShapeMaster"] = {{"blendShapeGroups", groups}};
+  const Json range = {{"curve", {0, 0, 0, 1, 1, 1, 1, 0}}, {"xRange", gaze}, {"yRange", eyeTurn}};
+  vrm["firstPerson"] = {{"firstPersonBone", BoneNamed("head") + 1},
+                        {"firstPersonBoneOffset", {{"x", 0}, {"y", 0.06}, {"z", 0}}},
+                        {"lookAtTypeName", "Bone"},
+                        {"lookAtHorizontalInner", range},
+                        {"lookAtHorizontalOuter", range},
+                        {"lookAtVerticalDown", range},
+                        {"lookAtVerticalUp", range}};
 }
 
 }  // namespace
@@ -88,7 +266,25 @@ bool WriteVrm(const Mesh& mesh, const Image& picture, vrm::Version version, cons
         {"JOINTS_0", g.Accessor(bones.data(), bones.size() / 4, 5123, "VEC4")}, {"WEIGHTS_0", g.Floats(weights, "VEC4")}}},
       {"indices", g.Accessor(mesh.tris.data(), mesh.tris.size(), 5123, "SCALAR")},
       {"material", 0}};
-  j["meshes"].push_back({{"name", "girl"}, {"primitives", {prim}}});
+  const std::vector<Baked> baked = BakeExpressions(mesh);
+  if (baked.size() != std::size(kExpressions)) {
+    std::fprintf(stderr, "girlgen: her face rig could not be posed for %s\n", path.c_str());
+    return false;
+  }
+  nlohmann::json targetNames = nlohmann::json::array(), targetWeights = nlohmann::json::array();
+  for (size_t k = 0; k < baked.size(); ++k) {
+    std::vector<float> offsets, normals;
+    for (const V3& o : baked[k].offsets) place(o, kMetresPerUnit, &offsets);
+    for (const V3& n : baked[k].normals) place(n, 1.0, &normals);
+    prim["targets"].push_back(
+        {{"POSITION", g.Floats(offsets, "VEC3", true)}, {"NORMAL", g.Floats(normals, "VEC3")}});
+    targetNames.push_back(kExpressions[k].preset);
+    targetWeights.push_back(0.0);
+  }
+  j["meshes"].push_back({{"name", "girl"},
+                         {"primitives", {prim}},
+                         {"weights", targetWeights},
+                         {"extras", {{"targetNames", targetNames}}}});
   j["skins"].push_back({{"joints", joints}, {"inverseBindMatrices", g.Floats(ibm, "MAT4")}});
 
   std::vector<uint8_t> png;
@@ -115,6 +311,12 @@ bool WriteVrm(const Mesh& mesh, const Image& picture, vrm::Version version, cons
                                                       {"keywordMap", nlohmann::json::object()},
                                                       {"tagMap", nlohmann::json::object()}}};
   }
+  AddExpressions(j, version);
+  AddSprings(j, version, [&](V3 p) {
+    std::vector<float> v;
+    place(p, kMetresPerUnit, &v);
+    return nlohmann::json(v);
+  });
   const std::vector<uint8_t> bytes = g.Finish();
   FILE* f = std::fopen((path + ".tmp").c_str(), "wb");
   bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
