@@ -11,7 +11,7 @@ packages=(
   libimgui-dev fonts-dejavu-core
   flite1-dev libespeak-ng-dev espeak-ng-data
   clang libclang-rt-14-dev
-  xvfb xauth xdotool x11-utils imagemagick jq
+  xvfb xauth xdotool x11-utils xcompmgr libx11-dev libxext-dev imagemagick jq
   desktop-file-utils dpkg-dev
   emscripten chromium
 )

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "app/RootViewController.h"
+#include "app/mascot_app.h"
 #include "app/ui_text.h"
 #include "catalog/catalog.h"
 #include "character/girl.h"
@@ -170,9 +171,18 @@ void ConfigViewController::loadView() {
   outlet("captionsSwitch", captionsSwitch);
   connect("onVolume", [this] { onVolume(); });
   connect("onCaptions", [this] { onCaptions(); });
+  // Desktop mode beside Done, below every option panel.
+  desktopSwitch = add(new UIButton());
+  desktopSwitch->frame = {kOptionX, 424, 132, 40};
+  desktopSwitch->action = [this] { onDesktopMode(); };
+  outlet("desktopSwitch", desktopSwitch);
+#ifdef __EMSCRIPTEN__
+  desktopSwitch->hidden = true;  // a page cannot leave its browser window
+#endif
+  connect("onDesktopMode", [this] { onDesktopMode(); });
 
   auto* back = add(new UIButton());
-  back->frame = {90, 424, 140, 40};
+  back->frame = {18, 424, 136, 40};
   back->setTitle(UiText("Done"), UIControlStateNormal);
   back->setTitle(UiText("Done"), UIControlStateHighlighted);
   back->setTitleColor({0.1f, 0.35f, 0.8f, 1}, UIControlStateNormal);
@@ -231,7 +241,9 @@ void ConfigViewController::ShowFaceSettings() {
   for (UIControlState s : {UIControlStateNormal, UIControlStateSelected, UIControlStateHighlighted}) {
     volumeButton->setTitle(UiText(kLevels[face_volume]), s);
     captionsSwitch->setTitle(UiText(face_captions ? "On" : "Off"), s);
+    desktopSwitch->setTitle(UiText(Mascot().on ? "Desktop: On" : "Desktop: Off"), s);
   }
+  desktopSwitch->setTitleColor(UIColor::darkGrayColor(), UIControlStateNormal);
   volumeButton->setTitleColor(UIColor::darkGrayColor(), UIControlStateNormal);
   captionsSwitch->setTitleColor(UIColor::darkGrayColor(), UIControlStateNormal);
 }
@@ -245,6 +257,11 @@ void ConfigViewController::onVolume() {
 void ConfigViewController::onCaptions() {
   FaceSetCaptions(!face_captions);
   GirlSaveFaceSettings();
+  ShowFaceSettings();
+}
+
+void ConfigViewController::onDesktopMode() {
+  MascotAppSet(!Mascot().on);
   ShowFaceSettings();
 }
 

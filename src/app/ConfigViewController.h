@@ -55,6 +55,9 @@ class ConfigViewController : public UIViewController {
   // applies and is saved at once (no reload, no line).
   void onVolume();    // off, low, medium, high, off, ...
   void onCaptions();  // on, off, on, ...
+  // Desktop mode on or off (app/mascot_app.h); she goes to the desktop
+  // when the settings screen closes.
+  void onDesktopMode();
   // Esc: leaves as Done does.
   bool accessibilityPerformEscape() override {
     backToMainView();
@@ -74,6 +77,7 @@ class ConfigViewController : public UIViewController {
   UIButton* opLanguage = nullptr;
   UIButton* volumeButton = nullptr;
   UIButton* captionsSwitch = nullptr;
+  UIButton* desktopSwitch = nullptr;
   UIPanel* optionsPanel = nullptr;
   UIPanel* optionsBridge = nullptr;
 

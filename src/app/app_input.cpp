@@ -3,6 +3,7 @@
 #include "app/RootViewController.h"
 #include "app/app_loop.h"
 #include "app/help_overlay.h"
+#include "app/mascot_app.h"
 #include "app/notice.h"
 #include "app/ui_text.h"
 #include "app/ui_draw.h"
@@ -108,6 +109,10 @@ void AppInput::Key(const InputKey& key) {
     FaceToggleMute();
     GirlSaveFaceSettings();
     NoticeShow(UiText(face_volume == 0 ? "Sound off" : "Sound on"));
+    return;
+  }
+  if (key.name == "d" && !key.ctrl && !key.alt) {  // onto the desktop and back
+    MascotAppSet(!Mascot().on);
     return;
   }
   if (hooks.accel && !key.ctrl && !key.alt) AccelKey(*hooks.accel, key.name);

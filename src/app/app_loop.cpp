@@ -8,6 +8,8 @@
 #include "app/RootViewController.h"
 #include "app/app_input.h"
 #include "app/help_overlay.h"
+#include "app/mascot_app.h"
+#include "app/mascot_menu.h"
 #include "app/notice.h"
 #include "app/ui_text.h"
 #include "app/ui_draw.h"
@@ -43,7 +45,11 @@ bool LayerWanted(const EAGLView* view) {
 // and the help over everything while it is shown.
 void Composite() {
   if (!g_app || !g_app->navigationController || !UIKitReady()) return;
-  UIKitSetOverlay(HelpShown() ? &HelpContent() : nullptr);
+  // On the desktop she stands alone: no screen is drawn, only her menu
+  // when it is open.
+  if (!girl_on_desktop) MascotMenuClose();
+  UIKitSetDesktop(girl_on_desktop, MascotMenuShown());
+  UIKitSetOverlay(HelpShown() && !girl_on_desktop ? &HelpContent() : nullptr);
   if (!g_scene.layered) {
     UIKitFrame(*g_app->navigationController, true);
     return;
@@ -136,6 +142,7 @@ void OvantaAppTick(const double accel[3]) {
   const int before = g_app->window->presents;
   // Her greeting waits until the help over her (the first start's) is gone.
   sound_greeting_held = HelpShown();
+  girl_on_desktop = MascotAppActive();
   if (g_timer) g_timer();
   // A paused tick presents nothing of the GL view; the window still shows
   // the loading picture and the screens over it.
@@ -143,6 +150,7 @@ void OvantaAppTick(const double accel[3]) {
     Composite();
     g_app->window->eagl()->swapBuffers();
   }
+  MascotAppAfterTick();
 }
 
 void OvantaAppSetScale(float scale) {
@@ -174,8 +182,10 @@ void OvantaAppStop() {
 FrameWrite OvantaWriteFrame(const std::string& path) {
   std::vector<uint8_t> rgba;
   if (!g_app || !EAGLViewReadPixels(g_app->window->eagl(), rgba)) return kFrameNotRead;
-  // The view is opaque: what the blends left in the alpha channel is never shown.
-  for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 255;
+  // The view is opaque: what the blends left in the alpha channel is never
+  // shown. On the desktop the alpha is what the desktop shows through.
+  if (!girl_on_desktop)
+    for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 255;
   const EAGLSize s = g_app->window->eagl()->surfaceSize();
   // The writer says why it could not, in one line.
   return EAGLWritePNG(path.c_str(), rgba.data(), static_cast<int>(s.width), static_cast<int>(s.height))

@@ -68,7 +68,8 @@ void OvantaSceneBegin();
 void OvantaSceneEnd();
 
 // Writes the frame last presented, interface included, as an opaque PNG
-// (the headless `shot` and the window's F12).
+// (the headless `shot` and the window's F12); on the desktop (app/mascot_app.h)
+// with the frame's alpha.
 enum FrameWrite { kFrameWritten, kFrameNotRead, kFrameNotWritten };
 FrameWrite OvantaWriteFrame(const std::string& path);
 // The window's F12: the frame written to `path`, said on standard output,

@@ -12,6 +12,7 @@
 #include "character/girl_touch.h"
 #include "app/RootViewController.h"
 #include "app/app_loop.h"
+#include "app/mascot_app.h"
 #include "files/files.h"
 #include "face/face.h"
 #include "uikit/uikit.h"
@@ -149,6 +150,8 @@ void TraceAfterTick(long tick) {
   line.pop_back();
   line += ",\"buttons\":" + Dump(VisibleButtons());
   line += "," + FaceFields().substr(1);  // the face layer's fields, then the closing brace
+  line.pop_back();
+  line += MascotAppTraceFields() + "}";  // desktop mode's
   Write(line);
   if (std::fflush(g_trace) != 0 && !g_trace_error) g_trace_error = errno ? errno : EIO;
 }

@@ -17,6 +17,8 @@
 #include "app/app_input.h"
 #include "app/app_loop.h"
 #include "app/app_trace.h"
+#include "app/mascot_app.h"
+#include "app/mascot_menu.h"
 #include "app/ui_draw.h"
 #include "cli/cli.h"
 #include "files/files.h"
@@ -134,7 +136,9 @@ std::string Action(const Line& l) {
 
 std::string Press(const Line& l) {
   if (l.args.size() != 1) return "usage: press OUTLET";
-  UIViewController* top = OvantaTopScreen();
+  // Desktop mode's menu, while open, is what takes clicks.
+  UIViewController* menu = MascotMenuShown();
+  UIViewController* top = menu ? menu : OvantaTopScreen();
   UIView* v = top ? top->outletNamed(l.args[0]) : nullptr;
   // Buttons, and the name field (a click puts the caret in it).
   const auto* field = dynamic_cast<UITextField*>(v);
@@ -211,6 +215,68 @@ std::string Point(const Line& l) {
   return "";
 }
 
+// Desktop mode's lines: the work area, the desktop's windows, her window
+// picked up and moved, and let go.
+bool ParseInts(const std::vector<std::string>& args, size_t from, int n, int* out) {
+  if (args.size() != from + n) return false;
+  for (int i = 0; i < n; ++i) {
+    float v;
+    if (!ParseFloat(args[from + i], &v) || v != std::floor(v) || std::fabs(v) > 100000) return false;
+    out[i] = static_cast<int>(v);
+  }
+  return true;
+}
+
+std::string Screen(const Line& l) {
+  int v[4];
+  if (!ParseInts(l.args, 0, 4, v) || v[2] <= 0 || v[3] <= 0) return "usage: screen X Y W H (the work area, whole pixels)";
+  Mascot().work = {v[0], v[1], v[2], v[3]};
+  return "";
+}
+
+std::string Under(const Line& l) {
+  std::vector<MascotDeskWindow>& windows = Mascot().windows;
+  int v[4];
+  const bool gone = l.args.size() == 2 && l.args[1] == "gone";
+  if (l.args.empty() || (!gone && (!ParseInts(l.args, 1, 4, v) || v[2] <= 0 || v[3] <= 0)))
+    return "usage: under NAME X Y W H | under NAME gone";
+  for (size_t i = 0; i < windows.size(); ++i)
+    if (windows[i].id == l.args[0]) {
+      // Moved or gone: either way it leaves its place in the stacking order.
+      windows.erase(windows.begin() + static_cast<long>(i));
+      break;
+    }
+  if (!gone) windows.push_back({l.args[0], {v[0], v[1], v[2], v[3]}});
+  return "";
+}
+
+std::string Window(const Line& l) {
+  int v[2];
+  if (!ParseInts(l.args, 0, 2, v)) return "usage: window X Y (whole pixels)";
+  MascotState& m = Mascot();
+  MascotHold(m.place);
+  m.place.x = v[0];
+  m.place.y = static_cast<float>(v[1]);
+  return "";
+}
+
+// A right-click on her at view point X, Y.
+std::string Menu(const Line& l) {
+  float x, y;
+  if (l.args.size() != 2 || !ParseFloat(l.args[0], &x) || !ParseFloat(l.args[1], &y)) return "usage: menu X Y";
+  if (!MascotAppActive()) return "the menu is desktop mode's";
+  const MascotRect& p = Mascot().part;
+  const float s = OvantaView() ? OvantaView()->eagl()->contentScaleFactor() : 1.0f;
+  MascotMenuOpen(x, y, p.x / s, p.y / s, (p.x + p.w) / s, (p.y + p.h) / s);
+  return "";
+}
+
+std::string Drop(const Line& l) {
+  if (!l.args.empty()) return "usage: drop";
+  MascotDrop(Mascot().place);
+  return "";
+}
+
 struct Command {
   const char* name;
   std::string (*run)(const Line&);
@@ -219,6 +285,7 @@ struct Command {
 const Command kCommands[] = {
     {"tick", Ticks},   {"touch", Touches}, {"tap", Tap},   {"accel", Accel}, {"action", Action},
     {"press", Press},  {"name", Name},     {"shot", Shot}, {"key", Key},     {"point", Point},
+    {"screen", Screen}, {"under", Under},  {"window", Window}, {"drop", Drop},   {"menu", Menu},
 };
 
 // One line; "" when it was fine, else the message.
@@ -243,7 +310,8 @@ const CliProgram kCli = {
      {"--trace", "FILE", "write a JSON-lines trace of every tick ('-': standard output)"},
      {"--scale", "N", "pixels a point, 1 to 4 (1)"},
      {"--gl", "es1|es2", "the driver's GL ES 1.1, or ours over GL ES 2.0 (also OVANTA_GL)"},
-     {"--character", "FILE|ID", "show a character of a VRM file (imported first) or imported before"}},
+     {"--character", "FILE|ID", "show a character of a VRM file (imported first) or imported before"},
+     {"--mascot", nullptr, "desktop mode: she alone on a transparent surface"}},
     "SCRIPT '-' reads standard input.\n"
     "Exit status: 0 done, 2 a malformed script line, 64 usage, 65 a character file refused,\n"
     "66 a missing script, bundle or character, 69 no GL surface, 74 a trace, shot or settings that\n"
@@ -329,6 +397,8 @@ int HeadlessMain(int argc, char** argv) {
   if (!OvantaAppStart(OvantaAppOptions{kEAGLSurfaceHeadless, scale, gl})) {
     status = 69;
   } else {
+    MascotAppLoad();
+    if (args.Has("--mascot")) Mascot().on = true;
     const int bad = script == "-" ? HeadlessRunScript(std::cin, "stdin") : HeadlessRunScript(file, script);
     if (bad) status = 2;
     OvantaAppStop();

@@ -5,6 +5,7 @@
 // its 2:3 shape between black bars, and input maps through the same box.
 //
 //   ovanta [--bundle DIR] [--defaults FILE] [--trace FILE] [--shot FILE] [--gl es1|es2] [--import FILE]
+//          [--mascot]
 //
 // Input goes through the one input handler (input/input.h, app/app_input.h):
 // mouse as one finger, Alt + drag a mirrored second finger, wheel a pinch,
@@ -28,6 +29,8 @@
 #include "app/app_loop.h"
 #include "app/app_trace.h"
 #include "app/help_overlay.h"
+#include "app/mascot_app.h"
+#include "app/mascot_window.h"
 #include "app/window_input.h"
 #include "app/window_state.h"
 #include "cli/cli.h"
@@ -50,7 +53,8 @@ const CliProgram kCli = {
      {"--trace", "FILE", "write a JSON-lines trace of every tick ('-': standard output)"},
      {"--shot", "FILE", "where F12 writes the frame (ovanta-shot.png)"},
      {"--gl", "es1|es2", "the driver's GL ES 1.1, or ours over GL ES 2.0 (also OVANTA_GL)"},
-     {"--import", "FILE", "import a VRM file as a character and show it (this run)"}},
+     {"--import", "FILE", "import a VRM file as a character and show it (this run)"},
+     {"--mascot", nullptr, "desktop mode: she stands on the desktop itself (D toggles)"}},
     "Exit status: 0 done, 64 usage, 66 no bundle, 69 no display, 74 a trace, shot or settings\n"
     "that could not be written.\n"};
 
@@ -168,7 +172,14 @@ int main(int argc, char** argv) {
   }
   SetIcon(window);
   FitToWindow(window);
-  if (!stored) HelpShow();
+  // Desktop mode as the flag or the last run left it; a stored place off
+  // every display is forgotten.
+  MascotAppLoad();
+  if (args.Has("--mascot")) Mascot().on = true;
+  if (Mascot().anchored && !WindowGeometryFits({Mascot().feet_x - 50, Mascot().feet_y - 150, 100, 150}, Displays()))
+    Mascot().anchored = false;
+  // The help is shown over the normal window only.
+  if (!stored && !Mascot().on) HelpShow();
   SDL_StartTextInput();
 
   Accelerometer accel;
@@ -225,6 +236,7 @@ int main(int argc, char** argv) {
     while (SDL_PollEvent(&e)) queue.Push(e);
     bool resized = false;
     for (const SDL_Event& ev : queue.TakeFrame()) {
+      if (MascotWindowEvent(ev)) continue;  // her own window's mouse
       // Uncovered, shown again, resized: the window shows the whole frame
       // anew rather than only what changed.
       if (ev.type == SDL_WINDOWEVENT && OvantaView()) OvantaView()->eagl()->presentWhole();
@@ -242,12 +254,16 @@ int main(int argc, char** argv) {
       if (!Fullscreen(window)) windowed = Geometry(window);
     }
 
+    // Desktop mode opens, follows and closes its own window around the tick.
+    if (MascotWindowBeforeTick(window)) FitToWindow(window);
+
     double sample[3];
     accel.Sample(sample);
     TraceBeforeTick();
     OvantaAppTick(sample);
     SoundServicePump();
     TraceAfterTick(++tick);
+    MascotWindowAfterTick();
     if (shot_requested) {
       shot_requested = false;
       if (!OvantaScreenshot(shot)) shot_failed = true;
@@ -255,11 +271,13 @@ int main(int argc, char** argv) {
     // A slow tick delays the next one; none is skipped.
     next = std::max(next + period, SDL_GetPerformanceCounter());
   }
-  if (!Fullscreen(window)) windowed = Geometry(window);
+  if (!Fullscreen(window) && !MascotWindowShown()) windowed = Geometry(window);
   // The window goes at once; saving and taking everything down follow
   // unseen.
+  MascotWindowClose(nullptr);
   SDL_HideWindow(window);
   WindowGeometryStore(windowed);
+  MascotAppStore();
   UserDefaultsSynchronize();
   OvantaAppStop();
   accel.Close();

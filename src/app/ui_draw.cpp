@@ -66,6 +66,8 @@ void UIKitShutdown() {
   kit.title_font = nullptr;
   kit.pending.clear();
   kit.overlay = nullptr;
+  kit.desktop = false;
+  kit.floating = nullptr;
 }
 
 bool UIKitReady() { return kit.ctx != nullptr; }
@@ -111,3 +113,8 @@ void UIKitPointer(bool present, float x, float y, bool down) {
 }
 
 void UIKitSetOverlay(const UIOverlay* overlay) { kit.overlay = overlay; }
+
+void UIKitSetDesktop(bool desktop, UIViewController* floating) {
+  kit.desktop = desktop;
+  kit.floating = floating;
+}

@@ -69,6 +69,9 @@ std::vector<std::string> UIKitLabelLines(const UILabel& label);
 
 // Drawn over every screen while set (null: none); not owned.
 void UIKitSetOverlay(const UIOverlay* overlay);
+// Desktop mode: no screen of the navigation controller is drawn or takes a
+// click; `floating` (null: none; not owned) is drawn and clicked alone.
+void UIKitSetDesktop(bool desktop, UIViewController* floating);
 
 // The topmost visible, enabled control of the visible screens under (x, y),
 // or null; the window uses it to tell a click on a button from a touch on

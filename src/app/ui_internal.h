@@ -31,6 +31,10 @@ struct KitState {
   std::map<std::string, GLuint> textures;
   std::vector<std::function<void()>> pending;
   const UIOverlay* overlay = nullptr;
+  // Desktop mode: the navigation controller's screens are left out, and
+  // this one (when set) is drawn alone.
+  bool desktop = false;
+  UIViewController* floating = nullptr;
   // What the last frame over the scene layer drew, piece by piece (see
   // UIKitFrameOverScene); invalid after a frame drawn straight over the last.
   struct Piece {

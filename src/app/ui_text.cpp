@@ -44,6 +44,12 @@ const Row kRows[] = {
     {"Medium", "Средне"},
     {"High", "Громко"},
     {"On", "Вкл."},
+    {"Desktop: On", "Стол: вкл."},
+    {"Desktop: Off", "Стол: выкл."},
+    // Desktop mode's menu.
+    {"Stop", "Стоп"},
+    {"Desktop mode off", "Обычное окно"},
+    {"Quit", "Выход"},
     // The help.
     {"Controls", "Управление"},
     {"Mouse", "Мышь"},

@@ -355,8 +355,9 @@ void Build(UINavigationController& nav) {
   ImGui::NewFrame();
   // Bottom first: the screen under a push, or the top one under a screen
   // sliding out after a pop (which was one level deeper).
-  const auto shown = nav.visible(kit.width);
+  const auto shown = kit.desktop ? std::vector<std::pair<UIViewController*, float>>() : nav.visible(kit.width);
   const int top = static_cast<int>(nav.depth()) - 1;
+  if (kit.floating) DrawScreen(kit.floating, 0, true, top + 2);
   for (size_t i = 0; i < shown.size(); ++i) {
     const bool on_top = shown[i].first == nav.topViewController();
     DrawScreen(shown[i].first, shown[i].second, on_top, on_top ? top : i == 0 ? top - 1 : top + 1);

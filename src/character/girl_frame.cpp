@@ -24,6 +24,7 @@
 #include "scene/ModelPOD.h"
 
 FrameReport frame_report;
+bool girl_on_desktop = false;
 FramePixels frame_pixels = kFramePixelsNone;
 FrameChange frame_changed = {true, {}};
 
@@ -36,6 +37,7 @@ struct Drawn {
   const CPODScene* model = nullptr;
   const float* shadow = nullptr;
   int culling = 0;
+  bool desktop = false;
   BackdropMemo backdrop;
   std::vector<uint8_t> backdrop_drawn;
 };
@@ -59,23 +61,25 @@ const uint8_t* ScissorToChange() {
   if (frame_report.reloaded) d = Drawn();
   PixelRect her, room;
   const bool her_known = SceneDrawnRect(girl_model, anim_girl.frame, &her);
-  const bool room_known = BackdropChangedRect(bg, anim_bg.frame, &d.backdrop, &room);
+  CPODScene* const shown_room = girl_on_desktop ? nullptr : bg;
+  const bool room_known = BackdropChangedRect(shown_room, anim_bg.frame, &d.backdrop, &room);
   // A tap reads the backdrop alone under the finger, so all of it is drawn.
   const bool partial = her_known && room_known && d.known && frame_pixels == kFramePixelsKept &&
                        !touch.request && d.model == girl_model && d.shadow == girl_shadow.positions &&
-                       d.culling == debug_no_culling;
+                       d.culling == debug_no_culling && d.desktop == girl_on_desktop;
   const PixelRect change = RectUnion(RectUnion(d.her, her), room);
   d.known = her_known;
   d.her = her;
   d.model = girl_model;
   d.shadow = girl_shadow.positions;
   d.culling = debug_no_culling;
+  d.desktop = girl_on_desktop;
   if (!partial) return nullptr;
   frame_changed = {false, change};
   glEnable(GL_SCISSOR_TEST);
   glScissor(change.x0, change.y0, change.x1 - change.x0, change.y1 - change.y0);
   BackdropNodesIn(d.backdrop, change, &d.backdrop_drawn);
-  return bg && d.backdrop_drawn.size() == bg->meshNodeCount ? d.backdrop_drawn.data() : nullptr;
+  return shown_room && d.backdrop_drawn.size() == bg->meshNodeCount ? d.backdrop_drawn.data() : nullptr;
 }
 
 // The soft parts' networks as built and as settled at recent reloads, one
@@ -262,10 +266,13 @@ void RenderFrame(int width, int height) {
 
   const uint8_t* backdrop_nodes = ScissorToChange();
   glColor4f(1, 1, 1, 1);
+  // The room's gaps are dark slate (girl_scene.cpp); on the desktop nothing.
+  if (girl_on_desktop) glClearColor(0, 0, 0, 0);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  if (girl_on_desktop) glClearColor(0.3f, 0.3f, 0.4f, 1.0f);
 
   glDisable(GL_BLEND);
-  if (bg) {
+  if (bg && !girl_on_desktop) {
     DrawBackdrop(bg, anim_bg.frame, backdrop_nodes);
     glMatrixMode(GL_MODELVIEW);
   }
@@ -277,17 +284,19 @@ void RenderFrame(int width, int height) {
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   glTranslatef(-8.0f, 0.0f, 0.0f);
-  SimpleShadowDraw(&girl_shadow);
+  if (!girl_on_desktop) SimpleShadowDraw(&girl_shadow);
   glEnable(GL_LIGHTING);
 
   if (touch.request) {
     // The pick compares the backdrop alone with everything drawn over it.
-    const uint8_t backdrop_red = touch.pixel[0];
+    // On the desktop the clear leaves alpha 0 and she does not.
+    const int channel = girl_on_desktop ? 3 : 0;
+    const uint8_t backdrop_red = touch.pixel[channel];
     ReadPickPixel(244);
     frame_report.picked = true;
     frame_report.pick_x = touch.x;
     frame_report.pick_y = touch.y;
-    if (touch.pixel[0] != backdrop_red) {
+    if (touch.pixel[channel] != backdrop_red) {
       touch.hit = true;
       sound_touch_timer = 1;
       frame_report.pick_hit = true;

@@ -27,6 +27,11 @@ struct FrameReport {
 };
 extern FrameReport frame_report;
 
+// Desktop mode (app/mascot_app.h): no room behind her and no shadow, the
+// surface cleared to transparent, so that what she leaves has alpha 0; a
+// tap then hits where her pixels are opaque.
+extern bool girl_on_desktop;
+
 // Drawing only what changed (redraw/redraw.h). The app says before each
 // frame what the framebuffer holds; RenderFrame then redraws everything, or
 // only the rectangle that can have changed, and says which in frame_changed.

@@ -26,6 +26,9 @@ const char* const kWindowKeyX = "Ovanta_window_x";
 const char* const kWindowKeyY = "Ovanta_window_y";
 const char* const kWindowKeyWidth = "Ovanta_window_width";
 const char* const kWindowKeyHeight = "Ovanta_window_height";
+const char* const kMascotKey = "Ovanta_mascot";
+const char* const kMascotKeyX = "Ovanta_mascot_x";
+const char* const kMascotKeyY = "Ovanta_mascot_y";
 
 // Her looks are indices into their option tables; one beyond them wraps
 // round the table, as the loaders always reduced it, and says so. A missing
@@ -44,6 +47,9 @@ const GirlIntSetting kGirlIntSettings[] = {
     {kWindowKeyY, nullptr, 0, 0, -100000, 100000, kGirlSettingWindow},
     {kWindowKeyWidth, nullptr, 0, 0, 0, 100000, kGirlSettingWindow},
     {kWindowKeyHeight, nullptr, 0, 0, 0, 100000, kGirlSettingWindow},
+    {kMascotKey, nullptr, 0, 0, 0, 1, kGirlSettingWindow},
+    {kMascotKeyX, nullptr, 0, 0, -100000, 100000, kGirlSettingWindow},
+    {kMascotKeyY, nullptr, 0, 0, -100000, 100000, kGirlSettingWindow},
 };
 const size_t kGirlIntSettingCount = sizeof kGirlIntSettings / sizeof kGirlIntSettings[0];
 

@@ -163,6 +163,15 @@ class EAGLView {
   // The window lost what it showed (uncovered, resized): the next present
   // copies the whole frame whatever presentOnly said.
   void presentWhole() { _presentWhole = true; }
+  // Desktop mode: frames go by copy into `window` (one without GL, made for
+  // the desktop; null: the view's own window again), the part of width x
+  // height pixels at (x, y) of the surface (y down) at its own size. A
+  // window whose pixels have an alpha channel gets the frame's alpha,
+  // premultiplied, for a compositing manager to blend.
+  void presentOnDesktop(SDL_Window* window, int x, int y, int width, int height) {
+    _desktop = window;
+    _desktopPart[0] = x, _desktopPart[1] = y, _desktopPart[2] = width, _desktopPart[3] = height;
+  }
 
   EAGLPoint convertPointFromViewToSurface(EAGLPoint p) const;
   EAGLRect convertRectFromViewToSurface(EAGLRect r) const;
@@ -180,6 +189,7 @@ class EAGLView {
   bool MakeContexts(GlesKind gl);
   bool PresentCopy();  // EAGLView_copy.cpp
   bool PresentGl();    // EAGLView_sdl.cpp
+  bool PresentDesktop();  // EAGLView_copy.cpp
   void DropContexts();
   bool _createSurface();
   void _destroySurface();
@@ -204,6 +214,8 @@ class EAGLView {
   float _contentScale = 1.0f;
   GlesKind _gl = kGlesAuto;
   SDL_Window* _window = nullptr;
+  SDL_Window* _desktop = nullptr;
+  int _desktopPart[4] = {0, 0, 0, 0};
   Layer* _layer = nullptr;
 };
 

@@ -217,6 +217,8 @@ void EAGLView::swapBuffers() {
   bool ok = _framebuffer != 0;
   if (ok && !_window)
     EglPresent(*_layer);
+  else if (ok && _desktop)
+    ok = PresentDesktop();
   else if (ok && _layer->copy)
     ok = PresentCopy();
   else if (ok)

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
+#include <X11/extensions/shape.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -138,7 +139,7 @@ struct Desktop {
     argv.insert(argv.end(), extra.begin(), extra.end());
     app = Spawn(argv, display, dir.file("app.log"));
     if (!WaitFor([&] { return Ticks(trace) >= 10; }, 60)) return false;
-    wid = Shell(x + "search --name '^Ovanta$' | head -1");
+    wid = Shell(x + "search --onlyvisible --name '^Ovanta$' | head -1");
     while (!wid.empty() && (wid.back() == '\n' || wid.back() == ' ')) wid.pop_back();
     return !wid.empty();
   }
@@ -293,6 +294,285 @@ TEST(AppWindow, ResizedLetterboxedFullScreenAndRemembered) {
   EXPECT_EQ(d.Screenshot(), std::make_pair(467, 700));
   EXPECT_TRUE(WaitFor([&] { return Sounds(d.trace) == "login"; }, 20)) << Sounds(d.trace);
   EXPECT_EQ(d.Quit(), 0);
+}
+
+// Desktop mode. A plain window of one colour, as another program's on the
+// desktop, that notes the clicks it gets.
+struct TestWindow {
+  Display* dpy = nullptr;
+  Window w = 0;
+  TestWindow(const std::string& display, int x, int y, int width, int height, unsigned long rgb) {
+    dpy = XOpenDisplay(display.c_str());
+    if (!dpy) return;
+    w = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), x, y, width, height, 0, 0, rgb);
+    XSelectInput(dpy, w, ButtonPressMask);
+    XMapWindow(dpy, w);
+    XSync(dpy, False);
+  }
+  ~TestWindow() {
+    if (dpy) XCloseDisplay(dpy);
+  }
+  bool Clicked() {
+    XSync(dpy, False);
+    XEvent e;
+    bool any = false;
+    while (XCheckWindowEvent(dpy, w, ButtonPressMask, &e)) any = true;
+    return any;
+  }
+  void Move(int x, int y) {
+    XMoveWindow(dpy, w, x, y);
+    XSync(dpy, False);
+  }
+  void Hide() {
+    XUnmapWindow(dpy, w);
+    XSync(dpy, False);
+  }
+  std::string Id() const { return std::to_string(w); }
+  // Where window `id` is on the screen and its size.
+  void Rect(const std::string& id, int* x, int* y, int* width, int* height) const {
+    XWindowAttributes a;
+    Window child = 0;
+    XGetWindowAttributes(dpy, std::stoul(id), &a);
+    XTranslateCoordinates(dpy, std::stoul(id), DefaultRootWindow(dpy), 0, 0, x, y, &child);
+    *width = a.width, *height = a.height;
+  }
+};
+
+// Her feet start above (x, y): stored where a last run left them.
+void StoreFeet(const std::string& store, int x, int y) {
+  std::ofstream(store) << "{\"Ovanta_name\": \"Ovanta\", \"Ovanta_mascot_x\": " << x << ", \"Ovanta_mascot_y\": " << y
+                       << "}";
+}
+
+bool StandsOn(Desktop& d, const std::string& on, int feet_y) {
+  return WaitFor([&] {
+    const nlohmann::json p = d.Last()["place"];
+    return p.is_object() && p["pose"] == "standing" && p["on"] == on && p["feet"][1] == feet_y;
+  }, 30);
+}
+
+// A w x h mask with every pixel within `reach` of a set one of `m` set.
+std::vector<uint8_t> Grown(const std::vector<uint8_t>& m, int w, int h, int reach) {
+  std::vector<uint8_t> out(m.size(), 0);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      if (m[static_cast<size_t>(y) * w + x])
+        for (int dy = -reach; dy <= reach; ++dy)
+          for (int dx = -reach; dx <= reach; ++dx)
+            if (x + dx >= 0 && x + dx < w && y + dy >= 0 && y + dy < h) out[static_cast<size_t>(y + dy) * w + x + dx] = 1;
+  return out;
+}
+
+// The window's SHAPE region of `kind` against the frame's alpha: within two
+// pixels of each other (aligned by their boxes), no corner of the window in it.
+void ExpectShapeIsHerSilhouette(Display* dpy, Window her, int kind, const Picture& frame) {
+  SCOPED_TRACE(kind == ShapeInput ? "input shape" : "bounding shape");
+  XWindowAttributes a;
+  ASSERT_TRUE(XGetWindowAttributes(dpy, her, &a));
+  const int w = a.width, h = a.height;
+  int n = 0, order = 0;
+  XRectangle* rects = XShapeGetRectangles(dpy, her, kind, &n, &order);
+  std::vector<uint8_t> shape(static_cast<size_t>(w) * h, 0);
+  int sx0 = w, sy0 = h;
+  for (int i = 0; i < n; ++i)
+    for (int y = std::max(0, int{rects[i].y}); y < std::min(h, rects[i].y + rects[i].height); ++y)
+      for (int x = std::max(0, int{rects[i].x}); x < std::min(w, rects[i].x + rects[i].width); ++x) {
+        shape[static_cast<size_t>(y) * w + x] = 1;
+        sx0 = std::min(sx0, x), sy0 = std::min(sy0, y);
+      }
+  if (rects) XFree(rects);
+  ASSERT_GT(n, 10) << "her silhouette, not a box";
+  for (int cx : {0, w - 1})
+    for (int cy : {0, h - 1}) EXPECT_EQ(shape[static_cast<size_t>(cy) * w + cx], 0) << "corner " << cx << "," << cy;
+  // The frame's opaque and visible pixels, moved onto the window by the
+  // boxes and then by the offset that fits best (the soft edge may widen
+  // the frame's box by a pixel).
+  int fx0 = frame.width, fy0 = frame.height;
+  for (int y = 0; y < frame.height; ++y)
+    for (int x = 0; x < frame.width; ++x)
+      if (frame.rgba[(static_cast<size_t>(y) * frame.width + x) * 4 + 3] > 0) fx0 = std::min(fx0, x), fy0 = std::min(fy0, y);
+  std::vector<uint8_t> solid, seen;
+  long best = -1;
+  for (int oy = -3; oy <= 3; ++oy)
+    for (int ox = -3; ox <= 3; ++ox) {
+      std::vector<uint8_t> s1(shape.size(), 0), s2(shape.size(), 0);
+      long wrong = 0;
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+          const int fx = x - sx0 + fx0 + ox, fy = y - sy0 + fy0 + oy;
+          const size_t i = static_cast<size_t>(y) * w + x;
+          if (fx >= 0 && fy >= 0 && fx < frame.width && fy < frame.height) {
+            const uint8_t alpha = frame.rgba[(static_cast<size_t>(fy) * frame.width + fx) * 4 + 3];
+            s1[i] = alpha == 255;
+            s2[i] = alpha > 0;
+          }
+          wrong += s1[i] != shape[i];
+        }
+      if (best < 0 || wrong < best) best = wrong, solid.swap(s1), seen.swap(s2);
+    }
+  const std::vector<uint8_t> shape_near = Grown(shape, w, h, 2), seen_near = Grown(seen, w, h, 2);
+  long missed = 0, extra = 0, area = 0;
+  for (size_t i = 0; i < shape.size(); ++i) {
+    missed += solid[i] && !shape_near[i];
+    extra += shape[i] && !seen_near[i];
+    area += solid[i];
+  }
+  EXPECT_EQ(missed, 0) << "opaque pixels of hers the shape leaves out (of " << area << ")";
+  EXPECT_EQ(extra, 0) << "shape pixels where she is not";
+}
+
+TEST(MascotWindow, ShapedAboveClickedThroughDraggedDroppedCarriedAndBack) {
+  if (!Ready()) GTEST_SKIP() << "Xvfb or xdotool is missing; the real-window test is skipped";
+  Desktop d;
+  TestWindow t(d.display, 100, 500, 600, 300, 0x00c000);
+  ASSERT_TRUE(t.dpy);
+  StoreFeet(d.store, 400, 300);
+  ASSERT_TRUE(d.Start({"--mascot"})) << "the window never ticked";
+  ASSERT_TRUE(StandsOn(d, t.Id(), 500)) << d.Last().dump();
+  const std::string state = Shell("DISPLAY=" + d.display + " xprop -id " + d.wid + " _NET_WM_STATE");
+  EXPECT_NE(state.find("_NET_WM_STATE_ABOVE"), std::string::npos) << state;
+  EXPECT_NE(state.find("_NET_WM_STATE_SKIP_TASKBAR"), std::string::npos) << state;
+
+  // Without a compositor the window is cut to her: both shapes are her
+  // silhouette. The shape is set before F12's frame is written; the app is
+  // stopped as soon as the frame is there, so both are of the same tick.
+  std::remove(d.shot.c_str());
+  d.Key("F12");
+  Picture frame;
+  bool caught = false;
+  for (int i = 0; i < 20000 && !caught; ++i) {
+    if (std::ifstream(d.shot).good()) {
+      kill(d.app, SIGSTOP);
+      caught = ReadPicture(d.shot, frame);
+      if (caught) {
+        const Window her = std::stoul(d.wid);
+        ExpectShapeIsHerSilhouette(t.dpy, her, ShapeInput, frame);
+        ExpectShapeIsHerSilhouette(t.dpy, her, ShapeBounding, frame);
+      }
+      kill(d.app, SIGCONT);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ASSERT_TRUE(caught) << "F12 wrote no frame";
+
+  // A click in her window beside her reaches the window below; one on her taps her.
+  int hx = 0, hy = 0, hw = 0, hh = 0;
+  t.Rect(d.wid, &hx, &hy, &hw, &hh);
+  ASSERT_GT(hy + hh, 502) << "her window reaches over the test window's top";
+  t.Clicked();
+  Shell(d.x + "mousemove " + std::to_string(hx + 1) + " 502 click 1");
+  EXPECT_TRUE(WaitFor([&] { return t.Clicked(); }, 10)) << "the click went through";
+  const int feet_x = d.Last()["place"]["feet"][0], place_x = d.Last()["place"]["x"];
+  const long picks = Picks(d.trace);
+  Shell(d.x + "mousemove " + std::to_string(feet_x) + " 100 click 1");  // her waist
+  EXPECT_TRUE(WaitFor([&] { return Picks(d.trace) > picks; }, 10)) << "the click on her is a tap";
+  EXPECT_NE(Shell("grep '\"event\":\"pick\"' " + d.trace + " | tail -1").find("\"hit\":true"), std::string::npos);
+
+  // Dragged by (150, -100) she is held there; let go, she lands on the window again.
+  Shell(d.x + "mousemove " + std::to_string(feet_x) + " 100 mousedown 1");
+  ASSERT_TRUE(WaitTicks(d.trace, 3));
+  for (int step = 1; step <= 5; ++step) {
+    Shell(d.x + "mousemove " + std::to_string(feet_x + 30 * step) + " " + std::to_string(100 - 20 * step));
+    ASSERT_TRUE(WaitTicks(d.trace, 2));
+  }
+  EXPECT_EQ(d.Last()["place"]["pose"], "held");
+  EXPECT_EQ(d.Last()["place"]["x"], place_x + 150);
+  EXPECT_NEAR(d.Last()["place"]["feet"][1].get<int>(), 400, 2);
+  // The X window is moved after the tick's trace line: it may be a tick behind.
+  int mx = 0, my = 0, mw = 0, mh = 0;
+  EXPECT_TRUE(WaitFor([&] {
+    t.Rect(d.wid, &mx, &my, &mw, &mh);
+    return mx - hx == 150 && my - hy == -100;
+  }, 10)) << "the window moved by " << mx - hx << ", " << my - hy;
+  Shell(d.x + "mouseup 1");
+  ASSERT_TRUE(StandsOn(d, t.Id(), 500)) << d.Last().dump();
+  EXPECT_EQ(d.Last()["place"]["x"], place_x + 150);
+  EXPECT_EQ(Picks(d.trace), picks + 1) << "a drag is no tap";
+
+  // The window she stands on moves: she goes with it; it goes: she falls.
+  t.Move(150, 450);
+  ASSERT_TRUE(StandsOn(d, t.Id(), 450)) << d.Last().dump();
+  EXPECT_EQ(d.Last()["place"]["x"], place_x + 200);
+  t.Hide();
+  ASSERT_TRUE(StandsOn(d, "", 1100)) << d.Last().dump();
+
+  // The wheel on her zooms her, the window follows, her feet stay.
+  const int before_h = d.Last()["place"]["h"], at_x = d.Last()["place"]["feet"][0];
+  Shell(d.x + "mousemove " + std::to_string(at_x) + " 680 click 4");  // her waist
+  EXPECT_TRUE(WaitFor([&] { return d.Last()["place"]["h"].get<int>() > before_h * 21 / 20; }, 20))
+      << "taller by the wheel: " << d.Last().dump();
+  ASSERT_TRUE(StandsOn(d, "", 1100)) << d.Last().dump();
+  // The right button on her head opens her menu, drawn with her from her
+  // window's left edge down; its third item switches the sound off.
+  const long plain = d.Last()["silhouette"]["area"];
+  const int top_y = 1100 - d.Last()["silhouette"]["h"].get<int>() + 60, left = d.Last()["place"]["x"];
+  const float scale = static_cast<float>(d.Last()["place"]["h"].get<int>()) / before_h * 2;
+  Shell(d.x + "mousemove " + std::to_string(at_x) + " " + std::to_string(top_y) + " click 3");
+  EXPECT_TRUE(WaitFor([&] { return d.Last()["silhouette"]["area"].get<long>() > plain * 5 / 4; }, 20));
+  Shell(d.x + "mousemove " + std::to_string(left + static_cast<int>(40 * scale)) + " " +
+        std::to_string(top_y + static_cast<int>((4 + 2 * 32 + 14) * scale)) + " click 1");
+  EXPECT_TRUE(WaitFor([&] { return d.Last()["volume"] == 0; }, 20)) << "Sound off";
+  EXPECT_TRUE(WaitFor([&] { return d.Last()["silhouette"]["area"].get<long>() < plain * 11 / 10; }, 20));
+
+  // D: the normal window as it was; D there: back on the desktop.
+  d.Key("d");
+  ASSERT_TRUE(WaitFor([&] { return d.Last()["mascot"] == 0; }, 20));
+  const std::string desktop = d.wid;
+  ASSERT_TRUE(WaitFor([&] {
+    const std::string shown = Shell(d.x + "search --onlyvisible --name '^Ovanta$'");
+    d.wid = shown.substr(0, shown.find('\n'));
+    return !d.wid.empty() && shown.find(desktop) == std::string::npos;
+  }, 20)) << "the normal window again, and only it";
+  EXPECT_NE(d.Geometry().find("640x960"), std::string::npos) << d.Geometry();
+  d.Key("d");
+  ASSERT_TRUE(StandsOn(d, "", 1100)) << d.Last().dump();
+  d.wid = Shell(d.x + "search --onlyvisible --name '^Ovanta$' | head -1");
+  d.wid.pop_back();
+  EXPECT_EQ(d.Quit(), 0);
+  std::ifstream in(d.store);
+  const nlohmann::json stored = nlohmann::json::parse(in, nullptr, false);
+  EXPECT_EQ(stored.value("Ovanta_mascot", -1), 1) << "the next start comes back to the desktop";
+}
+
+TEST(MascotWindow, WithACompositorTheDesktopShowsThroughHerWindow) {
+  if (!Ready() || !Have("xcompmgr")) GTEST_SKIP() << "Xvfb, xdotool or xcompmgr is missing";
+  Desktop d;
+  const pid_t compositor = Spawn({"xcompmgr"}, d.display, d.dir.file("xcompmgr.log"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const unsigned long desk_colour = 0x3070b0;
+  TestWindow t(d.display, 150, 800, 700, 300, desk_colour);
+  ASSERT_TRUE(t.dpy);
+  StoreFeet(d.store, 500, 300);
+  ASSERT_TRUE(d.Start({"--mascot"})) << "the window never ticked";
+  ASSERT_TRUE(StandsOn(d, t.Id(), 800)) << d.Last().dump();
+  ASSERT_TRUE(WaitTicks(d.trace, 5));
+  XWindowAttributes a;
+  ASSERT_TRUE(XGetWindowAttributes(t.dpy, std::stoul(d.wid), &a));
+  EXPECT_EQ(a.depth, 32) << "transparent per pixel";
+  int hx = 0, hy = 0, hw = 0, hh = 0;
+  t.Rect(d.wid, &hx, &hy, &hw, &hh);
+  // The screen as the compositor shows it: the desk's colour beside her, in
+  // her window; not at her middle.
+  XImage* img = XGetImage(t.dpy, DefaultRootWindow(t.dpy), 0, 0, 1024, 1100, AllPlanes, ZPixmap);
+  ASSERT_TRUE(img);
+  const int feet_x = d.Last()["place"]["feet"][0];
+  ASSERT_GT(hy + hh, 803);
+  EXPECT_EQ(XGetPixel(img, hx + 1, 803) & 0xffffff, desk_colour) << "through her window beside her";
+  EXPECT_NE(XGetPixel(img, feet_x, 400) & 0xffffff, XGetPixel(img, 5, 5) & 0xffffff) << "she is drawn";
+  Picture shot;
+  shot.width = 1024, shot.height = 1100;
+  shot.rgba.resize(static_cast<size_t>(shot.width) * shot.height * 4);
+  for (int y = 0; y < shot.height; ++y)
+    for (int x = 0; x < shot.width; ++x) {
+      const unsigned long px = XGetPixel(img, x, y);
+      uint8_t* o = &shot.rgba[(static_cast<size_t>(y) * shot.width + x) * 4];
+      o[0] = static_cast<uint8_t>(px >> 16), o[1] = static_cast<uint8_t>(px >> 8), o[2] = static_cast<uint8_t>(px), o[3] = 255;
+    }
+  XDestroyImage(img);
+  // For people to look at: her on the desk's top edge.
+  EXPECT_TRUE(testkit::WritePngRgba(testkit::OutputPath("mascot_on_desktop.png"), shot.width, shot.height, shot.rgba));
+  EXPECT_EQ(d.Quit(), 0);
+  Stop(compositor);
 }
 
 // --import shows a VRM file's character for the run, as headless draws it;

@@ -1,0 +1,158 @@
+#include "mascot/mascot.h"
+
+#include <algorithm>
+
+namespace {
+// At 30 ticks a second: a fall from the top of a 1080-pixel screen takes
+// about a second, as a small thing dropped would seem to.
+const float kGravity = 1.6f;    // pixels a tick, each tick
+const float kTerminal = 60.0f;  // no faster than this
+const float kBounce = 0.3f;     // of the speed she lands with, back up
+const float kRestSpeed = 5.0f;  // landing slower than this ends the fall
+
+// The top edge she lands on: the highest one at or below `feet_y` under
+// `feet_x`, else the work area's bottom. *id names its window ("" for the
+// bottom), *r its rectangle.
+int Floor(int feet_x, float feet_y, const MascotRect& work, const std::vector<MascotDeskWindow>& windows,
+          std::string* id, MascotRect* r) {
+  int best = work.y + work.h;
+  id->clear();
+  *r = work;
+  for (const MascotDeskWindow& w : windows) {
+    if (w.r.w <= 0 || w.r.h <= 0 || feet_x < w.r.x || feet_x >= w.r.x + w.r.w) continue;
+    // A top edge above her feet is behind her, not under her; one below the
+    // work area's bottom cannot be reached.
+    if (static_cast<float>(w.r.y) < feet_y || w.r.y >= best) continue;
+    best = w.r.y;
+    *id = w.id;
+    *r = w.r;
+  }
+  return best;
+}
+
+const MascotDeskWindow* Find(const std::vector<MascotDeskWindow>& windows, const std::string& id) {
+  for (const MascotDeskWindow& w : windows)
+    if (w.id == id) return &w;
+  return nullptr;
+}
+}  // namespace
+
+bool operator==(const MascotRect& a, const MascotRect& b) {
+  return a.x == b.x && a.y == b.y && a.w == b.w && a.h == b.h;
+}
+
+MascotSilhouette MascotSilhouetteOf(const uint8_t* rgba, int width, int height) {
+  MascotSilhouette s;
+  int x0 = width, y0 = height, x1 = -1, y1 = -1;
+  // Rectangles still open downwards: the runs of the row above.
+  std::vector<MascotRect> open, row;
+  for (int y = 0; y < height; ++y) {
+    row.clear();
+    const uint8_t* p = rgba + static_cast<size_t>(y) * width * 4;
+    for (int x = 0; x < width;) {
+      if (p[x * 4 + 3] <= kMascotAlphaThreshold) {
+        ++x;
+        continue;
+      }
+      const int start = x;
+      while (x < width && p[x * 4 + 3] > kMascotAlphaThreshold) ++x;
+      row.push_back({start, y, x - start, 1});
+      s.area += x - start;
+      x0 = std::min(x0, start);
+      x1 = std::max(x1, x - 1);
+      y0 = std::min(y0, y);
+      y1 = y;
+    }
+    bool same = row.size() == open.size();
+    for (size_t i = 0; same && i < row.size(); ++i) same = row[i].x == open[i].x && row[i].w == open[i].w;
+    if (same) {
+      for (MascotRect& r : open) ++r.h;
+    } else {
+      s.rects.insert(s.rects.end(), open.begin(), open.end());
+      open.swap(row);
+    }
+  }
+  s.rects.insert(s.rects.end(), open.begin(), open.end());
+  if (x1 >= 0) s.box = {x0, y0, x1 - x0 + 1, y1 - y0 + 1};
+  return s;
+}
+
+MascotRect MascotWindowPart(const MascotRect& her, const MascotRect& last, int margin, int surface_w, int surface_h) {
+  if (her.w <= 0 || her.h <= 0) return {};
+  const bool inside = last.w > 0 && last.h > 0 && her.x >= last.x && her.y >= last.y &&
+                      her.x + her.w <= last.x + last.w && her.y + her.h <= last.y + last.h;
+  if (inside) return last;
+  int x0 = her.x - margin, y0 = her.y - margin, x1 = her.x + her.w + margin, y1 = her.y + her.h + margin;
+  if (last.w > 0 && last.h > 0) {
+    x0 = std::min(x0, last.x), y0 = std::min(y0, last.y);
+    x1 = std::max(x1, last.x + last.w), y1 = std::max(y1, last.y + last.h);
+  }
+  x0 = std::max(x0, 0), y0 = std::max(y0, 0);
+  x1 = std::min(x1, surface_w), y1 = std::min(y1, surface_h);
+  if (x1 <= x0 || y1 <= y0) return {};
+  return {x0, y0, x1 - x0, y1 - y0};
+}
+
+const char* MascotPoseName(MascotPose pose) {
+  switch (pose) {
+    case kMascotHeld:
+      return "held";
+    case kMascotFalling:
+      return "falling";
+    default:
+      return "standing";
+  }
+}
+
+void MascotHold(MascotPlace& p) {
+  p.pose = kMascotHeld;
+  p.vy = 0;
+  p.on.clear();
+}
+
+void MascotDrop(MascotPlace& p) {
+  p.pose = kMascotFalling;
+  p.vy = 0;
+  p.on.clear();
+}
+
+void MascotStep(MascotPlace& p, const MascotFeet& feet, const MascotRect& work,
+                const std::vector<MascotDeskWindow>& windows) {
+  const int fx = p.x + feet.x;
+  if (p.pose == kMascotHeld) return;
+  if (p.pose == kMascotStanding) {
+    if (p.on.empty()) {
+      if (static_cast<int>(p.y) + feet.bottom != work.y + work.h || p.y != static_cast<int>(p.y)) MascotDrop(p);
+    } else if (const MascotDeskWindow* w = Find(windows, p.on)) {
+      // She goes where it goes.
+      p.x += w->r.x - p.on_was.x;
+      p.y += static_cast<float>(w->r.y - p.on_was.y);
+      p.on_was = w->r;
+      const int at = p.x + feet.x;
+      if (at < w->r.x || at >= w->r.x + w->r.w) MascotDrop(p);
+    } else {
+      MascotDrop(p);  // closed, minimised or hidden
+    }
+    if (p.pose == kMascotStanding) return;
+  }
+  std::string id;
+  MascotRect r;
+  const float feet_y = p.y + static_cast<float>(feet.bottom);
+  const int floor = Floor(fx, feet_y, work, windows, &id, &r);
+  p.vy = std::min(p.vy + kGravity, kTerminal);
+  const float next = p.y + p.vy;
+  if (next + static_cast<float>(feet.bottom) < static_cast<float>(floor) && feet_y <= static_cast<float>(floor)) {
+    p.y = next;
+    return;
+  }
+  // Landed (or below the floor already: up onto it).
+  p.y = static_cast<float>(floor - feet.bottom);
+  if (p.vy > kRestSpeed && feet_y <= static_cast<float>(floor)) {
+    p.vy = -p.vy * kBounce;
+    return;
+  }
+  p.pose = kMascotStanding;
+  p.vy = 0;
+  p.on = id;
+  p.on_was = r;
+}
