@@ -38,7 +38,8 @@ void UpdateCaption(UILabel* label) {
   // of her face; when neither does, the one that covers less of it.
   size_t letters = 0;  // UTF-8: count the first byte of each character
   for (unsigned char c : label->text) letters += (c & 0xC0) != 0x80;
-  const float lines = 1.0f + static_cast<float>(letters / 34);
+  const size_t breaks = letters / 34;  // whole lines of 34 letters: the caption wraps after each
+  const float lines = 1.0f + static_cast<float>(breaks);
   const float h = 12.0f + 20.0f * lines, top = 56.0f, bottom = 480.0f - 70.0f - h;
   float fx = 0, fy = 0, reach = 0;
   float y = bottom;

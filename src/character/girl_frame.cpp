@@ -108,6 +108,11 @@ SettledSoftParts* SameAsSettled() {
   SettledSoftParts* found = nullptr;
   for (int i = 0; i < kSettledKept && !found; ++i) {
     SettledSoftParts& s = Settled()[i];
+    // Bit for bit on purpose: the kept state stands in for running the steps,
+    // so it may only be used where the steps would start from the very same
+    // bits (== would take a -0 for a +0 and give a different settled pose).
+    // The record is floats and 32-bit integers after an 8-byte pointer: no padding.
+    // NOLINTNEXTLINE(bugprone-suspicious-memory-comparison)
     if (s.valid && std::memcmp(&phy_skin, &s.built, sizeof phy_skin) == 0) found = &s;
   }
   phy_skin.mesh_pos = mesh;

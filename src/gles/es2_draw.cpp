@@ -124,6 +124,9 @@ void SetCurrentValue(Es2Context& c, int location, const float* v, int n) {
   std::memcpy(value, v, sizeof(float) * n);
   Es2Context::AttribState& a = c.attribs[location];
   SetArrayEnabled(c, location, false);
+  // Bit for bit, so the GL calls are exactly those the values ask for: a
+  // -0 after a +0 is sent, a NaN that stays NaN is not sent again.
+  // NOLINTNEXTLINE(bugprone-suspicious-memory-comparison)
   if (std::memcmp(a.value, value, sizeof value) == 0) return;
   std::memcpy(a.value, value, sizeof value);
   c.gl.VertexAttrib4f(location, value[0], value[1], value[2], value[3]);

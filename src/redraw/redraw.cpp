@@ -215,6 +215,14 @@ bool SceneDrawnRect(CPODScene* scene, float frame, PixelRect* out) {
   return true;
 }
 
+// The memo holds while the camera is the same bit for bit: -0 against +0
+// starts a fresh memo (only costs a full redraw), and a NaN that stays NaN
+// keeps it, where == would call every frame a new camera.
+static bool SameBits(const float (&a)[16], const float (&b)[16]) {
+  // NOLINTNEXTLINE(bugprone-suspicious-memory-comparison)
+  return std::memcmp(a, b, sizeof a) == 0;
+}
+
 bool BackdropChangedRect(CPODScene* scene, float frame, BackdropMemo* memo, PixelRect* out) {
   if (!Drawable(scene)) {
     *memo = BackdropMemo();
@@ -223,8 +231,7 @@ bool BackdropChangedRect(CPODScene* scene, float frame, BackdropMemo* memo, Pixe
   scene->SetFrame(frame);
   const Camera c = CurrentCamera();
   const bool fresh = memo->scene != scene || memo->nodes.size() != scene->meshNodeCount ||
-                     std::memcmp(memo->projection, c.proj, sizeof c.proj) != 0 ||
-                     std::memcmp(memo->modelview, c.view, sizeof c.view) != 0 ||
+                     !SameBits(memo->projection, c.proj) || !SameBits(memo->modelview, c.view) ||
                      std::memcmp(memo->viewport, c.vp, sizeof c.vp) != 0;
   if (fresh) {
     *memo = BackdropMemo();

@@ -447,6 +447,19 @@ SoftMesh SoftGrid(int n, uint8_t rimMark, uint8_t innerMark) {
   return m;
 }
 
+SoftMesh SoftFan(float centreZ) {
+  SoftMesh m;
+  m.Add(0, 0, 0, 252);
+  m.Add(4, 0, 0, 253);
+  m.Add(0, 4, 0, 254);
+  m.Add(1, 1, centreZ, 100, 0.6f, 0.8f, 0);
+  m.Add(1, 1, centreZ, 100, 0.6f, 0.8f, 0);
+  m.Tri(0, 1, 3);
+  m.Tri(1, 2, 4);
+  m.Tri(2, 0, 3);
+  return m;
+}
+
 bool LoadSoftScene(const SoftMesh& m, CPODScene& out, uint32_t meshNodes) {
   CPODScene built;
   BuildSoftScene(built, m, meshNodes);

@@ -87,6 +87,10 @@ void BuildSoftScene(CPODScene& s, const SoftMesh& m, uint32_t meshNodes = 1);
 // An n x n grid of unit squares in the z = 0 plane, two triangles each; the
 // rim points marked `rimMark`, the inner ones `innerMark`.
 SoftMesh SoftGrid(int n, uint8_t rimMark, uint8_t innerMark);
+// Three pinned corners (marks 252 to 254) around a free centre at height
+// `centreZ` with the normal (0.6, 0.8, 0); vertex 4 is a seam copy of the
+// centre. Every point has three springs, so nothing is pruned.
+SoftMesh SoftFan(float centreZ);
 // BuildSoftScene, then RoundTrip into `out`.
 bool LoadSoftScene(const SoftMesh& m, CPODScene& out, uint32_t meshNodes = 1);
 

@@ -13,21 +13,6 @@ namespace {
 
 std::unique_ptr<PhySkinObj> NewObj() { return std::unique_ptr<PhySkinObj>(new PhySkinObj()); }
 
-// Three pinned corners around a free centre; vertex 4 is a seam copy of the
-// centre. Every point ends with three springs, so nothing is pruned.
-testkit::SoftMesh FanMesh() {
-  testkit::SoftMesh m;
-  m.Add(0, 0, 0, 252, 0, 0, 1);
-  m.Add(4, 0, 0, 253, 0, 0, 1);
-  m.Add(0, 4, 0, 254, 0, 0, 1);
-  m.Add(1, 1, 0, 100, 0.6f, 0.8f, 0);
-  m.Add(1, 1, 0, 100, 0.6f, 0.8f, 0);
-  m.Tri(0, 1, 3);
-  m.Tri(1, 2, 4);
-  m.Tri(2, 0, 3);
-  return m;
-}
-
 void ExpectConsistent(const PhySkinObj& o) {
   for (int i = 0; i < o.n_link; ++i) {
     EXPECT_GE(o.link[i].a, 0);
@@ -42,7 +27,7 @@ void ExpectConsistent(const PhySkinObj& o) {
 
 TEST(PhyParse, FanMeshGivesPointsInDiscoveryOrderSpringsAndMerge) {
   CPODScene scene;
-  ASSERT_TRUE(testkit::LoadSoftScene(FanMesh(), scene));
+  ASSERT_TRUE(testkit::LoadSoftScene(testkit::SoftFan(0), scene));
   auto o = NewObj();
   testing::internal::CaptureStderr();
   ASSERT_EQ(PhySkinParse(o.get(), &scene), 1);
@@ -247,7 +232,7 @@ TEST(PhyParse, MeshesThatDoNotQualifyAreRefusedWithTheirMessage) {
   };
   for (const Case& c : cases) {
     CPODScene scene;
-    testkit::BuildSoftScene(scene, FanMesh());
+    testkit::BuildSoftScene(scene, testkit::SoftFan(0));
     c.spoil(scene);
     auto o = NewObj();
     o->n_vertex = 7;  // whatever was there before is cleared

@@ -41,17 +41,8 @@ TEST(PhyStep, EmptyNetworkTouchesNothing) {
 }
 
 TEST(PhyStep, ParsedNetworkSettlesAndKeepsSeamsClosed) {
-  testkit::SoftMesh m;
-  m.Add(0, 0, 0, 252);
-  m.Add(4, 0, 0, 253);
-  m.Add(0, 4, 0, 254);
-  m.Add(1, 1, 0.5f, 100, 0.6f, 0.8f, 0);
-  m.Add(1, 1, 0.5f, 100, 0.6f, 0.8f, 0);
-  m.Tri(0, 1, 3);
-  m.Tri(1, 2, 4);
-  m.Tri(2, 0, 3);
   CPODScene scene;
-  ASSERT_TRUE(testkit::LoadSoftScene(m, scene));
+  ASSERT_TRUE(testkit::LoadSoftScene(testkit::SoftFan(0.5f), scene));
   auto o = NewObj();
   testing::internal::CaptureStderr();
   ASSERT_EQ(PhySkinParse(o.get(), &scene), 1);

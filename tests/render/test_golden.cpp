@@ -142,26 +142,21 @@ TEST_F(Golden, SkinnedSheetBendsWithItsBoneOverTheFrames) {
   });
 }
 
-TEST_F(Golden, StripsIndexedAndUnindexed) {
-  OnBoth([&] {
-    CPODScene scene;
-    Load(scene, testkit::BuildStrips, "strips", false);
-    BeginFrame(-2.0f, 2.0f, -2.0f, 2.0f);
-    DrawModel(&scene, 0.0f);
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-    ExpectMatchesGolden("strips");
-  });
-}
-
-TEST_F(Golden, MeshWithoutNormalsOrMaterial) {
-  OnBoth([&] {
-    CPODScene scene;
-    Load(scene, testkit::BuildNoNormals, "bare", false);
-    BeginFrame(-2.0f, 2.0f, -2.0f, 2.0f);
-    DrawModel(&scene, 0.0f);
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-    ExpectMatchesGolden("no_normals");
-  });
+// Strips indexed and unindexed; a mesh without normals or material.
+TEST_F(Golden, StripsAndABareMesh) {
+  const struct {
+    void (*build)(CPODScene&);
+    const char *file, *golden;
+  } cases[] = {{testkit::BuildStrips, "strips", "strips"}, {testkit::BuildNoNormals, "bare", "no_normals"}};
+  for (const auto& c : cases)
+    OnBoth([&] {
+      CPODScene scene;
+      Load(scene, c.build, c.file, false);
+      BeginFrame(-2.0f, 2.0f, -2.0f, 2.0f);
+      DrawModel(&scene, 0.0f);
+      EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+      ExpectMatchesGolden(c.golden);
+    });
 }
 
 // A round light picture: bright in the middle (normals facing the viewer),

@@ -43,13 +43,32 @@ TEST(Hostile, OwnKindOfSceneLoads) {
   }
 }
 
-TEST(Hostile, NodeIndicesOutOfRange) {
-  EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.nodes[0].meshIndex = 1; })));
-  EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.nodes[0].meshIndex = -1; })));
-  EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.nodes[0].materialIndex = 1; })));
-  EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.nodes[2].parentIndex = 4; })));
-  EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.meshNodeCount = 5; })));
-  EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.materials[0].textureIndex = 1; })));
+// Indices later code follows, loops it would walk forever and arrays
+// skinning reads: a test scene with one of them spoilt is refused.
+TEST(Hostile, IndicesLoopsAndSkinningArraysAreChecked) {
+  using Face = uint16_t*;
+  const struct {
+    bool strips;
+    void (*spoil)(CPODScene&);
+  } cases[] = {
+      {false, [](CPODScene& s) { s.nodes[0].meshIndex = 1; }},
+      {false, [](CPODScene& s) { s.nodes[0].meshIndex = -1; }},
+      {false, [](CPODScene& s) { s.nodes[0].materialIndex = 1; }},
+      {false, [](CPODScene& s) { s.nodes[2].parentIndex = 4; }},
+      {false, [](CPODScene& s) { s.meshNodeCount = 5; }},
+      {false, [](CPODScene& s) { s.materials[0].textureIndex = 1; }},
+      {false, [](CPODScene& s) { s.nodes[1].parentIndex = 1; }},
+      {false, [](CPODScene& s) { s.nodes[1].parentIndex = 3; }},  // 1 -> 3 -> 2 -> 1
+      {false, [](CPODScene& s) { Face(s.meshes[0].faces.data)[5] = 6; }},
+      {true, [](CPODScene& s) { Face(s.meshes[0].faces.data)[2] = 60000; }},
+      {false, [](CPODScene& s) { std::free(s.meshes[0].normals.data), s.meshes[0].normals = CPODData{}; }},
+      {false, [](CPODScene& s) { s.meshes[0].boneIndices.type = EPODDataByte; }},
+      {false, [](CPODScene& s) { s.meshes[0].boneWeights.componentCount = 1; }},
+      {false, [](CPODScene& s) { s.meshes[0].vertices.componentCount = 2; }},
+      {false, [](CPODScene& s) { s.meshes[0].vertices.type = 99; }},
+      {false, [](CPODScene& s) { std::free(s.meshes[0].uvws[0].data), s.meshes[0].uvws[0].data = nullptr; }},
+  };
+  for (const auto& c : cases) EXPECT_TRUE(Refused(Written(c.spoil, c.strips))) << "case " << &c - cases;
   // Any negative index means "none"; nodes that are not drawn are not followed.
   CPODScene ok;
   EXPECT_TRUE(ReadBytes(ok, Written([](CPODScene& s) { s.nodes[0].materialIndex = -7; })));
@@ -86,11 +105,6 @@ TEST(Hostile, ValuesAndBlocksNoModelHoldsAreRefused) {
   EXPECT_TRUE(Refused(astray.b));
 }
 
-TEST(Hostile, ParentLoopsAreRefused) {
-  EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.nodes[1].parentIndex = 1; })));
-  EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.nodes[1].parentIndex = 3; })));  // 1 -> 3 -> 2 -> 1
-}
-
 TEST(Hostile, ArraysShorterThanTheirCounts) {
   // One vertex more than the arrays hold.
   std::vector<uint8_t> b = Written([](CPODScene&) {});
@@ -110,11 +124,6 @@ TEST(Hostile, ArraysShorterThanTheirCounts) {
   b = Written([](CPODScene&) {}, true);
   PatchU32(b, FindBlock(b, 6004, 4), 100);
   EXPECT_TRUE(Refused(b));
-}
-
-TEST(Hostile, FaceIndicesMustNameVertices) {
-  EXPECT_TRUE(Refused(Written([](CPODScene& s) { ((uint16_t*)s.meshes[0].faces.data)[5] = 6; })));
-  EXPECT_TRUE(Refused(Written([](CPODScene& s) { ((uint16_t*)s.meshes[0].faces.data)[2] = 60000; }, true)));
 }
 
 namespace {
@@ -208,21 +217,6 @@ TEST(Hostile, BoneBatchesStayWithinThePalette) {
   EXPECT_TRUE(Refused(Written([&](CPODScene& s) { wide(s, 65); })));
   CPODScene ok;
   EXPECT_TRUE(ReadBytes(ok, Written([&](CPODScene& s) { wide(s, 64); })));
-}
-
-TEST(Hostile, SkinnedMeshesCarryWhatSkinningReads) {
-  EXPECT_TRUE(Refused(Written([](CPODScene& s) {
-    std::free(s.meshes[0].normals.data);
-    s.meshes[0].normals = CPODData{};
-  })));
-  EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.meshes[0].boneIndices.type = EPODDataByte; })));
-  EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.meshes[0].boneWeights.componentCount = 1; })));
-  EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.meshes[0].vertices.componentCount = 2; })));
-  EXPECT_TRUE(Refused(Written([](CPODScene& s) { s.meshes[0].vertices.type = 99; })));
-  EXPECT_TRUE(Refused(Written([](CPODScene& s) {
-    std::free(s.meshes[0].uvws[0].data);
-    s.meshes[0].uvws[0].data = nullptr;
-  })));
 }
 
 TEST(Hostile, MorphTargetsNameTheirMeshsFloatVertices) {

@@ -39,6 +39,8 @@ TEST(Podinfo, JsonLinePerFileAndStatus) {
   TempDir dir;
   CPODScene s;
   BuildTestScene(s);
+  std::free(s.nodes[1].name);
+  s.nodes[1].name = PODStrDup("b\xFFne");  // no UTF-8: comes out with U+FFFD, not an abort
   s.InitImpl();
   ASSERT_TRUE(PODWriteToFile(s, dir.file("good.pod").c_str()));
   WriteFileBytes(dir.file("bad.pod"), {1, 2, 3});
@@ -53,6 +55,7 @@ TEST(Podinfo, JsonLinePerFileAndStatus) {
   EXPECT_EQ(j["meshes"][0]["skinned"], true);
   EXPECT_EQ(j["meshes"][0]["batchCount"], 2);
   EXPECT_EQ(j["materials"][0]["name"], "body");
+  EXPECT_EQ(j["nodes"][1]["name"], "b\xEF\xBF\xBDne");
   EXPECT_EQ(j["textures"][0], "maps\\skin.png");
   EXPECT_EQ(j["nodes"][3]["positions"].size(), 30u);  // per frame
   EXPECT_EQ(j["nodes"][3]["scales"].size(), 7u);

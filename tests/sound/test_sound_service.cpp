@@ -104,28 +104,26 @@ TEST(WavDecode, BrokenFilesAreRefusedWithTheirReason) {
   Patch32(f, 4, 2);  // RIFF size smaller than the header
   EXPECT_EQ(kSoundErrMalformed, Decode(f, &pcm));
 
-  WavSpec s;
-  s.channels = 0;
-  EXPECT_EQ(kSoundErrMalformed, Decode(MakeWav(s, Bytes({0, 0})), &pcm));
-  s = WavSpec();
-  s.rate = 0;
-  EXPECT_EQ(kSoundErrMalformed, Decode(MakeWav(s, Bytes({0, 0})), &pcm));
-  s = WavSpec();
-  s.tag = 2;  // ADPCM
-  EXPECT_EQ(kSoundErrUnsupported, Decode(MakeWav(s, Bytes({0, 0})), &pcm));
-  s = WavSpec();
-  s.bits = 12;
-  EXPECT_EQ(kSoundErrUnsupported, Decode(MakeWav(s, Bytes({0, 0})), &pcm));
-  s = WavSpec();
-  s.channels = 1000;
-  EXPECT_EQ(kSoundErrUnsupported, Decode(MakeWav(s, Bytes({0, 0})), &pcm));
+  // Formats it refuses, each with its reason (ADPCM; 12 bits; ten minutes is
+  // the longest short sound, and 8000 frames at 1 Hz is more).
+  const struct {
+    SoundStatus want;
+    void (*spoil)(WavSpec&);
+    size_t bytes;
+  } formats[] = {{kSoundErrMalformed, [](WavSpec& w) { w.channels = 0; }, 2},
+                 {kSoundErrMalformed, [](WavSpec& w) { w.rate = 0; }, 2},
+                 {kSoundErrUnsupported, [](WavSpec& w) { w.tag = 2; }, 2},
+                 {kSoundErrUnsupported, [](WavSpec& w) { w.bits = 12; }, 2},
+                 {kSoundErrUnsupported, [](WavSpec& w) { w.channels = 1000; }, 2},
+                 {kSoundErrTooLarge, [](WavSpec& w) { w.rate = 1; }, 16000}};
+  for (const auto& c : formats) {
+    WavSpec w;
+    c.spoil(w);
+    EXPECT_EQ(c.want, Decode(MakeWav(w, std::vector<uint8_t>(c.bytes, 0)), &pcm)) << &c - formats;
+  }
   f = SilentWav(4);
   f[32] = 3;  // block align disagreeing with channels * bits
   EXPECT_EQ(kSoundErrMalformed, Decode(f, &pcm));
-  // Ten minutes is the longest short sound: 8000 frames at 1 Hz is more.
-  s = WavSpec();
-  s.rate = 1;
-  EXPECT_EQ(kSoundErrTooLarge, Decode(MakeWav(s, std::vector<uint8_t>(16000, 0)), &pcm));
   // No data chunk at all.
   f = SilentWav(0);
   f.resize(36);
@@ -272,14 +270,15 @@ class SDLService : public ::testing::Test {
     SoundServiceShutdown();
     unsetenv("SDL_AUDIODRIVER");
   }
-  // Pumps until `count` reaches `want`; the dummy driver consumes audio in
-  // real time, so this waits a little. Gives up after ten seconds.
-  static bool PumpUntil(const int& count, int want) {
-    for (int i = 0; i < 1000 && count < want; ++i) {
+  // Pumps until `done` says so; the dummy driver consumes audio in real
+  // time, so this waits a little. Gives up after ten seconds.
+  template <typename Done>
+  static bool PumpUntil(Done done) {
+    for (int i = 0; i < 1000 && !done(); ++i) {
       SoundServicePump();
       SDL_Delay(10);
     }
-    return count >= want;
+    return done();
   }
   TempDir dir_;
 };
@@ -298,7 +297,7 @@ TEST_F(SDLService, ConvertsAnyPcmAndReportsTheEnd) {
   SoundServiceAddCompletion(id, Ended, &ended);
   SoundServicePlay(id);
   EXPECT_TRUE(SoundServiceIsPlaying(id));
-  EXPECT_TRUE(PumpUntil(ended, 1));
+  EXPECT_TRUE(PumpUntil([&] { return ended >= 1; }));
   EXPECT_EQ(1, ended);
   EXPECT_FALSE(SoundServiceIsPlaying(id));
   // Disposed while playing: gone at once, no callback later.
@@ -323,7 +322,7 @@ TEST_F(SDLService, WithoutADeviceFallsBackToTheDummyDriverWithOneMessage) {
   ASSERT_EQ(0, SoundServiceCreate((dir_ / "b.wav").c_str(), &id));
   SoundServiceAddCompletion(id, Ended, &ended);
   SoundServicePlay(id);
-  EXPECT_TRUE(PumpUntil(ended, 1));
+  EXPECT_TRUE(PumpUntil([&] { return ended >= 1; }));
 }
 
 // The page's way: plays count ticks until the device opens, then go on,
@@ -351,16 +350,10 @@ TEST_F(SDLService, ADeviceOpenedLaterTakesOverThePlaysWhereTheyAre) {
   SoundServiceAdvanceTicks(60);  // ticks end no play any more
   SoundServicePump();
   EXPECT_TRUE(SoundServiceIsPlaying(a));
-  const auto pump_until = [&ended](size_t n) {
-    for (int i = 0; i < 1000 && ended.size() < n; ++i) {
-      SoundServicePump();
-      SDL_Delay(10);
-    }
-  };
-  pump_until(1);
+  PumpUntil([&] { return !ended.empty(); });
   ASSERT_EQ(std::vector<SystemSoundID>{a}, ended) << "the rest of a ends before the whole of b";
   EXPECT_TRUE(SoundServiceIsPlaying(b));
-  pump_until(2);
+  PumpUntil([&] { return ended.size() >= 2; });
   EXPECT_EQ((std::vector<SystemSoundID>{a, b}), ended);
 }
 

@@ -21,6 +21,9 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kTickSeconds = 1.0 / 30.0;  // one frame of her timeline
 constexpr double kBeat = kDanceBeatFrames * kTickSeconds;
 constexpr int kBeats = kDanceBeatsPerPass * kMusicPasses;
+// std::lround is not constexpr here; the product is positive, so adding a
+// half and truncating rounds it to nearest.
+// NOLINTNEXTLINE(bugprone-incorrect-roundings)
 constexpr int kLength = static_cast<int>(kDancePassFrames * kMusicPasses * kTickSeconds * kMusicRate + 0.5);
 
 double Hz(int midi) { return 440.0 * std::pow(2.0, (midi - 69) / 12.0); }

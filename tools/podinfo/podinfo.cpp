@@ -118,7 +118,7 @@ void PrintSummary(const json& j) {
   }
   k = 0;
   for (const json& m : j["materials"]) {
-    const json tex = m["textureIndex"];
+    const json& tex = m["textureIndex"];
     std::printf("  material %zu: \"%s\", texture %d\n", k++,
                 m["name"].is_null() ? "" : m["name"].get<std::string>().c_str(), tex.get<int>());
   }
@@ -148,7 +148,7 @@ const CliProgram kCli = {"podinfo",
 
 }  // namespace
 
-int main(int argc, char** argv) {
+static int Run(int argc, char** argv) {
   CliArgs args;
   const int parsed = CliParse(kCli, argc, argv, &args);
   if (parsed >= 0) return parsed;
@@ -177,10 +177,23 @@ int main(int argc, char** argv) {
     // What failed goes to standard error; with --json its object stays in the output too.
     if (!ok) std::fprintf(stderr, "%s: %s\n", f, j["error"].get<std::string>().c_str());
     if (asJson)
-      std::printf("%s\n", j.dump().c_str());
+      // Names that are not UTF-8 come out with U+FFFD in their place.
+      std::printf("%s\n", j.dump(-1, ' ', false, json::error_handler_t::replace).c_str());
     else
       PrintSummary(j);
     if (!ok) status = 1;
   }
   return status;
+}
+
+// Whatever the JSON library throws is named on one line: a failure, never an abort.
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "podinfo: %s\n", e.what());
+  } catch (...) {
+    std::fprintf(stderr, "podinfo: unexpected failure\n");
+  }
+  return 1;
 }

@@ -91,6 +91,9 @@ std::vector<MouthKey> Keys(const std::vector<Phone>& phones, double end, double 
                            Viseme (*viseme)(const std::string&)) {
   std::vector<MouthKey> keys;
   auto add = [&](double at, Viseme v) {
+    // Below zero it is clamped to 0 next, and from zero up a half added and
+    // truncated rounds to nearest: kept so the voices' keys stay byte for byte.
+    // NOLINTNEXTLINE(bugprone-incorrect-roundings)
     const int ms = static_cast<int>((at - cut) * 1000.0 + 0.5);
     const MouthKey k{ms < 0 ? 0 : ms, v.shape, v.open};
     if (!keys.empty() && keys.back().ms >= k.ms) keys.pop_back();  // the later phoneme wins its millisecond
