@@ -83,6 +83,7 @@ enum : uint32_t {
   kMeshBatchOffsets = 6017,
   kMeshBatchBoneMax = 6018,
   kMeshBatchCount = 6019,
+  kMeshClosedFaces = 6040,  // absent: 0
 
   // Light.
   kLightTarget = 7000,

@@ -85,6 +85,7 @@ void WriteMesh(Out& o, const SPODMesh& m) {
     o.i32(pod_tag::kMeshBatchBoneMax, bb.batchBoneMax);
     o.i32(pod_tag::kMeshBatchCount, bb.batchCount);
   }
+  if (m.closedFaces) o.u32(pod_tag::kMeshClosedFaces, m.closedFaces);
   o.end(pod_tag::kMesh);
 }
 
