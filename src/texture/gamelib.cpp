@@ -3,6 +3,7 @@
 #include "files/files.h"
 #include "platform/bundle.h"
 #include "picture/picture_file.h"
+#include "texture/mip_chain.h"
 
 #include <sys/stat.h>
 #if defined(__SSE2__)
@@ -14,6 +15,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -181,6 +183,7 @@ unsigned char* ReadPictureData(const char* name, tag_TexPicDesc* desc) {
 
 namespace {
 
+// The filtering of a mode; the levels are made by MipChain, never by GL.
 void SetMipmapping(texmip mode) {
   switch (mode) {
     case TEXMIP_NONE:
@@ -188,17 +191,19 @@ void SetMipmapping(texmip mode) {
       glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
       break;
     case TEXMIP_NEAREST:
-      glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
+      glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_FALSE);
       glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
       break;
     case TEXMIP_LINEAR:
-      glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
+      glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_FALSE);
       glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
       break;
     default:
       break;
   }
 }
+
+bool Mipmapped(texmip mode) { return mode == TEXMIP_NEAREST || mode == TEXMIP_LINEAR; }
 
 }  // namespace
 
@@ -229,6 +234,7 @@ GLuint LoadTextureData(unsigned char* pixels, tag_TexPicDesc* desc, texmip mode)
   SetMipmapping(mode);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, desc->xs, desc->ys, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                upload);
+  if (Mipmapped(mode)) MipChain(desc->xs, desc->ys, true).AddRows(upload, desc->ys);
   if (AllOpaque(upload, static_cast<size_t>(desc->xs) * static_cast<size_t>(desc->ys)))
     g_opaque.insert(name);
   else
@@ -576,26 +582,22 @@ GLuint LoadMaskedTexture(const char* base, const MaskedLayer* layers, int count,
   tag_TexPicDesc desc{0, 0, 0};
   GLuint tex = 0;
   bool opaque = true;
-  auto upload = [&](int y, int rows, const unsigned char* rgba, bool last) {
+  std::unique_ptr<MipChain> chain;  // the other levels, band by band
+  auto upload = [&](int y, int rows, const unsigned char* rgba, bool) {
     opaque = opaque && AllOpaque(rgba, static_cast<size_t>(desc.xs) * static_cast<size_t>(rows));
     if (y == 0) {
       if (!IsPowerOfTwo(desc.xs) || !IsPowerOfTwo(desc.ys)) return false;
       tex = TakeMaskedStorage(desc.xs, desc.ys, mode);
-      if (tex) {
-        glBindTexture(GL_TEXTURE_2D, tex);
-        SetMipmapping(mode);
-      } else {
-        glGenTextures(1, &tex);
-        glBindTexture(GL_TEXTURE_2D, tex);
-        SetMipmapping(mode);
+      const bool fresh = tex == 0;
+      if (fresh) glGenTextures(1, &tex);
+      glBindTexture(GL_TEXTURE_2D, tex);
+      SetMipmapping(mode);
+      if (fresh)
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, desc.xs, desc.ys, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-      }
-      // The chain is made once, from the last band's upload.
-      glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_FALSE);
+      if (Mipmapped(mode)) chain.reset(new MipChain(desc.xs, desc.ys, fresh));
     }
-    if (last && (mode == TEXMIP_NEAREST || mode == TEXMIP_LINEAR))
-      glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, y, desc.xs, rows, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    if (chain) chain->AddRows(rgba, rows);
     return true;
   };
   if (ComposeMaskedRows(base, layers, count, &desc, upload)) {
