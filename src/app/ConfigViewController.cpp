@@ -1,8 +1,10 @@
 #include "app/ConfigViewController.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "app/RootViewController.h"
+#include "app/ui_text.h"
 #include "character/girl.h"
 #include "character/girl_settings.h"
 #include "character/girl_sound.h"
@@ -18,6 +20,8 @@ const char* const option_name[4][4] = {
 };
 UIButton* opButton[6] = {};
 UIButton* opNameButton[6] = {};
+UIPanel* opPanel = nullptr;
+UIPanel* opBridge = nullptr;
 
 const char* OptionName(int p, int k) {
   if (p < PARM_SETTING || p > PARM_LANGUAGE || k < 0 || k > 3) return nullptr;
@@ -39,6 +43,8 @@ const UIColor kAccent = {0.12f, 0.32f, 0.72f, 1};
 const UIColor kEditedTint = {0.86f, 0.90f, 0.98f, 1};
 const UIColor kOptionInk = {0.35f, 0.35f, 0.35f, 1};
 const UIColor kNoFill = {0, 0, 0, 0};
+// The options' column and the step from one option key to the next.
+const float kOptionX = 170, kOptionStep = 40;
 }  // namespace
 
 void SetEditParm(Parameter p) {
@@ -47,15 +53,36 @@ void SetEditParm(Parameter p) {
     UIButton* b = opNameButton[r];
     if (!b) continue;
     const char* name = OptionName(r, parm_val[r]);
-    SetTitleAllStates(b, name ? name : "");
+    SetTitleAllStates(b, name ? UiText(name) : "");
     b->setTitleColor(r == p ? kAccent : UIColor::darkGrayColor(), UIControlStateNormal);
     b->fillColor = r == p ? kEditedTint : kNoFill;
   }
+  // The options go beside their category, as near its row as the column
+  // between the first and the last category allows; a tinted panel joins
+  // them to the (tinted) category.
+  const UIButton* category = p >= PARM_SETTING && p <= PARM_LANGUAGE ? opNameButton[p] : nullptr;
+  const UIButton* first = opNameButton[PARM_SETTING];
+  const UIButton* last = opNameButton[PARM_LANGUAGE];
+  int count = 0;
+  while (count < 4 && OptionName(p, count)) ++count;
+  float top = 0;
+  if (category && first && last) {
+    const float span = count * kOptionStep - (kOptionStep - category->frame.height);
+    top = std::max(first->frame.y, std::min(category->frame.y, last->frame.y + last->frame.height - span));
+    if (opPanel) opPanel->frame = {kOptionX - 8, top - 6, 148, span + 12};
+    if (opBridge) {
+      const float bx = category->frame.x + category->frame.width - 8;
+      opBridge->frame = {bx, category->frame.y, kOptionX - bx, category->frame.height};
+    }
+  }
+  for (UIView* v : {static_cast<UIView*>(opPanel), static_cast<UIView*>(opBridge)})
+    if (v) v->setHidden(!category || count == 0);
   for (int k = 0; k < 4; ++k) {
     UIButton* b = opButton[k];
     if (!b) continue;
     const char* name = OptionName(p, k);
-    SetTitleAllStates(b, name ? name : "");
+    SetTitleAllStates(b, name ? UiText(name) : "");
+    if (category) b->frame = {kOptionX, top + k * kOptionStep, b->frame.width, category->frame.height};
     // Only options that exist are shown.
     if (name)
       ShowButton(b);
@@ -75,6 +102,8 @@ ConfigViewController::~ConfigViewController() {
       b = nullptr;
   for (auto& b : opNameButton)
     if (b == opSetting || b == opHair || b == opEthnicity || b == opLanguage) b = nullptr;
+  if (opPanel == optionsPanel) opPanel = nullptr;
+  if (opBridge == optionsBridge) opBridge = nullptr;
 }
 
 void ConfigViewController::loadView() {
@@ -85,49 +114,59 @@ void ConfigViewController::loadView() {
   auto* header = add(new UIView());
   header->frame = {0, 0, 320, 0};
   auto* title = add(new UILabel());
-  title->frame = {0, 14, 320, 30};
-  title->text = "Settings";
+  title->frame = {0, 10, 320, 30};
+  title->text = UiText("Settings");
   title->bold = true;
   title->size = 1.3f;
   title->centered = true;
   title->color = ink;
 
-  auto label = [&](float y, const char* text) {
+  auto label = [&](float x, float y, const char* text) {
     auto* l = add(new UILabel());
-    l->frame = {18, y, 120, 20};
-    l->text = text;
+    l->frame = {x, y, 136, 20};
+    l->text = UiText(text);
     l->color = ink;
   };
-  label(60, "Name");
+  label(18, 48, "Name");
   tvName = add(new UITextField());
-  tvName->frame = {18, 82, 284, 34};
+  tvName->frame = {18, 68, 284, 34};
   tvName->editable = true;
-  tvName->placeholder = "Her name";
+  tvName->placeholder = UiText("Her name");
   tvName->maxLength = kGirlNameMaxChars;
   tvName->action = [this] { onNameEntry(); };
 
-  // Categories on the left show the current choice; options on the right.
+  // Categories on the left show the current choice; the options of the one
+  // being edited beside it, on a panel that joins them (SetEditParm).
+  optionsPanel = add(new UIPanel());
+  optionsBridge = add(new UIPanel());
+  for (UIPanel* panel : {optionsPanel, optionsBridge}) {
+    panel->color = kEditedTint;
+    panel->hidden = true;
+  }
+  optionsBridge->rounding = 0;
   const char* captions[4] = {"Outfit", "Hair", "Skin", "Voice"};
   UIButton** cats[4] = {&opSetting, &opHair, &opEthnicity, &opLanguage};
   for (int i = 0; i < 4; ++i) {
-    label(130 + i * 66, captions[i]);
+    label(18, 110 + i * 58.0f, captions[i]);
     UIButton* b = add(new UIButton());
-    b->frame = {18, 152 + i * 66.0f, 136, 38};
+    b->frame = {18, 130 + i * 58.0f, 136, 36};
     *cats[i] = b;
   }
   UIButton** opts[6] = {&opButton0, &opButton1, &opButton2, &opButton3, &opButton4, &opButton5};
   for (int k = 0; k < 6; ++k) {
     UIButton* b = add(new UIButton());
-    b->frame = {170, 152 + k * 44.0f, 132, 38};
+    b->frame = {kOptionX, 130 + k * kOptionStep, 132, 36};
     // Buttons 4 and 5 exist for the interface but offer nothing.
     if (k >= 4) b->hidden = true;
     *opts[k] = b;
   }
-  // Sound and captions in the right-hand column, under the options.
+  // Sound and captions in a row of their own under the categories.
+  label(18, 348, "Sound");
+  label(kOptionX, 348, "Captions");
   volumeButton = add(new UIButton());
-  volumeButton->frame = {170, 332, 132, 38};
+  volumeButton->frame = {18, 368, 136, 36};
   captionsSwitch = add(new UIButton());
-  captionsSwitch->frame = {170, 376, 132, 38};
+  captionsSwitch->frame = {kOptionX, 368, 132, 36};
   volumeButton->action = [this] { onVolume(); };
   captionsSwitch->action = [this] { onCaptions(); };
   outlet("volumeButton", volumeButton);
@@ -137,8 +176,8 @@ void ConfigViewController::loadView() {
 
   auto* back = add(new UIButton());
   back->frame = {90, 424, 140, 40};
-  back->setTitle("Done", UIControlStateNormal);
-  back->setTitle("Done", UIControlStateHighlighted);
+  back->setTitle(UiText("Done"), UIControlStateNormal);
+  back->setTitle(UiText("Done"), UIControlStateHighlighted);
   back->setTitleColor({0.1f, 0.35f, 0.8f, 1}, UIControlStateNormal);
 
   opSetting->action = [this] { onSetting(); };
@@ -184,15 +223,17 @@ void ConfigViewController::viewDidLoad() {
   opNameButton[PARM_HAIR] = opHair;
   opNameButton[PARM_ETHNICITY] = opEthnicity;
   opNameButton[PARM_LANGUAGE] = opLanguage;
+  opPanel = optionsPanel;
+  opBridge = optionsBridge;
   SetEditParm(PARM_NAME);
   ShowFaceSettings();
 }
 
 void ConfigViewController::ShowFaceSettings() {
-  static const char* const kLevels[kFaceVolumeLevels] = {"Sound: off", "Sound: low", "Sound: medium", "Sound: high"};
+  static const char* const kLevels[kFaceVolumeLevels] = {"Off", "Low", "Medium", "High"};
   for (UIControlState s : {UIControlStateNormal, UIControlStateSelected, UIControlStateHighlighted}) {
-    volumeButton->setTitle(kLevels[face_volume], s);
-    captionsSwitch->setTitle(face_captions ? "Captions: on" : "Captions: off", s);
+    volumeButton->setTitle(UiText(kLevels[face_volume]), s);
+    captionsSwitch->setTitle(UiText(face_captions ? "On" : "Off"), s);
   }
   volumeButton->setTitleColor(UIColor::darkGrayColor(), UIControlStateNormal);
   captionsSwitch->setTitleColor(UIColor::darkGrayColor(), UIControlStateNormal);

@@ -27,8 +27,14 @@ extern Parameter n_edit_parm;              // the parameter being edited
 extern const char* const option_name[4][4];
 extern UIButton* opButton[6];      // option buttons
 extern UIButton* opNameButton[6];  // category buttons by Parameter (0 and 1 null)
+// The panel behind the edited category's options and the strip joining it
+// to the category (null where none).
+extern UIPanel* opPanel;
+extern UIPanel* opBridge;
 
-// Makes p the edited parameter and retitles every category and option button.
+// Makes p the edited parameter, retitles every category and option button
+// (in the interface's language, app/ui_text.h) and places the options
+// beside the edited category.
 void SetEditParm(Parameter p);
 // option_name for parameter p (2..5) and option k; null outside the table.
 const char* OptionName(int p, int k);
@@ -69,6 +75,8 @@ class ConfigViewController : public UIViewController {
   UIButton* opLanguage = nullptr;
   UIButton* volumeButton = nullptr;
   UIButton* captionsSwitch = nullptr;
+  UIPanel* optionsPanel = nullptr;
+  UIPanel* optionsBridge = nullptr;
 
  private:
   void ShowFaceSettings();

@@ -6,6 +6,7 @@
 
 #include "app/ConfigViewController.h"
 #include "app/app_loop.h"
+#include "app/notice.h"
 #include "character/girl.h"
 #include "character/girl_animation.h"
 #include "character/girl_camera.h"
@@ -87,6 +88,13 @@ void RootViewController::loadView() {
   captionLabel->centered = true;
   captionLabel->background = {0.05f, 0.06f, 0.1f, 0.62f};
   captionLabel->hidden = true;
+
+  noticeLabel = add(new UILabel());
+  noticeLabel->frame = {40, 224, 240, 32};
+  noticeLabel->centered = true;
+  noticeLabel->bold = true;
+  noticeLabel->background = {0.05f, 0.06f, 0.1f, 0.75f};
+  noticeLabel->hidden = true;
 
   auto button = [&](const char* name, float x, float y, const char* icon, const char* title) {
     UIButton* b = add(new UIButton());
@@ -174,6 +182,9 @@ void RootViewController::update() {
   OvantaSceneEnd();
   if (!rendered) std::fprintf(stderr, "RenderScene error\n");
   UpdateCaption(captionLabel);
+  NoticeTick();
+  noticeLabel->text = NoticeText();
+  noticeLabel->hidden = noticeLabel->text.empty();
   glView->swapBuffers();
 }
 

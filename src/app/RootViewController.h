@@ -83,6 +83,8 @@ class RootViewController : public UIViewController {
   // What she is saying, over the scene where it hides neither her face nor
   // the buttons (face/face.h); updated every tick.
   UILabel* captionLabel = nullptr;
+  // What a key just did (app/notice.h), over her for a moment.
+  UILabel* noticeLabel = nullptr;
 };
 
 // Places and fills the caption for the tick just drawn.

@@ -3,6 +3,8 @@
 #include "app/RootViewController.h"
 #include "app/app_loop.h"
 #include "app/help_overlay.h"
+#include "app/notice.h"
+#include "app/ui_text.h"
 #include "app/ui_draw.h"
 #include "character/girl_settings.h"
 #include "face/face.h"
@@ -105,6 +107,7 @@ void AppInput::Key(const InputKey& key) {
   if (key.name == "m" && !key.ctrl && !key.alt) {  // the sound off, and back to its level
     FaceToggleMute();
     GirlSaveFaceSettings();
+    NoticeShow(UiText(face_volume == 0 ? "Sound off" : "Sound on"));
     return;
   }
   if (hooks.accel && !key.ctrl && !key.alt) AccelKey(*hooks.accel, key.name);

@@ -8,6 +8,8 @@
 #include "app/RootViewController.h"
 #include "app/app_input.h"
 #include "app/help_overlay.h"
+#include "app/notice.h"
+#include "app/ui_text.h"
 #include "app/ui_draw.h"
 #include "character/girl_frame.h"
 #include "character/girl_sound.h"
@@ -119,6 +121,7 @@ bool OvantaAppStart(const OvantaAppOptions& options) {
   AppInputState() = InputState();
   AppInputSink().quit_requested = false;
   HelpHide();
+  NoticeClear();
   g_app = new OvantaAppDelegate();
   g_app->window = new myEAGLview(view);
   g_app->window->compositor = Composite;
@@ -131,6 +134,8 @@ void OvantaAppTick(const double accel[3]) {
   UIAccelerometer& acc = UIAccelerometer::sharedAccelerometer();
   if (acc.delegate) acc.delegate(accel[0], accel[1], accel[2]);
   const int before = g_app->window->presents;
+  // Her greeting waits until the help over her (the first start's) is gone.
+  sound_greeting_held = HelpShown();
   if (g_timer) g_timer();
   // A paused tick presents nothing of the GL view; the window still shows
   // the loading picture and the screens over it.
@@ -164,6 +169,31 @@ void OvantaAppStop() {
   g_scene = SceneTick();
   delete g_app;
   g_app = nullptr;
+}
+
+FrameWrite OvantaWriteFrame(const std::string& path) {
+  std::vector<uint8_t> rgba;
+  if (!g_app || !EAGLViewReadPixels(g_app->window->eagl(), rgba)) return kFrameNotRead;
+  // The view is opaque: what the blends left in the alpha channel is never shown.
+  for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 255;
+  const EAGLSize s = g_app->window->eagl()->surfaceSize();
+  // The writer says why it could not, in one line.
+  return EAGLWritePNG(path.c_str(), rgba.data(), static_cast<int>(s.width), static_cast<int>(s.height))
+             ? kFrameWritten
+             : kFrameNotWritten;
+}
+
+bool OvantaScreenshot(const std::string& path) {
+  const FrameWrite wrote = OvantaWriteFrame(path);
+  const std::string file = path.substr(path.rfind('/') + 1);
+  if (wrote == kFrameWritten) {
+    std::printf("ovanta: frame written to %s\n", path.c_str());
+    NoticeShow(UiTextWith("Saved %s", file));
+    return true;
+  }
+  if (wrote == kFrameNotRead) std::fprintf(stderr, "ovanta: no frame to write to %s\n", path.c_str());
+  NoticeShow(UiTextWith("Could not save %s", file));
+  return false;
 }
 
 OvantaAppDelegate* OvantaApp() { return g_app; }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "platform/EAGLView.h"
 #include "platform/uikit.h"
@@ -65,6 +66,15 @@ void OvantaAppStop();
 // OVANTA_REDRAW=all draws everything straight onto the surface every tick.
 void OvantaSceneBegin();
 void OvantaSceneEnd();
+
+// Writes the frame last presented, interface included, as an opaque PNG
+// (the headless `shot` and the window's F12).
+enum FrameWrite { kFrameWritten, kFrameNotRead, kFrameNotWritten };
+FrameWrite OvantaWriteFrame(const std::string& path);
+// The window's F12: the frame written to `path`, said on standard output,
+// or why not on standard error; either way a notice on screen from the next
+// frame on (the frame itself is without it). False when nothing was written.
+bool OvantaScreenshot(const std::string& path);
 
 OvantaAppDelegate* OvantaApp();
 RootViewController* OvantaRoot();

@@ -1,5 +1,6 @@
 #include "app/help_overlay.h"
 
+#include "app/ui_text.h"
 #include "platform/uikit.h"
 
 namespace {
@@ -11,7 +12,7 @@ void HelpShow() { g_shown = true; }
 void HelpHide() { g_shown = false; }
 
 const UIOverlay& HelpContent() {
-  static const UIOverlay help = {
+  static const UIOverlay source = {
       "Controls",
       {
           {"", "Mouse", ""},
@@ -36,5 +37,19 @@ const UIOverlay& HelpContent() {
       },
       "Click or press any key to go on",
   };
-  return help;
+  // In the voice language, made again when that changes.
+  static UIOverlay shown;
+  static int made_for = -1;
+  const int language = UiLanguage();
+  if (made_for != language) {
+    made_for = language;
+    shown = source;
+    shown.title = UiText(source.title.c_str());
+    shown.footer = UiText(source.footer.c_str());
+    for (UIOverlayRow& r : shown.rows) {
+      r.key = UiText(r.key.c_str());
+      r.text = UiText(r.text.c_str());
+    }
+  }
+  return shown;
 }

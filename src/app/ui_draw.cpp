@@ -231,7 +231,9 @@ PixelRect PiecesChanged(const std::vector<KitState::Piece>& a, const std::vector
 // text drawn straight into a draw list is sized in points.
 float PointSize(const ImFont* font) { return font->FontSize / kit.font_scale; }
 
-ImFont* TitleFont() { return kit.title_font ? kit.title_font : ImGui::GetFont(); }
+// The body font (the first one built) and the bold one, outside a frame too.
+ImFont* BodyFont() { return kit.ctx->IO.Fonts->Fonts[0]; }
+ImFont* TitleFont() { return kit.title_font ? kit.title_font : BodyFont(); }
 
 // `text` cut at a character so that it and an ellipsis fit in `width`.
 std::string FitWithEllipsis(ImFont* font, float size, const std::string& text, float width) {
@@ -248,6 +250,41 @@ std::string FitWithEllipsis(ImFont* font, float size, const std::string& text, f
   }
   return head + ellipsis;
 }
+
+// The lines `text` breaks into at `width`, as a label draws them.
+std::vector<std::string> WrapLines(ImFont* font, float size, const std::string& text, float width) {
+  std::vector<std::string> lines;
+  const char* s = text.c_str();
+  const char* end = s + text.size();
+  while (s < end) {
+    const char* next = font->CalcWordWrapPositionA(size / font->FontSize, s, end, width);
+    if (next == s) next = s + 1;
+    const char* cut = next;
+    while (cut > s && (cut[-1] == ' ' || cut[-1] == '\n')) --cut;
+    lines.emplace_back(s, cut);
+    s = next;
+    while (s < end && (*s == ' ' || *s == '\n')) ++s;
+  }
+  return lines;
+}
+
+// The narrowest width up to `width` at which `text` takes no more lines
+// than at `width`: the lines come out of even length, and no short word is
+// left alone on the last one.
+float BalancedWrap(ImFont* font, float size, const std::string& text, float width) {
+  const size_t lines = WrapLines(font, size, text, width).size();
+  if (lines < 2) return width;
+  float lo = width / static_cast<float>(lines) * 0.9f, hi = width;
+  while (hi - lo > 1.0f) {
+    const float mid = (lo + hi) * 0.5f;
+    (WrapLines(font, size, text, mid).size() <= lines ? hi : lo) = mid;
+  }
+  return hi;
+}
+
+ImFont* LabelFont(const UILabel& l) { return l.bold ? TitleFont() : BodyFont(); }
+// Room kept between a label's box and its text.
+float LabelPad(const UILabel& l) { return l.background.a > 0 ? 10.0f : 0.0f; }
 
 // What a control did under the pointer this frame.
 struct ControlInput {
@@ -342,8 +379,9 @@ void DrawTextField(UITextField* tf, ImVec2 origin, const ControlInput& in) {
   const std::string& text = tf->text_;
   if (tf->caret > text.size()) tf->caret = text.size();
   auto width_to = [&](size_t bytes) { return font->CalcTextSizeA(fs, 1e6f, 0.0f, text.c_str(), text.c_str() + bytes).x; };
-  // Scrolled so that the caret stays in view.
-  const float shift = std::max(0.0f, width_to(tf->caret) - inner + 2.0f);
+  // Scrolled so that the caret stays in view while editing; else the name
+  // shows from its start.
+  const float shift = tf->focused ? std::max(0.0f, width_to(tf->caret) - inner + 2.0f) : 0.0f;
   if (in.clicked) {
     tf->becomeFirstResponder();
     const float x = ImGui::GetIO().MousePos.x - (p0.x + pad) + shift;
@@ -370,16 +408,21 @@ void DrawTextField(UITextField* tf, ImVec2 origin, const ControlInput& in) {
   dl->PopClipRect();
 }
 
-// The name over the scene: white with a soft dark outline, cut with "..."
-// when it does not fit.
+// The name over the scene: white with a soft dark outline on a dark glass
+// plate, so that it reads over any backdrop (a clock or a bright sky behind
+// it); cut with "..." when it does not fit.
 void DrawTitle(UITextField* tf, ImVec2 origin) {
   ImDrawList* dl = ImGui::GetWindowDrawList();
   const ImVec2 p0(origin.x + tf->frame.x, origin.y + tf->frame.y);
   ImFont* font = TitleFont();
   const float fs = PointSize(font) * 1.3f;
-  const std::string text = FitWithEllipsis(font, fs, tf->text_, tf->frame.width - 16.0f);
+  const float pad = 12.0f;
+  const std::string text = FitWithEllipsis(font, fs, tf->text_, tf->frame.width - 2 * pad - 8.0f);
   const ImVec2 ts = font->CalcTextSizeA(fs, 1e6f, 0.0f, text.c_str());
   const ImVec2 tp(p0.x + (tf->frame.width - ts.x) * 0.5f, p0.y + (tf->frame.height - ts.y) * 0.5f);
+  if (!text.empty())
+    dl->AddRectFilled(ImVec2(tp.x - pad, p0.y + 2), ImVec2(tp.x + ts.x + pad, p0.y + tf->frame.height - 2),
+                      IM_COL32(13, 15, 26, 150), (tf->frame.height - 4) * 0.5f);
   for (int dx = -1; dx <= 1; ++dx)
     for (int dy = -1; dy <= 1; ++dy)
       if (dx || dy) dl->AddText(font, fs, ImVec2(tp.x + dx, tp.y + dy), IM_COL32(0, 0, 0, 140), text.c_str());
@@ -418,10 +461,10 @@ void DrawScreen(UIViewController* vc, float offset, bool on_top, int depth) {
     if (auto* b = dynamic_cast<UIButton*>(v)) {
       DrawButton(b, origin, in);
     } else if (auto* l = dynamic_cast<UILabel*>(v)) {
-      ImFont* font = l->bold ? TitleFont() : ImGui::GetFont();
+      ImFont* font = LabelFont(*l);
       const float fs = PointSize(font) * l->size;
-      const float pad = l->background.a > 0 ? 10.0f : 0.0f;
-      const float wrap = l->wrap ? v->frame.width - 2 * pad : 0.0f;
+      const float pad = LabelPad(*l);
+      const float wrap = l->wrap ? BalancedWrap(font, fs, l->text, v->frame.width - 2 * pad) : 0.0f;
       const ImVec2 ts = font->CalcTextSizeA(fs, 1e6f, wrap, l->text.c_str());
       const float x = l->centered ? p0.x + (v->frame.width - ts.x) * 0.5f : p0.x + pad;
       const float y = p0.y + (v->frame.height - ts.y) * 0.5f;
@@ -430,22 +473,18 @@ void DrawScreen(UIViewController* vc, float offset, bool on_top, int depth) {
                           Rgba(l->background), 10.0f);
       if (l->wrap) {
         // Line by line, each centred in the box.
-        const char* s = l->text.c_str();
-        const char* end = s + l->text.size();
         float ly = y;
-        while (s < end) {
-          const char* next = font->CalcWordWrapPositionA(fs / font->FontSize, s, end, wrap);
-          if (next == s) next = s + 1;
-          const ImVec2 ls = font->CalcTextSizeA(fs, 1e6f, 0.0f, s, next);
+        for (const std::string& line : WrapLines(font, fs, l->text, wrap)) {
+          const ImVec2 ls = font->CalcTextSizeA(fs, 1e6f, 0.0f, line.c_str());
           const float lx = l->centered ? p0.x + (v->frame.width - ls.x) * 0.5f : x;
-          dl->AddText(font, fs, ImVec2(lx, ly), Rgba(l->color), s, next);
+          dl->AddText(font, fs, ImVec2(lx, ly), Rgba(l->color), line.c_str());
           ly += fs;
-          s = next;
-          while (s < end && (*s == ' ' || *s == '\n')) ++s;
         }
       } else {
         dl->AddText(font, fs, ImVec2(x, y), Rgba(l->color), l->text.c_str());
       }
+    } else if (auto* panel = dynamic_cast<UIPanel*>(v)) {
+      dl->AddRectFilled(p0, p1, Rgba(panel->color), panel->rounding);
     } else if (auto* iv = dynamic_cast<UIImageView*>(v)) {
       const GLuint tex = UIKitTexture(iv->image);
       if (tex)
@@ -789,6 +828,15 @@ UITextField* UIKitFieldAt(UINavigationController& nav, float x, float y) {
 }
 
 void UIKitSetOverlay(const UIOverlay* overlay) { kit.overlay = overlay; }
+
+std::vector<std::string> UIKitLabelLines(const UILabel& label) {
+  if (!kit.ctx) return {};
+  ImFont* font = LabelFont(label);
+  const float fs = PointSize(font) * label.size;
+  if (!label.wrap) return {label.text};
+  const float width = BalancedWrap(font, fs, label.text, label.frame.width - 2 * LabelPad(label));
+  return WrapLines(font, fs, label.text, width);
+}
 
 bool UIKitHitsControl(UINavigationController& nav, float x, float y) {
   for (const auto& s : nav.visible(kit.width)) {

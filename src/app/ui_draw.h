@@ -14,12 +14,14 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "redraw/redraw.h"
 
 class UINavigationController;
 class UIViewController;
 struct UIButton;
+struct UILabel;
 struct UIOverlay;
 struct UITextField;
 
@@ -60,6 +62,10 @@ void UIKitPointer(bool present, float x, float y, bool down);
 UITextField* UIKitEditedField(UINavigationController& nav);
 // The visible editable text field of the screen on top under (x, y), or null.
 UITextField* UIKitFieldAt(UINavigationController& nav, float x, float y);
+
+// The lines a label is drawn in: a wrapping one breaks into lines of even
+// length, as narrow as keeps their number.
+std::vector<std::string> UIKitLabelLines(const UILabel& label);
 
 // Drawn over every screen while set (null: none); not owned.
 void UIKitSetOverlay(const UIOverlay* overlay);

@@ -1,5 +1,6 @@
 #include "character/girl_settings.h"
 
+#include <cctype>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "character/girl.h"
+#include "character/girl_sound.h"
 #include "face/face.h"
 #include "platform/uikit.h"
 #include "platform/user_defaults.h"
@@ -71,7 +73,22 @@ int GirlReadIntKey(const char* key) {
   std::abort();
 }
 
+int GirlLanguageOfLocale() {
+  // As the C library orders them: LC_ALL over LC_MESSAGES over LANG; GNU's
+  // LANGUAGE list comes first unless the locale is plain C.
+  const char* chosen = nullptr;
+  for (const char* var : {"LC_ALL", "LC_MESSAGES", "LANG"})
+    if (const char* v = std::getenv(var); v && *v) {
+      chosen = v;
+      break;
+    }
+  const char* list = std::getenv("LANGUAGE");
+  if (list && *list && chosen && std::strcmp(chosen, "C") != 0 && std::strcmp(chosen, "POSIX") != 0) chosen = list;
+  return chosen && std::strncmp(chosen, "ru", 2) == 0 && !std::isalpha(static_cast<unsigned char>(chosen[2])) ? 1 : 0;
+}
+
 void GirlLoadSettings() {
+  sound_first_meeting = UserDefaultsFirstLaunch();
   std::string name;
   const bool named = UserDefaultsStringForKey(kGirlKeyName, &name);
   if (!named && UserDefaultsHasKey(kGirlKeyName))
@@ -83,6 +100,9 @@ void GirlLoadSettings() {
     if (s.group == kGirlSettingLook) *s.value = GirlReadIntSetting(s);
   }
   if (named) n_background = n_clothes;
+  // Never chosen yet: she speaks the system's language. A store in memory
+  // (ovanta-headless without --defaults) keeps every run alike.
+  if (!named && !UserDefaultsPath().empty()) n_sound_set = GirlLanguageOfLocale();
 }
 
 bool GirlSaveSettings() {

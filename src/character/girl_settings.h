@@ -69,9 +69,17 @@ int GirlReadIntKey(const char* key);
 
 // No usable name (none stored, or one that is not text, which one line
 // says): the name field shows "Ovanta" and her looks keep their initial
-// values. Otherwise the stored name (cut to the limit) and her four looks
-// are restored, each within its choices.
+// values, but for the voice language, which the system's locale picks
+// (GirlLanguageOfLocale) unless the store lives in memory. Otherwise the
+// stored name (cut to the limit) and her four looks are restored, each
+// within its choices.
+// A store file that did not exist yet (the first launch) also makes this
+// start her first meeting with the user (sound_first_meeting).
 void GirlLoadSettings();
+// The voice language of the locale the environment names (LC_ALL,
+// LC_MESSAGES, LANG, GNU's LANGUAGE; in a browser the page's C library
+// reports the browser's language as LANG): 1 for Russian, else 0.
+int GirlLanguageOfLocale();
 // Stores the name and every integer setting and writes the store to disk at
 // once. Returns false when the write failed (the store prints why).
 bool GirlSaveSettings();

@@ -17,6 +17,12 @@ const char* const sound_for_clothes[2][4] = {
     {"r_beach", "r_casual", "r_school", "r_business"},
 };
 
+// The greeting of every start but the first, as the table has it.
+static const char* const kUsualGreeting[2] = {sound_sets[0][1], sound_sets[1][1]};
+const char* const sound_first_greeting[2] = {"hello", "r_hello"};
+bool sound_first_meeting = false;
+bool sound_greeting_held = false;
+
 int32_t sound_login_timer = 0;
 int32_t sound_setup_timer = 0;
 int32_t sound_touch_timer = 0;
@@ -40,6 +46,7 @@ int GirlLoadSounds() {
   // The scene loader has normally reduced n_clothes already; reducing the
   // index again here keeps a stray value from reading outside the table.
   sound_sets[n_sound_set][4] = sound_for_clothes[n_sound_set][GirlChoiceIndex(n_clothes, 4)];
+  sound_sets[n_sound_set][1] = sound_first_meeting ? sound_first_greeting[n_sound_set] : kUsualGreeting[n_sound_set];
   for (int i = 0; i < kSoundSlots; ++i) {
     const char* name = sound_sets[n_sound_set][i];
     if (!name) continue;
@@ -78,10 +85,10 @@ void GirlSoundFrame() {
   int32_t* counting[] = {&sound_login_timer, &sound_shake_timer, &sound_setup_timer,
                          &sound_new_setting_timer, &sound_idle_timer};
   for (int32_t* t : counting)
-    if (*t > 1) --*t;
+    if (*t > 1 && !(t == &sound_login_timer && sound_greeting_held)) --*t;
 
   int slot;
-  if (Due(sound_login_timer))
+  if (!sound_greeting_held && Due(sound_login_timer))
     slot = 1;
   else if (Due(sound_setup_timer))
     slot = 5;
@@ -98,5 +105,6 @@ void GirlSoundFrame() {
 
   current_sound = slot;
   if (sounds[slot]) sounds[slot]->playWithFlag(&sound_is_played);
+  if (slot == 1) sound_first_meeting = false;  // met: the next greeting is the usual one
   GirlSoundResetIdle();
 }

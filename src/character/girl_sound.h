@@ -23,6 +23,13 @@ extern int32_t sound_touch_timer;
 extern int32_t sound_shake_timer;
 extern int32_t sound_new_setting_timer;
 extern int32_t sound_idle_timer;
+// Her first meeting with the user (the first launch): the greeting slot
+// says the first-meeting line (sound_first_greeting) instead of the one for
+// every later start, until it has been said.
+extern bool sound_first_meeting;
+extern const char* const sound_first_greeting[2];
+// Set while nobody can see her (the help over her): the greeting waits.
+extern bool sound_greeting_held;
 extern int32_t current_sound;  // slot of the line playing, -1 when none
 extern bool sound_is_played;   // from a line's start until its end is reported
 

@@ -68,6 +68,12 @@ struct UILabel : UIView {
   UIColor background = {0, 0, 0, 0};
 };
 
+// A plain filled, rounded box drawn under the controls that follow it.
+struct UIPanel : UIView {
+  UIColor color = {1, 1, 1, 1};
+  float rounding = 8;
+};
+
 struct UIImageView : UIView {
   std::string image;  // bundle picture filling the frame
 };

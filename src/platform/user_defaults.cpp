@@ -56,6 +56,8 @@ bool g_no_save = false;
 bool g_damaged_in_place = false;
 std::string g_damage_reason;
 std::string g_last_damaged;
+// No file was there when the store was read: a first launch.
+bool g_first_launch = false;
 // Keys given a value in this run: the user's choices, which a save always
 // writes. Keys only read from the file may be left out of a save that would
 // otherwise grow too large to be read back.
@@ -232,6 +234,7 @@ const char* Parse(const std::string& text, json* doc) {
 void Load() {
   if (g_loaded) return;
   g_loaded = true;
+  g_first_launch = false;
   g_damaged_in_place = false;
   g_no_save = false;
   g_values = json::object();
@@ -249,7 +252,8 @@ void Load() {
       g_seen = Seen(&st);
       break;
     case kFileMissing:
-      return;  // first launch
+      g_first_launch = true;
+      return;
     case kFileNotRegular:
       return Refuse(path, std::string("is ") + FileKindName(st.st_mode) + ", not a settings file",
                     "defaults apply");
@@ -507,6 +511,11 @@ void UserDefaultsForget() {
 }
 
 std::string UserDefaultsLastDamagedPath() { return g_last_damaged; }
+
+bool UserDefaultsFirstLaunch() {
+  Load();
+  return g_first_launch;
+}
 
 void UserDefaultsSetFileOps(const UserDefaultsFileOps* ops) { g_ops = ops ? *ops : kRealOps; }
 

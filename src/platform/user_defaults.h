@@ -81,6 +81,9 @@ void UserDefaultsKeepInMemory();
 std::string UserDefaultsPath();
 // Forgets the values in memory, as a new launch would.
 void UserDefaultsForget();
+// Whether the store's file did not exist when it was read (nothing was ever
+// saved there: the first launch); false in memory.
+bool UserDefaultsFirstLaunch();
 // Where a damaged store was last moved since the values were (re)read ("" when
 // none was).
 std::string UserDefaultsLastDamagedPath();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 
 #include "headless_run.h"
@@ -36,6 +37,36 @@ TEST(AppStartup, ReloadsOnFirstTickAndGreetsOnTheFourth) {
   EXPECT_EQ(r.at(1)["state"], 1);
   EXPECT_NEAR(r.at(1)["frame"].get<double>(), 1.001, 1e-4);
   EXPECT_NEAR(r.at(1)["v_dist"].get<double>(), 560.0, 1e-6);
+}
+
+// The first start (no settings file yet) is her first meeting, in the
+// locale's language; the next start greets as every later one does, and a
+// run whose store lives in memory keeps the English greeting whatever the
+// locale says.
+TEST(AppStartup, FirstStartMeetsInTheLocalesLanguageLaterStartsGreet) {
+  ScratchDir dir;
+  const std::string store = "--defaults '" + dir.file("d.json") + "'";
+  for (const char* var : {"LC_ALL", "LC_MESSAGES", "LANGUAGE"}) unsetenv(var);
+  const char* was = std::getenv("LANG");
+  const std::string lang = was ? was : "";
+  setenv("LANG", "ru_RU.UTF-8", 1);
+  const HeadlessRun first = RunHeadless("tick 5\n", store), second = RunHeadless("tick 5\n", store),
+                    memory = RunHeadless("tick 5\n");
+  if (was)
+    setenv("LANG", lang.c_str(), 1);
+  else
+    unsetenv("LANG");
+  for (const HeadlessRun* r : {&first, &second, &memory}) ASSERT_EQ(r->status, 0) << r->err;
+  ASSERT_EQ(first.sounds(1).size(), 1u);
+  EXPECT_EQ(first.sounds(1)[0]["file"], "r_hello");
+  EXPECT_EQ(first.at(1)["n_sound_set"], 1);
+  ASSERT_EQ(first.of("caption").size(), 1u);
+  EXPECT_EQ(first.of("caption")[0]["lang"], "ru");
+  ASSERT_EQ(second.sounds(1).size(), 1u);
+  EXPECT_EQ(second.sounds(1)[0]["file"], "r_login");
+  ASSERT_EQ(memory.sounds(1).size(), 1u);
+  EXPECT_EQ(memory.sounds(1)[0]["file"], "login");
+  EXPECT_EQ(memory.at(1)["n_sound_set"], 0);
 }
 
 TEST(AppTouch, TapOnHerSpeaksTapBesideHerDoesNot) {

@@ -1,6 +1,7 @@
 // The app's pieces on their own: input framing, the accelerometer sources,
-// the navigation slide, the settings editor's tables and the character's
-// life cycle on a headless surface.
+// the navigation slide, the settings editor's tables, the interface in both
+// languages (texts, layout, notices, caption lines) and the character's life
+// cycle on a headless surface.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -12,6 +13,11 @@
 
 #include "app/ConfigViewController.h"
 #include "app/RootViewController.h"
+#include "app/app_input.h"
+#include "app/app_loop.h"
+#include "app/help_overlay.h"
+#include "app/ui_draw.h"
+#include "app/ui_text.h"
 #include "app/window_input.h"
 #include "character/girl.h"
 #include "scene/ModelPOD.h"
@@ -23,6 +29,10 @@
 #include "platform/bundle.h"
 #include "platform/input_queue.h"
 #include "platform/sound_service.h"
+#include "platform/user_defaults.h"
+#include "platform/utf8.h"
+#include "face/voice_lines.h"
+#include "files/files.h"
 
 namespace {
 
@@ -229,6 +239,142 @@ TEST(SettingsEditor, TitlesAndColoursFollowTheEditedParameter) {
   EXPECT_EQ(OptionName(9, 0), nullptr);
   for (auto& b : opButton) b = nullptr;
   for (auto& b : opNameButton) b = nullptr;
+}
+
+// The whole app on a headless surface, in English and in Russian.
+class AppInterface : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    BundleSetRoot(OVANTA_BUNDLE);
+    UserDefaultsKeepInMemory();
+    SoundServiceUseTicks();
+    ASSERT_TRUE(OvantaAppStart(OvantaAppOptions{kEAGLSurfaceHeadless, 1.0f, kGlesAuto}));
+    Tick(2);
+  }
+  void TearDown() override {
+    OvantaAppStop();
+    SoundServiceShutdown();
+    n_sound_set = 0;
+  }
+  static void Tick(int n) {
+    const double upright[3] = {0, -1, 0};
+    for (int i = 0; i < n; ++i) OvantaAppTick(upright);
+  }
+  // Every text of a settings screen built in language `lang`, with each
+  // category's options in turn; and its layout checked on the way.
+  static std::vector<std::string> SettingsTexts(int lang) {
+    n_sound_set = lang;
+    ConfigViewController screen;
+    screen.loadViewIfNeeded();
+    std::vector<std::string> texts;
+    auto visible = [&] {
+      std::vector<UIView*> out;
+      for (UIView* v : screen.subviews)
+        if (!v->hidden && !dynamic_cast<UIPanel*>(v)) out.push_back(v);
+      return out;
+    };
+    for (UIView* v : visible())
+      if (auto* l = dynamic_cast<UILabel*>(v)) texts.push_back(l->text);
+    texts.push_back(screen.tvName->placeholder);
+    for (Parameter p : {PARM_SETTING, PARM_HAIR, PARM_ETHNICITY, PARM_LANGUAGE}) {
+      SetEditParm(p);
+      const CGRect cat = opNameButton[p]->frame, panel = opPanel->frame;
+      EXPECT_TRUE(cat.y < panel.y + panel.height && panel.y < cat.y + cat.height)
+          << "the options of " << p << " are beside their category";
+      for (UIView* v : visible()) {
+        if (auto* b = dynamic_cast<UIButton*>(v)) texts.push_back(b->title());
+        for (UIView* w : visible()) {
+          const bool overlap = v != w && v->frame.x < w->frame.x + w->frame.width && w->frame.x < v->frame.x + v->frame.width &&
+                               v->frame.y < w->frame.y + w->frame.height && w->frame.y < v->frame.y + v->frame.height;
+          EXPECT_FALSE(overlap) << "category " << p << ": controls at y " << v->frame.y << " and " << w->frame.y;
+        }
+      }
+    }
+    return texts;
+  }
+};
+
+// With Russian chosen, every text of the settings screen and the help reads
+// in Russian (none left in its English source); the screen lays each
+// category's options beside it with nothing overlapping, in both.
+TEST_F(AppInterface, SettingsAndHelpSpeakTheVoiceLanguage) {
+  const std::vector<std::string> en = SettingsTexts(0), ru = SettingsTexts(1);
+  ASSERT_EQ(en.size(), ru.size());
+  for (size_t i = 0; i < en.size(); ++i)
+    if (!en[i].empty()) {
+      EXPECT_NE(en[i], ru[i]) << "not in Russian";
+    }
+  n_sound_set = 0;
+  const UIOverlay help_en = HelpContent();
+  n_sound_set = 1;
+  const UIOverlay help_ru = HelpContent();
+  EXPECT_NE(help_en.title, help_ru.title);
+  EXPECT_NE(help_en.footer, help_ru.footer);
+  for (size_t i = 0; i < help_en.rows.size(); ++i) EXPECT_NE(help_en.rows[i].text, help_ru.rows[i].text);
+}
+
+// M and F12 say what they did, in the interface's language, for a moment;
+// a frame that cannot be written says so on screen and on standard error.
+TEST_F(AppInterface, NoticesSayWhatMAndF12Did) {
+  UILabel* notice = OvantaRoot()->noticeLabel;
+  AppInputSink().Key(InputKey{"m"});
+  Tick(1);
+  EXPECT_FALSE(notice->hidden);
+  EXPECT_EQ(notice->text, UiText("Sound off"));
+  Tick(60);
+  EXPECT_TRUE(notice->hidden) << "gone after a moment";
+  n_sound_set = 1;
+  AppInputSink().Key(InputKey{"m"});
+  Tick(1);
+  EXPECT_EQ(notice->text, UiText("Sound on"));
+  EXPECT_NE(notice->text, "Sound on");
+
+  ScratchDir dir;
+  testing::internal::CaptureStdout();
+  EXPECT_TRUE(OvantaScreenshot(dir.file("shot.png")));
+  testing::internal::GetCapturedStdout();
+  Tick(1);
+  Picture shot;
+  EXPECT_TRUE(ReadPicture(dir.file("shot.png"), shot));
+  EXPECT_NE(notice->text.find("shot.png"), std::string::npos);
+  const std::string saved = notice->text;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(OvantaScreenshot(dir.file("no/such/folder/shot.png")));
+  const std::string err = testing::internal::GetCapturedStderr();
+  Tick(1);
+  EXPECT_NE(err.find(dir.file("no/such/folder/shot.png")), std::string::npos) << err;
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+  EXPECT_NE(notice->text.find("shot.png"), std::string::npos);
+  EXPECT_NE(notice->text, saved) << "a failure does not read as saved";
+}
+
+// Every caption she can say breaks into lines of about even length, never
+// leaving a word alone on the last one.
+TEST_F(AppInterface, CaptionLinesAreBalanced) {
+  std::vector<CaptionLine> lines;
+  std::string text, error;
+  struct stat st;
+  ASSERT_EQ(FileReadText((std::string(OVANTA_BUNDLE) + "/captions.txt").c_str(), 1 << 20, &text, &st), kFileOk);
+  ASSERT_TRUE(CaptionsParse(text, &lines, &error)) << error;
+  Tick(3);  // her greeting: the caption takes its place on screen
+  ASSERT_FALSE(OvantaRoot()->captionLabel->hidden);
+  UILabel label = *OvantaRoot()->captionLabel;
+  int wrapped = 0;
+  for (const CaptionLine& c : lines) {
+    label.text = c.text;
+    const std::vector<std::string> drawn = UIKitLabelLines(label);
+    ASSERT_FALSE(drawn.empty()) << c.name;
+    if (drawn.size() < 2) continue;
+    ++wrapped;
+    size_t shortest = SIZE_MAX, longest = 0;
+    for (const std::string& l : drawn) {
+      shortest = std::min(shortest, Utf8Count(l));
+      longest = std::max(longest, Utf8Count(l));
+    }
+    EXPECT_NE(drawn.back().find(' '), std::string::npos) << c.name << ": a word alone on the last line";
+    EXPECT_GE(shortest * 2, longest) << c.name << ": lines of uneven length";
+  }
+  EXPECT_GT(wrapped, 0) << "some captions take two lines";
 }
 
 TEST(CharacterLifeCycle, InitLoadReleaseAndQuitTwice) {

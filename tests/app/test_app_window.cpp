@@ -1,10 +1,13 @@
 // The real window under Xvfb: the first start shows the help, which takes
-// the first key; a screenshot shows her; clicks work the buttons; Esc backs
+// the first key, and her first-meeting greeting waits for it to go; a
+// screenshot shows her; clicks work the buttons; Esc backs
 // out; the window resizes with the picture letterboxed and clicks mapped
 // through the same box; F11 goes full screen and back; size and place come
-// back at the next start. Skipped when Xvfb or xdotool is missing.
+// back at the next start, after the window manager closed the window;
+// --import shows another character. Skipped when Xvfb or xdotool is missing.
 #include <gtest/gtest.h>
 
+#include <X11/Xlib.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,6 +20,7 @@
 #include <thread>
 
 #include "headless_run.h"
+#include "kit/vrm_builder.h"
 #include "platform/EAGLView.h"
 
 namespace {
@@ -81,6 +85,17 @@ long Picks(const std::string& trace) {
   return n;
 }
 
+// The voice files of the trace's sound events, space-separated.
+std::string Sounds(const std::string& trace) {
+  std::string out;
+  std::ifstream in(trace);
+  for (std::string line; std::getline(in, line);) {
+    auto j = nlohmann::json::parse(line, nullptr, false);
+    if (!j.is_discarded() && j.value("event", "") == "sound") out += (out.empty() ? "" : " ") + j.value("file", "");
+  }
+  return out;
+}
+
 // Waits until `n` more ticks have passed (false: the window stopped ticking).
 bool WaitTicks(const std::string& trace, long n) {
   const long until = Ticks(trace) + n;
@@ -114,11 +129,14 @@ struct Desktop {
     Stop(app);
     Stop(xvfb);
   }
-  // Starts the app and waits for its window; false when it never ticked.
-  bool Start() {
+  // Starts the app (with `extra` arguments) and waits for its window;
+  // false when it never ticked.
+  bool Start(const std::vector<std::string>& extra = {}) {
     std::remove(trace.c_str());
-    app = Spawn({OVANTA_WINDOW, "--bundle", OVANTA_BUNDLE, "--defaults", store, "--trace", trace, "--shot", shot},
-                display, dir.file("app.log"));
+    std::vector<std::string> argv = {OVANTA_WINDOW, "--bundle", OVANTA_BUNDLE, "--defaults", store,
+                                     "--trace", trace, "--shot", shot};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    app = Spawn(argv, display, dir.file("app.log"));
     if (!WaitFor([&] { return Ticks(trace) >= 10; }, 60)) return false;
     wid = Shell(x + "search --name '^Ovanta$' | head -1");
     while (!wid.empty() && (wid.back() == '\n' || wid.back() == ' ')) wid.pop_back();
@@ -127,6 +145,9 @@ struct Desktop {
   // Ctrl+Q; the app's exit status.
   int Quit() {
     Key("ctrl+q");
+    return Wait();
+  }
+  int Wait() {
     int status = -1;
     for (int i = 0; i < 600 && waitpid(app, &status, WNOHANG) != app; ++i)  // a sanitized app checks for leaks as it exits
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -137,6 +158,22 @@ struct Desktop {
       std::cerr << log.rdbuf();
     }
     return rc;
+  }
+  // Closes the window as a window manager does (WM_DELETE_WINDOW); the
+  // app's exit status.
+  int CloseFromWindowManager() {
+    Display* dpy = XOpenDisplay(display.c_str());
+    if (!dpy) return -1;
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = std::stoul(wid);
+    e.xclient.message_type = XInternAtom(dpy, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(XInternAtom(dpy, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(dpy, e.xclient.window, False, NoEventMask, &e);
+    XCloseDisplay(dpy);
+    return Wait();
   }
   void Key(const std::string& key) { Shell(x + "key --window " + wid + " " + key); }
   void Click(int wx, int wy) {
@@ -170,8 +207,12 @@ TEST(AppWindow, HelpFirstThenButtonsEscapeAndTheIcon) {
   EXPECT_EQ(Shell("DISPLAY=" + d.display + " xprop -id " + d.wid + " -notype -f _NET_WM_ICON 32c '=$0x$1\\n' _NET_WM_ICON"),
             "_NET_WM_ICON=256x256\n")
       << "the window shows the icon";
-  // The first start shows the help; it takes the first key, F12 included.
+  // The first start shows the help, and her first-meeting line waits for it.
+  ASSERT_TRUE(WaitTicks(d.trace, 30));
+  EXPECT_EQ(Sounds(d.trace), "") << "she greets behind the help";
+  // It takes the first key, F12 included.
   EXPECT_EQ(d.Screenshot(), std::make_pair(0, 0));
+  EXPECT_TRUE(WaitFor([&] { return Sounds(d.trace) == "hello"; }, 20)) << Sounds(d.trace);
   const auto frame = d.Screenshot();
   ASSERT_EQ(frame, std::make_pair(640, 960)) << "two pixels a point where the display has room";
   // She stands in the middle of the frame the window showed, as headless draws her.
@@ -190,7 +231,7 @@ TEST(AppWindow, HelpFirstThenButtonsEscapeAndTheIcon) {
       << "the settings button opens the settings screen";
   // Typed into the name field (characters beyond 16 bits: WindowInput.*).
   ASSERT_TRUE(WaitTicks(d.trace, 10));
-  d.Click(160 * s, 99 * s);
+  d.Click(160 * s, 85 * s);
   ASSERT_TRUE(WaitTicks(d.trace, 2));
   d.Key("End BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace");
   Shell(d.x + "type --window " + d.wid + " 'Zoe Q'");
@@ -243,13 +284,66 @@ TEST(AppWindow, ResizedLetterboxedFullScreenAndRemembered) {
   d.Key("F11");
   ASSERT_TRUE(WaitTicks(d.trace, 5));
   EXPECT_EQ(d.Screenshot(), std::make_pair(467, 700));
-  ASSERT_EQ(d.Quit(), 0);
+  ASSERT_EQ(d.CloseFromWindowManager(), 0);
 
-  // The next start comes back at that size, and without the help.
+  // The next start comes back at that size, without the help, and greets as
+  // every start after the first.
   ASSERT_TRUE(d.Start());
   EXPECT_NE(d.Geometry().find("900x700"), std::string::npos) << d.Geometry();
   EXPECT_EQ(d.Screenshot(), std::make_pair(467, 700));
+  EXPECT_TRUE(WaitFor([&] { return Sounds(d.trace) == "login"; }, 20)) << Sounds(d.trace);
   EXPECT_EQ(d.Quit(), 0);
+}
+
+// --import shows a VRM file's character for the run, as headless draws it;
+// a file refused is one line, and she is shown.
+TEST(AppWindow, ImportShowsTheCharacterARefusalKeepsHer) {
+  if (!Ready()) GTEST_SKIP() << "Xvfb or xdotool is missing; the real-window test is skipped";
+  Desktop d;
+  setenv("XDG_DATA_HOME", d.dir.file("data").c_str(), 1);
+  const std::string tiny = d.dir.file("tiny.vrm"), bad = d.dir.file("bad.vrm");
+  testkit::WriteFileBytes(tiny, testkit::TinyVrm().Finish());
+  testkit::WriteFileBytes(bad, {'n', 'o'});
+  // Headless frames of it and of her, drawn as the window draws (two pixels a point).
+  auto drawn = [&](const std::string& name, const std::string& args) {
+    const std::string file = d.dir.file(name);
+    const ProgramRun r = RunProgram("echo 'tick 10\nshot " + file + "' | '" + OVANTA_HEADLESS + "' --bundle '" +
+                                    OVANTA_BUNDLE + "' --scale 2 " + args + " -");
+    EXPECT_EQ(r.status, 0) << r.err;
+    return file;
+  };
+  const std::string it = drawn("it.png", "--character '" + tiny + "'"), her = drawn("her.png", "");
+  // Where she stands, above the captions (which the first meeting changes).
+  auto standing = [](const std::string& file) {
+    Picture whole, part{440, 560, 32, {}};
+    EXPECT_TRUE(ReadPicture(file, whole));
+    for (int y = 120; y < 680 && whole.width == 640; ++y)
+      part.rgba.insert(part.rgba.end(), whole.rgba.begin() + 4 * (y * 640 + 100), whole.rgba.begin() + 4 * (y * 640 + 540));
+    return part;
+  };
+
+  ASSERT_TRUE(d.Start({"--import", tiny})) << "the window never ticked";
+  EXPECT_EQ(d.Screenshot(), std::make_pair(0, 0));  // the help of the first start takes the key
+  ASSERT_EQ(d.Screenshot(), std::make_pair(640, 960));
+  // Each frame far nearer the one it should be than the other (the
+  // window's ticks and headless ones differ in the idle's phase).
+  auto nearer = [&](const std::string& to, const std::string& than) {
+    const Picture shown = standing(d.shot);
+    return 4 * testkit::Difference(shown, standing(to)).mean < testkit::Difference(shown, standing(than)).mean;
+  };
+  EXPECT_TRUE(nearer(it, her)) << "the character, as headless draws it";
+  EXPECT_EQ(d.Quit(), 0);
+
+  ASSERT_TRUE(d.Start({"--import", bad}));
+  ASSERT_EQ(d.Screenshot(), std::make_pair(640, 960));
+  EXPECT_TRUE(nearer(her, it)) << "her";
+  EXPECT_EQ(d.Quit(), 0);
+  std::ifstream log(d.dir.file("app.log"));
+  std::string line, lines;
+  while (std::getline(log, line))
+    if (line.find(bad) != std::string::npos) lines += line + "\n";
+  EXPECT_EQ(lines, "ovanta: " + bad + ": not a glTF binary file\n");
+  unsetenv("XDG_DATA_HOME");
 }
 
 }  // namespace

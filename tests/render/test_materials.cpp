@@ -163,6 +163,47 @@ TEST_F(Materials, PrecacheLoadsBaseNamesOnceAndGivesUpOnBadNames) {
   EXPECT_EQ(minFilter, GL_LINEAR_MIPMAP_NEAREST);
 }
 
+// A half-transparent white picture on an "alpha" material over black shows
+// half grey: its soft edges are blended once, not darkened by alpha twice
+// (the picture is uploaded premultiplied). Without a picture the material's
+// colour is blended by its alpha as given.
+TEST_F(Materials, AlphaMaterialsBlendAPictureOnce) {
+  testkit::TempBundle bundle;
+  const uint8_t half = 128;
+  std::vector<uint8_t> pixels(8 * 8 * 4, 255);
+  for (size_t i = 3; i < pixels.size(); i += 4) pixels[i] = half;
+  ASSERT_TRUE(WritePng(bundle.file("soft.png"), 8, 8, pixels.data()));
+  CPODScene s;
+  MaterialScene(s, 1, 2, 1);
+  s.textures[0] = PODStrDup("soft.png");
+  testkit::SetMaterial(s.materials[0], "soft alpha", 0, 1, 1, 1);
+  testkit::SetMaterial(s.materials[1], "tint alpha", -1, 1, 1, 1);
+  s.nodes[0].materialIndex = 0;
+  PrecacheMaterials(&s);
+  ASSERT_EQ(n_textures, 1);
+
+  const GLfloat quad[] = {-1, -1, 1, -1, -1, 1, 1, 1};
+  const GLfloat uv[] = {0, 0, 1, 0, 0, 1, 1, 1};
+  glDisable(GL_LIGHTING);
+  glDisable(GL_DEPTH_TEST);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glVertexPointer(2, GL_FLOAT, 0, quad);
+  glTexCoordPointer(2, GL_FLOAT, 0, uv);
+  auto drawn = [&](int material, float alpha) {
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    LoadMaterialI(&s, material);
+    glColor4f(1, 1, 1, alpha);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    return static_cast<int>(PixelAt(kWidth / 2, kHeight / 2)[0]);
+  };
+  EXPECT_NEAR(drawn(0, 1.0f), half, 3) << "the picture's own alpha, once";
+  EXPECT_NEAR(drawn(1, half / 255.0f), half, 3) << "the colour's alpha, once";
+  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  glDisableClientState(GL_VERTEX_ARRAY);
+}
+
 // ---------------------------------------------------------------------------
 // Scene-data fix-ups (no GL needed)
 

@@ -10,14 +10,15 @@
 //     local storage is kept aside and the defaults apply.
 'use strict';
 
-const {assert, start, openPage, waitForTick, trace, lastTick, run, viewToPage, shotPath, native} = require('./browser.js');
+const {assert, start, openPage, waitForTick, trace, lastTick, run, viewToPage, shotPath, native, freshStore} =
+    require('./browser.js');
 
 const KEY = 'ovanta.settings';
 const ANIM_SHAKE = 2;
 // Places on the screens, in view points (see build/web-shots/web-settings.png).
 const OPTIONS_BUTTON = [40, 440], SETTINGS_BUTTON = [160, 440];
-const OUTFIT = [85, 170], OUTFIT_THIRD = [236, 259], DONE = [160, 443];
-const NAME_END = [296, 99];  // the name field, right of any text
+const OUTFIT = [85, 148], OUTFIT_THIRD = [236, 228], DONE = [160, 443];
+const NAME_END = [296, 85];  // the name field, right of any text
 
 // Sends this reading 60 times a second until the next call.
 async function hold(page, x, y, z) {
@@ -41,8 +42,9 @@ const choices = (t) => ({name: t.name, n_clothes: t.n_clothes, n_hair: t.n_hair,
 
 (async () => {
   const env = await start();
+  // The page's first load is her first start: so is the native run.
   const nat = native('tick 60\npress optionsButton\ntick 30\npress settingsButton\ntick 30\npress opSetting\n' +
-                     'tick 5\npress opButton2\ntick 5\npress doneButton\ntick 30\n');
+                     'tick 5\npress opButton2\ntick 5\npress doneButton\ntick 30\n', ['--defaults', freshStore()]);
   const natTicks = nat.filter((o) => o.event === undefined);
   const natGreeting = nat.find((o) => o.event === 'sound');
   const natChosen = natTicks[natTicks.length - 1];

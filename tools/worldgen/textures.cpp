@@ -115,9 +115,8 @@ Canvas Cloud() {
     for (size_t i = 0; i < bx.size(); ++i) d = std::min(d, SdCircle(x, y, bx[i], by[i], br[i]));
     d = std::max(d, y - 96);  // flat underside
     float fluff = (TileFbm(x / 16.0f, y / 16.0f, 16, 3, 3) - 0.5f) * 14.0f;
-    // A short alpha ramp: blending the loader's premultiplied colours by
-    // alpha again darkens soft edges, so keep them narrow.
-    float a = Clamp01((-(d + fluff)) / 5.0f);
+    // A soft edge a few texels wide: the fluff fades into the sky.
+    float a = Clamp01((-(d + fluff)) / 10.0f);
     float shade = 0.9f + 0.1f * Clamp01((96 - y) / 60.0f);
     return Rgba{shade, shade, std::min(1.0f, shade + 0.03f), a};
   });

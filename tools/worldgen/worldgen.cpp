@@ -148,9 +148,8 @@ PoolMaterials PoolMaterialsOf(SceneBuilder& s) {
   const int pole = s.Lit("pole", -1, 0.85f, 0.85f, 0.8f, 0.5f, 60);
   const int ring = s.Lit("float ring", -1, 1.0f, 0.45f, 0.55f, 0.6f, 50);
   const int sky = s.Const("sky const", s.Texture("sky_day.png"));
-  const int cloud = s.Lit("cloud alpha", s.Texture("textures/sky/cloud.png"), 1.0f, 1.0f, 1.0f, 0, 0);
-  // Clouds stay bright on the side away from the sun.
-  for (float& d : s.materials[size_t(cloud)].diffuse) d = 0.75f;
+  // Clouds are as white as the sky's own, whichever side the sun is on: unlit.
+  const int cloud = s.Lit("cloud alpha const", s.Texture("textures/sky/cloud.png"), 1.0f, 1.0f, 1.0f, 0, 0);
   const int frond = s.Lit("palm frond alpha", s.Texture("maps\\pool\\palm_frond.png"), 0.9f, 1.0f, 0.85f, 0.05f, 10);
   const int water = s.Lit("water alpha", s.Texture("textures/water.png"), 1.0f, 1.0f, 1.0f, 0.8f, 80);
   return {deck, tiles, coping, hedge, wall, bark, lounger, cushion, canopy, pole, ring, sky, cloud, frond, water};
@@ -475,7 +474,7 @@ SchoolMaterials SchoolMaterialsOf(SceneBuilder& s) {
   m.seat = s.Lit("chair", -1, 0.25f, 0.45f, 0.70f, 0.3f, 30);
   m.frame = s.Lit("window frame", -1, 0.95f, 0.95f, 0.93f, 0.3f, 30);
   m.sky = s.Const("sky const", s.Texture("C:\\ovanta\\art\\sky_day.png"));
-  m.cloud = s.Lit("cloud alpha", s.Texture("C:\\ovanta\\art\\cloud.png"), 1.0f, 1.0f, 1.0f, 0, 0);
+  m.cloud = s.Lit("cloud alpha const", s.Texture("C:\\ovanta\\art\\cloud.png"), 1.0f, 1.0f, 1.0f, 0, 0);
   m.poster = s.Lit("map", s.Texture("textures/school/poster.png"), 1.0f, 1.0f, 1.0f, 0.2f, 20);
   m.books = s.Lit("books", s.Texture("books.png"), 1.0f, 1.0f, 1.0f, 0.1f, 10);
   m.clockFace = s.Lit("clock face alpha", s.Texture("clock_face.png"), 1.0f, 1.0f, 1.0f, 0.3f, 40);
@@ -582,7 +581,8 @@ void SchoolOutsideAndBehind(SceneBuilder& s, const SchoolMaterials& m) {
   noticeFrame.Box({-150, 505, R - 5}, {360, 185, 5});
   s.Add("notice board frame", noticeFrame, m.wood);
   s.Add("notice board", notices, m.poster);
-  Clock(s, {0, 880, -R}, {0, 0, 1}, 55, m.clockFace, m.hand);
+  // Over the board, off to the right: her name is shown over its middle.
+  Clock(s, {330, 860, -R}, {0, 0, 1}, 55, m.clockFace, m.hand);
   Mesh clouds;
   for (int i = 0; i < 5; ++i) clouds.Card({-1700, 950 + 120 * float(i % 2), -1500 + float(i) * 750}, 700, 330, kPi * 0.5f);
   s.Add("clouds", clouds, m.cloud, {0, 0, 0}, [](int k, int n, V3& p, float q[4]) {

@@ -1,0 +1,102 @@
+#include "app/ui_text.h"
+
+#include <cstring>
+
+#include "character/girl.h"
+
+namespace {
+
+struct Row {
+  const char* en;
+  const char* ru;
+};
+
+// Short enough for the keys they go on: option and category keys hold about
+// twelve characters, the help's key column about ten.
+const Row kRows[] = {
+    // The settings screen.
+    {"Settings", "Настройки"},
+    {"Name", "Имя"},
+    {"Her name", "Её имя"},
+    {"Outfit", "Наряд"},
+    {"Hair", "Волосы"},
+    {"Skin", "Кожа"},
+    {"Voice", "Голос"},
+    {"Sound", "Звук"},
+    {"Captions", "Субтитры"},
+    {"Done", "Готово"},
+    {"Pool", "Бассейн"},
+    {"Casual", "Дома"},
+    {"School", "Школа"},
+    {"Business", "Офис"},
+    {"Blonde", "Светлые"},
+    {"Brown", "Каштановые"},
+    {"Black", "Чёрные"},
+    {"Red", "Рыжие"},
+    {"Caucasian", "Европейская"},
+    {"Asian", "Азиатская"},
+    {"Latin", "Латинская"},
+    {"African", "Африканская"},
+    {"English", "Английский"},
+    {"Russian", "Русский"},
+    {"Off", "Выкл."},
+    {"Low", "Тихо"},
+    {"Medium", "Средне"},
+    {"High", "Громко"},
+    {"On", "Вкл."},
+    // The help.
+    {"Controls", "Управление"},
+    {"Mouse", "Мышь"},
+    {"Click her", "Щелчок"},
+    {"she answers", "она отвечает"},
+    {"Drag", "Тянуть"},
+    {"move the view", "сдвинуть вид"},
+    {"Wheel", "Колесо"},
+    {"nearer or farther", "ближе или дальше"},
+    {"Alt + drag", "Alt + тянуть"},
+    {"turn her, zoom", "повернуть, приблизить"},
+    {"Buttons", "Кнопки"},
+    {"Menu", "Меню"},
+    {"opens the menu with Setup", "меню с настройками"},
+    {"Setup", "Опции"},
+    {"her looks, voice and name", "облик, голос и имя"},
+    {"Dance", "Танец"},
+    {"start dancing; Stop ends it", "танцевать; Стоп: конец"},
+    {"Reset", "Сброс"},
+    {"the camera as at the start", "камера как в начале"},
+    {"Keys", "Клавиши"},
+    {"Arrows", "Стрелки"},
+    {"tilt the device", "наклонить устройство"},
+    {"shake it / stand it upright", "встряхнуть / выпрямить"},
+    {"sound off, and back on", "звук выключить и включить"},
+    {"back out of menu, settings", "выйти из меню, настроек"},
+    {"full screen", "во весь экран"},
+    {"save a screenshot", "сохранить снимок экрана"},
+    {"F1  or  ?", "F1  или  ?"},
+    {"this help", "эта справка"},
+    {"quit", "выход"},
+    {"Click or press any key to go on", "Щёлкните или нажмите любую клавишу"},
+    // Notices.
+    {"Sound off", "Звук выключен"},
+    {"Sound on", "Звук включён"},
+    {"Saved %s", "Сохранено: %s"},
+    {"Could not save %s", "Не удалось сохранить %s"},
+};
+
+}  // namespace
+
+int UiLanguage() { return n_sound_set == 1 ? 1 : 0; }
+
+const char* UiText(const char* english) {
+  if (!english || UiLanguage() != 1) return english;
+  for (const Row& r : kRows)
+    if (std::strcmp(r.en, english) == 0) return r.ru;
+  return english;
+}
+
+std::string UiTextWith(const char* english, const std::string& arg) {
+  std::string text = UiText(english);
+  const size_t at = text.find("%s");
+  if (at != std::string::npos) text.replace(at, 2, arg);
+  return text;
+}
