@@ -47,15 +47,15 @@ ratio() { awk -v m="$1" -v g="$2" -v least="${3:-0}" 'BEGIN {
 echo
 echo "== Goals of a companion that stays open all day (load average $(cut -d' ' -f1-3 /proc/loadavg))"
 row "what" "goal" "measured" "ratio"
-m=$(window cpu); row "window 640x960 alone: app CPU, % of a core" "<= 25" "$m" "$(ratio "$m" 25)"
+m=$(window cpu); row "window 640x960 alone: app CPU, % of a core" "<= 33" "$m" "$(ratio "$m" 33)"
 m=$(window xcpu); row "  X server CPU, % of a core" "-" "$m" "-"
 m=$(window tps); row "window ticks per second" ">= 30" "$m" "$(ratio "$m" 30 1)"
-m=$(window tickms); row "  app CPU a window tick, ms (all threads)" "<= 8.3" "$m" "$(ratio "$m" 8.3)"
-m=$(figure "BM_HeadlessTick/scale:1/gl:1/min_time:3.000/real_time"); row "headless tick 320x480 (driver es1), ms" "<= 8.3" "$m" "$(ratio "$m" 8.3)"
-m=$(figure "BM_HeadlessTick/scale:2/gl:1/min_time:3.000/real_time"); row "headless tick 640x960 (driver es1), ms" "<= 16" "$m" "$(ratio "$m" 16)"
-m=$(figure "BM_ReloadTick/outfit:0/min_time:3.000/real_time"); row "reload, new hair colour, ms" "<= 50" "$m" "$(ratio "$m" 50)"
-m=$(figure "BM_ReloadTick/outfit:1/min_time:3.000/real_time"); row "reload, new outfit (and backdrop), ms" "<= 50" "$m" "$(ratio "$m" 50)"
-m=$(figure "BM_StartToFirstFrame/min_time:3.000/real_time"); row "start to first frame (headless), ms" "<= 500" "$m" "$(ratio "$m" 500)"
+m=$(window tickms); row "  app CPU a window tick, ms (all threads)" "<= 11" "$m" "$(ratio "$m" 11)"
+m=$(figure "BM_HeadlessTick/scale:1/gl:1/min_time:3.000/real_time"); row "headless tick 320x480 (driver es1), ms" "<= 6" "$m" "$(ratio "$m" 6)"
+m=$(figure "BM_HeadlessTick/scale:2/gl:1/min_time:3.000/real_time"); row "headless tick 640x960 (driver es1), ms" "<= 8" "$m" "$(ratio "$m" 8)"
+m=$(figure "BM_ReloadTick/outfit:0/min_time:3.000/real_time"); row "reload, new hair colour, ms" "<= 35" "$m" "$(ratio "$m" 35)"
+m=$(figure "BM_ReloadTick/outfit:1/min_time:3.000/real_time"); row "reload, new outfit (and backdrop), ms" "<= 35" "$m" "$(ratio "$m" 35)"
+m=$(figure "BM_StartToFirstFrame/min_time:3.000/real_time"); row "start to first frame (headless), ms" "<= 250" "$m" "$(ratio "$m" 250)"
 
 echo
 echo "== Every benchmark's goal (ratio <= 1 meets it)"
