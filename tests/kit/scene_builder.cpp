@@ -294,22 +294,9 @@ void BuildBoxAndCard(CPODScene& s) {
   quad({{x0, lo, lo}, {x0, hi, lo}, {x1, hi, lo}, {x1, lo, lo}}, 0, 0, -1);
   quad({{x0, lo, hi}, {x1, lo, hi}, {x1, hi, hi}, {x0, hi, hi}}, 0, 0, 1);
   quad({{0.5f, lo, 0}, {0.5f, hi, 0}, {1.5f, hi, 0}, {1.5f, lo, 0}}, 0, 0, -1);
-  SPODMesh& m = s.meshes[0];
-  m.vertexCount = static_cast<uint32_t>(pos.size() / 3);
-  m.faceCount = static_cast<uint32_t>(idx.size() / 3);
-  SetIndices(m, idx);
-  SetFloats(m.vertices, 3, pos);
-  SetFloats(m.normals, 3, nrm);
-  SetBytes(m.boneIndices, 1, std::vector<uint8_t>(m.vertexCount, 0));
-  SetFloats(m.boneWeights, 1, std::vector<float>(m.vertexCount, 1.0f));
-  CBoneBatches& bb = m.boneBatches;
-  bb.batchCount = 1;
-  bb.batchBoneMax = 1;
-  bb.batches = PODAlloc<int32_t>(1);
-  bb.batches[0] = 1;
-  bb.batchBoneCounts = PODAlloc<int32_t>(1);
-  bb.batchBoneCounts[0] = 1;
-  bb.batchOffsets = PODAlloc<int32_t>(1);
+  const size_t n = pos.size() / 3;
+  SetSkinnedMesh(s.meshes[0], idx, pos, nrm, 1, std::vector<uint8_t>(n, 0), std::vector<float>(n, 1.0f));
+  SetBatches(s.meshes[0], {{1}}, {0});
   s.InitImpl();
 }
 
