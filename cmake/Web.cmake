@@ -27,6 +27,6 @@ set(nlohmann_json_DIR "${CMAKE_SOURCE_DIR}/cmake/web" CACHE PATH "" FORCE)
 set(SDL2_DIR "${OVANTA_WEB_LIBS}/lib/cmake/SDL2" CACHE PATH "" FORCE)
 
 # The desktop's EGL: the page's GL surface makes its WebGL context through
-# emscripten's own calls instead (platform/EAGLView_web.cpp).
+# emscripten's own calls instead (surface/EAGLView_web.cpp).
 add_library(EGL INTERFACE)
 

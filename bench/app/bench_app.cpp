@@ -35,9 +35,9 @@
 #include "kit/temp_dir.h"
 #include "character/girl.h"
 #include "gles/gles.h"
-#include "platform/bundle.h"
-#include "platform/sound_service.h"
-#include "platform/user_defaults.h"
+#include "files/bundle.h"
+#include "sound/sound_service.h"
+#include "store/user_defaults.h"
 
 extern char** environ;
 

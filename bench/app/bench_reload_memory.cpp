@@ -19,9 +19,9 @@
 #include "app/headless.h"
 #include "character/girl.h"
 #include "kit/goal.h"
-#include "platform/bundle.h"
-#include "platform/sound_service.h"
-#include "platform/user_defaults.h"
+#include "files/bundle.h"
+#include "sound/sound_service.h"
+#include "store/user_defaults.h"
 
 namespace {
 

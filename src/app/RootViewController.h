@@ -9,8 +9,8 @@
 // delivers timer ticks, accelerometer samples and touches, one at a time.
 #pragma once
 
-#include "platform/EAGLView.h"
-#include "platform/uikit.h"
+#include "surface/EAGLView.h"
+#include "uikit/uikit.h"
 
 struct TouchEvent;
 

@@ -8,7 +8,7 @@
 #include "app/ui_draw.h"
 #include "character/girl_settings.h"
 #include "face/face.h"
-#include "platform/accelerometer.h"
+#include "devices/accelerometer.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <functional>
 #include <string>
 
-#include "platform/EAGLView.h"
-#include "platform/uikit.h"
+#include "surface/EAGLView.h"
+#include "uikit/uikit.h"
 
 class RootViewController;
 class myEAGLview;

@@ -14,7 +14,7 @@
 #include "app/app_loop.h"
 #include "files/files.h"
 #include "face/face.h"
-#include "platform/uikit.h"
+#include "uikit/uikit.h"
 
 namespace {
 FILE* g_trace = nullptr;

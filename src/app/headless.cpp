@@ -22,9 +22,9 @@
 #include "files/files.h"
 #include "character/girl_touch.h"
 #include "face/face.h"
-#include "platform/bundle.h"
-#include "platform/sound_service.h"
-#include "platform/user_defaults.h"
+#include "files/bundle.h"
+#include "sound/sound_service.h"
+#include "store/user_defaults.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "app/help_overlay.h"
 
 #include "app/ui_text.h"
-#include "platform/uikit.h"
+#include "uikit/uikit.h"
 
 namespace {
 bool g_shown = false;

@@ -32,11 +32,11 @@
 #include "app/window_state.h"
 #include "cli/cli.h"
 #include "face/face.h"
-#include "platform/accelerometer.h"
-#include "platform/bundle.h"
-#include "platform/input_queue.h"
-#include "platform/sound_service.h"
-#include "platform/user_defaults.h"
+#include "devices/accelerometer.h"
+#include "files/bundle.h"
+#include "devices/input_queue.h"
+#include "sound/sound_service.h"
+#include "store/user_defaults.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// Draws and drives the kit's screens (platform/uikit.h) with Dear ImGui, and
+// Draws and drives the kit's screens (uikit/uikit.h) with Dear ImGui, and
 // renders ImGui's output with OpenGL ES 1.1 into the bound framebuffer.
 //
 // The app composites once per tick after the GL frame: UIKitFrame builds the
@@ -7,7 +7,7 @@
 // while the screens are being walked). Input reaches ImGui through its IO
 // (the input handler's pointer reaches it through UIKitPointer; the headless
 // driver's `press` clicks a control with UIKitClick). Text fields are edited
-// by the kit itself (platform/uikit.h), so any character typed is kept as
+// by the kit itself (uikit/uikit.h), so any character typed is kept as
 // typed. The font is DejaVu Sans from Debian's fonts-dejavu-core, read at
 // run time (Latin, Greek and Cyrillic; one box-shaped glyph stands for any
 // character it lacks); without it ImGui's own font is used.

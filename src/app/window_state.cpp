@@ -4,8 +4,8 @@
 
 #include "character/girl_settings.h"
 #include "input/input.h"
-#include "platform/EAGLView.h"
-#include "platform/user_defaults.h"
+#include "math/Letterbox.h"
+#include "store/user_defaults.h"
 
 bool WindowGeometryLoad(WindowGeometry* g) {
   if (!UserDefaultsHasKey(kWindowKeyWidth) || !UserDefaultsHasKey(kWindowKeyHeight)) return false;
@@ -34,6 +34,6 @@ bool WindowGeometryFits(const WindowGeometry& g, const std::vector<WindowGeometr
 }
 
 float WindowViewScale(int w, int h) {
-  const EAGLRect box = EAGLLetterbox(w, h, kInputViewWidth / kInputViewHeight);
+  const LetterboxRect box = Letterbox(w, h, kInputViewWidth / kInputViewHeight);
   return std::max(0.25f, std::min(4.0f, box.height / kInputViewHeight));
 }

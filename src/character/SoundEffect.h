@@ -7,7 +7,7 @@
 // owns the flag; the flag must outlive the registration.
 #pragma once
 
-#include "platform/sound_service.h"
+#include "sound/sound_service.h"
 
 class SoundEffect {
  public:

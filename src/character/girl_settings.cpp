@@ -10,9 +10,9 @@
 #include "character/girl.h"
 #include "character/girl_sound.h"
 #include "face/face.h"
-#include "platform/uikit.h"
-#include "platform/user_defaults.h"
-#include "platform/utf8.h"
+#include "uikit/uikit.h"
+#include "store/user_defaults.h"
+#include "uikit/utf8.h"
 
 const char* const kGirlKeyName = "Ovanta_name";
 const char* const kGirlKeySkin = "Ovanta_skin_color";

@@ -4,7 +4,7 @@
 // before the first tick; GirlSaveSettings runs when the settings screen
 // closes, after the edited values were copied into the globals and the name
 // into `girlname`. The values live in the user-defaults store
-// (platform/user_defaults.h) under the "Ovanta_*" keys; the name key also
+// (store/user_defaults.h) under the "Ovanta_*" keys; the name key also
 // marks that settings were ever saved.
 //
 // Every integer key of the store is a row of one table (kGirlIntSettings):

@@ -11,26 +11,7 @@
 
 #include <cstdint>
 
-// Phases of a platform touch; the values are also the slot states.
-enum TouchPhase : int32_t {
-  TOUCH_BEGAN = 1,
-  TOUCH_MOVED = 2,
-  TOUCH_STATIONARY = 3,
-  TOUCH_ENDED = 4,
-  TOUCH_CANCELLED = 5,
-};
-
-struct TouchPoint {
-  int32_t phase;  // TouchPhase; other values are listed but not counted
-  float x;        // view points from the left edge
-  float y;        // view points from the top edge
-};
-
-struct TouchEvent {
-  const TouchPoint* touches;  // every touch on the view, in the platform's order
-  int32_t count;
-  float view_height;  // in points
-};
+#include "uikit/touch.h"
 
 struct TouchSlot {
   int32_t state;  // TouchPhase of the last event

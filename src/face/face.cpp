@@ -8,7 +8,7 @@
 
 #include "face/voice_lines.h"
 #include "files/files.h"
-#include "platform/bundle.h"
+#include "files/bundle.h"
 #include "rig/girl_clips.h"
 #include "scene/ModelPOD.h"
 

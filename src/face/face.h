@@ -18,7 +18,7 @@
 #include <string>
 
 #include "face/face_rig.h"
-#include "platform/sound_service.h"
+#include "sound/sound_service.h"
 
 class CPODScene;
 

@@ -1,6 +1,5 @@
-// The GL error check and the data-type table that every unit calling GL
-// shares (mesh drawing, materials, the environment light, the shadow, the
-// frame update, the physics construction).
+// The GL error check that every unit calling GL shares (mesh drawing,
+// materials, the environment light, the shadow, the frame update).
 //
 // GL_CHECK() fetches one error and, when there is one, prints
 // "gl error NAME at FILE : LINE" on standard output; the caller carries on.
@@ -12,14 +11,9 @@
 // once after each tick instead (web/web_main.cpp).
 #pragma once
 
-#include <cstdint>
-
 #include "gles/gles.h"
 
 void GLprintError(unsigned int error, const char* file, int line);
-
-// Indexed by EDataType code (0..14); 0 where a code has no GL type.
-extern const uint32_t TYPE2GL[15];
 
 #ifdef __EMSCRIPTEN__
 #define GL_CHECK() \

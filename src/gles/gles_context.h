@@ -1,7 +1,7 @@
 // Which GL ES 1.1 implementation stands behind the engine's GL calls, and
 // the layer's half of each GL context.
 //
-// The GL surface (platform/EAGLView) makes a driver context, current, and
+// The GL surface (surface/EAGLView.h) makes a driver context, current, and
 // then GlesCreateContext: es1 takes the driver's own ES 1.1 entry points,
 // es2 starts our translation (es2_context.h) over an ES 2.0 context. Every
 // time the surface makes a context current it calls GlesMakeCurrent with its

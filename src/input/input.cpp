@@ -1,6 +1,6 @@
 #include "input/input.h"
 
-#include "platform/EAGLView.h"
+#include "math/Letterbox.h"
 
 #include <algorithm>
 #include <cmath>
@@ -62,7 +62,7 @@ InputViewport InputFitView(int w, int h) {
   InputViewport vp;
   if (w <= 0 || h <= 0) return vp;
   // The same box the window shows the picture in.
-  const EAGLRect box = EAGLLetterbox(w, h, kInputViewWidth / kInputViewHeight);
+  const LetterboxRect box = Letterbox(w, h, kInputViewWidth / kInputViewHeight);
   vp.x = box.x;
   vp.y = box.y;
   vp.width = box.width;

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "character/girl_touch.h"
+#include "uikit/touch.h"
 
 const float kInputViewWidth = 320.0f, kInputViewHeight = 480.0f;  // points
 

@@ -11,7 +11,6 @@
 #include <xmmintrin.h>
 #endif
 
-#include "gles/gl_check.h"
 #include "scene/ModelPOD.h"
 #include "scene/PODWriter.h"
 
@@ -184,14 +183,12 @@ const SPODMesh* NetworkMesh(CPODScene* scene, uint64_t* triangles) {
   }
   const SPODMesh& mesh = scene->meshes[scene->nodes[0].meshIndex];
 
-  // Type codes index a 15-entry table; a damaged code is a wrong type, not an index.
-  auto gl_type = [](uint32_t type) { return type < kPODDataTypeCount ? TYPE2GL[type] : 0u; };
-  if (!mesh.vertices.data || gl_type(mesh.vertices.type) != GL_FLOAT ||
+  if (!mesh.vertices.data || mesh.vertices.type != EPODDataFloat ||
       mesh.vertices.componentCount != 3 || !IsPacked(mesh.vertices, 12)) {
     std::fprintf(stderr, "Physics: Mesh vertices must be of float[3] type");
     return nullptr;
   }
-  if (!mesh.normals.data || gl_type(mesh.normals.type) != GL_FLOAT ||
+  if (!mesh.normals.data || mesh.normals.type != EPODDataFloat ||
       mesh.normals.componentCount != 3 || !IsPacked(mesh.normals, 12)) {
     std::fprintf(stderr, "Physics: Mesh normals must be of float[3] type");
     return nullptr;
@@ -201,7 +198,7 @@ const SPODMesh* NetworkMesh(CPODScene* scene, uint64_t* triangles) {
     std::fprintf(stderr, "Physics: Mesh vertex colors must be of ARGB type");
     return nullptr;
   }
-  if (!mesh.faces.data || gl_type(mesh.faces.type) != GL_UNSIGNED_SHORT ||
+  if (!mesh.faces.data || mesh.faces.type != EPODDataUnsignedShort ||
       !IsPacked(mesh.faces, 2)) {
     std::fprintf(stderr, "Physics: Mesh face indices must be of ushort[3] type");
     return nullptr;

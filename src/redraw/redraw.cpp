@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "gles/gl_texture.h"
 #include "math/Matrix.h"
-#include "platform/EAGLView.h"
 #include "render/render_mesh.h"
 #include "scene/ModelPOD.h"
 
@@ -287,7 +287,7 @@ bool RedrawSceneBegin(int width, int height, GLuint depth, bool* fresh) {
   *fresh = true;
   while (glGetError() != GL_NO_ERROR) {
   }
-  layer.colour = EAGLMakeExactTexture(width, height);
+  layer.colour = GlMakeExactTexture(width, height);
   if (!layer.colour) return false;
   glGenFramebuffersOES(1, &layer.framebuffer);
   glBindFramebufferOES(GL_FRAMEBUFFER_OES, layer.framebuffer);
@@ -312,13 +312,8 @@ void RedrawShowScene(const PixelRect& r, int width, int height) {
   const GLboolean depth = glIsEnabled(GL_DEPTH_TEST), blend = glIsEnabled(GL_BLEND),
                   light = glIsEnabled(GL_LIGHTING), tex2d = glIsEnabled(GL_TEXTURE_2D),
                   scissor = glIsEnabled(GL_SCISSOR_TEST), cull = glIsEnabled(GL_CULL_FACE),
-                  colours = glIsEnabled(GL_COLOR_ARRAY), normals = glIsEnabled(GL_NORMAL_ARRAY),
                   fog = glIsEnabled(GL_FOG), alpha = glIsEnabled(GL_ALPHA_TEST);
-  GLint mode = GL_MODELVIEW, texture = 0, box[4] = {}, view[4] = {};
-  GLfloat envMode = GL_MODULATE;
-  glGetIntegerv(GL_MATRIX_MODE, &mode);
-  glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
-  glGetTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &envMode);
+  GLint box[4] = {}, view[4] = {};
   glGetIntegerv(GL_SCISSOR_BOX, box);
   glGetIntegerv(GL_VIEWPORT, view);
 
@@ -332,31 +327,7 @@ void RedrawShowScene(const PixelRect& r, int width, int height) {
   glEnable(GL_SCISSOR_TEST);
   glViewport(0, 0, width, height);
   glScissor(c.x0, c.y0, c.x1 - c.x0, c.y1 - c.y0);
-  glBindTexture(GL_TEXTURE_2D, layer.colour);
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-  for (GLenum m : {GL_TEXTURE, GL_PROJECTION, GL_MODELVIEW}) {
-    glMatrixMode(m);
-    glPushMatrix();
-    glLoadIdentity();
-  }
-  static const GLfloat quad[] = {-1, -1, 1, -1, -1, 1, 1, 1};
-  static const GLfloat uv[] = {0, 0, 1, 0, 0, 1, 1, 1};
-  glDisableClientState(GL_COLOR_ARRAY);
-  glDisableClientState(GL_NORMAL_ARRAY);
-  glEnableClientState(GL_VERTEX_ARRAY);
-  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-  glVertexPointer(2, GL_FLOAT, 0, quad);
-  glTexCoordPointer(2, GL_FLOAT, 0, uv);
-  glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-  glDisableClientState(GL_VERTEX_ARRAY);
-  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-  for (GLenum m : {GL_TEXTURE, GL_PROJECTION, GL_MODELVIEW}) {
-    glMatrixMode(m);
-    glPopMatrix();
-  }
-  glMatrixMode(static_cast<GLenum>(mode));
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, static_cast<GLint>(envMode));
-  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
+  GlDrawTextureOverViewport(layer.colour);
   glScissor(box[0], box[1], box[2], box[3]);
   glViewport(view[0], view[1], view[2], view[3]);
   auto set = [](GLenum cap, GLboolean on) { on ? glEnable(cap) : glDisable(cap); };
@@ -368,6 +339,4 @@ void RedrawShowScene(const PixelRect& r, int width, int height) {
   set(GL_CULL_FACE, cull);
   set(GL_FOG, fog);
   set(GL_ALPHA_TEST, alpha);
-  if (colours) glEnableClientState(GL_COLOR_ARRAY);
-  if (normals) glEnableClientState(GL_NORMAL_ARRAY);
 }

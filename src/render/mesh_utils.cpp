@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/bundle.h"
+#include "files/bundle.h"
 #include "scene/ModelPOD.h"
 #include "texture/texture_library.h"
 

@@ -305,7 +305,12 @@ bool ZeroWeightsDropOut(const BlendJob& j, long first, long end) {
          (!j.nout || InputsSmall(j.nin, j.ninStride, first, end));
 }
 
-uint32_t GLType(uint32_t code) { return code < 15 ? TYPE2GL[code] : 0; }
+uint32_t GLType(uint32_t code) { return code < kPODDataTypeCount ? TYPE2GL[code] : 0; }
+static_assert(TYPE2GL[EPODDataFloat] == GL_FLOAT && TYPE2GL[EPODDataUnsignedShort] == GL_UNSIGNED_SHORT &&
+                  TYPE2GL[EPODDataRGBA] == GL_RGBA && TYPE2GL[EPODDataFixed16_16] == GL_FIXED &&
+                  TYPE2GL[EPODDataUnsignedByte] == GL_UNSIGNED_BYTE && TYPE2GL[EPODDataShort] == GL_SHORT &&
+                  TYPE2GL[EPODDataByte] == GL_BYTE,
+              "the scene's data-type table holds GL's numbers");
 
 // Skinning output, kept between draws so that a big mesh costs no stack and
 // no allocation per frame. Grows only; zero-filled when it grows, so the

@@ -41,6 +41,27 @@ enum EDataType : uint32_t {
 };
 const uint32_t kPODDataTypeCount = 15;
 
+// The GL type of each code's values, as the drawing hands them to GL's array
+// pointers; 0 where a code has no GL type. GL's own numbers, so that the
+// scene needs no GL header: the drawing checks them against GL's names.
+inline constexpr uint32_t TYPE2GL[kPODDataTypeCount] = {
+    0,       // none
+    0x1406,  // float: GL_FLOAT
+    0,       // int
+    0x1403,  // unsigned short: GL_UNSIGNED_SHORT
+    0x1908,  // four colour bytes: GL_RGBA
+    0,       // ARGB
+    0,       // D3D colour
+    0x1908,  // four unsigned bytes: GL_RGBA
+    0,       // packed normal
+    0x140C,  // 16.16 fixed point: GL_FIXED
+    0x1401,  // unsigned byte: GL_UNSIGNED_BYTE
+    0x1402,  // short: GL_SHORT
+    0x1402,  // normalised short: GL_SHORT
+    0x1400,  // byte: GL_BYTE
+    0x1400,  // normalised byte: GL_BYTE
+};
+
 // Bytes of one value of a data type (a colour counts as one 4-byte value);
 // 0 for codes without a size.
 unsigned int PODDataTypeSize(uint32_t type);

@@ -1,7 +1,8 @@
 #include "texture/gamelib.h"
 
+#include "files/bundle.h"
 #include "files/files.h"
-#include "platform/bundle.h"
+#include "gles/gl_texture.h"
 #include "picture/picture_file.h"
 #include "texture/mip_chain.h"
 
@@ -180,24 +181,32 @@ unsigned char* ReadPictureData(const char* name, tag_TexPicDesc* desc) {
 
 namespace {
 
-// The filtering of a mode; the levels are made by MipChain, never by GL.
-void SetMipmapping(texmip mode) {
+// How a mode samples; an unknown one keeps GL's defaults. GL never makes
+// the levels (MipChain does, for the modes Mipmapped names).
+GlTextureLook MipmapLook(texmip mode) {
+  GlTextureLook look;
   switch (mode) {
     case TEXMIP_NONE:
-      glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_FALSE);
-      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+      look.min_filter = GL_LINEAR;
       break;
     case TEXMIP_NEAREST:
-      glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_FALSE);
-      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
+      look.min_filter = GL_LINEAR_MIPMAP_NEAREST;
       break;
     case TEXMIP_LINEAR:
-      glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_FALSE);
-      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+      look.min_filter = GL_LINEAR_MIPMAP_LINEAR;
       break;
     default:
+      look.min_filter = GL_NEAREST_MIPMAP_LINEAR;
       break;
   }
+  return look;
+}
+
+// The same on the bound texture (storage made before).
+void SetMipmapping(texmip mode) {
+  const GlTextureLook look = MipmapLook(mode);
+  glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, look.mipmaps ? GL_TRUE : GL_FALSE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, look.min_filter);
 }
 
 bool Mipmapped(texmip mode) { return mode == TEXMIP_NEAREST || mode == TEXMIP_LINEAR; }
@@ -206,10 +215,6 @@ bool Mipmapped(texmip mode) { return mode == TEXMIP_NEAREST || mode == TEXMIP_LI
 
 GLuint LoadTextureData(unsigned char* pixels, tag_TexPicDesc* desc, texmip mode) {
   if (!pixels || !desc) return 0;
-  GLuint name = 0;
-  glGenTextures(1, &name);
-  glBindTexture(GL_TEXTURE_2D, name);
-
   const unsigned char* upload = pixels;
   unsigned char noise[8 * 8 * 4];
   if (!IsPowerOfTwo(desc->xs) || !IsPowerOfTwo(desc->ys)) {
@@ -228,9 +233,7 @@ GLuint LoadTextureData(unsigned char* pixels, tag_TexPicDesc* desc, texmip mode)
     upload = noise;
   }
 
-  SetMipmapping(mode);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, desc->xs, desc->ys, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-               upload);
+  const GLuint name = GlMakeTexture(GL_RGBA, desc->xs, desc->ys, upload, MipmapLook(mode));
   if (Mipmapped(mode)) MipChain(desc->xs, desc->ys, true).AddRows(upload, desc->ys);
   if (AllOpaque(upload, static_cast<size_t>(desc->xs) * static_cast<size_t>(desc->ys)))
     g_opaque.insert(name);
@@ -559,11 +562,12 @@ GLuint LoadMaskedTexture(const char* base, const MaskedLayer* layers, int count,
       if (!IsPowerOfTwo(desc.xs) || !IsPowerOfTwo(desc.ys)) return false;
       tex = TakeMaskedStorage(desc.xs, desc.ys, mode);
       const bool fresh = tex == 0;
-      if (fresh) glGenTextures(1, &tex);
-      glBindTexture(GL_TEXTURE_2D, tex);
-      SetMipmapping(mode);
-      if (fresh)
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, desc.xs, desc.ys, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+      if (fresh) {
+        tex = GlMakeTexture(GL_RGBA, desc.xs, desc.ys, nullptr, MipmapLook(mode));
+      } else {
+        glBindTexture(GL_TEXTURE_2D, tex);
+        SetMipmapping(mode);
+      }
       if (Mipmapped(mode)) chain.reset(new MipChain(desc.xs, desc.ys, fresh));
     }
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, y, desc.xs, rows, GL_RGBA, GL_UNSIGNED_BYTE, rgba);

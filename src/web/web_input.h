@@ -1,6 +1,6 @@
 // The page's input: the browser's mouse, wheel, touch and key events as the
 // SDL events the desktop window gets, so the page takes the window's own
-// path (platform/input_queue.h frames them per tick, app/window_input.h hands
+// path (devices/input_queue.h frames them per tick, app/window_input.h hands
 // them to the one input handler). Positions are CSS pixels of the browser
 // window, which is the page's window: the canvas sits in it letterboxed
 // where the handler's box says (web_main.cpp lays it out).

@@ -11,7 +11,7 @@
 // desktop's emulated device stands in.
 #pragma once
 
-#include "platform/accelerometer.h"
+#include "devices/accelerometer.h"
 
 // One devicemotion vector (m/s^2) as the app's reading (g).
 void WebMotionToReading(double ax, double ay, double az, double out[3]);

@@ -12,7 +12,7 @@
 #include <sstream>
 #include <string>
 
-#include "platform/user_defaults.h"
+#include "store/user_defaults.h"
 
 // Local storage, reached from the program. getItem's value comes back in a
 // malloc'd UTF-8 string (null when the key is absent or storage is

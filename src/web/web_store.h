@@ -1,5 +1,5 @@
 // The settings store of the page: the user-defaults store
-// (platform/user_defaults.h, the same interface and code as on the desktop)
+// (store/user_defaults.h, the same interface and code as on the desktop)
 // kept in the browser's local storage, all of it under one key.
 //
 // The store works on its file as everywhere, here in the page's memory file

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "headless_run.h"
-#include "platform/EAGLView.h"
-#include "platform/utf8.h"
+#include "surface/EAGLView.h"
+#include "uikit/utf8.h"
 
 namespace {
 

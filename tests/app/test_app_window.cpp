@@ -21,7 +21,7 @@
 
 #include "headless_run.h"
 #include "kit/vrm_builder.h"
-#include "platform/EAGLView.h"
+#include "surface/EAGLView.h"
 
 namespace {
 

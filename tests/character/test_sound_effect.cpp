@@ -5,7 +5,7 @@
 #include <set>
 
 #include "character/SoundEffect.h"
-#include "platform/wav_fixture.h"
+#include "kit/wav_fixture.h"
 
 using namespace wavtest;
 

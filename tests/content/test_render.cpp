@@ -8,8 +8,8 @@
 
 #include "content/content_util.h"
 #include "girl_view.h"
-#include "platform/EAGLView.h"
-#include "platform/bundle.h"
+#include "surface/EAGLView.h"
+#include "files/bundle.h"
 
 namespace {
 

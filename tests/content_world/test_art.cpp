@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "content_files.h"
-#include "platform/bundle.h"
+#include "files/bundle.h"
 #include "texture/gamelib.h"
 
 namespace {

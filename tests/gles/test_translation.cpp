@@ -5,6 +5,7 @@
 // query and every error must come out the same, and so must a draw after
 // the case that sets nothing itself: the state left behind.
 #include <gtest/gtest.h>
+#include <imgui.h>
 
 #include <cmath>
 #include <cstdio>
@@ -13,9 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "app/ui_render.h"
 #include "gles/gles.h"
 #include "kit/pictures.h"
-#include "platform/EAGLView.h"
+#include "surface/EAGLView.h"
 
 namespace {
 
@@ -69,10 +71,6 @@ void Arrays(bool normals, bool colors, bool uvs) {
 }
 
 void DrawDome() { glDrawElements(GL_TRIANGLES, Dome::kIndices, GL_UNSIGNED_SHORT, dome.index); }
-
-void ArraysOff() {
-  for (GLenum a : {GL_VERTEX_ARRAY, GL_NORMAL_ARRAY, GL_COLOR_ARRAY, GL_TEXTURE_COORD_ARRAY}) glDisableClientState(a);
-}
 
 // A texture of `format` (a checker with an alpha ramp), bound to the active
 // unit, linear filtered unless `mipmaps`.
@@ -135,12 +133,6 @@ struct Case {
   const char* name;
   std::function<void()> run;
   bool draws = true;
-};
-
-// An interface vertex as the interface renderer hands them over.
-struct UiVertex {
-  float x, y, u, v;
-  uint8_t rgba[4];
 };
 
 void EnvironmentLightUnit(const float* coords) {
@@ -579,49 +571,40 @@ std::vector<Case> Cases() {
        }},
       {"InterfaceDrawing",
        [] {
-         // The interface renderer: interleaved vertices, a y-down ortho,
-         // scissored commands, state pushed and restored.
-         static UiVertex v[8];
+         // The interface's own renderer (app/ui_render.h) on two scissored
+         // commands of interleaved vertices, as ImGui hands them over.
+         static ImDrawList list(nullptr);
+         list.VtxBuffer.clear();
+         list.IdxBuffer.clear();
+         list.CmdBuffer.clear();
          const float xy[8][2] = {{4, 4}, {40, 4}, {4, 30}, {40, 30}, {20, 20}, {60, 24}, {24, 60}, {58, 58}};
-         for (int i = 0; i < 8; ++i)
-           v[i] = {xy[i][0], xy[i][1], (i % 2) * 1.0f, (i / 2 % 2) * 1.0f,
-                   {static_cast<uint8_t>(60 * i), 200, static_cast<uint8_t>(255 - 30 * i), static_cast<uint8_t>(120 + 16 * i)}};
-         static const uint16_t idx[12] = {0, 1, 2, 1, 3, 2, 4, 5, 6, 5, 7, 6};
-         Checker(GL_RGBA);
-         glEnable(GL_BLEND);
-         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-         glEnable(GL_SCISSOR_TEST);
-         glEnable(GL_TEXTURE_2D);
-         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-         glEnableClientState(GL_VERTEX_ARRAY);
-         glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-         glEnableClientState(GL_COLOR_ARRAY);
-         glMatrixMode(GL_TEXTURE);
-         glPushMatrix();
-         glLoadIdentity();
-         glMatrixMode(GL_PROJECTION);
-         glPushMatrix();
-         glLoadIdentity();
-         glOrthof(0, kSize, kSize, 0, -1, 1);
-         glMatrixMode(GL_MODELVIEW);
-         glPushMatrix();
-         glLoadIdentity();
-         glVertexPointer(2, GL_FLOAT, sizeof(UiVertex), &v[0].x);
-         glTexCoordPointer(2, GL_FLOAT, sizeof(UiVertex), &v[0].u);
-         glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(UiVertex), v[0].rgba);
-         glScissor(0, 10, 50, 54);
-         glDrawElements(GL_TRIANGLES, 6, GL_UNSIGNED_SHORT, idx);
-         glScissor(10, 0, 54, 44);
-         glDrawElements(GL_TRIANGLES, 6, GL_UNSIGNED_SHORT, idx + 6);
-         ArraysOff();
-         glBindTexture(GL_TEXTURE_2D, 0);
-         glPopMatrix();
-         glMatrixMode(GL_PROJECTION);
-         glPopMatrix();
-         glMatrixMode(GL_TEXTURE);
-         glPopMatrix();
-         glScissor(0, 0, kSize, kSize);
-         glColor4f(1, 1, 1, 1);
+         for (int i = 0; i < 8; ++i) {
+           ImDrawVert v;
+           v.pos = ImVec2(xy[i][0], xy[i][1]);
+           v.uv = ImVec2((i % 2) * 1.0f, (i / 2 % 2) * 1.0f);
+           v.col = IM_COL32(60 * i, 200, 255 - 30 * i, 120 + 16 * i);
+           list.VtxBuffer.push_back(v);
+         }
+         for (ImDrawIdx i : {0, 1, 2, 1, 3, 2, 4, 5, 6, 5, 7, 6}) list.IdxBuffer.push_back(i);
+         const GLuint checker = Checker(GL_RGBA);
+         const ImVec4 clips[2] = {{0, 0, 50, 54}, {10, 20, 64, 64}};
+         for (unsigned c = 0; c < 2; ++c) {
+           ImDrawCmd cmd;
+           cmd.ClipRect = clips[c];
+           cmd.TextureId = reinterpret_cast<ImTextureID>(static_cast<intptr_t>(checker));
+           cmd.IdxOffset = 6 * c;
+           cmd.ElemCount = 6;
+           list.CmdBuffer.push_back(cmd);
+         }
+         ImDrawList* lists[] = {&list};
+         ImDrawData data;
+         data.Valid = true;
+         data.CmdLists = lists;
+         data.CmdListsCount = 1;
+         data.DisplayPos = ImVec2(0, 0);
+         data.DisplaySize = ImVec2(kSize, kSize);
+         data.FramebufferScale = ImVec2(1, 1);
+         UIKitRender(&data);
        }},
       {"PixelReadsAndPixelStore",
        [] {

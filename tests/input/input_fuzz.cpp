@@ -10,8 +10,8 @@
 #include <string>
 
 #include "input/input.h"
-#include "platform/uikit.h"
-#include "platform/utf8.h"
+#include "uikit/uikit.h"
+#include "uikit/utf8.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/EAGLView.h"
+#include "surface/EAGLView.h"
 #include "picture/picture_file.h"
 
 namespace testkit {

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "kit/temp_dir.h"
-#include "platform/bundle.h"
+#include "files/bundle.h"
 
 namespace testkit {
 

@@ -2,7 +2,7 @@
 // uploads are checked through real rendering.
 #pragma once
 
-#include "platform/EAGLView.h"
+#include "surface/EAGLView.h"
 
 #include <memory>
 #include <string>

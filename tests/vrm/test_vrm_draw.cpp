@@ -12,7 +12,7 @@
 #include "kit/pictures.h"
 #include "kit/temp_dir.h"
 #include "kit/vrm_builder.h"
-#include "platform/EAGLView.h"
+#include "surface/EAGLView.h"
 #include "render/mesh_utils.h"
 #include "render/render_mesh.h"
 #include "scene/ModelPOD.h"

@@ -22,8 +22,8 @@
 #include "bundle_out.h"
 #include "girl_view.h"
 #include "gles/gles.h"
-#include "platform/EAGLView.h"
-#include "platform/bundle.h"
+#include "surface/EAGLView.h"
+#include "files/bundle.h"
 
 namespace {
 

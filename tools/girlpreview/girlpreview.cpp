@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "cli/cli.h"
-#include "platform/EAGLView.h"
-#include "platform/bundle.h"
+#include "surface/EAGLView.h"
+#include "files/bundle.h"
 #include "girl_view.h"
 
 namespace {

@@ -1,0 +1,103 @@
+// The present of a window shown by copy: the frame read back and copied
+// into the window's own pixels, for a software rasteriser.
+#include <algorithm>
+#include <vector>
+
+#include "gles/gles.h"
+#include "math/Letterbox.h"
+#include "surface/EAGLView_desktop.h"
+#include "surface/EAGLView_internal.h"
+
+using eagl::ReadBottomUp;
+
+// The frame read back (which waits for it) and copied into the window's
+// pixels, turned upright, in the letterbox; the bars black. When the app
+// said only part changed and the window still holds the last frame at its
+// own size, only that part is read and handed to the X server.
+bool EAGLView::PresentCopy() {
+  SDL_Surface* shown = SDL_GetWindowSurface(_window);
+  const bool part = _presentPart && !_presentWhole;
+  _presentPart = false;
+  _presentWhole = true;
+  if (!shown) return false;
+  const int w = static_cast<int>(_size.width), h = static_cast<int>(_size.height);
+  const LetterboxRect box = Letterbox(shown->w, shown->h, _bounds.height > 0 ? _bounds.width / _bounds.height : 1.0f);
+  const SDL_Rect dst = {static_cast<int>(box.x), static_cast<int>(box.y), static_cast<int>(box.width),
+                        static_cast<int>(box.height)};
+  const SDL_PixelFormat* f = shown->format;
+  const bool direct = dst.w == w && dst.h == h && f->BytesPerPixel == 4;
+  // What to read: the changed part, or all of it.
+  int x0 = 0, y0 = 0, x1 = w, y1 = h;
+  const bool same_window = shown == _layer->shownSurface && shown->w == _layer->shownW && shown->h == _layer->shownH;
+  if (part && direct && same_window) {
+    x0 = std::max(_part[0], 0), y0 = std::max(_part[1], 0);
+    x1 = std::min(_part[2], w), y1 = std::min(_part[3], h);
+    if (x1 <= x0 || y1 <= y0) {
+      _presentWhole = false;
+      return true;  // nothing changed
+    }
+  }
+  const int rw = x1 - x0, rh = y1 - y0;
+  const size_t row = static_cast<size_t>(rw) * 4;
+  std::vector<uint8_t>& frame = _layer->frame;
+  GLint bound = 0;
+  glGetIntegerv(GL_FRAMEBUFFER_BINDING_OES, &bound);
+  if (static_cast<GLuint>(bound) != _framebuffer) glBindFramebufferOES(GL_FRAMEBUFFER_OES, _framebuffer);
+  bool ok = ReadBottomUp(x0, y0, rw, rh, frame);
+  if (static_cast<GLuint>(bound) != _framebuffer) glBindFramebufferOES(GL_FRAMEBUFFER_OES, static_cast<GLuint>(bound));
+  if (!ok) return false;
+
+  const bool whole = rw == w && rh == h;
+  if (whole) {
+    const Uint32 black = SDL_MapRGB(shown->format, 0, 0, 0);
+    const SDL_Rect bars[4] = {{0, 0, shown->w, dst.y},
+                              {0, dst.y + dst.h, shown->w, shown->h - dst.y - dst.h},
+                              {0, dst.y, dst.x, dst.h},
+                              {dst.x + dst.w, dst.y, shown->w - dst.x - dst.w, dst.h}};
+    for (const SDL_Rect& bar : bars)
+      if (bar.w > 0 && bar.h > 0) SDL_FillRect(shown, &bar, black);
+  }
+  if (direct) {
+    // The usual case, the frame at its own size in a 32-bit window: one pass
+    // that turns it upright and moves each channel to its place.
+    if (SDL_MUSTLOCK(shown) && SDL_LockSurface(shown) != 0) return false;
+    const Uint32 rs = f->Rshift, gs = f->Gshift, bs = f->Bshift, opaque = f->Amask;
+    for (int y = 0; y < rh; ++y) {
+      const uint8_t* in = &frame[static_cast<size_t>(rh - 1 - y) * row];
+      Uint32* out = reinterpret_cast<Uint32*>(static_cast<uint8_t*>(shown->pixels) +
+                                              static_cast<size_t>(dst.y + h - y1 + y) * shown->pitch) + dst.x + x0;
+      if (rs == 16 && gs == 8 && bs == 0) {  // X11's usual: constant shifts, which vectorise
+        for (int x = 0; x < rw; ++x, in += 4)
+          out[x] = (Uint32{in[0]} << 16) | (Uint32{in[1]} << 8) | Uint32{in[2]} | opaque;
+      } else {
+        for (int x = 0; x < rw; ++x, in += 4)
+          out[x] = (Uint32{in[0]} << rs) | (Uint32{in[1]} << gs) | (Uint32{in[2]} << bs) | opaque;
+      }
+    }
+    if (SDL_MUSTLOCK(shown)) SDL_UnlockSurface(shown);
+  } else {
+    // Any other size or depth: SDL scales and converts the upright frame.
+    for (int y = 0; y < h / 2; ++y)
+      std::swap_ranges(frame.begin() + static_cast<long>(y * row), frame.begin() + static_cast<long>((y + 1) * row),
+                       frame.begin() + static_cast<long>((h - 1 - y) * row));
+    SDL_Surface* src = SDL_CreateRGBSurfaceWithFormatFrom(frame.data(), w, h, 32, static_cast<int>(row),
+                                                          SDL_PIXELFORMAT_RGBA32);
+    SDL_Rect to = dst;
+    ok = src && SDL_BlitScaled(src, nullptr, shown, &to) == 0;
+    SDL_FreeSurface(src);
+    if (!ok) return false;
+  }
+  if (whole) {
+    ok = SDL_UpdateWindowSurface(_window) == 0;
+  } else {
+    const SDL_Rect changed = {dst.x + x0, dst.y + h - y1, rw, rh};
+    ok = SDL_UpdateWindowSurfaceRects(_window, &changed, 1) == 0;
+  }
+  // SDL may hand out a new surface after this (a resize); only the same one
+  // at the same size still holds this frame.
+  _layer->shownSurface = SDL_GetWindowSurface(_window);
+  _layer->shownW = _layer->shownSurface ? _layer->shownSurface->w : 0;
+  _layer->shownH = _layer->shownSurface ? _layer->shownSurface->h : 0;
+  _presentWhole = !ok;
+  return ok;
+}
