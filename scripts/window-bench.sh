@@ -10,7 +10,7 @@
 # For each it samples the CPU time of the app process and of the X server
 # (from /proc, user + system, all threads), the ticks the app ran and the
 # ones it drew (lines of its trace; undrawn ticks say `"drawn":false`), and
-# prints them beside the goals: alone, the app at most 25 % of a core at 30
+# prints them beside the goals: alone, the app at most 33 % of a core at 30
 # ticks a second; busy, at least 27 ticks a second (draws may drop);
 # unmapped, at most 2 % of a core. With OVANTA_WINDOW_FIGURES=FILE it also
 # writes them there as `KEY VALUE` lines (`cpu`, `xcpu`, `tps`, `tickms` left
@@ -130,11 +130,11 @@ printf "%-40s %10s %10s %8s\n" "goal" "goal" "measured" "ratio"
 goal() {  # what, goal text, measured, ratio
   printf "%-40s %10s %10.1f %8.2f\n" "$1" "$2" "$3" "$4"
 }
-goal "alone: app CPU, % of a core" "<= 25" "$(fig cpu)" "$(awk -v m="$(fig cpu)" 'BEGIN { print m / 25 }')"
+goal "alone: app CPU, % of a core" "<= 33" "$(fig cpu)" "$(awk -v m="$(fig cpu)" 'BEGIN { print m / 33 }')"
 goal "alone: ticks per second" ">= 30" "$(fig tps)" "$(awk -v m="$(fig tps)" 'BEGIN { print 30 / (m > 0 ? m : 1e-9) }')"
 # What a tick costs the app, all threads: the figure a busy machine
-# disturbs least (8.3 ms meets both goals at once).
-goal "alone: app CPU ms a tick" "<= 8.3" "$(fig tickms)" "$(awk -v m="$(fig tickms)" 'BEGIN { print m / 8.3 }')"
+# disturbs least (11 ms meets both goals at once).
+goal "alone: app CPU ms a tick" "<= 11" "$(fig tickms)" "$(awk -v m="$(fig tickms)" 'BEGIN { print m / 11 }')"
 goal "busy: ticks per second" ">= 27" "$(fig busy_tps)" \
   "$(awk -v m="$(fig busy_tps)" 'BEGIN { print 27 / (m > 0 ? m : 1e-9) }')"
 goal "unmapped: app CPU, % of a core" "<= 2" "$(fig unmapped_cpu)" "$(awk -v m="$(fig unmapped_cpu)" 'BEGIN { print m / 2 }')"

@@ -664,11 +664,25 @@ void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triang
   const uint16_t* indices = reinterpret_cast<const uint16_t*>(mesh->faces.data);
   if (mesh->stripCount == 0) {
     if (indexed) {
-      const uint16_t* ordered = indices + 3L * firstTriangle;
-      if (skinned && !glIsEnabled(GL_CULL_FACE))
-        ordered = FrontFacesFirst(*mesh, static_cast<const VECTOR3*>(drawnPositions), firstTriangle,
-                                  triangleCount);
-      glDrawElements(GL_TRIANGLES, triangleCount * 3, GL_UNSIGNED_SHORT, ordered);
+      int first = firstTriangle, count = triangleCount;
+      if (!glIsEnabled(GL_CULL_FACE)) {
+        // The closed shells' triangles with their back faces culled, which
+        // no viewer outside them sees; the rest as below.
+        const int closed = std::min(first + count, static_cast<int>(mesh->closedFaces)) - first;
+        GLint culled = GL_BACK;
+        if (closed > 0) glGetIntegerv(GL_CULL_FACE_MODE, &culled);
+        if (closed > 0 && culled == GL_BACK) {
+          glEnable(GL_CULL_FACE);
+          glDrawElements(GL_TRIANGLES, closed * 3, GL_UNSIGNED_SHORT, indices + 3L * first);
+          glDisable(GL_CULL_FACE);
+          first += closed;
+          count -= closed;
+        }
+      }
+      const uint16_t* ordered = indices + 3L * first;
+      if (skinned && count > 0 && !glIsEnabled(GL_CULL_FACE))
+        ordered = FrontFacesFirst(*mesh, static_cast<const VECTOR3*>(drawnPositions), first, count);
+      if (count > 0) glDrawElements(GL_TRIANGLES, count * 3, GL_UNSIGNED_SHORT, ordered);
     } else {
       glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(mesh->faceCount * 3));
     }

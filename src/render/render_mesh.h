@@ -6,9 +6,12 @@
 // force), and DrawMeshP blends the positions and normals of the vertices that
 // batch draws into scratch arrays kept between frames. The mesh data itself
 // is never written, so the physics' positions are read afresh every draw.
-// Drawn without culling, a skinned triangle list hands GL the triangles that
-// face the viewer before those that face away (each kind in stored order),
-// so hidden back faces fail the depth test instead of being shaded.
+// Drawn without culling, an indexed triangle list's leading closed triangles
+// (SPODMesh::closedFaces: closed shells, whose back faces no viewer outside
+// them sees) are drawn with their back faces culled; the rest, skinned, hand
+// GL the triangles that face the viewer before those that face away (each
+// kind in stored order), so hidden back faces fail the depth test instead of
+// being shaded. A mesh without closed triangles is drawn from both sides.
 // Blending left on by whatever was drawn before is switched off for a draw
 // whose every fragment has alpha 1 (texture/gamelib.h knows which textures
 // have no translucent texel): the same pixels, without reading them back.

@@ -159,6 +159,11 @@ struct SPODMesh {
   CPODData boneWeights;  // a mesh is skinned exactly when this has data
   uint8_t* interleaved;
   CBoneBatches boneBatches;
+  // The first closedFaces triangles of an indexed triangle list belong to
+  // closed shells wound outward (scene/mesh_shells.h): seen from outside,
+  // their back faces are always hidden, and the drawing culls them. 0 draws
+  // every triangle from both sides.
+  uint32_t closedFaces;
   uint32_t morphCount;
   SPODMorph* morphs;  // morphCount entries; they need float[3] vertices (and normals, when there are any)
 };

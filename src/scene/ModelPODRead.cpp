@@ -319,6 +319,7 @@ bool ReadMesh(SPODMesh& m, CStreamResource& s, ReadContext* ctx) {
       case pod_tag::kMeshBatchOffsets: if (!ReadArray(s, len, m.boneBatches.batchOffsets, ctx)) return false; break;
       case pod_tag::kMeshBatchBoneMax: if (!Fixed(s, len, &m.boneBatches.batchBoneMax, 4)) return false; break;
       case pod_tag::kMeshBatchCount: if (!Fixed(s, len, &m.boneBatches.batchCount, 4)) return false; break;
+      case pod_tag::kMeshClosedFaces: if (!Fixed(s, len, &m.closedFaces, 4)) return false; break;
       case pod_tag::kMeshMorphCount: if (!ReadCount(s, len, m.morphCount, m.morphs)) return false; break;
       case pod_tag::kMeshMorph:
         if (morphsRead >= m.morphCount) return No("more morph targets than it says");
@@ -481,6 +482,9 @@ const char* ValidateMesh(const SPODScene& sc, const SPODMesh& m, const ReadConte
   } else if (indexCount > n) {
     return "a mesh with more triangles than its vertices make";
   }
+
+  if (m.closedFaces && (m.closedFaces > m.faceCount || m.stripCount || !m.faces.data))
+    return "closed triangles that are not among a list of its triangles";
 
   // Bone batches.
   const CBoneBatches& bb = m.boneBatches;

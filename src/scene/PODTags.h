@@ -97,6 +97,9 @@ enum : uint32_t {
   kMorphIndices = 6032,
   kMorphDeltas = 6033,
 
+  // Mesh, continued.
+  kMeshClosedFaces = 6040,  // absent: 0
+
   // Light.
   kLightTarget = 7000,
   kLightColour = 7001,

@@ -85,6 +85,7 @@ void WriteMesh(Out& o, const SPODMesh& m) {
     o.i32(pod_tag::kMeshBatchBoneMax, bb.batchBoneMax);
     o.i32(pod_tag::kMeshBatchCount, bb.batchCount);
   }
+  if (m.closedFaces) o.u32(pod_tag::kMeshClosedFaces, m.closedFaces);
   if (m.morphCount) {
     o.u32(pod_tag::kMeshMorphCount, m.morphCount);
     for (uint32_t k = 0; k < m.morphCount; ++k) {

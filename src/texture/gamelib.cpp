@@ -4,6 +4,7 @@
 #include "files/files.h"
 #include "gles/gl_texture.h"
 #include "picture/picture_file.h"
+#include "texture/mip_chain.h"
 
 #include <sys/stat.h>
 
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -179,7 +181,8 @@ unsigned char* ReadPictureData(const char* name, tag_TexPicDesc* desc) {
 
 namespace {
 
-// How a mode samples; an unknown one keeps GL's defaults.
+// How a mode samples; an unknown one keeps GL's defaults. GL never makes
+// the levels (MipChain does, for the modes Mipmapped names).
 GlTextureLook MipmapLook(texmip mode) {
   GlTextureLook look;
   switch (mode) {
@@ -188,11 +191,9 @@ GlTextureLook MipmapLook(texmip mode) {
       break;
     case TEXMIP_NEAREST:
       look.min_filter = GL_LINEAR_MIPMAP_NEAREST;
-      look.mipmaps = true;
       break;
     case TEXMIP_LINEAR:
       look.min_filter = GL_LINEAR_MIPMAP_LINEAR;
-      look.mipmaps = true;
       break;
     default:
       look.min_filter = GL_NEAREST_MIPMAP_LINEAR;
@@ -207,6 +208,8 @@ void SetMipmapping(texmip mode) {
   glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, look.mipmaps ? GL_TRUE : GL_FALSE);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, look.min_filter);
 }
+
+bool Mipmapped(texmip mode) { return mode == TEXMIP_NEAREST || mode == TEXMIP_LINEAR; }
 
 }  // namespace
 
@@ -231,6 +234,7 @@ GLuint LoadTextureData(unsigned char* pixels, tag_TexPicDesc* desc, texmip mode)
   }
 
   const GLuint name = GlMakeTexture(GL_RGBA, desc->xs, desc->ys, upload, MipmapLook(mode));
+  if (Mipmapped(mode)) MipChain(desc->xs, desc->ys, true).AddRows(upload, desc->ys);
   if (AllOpaque(upload, static_cast<size_t>(desc->xs) * static_cast<size_t>(desc->ys)))
     g_opaque.insert(name);
   else
@@ -551,23 +555,23 @@ GLuint LoadMaskedTexture(const char* base, const MaskedLayer* layers, int count,
   tag_TexPicDesc desc{0, 0, 0};
   GLuint tex = 0;
   bool opaque = true;
-  auto upload = [&](int y, int rows, const unsigned char* rgba, bool last) {
+  std::unique_ptr<MipChain> chain;  // the other levels, band by band
+  auto upload = [&](int y, int rows, const unsigned char* rgba, bool) {
     opaque = opaque && AllOpaque(rgba, static_cast<size_t>(desc.xs) * static_cast<size_t>(rows));
     if (y == 0) {
       if (!IsPowerOfTwo(desc.xs) || !IsPowerOfTwo(desc.ys)) return false;
       tex = TakeMaskedStorage(desc.xs, desc.ys, mode);
-      if (tex) {
+      const bool fresh = tex == 0;
+      if (fresh) {
+        tex = GlMakeTexture(GL_RGBA, desc.xs, desc.ys, nullptr, MipmapLook(mode));
+      } else {
         glBindTexture(GL_TEXTURE_2D, tex);
         SetMipmapping(mode);
-      } else {
-        tex = GlMakeTexture(GL_RGBA, desc.xs, desc.ys, nullptr, MipmapLook(mode));
       }
-      // The chain is made once, from the last band's upload.
-      glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_FALSE);
+      if (Mipmapped(mode)) chain.reset(new MipChain(desc.xs, desc.ys, fresh));
     }
-    if (last && (mode == TEXMIP_NEAREST || mode == TEXMIP_LINEAR))
-      glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, y, desc.xs, rows, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    if (chain) chain->AddRows(rgba, rows);
     return true;
   };
   if (ComposeMaskedRows(base, layers, count, &desc, upload)) {

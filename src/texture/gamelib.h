@@ -32,8 +32,8 @@ struct tag_TexPicDesc {
 // Mipmapping of an upload.
 enum texmip {
   TEXMIP_NONE = 0,     // one level, GL_LINEAR minification
-  TEXMIP_NEAREST = 1,  // GL-generated chain, GL_LINEAR_MIPMAP_NEAREST
-  TEXMIP_LINEAR = 2,   // GL-generated chain, GL_LINEAR_MIPMAP_LINEAR
+  TEXMIP_NEAREST = 1,  // a chain of levels (texture/mip_chain.h), GL_LINEAR_MIPMAP_NEAREST
+  TEXMIP_LINEAR = 2,   // a chain of levels, GL_LINEAR_MIPMAP_LINEAR
 };
 
 // Decodes the bundle picture `name` (file name with extension, PNG or JPEG;
@@ -140,8 +140,8 @@ struct MaskedLayer {
 bool ComposeMaskedRows(const char* base, const MaskedLayer* layers, int count, tag_TexPicDesc* desc,
                        const std::function<bool(int y, int rows, const unsigned char* rgba, bool last)>& band);
 
-// Her texture: ComposeMaskedRows uploaded band by band, with mipmaps made
-// once at the end, into a new texture or, during a reload, into the storage
+// Her texture: ComposeMaskedRows uploaded band by band, each band's rows of
+// the other levels with it, into a new texture or, during a reload, into the storage
 // of a parked texture this function made in the same size and mipmapping
 // (her texture before the change), so that a reload writes over memory it
 // has instead of taking fresh pages. Recorded for reuse under `key` and the

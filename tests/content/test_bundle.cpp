@@ -15,6 +15,7 @@
 
 #include "content/content_util.h"
 #include "girlgen.h"
+#include "scene/mesh_shells.h"
 
 using namespace content;
 
@@ -160,11 +161,12 @@ TEST_P(ModelContract, NormalsAreUnitAndFacesAreNotDegenerate) {
 }
 
 // Her body's triangles follow her surface wherever the mesh is made
-// sparser: they face outwards (no fold or turned triangle) and their middles
+// sparser: they face outwards (no fold or turned triangle), close up into
+// shells, and their middles
 // lie on average a small fraction of a pixel from the surface at the default
 // camera (where a unit is about a pixel); only in the creases where two
 // parts blend (under the arms, between the legs) a few lie further off.
-TEST_P(ModelContract, BodyTrianglesHugTheSurfaceAndFaceOutwards) {
+TEST_P(ModelContract, BodyTrianglesHugTheSurfaceFaceOutwardsAndClose) {
   auto scene = LoadModel(kModels[GetParam()]);
   ASSERT_TRUE(scene);
   const auto outfit = static_cast<girlgen::Outfit>(GetParam());
@@ -189,6 +191,12 @@ TEST_P(ModelContract, BodyTrianglesHugTheSurfaceAndFaceOutwards) {
   EXPECT_GT(body, static_cast<int>(m.faceCount) / 3);
   EXPECT_LT(sum / body, 0.15);
   EXPECT_LT(off, body / 20);
+  // Body, hands and hair are closed shells, stored before the face rig's
+  // parts: the draw culls what they hide, nearly all of her.
+  const MeshShells shells = FindShells(m);
+  EXPECT_EQ(shells.closedLeading, m.closedFaces);
+  EXPECT_EQ(shells.sheetEdges, 0u);
+  EXPECT_GT(m.closedFaces, m.faceCount / 10 * 9);
 }
 
 INSTANTIATE_TEST_SUITE_P(Outfits, ModelContract, ::testing::Range(0, 4));

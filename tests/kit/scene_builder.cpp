@@ -271,6 +271,35 @@ void BuildNoNormals(CPODScene& s) {
   s.InitImpl();
 }
 
+void BuildBoxAndCard(CPODScene& s) {
+  AllocScene(s, 1, 2, 1, 1, 0, 1);
+  SetMaterial(s.materials[0], "box", -1, 0.9f, 0.8f, 0.7f);
+  s.nodes[0].materialIndex = 0;
+  std::vector<float> pos, nrm;
+  std::vector<uint16_t> idx;
+  auto quad = [&](const float (&c)[4][3], float nx, float ny, float nz) {
+    const uint16_t first = static_cast<uint16_t>(pos.size() / 3);
+    for (const auto& p : c) {
+      pos.insert(pos.end(), {p[0], p[1], p[2]});
+      nrm.insert(nrm.end(), {nx, ny, nz});
+    }
+    idx.insert(idx.end(), {first, static_cast<uint16_t>(first + 1), static_cast<uint16_t>(first + 2), first,
+                           static_cast<uint16_t>(first + 2), static_cast<uint16_t>(first + 3)});
+  };
+  const float x0 = -1.5f, x1 = -0.5f, lo = -0.5f, hi = 0.5f;
+  quad({{x0, lo, lo}, {x0, lo, hi}, {x0, hi, hi}, {x0, hi, lo}}, -1, 0, 0);
+  quad({{x1, lo, lo}, {x1, hi, lo}, {x1, hi, hi}, {x1, lo, hi}}, 1, 0, 0);
+  quad({{x0, lo, lo}, {x1, lo, lo}, {x1, lo, hi}, {x0, lo, hi}}, 0, -1, 0);
+  quad({{x0, hi, lo}, {x0, hi, hi}, {x1, hi, hi}, {x1, hi, lo}}, 0, 1, 0);
+  quad({{x0, lo, lo}, {x0, hi, lo}, {x1, hi, lo}, {x1, lo, lo}}, 0, 0, -1);
+  quad({{x0, lo, hi}, {x1, lo, hi}, {x1, hi, hi}, {x0, hi, hi}}, 0, 0, 1);
+  quad({{0.5f, lo, 0}, {0.5f, hi, 0}, {1.5f, hi, 0}, {1.5f, lo, 0}}, 0, 0, -1);
+  const size_t n = pos.size() / 3;
+  SetSkinnedMesh(s.meshes[0], idx, pos, nrm, 1, std::vector<uint8_t>(n, 0), std::vector<float>(n, 1.0f));
+  SetBatches(s.meshes[0], {{1}}, {0});
+  s.InitImpl();
+}
+
 void BuildSkinnedGrid(CPODScene& s, int vertices, int bones, int slots, uint32_t frames) {
   const int half = vertices / 2;
   const int cols = 50;

@@ -43,6 +43,14 @@ void BuildStrips(CPODScene& s);
 // drawn with the default material (index -1).
 void BuildNoNormals(CPODScene& s);
 
+// One skinned mesh on one bone at rest: a box (x in [-1.5, -0.5], y and z
+// in [-0.5, 0.5]) wound counter-clockwise outward, each face with corners
+// of its own as texture seams copy them, then a square card (x in [0.5,
+// 1.5], y in [-0.5, 0.5], z = 0) whose front faces -z. closedFaces is left 0.
+void BuildBoxAndCard(CPODScene& s);
+// Triangles of BuildBoxAndCard's box, stored first, and of its card.
+constexpr uint32_t kBoxTriangles = 12, kCardTriangles = 2;
+
 // A sheet of `vertices` vertices (two halves, one per batch) with `bones`
 // bones split evenly over 2 batches and `slots` weights per vertex; bones
 // form a chain and turn over `frames` frames. For skinning benchmarks.

@@ -221,6 +221,46 @@ TEST_F(Drawing, UnculledSkinnedMeshDrawsFrontFacesFirst) {
     }
 }
 
+// A mesh's leading closed triangles are drawn with their back faces culled
+// and the rest from both sides, culling off again after: the box looks the
+// same either way, while a card counted among them (which no file of ours
+// does) loses the side it turns away, and a mesh that counts none (an
+// imported one drawn from both sides) keeps it.
+TEST_F(Drawing, ClosedShellsLoseOnlyTheirBackFaces) {
+  CPODScene scene;
+  testkit::BuildBoxAndCard(scene);
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_LIGHTING);
+  glEnable(GL_LIGHT0);
+  glDisable(GL_CULL_FACE);
+  glCullFace(GL_BACK);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrthof(-2.0f, 2.0f, -2.0f, 2.0f, -10.0f, 10.0f);
+  glRotatef(30.0f, 1.0f, 1.0f, 0.0f);  // the box's corner, the card from behind
+  glMatrixMode(GL_MODELVIEW);
+  auto draw = [&](uint32_t closed) {
+    scene.meshes[0].closedFaces = closed;
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    DrawModel(&scene, 0.0f);
+    EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
+    return Frame();
+  };
+  const std::vector<uint8_t> bothSides = draw(0);
+  EXPECT_EQ(draw(testkit::kBoxTriangles), bothSides);
+  const std::vector<uint8_t> cardCulled = draw(testkit::kBoxTriangles + testkit::kCardTriangles);
+  EXPECT_NE(cardCulled, bothSides);
+  // Culling already on culls everything, whatever the count.
+  glEnable(GL_CULL_FACE);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  scene.meshes[0].closedFaces = 0;
+  DrawModel(&scene, 0.0f);
+  EXPECT_EQ(Frame(), cardCulled);
+  glDisable(GL_CULL_FACE);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
 // ---------------------------------------------------------------------------
 // Ground shadow
 

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 inline std::unique_ptr<EAGLView> HeadlessView(int w, int h) {
@@ -41,4 +42,33 @@ inline std::vector<uint8_t> DrawTexture(const EAGLView& view, GLuint tex, float 
   std::vector<uint8_t> rgba;
   EAGLViewReadPixels(&view, rgba);
   return rgba;
+}
+
+// A texture of w x h RGBA texels whose other levels the driver generates.
+inline GLuint DriverMipmapped(const uint8_t* rgba, int w, int h) {
+  GLuint tex = 0;
+  glGenTextures(1, &tex);
+  glBindTexture(GL_TEXTURE_2D, tex);
+  glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+  return tex;
+}
+
+// Every level of two w x h textures below level 0, drawn at its own size
+// (nearest, a texel a pixel) into a surface at least w / 2 x h / 2 large:
+// the pairs of frames, one for each level. Leaves both textures sampling
+// their nearest level.
+inline std::vector<std::pair<std::vector<uint8_t>, std::vector<uint8_t>>> LevelsShown(const EAGLView& view, GLuint a,
+                                                                                    GLuint b, int w, int h) {
+  std::vector<std::pair<std::vector<uint8_t>, std::vector<uint8_t>>> out;
+  for (GLuint t : {a, b}) {
+    glBindTexture(GL_TEXTURE_2D, t);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST_MIPMAP_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  }
+  for (int lw = w / 2, lh = h / 2; lw >= 1 || lh >= 1; lw /= 2, lh /= 2) {
+    const float x = static_cast<float>(lw > 1 ? lw : 1), y = static_cast<float>(lh > 1 ? lh : 1);
+    out.emplace_back(DrawTexture(view, a, x, y), DrawTexture(view, b, x, y));
+  }
+  return out;
 }

@@ -179,6 +179,39 @@ TEST(OverlayMaskedTexture32, RefusedInputsNameTheirConditionAndLeaveTheDestinati
 }
 
 
+// Her texture uploaded band by band gets, band by band, the levels the
+// driver makes of the whole composition: bands of rows that complete
+// levels at different times, down to one texel.
+TEST(LoadMaskedTexture, LevelsOfTheBandsAreTheDriversOwn) {
+  testkit::TempBundle bundle;
+  const int w = 16, h = 64;  // four bands
+  std::vector<uint8_t> base, over, mask;
+  for (int i = 0; i < w * h; ++i) {
+    base.insert(base.end(), {static_cast<uint8_t>(i * 13), static_cast<uint8_t>(i / 7), static_cast<uint8_t>(i * 5), 255});
+    over.insert(over.end(), {static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i * 3), 9});
+    mask.insert(mask.end(), {static_cast<uint8_t>(i * 11), 0, 0});
+  }
+  ASSERT_TRUE(testkit::WritePngRgba(bundle.file("base.png"), w, h, base));
+  ASSERT_TRUE(testkit::WritePngRgb(bundle.file("over.png"), w, h, over));
+  ASSERT_TRUE(testkit::WritePngRgb(bundle.file("mask.png"), w, h, mask));
+  auto view = HeadlessView(64, 64);
+  ASSERT_NE(view, nullptr);
+  const MaskedLayer layer[1] = {{"mask.png", "over.png"}};
+  const GLuint banded = LoadMaskedTexture("base.png", layer, 1, TEXMIP_LINEAR, "levels", {});
+  ASSERT_NE(banded, 0u);
+  tag_TexPicDesc d{};
+  unsigned char* whole = ReadPictureData("base.png", &d);
+  ASSERT_NE(whole, nullptr);
+  OverlayMaskedTexture32(whole, &d, layer[0].mask, layer[0].picture);
+  const GLuint driver = DriverMipmapped(whole, w, h);
+  std::free(whole);
+  const auto levels = LevelsShown(*view, banded, driver, w, h);
+  ASSERT_EQ(levels.size(), 6u);
+  for (size_t k = 0; k < levels.size(); ++k) EXPECT_EQ(levels[k].first, levels[k].second) << "level " << k + 1;
+  glDeleteTextures(1, &banded);
+  glDeleteTextures(1, &driver);
+}
+
 // Her texture made band by band is the one the whole reads and overlays
 // make: from PNG and JPEG bases, with masks decoded the first time and taken
 // from what was kept after, again after a mask's file changed; a picture cut

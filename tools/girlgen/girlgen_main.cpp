@@ -19,6 +19,7 @@
 #include "girlgen.h"
 #include "picture/picture_file.h"
 #include "scene/PODWriter.h"
+#include "scene/mesh_shells.h"
 
 using namespace girlgen;
 
@@ -33,7 +34,7 @@ T* Copy(const T* src, size_t n) {
   return dst;
 }
 
-bool WriteModel(const Mesh& mesh, const std::string& path) {
+bool WriteModel(const Mesh& mesh, const char* name, const std::string& path) {
   CPODScene scene;
   scene.backgroundColour[0] = scene.backgroundColour[1] = scene.backgroundColour[2] = 0;
   scene.ambientColour[0] = scene.ambientColour[1] = scene.ambientColour[2] = 1;
@@ -67,6 +68,12 @@ bool WriteModel(const Mesh& mesh, const std::string& path) {
   m.colours = {EPODDataARGB, 1, 4, col};
   m.boneIndices = {EPODDataUnsignedByte, 4, 4, bi};
   m.boneWeights = {EPODDataFloat, 4, 16, reinterpret_cast<uint8_t*>(bw)};
+  // Her body, hands and hair are closed shells and come first; the face
+  // parts laid over them after. The draw culls what the shells hide.
+  const MeshShells shells = FindShells(m);
+  m.closedFaces = shells.closedLeading;
+  std::printf("girlgen: %s: %u of %u shells closed, the first %u triangles; %u edges of more than two\n", name,
+              shells.closedShells, shells.shells, shells.closedLeading, shells.sheetEdges);
   // One batch holds every bone: the bone index bytes are node indices less one.
   CBoneBatches& bb = m.boneBatches;
   bb.batchCount = 1;
@@ -168,7 +175,7 @@ int main(int argc, char** argv) {
       ok = false;
       continue;
     }
-    ok = WriteModel(meshes[o], BundleOutPath(dir, std::string(kOutfitModels[o]) + ".POD")) && ok;
+    ok = WriteModel(meshes[o], kOutfitModels[o], BundleOutPath(dir, std::string(kOutfitModels[o]) + ".POD")) && ok;
   }
   Pictures pics;
   PaintAll(pics);

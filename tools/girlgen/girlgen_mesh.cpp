@@ -212,10 +212,18 @@ void MeshShape(const Shape& s, const Grid& g, Shell& out) {
   for (int k = 0; k <= nz; ++k)
     for (int j = 0; j <= ny; ++j)
       for (int i = 0; i <= nx; ++i) f[at(i, j, k)] = ShapeDist(s, g.At(i, j, k));
-  std::vector<int> cellVert(static_cast<size_t>(nx) * ny * nz, -1);
   auto cell = [&](int i, int j, int k) { return (static_cast<size_t>(k) * ny + j) * nx + i; };
   static const int kEdges[12][2] = {{0, 1}, {2, 3}, {4, 5}, {6, 7}, {0, 2}, {1, 3},
                                     {4, 6}, {5, 7}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
+  // A cell has a corner for each run of its inside points joined along its
+  // edges. Where two parts pass through one cell (an arm against the hip, a
+  // shoe against the other) each then keeps a corner of its own: sharing
+  // one, their sheets met there, along edges of four triangles, and relaxing
+  // folded tiny triangles over at the seam. A face whose inside points lie
+  // diagonally is read the same way from both its cells (the two apart), so
+  // the sheets join up. Nearly every cell is crossed by one run.
+  std::vector<int> cellFirst(static_cast<size_t>(nx) * ny * nz, -1);  // its first corner
+  std::vector<std::array<int8_t, 8>> cellRun(cellFirst.size());          // run of each inside point
   const size_t base = out.pos.size();
   for (int k = 0; k < nz; ++k)
     for (int j = 0; j < ny; ++j)
@@ -230,22 +238,50 @@ void MeshShape(const Shape& s, const Grid& g, Shell& out) {
           inside += c[n] < 0;
         }
         if (inside == 0 || inside == 8) continue;
-        V3 sum;
-        int cnt = 0;
+        int join[8];
+        for (int n = 0; n < 8; ++n) join[n] = n;
+        std::function<int(int)> root = [&](int n) { return join[n] == n ? n : join[n] = root(join[n]); };
+        for (auto& e : kEdges)
+          if (c[e[0]] < 0 && c[e[1]] < 0) join[root(e[0])] = root(e[1]);
+        std::array<int8_t, 8>& run = cellRun[cell(i, j, k)];
+        int runs = 0;
+        for (int n = 0; n < 8; ++n) {
+          run[n] = -1;
+          if (c[n] >= 0) continue;
+          for (int m = 0; m < n && run[n] < 0; ++m)
+            if (c[m] < 0 && root(m) == root(n)) run[n] = run[m];
+          if (run[n] < 0) run[n] = static_cast<int8_t>(runs++);
+        }
+        V3 sum[4];
+        int cnt[4] = {};
         for (auto& e : kEdges) {
           const float a = c[e[0]], b = c[e[1]];
           if ((a < 0) == (b < 0)) continue;
           const float t = a / (a - b);
-          sum = sum + cp[e[0]] + (cp[e[1]] - cp[e[0]]) * t;
-          ++cnt;
+          const int r = run[a < 0 ? e[0] : e[1]];
+          sum[r] = sum[r] + cp[e[0]] + (cp[e[1]] - cp[e[0]]) * t;
+          ++cnt[r];
         }
-        cellVert[cell(i, j, k)] = static_cast<int>(out.pos.size());
-        out.pos.push_back(sum * (1.0f / cnt));
+        cellFirst[cell(i, j, k)] = static_cast<int>(out.pos.size());
+        for (int r = 0; r < runs; ++r) out.pos.push_back(sum[r] * (1.0f / cnt[r]));
       }
+  // The corner of cell (i, j, k) on the side of its inside point (pi, pj, pk).
+  auto corner = [&](int i, int j, int k, int pi, int pj, int pk) {
+    const size_t c = cell(i, j, k);
+    return cellFirst[c] < 0 ? -1 : cellFirst[c] + cellRun[c][(pi - i) + 2 * (pj - j) + 4 * (pk - k)];
+  };
   // One quad per grid edge that crosses the surface.
   std::vector<std::vector<int>> nb(out.pos.size() - base);
-  auto quad = [&](int a, int b, int c, int d) {
+  // Each edge's four cells are listed turning counter-clockwise about the
+  // edge's axis in a right-handed lattice; the quad's front then faces along
+  // the axis, which is outward when the edge leaves the inside. The
+  // orientation comes from the lattice alone, so every shell is wound
+  // consistently (judged from the surface's normals instead, the thin tips
+  // and the fringe's cut came out with triangles facing in).
+  const bool rightHanded = Dot(Cross(g.ex, g.ey), g.ez) > 0;
+  auto quad = [&](int a, int b, int c, int d, bool outwardAlongAxis) {
     if (a < 0 || b < 0 || c < 0 || d < 0) return;
+    if (outwardAlongAxis != rightHanded) std::swap(b, d);
     const V3 pa = out.pos[a], pb = out.pos[b], pc = out.pos[c], pd = out.pos[d];
     // Split along the shorter diagonal.
     if (Len(pa - pc) <= Len(pb - pd)) {
@@ -263,22 +299,26 @@ void MeshShape(const Shape& s, const Grid& g, Shell& out) {
     for (int j = 1; j < ny; ++j)
       for (int i = 0; i < nx; ++i) {  // x edges
         if ((f[at(i, j, k)] < 0) == (f[at(i + 1, j, k)] < 0)) continue;
-        quad(cellVert[cell(i, j - 1, k - 1)], cellVert[cell(i, j, k - 1)], cellVert[cell(i, j, k)],
-             cellVert[cell(i, j - 1, k)]);
+        const int p = f[at(i, j, k)] < 0 ? i : i + 1;
+        quad(corner(i, j - 1, k - 1, p, j, k), corner(i, j, k - 1, p, j, k), corner(i, j, k, p, j, k),
+             corner(i, j - 1, k, p, j, k), f[at(i, j, k)] < 0);
       }
   for (int k = 1; k < nz; ++k)
     for (int j = 0; j < ny; ++j)
       for (int i = 1; i < nx; ++i) {  // y edges
         if ((f[at(i, j, k)] < 0) == (f[at(i, j + 1, k)] < 0)) continue;
-        quad(cellVert[cell(i - 1, j, k - 1)], cellVert[cell(i, j, k - 1)], cellVert[cell(i, j, k)],
-             cellVert[cell(i - 1, j, k)]);
+        const int p = f[at(i, j, k)] < 0 ? j : j + 1;
+        // About this axis the cells turn clockwise: z x x = -y.
+        quad(corner(i - 1, j, k - 1, i, p, k), corner(i, j, k - 1, i, p, k), corner(i, j, k, i, p, k),
+             corner(i - 1, j, k, i, p, k), f[at(i, j, k)] >= 0);
       }
   for (int k = 0; k < nz; ++k)
     for (int j = 1; j < ny; ++j)
       for (int i = 1; i < nx; ++i) {  // z edges
         if ((f[at(i, j, k)] < 0) == (f[at(i, j, k + 1)] < 0)) continue;
-        quad(cellVert[cell(i - 1, j - 1, k)], cellVert[cell(i, j - 1, k)], cellVert[cell(i, j, k)],
-             cellVert[cell(i - 1, j, k)]);
+        const int p = f[at(i, j, k)] < 0 ? k : k + 1;
+        quad(corner(i - 1, j - 1, k, i, j, p), corner(i, j - 1, k, i, j, p), corner(i, j, k, i, j, p),
+             corner(i - 1, j, k, i, j, p), f[at(i, j, k)] < 0);
       }
   // Relax (tangential smoothing) and pull back onto the surface.
   const size_t n = out.pos.size() - base;
@@ -297,13 +337,6 @@ void MeshShape(const Shape& s, const Grid& g, Shell& out) {
     }
   }
   for (size_t v = 0; v < n; ++v) out.nrm.push_back(ShapeGrad(s, out.pos[base + v]));
-  // Wind every triangle counter-clockwise seen from outside.
-  for (size_t t = 0; t < out.tris.size(); t += 3) {
-    const V3 a = out.pos[out.tris[t]], b = out.pos[out.tris[t + 1]], c = out.pos[out.tris[t + 2]];
-    const V3 fn = Cross(b - a, c - a);
-    const V3 vn = out.nrm[out.tris[t]] + out.nrm[out.tris[t + 1]] + out.nrm[out.tris[t + 2]];
-    if (Dot(fn, vn) < 0) std::swap(out.tris[t + 1], out.tris[t + 2]);
-  }
   // Skin weights from the distance to each primitive, region and soft class of the nearest.
   for (size_t v = 0; v < n; ++v) {
     const V3 p = out.pos[base + v];
@@ -722,7 +755,7 @@ Shape HandShape(int side) {
 // one through the middle of every gap, fanning out with the fingers, so no
 // gap falls between two planes and closes up. Along it, coarse over the
 // wrist and palm, finer over the fingers and finest where their tips round
-// off. The box starts inside the forearm, which hides the open end.
+// off. The box starts inside the forearm, which hides the end and its cap.
 Grid HandGrid(int side) {
   const HandFrame hf = FrameOfHand(side);
   const V3 lo(-3.5f, -10.0f, -9.0f), hi(31.0f, 14.0f, 5.5f);  // along, across, through
@@ -867,6 +900,57 @@ void Append(Mesh& mesh, const Shell& sh) {
   }
 }
 
+// Closes every hole of a shell: each run of open edges (an edge with a
+// triangle on one side only) that meet at their corners gets a fan from a
+// new corner at its middle. Only holes no one sees are capped (the scalp
+// under the hair, the hands' ends inside the forearms), so the cap need not
+// follow the surface; it only has to close the shell, wound as the rest, so
+// that the draw may leave out faces seen from behind. The new corner is
+// skinned by the mean of the rim's weights, so the cap moves with its rim.
+void CapHoles(Shell& sh) {
+  std::map<std::pair<int, int>, int> uses;  // directed edge -> triangles
+  for (size_t t = 0; t < sh.tris.size(); t += 3)
+    for (int k = 0; k < 3; ++k) uses[std::make_pair(sh.tris[t + k], sh.tris[t + (k + 1) % 3])]++;
+  std::vector<std::pair<int, int>> rim;
+  for (const auto& e : uses)
+    if (!uses.count(std::make_pair(e.first.second, e.first.first))) rim.push_back(e.first);
+  // Holes: rim corners joined by rim edges.
+  std::map<int, int> hole;
+  std::function<int(int)> root = [&](int v) { return hole[v] == v ? v : hole[v] = root(hole[v]); };
+  for (const auto& e : rim) hole.emplace(e.first, e.first), hole.emplace(e.second, e.second);
+  for (const auto& e : rim) hole[root(e.first)] = root(e.second);
+  std::map<int, int> centre;  // hole -> its new corner
+  std::map<int, std::vector<int>> corners;
+  for (const auto& h : hole) corners[root(h.first)].push_back(h.first);
+  for (const auto& h : corners) {
+    V3 mid;
+    float w[kBoneCount] = {};
+    for (int v : h.second) {
+      mid = mid + sh.pos[v];
+      for (int k = 0; k < 4; ++k) w[sh.bones[v][k]] += sh.weights[v][k];
+    }
+    mid = mid * (1.0f / h.second.size());
+    std::array<int, 4> bi{0, 0, 0, 0};
+    std::array<float, 4> bw{0, 0, 0, 0};
+    for (int slot = 0; slot < 4; ++slot) {
+      const int best = static_cast<int>(std::max_element(w, w + kBoneCount) - w);
+      if (w[best] <= 0) break;
+      bi[slot] = best, bw[slot] = w[best], w[best] = 0;
+    }
+    const float sum = bw[0] + bw[1] + bw[2] + bw[3];
+    for (float& x : bw) x /= sum;
+    centre[h.first] = static_cast<int>(sh.pos.size());
+    sh.pos.push_back(mid);
+    sh.nrm.push_back(sh.nrm[h.second[0]]);
+    sh.region.push_back(sh.region[h.second[0]]);
+    sh.bones.push_back(bi);
+    sh.weights.push_back(bw);
+    sh.soft.push_back(0);
+    sh.softT.push_back(0);
+  }
+  for (const auto& e : rim) sh.tris.insert(sh.tris.end(), {e.second, e.first, centre[root(e.first)]});
+}
+
 // Soft marks: free points inside each soft part, a pinned rim around them.
 void MarkSoft(Mesh& mesh, const Shell& body, const Shell& hair, float chestCut, float hairCut, float hemCut) {
   // Mark by position: every mesh vertex takes the mark of its shell vertex.
@@ -998,7 +1082,10 @@ SoftCounts CountSoft(const Mesh& mesh) {
 
 Mesh BuildCharacter(Outfit outfit) {
   Shell body, handL, handR, hair;
-  MeshShape(BodyShape(outfit), BoxGrid(V3(-64, -3, -32), V3(64, 372, 38), 3.5f), body);
+  // The lattice reaches a cell behind the pleated school skirt's hem, which
+  // stood past its last plane and was left open there; its planes keep
+  // their places, so the other outfits come out as before.
+  MeshShape(BodyShape(outfit), BoxGrid(V3(-64, -3, -35.5f), V3(64, 372, 38), 3.5f), body);
   MeshShape(HandShape(0), HandGrid(0), handL);
   MeshShape(HandShape(1), HandGrid(1), handR);
   MeshShape(HairShape(), BoxGrid(V3(-62, 192, -48), V3(62, 374, 36), 3.5f), hair);
@@ -1024,6 +1111,11 @@ Mesh BuildCharacter(Outfit outfit) {
     const Shape hs = HairShape();
     Simplify(hs, hair, [&](size_t v) { return HairCut(hair.pos[v]) > -3.0f; });
   }
+  // The scalp's rim and the hands' ends inside the forearms are the only
+  // holes; capped, every shell is closed.
+  CapHoles(body);
+  CapHoles(handL);
+  CapHoles(handR);
   Mesh mesh;
   if (std::getenv("GIRLGEN_VERBOSE"))
     std::printf("shells: body %zu, hands %zu + %zu, hair %zu\n", body.pos.size(), handL.pos.size(),
