@@ -4,6 +4,7 @@
 #   make install PREFIX=DIR   install the programs, the bundle, the desktop entry, icon and manual
 #   make deb    a Debian package in build/package
 #   make web    build the web site (build-web/site); make serve serves it
+#               (HOST=0.0.0.0 for other machines, CERT= KEY= for HTTPS)
 BUILD ?= build
 SAN_BUILD ?= build-san
 FUZZ_BUILD ?= build-fuzz
@@ -40,12 +41,14 @@ web-deps: deps
 
 web: build web-deps
 	NODE_PATH=/usr/share/nodejs emcmake cmake -S . -B $(WEB_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DOVANTA_WERROR=$(WERROR) \
-	  -DOVANTA_BUNDLE=$(abspath $(BUILD))/Resources -DOVANTA_WEB_LIBS=$(abspath $(WEB_BUILD))/libs/prefix \
+	  -DOVANTA_BUNDLE=$(abspath $(BUILD))/Resources -DOVANTA_WEB_ICONS=$(abspath $(BUILD))/icons/web \
+	  -DOVANTA_WEB_LIBS=$(abspath $(WEB_BUILD))/libs/prefix \
 	  >$(WEB_BUILD)/configure.log 2>&1 || { cat $(WEB_BUILD)/configure.log; exit 1; }
 	NODE_PATH=/usr/share/nodejs cmake --build $(WEB_BUILD) -j $(JOBS)
 
+# CERT=FILE KEY=FILE (PEM) serve HTTPS, which phones need to install the app.
 serve: web
-	node scripts/web-serve.js $(WEB_BUILD)/site $(HOST) $(PORT)
+	node scripts/web-serve.js $(WEB_BUILD)/site $(HOST) $(PORT) $(CERT) $(KEY)
 
 # Size of the site and speed in headless chromium, printed against their goals.
 web-measure: web

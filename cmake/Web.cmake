@@ -3,12 +3,16 @@
 #
 # The libraries emscripten does not ship offline come from scripts/web-libs.sh
 # (OVANTA_WEB_LIBS, its prefix folder); the bundle is the one the native
-# build's generators made (OVANTA_BUNDLE). `make web` passes both.
+# build's generators made (OVANTA_BUNDLE), and the web app's icons its
+# tools/appicon drew (OVANTA_WEB_ICONS). `make web` passes all three.
 
 set(OVANTA_WEB_LIBS "${CMAKE_BINARY_DIR}/libs/prefix" CACHE PATH
     "Libraries built for the web by scripts/web-libs.sh")
 set(OVANTA_BUNDLE "${CMAKE_SOURCE_DIR}/build/Resources" CACHE PATH
     "The resource bundle of the native build, packed into the site")
+get_filename_component(ovanta_native_build "${OVANTA_BUNDLE}" DIRECTORY)
+set(OVANTA_WEB_ICONS "${ovanta_native_build}/icons/web" CACHE PATH
+    "The web app's icons the native build's appicon drew, copied into the site")
 if(NOT EXISTS "${OVANTA_WEB_LIBS}/lib/libSDL2.a")
   message(FATAL_ERROR "No web libraries in ${OVANTA_WEB_LIBS}: run scripts/web-deps.sh (make web does)")
 endif()

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config ccache
-  libgtest-dev libgmock-dev libbenchmark-dev libglm-dev nlohmann-json3-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libglm-dev nlohmann-json3-dev libtinygltf-dev
   libgles-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
   libsdl2-dev libpng-dev libjpeg62-turbo-dev
   libimgui-dev fonts-dejavu-core

@@ -143,6 +143,14 @@ if [[ ! -e "$prefix/stamps/nlohmann-json3-dev_$json_version" ]]; then
   cp -r /usr/include/nlohmann "$prefix/include/"
   touch "$prefix/stamps/nlohmann-json3-dev_$json_version"
 fi
+# tinygltf is one header (the character import's glTF reader), copied the same way.
+gltf_version=$(dpkg-query -W -f='${Version}' libtinygltf-dev 2>/dev/null) ||
+  { echo "web-libs: libtinygltf-dev is not installed (scripts/deps.sh installs it)" >&2; exit 1; }
+if [[ ! -e "$prefix/stamps/libtinygltf-dev_$gltf_version" ]]; then
+  rm -f "$prefix/include/tiny_gltf.h" "$prefix/stamps/libtinygltf-dev_"*
+  cp /usr/include/tiny_gltf.h "$prefix/include/"
+  touch "$prefix/stamps/libtinygltf-dev_$gltf_version"
+fi
 
 # In link order: libpng needs zlib's headers.
 packages=(zlib libpng1.6 libjpeg-turbo libsdl2 imgui)

@@ -102,40 +102,22 @@ BENCHMARK(BM_HeadlessTick)
 
 // Milliseconds of each of `n` ticks after a few to settle.
 std::vector<double> TickTimes(GlesKind gl, int n) {
-  std::vector<double> ms;
-  if (!StartApp(1.0f, gl)) return ms;
-  for (int i = 0; i < 10; ++i) Tick();
-  for (int i = 0; i < n; ++i) {
-    const auto t0 = std::chrono::steady_clock::now();
-    Tick();
-    ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
-  }
+  if (!StartApp(1.0f, gl)) return {};
+  std::vector<double> ms = benchgoal::TimedSteps(n, Tick);
   OvantaAppStop();
   return ms;
 }
 
-double Median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-  return v[v.size() / 2];
-}
+using benchgoal::Median;
 
-// es1 and es2 in blocks of ticks, each pair of blocks in the other order,
-// so that whatever else the machine does weighs on both alike; the medians
-// of all their ticks compared (on a shared machine the ratio of single
-// blocks swings far either way, the pooled medians much less).
+// es1 and es2 in alternating blocks of ticks, the medians of all their
+// ticks compared.
 void BM_Es2TickOverEs1(benchmark::State& state) {
   std::vector<double> es1, es2;
-  for (auto _ : state) {
-    for (int block = 0; block < 12; ++block) {
-      const bool second = block % 2 == 1, flipped = block / 2 % 2 == 1;  // es1 es2, es2 es1, ...
-      const GlesKind gl = second != flipped ? kGlesES2 : kGlesES1;
-      const std::vector<double> ms = TickTimes(gl, 40);
-      std::vector<double>& all = gl == kGlesES1 ? es1 : es2;
-      all.insert(all.end(), ms.begin(), ms.end());
-    }
-  }
-  if (es1.empty() || es2.empty()) {
+  bool measured = false;
+  for (auto _ : state)
+    measured = benchgoal::PooledBlocks(12, [](bool second) { return TickTimes(second ? kGlesES2 : kGlesES1, 40); }, &es1, &es2);
+  if (!measured) {
     state.SkipWithError("no headless GL surface");
     return;
   }
@@ -156,10 +138,9 @@ BENCHMARK(BM_Es2TickOverEs1)->Iterations(1)->UseRealTime()->Unit(benchmark::kMil
 void BM_RedrawChangedOverAll(benchmark::State& state) {
   std::vector<double> all, changed;
   for (auto _ : state) {
-    for (int block = 0; block < 8; ++block) {
-      const bool whole = (block % 2 == 1) != (block / 2 % 2 == 1);
+    benchgoal::AlternatingBlocks(8, [&](bool whole) {
       setenv("OVANTA_REDRAW", whole ? "all" : "", 1);
-      if (!StartApp(2.0f)) break;
+      if (!StartApp(2.0f)) return;
       for (int i = 0; i < 10; ++i) Tick();
       for (int i = 0; i < 40; ++i) {
         const double t0 = ProcessCpuMs();
@@ -167,7 +148,7 @@ void BM_RedrawChangedOverAll(benchmark::State& state) {
         (whole ? all : changed).push_back(ProcessCpuMs() - t0);
       }
       OvantaAppStop();
-    }
+    });
   }
   unsetenv("OVANTA_REDRAW");
   if (all.empty() || changed.empty()) {

@@ -11,9 +11,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <string>
+#include <vector>
 
 namespace benchgoal {
 
@@ -27,6 +29,48 @@ inline void AtLeast(benchmark::State& state, const std::string& unit, double goa
   state.counters["goal_" + unit] = goal;
   state.counters[unit] = measured;
   state.counters["ratio"] = measured > 0 ? goal / measured : 0.0;
+}
+
+// Milliseconds of each of `n` calls of `step` on the wall clock, after ten
+// to settle.
+template <typename Step>
+std::vector<double> TimedSteps(int n, Step step) {
+  std::vector<double> ms;
+  for (int i = 0; i < 10; ++i) step();
+  for (int i = 0; i < n; ++i) {
+    const auto t0 = std::chrono::steady_clock::now();
+    step();
+    ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+  }
+  return ms;
+}
+
+// The median of `v`, 0 for none.
+inline double Median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+  return v[v.size() / 2];
+}
+
+// Two things compared side by side in `blocks` blocks: run(false),
+// run(true), then run(true), run(false), and so on, so that whatever else
+// the machine does weighs on both alike (on a shared machine the ratio of
+// single blocks swings far either way, pooled medians much less).
+template <typename Run>
+void AlternatingBlocks(int blocks, Run run) {
+  for (int block = 0; block < blocks; ++block) run((block % 2 == 1) != (block / 2 % 2 == 1));
+}
+
+// The same, measure(which) giving a block's samples, pooled into *first
+// (which false) and *second. False when either got none.
+template <typename Measure>
+bool PooledBlocks(int blocks, Measure measure, std::vector<double>* first, std::vector<double>* second) {
+  AlternatingBlocks(blocks, [&](bool which) {
+    const std::vector<double> samples = measure(which);
+    std::vector<double>& all = which ? *second : *first;
+    all.insert(all.end(), samples.begin(), samples.end());
+  });
+  return !first->empty() && !second->empty();
 }
 
 inline double ProcessCpuSeconds() {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/RootViewController.h"
+#include "app/app_character.h"
 #include "app/app_input.h"
 #include "app/app_loop.h"
 #include "app/app_trace.h"
@@ -241,10 +242,12 @@ const CliProgram kCli = {
      {"--defaults", "FILE", "the settings file (a fresh store kept in memory)"},
      {"--trace", "FILE", "write a JSON-lines trace of every tick ('-': standard output)"},
      {"--scale", "N", "pixels a point, 1 to 4 (1)"},
-     {"--gl", "es1|es2", "the driver's GL ES 1.1, or ours over GL ES 2.0 (also OVANTA_GL)"}},
+     {"--gl", "es1|es2", "the driver's GL ES 1.1, or ours over GL ES 2.0 (also OVANTA_GL)"},
+     {"--character", "FILE|ID", "show a character of a VRM file (imported first) or imported before"}},
     "SCRIPT '-' reads standard input.\n"
-    "Exit status: 0 done, 2 a malformed script line, 64 usage, 66 a missing script or bundle,\n"
-    "69 no GL surface, 74 a trace, shot or settings that cannot be written.\n"};
+    "Exit status: 0 done, 2 a malformed script line, 64 usage, 65 a character file refused,\n"
+    "66 a missing script, bundle or character, 69 no GL surface, 74 a trace, shot or settings that\n"
+    "cannot be written.\n"};
 
 }  // namespace
 
@@ -311,6 +314,10 @@ int HeadlessMain(int argc, char** argv) {
     // leaves the file it was pointed at even when nothing is saved.
     // (A store that cannot be made says why itself.)
     if (access(defaults.c_str(), F_OK) != 0) UserDefaultsSynchronize();
+  }
+  if (args.Has("--character")) {
+    const int picked = AppUseCharacter("ovanta-headless", args.Value("--character"));
+    if (picked != 0) return picked;
   }
   // A trace that cannot be written fails the run at its end; the run still goes on.
   if (!trace.empty() && !TraceOpen(trace)) g_output_failed = true;

@@ -4,7 +4,7 @@
 // The window can be resized and goes full screen with F11; the view keeps
 // its 2:3 shape between black bars, and input maps through the same box.
 //
-//   ovanta [--bundle DIR] [--defaults FILE] [--trace FILE] [--shot FILE] [--gl es1|es2]
+//   ovanta [--bundle DIR] [--defaults FILE] [--trace FILE] [--shot FILE] [--gl es1|es2] [--import FILE]
 //
 // Input goes through the one input handler (input/input.h, app/app_input.h):
 // mouse as one finger, Alt + drag a mirrored second finger, wheel a pinch,
@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "app/RootViewController.h"
+#include "app/app_character.h"
 #include "picture/picture_file.h"
 #include "app/app_input.h"
 #include "app/app_loop.h"
@@ -48,7 +49,8 @@ const CliProgram kCli = {
      {"--defaults", "FILE", "the settings file (~/.config/ovanta/defaults.json)"},
      {"--trace", "FILE", "write a JSON-lines trace of every tick ('-': standard output)"},
      {"--shot", "FILE", "where F12 writes the frame (ovanta-shot.png)"},
-     {"--gl", "es1|es2", "the driver's GL ES 1.1, or ours over GL ES 2.0 (also OVANTA_GL)"}},
+     {"--gl", "es1|es2", "the driver's GL ES 1.1, or ours over GL ES 2.0 (also OVANTA_GL)"},
+     {"--import", "FILE", "import a VRM file as a character and show it (this run)"}},
     "Exit status: 0 done, 64 usage, 66 no bundle, 69 no display, 74 a trace, shot or settings\n"
     "that could not be written.\n"};
 
@@ -117,6 +119,8 @@ int main(int argc, char** argv) {
     return kExitNoInput;
   }
   if (!defaults.empty()) UserDefaultsSetPath(defaults.c_str());
+  // A file refused leaves her shown; its line says why.
+  if (args.Has("--import")) AppUseCharacter("ovanta", args.Value("--import"));
   // A trace that cannot be written fails the run at its end; she still runs.
   const bool trace_failed = !trace.empty() && !TraceOpen(trace);
 

@@ -3,11 +3,16 @@
 CPODScene* girl_model = nullptr;
 CPODScene* bg = nullptr;
 
-int n_clothes = 1;
-int n_background = 1;
+namespace {
+const int kStartOutfit = 1;  // casual
+}  // namespace
+
+int n_clothes = kStartOutfit;
+int n_background = kStartOutfit;
 int n_hair = 0;
 int n_skin = 0;
 int n_sound_set = 0;
+std::string girl_character_folder;
 
 UITextField* girlname = nullptr;
 
@@ -19,6 +24,7 @@ int debug_no_culling = 1;
 
 const char* const girl_model_name[kGirlOptionCount] = {"girl_beach", "girl_casual", "girl_school",
                                                        "girl_business"};
+const char* const girl_start_model = girl_model_name[kStartOutfit];
 const char* const bg_name[kGirlOptionCount] = {"bg_pool", "bg_casual", "bg_school", "bg_business"};
 const GirlLayer clothes[kGirlOptionCount] = {
     {"girl_beach_mask.png", "girl_beach_clothes.jpg"},

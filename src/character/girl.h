@@ -7,6 +7,8 @@
 // physics, animation players, voices) are declared in those modules' headers.
 #pragma once
 
+#include <string>
+
 class CPODScene;
 struct UITextField;
 
@@ -18,6 +20,9 @@ extern int n_background;  // backdrop 0..3, always equal to n_clothes
 extern int n_hair;        // hair colour 0..3
 extern int n_skin;        // skin tone 0..3
 extern int n_sound_set;   // voice language 0..1
+// The imported character shown instead of her (vrm/characters.h): its
+// folder, "" for her. Outfit, hair and skin apply to her only.
+extern std::string girl_character_folder;
 
 extern UITextField* girlname;  // where the name is shown and edited
 
@@ -38,6 +43,10 @@ const int kGirlOptionCount = 4;
 // Her voices (n_sound_set): English, Russian.
 const int kGirlVoiceCount = 2;
 extern const char* const girl_model_name[kGirlOptionCount];  // "girl_beach", ...
+// Her model in her start-up outfit: an imported character takes her clips
+// and her height from it (app/app_character.h), as her VRM exports are
+// made of it (tools/girlgen).
+extern const char* const girl_start_model;
 extern const char* const bg_name[kGirlOptionCount];          // "bg_pool", ...
 extern const GirlLayer clothes[kGirlOptionCount];
 extern const GirlLayer hair[kGirlOptionCount];

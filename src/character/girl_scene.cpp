@@ -72,12 +72,19 @@ void GirlLoadScene() {
   bg = new CPODScene();
   LoadPodModel(bg, bg_name[n_background], "background", true);
   girl_model = new CPODScene();
-  LoadPodModel(girl_model, girl_model_name[n_clothes], "girl", false);
-
   std::memset(&phy_skin, 0, sizeof(phy_skin));
-  PhySkinParse(&phy_skin, girl_model);
-
-  GirlDressModel(girl_model, n_clothes, n_hair, n_skin);
+  // An imported character that cannot be loaded (its folder removed since)
+  // gives way to her.
+  if (!girl_character_folder.empty() && !LoadCharacterModel(girl_model, girl_character_folder))
+    girl_character_folder.clear();
+  if (girl_character_folder.empty()) {
+    LoadPodModel(girl_model, girl_model_name[n_clothes], "girl", false);
+    PhySkinParse(&phy_skin, girl_model);
+    GirlDressModel(girl_model, n_clothes, n_hair, n_skin);
+  } else {
+    // Its own pictures and colours; no soft parts of hers.
+    NormalizeModelNormals(girl_model);
+  }
   env.Load("round.png");
   TextureReuseEnd();
 }

@@ -18,6 +18,7 @@
 
 // Exit statuses shared by the programs (the values of <sysexits.h>).
 constexpr int kExitUsage = 64;    // the command line was wrong
+constexpr int kExitDataError = 65;  // an input was read and refused (a character file)
 constexpr int kExitNoInput = 66;  // an input file or the bundle is missing or unusable
 constexpr int kExitIoError = 74;  // an output (trace, picture, file) could not be written
 

@@ -131,7 +131,9 @@ struct ShareGroup {
 // state its uniforms were last given.
 struct Program {
   uint64_t key = 0, combine = 0;  // see es2_program.cpp
+  uint32_t alphaTest = 0;         // the alpha test's function, 0 for none
   GLuint id = 0;
+  GLint alphaRef = -1;
   GLint mvp = -1, modelview = -1, normalMatrix = -1, rescale = -1;
   GLint textureMatrix[kUnits] = {-1, -1}, sampler[kUnits] = {-1, -1}, envColor[kUnits] = {-1, -1};
   GLint sceneAmbient = -1, matAmbient = -1, matDiffuse = -1, matSpecular = -1, matEmission = -1,
@@ -170,14 +172,19 @@ struct Es2Context {
   gles2::Material material;
   uint32_t lightStamp = 1, materialStamp = 1;
 
-  // The other fixed-function enables. Only fog changes pixels here: alpha
-  // test, logic op and clip planes have no entry point for their function,
-  // operation or plane, whose defaults pass everything; smoothing and
-  // multisampling have nothing to act on in a single-sample colour buffer.
+  // The other fixed-function enables. Fog and the alpha test change pixels
+  // here; logic op and clip planes have no entry point for their operation
+  // or plane, whose defaults pass everything; smoothing and multisampling
+  // have nothing to act on in a single-sample colour buffer.
   bool fog = false, alphaTest = false, colorLogicOp = false, lineSmooth = false;
+  GLenum alphaFunc = GL_ALWAYS;
+  float alphaRef = 0;
   bool pointSmooth = false, multisample = true, sampleAlphaToOne = false;
   bool clipPlane[gles2::kClipPlanes] = {};
   GLenum shadeModel = GL_SMOOTH;
+  // Kept here as well, since the engine asks for them at every draw: a
+  // browser answers these from its GPU process, after everything queued.
+  GLenum blendSrc = GL_ONE, blendDst = GL_ZERO, frontFace = GL_CCW;
 
   // Programs and their inputs
   std::vector<std::unique_ptr<gles2::Program>> programs;

@@ -1,8 +1,9 @@
 // Shader variants of the translation. The fixed-function state that changes
 // what is computed (lighting and which lights, their kind, colour material,
 // normal scaling, fog, each texture unit's environment and its texture's
-// format) packs into a 64-bit key, and the combiner of units in GL_COMBINE
-// mode into a second; each key gets one program, generated in
+// format) packs into a 64-bit key, the combiner of units in GL_COMBINE
+// mode into a second and the alpha test's function into a third; each key
+// gets one program, generated in
 // GLSL ES 1.00 on first use and kept. State that only changes values
 // (matrices, light and material colours) goes into uniforms, updated when
 // the state's stamp differs from the one the program last saw.
@@ -290,7 +291,12 @@ std::string Combiner(uint64_t bits, int u) {
   return s + "    c = vec4(r, a);\n";
 }
 
-std::string FragmentShader(uint64_t key, uint64_t combine) {
+// The alpha test's comparisons, by function less GL_NEVER (ES 1.1 compares
+// the fragment's alpha after texturing and fog).
+const char* const kAlphaPasses[] = {"false", "c.a < u_alphaRef", "c.a == u_alphaRef", "c.a <= u_alphaRef",
+                                    "c.a > u_alphaRef", "c.a != u_alphaRef", "c.a >= u_alphaRef", "true"};
+
+std::string FragmentShader(uint64_t key, uint64_t combine, uint32_t alphaTest) {
   std::string s =
       "#version 100\n#ifdef GL_FRAGMENT_PRECISION_HIGH\nprecision highp float;\n#else\n"
       "precision mediump float;\n#endif\nvarying vec4 v_color;\n";
@@ -302,6 +308,7 @@ std::string FragmentShader(uint64_t key, uint64_t combine) {
     s += "varying " + TexCoordType(key, u) + " v_texCoord" + N(u) + ";\nuniform sampler2D u_sampler" + N(u) + ";\n";
     if (k.mode == kBlend || k.mode == kCombine) s += "uniform vec4 u_envColor" + N(u) + ";\n";
   }
+  if (alphaTest) s += "uniform float u_alphaRef;\n";
   s += "void main() {\n";
   s += (key & kTwoSide) ? "  vec4 c = gl_FrontFacing ? v_color : v_backColor;\n" : "  vec4 c = v_color;\n";
   if (combine) s += "  vec4 primary = c;\n";
@@ -341,6 +348,7 @@ std::string FragmentShader(uint64_t key, uint64_t combine) {
   // Fog with its defaults (the engine has no call to change them): GL_EXP,
   // density 1, colour (0, 0, 0, 0).
   if (key & kFog) s += "  c.rgb = c.rgb * v_fog;\n";
+  if (alphaTest) s += std::string("  if (!(") + kAlphaPasses[alphaTest - 1] + ")) discard;\n";
   s += "  gl_FragColor = c;\n}\n";
   return s;
 }
@@ -362,12 +370,13 @@ GLuint Compile(Es2Context& c, GLenum type, const std::string& source, uint64_t k
   return shader;
 }
 
-std::unique_ptr<Program> Build(Es2Context& c, uint64_t key, uint64_t combine) {
+std::unique_ptr<Program> Build(Es2Context& c, uint64_t key, uint64_t combine, uint32_t alphaTest) {
   auto p = std::make_unique<Program>();
   p->key = key;
   p->combine = combine;
+  p->alphaTest = alphaTest;
   const GLuint vs = Compile(c, GL_VERTEX_SHADER, VertexShader(key), key);
-  const GLuint fs = vs ? Compile(c, GL_FRAGMENT_SHADER, FragmentShader(key, combine), key) : 0;
+  const GLuint fs = vs ? Compile(c, GL_FRAGMENT_SHADER, FragmentShader(key, combine, alphaTest), key) : 0;
   if (!vs || !fs) {
     if (vs) c.gl.DeleteShader(vs);
     return p;  // id 0: draws with this state are skipped
@@ -402,6 +411,7 @@ std::unique_ptr<Program> Build(Es2Context& c, uint64_t key, uint64_t combine) {
   p->matSpecular = at("u_matSpecular");
   p->matEmission = at("u_matEmission");
   p->shininess = at("u_shininess");
+  p->alphaRef = at("u_alphaRef");
   for (int i = 0; i < kLights; ++i) {
     const std::string l = "u_light" + N(i);
     Program::LightUniforms& u = p->lights[i];
@@ -508,13 +518,14 @@ bool ProgramUsesLitPosition(const Program& p) { return (p.key & kFlatLit) != 0; 
 Program* PrepareProgram(Es2Context& c, GLenum mode) {
   uint64_t combine = 0;
   const uint64_t key = ComputeKey(c, mode, &combine);
-  auto is = [&](const Program* q) { return q && q->key == key && q->combine == combine; };
+  const uint32_t alphaTest = c.alphaTest && c.alphaFunc != GL_ALWAYS ? c.alphaFunc - GL_NEVER + 1 : 0;
+  auto is = [&](const Program* q) { return q && q->key == key && q->combine == combine && q->alphaTest == alphaTest; };
   Program* p = is(c.program) ? c.program : nullptr;
   if (!p) {
     for (auto& q : c.programs)
       if (is(q.get())) p = q.get();
     if (!p) {
-      c.programs.push_back(Build(c, key, combine));
+      c.programs.push_back(Build(c, key, combine, alphaTest));
       p = c.programs.back().get();
     }
   }
@@ -526,6 +537,7 @@ Program* PrepareProgram(Es2Context& c, GLenum mode) {
   UpdateMatrices(c, *p);
   UpdateLighting(c, *p);
   UpdateUnits(c, *p);
+  if (p->alphaRef >= 0) c.gl.Uniform1f(p->alphaRef, c.alphaRef < 0 ? 0 : (c.alphaRef > 1 ? 1 : c.alphaRef));
   return p;
 }
 

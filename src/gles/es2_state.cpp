@@ -297,8 +297,11 @@ bool LayerValues(Es2Context& c, GLenum pname, float* v, int* n, ValueKind* kind)
     case GL_LIGHT_MODEL_AMBIENT: copy(c.lightModelAmbient, 4); *kind = kColorValue; return true;
     case GL_LIGHT_MODEL_TWO_SIDE: v[0] = c.twoSide; *kind = kBoolean; return true;
     case GL_SHADE_MODEL: v[0] = static_cast<float>(c.shadeModel); return true;
-    case GL_ALPHA_TEST_FUNC: v[0] = GL_ALWAYS; return true;
-    case GL_ALPHA_TEST_REF: v[0] = 0; *kind = kColorValue; return true;
+    case GL_BLEND_SRC: v[0] = static_cast<float>(c.blendSrc); return true;
+    case GL_BLEND_DST: v[0] = static_cast<float>(c.blendDst); return true;
+    case GL_FRONT_FACE: v[0] = static_cast<float>(c.frontFace); return true;
+    case GL_ALPHA_TEST_FUNC: v[0] = static_cast<float>(c.alphaFunc); return true;
+    case GL_ALPHA_TEST_REF: v[0] = c.alphaRef; *kind = kColorValue; return true;
     case GL_LOGIC_OP_MODE: v[0] = GL_COPY; return true;
     case GL_FOG_MODE: v[0] = GL_EXP; return true;
     case GL_FOG_DENSITY: case GL_FOG_END: v[0] = 1; return true;
@@ -332,19 +335,16 @@ bool LayerValues(Es2Context& c, GLenum pname, float* v, int* n, ValueKind* kind)
   return true;
 }
 
-// Names ES 2.0 answers with the same meaning (ES 1.1's blend factor names
-// become ES 2.0's).
-bool PassedQuery(GLenum* pname) {
-  switch (*pname) {
-    case GL_BLEND_SRC: *pname = GL_BLEND_SRC_RGB; return true;
-    case GL_BLEND_DST: *pname = GL_BLEND_DST_RGB; return true;
+// Names ES 2.0 answers with the same meaning.
+bool PassedQuery(GLenum pname) {
+  switch (pname) {
     case GL_VIEWPORT: case GL_SCISSOR_BOX: case GL_MAX_VIEWPORT_DIMS: case GL_MAX_TEXTURE_SIZE:
     case GL_RED_BITS: case GL_GREEN_BITS: case GL_BLUE_BITS: case GL_ALPHA_BITS: case GL_DEPTH_BITS:
     case GL_STENCIL_BITS: case GL_SUBPIXEL_BITS: case GL_SAMPLE_BUFFERS: case GL_SAMPLES:
     case GL_PACK_ALIGNMENT: case GL_UNPACK_ALIGNMENT:
     case GL_FRAMEBUFFER_BINDING_OES: case GL_RENDERBUFFER_BINDING_OES: case GL_MAX_RENDERBUFFER_SIZE_OES:
     case GL_COLOR_CLEAR_VALUE: case GL_DEPTH_CLEAR_VALUE: case GL_DEPTH_FUNC: case GL_DEPTH_RANGE:
-    case GL_DEPTH_WRITEMASK: case GL_COLOR_WRITEMASK: case GL_CULL_FACE_MODE: case GL_FRONT_FACE:
+    case GL_DEPTH_WRITEMASK: case GL_COLOR_WRITEMASK: case GL_CULL_FACE_MODE:
     case GL_STENCIL_CLEAR_VALUE: case GL_STENCIL_FUNC: case GL_STENCIL_VALUE_MASK: case GL_STENCIL_REF:
     case GL_STENCIL_FAIL: case GL_STENCIL_PASS_DEPTH_FAIL: case GL_STENCIL_PASS_DEPTH_PASS:
     case GL_STENCIL_WRITEMASK: case GL_LINE_WIDTH: case GL_ALIASED_LINE_WIDTH_RANGE:
@@ -999,6 +999,13 @@ void GL_APIENTRY ReadPixels(GLint x, GLint y, GLsizei w, GLsizei h, GLenum forma
   c.gl.ReadPixels(x, y, w, h, format, type, pixels);
 }
 
+void GL_APIENTRY AlphaFunc(GLenum func, GLfloat ref) {
+  Es2Context& c = C();
+  if (func < GL_NEVER || func > GL_ALWAYS) return SetError(c, GL_INVALID_ENUM);
+  c.alphaFunc = func;
+  c.alphaRef = ref;  // kept as given, as the driver's own query gives it back; clamped where it is used
+}
+
 // --- state ES 2.0 keeps -------------------------------------------------------
 
 void GL_APIENTRY BlendFunc(GLenum s, GLenum d) {
@@ -1012,6 +1019,8 @@ void GL_APIENTRY BlendFunc(GLenum s, GLenum d) {
   const bool dstOk = common(d) || d == GL_SRC_COLOR || d == GL_ONE_MINUS_SRC_COLOR || d == GL_DST_COLOR ||
                      d == GL_ONE_MINUS_DST_COLOR;
   if (!srcOk || !dstOk) return SetError(c, GL_INVALID_ENUM);
+  c.blendSrc = s;
+  c.blendDst = d;
   c.gl.BlendFunc(s, d);
 }
 
@@ -1026,7 +1035,12 @@ void GL_APIENTRY ClearColor(GLfloat r, GLfloat g, GLfloat b, GLfloat a) { C().gl
 void GL_APIENTRY ClearDepthf(GLfloat d) { C().gl.ClearDepthf(d); }
 void GL_APIENTRY CullFace(GLenum mode) { C().gl.CullFace(mode); }
 void GL_APIENTRY DepthFunc(GLenum func) { C().gl.DepthFunc(func); }
-void GL_APIENTRY FrontFace(GLenum mode) { C().gl.FrontFace(mode); }
+void GL_APIENTRY FrontFace(GLenum mode) {
+  Es2Context& c = C();
+  if (mode != GL_CW && mode != GL_CCW) return SetError(c, GL_INVALID_ENUM);
+  c.frontFace = mode;
+  c.gl.FrontFace(mode);
+}
 void GL_APIENTRY Finish() { C().gl.Finish(); }
 void GL_APIENTRY Flush() { C().gl.Flush(); }
 void GL_APIENTRY Scissor(GLint x, GLint y, GLsizei w, GLsizei h) { C().gl.Scissor(x, y, w, h); }
@@ -1100,7 +1114,7 @@ void GL_APIENTRY GetFloatv(GLenum pname, GLfloat* out) {
     std::memcpy(out, v, sizeof(float) * n);
   } else if (LayerCap(c, pname) || PassedCap(pname) || ArrayOf(c, pname)) {
     *out = IsEnabled(pname) ? 1.0f : 0.0f;
-  } else if (PassedQuery(&pname)) {
+  } else if (PassedQuery(pname)) {
     c.gl.GetFloatv(pname, out);
   } else {
     SetError(c, GL_INVALID_ENUM);
@@ -1117,7 +1131,7 @@ void GL_APIENTRY GetIntegerv(GLenum pname, GLint* out) {
       out[i] = kind == kColorValue ? ColorToInt(v[i]) : static_cast<GLint>(std::lround(v[i]));
   } else if (LayerCap(c, pname) || PassedCap(pname) || ArrayOf(c, pname)) {
     *out = IsEnabled(pname);
-  } else if (PassedQuery(&pname)) {
+  } else if (PassedQuery(pname)) {
     c.gl.GetIntegerv(pname, out);
   } else {
     SetError(c, GL_INVALID_ENUM);

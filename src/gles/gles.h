@@ -17,6 +17,7 @@
 #include "gles/gles_dispatch.h"
 
 #define glActiveTexture gles_dispatch.ActiveTexture
+#define glAlphaFunc gles_dispatch.AlphaFunc
 #define glBindTexture gles_dispatch.BindTexture
 #define glBlendFunc gles_dispatch.BlendFunc
 #define glClear gles_dispatch.Clear

@@ -10,6 +10,10 @@
 #include <jpeglib.h>
 #include <png.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "files/files.h"
 
 namespace {
@@ -464,10 +468,20 @@ int PngChannels(int colorType) {
 
 // Nothing to unwind between setjmp and libpng's longjmp: the row pointers
 // and palette are made by the caller.
-bool EncodePng(png_structp png, png_infop info, FILE* f, int width, int height, png_bytepp rows,
-               const PngFormat& fmt, const std::vector<png_color>& palette) {
+void AppendPngBytes(png_structp png, png_bytep data, size_t length) {
+  auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+  out->insert(out->end(), data, data + length);
+}
+void FlushNothing(png_structp) {}
+
+// Into the file `f`, or when it is null into the bytes `mem`.
+bool EncodePng(png_structp png, png_infop info, FILE* f, std::vector<uint8_t>* mem, int width, int height,
+               png_bytepp rows, const PngFormat& fmt, const std::vector<png_color>& palette) {
   if (setjmp(png_jmpbuf(png))) return false;
-  png_init_io(png, f);
+  if (f)
+    png_init_io(png, f);
+  else
+    png_set_write_fn(png, mem, AppendPngBytes, FlushNothing);
   if (fmt.compression >= 0) png_set_compression_level(png, fmt.compression);
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height),
                fmt.depth, fmt.colorType, fmt.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
@@ -506,12 +520,11 @@ bool EncodeJpeg(jpeg_compress_struct* c, JpegErrors* err, FILE* f, int width, in
 
 }  // namespace
 
-bool WritePng(const std::string& path, int width, int height, const uint8_t* rows,
-              const PngFormat& format) {
-  if (!rows || width <= 0 || height <= 0) {
-    std::fprintf(stderr, "Couldn't write PNG '%s': no picture\n", path.c_str());
-    return false;
-  }
+namespace {
+
+// The PNG of `rows` into the file `f` or the bytes `mem`.
+bool WritePngTo(FILE* f, std::vector<uint8_t>* mem, int width, int height, const uint8_t* rows,
+                const PngFormat& format) {
   const size_t rowBytes =
       (static_cast<size_t>(width) * PngChannels(format.colorType) * format.depth + 7) / 8;
   std::vector<png_bytep> rowPointers(static_cast<size_t>(height));
@@ -519,15 +532,30 @@ bool WritePng(const std::string& path, int width, int height, const uint8_t* row
   std::vector<png_color> palette;
   for (size_t i = 0; i + 2 < format.palette.size(); i += 3)
     palette.push_back({format.palette[i], format.palette[i + 1], format.palette[i + 2]});
-
-  OutFile out;
-  if (!OpenOut(&out, path, format.throughTemporary, "PNG")) return false;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, PngFail, PngIgnoreWarning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
-  const bool ok = png && info &&
-                  EncodePng(png, info, out.f, width, height, rowPointers.data(), format, palette);
+  const bool ok = png && info && EncodePng(png, info, f, mem, width, height, rowPointers.data(), format, palette);
   png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
-  return CloseOut(&out, ok, "PNG");
+  return ok;
+}
+
+}  // namespace
+
+bool WritePng(const std::string& path, int width, int height, const uint8_t* rows,
+              const PngFormat& format) {
+  if (!rows || width <= 0 || height <= 0) {
+    std::fprintf(stderr, "Couldn't write PNG '%s': no picture\n", path.c_str());
+    return false;
+  }
+  OutFile out;
+  if (!OpenOut(&out, path, format.throughTemporary, "PNG")) return false;
+  return CloseOut(&out, WritePngTo(out.f, nullptr, width, height, rows, format), "PNG");
+}
+
+bool EncodePngBytes(int width, int height, const uint8_t* rows, std::vector<uint8_t>* out,
+                    const PngFormat& format) {
+  out->clear();
+  return rows && width > 0 && height > 0 && WritePngTo(nullptr, out, width, height, rows, format);
 }
 
 bool WriteJpeg(const std::string& path, int width, int height, const uint8_t* samples,
@@ -546,4 +574,47 @@ bool WriteJpeg(const std::string& path, int width, int height, const uint8_t* sa
   const bool ok = EncodeJpeg(&c, &err, out.f, width, height, samples, format);
   jpeg_destroy_compress(&c);
   return CloseOut(&out, ok, "JPEG");
+}
+
+void BlendMaskedPixels(unsigned char* tex, const unsigned char* mask, const unsigned char* picture, size_t count,
+           bool blendAlpha) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  // Four pixels at a time, the same bytes: with m the mask's red, M = 257 m
+  // and N = 65535 - M = 257 (255 - m), so (N t + M p) >> 16 is
+  // (257 s) >> 16 for s = (255 - m) t + m p, which fits 16 bits (checked
+  // equal to the loop below for every t, p and m). Her texture blends two
+  // layers of a million pixels at a reload: 1 ms each instead of 4.
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i red = _mm_set1_epi32(0xFF);
+  const __m128i c255 = _mm_set1_epi16(255);
+  const __m128i c257 = _mm_set1_epi16(257);
+  const __m128i keep = blendAlpha ? zero : _mm_set1_epi32(static_cast<int>(0xFF000000u));  // bytes left as they are
+  for (; i + 4 <= count; i += 4) {
+    unsigned char* at = tex + 4 * i;
+    const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(picture + 4 * i));
+    __m128i m = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(mask + 4 * i)), red);
+    m = _mm_or_si128(m, _mm_slli_epi32(m, 8));
+    m = _mm_or_si128(m, _mm_slli_epi32(m, 16));  // the red in every byte of its pixel
+    __m128i half[2];
+    for (int h = 0; h < 2; ++h) {
+      const __m128i t16 = h ? _mm_unpackhi_epi8(t, zero) : _mm_unpacklo_epi8(t, zero);
+      const __m128i p16 = h ? _mm_unpackhi_epi8(p, zero) : _mm_unpacklo_epi8(p, zero);
+      const __m128i m16 = h ? _mm_unpackhi_epi8(m, zero) : _mm_unpacklo_epi8(m, zero);
+      const __m128i s = _mm_add_epi16(_mm_mullo_epi16(_mm_sub_epi16(c255, m16), t16), _mm_mullo_epi16(m16, p16));
+      half[h] = _mm_mulhi_epu16(s, c257);
+    }
+    const __m128i blended = _mm_packus_epi16(half[0], half[1]);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(at),
+                     _mm_or_si128(_mm_and_si128(keep, t), _mm_andnot_si128(keep, blended)));
+  }
+#endif
+  for (size_t at = 4 * i; i < count; ++i, at += 4) {
+    const uint32_t M = mask[at] * 257u;
+    const uint32_t N = 65535u - M;
+    for (size_t k = 0; k < 3; ++k)
+      tex[at + k] = static_cast<unsigned char>((N * tex[at + k] + M * picture[at + k]) >> 16);
+    if (blendAlpha) tex[at + 3] = static_cast<unsigned char>((N * tex[at + 3] + M * picture[at + 3]) >> 16);
+  }
 }

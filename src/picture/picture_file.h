@@ -92,6 +92,19 @@ struct PngFormat {
 bool WritePng(const std::string& path, int width, int height, const uint8_t* rows,
               const PngFormat& format = {});
 
+// The same PNG as bytes in memory (a picture inside another file). False,
+// with nothing printed, when it cannot be made.
+bool EncodePngBytes(int width, int height, const uint8_t* rows, std::vector<uint8_t>* out,
+                    const PngFormat& format = {});
+
+// Lays `picture` over `tex` weighted by the red of `mask`, `count` pixels of
+// 4 bytes each: tex = (tex * (65535 - M) + picture * M) >> 16 with M =
+// 257 * red, on R, G and B, and on A too with `blendAlpha` (else A is left).
+// Her texture is composed of layers so (texture/gamelib.h), and so are her
+// VRM exports' pictures (tools/girlgen).
+void BlendMaskedPixels(unsigned char* tex, const unsigned char* mask, const unsigned char* picture, size_t count,
+                       bool blendAlpha);
+
 struct JpegFormat {
   int components = 3;  // 1 grey, 3 RGB
   int quality = 90;

@@ -121,8 +121,11 @@ bool NodeDrawnRect(CPODScene* scene, SPODNode& node, const float proj[16], const
 
   if (!mesh->boneWeights.data) {
     if (v.type != EPODDataFloat || v.componentCount < 3) return false;
-    const size_t stride = v.stride ? v.stride : 3 * sizeof(float);
-    auto at = [&](uint32_t i) { return reinterpret_cast<const float*>(v.data + i * stride); };
+    // Where its morph targets put the vertices, as the drawing does.
+    const VECTOR3* morphed = MorphMeshP(mesh);
+    const uint8_t* data = morphed ? reinterpret_cast<const uint8_t*>(morphed) : v.data;
+    const size_t stride = morphed ? 12 : v.stride ? v.stride : 3 * sizeof(float);
+    auto at = [&](uint32_t i) { return reinterpret_cast<const float*>(data + i * stride); };
     for (uint32_t i = 0; i < mesh->vertexCount && !e.Done(); ++i) e.Add(at(i));
     // Cut by the near plane (a plant beside the camera): its triangles cut
     // as GL cuts them.

@@ -25,3 +25,14 @@ bool LoadPodModel(CPODScene* scene, const char* resourceName, const char* label,
   TexCoordFix(scene, TEXFIX_FLIP_V);
   return true;
 }
+
+bool LoadCharacterModel(CPODScene* scene, const std::string& folder) {
+  const std::string path = folder + "/model.POD";
+  if (!scene->ReadFromFile(path.c_str(), nullptr, 0)) {
+    std::fprintf(stderr, "Character %s: %s\n", path.c_str(), scene->readError() ? scene->readError() : "cannot be read");
+    return false;
+  }
+  PrecacheMaterialsFrom(scene, folder);
+  TexCoordFix(scene, TEXFIX_FLIP_V);
+  return true;
+}

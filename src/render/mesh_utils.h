@@ -2,6 +2,8 @@
 // backdrop loading turn a resource name into a drawable scene.
 #pragma once
 
+#include <string>
+
 class CPODScene;
 
 // Looks up resourceName with type "POD" in the bundle, reads it into the
@@ -11,3 +13,8 @@ class CPODScene;
 // "**ERROR** Failed to open %s file: %s\n" (standard error). On failure the
 // scene stays empty and the result is false.
 bool LoadPodModel(CPODScene* scene, const char* resourceName, const char* label, bool precache);
+// An imported character's model from its folder (vrm/characters.h):
+// model.POD read, its pictures loaded from the folder, texture coordinates
+// flipped as for every scene. False, with "Character PATH: reason" on
+// standard error, when it cannot be read.
+bool LoadCharacterModel(CPODScene* scene, const std::string& folder);

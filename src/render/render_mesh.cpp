@@ -325,6 +325,46 @@ void EnsureScratch(size_t n) {
   }
 }
 
+// Morph targets: positions and normals of vertices [lo, hi) with every
+// target of non-zero weight added, packed float triples in scratch arrays
+// kept between draws (entries outside the range keep what they held).
+// False, with nothing written, when no target has a weight: the mesh's own
+// arrays are then drawn.
+std::vector<VECTOR3> g_morphed_positions;
+std::vector<VECTOR3> g_morphed_normals;
+
+bool Morph(const SPODMesh& mesh, int lo, int hi) {
+  bool any = false;
+  for (uint32_t k = 0; k < mesh.morphCount; ++k) any |= mesh.morphs[k].weight != 0.0f && mesh.morphs[k].count > 0;
+  if (!any) return false;
+  const size_t n = mesh.vertexCount;
+  if (g_morphed_positions.size() < n) {
+    g_morphed_positions.resize(n, VECTOR3{0.0f, 0.0f, 0.0f});
+    g_morphed_normals.resize(n, VECTOR3{0.0f, 0.0f, 0.0f});
+  }
+  const CPODData& v = mesh.vertices;
+  const CPODData& nr = mesh.normals;
+  const size_t vs = v.stride ? v.stride : 12, ns = nr.stride ? nr.stride : 12;
+  for (int i = lo; i < hi; ++i) {
+    std::memcpy(&g_morphed_positions[i], v.data + i * vs, 12);
+    if (nr.data) std::memcpy(&g_morphed_normals[i], nr.data + i * ns, 12);
+  }
+  for (uint32_t k = 0; k < mesh.morphCount; ++k) {
+    const SPODMorph& m = mesh.morphs[k];
+    if (m.weight == 0.0f) continue;
+    for (uint32_t e = 0; e < m.count; ++e) {
+      const int i = static_cast<int>(m.indices[e]);
+      if (i < lo || i >= hi) continue;
+      const float* d = m.deltas + 6 * static_cast<size_t>(e);
+      VECTOR3& p = g_morphed_positions[i];
+      p.x += m.weight * d[0], p.y += m.weight * d[1], p.z += m.weight * d[2];
+      VECTOR3& q = g_morphed_normals[i];
+      q.x += m.weight * d[3], q.y += m.weight * d[4], q.z += m.weight * d[5];
+    }
+  }
+  return true;
+}
+
 // The vertices that triangles [first, first + count) reference, as a range.
 // Exporters keep each batch's vertices together, so the range is tight.
 void ReferencedRange(const SPODMesh& mesh, int first, int count, int* lo, int* hi) {
@@ -502,6 +542,10 @@ void TransVec3TransformWeightedArrayN(VECTOR3* out, int outStride, const VECTOR3
   Blend(j, 0, count);
 }
 
+const VECTOR3* MorphMeshP(const SPODMesh* mesh) {
+  return Morph(*mesh, 0, static_cast<int>(mesh->vertexCount)) ? g_morphed_positions.data() : nullptr;
+}
+
 bool SkinUseAvx(bool enable) {
 #ifdef OVANTA_SKIN_AVX
   g_skin_avx = enable && CpuHasAvx();
@@ -521,11 +565,14 @@ const VECTOR3* SkinMeshP(const SPODMesh* mesh, int firstTriangle, int triangleCo
   if (mesh->stripCount == 0 && mesh->faces.data)
     UsedRange(*mesh, firstTriangle, triangleCount, &lo, &hi);
   const bool hasNormals = mesh->normals.data != nullptr;
+  const bool morphed = Morph(*mesh, lo, hi);
   BlendJob j = {
       reinterpret_cast<uint8_t*>(g_skinned_positions.data()), 12,
-      mesh->vertices.data, static_cast<int>(mesh->vertices.stride),
+      morphed ? reinterpret_cast<const uint8_t*>(g_morphed_positions.data()) : mesh->vertices.data,
+      morphed ? 12 : static_cast<int>(mesh->vertices.stride),
       hasNormals ? reinterpret_cast<uint8_t*>(g_skinned_normals.data()) : nullptr, 12,
-      mesh->normals.data, static_cast<int>(mesh->normals.stride),
+      morphed ? reinterpret_cast<const uint8_t*>(g_morphed_normals.data()) : mesh->normals.data,
+      morphed ? 12 : static_cast<int>(mesh->normals.stride),
       mesh->boneIndices.data, static_cast<int>(mesh->boneIndices.stride),
       mesh->boneWeights.data, static_cast<int>(mesh->boneWeights.stride),
       static_cast<int>(mesh->boneIndices.componentCount), false};
@@ -562,7 +609,16 @@ void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triang
   const void* normalData = nullptr;
   bool normalsPacked = false;  // float[3], 12 bytes apart: what the light reads
   const void* drawnPositions = nullptr;  // skinned: the blended positions
-  if (!skinned) {
+  if (!skinned && MorphMeshP(mesh)) {
+    glVertexPointer(3, GL_FLOAT, 12, g_morphed_positions.data());
+    drawnPositions = g_morphed_positions.data();
+    if (mesh->normals.data) {
+      normalType = GL_FLOAT;
+      normalStride = 12;
+      normalData = g_morphed_normals.data();
+      normalsPacked = true;
+    }
+  } else if (!skinned) {
     const CPODData& v = mesh->vertices;
     glVertexPointer(v.componentCount, GLType(v.type), v.stride, v.data);
     const CPODData& nr = mesh->normals;
@@ -642,8 +698,10 @@ void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triang
   GL_CHECK();
 }
 
-void DrawNodeP(CPODScene* scene, SPODNode* node, bool useWorldMatrix, bool bindMaterial,
-               EnvLight* light) {
+namespace {
+
+void DrawNodeBody(CPODScene* scene, SPODNode* node, bool useWorldMatrix, bool bindMaterial,
+                  EnvLight* light) {
   const SPODMesh* mesh = &scene->meshes[node->meshIndex];
   if (bindMaterial) LoadMaterialI(scene, node->materialIndex);
   glMatrixMode(GL_MODELVIEW);
@@ -693,6 +751,20 @@ void DrawNodeP(CPODScene* scene, SPODNode* node, bool useWorldMatrix, bool bindM
   }
   glMatrixMode(GL_MODELVIEW);
   glPopMatrix();
+}
+
+}  // namespace
+
+void DrawNodeP(CPODScene* scene, SPODNode* node, bool useWorldMatrix, bool bindMaterial,
+               EnvLight* light) {
+  // A material drawn from both sides is, whatever culling is on; one that
+  // tests alpha leaves the test off again after.
+  const bool bothSides = bindMaterial && MaterialDrawsBothSides(scene, node->materialIndex) &&
+                         glIsEnabled(GL_CULL_FACE);
+  if (bothSides) glDisable(GL_CULL_FACE);
+  DrawNodeBody(scene, node, useWorldMatrix, bindMaterial, light);
+  if (bothSides) glEnable(GL_CULL_FACE);
+  if (bindMaterial && MaterialTestsAlpha(scene, node->materialIndex)) glDisable(GL_ALPHA_TEST);
 }
 
 void DrawModelWithEnv(CPODScene* scene, float frame, EnvLight* light) {

@@ -67,6 +67,11 @@ void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triang
 const VECTOR3* SkinMeshP(const SPODMesh* mesh, int firstTriangle, int triangleCount,
                          const VECTOR3** normalsOut);
 
+// The mesh's positions with the morph targets of non-zero weight added, as
+// DrawMeshP draws a rigid mesh, in scratch kept until the next call (normals
+// beside them); null when no target has a weight (the mesh's own are drawn).
+const VECTOR3* MorphMeshP(const SPODMesh* mesh);
+
 // Skinning uses eight-lane AVX code when the CPU has it, four-lane code
 // otherwise; both give the same bits. Lets tests run both paths. Returns
 // whether the AVX path is now in use.

@@ -68,6 +68,12 @@ void PODReleaseRecords(SPODScene& s) {
     std::free(m.boneBatches.batchBoneCounts);
     std::free(m.boneBatches.batchOffsets);
     std::free(m.boneBatches.batchVertexRanges);
+    for (uint32_t k = 0; m.morphs && k < m.morphCount; ++k) {
+      std::free(m.morphs[k].name);
+      std::free(m.morphs[k].indices);
+      std::free(m.morphs[k].deltas);
+    }
+    std::free(m.morphs);
   }
   std::free(s.meshes);
   for (uint32_t i = 0; s.nodes && i < s.nodeCount; ++i) {
@@ -76,6 +82,7 @@ void PODReleaseRecords(SPODScene& s) {
     std::free(s.nodes[i].rotations);
     std::free(s.nodes[i].scales);
     std::free(s.nodes[i].matrices);
+    std::free(s.nodes[i].inverseBind);
   }
   std::free(s.nodes);
   for (uint32_t i = 0; s.textures && i < s.textureCount; ++i) std::free(s.textures[i]);
@@ -365,6 +372,20 @@ void CPODScene::GetWorldMatrix(MATRIX& out, const SPODNode& node) const {
 
 void CPODScene::GetBoneWorldMatrix(MATRIX& out, const SPODNode& meshNode, const SPODNode& boneNode) {
   const float frame = evalState ? evalState->currentFrame : 0.0f;
+  if (boneNode.inverseBind) {
+    // The bind pose is the file's own, not frame 0's.
+    SetFrame(0.0f);
+    m_bindQuery = true;
+    GetWorldMatrix(out, meshNode);
+    m_bindQuery = false;
+    SetFrame(frame);
+    MATRIX bind, now;
+    std::memcpy(bind.f, boneNode.inverseBind, sizeof bind.f);
+    MatrixMultiply(out, out, bind);
+    GetWorldMatrix(now, boneNode);
+    MatrixMultiply(out, out, now);
+    return;
+  }
   SetFrame(0.0f);
   m_bindQuery = true;
   GetWorldMatrix(out, meshNode);
@@ -434,7 +455,14 @@ void ModelPODToggleFixedPoint(SPODScene& s) {
     Toggle(toFloat, n.rotations, 4 * ((f & 2u) ? s.frameCount : 1));
     Toggle(toFloat, n.scales, 7 * ((f & 4u) ? s.frameCount : 1));
     Toggle(toFloat, n.matrices, 16 * ((f & 8u) ? s.frameCount : 1));
+    Toggle(toFloat, n.inverseBind, 16);
   }
+  for (uint32_t i = 0; s.meshes && i < s.meshCount; ++i)
+    for (uint32_t k = 0; s.meshes[i].morphs && k < s.meshes[i].morphCount; ++k) {
+      SPODMorph& mo = s.meshes[i].morphs[k];
+      Toggle(toFloat, &mo.weight, 1);
+      Toggle(toFloat, mo.deltas, 6 * mo.count);
+    }
   for (uint32_t i = 0; s.materials && i < s.materialCount; ++i) {
     SPODMaterial& m = s.materials[i];
     Toggle(toFloat, &m.opacity, 1);
@@ -442,6 +470,7 @@ void ModelPODToggleFixedPoint(SPODScene& s) {
     Toggle(toFloat, m.diffuse, 3);
     Toggle(toFloat, m.specular, 3);
     Toggle(toFloat, &m.shininess, 1);
+    Toggle(toFloat, &m.alphaCutoff, 1);
   }
   Toggle(toFloat, s.backgroundColour, 3);
   Toggle(toFloat, s.ambientColour, 3);

@@ -87,6 +87,18 @@ struct SPODLightEntry {
   uint32_t lightType;
 };
 
+// How a material's alpha is used. The built-in files leave it at
+// EPODAlphaByName: the name rules (texture/texture_library.h) apply.
+enum EPODAlphaMode : uint32_t {
+  EPODAlphaByName = 0,
+  EPODAlphaOpaque = 1,
+  EPODAlphaMask = 2,   // drawn where alpha >= alphaCutoff
+  EPODAlphaBlend = 3,
+};
+// SPODMaterial::flags.
+const uint32_t kPODMaterialDoubleSided = 1u;  // both sides drawn whatever culling is on
+const uint32_t kPODMaterialUnlit = 2u;        // the diffuse colour at full light
+
 struct SPODMaterial {
   char* name;            // "alpha" / "const" in it choose the blend paths
   int32_t textureIndex;  // into textures, -1 for none; later a registry reference
@@ -97,6 +109,12 @@ struct SPODMaterial {
   float shininess;
   char* effectFile;
   char* effectName;
+  // An imported character's materials (0 in the built-in files): the alpha
+  // mode (EPODAlphaMode), its cutoff, kPODMaterial* flags. With a mode set,
+  // `opacity` is the colour's alpha.
+  uint32_t alphaMode;
+  float alphaCutoff;
+  uint32_t flags;
 };
 
 struct SPODNode {
@@ -109,6 +127,19 @@ struct SPODNode {
   float* rotations;  // 4 floats an entry (QUATERNION)
   float* scales;     // 7 floats an entry; the first three are used
   float* matrices;   // 16 floats an entry; replaces the three above
+  // 16 floats or null: the inverse of the node's world matrix in the pose its
+  // skin was bound in. Without it the bind pose is frame 0.
+  float* inverseBind;
+};
+
+// A morph target of a mesh: offsets of some of its vertices' positions and
+// normals, added times `weight` before skinning.
+struct SPODMorph {
+  char* name;
+  float weight;       // as the file gives it; changed at run time
+  uint32_t count;     // entries
+  uint32_t* indices;  // the vertex of each entry
+  float* deltas;      // 6 an entry: position offset, then normal offset
 };
 
 struct SPODMesh {
@@ -128,6 +159,8 @@ struct SPODMesh {
   CPODData boneWeights;  // a mesh is skinned exactly when this has data
   uint8_t* interleaved;
   CBoneBatches boneBatches;
+  uint32_t morphCount;
+  SPODMorph* morphs;  // morphCount entries; they need float[3] vertices (and normals, when there are any)
 };
 
 struct SPODScene {

@@ -152,6 +152,7 @@ bool ReadNodeImpl(SPODNode& node, CStreamResource& s, ReadContext* ctx) {
       case pod_tag::kNodeScales: if (!ReadArray(s, len, node.scales, ctx)) return false; break;
       case pod_tag::kNodeMatrices: if (!ReadArray(s, len, node.matrices, ctx)) return false; break;
       case pod_tag::kNodeAnimationFlags: if (!Fixed(s, len, &node.animationFlags, 4)) return false; break;
+      case pod_tag::kNodeInverseBind: if (!ReadArray(s, len, node.inverseBind, ctx)) return false; break;
       default:
         if (!SkipUnknown(s, t, len, pod_tag::kNodeMesh)) return false;
     }
@@ -232,17 +233,54 @@ bool ReadMaterial(SPODMaterial& m, CStreamResource& s, ReadContext* ctx) {
       case pod_tag::kMaterialShininess: if (!Fixed(s, len, &m.shininess, 4)) return false; break;
       case pod_tag::kMaterialEffectFile: if (!ReadString(s, len, m.effectFile, ctx)) return false; break;
       case pod_tag::kMaterialEffectName: if (!ReadString(s, len, m.effectName, ctx)) return false; break;
+      case pod_tag::kMaterialAlphaMode: if (!Fixed(s, len, &m.alphaMode, 4)) return false; break;
+      case pod_tag::kMaterialAlphaCutoff: if (!Fixed(s, len, &m.alphaCutoff, 4)) return false; break;
+      case pod_tag::kMaterialFlags: if (!Fixed(s, len, &m.flags, 4)) return false; break;
       default: if (!SkipUnknown(s, t, len, pod_tag::kMaterialName)) return false;
     }
   }
 }
 
-bool ReadMesh(SPODMesh& m, CStreamResource& s, ReadContext* ctx) {
-  uint32_t uvwRead = 0;
+template <typename T>
+bool ReadCount(CStreamResource& s, unsigned int len, uint32_t& count, T*& array) {
+  uint32_t n;
+  if (!Fixed(s, len, &n, 4)) return false;
+  if (array) return No("a count given twice");  // a second count block would orphan the records read so far
+  if (n > Remaining(s) / kMinContainerBytes) return No("a count larger than the file could hold");
+  if (n) {
+    array = PODAlloc<T>(n);
+    if (!array) return false;
+  }
+  count = n;
+  return true;
+}
+
+bool ReadMorph(SPODMorph& m, CStreamResource& s, ReadContext* ctx) {
   unsigned int t, len;
   for (;;) {
     if (!s.ReadMarker(t, len)) return false;
-    if (t == (pod_tag::kMesh | kEnd)) return uvwRead == m.uvwCount || No("fewer texture coordinate sets than it says");
+    if (t == (pod_tag::kMeshMorph | kEnd)) return true;
+    switch (t) {
+      case pod_tag::kMorphName: if (!ReadString(s, len, m.name, ctx)) return false; break;
+      case pod_tag::kMorphWeight: if (!Fixed(s, len, &m.weight, 4)) return false; break;
+      case pod_tag::kMorphIndices:
+        if (!ReadArray(s, len, m.indices, ctx)) return false;
+        m.count = len / 4;
+        break;
+      case pod_tag::kMorphDeltas: if (!ReadArray(s, len, m.deltas, ctx)) return false; break;
+      default: if (!SkipUnknown(s, t, len, pod_tag::kMorphName)) return false;
+    }
+  }
+}
+
+bool ReadMesh(SPODMesh& m, CStreamResource& s, ReadContext* ctx) {
+  uint32_t uvwRead = 0, morphsRead = 0;
+  unsigned int t, len;
+  for (;;) {
+    if (!s.ReadMarker(t, len)) return false;
+    if (t == (pod_tag::kMesh | kEnd))
+      return (uvwRead == m.uvwCount || No("fewer texture coordinate sets than it says")) &&
+             (morphsRead == m.morphCount || No("fewer morph targets than it says"));
     switch (t) {
       case pod_tag::kMeshVertexCount: if (!Fixed(s, len, &m.vertexCount, 4)) return false; break;
       case pod_tag::kMeshFaceCount: if (!Fixed(s, len, &m.faceCount, 4)) return false; break;
@@ -281,23 +319,14 @@ bool ReadMesh(SPODMesh& m, CStreamResource& s, ReadContext* ctx) {
       case pod_tag::kMeshBatchOffsets: if (!ReadArray(s, len, m.boneBatches.batchOffsets, ctx)) return false; break;
       case pod_tag::kMeshBatchBoneMax: if (!Fixed(s, len, &m.boneBatches.batchBoneMax, 4)) return false; break;
       case pod_tag::kMeshBatchCount: if (!Fixed(s, len, &m.boneBatches.batchCount, 4)) return false; break;
+      case pod_tag::kMeshMorphCount: if (!ReadCount(s, len, m.morphCount, m.morphs)) return false; break;
+      case pod_tag::kMeshMorph:
+        if (morphsRead >= m.morphCount) return No("more morph targets than it says");
+        if (!ReadMorph(m.morphs[morphsRead++], s, ctx)) return false;
+        break;
       default: if (!SkipUnknown(s, t, len, pod_tag::kMeshVertexCount)) return false;
     }
   }
-}
-
-template <typename T>
-bool ReadCount(CStreamResource& s, unsigned int len, uint32_t& count, T*& array) {
-  uint32_t n;
-  if (!Fixed(s, len, &n, 4)) return false;
-  if (array) return No("a count given twice");  // a second count block would orphan the records read so far
-  if (n > Remaining(s) / kMinContainerBytes) return No("a count larger than the file could hold");
-  if (n) {
-    array = PODAlloc<T>(n);
-    if (!array) return false;
-  }
-  count = n;
-  return true;
 }
 
 // ---- checks after a complete read ---------------------------------------------
@@ -432,6 +461,19 @@ const char* ValidateMesh(const SPODScene& sc, const SPODMesh& m, const ReadConte
       !DataFits(ctx, m.boneWeights, n, m.boneWeights.componentCount))
     return kShortData;
 
+  // Morph targets: each entry names a vertex and has its six offsets; they
+  // are added to float[3] positions (and normals).
+  for (uint32_t k = 0; k < m.morphCount; ++k) {
+    const SPODMorph& mo = m.morphs[k];
+    if (mo.count == 0) continue;
+    if (!mo.indices || !mo.deltas || ctx.size(mo.deltas) < (uint64_t)mo.count * 24) return kShortData;
+    if (!m.vertices.data || m.vertices.type != EPODDataFloat || m.vertices.componentCount != 3 ||
+        (m.normals.data && (m.normals.type != EPODDataFloat || m.normals.componentCount != 3)))
+      return "a morph target of a mesh whose vertices are not float triples";
+    for (uint32_t e = 0; e < mo.count; ++e)
+      if (mo.indices[e] >= n) return "a morph target names a vertex the mesh does not have";
+  }
+
   // Indices: always read as 16-bit, each naming a vertex.
   if (m.faces.data) {
     if (ctx.size(m.faces.data) < indexCount * 2) return "a mesh with fewer face indices than its triangles need";
@@ -526,7 +568,8 @@ const char* Validate(const SPODScene& sc, const ReadContext& ctx) {
     if ((nd.positions && ctx.size(nd.positions) < 12 * EntriesNeeded(f, 1u, sc.frameCount)) ||
         (nd.rotations && ctx.size(nd.rotations) < 16 * EntriesNeeded(f, 2u, sc.frameCount)) ||
         (nd.scales && ctx.size(nd.scales) < 28 * EntriesNeeded(f, 4u, sc.frameCount)) ||
-        (nd.matrices && ctx.size(nd.matrices) < 64 * EntriesNeeded(f, 8u, sc.frameCount)))
+        (nd.matrices && ctx.size(nd.matrices) < 64 * EntriesNeeded(f, 8u, sc.frameCount)) ||
+        (nd.inverseBind && ctx.size(nd.inverseBind) < 64))
       return kShortAnimation;
   }
   // Parent chains must end at a root: walk each chain once, marking nodes

@@ -44,6 +44,10 @@ enum : uint32_t {
   kMaterialShininess = 3006,
   kMaterialEffectFile = 3007,
   kMaterialEffectName = 3008,
+  // How an imported character's material draws (absent in the built-in files).
+  kMaterialAlphaMode = 3009,
+  kMaterialAlphaCutoff = 3010,
+  kMaterialFlags = 3011,
 
   // Texture.
   kTextureName = 4000,
@@ -61,6 +65,7 @@ enum : uint32_t {
   kNodeScales = 5009,
   kNodeMatrices = 5011,
   kNodeAnimationFlags = 5012,
+  kNodeInverseBind = 5013,
 
   // Mesh.
   kMeshVertexCount = 6000,
@@ -83,6 +88,14 @@ enum : uint32_t {
   kMeshBatchOffsets = 6017,
   kMeshBatchBoneMax = 6018,
   kMeshBatchCount = 6019,
+  kMeshMorphCount = 6020,
+  kMeshMorph = 6021,  // a container, one a morph target
+
+  // Morph target.
+  kMorphName = 6030,
+  kMorphWeight = 6031,
+  kMorphIndices = 6032,
+  kMorphDeltas = 6033,
 
   // Light.
   kLightTarget = 7000,

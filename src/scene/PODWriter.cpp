@@ -85,6 +85,20 @@ void WriteMesh(Out& o, const SPODMesh& m) {
     o.i32(pod_tag::kMeshBatchBoneMax, bb.batchBoneMax);
     o.i32(pod_tag::kMeshBatchCount, bb.batchCount);
   }
+  if (m.morphCount) {
+    o.u32(pod_tag::kMeshMorphCount, m.morphCount);
+    for (uint32_t k = 0; k < m.morphCount; ++k) {
+      const SPODMorph& mo = m.morphs[k];
+      o.begin(pod_tag::kMeshMorph);
+      o.str(pod_tag::kMorphName, mo.name);
+      o.leaf(pod_tag::kMorphWeight, &mo.weight, 4);
+      if (mo.count) {
+        o.leaf(pod_tag::kMorphIndices, mo.indices, (size_t)mo.count * 4);
+        o.leaf(pod_tag::kMorphDeltas, mo.deltas, (size_t)mo.count * 24);
+      }
+      o.end(pod_tag::kMeshMorph);
+    }
+  }
   o.end(pod_tag::kMesh);
 }
 
@@ -108,6 +122,7 @@ void WriteNode(Out& o, const SPODNode& n, uint32_t frameCount, bool staticTransf
     if (n.scales) o.leaf(pod_tag::kNodeScales, n.scales, 28 * Entries(f, 4u, frameCount));
   }
   if (n.matrices) o.leaf(pod_tag::kNodeMatrices, n.matrices, 64 * Entries(f, 8u, frameCount));
+  if (n.inverseBind) o.leaf(pod_tag::kNodeInverseBind, n.inverseBind, 64);
   o.u32(pod_tag::kNodeAnimationFlags, f);
   o.end(pod_tag::kNode);
 }
@@ -192,6 +207,11 @@ bool PODWriteToBuffer(const SPODScene& s, std::vector<uint8_t>& out, const PODWr
     o.leaf(pod_tag::kMaterialShininess, &m.shininess, 4);
     o.str(pod_tag::kMaterialEffectFile, m.effectFile);
     o.str(pod_tag::kMaterialEffectName, m.effectName);
+    // Only an imported character's materials have these; the built-in
+    // files stay as they were.
+    if (m.alphaMode) o.u32(pod_tag::kMaterialAlphaMode, m.alphaMode);
+    if (m.alphaMode) o.leaf(pod_tag::kMaterialAlphaCutoff, &m.alphaCutoff, 4);
+    if (m.flags) o.u32(pod_tag::kMaterialFlags, m.flags);
     o.end(pod_tag::kMaterial);
   }
   o.end(pod_tag::kScene);

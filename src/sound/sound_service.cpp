@@ -224,11 +224,13 @@ void SoundPCMFree(SoundPCM* pcm) {
 
 namespace {
 
-enum Backend { kTicks, kSDL, kSilent };
+// kLater: SDL with the device not open yet, counting ticks meanwhile.
+enum Backend { kTicks, kSDL, kSilent, kLater };
 
 struct Sound {
   float* mix = nullptr;  // SDL: stereo floats at the device rate
   uint32_t mix_frames = 0;
+  SoundPCM pcm;          // made before the device opened: mixed at the first play after
   int duration_ticks = 1;
   double seconds = 0;  // the sound's length
   float gain = 1;
@@ -340,6 +342,21 @@ bool OpenDevice(const char* driver) {
   return true;
 }
 
+// The sound as the device mixes it, made from the samples kept since it was
+// made before the device opened. False when out of memory.
+bool Mix(Sound& s) {
+  if (s.mix || !s.pcm.samples) return true;
+  s.mix = SoundResampleStereo(s.pcm, static_cast<uint32_t>(g_device_rate), &s.mix_frames);
+  if (!s.mix) return false;
+  SoundPCMFree(&s.pcm);
+  return true;
+}
+
+void Free(Sound& s) {
+  std::free(s.mix);
+  SoundPCMFree(&s.pcm);
+}
+
 }  // namespace
 
 void SoundServiceShutdown() {
@@ -348,26 +365,55 @@ void SoundServiceShutdown() {
     g_voices.clear();
   }
   CloseDevice();
-  for (auto& kv : g_sounds) std::free(kv.second.mix);
+  for (auto& kv : g_sounds) Free(kv.second);
   g_sounds.clear();
   g_backend = kTicks;
   g_clock = 0;
   g_master = g_master_level = 1;
 }
 
+namespace {
+// The default device, else the dummy driver (one message).
+bool OpenAnyDevice() {
+  if (OpenDevice(nullptr)) return true;
+  SoundLog("Sound: no audio device (%s); playing to the dummy audio driver", SDL_GetError());
+  return OpenDevice("dummy");
+}
+}  // namespace
+
 bool SoundServiceUseSDL() {
   SoundServiceShutdown();
-  if (OpenDevice(nullptr)) {
-    g_backend = kSDL;
-    return true;
+  g_backend = OpenAnyDevice() ? kSDL : kSilent;
+  return g_backend == kSDL;
+}
+
+void SoundServiceUseSDLLater() {
+  SoundServiceShutdown();
+  g_backend = kLater;
+}
+
+bool SoundServiceOpenSDL() {
+  if (g_backend != kLater) return g_backend == kSDL;
+  if (!OpenAnyDevice()) return false;
+  DeviceLock lock;
+  g_backend = kSDL;
+  // Plays in progress go on from where the ticks say they are.
+  for (Voice& v : g_voices) {
+    auto it = g_sounds.find(v.id);
+    if (it == g_sounds.end() || !Mix(it->second)) {
+      v.ended = true;
+      continue;
+    }
+    const Sound& s = it->second;
+    double at = v.offset + static_cast<double>(g_clock - v.start_tick) / 30.0;
+    if (v.loop && s.seconds > 0) at = std::fmod(at, s.seconds);
+    v.mix = s.mix;
+    v.frames = s.mix_frames;
+    v.pos = static_cast<uint32_t>(std::min<double>(at * g_device_rate, v.frames));
+    if (v.pos >= v.frames && !(v.loop && v.frames)) v.ended = true;
+    if (v.loop && v.pos >= v.frames) v.pos = 0;
   }
-  SoundLog("Sound: no audio device (%s); playing to the dummy audio driver", SDL_GetError());
-  if (OpenDevice("dummy")) {
-    g_backend = kSDL;
-    return true;
-  }
-  g_backend = kSilent;
-  return false;
+  return true;
 }
 
 void SoundServiceUseTicks() {
@@ -385,14 +431,18 @@ int32_t SoundServiceCreate(const char* path, SystemSoundID* out) {
   const uint64_t ticks = (static_cast<uint64_t>(pcm.frames) * 30 + pcm.rate - 1) / pcm.rate;
   s.duration_ticks = ticks < 1 ? 1 : static_cast<int>(ticks);
   s.seconds = static_cast<double>(pcm.frames) / pcm.rate;
-  if (g_backend == kSDL && pcm.frames > 0) {
-    s.mix = SoundResampleStereo(pcm, static_cast<uint32_t>(g_device_rate), &s.mix_frames);
-    if (!s.mix) {
-      SoundPCMFree(&pcm);
-      return kSoundErrNoService;
+  if (g_backend == kLater && pcm.frames > 0) {
+    s.pcm = pcm;  // mixed once the device is open and it plays
+  } else {
+    if (g_backend == kSDL && pcm.frames > 0) {
+      s.mix = SoundResampleStereo(pcm, static_cast<uint32_t>(g_device_rate), &s.mix_frames);
+      if (!s.mix) {
+        SoundPCMFree(&pcm);
+        return kSoundErrNoService;
+      }
     }
+    SoundPCMFree(&pcm);
   }
-  SoundPCMFree(&pcm);
   SystemSoundID id = g_next_id++;
   if (id == 0) id = g_next_id++;
   g_sounds[id] = s;
@@ -404,8 +454,10 @@ namespace {
 void StartVoice(SystemSoundID sound, bool loop, double seconds) {
   auto it = g_sounds.find(sound);
   if (it == g_sounds.end()) return;
+  // Out of memory for the mix: the play ends at once, as without a device.
+  const bool mixed = g_backend != kSDL || Mix(it->second);
   const Sound& s = it->second;
-  Voice v{sound, s.mix, s.mix_frames, 0, g_backend == kSilent, g_clock + s.duration_ticks};
+  Voice v{sound, s.mix, s.mix_frames, 0, g_backend == kSilent || !mixed, g_clock + s.duration_ticks};
   v.loop = loop;
   v.gain = v.level = s.gain;
   v.start_tick = g_clock;
@@ -503,7 +555,7 @@ int32_t SoundServiceDispose(SystemSoundID sound) {
         ++i;
     }
   }
-  std::free(it->second.mix);
+  Free(it->second);
   g_sounds.erase(it);
   return kSoundOK;
 }
@@ -521,7 +573,7 @@ int SoundServicePump() {
     DeviceLock lock;
     for (size_t i = 0; i < g_voices.size();) {
       Voice& v = g_voices[i];
-      if (g_backend == kTicks && g_clock >= v.end_tick) v.ended = true;
+      if ((g_backend == kTicks || g_backend == kLater) && g_clock >= v.end_tick) v.ended = true;
       if (v.ended) {
         if (!v.stopped) ended.push_back(v.id);
         g_voices.erase(g_voices.begin() + static_cast<long>(i));

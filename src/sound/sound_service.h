@@ -76,6 +76,16 @@ float* SoundResampleStereo(const SoundPCM& pcm, uint32_t rate, uint32_t* frames)
 // then end at the next pump, silently.
 bool SoundServiceUseSDL();
 void SoundServiceUseTicks();
+// SDL audio with the device opened later: until SoundServiceOpenSDL, plays
+// last their length in ticks as with the ticks back end (nothing heard;
+// the caller advances the ticks); from then on as SoundServiceUseSDL,
+// plays in progress going on from where they are. The page's way: browsers
+// let sound play only after the first tap, and the first frame need not
+// wait for the device. SoundServiceOpenSDL returns false when no device,
+// not even the dummy driver's, opened (plays then go on counting ticks);
+// true at once when the device is open already.
+void SoundServiceUseSDLLater();
+bool SoundServiceOpenSDL();
 // Disposes every sound and closes the audio device. Call it before SDL_Quit,
 // which would otherwise close the device under the service.
 void SoundServiceShutdown();

@@ -10,6 +10,9 @@
 // the desktop's framebuffer object gives: the tap pick and screenshots read
 // what was drawn, and a tick that draws nothing leaves the last frame up.
 // No alpha channel: the frame is opaque, as the desktop window shows it.
+// page.js makes the context with these attributes first (to find out
+// whether the browser has WebGL before loading anything); this file then
+// gets that context from the canvas.
 //
 // The surface is the canvas's drawing buffer, sized bounds x contentScale;
 // where it sits on the page and how large it looks is the page's business
@@ -62,6 +65,10 @@ bool EAGLView::MakeContexts(GlesKind gl) {
   attrs.preserveDrawingBuffer = EM_TRUE;
   attrs.majorVersion = 1;
   attrs.minorVersion = 0;
+  // Our layer draws with WebGL 1 as it is: no extension is needed, and
+  // turning on every one the browser offers (emscripten's default) asks the
+  // browser about each of them while the page starts.
+  attrs.enableExtensionsByDefault = EM_FALSE;
   L.webgl = emscripten_webgl_create_context(kCanvas, &attrs);
   if (L.webgl <= 0 || emscripten_webgl_make_context_current(L.webgl) != EMSCRIPTEN_RESULT_SUCCESS) {
     std::fprintf(stderr, "ovanta: the page could not get a WebGL context\n");

@@ -6,9 +6,6 @@
 #include "picture/picture_file.h"
 
 #include <sys/stat.h>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -261,6 +258,23 @@ GLuint LoadTextureRGBA(const char* name, texmip mode) {
   return id;
 }
 
+GLuint LoadTextureFile(const char* path, texmip mode) {
+  char* file = nullptr;
+  size_t size = 0;
+  DecodedPicture pic{};
+  const bool read = path && FileReadAll(path, kMaxPictureFileBytes, &file, &size) == kFileOk &&
+                    DecodePicture(reinterpret_cast<const uint8_t*>(file), size, &pic, false) == kPictureOk;
+  std::free(file);
+  if (!read) {
+    std::fprintf(stderr, "Texture file %s not loaded\n", path ? path : "(null)");
+    return 0;
+  }
+  tag_TexPicDesc desc = {pic.width, pic.height, pic.bpp};
+  const GLuint id = LoadTextureData(pic.pixels, &desc, mode);
+  std::free(pic.pixels);
+  return id;
+}
+
 // ---------------------------------------------------------------------------
 // Registry
 
@@ -322,50 +336,6 @@ std::string LayerProblem(const tag_TexPicDesc* under, const char* maskName, cons
 }
 
 #define OVERLAY_CHECK(cond) Check((cond), #cond)
-
-// tex = tex over picture weighted by the mask's red, `count` pixels of 4 bytes.
-void Blend(unsigned char* tex, const unsigned char* mask, const unsigned char* picture, size_t count,
-           bool blendAlpha) {
-  size_t i = 0;
-#if defined(__SSE2__)
-  // Four pixels at a time, the same bytes: with m the mask's red, M = 257 m
-  // and N = 65535 - M = 257 (255 - m), so (N t + M p) >> 16 is
-  // (257 s) >> 16 for s = (255 - m) t + m p, which fits 16 bits (checked
-  // equal to the loop below for every t, p and m). Her texture blends two
-  // layers of a million pixels at a reload: 1 ms each instead of 4.
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i red = _mm_set1_epi32(0xFF);
-  const __m128i c255 = _mm_set1_epi16(255);
-  const __m128i c257 = _mm_set1_epi16(257);
-  const __m128i keep = blendAlpha ? zero : _mm_set1_epi32(static_cast<int>(0xFF000000u));  // bytes left as they are
-  for (; i + 4 <= count; i += 4) {
-    unsigned char* at = tex + 4 * i;
-    const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(picture + 4 * i));
-    __m128i m = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(mask + 4 * i)), red);
-    m = _mm_or_si128(m, _mm_slli_epi32(m, 8));
-    m = _mm_or_si128(m, _mm_slli_epi32(m, 16));  // the red in every byte of its pixel
-    __m128i half[2];
-    for (int h = 0; h < 2; ++h) {
-      const __m128i t16 = h ? _mm_unpackhi_epi8(t, zero) : _mm_unpacklo_epi8(t, zero);
-      const __m128i p16 = h ? _mm_unpackhi_epi8(p, zero) : _mm_unpacklo_epi8(p, zero);
-      const __m128i m16 = h ? _mm_unpackhi_epi8(m, zero) : _mm_unpacklo_epi8(m, zero);
-      const __m128i s = _mm_add_epi16(_mm_mullo_epi16(_mm_sub_epi16(c255, m16), t16), _mm_mullo_epi16(m16, p16));
-      half[h] = _mm_mulhi_epu16(s, c257);
-    }
-    const __m128i blended = _mm_packus_epi16(half[0], half[1]);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(at),
-                     _mm_or_si128(_mm_and_si128(keep, t), _mm_andnot_si128(keep, blended)));
-  }
-#endif
-  for (size_t at = 4 * i; i < count; ++i, at += 4) {
-    const uint32_t M = mask[at] * 257u;
-    const uint32_t N = 65535u - M;
-    for (size_t k = 0; k < 3; ++k)
-      tex[at + k] = static_cast<unsigned char>((N * tex[at + k] + M * picture[at + k]) >> 16);
-    if (blendAlpha) tex[at + 3] = static_cast<unsigned char>((N * tex[at + 3] + M * picture[at + 3]) >> 16);
-  }
-}
 
 // A mask's red channel kept from one composition to the next as runs of
 // equal values, a few kilobytes for our masks (the 1024x1024 ones are some
@@ -517,7 +487,7 @@ void OverlayMaskedTexture32(unsigned char* tex, tag_TexPicDesc* p, const char* m
     // The decoded buffers hold 4 bytes a pixel whatever the file stored, so
     // all three are walked in steps of 4; the stored depth only decides
     // whether alpha takes part.
-    Blend(tex, tex_a, tex_b, static_cast<size_t>(p->xs) * static_cast<size_t>(p->ys), (bypp_dest & bypp_b) == 4);
+    BlendMaskedPixels(tex, tex_a, tex_b, static_cast<size_t>(p->xs) * static_cast<size_t>(p->ys), (bypp_dest & bypp_b) == 4);
   }
   std::free(tex_a);
   std::free(tex_b);
@@ -548,7 +518,7 @@ bool ComposeMaskedRows(const char* base, const MaskedLayer* layers, int count, t
     }
     for (size_t i = 1; ok && i < sources.size(); i += 2) {
       const bool blendAlpha = (bypp_dest & (static_cast<unsigned>(sources[i + 1].desc.bpp) >> 3)) == 4;
-      Blend(sources[0].band.data(), sources[i].band.data(), sources[i + 1].band.data(), width * rows, blendAlpha);
+      BlendMaskedPixels(sources[0].band.data(), sources[i].band.data(), sources[i + 1].band.data(), width * rows, blendAlpha);
     }
     const bool last = y + rows >= d.ys;
     // Masks are kept only from here, after every read: `kept` points into them.

@@ -64,6 +64,12 @@ bool TextureOpaque(GLuint tex);
 // "Texture file %s not loaded" after the decoder's message, returns 0.
 GLuint LoadTextureRGBA(const char* name, texmip mode);
 
+// The same for a picture file outside the bundle (an imported character's),
+// decoded with straight alpha: its colour stays whole where it is
+// translucent, as its material's alpha test and blending expect. Not kept
+// across reloads.
+GLuint LoadTextureFile(const char* path, texmip mode);
+
 // The texture registry: GL names of the loaded scenes' textures, entries
 // 0 .. n_textures-1 in use. Entry k is referred to by k - 513, so a material
 // reference r in -513 .. -2 names texture[r + 513]; -1 means no texture.

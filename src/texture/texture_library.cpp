@@ -40,7 +40,12 @@ void BindDefaultMaterial() {
 
 }  // namespace
 
-void PrecacheMaterials(CPODScene* scene) {
+namespace {
+
+// Loads each mesh node's material texture with `load` (a file name without
+// its folder part -> a texture, 0 when it cannot be loaded) and registers it.
+template <typename Load>
+void Precache(CPODScene* scene, Load load) {
   if (!scene || !scene->nodes) return;
   for (uint32_t i = 0; i < scene->meshNodeCount; ++i) {
     SPODMaterial* material = NodeMaterial(scene, scene->nodes[i]);
@@ -71,7 +76,7 @@ void PrecacheMaterials(CPODScene* scene) {
     }
     char file[512];
     std::snprintf(file, sizeof(file), "%s", base);
-    const GLuint tex = LoadTextureRGBA(file, TEXMIP_NEAREST);
+    const GLuint tex = load(file);
     if (tex == 0) {
       material->textureIndex = -1;
       continue;
@@ -81,6 +86,16 @@ void PrecacheMaterials(CPODScene* scene) {
       DeleteTexture(tex);
     }
   }
+}
+
+}  // namespace
+
+void PrecacheMaterials(CPODScene* scene) {
+  Precache(scene, [](const char* file) { return LoadTextureRGBA(file, TEXMIP_NEAREST); });
+}
+
+void PrecacheMaterialsFrom(CPODScene* scene, const std::string& folder) {
+  Precache(scene, [&](const char* file) { return LoadTextureFile((folder + "/" + file).c_str(), TEXMIP_LINEAR); });
 }
 
 void ReplaceAllMaterials(CPODScene* scene, unsigned int tex) {
@@ -121,6 +136,61 @@ bool MaterialBlends(const CPODScene* scene, int index) {
   return scene && index >= 0 && static_cast<uint32_t>(index) < scene->materialCount && Blends(scene->materials[index]);
 }
 
+namespace {
+const SPODMaterial* MaterialAt(const CPODScene* scene, int index) {
+  return scene && index >= 0 && static_cast<uint32_t>(index) < scene->materialCount ? &scene->materials[index] : nullptr;
+}
+
+// An imported character's material (a mode set): blending, the alpha test
+// and the colour with its alpha as it asks.
+void LoadModeMaterial(const SPODMaterial* material) {
+  switch (material->alphaMode) {
+    case EPODAlphaBlend:
+      glEnable(GL_BLEND);
+      glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+      break;
+    case EPODAlphaMask:
+      glDisable(GL_BLEND);
+      glEnable(GL_ALPHA_TEST);
+      glAlphaFunc(GL_GEQUAL, material->alphaCutoff);
+      break;
+    default:
+      glDisable(GL_BLEND);
+  }
+  const float* d = material->diffuse;
+  const float alpha[4] = {0.0f, 0.0f, 0.0f, material->opacity};
+  if (material->flags & kPODMaterialUnlit) {
+    const float colour[4] = {d[0], d[1], d[2], 1.0f};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, colour);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, mat_0);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, alpha);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, mat_0);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SHININESS, mat_0);
+  } else {
+    const float* a = material->ambient;
+    const float* sp = material->specular;
+    const float ambient[4] = {a[0], a[1], a[2], 1.0f}, diffuse[4] = {d[0], d[1], d[2], material->opacity},
+                specular[4] = {sp[0], sp[1], sp[2], 1.0f};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, ambient);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular);
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, material->shininess);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, mat_0);
+  }
+  GL_CHECK();
+}
+}  // namespace
+
+bool MaterialDrawsBothSides(const CPODScene* scene, int index) {
+  const SPODMaterial* m = MaterialAt(scene, index);
+  return m && (m->flags & kPODMaterialDoubleSided);
+}
+
+bool MaterialTestsAlpha(const CPODScene* scene, int index) {
+  const SPODMaterial* m = MaterialAt(scene, index);
+  return m && m->alphaMode == EPODAlphaMask;
+}
+
 void LoadMaterialI(const CPODScene* scene, int index) {
   if (index < 0 || !scene || static_cast<uint32_t>(index) >= scene->materialCount) {
     BindDefaultMaterial();
@@ -129,7 +199,10 @@ void LoadMaterialI(const CPODScene* scene, int index) {
   LoadMaterialP(&scene->materials[index]);
 }
 
-void LoadMaterialP(const SPODMaterial* material) {
+namespace {
+
+// A material of the built-in files: its name says how it draws.
+void LoadNamedMaterial(const SPODMaterial* material) {
   const char* name = material->name;
   bool lit = true;
   if (Blends(*material)) {
@@ -164,6 +237,15 @@ void LoadMaterialP(const SPODMaterial* material) {
     glMaterialfv(GL_FRONT_AND_BACK, GL_SHININESS, mat_0);
     GL_CHECK();
   }
+}
+
+}  // namespace
+
+void LoadMaterialP(const SPODMaterial* material) {
+  if (material->alphaMode != EPODAlphaByName)
+    LoadModeMaterial(material);
+  else
+    LoadNamedMaterial(material);
 
   const int32_t ref = material->textureIndex;
   if (IsTextureReference(ref)) {

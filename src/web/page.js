@@ -2,7 +2,9 @@
 // portrait view, letterboxed on wide screens, at the device's pixels): the
 // loading screen with its progress, the message when WebGL is missing or the
 // program fails, the first tap or click that lets sound play (and, where the browser asks,
-// lets the page read the motion sensor), the on-screen keyboard for her name, and ?trace.
+// lets the page read the motion sensor), the on-screen keyboard for her name, ?trace,
+// the screen kept on while she dances, and the service worker (sw.js) that keeps
+// the site for offline use once she is up.
 (function () {
   'use strict';
 
@@ -12,16 +14,32 @@
   var statusText = document.getElementById('status');
   var params = new URLSearchParams(window.location.search);
 
+  // The build's table of its files' content hashes (index.html): every file
+  // is asked for at an address with its hash, the one the service worker
+  // keeps it under, so the page never gets another build's file.
+  var files = {};
+  try {
+    files = JSON.parse(document.getElementById('site-files').textContent);
+  } catch (e) {
+  }
+  function address(name) { return files[name] ? name + '?v=' + files[name] : name; }
+
   function problem(text) {
     document.getElementById('problem-text').textContent = text;
     document.getElementById('problem').style.display = 'flex';
     loading.style.display = 'none';
   }
 
+  // The program's own WebGL context, made here so that nothing is loaded
+  // where there is none: the program then asks the canvas for it and gets
+  // this one. The attributes are the ones the program's GL surface wants
+  // (platform/EAGLView_web.cpp): an opaque frame, a depth buffer, no
+  // stencil or antialiasing, the drawing buffer kept between frames.
   function hasWebGL() {
     try {
-      var c = document.createElement('canvas');
-      return !!(window.WebGLRenderingContext && (c.getContext('webgl') || c.getContext('experimental-webgl')));
+      return !!(window.WebGLRenderingContext && canvas.getContext('webgl', {
+        alpha: false, depth: true, stencil: false, antialias: false, preserveDrawingBuffer: true,
+      }));
     } catch (e) {
       return false;
     }
@@ -33,9 +51,20 @@
     return;
   }
 
-  // Browsers start audio and, on some phones, motion only after a gesture.
-  var motionAsked = false;
+  // Browsers start audio and, on some phones, motion only after a gesture:
+  // the program opens its audio device at the first one that lets sound
+  // play (navigator.userActivation says which do, where there is one), or
+  // once it is up when there was one before; later gestures wake the
+  // audio the browser suspended.
+  var motionAsked = false, soundOn = false;
+  function soundAllowed() { return !navigator.userActivation || navigator.userActivation.isActive; }
+  function openSound() {
+    if (soundOn || !ready()) return;
+    soundOn = true;
+    Module._ovanta_sound_on();
+  }
   function unlock() {
+    if (soundAllowed()) openSound();
     var audio = window.Module && Module.SDL2 && Module.SDL2.audioContext;
     if (audio && audio.state !== 'running') audio.resume();
     if (!motionAsked && window.DeviceMotionEvent && typeof DeviceMotionEvent.requestPermission === 'function') {
@@ -75,6 +104,40 @@
   keyboard.addEventListener('input', function (e) { if (!e.isComposing) hand(); });
   keyboard.addEventListener('compositionend', hand);
 
+  // While she dances the screen stays on, where the browser offers a wake
+  // lock. Browsers let it go when the page is hidden; back in view, it is
+  // asked for again if she still dances.
+  var dancing = false, wakeLock = null, asking = false;
+  function keepAwake() {
+    if (dancing && !wakeLock && !asking && navigator.wakeLock && document.visibilityState === 'visible') {
+      asking = true;
+      navigator.wakeLock.request('screen').then(function (lock) {
+        asking = false;
+        wakeLock = lock;
+        lock.addEventListener('release', function () { if (wakeLock === lock) wakeLock = null; });
+        keepAwake();  // she may have stopped meanwhile
+      }, function () { asking = false; });
+    } else if (!dancing && wakeLock) {
+      var lock = wakeLock;
+      wakeLock = null;
+      lock.release().catch(function () {});
+    }
+  }
+  document.addEventListener('visibilitychange', keepAwake);
+
+  // The service worker, once she is up (her first start's downloads are
+  // done: it takes the files from the browser's cache). Where there is none
+  // (pages served over plain HTTP to another machine) the site works online only.
+  function keepForOffline() {
+    if (!files['page.js'] || !('serviceWorker' in navigator)) return;
+    navigator.serviceWorker.register('sw.js').catch(function (e) {
+      console.warn('Ovanta: no offline copy here (' + e.message + ')');
+    });
+    // An installed app asks the browser to keep its storage under pressure.
+    if (navigator.storage && navigator.storage.persist && window.matchMedia('(display-mode: standalone)').matches)
+      navigator.storage.persist().catch(function () {});
+  }
+
   function setProgress(fraction, text) {
     bar.style.width = Math.round(Math.max(0, Math.min(1, fraction)) * 100) + '%';
     if (text) statusText.textContent = text;
@@ -83,6 +146,7 @@
   window.ovantaTrace = [];
   window.Module = {
     canvas: canvas,
+    locateFile: function (path, prefix) { return prefix + address(path); },
     arguments: params.has('trace') ? ['--trace', '/dev/ovanta-trace'] : [],
     print: function (text) { console.log(text); },
     printErr: function (text) { console.warn(text); },
@@ -103,6 +167,17 @@
       window.ovantaFirstFrameMs = performance.now();
       loading.style.opacity = '0';
       setTimeout(function () { loading.style.display = 'none'; }, 300);
+      // After the frame is on the screen: the audio device and the service
+      // worker each hold the page up for a while.
+      setTimeout(function () {
+        if (navigator.userActivation && navigator.userActivation.hasBeenActive) openSound();
+        keepForOffline();
+      }, 0);
+    },
+    // Called by the program when she starts and stops dancing.
+    ovantaDancing: function (on) {
+      dancing = !!on;
+      keepAwake();
     },
     // Called by the program when the name's edit has ended.
     ovantaKeyboardDone: function () {
@@ -119,11 +194,22 @@
   };
 
   // The bundle's loader first, then the program; both keep their order.
+  // Once the loader has asked for the bundle, the settings' storage is
+  // opened (its first use waits for the browser to read it from disk), so
+  // that happens while the bundle downloads rather than when she starts.
   ['ovanta-data.js', 'ovanta.js'].forEach(function (src) {
     var s = document.createElement('script');
-    s.src = src;
+    s.src = address(src);
     s.async = false;
     s.onerror = function () { problem('Ovanta could not load ' + src + '. Check the connection and reload.'); };
+    if (src === 'ovanta-data.js') {
+      s.onload = function () {
+        try {
+          void window.localStorage.length;
+        } catch (e) {
+        }
+      };
+    }
     document.body.appendChild(s);
   });
 })();

@@ -4,11 +4,14 @@
 //
 // The page has preloaded the bundle into the memory file system at
 // /Resources (emscripten's file packager) before main runs. main sets up the
-// settings store in local storage, sound through Web Audio, the device's
-// motion, the input and the trace, and starts the app as the desktop window
-// does (app/app_loop.h) on the canvas's WebGL context; then it returns and
-// the app lives on in the browser's animation frames, which run its 30 Hz
-// tick: the motion reading, the app's tick (which draws her), sound, trace.
+// settings store in local storage, sound through Web Audio (its device
+// opened at the first tap: ovanta_sound_on), the device's motion, the input
+// and the trace, and starts the app as the desktop window does
+// (app/app_loop.h) on the canvas's WebGL context (the one page.js made);
+// then it returns and the app lives on in the browser's animation frames,
+// which run its 30 Hz tick: the motion reading, the app's tick (which draws
+// her), sound, trace. The page hears when she starts and stops dancing
+// (Module.ovantaDancing: it keeps the screen on).
 //
 // The page is the window: the canvas shows the 320 x 480 point view as large
 // as the browser window allows, letterboxed in the same box the input
@@ -28,6 +31,8 @@
 #include "app/app_trace.h"
 #include "app/window_input.h"
 #include "app/window_state.h"
+#include "character/girl.h"
+#include "character/girl_animation.h"
 #include "face/face.h"
 #include "gles/gl_check.h"
 #include "files/bundle.h"
@@ -46,6 +51,7 @@ TickClock g_clock;
 InputQueue g_queue;
 long g_tick = 0;
 bool g_layout_due = false;
+bool g_dancing = false;
 
 // The browser window in CSS pixels and device pixels a CSS pixel.
 void WindowMetrics(int* w, int* h, double* ratio) {
@@ -91,12 +97,18 @@ void Tick(double now_ms) {
   TraceBeforeTick();
   OvantaAppTick(sample);
   WebKeyboardTick();
+  const bool dancing = continue_dancing || (anim_girl.state >= ANIM_DANCE_IN && anim_girl.state <= ANIM_DANCE_OUT);
+  if (dancing != g_dancing) {
+    g_dancing = dancing;
+    EM_ASM({ if (Module.ovantaDancing) Module.ovantaDancing($0); }, dancing);
+  }
   // GL errors are looked for once a second (GL_CHECK() is silent on the
   // web): each look waits until the browser has drawn everything queued.
   if (g_tick % 30 == 0) {
     const GLenum gl_error = glGetError();
     if (gl_error != GL_NO_ERROR) GLprintError(gl_error, __FILE__, __LINE__);
   }
+  SoundServiceAdvanceTicks(1);  // the clock of plays until the audio device opens
   SoundServicePump();
   TraceAfterTick(++g_tick);
 }
@@ -110,6 +122,13 @@ EM_BOOL OnAnimationFrame(double now_ms, void*) {
   return EM_TRUE;
 }
 
+}  // namespace
+
+// The page's first tap (or an earlier one, once the app is up): browsers
+// let Web Audio play from a gesture on, so the audio device opens here.
+extern "C" EMSCRIPTEN_KEEPALIVE void ovanta_sound_on() { SoundServiceOpenSDL(); }
+
+namespace {
 int Usage() {
   std::fprintf(stderr, "usage: ovanta.js [--trace FILE]\n");
   return 64;
@@ -128,9 +147,9 @@ int main(int argc, char** argv) {
   BundleSetRoot("/Resources");
   WebStoreOpen(kStoreKey, kStoreFile);
   if (!trace.empty() && !TraceOpen(trace)) return 73;
-  // Browsers hold Web Audio until the first tap or click, which the page
-  // turns into a resume; lines due before then show their captions.
-  SoundServiceUseSDL();
+  // Browsers hold Web Audio until the first tap or click, which opens the
+  // device (ovanta_sound_on); lines due before then show their captions.
+  SoundServiceUseSDLLater();
   WebMotionStart();
   // A traced page draws the same random numbers as ovanta-headless.
   const unsigned seed = trace.empty() ? static_cast<unsigned>(emscripten_get_now()) | 1u : 1u;

@@ -3,8 +3,8 @@
 // screenshot shows her; clicks work the buttons; Esc backs
 // out; the window resizes with the picture letterboxed and clicks mapped
 // through the same box; F11 goes full screen and back; size and place come
-// back at the next start, after the window manager closed the window.
-// Skipped when Xvfb or xdotool is missing.
+// back at the next start, after the window manager closed the window;
+// --import shows another character. Skipped when Xvfb or xdotool is missing.
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "headless_run.h"
+#include "kit/vrm_builder.h"
 #include "surface/EAGLView.h"
 
 namespace {
@@ -128,11 +129,14 @@ struct Desktop {
     Stop(app);
     Stop(xvfb);
   }
-  // Starts the app and waits for its window; false when it never ticked.
-  bool Start() {
+  // Starts the app (with `extra` arguments) and waits for its window;
+  // false when it never ticked.
+  bool Start(const std::vector<std::string>& extra = {}) {
     std::remove(trace.c_str());
-    app = Spawn({OVANTA_WINDOW, "--bundle", OVANTA_BUNDLE, "--defaults", store, "--trace", trace, "--shot", shot},
-                display, dir.file("app.log"));
+    std::vector<std::string> argv = {OVANTA_WINDOW, "--bundle", OVANTA_BUNDLE, "--defaults", store,
+                                     "--trace", trace, "--shot", shot};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    app = Spawn(argv, display, dir.file("app.log"));
     if (!WaitFor([&] { return Ticks(trace) >= 10; }, 60)) return false;
     wid = Shell(x + "search --name '^Ovanta$' | head -1");
     while (!wid.empty() && (wid.back() == '\n' || wid.back() == ' ')) wid.pop_back();
@@ -289,6 +293,57 @@ TEST(AppWindow, ResizedLetterboxedFullScreenAndRemembered) {
   EXPECT_EQ(d.Screenshot(), std::make_pair(467, 700));
   EXPECT_TRUE(WaitFor([&] { return Sounds(d.trace) == "login"; }, 20)) << Sounds(d.trace);
   EXPECT_EQ(d.Quit(), 0);
+}
+
+// --import shows a VRM file's character for the run, as headless draws it;
+// a file refused is one line, and she is shown.
+TEST(AppWindow, ImportShowsTheCharacterARefusalKeepsHer) {
+  if (!Ready()) GTEST_SKIP() << "Xvfb or xdotool is missing; the real-window test is skipped";
+  Desktop d;
+  setenv("XDG_DATA_HOME", d.dir.file("data").c_str(), 1);
+  const std::string tiny = d.dir.file("tiny.vrm"), bad = d.dir.file("bad.vrm");
+  testkit::WriteFileBytes(tiny, testkit::TinyVrm().Finish());
+  testkit::WriteFileBytes(bad, {'n', 'o'});
+  // Headless frames of it and of her, drawn as the window draws (two pixels a point).
+  auto drawn = [&](const std::string& name, const std::string& args) {
+    const std::string file = d.dir.file(name);
+    const ProgramRun r = RunProgram("echo 'tick 10\nshot " + file + "' | '" + OVANTA_HEADLESS + "' --bundle '" +
+                                    OVANTA_BUNDLE + "' --scale 2 " + args + " -");
+    EXPECT_EQ(r.status, 0) << r.err;
+    return file;
+  };
+  const std::string it = drawn("it.png", "--character '" + tiny + "'"), her = drawn("her.png", "");
+  // Where she stands, above the captions (which the first meeting changes).
+  auto standing = [](const std::string& file) {
+    Picture whole, part{440, 560, 32, {}};
+    EXPECT_TRUE(ReadPicture(file, whole));
+    for (int y = 120; y < 680 && whole.width == 640; ++y)
+      part.rgba.insert(part.rgba.end(), whole.rgba.begin() + 4 * (y * 640 + 100), whole.rgba.begin() + 4 * (y * 640 + 540));
+    return part;
+  };
+
+  ASSERT_TRUE(d.Start({"--import", tiny})) << "the window never ticked";
+  EXPECT_EQ(d.Screenshot(), std::make_pair(0, 0));  // the help of the first start takes the key
+  ASSERT_EQ(d.Screenshot(), std::make_pair(640, 960));
+  // Each frame far nearer the one it should be than the other (the
+  // window's ticks and headless ones differ in the idle's phase).
+  auto nearer = [&](const std::string& to, const std::string& than) {
+    const Picture shown = standing(d.shot);
+    return 4 * testkit::Difference(shown, standing(to)).mean < testkit::Difference(shown, standing(than)).mean;
+  };
+  EXPECT_TRUE(nearer(it, her)) << "the character, as headless draws it";
+  EXPECT_EQ(d.Quit(), 0);
+
+  ASSERT_TRUE(d.Start({"--import", bad}));
+  ASSERT_EQ(d.Screenshot(), std::make_pair(640, 960));
+  EXPECT_TRUE(nearer(her, it)) << "her";
+  EXPECT_EQ(d.Quit(), 0);
+  std::ifstream log(d.dir.file("app.log"));
+  std::string line, lines;
+  while (std::getline(log, line))
+    if (line.find(bad) != std::string::npos) lines += line + "\n";
+  EXPECT_EQ(lines, "ovanta: " + bad + ": not a glTF binary file\n");
+  unsetenv("XDG_DATA_HOME");
 }
 
 }  // namespace

@@ -390,6 +390,32 @@ std::vector<Case> Cases() {
          glTranslatef(-1.5f, -1.5f, 0);
          DrawDome();
        }},
+      {"AlphaTestFunctions",
+       [] {
+         // The checker's alpha ramps down the texture: each function keeps
+         // another band, one dome a quarter of the view.
+         Arrays(false, true, true);
+         glEnable(GL_TEXTURE_2D);
+         Checker(GL_RGBA);
+         glEnable(GL_ALPHA_TEST);
+         auto quarter = [](float x, float y) {
+           const float m[16] = {0.5f, 0, 0, 0, 0, 0.5f, 0, 0, 0, 0, 0.5f, 0, x, y, 0, 1};
+           glLoadMatrixf(m);
+         };
+         glAlphaFunc(GL_GEQUAL, 0.5f);
+         quarter(-0.5f, 0.5f);
+         DrawDome();
+         glAlphaFunc(GL_LESS, 0.3f);
+         quarter(0.5f, 0.5f);
+         DrawDome();
+         glAlphaFunc(GL_NEVER, 0.0f);
+         quarter(-0.5f, -0.5f);
+         DrawDome();
+         glAlphaFunc(GL_NOTEQUAL, 2.0f);  // compared with the reference clamped to 1
+         glAlphaFunc(0x1234, 0.5f);       // refused: the function stays
+         quarter(0.5f, -0.5f);
+         DrawDome();
+       }},
       {"ShadowBlendDepthCullAndScissor",
        [] {
          Arrays(false, false, true);
@@ -762,6 +788,8 @@ std::string Snapshot() {
   getf("", GL_LIGHT_MODEL_TWO_SIDE, 1);
   getf("clear", GL_COLOR_CLEAR_VALUE, 4);
   getf("", GL_DEPTH_CLEAR_VALUE, 1);
+  getf("alpha test", GL_ALPHA_TEST_FUNC, 1);
+  getf("", GL_ALPHA_TEST_REF, 1);
   s += "enabled";
   for (GLenum cap : {GL_ALPHA_TEST, GL_BLEND, GL_COLOR_LOGIC_OP, GL_CLIP_PLANE0, GL_COLOR_MATERIAL, GL_CULL_FACE,
                      GL_DEPTH_TEST, GL_DITHER, GL_FOG, GL_LIGHT0, GL_LIGHT1, GL_LIGHT2, GL_LIGHT3, GL_LIGHT7,

@@ -60,3 +60,26 @@ inline bool IsZeroed(const CPODScene& s) {
              0 &&
          s.evalState == nullptr;
 }
+
+// What an imported character's scene adds to BuildTestScene's: an alpha
+// mode and flags on the material, a bind pose on bone A, a morph target
+// moving two vertices of the mesh.
+inline void AddImportedFields(SPODScene& s) {
+  s.materials[0].alphaMode = EPODAlphaMask;
+  s.materials[0].alphaCutoff = 0.25f;
+  s.materials[0].flags = kPODMaterialDoubleSided | kPODMaterialUnlit;
+  s.nodes[2].inverseBind = PODAlloc<float>(16);
+  for (int k = 0; k < 16; ++k) s.nodes[2].inverseBind[k] = k % 5 == 0 ? 1.0f : 0.0f;
+  s.nodes[2].inverseBind[13] = 7;
+  SPODMesh& m = s.meshes[0];
+  m.morphCount = 1;
+  m.morphs = PODAlloc<SPODMorph>(1);
+  m.morphs[0].name = PODStrDup("smile");
+  m.morphs[0].weight = 0.5f;
+  m.morphs[0].count = 2;
+  m.morphs[0].indices = PODAlloc<uint32_t>(2);
+  m.morphs[0].indices[0] = 1;
+  m.morphs[0].indices[1] = 4;
+  m.morphs[0].deltas = PODAlloc<float>(12);
+  for (int k = 0; k < 12; ++k) m.morphs[0].deltas[k] = 0.5f * k;
+}

@@ -225,6 +225,22 @@ TEST(Hostile, SkinnedMeshesCarryWhatSkinningReads) {
   })));
 }
 
+TEST(Hostile, MorphTargetsNameTheirMeshsFloatVertices) {
+  CPODScene ok;
+  EXPECT_TRUE(ReadBytes(ok, Written([](CPODScene& s) { AddImportedFields(s); })));
+  EXPECT_TRUE(Refused(Written([](CPODScene& s) {
+    AddImportedFields(s);
+    s.meshes[0].morphs[0].indices[1] = s.meshes[0].vertexCount;
+  })));
+  EXPECT_TRUE(Refused(Written([](CPODScene& s) {
+    AddImportedFields(s);
+    // Not skinned (which wants floats of its own), so only the morph target minds.
+    std::free(s.meshes[0].boneWeights.data);
+    s.meshes[0].boneWeights = CPODData{};
+    s.meshes[0].vertices.type = EPODDataShort;
+  })));
+}
+
 TEST(Hostile, CountsBeyondWhatTheFileHolds) {
   Blocks b;
   b.version().begin(1001).u32(2005, 0xFFFFFFFFu).end(1001);

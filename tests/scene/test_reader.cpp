@@ -53,6 +53,9 @@ void ExpectScenesEqual(const SPODScene& a, const SPODScene& b) {
     EXPECT_EQ(x.shininess, y.shininess);
     EXPECT_STREQ(x.effectFile, y.effectFile);
     EXPECT_STREQ(x.effectName, y.effectName);
+    EXPECT_EQ(x.alphaMode, y.alphaMode);
+    EXPECT_EQ(x.alphaCutoff, y.alphaCutoff);
+    EXPECT_EQ(x.flags, y.flags);
   }
   for (uint32_t i = 0; i < a.meshCount; ++i) {
     const SPODMesh &x = a.meshes[i], &y = b.meshes[i];
@@ -77,6 +80,14 @@ void ExpectScenesEqual(const SPODScene& a, const SPODScene& b) {
     ExpectBytes(p.batches, q.batches, (size_t)p.batchCount * p.batchBoneMax * 4, "batches");
     ExpectBytes(p.batchBoneCounts, q.batchBoneCounts, (size_t)p.batchCount * 4, "batch bone counts");
     ExpectBytes(p.batchOffsets, q.batchOffsets, (size_t)p.batchCount * 4, "batch offsets");
+    ASSERT_EQ(x.morphCount, y.morphCount);
+    for (uint32_t k = 0; k < x.morphCount; ++k) {
+      EXPECT_STREQ(x.morphs[k].name, y.morphs[k].name);
+      EXPECT_EQ(x.morphs[k].weight, y.morphs[k].weight);
+      ASSERT_EQ(x.morphs[k].count, y.morphs[k].count);
+      ExpectBytes(x.morphs[k].indices, y.morphs[k].indices, x.morphs[k].count * 4, "morph indices");
+      ExpectBytes(x.morphs[k].deltas, y.morphs[k].deltas, x.morphs[k].count * 24, "morph deltas");
+    }
   }
   for (uint32_t i = 0; i < a.nodeCount; ++i) {
     const SPODNode &x = a.nodes[i], &y = b.nodes[i];
@@ -90,6 +101,7 @@ void ExpectScenesEqual(const SPODScene& a, const SPODScene& b) {
     ExpectBytes(x.rotations, y.rotations, 16 * ((f & 2) ? fc : 1), "rotations");
     ExpectBytes(x.scales, y.scales, 28 * ((f & 4) ? fc : 1), "scales");
     ExpectBytes(x.matrices, y.matrices, 64 * ((f & 8) ? fc : 1), "matrices");
+    ExpectBytes(x.inverseBind, y.inverseBind, 64, "inverse bind");
   }
 }
 
@@ -244,9 +256,11 @@ TEST(Reader, EveryTruncationFailsCleanly) {
 }
 
 TEST(Reader, RoundTripKeepsEveryField) {
-  for (bool strips : {false, true}) {
+  for (int variant = 0; variant < 3; ++variant) {
     CPODScene src;
-    BuildTestScene(src, strips);
+    BuildTestScene(src, variant == 1);
+    // An imported character's fields: alpha mode, flags, a bind pose, a morph target.
+    if (variant == 2) AddImportedFields(src);
     src.InitImpl();
     TempDir dir;
     ASSERT_TRUE(PODWriteToFile(src, dir.file("a.pod").c_str()));

@@ -136,6 +136,40 @@ TEST(SceneEval, BoneMatrixIsBindInverseThenCurrentPose) {
   EXPECT_NEAR(px * bone.f[1] + py * bone.f[5] + bone.f[13], now.f[13], 1e-4f);
 }
 
+// A bone with a bind pose of its own (an imported character's) is bound
+// there instead of at frame 0.
+TEST(SceneEval, BoneWithItsOwnBindPose) {
+  CPODScene s;
+  BuildTestScene(s);
+  s.InitImpl();
+  MATRIX atFive, atZero, plain;
+  s.SetFrame(5.0f);
+  s.GetWorldMatrixNoCache(atFive, s.nodes[3]);
+  s.SetFrame(0.0f);
+  s.GetWorldMatrixNoCache(atZero, s.nodes[3]);
+  s.nodes[3].inverseBind = static_cast<float*>(std::malloc(64));
+  for (float frame : {0.0f, 5.0f, 7.5f}) {
+    // Bound at frame 0 by hand: as without a bind pose.
+    MatrixInverse(*reinterpret_cast<MATRIX*>(s.nodes[3].inverseBind), atZero);
+    s.SetFrame(frame);
+    s.GetBoneWorldMatrix(plain, s.nodes[0], s.nodes[3]);
+    std::free(s.nodes[3].inverseBind);
+    s.nodes[3].inverseBind = nullptr;
+    MATRIX expected;
+    s.GetBoneWorldMatrix(expected, s.nodes[0], s.nodes[3]);
+    ExpectMatrixNear(plain, expected, 1e-4f);
+    s.nodes[3].inverseBind = static_cast<float*>(std::malloc(64));
+  }
+  // Bound at frame 5: at frame 5 the bone moves nothing.
+  MatrixInverse(*reinterpret_cast<MATRIX*>(s.nodes[3].inverseBind), atFive);
+  s.SetFrame(5.0f);
+  MATRIX bone, mesh0;
+  s.GetBoneWorldMatrix(bone, s.nodes[0], s.nodes[3]);
+  s.SetFrame(0.0f);
+  s.GetWorldMatrix(mesh0, s.nodes[0]);
+  ExpectMatrixNear(bone, mesh0, 1e-4f);
+}
+
 TEST(SceneEval, SingularBoneUsesTheUninvertedBind) {
   CPODScene s;
   BuildTestScene(s);

@@ -326,6 +326,44 @@ TEST_F(SDLService, WithoutADeviceFallsBackToTheDummyDriverWithOneMessage) {
   EXPECT_TRUE(PumpUntil(ended, 1));
 }
 
+// The page's way: plays count ticks until the device opens, then go on,
+// heard, from where the ticks had them; a sound made before it opened is
+// mixed when it first plays.
+TEST_F(SDLService, ADeviceOpenedLaterTakesOverThePlaysWhereTheyAre) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  SoundServiceUseSDLLater();
+  ASSERT_TRUE(WriteFile(dir_ / "a.wav", SilentWav(8000)));  // a second
+  SystemSoundID a = 0, b = 0;
+  ASSERT_EQ(0, SoundServiceCreate((dir_ / "a.wav").c_str(), &a));
+  ASSERT_EQ(0, SoundServiceCreate((dir_ / "a.wav").c_str(), &b));
+  std::vector<SystemSoundID> ended;
+  const auto log = [](SystemSoundID id, void* data) { static_cast<std::vector<SystemSoundID>*>(data)->push_back(id); };
+  SoundServiceAddCompletion(a, log, &ended);
+  SoundServiceAddCompletion(b, log, &ended);
+  SoundServicePlay(a);
+  SoundServiceAdvanceTicks(15);
+  SoundServicePump();
+  EXPECT_DOUBLE_EQ(0.5, SoundServicePosition(a));
+  ASSERT_TRUE(SoundServiceOpenSDL());
+  ASSERT_TRUE(SoundServiceOpenSDL()) << "open already";
+  EXPECT_NEAR(0.5, SoundServicePosition(a), 0.1);
+  SoundServicePlay(b);
+  SoundServiceAdvanceTicks(60);  // ticks end no play any more
+  SoundServicePump();
+  EXPECT_TRUE(SoundServiceIsPlaying(a));
+  const auto pump_until = [&ended](size_t n) {
+    for (int i = 0; i < 1000 && ended.size() < n; ++i) {
+      SoundServicePump();
+      SDL_Delay(10);
+    }
+  };
+  pump_until(1);
+  ASSERT_EQ(std::vector<SystemSoundID>{a}, ended) << "the rest of a ends before the whole of b";
+  EXPECT_TRUE(SoundServiceIsPlaying(b));
+  pump_until(2);
+  EXPECT_EQ((std::vector<SystemSoundID>{a, b}), ended);
+}
+
 TEST(SoundLog, OneLineEvenWithoutALineEnd) {
   testing::internal::CaptureStderr();
   SoundLog("Error %d loading sound at path: %s", 3, "x.wav");

@@ -25,24 +25,41 @@ try {
 const SITE = process.env.OVANTA_SITE || path.join(__dirname, '..', '..', 'build-web', 'site');
 const CHROMIUM = process.env.CHROMIUM || '/usr/bin/chromium';
 
-// Starts the server and a browser; `extraArgs` go to chromium as well.
-async function start(extraArgs = []) {
+// Starts the server of `root` (the site unless given) and a browser;
+// `extraArgs` go to chromium as well. offline() stops the server (nothing
+// answers any more), online() starts it again at the same address;
+// restart(args) starts the browser again on the same profile (as a phone
+// opens an installed app again), `args` added.
+async function start(extraArgs = [], root = SITE) {
   if (!fs.existsSync(path.join(SITE, 'index.html'))) throw new Error(`no site in ${SITE}: run make web`);
-  const {server, url} = await serve(SITE);
+  let {server, url} = await serve(root);
+  const port = server.address().port;
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'ovanta-chromium-'));
-  const browser = await puppeteer.launch({
+  const launch = (args) => puppeteer.launch({
     executablePath: CHROMIUM,
     headless: true,
     userDataDir: profile,
     args: [
       '--headless=new', '--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
       '--disable-background-networking', '--disable-component-update', '--disable-sync',
-      '--no-first-run', '--autoplay-policy=no-user-gesture-required', ...extraArgs,
+      '--no-first-run', '--autoplay-policy=no-user-gesture-required', ...extraArgs, ...args,
     ],
   });
+  let browser = await launch([]);
   return {
     url,
-    browser,
+    get browser() { return browser; },
+    async restart(args) {
+      await browser.close();
+      browser = await launch(args);
+    },
+    async offline() {
+      server.closeAllConnections();
+      await new Promise((resolve) => server.close(resolve));
+    },
+    async online() {
+      server = (await serve(root, '127.0.0.1', port)).server;
+    },
     async close() {
       await browser.close().catch(() => {});
       server.close();
@@ -53,16 +70,19 @@ async function start(extraArgs = []) {
 
 // A new page of `width` x `height` CSS pixels at `scale` device pixels each
 // (`touch`: a phone's touch screen), with the console and page errors
-// collected; `before(page)` runs before it navigates.
-async function openPage(env, {width = 320, height = 480, scale = 1, query = '', touch = false, before} = {}) {
-  const page = await env.browser.newPage();
+// collected; `before(page)` runs before it navigates. `page` instead of a
+// new one: a page already open, set up the same way and loaded again.
+async function openPage(env, {width = 320, height = 480, scale = 1, query = '', touch = false, before, page} = {}) {
+  const reload = !!page;
+  if (!page) page = await env.browser.newPage();
   await page.setViewport({width, height, deviceScaleFactor: scale, hasTouch: touch, isMobile: touch});
   if (before) await before(page);
   page.consoleLines = [];
   page.errors = [];
   page.on('console', (m) => page.consoleLines.push(m.text()));
   page.on('pageerror', (e) => page.errors.push(String(e)));
-  await page.goto(env.url + query, {waitUntil: 'load'});
+  if (reload) await page.reload({waitUntil: 'load'});
+  else await page.goto(env.url + query, {waitUntil: 'load'});
   return page;
 }
 

@@ -1,18 +1,22 @@
 // appicon: the app's icon, her head and shoulders drawn by the app's own
 // renderer (as girlpreview draws her) on a rounded tile.
 //
-//   appicon OUT_DIR --icons ICON_DIR [--stamp FILE]
+//   appicon OUT_DIR --icons ICON_DIR [--web WEB_DIR] [--stamp FILE]
 //
-// Writes OUT_DIR/ovanta_icon.png (256 x 256, the window's icon) and
+// Writes OUT_DIR/ovanta_icon.png (256 x 256, the window's icon),
 // ICON_DIR/<N>x<N>/apps/ovanta.png for N = 48, 64, 128, 256 (the hicolor
-// theme's folders, for the install). Runs headless at build time, naming
-// its files to the build (tools/bundle_out).
+// theme's folders, for the install) and, with --web, the web app's icons
+// for phones' home screens: WEB_DIR/icon-192.png and icon-512.png (the
+// rounded tile) and icon-maskable-512.png (the whole square filled, her
+// inside the circle phones may cut it to). Runs headless at build time,
+// naming its files to the build (tools/bundle_out).
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "bundle_out.h"
@@ -23,8 +27,8 @@
 
 namespace {
 
-// Drawn 4 times finer than the largest icon and averaged down, for smooth edges.
-constexpr int kIcon = 256, kFine = 4, kSide = kIcon * kFine;
+// Drawn finer than the largest icon and averaged down, for smooth edges.
+constexpr int kIcon = 256, kSide = 1024;
 // The 2:3 view the camera frames, with room around the square crop.
 constexpr int kViewW = kSide * 6 / 5, kViewH = kViewW * 3 / 2;
 constexpr int kCropX = kSide / 8, kCropY = kSide * 2 / 5;
@@ -53,22 +57,42 @@ bool InTile(float x, float y, float size, float r) {
   return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r;
 }
 
-// The tile at N x N: a rose-to-violet gradient, her over it, all inside the
-// rounded square; averaged from the fine picture.
-std::vector<uint8_t> Icon(const std::vector<Rgba>& her, int n) {
-  const int k = kSide / n;
+// The tile's colour at a fine pixel: a rose-to-violet gradient, top to bottom.
+Rgba Backdrop(int fy) {
+  const float t = static_cast<float>(fy) / kSide;
+  return {0.96f - 0.38f * t, 0.62f - 0.30f * t, 0.78f + 0.08f * t, 1};
+}
+
+// Phones cut a maskable icon to their own shape, keeping at least the
+// circle of 0.4 of its side around the centre: she is drawn this much
+// smaller, in the middle and standing on the bottom edge as on the tile.
+constexpr float kMaskableScale = 0.8f;
+
+// The icon at N x N, averaged from the fine picture (each icon pixel the
+// fine pixels it covers). The tile: the gradient, her over it, inside the
+// rounded square. Maskable: the gradient fills the square, she is smaller.
+std::vector<uint8_t> Icon(const std::vector<Rgba>& her, int n, bool maskable = false) {
   std::vector<uint8_t> out(static_cast<size_t>(n) * n * 4);
   const float radius = kSide * 0.2f;
+  const float margin = kSide * (1 - kMaskableScale) / 2, top = kSide * (1 - kMaskableScale);
+  const auto fine = [n](int i) { return static_cast<int>(static_cast<long>(i) * kSide / n); };
   for (int y = 0; y < n; ++y)
     for (int x = 0; x < n; ++x) {
       float r = 0, g = 0, b = 0, a = 0;
-      for (int dy = 0; dy < k; ++dy)
-        for (int dx = 0; dx < k; ++dx) {
-          const int fx = x * k + dx, fy = y * k + dy;
-          if (!InTile(fx + 0.5f, fy + 0.5f, kSide, radius)) continue;
-          const float t = static_cast<float>(fy) / kSide;
-          const Rgba bg = {0.96f - 0.38f * t, 0.62f - 0.30f * t, 0.78f + 0.08f * t, 1};
-          const Rgba& p = her[static_cast<size_t>(fy) * kSide + fx];
+      int samples = 0;
+      for (int fy = fine(y); fy < fine(y + 1); ++fy)
+        for (int fx = fine(x); fx < fine(x + 1); ++fx) {
+          ++samples;
+          Rgba p = {0, 0, 0, 0};
+          if (maskable) {
+            const int hx = static_cast<int>((fx - margin) / kMaskableScale);
+            const int hy = static_cast<int>((fy - top) / kMaskableScale);
+            if (fx >= margin && fy >= top && hx < kSide && hy < kSide) p = her[static_cast<size_t>(hy) * kSide + hx];
+          } else {
+            if (!InTile(fx + 0.5f, fy + 0.5f, kSide, radius)) continue;
+            p = her[static_cast<size_t>(fy) * kSide + fx];
+          }
+          const Rgba bg = Backdrop(fy);
           r += p.r + bg.r * (1 - p.a);
           g += p.g + bg.g * (1 - p.a);
           b += p.b + bg.b * (1 - p.a);
@@ -76,7 +100,7 @@ std::vector<uint8_t> Icon(const std::vector<Rgba>& her, int n) {
         }
       uint8_t* q = &out[(static_cast<size_t>(y) * n + x) * 4];
       // Straight alpha: colour averaged over the covered samples only.
-      const float cover = a / (k * k);
+      const float cover = a / samples;
       q[0] = static_cast<uint8_t>(a > 0 ? std::lround(255 * r / a) : 0);
       q[1] = static_cast<uint8_t>(a > 0 ? std::lround(255 * g / a) : 0);
       q[2] = static_cast<uint8_t>(a > 0 ? std::lround(255 * b / a) : 0);
@@ -98,13 +122,14 @@ bool MakeFolders(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CliProgram cli = {"appicon", "", 0, 0, {{"--icons", "ICON_DIR", "where the hicolor sizes go (required)"}},
+  CliProgram cli = {"appicon", "", 0, 0, {{"--icons", "ICON_DIR", "where the hicolor sizes go (required)"},
+                                               {"--web", "WEB_DIR", "where the web app's icons go"}},
                           "Draws her from the models in OUT_DIR into OUT_DIR/ovanta_icon.png and\n"
-                          "ICON_DIR/NxN/apps/ovanta.png.\n"};
+                          "ICON_DIR/NxN/apps/ovanta.png (and WEB_DIR/icon-*.png).\n"};
   CliArgs args;
   const int parsed = BundleOutArgs(&cli, argc, argv, &args);
   if (parsed >= 0) return parsed;
-  const std::string resources = args.operands[0], icons = args.Value("--icons");
+  const std::string resources = args.operands[0], icons = args.Value("--icons"), web = args.Value("--web");
   if (icons.empty()) return CliUsageError(cli, "--icons ICON_DIR is required");
   BundleSetRoot(resources.c_str());
   EAGLView* view = EAGLView::CreateHeadless(kViewW, kViewH);
@@ -139,6 +164,14 @@ int main(int argc, char** argv) {
     const std::vector<uint8_t> px = n == kIcon ? big : Icon(her, n);
     ok = MakeFolders(icons + "/" + size) &&
          EAGLWritePNG(BundleOutPath(icons, size + "/ovanta.png").c_str(), px.data(), n, n) && ok;
+  }
+  if (!web.empty()) {
+    ok = MakeFolders(web) && ok;
+    for (const auto& [name, n, maskable] : {std::tuple{"icon-192.png", 192, false}, std::tuple{"icon-512.png", 512, false},
+                                            std::tuple{"icon-maskable-512.png", 512, true}}) {
+      const std::vector<uint8_t> px = Icon(her, n, maskable);
+      ok = EAGLWritePNG(BundleOutPath(web, name).c_str(), px.data(), n, n) && ok;
+    }
   }
   return ok && BundleOutFinish("appicon", args.Value("--stamp")) ? 0 : 1;
 }

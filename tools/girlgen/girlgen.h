@@ -17,6 +17,7 @@
 
 #include "math/Matrix.h"
 #include "rig/girl_clips.h"
+#include "vrm/vrm_file.h"
 
 namespace girlgen {
 
@@ -172,5 +173,10 @@ void PaintAll(Pictures& out);
 
 bool WritePNG(const std::string& path, const Image& img);
 bool WriteJPEG(const std::string& path, const Image& img, int quality);
+
+// ---- VRM export ------------------------------------------------------------
+// Writes her `mesh` dressed in `picture` (her composed texture, top row
+// first) as a VRM file of `version` (girlgen_vrm).
+bool WriteVrm(const Mesh& mesh, const Image& picture, vrm::Version version, const std::string& path);
 
 }  // namespace girlgen

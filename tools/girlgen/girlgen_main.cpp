@@ -1,16 +1,22 @@
 // girlgen: writes her four models and all her pictures into a bundle folder.
 //
-//   girlgen OUT_DIR [--stamp FILE]
+//   girlgen OUT_DIR [--vrm DIR] [--stamp FILE]
 //
+// With --vrm, DIR also gets her VRM exports in her start-up look (the
+// casual outfit, the first hair colour and skin tone):
+// ovanta-1.0.vrm and ovanta-0.x.vrm.
 // Run by the build (tools/girlgen/CMakeLists.txt, see tools/bundle_out) so that
 // every build has the Resources folder the app and the tests read. Her
 // preview sheets are drawn by tools/girlpreview with the app's renderer.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "bundle_out.h"
 #include "girlgen.h"
+#include "picture/picture_file.h"
 #include "scene/PODWriter.h"
 
 using namespace girlgen;
@@ -126,10 +132,33 @@ bool WriteModel(const Mesh& mesh, const std::string& path) {
   return PODWriteToFile(scene, path.c_str());
 }
 
+// Her texture in one look as the app composes it from the bundle's files
+// (texture/gamelib.h): the skin picture, the hair laid over it by its mask,
+// the outfit over both. False when a file cannot be read back.
+bool ComposeLook(const std::string& dir, int outfit, int hairColour, int skinTone, Image* out) {
+  Picture base, layer[4];
+  const std::string files[4] = {"girl_hair_mask.png", kHairFiles[hairColour],
+                                kOutfitFiles[outfit][0], kOutfitFiles[outfit][1]};
+  if (!ReadPicture(dir + "/" + kSkinFiles[skinTone], base)) return false;
+  for (int k = 0; k < 4; ++k)
+    if (!ReadPicture(dir + "/" + files[k], layer[k]) || layer[k].width != base.width || layer[k].height != base.height)
+      return false;
+  const size_t n = static_cast<size_t>(base.width) * base.height;
+  for (int k = 0; k < 4; k += 2) BlendMaskedPixels(base.rgba.data(), layer[k].rgba.data(), layer[k + 1].rgba.data(), n, false);
+  out->w = base.width;
+  out->h = base.height;
+  out->channels = 3;
+  out->px.resize(3 * n);
+  for (size_t i = 0; i < n; ++i)
+    for (int c = 0; c < 3; ++c) out->px[3 * i + c] = base.rgba[4 * i + c];
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  CliProgram cli = {"girlgen", "", 0, 0, {}, "Writes her four models and all her pictures into OUT_DIR.\n"};
+  CliProgram cli = {"girlgen", "", 0, 0, {{"--vrm", "DIR", "also write her VRM exports into DIR"}},
+                    "Writes her four models and all her pictures into OUT_DIR.\n"};
   CliArgs args;
   const int parsed = BundleOutArgs(&cli, argc, argv, &args);
   if (parsed >= 0) return parsed;
@@ -158,6 +187,18 @@ int main(int argc, char** argv) {
     ok = WritePNG(BundleOutPath(dir, kOutfitFiles[k][0]), pics.outfitMask[k]) && ok;
   }
   ok = WritePNG(BundleOutPath(dir, "girl_hair_mask.png"), pics.hairMask) && ok;
+  const std::string vrmDir = args.Value("--vrm");
+  if (ok && !vrmDir.empty()) {
+    mkdir(vrmDir.c_str(), 0755);  // when it is there already, the writes say so if they fail
+    Image look;
+    if (!ComposeLook(dir, kCasual, 0, 0, &look)) {
+      std::fprintf(stderr, "girlgen: could not read her pictures back from %s\n", dir.c_str());
+      ok = false;
+    } else {
+      ok = WriteVrm(meshes[kCasual], look, vrm::Version::k1, BundleOutPath(vrmDir, "ovanta-1.0.vrm")) &&
+           WriteVrm(meshes[kCasual], look, vrm::Version::k0x, BundleOutPath(vrmDir, "ovanta-0.x.vrm"));
+    }
+  }
   if (!ok) std::fprintf(stderr, "girlgen: could not write every file into %s\n", dir.c_str());
   return ok && BundleOutFinish("girlgen", args.Value("--stamp")) ? 0 : 1;
 }

@@ -1,0 +1,63 @@
+// The imported characters: one folder each under the characters folder
+// ($XDG_DATA_HOME/ovanta/characters, else ~/.local/share/ovanta/characters),
+// named by its ID (the first 16 hex digits of its file's SHA-256, so the
+// same file twice is one character), holding her model (model.POD), its
+// pictures (PNG, or the file's own PNG or JPEG where it is kept as it was),
+// thumbnail.png when the file has one, and character.json.
+//
+// An import reads the file whole, never changes it, converts it
+// (vrm/vrm_convert) into a fresh hidden folder beside the others and renames
+// that into place, so a folder is there complete or not at all; a file
+// refused leaves nothing behind. The command lines (app/), and the settings
+// screen and the web page's picker to come, call these.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CPODScene;
+
+namespace vrm {
+
+// What the folder's character.json says of it.
+struct CharacterInfo {
+  std::string id;
+  std::string folder;     // its path
+  std::string title, version, authors, license;  // the file's meta
+  std::string vrm;        // "1.0" or "0.x"
+  std::string thumbnail;  // the picture's path, "" when there is none
+  std::vector<std::string> approximated;  // what is drawn approximately
+};
+
+struct ImportResult {
+  bool ok = false;
+  bool fresh = false;   // made now (false: the character was there already)
+  std::string message;  // refused: the reason, one line without the file's name
+  CharacterInfo info;   // ok: the character
+};
+
+// The characters folder; "" when neither XDG_DATA_HOME nor HOME is set.
+std::string CharactersRoot();
+
+// Imports `size` bytes of a file called `name` into `root` (made when
+// missing). `clips` is her scene (vrm/vrm_convert.h).
+ImportResult ImportCharacter(const uint8_t* data, size_t size, const std::string& root, CPODScene& clips);
+// The same for a file; a file over the size limit is refused unread.
+ImportResult ImportCharacterFile(const std::string& path, const std::string& root, CPODScene& clips);
+
+// The character of `id` in `root`; false when there is none (or its folder
+// is not whole).
+bool FindCharacter(const std::string& root, const std::string& id, CharacterInfo* out);
+// Every character in `root`, by title.
+std::vector<CharacterInfo> ListCharacters(const std::string& root);
+// Removes the character of `id`: its files, then its folder. A folder
+// holding files the import did not make is left as it is; false with
+// `message` then, and when there is no such character.
+bool RemoveCharacter(const std::string& root, const std::string& id, std::string* message);
+
+// The ID of a file's bytes.
+std::string CharacterId(const uint8_t* data, size_t size);
+
+}  // namespace vrm
