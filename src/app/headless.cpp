@@ -158,12 +158,18 @@ std::string Press(const Line& l) {
   return "";
 }
 
-std::string Name(const Line& l) {
-  const size_t at = l.text.find("name") + 4;
+// The text after the command word, blanks at either end left out.
+std::string RestOfLine(const Line& l, const std::string& command) {
+  const size_t at = l.text.find(command) + command.size();
   std::string text = at < l.text.size() ? l.text.substr(at) : "";
   const size_t first = text.find_first_not_of(" \t");
   text = first == std::string::npos ? "" : text.substr(first);
   while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+std::string Name(const Line& l) {
+  const std::string text = RestOfLine(l, "name");
   UIViewController* top = OvantaTopScreen();
   if (top)
     for (UIView* v : top->subviews)
@@ -211,6 +217,14 @@ std::string Point(const Line& l) {
   return "";
 }
 
+// A file dropped on the window, through the same handler.
+std::string Drop(const Line& l) {
+  const std::string path = RestOfLine(l, "drop");
+  if (path.empty()) return "usage: drop FILE";
+  InputFileDropped(AppInputState(), AppInputSink(), path);
+  return "";
+}
+
 struct Command {
   const char* name;
   std::string (*run)(const Line&);
@@ -219,6 +233,7 @@ struct Command {
 const Command kCommands[] = {
     {"tick", Ticks},   {"touch", Touches}, {"tap", Tap},   {"accel", Accel}, {"action", Action},
     {"press", Press},  {"name", Name},     {"shot", Shot}, {"key", Key},     {"point", Point},
+    {"drop", Drop},
 };
 
 // One line; "" when it was fine, else the message.
@@ -322,6 +337,7 @@ int HeadlessMain(int argc, char** argv) {
   // A trace that cannot be written fails the run at its end; the run still goes on.
   if (!trace.empty() && !TraceOpen(trace)) g_output_failed = true;
 
+  AppInputSink().program = "ovanta-headless";
   std::srand(1);
   FaceReset(1);
   SoundServiceUseTicks();

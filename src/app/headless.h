@@ -6,7 +6,7 @@
 //
 // Script lines (`#` starts a comment): tick [N], touch PHASE X Y [...],
 // tap X Y, point X Y, point none, accel X Y Z, action NAME, press OUTLET,
-// name TEXT, shot FILE.
+// name TEXT, shot FILE, drop FILE (a file dropped on the window).
 // A malformed line is reported with its number and skipped; the run then
 // ends with status 2. rand is seeded with 1 and voices play on the tick
 // clock, so a script always gives the same trace. Other exit statuses:

@@ -44,6 +44,14 @@ const Row kRows[] = {
     {"Medium", "Средне"},
     {"High", "Громко"},
     {"On", "Вкл."},
+    // The Character list.
+    {"Character", "Персонаж"},
+    {"Built in", "Встроенный"},
+    {"Remove", "Удалить"},
+    {"Keep", "Оставить"},
+    {"Add a character\xE2\x80\xA6", "Добавить персонажа\xE2\x80\xA6"},
+    {"Drop a VRM file on the window to add a character.", "Перетащите файл VRM в окно, чтобы добавить персонажа."},
+    {"Remove %s? Its folder is deleted.", "Удалить %s? Его папка будет стёрта."},
     // The help.
     {"Controls", "Управление"},
     {"Mouse", "Мышь"},

@@ -17,8 +17,8 @@ const KEY = 'ovanta.settings';
 const ANIM_SHAKE = 2;
 // Places on the screens, in view points (see build/web-shots/web-settings.png).
 const OPTIONS_BUTTON = [40, 440], SETTINGS_BUTTON = [160, 440];
-const OUTFIT = [85, 148], OUTFIT_THIRD = [236, 228], DONE = [160, 443];
-const NAME_END = [296, 85];  // the name field, right of any text
+const OUTFIT = [85, 187], OUTFIT_THIRD = [236, 267], DONE = [160, 443];
+const NAME_END = [296, 77];  // the name field, right of any text
 
 // Sends this reading 60 times a second until the next call.
 async function hold(page, x, y, z) {
