@@ -25,22 +25,12 @@ std::string Fit(const std::string& text, size_t n) {
   return Utf8Count(line) <= n ? line : Utf8Head(line, n - 1) + "\xE2\x80\xA6";
 }
 
-void Title(UIButton* b, const std::string& t) {
-  for (UIControlState s : {UIControlStateNormal, UIControlStateSelected, UIControlStateHighlighted}) b->setTitle(t, s);
-}
-
 }  // namespace
 
 void CharacterViewController::loadView() {
   opaque = true;
   background = kSettingsBackground;
-  auto* title = add(new UILabel());
-  title->frame = {0, 8, 320, 28};
-  title->text = UiText("Character");
-  title->bold = true;
-  title->size = 1.3f;
-  title->centered = true;
-  title->color = kSettingsCaptionInk;
+  AddSettingsTitle(this, "Character");
 
   static const char* const kRowNames[kRows] = {"character0", "character1", "character2", "character3", "character4"};
   static const char* const kRowActions[kRows] = {"onCharacter0", "onCharacter1", "onCharacter2", "onCharacter3",
@@ -65,7 +55,7 @@ void CharacterViewController::loadView() {
     row.detail->size = 0.8f;
     row.remove = add(new UIButton());
     row.remove->frame = {224, y + 13, 78, 32};
-    Title(row.remove, UiText("Remove"));
+    SetTitleAllStates(row.remove, UiText("Remove"));
     row.remove->setTitleColor(kRemoveFill, UIControlStateNormal);
     row.remove->action = [this, r] { onRemove(r); };
     outlet(kRowNames[r], row.key);
@@ -82,24 +72,24 @@ void CharacterViewController::loadView() {
   note_->color = kSettingsCaptionInk;
   add_ = add(new UIButton());
   add_->frame = {18, kBottom - 44, 284, 36};
-  Title(add_, UiText("Add a character\xE2\x80\xA6"));
+  SetTitleAllStates(add_, UiText("Add a character\xE2\x80\xA6"));
   add_->setTitleColor(kSettingsAccent, UIControlStateNormal);
 
   previous_ = add(new UIButton());
   previous_->frame = {18, kBottom, 56, kKeyHeight};
-  Title(previous_, "\xE2\x80\xB9");
+  SetTitleAllStates(previous_, "\xE2\x80\xB9");
   next_ = add(new UIButton());
   next_->frame = {246, kBottom, 56, kKeyHeight};
-  Title(next_, "\xE2\x80\xBA");
+  SetTitleAllStates(next_, "\xE2\x80\xBA");
   done_ = add(new UIButton());
   done_->frame = {90, kBottom, 140, kKeyHeight};
-  Title(done_, UiText("Done"));
+  SetTitleAllStates(done_, UiText("Done"));
   keep_ = add(new UIButton());
   keep_->frame = {18, kBottom, 136, kKeyHeight};
-  Title(keep_, UiText("Keep"));
+  SetTitleAllStates(keep_, UiText("Keep"));
   confirm_ = add(new UIButton());
   confirm_->frame = {166, kBottom, 136, kKeyHeight};
-  Title(confirm_, UiText("Remove"));
+  SetTitleAllStates(confirm_, UiText("Remove"));
   confirm_->fillColor = kRemoveFill;
   for (UIButton* b : {previous_, next_, done_, keep_}) b->setTitleColor(kSettingsAccent, UIControlStateNormal);
 

@@ -32,13 +32,25 @@ const char* OptionName(int p, int k) {
   return option_name[p - PARM_SETTING][k];
 }
 
-namespace {
 void SetTitleAllStates(UIButton* b, const std::string& t) {
   if (!b) return;
   b->setTitle(t, UIControlStateNormal);
   b->setTitle(t, UIControlStateSelected);
   b->setTitle(t, UIControlStateHighlighted);
 }
+
+UILabel* AddSettingsTitle(UIViewController* screen, const char* english) {
+  auto* title = screen->add(new UILabel());
+  title->frame = {0, 8, 320, 28};
+  title->text = UiText(english);
+  title->bold = true;
+  title->size = 1.3f;
+  title->centered = true;
+  title->color = kSettingsCaptionInk;
+  return title;
+}
+
+namespace {
 
 const UIColor kAccent = kSettingsAccent;
 const UIColor kEditedTint = kSettingsTint;
@@ -117,13 +129,7 @@ void ConfigViewController::loadView() {
 
   auto* header = add(new UIView());
   header->frame = {0, 0, 320, 0};
-  auto* title = add(new UILabel());
-  title->frame = {0, 8, 320, 28};
-  title->text = UiText("Settings");
-  title->bold = true;
-  title->size = 1.3f;
-  title->centered = true;
-  title->color = ink;
+  AddSettingsTitle(this, "Settings");
 
   auto label = [&](float x, float y, const char* text) {
     auto* l = add(new UILabel());
@@ -258,8 +264,7 @@ void ConfigViewController::ShowCharacter() {
   vrm::CharacterInfo info;
   if (!character_choice.empty() && vrm::FindCharacter(vrm::CharactersRoot(), character_choice, &info))
     title = info.title.empty() ? info.id : info.title;
-  for (UIControlState s : {UIControlStateNormal, UIControlStateSelected, UIControlStateHighlighted})
-    opCharacter->setTitle(title + " \xE2\x80\xBA", s);
+  SetTitleAllStates(opCharacter, title + " \xE2\x80\xBA");
   opCharacter->setTitleColor(UIColor::darkGrayColor(), UIControlStateNormal);
   // Her outfit, hair and skin; the options of one being edited go away.
   const bool hers = character_choice.empty();

@@ -46,6 +46,11 @@ extern UIButton* opNameButton[6];  // category buttons by Parameter (0 and 1 nul
 extern UIPanel* opPanel;
 extern UIPanel* opBridge;
 
+// The settings screens' pieces: the screen's title at its top; a key's
+// title in every state.
+UILabel* AddSettingsTitle(UIViewController* screen, const char* english);
+void SetTitleAllStates(UIButton* b, const std::string& title);
+
 // A character was imported while the settings may be open: the working copy
 // follows the one shown, and a settings screen on top shows it.
 void SettingsFollowCharacter();
