@@ -11,11 +11,8 @@ GLuint GlMakeTexture(GLenum format, int width, int height, const void* pixels, c
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, look.mag_filter);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, look.wrap);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, look.wrap);
-  GLint alignment = 4;
-  glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), width, height, 0, format, GL_UNSIGNED_BYTE, pixels);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
   return texture;
 }
 
