@@ -151,7 +151,9 @@ const choices = (t) => ({name: t.name, n_clothes: t.n_clothes, n_hair: t.n_hair,
       for (const [where, shown] of steps) {
         await tapView(page, where);
         const before = t.tick;
-        t = await waitForTick(page, (o) => o.tick > before + 10 && shown(o), `the screen after a tap at ${where}`);
+        // A second on: a busy page draws fewer frames than it ticks, and a
+        // screen still sliding in is not where the next tap goes.
+        t = await waitForTick(page, (o) => o.tick > before + 30 && shown(o), `the screen after a tap at ${where}`);
       }
       await page.screenshot({path: shotPath('web-character-list.png')});
       const [chooser] = await Promise.all([page.waitForFileChooser({timeout: 30000}), tapView(page, ADD_CHARACTER)]);
