@@ -1,12 +1,14 @@
 # The two commands of the README, and a few for developers.
 #   make run    set up, build and start the app
 #   make test   set up, build and pass the whole test suite
+#   make check  the native build and its tests only (no web build): the quick loop
 #   make install PREFIX=DIR   install the programs, the bundle, the desktop entry, icon and manual
 #   make deb    a Debian package in build/package
 #   make web    build the web site (build-web/site); make serve serves it
 #               (HOST=0.0.0.0 for other machines, CERT= KEY= for HTTPS)
 BUILD ?= build
 SAN_BUILD ?= build-san
+TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 WEB_BUILD ?= build-web
 JOBS ?= $(shell nproc)
@@ -16,7 +18,7 @@ PORT ?= 8080
 # WERROR=ON turns every compiler warning into an error (CI's first build).
 WERROR ?= OFF
 
-.PHONY: run test deps build install deb asan fuzz bench clean web web-deps serve web-measure
+.PHONY: run test check deps build install deb asan tsan fuzz bench clean web web-deps serve web-measure format format-check
 
 deps:
 	@bash scripts/deps.sh
@@ -32,6 +34,9 @@ run: build
 
 test: build web
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+check: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -E '^web\.'
 
 # The web build: emscripten's own cmake wrapper over the same tree, with the
 # libraries scripts/web-deps.sh builds and the native build's bundle.
@@ -68,6 +73,20 @@ asan: deps
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The tests that run the sound thread and the voice scheduler, under
+# ThreadSanitizer (their own build: it cannot share a build with ASan).
+TSAN_TESTS = test_sound_service test_sound_effect test_sound_scheduler
+tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOVANTA_TSAN=ON
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TESTS)
+	cd $(TSAN_BUILD) && ctest --output-on-failure -j $(JOBS) -R '^(WavDecode|TickService|SDLService|SoundLog|SoundEffectTest|Scheduler)\.'
+
+# clang-format over the sources (.clang-format); format-check changes nothing.
+format:
+	bash scripts/format.sh
+format-check:
+	bash scripts/format.sh --check
+
 # libFuzzer targets, built with clang; FUZZ_SECONDS each.
 FUZZ_SECONDS ?= 60
 fuzz: deps
@@ -81,5 +100,5 @@ bench: build
 # The web libraries' cache (build-web/libs) stays: it takes minutes to
 # rebuild and depends only on Debian's source packages.
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
 	find $(WEB_BUILD) -mindepth 1 -maxdepth 1 ! -name libs ! -name node -exec rm -rf {} + 2>/dev/null || true

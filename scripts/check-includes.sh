@@ -8,7 +8,10 @@
 #   - no source includes a header by a path out of its folder ("../") or
 #     from the root;
 #   - with the flags of a library that does not link the face layer (math),
-#     the face layer's header is not found while math's own header is.
+#     the face layer's header is not found while math's own header is;
+#   - the edges the platform split removed stay removed: input does not see
+#     the character, physics no GL, render, texture and face no GL surface,
+#     render and texture no SDL.
 # Usage: scripts/check-includes.sh BUILD (a CTest of every native build).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -36,4 +39,24 @@ if out=$(probe face/face.h); then
 elif ! grep -q 'face/face.h' <<<"$out"; then
   fail "the probe of face/face.h failed for another reason: $out"
 fi
+
+# SOURCE HEADER: with SOURCE's flags HEADER is not found.
+not_seen() {
+  local f out
+  f=$(grep -F -- "-c $root/$1" "$db" | grep -oE -- '-(I|isystem) ?[^ "]+' | tr '\n' ' ' || true)
+  [[ -n $f ]] || { fail "no compile command of $1 in $db"; return; }
+  if out=$(echo "#include \"$2\"" | $cxx $f -std=c++17 -fsyntax-only -x c++ - 2>&1); then
+    fail "$1 sees $2: its library links what it does not use"
+  elif ! grep -qE 'No such file|not found' <<<"$out"; then
+    fail "the probe of $2 from $1 failed for another reason: $out"
+  fi
+}
+not_seen src/input/input.cpp character/girl.h
+not_seen src/physics/boobs_physics_b0.cpp gles/gles.h
+for src in src/render/render_mesh.cpp src/texture/gamelib.cpp src/face/face.cpp; do
+  not_seen "$src" surface/EAGLView.h
+done
+for src in src/render/render_mesh.cpp src/texture/gamelib.cpp; do
+  not_seen "$src" SDL.h
+done
 exit $failed

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/app_loop.h"
+#include "catalog/catalog.h"
 #include "face/face.h"
 #include "gles/gles.h"
 #include "kit/goal.h"
@@ -50,7 +51,7 @@ void BM_FaceLayerWork(benchmark::State& state) {
   BundleSetRoot(OVANTA_BUNDLE);
   std::string path;
   CPODScene scene;
-  if (!BundlePathForResource("girl_casual", "POD", path) || !scene.ReadFromFile(path.c_str())) {
+  if (!BundlePathForResource(kOutfitModels[1], "POD", path) || !scene.ReadFromFile(path.c_str())) {
     state.SkipWithError("no model in the bundle");
     return;
   }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "catalog/catalog.h"
 #include "kit/goal.h"
 #include "kit/scene_builder.h"
 #include "surface/EAGLView.h"
@@ -38,7 +39,7 @@ struct Model {
     }
     BundleSetRoot(OVANTA_BUNDLE);
     std::string path;
-    ok = BundlePathForResource("girl_casual", "POD", path) && scene.ReadFromFile(path.c_str());
+    ok = BundlePathForResource(kOutfitModels[1], "POD", path) && scene.ReadFromFile(path.c_str());
   }
   // Her mesh node and mesh.
   const SPODMesh& mesh() const { return scene.meshes[scene.nodes[0].meshIndex]; }

@@ -19,15 +19,15 @@
 
 #include "app/app_loop.h"
 #include "character/girl.h"
+#include "files/bundle.h"
 #include "gles/gles.h"
 #include "kit/goal.h"
 #include "kit/temp_dir.h"
 #include "kit/vrm_builder.h"
 #include "picture/picture_file.h"
-#include "files/bundle.h"
+#include "scene/ModelPOD.h"
 #include "sound/sound_service.h"
 #include "store/user_defaults.h"
-#include "scene/ModelPOD.h"
 #include "vrm/characters.h"
 
 namespace {

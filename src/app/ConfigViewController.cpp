@@ -8,6 +8,7 @@
 #include "app/app_character.h"
 #include "app/app_loop.h"
 #include "app/ui_text.h"
+#include "catalog/catalog.h"
 #include "character/girl.h"
 #include "character/girl_settings.h"
 #include "character/girl_sound.h"
@@ -16,20 +17,16 @@
 int32_t parm_val[kParameterCount] = {0, 0, 0, 0, 0, 0};
 Parameter n_edit_parm = PARM_NAME;
 std::string character_choice;
-const char* const option_name[4][4] = {
-    {"Pool", "Casual", "School", "Business"},
-    {"Blonde", "Brown", "Black", "Red"},
-    {"Caucasian", "Asian", "Latin", "African"},
-    {"English", "Russian", nullptr, nullptr},
-};
 UIButton* opButton[6] = {};
 UIButton* opNameButton[6] = {};
 UIPanel* opPanel = nullptr;
 UIPanel* opBridge = nullptr;
 
 const char* OptionName(int p, int k) {
-  if (p < PARM_SETTING || p > PARM_LANGUAGE || k < 0 || k > 3) return nullptr;
-  return option_name[p - PARM_SETTING][k];
+  if (p < PARM_SETTING || p > PARM_LANGUAGE || k < 0) return nullptr;
+  if (p == PARM_LANGUAGE) return k < kCatalogVoices ? kVoices[k].label : nullptr;
+  const char* const* labels[] = {kOutfitLabels, kHairLabels, kSkinLabels};
+  return k < kCatalogOptions ? labels[p - PARM_SETTING][k] : nullptr;
 }
 
 void SetTitleAllStates(UIButton* b, const std::string& t) {

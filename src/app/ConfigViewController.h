@@ -37,8 +37,6 @@ const int kParameterCount = 6;
 extern int32_t parm_val[kParameterCount];  // working copy of each choice
 extern Parameter n_edit_parm;              // the parameter being edited
 extern std::string character_choice;       // working copy: the ID chosen, "" for her
-// Display strings of parameters 2..5 (row r - 2), null where there is none.
-extern const char* const option_name[4][4];
 extern UIButton* opButton[6];      // option buttons
 extern UIButton* opNameButton[6];  // category buttons by Parameter (0 and 1 null)
 // The panel behind the edited category's options and the strip joining it
@@ -58,7 +56,8 @@ void SettingsFollowCharacter();
 // (in the interface's language, app/ui_text.h) and places the options
 // beside the edited category.
 void SetEditParm(Parameter p);
-// option_name for parameter p (2..5) and option k; null outside the table.
+// The label of option k of parameter p (2..5) in English (catalog/catalog.h);
+// null outside the table.
 const char* OptionName(int p, int k);
 
 class ConfigViewController : public UIViewController {

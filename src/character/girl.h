@@ -1,5 +1,6 @@
-// The character's global state: the loaded scenes, the user's choices, the
-// reload and dance flags, and the option tables that map choices to files.
+// The character's global state: the loaded scenes, the user's choices and
+// the reload and dance flags; the option tables that map choices to files
+// are catalog/catalog.h.
 //
 // Written by the settings (load and screen), the dance and cull buttons and
 // the scene loading; read by the frame update, the voice scheduler and the
@@ -8,6 +9,8 @@
 #pragma once
 
 #include <string>
+
+#include "catalog/catalog.h"
 
 class CPODScene;
 struct UITextField;
@@ -32,29 +35,14 @@ extern int continue_dancing;    // read by the dance clip's chaining
 extern int refcount;            // GirlInit +1, CShell::QuitApplication -1
 extern int debug_no_culling;    // back faces drawn while non-zero (initially 1)
 
-// A (mask, picture) pair of the texture composite; an empty mask means the
-// picture is the base layer.
-struct GirlLayer {
-  const char* mask;
-  const char* picture;
-};
-
-const int kGirlOptionCount = 4;
+// Her options and the files they name: catalog/catalog.h.
+const int kGirlOptionCount = kCatalogOptions;
 // Her voices (n_sound_set): English, Russian.
-const int kGirlVoiceCount = 2;
-extern const char* const girl_model_name[kGirlOptionCount];  // "girl_beach", ...
+const int kGirlVoiceCount = kCatalogVoices;
 // Her model in her start-up outfit: an imported character takes her clips
 // and her height from it (app/app_character.h), as her VRM exports are
 // made of it (tools/girlgen).
 extern const char* const girl_start_model;
-extern const char* const bg_name[kGirlOptionCount];          // "bg_pool", ...
-extern const GirlLayer clothes[kGirlOptionCount];
-extern const GirlLayer hair[kGirlOptionCount];
-extern const GirlLayer body[kGirlOptionCount];
-// Labels shown by the settings screen.
-extern const char* const clothes_label[kGirlOptionCount];  // "Pool", "Casual", ...
-extern const char* const hair_label[kGirlOptionCount];     // "Blonde", ...
-extern const char* const body_label[kGirlOptionCount];     // "Caucasian", ...
 
 // A stored choice brought into 0..count-1. A damaged store may hold a
 // negative value; it is brought into range like any other, never used as an

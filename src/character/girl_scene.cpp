@@ -70,7 +70,7 @@ void GirlLoadScene() {
   n_hair = GirlChoiceIndex(n_hair, kGirlOptionCount);
 
   bg = new CPODScene();
-  LoadPodModel(bg, bg_name[n_background], "background", true);
+  LoadPodModel(bg, kOutfitBackdrops[n_background], "background", true);
   girl_model = new CPODScene();
   std::memset(&phy_skin, 0, sizeof(phy_skin));
   // An imported character that cannot be loaded (its folder removed since)
@@ -78,7 +78,7 @@ void GirlLoadScene() {
   if (!girl_character_folder.empty() && !LoadCharacterModel(girl_model, girl_character_folder))
     girl_character_folder.clear();
   if (girl_character_folder.empty()) {
-    LoadPodModel(girl_model, girl_model_name[n_clothes], "girl", false);
+    LoadPodModel(girl_model, kOutfitModels[n_clothes], "girl", false);
     PhySkinParse(&phy_skin, girl_model);
     GirlDressModel(girl_model, n_clothes, n_hair, n_skin);
   } else {
@@ -94,17 +94,18 @@ unsigned int GirlDressModel(CPODScene* girl, int outfit, int hairColour, int ski
   hairColour = GirlChoiceIndex(hairColour, kGirlOptionCount);
   skinTone = GirlChoiceIndex(skinTone, kGirlOptionCount);
   // Skin first, hair over it, the outfit over both.
-  const std::vector<std::string> pictures = {body[skinTone].picture, hair[hairColour].mask, hair[hairColour].picture,
-                                             clothes[outfit].mask, clothes[outfit].picture};
+  const std::vector<std::string> pictures = {kSkinTones[skinTone].picture, kHairColours[hairColour].mask,
+                                             kHairColours[hairColour].picture, kOutfitClothes[outfit].mask,
+                                             kOutfitClothes[outfit].picture};
   std::string key = "dressed";
   for (const std::string& p : pictures) key += " " + p;
   GLuint tex = TextureReuseTake(key, pictures);
   if (tex) {
     ReplaceAllMaterials(girl, tex);
   } else {
-    const MaskedLayer layers[2] = {{hair[hairColour].mask, hair[hairColour].picture},
-                                   {clothes[outfit].mask, clothes[outfit].picture}};
-    tex = LoadMaskedTexture(body[skinTone].picture, layers, 2, TEXMIP_LINEAR, key, pictures);
+    const MaskedLayer layers[2] = {{kHairColours[hairColour].mask, kHairColours[hairColour].picture},
+                                   {kOutfitClothes[outfit].mask, kOutfitClothes[outfit].picture}};
+    tex = LoadMaskedTexture(kSkinTones[skinTone].picture, layers, 2, TEXMIP_LINEAR, key, pictures);
     if (tex) ReplaceAllMaterials(girl, tex);
   }
   NormalizeModelNormals(girl);

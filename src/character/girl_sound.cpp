@@ -9,17 +9,10 @@
 
 SoundEffect* sounds[kSoundSlots] = {};
 const char* sound_sets[2][kSoundSlots] = {
-    {"idle", "login", "touch", "shake", nullptr, "setup", nullptr},
-    {"r_idle", "r_login", "r_touch", "r_shake", nullptr, "r_setup", nullptr},
-};
-const char* const sound_for_clothes[2][4] = {
-    {"beach", "casual", "school", "business"},
-    {"r_beach", "r_casual", "r_school", "r_business"},
+    {kVoices[0].idle, kVoices[0].greeting, kVoices[0].touch, kVoices[0].shake, nullptr, kVoices[0].setup, nullptr},
+    {kVoices[1].idle, kVoices[1].greeting, kVoices[1].touch, kVoices[1].shake, nullptr, kVoices[1].setup, nullptr},
 };
 
-// The greeting of every start but the first, as the table has it.
-static const char* const kUsualGreeting[2] = {sound_sets[0][1], sound_sets[1][1]};
-const char* const sound_first_greeting[2] = {"hello", "r_hello"};
 bool sound_first_meeting = false;
 bool sound_greeting_held = false;
 
@@ -45,8 +38,8 @@ int GirlLoadSounds() {
   n_sound_set = GirlChoiceIndex(n_sound_set, 2);
   // The scene loader has normally reduced n_clothes already; reducing the
   // index again here keeps a stray value from reading outside the table.
-  sound_sets[n_sound_set][4] = sound_for_clothes[n_sound_set][GirlChoiceIndex(n_clothes, 4)];
-  sound_sets[n_sound_set][1] = sound_first_meeting ? sound_first_greeting[n_sound_set] : kUsualGreeting[n_sound_set];
+  sound_sets[n_sound_set][4] = kVoices[n_sound_set].outfit[GirlChoiceIndex(n_clothes, 4)];
+  sound_sets[n_sound_set][1] = sound_first_meeting ? kVoices[n_sound_set].first_meeting : kVoices[n_sound_set].greeting;
   for (int i = 0; i < kSoundSlots; ++i) {
     const char* name = sound_sets[n_sound_set][i];
     if (!name) continue;

@@ -11,8 +11,11 @@ GLuint GlMakeTexture(GLenum format, int width, int height, const void* pixels, c
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, look.mag_filter);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, look.wrap);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, look.wrap);
+  // Rows of one-byte texels are packed; back to GL's default after, without
+  // asking GL what it was: over WebGL every query is a stall.
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), width, height, 0, format, GL_UNSIGNED_BYTE, pixels);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   return texture;
 }
 

@@ -7,6 +7,7 @@
 #include "character/girl.h"
 #include "character/girl_animation.h"
 #include "character/girl_sound.h"
+#include "rig/girl_clips.h"
 
 namespace {
 
@@ -56,29 +57,43 @@ TEST_F(AnimTest, UnknownClipChangesNothingButRestartsTheCountdown) {
   EXPECT_TRUE(IdleCountdownRestarted());
 }
 
+namespace {
+
+// Clip rows and the frame the player shows: START + 0.001 when a clip
+// starts, whole frames after a wrap.
+const AnimClip& kIdle = GirlClip(ANIM_IDLE);
+const AnimClip& kIn = GirlClip(ANIM_DANCE_IN);
+const AnimClip& kDance = GirlClip(ANIM_DANCE);
+const AnimClip& kOut = GirlClip(ANIM_DANCE_OUT);
+const AnimClip& kShake = GirlClip(ANIM_SHAKE);
+float Shown(int frame) { return static_cast<float>(frame + 0.001); }
+
+}  // namespace
+
 TEST_F(AnimTest, IdleWrapsToExactlyItsStart) {
   AnimationStartN(&a, ANIM_IDLE);
-  EXPECT_EQ(a.frame, 0.001f);
-  Advance(174);
-  EXPECT_FLOAT_EQ(a.frame, 174.001f);
+  EXPECT_EQ(a.frame, Shown(kIdle.start_frame));
+  Advance(kIdle.end_frame - kIdle.start_frame - 1);
+  EXPECT_FLOAT_EQ(a.frame, Shown(kIdle.end_frame - 1));
   Advance(1);
-  EXPECT_EQ(a.frame, 0.0f);  // no 0.001 offset on a wrap
+  EXPECT_EQ(a.frame, static_cast<float>(kIdle.start_frame));  // no 0.001 offset on a wrap
   EXPECT_EQ(a.state, ANIM_IDLE);
   EXPECT_FALSE(a.stopped);
   Advance(1);
-  EXPECT_EQ(a.frame, 1.0f);
+  EXPECT_EQ(a.frame, static_cast<float>(kIdle.start_frame + 1));
 }
 
+// A chained clip starts one frame in: the hand-over spends no frame.
 TEST_F(AnimTest, DanceInHandsOverToDanceWithoutSpendingAFrame) {
   AnimationStartN(&a, ANIM_DANCE_IN);
-  EXPECT_EQ(a.frame, 175.001f);
-  Advance(9);
+  EXPECT_EQ(a.frame, Shown(kIn.start_frame));
+  Advance(kIn.end_frame - kIn.start_frame - 1);
   EXPECT_EQ(a.state, ANIM_DANCE_IN);
-  EXPECT_FLOAT_EQ(a.frame, 184.001f);
+  EXPECT_FLOAT_EQ(a.frame, Shown(kIn.end_frame - 1));
   sound_idle_timer = 0;
   Advance(1);
   EXPECT_EQ(a.state, ANIM_DANCE);
-  EXPECT_FLOAT_EQ(a.frame, 186.001f);
+  EXPECT_FLOAT_EQ(a.frame, Shown(kDanceFirstDrawnFrame));
   EXPECT_FALSE(a.stopped);
   EXPECT_TRUE(IdleCountdownRestarted());  // the chained start restarts it
 }
@@ -86,42 +101,42 @@ TEST_F(AnimTest, DanceInHandsOverToDanceWithoutSpendingAFrame) {
 TEST_F(AnimTest, DanceRepeatsUntilStoppedThenLeadsOutToIdle) {
   continue_dancing = 1;
   AnimationStartN(&a, ANIM_DANCE);
-  // 185.001 reaches 298.001 on the 113th advance: a new pass starts.
-  Advance(112);
-  EXPECT_FLOAT_EQ(a.frame, 297.001f);
+  // The first pass starts on the start frame itself, so it is one frame short.
+  Advance(kDancePassFrames);
+  EXPECT_FLOAT_EQ(a.frame, Shown(kDance.end_frame - 1));
   Advance(1);
   EXPECT_EQ(a.state, ANIM_DANCE);
-  EXPECT_FLOAT_EQ(a.frame, 186.001f);
+  EXPECT_FLOAT_EQ(a.frame, Shown(kDanceFirstDrawnFrame));
   // Several passes while the flag stays up.
-  Advance(112 * 3);
+  Advance(kDancePassFrames * 3);
   EXPECT_EQ(a.state, ANIM_DANCE);
-  EXPECT_FLOAT_EQ(a.frame, 186.001f);
+  EXPECT_FLOAT_EQ(a.frame, Shown(kDanceFirstDrawnFrame));
 
   // Stop half-way: this pass still plays to its end.
-  Advance(50);
+  Advance(kDancePassFrames / 2);
   continue_dancing = 0;
-  Advance(61);
+  Advance(kDancePassFrames - kDancePassFrames / 2 - 1);
   EXPECT_EQ(a.state, ANIM_DANCE);
-  EXPECT_FLOAT_EQ(a.frame, 297.001f);
+  EXPECT_FLOAT_EQ(a.frame, Shown(kDance.end_frame - 1));
   Advance(1);
   EXPECT_EQ(a.state, ANIM_DANCE_OUT);
-  EXPECT_FLOAT_EQ(a.frame, 300.001f);
-  Advance(6);
+  EXPECT_FLOAT_EQ(a.frame, Shown(kOut.start_frame + 1));
+  Advance(kOut.end_frame - kOut.start_frame - 2);
   EXPECT_EQ(a.state, ANIM_DANCE_OUT);
   Advance(1);
   EXPECT_EQ(a.state, ANIM_IDLE);
   EXPECT_TRUE(a.loop);
-  EXPECT_FLOAT_EQ(a.frame, 1.001f);  // the first idle frame drawn
+  EXPECT_FLOAT_EQ(a.frame, Shown(kIdle.start_frame + 1));  // the first idle frame drawn
 }
 
 TEST_F(AnimTest, ShakeReturnsToIdle) {
   AnimationStartN(&a, ANIM_SHAKE);
-  Advance(35);
+  Advance(kShake.end_frame - kShake.start_frame - 1);
   EXPECT_EQ(a.state, ANIM_SHAKE);
-  EXPECT_FLOAT_EQ(a.frame, 343.001f);
+  EXPECT_FLOAT_EQ(a.frame, Shown(kShake.end_frame - 1));
   Advance(1);
   EXPECT_EQ(a.state, ANIM_IDLE);
-  EXPECT_FLOAT_EQ(a.frame, 1.001f);
+  EXPECT_FLOAT_EQ(a.frame, Shown(kIdle.start_frame + 1));
 }
 
 TEST_F(AnimTest, IdleThatDoesNotLoopIsReportedAndRestartedLooping) {
@@ -133,8 +148,8 @@ TEST_F(AnimTest, IdleThatDoesNotLoopIsReportedAndRestartedLooping) {
   Advance(1);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "ERROR:Idle animation is never stopped!");
   EXPECT_TRUE(a.loop);
-  EXPECT_EQ(a.end_frame, 175);
-  EXPECT_FLOAT_EQ(a.frame, 1.001f);
+  EXPECT_EQ(a.end_frame, kIdle.end_frame);
+  EXPECT_FLOAT_EQ(a.frame, Shown(kIdle.start_frame + 1));
 }
 
 TEST_F(AnimTest, OtherClipsStopOnTheirEndFrame) {

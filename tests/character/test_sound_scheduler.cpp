@@ -17,18 +17,29 @@ using namespace wavtest;
 
 namespace {
 
-// Voice file -> its length in ticks.
-const std::map<std::string, int> kVoices = {
-    {"idle", 3},    {"login", 3},   {"touch", 3},     {"shake", 3},      {"setup", 3},
-    {"beach", 4},   {"casual", 5},  {"school", 6},    {"business", 7},   {"r_idle", 8},
-    {"r_login", 9}, {"r_touch", 10}, {"r_shake", 11}, {"r_setup", 12},   {"r_beach", 13},
-    {"r_casual", 14}, {"r_school", 15}, {"r_business", 16},
-};
+// Voice file -> its length in ticks: 3 for the English lines but the outfit
+// remarks (4 to 7), a length of its own for each Russian line (8 to 16), so
+// that a length tells which file a slot loaded. No first-meeting lines.
+const std::map<std::string, int> kVoiceTicks = [] {
+  const CatalogVoice &en = kVoices[0], &ru = kVoices[1];
+  std::map<std::string, int> ticks;
+  int russian = 8;
+  for (const char* CatalogVoice::*line : {&CatalogVoice::idle, &CatalogVoice::greeting, &CatalogVoice::touch,
+                                  &CatalogVoice::shake, &CatalogVoice::setup}) {
+    ticks[en.*line] = 3;
+    ticks[ru.*line] = russian++;
+  }
+  for (int k = 0; k < kCatalogOptions; ++k) {
+    ticks[en.outfit[k]] = 4 + k;
+    ticks[ru.outfit[k]] = 13 + k;
+  }
+  return ticks;
+}();
 
 class Scheduler : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const auto& v : kVoices)
+    for (const auto& v : kVoiceTicks)
       ASSERT_TRUE(WriteFile(dir_ / (v.first + ".wav"), SilentWav(v.second * 8000 / 30, 8000)));
     BundleSetRoot(dir_.path().c_str());
     SoundServiceUseTicks();

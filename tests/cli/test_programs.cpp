@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "catalog/catalog.h"
 #include "headless_run.h"
 
 namespace {
@@ -75,8 +76,9 @@ TEST(Programs, AMissingFolderIsOneLineAndNothingIsWritten) {
   }
 }
 
-// The generator's input table missing, a named pipe or malformed: status
-// 66, one line naming it, and the output folder left empty.
+// The generator's input table missing, a named pipe, malformed or without
+// a line the app plays: status 66, one line naming it, and the output
+// folder left empty.
 TEST(Programs, VoicegenRefusesAnUnusableCaptionsTable) {
   const std::vector<std::string> programs = Programs();
   const auto voicegen = std::find_if(programs.begin(), programs.end(),
@@ -87,7 +89,8 @@ TEST(Programs, VoicegenRefusesAnUnusableCaptionsTable) {
   ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
   ASSERT_EQ(mkfifo(dir.file("pipe").c_str(), 0600), 0);
   std::ofstream(dir.file("bad.txt")) << "no tabs here\n";
-  for (const char* table : {"missing.txt", "pipe", "bad.txt"}) {
+  std::ofstream(dir.file("short.txt")) << kVoices[0].idle << "\ten\tJust one line.\n";
+  for (const char* table : {"missing.txt", "pipe", "bad.txt", "short.txt"}) {
     SCOPED_TRACE(table);
     const ProgramRun r = RunProgram("'" + *voicegen + "' '" + out + "' --captions '" + dir.file(table) + "'");
     EXPECT_EQ(r.status, 66);

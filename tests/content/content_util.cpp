@@ -7,14 +7,13 @@
 
 namespace content {
 
-const char* const kModels[4] = {"girl_beach", "girl_casual", "girl_school", "girl_business"};
-const char* const kPictures[] = {
-    "girl_white.jpg",          "girl_yellow.jpg",         "girl_lightbrown.jpg",    "girl_brown.jpg",
-    "girl_hair_mask.png",      "girl_blonde_hair.jpg",    "girl_brown_hair.jpg",    "girl_black_hair.jpg",
-    "girl_red_hair.jpg",       "girl_beach_mask.png",     "girl_beach_clothes.jpg", "girl_casual_mask.png",
-    "girl_casual_clothes.jpg", "girl_school_mask.png",    "girl_school_clothes.jpg", "girl_business_mask.png",
-    "girl_business_clothes.jpg"};
-const int kPictureCount = sizeof(kPictures) / sizeof(kPictures[0]);
+const std::vector<std::string> kPictures = [] {
+  std::vector<std::string> files = {kHairColours[0].mask};
+  for (int k = 0; k < kCatalogOptions; ++k)
+    for (const char* f : {kSkinTones[k].picture, kHairColours[k].picture, kOutfitClothes[k].mask, kOutfitClothes[k].picture})
+      files.push_back(f);
+  return files;
+}();
 
 std::string ResourcePath(const std::string& name) { return std::string(GIRL_RESOURCES) + "/" + name; }
 

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "catalog/catalog.h"
 #include "scene/ModelPOD.h"
 
 namespace content {
 
-extern const char* const kModels[4];
-extern const char* const kPictures[];  // every picture file of her texture
-extern const int kPictureCount;
+inline constexpr const auto& kModels = kOutfitModels;
+extern const std::vector<std::string> kPictures;  // every picture file of her texture
 
 std::string ResourcePath(const std::string& name);
 

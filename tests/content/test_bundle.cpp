@@ -23,10 +23,10 @@ namespace {
 bool PowerOfTwo(int v) { return v > 0 && (v & (v - 1)) == 0; }
 
 TEST(ContentBundle, EveryPictureDecodesAtOnePowerOfTwoSize) {
-  for (int i = 0; i < kPictureCount; ++i) {
-    SCOPED_TRACE(kPictures[i]);
+  for (const std::string& file : kPictures) {
+    SCOPED_TRACE(file);
     Picture p;
-    ASSERT_TRUE(LoadPicture(ResourcePath(kPictures[i]), p));
+    ASSERT_TRUE(LoadPicture(ResourcePath(file), p));
     EXPECT_EQ(p.w, 1024);
     EXPECT_EQ(p.h, 1024);
     EXPECT_TRUE(PowerOfTwo(p.w) && PowerOfTwo(p.h));
@@ -37,8 +37,8 @@ TEST(ContentBundle, EveryPictureDecodesAtOnePowerOfTwoSize) {
 }
 
 TEST(ContentBundle, MasksAreGreyWithBothCoveredAndFreeTexels) {
-  for (const char* name : {"girl_hair_mask.png", "girl_beach_mask.png", "girl_casual_mask.png",
-                           "girl_school_mask.png", "girl_business_mask.png"}) {
+  for (const char* name : {kHairColours[0].mask, kOutfitClothes[0].mask, kOutfitClothes[1].mask,
+                           kOutfitClothes[2].mask, kOutfitClothes[3].mask}) {
     SCOPED_TRACE(name);
     Picture p;
     ASSERT_TRUE(LoadPicture(ResourcePath(name), p));
@@ -197,11 +197,10 @@ INSTANTIATE_TEST_SUITE_P(Outfits, ModelContract, ::testing::Range(0, 4));
 // under the clothes must land on the same texels whatever she wears.
 TEST(ContentLayout, AllModelsShareOneTextureLayout) {
   Picture hairMask;
-  ASSERT_TRUE(LoadPicture(ResourcePath("girl_hair_mask.png"), hairMask));
-  Picture outfitMask[4];
-  const char* masks[4] = {"girl_beach_mask.png", "girl_casual_mask.png", "girl_school_mask.png",
-                          "girl_business_mask.png"};
-  for (int o = 0; o < 4; ++o) ASSERT_TRUE(LoadPicture(ResourcePath(masks[o]), outfitMask[o]));
+  ASSERT_TRUE(LoadPicture(ResourcePath(kHairColours[0].mask), hairMask));
+  Picture outfitMask[kCatalogOptions];
+  for (int o = 0; o < kCatalogOptions; ++o)
+    ASSERT_TRUE(LoadPicture(ResourcePath(kOutfitClothes[o].mask), outfitMask[o]));
   auto texel = [](const Picture& p, float u, float v) {
     // Stored v is flipped by the loader (TexCoordFix) into a top-row-first picture.
     const int x = std::min(p.w - 1, std::max(0, static_cast<int>(u * p.w)));
@@ -252,8 +251,8 @@ TEST(ContentDeterminism, ASecondRunWritesTheSameBytes) {
   ASSERT_EQ(std::system(("'" GIRLGEN_EXE "' '" + dir + "' > /dev/null").c_str()), 0);
   for (const char* model : kModels)
     EXPECT_TRUE(SameBytes(ResourcePath(std::string(model) + ".POD"), dir + "/" + model + ".POD")) << model;
-  for (int i = 0; i < kPictureCount; ++i)
-    EXPECT_TRUE(SameBytes(ResourcePath(kPictures[i]), dir + "/" + kPictures[i])) << kPictures[i];
+  for (const std::string& file : kPictures)
+    EXPECT_TRUE(SameBytes(ResourcePath(file), dir + "/" + file)) << file;
   std::system(("rm -rf '" + dir + "'").c_str());
 }
 
@@ -264,12 +263,10 @@ TEST(ContentDeterminism, ASecondRunWritesTheSameBytes) {
 // of one chart), every copy must find the same coverage in the outfit mask.
 // Copies that disagree are where an edge breaks into triangle-sized steps.
 TEST(ContentLayout, ChartCopiesOfOnePositionAgreeOnGarmentCover) {
-  const char* masks[4] = {"girl_beach_mask.png", "girl_casual_mask.png", "girl_school_mask.png",
-                          "girl_business_mask.png"};
-  for (int o = 0; o < 4; ++o) {
+  for (int o = 0; o < kCatalogOptions; ++o) {
     SCOPED_TRACE(kModels[o]);
     Picture mask;
-    ASSERT_TRUE(LoadPicture(ResourcePath(masks[o]), mask));
+    ASSERT_TRUE(LoadPicture(ResourcePath(kOutfitClothes[o].mask), mask));
     auto scene = LoadModel(kModels[o]);
     ASSERT_TRUE(scene);
     const SPODMesh& m = scene->meshes[0];

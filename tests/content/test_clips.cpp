@@ -59,7 +59,7 @@ float Jump(const PoseSample& a, const PoseSample& b, float* rootMove = nullptr) 
 
 class Clips : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { scene_ = LoadModel("girl_school").release(); }
+  static void SetUpTestSuite() { scene_ = LoadModel(kModels[2]).release(); }
   static void TearDownTestSuite() {
     delete scene_;
     scene_ = nullptr;

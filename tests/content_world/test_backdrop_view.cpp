@@ -11,11 +11,12 @@
 #include "gles/gles.h"
 
 #include "backdrop_view.h"
+#include "catalog/catalog.h"
 #include "content_files.h"
-#include "surface/EAGLView.h"
 #include "files/bundle.h"
 #include "render/mesh_utils.h"
 #include "scene/ModelPOD.h"
+#include "surface/EAGLView.h"
 #include "texture/gamelib.h"
 
 namespace {
@@ -136,6 +137,5 @@ TEST_P(DrawnBackdrops, SomethingMovesWhereTheCameraLooks) {
   EXPECT_GT(changed, 20) << "no visible motion from the four main directions";
 }
 
-INSTANTIATE_TEST_SUITE_P(Bundle, DrawnBackdrops,
-                         ::testing::Values("bg_pool", "bg_casual", "bg_school", "bg_business"),
+INSTANTIATE_TEST_SUITE_P(Bundle, DrawnBackdrops, ::testing::ValuesIn(kOutfitBackdrops),
                          [](const ::testing::TestParamInfo<const char*>& i) { return std::string(i.param); });

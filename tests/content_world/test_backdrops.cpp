@@ -10,14 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "catalog/catalog.h"
 #include "content_files.h"
 #include "files/bundle.h"
 #include "scene/ModelPOD.h"
 #include "texture/gamelib.h"
 
 namespace {
-
-const char* const kBackdrops[] = {"bg_pool", "bg_casual", "bg_school", "bg_business"};
 
 struct Tri {
   float a[3], b[3], c[3];
@@ -246,5 +245,5 @@ TEST_P(Backdrops, LeaveTheCamerasSpaceAroundHerFree) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Bundle, Backdrops, ::testing::ValuesIn(kBackdrops),
+INSTANTIATE_TEST_SUITE_P(Bundle, Backdrops, ::testing::ValuesIn(kOutfitBackdrops),
                          [](const ::testing::TestParamInfo<const char*>& i) { return std::string(i.param); });

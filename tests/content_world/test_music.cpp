@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "catalog/catalog.h"
 #include "content_files.h"
 #include "rig/girl_clips.h"
 #include "scene/ModelPOD.h"
@@ -20,7 +21,7 @@ namespace {
 std::vector<int> Landings() {
   CPODScene scene;
   std::vector<int> out;
-  if (!scene.ReadFromFile(BundleFile("girl_casual.POD").c_str())) return out;
+  if (!scene.ReadFromFile(BundleFile(std::string(kOutfitModels[1]) + ".POD").c_str())) return out;
   const SPODNode* hips = nullptr;
   for (uint32_t i = 0; i < scene.nodeCount; ++i)
     if (std::string(scene.nodes[i].name) == "hips") hips = &scene.nodes[i];

@@ -5,20 +5,17 @@
 #include <string>
 #include <vector>
 
+#include "catalog/catalog.h"
 #include "content_files.h"
 #include "voice_dsp.h"
 
 namespace {
 
 // Every line the voice scheduler may ask for, in both languages.
-const char* const kLines[] = {"idle", "login", "touch", "shake", "setup", "beach", "casual", "school", "business"};
-
 std::vector<std::string> AllVoiceNames() {
   std::vector<std::string> names;
-  for (const char* n : kLines) {
-    names.push_back(n);
-    names.push_back(std::string("r_") + n);
-  }
+  for (const CatalogVoice& v : kVoices)
+    for (int i = 0; i < kCatalogVoiceLines; ++i) names.push_back(CatalogVoiceLine(v, i));
   return names;
 }
 

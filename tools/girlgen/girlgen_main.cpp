@@ -15,6 +15,7 @@
 #include <string>
 
 #include "bundle_out.h"
+#include "catalog/catalog.h"
 #include "girlgen.h"
 #include "picture/picture_file.h"
 #include "scene/PODWriter.h"
@@ -23,16 +24,7 @@ using namespace girlgen;
 
 namespace {
 
-const char* const kModelNames[kOutfitCount] = {"girl_beach", "girl_casual", "girl_school", "girl_business"};
-const char* const kOutfitFiles[kOutfitCount][2] = {
-    {"girl_beach_mask.png", "girl_beach_clothes.jpg"},
-    {"girl_casual_mask.png", "girl_casual_clothes.jpg"},
-    {"girl_school_mask.png", "girl_school_clothes.jpg"},
-    {"girl_business_mask.png", "girl_business_clothes.jpg"},
-};
-const char* const kHairFiles[4] = {"girl_blonde_hair.jpg", "girl_brown_hair.jpg", "girl_black_hair.jpg",
-                                   "girl_red_hair.jpg"};
-const char* const kSkinFiles[4] = {"girl_white.jpg", "girl_yellow.jpg", "girl_lightbrown.jpg", "girl_brown.jpg"};
+static_assert(kOutfitCount == kCatalogOptions, "an outfit of hers for every row of the catalog");
 
 template <typename T>
 T* Copy(const T* src, size_t n) {
@@ -137,9 +129,9 @@ bool WriteModel(const Mesh& mesh, const std::string& path) {
 // the outfit over both. False when a file cannot be read back.
 bool ComposeLook(const std::string& dir, int outfit, int hairColour, int skinTone, Image* out) {
   Picture base, layer[4];
-  const std::string files[4] = {"girl_hair_mask.png", kHairFiles[hairColour],
-                                kOutfitFiles[outfit][0], kOutfitFiles[outfit][1]};
-  if (!ReadPicture(dir + "/" + kSkinFiles[skinTone], base)) return false;
+  const std::string files[4] = {kHairColours[hairColour].mask, kHairColours[hairColour].picture,
+                                kOutfitClothes[outfit].mask, kOutfitClothes[outfit].picture};
+  if (!ReadPicture(dir + "/" + kSkinTones[skinTone].picture, base)) return false;
   for (int k = 0; k < 4; ++k)
     if (!ReadPicture(dir + "/" + files[k], layer[k]) || layer[k].width != base.width || layer[k].height != base.height)
       return false;
@@ -169,24 +161,24 @@ int main(int argc, char** argv) {
     meshes[o] = BuildCharacter(static_cast<Outfit>(o));
     const SoftCounts c = CountSoft(meshes[o]);
     std::printf("girlgen: %s: %zu vertices, %zu triangles, soft %d points (%d free), %d springs, share %d\n",
-                kModelNames[o], meshes[o].verts.size(), meshes[o].tris.size() / 3, c.points, c.free, c.springs,
+                kOutfitModels[o], meshes[o].verts.size(), meshes[o].tris.size() / 3, c.points, c.free, c.springs,
                 c.maxShare);
     if (meshes[o].verts.size() > 65535) {
-      std::fprintf(stderr, "girlgen: %s has too many vertices for 16-bit faces\n", kModelNames[o]);
+      std::fprintf(stderr, "girlgen: %s has too many vertices for 16-bit faces\n", kOutfitModels[o]);
       ok = false;
       continue;
     }
-    ok = WriteModel(meshes[o], BundleOutPath(dir, std::string(kModelNames[o]) + ".POD")) && ok;
+    ok = WriteModel(meshes[o], BundleOutPath(dir, std::string(kOutfitModels[o]) + ".POD")) && ok;
   }
   Pictures pics;
   PaintAll(pics);
-  for (int k = 0; k < 4; ++k) {
-    ok = WriteJPEG(BundleOutPath(dir, kSkinFiles[k]), pics.skin[k], 92) && ok;
-    ok = WriteJPEG(BundleOutPath(dir, kHairFiles[k]), pics.hair[k], 90) && ok;
-    ok = WriteJPEG(BundleOutPath(dir, kOutfitFiles[k][1]), pics.outfit[k], 92) && ok;
-    ok = WritePNG(BundleOutPath(dir, kOutfitFiles[k][0]), pics.outfitMask[k]) && ok;
+  for (int k = 0; k < kCatalogOptions; ++k) {
+    ok = WriteJPEG(BundleOutPath(dir, kSkinTones[k].picture), pics.skin[k], 92) && ok;
+    ok = WriteJPEG(BundleOutPath(dir, kHairColours[k].picture), pics.hair[k], 90) && ok;
+    ok = WriteJPEG(BundleOutPath(dir, kOutfitClothes[k].picture), pics.outfit[k], 92) && ok;
+    ok = WritePNG(BundleOutPath(dir, kOutfitClothes[k].mask), pics.outfitMask[k]) && ok;
   }
-  ok = WritePNG(BundleOutPath(dir, "girl_hair_mask.png"), pics.hairMask) && ok;
+  ok = WritePNG(BundleOutPath(dir, kHairColours[0].mask), pics.hairMask) && ok;  // every colour's
   const std::string vrmDir = args.Value("--vrm");
   if (ok && !vrmDir.empty()) {
     mkdir(vrmDir.c_str(), 0755);  // when it is there already, the writes say so if they fail

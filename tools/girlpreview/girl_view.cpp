@@ -15,7 +15,7 @@
 const unsigned char kGirlViewBackground[3] = {196, 209, 227};
 
 bool GirlViewLoad(GirlView& v, int outfit, int hairColour, int skin) {
-  if (!LoadPodModel(&v.scene, girl_model_name[outfit & 3], "girl", false)) return false;
+  if (!LoadPodModel(&v.scene, kOutfitModels[outfit & 3], "girl", false)) return false;
   v.texture = GirlDressModel(&v.scene, outfit, hairColour, skin);
   return v.texture != 0;
 }

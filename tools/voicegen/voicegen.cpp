@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "bundle_out.h"
+#include "catalog/catalog.h"
 #include "cli/cli.h"
 #include "face/voice_lines.h"
 #include "files/files.h"
@@ -245,6 +246,17 @@ int SpeakVoiceLines(const std::string& dir, const std::string& captions) {
     std::fprintf(stderr, "voicegen: %s:%s\n", captions.c_str(), error.c_str());
     return kExitNoInput;
   }
+  // Every line the app plays (catalog/catalog.h), in its language.
+  for (const CatalogVoice& voice : kVoices)
+    for (int i = 0; i < kCatalogVoiceLines; ++i) {
+      const char* name = CatalogVoiceLine(voice, i);
+      const CaptionLine* line = CaptionFind(lines, name);
+      if (!line || line->lang != voice.lang) {
+        std::fprintf(stderr, "voicegen: %s: no line '%s' in %s, which the app plays\n", captions.c_str(), name,
+                     voice.lang);
+        return kExitNoInput;
+      }
+    }
   const std::string copy = BundleOutPath(dir, "captions.txt");
   if (!WriteText(copy, text)) {
     std::fprintf(stderr, "voicegen: cannot write %s\n", copy.c_str());

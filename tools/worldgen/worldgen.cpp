@@ -1,5 +1,5 @@
 // Build-time generator of the four backdrops she stands in: a pool, a living
-// room, a classroom and an office ("bg_pool.POD" ... "bg_business.POD"), with
+// room, a classroom and an office (their names: catalog/catalog.h), with
 // the textures they name.
 //
 // Each backdrop surrounds the origin on all sides, far enough that the camera
@@ -13,9 +13,10 @@
 #include <set>
 #include <string>
 
+#include "bundle_out.h"
+#include "catalog/catalog.h"
 #include "generators.h"
 #include "scene_build.h"
-#include "bundle_out.h"
 #include "textures.h"
 
 namespace {
@@ -716,9 +717,10 @@ bool BuildBusiness(const std::string& path) {
 }  // namespace
 
 bool GenerateBackdrops(const std::string& dir) {
-  if (!BuildPool(BundleOutPath(dir, "bg_pool.POD")) || !BuildCasual(BundleOutPath(dir, "bg_casual.POD")) ||
-      !BuildSchool(BundleOutPath(dir, "bg_school.POD")) || !BuildBusiness(BundleOutPath(dir, "bg_business.POD")))
-    return false;
+  // In the order of the outfits that stand her in them (catalog/catalog.h).
+  bool (*const build[kCatalogOptions])(const std::string&) = {BuildPool, BuildCasual, BuildSchool, BuildBusiness};
+  for (int b = 0; b < kCatalogOptions; ++b)
+    if (!build[b](BundleOutPath(dir, std::string(kOutfitBackdrops[b]) + ".POD"))) return false;
   for (const std::string& name : TextureNames())
     if (!PaintTexture(dir, name)) return false;
   return true;

@@ -24,9 +24,9 @@ void BackdropViewInit() {
 
 bool BackdropLoadCharacter(CPODScene* girl, int outfit, int hairColour, int skinTone) {
   std::string path;
-  const char* model = girl_model_name[outfit & 3];
+  const char* model = kOutfitModels[outfit & 3];
   // The character is made by its own generator; a bundle without it is not an error here.
-  if (!BundlePathForResource(model, "POD", path) || !BundlePathForResource(body[skinTone & 3].picture, nullptr, path))
+  if (!BundlePathForResource(model, "POD", path) || !BundlePathForResource(kSkinTones[skinTone & 3].picture, nullptr, path))
     return false;
   if (!LoadPodModel(girl, model, "girl", false)) return false;
   if (!GirlDressModel(girl, outfit, hairColour, skinTone)) {

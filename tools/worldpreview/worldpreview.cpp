@@ -12,13 +12,14 @@
 #include <vector>
 
 #include "backdrop_view.h"
+#include "catalog/catalog.h"
 #include "cli/cli.h"
-#include "surface/EAGLView.h"
 #include "files/bundle.h"
 #include "picture/picture_file.h"
 #include "render/mesh_utils.h"
 #include "render/simple_ogl_shadow.h"
 #include "scene/ModelPOD.h"
+#include "surface/EAGLView.h"
 #include "texture/gamelib.h"
 
 namespace {
@@ -75,7 +76,6 @@ int main(int argc, char** argv) {
   SimpleShadow shadow = {};
   SimpleShadowCreate(&shadow, 12, 2.0f, 56, 96.0f);
 
-  const char* names[] = {"bg_pool", "bg_casual", "bg_school", "bg_business"};
   BackdropCamera views[4];
   views[1].angle = 90;
   views[2].angle = 180;
@@ -83,9 +83,9 @@ int main(int argc, char** argv) {
   views[3].dist = 600;
   Sheet all(4 * (kW / 2 + kGap) + kGap, 4 * (kH / 2 + kGap) + kGap);
   int status = 0;
-  for (int b = 0; b < 4; ++b) {
+  for (int b = 0; b < kCatalogOptions; ++b) {
     CPODScene bg;
-    if (!LoadPodModel(&bg, names[b], "background", true)) {
+    if (!LoadPodModel(&bg, kOutfitBackdrops[b], "background", true)) {
       status = 1;
       continue;
     }
@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
       row.Put(shot, kGap + v * (kW + kGap), kGap, false);
       all.Put(shot, kGap + v * (kW / 2 + kGap), kGap + b * (kH / 2 + kGap), true);
     }
-    std::string path = out + "/preview_" + std::string(names[b] + 3) + ".png";
+    std::string path = out + "/preview_" + std::string(kOutfitBackdrops[b] + 3) + ".png";
     if (!WritePng(path, row.w, row.h, row.px.data())) status = 1;
     ReleaseTextures();
     bg.Destroy();
