@@ -18,10 +18,8 @@ struct GlTextureLook {
 
 // A new width x height texture of `format` (GL_RGBA or GL_ALPHA, one byte a
 // channel, rows without padding) holding `pixels` (null: undefined until
-// drawn into or filled), sampled as `look` says. It is left bound, and the
-// unpack alignment at 1 (every upload of ours has rows without padding; the
-// alignment is not read back, as WebGL answers a query only after drawing
-// everything queued). Errors stay queued for the caller.
+// drawn into or filled), sampled as `look` says. It is left bound; the
+// unpack alignment is left as found. Errors stay queued for the caller.
 GLuint GlMakeTexture(GLenum format, int width, int height, const void* pixels, const GlTextureLook& look);
 
 // A width x height RGBA texture to draw into and show again pixel for pixel
