@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "app/CharacterViewController.h"
 #include "app/RootViewController.h"
 #include "app/mascot_app.h"
+#include "app/app_character.h"
+#include "app/app_loop.h"
 #include "app/ui_text.h"
 #include "catalog/catalog.h"
 #include "character/girl.h"
@@ -14,6 +17,7 @@
 
 int32_t parm_val[kParameterCount] = {0, 0, 0, 0, 0, 0};
 Parameter n_edit_parm = PARM_NAME;
+std::string character_choice;
 UIButton* opButton[6] = {};
 UIButton* opNameButton[6] = {};
 UIPanel* opPanel = nullptr;
@@ -26,7 +30,6 @@ const char* OptionName(int p, int k) {
   return k < kCatalogOptions ? labels[p - PARM_SETTING][k] : nullptr;
 }
 
-namespace {
 void SetTitleAllStates(UIButton* b, const std::string& t) {
   if (!b) return;
   b->setTitle(t, UIControlStateNormal);
@@ -34,15 +37,28 @@ void SetTitleAllStates(UIButton* b, const std::string& t) {
   b->setTitle(t, UIControlStateHighlighted);
 }
 
-// Colours that read on white at 4.5:1 or better. The category being edited
-// is tinted and the chosen option filled and checked, so neither is told
-// by colour alone.
-const UIColor kAccent = {0.12f, 0.32f, 0.72f, 1};
-const UIColor kEditedTint = {0.86f, 0.90f, 0.98f, 1};
-const UIColor kOptionInk = {0.35f, 0.35f, 0.35f, 1};
+UILabel* AddSettingsTitle(UIViewController* screen, const char* english) {
+  auto* title = screen->add(new UILabel());
+  title->frame = {0, 8, 320, 28};
+  title->text = UiText(english);
+  title->bold = true;
+  title->size = 1.3f;
+  title->centered = true;
+  title->color = kSettingsCaptionInk;
+  return title;
+}
+
+namespace {
+
+const UIColor kAccent = kSettingsAccent;
+const UIColor kEditedTint = kSettingsTint;
+const UIColor kOptionInk = kSettingsInk;
 const UIColor kNoFill = {0, 0, 0, 0};
-// The options' column and the step from one option key to the next.
+// The options' column and the step from one option key to the next; the
+// rows of the screen: a caption, then its keys.
 const float kOptionX = 170, kOptionStep = 40;
+const float kRowStep = 52, kCaptionHeight = 18, kKeyHeight = 34;
+const float kCharacterRow = 100, kFirstCategoryRow = kCharacterRow + kRowStep;
 }  // namespace
 
 void SetEditParm(Parameter p) {
@@ -106,32 +122,34 @@ ConfigViewController::~ConfigViewController() {
 
 void ConfigViewController::loadView() {
   opaque = true;
-  background = {0.93f, 0.94f, 0.97f, 1.0f};
-  const UIColor ink = {0.15f, 0.17f, 0.25f, 1};
+  background = kSettingsBackground;
+  const UIColor ink = kSettingsCaptionInk;
 
   auto* header = add(new UIView());
   header->frame = {0, 0, 320, 0};
-  auto* title = add(new UILabel());
-  title->frame = {0, 10, 320, 30};
-  title->text = UiText("Settings");
-  title->bold = true;
-  title->size = 1.3f;
-  title->centered = true;
-  title->color = ink;
+  AddSettingsTitle(this, "Settings");
 
   auto label = [&](float x, float y, const char* text) {
     auto* l = add(new UILabel());
-    l->frame = {x, y, 136, 20};
+    l->frame = {x, y, 136, kCaptionHeight};
     l->text = UiText(text);
     l->color = ink;
   };
-  label(18, 48, "Name");
+  label(18, 42, "Name");
   tvName = add(new UITextField());
-  tvName->frame = {18, 68, 284, 34};
+  tvName->frame = {18, 42 + kCaptionHeight, 284, kKeyHeight};
   tvName->editable = true;
   tvName->placeholder = UiText("Her name");
   tvName->maxLength = kGirlNameMaxChars;
   tvName->action = [this] { onNameEntry(); };
+
+  // The character: its title; the key opens the list.
+  label(18, kCharacterRow, "Character");
+  opCharacter = add(new UIButton());
+  opCharacter->frame = {18, kCharacterRow + kCaptionHeight, 284, kKeyHeight};
+  opCharacter->action = [this] { onCharacter(); };
+  outlet("opCharacter", opCharacter);
+  connect("onCharacter", [this] { onCharacter(); });
 
   // Categories on the left show the current choice; the options of the one
   // being edited beside it, on a panel that joins them (SetEditParm).
@@ -145,26 +163,27 @@ void ConfigViewController::loadView() {
   const char* captions[4] = {"Outfit", "Hair", "Skin", "Voice"};
   UIButton** cats[4] = {&opSetting, &opHair, &opEthnicity, &opLanguage};
   for (int i = 0; i < 4; ++i) {
-    label(18, 110 + i * 58.0f, captions[i]);
+    label(18, kFirstCategoryRow + i * kRowStep, captions[i]);
     UIButton* b = add(new UIButton());
-    b->frame = {18, 130 + i * 58.0f, 136, 36};
+    b->frame = {18, kFirstCategoryRow + i * kRowStep + kCaptionHeight, 136, kKeyHeight};
     *cats[i] = b;
   }
   UIButton** opts[6] = {&opButton0, &opButton1, &opButton2, &opButton3, &opButton4, &opButton5};
   for (int k = 0; k < 6; ++k) {
     UIButton* b = add(new UIButton());
-    b->frame = {kOptionX, 130 + k * kOptionStep, 132, 36};
+    b->frame = {kOptionX, kFirstCategoryRow + kCaptionHeight + k * kOptionStep, 132, kKeyHeight};
     // Buttons 4 and 5 exist for the interface but offer nothing.
     if (k >= 4) b->hidden = true;
     *opts[k] = b;
   }
   // Sound and captions in a row of their own under the categories.
-  label(18, 348, "Sound");
-  label(kOptionX, 348, "Captions");
+  const float sound_row = kFirstCategoryRow + 4 * kRowStep;
+  label(18, sound_row, "Sound");
+  label(kOptionX, sound_row, "Captions");
   volumeButton = add(new UIButton());
-  volumeButton->frame = {18, 368, 136, 36};
+  volumeButton->frame = {18, sound_row + kCaptionHeight, 136, kKeyHeight};
   captionsSwitch = add(new UIButton());
-  captionsSwitch->frame = {kOptionX, 368, 132, 36};
+  captionsSwitch->frame = {kOptionX, sound_row + kCaptionHeight, 132, kKeyHeight};
   volumeButton->action = [this] { onVolume(); };
   captionsSwitch->action = [this] { onCaptions(); };
   outlet("volumeButton", volumeButton);
@@ -173,7 +192,7 @@ void ConfigViewController::loadView() {
   connect("onCaptions", [this] { onCaptions(); });
   // Desktop mode beside Done, below every option panel.
   desktopSwitch = add(new UIButton());
-  desktopSwitch->frame = {kOptionX, 424, 132, 40};
+  desktopSwitch->frame = {kOptionX, sound_row + kRowStep + 12, 132, kKeyHeight + 4};
   desktopSwitch->action = [this] { onDesktopMode(); };
   outlet("desktopSwitch", desktopSwitch);
 #ifdef __EMSCRIPTEN__
@@ -182,7 +201,7 @@ void ConfigViewController::loadView() {
   connect("onDesktopMode", [this] { onDesktopMode(); });
 
   auto* back = add(new UIButton());
-  back->frame = {18, 424, 136, 40};
+  back->frame = {18, sound_row + kRowStep + 12, 136, kKeyHeight + 4};
   back->setTitle(UiText("Done"), UIControlStateNormal);
   back->setTitle(UiText("Done"), UIControlStateHighlighted);
   back->setTitleColor({0.1f, 0.35f, 0.8f, 1}, UIControlStateNormal);
@@ -232,8 +251,36 @@ void ConfigViewController::viewDidLoad() {
   opNameButton[PARM_LANGUAGE] = opLanguage;
   opPanel = optionsPanel;
   opBridge = optionsBridge;
+  character_choice = AppCharacterShown();
   SetEditParm(PARM_NAME);
   ShowFaceSettings();
+  ShowCharacter();
+}
+
+void SettingsFollowCharacter() {
+  character_choice = AppCharacterShown();
+  UIViewController* top = OvantaTopScreen();
+  if (dynamic_cast<ConfigViewController*>(top) || dynamic_cast<CharacterViewController*>(top))
+    top->viewWillAppear(false);
+}
+
+void ConfigViewController::viewWillAppear(bool /*animated*/) { ShowCharacter(); }
+
+void ConfigViewController::ShowCharacter() {
+  std::string title = "Ovanta";
+  vrm::CharacterInfo info;
+  if (!character_choice.empty() && vrm::FindCharacter(vrm::CharactersRoot(), character_choice, &info))
+    title = info.title.empty() ? info.id : info.title;
+  SetTitleAllStates(opCharacter, title + " \xE2\x80\xBA");
+  opCharacter->setTitleColor(UIColor::darkGrayColor(), UIControlStateNormal);
+  // Her outfit, hair and skin; the options of one being edited go away.
+  const bool hers = character_choice.empty();
+  for (UIButton* b : {opSetting, opHair, opEthnicity}) b->setEnabled(hers);
+  if (!hers && n_edit_parm >= PARM_SETTING && n_edit_parm <= PARM_ETHNICITY) SetEditParm(PARM_NAME);
+}
+
+void ConfigViewController::onCharacter() {
+  if (navigationController) navigationController->pushViewController(new CharacterViewController(), true);
 }
 
 void ConfigViewController::ShowFaceSettings() {
@@ -278,6 +325,8 @@ void ConfigViewController::onButton(int k) {
 }
 
 void ConfigViewController::backToMainView() {
+  // A character chosen is shown and stored at once (its own reload).
+  if (character_choice != AppCharacterShown()) AppCharacterChoose(character_choice);
   if (parm_val[PARM_HAIR] != n_hair || parm_val[PARM_LANGUAGE] != n_sound_set ||
       parm_val[PARM_SETTING] != n_clothes || parm_val[PARM_ETHNICITY] != n_skin) {
     girl_reload_scene = true;

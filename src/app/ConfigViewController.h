@@ -1,7 +1,10 @@
-// The settings screen: outfit (and with it the backdrop), hair colour, skin
-// tone, voice language and the name. It edits working copies (`parm_val`)
-// and commits them on the way back to the main screen: a reload when a choice
-// changed, the setup line and, for a new outfit, the outfit remark, and a save.
+// The settings screen: the character (its list is a screen of its own,
+// app/CharacterViewController.h), outfit (and with it the backdrop), hair
+// colour, skin tone, voice language and the name. It edits working copies
+// (`parm_val`, `character_choice`) and commits them on the way back to the
+// main screen: a reload when a choice changed, the setup line and, for a new
+// outfit, the outfit remark, and a save. Outfit, hair and skin are hers: they
+// are shown disabled while another character is chosen.
 //
 // The main screen pushes a new ConfigViewController each time its settings
 // button is pressed; the editor itself is the free function SetEditParm over
@@ -9,8 +12,18 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "uikit/uikit.h"
+
+// The colours of the settings screens, reading on white at 4.5:1 or better.
+// The category being edited is tinted and the chosen option filled and
+// checked, so neither is told by colour alone.
+inline const UIColor kSettingsBackground = {0.93f, 0.94f, 0.97f, 1.0f};
+inline const UIColor kSettingsCaptionInk = {0.15f, 0.17f, 0.25f, 1};
+inline const UIColor kSettingsAccent = {0.12f, 0.32f, 0.72f, 1};
+inline const UIColor kSettingsTint = {0.86f, 0.90f, 0.98f, 1};
+inline const UIColor kSettingsInk = {0.35f, 0.35f, 0.35f, 1};
 
 enum Parameter : int32_t {
   PARM_NAME = 0,
@@ -23,6 +36,7 @@ const int kParameterCount = 6;
 
 extern int32_t parm_val[kParameterCount];  // working copy of each choice
 extern Parameter n_edit_parm;              // the parameter being edited
+extern std::string character_choice;       // working copy: the ID chosen, "" for her
 extern UIButton* opButton[6];      // option buttons
 extern UIButton* opNameButton[6];  // category buttons by Parameter (0 and 1 null)
 // The panel behind the edited category's options and the strip joining it
@@ -30,6 +44,14 @@ extern UIButton* opNameButton[6];  // category buttons by Parameter (0 and 1 nul
 extern UIPanel* opPanel;
 extern UIPanel* opBridge;
 
+// The settings screens' pieces: the screen's title at its top; a key's
+// title in every state.
+UILabel* AddSettingsTitle(UIViewController* screen, const char* english);
+void SetTitleAllStates(UIButton* b, const std::string& title);
+
+// A character was imported while the settings may be open: the working copy
+// follows the one shown, and a settings screen on top shows it.
+void SettingsFollowCharacter();
 // Makes p the edited parameter, retitles every category and option button
 // (in the interface's language, app/ui_text.h) and places the options
 // beside the edited category.
@@ -43,11 +65,13 @@ class ConfigViewController : public UIViewController {
   ~ConfigViewController() override;
   void loadView() override;  // the "ConfigViewController" interface
   void viewDidLoad() override;
+  void viewWillAppear(bool animated) override;  // back from the Character list
 
   void onSetting() { SetEditParm(PARM_SETTING); }
   void onHairColor() { SetEditParm(PARM_HAIR); }
   void onEthnicity() { SetEditParm(PARM_ETHNICITY); }
   void onLanguage() { SetEditParm(PARM_LANGUAGE); }
+  void onCharacter();  // the Character list
   void onNameEntry();
   void onButton(int k);  // onButton0 .. onButton5
   void backToMainView();
@@ -71,6 +95,7 @@ class ConfigViewController : public UIViewController {
   UIButton* opButton3 = nullptr;
   UIButton* opButton4 = nullptr;
   UIButton* opButton5 = nullptr;
+  UIButton* opCharacter = nullptr;
   UIButton* opSetting = nullptr;
   UIButton* opHair = nullptr;
   UIButton* opEthnicity = nullptr;
@@ -83,4 +108,5 @@ class ConfigViewController : public UIViewController {
 
  private:
   void ShowFaceSettings();
+  void ShowCharacter();
 };

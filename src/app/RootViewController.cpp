@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/ConfigViewController.h"
+#include "app/app_character.h"
 #include "app/app_loop.h"
 #include "app/notice.h"
 #include "character/girl.h"
@@ -160,6 +161,7 @@ void RootViewController::loadChildren() {
   girlname = girlName;
   if (!shell.InitApplication()) std::printf("InitApplication error\n");
   GirlLoadSettings();
+  AppCharacterLoadStored();
   GirlLoadFaceSettings();
   UIAccelerometer& acc = UIAccelerometer::sharedAccelerometer();
   acc.updateInterval = 1.0 / 30.0;

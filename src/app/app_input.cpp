@@ -1,6 +1,7 @@
 #include "app/app_input.h"
 
 #include "app/RootViewController.h"
+#include "app/app_character.h"
 #include "app/app_loop.h"
 #include "app/help_overlay.h"
 #include "app/mascot_app.h"
@@ -142,3 +143,5 @@ bool AppInputFieldAt(float x, float y) {
 }
 
 bool AppInputEditing() { return EditedField() != nullptr; }
+
+void AppInput::FileDropped(const std::string& path) { AppCharacterImportFile(program, path); }

@@ -9,7 +9,9 @@
 //     screen on top (settings: as Done; main screen: the menu bar down);
 //     Ctrl+Q quits; M switches the sound off and back; F1 or ? shows the
 //     help; F11, F12 and the keys of the emulated accelerometer are the
-//     window's (hooks), nothing headless.
+//     window's (hooks), nothing headless;
+//   - a file dropped is imported as a character and shown
+//     (app/app_character.h), or refused with a notice and one line.
 #pragma once
 
 #include <functional>
@@ -37,9 +39,11 @@ class AppInput : public InputSink {
   void Touches(const std::vector<TouchPoint>& touches) override;
   void Key(const InputKey& key) override;
   void Text(const std::string& utf8) override;
+  void FileDropped(const std::string& path) override;
 
   AppInputHooks hooks;
   bool quit_requested = false;  // Ctrl+Q
+  const char* program = "ovanta";  // names the program in the lines it writes
 };
 
 // The app's one handler state and sink.

@@ -12,6 +12,7 @@
 #include "character/girl_springs.h"
 #include "character/girl_touch.h"
 #include "app/RootViewController.h"
+#include "app/app_character.h"
 #include "app/app_loop.h"
 #include "app/mascot_app.h"
 #include "files/files.h"
@@ -22,6 +23,10 @@ namespace {
 FILE* g_trace = nullptr;
 bool g_trace_owned = false;
 std::string g_trace_path;
+// The character the trace last named: the one the command line picked at
+// first, so that only changes in the run (the stored choice at start, the
+// settings, a file dropped) are events.
+std::string g_traced_character;
 int g_trace_error = 0;  // errno of the first write that failed
 
 std::string Dump(const nlohmann::json& j) { return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace); }
@@ -86,6 +91,7 @@ bool TraceOpen(const std::string& path) {
   TraceClose();
   g_trace_error = 0;
   g_trace_path = path;
+  g_traced_character = AppCharacterShown();
   if (path == "-") {
     g_trace = stdout;
     return true;
@@ -129,6 +135,10 @@ void TraceBeforeTick() {
 void TraceAfterTick(long tick, bool drawn) {
   if (!g_trace) return;
   if (frame_report.reloaded) Emit({{"tick", tick}, {"event", "reload"}});
+  if (frame_report.reloaded && AppCharacterShown() != g_traced_character) {
+    g_traced_character = AppCharacterShown();
+    Emit({{"tick", tick}, {"event", "character"}, {"id", g_traced_character}});
+  }
   if (frame_report.sound_slot >= 0) {
     const int set = GirlChoiceIndex(n_sound_set, 2);
     const char* file = sound_sets[set][frame_report.sound_slot];

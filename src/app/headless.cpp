@@ -162,12 +162,18 @@ std::string Press(const Line& l) {
   return "";
 }
 
-std::string Name(const Line& l) {
-  const size_t at = l.text.find("name") + 4;
+// The text after the command word, blanks at either end left out.
+std::string RestOfLine(const Line& l, const std::string& command) {
+  const size_t at = l.text.find(command) + command.size();
   std::string text = at < l.text.size() ? l.text.substr(at) : "";
   const size_t first = text.find_first_not_of(" \t");
   text = first == std::string::npos ? "" : text.substr(first);
   while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+std::string Name(const Line& l) {
+  const std::string text = RestOfLine(l, "name");
   UIViewController* top = OvantaTopScreen();
   if (top)
     for (UIView* v : top->subviews)
@@ -271,9 +277,14 @@ std::string Menu(const Line& l) {
   return "";
 }
 
+// `drop`: desktop mode lets her go; `drop FILE`: a file dropped on the
+// window, through the same handler as the window's.
 std::string Drop(const Line& l) {
-  if (!l.args.empty()) return "usage: drop";
-  MascotDrop(Mascot().place);
+  if (l.args.empty()) {
+    MascotDrop(Mascot().place);
+    return "";
+  }
+  InputFileDropped(AppInputState(), AppInputSink(), RestOfLine(l, "drop"));
   return "";
 }
 
@@ -390,6 +401,7 @@ int HeadlessMain(int argc, char** argv) {
   // A trace that cannot be written fails the run at its end; the run still goes on.
   if (!trace.empty() && !TraceOpen(trace)) g_output_failed = true;
 
+  AppInputSink().program = "ovanta-headless";
   std::srand(1);
   FaceReset(1);
   SoundServiceUseTicks();

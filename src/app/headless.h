@@ -6,7 +6,8 @@
 //
 // Script lines (`#` starts a comment): tick [N], touch PHASE X Y [...],
 // tap X Y, point X Y, point none, accel X Y Z, action NAME, press OUTLET,
-// name TEXT, key NAME, shot FILE (the README's table says what each does).
+// name TEXT, key NAME, shot FILE, drop FILE (the README's table says what each
+// does).
 // A malformed line is reported with its number and skipped; the run then
 // ends with status 2. rand is seeded with 1 and voices play on the tick
 // clock, so a script always gives the same trace. Other exit statuses:

@@ -14,6 +14,8 @@
 // the first start); F12 writes the frame to the --shot file; Esc backs out
 // of the menu and the settings; Ctrl+Q or closing the window quits. Where
 // the mouse hovers is where she looks; M switches the sound off and back.
+// A VRM file dropped on the window is imported and shown (and chosen for
+// later launches, as --import does).
 #include <SDL2/SDL.h>
 
 #include <algorithm>
@@ -34,6 +36,7 @@
 #include "app/window_input.h"
 #include "app/window_seen.h"
 #include "app/window_state.h"
+#include "character/girl_settings.h"
 #include "cli/cli.h"
 #include "face/face.h"
 #include "devices/accelerometer.h"
@@ -133,8 +136,10 @@ int main(int argc, char** argv) {
     return kExitNoInput;
   }
   if (!defaults.empty()) UserDefaultsSetPath(defaults.c_str());
-  // A file refused leaves her shown; its line says why.
-  if (args.Has("--import")) AppUseCharacter("ovanta", args.Value("--import"));
+  // A file refused leaves the character chosen before shown; its line says
+  // why. One taken is the one chosen from now on.
+  if (args.Has("--import") && AppUseCharacter("ovanta", args.Value("--import")) == 0)
+    UserDefaultsSetString(kGirlKeyCharacter, AppCharacterShown());
   // A trace that cannot be written fails the run at its end; she still runs.
   const bool trace_failed = !trace.empty() && !TraceOpen(trace);
 
@@ -259,6 +264,7 @@ int main(int argc, char** argv) {
           (ev.window.event == SDL_WINDOWEVENT_SIZE_CHANGED || ev.window.event == SDL_WINDOWEVENT_MOVED))
         resized = true;
       if (!WindowInputTranslate(ev, AppInputState(), input)) running = false;
+      if (ev.type == SDL_DROPFILE || ev.type == SDL_DROPTEXT) SDL_free(ev.drop.file);
     }
     if (input.quit_requested) running = false;
     // Asked to quit (Ctrl+Q, or the window manager's close): no tick more.

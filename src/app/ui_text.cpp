@@ -50,6 +50,14 @@ const Row kRows[] = {
     {"Stop", "Стоп"},
     {"Desktop mode off", "Обычное окно"},
     {"Quit", "Выход"},
+    // The Character list.
+    {"Character", "Персонаж"},
+    {"Built in", "Встроенный"},
+    {"Remove", "Удалить"},
+    {"Keep", "Оставить"},
+    {"Add a character\xE2\x80\xA6", "Добавить персонажа\xE2\x80\xA6"},
+    {"Drop a VRM file on the window to add a character.", "Перетащите файл VRM в окно, чтобы добавить персонажа."},
+    {"Remove %s? Its folder is deleted.", "Удалить %s? Его папка будет стёрта."},
     // The help.
     {"Controls", "Управление"},
     {"Mouse", "Мышь"},

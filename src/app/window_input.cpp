@@ -90,6 +90,9 @@ bool WindowInputTranslate(const SDL_Event& e, InputState& state, InputSink& sink
       InputFinger(state, sink, static_cast<int64_t>(e.tfinger.fingerId), phase, e.tfinger.x, e.tfinger.y);
       break;
     }
+    case SDL_DROPFILE:
+      if (e.drop.file) InputFileDropped(state, sink, e.drop.file);
+      break;
     case SDL_TEXTINPUT:
       InputTextTyped(state, sink, e.text.text);
       break;

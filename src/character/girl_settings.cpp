@@ -22,6 +22,7 @@ const char* const kGirlKeyHair = "Ovanta_hair";
 const char* const kGirlDefaultName = "Ovanta";
 const char* const kGirlKeyVolume = "Ovanta_volume";
 const char* const kGirlKeyCaptions = "Ovanta_captions";
+const char* const kGirlKeyCharacter = "Ovanta_character";
 const char* const kWindowKeyX = "Ovanta_window_x";
 const char* const kWindowKeyY = "Ovanta_window_y";
 const char* const kWindowKeyWidth = "Ovanta_window_width";

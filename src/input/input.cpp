@@ -226,3 +226,7 @@ void InputTextTyped(InputState& s, InputSink& sink, const std::string& utf8) {
   }
   sink.Text(utf8);
 }
+
+void InputFileDropped(InputState& /*s*/, InputSink& sink, const std::string& path) {
+  if (!path.empty()) sink.FileDropped(path);
+}

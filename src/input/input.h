@@ -13,7 +13,9 @@
 //   - a press that starts on a control works the interface, not the view;
 //   - while an overlay is up, the next press or key only dismisses it;
 //   - keys arrive by lower-case name ("a", "escape", "f1", "?") with Ctrl,
-//     Alt and Shift.
+//     Alt and Shift;
+//   - a file dropped on the window is handed over by its path, an overlay
+//     up or not (dropping is no press).
 // Free functions over one InputState record; no clock, no platform calls.
 #pragma once
 
@@ -68,6 +70,7 @@ class InputSink {
   virtual void Touches(const std::vector<TouchPoint>& touches) = 0;
   virtual void Key(const InputKey& key) = 0;  // a key went down
   virtual void Text(const std::string& utf8) = 0;  // typed text
+  virtual void FileDropped(const std::string& /*path*/) {}
 };
 
 struct InputState {
@@ -101,3 +104,4 @@ void InputFinger(InputState& s, InputSink& sink, int64_t id, int32_t phase, floa
 void InputKeyDown(InputState& s, InputSink& sink, const InputKey& key);
 void InputKeyUp(InputState& s, InputSink& sink, const InputKey& key);
 void InputTextTyped(InputState& s, InputSink& sink, const std::string& utf8);
+void InputFileDropped(InputState& s, InputSink& sink, const std::string& path);

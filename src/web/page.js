@@ -3,6 +3,7 @@
 // loading screen with its progress, the message when WebGL is missing or the
 // program fails, the first tap or click that lets sound play (and, where the browser asks,
 // lets the page read the motion sensor), the on-screen keyboard for her name, ?trace,
+// a character's VRM file picked (the settings' Character list asks) or dropped on the page,
 // the screen kept on while she dances, and the service worker (sw.js) that keeps
 // the site for offline use once she is up.
 (function () {
@@ -104,6 +105,40 @@
   keyboard.addEventListener('input', function (e) { if (!e.isComposing) hand(); });
   keyboard.addEventListener('compositionend', hand);
 
+  // A character's file, picked where the Character list asks for one or
+  // dropped anywhere on the page, goes to the program whole; it says itself
+  // what came of it.
+  function handOver(file) {
+    if (!file || !ready()) return;
+    file.arrayBuffer().then(function (buffer) {
+      var bytes = new Uint8Array(buffer);
+      var at = Module._malloc(Math.max(1, bytes.length));
+      if (!at) {
+        console.warn('Ovanta: ' + file.name + ' is too large to read here');
+        return;
+      }
+      Module.HEAPU8.set(bytes, at);
+      Module.ccall('ovanta_import', 'number', ['number', 'number', 'string'], [at, bytes.length, file.name]);
+      Module._free(at);
+    }, function (e) {
+      console.warn('Ovanta: ' + file.name + ' could not be read (' + e + ')');
+    });
+  }
+  var picker = document.createElement('input');
+  picker.type = 'file';
+  picker.accept = '.vrm,model/gltf-binary';
+  picker.style.display = 'none';
+  picker.addEventListener('change', function () {
+    handOver(picker.files[0]);
+    picker.value = '';
+  });
+  document.body.appendChild(picker);
+  window.addEventListener('dragover', function (e) { e.preventDefault(); });
+  window.addEventListener('drop', function (e) {
+    e.preventDefault();
+    if (e.dataTransfer && e.dataTransfer.files.length) handOver(e.dataTransfer.files[0]);
+  });
+
   // While she dances the screen stays on, where the browser offers a wake
   // lock. Browsers let it go when the page is hidden; back in view, it is
   // asked for again if she still dances.
@@ -184,6 +219,9 @@
       if (document.activeElement === keyboard) keyboard.blur();
       keyboard.value = '';
     },
+    // Called by the program when the Character list's Add key is pressed
+    // (moments after the tap that pressed it: browsers open a picker only then).
+    ovantaPickFile: function () { picker.click(); },
     // Called by the program when it cannot draw.
     ovantaFailed: function (what) {
       problem('Ovanta cannot draw here: ' + what + '. Try another browser, or turn on hardware acceleration.');

@@ -18,6 +18,12 @@
 // and a hidden page draws none. A traced page draws every tick, as
 // ovanta-headless does, so its frames and trace match tick for tick.
 //
+// Characters (app/app_character.h) live in the browser's IndexedDB: pre.js
+// mounts it where the program keeps them and reads it in before main; each
+// import or removal writes it back. The settings' Character list offers
+// the page's file picker (Module.ovantaPickFile); a file picked there or
+// dropped on the page comes in through ovanta_import.
+//
 // The page is the window: the canvas shows the 320 x 480 point view as large
 // as the browser window allows, letterboxed in the same box the input
 // handler maps through, at the device's pixels. Input takes the window's
@@ -31,6 +37,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/app_character.h"
 #include "app/app_input.h"
 #include "app/app_loop.h"
 #include "app/app_trace.h"
@@ -135,6 +142,13 @@ EM_BOOL OnAnimationFrame(double now_ms, void*) {
 // let Web Audio play from a gesture on, so the audio device opens here.
 extern "C" EMSCRIPTEN_KEEPALIVE void ovanta_sound_on() { SoundServiceOpenSDL(); }
 
+// A file the user picked or dropped on the page: imported and shown, or
+// refused with a notice and one line. 1 when it was taken.
+extern "C" EMSCRIPTEN_KEEPALIVE int ovanta_import(const uint8_t* data, int size, const char* name) {
+  if (!data || size < 0) return 0;
+  return AppCharacterImportBytes("ovanta", data, static_cast<size_t>(size), name ? name : "") ? 1 : 0;
+}
+
 namespace {
 int Usage() {
   std::fprintf(stderr, "usage: ovanta.js [--trace FILE]\n");
@@ -153,6 +167,17 @@ int main(int argc, char** argv) {
   }
   BundleSetRoot("/Resources");
   WebStoreOpen(kStoreKey, kStoreFile);
+  // Written back after each change; the page counts the writes done
+  // (Module.ovantaCharactersKept) and says what failed.
+  app_characters_changed = [] {
+    EM_ASM({
+      FS.syncfs(false, function(e) {
+        if (e) console.warn('Ovanta: the characters could not be kept in this browser (' + e + ')');
+        else Module.ovantaCharactersKept = (Module.ovantaCharactersKept || 0) + 1;
+      });
+    });
+  };
+  app_character_picker = [] { EM_ASM({ if (Module.ovantaPickFile) Module.ovantaPickFile(); }); };
   if (!trace.empty() && !TraceOpen(trace)) return 73;
   g_traced = !trace.empty();
   // Frame times jitter by a millisecond or two around the display's period:

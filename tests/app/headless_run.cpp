@@ -148,3 +148,18 @@ HeadlessRun RunHeadless(const std::string& script, const std::string& args) {
   }
   return es1;
 }
+
+HeadlessRun RunHeadlessOnce(const std::string& script, const std::string& args) {
+  ScratchDir dir;
+  return RunOnce(script, "--gl es1 " + args, dir, "es1");
+}
+
+std::string Golden(const std::string& name) { return std::string(OVANTA_SOURCE) + "/tests/golden/app/" + name; }
+
+void ExpectLikeGolden(const std::string& shot, const std::string& name) {
+  Picture frame;
+  ASSERT_TRUE(ReadPicture(shot, frame));
+  const testkit::FrameDifference d = testkit::GoldenDifference(frame, Golden(name));
+  EXPECT_LT(d.mean, 2.0) << name;
+  EXPECT_LT(d.shareOver48, 0.01) << name;
+}

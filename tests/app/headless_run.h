@@ -45,3 +45,12 @@ int LinesWith(const std::string& text, const std::string& what);
 // status, trace, output (GL errors), diagnostics and store, and shots within
 // the oracle tolerance.
 HeadlessRun RunHeadless(const std::string& script, const std::string& args = "");
+// A stored frame of the app (tests/golden/app/NAME).
+std::string Golden(const std::string& name);
+// `shot` within the golden tolerance of that frame (OVANTA_UPDATE_GOLDEN=1
+// rewrites it).
+void ExpectLikeGolden(const std::string& shot, const std::string& name);
+
+// The same script once, on the driver's GL ES 1.1 alone: for runs that
+// change what two runs at once would share (the characters' folders).
+HeadlessRun RunHeadlessOnce(const std::string& script, const std::string& args = "");

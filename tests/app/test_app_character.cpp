@@ -13,6 +13,8 @@
 
 #include "headless_run.h"
 #include "kit/vrm_builder.h"
+#include "picture/picture_file.h"
+#include "vrm/characters.h"
 
 namespace {
 
@@ -202,6 +204,100 @@ TEST_F(AppCharacter, PickedByIdInALaterRun) {
   const ProgramRun second = RunProgram("echo 'tick 2' | " + run + id + " --trace '" + trace + "' -");
   EXPECT_EQ(second.status, 0) << second.err;
   EXPECT_EQ(second.err, "") << "picked quietly";
+}
+
+}  // namespace
+
+namespace {
+
+// A character with a thumbnail (a 32 x 32 picture in two colours), title,
+// author and license, and its ID as the import names it.
+std::string WriteThumbnailed(const std::string& path) {
+  vrm::GlbBuilder g = testkit::TinyVrm();
+  std::vector<uint8_t> rgba;
+  for (int p = 0; p < 32 * 32; ++p) {
+    const bool disc = (p % 32 - 16) * (p % 32 - 16) + (p / 32 - 12) * (p / 32 - 12) < 100;
+    rgba.insert(rgba.end(), {uint8_t(disc ? 240 : 60), uint8_t(disc ? 180 : 90), uint8_t(disc ? 150 : 160), 255});
+  }
+  std::vector<uint8_t> png;
+  EXPECT_TRUE(EncodePngBytes(32, 32, rgba.data(), &png));
+  nlohmann::json& meta = g.json["extensions"]["VRMC_vrm"]["meta"];
+  meta["thumbnailImage"] = g.Image(png, "image/png");
+  meta["name"] = "Tiny Box Person";
+  meta["authors"] = {"Ovanta tests"};
+  meta["licenseUrl"] = "CC0";
+  const std::vector<uint8_t> bytes = g.Finish();
+  testkit::WriteFileBytes(path, bytes);
+  return vrm::CharacterId(bytes.data(), bytes.size());
+}
+
+std::vector<std::string> Ids(const HeadlessRun& r) {
+  std::vector<std::string> ids;
+  for (const nlohmann::json& e : r.of("character")) ids.push_back(e["id"]);
+  return ids;
+}
+
+std::string Stored(const std::string& store) {
+  const std::vector<uint8_t> bytes = testkit::ReadFileBytes(store);
+  const nlohmann::json j = nlohmann::json::parse(bytes.begin(), bytes.end(), nullptr, false);
+  return j.is_object() && j.contains("Ovanta_character") ? j["Ovanta_character"].get<std::string>() : "(none)";
+}
+
+// A file dropped on the window becomes the character and the choice; a bad
+// one is one line and a notice, the character kept. The settings' list
+// shows it and chooses her back; the next launch starts with the stored
+// choice; removing the one shown returns to her; a stored ID whose folder
+// is gone gives her with one line, the choice kept.
+TEST_F(AppCharacter, DroppedChosenKeptAndRemoved) {
+  ScratchDir dir;
+  const std::string id = WriteThumbnailed(dir.file("tiny.vrm"));
+  testkit::WriteFileBytes(dir.file("text.vrm"), {'h', 'e', 'l', 'l', 'o'});
+  const std::string store = dir.file("defaults.json"), defaults = "--defaults '" + store + "'";
+  const std::string settings = "action settingsView\ntick 12\n", list = "action onCharacter\ntick 12\n";
+  const std::string done = "press doneButton\ntick 12\n";
+
+  const HeadlessRun dropped = RunHeadlessOnce("tick 2\ndrop " + dir.file("tiny.vrm") + "\ntick 2\ndrop " +
+                                                  dir.file("text.vrm") + "\ntick 2\nshot " + dir.file("refused.png") +
+                                                  "\n",
+                                              defaults);
+  ASSERT_EQ(dropped.status, 0) << dropped.err;
+  EXPECT_EQ(Ids(dropped), std::vector<std::string>{id});
+  EXPECT_EQ(dropped.of("character")[0]["tick"], 3);
+  EXPECT_EQ(LinesWith(dropped.err, "ovanta-headless: " + dir.file("text.vrm") + ": "), 1) << dropped.err;
+  EXPECT_EQ(Stored(store), id);
+
+  // Restarted: it is shown from the first tick. The list (looked at as a
+  // golden) chooses her; Done twice shows her.
+  const HeadlessRun restarted =
+      RunHeadless("tick 1\n" + settings + "shot " + dir.file("settings.png") + "\n" + list + "shot " +
+                      dir.file("list.png") + "\npress character0\n" + done + done,
+                  defaults);
+  ASSERT_EQ(restarted.status, 0) << restarted.err;
+  EXPECT_EQ(Ids(restarted), (std::vector<std::string>{id, ""}));
+  EXPECT_EQ(restarted.of("character")[0]["tick"], 1);
+  ExpectLikeGolden(dir.file("settings.png"), "settings_character.png");
+  ExpectLikeGolden(dir.file("list.png"), "character_list.png");
+  EXPECT_EQ(Stored(store), "");
+
+  // Chosen again, then removed (asked first) while shown.
+  const HeadlessRun removed = RunHeadlessOnce(settings + list + "press character1\n" + done + done + settings +
+                                                  list + "press remove1\ntick 1\npress confirmRemove\ntick 1\n" +
+                                                  done + done,
+                                              defaults);
+  ASSERT_EQ(removed.status, 0) << removed.err;
+  EXPECT_EQ(Ids(removed), (std::vector<std::string>{id, ""}));
+  struct stat st;
+  EXPECT_NE(stat((Characters() + "/" + id).c_str(), &st), 0) << "its folder is gone";
+  EXPECT_EQ(Stored(store), "");
+
+  // A stored ID without its folder.
+  const std::string gone = "{\"Ovanta_character\": \"" + id + "\"}";
+  testkit::WriteFileBytes(store, std::vector<uint8_t>(gone.begin(), gone.end()));
+  const HeadlessRun fallback = RunHeadlessOnce("tick 1\n" + settings + "action backToMainView\ntick 2\n", defaults);
+  ASSERT_EQ(fallback.status, 0) << fallback.err;
+  EXPECT_TRUE(Ids(fallback).empty());
+  EXPECT_EQ(LinesWith(fallback.err, "Ovanta_character"), 1) << fallback.err;
+  EXPECT_EQ(Stored(store), id);
 }
 
 }  // namespace

@@ -13,18 +13,6 @@
 
 namespace {
 
-std::string Golden(const std::string& name) {
-  return std::string(OVANTA_SOURCE) + "/tests/golden/app/" + name;
-}
-
-void ExpectLikeGolden(const std::string& shot, const std::string& name) {
-  Picture frame;
-  ASSERT_TRUE(ReadPicture(shot, frame));
-  const testkit::FrameDifference d = testkit::GoldenDifference(frame, Golden(name));
-  EXPECT_LT(d.mean, 2.0) << name;
-  EXPECT_LT(d.shareOver48, 0.01) << name;
-}
-
 TEST(AppGolden, MainSettingsDanceAndCulling) {
   ScratchDir dir;
   const HeadlessRun r = RunHeadless(

@@ -87,7 +87,8 @@ TEST(InputQueue, APressAndReleaseInOneFrameSpanTwoFrames) {
 
 // The window's SDL events as the input handler gets them: typed text byte
 // for byte (beyond 16 bits too), keys by name with their modifiers, command
-// keys once however long they are held, a touch screen's mouse copies dropped.
+// keys once however long they are held, a touch screen's mouse copies dropped,
+// a file dropped on the window by its path (a dropped text is no file).
 TEST(WindowInput, SdlEventsReachTheHandlerAsTyped) {
   struct Recorder : InputSink {
     std::vector<std::string> keys, texts;
@@ -98,6 +99,8 @@ TEST(WindowInput, SdlEventsReachTheHandlerAsTyped) {
     void Touches(const std::vector<TouchPoint>&) override {}
     void Key(const InputKey& k) override { keys.push_back((k.ctrl ? "ctrl+" : "") + k.name); }
     void Text(const std::string& t) override { texts.push_back(t); }
+    void FileDropped(const std::string& path) override { files.push_back(path); }
+    std::vector<std::string> files;
   } r;
   InputState s;
   SDL_Event e{};
@@ -122,6 +125,13 @@ TEST(WindowInput, SdlEventsReachTheHandlerAsTyped) {
   EXPECT_EQ(r.texts, std::vector<std::string>{"\xD0\x96\xF0\x9F\x98\x80"});
   EXPECT_EQ(r.keys, (std::vector<std::string>{"ctrl+q", "f11", "backspace"}));
   EXPECT_EQ(r.moves, 0);
+  char path[] = "/tmp/her friend.vrm";
+  for (Uint32 type : {SDL_DROPTEXT, SDL_DROPFILE}) {
+    e.type = type;
+    e.drop.file = path;
+    WindowInputTranslate(e, s, r);
+  }
+  EXPECT_EQ(r.files, std::vector<std::string>{path});
   e.type = SDL_QUIT;
   EXPECT_FALSE(WindowInputTranslate(e, s, r));
 }
@@ -285,7 +295,8 @@ class AppInterface : public ::testing::Test {
       EXPECT_TRUE(cat.y < panel.y + panel.height && panel.y < cat.y + cat.height)
           << "the options of " << p << " are beside their category";
       for (UIView* v : visible()) {
-        if (auto* b = dynamic_cast<UIButton*>(v)) texts.push_back(b->title());
+        // (The character key shows the character's own name.)
+        if (auto* b = dynamic_cast<UIButton*>(v); b && b != screen.opCharacter) texts.push_back(b->title());
         for (UIView* w : visible()) {
           const bool overlap = v != w && v->frame.x < w->frame.x + w->frame.width && w->frame.x < v->frame.x + v->frame.width &&
                                v->frame.y < w->frame.y + w->frame.height && w->frame.y < v->frame.y + v->frame.height;

@@ -4,7 +4,7 @@
 // out; the window resizes with the picture letterboxed and clicks mapped
 // through the same box; F11 goes full screen and back; size and place come
 // back at the next start, after the window manager closed the window;
-// --import shows another character. Skipped when Xvfb or xdotool is missing.
+// --import shows another character, from then on. Skipped when Xvfb or xdotool is missing.
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
@@ -23,6 +23,7 @@
 #include "headless_run.h"
 #include "kit/vrm_builder.h"
 #include "surface/EAGLView.h"
+#include "vrm/characters.h"
 
 namespace {
 
@@ -86,6 +87,17 @@ long Picks(const std::string& trace) {
   std::ifstream in(trace);
   for (std::string line; std::getline(in, line);) n += line.find("\"event\":\"pick\"") != std::string::npos;
   return n;
+}
+
+// The IDs of the trace's character events, space-separated.
+std::string CharacterEvents(const std::string& trace) {
+  std::string out;
+  std::ifstream in(trace);
+  for (std::string line; std::getline(in, line);) {
+    auto j = nlohmann::json::parse(line, nullptr, false);
+    if (!j.is_discarded() && j.value("event", "") == "character") out += (out.empty() ? "" : " ") + j.value("id", "");
+  }
+  return out;
 }
 
 // The voice files of the trace's sound events, space-separated.
@@ -178,6 +190,67 @@ struct Desktop {
     XSendEvent(dpy, e.xclient.window, False, NoEventMask, &e);
     XCloseDisplay(dpy);
     return Wait();
+  }
+  // Drops a file on the window as a file manager does (the drag-and-drop
+  // protocol, version 5): enter offering a URI list, a position over the
+  // window, the drop; the window asks for the list, gets it and says it is
+  // finished. False when it never did.
+  bool DropFile(const std::string& path) {
+    Display* dpy = XOpenDisplay(display.c_str());
+    if (!dpy) return false;
+    const Window target = std::stoul(wid), root = DefaultRootWindow(dpy);
+    const Window source = XCreateSimpleWindow(dpy, root, 0, 0, 1, 1, 0, 0, 0);
+    auto atom = [dpy](const char* name) { return XInternAtom(dpy, name, False); };
+    const Atom uris = atom("text/uri-list");
+    XSetSelectionOwner(dpy, atom("XdndSelection"), source, CurrentTime);
+    auto send = [&](const char* type, long l1, long l2, long l3, long l4) {
+      XEvent e{};
+      e.xclient.type = ClientMessage;
+      e.xclient.window = target;
+      e.xclient.message_type = atom(type);
+      e.xclient.format = 32;
+      e.xclient.data.l[0] = static_cast<long>(source);
+      e.xclient.data.l[1] = l1;
+      e.xclient.data.l[2] = l2;
+      e.xclient.data.l[3] = l3;
+      e.xclient.data.l[4] = l4;
+      XSendEvent(dpy, target, False, NoEventMask, &e);
+      XFlush(dpy);
+    };
+    int rx = 0, ry = 0;
+    Window child;
+    XTranslateCoordinates(dpy, target, root, 100, 100, &rx, &ry, &child);
+    send("XdndEnter", 5L << 24, static_cast<long>(uris), 0, 0);
+    send("XdndPosition", 0, (static_cast<long>(rx) << 16) | ry, CurrentTime, static_cast<long>(atom("XdndActionCopy")));
+    send("XdndDrop", 0, CurrentTime, 0, 0);
+    const std::string list = "file://" + path + "\r\n";
+    bool finished = false;
+    for (int i = 0; i < 300 && !finished; ++i) {
+      while (!finished && XPending(dpy)) {
+        XEvent e;
+        XNextEvent(dpy, &e);
+        if (e.type == SelectionRequest) {
+          const XSelectionRequestEvent& q = e.xselectionrequest;
+          XChangeProperty(dpy, q.requestor, q.property, q.target, 8, PropModeReplace,
+                          reinterpret_cast<const unsigned char*>(list.data()), static_cast<int>(list.size()));
+          XEvent r{};
+          r.xselection.type = SelectionNotify;
+          r.xselection.requestor = q.requestor;
+          r.xselection.selection = q.selection;
+          r.xselection.target = q.target;
+          r.xselection.property = q.property;
+          r.xselection.time = q.time;
+          XSendEvent(dpy, q.requestor, False, NoEventMask, &r);
+          XFlush(dpy);
+        } else if (e.type == ClientMessage && e.xclient.message_type == atom("XdndFinished")) {
+          finished = true;
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    XDestroyWindow(dpy, source);
+    XCloseDisplay(dpy);
+    return finished;
   }
   void Key(const std::string& key) { Shell(x + "key --window " + wid + " " + key); }
   void Click(int wx, int wy) {
@@ -647,14 +720,16 @@ TEST(AppWindow, KeepsTimeThroughSlowDrawsAndDrawsNothingUnseen) {
   EXPECT_EQ(d.Quit(), 0);
 }
 
-// --import shows a VRM file's character for the run, as headless draws it;
-// a file refused is one line, and she is shown.
-TEST(AppWindow, ImportShowsTheCharacterARefusalKeepsHer) {
+// --import shows a VRM file's character, as headless draws it, and chooses
+// it for later launches; a file refused there is one line, and the
+// character chosen before is shown.
+TEST(AppWindow, ImportShowsTheCharacterARefusalKeepsIt) {
   if (!Ready()) GTEST_SKIP() << "Xvfb or xdotool is missing; the real-window test is skipped";
   Desktop d;
   setenv("XDG_DATA_HOME", d.dir.file("data").c_str(), 1);
   const std::string tiny = d.dir.file("tiny.vrm"), bad = d.dir.file("bad.vrm");
-  testkit::WriteFileBytes(tiny, testkit::TinyVrm().Finish());
+  const std::vector<uint8_t> tiny_bytes = testkit::TinyVrm().Finish();
+  testkit::WriteFileBytes(tiny, tiny_bytes);
   testkit::WriteFileBytes(bad, {'n', 'o'});
   // Headless frames of it and of her, drawn as the window draws (two pixels a point).
   auto drawn = [&](const std::string& name, const std::string& args) {
@@ -688,13 +763,27 @@ TEST(AppWindow, ImportShowsTheCharacterARefusalKeepsHer) {
 
   ASSERT_TRUE(d.Start({"--import", bad}));
   ASSERT_EQ(d.Screenshot(), std::make_pair(640, 960));
-  EXPECT_TRUE(nearer(her, it)) << "her";
+  EXPECT_TRUE(nearer(it, her)) << "the character chosen before";
+  // Dropped on the window: another character is shown; a file refused
+  // keeps it.
+  testkit::TinyVrmShape shape;
+  shape.aPose = true;
+  const std::vector<uint8_t> other = testkit::TinyVrm(shape).Finish();
+  testkit::WriteFileBytes(d.dir.file("other.vrm"), other);
+  // (The trace names the one chosen before as the start shows it.)
+  const std::string shown = vrm::CharacterId(tiny_bytes.data(), tiny_bytes.size()) + " " +
+                            vrm::CharacterId(other.data(), other.size());
+  EXPECT_TRUE(d.DropFile(d.dir.file("other.vrm")));
+  EXPECT_TRUE(WaitFor([&] { return CharacterEvents(d.trace) == shown; }, 30)) << CharacterEvents(d.trace);
+  EXPECT_TRUE(d.DropFile(bad));
+  EXPECT_TRUE(WaitTicks(d.trace, 5));
+  EXPECT_EQ(CharacterEvents(d.trace), shown);
   EXPECT_EQ(d.Quit(), 0);
   std::ifstream log(d.dir.file("app.log"));
   std::string line, lines;
   while (std::getline(log, line))
     if (line.find(bad) != std::string::npos) lines += line + "\n";
-  EXPECT_EQ(lines, "ovanta: " + bad + ": not a glTF binary file\n");
+  EXPECT_EQ(lines, "ovanta: " + bad + ": not a glTF binary file\n" + "ovanta: " + bad + ": not a glTF binary file\n");
   unsetenv("XDG_DATA_HOME");
 }
 

@@ -7,7 +7,10 @@
 //   - a setting changed on the settings screen with taps, and her name typed
 //     on the on-screen keyboard a tap on the name field opens, survive
 //     reloads and match what the same choices give natively; a damaged copy in
-//     local storage is kept aside and the defaults apply.
+//     local storage is kept aside and the defaults apply;
+//   - a character's file picked on the settings screen (our own VRM export)
+//     is imported, shown and kept (its folder in IndexedDB, the choice in
+//     local storage) over a reload.
 'use strict';
 
 const {assert, start, openPage, waitForTick, trace, lastTick, run, viewToPage, shotPath, native, freshStore} =
@@ -17,8 +20,10 @@ const KEY = 'ovanta.settings';
 const ANIM_SHAKE = 2;
 // Places on the screens, in view points (see build/web-shots/web-settings.png).
 const OPTIONS_BUTTON = [40, 440], SETTINGS_BUTTON = [160, 440];
-const OUTFIT = [85, 148], OUTFIT_THIRD = [236, 228], DONE = [160, 443];
-const NAME_END = [296, 85];  // the name field, right of any text
+const OUTFIT = [85, 187], OUTFIT_THIRD = [236, 267], DONE = [160, 443];
+const NAME_END = [296, 77];  // the name field, right of any text
+const CHARACTER = [160, 135], ADD_CHARACTER = [160, 406];
+const EXPORT = require('path').join(process.env.OVANTA_BUILD || 'build', 'vrm', 'ovanta-0.x.vrm');
 
 // Sends this reading 60 times a second until the next call.
 async function hold(page, x, y, z) {
@@ -135,6 +140,34 @@ const choices = (t) => ({name: t.name, n_clothes: t.n_clothes, n_hair: t.n_hair,
       assert.ok(page.consoleLines.some((l) => /damaged/.test(l)), 'one message says so');
       assert.deepEqual(await trace(page), []);
       assert.ok(!page.consoleLines.some((l) => l.startsWith('{')), 'no trace on the console');
+      await page.close();
+    }],
+    ['a character picked on the settings screen, kept over a reload', async () => {
+      const page = await openPage(env, {touch: true, query: '?trace'});
+      let t = await waitForTick(page, (o) => o.tick >= 5, 'five ticks');
+      const steps = [[OPTIONS_BUTTON, (o) => o.buttons.includes('settingsButton')],
+                     [SETTINGS_BUTTON, (o) => o.buttons.includes('opCharacter')],
+                     [CHARACTER, (o) => o.buttons.includes('addCharacter')]];
+      for (const [where, shown] of steps) {
+        await tapView(page, where);
+        const before = t.tick;
+        // A second on: a busy page draws fewer frames than it ticks, and a
+        // screen still sliding in is not where the next tap goes.
+        t = await waitForTick(page, (o) => o.tick > before + 30 && shown(o), `the screen after a tap at ${where}`);
+      }
+      await page.screenshot({path: shotPath('web-character-list.png')});
+      const [chooser] = await Promise.all([page.waitForFileChooser({timeout: 30000}), tapView(page, ADD_CHARACTER)]);
+      await chooser.accept([EXPORT]);
+      await page.waitForFunction(() => Module.ovantaCharactersKept >= 1, {timeout: 120000});
+      t = await waitForTick(page, (o) => o.buttons.includes('remove1'), 'the character in the list');
+      const said = page.consoleLines.map((l) => / is character ([0-9a-f]{16})/.exec(l)).find((m) => m);
+      assert.ok(said, 'the import names the character');
+      await page.screenshot({path: shotPath('web-characters.png')});
+      await page.reload({waitUntil: 'load'});
+      await waitForTick(page, (o) => o.tick >= 3, 'ticks after the reload');
+      const shown = (await trace(page)).filter((o) => o.event === 'character');
+      assert.deepEqual(shown.map((o) => [o.tick, o.id]), [[1, said[1]]], 'shown from the first tick');
+      assert.deepEqual(page.errors, []);
       await page.close();
     }],
   ]);
