@@ -123,7 +123,7 @@ TEST(MascotHeadless, DAndTheSettingsSwitchTurnItOffAndOnAndTheNextStartComesBack
 }
 
 TEST(MascotHeadless, BadDesktopLinesAreReportedWithTheirLineNumbers) {
-  const HeadlessRun r = RunHeadless("screen 0 0 0 800\nunder a 1 2 3\nwindow x 1\ndrop now\nunder\ntick\n", "--mascot");
+  const HeadlessRun r = RunHeadless("screen 0 0 0 800\nunder a 1 2 3\nwindow x 1\nmenu 1\nunder\ntick\n", "--mascot");
   EXPECT_EQ(r.status, 2);
   for (int line = 1; line <= 5; ++line) EXPECT_EQ(LinesWith(r.err, ":" + std::to_string(line) + ": usage"), 1) << r.err;
   EXPECT_EQ(r.ticks.size(), 1u);

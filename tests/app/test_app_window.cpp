@@ -617,7 +617,13 @@ TEST(MascotWindow, ShapedAboveClickedThroughDraggedDroppedCarriedAndBack) {
     return !d.wid.empty() && shown.find(desktop) == std::string::npos &&
            d.Geometry().find("640x960") != std::string::npos;
   }, 20)) << "the normal window again, and only it: " << d.Geometry();
+  // A person presses D once the window has the keyboard; a synthetic key
+  // sent while the window manager is still handing it over can go nowhere
+  // (seen 1 run in 3 beside other window tests), so a lost one is sent
+  // again: the trace tells a lost key from a second toggle.
+  (void)WaitFor([&] { return Shell(d.x + "getwindowfocus").find(d.wid) == 0; }, 5);
   d.Key("d");
+  if (!WaitFor([&] { return d.Last()["mascot"] == 1; }, 5)) d.Key("d");
   ASSERT_TRUE(StandsOn(d, "", 1100)) << d.Last().dump();
   d.wid = Shell(d.x + "search --onlyvisible --name '^Ovanta$' | head -1");
   d.wid.pop_back();
