@@ -201,7 +201,11 @@ void ConfigViewController::loadView() {
   connect("onDesktopMode", [this] { onDesktopMode(); });
 
   auto* back = add(new UIButton());
+#ifdef __EMSCRIPTEN__
+  back->frame = {90, sound_row + kRowStep + 12, 140, kKeyHeight + 4};  // alone on its row
+#else
   back->frame = {18, sound_row + kRowStep + 12, 136, kKeyHeight + 4};
+#endif
   back->setTitle(UiText("Done"), UIControlStateNormal);
   back->setTitle(UiText("Done"), UIControlStateHighlighted);
   back->setTitleColor({0.1f, 0.35f, 0.8f, 1}, UIControlStateNormal);

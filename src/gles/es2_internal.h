@@ -185,6 +185,7 @@ struct Es2Context {
   // Kept here as well, since the engine asks for them at every draw: a
   // browser answers these from its GPU process, after everything queued.
   GLenum blendSrc = GL_ONE, blendDst = GL_ZERO, frontFace = GL_CCW;
+  GLenum cullFace = GL_BACK;
 
   // Programs and their inputs
   std::vector<std::unique_ptr<gles2::Program>> programs;

@@ -300,6 +300,7 @@ bool LayerValues(Es2Context& c, GLenum pname, float* v, int* n, ValueKind* kind)
     case GL_BLEND_SRC: v[0] = static_cast<float>(c.blendSrc); return true;
     case GL_BLEND_DST: v[0] = static_cast<float>(c.blendDst); return true;
     case GL_FRONT_FACE: v[0] = static_cast<float>(c.frontFace); return true;
+    case GL_CULL_FACE_MODE: v[0] = static_cast<float>(c.cullFace); return true;
     case GL_ALPHA_TEST_FUNC: v[0] = static_cast<float>(c.alphaFunc); return true;
     case GL_ALPHA_TEST_REF: v[0] = c.alphaRef; *kind = kColorValue; return true;
     case GL_LOGIC_OP_MODE: v[0] = GL_COPY; return true;
@@ -344,7 +345,7 @@ bool PassedQuery(GLenum pname) {
     case GL_PACK_ALIGNMENT: case GL_UNPACK_ALIGNMENT:
     case GL_FRAMEBUFFER_BINDING_OES: case GL_RENDERBUFFER_BINDING_OES: case GL_MAX_RENDERBUFFER_SIZE_OES:
     case GL_COLOR_CLEAR_VALUE: case GL_DEPTH_CLEAR_VALUE: case GL_DEPTH_FUNC: case GL_DEPTH_RANGE:
-    case GL_DEPTH_WRITEMASK: case GL_COLOR_WRITEMASK: case GL_CULL_FACE_MODE:
+    case GL_DEPTH_WRITEMASK: case GL_COLOR_WRITEMASK:
     case GL_STENCIL_CLEAR_VALUE: case GL_STENCIL_FUNC: case GL_STENCIL_VALUE_MASK: case GL_STENCIL_REF:
     case GL_STENCIL_FAIL: case GL_STENCIL_PASS_DEPTH_FAIL: case GL_STENCIL_PASS_DEPTH_PASS:
     case GL_STENCIL_WRITEMASK: case GL_LINE_WIDTH: case GL_ALIASED_LINE_WIDTH_RANGE:
@@ -1033,7 +1034,12 @@ void GL_APIENTRY Clear(GLbitfield mask) {
 
 void GL_APIENTRY ClearColor(GLfloat r, GLfloat g, GLfloat b, GLfloat a) { C().gl.ClearColor(r, g, b, a); }
 void GL_APIENTRY ClearDepthf(GLfloat d) { C().gl.ClearDepthf(d); }
-void GL_APIENTRY CullFace(GLenum mode) { C().gl.CullFace(mode); }
+void GL_APIENTRY CullFace(GLenum mode) {
+  Es2Context& c = C();
+  if (mode != GL_FRONT && mode != GL_BACK && mode != GL_FRONT_AND_BACK) return SetError(c, GL_INVALID_ENUM);
+  c.cullFace = mode;
+  c.gl.CullFace(mode);
+}
 void GL_APIENTRY DepthFunc(GLenum func) { C().gl.DepthFunc(func); }
 void GL_APIENTRY FrontFace(GLenum mode) {
   Es2Context& c = C();
