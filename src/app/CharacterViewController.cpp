@@ -134,7 +134,7 @@ void CharacterViewController::Show() {
   const bool asking = !asking_.empty();
   for (int r = 0; r < kRows; ++r) {
     Row& row = rows_[r];
-    const size_t i = static_cast<size_t>(page_ * kRows + r);
+    const size_t i = static_cast<size_t>(page_) * static_cast<size_t>(kRows) + static_cast<size_t>(r);
     const bool shown = i < list_.size();
     for (UIView* v : {static_cast<UIView*>(row.key), static_cast<UIView*>(row.thumbnail),
                       static_cast<UIView*>(row.title), static_cast<UIView*>(row.detail),
@@ -188,7 +188,7 @@ void CharacterViewController::Show() {
 }
 
 void CharacterViewController::onRow(int r) {
-  const size_t i = static_cast<size_t>(page_ * kRows + r);
+  const size_t i = static_cast<size_t>(page_) * static_cast<size_t>(kRows) + static_cast<size_t>(r);
   if (!asking_.empty() || r < 0 || r >= kRows || i >= list_.size()) return;
   character_choice = list_[i].id;
   problem_.clear();
@@ -196,7 +196,7 @@ void CharacterViewController::onRow(int r) {
 }
 
 void CharacterViewController::onRemove(int r) {
-  const size_t i = static_cast<size_t>(page_ * kRows + r);
+  const size_t i = static_cast<size_t>(page_) * static_cast<size_t>(kRows) + static_cast<size_t>(r);
   if (!asking_.empty() || r < 0 || r >= kRows || i >= list_.size() || list_[i].id.empty()) return;
   asking_ = list_[i].id;
   problem_.clear();

@@ -258,6 +258,9 @@ void MeshShape(const Shape& s, const Grid& g, Shell& out) {
           const float a = c[e[0]], b = c[e[1]];
           if ((a < 0) == (b < 0)) continue;
           const float t = a / (a - b);
+          // A run number, read as the signed value it is (-1 marks a corner outside,
+          // and the inside corner of a crossing edge always has a run).
+          // NOLINTNEXTLINE(bugprone-signed-char-misuse)
           const int r = run[a < 0 ? e[0] : e[1]];
           sum[r] = sum[r] + cp[e[0]] + (cp[e[1]] - cp[e[0]]) * t;
           ++cnt[r];
