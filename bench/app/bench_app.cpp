@@ -31,11 +31,11 @@
 #include <vector>
 
 #include "app/app_loop.h"
+#include "character/girl.h"
+#include "files/bundle.h"
+#include "gles/gles.h"
 #include "kit/goal.h"
 #include "kit/temp_dir.h"
-#include "character/girl.h"
-#include "gles/gles.h"
-#include "files/bundle.h"
 #include "sound/sound_service.h"
 #include "store/user_defaults.h"
 
@@ -117,7 +117,8 @@ void BM_Es2TickOverEs1(benchmark::State& state) {
   std::vector<double> es1, es2;
   bool measured = false;
   for (auto _ : state)
-    measured = benchgoal::PooledBlocks(12, [](bool second) { return TickTimes(second ? kGlesES2 : kGlesES1, 40); }, &es1, &es2);
+    measured = benchgoal::PooledBlocks(
+        12, [](bool second) { return TickTimes(second ? kGlesES2 : kGlesES1, 40); }, &es1, &es2);
   if (!measured) {
     state.SkipWithError("no headless GL surface");
     return;
@@ -160,9 +161,10 @@ void BM_RedrawChangedOverAll(benchmark::State& state) {
   state.counters["all_cpu_ms"] = Median(all);
   state.counters["changed_cpu_ms"] = Median(changed);
   benchgoal::AtMost(state, "changed_over_all", goal, ratio);
-  std::printf("goal: a tick that redraws what changed costs at most %.2f of one that draws everything (CPU, "
-              "640x960); measured %.3f (%.2f ms against %.2f ms)\n",
-              goal, ratio, Median(changed), Median(all));
+  std::printf(
+      "goal: a tick that redraws what changed costs at most %.2f of one that draws everything (CPU, "
+      "640x960); measured %.3f (%.2f ms against %.2f ms)\n",
+      goal, ratio, Median(changed), Median(all));
 }
 BENCHMARK(BM_RedrawChangedOverAll)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 

@@ -18,8 +18,8 @@
 #include "app/app_loop.h"
 #include "app/headless.h"
 #include "character/girl.h"
-#include "kit/goal.h"
 #include "files/bundle.h"
+#include "kit/goal.h"
 #include "sound/sound_service.h"
 #include "store/user_defaults.h"
 
@@ -73,9 +73,10 @@ void BM_ReloadMemory(benchmark::State& state) {
   state.counters["MB_after_50"] = at_early;
   state.counters["MB_at_end"] = at_end;
   benchgoal::AtMost(state, "growth_MB", 2.0, at_end - at_early);
-  std::printf("goal: resident memory after %d reloads within 2 MB of after %d; measured %.1f MB -> %.1f MB "
-              "(%+.2f MB, %.1f KB a reload)\n",
-              total, early, at_early, at_end, at_end - at_early, (at_end - at_early) * 1024.0 / (total - early));
+  std::printf(
+      "goal: resident memory after %d reloads within 2 MB of after %d; measured %.1f MB -> %.1f MB "
+      "(%+.2f MB, %.1f KB a reload)\n",
+      total, early, at_early, at_end, at_end - at_early, (at_end - at_early) * 1024.0 / (total - early));
 }
 BENCHMARK(BM_ReloadMemory)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
 

@@ -18,13 +18,13 @@
 #include "app/app_loop.h"
 #include "catalog/catalog.h"
 #include "face/face.h"
+#include "files/bundle.h"
 #include "gles/gles.h"
 #include "kit/goal.h"
-#include "files/bundle.h"
-#include "sound/sound_service.h"
-#include "store/user_defaults.h"
 #include "rig/girl_clips.h"
 #include "scene/ModelPOD.h"
+#include "sound/sound_service.h"
+#include "store/user_defaults.h"
 
 namespace {
 

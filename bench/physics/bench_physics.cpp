@@ -10,9 +10,9 @@
 #include <memory>
 #include <vector>
 
-#include "physics/boobs_physics_b0.h"
 #include "kit/goal.h"
 #include "kit/scene_builder.h"
+#include "physics/boobs_physics_b0.h"
 
 namespace {
 
@@ -45,8 +45,8 @@ struct FullNetwork {
         const int j = (i + (k == 1 ? 1 : 32)) % kPhyMaxVertex;
         const float* a = o.vertex[i].pos;
         const float* b = o.vertex[j].pos;
-        const float d = std::sqrt((b[0] - a[0]) * (b[0] - a[0]) + (b[1] - a[1]) * (b[1] - a[1]) +
-                                  (b[2] - a[2]) * (b[2] - a[2]));
+        const float d =
+            std::sqrt((b[0] - a[0]) * (b[0] - a[0]) + (b[1] - a[1]) * (b[1] - a[1]) + (b[2] - a[2]) * (b[2] - a[2]));
         o.link[o.n_link++] = PhyLink{i, j, 0.35f * d};
       }
     }

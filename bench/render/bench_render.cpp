@@ -14,13 +14,13 @@
 #include <vector>
 
 #include "catalog/catalog.h"
+#include "files/bundle.h"
 #include "kit/goal.h"
 #include "kit/scene_builder.h"
-#include "surface/EAGLView.h"
-#include "files/bundle.h"
 #include "render/render_mesh.h"
 #include "render/skin_reference.h"
 #include "scene/ModelPOD.h"
+#include "surface/EAGLView.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // and a JPEG picture, and one compositing layer (which decodes its two
 // pictures itself). Goals: her texture (a picture and two layers) within
 // 20 ms of the 50 ms reload: a JPEG 4 ms, a PNG 2 ms, a layer 8 ms.
-#include "texture/gamelib.h"
 #include "picture/picture_file.h"
+#include "texture/gamelib.h"
 
 #include "kit/goal.h"
 #include "kit/pictures.h"

@@ -63,9 +63,7 @@ void Import(benchmark::State& state, const std::vector<uint8_t>& bytes, const ch
   std::printf("goal: %s (%.1f MB) imports in at most 2000 ms; measured %.0f ms\n", what, mb, ms);
 }
 
-void BM_ImportHerVrm0x(benchmark::State& state) {
-  Import(state, testkit::ReadFileBytes(kHer0x), "her VRM 0.x export");
-}
+void BM_ImportHerVrm0x(benchmark::State& state) { Import(state, testkit::ReadFileBytes(kHer0x), "her VRM 0.x export"); }
 BENCHMARK(BM_ImportHerVrm0x)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 
 // The kit's humanoid grown to 20 MB: three 2048 x 2048 pictures of smooth
@@ -179,9 +177,10 @@ void BM_TickImportedOverHers(benchmark::State& state) {
   state.counters["hers_ms"] = Median(hers);
   state.counters["imported_ms"] = Median(imported);
   benchgoal::AtMost(state, "imported_over_hers", 1.2, ratio);
-  std::printf("goal: a tick with her 0.x export imported costs at most 1.2 times hers; measured %.3f "
-              "(hers %.2f ms, imported %.2f ms)\n",
-              ratio, Median(hers), Median(imported));
+  std::printf(
+      "goal: a tick with her 0.x export imported costs at most 1.2 times hers; measured %.3f "
+      "(hers %.2f ms, imported %.2f ms)\n",
+      ratio, Median(hers), Median(imported));
 }
 BENCHMARK(BM_TickImportedOverHers)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 

@@ -136,9 +136,9 @@ void CharacterViewController::Show() {
     Row& row = rows_[r];
     const size_t i = static_cast<size_t>(page_) * static_cast<size_t>(kRows) + static_cast<size_t>(r);
     const bool shown = i < list_.size();
-    for (UIView* v : {static_cast<UIView*>(row.key), static_cast<UIView*>(row.thumbnail),
-                      static_cast<UIView*>(row.title), static_cast<UIView*>(row.detail),
-                      static_cast<UIView*>(row.remove)})
+    for (UIView* v :
+         {static_cast<UIView*>(row.key), static_cast<UIView*>(row.thumbnail), static_cast<UIView*>(row.title),
+          static_cast<UIView*>(row.detail), static_cast<UIView*>(row.remove)})
       v->setHidden(!shown);
     if (!shown) continue;
     const vrm::CharacterInfo& c = list_[i];

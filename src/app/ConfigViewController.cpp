@@ -5,9 +5,9 @@
 
 #include "app/CharacterViewController.h"
 #include "app/RootViewController.h"
-#include "app/mascot_app.h"
 #include "app/app_character.h"
 #include "app/app_loop.h"
+#include "app/mascot_app.h"
 #include "app/ui_text.h"
 #include "catalog/catalog.h"
 #include "character/girl.h"
@@ -331,8 +331,8 @@ void ConfigViewController::onButton(int k) {
 void ConfigViewController::backToMainView() {
   // A character chosen is shown and stored at once (its own reload).
   if (character_choice != AppCharacterShown()) AppCharacterChoose(character_choice);
-  if (parm_val[PARM_HAIR] != n_hair || parm_val[PARM_LANGUAGE] != n_sound_set ||
-      parm_val[PARM_SETTING] != n_clothes || parm_val[PARM_ETHNICITY] != n_skin) {
+  if (parm_val[PARM_HAIR] != n_hair || parm_val[PARM_LANGUAGE] != n_sound_set || parm_val[PARM_SETTING] != n_clothes ||
+      parm_val[PARM_ETHNICITY] != n_skin) {
     girl_reload_scene = true;
     girl_reload_sound = true;
     sound_setup_timer = 5;

@@ -37,8 +37,8 @@ const int kParameterCount = 6;
 extern int32_t parm_val[kParameterCount];  // working copy of each choice
 extern Parameter n_edit_parm;              // the parameter being edited
 extern std::string character_choice;       // working copy: the ID chosen, "" for her
-extern UIButton* opButton[6];      // option buttons
-extern UIButton* opNameButton[6];  // category buttons by Parameter (0 and 1 null)
+extern UIButton* opButton[6];              // option buttons
+extern UIButton* opNameButton[6];          // category buttons by Parameter (0 and 1 null)
 // The panel behind the edited category's options and the strip joining it
 // to the category (null where none).
 extern UIPanel* opPanel;

@@ -6,11 +6,11 @@
 #include "app/help_overlay.h"
 #include "app/mascot_app.h"
 #include "app/notice.h"
-#include "app/ui_text.h"
 #include "app/ui_draw.h"
+#include "app/ui_text.h"
 #include "character/girl_settings.h"
-#include "face/face.h"
 #include "devices/accelerometer.h"
+#include "face/face.h"
 
 namespace {
 
@@ -47,12 +47,18 @@ bool FieldKey(UITextField& field, const InputKey& key, const AppInputHooks& hook
 }
 
 void AccelKey(AccelEmulator& accel, const std::string& name) {
-  if (name == "left") accel.TiltRight(-AccelEmulator::kTiltStep);
-  else if (name == "right") accel.TiltRight(AccelEmulator::kTiltStep);
-  else if (name == "up") accel.TiltForward(AccelEmulator::kTiltStep);
-  else if (name == "down") accel.TiltForward(-AccelEmulator::kTiltStep);
-  else if (name == "s") accel.Shake();
-  else if (name == "0") accel.Reset();
+  if (name == "left")
+    accel.TiltRight(-AccelEmulator::kTiltStep);
+  else if (name == "right")
+    accel.TiltRight(AccelEmulator::kTiltStep);
+  else if (name == "up")
+    accel.TiltForward(AccelEmulator::kTiltStep);
+  else if (name == "down")
+    accel.TiltForward(-AccelEmulator::kTiltStep);
+  else if (name == "s")
+    accel.Shake();
+  else if (name == "0")
+    accel.Reset();
 }
 
 }  // namespace
@@ -73,8 +79,10 @@ bool AppInput::ViewTakesGestures() {
 void AppInput::InterfacePointer(bool present, float x, float y, bool down) {
   UIKitPointer(present, x, y, down);
   // Where the pointer is, she looks.
-  if (present) FacePointer(x, y);
-  else FacePointerNone();
+  if (present)
+    FacePointer(x, y);
+  else
+    FacePointerNone();
 }
 
 void AppInput::Touches(const std::vector<TouchPoint>& touches) {

@@ -42,7 +42,7 @@ class AppInput : public InputSink {
   void FileDropped(const std::string& path) override;
 
   AppInputHooks hooks;
-  bool quit_requested = false;  // Ctrl+Q
+  bool quit_requested = false;     // Ctrl+Q
   const char* program = "ovanta";  // names the program in the lines it writes
 };
 

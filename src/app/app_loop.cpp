@@ -11,8 +11,8 @@
 #include "app/mascot_app.h"
 #include "app/mascot_menu.h"
 #include "app/notice.h"
-#include "app/ui_text.h"
 #include "app/ui_draw.h"
+#include "app/ui_text.h"
 #include "character/girl_frame.h"
 #include "character/girl_sound.h"
 #include "character/girl_touch.h"
@@ -62,8 +62,8 @@ void Composite() {
   EAGLView* view = g_app->window->eagl();
   const EAGLSize size = view->surfaceSize();
   PixelRect changed;
-  if (!UIKitFrameOverScene(*g_app->navigationController, g_scene.all, g_scene.changed,
-                           static_cast<int>(size.width), static_cast<int>(size.height), &changed))
+  if (!UIKitFrameOverScene(*g_app->navigationController, g_scene.all, g_scene.changed, static_cast<int>(size.width),
+                           static_cast<int>(size.height), &changed))
     view->presentOnly(changed.x0, changed.y0, changed.x1, changed.y1);
 }
 }  // namespace
@@ -126,7 +126,8 @@ bool OvantaAppStart(const OvantaAppOptions& options) {
     std::fprintf(stderr, "ovanta: no OpenGL ES 1.1 surface could be made\n");
     return false;
   }
-  if (!UIKitInit(320, 480, view->contentScaleFactor())) std::fprintf(stderr, "ovanta: the interface font could not be loaded\n");
+  if (!UIKitInit(320, 480, view->contentScaleFactor()))
+    std::fprintf(stderr, "ovanta: the interface font could not be loaded\n");
   // Input starts afresh: no press in progress, no help, no quit asked for.
   AppInputState() = InputState();
   AppInputSink().quit_requested = false;

@@ -39,7 +39,7 @@ class OvantaAppDelegate {
 
 struct OvantaAppOptions {
   EAGLSurfaceKind surface = kEAGLSurfaceHeadless;
-  float scale = 1.0f;  // pixels a point: the GL surface and the interface are drawn this much finer
+  float scale = 1.0f;       // pixels a point: the GL surface and the interface are drawn this much finer
   GlesKind gl = kGlesAuto;  // the driver's ES 1.1 or our layer over ES 2.0
 };
 

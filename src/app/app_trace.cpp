@@ -4,6 +4,10 @@
 #include <cstring>
 #include <nlohmann/json.hpp>
 
+#include "app/RootViewController.h"
+#include "app/app_character.h"
+#include "app/app_loop.h"
+#include "app/mascot_app.h"
 #include "character/girl.h"
 #include "character/girl_animation.h"
 #include "character/girl_camera.h"
@@ -11,12 +15,8 @@
 #include "character/girl_sound.h"
 #include "character/girl_springs.h"
 #include "character/girl_touch.h"
-#include "app/RootViewController.h"
-#include "app/app_character.h"
-#include "app/app_loop.h"
-#include "app/mascot_app.h"
-#include "files/files.h"
 #include "face/face.h"
+#include "files/files.h"
 #include "uikit/uikit.h"
 
 namespace {

@@ -20,11 +20,11 @@
 #include "app/mascot_app.h"
 #include "app/mascot_menu.h"
 #include "app/ui_draw.h"
-#include "cli/cli.h"
-#include "files/files.h"
 #include "character/girl_touch.h"
+#include "cli/cli.h"
 #include "face/face.h"
 #include "files/bundle.h"
+#include "files/files.h"
 #include "sound/sound_service.h"
 #include "store/user_defaults.h"
 
@@ -149,7 +149,8 @@ std::string Press(const Line& l) {
     UINavigationController& nav = *OvantaApp()->navigationController;
     // Where it is drawn: a screen still sliding in is offset to the right.
     float offset = 0;
-    for (const auto& s : nav.visible(320)) if (s.first == top) offset = s.second;
+    for (const auto& s : nav.visible(320))
+      if (s.first == top) offset = s.second;
     const float x = offset + v->frame.x + v->frame.width / 2, y = v->frame.y + v->frame.height / 2;
     // Over the help, the click only takes the help away, as in the window.
     if (AppInputSink().OverlayShown()) {
@@ -216,7 +217,8 @@ std::string Point(const Line& l) {
     return "";
   }
   float x, y;
-  if (l.args.size() != 2 || !ParseFloat(l.args[0], &x) || !ParseFloat(l.args[1], &y)) return "usage: point X Y | point none";
+  if (l.args.size() != 2 || !ParseFloat(l.args[0], &x) || !ParseFloat(l.args[1], &y))
+    return "usage: point X Y | point none";
   InputPointerMove(AppInputState(), AppInputSink(), x, y);
   return "";
 }
@@ -235,7 +237,8 @@ bool ParseInts(const std::vector<std::string>& args, size_t from, int n, int* ou
 
 std::string Screen(const Line& l) {
   int v[4];
-  if (!ParseInts(l.args, 0, 4, v) || v[2] <= 0 || v[3] <= 0) return "usage: screen X Y W H (the work area, whole pixels)";
+  if (!ParseInts(l.args, 0, 4, v) || v[2] <= 0 || v[3] <= 0)
+    return "usage: screen X Y W H (the work area, whole pixels)";
   Mascot().work = {v[0], v[1], v[2], v[3]};
   return "";
 }
@@ -294,9 +297,9 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"tick", Ticks},   {"touch", Touches}, {"tap", Tap},   {"accel", Accel}, {"action", Action},
-    {"press", Press},  {"name", Name},     {"shot", Shot}, {"key", Key},     {"point", Point},
-    {"screen", Screen}, {"under", Under},  {"window", Window}, {"drop", Drop},   {"menu", Menu},
+    {"tick", Ticks},    {"touch", Touches}, {"tap", Tap},       {"accel", Accel}, {"action", Action},
+    {"press", Press},   {"name", Name},     {"shot", Shot},     {"key", Key},     {"point", Point},
+    {"screen", Screen}, {"under", Under},   {"window", Window}, {"drop", Drop},   {"menu", Menu},
 };
 
 // One line; "" when it was fine, else the message.
@@ -357,8 +360,8 @@ int HeadlessMain(int argc, char** argv) {
   CliArgs args;
   const int parsed = CliParse(kCli, argc, argv, &args);
   if (parsed >= 0) return parsed;
-  const std::string bundle = args.Value("--bundle"), defaults = args.Value("--defaults"),
-                    trace = args.Value("--trace"), script = args.operands[0], scale_text = args.Value("--scale");
+  const std::string bundle = args.Value("--bundle"), defaults = args.Value("--defaults"), trace = args.Value("--trace"),
+                    script = args.operands[0], scale_text = args.Value("--scale");
   GlesKind gl = kGlesAuto;
   if (!OvantaGlChoice(args.Has("--gl") ? args.Value("--gl").c_str() : nullptr, &gl))
     return CliUsageError(kCli, "--gl wants es1 or es2");

@@ -26,7 +26,6 @@
 
 #include "app/RootViewController.h"
 #include "app/app_character.h"
-#include "picture/picture_file.h"
 #include "app/app_input.h"
 #include "app/app_loop.h"
 #include "app/app_trace.h"
@@ -38,11 +37,12 @@
 #include "app/window_state.h"
 #include "character/girl_settings.h"
 #include "cli/cli.h"
-#include "face/face.h"
 #include "devices/accelerometer.h"
+#include "devices/input_queue.h"
+#include "face/face.h"
 #include "files/bundle.h"
 #include "pacing/pacing.h"
-#include "devices/input_queue.h"
+#include "picture/picture_file.h"
 #include "sound/sound_service.h"
 #include "store/user_defaults.h"
 
@@ -124,8 +124,8 @@ int main(int argc, char** argv) {
   CliArgs args;
   const int parsed = CliParse(kCli, argc, argv, &args);
   if (parsed >= 0) return parsed;
-  const std::string bundle = args.Value("--bundle"), defaults = args.Value("--defaults"),
-                    trace = args.Value("--trace"), shot = args.Value("--shot", "ovanta-shot.png");
+  const std::string bundle = args.Value("--bundle"), defaults = args.Value("--defaults"), trace = args.Value("--trace"),
+                    shot = args.Value("--shot", "ovanta-shot.png");
   GlesKind gl = kGlesAuto;
   if (!OvantaGlChoice(args.Has("--gl") ? args.Value("--gl").c_str() : nullptr, &gl))
     return CliUsageError(kCli, "--gl wants es1 or es2");

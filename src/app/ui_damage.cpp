@@ -52,8 +52,9 @@ bool Pieces(const ImDrawData* data, std::vector<KitState::Piece>* out) {
       const float x0 = std::max(lo[0], cmd.ClipRect.x) - pos.x, x1 = std::min(hi[0], cmd.ClipRect.z) - pos.x;
       const float y0 = std::max(lo[1], cmd.ClipRect.y) - pos.y, y1 = std::min(hi[1], cmd.ClipRect.w) - pos.y;
       if (!(x1 > x0 && y1 > y0)) continue;
-      const PixelRect r = {static_cast<int>(std::floor(x0 * scale.x)) - 1, fb_h - static_cast<int>(std::ceil(y1 * scale.y)) - 1,
-                           static_cast<int>(std::ceil(x1 * scale.x)) + 1, fb_h - static_cast<int>(std::floor(y0 * scale.y)) + 1};
+      const PixelRect r = {
+          static_cast<int>(std::floor(x0 * scale.x)) - 1, fb_h - static_cast<int>(std::ceil(y1 * scale.y)) - 1,
+          static_cast<int>(std::ceil(x1 * scale.x)) + 1, fb_h - static_cast<int>(std::floor(y0 * scale.y)) + 1};
       mix(&r, sizeof r);
       out->push_back({h, r});
     }
@@ -84,8 +85,8 @@ PixelRect PiecesChanged(const std::vector<KitState::Piece>& a, const std::vector
 
 using namespace uidraw;
 
-bool UIKitFrameOverScene(UINavigationController& nav, bool scene_all, const PixelRect& scene, int width,
-                         int height, PixelRect* changed) {
+bool UIKitFrameOverScene(UINavigationController& nav, bool scene_all, const PixelRect& scene, int width, int height,
+                         PixelRect* changed) {
   *changed = {0, 0, width, height};
   if (!kit.ctx) return true;
   Build(nav);
@@ -94,8 +95,8 @@ bool UIKitFrameOverScene(UINavigationController& nav, bool scene_all, const Pixe
   std::vector<KitState::Piece> now;
   const bool known = Pieces(data, &now);
   // The interface's own size may round apart from the surface's.
-  const bool all = scene_all || !known || !kit.pieces_valid || FramebufferWidth(data) != width ||
-                   FramebufferHeight(data) != height;
+  const bool all =
+      scene_all || !known || !kit.pieces_valid || FramebufferWidth(data) != width || FramebufferHeight(data) != height;
   if (!all) *changed = RectClip(RectUnion(scene, PiecesChanged(kit.pieces, now)), width, height);
   RedrawShowScene(*changed, width, height);
   UIKitRender(data, changed);

@@ -46,8 +46,8 @@ void UIKitFrame(UINavigationController& nav, bool render);
 // changed (`scene`, or everything with `scene_all`) or the interface did
 // since the last frame drawn this way. The surface is width x height pixels.
 // Sets what changed on it; true when that is everything.
-bool UIKitFrameOverScene(UINavigationController& nav, bool scene_all, const PixelRect& scene, int width,
-                         int height, PixelRect* changed);
+bool UIKitFrameOverScene(UINavigationController& nav, bool scene_all, const PixelRect& scene, int width, int height,
+                         PixelRect* changed);
 
 // Clicks at (x, y) points, y from the top, through ImGui's own widget logic:
 // a frame with the pointer there, one with the button down, one with it up.

@@ -28,8 +28,7 @@ const uint64_t kFontLimit = 32u << 20;  // far above any interface font
 
 // Latin with its supplements and extensions, Greek, Cyrillic with its
 // supplement, general punctuation (the ellipsis) and the check mark.
-const ImWchar kGlyphRanges[] = {0x0020, 0x024F, 0x0370, 0x03FF, 0x0400, 0x052F, 0x2000, 0x206F,
-                                0x2713, 0x2713, 0};
+const ImWchar kGlyphRanges[] = {0x0020, 0x024F, 0x0370, 0x03FF, 0x0400, 0x052F, 0x2000, 0x206F, 0x2713, 0x2713, 0};
 // The one glyph for any character the font lacks, characters beyond 16 bits
 // included (ImGui reads those as U+FFFD): an empty box, drawn by us.
 const ImWchar kMissingGlyph = 0xFFFD;

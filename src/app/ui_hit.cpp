@@ -30,8 +30,8 @@ bool UIKitHitsControl(UINavigationController& nav, float x, float y) {
   for (const auto& s : nav.visible(kit.width)) {
     for (UIView* v : s.first->subviews) {
       if (v->hidden) continue;
-      const bool control = dynamic_cast<UIButton*>(v) || (dynamic_cast<UITextField*>(v) &&
-                                                          static_cast<UITextField*>(v)->editable);
+      const bool control =
+          dynamic_cast<UIButton*>(v) || (dynamic_cast<UITextField*>(v) && static_cast<UITextField*>(v)->editable);
       if (!control) continue;
       const float x0 = s.second + v->frame.x, y0 = v->frame.y;
       if (x >= x0 && x < x0 + v->frame.width && y >= y0 && y < y0 + v->frame.height) return true;

@@ -31,8 +31,8 @@ void UIKitRender(ImDrawData* data, const PixelRect* limit) {
 
   // Leave the frame update's state as found: it sets only part of it per tick.
   const GLboolean depth = glIsEnabled(GL_DEPTH_TEST), cull = glIsEnabled(GL_CULL_FACE),
-                  light = glIsEnabled(GL_LIGHTING), blend = glIsEnabled(GL_BLEND),
-                  tex2d = glIsEnabled(GL_TEXTURE_2D), scissor = glIsEnabled(GL_SCISSOR_TEST);
+                  light = glIsEnabled(GL_LIGHTING), blend = glIsEnabled(GL_BLEND), tex2d = glIsEnabled(GL_TEXTURE_2D),
+                  scissor = glIsEnabled(GL_SCISSOR_TEST);
   GLint matrix_mode = GL_MODELVIEW;
   glGetIntegerv(GL_MATRIX_MODE, &matrix_mode);
 
@@ -65,8 +65,10 @@ void UIKitRender(ImDrawData* data, const PixelRect* limit) {
     const ImDrawVert* vtx = list->VtxBuffer.Data;
     const ImDrawIdx* idx = list->IdxBuffer.Data;
     glVertexPointer(2, GL_FLOAT, sizeof(ImDrawVert), reinterpret_cast<const char*>(vtx) + IM_OFFSETOF(ImDrawVert, pos));
-    glTexCoordPointer(2, GL_FLOAT, sizeof(ImDrawVert), reinterpret_cast<const char*>(vtx) + IM_OFFSETOF(ImDrawVert, uv));
-    glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(ImDrawVert), reinterpret_cast<const char*>(vtx) + IM_OFFSETOF(ImDrawVert, col));
+    glTexCoordPointer(2, GL_FLOAT, sizeof(ImDrawVert),
+                      reinterpret_cast<const char*>(vtx) + IM_OFFSETOF(ImDrawVert, uv));
+    glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(ImDrawVert),
+                   reinterpret_cast<const char*>(vtx) + IM_OFFSETOF(ImDrawVert, col));
     for (int c = 0; c < list->CmdBuffer.Size; ++c) {
       const ImDrawCmd& cmd = list->CmdBuffer[c];
       if (cmd.UserCallback) {
@@ -86,8 +88,7 @@ void UIKitRender(ImDrawData* data, const PixelRect* limit) {
       }
       glScissor(clip.x0, clip.y0, clip.x1 - clip.x0, clip.y1 - clip.y0);
       glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(reinterpret_cast<intptr_t>(cmd.GetTexID())));
-      glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(cmd.ElemCount),
-                     GL_UNSIGNED_SHORT, idx + cmd.IdxOffset);
+      glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(cmd.ElemCount), GL_UNSIGNED_SHORT, idx + cmd.IdxOffset);
     }
   }
 

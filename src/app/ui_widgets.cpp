@@ -132,7 +132,8 @@ void DrawButton(UIButton* b, ImVec2 origin, const ControlInput& in) {
     const int rim = held || hover ? 235 : 110;
     dl->AddRectFilled(p0, p1, IM_COL32(20, 24, 36, static_cast<int>(fill * alpha)), rounding);
     if (held) dl->AddRectFilled(p0, p1, IM_COL32(120, 160, 255, static_cast<int>(60 * alpha)), rounding);
-    dl->AddRect(p0, p1, IM_COL32(255, 255, 255, static_cast<int>(rim * alpha)), rounding, 0, hover || held ? 2.0f : 1.0f);
+    dl->AddRect(p0, p1, IM_COL32(255, 255, 255, static_cast<int>(rim * alpha)), rounding, 0,
+                hover || held ? 2.0f : 1.0f);
   } else {
     // On a light screen: white keys with a soft rim; a tint under the
     // pointer, a deeper one while pressed. A key with its own fill keeps it.
@@ -176,7 +177,9 @@ void DrawTextField(UITextField* tf, ImVec2 origin, const ControlInput& in) {
   const float pad = 8.0f, inner = tf->frame.width - 2 * pad;
   const std::string& text = tf->text_;
   if (tf->caret > text.size()) tf->caret = text.size();
-  auto width_to = [&](size_t bytes) { return font->CalcTextSizeA(fs, 1e6f, 0.0f, text.c_str(), text.c_str() + bytes).x; };
+  auto width_to = [&](size_t bytes) {
+    return font->CalcTextSizeA(fs, 1e6f, 0.0f, text.c_str(), text.c_str() + bytes).x;
+  };
   // Scrolled so that the caret stays in view while editing; else the name
   // shows from its start.
   const float shift = tf->focused ? std::max(0.0f, width_to(tf->caret) - inner + 2.0f) : 0.0f;
@@ -191,7 +194,10 @@ void DrawTextField(UITextField* tf, ImVec2 origin, const ControlInput& in) {
     tf->caret = best;
   }
   dl->AddRectFilled(p0, p1, IM_COL32(255, 255, 255, 255), 8.0f);
-  dl->AddRect(p0, p1, tf->focused ? kAccent : in.hover ? IM_COL32(120, 130, 150, 255) : IM_COL32(200, 205, 215, 255),
+  dl->AddRect(p0, p1,
+              tf->focused ? kAccent
+              : in.hover  ? IM_COL32(120, 130, 150, 255)
+                          : IM_COL32(200, 205, 215, 255),
               8.0f, 0, tf->focused ? 2.0f : 1.0f);
   const float ty = std::round(p0.y + (tf->frame.height - fs) * 0.5f);
   dl->PushClipRect(ImVec2(p0.x + pad - 1, p0.y), ImVec2(p1.x - pad + 2, p1.y), true);
@@ -318,7 +324,8 @@ void DrawOverlay(const UIOverlay& o) {
   dl->AddRect(p0, p1, IM_COL32(255, 255, 255, 90), 14.0f, 0, 1.0f);
   const float tfs = PointSize(bold) * 1.2f;
   const ImVec2 ts = bold->CalcTextSizeA(tfs, 1e6f, 0.0f, o.title.c_str());
-  dl->AddText(bold, tfs, ImVec2(std::round((w - ts.x) * 0.5f), p0.y + 9), IM_COL32(255, 255, 255, 255), o.title.c_str());
+  dl->AddText(bold, tfs, ImVec2(std::round((w - ts.x) * 0.5f), p0.y + 9), IM_COL32(255, 255, 255, 255),
+              o.title.c_str());
   float y = p0.y + title_h + 4;
   const float key_x = p0.x + 16, text_x = p0.x + 112;
   for (const UIOverlayRow& r : o.rows) {
@@ -343,7 +350,6 @@ void DrawOverlay(const UIOverlay& o) {
   dl->AddText(body, fs, ImVec2(std::round((w - fsz.x) * 0.5f), p1.y - footer_h + 4), IM_COL32(255, 214, 120, 255),
               o.footer.c_str());
 }
-
 
 }  // namespace
 

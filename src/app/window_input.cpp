@@ -30,22 +30,39 @@ bool KeyEvent(const SDL_KeyboardEvent& k, bool down, InputState& state, InputSin
 
 std::string WindowKeyName(SDL_Keycode sym) {
   switch (sym) {
-    case SDLK_ESCAPE: return "escape";
-    case SDLK_RETURN: case SDLK_KP_ENTER: return "return";
-    case SDLK_TAB: return "tab";
-    case SDLK_SPACE: return "space";
-    case SDLK_BACKSPACE: return "backspace";
-    case SDLK_DELETE: return "delete";
-    case SDLK_INSERT: return "insert";
-    case SDLK_HOME: return "home";
-    case SDLK_END: return "end";
-    case SDLK_PAGEUP: return "pageup";
-    case SDLK_PAGEDOWN: return "pagedown";
-    case SDLK_LEFT: return "left";
-    case SDLK_RIGHT: return "right";
-    case SDLK_UP: return "up";
-    case SDLK_DOWN: return "down";
-    default: break;
+    case SDLK_ESCAPE:
+      return "escape";
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER:
+      return "return";
+    case SDLK_TAB:
+      return "tab";
+    case SDLK_SPACE:
+      return "space";
+    case SDLK_BACKSPACE:
+      return "backspace";
+    case SDLK_DELETE:
+      return "delete";
+    case SDLK_INSERT:
+      return "insert";
+    case SDLK_HOME:
+      return "home";
+    case SDLK_END:
+      return "end";
+    case SDLK_PAGEUP:
+      return "pageup";
+    case SDLK_PAGEDOWN:
+      return "pagedown";
+    case SDLK_LEFT:
+      return "left";
+    case SDLK_RIGHT:
+      return "right";
+    case SDLK_UP:
+      return "up";
+    case SDLK_DOWN:
+      return "down";
+    default:
+      break;
   }
   if (sym >= SDLK_F1 && sym <= SDLK_F12) return "f" + std::to_string(sym - SDLK_F1 + 1);
   if (sym >= SDLK_F13 && sym <= SDLK_F24) return "f" + std::to_string(sym - SDLK_F13 + 13);

@@ -23,8 +23,7 @@ struct CatalogLayer {
 // it (NAME.POD), the clothes over her skin and the settings screen's label.
 inline constexpr const char* kOutfitModels[kCatalogOptions] = {"girl_beach", "girl_casual", "girl_school",
                                                                "girl_business"};
-inline constexpr const char* kOutfitBackdrops[kCatalogOptions] = {"bg_pool", "bg_casual", "bg_school",
-                                                                  "bg_business"};
+inline constexpr const char* kOutfitBackdrops[kCatalogOptions] = {"bg_pool", "bg_casual", "bg_school", "bg_business"};
 inline constexpr CatalogLayer kOutfitClothes[kCatalogOptions] = {
     {"girl_beach_mask.png", "girl_beach_clothes.jpg"},
     {"girl_casual_mask.png", "girl_casual_clothes.jpg"},
@@ -57,18 +56,24 @@ inline constexpr const char* kSkinLabels[kCatalogOptions] = {"Caucasian", "Asian
 struct CatalogVoice {
   const char* lang;
   const char* label;
-  const char* idle;           // now and then, unasked
-  const char* greeting;       // a moment after every start but the first
-  const char* first_meeting;  // ... the first (no settings saved yet)
-  const char* touch;          // tapped
-  const char* shake;          // shaken
-  const char* setup;          // her looks changed
+  const char* idle;                     // now and then, unasked
+  const char* greeting;                 // a moment after every start but the first
+  const char* first_meeting;            // ... the first (no settings saved yet)
+  const char* touch;                    // tapped
+  const char* shake;                    // shaken
+  const char* setup;                    // her looks changed
   const char* outfit[kCatalogOptions];  // about the outfit she has on
 };
 inline constexpr CatalogVoice kVoices[kCatalogVoices] = {
-    {"en", "English", "idle", "login", "hello", "touch", "shake", "setup",
-     {"beach", "casual", "school", "business"}},
-    {"ru", "Russian", "r_idle", "r_login", "r_hello", "r_touch", "r_shake", "r_setup",
+    {"en", "English", "idle", "login", "hello", "touch", "shake", "setup", {"beach", "casual", "school", "business"}},
+    {"ru",
+     "Russian",
+     "r_idle",
+     "r_login",
+     "r_hello",
+     "r_touch",
+     "r_shake",
+     "r_setup",
      {"r_beach", "r_casual", "r_school", "r_business"}},
 };
 

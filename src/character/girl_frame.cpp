@@ -7,6 +7,7 @@
 #include <malloc.h>
 #endif
 
+#include "character/SoundEffect.h"
 #include "character/girl.h"
 #include "character/girl_animation.h"
 #include "character/girl_camera.h"
@@ -15,7 +16,6 @@
 #include "character/girl_sound.h"
 #include "character/girl_springs.h"
 #include "character/girl_touch.h"
-#include "character/SoundEffect.h"
 #include "face/face.h"
 #include "gles/gl_check.h"
 #include "math/Matrix.h"
@@ -66,9 +66,9 @@ const uint8_t* ScissorToChange() {
   CPODScene* const shown_room = girl_on_desktop ? nullptr : bg;
   const bool room_known = BackdropChangedRect(shown_room, anim_bg.frame, &d.backdrop, &room);
   // A tap reads the backdrop alone under the finger, so all of it is drawn.
-  const bool partial = her_known && room_known && d.known && frame_pixels == kFramePixelsKept &&
-                       !touch.request && d.model == girl_model && d.shadow == girl_shadow.positions &&
-                       d.culling == debug_no_culling && d.desktop == girl_on_desktop;
+  const bool partial = her_known && room_known && d.known && frame_pixels == kFramePixelsKept && !touch.request &&
+                       d.model == girl_model && d.shadow == girl_shadow.positions && d.culling == debug_no_culling &&
+                       d.desktop == girl_on_desktop;
   const PixelRect change = RectUnion(RectUnion(d.her, her), room);
   d.known = her_known;
   d.her = her;

@@ -20,11 +20,11 @@ void RenderFrame(int width, int height);
 // What the last RenderFrame did, for the app's trace and its tests. Reset
 // at the start of every call; nothing in the frame update reads it.
 struct FrameReport {
-  bool reloaded;       // the scene and voices were reloaded
-  int32_t sound_slot;  // slot of the line that started, -1 when none did
-  bool picked;         // a tap pick was answered
+  bool reloaded;           // the scene and voices were reloaded
+  int32_t sound_slot;      // slot of the line that started, -1 when none did
+  bool picked;             // a tap pick was answered
   int32_t pick_x, pick_y;  // its position, points, y from the bottom edge
-  bool pick_hit;       // it hit what is drawn over the backdrop
+  bool pick_hit;           // it hit what is drawn over the backdrop
 };
 extern FrameReport frame_report;
 

@@ -10,8 +10,8 @@
 #include "character/girl.h"
 #include "character/girl_sound.h"
 #include "face/face.h"
-#include "uikit/uikit.h"
 #include "store/user_defaults.h"
+#include "uikit/uikit.h"
 #include "uikit/utf8.h"
 
 const char* const kGirlKeyName = "Ovanta_name";
@@ -41,8 +41,7 @@ const GirlIntSetting kGirlIntSettings[] = {
     {kGirlKeyClothes, &n_clothes, 1, 0, 0, kGirlOptionCount - 1, kGirlSettingLook},
     {kGirlKeySoundSet, &n_sound_set, 0, 0, 0, kGirlVoiceCount - 1, kGirlSettingLook},
     {kGirlKeyHair, &n_hair, 0, 0, 0, kGirlOptionCount - 1, kGirlSettingLook},
-    {kGirlKeyVolume, nullptr, kFaceVolumeLevels - 1, kFaceVolumeLevels - 1, 0, kFaceVolumeLevels - 1,
-     kGirlSettingFace},
+    {kGirlKeyVolume, nullptr, kFaceVolumeLevels - 1, kFaceVolumeLevels - 1, 0, kFaceVolumeLevels - 1, kGirlSettingFace},
     {kGirlKeyCaptions, nullptr, 1, 1, 0, 1, kGirlSettingFace},
     {kWindowKeyX, nullptr, 0, 0, -100000, 100000, kGirlSettingWindow},
     {kWindowKeyY, nullptr, 0, 0, -100000, 100000, kGirlSettingWindow},
@@ -66,7 +65,8 @@ int GirlReadIntSetting(const GirlIntSetting& s) {
     // the line names the choice she shows); the others stop at the nearer end.
     const long long span = static_cast<long long>(s.max) - s.min + 1;
     const int kept = s.group == kGirlSettingLook ? static_cast<int>(s.min + ((v - s.min) % span + span) % span)
-                                                 : v < s.min ? s.min : s.max;
+                     : v < s.min                 ? s.min
+                                                 : s.max;
     std::fprintf(stderr, "Settings: %s is %lld, outside %d..%d; %d applies\n", s.key, v, s.min, s.max, kept);
     return kept;
   }
@@ -99,8 +99,7 @@ void GirlLoadSettings() {
   std::string name;
   const bool named = UserDefaultsStringForKey(kGirlKeyName, &name);
   if (!named && UserDefaultsHasKey(kGirlKeyName))
-    std::fprintf(stderr, "Settings: %s is not text; her looks are not read and the defaults apply\n",
-                 kGirlKeyName);
+    std::fprintf(stderr, "Settings: %s is not text; her looks are not read and the defaults apply\n", kGirlKeyName);
   if (girlname) girlname->setText(named ? Utf8Head(name, kGirlNameMaxChars) : std::string(kGirlDefaultName));
   for (size_t i = 0; named && i < kGirlIntSettingCount; ++i) {
     const GirlIntSetting& s = kGirlIntSettings[i];

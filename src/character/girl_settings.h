@@ -15,12 +15,12 @@
 #include <cstddef>
 
 // The keys. Her looks, in the order they are saved:
-extern const char* const kGirlKeyName;       // "Ovanta_name", string
-extern const char* const kGirlKeySkin;       // "Ovanta_skin_color" <-> n_skin
-extern const char* const kGirlKeyClothes;    // "Ovanta_clothes" <-> n_clothes, n_background
-extern const char* const kGirlKeySoundSet;   // "Ovanta_sound_set" <-> n_sound_set
-extern const char* const kGirlKeyHair;       // "Ovanta_hair" <-> n_hair
-extern const char* const kGirlDefaultName;   // "Ovanta"
+extern const char* const kGirlKeyName;      // "Ovanta_name", string
+extern const char* const kGirlKeySkin;      // "Ovanta_skin_color" <-> n_skin
+extern const char* const kGirlKeyClothes;   // "Ovanta_clothes" <-> n_clothes, n_background
+extern const char* const kGirlKeySoundSet;  // "Ovanta_sound_set" <-> n_sound_set
+extern const char* const kGirlKeyHair;      // "Ovanta_hair" <-> n_hair
+extern const char* const kGirlDefaultName;  // "Ovanta"
 // The face layer's (face/face.h):
 extern const char* const kGirlKeyVolume;    // "Ovanta_volume" <-> face_volume, 0..3 (3)
 extern const char* const kGirlKeyCaptions;  // "Ovanta_captions" <-> face_captions, 1 or 0 (1)

@@ -46,8 +46,7 @@ void GirlShake(float x, float y, float z) {
   Filter(z, phy.slow.z, phy.fast.z, phy.jerk.z, phy.last.z);
 
   const float j2 = phy.jerk.x * phy.jerk.x + phy.jerk.y * phy.jerk.y + phy.jerk.z * phy.jerk.z;
-  if (j2 > kShakeJerkThreshold2 &&
-      (anim_girl.state == ANIM_IDLE || anim_girl.state == ANIM_DANCE_OUT)) {
+  if (j2 > kShakeJerkThreshold2 && (anim_girl.state == ANIM_IDLE || anim_girl.state == ANIM_DANCE_OUT)) {
     AnimationStartN(&anim_girl, ANIM_SHAKE);
     // A line already playing is not asked for again.
     if (current_sound != kShakeSoundSlot) sound_shake_timer = 1;

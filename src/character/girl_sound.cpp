@@ -50,8 +50,7 @@ int GirlLoadSounds() {
       // A missing voice file would otherwise leave no trace at all.
       std::string where = BundleRoot();
       where += where.empty() ? "" : "/";
-      SoundLog("Error %d loading sound at path: %s%s.wav", static_cast<int>(kSoundErrOpen),
-               where.c_str(), name);
+      SoundLog("Error %d loading sound at path: %s%s.wav", static_cast<int>(kSoundErrOpen), where.c_str(), name);
       SoundLog("Sound %s", BundleWhyNot(name, "wav").c_str());
     }
   }
@@ -75,8 +74,8 @@ void GirlSoundFrame() {
   if (sound_is_played) return;
 
   current_sound = -1;
-  int32_t* counting[] = {&sound_login_timer, &sound_shake_timer, &sound_setup_timer,
-                         &sound_new_setting_timer, &sound_idle_timer};
+  int32_t* counting[] = {&sound_login_timer, &sound_shake_timer, &sound_setup_timer, &sound_new_setting_timer,
+                         &sound_idle_timer};
   for (int32_t* t : counting)
     if (*t > 1 && !(t == &sound_login_timer && sound_greeting_held)) --*t;
 

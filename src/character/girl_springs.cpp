@@ -37,8 +37,10 @@ void StartLayer(CPODScene* scene) {
   const MATRIX* face = scene->PoseLayer();
   const bool theirs = face && face != s.layer.data();
   for (size_t i = 0; i < s.layer.size(); ++i) {
-    if (theirs) s.layer[i] = face[i];
-    else MatrixIdentity(s.layer[i]);
+    if (theirs)
+      s.layer[i] = face[i];
+    else
+      MatrixIdentity(s.layer[i]);
   }
   for (int n : s.state.setup.joint_ids) MatrixIdentity(s.layer[n]);
   scene->SetPoseLayer(s.layer.data());

@@ -190,8 +190,7 @@ void OnTouch() {
       // Whole half-turns are taken in one go and the steps are bounded, so a
       // reference grown huge by endless twisting cannot stall the event.
       const double lo = old - kPi / 2, hi = old + kPi / 2;
-      if (angle < lo || angle > hi)
-        angle = static_cast<float>(angle + kPi * std::floor((old - angle) / kPi + 0.5));
+      if (angle < lo || angle > hi) angle = static_cast<float>(angle + kPi * std::floor((old - angle) / kPi + 0.5));
       for (int i = 0; i < 4 && angle < lo; ++i) angle = static_cast<float>(angle + kPi);
       for (int i = 0; i < 4 && angle > hi; ++i) angle = static_cast<float>(angle - kPi);
       v_angle_old = angle;

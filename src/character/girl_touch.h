@@ -14,7 +14,7 @@
 #include "uikit/touch.h"
 
 struct TouchSlot {
-  int32_t state;  // TouchPhase of the last event
+  int32_t state;             // TouchPhase of the last event
   int32_t start_x, start_y;  // where the touch came down
   int32_t x, y;              // current position, y from the bottom edge
 };
@@ -22,10 +22,10 @@ struct TouchSlot {
 const int kTouchSlots = 16;
 
 struct TouchSnapshot {
-  int32_t count;      // touches of the event, all of them even beyond the slots
+  int32_t count;  // touches of the event, all of them even beyond the slots
   int32_t began;
   int32_t moved;
-  int32_t active;     // began, moved or stationary
+  int32_t active;  // began, moved or stationary
   int32_t ended;
   int32_t cancelled;
   TouchSlot slots[kTouchSlots];  // the first min(count, 16); later ones stale
@@ -51,8 +51,8 @@ enum ViewMode : int32_t {
 };
 
 extern ViewMode v_mode;
-extern float v_angle_old;  // radians, finger line against the y axis
-extern float v_dist_old;   // finger spread x v_dist, constant through a pinch
+extern float v_angle_old;   // radians, finger line against the y axis
+extern float v_dist_old;    // finger spread x v_dist, constant through a pinch
 extern float v_pan_old[2];  // finger position at the last pan update
 
 // Fills `out` from one event: counters from scratch, slots in event order.

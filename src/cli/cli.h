@@ -17,10 +17,10 @@
 #include <vector>
 
 // Exit statuses shared by the programs (the values of <sysexits.h>).
-constexpr int kExitUsage = 64;    // the command line was wrong
+constexpr int kExitUsage = 64;      // the command line was wrong
 constexpr int kExitDataError = 65;  // an input was read and refused (a character file)
-constexpr int kExitNoInput = 66;  // an input file or the bundle is missing or unusable
-constexpr int kExitIoError = 74;  // an output (trace, picture, file) could not be written
+constexpr int kExitNoInput = 66;    // an input file or the bundle is missing or unusable
+constexpr int kExitIoError = 74;    // an output (trace, picture, file) could not be written
 
 struct CliOption {
   const char* name;   // "--bundle"
@@ -32,9 +32,9 @@ struct CliProgram {
   const char* name;      // "ovanta-headless"
   const char* operands;  // as shown in the usage line, "" for none
   int min_operands;
-  int max_operands;      // -1: any number
+  int max_operands;  // -1: any number
   std::vector<CliOption> options;
-  const char* notes;     // more lines for the usage, or null
+  const char* notes;  // more lines for the usage, or null
 };
 
 struct CliArgs {

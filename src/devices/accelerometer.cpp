@@ -95,8 +95,7 @@ void Accelerometer::Open(bool allow_devices) {
       }
     }
     double probe[3];
-    if (!controller_ && AccelIIOFind("/sys/bus/iio/devices", &iio_) && AccelIIORead(iio_, probe))
-      source_ = kAccelIIO;
+    if (!controller_ && AccelIIOFind("/sys/bus/iio/devices", &iio_) && AccelIIORead(iio_, probe)) source_ = kAccelIIO;
   }
   std::printf("accelerometer: %s\n", sourceName());
 }
@@ -110,9 +109,12 @@ void Accelerometer::Close() {
 
 const char* Accelerometer::sourceName() const {
   switch (source_) {
-    case kAccelController: return "game controller";
-    case kAccelIIO: return "IIO device";
-    default: return "emulated (arrow keys tilt, S shakes)";
+    case kAccelController:
+      return "game controller";
+    case kAccelIIO:
+      return "IIO device";
+    default:
+      return "emulated (arrow keys tilt, S shakes)";
   }
 }
 

@@ -21,10 +21,13 @@ struct AccelEmulator {
   static constexpr int kShakeSamples = 4;
   static constexpr float kTiltStep = 5.0f;    // degrees per key press
   static constexpr float kTiltLimit = 85.0f;  // held short of lying flat
-  void TiltRight(float deg) ;
+  void TiltRight(float deg);
   void TiltForward(float deg);
   void Shake() { shake_left = kShakeSamples; }
-  void Reset() { roll = pitch = 0; shake_left = 0; }
+  void Reset() {
+    roll = pitch = 0;
+    shake_left = 0;
+  }
   // One sample; a shake counts down.
   void Sample(double out[3]);
 };

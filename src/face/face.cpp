@@ -8,8 +8,8 @@
 
 #include "face/face_expressions.h"
 #include "face/voice_lines.h"
-#include "files/files.h"
 #include "files/bundle.h"
+#include "files/files.h"
 #include "rig/girl_clips.h"
 #include "scene/ModelPOD.h"
 
@@ -205,8 +205,7 @@ bool ReadBundleText(const char* name, const char* type, std::string* text, std::
   struct stat st {};
   const FileStatus read = FileReadText(path.c_str(), kMaxTextBytes, text, &st);
   if (read == kFileOk) return true;
-  *problem = path + ": " +
-             (read == kFileTooLarge ? std::string("larger than 1 MB") : FileStatusText(read, st, errno));
+  *problem = path + ": " + (read == kFileTooLarge ? std::string("larger than 1 MB") : FileStatusText(read, st, errno));
   text->clear();
   return false;
 }
@@ -384,8 +383,10 @@ void MusicTick(const FaceFrameInput& in) {
       problem = BundleWhyNot("dance", "wav");
     } else {
       const int32_t status = SoundServiceCreate(path.c_str(), &m.sound);
-      if (status != kSoundOK) problem = path + ": " + SoundProblem(path.c_str(), status);
-      else if (SoundServiceSeconds(m.sound) <= 0) problem = path + ": no samples";
+      if (status != kSoundOK)
+        problem = path + ": " + SoundProblem(path.c_str(), status);
+      else if (SoundServiceSeconds(m.sound) <= 0)
+        problem = path + ": no samples";
     }
     if (!problem.empty()) {
       std::fprintf(stderr, "Music %s; she dances without music\n", problem.c_str());

@@ -26,14 +26,14 @@ class CPODScene;
 
 // What the frame update knows that the face layer follows.
 struct FaceFrameInput {
-  CPODScene* scene = nullptr;  // her scene; a new one (after a reload) is rigged again
-  int anim_state = 0;          // the clip playing (AnimState)
-  float anim_frame = 0;        // the frame drawn this tick
+  CPODScene* scene = nullptr;          // her scene; a new one (after a reload) is rigged again
+  int anim_state = 0;                  // the clip playing (AnimState)
+  float anim_frame = 0;                // the frame drawn this tick
   const char* line_started = nullptr;  // voice file (no ".wav") of a line that started this tick
   SystemSoundID line_sound = 0;        // the sound of the line playing, 0 for none
   bool line_playing = false;
   float v_angle = 0, v_dist = 560, v_pan_x = 0, v_pan_y = -200;  // the camera
-  bool answering_tap = false;  // the line playing answers a tap: she looks happy
+  bool answering_tap = false;                                    // the line playing answers a tap: she looks happy
 };
 void FaceFrame(const FaceFrameInput& in);
 

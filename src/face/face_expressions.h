@@ -46,8 +46,8 @@ struct FaceCharacter {
   bool look_expressions = false;  // the look-at moves the look expressions, not the eyes
   FaceRangeMap inner, outer, down, up;
   int head = -1, neck = -1, eye[2] = {-1, -1};  // scene nodes (left, right), -1 where there is none
-  std::vector<float> rest;     // per preset bind: its morph's weight as the file left it
-  std::vector<MATRIX> layer;   // the scene's pose layer
+  std::vector<float> rest;                      // per preset bind: its morph's weight as the file left it
+  std::vector<MATRIX> layer;                    // the scene's pose layer
 };
 
 // The face of a character folder's character.json for its loaded scene;

@@ -31,7 +31,6 @@ void Rotation(MATRIX& m, float x, float y, float z, float deg) {
     for (int col = 0; col < 3; ++col) m.f[4 * col + row] = R[row][col];
 }
 
-
 float Clamp1(float v) { return v < -1 ? -1 : (v > 1 ? 1 : v); }
 
 struct MouthRow {
@@ -39,11 +38,8 @@ struct MouthRow {
   float jaw, width, lip;
 };
 const MouthRow kMouths[kMouthShapeCount] = {
-    {"rest", 0.0f, 0.0f, 0.0f},
-    {"a", 1.0f, -0.1f, 0.6f},
-    {"o", 0.7f, -1.0f, 0.8f},
-    {"e", 0.35f, 0.9f, 0.3f},
-    {"m", -0.08f, 0.15f, -0.6f},
+    {"rest", 0.0f, 0.0f, 0.0f}, {"a", 1.0f, -0.1f, 0.6f},    {"o", 0.7f, -1.0f, 0.8f},
+    {"e", 0.35f, 0.9f, 0.3f},   {"m", -0.08f, 0.15f, -0.6f},
 };
 
 int Find(const CPODScene* s, const char* name) {
@@ -99,8 +95,8 @@ bool FaceRigBind(FaceRig* rig, const CPODScene* scene) {
   rig->lip_upper = Find(scene, kFaceLipUpper);
   rig->corner[0] = Find(scene, kFaceCornerL);
   rig->corner[1] = Find(scene, kFaceCornerR);
-  const int needed[] = {rig->head, rig->neck, rig->eye[0], rig->eye[1], rig->lid[0], rig->lid[1],
-                        rig->jaw, rig->lip_upper, rig->corner[0], rig->corner[1]};
+  const int needed[] = {rig->head,   rig->neck, rig->eye[0],    rig->eye[1],    rig->lid[0],
+                        rig->lid[1], rig->jaw,  rig->lip_upper, rig->corner[0], rig->corner[1]};
   for (int n : needed)
     if (n < 0) {
       rig->scene = nullptr;
@@ -117,7 +113,7 @@ void FaceRigApply(FaceRig* rig, CPODScene* scene, const FacePose& pose) {
   for (int side = 0; side < 2; ++side) {
     if (rig->tail[side] >= 0) Rotation(rig->layer[rig->tail[side]], 0, 1, 0, -kTailLag * pose.head_yaw);
     FaceTurn(rig->layer[rig->eye[side]], Clamp1(pose.eye_yaw / kEyeGazeRange) * kEyeTurnRange,
-         Clamp1(pose.eye_pitch / kEyeGazeRange) * kEyeTurnRange);
+             Clamp1(pose.eye_pitch / kEyeGazeRange) * kEyeTurnRange);
     const float lids = pose.lids < 0 ? 0 : (pose.lids > 1 ? 1 : pose.lids);
     Rotation(rig->layer[rig->lid[side]], 1, 0, 0, lids * kLidClosedDegrees);
   }

@@ -68,8 +68,8 @@ std::string BundleProblem() {
 }
 
 bool BundlePathForResource(const char* name, const char* type, std::string& path) {
-  if (!name || !*name || std::strchr(name, '/') || std::strchr(name, '\\') ||
-      std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+  if (!name || !*name || std::strchr(name, '/') || std::strchr(name, '\\') || std::strcmp(name, ".") == 0 ||
+      std::strcmp(name, "..") == 0)
     return false;
   if (type && (std::strchr(type, '/') || std::strchr(type, '\\'))) return false;
   const std::string root = BundleRoot();
@@ -77,8 +77,7 @@ bool BundlePathForResource(const char* name, const char* type, std::string& path
   std::string p = root + "/" + name;
   if (type && *type) p += std::string(".") + type;
   struct stat st;
-  if (stat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || access(p.c_str(), R_OK) != 0)
-    return false;
+  if (stat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || access(p.c_str(), R_OK) != 0) return false;
   path = p;
   return true;
 }
@@ -87,8 +86,8 @@ std::string BundleWhyNot(const char* name, const char* type) {
   std::string file = name ? name : "";
   if (type && *type) file += std::string(".") + type;
   const std::string root = BundleRoot();
-  if (file.empty() || file.find('/') != std::string::npos || file.find('\\') != std::string::npos ||
-      file == "." || file == "..")
+  if (file.empty() || file.find('/') != std::string::npos || file.find('\\') != std::string::npos || file == "." ||
+      file == "..")
     return "'" + file + "': no name of a file in the bundle";
   if (root.empty()) return file + ": no bundle folder";
   const std::string p = root + "/" + file;

@@ -41,8 +41,7 @@ int FileOpenRegular(const char* path, struct stat* st, FileStatus* status);
 // buffer from malloc followed by one zero byte (so text can be used as a C
 // string); the caller frees it. `st` (may be null) receives what the open
 // saw; errno is kept for a failure.
-FileStatus FileReadAll(const char* path, uint64_t limit, char** data, size_t* size,
-                       struct stat* st = nullptr);
+FileStatus FileReadAll(const char* path, uint64_t limit, char** data, size_t* size, struct stat* st = nullptr);
 // The same into a string.
 FileStatus FileReadText(const char* path, uint64_t limit, std::string* text, struct stat* st = nullptr);
 // Reads a short regular file to its end, at most `limit` bytes, whatever

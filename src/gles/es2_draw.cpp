@@ -21,9 +21,14 @@ constexpr size_t kRingBytes = size_t(4) << 20;
 
 GLsizei TypeSize(GLenum type) {
   switch (type) {
-    case GL_BYTE: case GL_UNSIGNED_BYTE: return 1;
-    case GL_SHORT: case GL_UNSIGNED_SHORT: return 2;
-    default: return 4;  // GL_FIXED, GL_FLOAT
+    case GL_BYTE:
+    case GL_UNSIGNED_BYTE:
+      return 1;
+    case GL_SHORT:
+    case GL_UNSIGNED_SHORT:
+      return 2;
+    default:
+      return 4;  // GL_FIXED, GL_FLOAT
   }
 }
 
@@ -31,7 +36,7 @@ GLsizei TypeSize(GLenum type) {
 struct Stream {
   int location = 0;
   const ClientArray* array = nullptr;
-  bool normalized = false;  // signed normals and unsigned colours map to [-1, 1] / [0, 1]
+  bool normalized = false;         // signed normals and unsigned colours map to [-1, 1] / [0, 1]
   const uint8_t* first = nullptr;  // the element of the range's first vertex
   GLsizei stride = 0, bytes = 0;   // effective stride; bytes one element covers
   bool convert = false;            // goes up as floats
@@ -44,7 +49,8 @@ float Component(const uint8_t* p, GLenum type, bool normalized) {
       const float v = static_cast<int8_t>(*p);
       return normalized ? (2.0f * v + 1.0f) / 255.0f : v;
     }
-    case GL_UNSIGNED_BYTE: return normalized ? *p / 255.0f : *p;
+    case GL_UNSIGNED_BYTE:
+      return normalized ? *p / 255.0f : *p;
     case GL_SHORT: {
       int16_t s;
       std::memcpy(&s, p, 2);
@@ -166,8 +172,8 @@ void GatherInputs(Es2Context& c, const Program& p, Streams& streams) {
       s = Stream{};
       s.location = loc;
       s.array = arrays[loc];
-      s.normalized = (loc == kNormal && type != GL_FLOAT && type != GL_FIXED) ||
-                     (loc == kColor && type == GL_UNSIGNED_BYTE);
+      s.normalized =
+          (loc == kNormal && type != GL_FLOAT && type != GL_FIXED) || (loc == kColor && type == GL_UNSIGNED_BYTE);
     } else if (loc == kNormal) {
       SetCurrentValue(c, loc, c.currentNormal, 3);
     } else if (loc == kColor) {
@@ -350,8 +356,13 @@ void DrawFlat(Es2Context& c, Streams& streams, GLenum mode, GLsizei count, GLint
 
 bool ValidMode(GLenum mode) {
   switch (mode) {
-    case GL_POINTS: case GL_LINES: case GL_LINE_LOOP: case GL_LINE_STRIP:
-    case GL_TRIANGLES: case GL_TRIANGLE_STRIP: case GL_TRIANGLE_FAN:
+    case GL_POINTS:
+    case GL_LINES:
+    case GL_LINE_LOOP:
+    case GL_LINE_STRIP:
+    case GL_TRIANGLES:
+    case GL_TRIANGLE_STRIP:
+    case GL_TRIANGLE_FAN:
       return true;
     default:
       return false;
@@ -415,8 +426,7 @@ void GL_APIENTRY DrawArrays(GLenum mode, GLint first, GLsizei count) {
 
 void GL_APIENTRY DrawElements(GLenum mode, GLsizei count, GLenum type, const void* indices) {
   Es2Context& c = *current;
-  if (!ValidMode(mode) || (type != GL_UNSIGNED_BYTE && type != GL_UNSIGNED_SHORT))
-    return SetError(c, GL_INVALID_ENUM);
+  if (!ValidMode(mode) || (type != GL_UNSIGNED_BYTE && type != GL_UNSIGNED_SHORT)) return SetError(c, GL_INVALID_ENUM);
   if (count < 0) return SetError(c, GL_INVALID_VALUE);
   Draw(c, mode, 0, count, type, indices);
 }

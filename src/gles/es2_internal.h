@@ -34,13 +34,13 @@ struct Gl2 {
 #undef GL2_FUNCTION
 };
 
-constexpr int kUnits = 2;          // texture units offered (ES 1.1's minimum)
+constexpr int kUnits = 2;  // texture units offered (ES 1.1's minimum)
 constexpr int kLights = 8;
 constexpr int kModelviewDepth = 32;
 constexpr int kProjectionDepth = 32;
 constexpr int kTextureDepth = 10;
 constexpr int kClipPlanes = 6;
-constexpr int kMaxLevels = 15;     // levels of a texture up to 16384 texels a side
+constexpr int kMaxLevels = 15;  // levels of a texture up to 16384 texels a side
 
 // Attribute slots of every generated program.
 enum Attribute { kPosition = 0, kNormal, kColor, kTexCoord0, kTexCoord1, kLitPosition, kAttributes };
@@ -52,7 +52,7 @@ struct Matrix {
 struct MatrixStack {
   std::vector<Matrix> entries;  // entries.back() is the top
   int max = 0;
-  uint32_t stamp = 1;           // changes with the top
+  uint32_t stamp = 1;  // changes with the top
 };
 
 struct Light {
@@ -62,7 +62,7 @@ struct Light {
   float position[4] = {0, 0, 1, 0};     // eye coordinates, as given
   float spotDirection[3] = {0, 0, -1};  // eye coordinates
   float spotExponent = 0, spotCutoff = 180;
-  float attenuation[3] = {1, 0, 0};     // constant, linear, quadratic
+  float attenuation[3] = {1, 0, 0};  // constant, linear, quadratic
   // Derived for the shaders: the unit direction to a directional light and
   // its half vector, or the position divided by w; the unit spot direction.
   float toLight[3] = {0, 0, 1}, half[3] = {0, 0, 1};
@@ -136,11 +136,10 @@ struct Program {
   GLint alphaRef = -1;
   GLint mvp = -1, modelview = -1, normalMatrix = -1, rescale = -1;
   GLint textureMatrix[kUnits] = {-1, -1}, sampler[kUnits] = {-1, -1}, envColor[kUnits] = {-1, -1};
-  GLint sceneAmbient = -1, matAmbient = -1, matDiffuse = -1, matSpecular = -1, matEmission = -1,
-        shininess = -1;
+  GLint sceneAmbient = -1, matAmbient = -1, matDiffuse = -1, matSpecular = -1, matEmission = -1, shininess = -1;
   struct LightUniforms {
-    GLint ambient = -1, diffuse = -1, specular = -1, position = -1, half = -1, spotDirection = -1,
-          spot = -1, attenuation = -1;
+    GLint ambient = -1, diffuse = -1, specular = -1, position = -1, half = -1, spotDirection = -1, spot = -1,
+          attenuation = -1;
   } lights[kLights];
   uint32_t seenModelview = 0, seenProjection = 0, seenTexture[kUnits] = {0, 0}, seenEnv[kUnits] = {0, 0},
            seenLights = 0, seenMaterial = 0;

@@ -28,30 +28,36 @@ namespace {
 // Key layout.
 constexpr uint64_t kLit = 1u << 0, kTwoSide = 1u << 1, kColorMaterial = 1u << 2, kNormalize = 1u << 3,
                    kRescale = 1u << 4, kFog = 1u << 5, kFlatLit = 1u << 18, kPoints = 1u << 19;
-constexpr int kUnitShift = 6, kUnitBits = 6;        // active, mode (3), has colour, has alpha
-constexpr int kProjectiveShift = 20;                // a bit a unit: coordinates with a q other than 1
-constexpr int kTexMatrixShift = 22;                 // a bit a unit: a texture matrix other than the identity
+constexpr int kUnitShift = 6, kUnitBits = 6;  // active, mode (3), has colour, has alpha
+constexpr int kProjectiveShift = 20;          // a bit a unit: coordinates with a q other than 1
+constexpr int kTexMatrixShift = 22;           // a bit a unit: a texture matrix other than the identity
 constexpr int kLightShift = 24, kPositionalShift = 32, kSpotShift = 40, kAttenuationShift = 48;
-constexpr int kSpecularShift = 56;                  // a light with specular colour
+constexpr int kSpecularShift = 56;  // a light with specular colour
 
 enum EnvMode { kModulate = 0, kReplace, kDecal, kBlend, kAdd, kCombine };
 
 int ModeCode(GLenum mode) {
   switch (mode) {
-    case GL_REPLACE: return kReplace;
-    case GL_DECAL: return kDecal;
-    case GL_BLEND: return kBlend;
-    case GL_ADD: return kAdd;
-    case GL_COMBINE: return kCombine;
-    default: return kModulate;
+    case GL_REPLACE:
+      return kReplace;
+    case GL_DECAL:
+      return kDecal;
+    case GL_BLEND:
+      return kBlend;
+    case GL_ADD:
+      return kAdd;
+    case GL_COMBINE:
+      return kCombine;
+    default:
+      return kModulate;
   }
 }
 
 // The combiner of a unit, 31 bits of the second key word (32 a unit): the
 // functions, sources and operands as indices into these lists, and the
 // scales as powers of two.
-const GLenum kFunctions[] = {GL_REPLACE, GL_ADD, GL_MODULATE, GL_ADD_SIGNED, GL_INTERPOLATE, GL_SUBTRACT,
-                             GL_DOT3_RGB, GL_DOT3_RGBA};
+const GLenum kFunctions[] = {GL_REPLACE,     GL_ADD,      GL_MODULATE, GL_ADD_SIGNED,
+                             GL_INTERPOLATE, GL_SUBTRACT, GL_DOT3_RGB, GL_DOT3_RGBA};
 const GLenum kSources[] = {GL_TEXTURE, GL_CONSTANT, GL_PRIMARY_COLOR, GL_PREVIOUS};
 const GLenum kOperands[] = {GL_SRC_COLOR, GL_ONE_MINUS_SRC_COLOR, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA};
 
@@ -202,7 +208,8 @@ std::string VertexShader(uint64_t key) {
       const std::string l = "u_light" + N(i);
       s += "  {\n";
       if (Bit(key, kPositionalShift + i)) {
-        s += "    vec3 vp = " + l + "Position - litEye.xyz;\n    float d = length(vp);\n"
+        s += "    vec3 vp = " + l +
+             "Position - litEye.xyz;\n    float d = length(vp);\n"
              "    vp = d > 0.0 ? vp / d : vp;\n    vec3 h = normalize(vp + vec3(0.0, 0.0, 1.0));\n"
              "    float att = 1.0;\n";
         if (Bit(key, kAttenuationShift + i))
@@ -214,10 +221,12 @@ std::string VertexShader(uint64_t key) {
       if (Bit(key, kSpotShift + i))
         s += "    float sd = dot(-vp, " + l + "SpotDirection);\n    att *= sd >= " + l + "Spot.y ? Power(sd, " + l +
              "Spot.x) : 0.0;\n";
-      s += "    vec3 a = " + l + "Ambient.rgb * ma.rgb, dl = " + l + "Diffuse.rgb * md.rgb;\n"
+      s += "    vec3 a = " + l + "Ambient.rgb * ma.rgb, dl = " + l +
+           "Diffuse.rgb * md.rgb;\n"
            "    float ndl = dot(n, vp);\n";
       if (Bit(key, kSpecularShift + i)) {
-        s += "    vec3 sl = " + l + "Specular.rgb * u_matSpecular.rgb;\n    float ndh = dot(n, h);\n"
+        s += "    vec3 sl = " + l +
+             "Specular.rgb * u_matSpecular.rgb;\n    float ndh = dot(n, h);\n"
              "    front += att * (a + max(ndl, 0.0) * dl + (ndl > 0.0 ? Power(ndh, u_shininess) : 0.0) * sl);\n";
         if (twoSide)
           s += "    back += att * (a + max(-ndl, 0.0) * dl + (-ndl > 0.0 ? Power(-ndh, u_shininess) : 0.0) * sl);\n";
@@ -234,8 +243,8 @@ std::string VertexShader(uint64_t key) {
   }
   for (int u = 0; u < kUnits; ++u) {
     if (!UnitOf(key, u).active) continue;
-    const std::string coords = Bit(key, kTexMatrixShift + u) ? "(u_textureMatrix" + N(u) + " * a_texCoord" + N(u) + ")"
-                                                             : "a_texCoord" + N(u);
+    const std::string coords =
+        Bit(key, kTexMatrixShift + u) ? "(u_textureMatrix" + N(u) + " * a_texCoord" + N(u) + ")" : "a_texCoord" + N(u);
     s += "  v_texCoord" + N(u) + " = " + coords + (Bit(key, kProjectiveShift + u) ? "" : ".xy") + ";\n";
   }
   if (fog) s += "  v_fog = clamp(exp(-abs(eye.z)), 0.0, 1.0);\n";
@@ -248,19 +257,27 @@ std::string VertexShader(uint64_t key) {
 std::string Combiner(uint64_t bits, int u) {
   auto source = [&](int i) -> std::string {
     switch ((bits >> (6 + 2 * i)) & 3) {
-      case 0: return "t";
-      case 1: return "u_envColor" + N(u);
-      case 2: return "primary";
-      default: return "c";
+      case 0:
+        return "t";
+      case 1:
+        return "u_envColor" + N(u);
+      case 2:
+        return "primary";
+      default:
+        return "c";
     }
   };
   auto rgb = [&](int i) {
     const std::string x = source(i);
     switch ((bits >> (18 + 2 * i)) & 3) {
-      case 0: return x + ".rgb";
-      case 1: return "(1.0 - " + x + ".rgb)";
-      case 2: return "vec3(" + x + ".a)";
-      default: return "vec3(1.0 - " + x + ".a)";
+      case 0:
+        return x + ".rgb";
+      case 1:
+        return "(1.0 - " + x + ".rgb)";
+      case 2:
+        return "vec3(" + x + ".a)";
+      default:
+        return "vec3(1.0 - " + x + ".a)";
     }
   };
   auto alpha = [&](int i) {
@@ -270,13 +287,20 @@ std::string Combiner(uint64_t bits, int u) {
   auto function = [](uint64_t f, const std::string& a0, const std::string& a1, const std::string& a2,
                      const std::string& one) -> std::string {
     switch (f) {
-      case 0: return a0;
-      case 1: return a0 + " + " + a1;
-      case 2: return a0 + " * " + a1;
-      case 3: return a0 + " + " + a1 + " - 0.5";
-      case 4: return a0 + " * " + a2 + " + " + a1 + " * (" + one + " - " + a2 + ")";
-      case 5: return a0 + " - " + a1;
-      default: return "vec3(4.0 * dot(" + a0 + " - 0.5, " + a1 + " - 0.5))";
+      case 0:
+        return a0;
+      case 1:
+        return a0 + " + " + a1;
+      case 2:
+        return a0 + " * " + a1;
+      case 3:
+        return a0 + " + " + a1 + " - 0.5";
+      case 4:
+        return a0 + " * " + a2 + " + " + a1 + " * (" + one + " - " + a2 + ")";
+      case 5:
+        return a0 + " - " + a1;
+      default:
+        return "vec3(4.0 * dot(" + a0 + " - 0.5, " + a1 + " - 0.5))";
     }
   };
   const uint64_t fRgb = bits & 7, fAlpha = (bits >> 3) & 7;
@@ -293,8 +317,14 @@ std::string Combiner(uint64_t bits, int u) {
 
 // The alpha test's comparisons, by function less GL_NEVER (ES 1.1 compares
 // the fragment's alpha after texturing and fog).
-const char* const kAlphaPasses[] = {"false", "c.a < u_alphaRef", "c.a == u_alphaRef", "c.a <= u_alphaRef",
-                                    "c.a > u_alphaRef", "c.a != u_alphaRef", "c.a >= u_alphaRef", "true"};
+const char* const kAlphaPasses[] = {"false",
+                                    "c.a < u_alphaRef",
+                                    "c.a == u_alphaRef",
+                                    "c.a <= u_alphaRef",
+                                    "c.a > u_alphaRef",
+                                    "c.a != u_alphaRef",
+                                    "c.a >= u_alphaRef",
+                                    "true"};
 
 std::string FragmentShader(uint64_t key, uint64_t combine, uint32_t alphaTest) {
   std::string s =
@@ -317,8 +347,8 @@ std::string FragmentShader(uint64_t key, uint64_t combine, uint32_t alphaTest) {
     if (!k.active) continue;
     // The sampler gives 1 for a missing alpha and 0 for missing colour;
     // ES 1.1's table by base format needs the two flags on top.
-    s += "  {\n    vec4 t = texture2D" + std::string(Bit(key, kProjectiveShift + u) ? "Proj" : "") + "(u_sampler" + N(u) +
-         ", v_texCoord" + N(u) + ");\n";
+    s += "  {\n    vec4 t = texture2D" + std::string(Bit(key, kProjectiveShift + u) ? "Proj" : "") + "(u_sampler" +
+         N(u) + ", v_texCoord" + N(u) + ");\n";
     switch (k.mode) {
       case kReplace:
         if (k.hasColor) s += "    c.rgb = t.rgb;\n";
@@ -384,8 +414,8 @@ std::unique_ptr<Program> Build(Es2Context& c, uint64_t key, uint64_t combine, ui
   const GLuint id = c.gl.CreateProgram();
   c.gl.AttachShader(id, vs);
   c.gl.AttachShader(id, fs);
-  static const char* const names[kAttributes] = {"a_position", "a_normal", "a_color", "a_texCoord0", "a_texCoord1",
-                                                 "a_litPosition"};
+  static const char* const names[kAttributes] = {"a_position",  "a_normal",    "a_color",
+                                                 "a_texCoord0", "a_texCoord1", "a_litPosition"};
   for (int a = 0; a < kAttributes; ++a) c.gl.BindAttribLocation(id, a, names[a]);
   c.gl.LinkProgram(id);
   c.gl.DeleteShader(vs);

@@ -54,19 +54,32 @@ int LightIndex(GLenum light) {
 // The enables ES 2.0 does not have; null for any other cap.
 bool* LayerCap(Es2Context& c, GLenum cap) {
   switch (cap) {
-    case GL_TEXTURE_2D: return &c.units[c.activeUnit].enabled;
-    case GL_LIGHTING: return &c.lighting;
-    case GL_COLOR_MATERIAL: return &c.colorMaterial;
-    case GL_NORMALIZE: return &c.normalize;
-    case GL_RESCALE_NORMAL: return &c.rescaleNormal;
-    case GL_FOG: return &c.fog;
-    case GL_ALPHA_TEST: return &c.alphaTest;
-    case GL_COLOR_LOGIC_OP: return &c.colorLogicOp;
-    case GL_LINE_SMOOTH: return &c.lineSmooth;
-    case GL_POINT_SMOOTH: return &c.pointSmooth;
-    case GL_MULTISAMPLE: return &c.multisample;
-    case GL_SAMPLE_ALPHA_TO_ONE: return &c.sampleAlphaToOne;
-    default: break;
+    case GL_TEXTURE_2D:
+      return &c.units[c.activeUnit].enabled;
+    case GL_LIGHTING:
+      return &c.lighting;
+    case GL_COLOR_MATERIAL:
+      return &c.colorMaterial;
+    case GL_NORMALIZE:
+      return &c.normalize;
+    case GL_RESCALE_NORMAL:
+      return &c.rescaleNormal;
+    case GL_FOG:
+      return &c.fog;
+    case GL_ALPHA_TEST:
+      return &c.alphaTest;
+    case GL_COLOR_LOGIC_OP:
+      return &c.colorLogicOp;
+    case GL_LINE_SMOOTH:
+      return &c.lineSmooth;
+    case GL_POINT_SMOOTH:
+      return &c.pointSmooth;
+    case GL_MULTISAMPLE:
+      return &c.multisample;
+    case GL_SAMPLE_ALPHA_TO_ONE:
+      return &c.sampleAlphaToOne;
+    default:
+      break;
   }
   if (const int i = LightIndex(cap); i >= 0) return &c.lights[i].enabled;
   if (cap >= GL_CLIP_PLANE0 && cap < GL_CLIP_PLANE0 + kClipPlanes) return &c.clipPlane[cap - GL_CLIP_PLANE0];
@@ -93,11 +106,16 @@ bool PassedCap(GLenum cap) {
 
 ClientArray* ArrayOf(Es2Context& c, GLenum array) {
   switch (array) {
-    case GL_VERTEX_ARRAY: return &c.vertex;
-    case GL_NORMAL_ARRAY: return &c.normal;
-    case GL_COLOR_ARRAY: return &c.color;
-    case GL_TEXTURE_COORD_ARRAY: return &c.units[c.clientUnit].coords;
-    default: return nullptr;
+    case GL_VERTEX_ARRAY:
+      return &c.vertex;
+    case GL_NORMAL_ARRAY:
+      return &c.normal;
+    case GL_COLOR_ARRAY:
+      return &c.color;
+    case GL_TEXTURE_COORD_ARRAY:
+      return &c.units[c.clientUnit].coords;
+    default:
+      return nullptr;
   }
 }
 
@@ -193,7 +211,12 @@ bool ValidTexType(GLenum t) {
 // unknown name.
 GLenum BadTypeError(GLenum t) {
   switch (t) {
-    case GL_BYTE: case GL_SHORT: case GL_UNSIGNED_SHORT: case GL_INT: case GL_UNSIGNED_INT: case GL_FLOAT:
+    case GL_BYTE:
+    case GL_SHORT:
+    case GL_UNSIGNED_SHORT:
+    case GL_INT:
+    case GL_UNSIGNED_INT:
+    case GL_FLOAT:
     case GL_FIXED:
       return GL_INVALID_OPERATION;
     default:
@@ -215,8 +238,7 @@ bool EnvEnum(GLenum pname, GLenum value, TexEnv& env) {
       env.mode = value;
       return true;
     case GL_COMBINE_RGB:
-      if (!in({GL_REPLACE, GL_MODULATE, GL_ADD, GL_ADD_SIGNED, GL_INTERPOLATE, GL_SUBTRACT, GL_DOT3_RGB,
-               GL_DOT3_RGBA}))
+      if (!in({GL_REPLACE, GL_MODULATE, GL_ADD, GL_ADD_SIGNED, GL_INTERPOLATE, GL_SUBTRACT, GL_DOT3_RGB, GL_DOT3_RGBA}))
         return false;
       env.combineRgb = value;
       return true;
@@ -224,19 +246,27 @@ bool EnvEnum(GLenum pname, GLenum value, TexEnv& env) {
       if (!in({GL_REPLACE, GL_MODULATE, GL_ADD, GL_ADD_SIGNED, GL_INTERPOLATE, GL_SUBTRACT})) return false;
       env.combineAlpha = value;
       return true;
-    case GL_SRC0_RGB: case GL_SRC1_RGB: case GL_SRC2_RGB:
-    case GL_SRC0_ALPHA: case GL_SRC1_ALPHA: case GL_SRC2_ALPHA: {
+    case GL_SRC0_RGB:
+    case GL_SRC1_RGB:
+    case GL_SRC2_RGB:
+    case GL_SRC0_ALPHA:
+    case GL_SRC1_ALPHA:
+    case GL_SRC2_ALPHA: {
       if (!in({GL_TEXTURE, GL_CONSTANT, GL_PRIMARY_COLOR, GL_PREVIOUS})) return false;
-      const int i = pname >= GL_SRC0_ALPHA ? 3 + static_cast<int>(pname - GL_SRC0_ALPHA)
-                                           : static_cast<int>(pname - GL_SRC0_RGB);
+      const int i =
+          pname >= GL_SRC0_ALPHA ? 3 + static_cast<int>(pname - GL_SRC0_ALPHA) : static_cast<int>(pname - GL_SRC0_RGB);
       env.src[i] = value;
       return true;
     }
-    case GL_OPERAND0_RGB: case GL_OPERAND1_RGB: case GL_OPERAND2_RGB:
+    case GL_OPERAND0_RGB:
+    case GL_OPERAND1_RGB:
+    case GL_OPERAND2_RGB:
       if (!in({GL_SRC_COLOR, GL_ONE_MINUS_SRC_COLOR, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA})) return false;
       env.operand[pname - GL_OPERAND0_RGB] = value;
       return true;
-    case GL_OPERAND0_ALPHA: case GL_OPERAND1_ALPHA: case GL_OPERAND2_ALPHA:
+    case GL_OPERAND0_ALPHA:
+    case GL_OPERAND1_ALPHA:
+    case GL_OPERAND2_ALPHA:
       if (!in({GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA})) return false;
       env.operand[3 + pname - GL_OPERAND0_ALPHA] = value;
       return true;
@@ -275,58 +305,152 @@ bool LayerValues(Es2Context& c, GLenum pname, float* v, int* n, ValueKind* kind)
   const TextureUnit& client = c.units[c.clientUnit];
   const ClientArray* array = nullptr;
   switch (pname) {
-    case GL_MATRIX_MODE: v[0] = static_cast<float>(c.matrixMode); return true;
-    case GL_MODELVIEW_MATRIX: copy(c.modelview.entries.back().m, 16); return true;
-    case GL_PROJECTION_MATRIX: copy(c.projection.entries.back().m, 16); return true;
-    case GL_TEXTURE_MATRIX: copy(active.matrix.entries.back().m, 16); return true;
-    case GL_MODELVIEW_STACK_DEPTH: v[0] = static_cast<float>(c.modelview.entries.size()); return true;
-    case GL_PROJECTION_STACK_DEPTH: v[0] = static_cast<float>(c.projection.entries.size()); return true;
-    case GL_TEXTURE_STACK_DEPTH: v[0] = static_cast<float>(active.matrix.entries.size()); return true;
-    case GL_MAX_MODELVIEW_STACK_DEPTH: v[0] = kModelviewDepth; return true;
-    case GL_MAX_PROJECTION_STACK_DEPTH: v[0] = kProjectionDepth; return true;
-    case GL_MAX_TEXTURE_STACK_DEPTH: v[0] = kTextureDepth; return true;
-    case GL_MAX_TEXTURE_UNITS: v[0] = kUnits; return true;
-    case GL_MAX_LIGHTS: v[0] = kLights; return true;
-    case GL_MAX_CLIP_PLANES: v[0] = kClipPlanes; return true;
-    case GL_ACTIVE_TEXTURE: v[0] = static_cast<float>(GL_TEXTURE0 + c.activeUnit); return true;
-    case GL_CLIENT_ACTIVE_TEXTURE: v[0] = static_cast<float>(GL_TEXTURE0 + c.clientUnit); return true;
-    case GL_TEXTURE_BINDING_2D: v[0] = static_cast<float>(active.bound); return true;
-    case GL_CURRENT_COLOR: copy(c.currentColor, 4); *kind = kColorValue; return true;
-    case GL_CURRENT_NORMAL: copy(c.currentNormal, 3); return true;
-    case GL_CURRENT_TEXTURE_COORDS: copy(active.current, 4); return true;
-    case GL_LIGHT_MODEL_AMBIENT: copy(c.lightModelAmbient, 4); *kind = kColorValue; return true;
-    case GL_LIGHT_MODEL_TWO_SIDE: v[0] = c.twoSide; *kind = kBoolean; return true;
-    case GL_SHADE_MODEL: v[0] = static_cast<float>(c.shadeModel); return true;
-    case GL_BLEND_SRC: v[0] = static_cast<float>(c.blendSrc); return true;
-    case GL_BLEND_DST: v[0] = static_cast<float>(c.blendDst); return true;
-    case GL_FRONT_FACE: v[0] = static_cast<float>(c.frontFace); return true;
-    case GL_CULL_FACE_MODE: v[0] = static_cast<float>(c.cullFace); return true;
-    case GL_ALPHA_TEST_FUNC: v[0] = static_cast<float>(c.alphaFunc); return true;
-    case GL_ALPHA_TEST_REF: v[0] = c.alphaRef; *kind = kColorValue; return true;
-    case GL_LOGIC_OP_MODE: v[0] = GL_COPY; return true;
-    case GL_FOG_MODE: v[0] = GL_EXP; return true;
-    case GL_FOG_DENSITY: case GL_FOG_END: v[0] = 1; return true;
-    case GL_FOG_START: v[0] = 0; return true;
-    case GL_FOG_COLOR: v[0] = v[1] = v[2] = v[3] = 0; *n = 4; *kind = kColorValue; return true;
-    case GL_ARRAY_BUFFER_BINDING: case GL_ELEMENT_ARRAY_BUFFER_BINDING:
-    case GL_VERTEX_ARRAY_BUFFER_BINDING: case GL_NORMAL_ARRAY_BUFFER_BINDING:
-    case GL_COLOR_ARRAY_BUFFER_BINDING: case GL_TEXTURE_COORD_ARRAY_BUFFER_BINDING:
+    case GL_MATRIX_MODE:
+      v[0] = static_cast<float>(c.matrixMode);
+      return true;
+    case GL_MODELVIEW_MATRIX:
+      copy(c.modelview.entries.back().m, 16);
+      return true;
+    case GL_PROJECTION_MATRIX:
+      copy(c.projection.entries.back().m, 16);
+      return true;
+    case GL_TEXTURE_MATRIX:
+      copy(active.matrix.entries.back().m, 16);
+      return true;
+    case GL_MODELVIEW_STACK_DEPTH:
+      v[0] = static_cast<float>(c.modelview.entries.size());
+      return true;
+    case GL_PROJECTION_STACK_DEPTH:
+      v[0] = static_cast<float>(c.projection.entries.size());
+      return true;
+    case GL_TEXTURE_STACK_DEPTH:
+      v[0] = static_cast<float>(active.matrix.entries.size());
+      return true;
+    case GL_MAX_MODELVIEW_STACK_DEPTH:
+      v[0] = kModelviewDepth;
+      return true;
+    case GL_MAX_PROJECTION_STACK_DEPTH:
+      v[0] = kProjectionDepth;
+      return true;
+    case GL_MAX_TEXTURE_STACK_DEPTH:
+      v[0] = kTextureDepth;
+      return true;
+    case GL_MAX_TEXTURE_UNITS:
+      v[0] = kUnits;
+      return true;
+    case GL_MAX_LIGHTS:
+      v[0] = kLights;
+      return true;
+    case GL_MAX_CLIP_PLANES:
+      v[0] = kClipPlanes;
+      return true;
+    case GL_ACTIVE_TEXTURE:
+      v[0] = static_cast<float>(GL_TEXTURE0 + c.activeUnit);
+      return true;
+    case GL_CLIENT_ACTIVE_TEXTURE:
+      v[0] = static_cast<float>(GL_TEXTURE0 + c.clientUnit);
+      return true;
+    case GL_TEXTURE_BINDING_2D:
+      v[0] = static_cast<float>(active.bound);
+      return true;
+    case GL_CURRENT_COLOR:
+      copy(c.currentColor, 4);
+      *kind = kColorValue;
+      return true;
+    case GL_CURRENT_NORMAL:
+      copy(c.currentNormal, 3);
+      return true;
+    case GL_CURRENT_TEXTURE_COORDS:
+      copy(active.current, 4);
+      return true;
+    case GL_LIGHT_MODEL_AMBIENT:
+      copy(c.lightModelAmbient, 4);
+      *kind = kColorValue;
+      return true;
+    case GL_LIGHT_MODEL_TWO_SIDE:
+      v[0] = c.twoSide;
+      *kind = kBoolean;
+      return true;
+    case GL_SHADE_MODEL:
+      v[0] = static_cast<float>(c.shadeModel);
+      return true;
+    case GL_BLEND_SRC:
+      v[0] = static_cast<float>(c.blendSrc);
+      return true;
+    case GL_BLEND_DST:
+      v[0] = static_cast<float>(c.blendDst);
+      return true;
+    case GL_FRONT_FACE:
+      v[0] = static_cast<float>(c.frontFace);
+      return true;
+    case GL_CULL_FACE_MODE:
+      v[0] = static_cast<float>(c.cullFace);
+      return true;
+    case GL_ALPHA_TEST_FUNC:
+      v[0] = static_cast<float>(c.alphaFunc);
+      return true;
+    case GL_ALPHA_TEST_REF:
+      v[0] = c.alphaRef;
+      *kind = kColorValue;
+      return true;
+    case GL_LOGIC_OP_MODE:
+      v[0] = GL_COPY;
+      return true;
+    case GL_FOG_MODE:
+      v[0] = GL_EXP;
+      return true;
+    case GL_FOG_DENSITY:
+    case GL_FOG_END:
+      v[0] = 1;
+      return true;
+    case GL_FOG_START:
+      v[0] = 0;
+      return true;
+    case GL_FOG_COLOR:
+      v[0] = v[1] = v[2] = v[3] = 0;
+      *n = 4;
+      *kind = kColorValue;
+      return true;
+    case GL_ARRAY_BUFFER_BINDING:
+    case GL_ELEMENT_ARRAY_BUFFER_BINDING:
+    case GL_VERTEX_ARRAY_BUFFER_BINDING:
+    case GL_NORMAL_ARRAY_BUFFER_BINDING:
+    case GL_COLOR_ARRAY_BUFFER_BINDING:
+    case GL_TEXTURE_COORD_ARRAY_BUFFER_BINDING:
       v[0] = 0;  // the engine's arrays are always client memory
       return true;
-    case GL_VERTEX_ARRAY_SIZE: case GL_VERTEX_ARRAY_TYPE: case GL_VERTEX_ARRAY_STRIDE: array = &c.vertex; break;
-    case GL_NORMAL_ARRAY_TYPE: case GL_NORMAL_ARRAY_STRIDE: array = &c.normal; break;
-    case GL_COLOR_ARRAY_SIZE: case GL_COLOR_ARRAY_TYPE: case GL_COLOR_ARRAY_STRIDE: array = &c.color; break;
-    case GL_TEXTURE_COORD_ARRAY_SIZE: case GL_TEXTURE_COORD_ARRAY_TYPE: case GL_TEXTURE_COORD_ARRAY_STRIDE:
+    case GL_VERTEX_ARRAY_SIZE:
+    case GL_VERTEX_ARRAY_TYPE:
+    case GL_VERTEX_ARRAY_STRIDE:
+      array = &c.vertex;
+      break;
+    case GL_NORMAL_ARRAY_TYPE:
+    case GL_NORMAL_ARRAY_STRIDE:
+      array = &c.normal;
+      break;
+    case GL_COLOR_ARRAY_SIZE:
+    case GL_COLOR_ARRAY_TYPE:
+    case GL_COLOR_ARRAY_STRIDE:
+      array = &c.color;
+      break;
+    case GL_TEXTURE_COORD_ARRAY_SIZE:
+    case GL_TEXTURE_COORD_ARRAY_TYPE:
+    case GL_TEXTURE_COORD_ARRAY_STRIDE:
       array = &client.coords;
       break;
     default:
       return false;
   }
   switch (pname) {
-    case GL_VERTEX_ARRAY_SIZE: case GL_COLOR_ARRAY_SIZE: case GL_TEXTURE_COORD_ARRAY_SIZE:
+    case GL_VERTEX_ARRAY_SIZE:
+    case GL_COLOR_ARRAY_SIZE:
+    case GL_TEXTURE_COORD_ARRAY_SIZE:
       v[0] = static_cast<float>(array->size);
       break;
-    case GL_VERTEX_ARRAY_TYPE: case GL_NORMAL_ARRAY_TYPE: case GL_COLOR_ARRAY_TYPE: case GL_TEXTURE_COORD_ARRAY_TYPE:
+    case GL_VERTEX_ARRAY_TYPE:
+    case GL_NORMAL_ARRAY_TYPE:
+    case GL_COLOR_ARRAY_TYPE:
+    case GL_TEXTURE_COORD_ARRAY_TYPE:
       v[0] = static_cast<float>(array->type);
       break;
     default:
@@ -339,20 +463,50 @@ bool LayerValues(Es2Context& c, GLenum pname, float* v, int* n, ValueKind* kind)
 // Names ES 2.0 answers with the same meaning.
 bool PassedQuery(GLenum pname) {
   switch (pname) {
-    case GL_VIEWPORT: case GL_SCISSOR_BOX: case GL_MAX_VIEWPORT_DIMS: case GL_MAX_TEXTURE_SIZE:
-    case GL_RED_BITS: case GL_GREEN_BITS: case GL_BLUE_BITS: case GL_ALPHA_BITS: case GL_DEPTH_BITS:
-    case GL_STENCIL_BITS: case GL_SUBPIXEL_BITS: case GL_SAMPLE_BUFFERS: case GL_SAMPLES:
-    case GL_PACK_ALIGNMENT: case GL_UNPACK_ALIGNMENT:
-    case GL_FRAMEBUFFER_BINDING_OES: case GL_RENDERBUFFER_BINDING_OES: case GL_MAX_RENDERBUFFER_SIZE_OES:
-    case GL_COLOR_CLEAR_VALUE: case GL_DEPTH_CLEAR_VALUE: case GL_DEPTH_FUNC: case GL_DEPTH_RANGE:
-    case GL_DEPTH_WRITEMASK: case GL_COLOR_WRITEMASK:
-    case GL_STENCIL_CLEAR_VALUE: case GL_STENCIL_FUNC: case GL_STENCIL_VALUE_MASK: case GL_STENCIL_REF:
-    case GL_STENCIL_FAIL: case GL_STENCIL_PASS_DEPTH_FAIL: case GL_STENCIL_PASS_DEPTH_PASS:
-    case GL_STENCIL_WRITEMASK: case GL_LINE_WIDTH: case GL_ALIASED_LINE_WIDTH_RANGE:
-    case GL_ALIASED_POINT_SIZE_RANGE: case GL_POLYGON_OFFSET_FACTOR: case GL_POLYGON_OFFSET_UNITS:
-    case GL_SAMPLE_COVERAGE_VALUE: case GL_SAMPLE_COVERAGE_INVERT: case GL_GENERATE_MIPMAP_HINT:
-    case GL_NUM_COMPRESSED_TEXTURE_FORMATS: case GL_COMPRESSED_TEXTURE_FORMATS:
-    case GL_IMPLEMENTATION_COLOR_READ_FORMAT_OES: case GL_IMPLEMENTATION_COLOR_READ_TYPE_OES:
+    case GL_VIEWPORT:
+    case GL_SCISSOR_BOX:
+    case GL_MAX_VIEWPORT_DIMS:
+    case GL_MAX_TEXTURE_SIZE:
+    case GL_RED_BITS:
+    case GL_GREEN_BITS:
+    case GL_BLUE_BITS:
+    case GL_ALPHA_BITS:
+    case GL_DEPTH_BITS:
+    case GL_STENCIL_BITS:
+    case GL_SUBPIXEL_BITS:
+    case GL_SAMPLE_BUFFERS:
+    case GL_SAMPLES:
+    case GL_PACK_ALIGNMENT:
+    case GL_UNPACK_ALIGNMENT:
+    case GL_FRAMEBUFFER_BINDING_OES:
+    case GL_RENDERBUFFER_BINDING_OES:
+    case GL_MAX_RENDERBUFFER_SIZE_OES:
+    case GL_COLOR_CLEAR_VALUE:
+    case GL_DEPTH_CLEAR_VALUE:
+    case GL_DEPTH_FUNC:
+    case GL_DEPTH_RANGE:
+    case GL_DEPTH_WRITEMASK:
+    case GL_COLOR_WRITEMASK:
+    case GL_STENCIL_CLEAR_VALUE:
+    case GL_STENCIL_FUNC:
+    case GL_STENCIL_VALUE_MASK:
+    case GL_STENCIL_REF:
+    case GL_STENCIL_FAIL:
+    case GL_STENCIL_PASS_DEPTH_FAIL:
+    case GL_STENCIL_PASS_DEPTH_PASS:
+    case GL_STENCIL_WRITEMASK:
+    case GL_LINE_WIDTH:
+    case GL_ALIASED_LINE_WIDTH_RANGE:
+    case GL_ALIASED_POINT_SIZE_RANGE:
+    case GL_POLYGON_OFFSET_FACTOR:
+    case GL_POLYGON_OFFSET_UNITS:
+    case GL_SAMPLE_COVERAGE_VALUE:
+    case GL_SAMPLE_COVERAGE_INVERT:
+    case GL_GENERATE_MIPMAP_HINT:
+    case GL_NUM_COMPRESSED_TEXTURE_FORMATS:
+    case GL_COMPRESSED_TEXTURE_FORMATS:
+    case GL_IMPLEMENTATION_COLOR_READ_FORMAT_OES:
+    case GL_IMPLEMENTATION_COLOR_READ_TYPE_OES:
       return true;
     default:
       return false;
@@ -414,16 +568,25 @@ void NormalMatrix(const float* m, float* out) {
   const float c10 = -(b * i - cc * h), c11 = a * i - cc * g, c12 = -(a * h - b * g);
   const float c20 = b * f - cc * e, c21 = -(a * f - cc * d), c22 = a * e - b * d;
   // Column-major mat3: out[col * 3 + row] = cofactor(row, col) / det.
-  out[0] = c00 * inv; out[3] = c01 * inv; out[6] = c02 * inv;
-  out[1] = c10 * inv; out[4] = c11 * inv; out[7] = c12 * inv;
-  out[2] = c20 * inv; out[5] = c21 * inv; out[8] = c22 * inv;
+  out[0] = c00 * inv;
+  out[3] = c01 * inv;
+  out[6] = c02 * inv;
+  out[1] = c10 * inv;
+  out[4] = c11 * inv;
+  out[7] = c12 * inv;
+  out[2] = c20 * inv;
+  out[5] = c21 * inv;
+  out[8] = c22 * inv;
 }
 
 MatrixStack& CurrentStack(Es2Context& c) {
   switch (c.matrixMode) {
-    case GL_PROJECTION: return c.projection;
-    case GL_TEXTURE: return c.units[c.activeUnit].matrix;
-    default: return c.modelview;
+    case GL_PROJECTION:
+      return c.projection;
+    case GL_TEXTURE:
+      return c.units[c.activeUnit].matrix;
+    default:
+      return c.modelview;
   }
 }
 
@@ -673,12 +836,19 @@ void GL_APIENTRY Lightfv(GLenum light, GLenum pname, const GLfloat* p) {
   Light& L = c.lights[i];
   const float* mv = c.modelview.entries.back().m;
   switch (pname) {
-    case GL_AMBIENT: std::memcpy(L.ambient, p, sizeof L.ambient); break;
-    case GL_DIFFUSE: std::memcpy(L.diffuse, p, sizeof L.diffuse); break;
-    case GL_SPECULAR: std::memcpy(L.specular, p, sizeof L.specular); break;
+    case GL_AMBIENT:
+      std::memcpy(L.ambient, p, sizeof L.ambient);
+      break;
+    case GL_DIFFUSE:
+      std::memcpy(L.diffuse, p, sizeof L.diffuse);
+      break;
+    case GL_SPECULAR:
+      std::memcpy(L.specular, p, sizeof L.specular);
+      break;
     case GL_POSITION:
       // Stored in eye coordinates, under the modelview of this moment.
-      for (int k = 0; k < 4; ++k) L.position[k] = mv[k] * p[0] + mv[4 + k] * p[1] + mv[8 + k] * p[2] + mv[12 + k] * p[3];
+      for (int k = 0; k < 4; ++k)
+        L.position[k] = mv[k] * p[0] + mv[4 + k] * p[1] + mv[8 + k] * p[2] + mv[12 + k] * p[3];
       if (L.position[3] == 0.0f) {
         std::memcpy(L.toLight, L.position, sizeof L.toLight);
         Normalize3(L.toLight);
@@ -703,7 +873,9 @@ void GL_APIENTRY Lightfv(GLenum light, GLenum pname, const GLfloat* p) {
       if (!((p[0] >= 0.0f && p[0] <= 90.0f) || p[0] == 180.0f)) return SetError(c, GL_INVALID_VALUE);
       L.spotCutoff = p[0];
       break;
-    case GL_CONSTANT_ATTENUATION: case GL_LINEAR_ATTENUATION: case GL_QUADRATIC_ATTENUATION:
+    case GL_CONSTANT_ATTENUATION:
+    case GL_LINEAR_ATTENUATION:
+    case GL_QUADRATIC_ATTENUATION:
       if (!(p[0] >= 0.0f)) return SetError(c, GL_INVALID_VALUE);
       L.attenuation[pname - GL_CONSTANT_ATTENUATION] = p[0];
       break;
@@ -719,14 +891,30 @@ void GL_APIENTRY GetLightfv(GLenum light, GLenum pname, GLfloat* out) {
   if (i < 0) return SetError(c, GL_INVALID_ENUM);
   const Light& L = c.lights[i];
   switch (pname) {
-    case GL_AMBIENT: std::memcpy(out, L.ambient, sizeof L.ambient); break;
-    case GL_DIFFUSE: std::memcpy(out, L.diffuse, sizeof L.diffuse); break;
-    case GL_SPECULAR: std::memcpy(out, L.specular, sizeof L.specular); break;
-    case GL_POSITION: std::memcpy(out, L.position, sizeof L.position); break;
-    case GL_SPOT_DIRECTION: std::memcpy(out, L.spotDirection, sizeof L.spotDirection); break;
-    case GL_SPOT_EXPONENT: out[0] = L.spotExponent; break;
-    case GL_SPOT_CUTOFF: out[0] = L.spotCutoff; break;
-    case GL_CONSTANT_ATTENUATION: case GL_LINEAR_ATTENUATION: case GL_QUADRATIC_ATTENUATION:
+    case GL_AMBIENT:
+      std::memcpy(out, L.ambient, sizeof L.ambient);
+      break;
+    case GL_DIFFUSE:
+      std::memcpy(out, L.diffuse, sizeof L.diffuse);
+      break;
+    case GL_SPECULAR:
+      std::memcpy(out, L.specular, sizeof L.specular);
+      break;
+    case GL_POSITION:
+      std::memcpy(out, L.position, sizeof L.position);
+      break;
+    case GL_SPOT_DIRECTION:
+      std::memcpy(out, L.spotDirection, sizeof L.spotDirection);
+      break;
+    case GL_SPOT_EXPONENT:
+      out[0] = L.spotExponent;
+      break;
+    case GL_SPOT_CUTOFF:
+      out[0] = L.spotCutoff;
+      break;
+    case GL_CONSTANT_ATTENUATION:
+    case GL_LINEAR_ATTENUATION:
+    case GL_QUADRATIC_ATTENUATION:
       out[0] = L.attenuation[pname - GL_CONSTANT_ATTENUATION];
       break;
     default:
@@ -750,14 +938,22 @@ void GL_APIENTRY Materialfv(GLenum face, GLenum pname, const GLfloat* p) {
   Material& m = c.material;
   if (face != GL_FRONT_AND_BACK) return SetError(c, GL_INVALID_ENUM);
   switch (pname) {
-    case GL_AMBIENT: std::memcpy(m.ambient, p, sizeof m.ambient); break;
-    case GL_DIFFUSE: std::memcpy(m.diffuse, p, sizeof m.diffuse); break;
+    case GL_AMBIENT:
+      std::memcpy(m.ambient, p, sizeof m.ambient);
+      break;
+    case GL_DIFFUSE:
+      std::memcpy(m.diffuse, p, sizeof m.diffuse);
+      break;
     case GL_AMBIENT_AND_DIFFUSE:
       std::memcpy(m.ambient, p, sizeof m.ambient);
       std::memcpy(m.diffuse, p, sizeof m.diffuse);
       break;
-    case GL_SPECULAR: std::memcpy(m.specular, p, sizeof m.specular); break;
-    case GL_EMISSION: std::memcpy(m.emission, p, sizeof m.emission); break;
+    case GL_SPECULAR:
+      std::memcpy(m.specular, p, sizeof m.specular);
+      break;
+    case GL_EMISSION:
+      std::memcpy(m.emission, p, sizeof m.emission);
+      break;
     case GL_SHININESS:
       if (!(p[0] >= 0.0f && p[0] <= 128.0f)) return SetError(c, GL_INVALID_VALUE);
       m.shininess = p[0];
@@ -778,12 +974,23 @@ void GL_APIENTRY GetMaterialfv(GLenum face, GLenum pname, GLfloat* out) {
   const Material& m = c.material;
   if (face != GL_FRONT && face != GL_BACK) return SetError(c, GL_INVALID_ENUM);
   switch (pname) {
-    case GL_AMBIENT: std::memcpy(out, m.ambient, sizeof m.ambient); break;
-    case GL_DIFFUSE: std::memcpy(out, m.diffuse, sizeof m.diffuse); break;
-    case GL_SPECULAR: std::memcpy(out, m.specular, sizeof m.specular); break;
-    case GL_EMISSION: std::memcpy(out, m.emission, sizeof m.emission); break;
-    case GL_SHININESS: out[0] = m.shininess; break;
-    default: SetError(c, GL_INVALID_ENUM);
+    case GL_AMBIENT:
+      std::memcpy(out, m.ambient, sizeof m.ambient);
+      break;
+    case GL_DIFFUSE:
+      std::memcpy(out, m.diffuse, sizeof m.diffuse);
+      break;
+    case GL_SPECULAR:
+      std::memcpy(out, m.specular, sizeof m.specular);
+      break;
+    case GL_EMISSION:
+      std::memcpy(out, m.emission, sizeof m.emission);
+      break;
+    case GL_SHININESS:
+      out[0] = m.shininess;
+      break;
+    default:
+      SetError(c, GL_INVALID_ENUM);
   }
 }
 
@@ -853,7 +1060,8 @@ void GL_APIENTRY TexParameteri(GLenum target, GLenum pname, GLint value) {
       t.magFilter = value;
       c.gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, value);
       break;
-    case GL_TEXTURE_WRAP_S: case GL_TEXTURE_WRAP_T:
+    case GL_TEXTURE_WRAP_S:
+    case GL_TEXTURE_WRAP_T:
       if (value != GL_REPEAT && value != GL_CLAMP_TO_EDGE) return SetError(c, GL_INVALID_ENUM);
       (pname == GL_TEXTURE_WRAP_S ? t.wrapS : t.wrapT) = value;
       break;
@@ -872,12 +1080,23 @@ void GL_APIENTRY GetTexParameteriv(GLenum target, GLenum pname, GLint* out) {
   if (target != GL_TEXTURE_2D) return SetError(c, GL_INVALID_ENUM);
   const Texture& t = TextureRecord(c, c.units[c.activeUnit].bound);
   switch (pname) {
-    case GL_TEXTURE_MIN_FILTER: *out = t.minFilter; break;
-    case GL_TEXTURE_MAG_FILTER: *out = t.magFilter; break;
-    case GL_TEXTURE_WRAP_S: *out = t.wrapS; break;
-    case GL_TEXTURE_WRAP_T: *out = t.wrapT; break;
-    case GL_GENERATE_MIPMAP: *out = t.generateMipmap; break;
-    default: SetError(c, GL_INVALID_ENUM);
+    case GL_TEXTURE_MIN_FILTER:
+      *out = t.minFilter;
+      break;
+    case GL_TEXTURE_MAG_FILTER:
+      *out = t.magFilter;
+      break;
+    case GL_TEXTURE_WRAP_S:
+      *out = t.wrapS;
+      break;
+    case GL_TEXTURE_WRAP_T:
+      *out = t.wrapT;
+      break;
+    case GL_GENERATE_MIPMAP:
+      *out = t.generateMipmap;
+      break;
+    default:
+      SetError(c, GL_INVALID_ENUM);
   }
 }
 
@@ -907,12 +1126,10 @@ void GL_APIENTRY TexImage2D(GLenum target, GLint level, GLint internalformat, GL
   Es2Context& c = C();
   if (target != GL_TEXTURE_2D || !ValidTexFormat(format)) return SetError(c, GL_INVALID_ENUM);
   if (!ValidTexType(type)) return SetError(c, BadTypeError(type));
-  if (level < 0 || level > MaxLevel(c) || width < 0 || height < 0 || border != 0 ||
-      width > (1 << MaxLevel(c)) || height > (1 << MaxLevel(c)) ||
-      !ValidTexFormat(static_cast<GLenum>(internalformat)))
+  if (level < 0 || level > MaxLevel(c) || width < 0 || height < 0 || border != 0 || width > (1 << MaxLevel(c)) ||
+      height > (1 << MaxLevel(c)) || !ValidTexFormat(static_cast<GLenum>(internalformat)))
     return SetError(c, GL_INVALID_VALUE);
-  if (static_cast<GLenum>(internalformat) != format ||
-      (type == GL_UNSIGNED_SHORT_5_6_5 && format != GL_RGB) ||
+  if (static_cast<GLenum>(internalformat) != format || (type == GL_UNSIGNED_SHORT_5_6_5 && format != GL_RGB) ||
       ((type == GL_UNSIGNED_SHORT_4_4_4_4 || type == GL_UNSIGNED_SHORT_5_5_5_1) && format != GL_RGBA))
     return SetError(c, GL_INVALID_OPERATION);
   c.gl.TexImage2D(target, level, internalformat, width, height, border, format, type, pixels);
@@ -927,8 +1144,8 @@ void GL_APIENTRY TexImage2D(GLenum target, GLint level, GLint internalformat, GL
   if (level == 0) LevelZeroChanged(c, t);
 }
 
-void GL_APIENTRY TexSubImage2D(GLenum target, GLint level, GLint xoffset, GLint yoffset, GLsizei width,
-                               GLsizei height, GLenum format, GLenum type, const void* pixels) {
+void GL_APIENTRY TexSubImage2D(GLenum target, GLint level, GLint xoffset, GLint yoffset, GLsizei width, GLsizei height,
+                               GLenum format, GLenum type, const void* pixels) {
   Es2Context& c = C();
   if (target != GL_TEXTURE_2D || !ValidTexFormat(format)) return SetError(c, GL_INVALID_ENUM);
   if (!ValidTexType(type)) return SetError(c, BadTypeError(type));
@@ -936,8 +1153,7 @@ void GL_APIENTRY TexSubImage2D(GLenum target, GLint level, GLint xoffset, GLint 
   Texture& t = TextureRecord(c, c.units[c.activeUnit].bound);
   const Texture::Level& l = t.levels[level];
   if (l.width == 0 || l.height == 0) return SetError(c, GL_INVALID_OPERATION);  // no image to write into
-  if (xoffset < 0 || yoffset < 0 || width < 0 || height < 0 || xoffset > l.width - width ||
-      yoffset > l.height - height)
+  if (xoffset < 0 || yoffset < 0 || width < 0 || height < 0 || xoffset > l.width - width || yoffset > l.height - height)
     return SetError(c, GL_INVALID_VALUE);
   if (format != l.format) return SetError(c, GL_INVALID_OPERATION);
   c.gl.TexSubImage2D(target, level, xoffset, yoffset, width, height, format, type, pixels);
@@ -957,25 +1173,46 @@ void GL_APIENTRY GetTexEnvfv(GLenum target, GLenum pname, GLfloat* out) {
   const TexEnv& env = c.units[c.activeUnit].env;
   if (target != GL_TEXTURE_ENV) return SetError(c, GL_INVALID_ENUM);
   switch (pname) {
-    case GL_TEXTURE_ENV_MODE: *out = static_cast<float>(env.mode); break;
-    case GL_TEXTURE_ENV_COLOR: std::memcpy(out, env.color, sizeof env.color); break;
-    case GL_COMBINE_RGB: *out = static_cast<float>(env.combineRgb); break;
-    case GL_COMBINE_ALPHA: *out = static_cast<float>(env.combineAlpha); break;
-    case GL_SRC0_RGB: case GL_SRC1_RGB: case GL_SRC2_RGB:
+    case GL_TEXTURE_ENV_MODE:
+      *out = static_cast<float>(env.mode);
+      break;
+    case GL_TEXTURE_ENV_COLOR:
+      std::memcpy(out, env.color, sizeof env.color);
+      break;
+    case GL_COMBINE_RGB:
+      *out = static_cast<float>(env.combineRgb);
+      break;
+    case GL_COMBINE_ALPHA:
+      *out = static_cast<float>(env.combineAlpha);
+      break;
+    case GL_SRC0_RGB:
+    case GL_SRC1_RGB:
+    case GL_SRC2_RGB:
       *out = static_cast<float>(env.src[pname - GL_SRC0_RGB]);
       break;
-    case GL_SRC0_ALPHA: case GL_SRC1_ALPHA: case GL_SRC2_ALPHA:
+    case GL_SRC0_ALPHA:
+    case GL_SRC1_ALPHA:
+    case GL_SRC2_ALPHA:
       *out = static_cast<float>(env.src[3 + pname - GL_SRC0_ALPHA]);
       break;
-    case GL_OPERAND0_RGB: case GL_OPERAND1_RGB: case GL_OPERAND2_RGB:
+    case GL_OPERAND0_RGB:
+    case GL_OPERAND1_RGB:
+    case GL_OPERAND2_RGB:
       *out = static_cast<float>(env.operand[pname - GL_OPERAND0_RGB]);
       break;
-    case GL_OPERAND0_ALPHA: case GL_OPERAND1_ALPHA: case GL_OPERAND2_ALPHA:
+    case GL_OPERAND0_ALPHA:
+    case GL_OPERAND1_ALPHA:
+    case GL_OPERAND2_ALPHA:
       *out = static_cast<float>(env.operand[3 + pname - GL_OPERAND0_ALPHA]);
       break;
-    case GL_RGB_SCALE: *out = env.rgbScale; break;
-    case GL_ALPHA_SCALE: *out = env.alphaScale; break;
-    default: SetError(c, GL_INVALID_ENUM);
+    case GL_RGB_SCALE:
+      *out = env.rgbScale;
+      break;
+    case GL_ALPHA_SCALE:
+      *out = env.alphaScale;
+      break;
+    default:
+      SetError(c, GL_INVALID_ENUM);
   }
 }
 
@@ -1017,8 +1254,8 @@ void GL_APIENTRY BlendFunc(GLenum s, GLenum d) {
   };
   const bool srcOk = common(s) || s == GL_DST_COLOR || s == GL_ONE_MINUS_DST_COLOR || s == GL_SRC_ALPHA_SATURATE ||
                      s == GL_SRC_COLOR || s == GL_ONE_MINUS_SRC_COLOR;
-  const bool dstOk = common(d) || d == GL_SRC_COLOR || d == GL_ONE_MINUS_SRC_COLOR || d == GL_DST_COLOR ||
-                     d == GL_ONE_MINUS_DST_COLOR;
+  const bool dstOk =
+      common(d) || d == GL_SRC_COLOR || d == GL_ONE_MINUS_SRC_COLOR || d == GL_DST_COLOR || d == GL_ONE_MINUS_DST_COLOR;
   if (!srcOk || !dstOk) return SetError(c, GL_INVALID_ENUM);
   c.blendSrc = s;
   c.blendDst = d;
@@ -1066,8 +1303,7 @@ void GL_APIENTRY FramebufferRenderbufferOES(GLenum target, GLenum attachment, GL
   C().gl.FramebufferRenderbuffer(target, attachment, rbTarget, rb);
 }
 
-void GL_APIENTRY FramebufferTexture2DOES(GLenum target, GLenum attachment, GLenum texTarget, GLuint tex,
-                                         GLint level) {
+void GL_APIENTRY FramebufferTexture2DOES(GLenum target, GLenum attachment, GLenum texTarget, GLuint tex, GLint level) {
   C().gl.FramebufferTexture2D(target, attachment, texTarget, tex, level);
 }
 
@@ -1078,8 +1314,14 @@ void GL_APIENTRY RenderbufferStorageOES(GLenum target, GLenum format, GLsizei w,
   if (target != GL_RENDERBUFFER_OES) return SetError(c, GL_INVALID_ENUM);
   if (!bound) return SetError(c, GL_INVALID_OPERATION);
   switch (format) {
-    case GL_RGBA4_OES: case GL_RGB5_A1_OES: case GL_RGB565_OES: case GL_RGBA8_OES: case GL_RGB8_OES:
-    case GL_DEPTH_COMPONENT16_OES: case GL_DEPTH_COMPONENT24_OES: case GL_STENCIL_INDEX8_OES:
+    case GL_RGBA4_OES:
+    case GL_RGB5_A1_OES:
+    case GL_RGB565_OES:
+    case GL_RGBA8_OES:
+    case GL_RGB8_OES:
+    case GL_DEPTH_COMPONENT16_OES:
+    case GL_DEPTH_COMPONENT24_OES:
+    case GL_STENCIL_INDEX8_OES:
     case GL_DEPTH24_STENCIL8_OES:
       break;
     default:
@@ -1104,10 +1346,16 @@ GLenum GL_APIENTRY GetError() {
 const GLubyte* GL_APIENTRY GetString(GLenum name) {
   Es2Context& c = C();
   switch (name) {
-    case GL_VERSION: return reinterpret_cast<const GLubyte*>(c.version.c_str());
-    case GL_EXTENSIONS: return reinterpret_cast<const GLubyte*>(c.extensions.c_str());
-    case GL_VENDOR: case GL_RENDERER: return c.gl.GetString(name);
-    default: SetError(c, GL_INVALID_ENUM); return nullptr;
+    case GL_VERSION:
+      return reinterpret_cast<const GLubyte*>(c.version.c_str());
+    case GL_EXTENSIONS:
+      return reinterpret_cast<const GLubyte*>(c.extensions.c_str());
+    case GL_VENDOR:
+    case GL_RENDERER:
+      return c.gl.GetString(name);
+    default:
+      SetError(c, GL_INVALID_ENUM);
+      return nullptr;
   }
 }
 
@@ -1133,8 +1381,7 @@ void GL_APIENTRY GetIntegerv(GLenum pname, GLint* out) {
   int n = 0;
   ValueKind kind;
   if (LayerValues(c, pname, v, &n, &kind)) {
-    for (int i = 0; i < n; ++i)
-      out[i] = kind == kColorValue ? ColorToInt(v[i]) : static_cast<GLint>(std::lround(v[i]));
+    for (int i = 0; i < n; ++i) out[i] = kind == kColorValue ? ColorToInt(v[i]) : static_cast<GLint>(std::lround(v[i]));
   } else if (LayerCap(c, pname) || PassedCap(pname) || ArrayOf(c, pname)) {
     *out = IsEnabled(pname);
   } else if (PassedQuery(pname)) {

@@ -20,10 +20,9 @@ void GLprintError(unsigned int error, const char* file, int line);
   do {             \
   } while (0)
 #else
-#define GL_CHECK()                                       \
-  do {                                                   \
-    const GLenum gl_check_error_ = glGetError();         \
-    if (gl_check_error_ != 0)                            \
-      GLprintError(gl_check_error_, __FILE__, __LINE__); \
+#define GL_CHECK()                                                               \
+  do {                                                                           \
+    const GLenum gl_check_error_ = glGetError();                                 \
+    if (gl_check_error_ != 0) GLprintError(gl_check_error_, __FILE__, __LINE__); \
   } while (0)
 #endif

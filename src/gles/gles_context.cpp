@@ -60,9 +60,12 @@ bool GlesParseKind(const char* text, GlesKind* kind) {
 
 const char* GlesKindName(GlesKind kind) {
   switch (kind) {
-    case kGlesES1: return "es1";
-    case kGlesES2: return "es2";
-    default: return "auto";
+    case kGlesES1:
+      return "es1";
+    case kGlesES2:
+      return "es2";
+    default:
+      return "auto";
   }
 }
 

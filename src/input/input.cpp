@@ -24,8 +24,8 @@ void MouseTouch(InputSink& sink, int32_t phase, float x, float y, bool mirrored)
 }  // namespace
 
 bool InputKeyNameKnown(const std::string& name) {
-  static const char* const kNamed[] = {"escape", "return", "tab",  "space", "backspace", "delete",   "insert",
-                                       "home",   "end",    "pageup", "pagedown", "left", "right", "up", "down"};
+  static const char* const kNamed[] = {"escape", "return", "tab",      "space", "backspace", "delete", "insert", "home",
+                                       "end",    "pageup", "pagedown", "left",  "right",     "up",     "down"};
   for (const char* n : kNamed)
     if (name == n) return true;
   if (name.size() == 1) {
@@ -46,10 +46,14 @@ bool InputParseKey(const std::string& text, InputKey* key) {
   // "+" alone, or at the end, is the plus key itself.
   for (size_t plus; rest.size() > 1 && (plus = rest.find('+')) != std::string::npos && plus + 1 < rest.size();) {
     const std::string mod = rest.substr(0, plus);
-    if (mod == "ctrl" && !k.ctrl) k.ctrl = true;
-    else if (mod == "alt" && !k.alt) k.alt = true;
-    else if (mod == "shift" && !k.shift) k.shift = true;
-    else return false;
+    if (mod == "ctrl" && !k.ctrl)
+      k.ctrl = true;
+    else if (mod == "alt" && !k.alt)
+      k.alt = true;
+    else if (mod == "shift" && !k.shift)
+      k.shift = true;
+    else
+      return false;
     rest = rest.substr(plus + 1);
   }
   if (!InputKeyNameKnown(rest)) return false;

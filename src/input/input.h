@@ -68,7 +68,7 @@ class InputSink {
   virtual void InterfacePointer(bool present, float x, float y, bool down) = 0;
   // One touch event on the view: every touch of it in the platform's order.
   virtual void Touches(const std::vector<TouchPoint>& touches) = 0;
-  virtual void Key(const InputKey& key) = 0;  // a key went down
+  virtual void Key(const InputKey& key) = 0;       // a key went down
   virtual void Text(const std::string& utf8) = 0;  // typed text
   virtual void FileDropped(const std::string& /*path*/) {}
 };
@@ -81,7 +81,7 @@ struct InputState {
   float pointer_x = 0, pointer_y = 0;
   // The press in progress: mouse or first finger.
   bool down = false, on_interface = false, mirrored = false;
-  bool swallow_press = false;     // the press that dismissed an overlay
+  bool swallow_press = false;             // the press that dismissed an overlay
   std::vector<std::string> swallow_keys;  // keys that dismissed it, until released
   std::map<int64_t, TouchPoint> fingers;  // on the view, by platform finger id, view points
   bool finger_on_interface = false;       // the first finger works a control

@@ -4,7 +4,8 @@
 #include <cmath>
 
 LetterboxRect Letterbox(int w, int h, float aspect) {
-  if (w <= 0 || h <= 0 || !(aspect > 0)) return {0, 0, static_cast<float>(std::max(w, 0)), static_cast<float>(std::max(h, 0))};
+  if (w <= 0 || h <= 0 || !(aspect > 0))
+    return {0, 0, static_cast<float>(std::max(w, 0)), static_cast<float>(std::max(h, 0))};
   float bw = static_cast<float>(w), bh = static_cast<float>(h);
   if (w > h * aspect)
     bw = std::max(1.0f, std::round(h * aspect));

@@ -11,8 +11,8 @@ void MatrixMultiply(MATRIX& out, const MATRIX& A, const MATRIX& B) {
   MATRIX r;
   for (int i = 0; i < 4; ++i)
     for (int j = 0; j < 4; ++j)
-      r.f[4 * i + j] = A.f[4 * i + 0] * B.f[0 + j] + A.f[4 * i + 1] * B.f[4 + j] +
-                       A.f[4 * i + 2] * B.f[8 + j] + A.f[4 * i + 3] * B.f[12 + j];
+      r.f[4 * i + j] = A.f[4 * i + 0] * B.f[0 + j] + A.f[4 * i + 1] * B.f[4 + j] + A.f[4 * i + 2] * B.f[8 + j] +
+                       A.f[4 * i + 3] * B.f[12 + j];
   out = r;
 }
 
@@ -47,7 +47,7 @@ void MatrixInverse(MATRIX& out, const MATRIX& in) {
   // Summing the positive and negative products apart lets the singularity
   // test compare the determinant with the size of its terms.
   double pos = 0.0, neg = 0.0;
-  const float products[6] = {e[0] * e[5] * e[10],    e[4] * e[9] * e[2],     e[8] * e[1] * e[6],
+  const float products[6] = {e[0] * e[5] * e[10],   e[4] * e[9] * e[2],     e[8] * e[1] * e[6],
                              -(e[8] * e[5]) * e[2], -(e[4] * e[1]) * e[10], -(e[0] * e[9]) * e[6]};
   for (float p : products) {
     if (p >= 0.0f)
@@ -79,8 +79,7 @@ void MatrixInverse(MATRIX& out, const MATRIX& in) {
   out = r;
 }
 
-void MatrixPerspectiveFovRH(MATRIX& out, float fovY, float aspect, float zNear, float zFar,
-                            bool rotate) {
+void MatrixPerspectiveFovRH(MATRIX& out, float fovY, float aspect, float zNear, float zFar, bool rotate) {
   const float f = 1.0f / std::tan(fovY * 0.5f);
   const float a = rotate ? 1.0f / aspect : aspect;
   MATRIX r;

@@ -29,8 +29,7 @@ void MatrixRotationZ(MATRIX& out, float angle);
 void MatrixInverse(MATRIX& out, const MATRIX& in);
 // Right-handed perspective; with `rotate` the picture is turned a quarter
 // turn for a device held in landscape.
-void MatrixPerspectiveFovRH(MATRIX& out, float fovY, float aspect, float zNear, float zFar,
-                            bool rotate);
+void MatrixPerspectiveFovRH(MATRIX& out, float fovY, float aspect, float zNear, float zFar, bool rotate);
 // Rotation by a unit quaternion. Read in GL's layout it turns column vectors
 // by the conjugate of q; the scene files are written for exactly that.
 void MatrixRotationQuaternion(MATRIX& out, const QUATERNION& q);

@@ -47,8 +47,7 @@ void MatrixQuaternionSlerp(QUATERNION& out, const QUATERNION& a, const QUATERNIO
   const double sinTheta = std::sin((double)theta);
   const float wa = (float)(std::sin((double)(theta * (1.0f - t))) / sinTheta);
   const float wb = (float)(std::sin((double)(t * theta)) / sinTheta);
-  QUATERNION r = {wa * a.x + wb * b.x, wa * a.y + wb * b.y, wa * a.z + wb * b.z,
-                  wa * a.w + wb * b.w};
+  QUATERNION r = {wa * a.x + wb * b.x, wa * a.y + wb * b.y, wa * a.z + wb * b.z, wa * a.w + wb * b.w};
   MatrixQuaternionNormalize(r);
   out = r;
 }

@@ -78,8 +78,7 @@ int PhyVertexFound(PhySkinObj* obj, const float* p) {
   return -1;
 }
 
-int TryAddVertex(PhySkinObj* obj, unsigned char* colours, VECTOR3* positions, VECTOR3* normals,
-                 int index) {
+int TryAddVertex(PhySkinObj* obj, unsigned char* colours, VECTOR3* positions, VECTOR3* normals, int index) {
   // A position that is not a number matches no point, so each edge would add
   // it again and fill the network with copies that no spring can hold.
   const VECTOR3& p = positions[index];
@@ -100,8 +99,7 @@ int TryAddVertex(PhySkinObj* obj, unsigned char* colours, VECTOR3* positions, VE
         return found;
       }
     }
-    std::fprintf(stderr, " -------- Physics: Index Overflow!  unable to add dest[%d] <- src[%d]\n",
-                 found, index);
+    std::fprintf(stderr, " -------- Physics: Index Overflow!  unable to add dest[%d] <- src[%d]\n", found, index);
     return found;
   }
   if (obj->n_vertex >= kPhyMaxVertex) {
@@ -176,20 +174,19 @@ const SPODMesh* NetworkMesh(CPODScene* scene, uint64_t* triangles) {
     return nullptr;
   }
   if (scene->nodes == nullptr || scene->nodes[0].meshIndex < 0 ||
-      static_cast<uint32_t>(scene->nodes[0].meshIndex) >= scene->meshCount ||
-      scene->meshes == nullptr) {
+      static_cast<uint32_t>(scene->nodes[0].meshIndex) >= scene->meshCount || scene->meshes == nullptr) {
     std::fprintf(stderr, "Physics: Mesh node has no mesh");
     return nullptr;
   }
   const SPODMesh& mesh = scene->meshes[scene->nodes[0].meshIndex];
 
-  if (!mesh.vertices.data || mesh.vertices.type != EPODDataFloat ||
-      mesh.vertices.componentCount != 3 || !IsPacked(mesh.vertices, 12)) {
+  if (!mesh.vertices.data || mesh.vertices.type != EPODDataFloat || mesh.vertices.componentCount != 3 ||
+      !IsPacked(mesh.vertices, 12)) {
     std::fprintf(stderr, "Physics: Mesh vertices must be of float[3] type");
     return nullptr;
   }
-  if (!mesh.normals.data || mesh.normals.type != EPODDataFloat ||
-      mesh.normals.componentCount != 3 || !IsPacked(mesh.normals, 12)) {
+  if (!mesh.normals.data || mesh.normals.type != EPODDataFloat || mesh.normals.componentCount != 3 ||
+      !IsPacked(mesh.normals, 12)) {
     std::fprintf(stderr, "Physics: Mesh normals must be of float[3] type");
     return nullptr;
   }
@@ -198,8 +195,7 @@ const SPODMesh* NetworkMesh(CPODScene* scene, uint64_t* triangles) {
     std::fprintf(stderr, "Physics: Mesh vertex colors must be of ARGB type");
     return nullptr;
   }
-  if (!mesh.faces.data || mesh.faces.type != EPODDataUnsignedShort ||
-      !IsPacked(mesh.faces, 2)) {
+  if (!mesh.faces.data || mesh.faces.type != EPODDataUnsignedShort || !IsPacked(mesh.faces, 2)) {
     std::fprintf(stderr, "Physics: Mesh face indices must be of ushort[3] type");
     return nullptr;
   }
@@ -285,8 +281,7 @@ void AddSprings(PhySkinObj* obj, const SPODMesh& mesh, uint64_t triangles) {
       const float rest_len = kRestFactor * std::sqrt(dx * dx + dy * dy + dz * dz);
       if (!(rest_len >= kMinRestLen)) continue;  // also a position that is not a number
       if (obj->n_link >= kPhyMaxLink) {
-        std::fprintf(stderr, " -------- Physics: Link Overflow!  unable to add link[%d] - [%d]\n",
-                     ia, ib);
+        std::fprintf(stderr, " -------- Physics: Link Overflow!  unable to add link[%d] - [%d]\n", ia, ib);
         continue;
       }
       obj->link[obj->n_link] = PhyLink{ia, ib, rest_len};
@@ -331,9 +326,7 @@ static_assert(offsetof(PhyVertex, normal) == 12 && offsetof(PhyVertex, momentum)
                   offsetof(PhyVertex, inv_mass) == 36 && sizeof(PhyVertex) == 44,
               "the step's vector loads assume this layout");
 
-inline __m128 Select(__m128 mask, __m128 a, __m128 b) {
-  return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b));
-}
+inline __m128 Select(__m128 mask, __m128 a, __m128 b) { return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b)); }
 
 void PointPass(PhySkinObj* obj) {
   const __m128 xy = _mm_castsi128_ps(_mm_setr_epi32(-1, -1, 0, 0));
@@ -390,8 +383,7 @@ void SpringPass(PhySkinObj* obj) {
     __m128 dw = _mm_sub_ps(_mm_loadu_ps(vx[l[j + 3].b].pos), _mm_loadu_ps(vx[l[j + 3].a].pos));
     _MM_TRANSPOSE4_PS(dx, dy, dz, dw);  // now one lane per spring
     const __m128 r = _mm_setr_ps(l[j].rest_len, l[j + 1].rest_len, l[j + 2].rest_len, l[j + 3].rest_len);
-    const __m128 len = _mm_sqrt_ps(
-        _mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy)), _mm_mul_ps(dz, dz)));
+    const __m128 len = _mm_sqrt_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy)), _mm_mul_ps(dz, dz)));
     const __m128 inv = _mm_div_ps(one, len);
     const __m128 over = _mm_sub_ps(len, r);
     const __m128 strain = Select(_mm_cmpgt_ps(len, r), _mm_mul_ps(over, over), over);
@@ -469,7 +461,8 @@ void PhySkinWriteBack(const PhySkinObj* obj) {
   for (int i = 0; i < obj->n_vertex; ++i) {
     const float* p = obj->vertex[i].pos;
     const int32_t* row = obj->mesh_index[i];
-    for (int s = 0; s < kPhyMeshIndexSlots && row[s] >= 0; ++s) std::memcpy(obj->mesh_pos + 3 * row[s], p, 3 * sizeof(float));
+    for (int s = 0; s < kPhyMeshIndexSlots && row[s] >= 0; ++s)
+      std::memcpy(obj->mesh_pos + 3 * row[s], p, 3 * sizeof(float));
   }
 }
 

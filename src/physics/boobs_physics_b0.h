@@ -56,8 +56,7 @@ int PhySkinParse(PhySkinObj* obj, CPODScene* scene);
 
 // Adds mesh vertex `index` and returns the point that stands for it, or -1
 // when the network is full.
-int TryAddVertex(PhySkinObj* obj, unsigned char* colours, VECTOR3* positions, VECTOR3* normals,
-                 int index);
+int TryAddVertex(PhySkinObj* obj, unsigned char* colours, VECTOR3* positions, VECTOR3* normals, int index);
 
 // First point within distance 0.01 of p, or -1.
 int PhyVertexFound(PhySkinObj* obj, const float* p);

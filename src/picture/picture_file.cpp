@@ -33,8 +33,8 @@ struct Scratch {
 };
 
 bool SizeAcceptable(uint32_t w, uint32_t h) {
-  return w > 0 && h > 0 && w <= static_cast<uint32_t>(kMaxPictureSide) &&
-         h <= static_cast<uint32_t>(kMaxPictureSide) && int64_t(w) * h <= kMaxPicturePixels;
+  return w > 0 && h > 0 && w <= static_cast<uint32_t>(kMaxPictureSide) && h <= static_cast<uint32_t>(kMaxPictureSide) &&
+         int64_t(w) * h <= kMaxPicturePixels;
 }
 
 // The sides libpng itself takes: beyond ours, so that a picture too large
@@ -84,10 +84,8 @@ void PngToRgba(png_structp png, png_infop info, png_uint_32 w, int depth, int ty
   if (png_get_rowbytes(png, info) != static_cast<size_t>(w) * 4) png_error(png, "layout");
 }
 
-PictureStatus DecodePng(const uint8_t* data, size_t size, DecodedPicture* out, Scratch* s,
-                        bool premultiply) {
-  png_structp png =
-      png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngFail, PngIgnoreWarning);
+PictureStatus DecodePng(const uint8_t* data, size_t size, DecodedPicture* out, Scratch* s, bool premultiply) {
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngFail, PngIgnoreWarning);
   if (!png) return kPictureNoMemory;
   png_infop info = png_create_info_struct(png);
   if (!info) {
@@ -225,16 +223,13 @@ PictureStatus DecodeJpeg(const uint8_t* data, size_t size, DecodedPicture* out, 
 
 }  // namespace
 
-PictureStatus DecodePicture(const uint8_t* data, size_t size, DecodedPicture* out,
-                            bool premultiply) {
+PictureStatus DecodePicture(const uint8_t* data, size_t size, DecodedPicture* out, bool premultiply) {
   std::memset(out, 0, sizeof *out);
   if (!data) return kPictureBroken;
   Scratch scratch;
   static const uint8_t kPngMagic[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-  if (size >= 8 && std::memcmp(data, kPngMagic, 8) == 0) 
-    return DecodePng(data, size, out, &scratch, premultiply);
-  if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF)
-    return DecodeJpeg(data, size, out, &scratch);
+  if (size >= 8 && std::memcmp(data, kPngMagic, 8) == 0) return DecodePng(data, size, out, &scratch, premultiply);
+  if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) return DecodeJpeg(data, size, out, &scratch);
   return kPictureBroken;
 }
 
@@ -330,8 +325,7 @@ bool JpegRowsEnd(PictureRows* r) {
 
 }  // namespace
 
-PictureRows* PictureRowsOpen(const uint8_t* data, size_t size, int32_t* width, int32_t* height,
-                             int32_t* bpp) {
+PictureRows* PictureRowsOpen(const uint8_t* data, size_t size, int32_t* width, int32_t* height, int32_t* bpp) {
   static const uint8_t kPngMagic[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
   if (!data) return nullptr;
   PictureRows* r = new PictureRows();
@@ -459,10 +453,14 @@ bool CloseOut(OutFile* o, bool ok, const char* kind) {
 
 int PngChannels(int colorType) {
   switch (colorType) {
-    case PNG_COLOR_TYPE_GRAY_ALPHA: return 2;
-    case PNG_COLOR_TYPE_RGB: return 3;
-    case PNG_COLOR_TYPE_RGB_ALPHA: return 4;
-    default: return 1;
+    case PNG_COLOR_TYPE_GRAY_ALPHA:
+      return 2;
+    case PNG_COLOR_TYPE_RGB:
+      return 3;
+    case PNG_COLOR_TYPE_RGB_ALPHA:
+      return 4;
+    default:
+      return 1;
   }
 }
 
@@ -483,21 +481,20 @@ bool EncodePng(png_structp png, png_infop info, FILE* f, std::vector<uint8_t>* m
   else
     png_set_write_fn(png, mem, AppendPngBytes, FlushNothing);
   if (fmt.compression >= 0) png_set_compression_level(png, fmt.compression);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height),
-               fmt.depth, fmt.colorType, fmt.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), fmt.depth, fmt.colorType,
+               fmt.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
   if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
   if (!fmt.trns.empty())
-    png_set_tRNS(png, info, const_cast<png_bytep>(fmt.trns.data()), static_cast<int>(fmt.trns.size()),
-                 nullptr);
+    png_set_tRNS(png, info, const_cast<png_bytep>(fmt.trns.data()), static_cast<int>(fmt.trns.size()), nullptr);
   png_write_info(png, info);
   png_write_image(png, rows);
   png_write_end(png, info);
   return true;
 }
 
-bool EncodeJpeg(jpeg_compress_struct* c, JpegErrors* err, FILE* f, int width, int height,
-                const uint8_t* samples, const JpegFormat& fmt) {
+bool EncodeJpeg(jpeg_compress_struct* c, JpegErrors* err, FILE* f, int width, int height, const uint8_t* samples,
+                const JpegFormat& fmt) {
   if (setjmp(err->jump)) return false;
   jpeg_stdio_dest(c, f);
   c->image_width = static_cast<JDIMENSION>(width);
@@ -525,8 +522,7 @@ namespace {
 // The PNG of `rows` into the file `f` or the bytes `mem`.
 bool WritePngTo(FILE* f, std::vector<uint8_t>* mem, int width, int height, const uint8_t* rows,
                 const PngFormat& format) {
-  const size_t rowBytes =
-      (static_cast<size_t>(width) * PngChannels(format.colorType) * format.depth + 7) / 8;
+  const size_t rowBytes = (static_cast<size_t>(width) * PngChannels(format.colorType) * format.depth + 7) / 8;
   std::vector<png_bytep> rowPointers(static_cast<size_t>(height));
   for (int y = 0; y < height; ++y) rowPointers[y] = const_cast<png_bytep>(rows + y * rowBytes);
   std::vector<png_color> palette;
@@ -541,8 +537,7 @@ bool WritePngTo(FILE* f, std::vector<uint8_t>* mem, int width, int height, const
 
 }  // namespace
 
-bool WritePng(const std::string& path, int width, int height, const uint8_t* rows,
-              const PngFormat& format) {
+bool WritePng(const std::string& path, int width, int height, const uint8_t* rows, const PngFormat& format) {
   if (!rows || width <= 0 || height <= 0) {
     std::fprintf(stderr, "Couldn't write PNG '%s': no picture\n", path.c_str());
     return false;
@@ -552,14 +547,12 @@ bool WritePng(const std::string& path, int width, int height, const uint8_t* row
   return CloseOut(&out, WritePngTo(out.f, nullptr, width, height, rows, format), "PNG");
 }
 
-bool EncodePngBytes(int width, int height, const uint8_t* rows, std::vector<uint8_t>* out,
-                    const PngFormat& format) {
+bool EncodePngBytes(int width, int height, const uint8_t* rows, std::vector<uint8_t>* out, const PngFormat& format) {
   out->clear();
   return rows && width > 0 && height > 0 && WritePngTo(nullptr, out, width, height, rows, format);
 }
 
-bool WriteJpeg(const std::string& path, int width, int height, const uint8_t* samples,
-               const JpegFormat& format) {
+bool WriteJpeg(const std::string& path, int width, int height, const uint8_t* samples, const JpegFormat& format) {
   if (!samples || width <= 0 || height <= 0 || (format.components != 1 && format.components != 3)) {
     std::fprintf(stderr, "Couldn't write JPEG '%s': no picture\n", path.c_str());
     return false;
@@ -577,7 +570,7 @@ bool WriteJpeg(const std::string& path, int width, int height, const uint8_t* sa
 }
 
 void BlendMaskedPixels(unsigned char* tex, const unsigned char* mask, const unsigned char* picture, size_t count,
-           bool blendAlpha) {
+                       bool blendAlpha) {
   size_t i = 0;
 #if defined(__SSE2__)
   // Four pixels at a time, the same bytes: with m the mask's red, M = 257 m

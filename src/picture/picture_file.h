@@ -37,8 +37,7 @@ struct DecodedPicture {
 // premultiplied unless `premultiply` is false. On kPictureOk `out` holds a
 // buffer the caller frees; otherwise nothing is left allocated and `out` is
 // zeroed, but for the width and height of a picture too large.
-PictureStatus DecodePicture(const uint8_t* data, size_t size, DecodedPicture* out,
-                            bool premultiply = true);
+PictureStatus DecodePicture(const uint8_t* data, size_t size, DecodedPicture* out, bool premultiply = true);
 
 // What a status other than kPictureOk means, for a message naming the file:
 // "not a PNG or JPEG picture, or damaged", "8192 x 8192 pixels, more than
@@ -55,8 +54,7 @@ std::string PictureProblem(PictureStatus status, const DecodedPicture& refused);
 // its end and the data after the pixels is broken (DecodePicture's refusal).
 // Nothing is printed.
 struct PictureRows;
-PictureRows* PictureRowsOpen(const uint8_t* data, size_t size, int32_t* width, int32_t* height,
-                             int32_t* bpp);
+PictureRows* PictureRowsOpen(const uint8_t* data, size_t size, int32_t* width, int32_t* height, int32_t* bpp);
 bool PictureRowsRead(PictureRows* r, unsigned char* rgba, int rows);
 bool PictureRowsClose(PictureRows* r);
 
@@ -89,8 +87,7 @@ struct PngFormat {
 // depth / 8) bytes, 16-bit samples big-endian); for 8-bit samples that is
 // just the pixels, top row first. False, with "Couldn't write PNG '<path>'"
 // (and the reason when the file cannot be made) on standard error.
-bool WritePng(const std::string& path, int width, int height, const uint8_t* rows,
-              const PngFormat& format = {});
+bool WritePng(const std::string& path, int width, int height, const uint8_t* rows, const PngFormat& format = {});
 
 // The same PNG as bytes in memory (a picture inside another file). False,
 // with nothing printed, when it cannot be made.
@@ -113,5 +110,4 @@ struct JpegFormat {
 };
 // Writes width*height*components bytes, top row first. False, with
 // "Couldn't write JPEG '<path>'" on standard error.
-bool WriteJpeg(const std::string& path, int width, int height, const uint8_t* samples,
-               const JpegFormat& format = {});
+bool WriteJpeg(const std::string& path, int width, int height, const uint8_t* samples, const JpegFormat& format = {});

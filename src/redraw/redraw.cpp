@@ -106,8 +106,8 @@ uint32_t pass = 0;
 
 // The node's covered pixels, added to *out, as DrawNodeP draws it under the
 // given projection and modelview (`view`) and viewport.
-bool NodeDrawnRect(CPODScene* scene, SPODNode& node, const float proj[16], const float view[16],
-                   const GLint vp[4], PixelRect* out) {
+bool NodeDrawnRect(CPODScene* scene, SPODNode& node, const float proj[16], const float view[16], const GLint vp[4],
+                   PixelRect* out) {
   const SPODMesh* mesh = &scene->meshes[node.meshIndex];
   const CPODData& v = mesh->vertices;
   if (!v.data || mesh->vertexCount == 0) return true;
@@ -284,8 +284,7 @@ void RedrawRelease() {
 
 bool RedrawSceneBegin(int width, int height, GLuint depth, bool* fresh) {
   *fresh = false;
-  if (layer.framebuffer && (layer.width != width || layer.height != height || layer.depth != depth))
-    RedrawRelease();
+  if (layer.framebuffer && (layer.width != width || layer.height != height || layer.depth != depth)) RedrawRelease();
   if (layer.framebuffer) {
     glBindFramebufferOES(GL_FRAMEBUFFER_OES, layer.framebuffer);
     return true;
@@ -299,13 +298,11 @@ bool RedrawSceneBegin(int width, int height, GLuint depth, bool* fresh) {
   glGenFramebuffersOES(1, &layer.framebuffer);
   glBindFramebufferOES(GL_FRAMEBUFFER_OES, layer.framebuffer);
   glFramebufferTexture2DOES(GL_FRAMEBUFFER_OES, GL_COLOR_ATTACHMENT0_OES, GL_TEXTURE_2D, layer.colour, 0);
-  if (depth)
-    glFramebufferRenderbufferOES(GL_FRAMEBUFFER_OES, GL_DEPTH_ATTACHMENT_OES, GL_RENDERBUFFER_OES, depth);
+  if (depth) glFramebufferRenderbufferOES(GL_FRAMEBUFFER_OES, GL_DEPTH_ATTACHMENT_OES, GL_RENDERBUFFER_OES, depth);
   layer.width = width;
   layer.height = height;
   layer.depth = depth;
-  if (glCheckFramebufferStatusOES(GL_FRAMEBUFFER_OES) != GL_FRAMEBUFFER_COMPLETE_OES ||
-      glGetError() != GL_NO_ERROR) {
+  if (glCheckFramebufferStatusOES(GL_FRAMEBUFFER_OES) != GL_FRAMEBUFFER_COMPLETE_OES || glGetError() != GL_NO_ERROR) {
     RedrawRelease();
     return false;
   }
@@ -316,10 +313,9 @@ void RedrawShowScene(const PixelRect& r, int width, int height) {
   const PixelRect c = RectClip(r, width, height);
   if (RectEmpty(c) || !layer.colour) return;
   // The state the interface and the frame update find is left as it was.
-  const GLboolean depth = glIsEnabled(GL_DEPTH_TEST), blend = glIsEnabled(GL_BLEND),
-                  light = glIsEnabled(GL_LIGHTING), tex2d = glIsEnabled(GL_TEXTURE_2D),
-                  scissor = glIsEnabled(GL_SCISSOR_TEST), cull = glIsEnabled(GL_CULL_FACE),
-                  fog = glIsEnabled(GL_FOG), alpha = glIsEnabled(GL_ALPHA_TEST);
+  const GLboolean depth = glIsEnabled(GL_DEPTH_TEST), blend = glIsEnabled(GL_BLEND), light = glIsEnabled(GL_LIGHTING),
+                  tex2d = glIsEnabled(GL_TEXTURE_2D), scissor = glIsEnabled(GL_SCISSOR_TEST),
+                  cull = glIsEnabled(GL_CULL_FACE), fog = glIsEnabled(GL_FOG), alpha = glIsEnabled(GL_ALPHA_TEST);
   GLint box[4] = {}, view[4] = {};
   glGetIntegerv(GL_SCISSOR_BOX, box);
   glGetIntegerv(GL_VIEWPORT, view);

@@ -13,8 +13,8 @@
 
 class EnvLight {
  public:
-  uint32_t texture = 0;           // GL name of the light picture; 0 when none
-  float* coordinates = nullptr;   // (u, v) per vertex between Apply and Remove
+  uint32_t texture = 0;          // GL name of the light picture; 0 when none
+  float* coordinates = nullptr;  // (u, v) per vertex between Apply and Remove
 
   // Loads the picture without mipmaps. The previous texture is not deleted.
   bool Load(const char* name);

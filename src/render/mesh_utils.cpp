@@ -11,8 +11,7 @@ bool LoadPodModel(CPODScene* scene, const char* resourceName, const char* label,
   if (!label) label = "";
   std::string path;
   if (!resourceName || !BundlePathForResource(resourceName, "POD", path)) {
-    std::fprintf(stderr, "**ERROR** path for %s file not found: %s\n", label,
-                 resourceName ? resourceName : "(null)");
+    std::fprintf(stderr, "**ERROR** path for %s file not found: %s\n", label, resourceName ? resourceName : "(null)");
     std::fprintf(stderr, "Scene %s\n", BundleWhyNot(resourceName, "POD").c_str());
     return false;
   }
@@ -29,7 +28,8 @@ bool LoadPodModel(CPODScene* scene, const char* resourceName, const char* label,
 bool LoadCharacterModel(CPODScene* scene, const std::string& folder) {
   const std::string path = folder + "/model.POD";
   if (!scene->ReadFromFile(path.c_str(), nullptr, 0)) {
-    std::fprintf(stderr, "Character %s: %s\n", path.c_str(), scene->readError() ? scene->readError() : "cannot be read");
+    std::fprintf(stderr, "Character %s: %s\n", path.c_str(),
+                 scene->readError() ? scene->readError() : "cannot be read");
     return false;
   }
   PrecacheMaterialsFrom(scene, folder);

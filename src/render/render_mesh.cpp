@@ -89,8 +89,8 @@ inline int SlotsToBlend(const uint8_t* weights, int slots) {
 // kSlots > 0 fixes the slot count at compile time so the loop unrolls.
 // kSkip leaves out trailing zero-weight slots; true when it did.
 template <int kSlots, bool kPoint, bool kNormal, bool kSkip>
-inline bool BlendVertex(uint8_t* pout, const uint8_t* pin, uint8_t* nout, const uint8_t* nin,
-                        const uint8_t* bones, const uint8_t* weights, int slots) {
+inline bool BlendVertex(uint8_t* pout, const uint8_t* pin, uint8_t* nout, const uint8_t* nin, const uint8_t* bones,
+                        const uint8_t* weights, int slots) {
   // Coordinate by coordinate: through a float array the compiler goes round
   // the stack.
   const float px = kPoint ? LoadFloat(pin) : 0.0f, py = kPoint ? LoadFloat(pin + 4) : 0.0f,
@@ -154,11 +154,16 @@ bool BlendLoop(const BlendJob& j, long first, long end) {
 template <bool kPoint, bool kNormal, bool kSkip>
 bool BlendSlotsAs(const BlendJob& j, long first, long end) {
   switch (j.slots) {
-    case 1: return BlendLoop<1, kPoint, kNormal, kSkip>(j, first, end);
-    case 2: return BlendLoop<2, kPoint, kNormal, kSkip>(j, first, end);
-    case 3: return BlendLoop<3, kPoint, kNormal, kSkip>(j, first, end);
-    case 4: return BlendLoop<4, kPoint, kNormal, kSkip>(j, first, end);
-    default: return BlendLoop<0, kPoint, kNormal, kSkip>(j, first, end);
+    case 1:
+      return BlendLoop<1, kPoint, kNormal, kSkip>(j, first, end);
+    case 2:
+      return BlendLoop<2, kPoint, kNormal, kSkip>(j, first, end);
+    case 3:
+      return BlendLoop<3, kPoint, kNormal, kSkip>(j, first, end);
+    case 4:
+      return BlendLoop<4, kPoint, kNormal, kSkip>(j, first, end);
+    default:
+      return BlendLoop<0, kPoint, kNormal, kSkip>(j, first, end);
   }
 }
 
@@ -182,8 +187,7 @@ __attribute__((target("avx"))) inline __m256 Pair(__m128 low, __m128 high) {
 // starts at +0). Per lane the operations are those of BlendVertex, in the
 // same order, so the bits are the same.
 template <int kSlots, bool kSkip>
-__attribute__((target("avx"))) bool BlendPointNormalAvx(const BlendJob& j, long first,
-                                                         long end) {
+__attribute__((target("avx"))) bool BlendPointNormalAvx(const BlendJob& j, long first, long end) {
   const int n = kSlots > 0 ? kSlots : j.slots;
   const uint8_t* pin = j.pin + first * j.pinStride;
   const uint8_t* nin = j.nin + first * j.ninStride;
@@ -231,11 +235,16 @@ __attribute__((target("avx"))) bool BlendPointNormalAvx(const BlendJob& j, long 
 template <bool kSkip>
 bool BlendPointNormalAvxAs(const BlendJob& j, long first, long end) {
   switch (j.slots) {
-    case 1: return BlendPointNormalAvx<1, kSkip>(j, first, end);
-    case 2: return BlendPointNormalAvx<2, kSkip>(j, first, end);
-    case 3: return BlendPointNormalAvx<3, kSkip>(j, first, end);
-    case 4: return BlendPointNormalAvx<4, kSkip>(j, first, end);
-    default: return BlendPointNormalAvx<0, kSkip>(j, first, end);
+    case 1:
+      return BlendPointNormalAvx<1, kSkip>(j, first, end);
+    case 2:
+      return BlendPointNormalAvx<2, kSkip>(j, first, end);
+    case 3:
+      return BlendPointNormalAvx<3, kSkip>(j, first, end);
+    case 4:
+      return BlendPointNormalAvx<4, kSkip>(j, first, end);
+    default:
+      return BlendPointNormalAvx<0, kSkip>(j, first, end);
   }
 }
 
@@ -252,8 +261,7 @@ bool g_skin_avx = false;
 bool BlendPointsAndNormals(const BlendJob& j, long first, long end) {
 #ifdef OVANTA_SKIN_AVX
   if (!g_skin_avx) return BlendSlots<true, true>(j, first, end);
-  return j.skipZero ? BlendPointNormalAvxAs<true>(j, first, end)
-                    : BlendPointNormalAvxAs<false>(j, first, end);
+  return j.skipZero ? BlendPointNormalAvxAs<true>(j, first, end) : BlendPointNormalAvxAs<false>(j, first, end);
 #else
   return BlendSlots<true, true>(j, first, end);
 #endif
@@ -420,8 +428,7 @@ void UsedRange(const SPODMesh& mesh, int first, int count, int* lo, int* hi) {
 std::vector<uint16_t> g_front_first;
 std::vector<float> g_clip_xyw;
 
-const uint16_t* FrontFacesFirst(const SPODMesh& mesh, const VECTOR3* positions, int first,
-                                int count) {
+const uint16_t* FrontFacesFirst(const SPODMesh& mesh, const VECTOR3* positions, int first, int count) {
   // Only the vertices these triangles use: the ones skinned for this draw.
   int used_lo = 0, used_hi = 0;
   UsedRange(mesh, first, count, &used_lo, &used_hi);
@@ -451,8 +458,8 @@ const uint16_t* FrontFacesFirst(const SPODMesh& mesh, const VECTOR3* positions, 
     const float* a = &g_clip_xyw[3 * static_cast<size_t>(tri[0])];
     const float* b = &g_clip_xyw[3 * static_cast<size_t>(tri[1])];
     const float* c = &g_clip_xyw[3 * static_cast<size_t>(tri[2])];
-    const float det = a[0] * (b[1] * c[2] - b[2] * c[1]) - a[1] * (b[0] * c[2] - b[2] * c[0]) +
-                      a[2] * (b[0] * c[1] - b[1] * c[0]);
+    const float det =
+        a[0] * (b[1] * c[2] - b[2] * c[1]) - a[1] * (b[0] * c[2] - b[2] * c[0]) + a[2] * (b[0] * c[1] - b[1] * c[0]);
     if (det * sign >= 0.0f) {
       std::memcpy(&g_front_first[front], tri, 3 * sizeof(uint16_t));
       front += 3;
@@ -519,26 +526,43 @@ bool BlendChangesNothing() {
 
 }  // namespace
 
-void TransVec3TransformWeightedArray(VECTOR3* out, int outStride, const VECTOR3* in, int inStride,
-                                     int count, const unsigned char* bones, int boneStride,
-                                     const float* weights, int weightStride, int slots) {
-  const BlendJob j = {reinterpret_cast<uint8_t*>(out), outStride,
-                      reinterpret_cast<const uint8_t*>(in), inStride,
-                      nullptr, 0, nullptr, 0,
-                      bones, boneStride, reinterpret_cast<const uint8_t*>(weights), weightStride,
-                      slots, false};
+void TransVec3TransformWeightedArray(VECTOR3* out, int outStride, const VECTOR3* in, int inStride, int count,
+                                     const unsigned char* bones, int boneStride, const float* weights, int weightStride,
+                                     int slots) {
+  const BlendJob j = {reinterpret_cast<uint8_t*>(out),
+                      outStride,
+                      reinterpret_cast<const uint8_t*>(in),
+                      inStride,
+                      nullptr,
+                      0,
+                      nullptr,
+                      0,
+                      bones,
+                      boneStride,
+                      reinterpret_cast<const uint8_t*>(weights),
+                      weightStride,
+                      slots,
+                      false};
   Blend(j, 0, count);
 }
 
-void TransVec3TransformWeightedArrayN(VECTOR3* out, int outStride, const VECTOR3* in,
-                                      int inStride, int count, const unsigned char* bones,
-                                      int boneStride, const float* weights, int weightStride,
-                                      int slots) {
-  const BlendJob j = {nullptr, 0, nullptr, 0,
-                      reinterpret_cast<uint8_t*>(out), outStride,
-                      reinterpret_cast<const uint8_t*>(in), inStride,
-                      bones, boneStride, reinterpret_cast<const uint8_t*>(weights), weightStride,
-                      slots, false};
+void TransVec3TransformWeightedArrayN(VECTOR3* out, int outStride, const VECTOR3* in, int inStride, int count,
+                                      const unsigned char* bones, int boneStride, const float* weights,
+                                      int weightStride, int slots) {
+  const BlendJob j = {nullptr,
+                      0,
+                      nullptr,
+                      0,
+                      reinterpret_cast<uint8_t*>(out),
+                      outStride,
+                      reinterpret_cast<const uint8_t*>(in),
+                      inStride,
+                      bones,
+                      boneStride,
+                      reinterpret_cast<const uint8_t*>(weights),
+                      weightStride,
+                      slots,
+                      false};
   Blend(j, 0, count);
 }
 
@@ -555,27 +579,29 @@ bool SkinUseAvx(bool enable) {
   return g_skin_avx;
 }
 
-const VECTOR3* SkinMeshP(const SPODMesh* mesh, int firstTriangle, int triangleCount,
-                         const VECTOR3** normalsOut) {
+const VECTOR3* SkinMeshP(const SPODMesh* mesh, int firstTriangle, int triangleCount, const VECTOR3** normalsOut) {
   const int n = static_cast<int>(mesh->vertexCount);
   EnsureScratch(static_cast<size_t>(n));
   // Only an indexed triangle list draws a part of the mesh; everything else
   // draws (and so needs) every vertex.
   int lo = 0, hi = n;
-  if (mesh->stripCount == 0 && mesh->faces.data)
-    UsedRange(*mesh, firstTriangle, triangleCount, &lo, &hi);
+  if (mesh->stripCount == 0 && mesh->faces.data) UsedRange(*mesh, firstTriangle, triangleCount, &lo, &hi);
   const bool hasNormals = mesh->normals.data != nullptr;
   const bool morphed = Morph(*mesh, lo, hi);
-  BlendJob j = {
-      reinterpret_cast<uint8_t*>(g_skinned_positions.data()), 12,
-      morphed ? reinterpret_cast<const uint8_t*>(g_morphed_positions.data()) : mesh->vertices.data,
-      morphed ? 12 : static_cast<int>(mesh->vertices.stride),
-      hasNormals ? reinterpret_cast<uint8_t*>(g_skinned_normals.data()) : nullptr, 12,
-      morphed ? reinterpret_cast<const uint8_t*>(g_morphed_normals.data()) : mesh->normals.data,
-      morphed ? 12 : static_cast<int>(mesh->normals.stride),
-      mesh->boneIndices.data, static_cast<int>(mesh->boneIndices.stride),
-      mesh->boneWeights.data, static_cast<int>(mesh->boneWeights.stride),
-      static_cast<int>(mesh->boneIndices.componentCount), false};
+  BlendJob j = {reinterpret_cast<uint8_t*>(g_skinned_positions.data()),
+                12,
+                morphed ? reinterpret_cast<const uint8_t*>(g_morphed_positions.data()) : mesh->vertices.data,
+                morphed ? 12 : static_cast<int>(mesh->vertices.stride),
+                hasNormals ? reinterpret_cast<uint8_t*>(g_skinned_normals.data()) : nullptr,
+                12,
+                morphed ? reinterpret_cast<const uint8_t*>(g_morphed_normals.data()) : mesh->normals.data,
+                morphed ? 12 : static_cast<int>(mesh->normals.stride),
+                mesh->boneIndices.data,
+                static_cast<int>(mesh->boneIndices.stride),
+                mesh->boneWeights.data,
+                static_cast<int>(mesh->boneWeights.stride),
+                static_cast<int>(mesh->boneIndices.componentCount),
+                false};
   // Most of a character's vertices follow one or two bones, so leaving out
   // their zero weights halves the work. Whether that was exact is checked
   // afterwards, and only when a slot was left out (never on a mesh whose
@@ -590,8 +616,7 @@ const VECTOR3* SkinMeshP(const SPODMesh* mesh, int firstTriangle, int triangleCo
   return g_skinned_positions.data();
 }
 
-void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triangleCount,
-               EnvLight* light) {
+void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triangleCount, EnvLight* light) {
   const int n = static_cast<int>(mesh->vertexCount);
   const bool indexed = mesh->faces.data != nullptr;
   glEnableClientState(GL_VERTEX_ARRAY);
@@ -607,7 +632,7 @@ void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triang
   uint32_t normalType = 0;
   int normalStride = 0;
   const void* normalData = nullptr;
-  bool normalsPacked = false;  // float[3], 12 bytes apart: what the light reads
+  bool normalsPacked = false;            // float[3], 12 bytes apart: what the light reads
   const void* drawnPositions = nullptr;  // skinned: the blended positions
   if (!skinned && MorphMeshP(mesh)) {
     glVertexPointer(3, GL_FLOAT, 12, g_morphed_positions.data());
@@ -625,12 +650,10 @@ void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triang
     normalType = GLType(nr.type);
     normalStride = nr.stride;
     normalData = nr.data;
-    normalsPacked = nr.type == EPODDataFloat && nr.componentCount == 3 &&
-                    (nr.stride == 12 || nr.stride == 0);
+    normalsPacked = nr.type == EPODDataFloat && nr.componentCount == 3 && (nr.stride == 12 || nr.stride == 0);
   } else {
     const VECTOR3* skinnedNormals = nullptr;
-    const VECTOR3* skinnedPositions =
-        SkinMeshP(mesh, firstTriangle, triangleCount, &skinnedNormals);
+    const VECTOR3* skinnedPositions = SkinMeshP(mesh, firstTriangle, triangleCount, &skinnedNormals);
     glVertexPointer(mesh->vertices.componentCount, GL_FLOAT, 12, skinnedPositions);
     drawnPositions = skinnedPositions;
     // A skinned mesh without normals draws without a normal array rather
@@ -714,8 +737,7 @@ void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triang
 
 namespace {
 
-void DrawNodeBody(CPODScene* scene, SPODNode* node, bool useWorldMatrix, bool bindMaterial,
-                  EnvLight* light) {
+void DrawNodeBody(CPODScene* scene, SPODNode* node, bool useWorldMatrix, bool bindMaterial, EnvLight* light) {
   const SPODMesh* mesh = &scene->meshes[node->meshIndex];
   if (bindMaterial) LoadMaterialI(scene, node->materialIndex);
   glMatrixMode(GL_MODELVIEW);
@@ -759,8 +781,7 @@ void DrawNodeBody(CPODScene* scene, SPODNode* node, bool useWorldMatrix, bool bi
       MatrixMultiply(matrix_palette[j], m, view);
     }
     const int first = bb.batchOffsets[b];
-    const int end = b + 1 < bb.batchCount ? bb.batchOffsets[b + 1]
-                                          : static_cast<int>(mesh->faceCount);
+    const int end = b + 1 < bb.batchCount ? bb.batchOffsets[b + 1] : static_cast<int>(mesh->faceCount);
     DrawMeshP(mesh, true, first, end - first, light);
   }
   glMatrixMode(GL_MODELVIEW);
@@ -769,12 +790,11 @@ void DrawNodeBody(CPODScene* scene, SPODNode* node, bool useWorldMatrix, bool bi
 
 }  // namespace
 
-void DrawNodeP(CPODScene* scene, SPODNode* node, bool useWorldMatrix, bool bindMaterial,
-               EnvLight* light) {
+void DrawNodeP(CPODScene* scene, SPODNode* node, bool useWorldMatrix, bool bindMaterial, EnvLight* light) {
   // A material drawn from both sides is, whatever culling is on; one that
   // tests alpha leaves the test off again after.
-  const bool bothSides = bindMaterial && MaterialDrawsBothSides(scene, node->materialIndex) &&
-                         glIsEnabled(GL_CULL_FACE);
+  const bool bothSides =
+      bindMaterial && MaterialDrawsBothSides(scene, node->materialIndex) && glIsEnabled(GL_CULL_FACE);
   if (bothSides) glDisable(GL_CULL_FACE);
   DrawNodeBody(scene, node, useWorldMatrix, bindMaterial, light);
   if (bothSides) glEnable(GL_CULL_FACE);
@@ -785,8 +805,7 @@ void DrawModelWithEnv(CPODScene* scene, float frame, EnvLight* light) {
   // An empty scene (never loaded, or failed to load) has nothing to draw.
   if (!scene || !scene->evalState || !scene->nodes) return;
   scene->SetFrame(frame);
-  for (uint32_t i = 0; i < scene->meshNodeCount; ++i)
-    DrawNodeP(scene, &scene->nodes[i], true, true, light);
+  for (uint32_t i = 0; i < scene->meshNodeCount; ++i) DrawNodeP(scene, &scene->nodes[i], true, true, light);
 }
 
 void DrawModel(CPODScene* scene, float frame) { DrawModelWithEnv(scene, frame, nullptr); }

@@ -49,13 +49,11 @@ void DrawBackdrop(CPODScene* scene, float frame, const uint8_t* drawn = nullptr)
 void DrawModelWithEnv(CPODScene* scene, float frame, EnvLight* light);
 // Draws one mesh node. With useWorldMatrix the node's world matrix is pushed
 // on the modelview; without it a rigid mesh draws in the caller's modelview.
-void DrawNodeP(CPODScene* scene, SPODNode* node, bool useWorldMatrix, bool bindMaterial,
-               EnvLight* light);
+void DrawNodeP(CPODScene* scene, SPODNode* node, bool useWorldMatrix, bool bindMaterial, EnvLight* light);
 // Draws one mesh. Skinned meshes are blended with matrix_palette first. Only
 // an indexed triangle list honours the triangle range; strips and unindexed
 // meshes draw whole.
-void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triangleCount,
-               EnvLight* light);
+void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triangleCount, EnvLight* light);
 
 // The skinning step of DrawMeshP on its own: blends the positions (and the
 // normals, when the mesh has them) of the vertices that triangles
@@ -67,8 +65,7 @@ void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triang
 // to get there faster it takes a batch's vertices from the ranges the scene
 // made at load, and leaves out a vertex's trailing zero-weight slots
 // whenever that cannot change a bit (see render_mesh.cpp).
-const VECTOR3* SkinMeshP(const SPODMesh* mesh, int firstTriangle, int triangleCount,
-                         const VECTOR3** normalsOut);
+const VECTOR3* SkinMeshP(const SPODMesh* mesh, int firstTriangle, int triangleCount, const VECTOR3** normalsOut);
 
 // The mesh's positions with the morph targets of non-zero weight added, as
 // DrawMeshP draws a rigid mesh, in scratch kept until the next call (normals
@@ -82,12 +79,11 @@ bool SkinUseAvx(bool enable);
 
 // out[i] = sum over slots b of weight[b] * (matrix_palette[bone[b]] * (in[i], 1)).
 // Strides in bytes. Weights are neither skipped when zero nor renormalised.
-void TransVec3TransformWeightedArray(VECTOR3* out, int outStride, const VECTOR3* in, int inStride,
-                                     int count, const unsigned char* bones, int boneStride,
-                                     const float* weights, int weightStride, int slots);
+void TransVec3TransformWeightedArray(VECTOR3* out, int outStride, const VECTOR3* in, int inStride, int count,
+                                     const unsigned char* bones, int boneStride, const float* weights, int weightStride,
+                                     int slots);
 // The same for directions: the translation of the palette matrices is left out,
 // and the result is not renormalised.
-void TransVec3TransformWeightedArrayN(VECTOR3* out, int outStride, const VECTOR3* in,
-                                      int inStride, int count, const unsigned char* bones,
-                                      int boneStride, const float* weights, int weightStride,
-                                      int slots);
+void TransVec3TransformWeightedArrayN(VECTOR3* out, int outStride, const VECTOR3* in, int inStride, int count,
+                                      const unsigned char* bones, int boneStride, const float* weights,
+                                      int weightStride, int slots);

@@ -25,7 +25,7 @@ struct CBoneBatches {
   int32_t* batchBoneCounts;
   int32_t* batchOffsets;
   int32_t batchBoneMax;
-  int32_t batchCount;  // 0 for a rigid mesh
+  int32_t batchCount;                    // 0 for a rigid mesh
   CBatchVertexRange* batchVertexRanges;  // batchVertexRangeCount entries, by first triangle
   int32_t batchVertexRangeCount;
 };

@@ -92,7 +92,7 @@ struct SPODLightEntry {
 enum EPODAlphaMode : uint32_t {
   EPODAlphaByName = 0,
   EPODAlphaOpaque = 1,
-  EPODAlphaMask = 2,   // drawn where alpha >= alphaCutoff
+  EPODAlphaMask = 2,  // drawn where alpha >= alphaCutoff
   EPODAlphaBlend = 3,
 };
 // SPODMaterial::flags.
@@ -118,15 +118,15 @@ struct SPODMaterial {
 };
 
 struct SPODNode {
-  int32_t meshIndex;      // mesh nodes: index into meshes
+  int32_t meshIndex;  // mesh nodes: index into meshes
   char* name;
-  int32_t materialIndex;  // -1 for none
-  int32_t parentIndex;    // -1 for a root
+  int32_t materialIndex;    // -1 for none
+  int32_t parentIndex;      // -1 for a root
   uint32_t animationFlags;  // bit 0 positions, 1 rotations, 2 scales, 3 matrices per frame
-  float* positions;  // 3 floats an entry
-  float* rotations;  // 4 floats an entry (QUATERNION)
-  float* scales;     // 7 floats an entry; the first three are used
-  float* matrices;   // 16 floats an entry; replaces the three above
+  float* positions;         // 3 floats an entry
+  float* rotations;         // 4 floats an entry (QUATERNION)
+  float* scales;            // 7 floats an entry; the first three are used
+  float* matrices;          // 16 floats an entry; replaces the three above
   // 16 floats or null: the inverse of the node's world matrix in the pose its
   // skin was bound in. Without it the bind pose is frame 0.
   float* inverseBind;
@@ -208,12 +208,10 @@ class CPODScene : public SPODScene {
 
   // Reads a scene file into this (empty) scene. With optionsBuffer set, only
   // the export options text is copied out (at most optionsCapacity bytes).
-  bool ReadFromFile(const char* fileName, char* optionsBuffer = nullptr,
-                    unsigned long optionsCapacity = 0);
+  bool ReadFromFile(const char* fileName, char* optionsBuffer = nullptr, unsigned long optionsCapacity = 0);
   // The same from `size` bytes at `data` (a file's contents); the bytes stay
   // the caller's. ReadFromFile loads the file and reads it through here.
-  bool ReadFromMemory(const void* data, size_t size, char* optionsBuffer = nullptr,
-                      unsigned long optionsCapacity = 0);
+  bool ReadFromMemory(const void* data, size_t size, char* optionsBuffer = nullptr, unsigned long optionsCapacity = 0);
   // Why the last read failed, for a message naming the file: "cannot be
   // read (...)", "a face index names no vertex", "a normal is not of unit
   // length" ...; null after a read that succeeded.

@@ -112,9 +112,15 @@ bool ReadDataImpl(CPODData& block, CStreamResource& s, unsigned int tag, bool ow
     if (!s.ReadMarker(t, len)) return false;
     if (t == (tag | kEnd)) return true;
     switch (t) {
-      case pod_tag::kDataType: if (!Fixed(s, len, &block.type, 4)) return false; break;
-      case pod_tag::kDataComponents: if (!Fixed(s, len, &block.componentCount, 4)) return false; break;
-      case pod_tag::kDataStride: if (!Fixed(s, len, &block.stride, 4)) return false; break;
+      case pod_tag::kDataType:
+        if (!Fixed(s, len, &block.type, 4)) return false;
+        break;
+      case pod_tag::kDataComponents:
+        if (!Fixed(s, len, &block.componentCount, 4)) return false;
+        break;
+      case pod_tag::kDataStride:
+        if (!Fixed(s, len, &block.stride, 4)) return false;
+        break;
       case pod_tag::kDataBytes:
         if (ownData) {
           if (!ReadArray(s, len, block.data, ctx)) return false;
@@ -140,25 +146,59 @@ bool ReadNodeImpl(SPODNode& node, CStreamResource& s, ReadContext* ctx) {
     if (!s.ReadMarker(t, len)) return false;
     if (t == (pod_tag::kNode | kEnd)) break;
     switch (t) {
-      case pod_tag::kNodeMesh: if (!Fixed(s, len, &node.meshIndex, 4)) return false; break;
-      case pod_tag::kNodeName: if (!ReadString(s, len, node.name, ctx)) return false; break;
-      case pod_tag::kNodeMaterial: if (!Fixed(s, len, &node.materialIndex, 4)) return false; break;
-      case pod_tag::kNodeParent: if (!Fixed(s, len, &node.parentIndex, 4)) return false; break;
-      case pod_tag::kNodeStaticPosition: if (!Fixed(s, len, pos, 12)) return false; hasStatic = true; break;
-      case pod_tag::kNodeStaticRotation: if (!Fixed(s, len, rot, 16)) return false; hasStatic = true; break;
-      case pod_tag::kNodeStaticScale: if (!Fixed(s, len, scale, 12)) return false; hasStatic = true; break;
-      case pod_tag::kNodePositions: if (!ReadArray(s, len, node.positions, ctx)) return false; break;
-      case pod_tag::kNodeRotations: if (!ReadArray(s, len, node.rotations, ctx)) return false; break;
-      case pod_tag::kNodeScales: if (!ReadArray(s, len, node.scales, ctx)) return false; break;
-      case pod_tag::kNodeMatrices: if (!ReadArray(s, len, node.matrices, ctx)) return false; break;
-      case pod_tag::kNodeAnimationFlags: if (!Fixed(s, len, &node.animationFlags, 4)) return false; break;
-      case pod_tag::kNodeInverseBind: if (!ReadArray(s, len, node.inverseBind, ctx)) return false; break;
+      case pod_tag::kNodeMesh:
+        if (!Fixed(s, len, &node.meshIndex, 4)) return false;
+        break;
+      case pod_tag::kNodeName:
+        if (!ReadString(s, len, node.name, ctx)) return false;
+        break;
+      case pod_tag::kNodeMaterial:
+        if (!Fixed(s, len, &node.materialIndex, 4)) return false;
+        break;
+      case pod_tag::kNodeParent:
+        if (!Fixed(s, len, &node.parentIndex, 4)) return false;
+        break;
+      case pod_tag::kNodeStaticPosition:
+        if (!Fixed(s, len, pos, 12)) return false;
+        hasStatic = true;
+        break;
+      case pod_tag::kNodeStaticRotation:
+        if (!Fixed(s, len, rot, 16)) return false;
+        hasStatic = true;
+        break;
+      case pod_tag::kNodeStaticScale:
+        if (!Fixed(s, len, scale, 12)) return false;
+        hasStatic = true;
+        break;
+      case pod_tag::kNodePositions:
+        if (!ReadArray(s, len, node.positions, ctx)) return false;
+        break;
+      case pod_tag::kNodeRotations:
+        if (!ReadArray(s, len, node.rotations, ctx)) return false;
+        break;
+      case pod_tag::kNodeScales:
+        if (!ReadArray(s, len, node.scales, ctx)) return false;
+        break;
+      case pod_tag::kNodeMatrices:
+        if (!ReadArray(s, len, node.matrices, ctx)) return false;
+        break;
+      case pod_tag::kNodeAnimationFlags:
+        if (!Fixed(s, len, &node.animationFlags, 4)) return false;
+        break;
+      case pod_tag::kNodeInverseBind:
+        if (!ReadArray(s, len, node.inverseBind, ctx)) return false;
+        break;
       default:
         if (!SkipUnknown(s, t, len, pod_tag::kNodeMesh)) return false;
     }
   }
   if (hasStatic) {
-    struct Settle { float*& array; const float* value; unsigned int n; uint32_t bit; };
+    struct Settle {
+      float*& array;
+      const float* value;
+      unsigned int n;
+      uint32_t bit;
+    };
     Settle settle[3] = {{node.positions, pos, 3, 1u}, {node.rotations, rot, 4, 2u}, {node.scales, scale, 7, 4u}};
     for (Settle& st : settle) {
       if (st.array) {
@@ -181,12 +221,23 @@ bool ReadCamera(SPODCameraEntry& c, CStreamResource& s, ReadContext* ctx) {
     if (!s.ReadMarker(t, len)) return false;
     if (t == (pod_tag::kCamera | kEnd)) return true;
     switch (t) {
-      case pod_tag::kCameraTarget: if (!Fixed(s, len, &c.targetIndex, 4)) return false; break;
-      case pod_tag::kCameraFieldOfView: if (!Fixed(s, len, &c.fieldOfView, 4)) return false; break;
-      case pod_tag::kCameraFar: if (!Fixed(s, len, &c.farDistance, 4)) return false; break;
-      case pod_tag::kCameraNear: if (!Fixed(s, len, &c.nearDistance, 4)) return false; break;
-      case pod_tag::kCameraFieldOfViewAnimation: if (!ReadArray(s, len, c.fieldOfViewAnimation, ctx)) return false; break;
-      default: if (!SkipUnknown(s, t, len, pod_tag::kCameraTarget)) return false;
+      case pod_tag::kCameraTarget:
+        if (!Fixed(s, len, &c.targetIndex, 4)) return false;
+        break;
+      case pod_tag::kCameraFieldOfView:
+        if (!Fixed(s, len, &c.fieldOfView, 4)) return false;
+        break;
+      case pod_tag::kCameraFar:
+        if (!Fixed(s, len, &c.farDistance, 4)) return false;
+        break;
+      case pod_tag::kCameraNear:
+        if (!Fixed(s, len, &c.nearDistance, 4)) return false;
+        break;
+      case pod_tag::kCameraFieldOfViewAnimation:
+        if (!ReadArray(s, len, c.fieldOfViewAnimation, ctx)) return false;
+        break;
+      default:
+        if (!SkipUnknown(s, t, len, pod_tag::kCameraTarget)) return false;
     }
   }
 }
@@ -197,10 +248,17 @@ bool ReadLight(SPODLightEntry& l, CStreamResource& s) {
     if (!s.ReadMarker(t, len)) return false;
     if (t == (pod_tag::kLight | kEnd)) return true;
     switch (t) {
-      case pod_tag::kLightTarget: if (!Fixed(s, len, &l.targetIndex, 4)) return false; break;
-      case pod_tag::kLightColour: if (!Fixed(s, len, l.colour, 12)) return false; break;
-      case pod_tag::kLightType: if (!Fixed(s, len, &l.lightType, 4)) return false; break;
-      default: if (!SkipUnknown(s, t, len, pod_tag::kLightTarget)) return false;
+      case pod_tag::kLightTarget:
+        if (!Fixed(s, len, &l.targetIndex, 4)) return false;
+        break;
+      case pod_tag::kLightColour:
+        if (!Fixed(s, len, l.colour, 12)) return false;
+        break;
+      case pod_tag::kLightType:
+        if (!Fixed(s, len, &l.lightType, 4)) return false;
+        break;
+      default:
+        if (!SkipUnknown(s, t, len, pod_tag::kLightTarget)) return false;
     }
   }
 }
@@ -224,19 +282,44 @@ bool ReadMaterial(SPODMaterial& m, CStreamResource& s, ReadContext* ctx) {
     if (!s.ReadMarker(t, len)) return false;
     if (t == (pod_tag::kMaterial | kEnd)) return true;
     switch (t) {
-      case pod_tag::kMaterialName: if (!ReadString(s, len, m.name, ctx)) return false; break;
-      case pod_tag::kMaterialTexture: if (!Fixed(s, len, &m.textureIndex, 4)) return false; break;
-      case pod_tag::kMaterialOpacity: if (!Fixed(s, len, &m.opacity, 4)) return false; break;
-      case pod_tag::kMaterialAmbient: if (!Fixed(s, len, m.ambient, 12)) return false; break;
-      case pod_tag::kMaterialDiffuse: if (!Fixed(s, len, m.diffuse, 12)) return false; break;
-      case pod_tag::kMaterialSpecular: if (!Fixed(s, len, m.specular, 12)) return false; break;
-      case pod_tag::kMaterialShininess: if (!Fixed(s, len, &m.shininess, 4)) return false; break;
-      case pod_tag::kMaterialEffectFile: if (!ReadString(s, len, m.effectFile, ctx)) return false; break;
-      case pod_tag::kMaterialEffectName: if (!ReadString(s, len, m.effectName, ctx)) return false; break;
-      case pod_tag::kMaterialAlphaMode: if (!Fixed(s, len, &m.alphaMode, 4)) return false; break;
-      case pod_tag::kMaterialAlphaCutoff: if (!Fixed(s, len, &m.alphaCutoff, 4)) return false; break;
-      case pod_tag::kMaterialFlags: if (!Fixed(s, len, &m.flags, 4)) return false; break;
-      default: if (!SkipUnknown(s, t, len, pod_tag::kMaterialName)) return false;
+      case pod_tag::kMaterialName:
+        if (!ReadString(s, len, m.name, ctx)) return false;
+        break;
+      case pod_tag::kMaterialTexture:
+        if (!Fixed(s, len, &m.textureIndex, 4)) return false;
+        break;
+      case pod_tag::kMaterialOpacity:
+        if (!Fixed(s, len, &m.opacity, 4)) return false;
+        break;
+      case pod_tag::kMaterialAmbient:
+        if (!Fixed(s, len, m.ambient, 12)) return false;
+        break;
+      case pod_tag::kMaterialDiffuse:
+        if (!Fixed(s, len, m.diffuse, 12)) return false;
+        break;
+      case pod_tag::kMaterialSpecular:
+        if (!Fixed(s, len, m.specular, 12)) return false;
+        break;
+      case pod_tag::kMaterialShininess:
+        if (!Fixed(s, len, &m.shininess, 4)) return false;
+        break;
+      case pod_tag::kMaterialEffectFile:
+        if (!ReadString(s, len, m.effectFile, ctx)) return false;
+        break;
+      case pod_tag::kMaterialEffectName:
+        if (!ReadString(s, len, m.effectName, ctx)) return false;
+        break;
+      case pod_tag::kMaterialAlphaMode:
+        if (!Fixed(s, len, &m.alphaMode, 4)) return false;
+        break;
+      case pod_tag::kMaterialAlphaCutoff:
+        if (!Fixed(s, len, &m.alphaCutoff, 4)) return false;
+        break;
+      case pod_tag::kMaterialFlags:
+        if (!Fixed(s, len, &m.flags, 4)) return false;
+        break;
+      default:
+        if (!SkipUnknown(s, t, len, pod_tag::kMaterialName)) return false;
     }
   }
 }
@@ -261,14 +344,21 @@ bool ReadMorph(SPODMorph& m, CStreamResource& s, ReadContext* ctx) {
     if (!s.ReadMarker(t, len)) return false;
     if (t == (pod_tag::kMeshMorph | kEnd)) return true;
     switch (t) {
-      case pod_tag::kMorphName: if (!ReadString(s, len, m.name, ctx)) return false; break;
-      case pod_tag::kMorphWeight: if (!Fixed(s, len, &m.weight, 4)) return false; break;
+      case pod_tag::kMorphName:
+        if (!ReadString(s, len, m.name, ctx)) return false;
+        break;
+      case pod_tag::kMorphWeight:
+        if (!Fixed(s, len, &m.weight, 4)) return false;
+        break;
       case pod_tag::kMorphIndices:
         if (!ReadArray(s, len, m.indices, ctx)) return false;
         m.count = len / 4;
         break;
-      case pod_tag::kMorphDeltas: if (!ReadArray(s, len, m.deltas, ctx)) return false; break;
-      default: if (!SkipUnknown(s, t, len, pod_tag::kMorphName)) return false;
+      case pod_tag::kMorphDeltas:
+        if (!ReadArray(s, len, m.deltas, ctx)) return false;
+        break;
+      default:
+        if (!SkipUnknown(s, t, len, pod_tag::kMorphName)) return false;
     }
   }
 }
@@ -282,8 +372,12 @@ bool ReadMesh(SPODMesh& m, CStreamResource& s, ReadContext* ctx) {
       return (uvwRead == m.uvwCount || No("fewer texture coordinate sets than it says")) &&
              (morphsRead == m.morphCount || No("fewer morph targets than it says"));
     switch (t) {
-      case pod_tag::kMeshVertexCount: if (!Fixed(s, len, &m.vertexCount, 4)) return false; break;
-      case pod_tag::kMeshFaceCount: if (!Fixed(s, len, &m.faceCount, 4)) return false; break;
+      case pod_tag::kMeshVertexCount:
+        if (!Fixed(s, len, &m.vertexCount, 4)) return false;
+        break;
+      case pod_tag::kMeshFaceCount:
+        if (!Fixed(s, len, &m.faceCount, 4)) return false;
+        break;
       case pod_tag::kMeshUvwCount: {
         uint32_t n;
         if (!Fixed(s, len, &n, 4)) return false;
@@ -296,36 +390,71 @@ bool ReadMesh(SPODMesh& m, CStreamResource& s, ReadContext* ctx) {
         m.uvwCount = n;
         break;
       }
-      case pod_tag::kMeshFaces: if (!ReadDataImpl(m.faces, s, t, true, ctx)) return false; break;
-      case pod_tag::kMeshStripLengths: if (!ReadArray(s, len, m.stripLengths, ctx)) return false; break;
-      case pod_tag::kMeshStripCount: if (!Fixed(s, len, &m.stripCount, 4)) return false; break;
-      case pod_tag::kMeshVertices: if (!ReadDataImpl(m.vertices, s, t, true, ctx)) return false; break;
-      case pod_tag::kMeshNormals: if (!ReadDataImpl(m.normals, s, t, true, ctx)) return false; break;
-      case pod_tag::kMeshTangents: if (!ReadDataImpl(m.tangents, s, t, true, ctx)) return false; break;
-      case pod_tag::kMeshBinormals: if (!ReadDataImpl(m.binormals, s, t, true, ctx)) return false; break;
+      case pod_tag::kMeshFaces:
+        if (!ReadDataImpl(m.faces, s, t, true, ctx)) return false;
+        break;
+      case pod_tag::kMeshStripLengths:
+        if (!ReadArray(s, len, m.stripLengths, ctx)) return false;
+        break;
+      case pod_tag::kMeshStripCount:
+        if (!Fixed(s, len, &m.stripCount, 4)) return false;
+        break;
+      case pod_tag::kMeshVertices:
+        if (!ReadDataImpl(m.vertices, s, t, true, ctx)) return false;
+        break;
+      case pod_tag::kMeshNormals:
+        if (!ReadDataImpl(m.normals, s, t, true, ctx)) return false;
+        break;
+      case pod_tag::kMeshTangents:
+        if (!ReadDataImpl(m.tangents, s, t, true, ctx)) return false;
+        break;
+      case pod_tag::kMeshBinormals:
+        if (!ReadDataImpl(m.binormals, s, t, true, ctx)) return false;
+        break;
       case pod_tag::kMeshUvw:
         if (uvwRead >= m.uvwCount) return No("more texture coordinate sets than it says");
         if (!ReadDataImpl(m.uvws[uvwRead++], s, t, true, ctx)) return false;
         break;
-      case pod_tag::kMeshColours: if (!ReadDataImpl(m.colours, s, t, true, ctx)) return false; break;
-      case pod_tag::kMeshBoneIndices: if (!ReadDataImpl(m.boneIndices, s, t, true, ctx)) return false; break;
-      case pod_tag::kMeshBoneWeights: if (!ReadDataImpl(m.boneWeights, s, t, true, ctx)) return false; break;
+      case pod_tag::kMeshColours:
+        if (!ReadDataImpl(m.colours, s, t, true, ctx)) return false;
+        break;
+      case pod_tag::kMeshBoneIndices:
+        if (!ReadDataImpl(m.boneIndices, s, t, true, ctx)) return false;
+        break;
+      case pod_tag::kMeshBoneWeights:
+        if (!ReadDataImpl(m.boneWeights, s, t, true, ctx)) return false;
+        break;
       case pod_tag::kMeshInterleaved:
         // Offsets into an interleaved block are never turned into addresses,
         // and drawing would follow them as pointers: such a mesh is refused.
         return No("a mesh of interleaved data, which is not read");
-      case pod_tag::kMeshBatches: if (!ReadArray(s, len, m.boneBatches.batches, ctx)) return false; break;
-      case pod_tag::kMeshBatchBoneCounts: if (!ReadArray(s, len, m.boneBatches.batchBoneCounts, ctx)) return false; break;
-      case pod_tag::kMeshBatchOffsets: if (!ReadArray(s, len, m.boneBatches.batchOffsets, ctx)) return false; break;
-      case pod_tag::kMeshBatchBoneMax: if (!Fixed(s, len, &m.boneBatches.batchBoneMax, 4)) return false; break;
-      case pod_tag::kMeshBatchCount: if (!Fixed(s, len, &m.boneBatches.batchCount, 4)) return false; break;
-      case pod_tag::kMeshClosedFaces: if (!Fixed(s, len, &m.closedFaces, 4)) return false; break;
-      case pod_tag::kMeshMorphCount: if (!ReadCount(s, len, m.morphCount, m.morphs)) return false; break;
+      case pod_tag::kMeshBatches:
+        if (!ReadArray(s, len, m.boneBatches.batches, ctx)) return false;
+        break;
+      case pod_tag::kMeshBatchBoneCounts:
+        if (!ReadArray(s, len, m.boneBatches.batchBoneCounts, ctx)) return false;
+        break;
+      case pod_tag::kMeshBatchOffsets:
+        if (!ReadArray(s, len, m.boneBatches.batchOffsets, ctx)) return false;
+        break;
+      case pod_tag::kMeshBatchBoneMax:
+        if (!Fixed(s, len, &m.boneBatches.batchBoneMax, 4)) return false;
+        break;
+      case pod_tag::kMeshBatchCount:
+        if (!Fixed(s, len, &m.boneBatches.batchCount, 4)) return false;
+        break;
+      case pod_tag::kMeshClosedFaces:
+        if (!Fixed(s, len, &m.closedFaces, 4)) return false;
+        break;
+      case pod_tag::kMeshMorphCount:
+        if (!ReadCount(s, len, m.morphCount, m.morphs)) return false;
+        break;
       case pod_tag::kMeshMorph:
         if (morphsRead >= m.morphCount) return No("more morph targets than it says");
         if (!ReadMorph(m.morphs[morphsRead++], s, ctx)) return false;
         break;
-      default: if (!SkipUnknown(s, t, len, pod_tag::kMeshVertexCount)) return false;
+      default:
+        if (!SkipUnknown(s, t, len, pod_tag::kMeshVertexCount)) return false;
     }
   }
 }
@@ -333,8 +462,8 @@ bool ReadMesh(SPODMesh& m, CStreamResource& s, ReadContext* ctx) {
 // ---- checks after a complete read ---------------------------------------------
 
 bool IsGLArrayType(uint32_t type) {
-  return type == EPODDataFloat || type == EPODDataFixed16_16 || type == EPODDataShort ||
-         type == EPODDataShortNorm || type == EPODDataByte || type == EPODDataByteNorm;
+  return type == EPODDataFloat || type == EPODDataFixed16_16 || type == EPODDataShort || type == EPODDataShortNorm ||
+         type == EPODDataByte || type == EPODDataByteNorm;
 }
 
 // A per-vertex block holds `count` vertices of `components` values each.
@@ -666,8 +795,7 @@ bool CPODScene::ReadFromFile(const char* fileName, char* optionsBuffer, unsigned
   return ReadFromMemory(file.StringPtr(), file.Size(), optionsBuffer, optionsCapacity);
 }
 
-bool CPODScene::ReadFromMemory(const void* data, size_t size, char* optionsBuffer,
-                               unsigned long optionsCapacity) {
+bool CPODScene::ReadFromMemory(const void* data, size_t size, char* optionsBuffer, unsigned long optionsCapacity) {
   // Stream positions are 32-bit, as in a file of ours.
   CSourceStream stream;
   if (size >= 0xFFFFFFFFu || !stream.InitFromMemory(data, static_cast<unsigned int>(size))) return false;
@@ -692,8 +820,7 @@ bool CPODScene::ReadFromMemory(const void* data, size_t size, char* optionsBuffe
     if (!stream.ReadMarker(tag, len)) break;  // end of the data
     if (tag == pod_tag::kVersion) {
       char v[11];
-      if (len != 11 || !stream.Read(v, 11) || std::memcmp(v, "AB.POD.2.0", 11) != 0)
-        return fail(kNoVersion);
+      if (len != 11 || !stream.Read(v, 11) || std::memcmp(v, "AB.POD.2.0", 11) != 0) return fail(kNoVersion);
       versionSeen = true;
     } else if (tag == pod_tag::kScene) {
       if (optionsMode) continue;  // the scene's blocks are then skipped one by one
@@ -709,30 +836,59 @@ bool CPODScene::ReadFromMemory(const void* data, size_t size, char* optionsBuffe
         }
         bool ok = true;
         switch (tag) {
-          case pod_tag::kBackgroundColour: ok = Fixed(stream, len, backgroundColour, 12); break;
-          case pod_tag::kAmbientColour: ok = Fixed(stream, len, ambientColour, 12); break;
-          case pod_tag::kCameraCount: ok = ReadCount(stream, len, cameraCount, cameras); break;
-          case pod_tag::kLightCount: ok = ReadCount(stream, len, lightCount, lights); break;
-          case pod_tag::kMeshCount: ok = ReadCount(stream, len, meshCount, meshes); break;
-          case pod_tag::kNodeCount: ok = ReadCount(stream, len, nodeCount, nodes); break;
-          case pod_tag::kMeshNodeCount: ok = Fixed(stream, len, &meshNodeCount, 4); break;
-          case pod_tag::kTextureCount: ok = ReadCount(stream, len, textureCount, textures); break;
-          case pod_tag::kMaterialCount: ok = ReadCount(stream, len, materialCount, materials); break;
-          case pod_tag::kFrameCount: ok = Fixed(stream, len, &frameCount, 4); break;
+          case pod_tag::kBackgroundColour:
+            ok = Fixed(stream, len, backgroundColour, 12);
+            break;
+          case pod_tag::kAmbientColour:
+            ok = Fixed(stream, len, ambientColour, 12);
+            break;
+          case pod_tag::kCameraCount:
+            ok = ReadCount(stream, len, cameraCount, cameras);
+            break;
+          case pod_tag::kLightCount:
+            ok = ReadCount(stream, len, lightCount, lights);
+            break;
+          case pod_tag::kMeshCount:
+            ok = ReadCount(stream, len, meshCount, meshes);
+            break;
+          case pod_tag::kNodeCount:
+            ok = ReadCount(stream, len, nodeCount, nodes);
+            break;
+          case pod_tag::kMeshNodeCount:
+            ok = Fixed(stream, len, &meshNodeCount, 4);
+            break;
+          case pod_tag::kTextureCount:
+            ok = ReadCount(stream, len, textureCount, textures);
+            break;
+          case pod_tag::kMaterialCount:
+            ok = ReadCount(stream, len, materialCount, materials);
+            break;
+          case pod_tag::kFrameCount:
+            ok = Fixed(stream, len, &frameCount, 4);
+            break;
           case pod_tag::kCamera:
             ok = more(camsRead, cameraCount) && ReadCamera(cameras[camsRead++], stream, &ctx);
             break;
-          case pod_tag::kLight: ok = more(lightsRead, lightCount) && ReadLight(lights[lightsRead++], stream); break;
-          case pod_tag::kMesh: ok = more(meshesRead, meshCount) && ReadMesh(meshes[meshesRead++], stream, &ctx); break;
-          case pod_tag::kNode: ok = more(nodesRead, nodeCount) && ReadNodeImpl(nodes[nodesRead++], stream, &ctx); break;
+          case pod_tag::kLight:
+            ok = more(lightsRead, lightCount) && ReadLight(lights[lightsRead++], stream);
+            break;
+          case pod_tag::kMesh:
+            ok = more(meshesRead, meshCount) && ReadMesh(meshes[meshesRead++], stream, &ctx);
+            break;
+          case pod_tag::kNode:
+            ok = more(nodesRead, nodeCount) && ReadNodeImpl(nodes[nodesRead++], stream, &ctx);
+            break;
           case pod_tag::kTexture:
             ok = more(texsRead, textureCount) && ReadTexture(textures[texsRead++], stream, &ctx);
             break;
           case pod_tag::kMaterial:
             ok = more(matsRead, materialCount) && ReadMaterial(materials[matsRead++], stream, &ctx);
             break;
-          case pod_tag::kFlags: ok = Fixed(stream, len, &flags, 4); break;
-          default: ok = SkipUnknown(stream, tag, len, pod_tag::kBackgroundColour);
+          case pod_tag::kFlags:
+            ok = Fixed(stream, len, &flags, 4);
+            break;
+          default:
+            ok = SkipUnknown(stream, tag, len, pod_tag::kBackgroundColour);
         }
         if (!ok) return fail();
       }

@@ -2,11 +2,11 @@
 
 #include "scene/PODTags.h"
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -58,7 +58,8 @@ void WriteMesh(Out& o, const SPODMesh& m) {
     o.u32(pod_tag::kMeshStripCount, m.stripCount);
     if (m.stripLengths) o.leaf(pod_tag::kMeshStripLengths, m.stripLengths, (size_t)m.stripCount * 4);
   }
-  const size_t faceBytes = (size_t)PODIndexCount(m) * (PODDataTypeSize(m.faces.type) ? PODDataTypeSize(m.faces.type) : 2);
+  const size_t faceBytes =
+      (size_t)PODIndexCount(m) * (PODDataTypeSize(m.faces.type) ? PODDataTypeSize(m.faces.type) : 2);
   WriteData(o, pod_tag::kMeshFaces, m.faces, faceBytes);
   WriteData(o, pod_tag::kMeshVertices, m.vertices, PODDataBytes(m.vertices, m.vertexCount));
   WriteData(o, pod_tag::kMeshNormals, m.normals, PODDataBytes(m.normals, m.vertexCount));
@@ -158,7 +159,8 @@ bool PODWriteToBuffer(const SPODScene& s, std::vector<uint8_t>& out, const PODWr
   out.clear();
   Out o{out};
   o.leaf(pod_tag::kVersion, "AB.POD.2.0", 11);
-  if (opt.exportOptions && !opt.optionsAfterScene) o.leaf(pod_tag::kExportOptions, opt.exportOptions, opt.exportOptionsLength);
+  if (opt.exportOptions && !opt.optionsAfterScene)
+    o.leaf(pod_tag::kExportOptions, opt.exportOptions, opt.exportOptionsLength);
   o.begin(pod_tag::kScene);
   o.leaf(pod_tag::kBackgroundColour, s.backgroundColour, 12);
   o.leaf(pod_tag::kAmbientColour, s.ambientColour, 12);
@@ -178,7 +180,8 @@ bool PODWriteToBuffer(const SPODScene& s, std::vector<uint8_t>& out, const PODWr
     o.leaf(pod_tag::kCameraFieldOfView, &c.fieldOfView, 4);
     o.leaf(pod_tag::kCameraFar, &c.farDistance, 4);
     o.leaf(pod_tag::kCameraNear, &c.nearDistance, 4);
-    if (c.fieldOfViewAnimation) o.leaf(pod_tag::kCameraFieldOfViewAnimation, c.fieldOfViewAnimation, (size_t)s.frameCount * 4);
+    if (c.fieldOfViewAnimation)
+      o.leaf(pod_tag::kCameraFieldOfViewAnimation, c.fieldOfViewAnimation, (size_t)s.frameCount * 4);
     o.end(pod_tag::kCamera);
   }
   for (uint32_t i = 0; i < s.lightCount; ++i) {
@@ -216,7 +219,8 @@ bool PODWriteToBuffer(const SPODScene& s, std::vector<uint8_t>& out, const PODWr
     o.end(pod_tag::kMaterial);
   }
   o.end(pod_tag::kScene);
-  if (opt.exportOptions && opt.optionsAfterScene) o.leaf(pod_tag::kExportOptions, opt.exportOptions, opt.exportOptionsLength);
+  if (opt.exportOptions && opt.optionsAfterScene)
+    o.leaf(pod_tag::kExportOptions, opt.exportOptions, opt.exportOptionsLength);
   return true;
 }
 

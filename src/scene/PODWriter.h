@@ -36,8 +36,7 @@ struct PODWriteOptions {
 bool PODWriteToBuffer(const SPODScene& scene, std::vector<uint8_t>& out,
                       const PODWriteOptions& options = PODWriteOptions());
 // Writes through a temporary file and a rename, so a reader never sees half a file.
-bool PODWriteToFile(const SPODScene& scene, const char* path,
-                    const PODWriteOptions& options = PODWriteOptions());
+bool PODWriteToFile(const SPODScene& scene, const char* path, const PODWriteOptions& options = PODWriteOptions());
 
 // Bytes the reader needs for the data block of a mesh with `count` vertices
 // (0 when the block has no data).

@@ -115,9 +115,8 @@ MeshShells FindShells(const SPODMesh& mesh) {
   };
   for (uint32_t t = 0; t < faces; ++t) {
     const auto a = at(idx[3 * t]), b = at(idx[3 * t + 1]), c = at(idx[3 * t + 2]);
-    volume[Find(parent, corner[idx[3 * t]])] += a[0] * (b[1] * c[2] - b[2] * c[1]) -
-                                                 a[1] * (b[0] * c[2] - b[2] * c[0]) +
-                                                 a[2] * (b[0] * c[1] - b[1] * c[0]);
+    volume[Find(parent, corner[idx[3 * t]])] +=
+        a[0] * (b[1] * c[2] - b[2] * c[1]) - a[1] * (b[0] * c[2] - b[2] * c[0]) + a[2] * (b[0] * c[1] - b[1] * c[0]);
   }
   std::vector<char> used(ids + 1, 0);
   for (uint32_t t = 0; t < faces; ++t) {

@@ -47,8 +47,8 @@ void SoundLog(const char* fmt, ...) {
 
 static uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 static uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+         (static_cast<uint32_t>(p[3]) << 24);
 }
 
 // Decoded sample count beyond which a file is no "short sound" (128 MiB of
@@ -75,8 +75,7 @@ static float DecodeSample(const uint8_t* p, int tag, int bits) {
     case 16:
       return static_cast<int16_t>(Le16(p)) / 32768.0f;
     case 24: {
-      int32_t v = static_cast<int32_t>(static_cast<uint32_t>(p[0]) << 8 |
-                                       static_cast<uint32_t>(p[1]) << 16 |
+      int32_t v = static_cast<int32_t>(static_cast<uint32_t>(p[0]) << 8 | static_cast<uint32_t>(p[1]) << 16 |
                                        static_cast<uint32_t>(p[2]) << 24);
       return static_cast<float>(v / 2147483648.0);
     }
@@ -87,8 +86,7 @@ static float DecodeSample(const uint8_t* p, int tag, int bits) {
 
 SoundStatus SoundDecodeWAV(const uint8_t* data, size_t size, SoundPCM* out) {
   *out = SoundPCM();
-  if (!data || size < 12 || std::memcmp(data, "RIFF", 4) != 0 ||
-      std::memcmp(data + 8, "WAVE", 4) != 0)
+  if (!data || size < 12 || std::memcmp(data, "RIFF", 4) != 0 || std::memcmp(data + 8, "WAVE", 4) != 0)
     return kSoundErrNotWave;
   // The RIFF size may understate the file (trailing junk is ignored) but a
   // RIFF size beyond the file means the file was cut short.
@@ -188,8 +186,7 @@ std::string SoundProblem(const char* path, int32_t status) {
 
 float* SoundResampleStereo(const SoundPCM& pcm, uint32_t rate, uint32_t* frames) {
   *frames = 0;
-  if (!pcm.samples || pcm.frames == 0 || pcm.rate == 0 || pcm.channels == 0 || rate == 0)
-    return nullptr;
+  if (!pcm.samples || pcm.frames == 0 || pcm.rate == 0 || pcm.channels == 0 || rate == 0) return nullptr;
   const uint64_t n = (static_cast<uint64_t>(pcm.frames) * rate + pcm.rate - 1) / pcm.rate;
   if (n > UINT32_MAX / 2) return nullptr;
   float* mix = static_cast<float*>(std::malloc((n * 2 + 2) * sizeof(float)));
@@ -230,7 +227,7 @@ enum Backend { kTicks, kSDL, kSilent, kLater };
 struct Sound {
   float* mix = nullptr;  // SDL: stereo floats at the device rate
   uint32_t mix_frames = 0;
-  SoundPCM pcm;          // made before the device opened: mixed at the first play after
+  SoundPCM pcm;  // made before the device opened: mixed at the first play after
   int duration_ticks = 1;
   double seconds = 0;  // the sound's length
   float gain = 1;
@@ -252,7 +249,7 @@ struct Voice {
   float gain = 1;        // where the level glides to
   float level = 1;       // the gain in force, per sample
   long long start_tick = 0;
-  double offset = 0;     // seconds into the sound at start_tick
+  double offset = 0;  // seconds into the sound at start_tick
 };
 
 Backend g_backend = kTicks;
@@ -527,8 +524,7 @@ void SoundServiceSetMasterGain(float gain) {
 
 float SoundServiceMasterGain() { return g_master; }
 
-int32_t SoundServiceAddCompletion(SystemSoundID sound, SystemSoundCompletionProc proc,
-                                  void* client_data) {
+int32_t SoundServiceAddCompletion(SystemSoundID sound, SystemSoundCompletionProc proc, void* client_data) {
   auto it = g_sounds.find(sound);
   if (it == g_sounds.end()) return kSoundErrNoService;
   it->second.proc = proc;

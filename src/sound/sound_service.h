@@ -93,8 +93,7 @@ void SoundServiceShutdown();
 // The operations SoundEffect relies on.
 int32_t SoundServiceCreate(const char* path, SystemSoundID* out);
 void SoundServicePlay(SystemSoundID sound);  // restarts a sound already playing
-int32_t SoundServiceAddCompletion(SystemSoundID sound, SystemSoundCompletionProc proc,
-                                  void* client_data);
+int32_t SoundServiceAddCompletion(SystemSoundID sound, SystemSoundCompletionProc proc, void* client_data);
 void SoundServiceRemoveCompletion(SystemSoundID sound);
 int32_t SoundServiceDispose(SystemSoundID sound);
 // True from a play's start until its end was delivered by a pump.

@@ -7,9 +7,9 @@
 namespace {
 
 // Far past any real value, yet small enough that squares stay finite.
-const float kMaxParam = 1.0e4f;    // stiffness, gravity power
-const float kMaxLength = 1.0e6f;   // offsets, tails, radii
-const float kMaxAccel = 1000.0f;   // external acceleration, about 100 g
+const float kMaxParam = 1.0e4f;     // stiffness, gravity power
+const float kMaxLength = 1.0e6f;    // offsets, tails, radii
+const float kMaxAccel = 1000.0f;    // external acceleration, about 100 g
 const float kMovingSpeed = 0.001f;  // a millimetre a second
 // Rounds of pushing a tail out of the colliders it tests: one pushes it out
 // of each in turn; another catches a push into a neighbour.
@@ -62,8 +62,7 @@ Quat FromTo(V3 a, V3 b) {
 }
 
 V3 Point(const MATRIX& m, V3 p) {
-  return {m.f[0] * p.x + m.f[4] * p.y + m.f[8] * p.z + m.f[12],
-          m.f[1] * p.x + m.f[5] * p.y + m.f[9] * p.z + m.f[13],
+  return {m.f[0] * p.x + m.f[4] * p.y + m.f[8] * p.z + m.f[12], m.f[1] * p.x + m.f[5] * p.y + m.f[9] * p.z + m.f[13],
           m.f[2] * p.x + m.f[6] * p.y + m.f[10] * p.z + m.f[14]};
 }
 V3 Vector(const MATRIX& m, V3 v) {
@@ -102,9 +101,7 @@ bool Invert(const MATRIX& m, MATRIX* out) {
 }
 
 // parent x local, both affine.
-void Compose(const MATRIX& parent, const MATRIX& local, MATRIX* out) {
-  MatrixMultiply(*out, local, parent);
-}
+void Compose(const MATRIX& parent, const MATRIX& local, MATRIX* out) { MatrixMultiply(*out, local, parent); }
 
 const MATRIX& Identity() {
   static const MATRIX m = [] {
@@ -210,9 +207,7 @@ void PlaceColliders(SpringState* s, const MATRIX* nodes) {
 
 // Whether a value is a finite number no larger than `limit` either way.
 bool Within(float v, float limit) { return std::fabs(v) <= limit; }
-bool Within3(const float* v, float limit) {
-  return Within(v[0], limit) && Within(v[1], limit) && Within(v[2], limit);
-}
+bool Within3(const float* v, float limit) { return Within(v[0], limit) && Within(v[1], limit) && Within(v[2], limit); }
 float Clamp(float v, float lo, float hi) { return std::min(hi, std::max(lo, v)); }
 
 std::string Problem(const char* what, size_t index, const char* issue) {
@@ -271,9 +266,9 @@ void RestOut(SpringState* s, size_t i, const MATRIX& parent) {
 
 void SpringsLocalMatrix(const float t[3], const float q[4], const float s[3], MATRIX* out) {
   const float x = q[0], y = q[1], z = q[2], w = q[3];
-  const float r[9] = {1 - 2 * (y * y + z * z), 2 * (x * y + w * z), 2 * (x * z - w * y),
+  const float r[9] = {1 - 2 * (y * y + z * z), 2 * (x * y + w * z),     2 * (x * z - w * y),
                       2 * (x * y - w * z),     1 - 2 * (x * x + z * z), 2 * (y * z + w * x),
-                      2 * (x * z + w * y),     2 * (y * z - w * x), 1 - 2 * (x * x + y * y)};
+                      2 * (x * z + w * y),     2 * (y * z - w * x),     1 - 2 * (x * x + y * y)};
   float* m = out->f;
   for (int k = 0; k < 3; ++k) {
     for (int row = 0; row < 3; ++row) m[4 * k + row] = r[3 * k + row] * s[k];
@@ -300,8 +295,10 @@ bool SpringsInit(SpringState* state, const SpringSetup& setup, std::string* erro
     j.gravity_power = Clamp(j.gravity_power, 0, kMaxParam);
     j.hit_radius = Clamp(j.hit_radius, 0, kMaxLength);
     const float g = Len(Load(j.gravity_dir));
-    if (g > 0) Store(Load(j.gravity_dir) * (1.0f / g), j.gravity_dir);
-    else j.gravity_power = 0;
+    if (g > 0)
+      Store(Load(j.gravity_dir) * (1.0f / g), j.gravity_dir);
+    else
+      j.gravity_power = 0;
     Quat q = Normalized(RestRotation(j));
     std::copy(&q.x, &q.x + 4, j.rotation);
   }
@@ -342,7 +339,7 @@ bool SpringsStep(SpringState* state, const MATRIX* nodes, size_t count, const fl
 
   for (size_t i = 0; i < setup.joints.size(); ++i) {
     const SpringJoint& j = setup.joints[i];
-    const MATRIX& parent = j.parent_joint >= 0 ? s.world[j.parent_joint]
+    const MATRIX& parent = j.parent_joint >= 0  ? s.world[j.parent_joint]
                            : j.parent_node >= 0 ? nodes[j.parent_node]
                                                 : Identity();
     if (!Sways(j)) {

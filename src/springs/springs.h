@@ -55,9 +55,9 @@
 constexpr float kSpringsTick = 1.0f / 30.0f;
 
 struct SpringJoint {
-  int parent_joint = -1;  // an earlier joint it hangs from, or -1
-  int parent_node = -1;   // else the fixed node it hangs from, or -1: the world frame
-  float offset[3] = {0, 0, 0};      // rest translation, parent's space
+  int parent_joint = -1;             // an earlier joint it hangs from, or -1
+  int parent_node = -1;              // else the fixed node it hangs from, or -1: the world frame
+  float offset[3] = {0, 0, 0};       // rest translation, parent's space
   float rotation[4] = {0, 0, 0, 1};  // rest local rotation
   float scale[3] = {1, 1, 1};
   float tail[3] = {0, 0, 0};  // the point it aims at, own space
@@ -222,7 +222,5 @@ struct Vrm0SecondaryIn {
 // (an index out of range, a joint not below the one before it, a node in
 // two springs, nodes in a cycle) is left out and the first such thing is
 // described in *warning (empty when all was taken).
-SpringSetup SpringsFromVrm1(const std::vector<SpringFileNode>& nodes, const Vrm1SpringBoneIn& in,
-                            std::string* warning);
-SpringSetup SpringsFromVrm0(const std::vector<SpringFileNode>& nodes, const Vrm0SecondaryIn& in,
-                            std::string* warning);
+SpringSetup SpringsFromVrm1(const std::vector<SpringFileNode>& nodes, const Vrm1SpringBoneIn& in, std::string* warning);
+SpringSetup SpringsFromVrm0(const std::vector<SpringFileNode>& nodes, const Vrm0SecondaryIn& in, std::string* warning);

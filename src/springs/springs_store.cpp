@@ -73,15 +73,16 @@ nlohmann::json SpringsToJson(const SpringSetup& s) {
                       {"gravity_dir", Floats(j.gravity_dir, 3)},
                       {"drag", j.drag},
                       {"chain", j.chain}});
-  for (const SpringChain& c : s.chains) chains.push_back({{"centre_node", c.centre_node}, {"collider_groups", c.collider_groups}});
+  for (const SpringChain& c : s.chains)
+    chains.push_back({{"centre_node", c.centre_node}, {"collider_groups", c.collider_groups}});
   for (const SpringCollider& c : s.colliders)
     colliders.push_back({{"node", c.node},
                          {"capsule", c.capsule},
                          {"offset", Floats(c.offset, 3)},
                          {"tail", Floats(c.tail, 3)},
                          {"radius", c.radius}});
-  return {{"node_ids", s.node_ids},   {"joint_ids", s.joint_ids}, {"joints", joints},
-          {"chains", chains},         {"colliders", colliders},   {"collider_groups", s.collider_groups}};
+  return {{"node_ids", s.node_ids}, {"joint_ids", s.joint_ids}, {"joints", joints},
+          {"chains", chains},       {"colliders", colliders},   {"collider_groups", s.collider_groups}};
 }
 
 bool SpringsFromJson(const nlohmann::json& j, SpringSetup* out, std::string* error) {
@@ -99,9 +100,10 @@ bool SpringsFromJson(const nlohmann::json& j, SpringSetup* out, std::string* err
     SpringJoint k;
     ok = o.is_object() && r.Int(o, "parent_joint", &k.parent_joint) && r.Int(o, "parent_node", &k.parent_node) &&
          r.Floats(o, "offset", k.offset, 3) && r.Floats(o, "rotation", k.rotation, 4) &&
-         r.Floats(o, "scale", k.scale, 3) && r.Floats(o, "tail", k.tail, 3) && r.Float(o, "hit_radius", &k.hit_radius) &&
-         r.Float(o, "stiffness", &k.stiffness) && r.Float(o, "gravity_power", &k.gravity_power) &&
-         r.Floats(o, "gravity_dir", k.gravity_dir, 3) && r.Float(o, "drag", &k.drag) && r.Int(o, "chain", &k.chain);
+         r.Floats(o, "scale", k.scale, 3) && r.Floats(o, "tail", k.tail, 3) &&
+         r.Float(o, "hit_radius", &k.hit_radius) && r.Float(o, "stiffness", &k.stiffness) &&
+         r.Float(o, "gravity_power", &k.gravity_power) && r.Floats(o, "gravity_dir", k.gravity_dir, 3) &&
+         r.Float(o, "drag", &k.drag) && r.Int(o, "chain", &k.chain);
     if (!o.is_object()) r.what = "joints";
     s.joints.push_back(k);
   }

@@ -93,8 +93,10 @@ struct Builder {
       float q[4];
       UnitRotation(nodes[i].rotation, q);
       SpringsLocalMatrix(nodes[i].translation, q, nodes[i].scale, &local);
-      if (parent[i] >= 0) MatrixMultiply(world[i], local, world[parent[i]]);
-      else world[i] = local;
+      if (parent[i] >= 0)
+        MatrixMultiply(world[i], local, world[parent[i]]);
+      else
+        world[i] = local;
     }
     walk_budget = 16L * n + 1024;
   }
@@ -131,8 +133,10 @@ struct Builder {
   std::vector<int> Groups(const std::vector<int>& in, int chain) {
     std::vector<int> kept;
     for (int g : in) {
-      if (g >= 0 && g < static_cast<int>(out.collider_groups.size())) kept.push_back(g);
-      else notes.Add("chain %d: collider group %d out of range", chain, g);
+      if (g >= 0 && g < static_cast<int>(out.collider_groups.size()))
+        kept.push_back(g);
+      else
+        notes.Add("chain %d: collider group %d out of range", chain, g);
     }
     return kept;
   }
@@ -259,8 +263,7 @@ SpringSetup SpringsFromVrm1(const std::vector<SpringFileNode>& nodes, const Vrm1
   return b.Finish(warning);
 }
 
-SpringSetup SpringsFromVrm0(const std::vector<SpringFileNode>& nodes, const Vrm0SecondaryIn& in,
-                            std::string* warning) {
+SpringSetup SpringsFromVrm0(const std::vector<SpringFileNode>& nodes, const Vrm0SecondaryIn& in, std::string* warning) {
   Builder b(nodes);
   // The file's vectors are in a left-handed frame: z turns round.
   for (size_t g = 0; g < in.collider_groups.size(); ++g) {

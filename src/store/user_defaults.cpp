@@ -9,16 +9,16 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdarg>
 #include <climits>
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <vector>
-#include <nlohmann/json.hpp>
 
 #include "files/files.h"
 
@@ -176,8 +176,7 @@ bool MoveAside(const std::string& path, const char* why, bool at_load) {
   gmtime_r(&now, &tm_utc);
   strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &tm_utc);
   std::string aside = path + ".damaged-" + stamp;
-  for (int n = 1; Exists(aside) && n < 1000; ++n)
-    aside = path + ".damaged-" + stamp + "-" + std::to_string(n);
+  for (int n = 1; Exists(aside) && n < 1000; ++n) aside = path + ".damaged-" + stamp + "-" + std::to_string(n);
   if (!Exists(aside) && g_ops.rename(path.c_str(), aside.c_str()) == 0) {
     std::fprintf(stderr, "Settings: %s is damaged (%s); kept as %s, %s\n", path.c_str(), why, aside.c_str(),
                  at_load ? "defaults apply" : "the choices are saved in its place");
@@ -196,8 +195,8 @@ bool MoveAside(const std::string& path, const char* why, bool at_load) {
 }
 
 void Refuse(const std::string& path, const std::string& what, const char* apply) {
-  std::fprintf(stderr, "Settings: %s %s; %s for this run only and will not be saved\n", path.c_str(),
-               what.c_str(), apply);
+  std::fprintf(stderr, "Settings: %s %s; %s for this run only and will not be saved\n", path.c_str(), what.c_str(),
+               apply);
   g_no_save = true;
 }
 
@@ -255,8 +254,7 @@ void Load() {
       g_first_launch = true;
       return;
     case kFileNotRegular:
-      return Refuse(path, std::string("is ") + FileKindName(st.st_mode) + ", not a settings file",
-                    "defaults apply");
+      return Refuse(path, std::string("is ") + FileKindName(st.st_mode) + ", not a settings file", "defaults apply");
     case kFileTooLarge:
       return Refuse(path, "is too large to be a settings file; it is left as it is", "defaults apply");
     case kFileUnreadable:
@@ -340,8 +338,7 @@ void RemoveStaleTemps(const std::string& dir, const std::string& target) {
     if (!ours) continue;
     const std::string path = dir + "/" + name;
     struct stat st;
-    if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() ||
-        (st.st_mode & 07777) != 0600)
+    if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() || (st.st_mode & 07777) != 0600)
       continue;
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) continue;
@@ -413,9 +410,8 @@ bool TextThatFits(const std::string& path, std::string* data) {
     gone.insert(others[i].second);
     g_values.erase(others[i].second);
   }
-  entries.erase(
-      std::remove_if(entries.begin(), entries.end(), [&](const auto& e) { return gone.count(e.first) != 0; }),
-      entries.end());
+  entries.erase(std::remove_if(entries.begin(), entries.end(), [&](const auto& e) { return gone.count(e.first) != 0; }),
+                entries.end());
   *data = Text(entries);
   return data->size() <= kMaxStoreBytes;
 }
@@ -459,8 +455,7 @@ bool Save(const std::string& path, const std::string& target, const std::string&
   struct stat st;
   g_seen = stat(target.c_str(), &st) == 0 ? Seen(&st) : FileSeen();
   if (!synced) {
-    std::fprintf(stderr, "Settings: saved %s but could not sync its folder (%s)\n", path.c_str(),
-                 std::strerror(err));
+    std::fprintf(stderr, "Settings: saved %s but could not sync its folder (%s)\n", path.c_str(), std::strerror(err));
     return false;
   }
   return true;
@@ -628,15 +623,14 @@ bool UserDefaultsSynchronize() {
   if (target.empty()) return SaveFailed(path, "follow its links", "", true);
   // Reading it also said that a damaged store will not be saved over.
   const std::string reason = g_damage_reason;
-  if (g_damaged_in_place && Exists(target) && !MoveAside(target, reason.c_str(), false))
-    return false;
+  if (g_damaged_in_place && Exists(target) && !MoveAside(target, reason.c_str(), false)) return false;
   // What is there now may not be what was read: never replace anything but
   // a regular file that may be written.
   struct stat st;
   const bool had_file = lstat(target.c_str(), &st) == 0;
   if (had_file && !S_ISREG(st.st_mode)) {
-    Say("Settings: %s is %s, not a settings file; the choices will not be saved\n",
-                 path.c_str(), FileKindName(st.st_mode));
+    Say("Settings: %s is %s, not a settings file; the choices will not be saved\n", path.c_str(),
+        FileKindName(st.st_mode));
     return false;
   }
   if (had_file && (st.st_mode & 0222) == 0) {
@@ -648,7 +642,7 @@ bool UserDefaultsSynchronize() {
   const std::string in_the_way = MakeFolders(dir);
   if (!in_the_way.empty()) {
     Say("Settings: cannot save %s (%s); %s\n", path.c_str(), in_the_way.c_str(),
-                 had_file ? "the settings saved before are kept" : "nothing was saved");
+        had_file ? "the settings saved before are kept" : "nothing was saved");
     return false;
   }
   const int lock = LockFolder(dir);

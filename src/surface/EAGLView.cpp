@@ -25,9 +25,8 @@ using eagl::RoundDimension;
 // ---------------------------------------------------------------------------
 // Creation
 
-EAGLView* EAGLView::initWithFrame(EAGLRect frame, GLenum format, GLenum depthFormat,
-                                  bool /*preserve*/, bool multisample, EAGLSurfaceKind kind,
-                                  float contentScale, GlesKind gl) {
+EAGLView* EAGLView::initWithFrame(EAGLRect frame, GLenum format, GLenum depthFormat, bool /*preserve*/,
+                                  bool multisample, EAGLSurfaceKind kind, float contentScale, GlesKind gl) {
   EAGLView* view = new EAGLView();
   view->_bounds = frame;
   // Pixels a point: a sensible factor, else one.
@@ -46,8 +45,8 @@ EAGLView* EAGLView::initWithFrame(EAGLRect frame, GLenum format, EAGLSurfaceKind
   return initWithFrame(frame, format, 0, false, false, kind);
 }
 
-EAGLView* EAGLView::initWithFrame(EAGLRect frame, GLenum format, GLenum depthFormat,
-                                  bool preserve, EAGLSurfaceKind kind) {
+EAGLView* EAGLView::initWithFrame(EAGLRect frame, GLenum format, GLenum depthFormat, bool preserve,
+                                  EAGLSurfaceKind kind) {
   return initWithFrame(frame, format, depthFormat, preserve, false, kind);
 }
 
@@ -57,8 +56,7 @@ EAGLView* EAGLView::initWithCoder(EAGLRect frame, EAGLSurfaceKind kind, float co
 
 EAGLView* EAGLView::CreateHeadless(int width, int height, GlesKind gl) {
   EAGLRect frame = {0, 0, static_cast<float>(width), static_cast<float>(height)};
-  return initWithFrame(frame, GL_RGBA8_OES, GL_DEPTH_COMPONENT16_OES, true, false,
-                       kEAGLSurfaceHeadless, 1.0f, gl);
+  return initWithFrame(frame, GL_RGBA8_OES, GL_DEPTH_COMPONENT16_OES, true, false, kEAGLSurfaceHeadless, 1.0f, gl);
 }
 
 // ---------------------------------------------------------------------------
@@ -66,15 +64,13 @@ EAGLView* EAGLView::CreateHeadless(int width, int height, GlesKind gl) {
 
 void EAGLView::setCurrentContext() {
   if (!MakeCurrent(_context))
-    std::printf("Failed to set current context %p in %s\n", _context,
-                "-[EAGLView setCurrentContext]");
+    std::printf("Failed to set current context %p in %s\n", _context, "-[EAGLView setCurrentContext]");
 }
 
 bool EAGLView::isCurrentContext() const { return _context && CurrentContext() == _context; }
 
 void EAGLView::clearCurrentContext() {
-  if (!MakeCurrent(nullptr))
-    std::printf("Failed to clear current context in %s\n", "-[EAGLView clearCurrentContext]");
+  if (!MakeCurrent(nullptr)) std::printf("Failed to clear current context in %s\n", "-[EAGLView clearCurrentContext]");
 }
 
 // ---------------------------------------------------------------------------
@@ -98,12 +94,10 @@ void EAGLView::setAutoresizesEAGLSurface(bool on) {
 // Coordinates
 
 EAGLPoint EAGLView::convertPointFromViewToSurface(EAGLPoint p) const {
-  return {(p.x - _bounds.x) / _bounds.width * _size.width,
-          (p.y - _bounds.y) / _bounds.height * _size.height};
+  return {(p.x - _bounds.x) / _bounds.width * _size.width, (p.y - _bounds.y) / _bounds.height * _size.height};
 }
 
 EAGLRect EAGLView::convertRectFromViewToSurface(EAGLRect r) const {
   const EAGLPoint o = convertPointFromViewToSurface({r.x, r.y});
-  return {o.x, o.y, r.width / _bounds.width * _size.width,
-          r.height / _bounds.height * _size.height};
+  return {o.x, o.y, r.width / _bounds.width * _size.width, r.height / _bounds.height * _size.height};
 }

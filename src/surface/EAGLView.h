@@ -85,19 +85,17 @@ class EAGLView {
   // `depthFormat` 0 means no depth buffer, else GL_DEPTH_COMPONENT16_OES.
   // `preserve` is ignored (contents are always kept). Returns null when no
   // context or surface can be made; nothing is left behind then.
-  static EAGLView* initWithFrame(EAGLRect frame, GLenum format, GLenum depthFormat,
-                                 bool preserve, bool multisample,
-                                 EAGLSurfaceKind kind = kEAGLSurfaceAuto,
-                                 float contentScale = 1.0f, GlesKind gl = kGlesAuto);
+  static EAGLView* initWithFrame(EAGLRect frame, GLenum format, GLenum depthFormat, bool preserve, bool multisample,
+                                 EAGLSurfaceKind kind = kEAGLSurfaceAuto, float contentScale = 1.0f,
+                                 GlesKind gl = kGlesAuto);
   // Shorter forms: RGB565 request and no depth buffer unless given.
   static EAGLView* initWithFrame(EAGLRect frame, EAGLSurfaceKind kind = kEAGLSurfaceAuto);
-  static EAGLView* initWithFrame(EAGLRect frame, GLenum format,
+  static EAGLView* initWithFrame(EAGLRect frame, GLenum format, EAGLSurfaceKind kind = kEAGLSurfaceAuto);
+  static EAGLView* initWithFrame(EAGLRect frame, GLenum format, GLenum depthFormat, bool preserve,
                                  EAGLSurfaceKind kind = kEAGLSurfaceAuto);
-  static EAGLView* initWithFrame(EAGLRect frame, GLenum format, GLenum depthFormat,
-                                 bool preserve, EAGLSurfaceKind kind = kEAGLSurfaceAuto);
   // The main screen's settings: RGB565 requested, 16-bit depth, multisample.
-  static EAGLView* initWithCoder(EAGLRect frame, EAGLSurfaceKind kind = kEAGLSurfaceAuto,
-                                 float contentScale = 1.0f, GlesKind gl = kGlesAuto);
+  static EAGLView* initWithCoder(EAGLRect frame, EAGLSurfaceKind kind = kEAGLSurfaceAuto, float contentScale = 1.0f,
+                                 GlesKind gl = kGlesAuto);
   // Tests and tools: headless, width x height pixels, with a 16-bit depth buffer.
   static EAGLView* CreateHeadless(int width, int height, GlesKind gl = kGlesAuto);
 
@@ -187,8 +185,8 @@ class EAGLView {
   void CloseWindow();
   bool MakeAnyContexts(GlesKind gl);
   bool MakeContexts(GlesKind gl);
-  bool PresentCopy();  // EAGLView_copy.cpp
-  bool PresentGl();    // EAGLView_sdl.cpp
+  bool PresentCopy();     // EAGLView_copy.cpp
+  bool PresentGl();       // EAGLView_sdl.cpp
   bool PresentDesktop();  // EAGLView_copy.cpp
   void DropContexts();
   bool _createSurface();

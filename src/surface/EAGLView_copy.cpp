@@ -65,7 +65,8 @@ bool EAGLView::PresentCopy() {
     for (int y = 0; y < rh; ++y) {
       const uint8_t* in = &frame[static_cast<size_t>(rh - 1 - y) * row];
       Uint32* out = reinterpret_cast<Uint32*>(static_cast<uint8_t*>(shown->pixels) +
-                                              static_cast<size_t>(dst.y + h - y1 + y) * shown->pitch) + dst.x + x0;
+                                              static_cast<size_t>(dst.y + h - y1 + y) * shown->pitch) +
+                    dst.x + x0;
       if (rs == 16 && gs == 8 && bs == 0) {  // X11's usual: constant shifts, which vectorise
         for (int x = 0; x < rw; ++x, in += 4)
           out[x] = (Uint32{in[0]} << 16) | (Uint32{in[1]} << 8) | Uint32{in[2]} | opaque;
@@ -80,8 +81,8 @@ bool EAGLView::PresentCopy() {
     for (int y = 0; y < h / 2; ++y)
       std::swap_ranges(frame.begin() + static_cast<long>(y * row), frame.begin() + static_cast<long>((y + 1) * row),
                        frame.begin() + static_cast<long>((h - 1 - y) * row));
-    SDL_Surface* src = SDL_CreateRGBSurfaceWithFormatFrom(frame.data(), w, h, 32, static_cast<int>(row),
-                                                          SDL_PIXELFORMAT_RGBA32);
+    SDL_Surface* src =
+        SDL_CreateRGBSurfaceWithFormatFrom(frame.data(), w, h, 32, static_cast<int>(row), SDL_PIXELFORMAT_RGBA32);
     SDL_Rect to = dst;
     ok = src && SDL_BlitScaled(src, nullptr, shown, &to) == 0;
     SDL_FreeSurface(src);
@@ -128,7 +129,8 @@ bool EAGLView::PresentDesktop() {
   const bool alpha = f->Amask != 0;
   for (int y = 0; y < rh; ++y) {
     const uint8_t* in = &frame[static_cast<size_t>(rh - 1 - y) * rw * 4];
-    Uint32* out = reinterpret_cast<Uint32*>(static_cast<uint8_t*>(shown->pixels) + static_cast<size_t>(y) * shown->pitch);
+    Uint32* out =
+        reinterpret_cast<Uint32*>(static_cast<uint8_t*>(shown->pixels) + static_cast<size_t>(y) * shown->pitch);
     for (int x = 0; x < rw; ++x, in += 4) {
       const Uint32 a = alpha ? in[3] : 255;
       out[x] = (std::min<Uint32>(in[0], a) << rs) | (std::min<Uint32>(in[1], a) << gs) |

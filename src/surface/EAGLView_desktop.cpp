@@ -119,7 +119,7 @@ EAGLView::~EAGLView() {
 
 bool EAGLView::MakeCurrent(void* ctx) {
   const bool ok = _window && !_layer->copy ? SDL_GL_MakeCurrent(_window, static_cast<SDL_GLContext>(ctx)) == 0
-                                            : EglMakeCurrent(_layer->display, ctx);
+                                           : EglMakeCurrent(_layer->display, ctx);
   // Another view's context brings no half of ours: its caller restores it.
   if (ok) {
     GlesContext* half = nullptr;
@@ -156,18 +156,15 @@ bool EAGLView::_createSurface() {
 
   glGenFramebuffersOES(1, &_framebuffer);
   glBindFramebufferOES(GL_FRAMEBUFFER_OES, _framebuffer);
-  glFramebufferTexture2DOES(GL_FRAMEBUFFER_OES, GL_COLOR_ATTACHMENT0_OES, GL_TEXTURE_2D,
-                         _renderbuffer, 0);
+  glFramebufferTexture2DOES(GL_FRAMEBUFFER_OES, GL_COLOR_ATTACHMENT0_OES, GL_TEXTURE_2D, _renderbuffer, 0);
   if (_depthFormat != 0) {
     glGenRenderbuffersOES(1, &_depthBuffer);
     glBindRenderbufferOES(GL_RENDERBUFFER_OES, _depthBuffer);
     glRenderbufferStorageOES(GL_RENDERBUFFER_OES, _depthFormat, width, height);
-    glFramebufferRenderbufferOES(GL_FRAMEBUFFER_OES, GL_DEPTH_ATTACHMENT_OES, GL_RENDERBUFFER_OES,
-                              _depthBuffer);
+    glFramebufferRenderbufferOES(GL_FRAMEBUFFER_OES, GL_DEPTH_ATTACHMENT_OES, GL_RENDERBUFFER_OES, _depthBuffer);
   }
   // An incomplete framebuffer would swallow every frame without a word.
-  if (glCheckFramebufferStatusOES(GL_FRAMEBUFFER_OES) != GL_FRAMEBUFFER_COMPLETE_OES ||
-      glGetError() != GL_NO_ERROR) {
+  if (glCheckFramebufferStatusOES(GL_FRAMEBUFFER_OES) != GL_FRAMEBUFFER_COMPLETE_OES || glGetError() != GL_NO_ERROR) {
     glBindFramebufferOES(GL_FRAMEBUFFER_OES, static_cast<GLuint>(oldFramebuffer));
     glBindRenderbufferOES(GL_RENDERBUFFER_OES, static_cast<GLuint>(oldRenderbuffer));
     _destroySurface();

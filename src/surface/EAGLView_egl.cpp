@@ -16,8 +16,7 @@ void* EglLoader(const char* name) { return reinterpret_cast<void*>(eglGetProcAdd
 EGLDisplay AcquireEglDisplay() {
   static EGLDisplay display = EGL_NO_DISPLAY;
   if (display != EGL_NO_DISPLAY) return display;
-  auto getPlatformDisplay =
-      (PFNEGLGETPLATFORMDISPLAYEXTPROC)eglGetProcAddress("eglGetPlatformDisplayEXT");
+  auto getPlatformDisplay = (PFNEGLGETPLATFORMDISPLAYEXTPROC)eglGetProcAddress("eglGetPlatformDisplayEXT");
   if (!getPlatformDisplay) return EGL_NO_DISPLAY;
   EGLDisplay dpy = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
   if (dpy == EGL_NO_DISPLAY) return EGL_NO_DISPLAY;
@@ -30,14 +29,12 @@ EGLDisplay AcquireEglDisplay() {
 void* EglMakeContext(EAGLView::Layer& L, GlesKind gl) {
   const int major = gl == kGlesES2 ? 2 : 1;
   void* context = nullptr;
-  const EGLint configAttribs[] = {EGL_RENDERABLE_TYPE, major == 2 ? EGL_OPENGL_ES2_BIT : EGL_OPENGL_ES_BIT,
-                                  EGL_NONE};
+  const EGLint configAttribs[] = {EGL_RENDERABLE_TYPE, major == 2 ? EGL_OPENGL_ES2_BIT : EGL_OPENGL_ES_BIT, EGL_NONE};
   EGLConfig config = nullptr;
   EGLint count = 0;
   // Surfaceless needs no drawable config; fall back to none when Mesa
   // offers no matching config on this platform.
-  if (!eglChooseConfig(L.display, configAttribs, &config, 1, &count) || count < 1)
-    config = EGL_NO_CONFIG_KHR;
+  if (!eglChooseConfig(L.display, configAttribs, &config, 1, &count) || count < 1) config = EGL_NO_CONFIG_KHR;
   const EGLint contextAttribs[] = {EGL_CONTEXT_CLIENT_VERSION, major, EGL_NONE};
   context = eglCreateContext(L.display, config, EGL_NO_CONTEXT, contextAttribs);
   if (context != EGL_NO_CONTEXT &&
@@ -72,9 +69,8 @@ void EglPresent(EAGLView::Layer& L) {
     L.waitSync = (PFNEGLCLIENTWAITSYNCKHRPROC)eglGetProcAddress("eglClientWaitSyncKHR");
     L.destroySync = (PFNEGLDESTROYSYNCKHRPROC)eglGetProcAddress("eglDestroySyncKHR");
   }
-  EGLSyncKHR frame = L.createSync && L.waitSync && L.destroySync
-                         ? L.createSync(L.display, EGL_SYNC_FENCE_KHR, nullptr)
-                         : EGL_NO_SYNC_KHR;
+  EGLSyncKHR frame = L.createSync && L.waitSync && L.destroySync ? L.createSync(L.display, EGL_SYNC_FENCE_KHR, nullptr)
+                                                                 : EGL_NO_SYNC_KHR;
   if (frame == EGL_NO_SYNC_KHR) {
     glFinish();  // no fences here: nothing left in flight at all
   } else {

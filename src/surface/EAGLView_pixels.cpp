@@ -35,8 +35,7 @@ bool EAGLReadPixels(int width, int height, std::vector<uint8_t>& rgba) {
   if (!ReadBottomUp(0, 0, width, height, raw)) return false;
   rgba.resize(raw.size());
   for (int y = 0; y < height; ++y)
-    std::memcpy(&rgba[static_cast<size_t>(y) * row],
-                &raw[static_cast<size_t>(height - 1 - y) * row], row);
+    std::memcpy(&rgba[static_cast<size_t>(y) * row], &raw[static_cast<size_t>(height - 1 - y) * row], row);
   return true;
 }
 

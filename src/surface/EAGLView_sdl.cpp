@@ -35,8 +35,8 @@ bool DisplayReachable() {
   if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) return false;
   if (!AcquireSdlVideo()) return false;
   const char* driver = SDL_GetCurrentVideoDriver();
-  const bool real = driver && std::strcmp(driver, "offscreen") != 0 &&
-                    std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "evdev") != 0;
+  const bool real = driver && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0 &&
+                    std::strcmp(driver, "evdev") != 0;
   ReleaseSdlVideo();
   return real;
 }
@@ -122,8 +122,8 @@ bool EAGLView::PresentGl() {
     glDisable(GL_SCISSOR_TEST);
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
-    glViewport(static_cast<GLint>(box.x), static_cast<GLint>(dh - box.y - box.height),
-               static_cast<GLsizei>(box.width), static_cast<GLsizei>(box.height));
+    glViewport(static_cast<GLint>(box.x), static_cast<GLint>(dh - box.y - box.height), static_cast<GLsizei>(box.width),
+               static_cast<GLsizei>(box.height));
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
     glDisable(GL_LIGHTING);

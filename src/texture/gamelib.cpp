@@ -37,8 +37,8 @@ struct Made {
   // that another such texture can be written into its storage.
   int width = 0, height = 0, mode = -1;
 };
-std::map<GLuint, Made> g_made;        // textures that can be parked
-std::map<GLuint, Made> g_parked;      // deleted during a reuse window, kept
+std::map<GLuint, Made> g_made;    // textures that can be parked
+std::map<GLuint, Made> g_parked;  // deleted during a reuse window, kept
 bool g_reusing = false;
 
 // Textures whose every texel, as uploaded here, has alpha 255.
@@ -223,9 +223,8 @@ GLuint LoadTextureData(unsigned char* pixels, tag_TexPicDesc* desc, texmip mode)
     // The caller's buffer may hold fewer than the 256 noise bytes (a picture
     // under 64 pixels), so the noise is made here and only what fits is
     // copied back.
-    const size_t have = desc->xs > 0 && desc->ys > 0
-                            ? static_cast<size_t>(desc->xs) * static_cast<size_t>(desc->ys) * 4
-                            : 0;
+    const size_t have =
+        desc->xs > 0 && desc->ys > 0 ? static_cast<size_t>(desc->xs) * static_cast<size_t>(desc->ys) * 4 : 0;
     for (unsigned char& b : noise) b = static_cast<unsigned char>(std::rand() & 0xFF);
     std::memcpy(pixels, noise, have < sizeof noise ? have : sizeof noise);
     desc->xs = 8;
@@ -463,8 +462,7 @@ struct RowSource {
 
 }  // namespace
 
-void OverlayMaskedTexture32(unsigned char* tex, tag_TexPicDesc* p, const char* maskName,
-                            const char* pictureName) {
+void OverlayMaskedTexture32(unsigned char* tex, tag_TexPicDesc* p, const char* maskName, const char* pictureName) {
   // Zeroed so that a picture that failed to decode fails its checks too.
   tag_TexPicDesc a = {0, 0, 0}, b = {0, 0, 0};
   unsigned char* tex_a = ReadPictureData(maskName, &a);
@@ -477,10 +475,9 @@ void OverlayMaskedTexture32(unsigned char* tex, tag_TexPicDesc* p, const char* m
   // Over 4 bytes a pixel (16-bit channels) is refused: the arithmetic is for
   // 8-bit channels.
   const bool ok = OVERLAY_CHECK(p) && OVERLAY_CHECK(bypp_dest >= 3) && OVERLAY_CHECK(bypp_a >= 3) &&
-                  OVERLAY_CHECK(bypp_b >= 3) && OVERLAY_CHECK(bypp_dest <= 4) &&
-                  OVERLAY_CHECK(bypp_a <= 4) && OVERLAY_CHECK(bypp_b <= 4) && OVERLAY_CHECK(tex) &&
-                  OVERLAY_CHECK(tex_a) && OVERLAY_CHECK(tex_b) && OVERLAY_CHECK(a.xs == b.xs) &&
-                  OVERLAY_CHECK(a.ys == b.ys) && OVERLAY_CHECK(p->xs == a.xs) &&
+                  OVERLAY_CHECK(bypp_b >= 3) && OVERLAY_CHECK(bypp_dest <= 4) && OVERLAY_CHECK(bypp_a <= 4) &&
+                  OVERLAY_CHECK(bypp_b <= 4) && OVERLAY_CHECK(tex) && OVERLAY_CHECK(tex_a) && OVERLAY_CHECK(tex_b) &&
+                  OVERLAY_CHECK(a.xs == b.xs) && OVERLAY_CHECK(a.ys == b.ys) && OVERLAY_CHECK(p->xs == a.xs) &&
                   OVERLAY_CHECK(p->ys == a.ys);
   // A picture that did not decode was named already.
   if (!ok && tex && tex_a && tex_b) {
@@ -491,7 +488,8 @@ void OverlayMaskedTexture32(unsigned char* tex, tag_TexPicDesc* p, const char* m
     // The decoded buffers hold 4 bytes a pixel whatever the file stored, so
     // all three are walked in steps of 4; the stored depth only decides
     // whether alpha takes part.
-    BlendMaskedPixels(tex, tex_a, tex_b, static_cast<size_t>(p->xs) * static_cast<size_t>(p->ys), (bypp_dest & bypp_b) == 4);
+    BlendMaskedPixels(tex, tex_a, tex_b, static_cast<size_t>(p->xs) * static_cast<size_t>(p->ys),
+                      (bypp_dest & bypp_b) == 4);
   }
   std::free(tex_a);
   std::free(tex_b);
@@ -522,7 +520,8 @@ bool ComposeMaskedRows(const char* base, const MaskedLayer* layers, int count, t
     }
     for (size_t i = 1; ok && i < sources.size(); i += 2) {
       const bool blendAlpha = (bypp_dest & (static_cast<unsigned>(sources[i + 1].desc.bpp) >> 3)) == 4;
-      BlendMaskedPixels(sources[0].band.data(), sources[i].band.data(), sources[i + 1].band.data(), width * rows, blendAlpha);
+      BlendMaskedPixels(sources[0].band.data(), sources[i].band.data(), sources[i + 1].band.data(), width * rows,
+                        blendAlpha);
     }
     const bool last = y + rows >= d.ys;
     // Masks are kept only from here, after every read: `kept` points into them.
@@ -550,8 +549,8 @@ GLuint TakeMaskedStorage(int width, int height, texmip mode) {
 
 }  // namespace
 
-GLuint LoadMaskedTexture(const char* base, const MaskedLayer* layers, int count, texmip mode,
-                         const std::string& key, const std::vector<std::string>& files) {
+GLuint LoadMaskedTexture(const char* base, const MaskedLayer* layers, int count, texmip mode, const std::string& key,
+                         const std::vector<std::string>& files) {
   tag_TexPicDesc desc{0, 0, 0};
   GLuint tex = 0;
   bool opaque = true;

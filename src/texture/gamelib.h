@@ -119,8 +119,7 @@ void TextureReuseRecord(GLuint tex, const std::string& key, const std::vector<st
 // first byte is written; a failed one prints
 // "OverlayMaskedTexture32: precondition failed: <expression>\n" on standard
 // error and leaves tex as it was.
-void OverlayMaskedTexture32(unsigned char* tex, tag_TexPicDesc* p, const char* maskName,
-                            const char* pictureName);
+void OverlayMaskedTexture32(unsigned char* tex, tag_TexPicDesc* p, const char* maskName, const char* pictureName);
 
 // One layer of a masked picture: a bundle picture blended in by a mask.
 struct MaskedLayer {
@@ -149,5 +148,5 @@ bool ComposeMaskedRows(const char* base, const MaskedLayer* layers, int count, t
 // cannot be composed band by band, made whole as before (ReadPictureData,
 // OverlayMaskedTexture32, LoadTextureData), which prints what is wrong.
 // Returns the texture, bound; 0 when `base` does not decode.
-GLuint LoadMaskedTexture(const char* base, const MaskedLayer* layers, int count, texmip mode,
-                         const std::string& key, const std::vector<std::string>& files);
+GLuint LoadMaskedTexture(const char* base, const MaskedLayer* layers, int count, texmip mode, const std::string& key,
+                         const std::vector<std::string>& files);

@@ -54,8 +54,8 @@ MipChain::MipChain(int width, int height, bool define) {
     levels_.emplace_back();
     levels_.back().width = w, levels_.back().height = h;
     if (define)
-      glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(levels_.size() - 1), GL_RGBA, w, h, 0, GL_RGBA,
-                   GL_UNSIGNED_BYTE, nullptr);
+      glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(levels_.size() - 1), GL_RGBA, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                   nullptr);
   }
 }
 

@@ -33,7 +33,7 @@ class MipChain {
     int width = 0, height = 0;
     std::vector<uint8_t> pending;  // a row waiting for the one under it
     bool hasPending = false;
-    std::vector<uint8_t> made;     // rows made since the last upload
+    std::vector<uint8_t> made;  // rows made since the last upload
     int firstMade = 0, rowsMade = 0;
   };
   void AddRow(size_t level, const uint8_t* row);

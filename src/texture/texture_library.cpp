@@ -138,7 +138,8 @@ bool MaterialBlends(const CPODScene* scene, int index) {
 
 namespace {
 const SPODMaterial* MaterialAt(const CPODScene* scene, int index) {
-  return scene && index >= 0 && static_cast<uint32_t>(index) < scene->materialCount ? &scene->materials[index] : nullptr;
+  return scene && index >= 0 && static_cast<uint32_t>(index) < scene->materialCount ? &scene->materials[index]
+                                                                                    : nullptr;
 }
 
 // An imported character's material (a mode set): blending, the alpha test
@@ -216,12 +217,9 @@ void LoadNamedMaterial(const SPODMaterial* material) {
   if (name && std::strstr(name, "const")) lit = false;
 
   if (lit) {
-    const float ambient[4] = {material->ambient[0], material->ambient[1], material->ambient[2],
-                              1.0f};
-    const float diffuse[4] = {material->diffuse[0], material->diffuse[1], material->diffuse[2],
-                              1.0f};
-    const float specular[4] = {material->specular[0], material->specular[1],
-                               material->specular[2], 1.0f};
+    const float ambient[4] = {material->ambient[0], material->ambient[1], material->ambient[2], 1.0f};
+    const float diffuse[4] = {material->diffuse[0], material->diffuse[1], material->diffuse[2], 1.0f};
+    const float specular[4] = {material->specular[0], material->specular[1], material->specular[2], 1.0f};
     glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, ambient);
     glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
     glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular);
@@ -279,9 +277,7 @@ void TexCoordFix(CPODScene* scene, TexFixMode mode) {
 void NormalizeMeshNormals(SPODMesh* mesh) {
   CPODData& n = mesh->normals;
   // Other layouts are left alone rather than read as something they are not.
-  if (!n.data || n.type != EPODDataFloat || n.componentCount != 3 ||
-      (n.stride != 12 && n.stride != 0))
-    return;
+  if (!n.data || n.type != EPODDataFloat || n.componentCount != 3 || (n.stride != 12 && n.stride != 0)) return;
   for (uint32_t i = 0; i < mesh->vertexCount; ++i) {
     uint8_t* p = n.data + static_cast<size_t>(i) * 12;
     VECTOR3 v;

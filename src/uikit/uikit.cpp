@@ -28,13 +28,20 @@ void UITextField::deleteForward() {
 
 bool UITextField::editKey(const std::string& key) {
   if (caret > text_.size()) caret = text_.size();
-  if (key == "backspace") deleteBackward();
-  else if (key == "delete") deleteForward();
-  else if (key == "left") caret = Utf8Prev(text_, caret);
-  else if (key == "right") caret = Utf8Next(text_, caret);
-  else if (key == "home") caret = 0;
-  else if (key == "end") caret = text_.size();
-  else return false;
+  if (key == "backspace")
+    deleteBackward();
+  else if (key == "delete")
+    deleteForward();
+  else if (key == "left")
+    caret = Utf8Prev(text_, caret);
+  else if (key == "right")
+    caret = Utf8Next(text_, caret);
+  else if (key == "home")
+    caret = 0;
+  else if (key == "end")
+    caret = text_.size();
+  else
+    return false;
   return true;
 }
 

@@ -39,11 +39,11 @@ struct UIView {
 
 struct UIButton : UIView {
   bool enabled = true;
-  bool selected = false;  // the chosen one of a set: drawn with a check mark
-  std::string titles[3];  // by UIControlState
+  bool selected = false;                       // the chosen one of a set: drawn with a check mark
+  std::string titles[3];                       // by UIControlState
   UIColor titleColor = UIColor::whiteColor();  // normal state
-  UIColor fillColor = {0, 0, 0, 0};  // background; alpha 0: the kit's own
-  std::string icon;       // bundle picture drawn on the button ("" none)
+  UIColor fillColor = {0, 0, 0, 0};            // background; alpha 0: the kit's own
+  std::string icon;                            // bundle picture drawn on the button ("" none)
   std::function<void()> action;
   bool isEnabled() const { return enabled; }
   void setEnabled(bool e) { enabled = e; }

@@ -7,10 +7,14 @@ long Utf8Decode(const std::string& s, size_t at, size_t* length) {
   if (c < 0x80) return c;
   size_t n = 0;
   long cp = 0, min = 0;
-  if ((c & 0xE0) == 0xC0) n = 2, cp = c & 0x1F, min = 0x80;
-  else if ((c & 0xF0) == 0xE0) n = 3, cp = c & 0x0F, min = 0x800;
-  else if ((c & 0xF8) == 0xF0) n = 4, cp = c & 0x07, min = 0x10000;
-  else return -1;
+  if ((c & 0xE0) == 0xC0)
+    n = 2, cp = c & 0x1F, min = 0x80;
+  else if ((c & 0xF0) == 0xE0)
+    n = 3, cp = c & 0x0F, min = 0x800;
+  else if ((c & 0xF8) == 0xF0)
+    n = 4, cp = c & 0x07, min = 0x10000;
+  else
+    return -1;
   if (at + n > s.size()) return -1;
   for (size_t i = 1; i < n; ++i) {
     const unsigned char k = static_cast<unsigned char>(s[at + i]);

@@ -24,11 +24,11 @@ namespace vrm {
 // What the folder's character.json says of it.
 struct CharacterInfo {
   std::string id;
-  std::string folder;     // its path
+  std::string folder;                            // its path
   std::string title, version, authors, license;  // the file's meta
-  std::string vrm;        // "1.0" or "0.x"
-  std::string thumbnail;  // the picture's path, "" when there is none
-  std::vector<std::string> approximated;  // what is drawn approximately
+  std::string vrm;                               // "1.0" or "0.x"
+  std::string thumbnail;                         // the picture's path, "" when there is none
+  std::vector<std::string> approximated;         // what is drawn approximately
 };
 
 struct ImportResult {

@@ -18,18 +18,36 @@ int Components(const std::string& type) {
 
 int ComponentBytes(int componentType) {
   switch (componentType) {
-    case 5120: case 5121: return 1;
-    case 5122: case 5123: return 2;
-    default: return 4;
+    case 5120:
+    case 5121:
+      return 1;
+    case 5122:
+    case 5123:
+      return 2;
+    default:
+      return 4;
   }
 }
 
 double ComponentValue(const uint8_t* p, int componentType) {
   switch (componentType) {
-    case 5121: return *p;
-    case 5123: { uint16_t v; std::memcpy(&v, p, 2); return v; }
-    case 5125: { uint32_t v; std::memcpy(&v, p, 4); return v; }
-    default: { float v; std::memcpy(&v, p, 4); return v; }
+    case 5121:
+      return *p;
+    case 5123: {
+      uint16_t v;
+      std::memcpy(&v, p, 2);
+      return v;
+    }
+    case 5125: {
+      uint32_t v;
+      std::memcpy(&v, p, 4);
+      return v;
+    }
+    default: {
+      float v;
+      std::memcpy(&v, p, 4);
+      return v;
+    }
   }
 }
 
@@ -52,8 +70,8 @@ int GlbBuilder::View(const void* data, size_t size) {
 int GlbBuilder::Accessor(const void* data, size_t count, int componentType, const char* type, bool bounds) {
   const int comps = Components(type);
   const size_t bytes = count * comps * ComponentBytes(componentType);
-  nlohmann::json acc = {{"bufferView", View(data, bytes)}, {"componentType", componentType}, {"count", count},
-                        {"type", type}};
+  nlohmann::json acc = {
+      {"bufferView", View(data, bytes)}, {"componentType", componentType}, {"count", count}, {"type", type}};
   if (bounds && count > 0) {
     std::vector<double> lo(comps, std::numeric_limits<double>::max()), hi(comps, -std::numeric_limits<double>::max());
     const uint8_t* p = static_cast<const uint8_t*>(data);
@@ -128,8 +146,10 @@ void AddVrmExtension(nlohmann::json& doc, Version version, const std::map<std::s
       // 0.x names the thumb's joints one further in.
       for (const char* side : {"left", "right"}) {
         const std::string s = side;
-        if (bone == s + "ThumbProximal") bone = s + "ThumbIntermediate";
-        else if (bone == s + "ThumbMetacarpal") bone = s + "ThumbProximal";
+        if (bone == s + "ThumbProximal")
+          bone = s + "ThumbIntermediate";
+        else if (bone == s + "ThumbMetacarpal")
+          bone = s + "ThumbProximal";
       }
       bones.push_back({{"bone", bone}, {"node", b.second}, {"useDefaultValues", true}});
     }

@@ -5,4 +5,5 @@
 #define TINYGLTF_IMPLEMENTATION
 // Its writer names std::ofstream even without file access; we never call it.
 #include <fstream>
+
 #include <tiny_gltf.h>

@@ -9,8 +9,8 @@
 
 #include "scene/PODWriter.h"
 #include "springs/springs_store.h"
-#include "vrm/vrm_math.h"
 #include "vrm/vrm_expressions.h"
+#include "vrm/vrm_math.h"
 #include "vrm/vrm_retarget.h"
 #include "vrm/vrm_springs.h"
 
@@ -18,7 +18,7 @@ namespace vrm {
 
 namespace {
 
-constexpr int kBatchBones = 64;           // the drawing's matrix palette
+constexpr int kBatchBones = 64;            // the drawing's matrix palette
 constexpr uint32_t kMeshVertices = 65535;  // 16-bit indices
 constexpr int kThumbnailSide = 512;
 
@@ -120,7 +120,8 @@ struct Drawn {
   std::vector<Mat4> binds;  // skinned: per skin slot, joint rest world x inverse bind
 };
 
-std::vector<Drawn> DrawnPrimitives(const Document& d, const std::vector<uint8_t>& shown, const std::vector<Mat4>& world) {
+std::vector<Drawn> DrawnPrimitives(const Document& d, const std::vector<uint8_t>& shown,
+                                   const std::vector<Mat4>& world) {
   std::vector<Drawn> out;
   for (size_t n = 0; n < d.nodes.size(); ++n) {
     const Node& node = d.nodes[n];
@@ -322,7 +323,7 @@ class Converter {
     const Skin* skin = dr.skinned ? &d_.skins[(size_t)d_.nodes[(size_t)dr.node].skin] : nullptr;
     OutMesh* m = &NewMesh(dr, p, drawnIndex);
     std::unordered_map<int, uint16_t> copies;  // the current batch's (or rigid mesh's) copies
-    std::map<int, int> slots;                   // the current batch's joint slots -> palette slot
+    std::map<int, int> slots;                  // the current batch's joint slots -> palette slot
     auto startBatch = [&]() {
       copies.clear();
       slots.clear();
@@ -380,8 +381,10 @@ class Converter {
     // Normals of unit length (the reader holds them to it); a file's zero
     // normal points up. A primitive without any gets them made (MakeNormals).
     const double len = Length(n);
-    if (len > 0) n = n * (1 / len);
-    else if (!p.normals.empty()) n = {0, 1, 0};
+    if (len > 0)
+      n = n * (1 / len);
+    else if (!p.normals.empty())
+      n = {0, 1, 0};
     m.pos.insert(m.pos.end(), {F(at.x), F(at.y), F(at.z)});
     m.nrm.insert(m.nrm.end(), {F(n.x), F(n.y), F(n.z)});
     if (!p.uvs.empty()) m.uv.insert(m.uv.end(), {F(p.uvs[2 * v]), F(1.0 - p.uvs[2 * v + 1])});  // the loader flips v
@@ -465,7 +468,7 @@ class Converter {
       m.opacity = mat.baseColor[3];
       // Lit as she is: ambient at 0.8 of the colour, no highlight.
       for (int k = 0; k < 3; ++k) m.diffuse[k] = mat.baseColor[k], m.ambient[k] = 0.8f * mat.baseColor[k];
-      m.alphaMode = mat.alphaMode == AlphaMode::kBlend ? EPODAlphaBlend
+      m.alphaMode = mat.alphaMode == AlphaMode::kBlend  ? EPODAlphaBlend
                     : mat.alphaMode == AlphaMode::kMask ? EPODAlphaMask
                                                         : EPODAlphaOpaque;
       m.alphaCutoff = mat.alphaCutoff;
@@ -565,7 +568,8 @@ class Converter {
       std::vector<float> deltas;
       for (size_t v = 0; v < om.source.size(); ++v) {
         const size_t sv = (size_t)om.source[v];
-        Vec3 dp = t.positions.empty() ? Vec3{} : At(t.positions, sv), dn = t.normals.empty() ? Vec3{} : At(t.normals, sv);
+        Vec3 dp = t.positions.empty() ? Vec3{} : At(t.positions, sv),
+             dn = t.normals.empty() ? Vec3{} : At(t.normals, sv);
         if (dp.x == 0 && dp.y == 0 && dp.z == 0 && dn.x == 0 && dn.y == 0 && dn.z == 0) continue;
         if (dr->skinned) {
           const Mat4 b = Blend(*dr, p, sv);
@@ -661,11 +665,13 @@ class Converter {
       Json ours = Json::array();
       for (size_t k = 0; k < meshes_.size(); ++k)
         if (meshes_[k].order == i) ours.push_back(k);
-      prims.push_back({{"node", drawn_[i].node}, {"mesh", drawn_[i].mesh}, {"primitive", drawn_[i].primitive}, {"meshes", ours}});
+      prims.push_back(
+          {{"node", drawn_[i].node}, {"mesh", drawn_[i].mesh}, {"primitive", drawn_[i].primitive}, {"meshes", ours}});
     }
     j["primitives"] = prims;  // a morph target k of a file's mesh is morph k of each of these
     std::vector<DrawnInto> into;
-    for (const Json& p : prims) into.push_back({p["node"].get<int>(), p["mesh"].get<int>(), p["meshes"].get<std::vector<int>>()});
+    for (const Json& p : prims)
+      into.push_back({p["node"].get<int>(), p["mesh"].get<int>(), p["meshes"].get<std::vector<int>>()});
     j["face"] = FileExpressions(d_, into);
     Json mats = Json::array();
     for (size_t m = 0; m < d_.materials.size(); ++m) mats.push_back(m);
@@ -683,9 +689,7 @@ class Converter {
     SpringSetup s = FileSprings(d_, left_out);
     const double k = change_.scale, f = change_.f;
     const double off[3] = {change_.offset.x, change_.offset.y, change_.offset.z};
-    auto point = [&](float v[3]) {
-      v[0] = F(f * k * v[0]), v[1] = F(k * v[1]), v[2] = F(f * k * v[2]);
-    };
+    auto point = [&](float v[3]) { v[0] = F(f * k * v[0]), v[1] = F(k * v[1]), v[2] = F(f * k * v[2]); };
     for (SpringJoint& j : s.joints) {
       point(j.offset);
       if (j.parent_joint < 0 && j.parent_node < 0)
@@ -711,8 +715,8 @@ class Converter {
     if (d_.meta.thumbnail < 0 || d_.pictures[(size_t)d_.meta.thumbnail].rgba.empty()) return;
     const Picture& p = d_.pictures[(size_t)d_.meta.thumbnail];
     const double k = std::min(1.0, (double)kThumbnailSide / std::max(p.width, p.height));
-    out_.thumbnail = Sized(p, std::max(1, (int)std::lround(p.width * k)), std::max(1, (int)std::lround(p.height * k)),
-                           "thumbnail");
+    out_.thumbnail =
+        Sized(p, std::max(1, (int)std::lround(p.width * k)), std::max(1, (int)std::lround(p.height * k)), "thumbnail");
     // Always a PNG by that name, where the settings screen looks for it.
     if (out_.thumbnail.name != "thumbnail.png") out_.thumbnail.file.clear(), out_.thumbnail.name = "thumbnail.png";
   }

@@ -43,7 +43,7 @@ struct CharacterPicture {
 };
 
 struct Character {
-  CPODScene scene;  // complete and evaluable (InitImpl has run)
+  CPODScene scene;             // complete and evaluable (InitImpl has run)
   std::vector<uint8_t> model;  // the scene as its file, read back once: the app can load it
   std::vector<CharacterPicture> pictures;
   CharacterPicture thumbnail;  // no pixels when the file has none

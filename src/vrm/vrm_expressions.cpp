@@ -12,15 +12,27 @@ namespace {
 
 using Json = nlohmann::json;
 
-
 // 0.x preset names (any case) in 1.0 spelling; "" for none of them.
 std::string PresetFrom0x(std::string name) {
   std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
-  static const char* const kNames[][2] = {
-      {"neutral", "neutral"}, {"a", "aa"},           {"i", "ih"},           {"u", "ou"},           {"e", "ee"},
-      {"o", "oh"},           {"blink", "blink"},    {"blink_l", "blinkLeft"}, {"blink_r", "blinkRight"},
-      {"joy", "happy"},      {"angry", "angry"},    {"sorrow", "sad"},     {"fun", "relaxed"},    {"lookup", "lookUp"},
-      {"lookdown", "lookDown"}, {"lookleft", "lookLeft"}, {"lookright", "lookRight"}, {"surprised", "surprised"}};
+  static const char* const kNames[][2] = {{"neutral", "neutral"},
+                                          {"a", "aa"},
+                                          {"i", "ih"},
+                                          {"u", "ou"},
+                                          {"e", "ee"},
+                                          {"o", "oh"},
+                                          {"blink", "blink"},
+                                          {"blink_l", "blinkLeft"},
+                                          {"blink_r", "blinkRight"},
+                                          {"joy", "happy"},
+                                          {"angry", "angry"},
+                                          {"sorrow", "sad"},
+                                          {"fun", "relaxed"},
+                                          {"lookup", "lookUp"},
+                                          {"lookdown", "lookDown"},
+                                          {"lookleft", "lookLeft"},
+                                          {"lookright", "lookRight"},
+                                          {"surprised", "surprised"}};
   for (const auto& n : kNames)
     if (name == n[0]) return n[1];
   return "";
@@ -47,7 +59,8 @@ Json LookAt(const Json& look, const char* const keys[4], bool v1, bool bone) {
   Json out = {{"type", bone ? "bone" : "expression"}};
   for (int k = 0; k < 4; ++k) {
     const Json& r = Member(look, keys[k]);
-    out[names[k]] = {Number(r, v1 ? "inputMaxValue" : "xRange", 90), Number(r, v1 ? "outputScale" : "yRange", bone ? 10 : 1)};
+    out[names[k]] = {Number(r, v1 ? "inputMaxValue" : "xRange", 90),
+                     Number(r, v1 ? "outputScale" : "yRange", bone ? 10 : 1)};
   }
   return out;
 }
@@ -64,7 +77,7 @@ nlohmann::json FileExpressions(const Document& doc, const std::vector<DrawnInto>
       for (auto it = list.begin(); it != list.end(); ++it) {
         Json binds = Json::array();
         for (const Json& b : Member(it.value(), "morphTargetBinds").is_array() ? Member(it.value(), "morphTargetBinds")
-                                                                             : Json::array()) {
+                                                                               : Json::array()) {
           const Json& node = Member(b, "node");
           if (node.is_number_integer())
             Binds(drawn, true, node.get<int>(), Member(b, "index"), Number(b, "weight", 0), &binds);

@@ -36,12 +36,12 @@ struct MorphTarget {
 };
 
 struct Primitive {
-  std::vector<float> positions;    // 3 a vertex
-  std::vector<float> normals;      // 3 a vertex, or empty
-  std::vector<float> uvs;          // 2 a vertex (glTF's: v down the picture), or empty
-  std::vector<uint16_t> joints;    // 4 a vertex, slots of the node's skin; empty when rigid
-  std::vector<float> weights;      // 4 a vertex, summing to 1; empty when rigid
-  std::vector<uint32_t> indices;   // 3 a triangle (strips and fans are made lists)
+  std::vector<float> positions;   // 3 a vertex
+  std::vector<float> normals;     // 3 a vertex, or empty
+  std::vector<float> uvs;         // 2 a vertex (glTF's: v down the picture), or empty
+  std::vector<uint16_t> joints;   // 4 a vertex, slots of the node's skin; empty when rigid
+  std::vector<float> weights;     // 4 a vertex, summing to 1; empty when rigid
+  std::vector<uint32_t> indices;  // 3 a triangle (strips and fans are made lists)
   std::vector<MorphTarget> targets;
   int material = -1;
   size_t vertexCount() const { return positions.size() / 3; }
@@ -66,8 +66,8 @@ struct Node {
 };
 
 struct Skin {
-  std::vector<int> joints;           // node indices
-  std::vector<float> inverseBinds;   // 16 a joint, column-major (glTF's order)
+  std::vector<int> joints;          // node indices
+  std::vector<float> inverseBinds;  // 16 a joint, column-major (glTF's order)
 };
 
 struct Material {
@@ -89,7 +89,7 @@ struct Picture {
 };
 
 struct Meta {
-  std::string title;    // 1.0 name, 0.x title
+  std::string title;  // 1.0 name, 0.x title
   std::string version;
   std::string authors;  // 1.0 authors joined with ", ", 0.x author
   std::string license;  // 1.0 licenseUrl, 0.x licenseName (and otherLicenseUrl)

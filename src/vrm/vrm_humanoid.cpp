@@ -4,23 +4,19 @@
 
 namespace vrm {
 
-#define FINGER(side, f)                                                     \
-  {side #f "Proximal", false, {side #f "Intermediate", nullptr}},          \
-      {side #f "Intermediate", false, {side #f "Distal", nullptr}},         \
-      {side #f "Distal", false, {nullptr}}
-#define SIDE(side)                                                                      \
-  {side "Shoulder", false, {side "UpperArm", nullptr}},                                \
-      {side "UpperArm", true, {side "LowerArm", nullptr}},                              \
-      {side "LowerArm", true, {side "Hand", nullptr}},                                  \
-      {side "Hand", true, {side "MiddleProximal", side "IndexProximal", nullptr}},      \
-      {side "UpperLeg", true, {side "LowerLeg", nullptr}},                              \
-      {side "LowerLeg", true, {side "Foot", nullptr}},                                  \
-      {side "Foot", true, {side "Toes", nullptr}},                                      \
-      {side "Toes", false, {nullptr}},                                                  \
-      {side "Eye", false, {nullptr}},                                                   \
-      {side "ThumbMetacarpal", false, {side "ThumbProximal", nullptr}},                 \
-      {side "ThumbProximal", false, {side "ThumbDistal", nullptr}},                     \
-      {side "ThumbDistal", false, {nullptr}},                                           \
+#define FINGER(side, f)                                               \
+  {side #f "Proximal", false, {side #f "Intermediate", nullptr}},     \
+      {side #f "Intermediate", false, {side #f "Distal", nullptr}}, { \
+    side #f "Distal", false, { nullptr }                              \
+  }
+#define SIDE(side)                                                                                                  \
+  {side "Shoulder", false, {side "UpperArm", nullptr}}, {side "UpperArm", true, {side "LowerArm", nullptr}},        \
+      {side "LowerArm", true, {side "Hand", nullptr}},                                                              \
+      {side "Hand", true, {side "MiddleProximal", side "IndexProximal", nullptr}},                                  \
+      {side "UpperLeg", true, {side "LowerLeg", nullptr}}, {side "LowerLeg", true, {side "Foot", nullptr}},         \
+      {side "Foot", true, {side "Toes", nullptr}}, {side "Toes", false, {nullptr}}, {side "Eye", false, {nullptr}}, \
+      {side "ThumbMetacarpal", false, {side "ThumbProximal", nullptr}},                                             \
+      {side "ThumbProximal", false, {side "ThumbDistal", nullptr}}, {side "ThumbDistal", false, {nullptr}},         \
       FINGER(side, Index), FINGER(side, Middle), FINGER(side, Ring), FINGER(side, Little)
 
 const HumanBoneInfo kHumanBones[] = {

@@ -67,16 +67,20 @@ inline Quat FromColumns(const double col[3][3]) {
   const double tr = m00 + m11 + m22;
   if (tr > 0) {
     const double t = std::sqrt(tr + 1.0) * 2;
-    q[3] = 0.25 * t, q[0] = (col[1][2] - col[2][1]) / t, q[1] = (col[2][0] - col[0][2]) / t, q[2] = (col[0][1] - col[1][0]) / t;
+    q[3] = 0.25 * t, q[0] = (col[1][2] - col[2][1]) / t, q[1] = (col[2][0] - col[0][2]) / t,
+    q[2] = (col[0][1] - col[1][0]) / t;
   } else if (m00 > m11 && m00 > m22) {
     const double t = std::sqrt(1.0 + m00 - m11 - m22) * 2;
-    q[3] = (col[1][2] - col[2][1]) / t, q[0] = 0.25 * t, q[1] = (col[1][0] + col[0][1]) / t, q[2] = (col[2][0] + col[0][2]) / t;
+    q[3] = (col[1][2] - col[2][1]) / t, q[0] = 0.25 * t, q[1] = (col[1][0] + col[0][1]) / t,
+    q[2] = (col[2][0] + col[0][2]) / t;
   } else if (m11 > m22) {
     const double t = std::sqrt(1.0 + m11 - m00 - m22) * 2;
-    q[3] = (col[2][0] - col[0][2]) / t, q[0] = (col[1][0] + col[0][1]) / t, q[1] = 0.25 * t, q[2] = (col[2][1] + col[1][2]) / t;
+    q[3] = (col[2][0] - col[0][2]) / t, q[0] = (col[1][0] + col[0][1]) / t, q[1] = 0.25 * t,
+    q[2] = (col[2][1] + col[1][2]) / t;
   } else {
     const double t = std::sqrt(1.0 + m22 - m00 - m11) * 2;
-    q[3] = (col[0][1] - col[1][0]) / t, q[0] = (col[2][0] + col[0][2]) / t, q[1] = (col[2][1] + col[1][2]) / t, q[2] = 0.25 * t;
+    q[3] = (col[0][1] - col[1][0]) / t, q[0] = (col[2][0] + col[0][2]) / t, q[1] = (col[2][1] + col[1][2]) / t,
+    q[2] = 0.25 * t;
   }
   for (double& v : q)
     if (!std::isfinite(v)) return {};
@@ -140,8 +144,10 @@ inline Mat4 Inverse(const Mat4& a) {
   const double id = 1 / det;
   double* o = r.m;
   o[0] = c00 * id, o[1] = c01 * id, o[2] = c02 * id;
-  o[4] = (m[8] * m[6] - m[4] * m[10]) * id, o[5] = (m[0] * m[10] - m[8] * m[2]) * id, o[6] = (m[4] * m[2] - m[0] * m[6]) * id;
-  o[8] = (m[4] * m[9] - m[8] * m[5]) * id, o[9] = (m[8] * m[1] - m[0] * m[9]) * id, o[10] = (m[0] * m[5] - m[4] * m[1]) * id;
+  o[4] = (m[8] * m[6] - m[4] * m[10]) * id, o[5] = (m[0] * m[10] - m[8] * m[2]) * id,
+  o[6] = (m[4] * m[2] - m[0] * m[6]) * id;
+  o[8] = (m[4] * m[9] - m[8] * m[5]) * id, o[9] = (m[8] * m[1] - m[0] * m[9]) * id,
+  o[10] = (m[0] * m[5] - m[4] * m[1]) * id;
   const Vec3 t = Direction(r, {m[12], m[13], m[14]});
   o[12] = -t.x, o[13] = -t.y, o[14] = -t.z;
   return r;

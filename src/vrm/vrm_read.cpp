@@ -49,8 +49,10 @@ int JsonDepth(const char* s, size_t n) {
   for (size_t i = 0; i < n; ++i) {
     const char c = s[i];
     if (inString) {
-      if (c == '\\') ++i;
-      else if (c == '"') inString = false;
+      if (c == '\\')
+        ++i;
+      else if (c == '"')
+        inString = false;
     } else if (c == '"') {
       inString = true;
     } else if (c == '[' || c == '{') {
@@ -158,7 +160,8 @@ struct Reader {
         const int8_t v = (int8_t)*p;
         return normalized ? std::max(v / 127.0, -1.0) : v;
       }
-      case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE: return normalized ? *p / 255.0 : *p;
+      case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE:
+        return normalized ? *p / 255.0 : *p;
       case TINYGLTF_COMPONENT_TYPE_SHORT: {
         int16_t v;
         std::memcpy(&v, p, 2);
@@ -179,7 +182,8 @@ struct Reader {
         std::memcpy(&v, p, 4);
         return v;
       }
-      default: return 0;
+      default:
+        return 0;
     }
   }
 
@@ -211,8 +215,8 @@ struct Reader {
     if (base)
       for (uint64_t i = 0; i < n; ++i)
         for (int k = 0; k < comps; ++k)
-          (*out)[i * comps + k] =
-              (float)Component(base + acc.byteOffset + i * stride + (uint64_t)k * size, acc.componentType, acc.normalized);
+          (*out)[i * comps + k] = (float)Component(base + acc.byteOffset + i * stride + (uint64_t)k * size,
+                                                   acc.componentType, acc.normalized);
     if (acc.sparse.isSparse) {
       const auto& sp = acc.sparse;
       const int ict = sp.indices.componentType;
@@ -225,18 +229,20 @@ struct Reader {
       const uint8_t* ib = View(sp.indices.bufferView, &il, &is);
       const uint8_t* vb = View(sp.values.bufferView, &vl, &vs);
       const uint64_t c = (uint64_t)sp.count;
-      if (!ib || !vb || (uint64_t)sp.indices.byteOffset + c * isize > il || (uint64_t)sp.values.byteOffset + c * elem > vl)
+      if (!ib || !vb || (uint64_t)sp.indices.byteOffset + c * isize > il ||
+          (uint64_t)sp.values.byteOffset + c * elem > vl)
         return Fail("inconsistent: " + what + " has sparse values out of range");
       for (uint64_t j = 0; j < c; ++j) {
         const double iv = Component(ib + sp.indices.byteOffset + j * isize, ict, false);
         if (iv >= (double)n) return Fail("inconsistent: " + what + " has sparse values out of range");
         for (int k = 0; k < comps; ++k)
-          (*out)[(size_t)iv * comps + k] =
-              (float)Component(vb + sp.values.byteOffset + j * elem + (uint64_t)k * size, acc.componentType, acc.normalized);
+          (*out)[(size_t)iv * comps + k] = (float)Component(vb + sp.values.byteOffset + j * elem + (uint64_t)k * size,
+                                                            acc.componentType, acc.normalized);
       }
     }
     for (float v : *out)
-      if (!std::isfinite(v) || std::fabs(v) > 1e12f) return Fail("inconsistent: " + what + " holds values that are not numbers");
+      if (!std::isfinite(v) || std::fabs(v) > 1e12f)
+        return Fail("inconsistent: " + what + " holds values that are not numbers");
     *count = (size_t)n;
     return true;
   }
@@ -260,10 +266,13 @@ struct Reader {
     vertices += n;
     if (attr("NORMAL") >= 0) {
       if (!Floats(attr("NORMAL"), TINYGLTF_TYPE_VEC3, n, &out->normals, &c, what + " normals")) return false;
-      if (c != n) return Fail("inconsistent: " + what + " has " + std::to_string(c) + " normals for " + std::to_string(n) + " vertices");
+      if (c != n)
+        return Fail("inconsistent: " + what + " has " + std::to_string(c) + " normals for " + std::to_string(n) +
+                    " vertices");
     }
     if (attr("TEXCOORD_0") >= 0) {
-      if (!Floats(attr("TEXCOORD_0"), TINYGLTF_TYPE_VEC2, n, &out->uvs, &c, what + " texture coordinates")) return false;
+      if (!Floats(attr("TEXCOORD_0"), TINYGLTF_TYPE_VEC2, n, &out->uvs, &c, what + " texture coordinates"))
+        return false;
       if (c != n) return Fail("inconsistent: " + what + " has texture coordinates for another vertex count");
     }
     if (attr("COLOR_0") >= 0) Note("vertex colours");
@@ -297,11 +306,13 @@ struct Reader {
     if (p.indices >= 0) {
       std::vector<float> iv;
       // Each index takes a byte of the file at least (or is one of few zeros).
-      if (!Floats(p.indices, TINYGLTF_TYPE_SCALAR, std::max<uint64_t>(3 * kMaxVertices, m.buffers.empty() ? 0 : m.buffers[0].data.size()),
-                  &iv, &c, what + " indices"))
+      if (!Floats(p.indices, TINYGLTF_TYPE_SCALAR,
+                  std::max<uint64_t>(3 * kMaxVertices, m.buffers.empty() ? 0 : m.buffers[0].data.size()), &iv, &c,
+                  what + " indices"))
         return false;
       const int ct = m.accessors[(size_t)p.indices].componentType;
-      if (ct == TINYGLTF_COMPONENT_TYPE_FLOAT || ct == TINYGLTF_COMPONENT_TYPE_BYTE || ct == TINYGLTF_COMPONENT_TYPE_SHORT)
+      if (ct == TINYGLTF_COMPONENT_TYPE_FLOAT || ct == TINYGLTF_COMPONENT_TYPE_BYTE ||
+          ct == TINYGLTF_COMPONENT_TYPE_SHORT)
         return Fail("inconsistent: " + what + " has indices that are not whole numbers");
       order.resize(c);
       for (size_t i = 0; i < c; ++i) {
@@ -318,9 +329,12 @@ struct Reader {
     } else if (mode == TINYGLTF_MODE_TRIANGLE_STRIP || mode == TINYGLTF_MODE_TRIANGLE_FAN) {
       for (size_t i = 2; i < order.size(); ++i) {
         uint32_t a, b, cc = order[i];
-        if (mode == TINYGLTF_MODE_TRIANGLE_FAN) a = order[0], b = order[i - 1];
-        else if (i % 2 == 0) a = order[i - 2], b = order[i - 1];
-        else a = order[i - 1], b = order[i - 2];
+        if (mode == TINYGLTF_MODE_TRIANGLE_FAN)
+          a = order[0], b = order[i - 1];
+        else if (i % 2 == 0)
+          a = order[i - 2], b = order[i - 1];
+        else
+          a = order[i - 1], b = order[i - 2];
         out->indices.insert(out->indices.end(), {a, b, cc});
       }
     } else {
@@ -331,14 +345,17 @@ struct Reader {
       MorphTarget target;
       const std::string tw = what + " morph target " + std::to_string(t);
       for (const auto& kv : p.targets[t]) {
-        std::vector<float>* dst = kv.first == "POSITION" ? &target.positions : kv.first == "NORMAL" ? &target.normals : nullptr;
+        std::vector<float>* dst = kv.first == "POSITION" ? &target.positions
+                                  : kv.first == "NORMAL" ? &target.normals
+                                                         : nullptr;
         if (!dst) continue;
         if (!Floats(kv.second, TINYGLTF_TYPE_VEC3, n, dst, &c, tw)) return false;
         if (c != n) return Fail("inconsistent: " + tw + " is for another vertex count");
       }
       out->targets.push_back(std::move(target));
     }
-    if (p.material >= (int)m.materials.size()) return Fail("inconsistent: " + what + " names a material that does not exist");
+    if (p.material >= (int)m.materials.size())
+      return Fail("inconsistent: " + what + " names a material that does not exist");
     out->material = p.material;
     return true;
   }
@@ -388,7 +405,8 @@ struct Reader {
     for (int k = 0; k < 3; ++k) n->translation[k] = (float)mm[12 + k];
     double s[3];
     for (int k = 0; k < 3; ++k) s[k] = std::sqrt(c[k][0] * c[k][0] + c[k][1] * c[k][1] + c[k][2] * c[k][2]);
-    const double det = c[0][0] * (c[1][1] * c[2][2] - c[1][2] * c[2][1]) - c[1][0] * (c[0][1] * c[2][2] - c[0][2] * c[2][1]) +
+    const double det = c[0][0] * (c[1][1] * c[2][2] - c[1][2] * c[2][1]) -
+                       c[1][0] * (c[0][1] * c[2][2] - c[0][2] * c[2][1]) +
                        c[2][0] * (c[0][1] * c[1][2] - c[0][2] * c[1][1]);
     if (det < 0) s[0] = -s[0];
     for (int k = 0; k < 3; ++k) {
@@ -430,13 +448,15 @@ struct Reader {
         }
       }
       for (int child : src.children) {
-        if (child < 0 || (size_t)child >= count) return Fail("inconsistent: " + what + " has a child that does not exist");
+        if (child < 0 || (size_t)child >= count)
+          return Fail("inconsistent: " + what + " has a child that does not exist");
         n.children.push_back(child);
       }
     }
     for (size_t i = 0; i < count; ++i)
       for (int child : d.nodes[i].children) {
-        if (d.nodes[(size_t)child].parent >= 0) return Fail("inconsistent: node " + std::to_string(child) + " has two parents");
+        if (d.nodes[(size_t)child].parent >= 0)
+          return Fail("inconsistent: node " + std::to_string(child) + " has two parents");
         d.nodes[(size_t)child].parent = (int)i;
       }
     // Every parent chain must end at a root.
@@ -473,15 +493,16 @@ struct Reader {
       Skin s;
       const std::string what = "skin " + std::to_string(i);
       for (int j : src.joints) {
-        if (j < 0 || (size_t)j >= d.nodes.size()) return Fail("inconsistent: " + what + " names a joint that does not exist");
+        if (j < 0 || (size_t)j >= d.nodes.size())
+          return Fail("inconsistent: " + what + " names a joint that does not exist");
         s.joints.push_back(j);
         joints.insert(j);
       }
       if ((int)joints.size() > kMaxJoints) return Fail("more than " + std::to_string(kMaxJoints) + " joints");
       if (src.inverseBindMatrices >= 0) {
         size_t c = 0;
-        if (!Floats(src.inverseBindMatrices, TINYGLTF_TYPE_MAT4, std::max<size_t>(s.joints.size(), kMaxJoints), &s.inverseBinds, &c,
-                    what + " bind matrices"))
+        if (!Floats(src.inverseBindMatrices, TINYGLTF_TYPE_MAT4, std::max<size_t>(s.joints.size(), kMaxJoints),
+                    &s.inverseBinds, &c, what + " bind matrices"))
           return false;
         if (c < s.joints.size()) return Fail("inconsistent: " + what + " has fewer bind matrices than joints");
         s.inverseBinds.resize(16 * s.joints.size());
@@ -548,7 +569,9 @@ struct Reader {
       if (!ok) return false;
       if (Number(base, "texCoord", 0) != 0) Note("a second set of texture coordinates");
       if (!Member(Member(base, "extensions"), "KHR_texture_transform").is_null()) Note("texture transforms");
-      mat.alphaMode = src.alphaMode == "MASK" ? AlphaMode::kMask : src.alphaMode == "BLEND" ? AlphaMode::kBlend : AlphaMode::kOpaque;
+      mat.alphaMode = src.alphaMode == "MASK"    ? AlphaMode::kMask
+                      : src.alphaMode == "BLEND" ? AlphaMode::kBlend
+                                                 : AlphaMode::kOpaque;
       mat.alphaCutoff = std::isfinite(src.alphaCutoff) ? (float)src.alphaCutoff : 0.5f;
       mat.doubleSided = src.doubleSided;
       const Json& ext = Member(js, "extensions");
@@ -561,9 +584,11 @@ struct Reader {
         if (Text(toon, "outlineWidthMode") != "" && Text(toon, "outlineWidthMode") != "none" &&
             Number(toon, "outlineWidthFactor", 0) > 0)
           Note("outlines");
-        if (NonZero(Member(toon, "parametricRimColorFactor")) || !Member(toon, "rimMultiplyTexture").is_null()) Note("rim light");
+        if (NonZero(Member(toon, "parametricRimColorFactor")) || !Member(toon, "rimMultiplyTexture").is_null())
+          Note("rim light");
         if (!Member(toon, "matcapTexture").is_null() && NonZero(Member(toon, "matcapFactor"))) Note("matcaps");
-        if (Number(toon, "uvAnimationScrollXSpeedFactor", 0) != 0 || Number(toon, "uvAnimationScrollYSpeedFactor", 0) != 0 ||
+        if (Number(toon, "uvAnimationScrollXSpeedFactor", 0) != 0 ||
+            Number(toon, "uvAnimationScrollYSpeedFactor", 0) != 0 ||
             Number(toon, "uvAnimationRotationSpeedFactor", 0) != 0)
           Note("texture animation");
       }
@@ -587,7 +612,8 @@ struct Reader {
         const Json& st = Member(vp, "_MainTex");
         if (st.is_array() && st.size() == 4 && st[0].is_number() && st[1].is_number() && st[2].is_number() &&
             st[3].is_number() &&
-            (st[0].get<double>() != 1 || st[1].get<double>() != 1 || st[2].get<double>() != 0 || st[3].get<double>() != 0))
+            (st[0].get<double>() != 1 || st[1].get<double>() != 1 || st[2].get<double>() != 0 ||
+             st[3].get<double>() != 0))
           Note("texture transforms");
         if (mat.image < 0 && Index(tp, "_MainTex", &t)) mat.image = TexturePicture(t, &ok);
         if (!ok) return false;
@@ -616,7 +642,8 @@ struct Reader {
     }
     DecodedPicture dp;
     const PictureStatus status = DecodePicture(bytes.data(), bytes.size(), &dp, false);
-    const bool large = status == kPictureTooLarge || (status == kPictureOk && (dp.width > kMaxPictureSide || dp.height > kMaxPictureSide));
+    const bool large = status == kPictureTooLarge ||
+                       (status == kPictureOk && (dp.width > kMaxPictureSide || dp.height > kMaxPictureSide));
     if (large) {
       std::free(dp.pixels);
       return Fail("picture " + std::to_string(i) + " is " + std::to_string(dp.width) + "x" + std::to_string(dp.height) +

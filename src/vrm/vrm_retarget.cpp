@@ -50,7 +50,8 @@ bool Retarget(CPODScene& clips, const RetargetTarget& t, RetargetedClips* out, s
       clips.GetWorldMatrix(w, clips.nodes[h.second]);
       double col[3][3];
       for (int k = 0; k < 3; ++k) {
-        const double len = std::sqrt(w.f[4 * k] * w.f[4 * k] + w.f[4 * k + 1] * w.f[4 * k + 1] + w.f[4 * k + 2] * w.f[4 * k + 2]);
+        const double len =
+            std::sqrt(w.f[4 * k] * w.f[4 * k] + w.f[4 * k + 1] * w.f[4 * k + 1] + w.f[4 * k + 2] * w.f[4 * k + 2]);
         for (int r = 0; r < 3; ++r) col[k][r] = len > 0 ? w.f[4 * k + r] / len : (k == r);
       }
       theirs[h.first].push_back({FromColumns(col), {w.f[12], w.f[13], w.f[14]}});

@@ -22,9 +22,9 @@
 namespace vrm {
 
 struct RetargetTarget {
-  std::vector<int> parent;                // every node's parent, -1 for a root
-  std::vector<Transform> rest;            // every node's local placement at rest
-  std::map<std::string, int> humanoid;    // bone (VRM 1.0 spelling) -> node
+  std::vector<int> parent;              // every node's parent, -1 for a root
+  std::vector<Transform> rest;          // every node's local placement at rest
+  std::map<std::string, int> humanoid;  // bone (VRM 1.0 spelling) -> node
 };
 
 struct RetargetedClips {

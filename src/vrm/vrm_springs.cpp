@@ -8,7 +8,6 @@ namespace {
 
 using Json = nlohmann::json;
 
-
 int Index(const Json& v) {
   if (!v.is_number_integer()) return -2;  // out of range for every list
   const long long i = v.get<long long>();

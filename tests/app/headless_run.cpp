@@ -59,8 +59,7 @@ bool IsRegular(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-HeadlessRun RunOnce(const std::string& script, const std::string& args, const ScratchDir& dir,
-                    const std::string& tag) {
+HeadlessRun RunOnce(const std::string& script, const std::string& args, const ScratchDir& dir, const std::string& tag) {
   HeadlessRun run;
   // Each run in a folder of its own, under the same file names.
   const std::string folder = dir.file(tag);
@@ -68,8 +67,8 @@ HeadlessRun RunOnce(const std::string& script, const std::string& args, const Sc
   const std::string script_file = folder + "/script.txt", trace = folder + "/trace.jsonl", err = folder + "/err.txt",
                     out = folder + "/out.txt";
   std::ofstream(script_file) << script;
-  const std::string cmd = std::string("'") + OVANTA_HEADLESS + "' --bundle '" + OVANTA_BUNDLE + "' --trace '" +
-                          trace + "' " + args + " '" + script_file + "' >'" + out + "' 2>'" + err + "'";
+  const std::string cmd = std::string("'") + OVANTA_HEADLESS + "' --bundle '" + OVANTA_BUNDLE + "' --trace '" + trace +
+                          "' " + args + " '" + script_file + "' >'" + out + "' 2>'" + err + "'";
   const int rc = std::system(cmd.c_str());
   run.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
   std::stringstream ss;
@@ -84,8 +83,7 @@ HeadlessRun RunOnce(const std::string& script, const std::string& args, const Sc
   return run;
 }
 
-void ExpectSameLines(const std::vector<nlohmann::json>& es1, const std::vector<nlohmann::json>& es2,
-                     const char* what) {
+void ExpectSameLines(const std::vector<nlohmann::json>& es1, const std::vector<nlohmann::json>& es2, const char* what) {
   EXPECT_EQ(es2.size(), es1.size()) << what;
   for (size_t i = 0; i < std::min(es1.size(), es2.size()); ++i)
     if (es1[i] != es2[i]) {
@@ -133,7 +131,8 @@ HeadlessRun RunHeadless(const std::string& script, const std::string& args) {
 
   EXPECT_EQ(es2.status, es1.status) << "es2 exit status";
   std::string err2 = es2.err;
-  for (size_t at; (at = err2.find(dir.file("es2/"))) != std::string::npos;) err2.replace(at, dir.file("es2/").size(), dir.file("es1/"));
+  for (size_t at; (at = err2.find(dir.file("es2/"))) != std::string::npos;)
+    err2.replace(at, dir.file("es2/").size(), dir.file("es1/"));
   EXPECT_EQ(err2, es1.err) << "es2 diagnostics";
   EXPECT_EQ(testkit::ReadFileBytes(dir.file("es2/out.txt")), testkit::ReadFileBytes(dir.file("es1/out.txt")))
       << "es2 output (GL errors among it)";

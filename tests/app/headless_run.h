@@ -12,7 +12,7 @@
 
 struct HeadlessRun {
   int status = -1;
-  std::string err;  // standard error (diagnostics of the run)
+  std::string err;                     // standard error (diagnostics of the run)
   std::vector<nlohmann::json> ticks;   // one per tick, tick 1 first
   std::vector<nlohmann::json> events;  // in order
 

@@ -4,8 +4,8 @@
 // she does (her frames within the golden tolerance) but for her hair tails,
 // which sway as springs; a file refused is one
 // line and status 65, with nothing written.
-#include <gtest/gtest.h>
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -74,8 +74,8 @@ TEST_F(AppCharacter, HerExportsActAndLookAsSheDoes) {
 // (RunHeadless runs every script twice, es1 and es2: the same trace.)
 TEST_F(AppCharacter, AJerkSetsHerExportsHairFlyingThenItSettles) {
   for (const char* file : {"ovanta-1.0.vrm", "ovanta-0.x.vrm"}) {
-    const HeadlessRun r = RunHeadless("tick 60\naccel 1.5 -1 0\ntick 2\naccel 0 -1 0\ntick 150\n",
-                                      "--character '" + Export(file) + "'");
+    const HeadlessRun r =
+        RunHeadless("tick 60\naccel 1.5 -1 0\ntick 2\naccel 0 -1 0\ntick 150\n", "--character '" + Export(file) + "'");
     ASSERT_EQ(r.status, 0) << r.err;
     auto fastest = [&](long from, long to) {
       double v = 0;
@@ -256,10 +256,10 @@ TEST_F(AppCharacter, DroppedChosenKeptAndRemoved) {
   const std::string settings = "action settingsView\ntick 12\n", list = "action onCharacter\ntick 12\n";
   const std::string done = "press doneButton\ntick 12\n";
 
-  const HeadlessRun dropped = RunHeadlessOnce("tick 2\ndrop " + dir.file("tiny.vrm") + "\ntick 2\ndrop " +
-                                                  dir.file("text.vrm") + "\ntick 2\nshot " + dir.file("refused.png") +
-                                                  "\n",
-                                              defaults);
+  const HeadlessRun dropped =
+      RunHeadlessOnce("tick 2\ndrop " + dir.file("tiny.vrm") + "\ntick 2\ndrop " + dir.file("text.vrm") +
+                          "\ntick 2\nshot " + dir.file("refused.png") + "\n",
+                      defaults);
   ASSERT_EQ(dropped.status, 0) << dropped.err;
   EXPECT_EQ(Ids(dropped), std::vector<std::string>{id});
   EXPECT_EQ(dropped.of("character")[0]["tick"], 3);
@@ -268,10 +268,9 @@ TEST_F(AppCharacter, DroppedChosenKeptAndRemoved) {
 
   // Restarted: it is shown from the first tick. The list (looked at as a
   // golden) chooses her; Done twice shows her.
-  const HeadlessRun restarted =
-      RunHeadless("tick 1\n" + settings + "shot " + dir.file("settings.png") + "\n" + list + "shot " +
-                      dir.file("list.png") + "\npress character0\n" + done + done,
-                  defaults);
+  const HeadlessRun restarted = RunHeadless("tick 1\n" + settings + "shot " + dir.file("settings.png") + "\n" + list +
+                                                "shot " + dir.file("list.png") + "\npress character0\n" + done + done,
+                                            defaults);
   ASSERT_EQ(restarted.status, 0) << restarted.err;
   EXPECT_EQ(Ids(restarted), (std::vector<std::string>{id, ""}));
   EXPECT_EQ(restarted.of("character")[0]["tick"], 1);
@@ -280,9 +279,8 @@ TEST_F(AppCharacter, DroppedChosenKeptAndRemoved) {
   EXPECT_EQ(Stored(store), "");
 
   // Chosen again, then removed (asked first) while shown.
-  const HeadlessRun removed = RunHeadlessOnce(settings + list + "press character1\n" + done + done + settings +
-                                                  list + "press remove1\ntick 1\npress confirmRemove\ntick 1\n" +
-                                                  done + done,
+  const HeadlessRun removed = RunHeadlessOnce(settings + list + "press character1\n" + done + done + settings + list +
+                                                  "press remove1\ntick 1\npress confirmRemove\ntick 1\n" + done + done,
                                               defaults);
   ASSERT_EQ(removed.status, 0) << removed.err;
   EXPECT_EQ(Ids(removed), (std::vector<std::string>{id, ""}));

@@ -101,10 +101,10 @@ TEST(AppDance, ButtonsStartChainAndStopAfterThePass) {
       "tick 2\n"
       "press danceButton2\n"  // hidden while idle: nothing
       "tick 1\n"
-      "press danceButton\n"   // the real control, clicked where it is drawn
-      "tick 1\n"              // tick 4: lead-in
-      "tick 10\n"             // tick 14: the dance loop
-      "tick 120\n"            // tick 134: second pass, still dancing
+      "press danceButton\n"     // the real control, clicked where it is drawn
+      "tick 1\n"                // tick 4: lead-in
+      "tick 10\n"               // tick 14: the dance loop
+      "tick 120\n"              // tick 134: second pass, still dancing
       "action onDanceButton\n"  // not idle: nothing at all
       "action onDanceStopButton\n"
       "tick 130\n");
@@ -273,9 +273,9 @@ TEST(AppSettings, DamagedStoredChoicesComeIntoRange) {
 TEST(AppCamera, PanClampsAndADragIsNoTap) {
   const HeadlessRun r = RunHeadless(
       "tick 2\n"
-      "touch began 160 300\ntouch moved 160 250\ntick 1\n"    // up 50 points
-      "touch moved 160 -400\ntick 1\n"                         // far up: held at -30
-      "touch moved 2000 900\ntick 1\n"                         // far right and down
+      "touch began 160 300\ntouch moved 160 250\ntick 1\n"  // up 50 points
+      "touch moved 160 -400\ntick 1\n"                      // far up: held at -30
+      "touch moved 2000 900\ntick 1\n"                      // far right and down
       "touch ended 2000 900\ntick 1\n"
       "action onResetButton\ntick 1\n");
   ASSERT_EQ(r.status, 0) << r.err;

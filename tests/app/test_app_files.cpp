@@ -30,8 +30,9 @@ TEST(AppStore, WrongTypesGetTheirDefaultAndALongNameIsCut) {
   const std::string store = dir.file("d.json");
   std::string huge;
   for (int i = 0; i < 15 * 1024 * 1024 / 2; ++i) huge += "\xD0\xAF";  // 15 MB of a two-byte letter
-  std::ofstream(store) << "{\"Ovanta_name\":\"" << huge << "\",\"Ovanta_clothes\":\"two\",\"Ovanta_hair\":2,"
-                   "\"Ovanta_volume\":\"loud\",\"Ovanta_captions\":null}";
+  std::ofstream(store) << "{\"Ovanta_name\":\"" << huge
+                       << "\",\"Ovanta_clothes\":\"two\",\"Ovanta_hair\":2,"
+                          "\"Ovanta_volume\":\"loud\",\"Ovanta_captions\":null}";
   const HeadlessRun r = RunHeadless("tick 1\n", "--defaults '" + store + "'");
   ASSERT_EQ(r.status, 0) << r.err.substr(0, 2000);
   std::string cut;

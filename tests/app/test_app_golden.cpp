@@ -15,16 +15,25 @@ namespace {
 
 TEST(AppGolden, MainSettingsDanceAndCulling) {
   ScratchDir dir;
-  const HeadlessRun r = RunHeadless(
-      "tick 5\nshot " + dir.file("main.png") + "\n"
-      "action menuView\ntick 1\nshot " + dir.file("menu.png") + "\n"
-      "action settingsView\ntick 4\nshot " + dir.file("slide.png") + "\n"
-      "tick 8\naction onHairColor\naction onButton3\ntick 1\nshot " + dir.file("settings.png") + "\n"
-      "action backToMainView\ntick 12\naction mainView\n"
-      "touch began 100 240 began 220 240\ntouch moved 117.57 197.57 moved 202.43 282.43\n"
-      "touch ended 117.57 197.57 ended 202.43 282.43\n"
-      "action onDanceButton\ntick 40\nshot " + dir.file("dance.png") + "\n"
-      "action onCullButton\ntick 1\nshot " + dir.file("culled.png") + "\n");
+  const HeadlessRun r = RunHeadless("tick 5\nshot " + dir.file("main.png") +
+                                    "\n"
+                                    "action menuView\ntick 1\nshot " +
+                                    dir.file("menu.png") +
+                                    "\n"
+                                    "action settingsView\ntick 4\nshot " +
+                                    dir.file("slide.png") +
+                                    "\n"
+                                    "tick 8\naction onHairColor\naction onButton3\ntick 1\nshot " +
+                                    dir.file("settings.png") +
+                                    "\n"
+                                    "action backToMainView\ntick 12\naction mainView\n"
+                                    "touch began 100 240 began 220 240\ntouch moved 117.57 197.57 moved 202.43 282.43\n"
+                                    "touch ended 117.57 197.57 ended 202.43 282.43\n"
+                                    "action onDanceButton\ntick 40\nshot " +
+                                    dir.file("dance.png") +
+                                    "\n"
+                                    "action onCullButton\ntick 1\nshot " +
+                                    dir.file("culled.png") + "\n");
   ASSERT_EQ(r.status, 0) << r.err;
   ExpectLikeGolden(dir.file("main.png"), "main.png");
   ExpectLikeGolden(dir.file("menu.png"), "menu.png");
@@ -39,8 +48,10 @@ TEST(AppGolden, MainSettingsDanceAndCulling) {
 // stands for it), over the scene.
 TEST(AppGolden, CyrillicName) {
   ScratchDir dir;
-  const HeadlessRun r = RunHeadless("action settingsView\nname Настенька Ωμέγα \xF0\x9F\x98\x80\naction backToMainView\n"
-                                    "tick 12\nshot " + dir.file("name.png") + "\n");
+  const HeadlessRun r = RunHeadless(
+      "action settingsView\nname Настенька Ωμέγα \xF0\x9F\x98\x80\naction backToMainView\n"
+      "tick 12\nshot " +
+      dir.file("name.png") + "\n");
   ASSERT_EQ(r.status, 0) << r.err;
   ExpectLikeGolden(dir.file("name.png"), "main_cyrillic.png");
 }
@@ -162,7 +173,8 @@ TEST(AppGolden, TwoPixelsAPoint) {
   const HeadlessRun r = RunHeadless("tick 5\nshot " + dir.file("main2.png") +
                                         "\ntap 160 200\ntick 2\ntap 20 100\ntick 2\ntap 300 130\ntick 2\n"
                                         "action settingsView\ntick 12\naction onHairColor\naction onButton3\ntick 1\n"
-                                        "shot " + dir.file("settings2.png") + "\n",
+                                        "shot " +
+                                        dir.file("settings2.png") + "\n",
                                     "--scale 2");
   ASSERT_EQ(r.status, 0) << r.err;
   Picture main2;

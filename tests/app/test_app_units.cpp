@@ -22,20 +22,20 @@
 #include "app/ui_text.h"
 #include "app/window_input.h"
 #include "character/girl.h"
-#include "scene/ModelPOD.h"
 #include "character/girl_frame.h"
 #include "character/girl_scene.h"
-#include "headless_run.h"
-#include "surface/EAGLView.h"
 #include "devices/accelerometer.h"
-#include "files/bundle.h"
 #include "devices/input_queue.h"
-#include "sound/sound_service.h"
-#include "store/user_defaults.h"
-#include "uikit/utf8.h"
 #include "face/face.h"
 #include "face/voice_lines.h"
+#include "files/bundle.h"
 #include "files/files.h"
+#include "headless_run.h"
+#include "scene/ModelPOD.h"
+#include "sound/sound_service.h"
+#include "store/user_defaults.h"
+#include "surface/EAGLView.h"
+#include "uikit/utf8.h"
 
 namespace {
 
@@ -298,8 +298,9 @@ class AppInterface : public ::testing::Test {
         // (The character key shows the character's own name.)
         if (auto* b = dynamic_cast<UIButton*>(v); b && b != screen.opCharacter) texts.push_back(b->title());
         for (UIView* w : visible()) {
-          const bool overlap = v != w && v->frame.x < w->frame.x + w->frame.width && w->frame.x < v->frame.x + v->frame.width &&
-                               v->frame.y < w->frame.y + w->frame.height && w->frame.y < v->frame.y + v->frame.height;
+          const bool overlap = v != w && v->frame.x < w->frame.x + w->frame.width &&
+                               w->frame.x < v->frame.x + v->frame.width && v->frame.y < w->frame.y + w->frame.height &&
+                               w->frame.y < v->frame.y + v->frame.height;
           EXPECT_FALSE(overlap) << "category " << p << ": controls at y " << v->frame.y << " and " << w->frame.y;
         }
       }

@@ -16,8 +16,8 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <iostream>
 #include <functional>
+#include <iostream>
 #include <thread>
 
 #include "headless_run.h"
@@ -150,7 +150,7 @@ struct Desktop {
   bool Start(const std::vector<std::string>& extra = {}) {
     std::remove(trace.c_str());
     std::vector<std::string> argv = {OVANTA_WINDOW, "--bundle", OVANTA_BUNDLE, "--defaults", store,
-                                     "--trace", trace, "--shot", shot};
+                                     "--trace",     trace,      "--shot",      shot};
     argv.insert(argv.end(), extra.begin(), extra.end());
     app = Spawn(argv, display, dir.file("app.log"), env);
     if (!WaitFor([&] { return Ticks(trace) >= 10; }, 60)) return false;
@@ -165,7 +165,8 @@ struct Desktop {
   }
   int Wait() {
     int status = -1;
-    for (int i = 0; i < 600 && waitpid(app, &status, WNOHANG) != app; ++i)  // a sanitized app checks for leaks as it exits
+    for (int i = 0; i < 600 && waitpid(app, &status, WNOHANG) != app;
+         ++i)  // a sanitized app checks for leaks as it exits
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     app = -1;
     const int rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -296,8 +297,9 @@ TEST(AppWindow, HelpFirstThenButtonsEscapeAndTheIcon) {
   if (!Ready()) GTEST_SKIP() << "Xvfb or xdotool is missing; the real-window test is skipped";
   Desktop d;
   ASSERT_TRUE(d.Start()) << "the window never ticked";
-  EXPECT_EQ(Shell("DISPLAY=" + d.display + " xprop -id " + d.wid + " -notype -f _NET_WM_ICON 32c '=$0x$1\\n' _NET_WM_ICON"),
-            "_NET_WM_ICON=256x256\n")
+  EXPECT_EQ(
+      Shell("DISPLAY=" + d.display + " xprop -id " + d.wid + " -notype -f _NET_WM_ICON 32c '=$0x$1\\n' _NET_WM_ICON"),
+      "_NET_WM_ICON=256x256\n")
       << "the window shows the icon";
   // The first start shows the help, and her first-meeting line waits for it.
   ASSERT_TRUE(WaitTicks(d.trace, 30));
@@ -310,12 +312,15 @@ TEST(AppWindow, HelpFirstThenButtonsEscapeAndTheIcon) {
   // She stands in the middle of the frame the window showed, as headless draws her.
   EXPECT_LT(testkit::Difference(d.shot, std::string(OVANTA_SOURCE) + "/tests/golden/app/main.png").mean, 12.0);
 
-  const float s = 2.0f;  // window pixels a point
+  const float s = 2.0f;       // window pixels a point
   d.Click(160 * s, 440 * s);  // the dance button
-  EXPECT_TRUE(WaitFor([&] {
-    auto t = d.Last();
-    return t.is_object() && (t["state"] == 3 || t["state"] == 4);
-  }, 20)) << "a click on the dance button starts the dance";
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        auto t = d.Last();
+        return t.is_object() && (t["state"] == 3 || t["state"] == 4);
+      },
+      20))
+      << "a click on the dance button starts the dance";
   d.Click(40 * s, 440 * s);  // menu
   ASSERT_TRUE(WaitTicks(d.trace, 3));
   d.Click(160 * s, 440 * s);  // the gear
@@ -336,9 +341,12 @@ TEST(AppWindow, HelpFirstThenButtonsEscapeAndTheIcon) {
   ASSERT_TRUE(WaitTicks(d.trace, 12));
   EXPECT_EQ(d.Last()["buttons"], nlohmann::json({"backButton", "settingsButton"}));
   d.Key("Escape");
-  EXPECT_TRUE(WaitFor([&] { return d.Last()["buttons"] == nlohmann::json({"optionsButton", "danceButton2", "resetButton"}) ||
-                                   d.Last()["buttons"] == nlohmann::json({"optionsButton", "danceButton", "resetButton"}); },
-                      20))
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        return d.Last()["buttons"] == nlohmann::json({"optionsButton", "danceButton2", "resetButton"}) ||
+               d.Last()["buttons"] == nlohmann::json({"optionsButton", "danceButton", "resetButton"});
+      },
+      20))
       << "Esc takes the menu bar down";
   EXPECT_EQ(d.Quit(), 0);
 }
@@ -436,10 +444,12 @@ void StoreFeet(const std::string& store, int x, int y) {
 }
 
 bool StandsOn(Desktop& d, const std::string& on, int feet_y) {
-  return WaitFor([&] {
-    const nlohmann::json p = d.Last()["place"];
-    return p.is_object() && p["pose"] == "standing" && p["on"] == on && p["feet"][1] == feet_y;
-  }, 30);
+  return WaitFor(
+      [&] {
+        const nlohmann::json p = d.Last()["place"];
+        return p.is_object() && p["pose"] == "standing" && p["on"] == on && p["feet"][1] == feet_y;
+      },
+      30);
 }
 
 // A w x h mask with every pixel within `reach` of a set one of `m` set.
@@ -450,7 +460,8 @@ std::vector<uint8_t> Grown(const std::vector<uint8_t>& m, int w, int h, int reac
       if (m[static_cast<size_t>(y) * w + x])
         for (int dy = -reach; dy <= reach; ++dy)
           for (int dx = -reach; dx <= reach; ++dx)
-            if (x + dx >= 0 && x + dx < w && y + dy >= 0 && y + dy < h) out[static_cast<size_t>(y + dy) * w + x + dx] = 1;
+            if (x + dx >= 0 && x + dx < w && y + dy >= 0 && y + dy < h)
+              out[static_cast<size_t>(y + dy) * w + x + dx] = 1;
   return out;
 }
 
@@ -481,7 +492,8 @@ void ExpectShapeIsHerSilhouette(Display* dpy, Window her, int kind, const Pictur
   int fx0 = frame.width, fy0 = frame.height;
   for (int y = 0; y < frame.height; ++y)
     for (int x = 0; x < frame.width; ++x)
-      if (frame.rgba[(static_cast<size_t>(y) * frame.width + x) * 4 + 3] > 0) fx0 = std::min(fx0, x), fy0 = std::min(fy0, y);
+      if (frame.rgba[(static_cast<size_t>(y) * frame.width + x) * 4 + 3] > 0)
+        fx0 = std::min(fx0, x), fy0 = std::min(fy0, y);
   std::vector<uint8_t> solid, seen;
   long best = -1;
   for (int oy = -3; oy <= 3; ++oy)
@@ -571,10 +583,13 @@ TEST(MascotWindow, ShapedAboveClickedThroughDraggedDroppedCarriedAndBack) {
   EXPECT_NEAR(d.Last()["place"]["feet"][1].get<int>(), 400, 2);
   // The X window is moved after the tick's trace line: it may be a tick behind.
   int mx = 0, my = 0, mw = 0, mh = 0;
-  EXPECT_TRUE(WaitFor([&] {
-    t.Rect(d.wid, &mx, &my, &mw, &mh);
-    return mx - hx == 150 && my - hy == -100;
-  }, 10)) << "the window moved by " << mx - hx << ", " << my - hy;
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        t.Rect(d.wid, &mx, &my, &mw, &mh);
+        return mx - hx == 150 && my - hy == -100;
+      },
+      10))
+      << "the window moved by " << mx - hx << ", " << my - hy;
   Shell(d.x + "mouseup 1");
   ASSERT_TRUE(StandsOn(d, t.Id(), 500)) << d.Last().dump();
   EXPECT_EQ(d.Last()["place"]["x"], place_x + 150);
@@ -609,14 +624,17 @@ TEST(MascotWindow, ShapedAboveClickedThroughDraggedDroppedCarriedAndBack) {
   d.Key("d");
   ASSERT_TRUE(WaitFor([&] { return d.Last()["mascot"] == 0; }, 20));
   const std::string desktop = d.wid;
-  ASSERT_TRUE(WaitFor([&] {
-    const std::string shown = Shell(d.x + "search --onlyvisible --name '^Ovanta$'");
-    d.wid = shown.substr(0, shown.find('\n'));
-    // Her desktop window may have been made anew on the way (a zoom), so
-    // only the normal window's size tells that it is the one shown.
-    return !d.wid.empty() && shown.find(desktop) == std::string::npos &&
-           d.Geometry().find("640x960") != std::string::npos;
-  }, 20)) << "the normal window again, and only it: " << d.Geometry();
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        const std::string shown = Shell(d.x + "search --onlyvisible --name '^Ovanta$'");
+        d.wid = shown.substr(0, shown.find('\n'));
+        // Her desktop window may have been made anew on the way (a zoom), so
+        // only the normal window's size tells that it is the one shown.
+        return !d.wid.empty() && shown.find(desktop) == std::string::npos &&
+               d.Geometry().find("640x960") != std::string::npos;
+      },
+      20))
+      << "the normal window again, and only it: " << d.Geometry();
   // A person presses D once the window has the keyboard; a synthetic key
   // sent while the window manager is still handing it over can go nowhere
   // (seen 1 run in 3 beside other window tests), so a lost one is sent
@@ -665,7 +683,8 @@ TEST(MascotWindow, WithACompositorTheDesktopShowsThroughHerWindow) {
     for (int x = 0; x < shot.width; ++x) {
       const unsigned long px = XGetPixel(img, x, y);
       uint8_t* o = &shot.rgba[(static_cast<size_t>(y) * shot.width + x) * 4];
-      o[0] = static_cast<uint8_t>(px >> 16), o[1] = static_cast<uint8_t>(px >> 8), o[2] = static_cast<uint8_t>(px), o[3] = 255;
+      o[0] = static_cast<uint8_t>(px >> 16), o[1] = static_cast<uint8_t>(px >> 8), o[2] = static_cast<uint8_t>(px),
+      o[3] = 255;
     }
   XDestroyImage(img);
   // For people to look at: her on the desk's top edge.
@@ -751,7 +770,8 @@ TEST(AppWindow, ImportShowsTheCharacterARefusalKeepsIt) {
     Picture whole, part{440, 560, 32, {}};
     EXPECT_TRUE(ReadPicture(file, whole));
     for (int y = 120; y < 680 && whole.width == 640; ++y)
-      part.rgba.insert(part.rgba.end(), whole.rgba.begin() + 4 * (y * 640 + 100), whole.rgba.begin() + 4 * (y * 640 + 540));
+      part.rgba.insert(part.rgba.end(), whole.rgba.begin() + 4 * (y * 640 + 100),
+                       whole.rgba.begin() + 4 * (y * 640 + 540));
     return part;
   };
 
@@ -777,8 +797,8 @@ TEST(AppWindow, ImportShowsTheCharacterARefusalKeepsIt) {
   const std::vector<uint8_t> other = testkit::TinyVrm(shape).Finish();
   testkit::WriteFileBytes(d.dir.file("other.vrm"), other);
   // (The trace names the one chosen before as the start shows it.)
-  const std::string shown = vrm::CharacterId(tiny_bytes.data(), tiny_bytes.size()) + " " +
-                            vrm::CharacterId(other.data(), other.size());
+  const std::string shown =
+      vrm::CharacterId(tiny_bytes.data(), tiny_bytes.size()) + " " + vrm::CharacterId(other.data(), other.size());
   EXPECT_TRUE(d.DropFile(d.dir.file("other.vrm")));
   EXPECT_TRUE(WaitFor([&] { return CharacterEvents(d.trace) == shown; }, 30)) << CharacterEvents(d.trace);
   EXPECT_TRUE(d.DropFile(bad));

@@ -7,9 +7,9 @@
 
 #include "character/girl.h"
 #include "character/girl_settings.h"
-#include "uikit/uikit.h"
-#include "store/user_defaults.h"
 #include "kit/wav_fixture.h"
+#include "store/user_defaults.h"
+#include "uikit/uikit.h"
 
 using wavtest::ReadFile;
 using wavtest::TempDir;

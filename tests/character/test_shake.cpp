@@ -72,8 +72,8 @@ TEST_F(ShakeTest, OnlyIdleAndDanceOutMayBeInterrupted) {
   struct Case {
     AnimState state;
     bool reacts;
-  } const cases[] = {{ANIM_IDLE, true},       {ANIM_DANCE_OUT, true}, {ANIM_SHAKE, false},
-                     {ANIM_DANCE_IN, false},  {ANIM_DANCE, false}};
+  } const cases[] = {
+      {ANIM_IDLE, true}, {ANIM_DANCE_OUT, true}, {ANIM_SHAKE, false}, {ANIM_DANCE_IN, false}, {ANIM_DANCE, false}};
   for (const Case& c : cases) {
     phy = ShakeFilter{};
     Upright();

@@ -25,7 +25,7 @@ const std::map<std::string, int> kVoiceTicks = [] {
   std::map<std::string, int> ticks;
   int russian = 8;
   for (const char* CatalogVoice::*line : {&CatalogVoice::idle, &CatalogVoice::greeting, &CatalogVoice::touch,
-                                  &CatalogVoice::shake, &CatalogVoice::setup}) {
+                                          &CatalogVoice::shake, &CatalogVoice::setup}) {
     ticks[en.*line] = 3;
     ticks[ru.*line] = russian++;
   }
@@ -77,9 +77,7 @@ class Scheduler : public ::testing::Test {
     }
     return starts;
   }
-  static int LoadedTicks(int slot) {
-    return sounds[slot] ? SoundServiceDurationTicks(sounds[slot]->soundID()) : 0;
-  }
+  static int LoadedTicks(int slot) { return sounds[slot] ? SoundServiceDurationTicks(sounds[slot]->soundID()) : 0; }
 
   TempDir dir_;
 };
@@ -91,8 +89,8 @@ typedef std::vector<std::pair<int, int>> Starts;
 TEST_F(Scheduler, LoadsTheLanguageRowAndTheOutfitRemark) {
   EXPECT_EQ(1, GirlLoadSounds());
   EXPECT_EQ((std::vector<int>{3, 3, 3, 3, 5, 3, 0}),
-            (std::vector<int>{LoadedTicks(0), LoadedTicks(1), LoadedTicks(2), LoadedTicks(3),
-                              LoadedTicks(4), LoadedTicks(5), LoadedTicks(6)}));
+            (std::vector<int>{LoadedTicks(0), LoadedTicks(1), LoadedTicks(2), LoadedTicks(3), LoadedTicks(4),
+                              LoadedTicks(5), LoadedTicks(6)}));
   EXPECT_EQ(nullptr, sounds[6]);
 
   n_sound_set = 3;  // reduced and stored back
@@ -100,8 +98,8 @@ TEST_F(Scheduler, LoadsTheLanguageRowAndTheOutfitRemark) {
   GirlLoadSounds();
   EXPECT_EQ(1, n_sound_set);
   EXPECT_EQ((std::vector<int>{8, 9, 10, 11, 15, 12}),
-            (std::vector<int>{LoadedTicks(0), LoadedTicks(1), LoadedTicks(2), LoadedTicks(3),
-                              LoadedTicks(4), LoadedTicks(5)}));
+            (std::vector<int>{LoadedTicks(0), LoadedTicks(1), LoadedTicks(2), LoadedTicks(3), LoadedTicks(4),
+                              LoadedTicks(5)}));
   EXPECT_EQ(6, SoundServiceCount()) << "the previous set was released";
 
   n_sound_set = -1;  // a damaged store may hold any value

@@ -86,8 +86,7 @@ TEST(TouchSnapshotTest, CountsPhasesAndFlipsY) {
 
   // Edges of a 480-high view; truncation goes toward zero.
   s.slots[2].state = TOUCH_ENDED;  // as an earlier event left it
-  const TouchPoint edges[] = {{TOUCH_MOVED, -0.7f, 0.0f}, {TOUCH_CANCELLED, 319.9f, 479.5f},
-                              {77, 5, 5}};
+  const TouchPoint edges[] = {{TOUCH_MOVED, -0.7f, 0.0f}, {TOUCH_CANCELLED, 319.9f, 479.5f}, {77, 5, 5}};
   TouchSnapshotFill(&s, TouchEvent{edges, 3, kViewHeight});
   EXPECT_EQ(s.slots[0].x, 0);
   EXPECT_EQ(s.slots[0].y, 480);
@@ -120,9 +119,7 @@ TEST(TouchSnapshotTest, MoreTouchesThanSlotsAreCountedButNotStored) {
 
 TEST(TouchSnapshotTest, AbsurdCoordinatesBecomeBoundedWholePoints) {
   TouchSnapshot s{};
-  const TouchPoint bad[] = {{TOUCH_BEGAN, NAN, INFINITY},
-                            {TOUCH_BEGAN, 1e30f, -1e30f},
-                            {TOUCH_BEGAN, -INFINITY, NAN}};
+  const TouchPoint bad[] = {{TOUCH_BEGAN, NAN, INFINITY}, {TOUCH_BEGAN, 1e30f, -1e30f}, {TOUCH_BEGAN, -INFINITY, NAN}};
   TouchSnapshotFill(&s, TouchEvent{bad, 3, NAN});
   EXPECT_EQ(s.slots[0].x, 0);
   EXPECT_EQ(s.slots[0].y, 0);

@@ -14,10 +14,14 @@ namespace {
 
 float Coord(uint8_t sel, int16_t raw) {
   switch (sel & 7) {
-    case 0: return NAN;
-    case 1: return (sel & 8) ? INFINITY : -INFINITY;
-    case 2: return raw * 1e28f;
-    default: return raw / 64.0f;
+    case 0:
+      return NAN;
+    case 1:
+      return (sel & 8) ? INFINITY : -INFINITY;
+    case 2:
+      return raw * 1e28f;
+    default:
+      return raw / 64.0f;
   }
 }
 
@@ -40,10 +44,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       points.push_back(TouchPoint{data[i] % 7, Coord(data[i] >> 3, x), Coord(data[i] >> 5, y)});
     }
     ProcessTouches(TouchEvent{points.data(), static_cast<int32_t>(points.size()), height});
-    if (!std::isfinite(v_angle) || !std::isfinite(v_dist) || !std::isfinite(v_pan[0]) ||
-        !std::isfinite(v_pan[1]) || !std::isfinite(v_angle_old) || v_dist < kCameraDistMin ||
-        v_dist > kCameraDistMax || v_pan[0] < kCameraPanXMin || v_pan[0] > kCameraPanXMax ||
-        v_pan[1] < kCameraPanYMin || v_pan[1] > kCameraPanYMax || g_touches.count != static_cast<int32_t>(points.size()))
+    if (!std::isfinite(v_angle) || !std::isfinite(v_dist) || !std::isfinite(v_pan[0]) || !std::isfinite(v_pan[1]) ||
+        !std::isfinite(v_angle_old) || v_dist < kCameraDistMin || v_dist > kCameraDistMax ||
+        v_pan[0] < kCameraPanXMin || v_pan[0] > kCameraPanXMax || v_pan[1] < kCameraPanYMin ||
+        v_pan[1] > kCameraPanYMax || g_touches.count != static_cast<int32_t>(points.size()))
       std::abort();
   }
   return 0;

@@ -81,8 +81,8 @@ TEST(Programs, AMissingFolderIsOneLineAndNothingIsWritten) {
 // folder left empty.
 TEST(Programs, VoicegenRefusesAnUnusableCaptionsTable) {
   const std::vector<std::string> programs = Programs();
-  const auto voicegen = std::find_if(programs.begin(), programs.end(),
-                                     [](const std::string& p) { return Name(p) == "voicegen"; });
+  const auto voicegen =
+      std::find_if(programs.begin(), programs.end(), [](const std::string& p) { return Name(p) == "voicegen"; });
   ASSERT_NE(voicegen, programs.end());
   ScratchDir dir;
   const std::string out = dir.file("out");

@@ -10,7 +10,8 @@ namespace content {
 const std::vector<std::string> kPictures = [] {
   std::vector<std::string> files = {kHairColours[0].mask};
   for (int k = 0; k < kCatalogOptions; ++k)
-    for (const char* f : {kSkinTones[k].picture, kHairColours[k].picture, kOutfitClothes[k].mask, kOutfitClothes[k].picture})
+    for (const char* f :
+         {kSkinTones[k].picture, kHairColours[k].picture, kOutfitClothes[k].mask, kOutfitClothes[k].picture})
       files.push_back(f);
   return files;
 }();

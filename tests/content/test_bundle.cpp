@@ -38,8 +38,8 @@ TEST(ContentBundle, EveryPictureDecodesAtOnePowerOfTwoSize) {
 }
 
 TEST(ContentBundle, MasksAreGreyWithBothCoveredAndFreeTexels) {
-  for (const char* name : {kHairColours[0].mask, kOutfitClothes[0].mask, kOutfitClothes[1].mask,
-                           kOutfitClothes[2].mask, kOutfitClothes[3].mask}) {
+  for (const char* name : {kHairColours[0].mask, kOutfitClothes[0].mask, kOutfitClothes[1].mask, kOutfitClothes[2].mask,
+                           kOutfitClothes[3].mask}) {
     SCOPED_TRACE(name);
     Picture p;
     ASSERT_TRUE(LoadPicture(ResourcePath(name), p));
@@ -259,8 +259,7 @@ TEST(ContentDeterminism, ASecondRunWritesTheSameBytes) {
   ASSERT_EQ(std::system(("'" GIRLGEN_EXE "' '" + dir + "' > /dev/null").c_str()), 0);
   for (const char* model : kModels)
     EXPECT_TRUE(SameBytes(ResourcePath(std::string(model) + ".POD"), dir + "/" + model + ".POD")) << model;
-  for (const std::string& file : kPictures)
-    EXPECT_TRUE(SameBytes(ResourcePath(file), dir + "/" + file)) << file;
+  for (const std::string& file : kPictures) EXPECT_TRUE(SameBytes(ResourcePath(file), dir + "/" + file)) << file;
   std::system(("rm -rf '" + dir + "'").c_str());
 }
 
@@ -293,8 +292,9 @@ TEST(ContentLayout, ChartCopiesOfOnePositionAgreeOnGarmentCover) {
       for (size_t i = 1; i < c.second.size(); ++i) {
         ++pairs;
         if (std::abs(cover(c.second[0]) - cover(c.second[i])) > 160) {
-          if (torn++ < 8) where += " (" + std::to_string(c.first[0]) + ", " + std::to_string(c.first[1]) + ", " +
-                                   std::to_string(c.first[2]) + ")";
+          if (torn++ < 8)
+            where += " (" + std::to_string(c.first[0]) + ", " + std::to_string(c.first[1]) + ", " +
+                     std::to_string(c.first[2]) + ")";
         }
       }
     }

@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <array>
-#include <map>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <vector>
 
 #include "content/content_util.h"
@@ -194,8 +194,7 @@ std::vector<float> Skinned(CPODScene& s, float frame) {
   const CBoneBatches& bb = m.boneBatches;
   s.SetFrame(frame);
   std::vector<MATRIX> palette(bb.batchBoneCounts[0]);
-  for (int j = 0; j < bb.batchBoneCounts[0]; ++j)
-    s.GetBoneWorldMatrix(palette[j], s.nodes[0], s.nodes[bb.batches[j]]);
+  for (int j = 0; j < bb.batchBoneCounts[0]; ++j) s.GetBoneWorldMatrix(palette[j], s.nodes[0], s.nodes[bb.batches[j]]);
   const float* pos = reinterpret_cast<const float*>(m.vertices.data);
   std::vector<float> out(m.vertexCount * 3, 0.0f);
   const int slots = static_cast<int>(m.boneIndices.componentCount);

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "content/content_util.h"
+#include "files/bundle.h"
 #include "girl_view.h"
 #include "surface/EAGLView.h"
-#include "files/bundle.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // per edge) against its capacities of 512 points and 1024 springs.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <array>
+#include <cmath>
 #include <map>
 #include <set>
 #include <vector>

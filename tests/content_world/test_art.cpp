@@ -13,8 +13,8 @@
 
 namespace {
 
-const char* const kButtons[] = {"options", "back", "dance", "dance_stop", "reset",
-                                "settings", "shake_x", "shake_y", "shake_z", "cull"};
+const char* const kButtons[] = {"options",  "back",    "dance",   "dance_stop", "reset",
+                                "settings", "shake_x", "shake_y", "shake_z",    "cull"};
 
 struct Picture {
   tag_TexPicDesc desc = {0, 0, 0};
@@ -91,7 +91,8 @@ TEST_F(BundleArt, EveryButtonHasACrispIconAtOneAndTwoTimes) {
       for (int x = 0; x < one.desc.xs; ++x)
         for (int c = 0; c < 4; ++c) {
           int avg = (two.at(2 * x, 2 * y)[c] + two.at(2 * x + 1, 2 * y)[c] + two.at(2 * x, 2 * y + 1)[c] +
-                     two.at(2 * x + 1, 2 * y + 1)[c]) / 4;
+                     two.at(2 * x + 1, 2 * y + 1)[c]) /
+                    4;
           diff += std::abs(avg - one.at(x, y)[c]);
         }
     EXPECT_LT(diff / (one.desc.xs * one.desc.ys * 4), 6.0);

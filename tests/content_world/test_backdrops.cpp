@@ -240,8 +240,8 @@ TEST_P(Backdrops, LeaveTheCamerasSpaceAroundHerFree) {
       std::vector<float> hits = Hits(tris, o, d);
       ASSERT_FALSE(hits.empty());
       EXPECT_GT(*std::min_element(hits.begin(), hits.end()), 650.0f)
-          << "something stands " << *std::min_element(hits.begin(), hits.end()) << " from her towards "
-          << k * 5 << " degrees at height " << h;
+          << "something stands " << *std::min_element(hits.begin(), hits.end()) << " from her towards " << k * 5
+          << " degrees at height " << h;
     }
 }
 

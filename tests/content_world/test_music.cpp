@@ -69,7 +69,7 @@ TEST(DanceMusic, TheKickLandsOnHerStepsAndTheLoopIsWholePasses) {
     follow += (e > follow ? attack : release) * (e - follow);
     if (i >= n) env[i - n] = follow, peak = std::max(peak, follow);
   }
-  std::vector<double> kicks;  // seconds
+  std::vector<double> kicks;          // seconds
   bool armed = env[0] < 0.25 * peak;  // again only once it has fallen well back
   for (size_t i = 1; i < n; ++i) {
     if (armed && env[i] > 0.5 * peak) kicks.push_back(static_cast<double>(i) / wav.rate), armed = false;

@@ -116,7 +116,8 @@ TEST(Face, IdleBlinksSpeaksWithHerLipsAndShowsTheCaption) {
     if (t["blink"] > 0.99f && t["mouth"] == 0.0) {
       EXPECT_EQ(t["expression"], nlohmann::json({"blink", 1.0})) << t;
     }
-    vowels += t["mouth"] > 0.3f && (t["expression"][0] == "aa" || t["expression"][0] == "oh" || t["expression"][0] == "ee");
+    vowels +=
+        t["mouth"] > 0.3f && (t["expression"][0] == "aa" || t["expression"][0] == "oh" || t["expression"][0] == "ee");
   }
   EXPECT_GT(vowels, 5);
   // With no pointer she looks at the viewer, glancing aside now and then.
@@ -129,7 +130,8 @@ TEST(Face, IdleBlinksSpeaksWithHerLipsAndShowsTheCaption) {
 
 TEST(Face, RussianLinesMoveHerLipsAndShowCyrillicCaptions) {
   ScratchDir dir;
-  std::ofstream(dir.file("defaults.json")) << "{\"Ovanta_name\": \"Ovanta\", \"Ovanta_sound_set\": 1, \"Ovanta_clothes\": 1}";
+  std::ofstream(dir.file("defaults.json"))
+      << "{\"Ovanta_name\": \"Ovanta\", \"Ovanta_sound_set\": 1, \"Ovanta_clothes\": 1}";
   const HeadlessRun r = RunHeadless("tick 200\n", "--defaults '" + dir.file("defaults.json") + "'");
   ASSERT_EQ(r.status, 0) << r.err;
   ExpectLipsFollow(r, "r_login");

@@ -297,7 +297,7 @@ std::vector<Case> Cases() {
          glEnable(GL_TEXTURE_2D);
          Checker(GL_RGBA);
          glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
-         const GLenum rgb[] = {GL_REPLACE, GL_MODULATE, GL_ADD, GL_ADD_SIGNED,
+         const GLenum rgb[] = {GL_REPLACE,     GL_MODULATE, GL_ADD,      GL_ADD_SIGNED,
                                GL_INTERPOLATE, GL_SUBTRACT, GL_DOT3_RGB, GL_DOT3_RGBA};
          const GLenum alpha[] = {GL_REPLACE, GL_MODULATE, GL_ADD, GL_ADD_SIGNED, GL_INTERPOLATE, GL_SUBTRACT};
          const GLenum operands[] = {GL_SRC_COLOR, GL_ONE_MINUS_SRC_COLOR, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA};
@@ -660,18 +660,25 @@ std::vector<Case> Cases() {
          check("tex parameter target", [] { glTexParameteri(GL_TEXTURE_2D + 1, GL_TEXTURE_WRAP_S, GL_REPEAT); });
          check("get tex parameter", [&] { glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_ENV_MODE, iout); });
          check("bind target", [] { glBindTexture(GL_TEXTURE_2D + 1, 0); });
-         check("image formats differ", [&] { glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, px); });
-         check("image level", [&] { glTexImage2D(GL_TEXTURE_2D, -1, GL_RGBA, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, px); });
-         check("image border", [&] { glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 2, 1, GL_RGBA, GL_UNSIGNED_BYTE, px); });
+         check("image formats differ",
+               [&] { glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, px); });
+         check("image level",
+               [&] { glTexImage2D(GL_TEXTURE_2D, -1, GL_RGBA, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, px); });
+         check("image border",
+               [&] { glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 2, 1, GL_RGBA, GL_UNSIGNED_BYTE, px); });
          check("image type", [&] { glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 2, 0, GL_RGBA, GL_FLOAT, px); });
-         check("image 565 rgba", [&] { glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 2, 0, GL_RGBA, GL_UNSIGNED_SHORT_5_6_5, px); });
-         check("image width", [&] { glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, -2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, px); });
-         check("sub image level", [&] { glTexSubImage2D(GL_TEXTURE_2D, 5, 0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, px); });
+         check("image 565 rgba",
+               [&] { glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 2, 0, GL_RGBA, GL_UNSIGNED_SHORT_5_6_5, px); });
+         check("image width",
+               [&] { glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, -2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, px); });
+         check("sub image level",
+               [&] { glTexSubImage2D(GL_TEXTURE_2D, 5, 0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, px); });
          check("sub image outside", [&] {
            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, px);
            glTexSubImage2D(GL_TEXTURE_2D, 0, 1, 0, 2, 2, GL_RGBA, GL_UNSIGNED_BYTE, px);
          });
-         check("sub image format", [&] { glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, px); });
+         check("sub image format",
+               [&] { glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, px); });
          check("client unit", [] { glClientActiveTexture(GL_TEXTURE0 + 8); });
          check("vertex size", [&] { glVertexPointer(5, GL_FLOAT, 0, px); });
          check("vertex type", [&] { glVertexPointer(3, GL_UNSIGNED_BYTE, 0, px); });
@@ -791,12 +798,37 @@ std::string Snapshot() {
   getf("alpha test", GL_ALPHA_TEST_FUNC, 1);
   getf("", GL_ALPHA_TEST_REF, 1);
   s += "enabled";
-  for (GLenum cap : {GL_ALPHA_TEST, GL_BLEND, GL_COLOR_LOGIC_OP, GL_CLIP_PLANE0, GL_COLOR_MATERIAL, GL_CULL_FACE,
-                     GL_DEPTH_TEST, GL_DITHER, GL_FOG, GL_LIGHT0, GL_LIGHT1, GL_LIGHT2, GL_LIGHT3, GL_LIGHT7,
-                     GL_LIGHTING, GL_LINE_SMOOTH, GL_MULTISAMPLE, GL_NORMALIZE, GL_POINT_SMOOTH, GL_POLYGON_OFFSET_FILL,
-                     GL_RESCALE_NORMAL, GL_SAMPLE_ALPHA_TO_COVERAGE, GL_SAMPLE_ALPHA_TO_ONE, GL_SAMPLE_COVERAGE,
-                     GL_SCISSOR_TEST, GL_STENCIL_TEST, GL_TEXTURE_2D, GL_VERTEX_ARRAY, GL_NORMAL_ARRAY,
-                     GL_COLOR_ARRAY, GL_TEXTURE_COORD_ARRAY})
+  for (GLenum cap : {GL_ALPHA_TEST,
+                     GL_BLEND,
+                     GL_COLOR_LOGIC_OP,
+                     GL_CLIP_PLANE0,
+                     GL_COLOR_MATERIAL,
+                     GL_CULL_FACE,
+                     GL_DEPTH_TEST,
+                     GL_DITHER,
+                     GL_FOG,
+                     GL_LIGHT0,
+                     GL_LIGHT1,
+                     GL_LIGHT2,
+                     GL_LIGHT3,
+                     GL_LIGHT7,
+                     GL_LIGHTING,
+                     GL_LINE_SMOOTH,
+                     GL_MULTISAMPLE,
+                     GL_NORMALIZE,
+                     GL_POINT_SMOOTH,
+                     GL_POLYGON_OFFSET_FILL,
+                     GL_RESCALE_NORMAL,
+                     GL_SAMPLE_ALPHA_TO_COVERAGE,
+                     GL_SAMPLE_ALPHA_TO_ONE,
+                     GL_SAMPLE_COVERAGE,
+                     GL_SCISSOR_TEST,
+                     GL_STENCIL_TEST,
+                     GL_TEXTURE_2D,
+                     GL_VERTEX_ARRAY,
+                     GL_NORMAL_ARRAY,
+                     GL_COLOR_ARRAY,
+                     GL_TEXTURE_COORD_ARRAY})
     s += " " + std::to_string(glIsEnabled(cap));
   s += "\n";
   for (GLenum light : {GL_LIGHT0, GL_LIGHT1, GL_LIGHT2, GL_LIGHT3})
@@ -818,8 +850,8 @@ std::string Snapshot() {
   glGetTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, env);
   floats("env colour", env, 4);
   s += "texture parameters";
-  for (GLenum pname : {GL_TEXTURE_MIN_FILTER, GL_TEXTURE_MAG_FILTER, GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T,
-                       GL_GENERATE_MIPMAP}) {
+  for (GLenum pname :
+       {GL_TEXTURE_MIN_FILTER, GL_TEXTURE_MAG_FILTER, GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T, GL_GENERATE_MIPMAP}) {
     GLint v = -7;
     glGetTexParameteriv(GL_TEXTURE_2D, pname, &v);
     s += " " + std::to_string(v);

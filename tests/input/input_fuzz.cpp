@@ -51,23 +51,46 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t* op = data + at;
     const float x = Coord(op + 1), y = Coord(op + 3);
     switch (op[0] % 12) {
-      case 0: InputPointerDown(s, sink, x, y, op[1] & 1); break;
-      case 1: InputPointerMove(s, sink, x, y); break;
-      case 2: InputPointerUp(s, sink, x, y); break;
-      case 3: InputPointerLeave(s, sink); break;
-      case 4: InputWheel(s, sink, static_cast<int8_t>(op[1])); break;
-      case 5: InputFinger(s, sink, op[1] % 4, 1 + op[2] % 5, op[3] / 255.0f, op[4] / 255.0f); break;
-      case 6: sink.overlay = true; break;
+      case 0:
+        InputPointerDown(s, sink, x, y, op[1] & 1);
+        break;
+      case 1:
+        InputPointerMove(s, sink, x, y);
+        break;
+      case 2:
+        InputPointerUp(s, sink, x, y);
+        break;
+      case 3:
+        InputPointerLeave(s, sink);
+        break;
+      case 4:
+        InputWheel(s, sink, static_cast<int8_t>(op[1]));
+        break;
+      case 5:
+        InputFinger(s, sink, op[1] % 4, 1 + op[2] % 5, op[3] / 255.0f, op[4] / 255.0f);
+        break;
+      case 6:
+        sink.overlay = true;
+        break;
       case 7: {
         InputKey k;
         k.name = kKeys[op[1] % 10];
         (op[2] & 1 ? InputKeyDown : InputKeyUp)(s, sink, k);
         break;
       }
-      case 8: field.insertText(std::string(reinterpret_cast<const char*>(op + 1), 4)); break;
-      case 9: field.editKey(kKeys[op[1] % 10]); break;
-      case 10: field.caret = op[1]; field.editKey("left"); break;  // a caret anywhere is brought back
-      default: InputTextTyped(s, sink, std::string(reinterpret_cast<const char*>(op + 1), 4)); break;
+      case 8:
+        field.insertText(std::string(reinterpret_cast<const char*>(op + 1), 4));
+        break;
+      case 9:
+        field.editKey(kKeys[op[1] % 10]);
+        break;
+      case 10:
+        field.caret = op[1];
+        field.editKey("left");
+        break;  // a caret anywhere is brought back
+      default:
+        InputTextTyped(s, sink, std::string(reinterpret_cast<const char*>(op + 1), 4));
+        break;
     }
     const std::string& t = field.text();
     if (Utf8Printable(t) != t || Utf8Count(t) > field.maxLength || field.caret > t.size()) std::abort();

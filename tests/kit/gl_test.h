@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "surface/EAGLView.h"
 #include "picture/picture_file.h"
+#include "surface/EAGLView.h"
 
 namespace testkit {
 

@@ -15,9 +15,9 @@ std::string OutputPath(const std::string& file) {
 }
 
 bool WriteSamplesPng(const std::string& path, int width, int height, int colorType, int depth,
-                     const std::vector<uint16_t>& samples, bool interlace,
-                     const std::vector<uint8_t>& palette, const std::vector<uint8_t>& trns) {
-  const int channels = colorType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
+                     const std::vector<uint16_t>& samples, bool interlace, const std::vector<uint8_t>& palette,
+                     const std::vector<uint8_t>& trns) {
+  const int channels = colorType == PNG_COLOR_TYPE_GRAY_ALPHA  ? 2
                        : colorType == PNG_COLOR_TYPE_RGB       ? 3
                        : colorType == PNG_COLOR_TYPE_RGB_ALPHA ? 4
                                                                : 1;
@@ -124,8 +124,8 @@ void ExpectMatchesOracle(const Picture& es1, const Picture& es2, const std::stri
   for (Picture* p : {&a, &b})
     for (size_t i = 3; i < p->rgba.size(); i += 4) p->rgba[i] = 255;
   const FrameDifference d = Difference(a, b);
-  std::printf("oracle %s: %.3f%% of pixels off by more than 8, mean %.3f, worst %d\n", what.c_str(),
-              d.shareOver8 * 100, d.mean, d.worst);
+  std::printf("oracle %s: %.3f%% of pixels off by more than 8, mean %.3f, worst %d\n", what.c_str(), d.shareOver8 * 100,
+              d.mean, d.worst);
   EXPECT_TRUE(d.comparable && a.width == b.width) << what << ": frames of other sizes";
   EXPECT_LE(d.shareOver8, 0.005) << what << ": share of pixels off by more than 8";
   EXPECT_LT(d.mean, 1.0) << what << ": mean difference";
@@ -149,8 +149,8 @@ FrameDifference GoldenDifference(const Picture& frame, const std::string& golden
     return {};
   }
   FrameDifference d = Difference(frame, golden);
-  EXPECT_TRUE(d.comparable) << name << " is " << frame.width << "x" << frame.height << ", the golden "
-                            << golden.width << "x" << golden.height;
+  EXPECT_TRUE(d.comparable) << name << " is " << frame.width << "x" << frame.height << ", the golden " << golden.width
+                            << "x" << golden.height;
   return d;
 }
 

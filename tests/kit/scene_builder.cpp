@@ -33,8 +33,8 @@ void SetIndices(SPODMesh& mesh, const std::vector<uint16_t>& indices) {
   if (!indices.empty()) std::memcpy(mesh.faces.data, indices.data(), indices.size() * 2);
 }
 
-void AllocScene(SPODScene& s, uint32_t meshes, uint32_t nodes, uint32_t meshNodes,
-                uint32_t materials, uint32_t textures, uint32_t frames) {
+void AllocScene(SPODScene& s, uint32_t meshes, uint32_t nodes, uint32_t meshNodes, uint32_t materials,
+                uint32_t textures, uint32_t frames) {
   s.meshCount = meshes;
   s.meshes = PODAlloc<SPODMesh>(meshes);
   s.nodeCount = nodes;
@@ -55,8 +55,7 @@ void AllocScene(SPODScene& s, uint32_t meshes, uint32_t nodes, uint32_t meshNode
   s.frameCount = frames;
 }
 
-void SetMaterial(SPODMaterial& m, const char* name, int32_t textureIndex, float r, float g,
-                 float b) {
+void SetMaterial(SPODMaterial& m, const char* name, int32_t textureIndex, float r, float g, float b) {
   m.name = PODStrDup(name);
   m.textureIndex = textureIndex;
   m.opacity = 1.0f;
@@ -107,9 +106,8 @@ void BuildTexturedCube(CPODScene& s) {
   std::vector<uint16_t> idx;
   // Each face: normal n, and two in-plane axes u, v with u x v = n.
   const float faces[6][9] = {
-      {0, 0, 1, 1, 0, 0, 0, 1, 0},   {0, 0, -1, -1, 0, 0, 0, 1, 0},
-      {1, 0, 0, 0, 0, -1, 0, 1, 0},  {-1, 0, 0, 0, 0, 1, 0, 1, 0},
-      {0, 1, 0, 1, 0, 0, 0, 0, -1},  {0, -1, 0, 1, 0, 0, 0, 0, 1},
+      {0, 0, 1, 1, 0, 0, 0, 1, 0},  {0, 0, -1, -1, 0, 0, 0, 1, 0}, {1, 0, 0, 0, 0, -1, 0, 1, 0},
+      {-1, 0, 0, 0, 0, 1, 0, 1, 0}, {0, 1, 0, 1, 0, 0, 0, 0, -1},  {0, -1, 0, 1, 0, 0, 0, 0, 1},
   };
   const float corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
   for (int f = 0; f < 6; ++f) {
@@ -141,8 +139,8 @@ namespace {
 
 // A sheet of cols x rows vertices, x in [-1, 1], y from y0 to y1, facing +z;
 // appends positions, normals and triangle indices.
-void AppendSheet(int cols, int rows, float y0, float y1, std::vector<float>& pos,
-                 std::vector<float>& nrm, std::vector<uint16_t>& idx) {
+void AppendSheet(int cols, int rows, float y0, float y1, std::vector<float>& pos, std::vector<float>& nrm,
+                 std::vector<uint16_t>& idx) {
   const int base = static_cast<int>(pos.size() / 3);
   for (int r = 0; r < rows; ++r)
     for (int c = 0; c < cols; ++c) {
@@ -172,8 +170,7 @@ void SetSkinnedMesh(SPODMesh& m, const std::vector<uint16_t>& idx, const std::ve
   SetFloats(m.boneWeights, slots, weights);
 }
 
-void SetBatches(SPODMesh& m, const std::vector<std::vector<int32_t>>& lists,
-                const std::vector<int32_t>& offsets) {
+void SetBatches(SPODMesh& m, const std::vector<std::vector<int32_t>>& lists, const std::vector<int32_t>& offsets) {
   CBoneBatches& bb = m.boneBatches;
   bb.batchCount = static_cast<int32_t>(lists.size());
   bb.batchBoneMax = 0;
@@ -233,9 +230,8 @@ void BuildStrips(CPODScene& s) {
   // Mesh 0: strip of 2 triangles (a quad on the left) then one of 3
   // triangles (a fan-like band on the right), indexed.
   SPODMesh& a = s.meshes[0];
-  const std::vector<float> pa = {-1.8f, -1.0f, 0, -1.8f, 0.0f, 0, -0.8f, -1.0f, 0,
-                                 -0.8f, 0.0f,  0, 0.2f,  -1.0f, 0, 0.2f,  0.0f,  0,
-                                 1.0f,  -1.0f, 0, 1.0f,  0.0f,  0, 1.8f,  -1.0f, 0};
+  const std::vector<float> pa = {-1.8f, -1.0f, 0, -1.8f, 0.0f,  0, -0.8f, -1.0f, 0, -0.8f, 0.0f,  0, 0.2f, -1.0f, 0,
+                                 0.2f,  0.0f,  0, 1.0f,  -1.0f, 0, 1.0f,  0.0f,  0, 1.8f,  -1.0f, 0};
   a.vertexCount = 9;
   a.faceCount = 5;
   SetFloats(a.vertices, 3, pa);
@@ -277,7 +273,7 @@ void BuildBoxAndCard(CPODScene& s) {
   s.nodes[0].materialIndex = 0;
   std::vector<float> pos, nrm;
   std::vector<uint16_t> idx;
-  auto quad = [&](const float (&c)[4][3], float nx, float ny, float nz) {
+  auto quad = [&](const float(&c)[4][3], float nx, float ny, float nz) {
     const uint16_t first = static_cast<uint16_t>(pos.size() / 3);
     for (const auto& p : c) {
       pos.insert(pos.end(), {p[0], p[1], p[2]});
@@ -396,8 +392,9 @@ void BuildTestScene(SPODScene& s, bool withStrips) {
   m.uvwCount = 1;
   m.uvws = PODAlloc<CPODData>(1);
   SetFloats(m.uvws[0], 2, uv);
-  SetBytes(m.colours, 4, std::vector<uint8_t>(reinterpret_cast<const uint8_t*>(colours.data()),
-                                              reinterpret_cast<const uint8_t*>(colours.data() + n)));
+  SetBytes(m.colours, 4,
+           std::vector<uint8_t>(reinterpret_cast<const uint8_t*>(colours.data()),
+                                reinterpret_cast<const uint8_t*>(colours.data() + n)));
   m.colours.type = EPODDataARGB;
   m.colours.componentCount = 1;
   SetBytes(m.boneIndices, 2, bones);

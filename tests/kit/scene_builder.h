@@ -19,11 +19,10 @@ void SetIndices(SPODMesh& mesh, const std::vector<uint16_t>& indices);
 
 // Allocates the node, mesh, material and texture lists (zeroed). A scene
 // filled by hand only owns its arrays once InitImpl has run on it.
-void AllocScene(SPODScene& s, uint32_t meshes, uint32_t nodes, uint32_t meshNodes,
-                uint32_t materials, uint32_t textures, uint32_t frames);
+void AllocScene(SPODScene& s, uint32_t meshes, uint32_t nodes, uint32_t meshNodes, uint32_t materials,
+                uint32_t textures, uint32_t frames);
 // A lit material with the given diffuse colour.
-void SetMaterial(SPODMaterial& m, const char* name, int32_t textureIndex, float r, float g,
-                 float b);
+void SetMaterial(SPODMaterial& m, const char* name, int32_t textureIndex, float r, float g, float b);
 void SetPosition(SPODNode& node, float x, float y, float z);
 // Rotation about z for every frame: angle(frame) = step * frame (radians).
 void SetSpinZ(SPODNode& node, uint32_t frames, float step);

@@ -3,8 +3,8 @@
 // that only they see and link the platform library).
 #pragma once
 
-#include "kit/temp_dir.h"
 #include "files/bundle.h"
+#include "kit/temp_dir.h"
 
 namespace testkit {
 

@@ -8,7 +8,6 @@
 #include <fstream>
 #include <iterator>
 
-
 namespace testkit {
 
 TempDir::TempDir() {

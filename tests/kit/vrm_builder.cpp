@@ -23,16 +23,17 @@ struct BoneRow {
   bool optional;
 };
 
-#define LIMBS(side, sign)                                                                 \
-  {side "Shoulder", "chest", {sign 0.04, 1.36, 0}, true},                                \
-      {side "UpperArm", side "Shoulder", {sign 0.15, 1.36, 0}, false},                    \
-      {side "LowerArm", side "UpperArm", {sign 0.40, 1.36, 0}, false},                    \
-      {side "Hand", side "LowerArm", {sign 0.63, 1.36, 0}, false},                        \
-      {side "UpperLeg", "hips", {sign 0.09, 0.90, 0}, false},                             \
-      {side "LowerLeg", side "UpperLeg", {sign 0.09, 0.50, 0}, false},                    \
-      {side "Foot", side "LowerLeg", {sign 0.09, 0.08, 0}, false},                        \
-      {side "Toes", side "Foot", {sign 0.09, 0.02, 0.10}, true},                          \
-      {side "Eye", "head", {sign 0.03, 1.58, 0.07}, true}
+#define LIMBS(side, sign)                                              \
+  {side "Shoulder", "chest", {sign 0.04, 1.36, 0}, true},              \
+      {side "UpperArm", side "Shoulder", {sign 0.15, 1.36, 0}, false}, \
+      {side "LowerArm", side "UpperArm", {sign 0.40, 1.36, 0}, false}, \
+      {side "Hand", side "LowerArm", {sign 0.63, 1.36, 0}, false},     \
+      {side "UpperLeg", "hips", {sign 0.09, 0.90, 0}, false},          \
+      {side "LowerLeg", side "UpperLeg", {sign 0.09, 0.50, 0}, false}, \
+      {side "Foot", side "LowerLeg", {sign 0.09, 0.08, 0}, false},     \
+      {side "Toes", side "Foot", {sign 0.09, 0.02, 0.10}, true}, {     \
+    side "Eye", "head", {sign 0.03, 1.58, 0.07}, true                  \
+  }
 
 const BoneRow kRows[] = {
     {"hips", nullptr, {0, 0.95, 0}, false},
@@ -83,7 +84,8 @@ void Box(Vec3 a, Vec3 b, double half, std::vector<Vec3>* pos, std::vector<Vec3>*
   for (const auto& q : quads) {
     uint16_t t[6] = {(uint16_t)q[0], (uint16_t)q[1], (uint16_t)q[2], (uint16_t)q[0], (uint16_t)q[2], (uint16_t)q[3]};
     const Vec3 p0 = (*pos)[base + t[0]], p1 = (*pos)[base + t[1]], p2 = (*pos)[base + t[2]];
-    if (vrm::Dot(vrm::Cross(p1 - p0, p2 - p0), ((p0 + p2) * 0.5) - mid) < 0) std::swap(t[1], t[2]), std::swap(t[4], t[5]);
+    if (vrm::Dot(vrm::Cross(p1 - p0, p2 - p0), ((p0 + p2) * 0.5) - mid) < 0)
+      std::swap(t[1], t[2]), std::swap(t[4], t[5]);
     for (uint16_t k : t) tri->push_back(static_cast<uint16_t>(base + k));
   }
 }
@@ -191,13 +193,14 @@ vrm::GlbBuilder TinyVrm(const TinyVrmShape& shape) {
   }
   std::vector<float> uv;
   for (const Vec3& p : pos) uv.insert(uv.end(), {(float)(p.x * 4), (float)(1 - p.y)});
-  nlohmann::json body = {
-      {"attributes",
-       {{"POSITION", g.Floats(Flat(pos), "VEC3", true)}, {"NORMAL", g.Floats(Flat(nrm), "VEC3")},
-        {"TEXCOORD_0", g.Floats(uv, "VEC2")}, {"JOINTS_0", g.Accessor(joints.data(), joints.size() / 4, 5123, "VEC4")},
-        {"WEIGHTS_0", g.Floats(weights, "VEC4")}}},
-      {"indices", g.Accessor(tri.data(), tri.size(), 5123, "SCALAR")},
-      {"material", 0}};
+  nlohmann::json body = {{"attributes",
+                          {{"POSITION", g.Floats(Flat(pos), "VEC3", true)},
+                           {"NORMAL", g.Floats(Flat(nrm), "VEC3")},
+                           {"TEXCOORD_0", g.Floats(uv, "VEC2")},
+                           {"JOINTS_0", g.Accessor(joints.data(), joints.size() / 4, 5123, "VEC4")},
+                           {"WEIGHTS_0", g.Floats(weights, "VEC4")}}},
+                         {"indices", g.Accessor(tri.data(), tri.size(), 5123, "SCALAR")},
+                         {"material", 0}};
   j["meshes"].push_back({{"name", "body"}, {"primitives", {body}}});
   nlohmann::json skinJoints;
   for (size_t i = 0; i < bones.size(); ++i) skinJoints.push_back(i + 1);
@@ -216,11 +219,13 @@ vrm::GlbBuilder TinyVrm(const TinyVrmShape& shape) {
   for (auto* list : {&hp, &hn, &raise})
     for (Vec3& v : *list) v = vrm::Rotate(toHead, face(v));
   const Vec3 lift = vrm::Rotate(vrm::Conjugate(head.turn), face(Vec3{0, 0.22 * s, 0}));
-  nlohmann::json hat = {{"attributes", {{"POSITION", g.Floats(Flat(hp), "VEC3", true)}, {"NORMAL", g.Floats(Flat(hn), "VEC3")}}},
-                        {"indices", g.Accessor(ht.data(), ht.size(), 5123, "SCALAR")},
-                        {"material", 1},
-                        {"targets", {{{"POSITION", g.Floats(Flat(raise), "VEC3", true)}}}}};
-  j["meshes"].push_back({{"name", "hat"}, {"primitives", {hat}}, {"weights", {0.0}}, {"extras", {{"targetNames", {"raise"}}}}});
+  nlohmann::json hat = {
+      {"attributes", {{"POSITION", g.Floats(Flat(hp), "VEC3", true)}, {"NORMAL", g.Floats(Flat(hn), "VEC3")}}},
+      {"indices", g.Accessor(ht.data(), ht.size(), 5123, "SCALAR")},
+      {"material", 1},
+      {"targets", {{{"POSITION", g.Floats(Flat(raise), "VEC3", true)}}}}};
+  j["meshes"].push_back(
+      {{"name", "hat"}, {"primitives", {hat}}, {"weights", {0.0}}, {"extras", {{"targetNames", {"raise"}}}}});
   const int hatNode = static_cast<int>(j["nodes"].size());
   j["nodes"].push_back({{"name", "hat"}, {"mesh", 1}, {"translation", {lift.x, lift.y, lift.z}}});
   j["nodes"][(size_t)index["head"] + 1]["children"].push_back(hatNode);

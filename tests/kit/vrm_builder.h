@@ -11,7 +11,7 @@ namespace testkit {
 
 struct TinyVrmShape {
   vrm::Version version = vrm::Version::k1;  // 0.x faces -Z, 1.0 +Z
-  bool aPose = false;          // arms 40 degrees below level, else straight out
+  bool aPose = false;                       // arms 40 degrees below level, else straight out
   bool restRotations = false;  // every bone's node turned (its children placed to match), as 0.x files may be
   bool optionalBones = true;   // chest, neck, shoulders, toes, eyes; else the required bones only
   double metres = 1.0;         // the whole figure scaled (1: 1.7 m tall)

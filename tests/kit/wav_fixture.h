@@ -27,7 +27,7 @@ inline void Patch32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
 }
 
 struct WavSpec {
-  uint16_t tag = 1;  // 1 PCM, 3 float, 0xFFFE extensible
+  uint16_t tag = 1;      // 1 PCM, 3 float, 0xFFFE extensible
   uint16_t sub_tag = 1;  // real format of an extensible file
   uint16_t channels = 1;
   uint32_t rate = 8000;

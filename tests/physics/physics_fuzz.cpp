@@ -54,8 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   m.faceCount = faces;
   // Mostly the right types, sometimes not; the blocks always hold what their
   // counts promise, as the reader guarantees.
-  m.vertices = CPODData{(types & 1) ? uint32_t(types % 16) : 1u, (types & 2) ? 2u : 3u,
-                        (strides & 1) ? 16u : 12u, PODAlloc<uint8_t>(vertices * 16)};
+  m.vertices = CPODData{(types & 1) ? uint32_t(types % 16) : 1u, (types & 2) ? 2u : 3u, (strides & 1) ? 16u : 12u,
+                        PODAlloc<uint8_t>(vertices * 16)};
   m.normals = CPODData{1, 3, (strides & 2) ? 20u : 0u, PODAlloc<uint8_t>(vertices * 20)};
   m.colours = CPODData{(types & 4) ? 4u : 5u, 1, 4, PODAlloc<uint8_t>(vertices * 4)};
   m.faces = CPODData{(types & 8) ? 2u : 3u, 1, 2, PODAlloc<uint8_t>(faces * 6 + 2)};

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "physics/boobs_physics_b0.h"
 #include "kit/scene_builder.h"
+#include "physics/boobs_physics_b0.h"
 
 namespace {
 
@@ -54,9 +54,12 @@ TEST(PhyParse, FanMeshGivesPointsInDiscoveryOrderSpringsAndMerge) {
   struct {
     int a, b;
     float rest;
-  } const want[6] = {{0, 1, 0.35f * 4}, {1, 2, 0.35f * std::sqrt(10.0f)},
-                     {2, 0, 0.35f * std::sqrt(2.0f)}, {1, 3, 0.35f * std::sqrt(32.0f)},
-                     {3, 2, 0.35f * std::sqrt(10.0f)}, {3, 0, 0.35f * 4}};
+  } const want[6] = {{0, 1, 0.35f * 4},
+                     {1, 2, 0.35f * std::sqrt(10.0f)},
+                     {2, 0, 0.35f * std::sqrt(2.0f)},
+                     {1, 3, 0.35f * std::sqrt(32.0f)},
+                     {3, 2, 0.35f * std::sqrt(10.0f)},
+                     {3, 0, 0.35f * 4}};
   for (int i = 0; i < 6; ++i) {
     EXPECT_EQ(o->link[i].a, want[i].a) << i;
     EXPECT_EQ(o->link[i].b, want[i].b) << i;
@@ -212,22 +215,23 @@ TEST(PhyParse, MeshesThatDoNotQualifyAreRefusedWithTheirMessage) {
     const char* message;
   };
   const Case cases[] = {
-      {"two mesh nodes", [](CPODScene& s) { s.meshNodeCount = 2; },
-       "Physics: Number of mesh nodes in scene is not 1"},
-      {"node without mesh", [](CPODScene& s) { s.nodes[0].meshIndex = 3; },
-       "Physics: Mesh node has no mesh"},
+      {"two mesh nodes", [](CPODScene& s) { s.meshNodeCount = 2; }, "Physics: Number of mesh nodes in scene is not 1"},
+      {"node without mesh", [](CPODScene& s) { s.nodes[0].meshIndex = 3; }, "Physics: Mesh node has no mesh"},
       {"int positions", [](CPODScene& s) { s.meshes[0].vertices.type = EPODDataInt; },
        "Physics: Mesh vertices must be of float[3] type"},
       {"interleaved positions", [](CPODScene& s) { s.meshes[0].vertices.stride = 24; },
        "Physics: Mesh vertices must be of float[3] type"},
-      {"no normals", [](CPODScene& s) { std::free(s.meshes[0].normals.data); s.meshes[0].normals.data = nullptr; },
+      {"no normals",
+       [](CPODScene& s) {
+         std::free(s.meshes[0].normals.data);
+         s.meshes[0].normals.data = nullptr;
+       },
        "Physics: Mesh normals must be of float[3] type"},
       {"RGBA colours", [](CPODScene& s) { s.meshes[0].colours.type = EPODDataRGBA; },
        "Physics: Mesh vertex colors must be of ARGB type"},
       {"int faces", [](CPODScene& s) { s.meshes[0].faces.type = EPODDataInt; },
        "Physics: Mesh face indices must be of ushort[3] type"},
-      {"face beyond the vertices", [](CPODScene& s) {
-         reinterpret_cast<uint16_t*>(s.meshes[0].faces.data)[4] = 5; },
+      {"face beyond the vertices", [](CPODScene& s) { reinterpret_cast<uint16_t*>(s.meshes[0].faces.data)[4] = 5; },
        "Physics: Mesh face index 5 out of range"},
   };
   for (const Case& c : cases) {

@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "physics/boobs_physics_b0.h"
 #include "kit/scene_builder.h"
+#include "physics/boobs_physics_b0.h"
 
 namespace {
 
@@ -109,7 +109,8 @@ TEST(PhyStep, AgreesToTheBitWithTheRulesAppliedOneByOne) {
   const int points = 37;
   std::vector<float> mesh_fast(points * 2 * 3, 0.0f);
   for (int i = 0; i < points; ++i) {
-    PhyVertex& v = AddPoint(*fast, frand(-5, 5), frand(-5, 5), frand(-1, 1), (i % 5 == 0) ? 0.0f : 1.0f / frand(50, 300));
+    PhyVertex& v =
+        AddPoint(*fast, frand(-5, 5), frand(-5, 5), frand(-1, 1), (i % 5 == 0) ? 0.0f : 1.0f / frand(50, 300));
     v.normal[0] = frand(-1, 1);
     v.normal[1] = frand(-1, 1);
     v.normal[2] = frand(-1, 1);

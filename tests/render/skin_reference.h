@@ -10,10 +10,9 @@
 #include "math/Matrix.h"
 #include "math/Vector.h"
 
-inline void ReferenceWeightedTransform(VECTOR3* out, int outStride, const VECTOR3* in,
-                                       int inStride, int count, const unsigned char* bones,
-                                       int boneStride, const float* weights, int weightStride,
-                                       int slots, const MATRIX* palette, bool direction) {
+inline void ReferenceWeightedTransform(VECTOR3* out, int outStride, const VECTOR3* in, int inStride, int count,
+                                       const unsigned char* bones, int boneStride, const float* weights,
+                                       int weightStride, int slots, const MATRIX* palette, bool direction) {
   auto* o = reinterpret_cast<uint8_t*>(out);
   auto* i = reinterpret_cast<const uint8_t*>(in);
   auto* w = reinterpret_cast<const uint8_t*>(weights);

@@ -9,13 +9,13 @@
 #include <cstring>
 #include <fstream>
 
-#include "render/env_light.h"
 #include "kit/gl_test.h"
 #include "kit/pictures.h"
+#include "kit/scene_builder.h"
 #include "kit/temp_bundle.h"
+#include "render/env_light.h"
 #include "render/mesh_utils.h"
 #include "render/render_mesh.h"
-#include "kit/scene_builder.h"
 #include "render/simple_ogl_shadow.h"
 #include "scene/ModelPOD.h"
 #include "scene/PODWriter.h"
@@ -148,7 +148,8 @@ void BuildSkinnedScatter(CPODScene& s, int triangles) {
   for (int t = 0; t < triangles; ++t) {
     const float cx = rnd(), cy = rnd(), cz = rnd();
     float c[9];
-    for (int k = 0; k < 3; ++k) c[3 * k] = cx + 0.7f * rnd(), c[3 * k + 1] = cy + 0.7f * rnd(), c[3 * k + 2] = cz + 0.3f * rnd();
+    for (int k = 0; k < 3; ++k)
+      c[3 * k] = cx + 0.7f * rnd(), c[3 * k + 1] = cy + 0.7f * rnd(), c[3 * k + 2] = cz + 0.3f * rnd();
     if (t % 4 == 0) {
       const uint16_t a = vertex(c[0], c[1], c[2]), b = vertex(c[6], c[7], c[8]), d = vertex(c[3], c[4], c[5]);
       idx.insert(idx.end(), {a, b, d});
@@ -193,15 +194,18 @@ TEST_F(Drawing, UnculledSkinnedMeshDrawsFrontFacesFirst) {
       glMatrixMode(GL_PROJECTION);
       // A perspective from z = 0 towards -z, near 1, far 10, 53 degrees wide.
       const float n = 1.0f, f = 10.0f;
-      const float frustum[16] = {2.0f, 0, 0, 0, 0, 2.0f, 0, 0, 0, 0, -(f + n) / (f - n), -1.0f,
-                                 0, 0, -2.0f * f * n / (f - n), 0};
+      const float frustum[16] = {
+          2.0f, 0, 0, 0, 0, 2.0f, 0, 0, 0, 0, -(f + n) / (f - n), -1.0f, 0, 0, -2.0f * f * n / (f - n), 0};
       glLoadMatrixf(frustum);
       glTranslatef(0.0f, 0.0f, -3.0f);
       glRotatef(turn, 0.3f, 1.0f, 0.0f);
       glMatrixMode(GL_MODELVIEW);
       glLoadIdentity();
       auto draw = [&](bool cull, GLenum side) {
-        if (cull) glEnable(GL_CULL_FACE); else glDisable(GL_CULL_FACE);
+        if (cull)
+          glEnable(GL_CULL_FACE);
+        else
+          glDisable(GL_CULL_FACE);
         glCullFace(side);
         DrawModel(&scatter, 0.0f);
       };
@@ -317,9 +321,9 @@ TEST_F(ShadowBlend, DarkensTheGroundToTwentyFortyAndHundredPercent) {
   EAGLWritePNG(testkit::OutputPath("shadow_blend.png").c_str(), frame.data(), kWidth, kHeight);
   // One unit is half a pixel; the centre is pixel (64, 64).
   auto red = [&](int x, int y) { return static_cast<int>(frame[4 * (y * kWidth + x)]); };
-  EXPECT_NEAR(red(64, 64), 51, 3);        // 20 %
-  EXPECT_NEAR(red(64 + 28, 64), 102, 4);  // inner ring vertex at (56, 0): 40 %
-  EXPECT_EQ(red(2, 2), 255);              // beyond the rim: untouched
+  EXPECT_NEAR(red(64, 64), 51, 3);                                              // 20 %
+  EXPECT_NEAR(red(64 + 28, 64), 102, 4);                                        // inner ring vertex at (56, 0): 40 %
+  EXPECT_EQ(red(2, 2), 255);                                                    // beyond the rim: untouched
   EXPECT_EQ(red(64, 64), static_cast<int>(frame[4 * (64 * kWidth + 64) + 1]));  // grey
   // Between the rings the brightness climbs towards the rim.
   EXPECT_LT(red(64 + 30, 64), red(64 + 40, 64));

@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "render/env_light.h"
 #include "kit/gl_test.h"
 #include "kit/pictures.h"
+#include "kit/scene_builder.h"
 #include "kit/temp_bundle.h"
+#include "render/env_light.h"
 #include "render/mesh_utils.h"
 #include "render/render_mesh.h"
-#include "kit/scene_builder.h"
 #include "render/simple_ogl_shadow.h"
 #include "scene/ModelPOD.h"
 #include "texture/gamelib.h"

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "kit/gl_test.h"
-#include "kit/temp_bundle.h"
 #include "kit/scene_builder.h"
+#include "kit/temp_bundle.h"
 #include "scene/ModelPOD.h"
 #include "scene/PODWriter.h"
 #include "texture/gamelib.h"
@@ -91,8 +91,7 @@ TEST_F(Materials, ReplacementRegistersOnceAndBindsOnUnitZero) {
   glGenTextures(1, &second);
   testing::internal::CaptureStderr();
   ReplaceAllMaterials(&s, second);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "Unable to replace texture, not a single texture found!");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Unable to replace texture, not a single texture found!");
   EXPECT_EQ(n_textures, 2);
 
   testing::internal::CaptureStderr();
@@ -119,7 +118,7 @@ TEST_F(Materials, FullRegistryRefusesWithAMessageAndLosesNothing) {
   EXPECT_NE(testing::internal::GetCapturedStderr().find("registry full"), std::string::npos);
   EXPECT_EQ(n_textures, kMaxTextures);
   EXPECT_EQ(s.materials[0].textureIndex, 0);  // untouched, still drawable later
-  EXPECT_FALSE(glIsTexture(tex));              // not leaked
+  EXPECT_FALSE(glIsTexture(tex));             // not leaked
   EXPECT_EQ(texture[kMaxTextures - 1], names.back());
 
   testkit::TempBundle bundle;

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "render/render_mesh.h"
 #include "kit/scene_builder.h"
+#include "render/render_mesh.h"
 #include "render/skin_reference.h"
 #include "scene/ModelPOD.h"
 
@@ -34,12 +34,12 @@ void ExpectSkinnedAsDefined(const SPODMesh& m, int first, int count) {
   std::vector<VECTOR3> refP(n), refN(n);
   ReferenceWeightedTransform(refP.data(), 12, reinterpret_cast<const VECTOR3*>(m.vertices.data),
                              static_cast<int>(m.vertices.stride), n, m.boneIndices.data,
-                             static_cast<int>(m.boneIndices.stride), w, static_cast<int>(m.boneWeights.stride),
-                             slots, matrix_palette, false);
+                             static_cast<int>(m.boneIndices.stride), w, static_cast<int>(m.boneWeights.stride), slots,
+                             matrix_palette, false);
   ReferenceWeightedTransform(refN.data(), 12, reinterpret_cast<const VECTOR3*>(m.normals.data),
                              static_cast<int>(m.normals.stride), n, m.boneIndices.data,
-                             static_cast<int>(m.boneIndices.stride), w, static_cast<int>(m.boneWeights.stride),
-                             slots, matrix_palette, true);
+                             static_cast<int>(m.boneIndices.stride), w, static_cast<int>(m.boneWeights.stride), slots,
+                             matrix_palette, true);
   std::vector<int> drawn;
   const uint16_t* idx = reinterpret_cast<const uint16_t*>(m.faces.data);
   if (m.stripCount)
@@ -84,16 +84,15 @@ TEST(Skinning, WeightedTransformsMatchTheDefinitionBitForBit) {
   const float* wts = reinterpret_cast<const float*>(weights.data());
   for (bool direction : {false, true}) {
     std::vector<VECTOR3> ref(n), got(n);
-    ReferenceWeightedTransform(ref.data(), 12, points, inStride, n, bones.data(), boneStride, wts,
-                               weightStride, slots, matrix_palette, direction);
+    ReferenceWeightedTransform(ref.data(), 12, points, inStride, n, bones.data(), boneStride, wts, weightStride, slots,
+                               matrix_palette, direction);
     if (direction)
-      TransVec3TransformWeightedArrayN(got.data(), 12, points, inStride, n, bones.data(),
-                                       boneStride, wts, weightStride, slots);
+      TransVec3TransformWeightedArrayN(got.data(), 12, points, inStride, n, bones.data(), boneStride, wts, weightStride,
+                                       slots);
     else
-      TransVec3TransformWeightedArray(got.data(), 12, points, inStride, n, bones.data(),
-                                      boneStride, wts, weightStride, slots);
-    for (int v = 0; v < n; ++v)
-      ASSERT_TRUE(SameBits(ref[v], got[v])) << "vertex " << v << " direction " << direction;
+      TransVec3TransformWeightedArray(got.data(), 12, points, inStride, n, bones.data(), boneStride, wts, weightStride,
+                                      slots);
+    for (int v = 0; v < n; ++v) ASSERT_TRUE(SameBits(ref[v], got[v])) << "vertex " << v << " direction " << direction;
   }
 
   // The drawing's own pass does points and normals together, on both paths.
@@ -102,10 +101,9 @@ TEST(Skinning, WeightedTransformsMatchTheDefinitionBitForBit) {
   mesh.stripCount = 1;  // strips skin every vertex
   mesh.vertices = {EPODDataFloat, 3, static_cast<uint32_t>(inStride), in.data() + 8};
   mesh.normals = {EPODDataFloat, 3, static_cast<uint32_t>(inStride), in.data() + 4};
-  mesh.boneIndices = {EPODDataUnsignedByte, static_cast<uint32_t>(slots),
-                      static_cast<uint32_t>(boneStride), bones.data()};
-  mesh.boneWeights = {EPODDataFloat, static_cast<uint32_t>(slots),
-                      static_cast<uint32_t>(weightStride), weights.data()};
+  mesh.boneIndices = {EPODDataUnsignedByte, static_cast<uint32_t>(slots), static_cast<uint32_t>(boneStride),
+                      bones.data()};
+  mesh.boneWeights = {EPODDataFloat, static_cast<uint32_t>(slots), static_cast<uint32_t>(weightStride), weights.data()};
   ExpectSkinnedAsDefined(mesh, 0, 1);
 }
 
@@ -157,19 +155,21 @@ TEST(Skinning, LeavingOutZeroWeightsKeepsTheBitsWhateverTheValues) {
     mesh.stripCount = 1;
     mesh.vertices = {EPODDataFloat, 3, 12, reinterpret_cast<uint8_t*>(pos.data())};
     mesh.normals = {EPODDataFloat, 3, 12, reinterpret_cast<uint8_t*>(nrm.data())};
-    mesh.boneIndices = {EPODDataUnsignedByte, static_cast<uint32_t>(slots),
-                        static_cast<uint32_t>(slots), bones.data()};
-    mesh.boneWeights = {EPODDataFloat, static_cast<uint32_t>(slots),
-                        static_cast<uint32_t>(4 * slots), reinterpret_cast<uint8_t*>(weights.data())};
+    mesh.boneIndices = {EPODDataUnsignedByte, static_cast<uint32_t>(slots), static_cast<uint32_t>(slots), bones.data()};
+    mesh.boneWeights = {EPODDataFloat, static_cast<uint32_t>(slots), static_cast<uint32_t>(4 * slots),
+                        reinterpret_cast<uint8_t*>(weights.data())};
     // Palette entry 63 is named only by the last slot of vertex 0, whose
     // weight is zero; the cases below also change vertex 0's x.
     const uint8_t lonely = 63;
     weights[slots - 1] = 0.0f;
     bones[slots - 1] = lonely;
-    struct Case { const char* what; float element, x; };
-    for (const Case& c : {Case{"plain", 1.0f, 1.0f}, Case{"NaN matrix", NAN, 1.0f},
-                          Case{"infinite matrix", INFINITY, 1.0f}, Case{"overflow", 1e30f, 1e30f},
-                          Case{"NaN point", 1.0f, NAN}}) {
+    struct Case {
+      const char* what;
+      float element, x;
+    };
+    for (const Case& c :
+         {Case{"plain", 1.0f, 1.0f}, Case{"NaN matrix", NAN, 1.0f}, Case{"infinite matrix", INFINITY, 1.0f},
+          Case{"overflow", 1e30f, 1e30f}, Case{"NaN point", 1.0f, NAN}}) {
       RandomPalette(rng);
       matrix_palette[lonely].f[0] = c.element;
       pos[0] = c.x;

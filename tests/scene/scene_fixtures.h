@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "scene/ModelPOD.h"
-#include "scene/PODWriter.h"
 #include "kit/scene_builder.h"
 #include "kit/temp_dir.h"
+#include "scene/ModelPOD.h"
+#include "scene/PODWriter.h"
 
 using testkit::BuildTestScene;
 using testkit::TempDir;

@@ -74,9 +74,9 @@ TEST(Hostile, IndicesLoopsAndSkinningArraysAreChecked) {
   EXPECT_TRUE(ReadBytes(ok, Written([](CPODScene& s) { s.nodes[0].materialIndex = -7; })));
   CPODScene bone;
   EXPECT_TRUE(ReadBytes(bone, Written([](CPODScene& s) {
-    s.nodes[2].materialIndex = 9;
-    s.nodes[2].meshIndex = 9;
-  })));
+                          s.nodes[2].materialIndex = 9;
+                          s.nodes[2].meshIndex = 9;
+                        })));
 }
 
 // What one damaged byte makes of a float, and blocks no writer makes.
@@ -173,18 +173,21 @@ TEST(Hostile, EveryFaceIndexAndBoneSlotIsChecked) {
       EXPECT_TRUE(Refused(Written([&](CPODScene& s) {
         Widen(s, pairs);
         ((uint16_t*)s.meshes[0].faces.data)[i] = bad;
-      }))) << "index " << i << " = " << bad;
+      }))) << "index "
+           << i << " = " << bad;
   }
   for (uint32_t b = 0; b < 4 * 2 * pairs; ++b) {
     EXPECT_TRUE(Refused(Written([&](CPODScene& s) {
       Widen(s, pairs);
       s.meshes[0].boneIndices.data[b] = 64;
-    }))) << "bone slot byte " << b;
+    }))) << "bone slot byte "
+         << b;
     // Within the palette but beyond the batch's two bones.
     EXPECT_TRUE(Refused(Written([&](CPODScene& s) {
       Widen(s, pairs);
       s.meshes[0].boneIndices.data[b] = 2;
-    }))) << "bone slot byte " << b;
+    }))) << "bone slot byte "
+         << b;
   }
 }
 

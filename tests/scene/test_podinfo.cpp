@@ -1,11 +1,11 @@
 // podinfo as its users run it: summaries, JSON lines, exit status.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
-#include <sys/stat.h>
-#include <sys/wait.h>
 
 #include "scene_fixtures.h"
 

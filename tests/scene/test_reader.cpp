@@ -147,7 +147,15 @@ TEST(Reader, UnknownBlocksAreSkippedByLength) {
 
 TEST(Reader, NodeStaticValuesBecomeOneEntryArraysOrMarkTheGivenOnes) {
   Blocks b;
-  b.version().begin(1001).u32(2005, 1).begin(2013).u32(5003, 0xFFFFFFFFu).floats(5004, {1, 2, 3}).u32(5012, 0).end(2013).end(1001);
+  b.version()
+      .begin(1001)
+      .u32(2005, 1)
+      .begin(2013)
+      .u32(5003, 0xFFFFFFFFu)
+      .floats(5004, {1, 2, 3})
+      .u32(5012, 0)
+      .end(2013)
+      .end(1001);
   CPODScene s;
   ASSERT_TRUE(ReadBytes(s, b.b));
   const SPODNode& n = s.nodes[0];

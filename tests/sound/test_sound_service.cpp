@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "sound/sound_service.h"
 #include "kit/wav_fixture.h"
+#include "sound/sound_service.h"
 
 using namespace wavtest;
 
@@ -43,18 +43,15 @@ TEST(WavDecode, IntegerAndFloatFormatsGiveTheSameLevels) {
   s.bits = 8;
   EXPECT_EQ((std::vector<float>{0.0f, 0.5f, -1.0f}), GoodSamples(MakeWav(s, Bytes({128, 192, 0})), 1, 8000));
   s.bits = 16;
-  EXPECT_EQ((std::vector<float>{0.5f, -0.5f}),
-            GoodSamples(MakeWav(s, Bytes({0x00, 0x40, 0x00, 0xC0})), 1, 8000));
+  EXPECT_EQ((std::vector<float>{0.5f, -0.5f}), GoodSamples(MakeWav(s, Bytes({0x00, 0x40, 0x00, 0xC0})), 1, 8000));
   s.bits = 24;
-  EXPECT_EQ((std::vector<float>{0.5f, -0.25f}),
-            GoodSamples(MakeWav(s, Bytes({0, 0, 0x40, 0, 0, 0xE0})), 1, 8000));
+  EXPECT_EQ((std::vector<float>{0.5f, -0.25f}), GoodSamples(MakeWav(s, Bytes({0, 0, 0x40, 0, 0, 0xE0})), 1, 8000));
   s.bits = 32;
   EXPECT_EQ((std::vector<float>{-0.5f}), GoodSamples(MakeWav(s, Bytes({0, 0, 0, 0xC0})), 1, 8000));
   s.tag = 3;
   EXPECT_EQ((std::vector<float>{0.25f}), GoodSamples(MakeWav(s, Bytes({0, 0, 0x80, 0x3E})), 1, 8000));
   s.bits = 64;
-  EXPECT_EQ((std::vector<float>{-0.75f}),
-            GoodSamples(MakeWav(s, Bytes({0, 0, 0, 0, 0, 0, 0xE8, 0xBF})), 1, 8000));
+  EXPECT_EQ((std::vector<float>{-0.75f}), GoodSamples(MakeWav(s, Bytes({0, 0, 0, 0, 0, 0, 0xE8, 0xBF})), 1, 8000));
 }
 
 TEST(WavDecode, StereoExtensibleAndExtraChunks) {
@@ -62,8 +59,7 @@ TEST(WavDecode, StereoExtensibleAndExtraChunks) {
   s.channels = 2;
   s.rate = 44100;
   s.list_chunk = true;  // odd size: the pad byte must be skipped
-  EXPECT_EQ((std::vector<float>{0.5f, -0.5f}),
-            GoodSamples(MakeWav(s, Bytes({0x00, 0x40, 0x00, 0xC0})), 2, 44100));
+  EXPECT_EQ((std::vector<float>{0.5f, -0.5f}), GoodSamples(MakeWav(s, Bytes({0x00, 0x40, 0x00, 0xC0})), 2, 44100));
   s.tag = 0xFFFE;
   s.sub_tag = 3;
   s.bits = 32;
@@ -198,9 +194,9 @@ class TickService : public ::testing::Test {
 };
 
 TEST_F(TickService, DurationIsTheWavLengthInTicksRoundedUp) {
-  EXPECT_EQ(30, SoundServiceDurationTicks(Load(8000)));     // 1 s
-  EXPECT_EQ(4, SoundServiceDurationTicks(Load(801)));       // 0.100125 s
-  EXPECT_EQ(1, SoundServiceDurationTicks(Load(0)));         // empty still ends a tick later
+  EXPECT_EQ(30, SoundServiceDurationTicks(Load(8000)));  // 1 s
+  EXPECT_EQ(4, SoundServiceDurationTicks(Load(801)));    // 0.100125 s
+  EXPECT_EQ(1, SoundServiceDurationTicks(Load(0)));      // empty still ends a tick later
   EXPECT_EQ(45, SoundServiceDurationTicks(Load(66150, 44100)));
   EXPECT_EQ(0, SoundServiceDurationTicks(12345));
 }

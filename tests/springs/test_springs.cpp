@@ -183,7 +183,8 @@ TEST(Springs, SettlesAlongGravityAndStiffnessBringsItBack) {
 
     const bool stiff = trial % 3 != 0;
     const float seg = rng(0.02f, 0.2f);
-    ASSERT_TRUE(SpringsInit(&st, Chain(4, rng.Dir(), seg, stiff ? rng(0.5f, 4) : 0, 0, stiff ? rng(0.2f, 0.6f) : 1), &error));
+    ASSERT_TRUE(
+        SpringsInit(&st, Chain(4, rng.Dir(), seg, stiff ? rng(0.5f, 4) : 0, 0, stiff ? rng(0.2f, 0.6f) : 1), &error));
     ASSERT_TRUE(SpringsSettle(&st, &node, 1));
     const std::vector<V> rest = Tails(st, nq, np);
     const V push = rng.Dir() * 300.0f;
@@ -360,9 +361,12 @@ TEST(Springs, DegenerateInputGetsAClearResult) {
 // two joints follows rigidly, the last joint is only a tail; what does not fit
 // is left out with a line, the rest kept.
 TEST(SpringsFromFile, Vrm1JointsAimAtTheNextAndKeepTheirOwnValues) {
-  const std::vector<SpringFileNode> nodes = {
-      Node({1, 5}, {0, 1, 0}), Node({2}, {0, 0.1f, 0}, {1, 0, 0}, 40), Node({3}, {0, 0.1f, 0.02f}, {0, 1, 0}, 90),
-      Node({4}, {0.05f, 0, 0}), Node({}, {0, -0.1f, 0}), Node({}, {0.2f, 0, 0})};
+  const std::vector<SpringFileNode> nodes = {Node({1, 5}, {0, 1, 0}),
+                                             Node({2}, {0, 0.1f, 0}, {1, 0, 0}, 40),
+                                             Node({3}, {0, 0.1f, 0.02f}, {0, 1, 0}, 90),
+                                             Node({4}, {0.05f, 0, 0}),
+                                             Node({}, {0, -0.1f, 0}),
+                                             Node({}, {0.2f, 0, 0})};
   Vrm1SpringBoneIn in;
   in.colliders.resize(2);
   in.colliders[0].node = 5;
@@ -401,11 +405,14 @@ TEST(SpringsFromFile, Vrm1JointsAimAtTheNextAndKeepTheirOwnValues) {
 // first child or, at an end, 7 cm on from its parent; vectors turn from the
 // file's left-handed frame; a cycle or a bad index is left out with a line.
 TEST(SpringsFromFile, Vrm0GroupsReachEveryBoneBelowTheirRoots) {
-  const std::vector<SpringFileNode> nodes = {
-      Node({1, 4}, {0, 1.5f, 0}, {0, 1, 0}, 30), Node({2}, {0.05f, 0.1f, 0}, {0, 0, 1}, 20),
-      Node({3, 5}, {0, -0.08f, 0}),              Node({}, {0.01f, -0.07f, 0.02f}),
-      Node({}, {0, 0.05f, 0.05f}),               Node({}, {0.03f, -0.05f, 0}),
-      Node({7}, {0, 0, 0}),                      Node({6}, {0, 0, 0})};
+  const std::vector<SpringFileNode> nodes = {Node({1, 4}, {0, 1.5f, 0}, {0, 1, 0}, 30),
+                                             Node({2}, {0.05f, 0.1f, 0}, {0, 0, 1}, 20),
+                                             Node({3, 5}, {0, -0.08f, 0}),
+                                             Node({}, {0.01f, -0.07f, 0.02f}),
+                                             Node({}, {0, 0.05f, 0.05f}),
+                                             Node({}, {0.03f, -0.05f, 0}),
+                                             Node({7}, {0, 0, 0}),
+                                             Node({6}, {0, 0, 0})};
   Vrm0SecondaryIn in;
   in.collider_groups.resize(1);
   in.collider_groups[0].node = 4;
@@ -439,8 +446,10 @@ TEST(SpringsFromFile, Vrm0GroupsReachEveryBoneBelowTheirRoots) {
   EXPECT_EQ(s.chains[0].collider_groups, std::vector<int>{0});
   EXPECT_EQ(s.node_ids[s.chains[0].centre_node], 0);
   const Pose pose = Rest(nodes);
-  const V end3 = pose.p[3] + Unit(pose.p[3] - pose.p[2]) * 0.07f, end5 = pose.p[5] + Unit(pose.p[5] - pose.p[2]) * 0.07f;
-  ExpectAtRest(s, pose, {{JointOf(s, 1), pose.p[2]}, {JointOf(s, 2), pose.p[3]}, {JointOf(s, 3), end3}, {JointOf(s, 5), end5}});
+  const V end3 = pose.p[3] + Unit(pose.p[3] - pose.p[2]) * 0.07f,
+          end5 = pose.p[5] + Unit(pose.p[5] - pose.p[2]) * 0.07f;
+  ExpectAtRest(s, pose,
+               {{JointOf(s, 1), pose.p[2]}, {JointOf(s, 2), pose.p[3]}, {JointOf(s, 3), end3}, {JointOf(s, 5), end5}});
 }
 
 // A setup as its character folder keeps it comes back the same: stepped

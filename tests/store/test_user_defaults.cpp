@@ -14,11 +14,11 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <utility>
 #include <nlohmann/json.hpp>
+#include <utility>
 
-#include "store/user_defaults.h"
 #include "kit/wav_fixture.h"
+#include "store/user_defaults.h"
 
 using wavtest::ReadFile;
 using wavtest::TempDir;
@@ -29,8 +29,7 @@ std::vector<std::string> ListDir(const std::string& dir) {
   std::vector<std::string> names;
   if (DIR* d = opendir(dir.c_str())) {
     while (dirent* e = readdir(d))
-      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-        names.push_back(e->d_name);
+      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
     closedir(d);
   }
   std::sort(names.begin(), names.end());
@@ -75,7 +74,9 @@ TEST_F(UserDefaults, ValuesSurviveARelaunch) {
   UserDefaultsSetInteger("retyped", 5);
   for (const auto& t : texts) UserDefaultsSetString(t.first.c_str(), t.second);
   for (const auto& n : numbers) UserDefaultsSetInteger(n.first.c_str(), n.second);
-  UserDefaultsSetString("bad", "a\xFF" "b");  // saved as a replacement character
+  UserDefaultsSetString("bad",
+                        "a\xFF"
+                        "b");  // saved as a replacement character
   UserDefaultsSetInteger("gone", 1);
   UserDefaultsRemoveKey("gone");
   ASSERT_TRUE(UserDefaultsSynchronize());
@@ -88,7 +89,10 @@ TEST_F(UserDefaults, ValuesSurviveARelaunch) {
   }
   for (const auto& n : numbers) EXPECT_EQ(n.second, UserDefaultsIntegerForKey(n.first.c_str())) << n.first;
   ASSERT_TRUE(UserDefaultsStringForKey("bad", &s));
-  EXPECT_EQ("a\xEF\xBF\xBD" "b", s);
+  EXPECT_EQ(
+      "a\xEF\xBF\xBD"
+      "b",
+      s);
   EXPECT_EQ("", UserDefaultsLastDamagedPath());
   EXPECT_FALSE(UserDefaultsHasKey("gone"));
   // An integer is no string; a string reads as an integer only when it is one.
@@ -141,7 +145,7 @@ TEST_F(UserDefaults, DamagedStoreIsKeptAsideAndDefaultsApply) {
       "",
       "[1, 2]",
       "\"just text\"",
-      "{\"Ovanta_name\": \"a\xff\"}",  // invalid UTF-8
+      "{\"Ovanta_name\": \"a\xff\"}",                                         // invalid UTF-8
       "{\"junk\": " + std::string(1000, '[') + std::string(1000, ']') + "}",  // no store nests this deep
   };
   ASSERT_EQ(0, mkdir((dir_ / "cfg").c_str(), 0700));
@@ -179,8 +183,8 @@ TEST_F(UserDefaults, DamagedStoreIsKeptAsideAndDefaultsApply) {
   // about the size it was read (however deep and wide it is).
   std::string wide = "[\"[{\\\"\"";
   for (int i = 0; i < 3000; ++i) wide += ",1";
-  wide = "{\"a\": 1.5, \"b\": true, \"c\": [2], \"d\": 18446744073709551615, \"e\": " + std::string(20, '[') +
-         wide + std::string(21, ']') + "}";
+  wide = "{\"a\": 1.5, \"b\": true, \"c\": [2], \"d\": 18446744073709551615, \"e\": " + std::string(20, '[') + wide +
+         std::string(21, ']') + "}";
   ASSERT_TRUE(WriteText(file_, wide));
   Relaunch();
   long long v = 0;
@@ -436,8 +440,7 @@ void PutSettings(const char* name, int n) {
 bool HasSettings(const char* name, int n) {
   std::string s;
   return UserDefaultsStringForKey("Ovanta_name", &s) && s == name &&
-         UserDefaultsIntegerForKey("Ovanta_skin_color") == n &&
-         UserDefaultsIntegerForKey("Ovanta_clothes") == n + 1 &&
+         UserDefaultsIntegerForKey("Ovanta_skin_color") == n && UserDefaultsIntegerForKey("Ovanta_clothes") == n + 1 &&
          UserDefaultsIntegerForKey("Ovanta_hair") == n + 2;
 }
 
@@ -454,9 +457,7 @@ TEST_F(UserDefaults, SaveStepsRunInADurableOrder) {
   std::vector<std::string> steps;
   for (const std::string& s : g_f.log)
     if (steps.empty() || s != "write" || steps.back() != "write") steps.push_back(s);
-  EXPECT_EQ((std::vector<std::string>{"open", "write", "fsync", "close", "rename", "open", "fsync",
-                                      "close"}),
-            steps);
+  EXPECT_EQ((std::vector<std::string>{"open", "write", "fsync", "close", "rename", "open", "fsync", "close"}), steps);
   EXPECT_GT(g_f.log.size(), 20u);
   Relaunch();
   EXPECT_TRUE(HasSettings("Short writes", 1));
@@ -516,7 +517,7 @@ TEST_F(UserDefaults, ADamagedStoreThatCannotBeMovedIsNeverSavedOver) {
   ASSERT_EQ(0, mkdir((dir_ / "cfg").c_str(), 0700));
   ASSERT_TRUE(WriteText(file_, "{broken"));
   g_f = Faults();
-  g_f.at = 0;  // the move aside fails
+  g_f.at = 0;        // the move aside fails
   g_f.crash = true;  // and so does everything after
   UserDefaultsSetFileOps(&kFaultOps);
   UserDefaultsForget();

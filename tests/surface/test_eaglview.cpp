@@ -16,9 +16,7 @@
 
 namespace {
 
-std::unique_ptr<EAGLView> Headless(int w, int h) {
-  return std::unique_ptr<EAGLView>(EAGLView::CreateHeadless(w, h));
-}
+std::unique_ptr<EAGLView> Headless(int w, int h) { return std::unique_ptr<EAGLView>(EAGLView::CreateHeadless(w, h)); }
 
 // Fills the rectangle (x, y, w, h) in window coordinates (origin bottom left)
 // with a colour at depth z, through the fixed-function pipeline.
@@ -49,7 +47,7 @@ void DrawTestFrame(int w, int h) {
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LESS);
   DrawRect(w, h, 0, h / 2.0f, w, h / 2.0f, 0, kRed);
-  DrawRect(w, h, 0, 0, w / 4.0f, w / 4.0f, 0.5f, kBlue);  // nearer: ortho negates z
+  DrawRect(w, h, 0, 0, w / 4.0f, w / 4.0f, 0.5f, kBlue);    // nearer: ortho negates z
   DrawRect(w, h, 0, 0, w / 2.0f, w / 2.0f, -0.5f, kGreen);  // farther: hidden where blue is
   glDisable(GL_DEPTH_TEST);
 }
@@ -209,8 +207,8 @@ TEST(EAGLView, ContentScaleDrawsMorePixelsAPoint) {
 
   // Fractions round to whole pixels; factors that make no sense draw one
   // pixel a point.
-  const std::pair<float, float> cases[] = {{1.5f, 480.0f}, {0.0f, 320.0f}, {-2.0f, 320.0f},
-                                           {9.0f, 320.0f}, {NAN, 320.0f}};
+  const std::pair<float, float> cases[] = {
+      {1.5f, 480.0f}, {0.0f, 320.0f}, {-2.0f, 320.0f}, {9.0f, 320.0f}, {NAN, 320.0f}};
   for (const auto& c : cases) {
     std::unique_ptr<EAGLView> v(EAGLView::initWithCoder({0, 0, 320, 480}, kEAGLSurfaceHeadless, c.first));
     ASSERT_NE(v, nullptr) << c.first;
@@ -226,49 +224,49 @@ TEST(EAGLView, WindowAndHeadlessGiveIdenticalPixels) {
   if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display";
   const int w = 64, h = 96;
   for (EAGLPresent present : {kEAGLPresentCopy, kEAGLPresentGl})
-  for (GlesKind gl : {kGlesES1, kGlesES2}) {
-    const std::string name = std::string(GlesKindName(gl)) + (present == kEAGLPresentCopy ? "_copy" : "_gl");
-    SCOPED_TRACE(name);
-    EAGLViewSetWindowPresent(present);
-    std::vector<uint8_t> headless, windowed, shown, presented;
-    {
-      std::unique_ptr<EAGLView> view(EAGLView::CreateHeadless(w, h, gl));
+    for (GlesKind gl : {kGlesES1, kGlesES2}) {
+      const std::string name = std::string(GlesKindName(gl)) + (present == kEAGLPresentCopy ? "_copy" : "_gl");
+      SCOPED_TRACE(name);
+      EAGLViewSetWindowPresent(present);
+      std::vector<uint8_t> headless, windowed, shown, presented;
+      {
+        std::unique_ptr<EAGLView> view(EAGLView::CreateHeadless(w, h, gl));
+        ASSERT_NE(view, nullptr);
+        DrawTestFrame(w, h);
+        ASSERT_TRUE(EAGLViewReadPixels(view.get(), headless));
+      }
+      std::unique_ptr<EAGLView> view(EAGLView::initWithFrame({0, 0, static_cast<float>(w), static_cast<float>(h)},
+                                                             GL_RGBA8_OES, GL_DEPTH_COMPONENT16_OES, true, false,
+                                                             kEAGLSurfaceWindow, 1.0f, gl));
       ASSERT_NE(view, nullptr);
+      EXPECT_FALSE(view->isHeadless());
+      EXPECT_EQ(view->presentsByCopy(), present == kEAGLPresentCopy);
+      EXPECT_EQ(view->glKind(), gl);
+      EXPECT_TRUE(view->isCurrentContext());
       DrawTestFrame(w, h);
-      ASSERT_TRUE(EAGLViewReadPixels(view.get(), headless));
+      ASSERT_TRUE(EAGLViewReadPixels(view.get(), windowed));
+      EXPECT_EQ(windowed, headless);
+      testing::internal::CaptureStdout();
+      view->swapBuffers();
+      EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+      EXPECT_TRUE(view->isCurrentContext());
+      // The frame is retained in the framebuffer after the swap.
+      ASSERT_TRUE(EAGLViewReadPixels(view.get(), shown));
+      EXPECT_EQ(shown, headless);
+      // What the X server shows where the window is (no window manager: the
+      // window's own pixels) is the frame.
+      int x = 0, y = 0;
+      SDL_GetWindowPosition(view->window(), &x, &y);
+      const std::string grab = testkit::OutputPath("eaglview_window_" + name + ".png");
+      const std::string cmd = "import -window root -crop " + std::to_string(w) + "x" + std::to_string(h) + "+" +
+                              std::to_string(x) + "+" + std::to_string(y) + " +repage '" + grab + "' 2>/dev/null";
+      Picture picture;
+      for (int attempt = 0; attempt < 20 && presented != headless; ++attempt) {
+        if (std::system(cmd.c_str()) != 0 || !ReadPicture(grab, picture)) break;
+        presented = picture.rgba;
+        if (presented != headless) SDL_Delay(100);
+      }
+      EXPECT_EQ(presented, headless) << "the window shows " << grab;
     }
-    std::unique_ptr<EAGLView> view(EAGLView::initWithFrame(
-        {0, 0, static_cast<float>(w), static_cast<float>(h)}, GL_RGBA8_OES,
-        GL_DEPTH_COMPONENT16_OES, true, false, kEAGLSurfaceWindow, 1.0f, gl));
-    ASSERT_NE(view, nullptr);
-    EXPECT_FALSE(view->isHeadless());
-    EXPECT_EQ(view->presentsByCopy(), present == kEAGLPresentCopy);
-    EXPECT_EQ(view->glKind(), gl);
-    EXPECT_TRUE(view->isCurrentContext());
-    DrawTestFrame(w, h);
-    ASSERT_TRUE(EAGLViewReadPixels(view.get(), windowed));
-    EXPECT_EQ(windowed, headless);
-    testing::internal::CaptureStdout();
-    view->swapBuffers();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_TRUE(view->isCurrentContext());
-    // The frame is retained in the framebuffer after the swap.
-    ASSERT_TRUE(EAGLViewReadPixels(view.get(), shown));
-    EXPECT_EQ(shown, headless);
-    // What the X server shows where the window is (no window manager: the
-    // window's own pixels) is the frame.
-    int x = 0, y = 0;
-    SDL_GetWindowPosition(view->window(), &x, &y);
-    const std::string grab = testkit::OutputPath("eaglview_window_" + name + ".png");
-    const std::string cmd = "import -window root -crop " + std::to_string(w) + "x" + std::to_string(h) + "+" +
-                            std::to_string(x) + "+" + std::to_string(y) + " +repage '" + grab + "' 2>/dev/null";
-    Picture picture;
-    for (int attempt = 0; attempt < 20 && presented != headless; ++attempt) {
-      if (std::system(cmd.c_str()) != 0 || !ReadPicture(grab, picture)) break;
-      presented = picture.rgba;
-      if (presented != headless) SDL_Delay(100);
-    }
-    EXPECT_EQ(presented, headless) << "the window shows " << grab;
-  }
   EAGLViewSetWindowPresent(kEAGLPresentAuto);
 }

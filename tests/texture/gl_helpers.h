@@ -59,7 +59,7 @@ inline GLuint DriverMipmapped(const uint8_t* rgba, int w, int h) {
 // the pairs of frames, one for each level. Leaves both textures sampling
 // their nearest level.
 inline std::vector<std::pair<std::vector<uint8_t>, std::vector<uint8_t>>> LevelsShown(const EAGLView& view, GLuint a,
-                                                                                    GLuint b, int w, int h) {
+                                                                                      GLuint b, int w, int h) {
   std::vector<std::pair<std::vector<uint8_t>, std::vector<uint8_t>>> out;
   for (GLuint t : {a, b}) {
     glBindTexture(GL_TEXTURE_2D, t);

@@ -12,9 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   DecodedPicture pic;
   const PictureStatus whole = DecodePicture(data, size, &pic);
   if (whole == kPictureOk) {
-    if (pic.width <= 0 || pic.height <= 0 || pic.width > kMaxPictureSide ||
-        pic.height > kMaxPictureSide || int64_t(pic.width) * pic.height > kMaxPicturePixels || pic.bpp <= 0 ||
-        pic.bpp > 64)
+    if (pic.width <= 0 || pic.height <= 0 || pic.width > kMaxPictureSide || pic.height > kMaxPictureSide ||
+        int64_t(pic.width) * pic.height > kMaxPicturePixels || pic.bpp <= 0 || pic.bpp > 64)
       std::abort();
     // Touch the last byte: the buffer must really hold width*height*4.
     volatile unsigned char last = pic.pixels[static_cast<size_t>(pic.width) * pic.height * 4 - 1];

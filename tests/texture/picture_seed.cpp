@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
   ok &= testkit::WriteSamplesPng(dir + "/rgba.png", 8, 6, PNG_COLOR_TYPE_RGB_ALPHA, 8, part(s8, 4));
   ok &= testkit::WriteSamplesPng(dir + "/rgb16.png", 8, 6, PNG_COLOR_TYPE_RGB, 16, part(s16, 3));
   ok &= testkit::WriteSamplesPng(dir + "/palette.png", 8, 6, PNG_COLOR_TYPE_PALETTE, 4, part(s4, 1), false,
-                 std::vector<uint8_t>(16 * 3, 90), {0, 128, 255});
+                                 std::vector<uint8_t>(16 * 3, 90), {0, 128, 255});
   std::vector<uint8_t> j(16 * 16 * 3);
   for (size_t i = 0; i < j.size(); ++i) j[i] = static_cast<uint8_t>(i * 5);
   ok &= testkit::WriteJpegSamples(dir + "/colour.jpg", 16, 16, 3, j);

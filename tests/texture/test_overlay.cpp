@@ -35,9 +35,8 @@ std::string Overlay(std::vector<uint8_t>& tex, tag_TexPicDesc* p, const char* ma
 TEST(OverlayMaskedTexture32, BlendsEveryColourChannelByTheMasksRed) {
   testkit::TempBundle bundle;
   // (destination, overlay, mask) -> result, each on R, G and B of one pixel.
-  const int cases[][4] = {{255, 0, 0, 254},     {200, 100, 0, 199}, {0, 200, 255, 199},
-                          {255, 255, 255, 254}, {200, 100, 128, 149}, {0, 255, 128, 127},
-                          {100, 200, 64, 125}};
+  const int cases[][4] = {{255, 0, 0, 254},     {200, 100, 0, 199}, {0, 200, 255, 199}, {255, 255, 255, 254},
+                          {200, 100, 128, 149}, {0, 255, 128, 127}, {100, 200, 64, 125}};
   const int n = 7;
   std::vector<uint8_t> dest, over, mask;
   for (int i = 0; i < n; ++i) {
@@ -83,8 +82,7 @@ TEST(OverlayMaskedTexture32, WalksAlignPixelsAndAlphaOnlyBlendsBetweenTwo32BitPi
     int destBpp;
     const char* overlay;
     bool alpha;
-  } cases[] = {{32, "rgba.png", true}, {24, "rgba.png", false}, {32, "rgb.png", false},
-               {24, "rgb.png", false}};
+  } cases[] = {{32, "rgba.png", true}, {24, "rgba.png", false}, {32, "rgb.png", false}, {24, "rgb.png", false}};
   for (const Case& c : cases) {
     std::vector<uint8_t> dest = base;
     tag_TexPicDesc p = {w, h, c.destBpp};
@@ -93,13 +91,11 @@ TEST(OverlayMaskedTexture32, WalksAlignPixelsAndAlphaOnlyBlendsBetweenTwo32BitPi
       const unsigned m = i * 17;
       // The RGBA overlay was premultiplied when decoded: odd pixels opaque, even ones clear.
       const bool clear = std::string(c.overlay) == "rgba.png" && i % 2 == 0;
-      const unsigned o[4] = {clear ? 0u : 250u - i, clear ? 0u : i * 3u, clear ? 0u : 128u,
-                             clear ? 0u : 255u};
+      const unsigned o[4] = {clear ? 0u : 250u - i, clear ? 0u : i * 3u, clear ? 0u : 128u, clear ? 0u : 255u};
       for (int k = 0; k < 3; ++k)
         EXPECT_EQ(dest[i * 4 + k], Blend(base[i * 4 + k], o[k], m))
             << c.destBpp << " " << c.overlay << " pixel " << i << " channel " << k;
-      EXPECT_EQ(dest[i * 4 + 3], c.alpha ? Blend(77, o[3], m) : 77u)
-          << c.destBpp << " " << c.overlay << " pixel " << i;
+      EXPECT_EQ(dest[i * 4 + 3], c.alpha ? Blend(77, o[3], m) : 77u) << c.destBpp << " " << c.overlay << " pixel " << i;
     }
   }
 }
@@ -112,13 +108,14 @@ TEST(OverlayMaskedTexture32, RefusedInputsNameTheirConditionAndLeaveTheDestinati
   ASSERT_TRUE(testkit::WritePngRgb(bundle.file("over.png"), w, h, rgb));
   ASSERT_TRUE(testkit::WritePngRgb(bundle.file("narrow.png"), w - 1, h, std::vector<uint8_t>((w - 1) * h * 3, 5)));
   ASSERT_TRUE(testkit::WritePngRgb(bundle.file("tall.png"), w, h + 1, std::vector<uint8_t>(w * (h + 1) * 3, 5)));
-  ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("grey.png"), w, h, PNG_COLOR_TYPE_GRAY, 8, std::vector<uint16_t>(w * h, 255)));
+  ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("grey.png"), w, h, PNG_COLOR_TYPE_GRAY, 8,
+                                       std::vector<uint16_t>(w * h, 255)));
   ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("greyalpha.png"), w, h, PNG_COLOR_TYPE_GRAY_ALPHA, 8,
-                       std::vector<uint16_t>(w * h * 2, 255)));
+                                       std::vector<uint16_t>(w * h * 2, 255)));
   ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("deep.png"), w, h, PNG_COLOR_TYPE_RGB, 16,
-                       std::vector<uint16_t>(w * h * 3, 65535)));
+                                       std::vector<uint16_t>(w * h * 3, 65535)));
   ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("deeper.png"), w, h, PNG_COLOR_TYPE_RGB_ALPHA, 16,
-                       std::vector<uint16_t>(w * h * 4, 65535)));
+                                       std::vector<uint16_t>(w * h * 4, 65535)));
   testkit::WriteFileBytes(bundle.file("broken.png"), {0x89, 'P', 'N', 'G', 1, 2, 3});
 
   // Each condition, then a line naming the file to blame and why.
@@ -172,12 +169,9 @@ TEST(OverlayMaskedTexture32, RefusedInputsNameTheirConditionAndLeaveTheDestinati
   }
   EXPECT_EQ(dest, before);
   std::vector<uint8_t> none;
-  EXPECT_EQ(Overlay(none, &p, "mask.png", "over.png"),
-            "OverlayMaskedTexture32: precondition failed: tex\n");
-  EXPECT_EQ(Overlay(dest, nullptr, "mask.png", "over.png"),
-            "OverlayMaskedTexture32: precondition failed: p\n");
+  EXPECT_EQ(Overlay(none, &p, "mask.png", "over.png"), "OverlayMaskedTexture32: precondition failed: tex\n");
+  EXPECT_EQ(Overlay(dest, nullptr, "mask.png", "over.png"), "OverlayMaskedTexture32: precondition failed: p\n");
 }
-
 
 // Her texture uploaded band by band gets, band by band, the levels the
 // driver makes of the whole composition: bands of rows that complete
@@ -187,7 +181,8 @@ TEST(LoadMaskedTexture, LevelsOfTheBandsAreTheDriversOwn) {
   const int w = 16, h = 64;  // four bands
   std::vector<uint8_t> base, over, mask;
   for (int i = 0; i < w * h; ++i) {
-    base.insert(base.end(), {static_cast<uint8_t>(i * 13), static_cast<uint8_t>(i / 7), static_cast<uint8_t>(i * 5), 255});
+    base.insert(base.end(),
+                {static_cast<uint8_t>(i * 13), static_cast<uint8_t>(i / 7), static_cast<uint8_t>(i * 5), 255});
     over.insert(over.end(), {static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i * 3), 9});
     mask.insert(mask.end(), {static_cast<uint8_t>(i * 11), 0, 0});
   }
@@ -240,12 +235,14 @@ TEST(ComposeMaskedRows, MakesWhatReadingAndOverlayingMake) {
     for (const MaskedLayer& l : layers) OverlayMaskedTexture32(a, &plain, l.mask, l.picture);
     std::vector<uint8_t> b;
     int lasts = 0;
-    ASSERT_TRUE(ComposeMaskedRows(base, layers, 2, &banded, [&](int y, int rows, const unsigned char* px, bool last) {
-      EXPECT_EQ(static_cast<size_t>(y) * w * 4, b.size());
-      b.insert(b.end(), px, px + static_cast<size_t>(rows) * w * 4);
-      lasts += last;
-      return true;
-    })) << base << " " << when;
+    ASSERT_TRUE(ComposeMaskedRows(base, layers, 2, &banded,
+                                  [&](int y, int rows, const unsigned char* px, bool last) {
+                                    EXPECT_EQ(static_cast<size_t>(y) * w * 4, b.size());
+                                    b.insert(b.end(), px, px + static_cast<size_t>(rows) * w * 4);
+                                    lasts += last;
+                                    return true;
+                                  }))
+        << base << " " << when;
     EXPECT_EQ(lasts, 1);
     EXPECT_EQ(banded.xs, plain.xs);
     EXPECT_EQ(banded.ys, plain.ys);

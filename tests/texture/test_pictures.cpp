@@ -1,7 +1,7 @@
 // Decoding of bundle pictures written by the tests: every PNG colour type and
 // depth the app may meet, JPEG grey and colour, and the broken ones.
-#include "texture/gamelib.h"
 #include "picture/picture_file.h"
+#include "texture/gamelib.h"
 
 #include "kit/pictures.h"
 #include "kit/temp_bundle.h"
@@ -28,13 +28,14 @@ Pixels Read(const char* name, tag_TexPicDesc* desc, std::string* err = nullptr) 
   Pixels px(ReadPictureData(name, desc));
   std::string e = testing::internal::GetCapturedStderr();
   if (!e.empty() && e[0] == '\n') e.erase(0, 1);
-  if (err) *err = e;
-  else EXPECT_EQ(e, "") << name;
+  if (err)
+    *err = e;
+  else
+    EXPECT_EQ(e, "") << name;
   return px;
 }
 
-void ExpectPixel(const unsigned char* px, int w, int x, int y, int r, int g, int b, int a,
-                 int tolerance = 0) {
+void ExpectPixel(const unsigned char* px, int w, int x, int y, int r, int g, int b, int a, int tolerance = 0) {
   const unsigned char* p = px + (static_cast<size_t>(y) * w + x) * 4;
   EXPECT_NEAR(p[0], r, tolerance) << "at " << x << "," << y;
   EXPECT_NEAR(p[1], g, tolerance) << "at " << x << "," << y;
@@ -48,19 +49,21 @@ TEST(ReadPictureData, PngColourTypesDecodeToPremultipliedRgbaTopRowFirst) {
   testkit::TempBundle bundle;
   // 2 x 2, the top row differs from the bottom one so a flip would show.
   ASSERT_TRUE(testkit::WritePngRgba(bundle.file("rgba.png"), 2, 2,
-                           {255, 0, 0, 255, 200, 100, 50, 128, 0, 0, 255, 255, 10, 20, 30, 0}));
+                                    {255, 0, 0, 255, 200, 100, 50, 128, 0, 0, 255, 255, 10, 20, 30, 0}));
   ASSERT_TRUE(testkit::WritePngRgb(bundle.file("rgb.png"), 2, 2, {1, 2, 3, 4, 5, 6, 250, 251, 252, 7, 8, 9}));
   ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("grey.png"), 2, 2, PNG_COLOR_TYPE_GRAY, 8, {0, 77, 200, 255}));
   ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("grey4.png"), 3, 1, PNG_COLOR_TYPE_GRAY, 4, {0, 5, 15}));
-  ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("greyalpha.png"), 2, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8,
-                       {200, 255, 200, 51}));
+  ASSERT_TRUE(
+      testkit::WriteSamplesPng(bundle.file("greyalpha.png"), 2, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {200, 255, 200, 51}));
   ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("palette.png"), 3, 1, PNG_COLOR_TYPE_PALETTE, 8, {2, 0, 1}, false,
-                       {255, 0, 0, 0, 255, 0, 40, 80, 120}, {255, 102}));
+                                       {255, 0, 0, 0, 255, 0, 40, 80, 120}, {255, 102}));
 
   tag_TexPicDesc d = {0, 0, 0};
   Pixels px = Read("rgba.png", &d);
   ASSERT_TRUE(px);
-  EXPECT_EQ(d.xs, 2); EXPECT_EQ(d.ys, 2); EXPECT_EQ(d.bpp, 32);
+  EXPECT_EQ(d.xs, 2);
+  EXPECT_EQ(d.ys, 2);
+  EXPECT_EQ(d.bpp, 32);
   ExpectPixel(px.get(), 2, 0, 0, 255, 0, 0, 255);
   ExpectPixel(px.get(), 2, 1, 0, 100, 50, 25, 128);  // (c*a + 127) / 255
   ExpectPixel(px.get(), 2, 0, 1, 0, 0, 255, 255);
@@ -80,7 +83,8 @@ TEST(ReadPictureData, PngColourTypesDecodeToPremultipliedRgbaTopRowFirst) {
 
   px = Read("grey4.png", &d);
   ASSERT_TRUE(px);
-  EXPECT_EQ(d.xs, 3); EXPECT_EQ(d.bpp, 4);
+  EXPECT_EQ(d.xs, 3);
+  EXPECT_EQ(d.bpp, 4);
   ExpectPixel(px.get(), 3, 1, 0, 85, 85, 85, 255);  // 5 of 15 scaled to 8 bits
   ExpectPixel(px.get(), 3, 2, 0, 255, 255, 255, 255);
 
@@ -91,7 +95,7 @@ TEST(ReadPictureData, PngColourTypesDecodeToPremultipliedRgbaTopRowFirst) {
 
   px = Read("palette.png", &d);
   ASSERT_TRUE(px);
-  EXPECT_EQ(d.bpp, 8);  // the stored index depth
+  EXPECT_EQ(d.bpp, 8);                               // the stored index depth
   ExpectPixel(px.get(), 3, 0, 0, 40, 80, 120, 255);  // no tRNS entry: opaque
   ExpectPixel(px.get(), 3, 1, 0, 255, 0, 0, 255);
   ExpectPixel(px.get(), 3, 2, 0, 0, 102, 0, 102);
@@ -114,7 +118,9 @@ TEST(ReadPictureData, JpegGreyAndColour) {
   tag_TexPicDesc d = {0, 0, 0};
   Pixels px = Read("grey.jpg", &d);
   ASSERT_TRUE(px);
-  EXPECT_EQ(d.xs, w); EXPECT_EQ(d.ys, h); EXPECT_EQ(d.bpp, 8);
+  EXPECT_EQ(d.xs, w);
+  EXPECT_EQ(d.ys, h);
+  EXPECT_EQ(d.bpp, 8);
   ExpectPixel(px.get(), w, 3, 3, 90, 90, 90, 255, 1);
   ExpectPixel(px.get(), w, 15, 15, 90, 90, 90, 255, 1);
 
@@ -149,9 +155,8 @@ TEST(ReadPictureData, BrokenPicturesTakeTheCouldntLoadPathAndLeaveTheDescriptor)
   testkit::WriteFileBytes(bundle.file("empty.jpg"), {});
   testkit::WriteFileBytes(bundle.file("header.png"), {png.begin(), png.begin() + 8});
 
-  for (const char* name : {"missing.png", "cut.png", "cut.jpg", "tail.png", "flipped.png",
-                           "garbled.jpg", "text.png", "empty.jpg", "header.png", "../good.png",
-                           "sub/good.png", ""}) {
+  for (const char* name : {"missing.png", "cut.png", "cut.jpg", "tail.png", "flipped.png", "garbled.jpg", "text.png",
+                           "empty.jpg", "header.png", "../good.png", "sub/good.png", ""}) {
     tag_TexPicDesc d = {-7, -7, -7};
     std::string err;
     Pixels px = Read(name, &d, &err);
@@ -178,12 +183,13 @@ TEST(ReadPictureData, PicturesOverTheSizeLimitsAreRefusedByName) {
   ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("square.png"), square, square, PNG_COLOR_TYPE_GRAY, 1,
                                        std::vector<uint16_t>(static_cast<size_t>(square) * square, 1)));
   ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("wide.png"), limit + 1, 1, PNG_COLOR_TYPE_GRAY, 1,
-                       std::vector<uint16_t>(limit + 1, 1)));
+                                       std::vector<uint16_t>(limit + 1, 1)));
   ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("high.png"), 1, limit + 1, PNG_COLOR_TYPE_GRAY, 1,
-                       std::vector<uint16_t>(limit + 1, 0)));
-  ASSERT_TRUE(testkit::WriteJpegSamples(bundle.file("wide.jpg"), limit + 1, 8, 1, std::vector<uint8_t>((limit + 1) * 8, 9)));
+                                       std::vector<uint16_t>(limit + 1, 0)));
+  ASSERT_TRUE(
+      testkit::WriteJpegSamples(bundle.file("wide.jpg"), limit + 1, 8, 1, std::vector<uint8_t>((limit + 1) * 8, 9)));
   ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("edge.png"), limit, 1, PNG_COLOR_TYPE_GRAY, 1,
-                       std::vector<uint16_t>(limit, 1)));
+                                       std::vector<uint16_t>(limit, 1)));
   for (const char* name : {"wide.png", "high.png", "wide.jpg", "square.png"}) {
     tag_TexPicDesc d = {0, 0, 0};
     std::string err;

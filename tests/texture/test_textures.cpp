@@ -82,7 +82,8 @@ TEST(LoadTextureData, MipmapLevelsAreTheDriversOwn) {
       tag_TexPicDesc d = {w, h, 32};
       const GLuint tex = LoadTextureData(px.data(), &d, mode);
       ASSERT_NE(tex, 0u);
-      EXPECT_EQ(TexParam(GL_TEXTURE_MIN_FILTER), mode == TEXMIP_LINEAR ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR_MIPMAP_NEAREST);
+      EXPECT_EQ(TexParam(GL_TEXTURE_MIN_FILTER),
+                mode == TEXMIP_LINEAR ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR_MIPMAP_NEAREST);
       const auto levels = LevelsShown(*view, tex, driver, w, h);
       for (size_t k = 0; k < levels.size(); ++k)
         ASSERT_EQ(levels[k].first, levels[k].second) << "gl " << kind << ", mode " << mode << ", level " << k + 1;
@@ -165,8 +166,8 @@ TEST(LoadTextureRGBA, LoadsABundlePictureAndReportsAMissingOne) {
   const GLuint tex = LoadTextureRGBA("pic.png", TEXMIP_NEAREST);
   ASSERT_NE(tex, 0u);
   const std::vector<uint8_t> shown = DrawTexture(*view, tex, 4, 4);
-  EXPECT_EQ(shown[0 * 4 + 1], 255);        // top left, opaque
-  EXPECT_EQ(shown[15 * 4 + 0], 120);       // bottom right: 240 premultiplied by 128
+  EXPECT_EQ(shown[0 * 4 + 1], 255);   // top left, opaque
+  EXPECT_EQ(shown[15 * 4 + 0], 120);  // bottom right: 240 premultiplied by 128
   EXPECT_EQ(shown[15 * 4 + 1], 128);
   EXPECT_EQ(shown[15 * 4 + 3], 128);
   glDeleteTextures(1, &tex);
@@ -177,7 +178,6 @@ TEST(LoadTextureRGBA, LoadsABundlePictureAndReportsAMissingOne) {
   EXPECT_NE(err.find("Picture " + bundle.file("nope.png") + ": "), std::string::npos) << err;
   EXPECT_EQ(err.substr(err.find('\n', 1) + 1), "Couldn't load 'nope.png' from bundleTexture file nope.png not loaded");
 }
-
 
 // A reload parks what it deletes and takes back only a texture of the same
 // pictures, unchanged on disk; what is not taken back is really deleted.

@@ -1,8 +1,8 @@
 // Character folders: an import made once and found again, its input left as
 // it was, refusals that write nothing, removal that touches only what the
 // import made.
-#include <gtest/gtest.h>
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -9,10 +9,10 @@
 #include <map>
 
 #include "kit/scene_builder.h"
+#include "kit/temp_dir.h"
 #include "kit/vrm_builder.h"
 #include "rig/girl_clips.h"
 #include "rig/girl_humanoid.h"
-#include "kit/temp_dir.h"
 #include "scene/PODWriter.h"
 #include "springs/springs_store.h"
 #include "vrm/vrm_convert.h"
@@ -76,9 +76,9 @@ std::vector<float> SomeFrames() {
 // clips the same way: each limb and the spine point as hers do.
 TEST(VrmConvert, EveryRestPoseTakesHerClipsAlike) {
   const std::pair<const char*, const char*> limbs[] = {
-      {"leftUpperArm", "leftLowerArm"}, {"leftLowerArm", "leftHand"}, {"rightUpperArm", "rightLowerArm"},
-      {"rightLowerArm", "rightHand"},   {"leftUpperLeg", "leftLowerLeg"}, {"leftLowerLeg", "leftFoot"},
-      {"rightUpperLeg", "rightLowerLeg"}, {"rightLowerLeg", "rightFoot"}, {"hips", "spine"}};
+      {"leftUpperArm", "leftLowerArm"},   {"leftLowerArm", "leftHand"},     {"rightUpperArm", "rightLowerArm"},
+      {"rightLowerArm", "rightHand"},     {"leftUpperLeg", "leftLowerLeg"}, {"leftLowerLeg", "leftFoot"},
+      {"rightUpperLeg", "rightLowerLeg"}, {"rightLowerLeg", "rightFoot"},   {"hips", "spine"}};
   std::map<std::string, std::string> hers;
   for (const GirlHumanBone& b : kGirlHumanBones) hers[b.humanoid] = b.girl;
   CPODScene& girl = Girl().scene;

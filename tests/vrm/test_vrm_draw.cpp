@@ -12,10 +12,10 @@
 #include "kit/pictures.h"
 #include "kit/temp_dir.h"
 #include "kit/vrm_builder.h"
-#include "surface/EAGLView.h"
 #include "render/mesh_utils.h"
 #include "render/render_mesh.h"
 #include "scene/ModelPOD.h"
+#include "surface/EAGLView.h"
 #include "texture/gamelib.h"
 #include "vrm/characters.h"
 
@@ -45,8 +45,10 @@ void AddCard(vrm::GlbBuilder& g) {
   const uint16_t tri[] = {0, 2, 1, 1, 2, 3};
   g.json["materials"].push_back(
       {{"name", "card"}, {"pbrMetallicRoughness", {{"baseColorTexture", {{"index", g.json["textures"].size() - 1}}}}}});
-  Json prim = {{"attributes", {{"POSITION", g.Floats(pos, "VEC3", true)}, {"NORMAL", g.Floats(nrm, "VEC3")},
-                               {"TEXCOORD_0", g.Floats(uv, "VEC2")}}},
+  Json prim = {{"attributes",
+                {{"POSITION", g.Floats(pos, "VEC3", true)},
+                 {"NORMAL", g.Floats(nrm, "VEC3")},
+                 {"TEXCOORD_0", g.Floats(uv, "VEC2")}}},
                {"indices", g.Accessor(tri, 6, 5123, "SCALAR")},
                {"material", g.json["materials"].size() - 1},
                {"targets", {{{"POSITION", g.Floats(raise, "VEC3")}}}}};
@@ -162,9 +164,15 @@ TEST(VrmDraw, AlphaModesSidesLightAndMorphs) {
       const uint8_t half[3] = {(uint8_t)((kCard[0] + kBackground[0]) / 2), (uint8_t)((kCard[1] + kBackground[1]) / 2),
                                (uint8_t)((kCard[2] + kBackground[2]) / 2)};
       switch (c.expect[k]) {
-        case 'C': EXPECT_TRUE(Near(p, kCard, 2)) << c.name << " place " << k; break;
-        case 'b': EXPECT_TRUE(Near(p, kBackground, 2)) << c.name << " place " << k; break;
-        case 'h': EXPECT_TRUE(Near(p, half, 8)) << c.name << " place " << k; break;
+        case 'C':
+          EXPECT_TRUE(Near(p, kCard, 2)) << c.name << " place " << k;
+          break;
+        case 'b':
+          EXPECT_TRUE(Near(p, kBackground, 2)) << c.name << " place " << k;
+          break;
+        case 'h':
+          EXPECT_TRUE(Near(p, half, 8)) << c.name << " place " << k;
+          break;
         default:
           EXPECT_TRUE(!Near(p, kBackground, 40) && p[1] > p[0] && p[1] > p[2]) << c.name << " place " << k;
       }

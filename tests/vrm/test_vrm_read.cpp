@@ -47,7 +47,8 @@ TEST(VrmRead, ReadsBothVersionsWhole) {
       EXPECT_EQ(d.humanoid.at(bone), TinyVrmNode(g, bone)) << bone;
     const vrm::Primitive& h = d.meshes[1].primitives[0];
     EXPECT_EQ(h.indices, (std::vector<uint32_t>{0, 1, 2, 2, 1, 3}));
-    EXPECT_EQ(std::vector<float>(h.positions.begin() + 6, h.positions.begin() + 9), std::vector<float>(moved, moved + 3));
+    EXPECT_EQ(std::vector<float>(h.positions.begin() + 6, h.positions.begin() + 9),
+              std::vector<float>(moved, moved + 3));
     ASSERT_EQ(h.targets.size(), 1u);
     EXPECT_EQ(d.meshes[1].targetNames, std::vector<std::string>{"raise"});
     EXPECT_EQ(d.nodes.back().parent, TinyVrmNode(g, "head"));
@@ -65,8 +66,10 @@ TEST(VrmRead, ReadsBothVersionsWhole) {
 TEST(VrmRead, NamesWhatIsApproximated) {
   vrm::GlbBuilder g = TinyVrm();
   Json& m = g.json["materials"][0];
-  m["extensions"]["VRMC_materials_mtoon"] = {{"specVersion", "1.0"}, {"outlineWidthMode", "worldCoordinates"},
-                                             {"outlineWidthFactor", 0.01}, {"parametricRimColorFactor", {1, 1, 1}}};
+  m["extensions"]["VRMC_materials_mtoon"] = {{"specVersion", "1.0"},
+                                             {"outlineWidthMode", "worldCoordinates"},
+                                             {"outlineWidthFactor", 0.01},
+                                             {"parametricRimColorFactor", {1, 1, 1}}};
   m["pbrMetallicRoughness"]["baseColorTexture"]["extensions"]["KHR_texture_transform"] = {{"scale", {2, 2}}};
   vrm::Document d;
   std::string why;
@@ -91,7 +94,9 @@ TEST(VrmRead, RefusesWhatItCannotUse) {
        [](vrm::GlbBuilder& g) { g.json["extensions"]["VRMC_vrm"]["humanoid"]["humanBones"].erase("leftFoot"); },
        "not humanoid: no leftFoot"},
       {"a bone on no node",
-       [](vrm::GlbBuilder& g) { g.json["extensions"]["VRMC_vrm"]["humanoid"]["humanBones"]["jaw"] = {{"node", 999}}; },
+       [](vrm::GlbBuilder& g) {
+         g.json["extensions"]["VRMC_vrm"]["humanoid"]["humanBones"]["jaw"] = {{"node", 999}};
+       },
        "inconsistent: humanoid bone jaw names a node"},
       {"two bones on one node",
        [](vrm::GlbBuilder& g) {
@@ -123,8 +128,7 @@ TEST(VrmRead, RefusesWhatItCannotUse) {
       {"an accessor past its view",
        [](vrm::GlbBuilder& g) { AccessorOf(g, Body(g)["attributes"]["NORMAL"])["count"] = 100000; },
        "inconsistent: mesh 0 primitive 0 normals is out of range"},
-      {"a view past its buffer",
-       [](vrm::GlbBuilder& g) { g.json["bufferViews"][0]["byteOffset"] = 1 << 30; },
+      {"a view past its buffer", [](vrm::GlbBuilder& g) { g.json["bufferViews"][0]["byteOffset"] = 1 << 30; },
        "inconsistent: mesh 0 primitive 0 positions lies outside its buffer"},
       {"nodes in a cycle",
        [](vrm::GlbBuilder& g) { g.json["nodes"].back()["children"].push_back(TinyVrmNode(g, "hips")); },
@@ -167,7 +171,8 @@ TEST(VrmRead, RefusesWhatItCannotUse) {
     EXPECT_TRUE(d.nodes.empty() && d.meshes.empty()) << c.name;
   }
   // Bytes that are no glTF binary at all.
-  for (std::string bytes : {std::string("hello, not a model"), std::string("glTF\x02\0\0\0", 8) + std::string(40, 'x')}) {
+  for (std::string bytes :
+       {std::string("hello, not a model"), std::string("glTF\x02\0\0\0", 8) + std::string(40, 'x')}) {
     vrm::Document d;
     std::string why;
     EXPECT_FALSE(Read(std::vector<uint8_t>(bytes.begin(), bytes.end()), &d, &why));

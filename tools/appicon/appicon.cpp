@@ -20,10 +20,10 @@
 #include <vector>
 
 #include "bundle_out.h"
+#include "files/bundle.h"
 #include "girl_view.h"
 #include "gles/gles.h"
 #include "surface/EAGLView.h"
-#include "files/bundle.h"
 
 namespace {
 
@@ -122,10 +122,14 @@ bool MakeFolders(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CliProgram cli = {"appicon", "", 0, 0, {{"--icons", "ICON_DIR", "where the hicolor sizes go (required)"},
-                                               {"--web", "WEB_DIR", "where the web app's icons go"}},
-                          "Draws her from the models in OUT_DIR into OUT_DIR/ovanta_icon.png and\n"
-                          "ICON_DIR/NxN/apps/ovanta.png (and WEB_DIR/icon-*.png).\n"};
+  CliProgram cli = {"appicon",
+                    "",
+                    0,
+                    0,
+                    {{"--icons", "ICON_DIR", "where the hicolor sizes go (required)"},
+                     {"--web", "WEB_DIR", "where the web app's icons go"}},
+                    "Draws her from the models in OUT_DIR into OUT_DIR/ovanta_icon.png and\n"
+                    "ICON_DIR/NxN/apps/ovanta.png (and WEB_DIR/icon-*.png).\n"};
   CliArgs args;
   const int parsed = BundleOutArgs(&cli, argc, argv, &args);
   if (parsed >= 0) return parsed;
@@ -167,8 +171,9 @@ int main(int argc, char** argv) {
   }
   if (!web.empty()) {
     ok = MakeFolders(web) && ok;
-    for (const auto& [name, n, maskable] : {std::tuple{"icon-192.png", 192, false}, std::tuple{"icon-512.png", 512, false},
-                                            std::tuple{"icon-maskable-512.png", 512, true}}) {
+    for (const auto& [name, n, maskable] :
+         {std::tuple{"icon-192.png", 192, false}, std::tuple{"icon-512.png", 512, false},
+          std::tuple{"icon-maskable-512.png", 512, true}}) {
       const std::vector<uint8_t> px = Icon(her, n, maskable);
       ok = EAGLWritePNG(BundleOutPath(web, name).c_str(), px.data(), n, n) && ok;
     }

@@ -37,7 +37,8 @@ const std::vector<std::string>& BundleOutFiles() { return g_files; }
 int BundleOutArgs(CliProgram* program, int argc, char** argv, CliArgs* args) {
   program->operands = "OUT_DIR";
   program->min_operands = program->max_operands = 1;
-  program->options.push_back({"--stamp", "FILE", "when done, write FILE and FILE.d, the files written (for the build)"});
+  program->options.push_back(
+      {"--stamp", "FILE", "when done, write FILE and FILE.d, the files written (for the build)"});
   const int parsed = CliParse(*program, argc, argv, args);
   if (parsed >= 0) return parsed;
   return CliIsFolder(*program, args->operands[0]) ? -1 : kExitIoError;

@@ -22,10 +22,9 @@ const std::vector<std::string>& BundleOutFiles();
 
 // Parses the generator's command line with the shared parser (src/cli):
 // OUT_DIR is its one operand and must be a folder; "--stamp FILE" is added to
-// *program's own options (so its usage, for a later CliUsageError, is whole). Returns -1 when the generator should go on, else
-// the status to exit with (0 after --help or --version, kExitUsage for a
-// wrong command line, kExitIoError when OUT_DIR is not a folder), with
-// everything already said. OUT_DIR is args->operands[0], the stamp
+// *program's own options (so its usage, for a later CliUsageError, is whole). Returns -1 when the generator should go
+// on, else the status to exit with (0 after --help or --version, kExitUsage for a wrong command line, kExitIoError when
+// OUT_DIR is not a folder), with everything already said. OUT_DIR is args->operands[0], the stamp
 // args->Value("--stamp").
 int BundleOutArgs(CliProgram* program, int argc, char** argv, CliArgs* args);
 

@@ -30,9 +30,7 @@ inline V3 operator+(V3 a, V3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
 inline V3 operator-(V3 a, V3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 inline V3 operator*(V3 a, float s) { return {a.x * s, a.y * s, a.z * s}; }
 inline float Dot(V3 a, V3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-inline V3 Cross(V3 a, V3 b) {
-  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
+inline V3 Cross(V3 a, V3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
 inline float Len(V3 a) { return std::sqrt(Dot(a, a)); }
 inline V3 Norm(V3 a) {
   const float l = Len(a);
@@ -50,22 +48,47 @@ enum Outfit { kPool = 0, kCasual = 1, kSchool = 2, kBusiness = 3, kOutfitCount =
 
 // ---- Rig -----------------------------------------------------------------
 enum Bone {
-  kHips, kSpine, kChest, kNeck, kHead,
-  kShoulderL, kUpperArmL, kForearmL, kHandL,
-  kShoulderR, kUpperArmR, kForearmR, kHandR,
-  kThighL, kShinL, kFootL,
-  kThighR, kShinR, kFootR,
-  kTailL1, kTailL2, kTailL3,
-  kTailR1, kTailR2, kTailR3,
+  kHips,
+  kSpine,
+  kChest,
+  kNeck,
+  kHead,
+  kShoulderL,
+  kUpperArmL,
+  kForearmL,
+  kHandL,
+  kShoulderR,
+  kUpperArmR,
+  kForearmR,
+  kHandR,
+  kThighL,
+  kShinL,
+  kFootL,
+  kThighR,
+  kShinR,
+  kFootR,
+  kTailL1,
+  kTailL2,
+  kTailL3,
+  kTailR1,
+  kTailR2,
+  kTailR3,
   // The face rig (rig/face_bones.h); the clips leave these at rest.
-  kEyeL, kEyeR, kLidL, kLidR, kJaw, kLipUpper, kCornerL, kCornerR,
+  kEyeL,
+  kEyeR,
+  kLidL,
+  kLidR,
+  kJaw,
+  kLipUpper,
+  kCornerL,
+  kCornerR,
   kBoneCount
 };
 
 struct BoneDef {
   const char* name;
-  int parent;   // bone index, -1 for the root
-  V3 bindPos;   // joint position in the bind pose (model units)
+  int parent;  // bone index, -1 for the root
+  V3 bindPos;  // joint position in the bind pose (model units)
 };
 extern const BoneDef kBones[kBoneCount];
 
@@ -73,7 +96,7 @@ extern const BoneDef kBones[kBoneCount];
 constexpr int kFrameCount = kGirlFrameCount;
 
 struct Pose {
-  V3 rootOffset;        // added to the hips' bind position
+  V3 rootOffset;             // added to the hips' bind position
   float rot[kBoneCount][4];  // local rotation quaternions as stored in the file
 };
 // Pose at an integer frame 0..kFrameCount-1.
@@ -83,14 +106,26 @@ void PoseWorld(const Pose& pose, MATRIX world[kBoneCount]);
 
 // ---- Mesh ----------------------------------------------------------------
 enum Region {
-  kRegHead, kRegTorso, kRegArmL, kRegArmR, kRegLegL, kRegLegR, kRegHandL, kRegHandR,
-  kRegFootL, kRegFootR, kRegHairCap, kRegTailL, kRegTailR, kRegionCount
+  kRegHead,
+  kRegTorso,
+  kRegArmL,
+  kRegArmR,
+  kRegLegL,
+  kRegLegR,
+  kRegHandL,
+  kRegHandR,
+  kRegFootL,
+  kRegFootR,
+  kRegHairCap,
+  kRegTailL,
+  kRegTailR,
+  kRegionCount
 };
 
 struct Vertex {
   V3 pos, nrm;
-  float u = 0, v = 0;          // stored texture coordinates (v flipped for TexCoordFix)
-  uint8_t mark = 255;          // byte 0 of the vertex colour
+  float u = 0, v = 0;  // stored texture coordinates (v flipped for TexCoordFix)
+  uint8_t mark = 255;  // byte 0 of the vertex colour
   uint8_t bone[4] = {0, 0, 0, 0};
   float weight[4] = {0, 0, 0, 0};
 };
@@ -163,10 +198,10 @@ struct Image {
 };
 
 struct Pictures {
-  Image skin[4];      // "girl_white.jpg", ...
-  Image hair[4];      // "girl_blonde_hair.jpg", ...
-  Image hairMask;     // "girl_hair_mask.png"
-  Image outfit[4];    // "girl_beach_clothes.jpg", ...
+  Image skin[4];    // "girl_white.jpg", ...
+  Image hair[4];    // "girl_blonde_hair.jpg", ...
+  Image hairMask;   // "girl_hair_mask.png"
+  Image outfit[4];  // "girl_beach_clothes.jpg", ...
   Image outfitMask[4];
 };
 void PaintAll(Pictures& out);

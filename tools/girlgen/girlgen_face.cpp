@@ -28,20 +28,22 @@ namespace {
 
 constexpr float kPi = 3.14159265358979f;
 
-constexpr float kApex = 1.5f;       // eyeball's front above the face
+constexpr float kApex = 1.5f;  // eyeball's front above the face
 // Lid over the eyeball and ring over the lid: more than the flat triangles
 // of the coarser part dip below the sphere they span.
 constexpr float kLidLift = 0.35f;
 constexpr float kRingLift = 0.6f;
-constexpr float kSink = 0.6f;       // how deep a part's rim goes under the face
+constexpr float kSink = 0.6f;  // how deep a part's rim goes under the face
 
 constexpr float kOpenA = 0.0f, kOpenB = -0.3f;  // a point well inside it
 float OpeningRadius(float ang) {
   float lo = 0, hi = 8;
   for (int i = 0; i < 30; ++i) {
     const float m = 0.5f * (lo + hi);
-    if (InEyeOpening(kOpenA + m * std::cos(ang), kOpenB + m * std::sin(ang))) lo = m;
-    else hi = m;
+    if (InEyeOpening(kOpenA + m * std::cos(ang), kOpenB + m * std::sin(ang)))
+      lo = m;
+    else
+      hi = m;
   }
   return lo;
 }
@@ -60,8 +62,10 @@ V3 FacePoint(Outfit o, float X, float Y, V3* n = nullptr) {
   float lo = 0, hi = 45;
   for (int i = 0; i < 40; ++i) {
     const float m = 0.5f * (lo + hi);
-    if (BodyDistance(o, axis + dir * m) < 0) lo = m;
-    else hi = m;
+    if (BodyDistance(o, axis + dir * m) < 0)
+      lo = m;
+    else
+      hi = m;
   }
   const V3 p = axis + dir * lo;
   if (n) *n = BodyNormal(o, p);
@@ -109,7 +113,7 @@ struct Builder {
 // along those rays and the ring's picture is the face's own.
 struct Eye {
   Outfit o;
-  float sx;   // +1 her left (+x), -1 her right
+  float sx;  // +1 her left (+x), -1 her right
   V3 apex, n, centre;
   // The face point under eye coordinates (a, b).
   V3 Face(float a, float b, V3* nrm = nullptr) const { return FacePoint(o, sx * (kEyeX + a), kEyeY + b, nrm); }

@@ -143,7 +143,8 @@ bool ComposeLook(const std::string& dir, int outfit, int hairColour, int skinTon
     if (!ReadPicture(dir + "/" + files[k], layer[k]) || layer[k].width != base.width || layer[k].height != base.height)
       return false;
   const size_t n = static_cast<size_t>(base.width) * base.height;
-  for (int k = 0; k < 4; k += 2) BlendMaskedPixels(base.rgba.data(), layer[k].rgba.data(), layer[k + 1].rgba.data(), n, false);
+  for (int k = 0; k < 4; k += 2)
+    BlendMaskedPixels(base.rgba.data(), layer[k].rgba.data(), layer[k + 1].rgba.data(), n, false);
   out->w = base.width;
   out->h = base.height;
   out->channels = 3;
@@ -156,7 +157,11 @@ bool ComposeLook(const std::string& dir, int outfit, int hairColour, int skinTon
 }  // namespace
 
 int main(int argc, char** argv) {
-  CliProgram cli = {"girlgen", "", 0, 0, {{"--vrm", "DIR", "also write her VRM exports into DIR"}},
+  CliProgram cli = {"girlgen",
+                    "",
+                    0,
+                    0,
+                    {{"--vrm", "DIR", "also write her VRM exports into DIR"}},
                     "Writes her four models and all her pictures into OUT_DIR.\n"};
   CliArgs args;
   const int parsed = BundleOutArgs(&cli, argc, argv, &args);

@@ -10,11 +10,11 @@
 // for every outfit.
 #include <algorithm>
 #include <array>
-#include <tuple>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <tuple>
 #include <unordered_map>
 
 #include "girlgen.h"
@@ -29,20 +29,20 @@ enum PrimKind { kCone, kEllipsoid, kSkirt };
 
 struct Prim {
   PrimKind kind;
-  V3 a, b;        // cone: ends; ellipsoid: centre and radii; skirt: top centre, hem centre
-  float ra, rb;   // cone radii; skirt: top and hem radius
+  V3 a, b;       // cone: ends; ellipsoid: centre and radii; skirt: top centre, hem centre
+  float ra, rb;  // cone radii; skirt: top and hem radius
   int bone;
   int region;
-  int group;      // primitives blend smoothly only inside a group or with group 0
-  int soft;       // 1: chest, 2: hair end, 3: skirt hem
-  float pleats;   // skirt: pleat depth; hair cone: depth of the strand ripples
-  int grooves = 0; // hair cone: strands around it
+  int group;        // primitives blend smoothly only inside a group or with group 0
+  int soft;         // 1: chest, 2: hair end, 3: skirt hem
+  float pleats;     // skirt: pleat depth; hair cone: depth of the strand ripples
+  int grooves = 0;  // hair cone: strands around it
 };
 
 struct Shape {
   std::vector<Prim> prims;
-  float k = 5.0f;        // blend width within a group
-  float kCross = 5.0f;   // blend width between group 0 and the others
+  float k = 5.0f;       // blend width within a group
+  float kCross = 5.0f;  // blend width between group 0 and the others
   // The face opening of the hair: points inside are carved away.
   bool hairCut = false;
   // Groups other than 0 meet each other without a blend (they still blend
@@ -98,8 +98,10 @@ float PrimDist(const Prim& pr, V3 p) {
       const float r = Mix(pr.ra, pr.rb, t);
       return d - pr.pleats * r * (std::cos(ang * pr.grooves) - 0.3f);
     }
-    case kEllipsoid: return SdEllipsoid(p, pr.a, pr.b);
-    case kSkirt: return SdSkirt(p, pr);
+    case kEllipsoid:
+      return SdEllipsoid(p, pr.a, pr.b);
+    case kSkirt:
+      return SdSkirt(p, pr);
   }
   return 1e9f;
 }
@@ -223,7 +225,7 @@ void MeshShape(const Shape& s, const Grid& g, Shell& out) {
   // diagonally is read the same way from both its cells (the two apart), so
   // the sheets join up. Nearly every cell is crossed by one run.
   std::vector<int> cellFirst(static_cast<size_t>(nx) * ny * nz, -1);  // its first corner
-  std::vector<std::array<int8_t, 8>> cellRun(cellFirst.size());          // run of each inside point
+  std::vector<std::array<int8_t, 8>> cellRun(cellFirst.size());       // run of each inside point
   const size_t base = out.pos.size();
   for (int k = 0; k < nz; ++k)
     for (int j = 0; j < ny; ++j)
@@ -382,7 +384,7 @@ void MeshShape(const Shape& s, const Grid& g, Shell& out) {
     float st = 0;
     if (nearest->soft == 1) {  // chest: depth from the centre of the breast
       const V3 q = p - nearest->a;
-      st = 1.0f - Clamp(Len(V3(q.x / nearest->b.x, q.y / nearest->b.y, 0)) , 0.0f, 1.0f);
+      st = 1.0f - Clamp(Len(V3(q.x / nearest->b.x, q.y / nearest->b.y, 0)), 0.0f, 1.0f);
     } else if (nearest->soft == 2) {  // hair: along the last tail segment
       float t;
       SdCone(p, nearest->a, nearest->b, nearest->ra, nearest->rb, &t);
@@ -499,9 +501,8 @@ void Simplify(const Shape& s, Shell& sh, const std::function<bool(size_t)>& keep
       const float allowed = std::min(std::max(before, kStrayFloor), kStrayCeiling);
       // Nearest neighbours first.
       std::vector<int> order = nb;
-      std::sort(order.begin(), order.end(), [&](int a, int b) {
-        return Len(sh.pos[a] - sh.pos[v]) < Len(sh.pos[b] - sh.pos[v]);
-      });
+      std::sort(order.begin(), order.end(),
+                [&](int a, int b) { return Len(sh.pos[a] - sh.pos[v]) < Len(sh.pos[b] - sh.pos[v]); });
       for (int u : order) {
         // Only the two triangles on the edge may share u and v's neighbours,
         // or the surface would fold onto itself.
@@ -610,14 +611,41 @@ struct Fit {
 Fit FitFor(Outfit o) {
   Fit f;
   switch (o) {
-    case kPool: f.torso = 0.3f; f.shoe = 1.0f; break;
-    case kCasual: f.torso = 1.4f; f.arm = 1.2f; f.sleeveEnd = 0.35f; f.shoe = 2.2f;
-      f.skirt = true; f.hemY = 152; f.hemR = 35; break;
-    case kSchool: f.torso = 1.2f; f.arm = 1.0f; f.sleeveEnd = 1.0f; f.shoe = 1.8f;
-      f.skirt = true; f.hemY = 148; f.hemR = 37; f.pleats = 1.6f; break;
-    case kBusiness: f.torso = 2.0f; f.arm = 1.6f; f.sleeveEnd = 1.0f; f.shoe = 1.4f;
-      f.skirt = true; f.hemY = 128; f.hemR = 29; f.skirtTop = 25; break;
-    default: break;
+    case kPool:
+      f.torso = 0.3f;
+      f.shoe = 1.0f;
+      break;
+    case kCasual:
+      f.torso = 1.4f;
+      f.arm = 1.2f;
+      f.sleeveEnd = 0.35f;
+      f.shoe = 2.2f;
+      f.skirt = true;
+      f.hemY = 152;
+      f.hemR = 35;
+      break;
+    case kSchool:
+      f.torso = 1.2f;
+      f.arm = 1.0f;
+      f.sleeveEnd = 1.0f;
+      f.shoe = 1.8f;
+      f.skirt = true;
+      f.hemY = 148;
+      f.hemR = 37;
+      f.pleats = 1.6f;
+      break;
+    case kBusiness:
+      f.torso = 2.0f;
+      f.arm = 1.6f;
+      f.sleeveEnd = 1.0f;
+      f.shoe = 1.4f;
+      f.skirt = true;
+      f.hemY = 128;
+      f.hemR = 29;
+      f.skirtTop = 25;
+      break;
+    default:
+      break;
   }
   return f;
 }
@@ -669,8 +697,7 @@ Shape BodyShape(Outfit o) {
     P.push_back(Ell(M(V3(13, 6.5f, -4)), V3(4.6f + sh2, 5.5f + sh2 * 0.5f, 5.5f + sh2), ft, rFoot));
   }
   if (fit.skirt) {
-    Prim sk{kSkirt, V3(0, 214, -1), V3(0, fit.hemY, -1), fit.skirtTop, fit.hemR, kHips, kRegTorso, 0, 3,
-            fit.pleats};
+    Prim sk{kSkirt, V3(0, 214, -1), V3(0, fit.hemY, -1), fit.skirtTop, fit.hemR, kHips, kRegTorso, 0, 3, fit.pleats};
     P.push_back(sk);
   }
   return s;
@@ -784,8 +811,8 @@ Shape HairShape() {
   s.hairCut = true;
   auto& P = s.prims;
   P.push_back(Ell(V3(0, 338, -3), V3(29.0f, 30.5f, 29.2f), kHead, kRegHairCap));
-  P.push_back(Ell(V3(0, 340, -10), V3(28.5f, 29, 27), kHead, kRegHairCap));   // back volume
-  P.push_back(Ell(V3(0, 352, 2), V3(24, 16, 24), kHead, kRegHairCap));        // crown
+  P.push_back(Ell(V3(0, 340, -10), V3(28.5f, 29, 27), kHead, kRegHairCap));  // back volume
+  P.push_back(Ell(V3(0, 352, 2), V3(24, 16, 24), kHead, kRegHairCap));       // crown
   P.push_back(Ell(V3(0, 314, -13), V3(22, 18, 16), kHead, kRegHairCap));     // nape
   for (int side = 0; side < 2; ++side) {
     auto M = [&](V3 v) { return side ? MirrorX(v) : v; };
@@ -831,19 +858,32 @@ struct Chart {
 
 Chart ChartOf(int region) {
   switch (region) {
-    case kRegHead: return {V3(0, 298, -1), V3(0, 366, -1), V3(0, 0, 1)};
-    case kRegTorso: return {V3(0, 118, -1), V3(0, 300, -1), V3(0, 0, 1)};
-    case kRegArmL: return {V3(22, 283, -2), J(kHandL), V3(0, 0, 1)};
-    case kRegArmR: return {V3(-22, 283, -2), J(kHandR), V3(0, 0, 1)};
-    case kRegLegL: return {V3(15, 200, 0), V3(13, 13, -3), V3(0, 0, 1)};
-    case kRegLegR: return {V3(-15, 200, 0), V3(-13, 13, -3), V3(0, 0, 1)};
-    case kRegHandL: return {J(kHandL) + V3(-1.5f, 6, 0), V3(51, 147, 0), V3(1, 0, 0)};
-    case kRegHandR: return {J(kHandR) + V3(1.5f, 6, 0), V3(-51, 147, 0), V3(-1, 0, 0)};
-    case kRegFootL: return {V3(13, 16, -12), V3(13, 3, 27), V3(0, 1, 0)};
-    case kRegFootR: return {V3(-13, 16, -12), V3(-13, 3, 27), V3(0, 1, 0)};
-    case kRegHairCap: return {V3(0, 290, -3), V3(0, 370, -3), V3(0, 0, 1)};
-    case kRegTailL: return {J(kTailL1) + V3(0, 8, 0), V3(48, 197, -25), V3(0, 0, 1)};
-    case kRegTailR: return {J(kTailR1) + V3(0, 8, 0), V3(-48, 197, -25), V3(0, 0, 1)};
+    case kRegHead:
+      return {V3(0, 298, -1), V3(0, 366, -1), V3(0, 0, 1)};
+    case kRegTorso:
+      return {V3(0, 118, -1), V3(0, 300, -1), V3(0, 0, 1)};
+    case kRegArmL:
+      return {V3(22, 283, -2), J(kHandL), V3(0, 0, 1)};
+    case kRegArmR:
+      return {V3(-22, 283, -2), J(kHandR), V3(0, 0, 1)};
+    case kRegLegL:
+      return {V3(15, 200, 0), V3(13, 13, -3), V3(0, 0, 1)};
+    case kRegLegR:
+      return {V3(-15, 200, 0), V3(-13, 13, -3), V3(0, 0, 1)};
+    case kRegHandL:
+      return {J(kHandL) + V3(-1.5f, 6, 0), V3(51, 147, 0), V3(1, 0, 0)};
+    case kRegHandR:
+      return {J(kHandR) + V3(1.5f, 6, 0), V3(-51, 147, 0), V3(-1, 0, 0)};
+    case kRegFootL:
+      return {V3(13, 16, -12), V3(13, 3, 27), V3(0, 1, 0)};
+    case kRegFootR:
+      return {V3(-13, 16, -12), V3(-13, 3, 27), V3(0, 1, 0)};
+    case kRegHairCap:
+      return {V3(0, 290, -3), V3(0, 370, -3), V3(0, 0, 1)};
+    case kRegTailL:
+      return {J(kTailL1) + V3(0, 8, 0), V3(48, 197, -25), V3(0, 0, 1)};
+    case kRegTailR:
+      return {J(kTailR1) + V3(0, 8, 0), V3(-48, 197, -25), V3(0, 0, 1)};
   }
   return {V3(0, 0, 0), V3(0, 1, 0), V3(0, 0, 1)};
 }
@@ -1121,8 +1161,8 @@ Mesh BuildCharacter(Outfit outfit) {
   CapHoles(handR);
   Mesh mesh;
   if (std::getenv("GIRLGEN_VERBOSE"))
-    std::printf("shells: body %zu, hands %zu + %zu, hair %zu\n", body.pos.size(), handL.pos.size(),
-                handR.pos.size(), hair.pos.size());
+    std::printf("shells: body %zu, hands %zu + %zu, hair %zu\n", body.pos.size(), handL.pos.size(), handR.pos.size(),
+                hair.pos.size());
   Append(mesh, body);
   Append(mesh, handL);
   Append(mesh, handR);

@@ -66,9 +66,7 @@ struct RGB {
 };
 RGB Lerp(RGB a, RGB b, float t) { return {Mix(a.r, b.r, t), Mix(a.g, b.g, t), Mix(a.b, b.b, t)}; }
 RGB Mul(RGB a, float s) { return {a.r * s, a.g * s, a.b * s}; }
-RGB Hex(uint32_t h) {
-  return {((h >> 16) & 255) / 255.0f, ((h >> 8) & 255) / 255.0f, (h & 255) / 255.0f};
-}
+RGB Hex(uint32_t h) { return {((h >> 16) & 255) / 255.0f, ((h >> 8) & 255) / 255.0f, (h & 255) / 255.0f}; }
 
 // A cheap deterministic hash noise for fibres and skin grain.
 float Hash(int x, int y) {
@@ -191,16 +189,19 @@ RGB MouthInside(float x, float y) {
   // s is model units from the lip line, as the mouth patch places it.
   const float s = -0.9f + (y + 1.0f) * 1.05f;
   RGB c = Lerp(Hex(0x4A1418), Hex(0x240A0D), 1.0f - std::fabs(x));
-  if (s > 0.05f && s < 0.6f && std::fabs(x) < 0.75f) c = Hex(0xEDE8E2);  // the upper teeth
+  if (s > 0.05f && s < 0.6f && std::fabs(x) < 0.75f) c = Hex(0xEDE8E2);                             // the upper teeth
   c = Lerp(c, Hex(0xB04854), Smooth(-0.3f, -0.7f, s) * (1.0f - Smooth(0.5f, 0.9f, std::fabs(x))));  // the tongue
   return c;
 }
 
 RGB FacePartColour(const Tone& tone, int part, float x, float y) {
   switch (part) {
-    case kFaceEyeball: return Eyeball(tone, x, y);
-    case kFaceLid: return Lid(tone, y);
-    default: return MouthInside(x, y);
+    case kFaceEyeball:
+      return Eyeball(tone, x, y);
+    case kFaceLid:
+      return Lid(tone, y);
+    default:
+      return MouthInside(x, y);
   }
 }
 
@@ -274,7 +275,8 @@ float HairLight(int region, float u, float t) {
     l *= 0.85f + 0.15f * Smooth(0.2f, 0.6f, t);
   } else {
     l *= 1.0f - 0.3f * Smooth(0.7f, 1.0f, t);
-    const float ring = std::exp(-std::pow((t - 0.2f) / 0.05f, 2.0f)) + 0.6f * std::exp(-std::pow((t - 0.5f) / 0.04f, 2.0f));
+    const float ring =
+        std::exp(-std::pow((t - 0.2f) / 0.05f, 2.0f)) + 0.6f * std::exp(-std::pow((t - 0.5f) / 0.04f, 2.0f));
     l += 0.35f * ring * fibre * (0.4f + 0.6f * across);
   }
   return l;
@@ -303,8 +305,11 @@ struct Where {
 Where Locate(int region, float u, float t) {
   Where w{region, u, t, 2 * kPi * (u - 0.5f), 0, 0, 0};
   switch (region) {
-    case kRegTorso: w.y = 118 + t * 182; break;
-    case kRegLegL: case kRegLegR: {
+    case kRegTorso:
+      w.y = 118 + t * 182;
+      break;
+    case kRegLegL:
+    case kRegLegR: {
       w.y = 200 - t * 187;
       w.side = region == kRegLegR;
       // Where the point sits around the torso, so that a garment edge that
@@ -314,8 +319,12 @@ Where Locate(int region, float u, float t) {
       w.ta = std::atan2(cx - r * std::sin(w.a), r * std::cos(w.a) + 1.0f);
       break;
     }
-    case kRegArmL: case kRegArmR: w.side = region == kRegArmR; break;
-    default: break;
+    case kRegArmL:
+    case kRegArmR:
+      w.side = region == kRegArmR;
+      break;
+    default:
+      break;
   }
   return w;
 }
@@ -407,7 +416,7 @@ Cloth Casual(const Where& w) {
   if (w.region == kRegFootL || w.region == kRegFootR) {
     RGB c = Hex(0xFAFAFA);
     const float a = std::fabs(w.a);
-    if (a > 2.3f) c = Hex(0xE05050);  // sole
+    if (a > 2.3f) c = Hex(0xE05050);                                                               // sole
     if (a < 0.5f && w.t > 0.45f && w.t < 0.8f && Stripe(w.t, 0.07f, 0.4f) > 0) c = Hex(0xE05050);  // laces
     return {c, 1};
   }
@@ -447,7 +456,8 @@ Cloth School(const Where& w) {
     a *= 1.0f - Smooth(neck - 0.6f, neck + 0.6f, w.y);
     // Ribbon tie.
     const float rx = w.a * 24.0f, ry = w.y - (vDepth - 1.0f);
-    if (Ellipse(std::fabs(rx), ry, 2.6f, 0, 2.8f, 1.8f) < 1.0f || (std::fabs(rx) < 1.2f && ry < 0 && ry > -9.0f + std::fabs(rx)))
+    if (Ellipse(std::fabs(rx), ry, 2.6f, 0, 2.8f, 1.8f) < 1.0f ||
+        (std::fabs(rx) < 1.2f && ry < 0 && ry > -9.0f + std::fabs(rx)))
       c = red, a = 1;
     return {c, a};
   }
@@ -516,10 +526,14 @@ Cloth Business(const Where& w) {
 
 Cloth OutfitAt(int outfit, const Where& w) {
   switch (outfit) {
-    case kPool: return Pool(w);
-    case kCasual: return Casual(w);
-    case kSchool: return School(w);
-    default: return Business(w);
+    case kPool:
+      return Pool(w);
+    case kCasual:
+      return Casual(w);
+    case kSchool:
+      return School(w);
+    default:
+      return Business(w);
   }
 }
 

@@ -270,15 +270,19 @@ void PoseWorld(const Pose& pose, MATRIX world[kBoneCount]) {
   for (int b = 0; b < kBoneCount; ++b) {
     const BoneDef& d = kBones[b];
     V3 off = d.bindPos;
-    if (d.parent >= 0) off = d.bindPos - kBones[d.parent].bindPos;
-    else off = off + pose.rootOffset;
+    if (d.parent >= 0)
+      off = d.bindPos - kBones[d.parent].bindPos;
+    else
+      off = off + pose.rootOffset;
     QUATERNION q{pose.rot[b][0], pose.rot[b][1], pose.rot[b][2], pose.rot[b][3]};
     MATRIX r, t, local;
     MatrixRotationQuaternion(r, q);
     MatrixTranslation(t, off.x, off.y, off.z);
     MatrixMultiply(local, r, t);
-    if (d.parent >= 0) MatrixMultiply(world[b], local, world[d.parent]);
-    else world[b] = local;
+    if (d.parent >= 0)
+      MatrixMultiply(world[b], local, world[d.parent]);
+    else
+      world[b] = local;
   }
 }
 

@@ -80,12 +80,9 @@ void AddSprings(nlohmann::json& j, vrm::Version version, const std::function<nlo
     return nlohmann::json{{"x", v[0]}, {"y", v[1]}, {"z", -v[2].get<double>()}};
   };
   using Json = nlohmann::json;
-  Json bones = {{"comment", "hair tails"},
-                {"stiffiness", stiffness},
-                {"gravityPower", 0.0},
-                {"gravityDir", {{"x", 0.0}, {"y", -1.0}, {"z", 0.0}}},
-                {"dragForce", drag},
-                {"center", -1},
+  Json bones = {{"comment", "hair tails"}, {"stiffiness", stiffness},
+                {"gravityPower", 0.0},     {"gravityDir", {{"x", 0.0}, {"y", -1.0}, {"z", 0.0}}},
+                {"dragForce", drag},       {"center", -1},
                 {"hitRadius", hit}};
   bones["bones"] = {BoneNamed("tail_l1") + 1, BoneNamed("tail_r1") + 1};
   bones["colliderGroups"] = {0, 1};
@@ -133,8 +130,10 @@ std::vector<Baked> BakeExpressions(const Mesh& mesh) {
   if (!bones.InitImpl() || !FaceRigBind(&rig, &bones)) return out;
   for (const Expression& e : kExpressions) {
     FacePose pose;
-    if (e.mouth == kMouthRest) pose.lids = 1;
-    else FaceMouthPose(&pose, e.mouth, 1);
+    if (e.mouth == kMouthRest)
+      pose.lids = 1;
+    else
+      FaceMouthPose(&pose, e.mouth, 1);
     FaceRigApply(&rig, &bones, pose);
     bones.SetFrame(0);
     std::vector<MATRIX> moved(kBoneCount);
@@ -154,7 +153,8 @@ std::vector<Baked> BakeExpressions(const Mesh& mesh) {
       }
       const double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
       const double rest = std::sqrt((double)v.nrm.x * v.nrm.x + (double)v.nrm.y * v.nrm.y + (double)v.nrm.z * v.nrm.z);
-      offsets.push_back(sum > 0 ? V3((float)(p[0] / sum), (float)(p[1] / sum), (float)(p[2] / sum)) - v.pos : V3(0, 0, 0));
+      offsets.push_back(sum > 0 ? V3((float)(p[0] / sum), (float)(p[1] / sum), (float)(p[2] / sum)) - v.pos
+                                : V3(0, 0, 0));
       // The exported normals are of unit length; so are these.
       normals.push_back(sum > 0 && len > 0 && rest > 0
                             ? V3((float)(n[0] / len), (float)(n[1] / len), (float)(n[2] / len)) -
@@ -260,12 +260,14 @@ bool WriteVrm(const Mesh& mesh, const Image& picture, vrm::Version version, cons
       weights.push_back(used ? v.weight[k] / sum : 0.0f);
     }
   }
-  nlohmann::json prim = {
-      {"attributes",
-       {{"POSITION", g.Floats(pos, "VEC3", true)}, {"NORMAL", g.Floats(nrm, "VEC3")}, {"TEXCOORD_0", g.Floats(uv, "VEC2")},
-        {"JOINTS_0", g.Accessor(bones.data(), bones.size() / 4, 5123, "VEC4")}, {"WEIGHTS_0", g.Floats(weights, "VEC4")}}},
-      {"indices", g.Accessor(mesh.tris.data(), mesh.tris.size(), 5123, "SCALAR")},
-      {"material", 0}};
+  nlohmann::json prim = {{"attributes",
+                          {{"POSITION", g.Floats(pos, "VEC3", true)},
+                           {"NORMAL", g.Floats(nrm, "VEC3")},
+                           {"TEXCOORD_0", g.Floats(uv, "VEC2")},
+                           {"JOINTS_0", g.Accessor(bones.data(), bones.size() / 4, 5123, "VEC4")},
+                           {"WEIGHTS_0", g.Floats(weights, "VEC4")}}},
+                         {"indices", g.Accessor(mesh.tris.data(), mesh.tris.size(), 5123, "SCALAR")},
+                         {"material", 0}};
   const std::vector<Baked> baked = BakeExpressions(mesh);
   if (baked.size() != std::size(kExpressions)) {
     std::fprintf(stderr, "girlgen: her face rig could not be posed for %s\n", path.c_str());
@@ -276,8 +278,7 @@ bool WriteVrm(const Mesh& mesh, const Image& picture, vrm::Version version, cons
     std::vector<float> offsets, normals;
     for (const V3& o : baked[k].offsets) place(o, kMetresPerUnit, &offsets);
     for (const V3& n : baked[k].normals) place(n, 1.0, &normals);
-    prim["targets"].push_back(
-        {{"POSITION", g.Floats(offsets, "VEC3", true)}, {"NORMAL", g.Floats(normals, "VEC3")}});
+    prim["targets"].push_back({{"POSITION", g.Floats(offsets, "VEC3", true)}, {"NORMAL", g.Floats(normals, "VEC3")}});
     targetNames.push_back(kExpressions[k].preset);
     targetWeights.push_back(0.0);
   }
@@ -304,12 +305,12 @@ bool WriteVrm(const Mesh& mesh, const Image& picture, vrm::Version version, cons
   if (version == vrm::Version::k0x) {
     // 0.x readers look for a shader entry a material; this one keeps glTF's.
     j["extensions"]["VRM"]["materialProperties"] = {{{"name", "girl_body"},
-                                                      {"shader", "VRM_USE_GLTFSHADER"},
-                                                      {"floatProperties", nlohmann::json::object()},
-                                                      {"vectorProperties", nlohmann::json::object()},
-                                                      {"textureProperties", nlohmann::json::object()},
-                                                      {"keywordMap", nlohmann::json::object()},
-                                                      {"tagMap", nlohmann::json::object()}}};
+                                                     {"shader", "VRM_USE_GLTFSHADER"},
+                                                     {"floatProperties", nlohmann::json::object()},
+                                                     {"vectorProperties", nlohmann::json::object()},
+                                                     {"textureProperties", nlohmann::json::object()},
+                                                     {"keywordMap", nlohmann::json::object()},
+                                                     {"tagMap", nlohmann::json::object()}}};
   }
   AddExpressions(j, version);
   AddSprings(j, version, [&](V3 p) {

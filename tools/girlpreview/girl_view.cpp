@@ -11,7 +11,6 @@
 #include "texture/gamelib.h"
 #include "texture/texture_library.h"
 
-
 const unsigned char kGirlViewBackground[3] = {196, 209, 227};
 
 bool GirlViewLoad(GirlView& v, int outfit, int hairColour, int skin) {
@@ -31,8 +30,7 @@ void GirlViewDraw(GirlView& v, float frame, float angle, float dist, float panY,
   if (FaceRigBind(&rig, &v.scene)) FaceRigApply(&rig, &v.scene, face ? *face : FacePose());
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LESS);
-  glClearColor(kGirlViewBackground[0] / 255.0f, kGirlViewBackground[1] / 255.0f, kGirlViewBackground[2] / 255.0f,
-               1.0f);
+  glClearColor(kGirlViewBackground[0] / 255.0f, kGirlViewBackground[1] / 255.0f, kGirlViewBackground[2] / 255.0f, 1.0f);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   InitTestLight();

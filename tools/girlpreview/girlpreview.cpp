@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "cli/cli.h"
-#include "surface/EAGLView.h"
 #include "files/bundle.h"
 #include "girl_view.h"
+#include "surface/EAGLView.h"
 
 namespace {
 
@@ -142,8 +142,10 @@ bool FaceSheet(const std::string& path) {
   for (int c = 0; ok && c < cols; ++c)
     for (int row = 0; row < 2; ++row) {
       // Her face is at the middle of the picture near, a quarter down at the default camera.
-      if (row == 0) GirlViewDraw(l, 0, 0, 150.0f, -318.0f, &poses[c]);
-      else GirlViewDraw(l, 0, 0, 560.0f, -200.0f, &poses[c]);
+      if (row == 0)
+        GirlViewDraw(l, 0, 0, 150.0f, -318.0f, &poses[c]);
+      else
+        GirlViewDraw(l, 0, 0, 560.0f, -200.0f, &poses[c]);
       ok = EAGLViewReadPixels(view, frame) && ok;
       const int cx = kW / 2, cy = row == 0 ? kH / 2 : 250, scale = row == 0 ? 1 : 3, half = kSide / scale / 2;
       for (int y = 0; y < kSide; ++y)
@@ -182,8 +184,13 @@ bool Portraits(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const CliProgram cli = {"girlpreview", "RESOURCES_DIR SHEET.png", 2, 2, {},
-                          "Also writes SHEET_clips, _close, _detail, _hands, _portraits and _face.png beside SHEET.png.\n"};
+  const CliProgram cli = {
+      "girlpreview",
+      "RESOURCES_DIR SHEET.png",
+      2,
+      2,
+      {},
+      "Also writes SHEET_clips, _close, _detail, _hands, _portraits and _face.png beside SHEET.png.\n"};
   CliArgs args;
   const int parsed = CliParse(cli, argc, argv, &args);
   if (parsed >= 0) return parsed;

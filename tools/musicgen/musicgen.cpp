@@ -99,8 +99,8 @@ std::function<double(double)> Bass(double hz) {
 std::function<double(double)> Pad(double hz, double length) {
   return [=](double t) {
     const double env = std::min(1.0, t / 0.25) * std::min(1.0, (length - t) / 0.3);
-    return env * (std::sin(2 * kPi * hz * 0.997 * t) + std::sin(2 * kPi * hz * 1.003 * t) +
-                  0.3 * std::sin(4 * kPi * hz * t));
+    return env *
+           (std::sin(2 * kPi * hz * 0.997 * t) + std::sin(2 * kPi * hz * 1.003 * t) + 0.3 * std::sin(4 * kPi * hz * t));
   };
 }
 

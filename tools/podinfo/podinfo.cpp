@@ -8,13 +8,13 @@
 // with the reason. Exit status 0 when every file loaded, 1 otherwise, 64 for
 // a command line it does not understand. Only regular files are read: a
 // pipe or a device is reported, never waited on.
+#include <sys/stat.h>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <nlohmann/json.hpp>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 #include "cli/cli.h"

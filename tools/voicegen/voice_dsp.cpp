@@ -56,7 +56,7 @@ std::vector<float> Resample(const std::vector<float>& x, int fromRate, int toRat
   const double ratio = double(toRate) / fromRate;
   // Cut off a little below the lower Nyquist so the transition band stays clean.
   const double cutoff = 0.45 * std::min(1.0, ratio);  // cycles per input sample
-  const int half = 24;                                   // taps each side, in input samples
+  const int half = 24;                                // taps each side, in input samples
   const double scale = std::min(1.0, ratio);
   const double width = half / scale;
   size_t n = size_t(std::floor(double(x.size()) * ratio));
@@ -69,7 +69,7 @@ std::vector<float> Resample(const std::vector<float>& x, int fromRate, int toRat
       double d = t - double(k);
       double arg = 2.0 * cutoff * d;
       double sinc = std::fabs(arg) < 1e-9 ? 1.0 : std::sin(kPi * arg) / (kPi * arg);
-      double u = d / width;  // -1 .. 1
+      double u = d / width;                                                        // -1 .. 1
       double win = 0.42 + 0.5 * std::cos(kPi * u) + 0.08 * std::cos(2 * kPi * u);  // Blackman
       double w = 2.0 * cutoff * sinc * win;
       acc += w * x[size_t(k)];
@@ -81,8 +81,8 @@ std::vector<float> Resample(const std::vector<float>& x, int fromRate, int toRat
   return y;
 }
 
-std::vector<float> TrimSilence(const std::vector<float>& x, int rate, double thresholdDb,
-                               double marginSeconds, size_t* begin_out) {
+std::vector<float> TrimSilence(const std::vector<float>& x, int rate, double thresholdDb, double marginSeconds,
+                               size_t* begin_out) {
   if (begin_out) *begin_out = 0;
   if (x.empty() || rate <= 0) return x;
   size_t win = std::max<size_t>(1, size_t(rate / 100));
@@ -188,8 +188,7 @@ bool WavWriteFile(const std::string& path, const std::vector<int16_t>& pcm, int 
 
 bool WavParse(const std::vector<uint8_t>& bytes, WavInfo& info, std::string& error) {
   info = WavInfo();
-  if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 ||
-      std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
+  if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
     error = "not a RIFF/WAVE file";
     return false;
   }
@@ -226,8 +225,7 @@ bool WavParse(const std::vector<uint8_t>& bytes, WavInfo& info, std::string& err
         return false;
       }
       info.samples.resize(len / 2);
-      for (size_t i = 0; i < info.samples.size(); ++i)
-        info.samples[i] = int16_t(Get16(c + 8 + 2 * i));
+      for (size_t i = 0; i < info.samples.size(); ++i) info.samples[i] = int16_t(Get16(c + 8 + 2 * i));
       return true;
     }
     pos += 8 + len + (len & 1);  // chunks are padded to even length

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-const int kVoiceRate = 22050;           // every bundle voice
+const int kVoiceRate = 22050;            // every bundle voice
 const double kVoiceTargetRmsDb = -20.0;  // loudness of the spoken part, dBFS
 const double kVoiceFadeSeconds = 0.012;
 

@@ -216,8 +216,8 @@ bool SpeakRussian(const std::string& dir, const CaptionLine& line) {
   // The variant's breath noise comes from the C library's rand(); a fixed
   // seed per line keeps every build's files byte for byte the same.
   std::srand(1);
-  espeak_ERROR e = espeak_Synth(line.text.c_str(), line.text.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8,
-                                nullptr, nullptr);
+  espeak_ERROR e =
+      espeak_Synth(line.text.c_str(), line.text.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, nullptr);
   espeak_Synchronize();
   if (e != EE_OK || g_espeakSamples.empty()) {
     std::fprintf(stderr, "voicegen: espeak-ng produced nothing for \"%s\"\n", line.name.c_str());

@@ -4,8 +4,12 @@
 #include "voicegen.h"
 
 int main(int argc, char** argv) {
-  CliProgram cli = {"voicegen", "", 0, 0, {{"--captions", "TABLE", "the captions table to speak"}},
-                          "Speaks the voice lines into OUT_DIR as WAV files.\n"};
+  CliProgram cli = {"voicegen",
+                    "",
+                    0,
+                    0,
+                    {{"--captions", "TABLE", "the captions table to speak"}},
+                    "Speaks the voice lines into OUT_DIR as WAV files.\n"};
   CliArgs args;
   const int parsed = BundleOutArgs(&cli, argc, argv, &args);
   if (parsed >= 0) return parsed;

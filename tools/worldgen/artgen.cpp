@@ -45,8 +45,12 @@ float Arrow(float x, float y, float ax, float ay, float bx, float by, float w, f
   float dx = bx - ax, dy = by - ay, len = std::hypot(dx, dy);
   float ux = dx / len, uy = dy / len;
   float d = SdSegment(x, y, ax, ay, bx - ux * head * 0.6f, by - uy * head * 0.6f, w);
-  std::vector<float> tri = {bx, by, bx - ux * head - uy * head * 0.7f, by - uy * head + ux * head * 0.7f,
-                            bx - ux * head + uy * head * 0.7f, by - uy * head - ux * head * 0.7f};
+  std::vector<float> tri = {bx,
+                            by,
+                            bx - ux * head - uy * head * 0.7f,
+                            by - uy * head + ux * head * 0.7f,
+                            bx - ux * head + uy * head * 0.7f,
+                            by - uy * head - ux * head * 0.7f};
   return Union(d, SdPolygon(x, y, tri));
 }
 
@@ -91,8 +95,8 @@ Glyph GlyphReset() {  // open circular arrow around a dot: back to the start vie
     float hx = 22 + r * std::cos(gap0), hy = 22 + r * std::sin(gap0);
     float tx = -std::sin(gap0), ty = std::cos(gap0);  // tangent, direction of travel
     float nx = std::cos(gap0), ny = std::sin(gap0);
-    std::vector<float> head = {hx + nx * 5.5f, hy + ny * 5.5f, hx - nx * 5.5f, hy - ny * 5.5f,
-                               hx + tx * 6.5f, hy + ty * 6.5f};
+    std::vector<float> head = {hx + nx * 5.5f, hy + ny * 5.5f, hx - nx * 5.5f,
+                               hy - ny * 5.5f, hx + tx * 6.5f, hy + ty * 6.5f};
     float d = Union(ring, SdPolygon(x, y, head));
     return Union(d, SdCircle(x, y, 22, 22, 2.6f));
   };
@@ -152,11 +156,11 @@ bool WriteIcons(const std::string& dir) {
     Glyph glyph;
   };
   const Item items[] = {
-      {"button_options", GlyphOptions()},     {"button_back", GlyphBack()},
-      {"button_dance", GlyphDance()},         {"button_dance_stop", GlyphDanceStop()},
-      {"button_reset", GlyphReset()},         {"button_settings", GlyphSettings()},
-      {"button_shake_x", GlyphShake(0)},      {"button_shake_y", GlyphShake(1)},
-      {"button_shake_z", GlyphShake(2)},      {"button_cull", GlyphCull()},
+      {"button_options", GlyphOptions()}, {"button_back", GlyphBack()},
+      {"button_dance", GlyphDance()},     {"button_dance_stop", GlyphDanceStop()},
+      {"button_reset", GlyphReset()},     {"button_settings", GlyphSettings()},
+      {"button_shake_x", GlyphShake(0)},  {"button_shake_y", GlyphShake(1)},
+      {"button_shake_z", GlyphShake(2)},  {"button_cull", GlyphCull()},
   };
   const Rgba accent = {1.0f, 0.62f, 0.78f, 1};
   for (const Item& it : items) {

@@ -18,8 +18,7 @@ void Canvas::Blend(int x, int y, Rgba c, float cov) {
   d.a = outA;
 }
 
-void Canvas::Fill(const std::function<float(float, float)>& sd,
-                  const std::function<Rgba(float, float)>& color) {
+void Canvas::Fill(const std::function<float(float, float)>& sd, const std::function<Rgba(float, float)>& color) {
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
       float fx = float(x) + 0.5f, fy = float(y) + 0.5f;

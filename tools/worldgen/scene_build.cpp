@@ -54,18 +54,20 @@ void Mesh::Box(V3 c, V3 h, float tile, bool inward, bool withBottom) {
     V3 p, u, v;
   };
   std::vector<F> faces = {
-      {{lo.x, lo.y, hi.z}, X, Y},            // front +z
-      {{hi.x, lo.y, lo.z}, X * -1, Y},       // back -z
-      {{hi.x, lo.y, hi.z}, Z * -1, Y},       // right +x
-      {{lo.x, lo.y, lo.z}, Z, Y},            // left -x
-      {{lo.x, hi.y, hi.z}, X, Z * -1},       // top +y
+      {{lo.x, lo.y, hi.z}, X, Y},       // front +z
+      {{hi.x, lo.y, lo.z}, X * -1, Y},  // back -z
+      {{hi.x, lo.y, hi.z}, Z * -1, Y},  // right +x
+      {{lo.x, lo.y, lo.z}, Z, Y},       // left -x
+      {{lo.x, hi.y, hi.z}, X, Z * -1},  // top +y
   };
   // A box standing on the floor gets no bottom: with culling off it would
   // fight the floor for the same depth.
   if (withBottom && lo.y != 0.0f) faces.push_back({{lo.x, lo.y, lo.z}, X, Z});  // bottom -y
   for (F f : faces) {
-    if (inward) Quad(f.p + f.u, f.u * -1, f.v, tile);
-    else Quad(f.p, f.u, f.v, tile);
+    if (inward)
+      Quad(f.p + f.u, f.u * -1, f.v, tile);
+    else
+      Quad(f.p, f.u, f.v, tile);
   }
 }
 
@@ -104,8 +106,10 @@ void Mesh::Disc(V3 c, float r, int seg, bool up) {
   }
   for (int i = 0; i < seg; ++i) {
     uint16_t p = uint16_t(b + 1 + i), q = uint16_t(b + 2 + i);
-    if (up) idx.insert(idx.end(), {b, q, p});
-    else idx.insert(idx.end(), {b, p, q});
+    if (up)
+      idx.insert(idx.end(), {b, q, p});
+    else
+      idx.insert(idx.end(), {b, p, q});
   }
 }
 
@@ -189,8 +193,10 @@ void Mesh::QuadUV(V3 p, V3 u, V3 v, float u0, float v0, float u1, float v1, bool
     PushVertex(*this, p + u, n, u1, v0);
     PushVertex(*this, p + u + v, n, u1, v1);
     PushVertex(*this, p + v, n, u0, v1);
-    if (side) idx.insert(idx.end(), {b, uint16_t(b + 2), uint16_t(b + 1), b, uint16_t(b + 3), uint16_t(b + 2)});
-    else idx.insert(idx.end(), {b, uint16_t(b + 1), uint16_t(b + 2), b, uint16_t(b + 2), uint16_t(b + 3)});
+    if (side)
+      idx.insert(idx.end(), {b, uint16_t(b + 2), uint16_t(b + 1), b, uint16_t(b + 3), uint16_t(b + 2)});
+    else
+      idx.insert(idx.end(), {b, uint16_t(b + 1), uint16_t(b + 2), b, uint16_t(b + 2), uint16_t(b + 3)});
   }
 }
 
@@ -237,9 +243,8 @@ bool SceneBuilder::Write(const std::string& path) const {
   std::vector<size_t> order(items.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
   size_t opaque = 0;
-  while (opaque < items.size() &&
-         !(size_t(items[opaque].material) < materials.size() &&
-           materials[size_t(items[opaque].material)].name.find("alpha") != std::string::npos))
+  while (opaque < items.size() && !(size_t(items[opaque].material) < materials.size() &&
+                                    materials[size_t(items[opaque].material)].name.find("alpha") != std::string::npos))
     ++opaque;
   std::stable_sort(order.begin(), order.begin() + long(opaque),
                    [this](size_t a, size_t b) { return items[a].layer < items[b].layer; });

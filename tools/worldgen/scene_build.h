@@ -52,8 +52,8 @@ struct Mesh {
 };
 
 struct Material {
-  std::string name;     // "alpha" blends, "const" is unlit
-  int texture = -1;     // index into the scene's texture names
+  std::string name;  // "alpha" blends, "const" is unlit
+  int texture = -1;  // index into the scene's texture names
   float ambient[3], diffuse[3], specular[3];
   float shininess = 20;
 };

@@ -30,8 +30,7 @@ struct Rng {
 
 // Fills only a rectangle: most shapes are small, so walking the whole picture
 // for each would dominate the build time.
-void FillIn(Canvas& c, float x0, float y0, float x1, float y1, const std::function<float(float, float)>& sd,
-            Rgba col) {
+void FillIn(Canvas& c, float x0, float y0, float x1, float y1, const std::function<float(float, float)>& sd, Rgba col) {
   int ix0 = std::max(0, int(std::floor(x0)) - 1), iy0 = std::max(0, int(std::floor(y0)) - 1);
   int ix1 = std::min(c.w, int(std::ceil(x1)) + 1), iy1 = std::min(c.h, int(std::ceil(y1)) + 1);
   for (int y = iy0; y < iy1; ++y)
@@ -134,9 +133,12 @@ Canvas Frond() {
     for (int side = -1; side <= 1; side += 2) {
       float x1 = 128 + side * len, y1 = y0 - 30;
       Rgba g = {0.20f + 0.05f * float(i % 3), 0.52f + 0.02f * float(i % 4), 0.16f, 1};
-      FillIn(c, std::min(128.0f, x1) - 6, y1 - 6, std::max(128.0f, x1) + 6, y0 + 6,
-             [=](float x, float y) { return SdSegment(x, y, 128, y0, x1, y1, 4.2f * (1 - 0.6f * std::fabs(x - 128) / len)); },
-             g);
+      FillIn(
+          c, std::min(128.0f, x1) - 6, y1 - 6, std::max(128.0f, x1) + 6, y0 + 6,
+          [=](float x, float y) {
+            return SdSegment(x, y, 128, y0, x1, y1, 4.2f * (1 - 0.6f * std::fabs(x - 128) / len));
+          },
+          g);
     }
   }
   return c;
@@ -161,10 +163,11 @@ Canvas LeafCluster() {
       float w = half * 0.38f * std::sqrt(std::max(0.0f, 1 - (u / half) * (u / half)));
       return std::max(std::fabs(v) - w, std::fabs(u) - half);
     };
-    FillIn(c, std::min(bx, tx) - half, std::min(by, ty) - half, std::max(bx, tx) + half, std::max(by, ty) + half,
-           leaf, g);
-    FillIn(c, std::min(bx, tx) - 2, std::min(by, ty) - 2, std::max(bx, tx) + 2, std::max(by, ty) + 2,
-           [=](float x, float y) { return SdSegment(x, y, bx, by, tx, ty, 0.8f); }, Scale(g, 1.35f));
+    FillIn(c, std::min(bx, tx) - half, std::min(by, ty) - half, std::max(bx, tx) + half, std::max(by, ty) + half, leaf,
+           g);
+    FillIn(
+        c, std::min(bx, tx) - 2, std::min(by, ty) - 2, std::max(bx, tx) + 2, std::max(by, ty) + 2,
+        [=](float x, float y) { return SdSegment(x, y, bx, by, tx, ty, 0.8f); }, Scale(g, 1.35f));
   }
   return c;
 }
@@ -254,15 +257,17 @@ Canvas Board(bool white) {
   Rgba chalk = white ? Rgba{0.15f, 0.25f, 0.65f, 0.95f} : Rgba{0.93f, 0.95f, 0.92f, 0.9f};
   // A right triangle with its sides, a circle, a sine wave and some scribbled "writing".
   auto seg = [&](float ax, float ay, float bx, float by, float w) {
-    FillIn(c, std::min(ax, bx) - w - 1, std::min(ay, by) - w - 1, std::max(ax, bx) + w + 1, std::max(ay, by) + w + 1,
-           [=](float x, float y) { return SdSegment(x, y, ax, ay, bx, by, w); }, chalk);
+    FillIn(
+        c, std::min(ax, bx) - w - 1, std::min(ay, by) - w - 1, std::max(ax, bx) + w + 1, std::max(ay, by) + w + 1,
+        [=](float x, float y) { return SdSegment(x, y, ax, ay, bx, by, w); }, chalk);
   };
   seg(60, 190, 180, 190, 1.6f);
   seg(180, 190, 180, 90, 1.6f);
   seg(180, 90, 60, 190, 1.6f);
   seg(172, 190, 172, 182, 1.0f);
   seg(172, 182, 180, 182, 1.0f);
-  FillIn(c, 240, 60, 340, 160, [](float x, float y) { return std::fabs(SdCircle(x, y, 290, 110, 44)) - 1.5f; }, chalk);
+  FillIn(
+      c, 240, 60, 340, 160, [](float x, float y) { return std::fabs(SdCircle(x, y, 290, 110, 44)) - 1.5f; }, chalk);
   seg(290, 110, 331, 94, 1.2f);
   for (int i = 0; i < 40; ++i) {
     float x0 = 360 + float(i) * 3.5f, x1 = x0 + 3.5f;
@@ -296,13 +301,21 @@ Canvas Books() {
       float w = 6 + 9 * r.Next(), h = 30 + 18 * r.Next();
       Rgba col = Scale(spines[int(r.Next() * 6) % 6], 0.8f + 0.3f * r.Next());
       float x0 = x, x1 = std::min(254.0f, x + w), y0 = std::max(top, bottom - h);
-      FillIn(c, x0, y0, x1, bottom, [=](float px, float py) { return SdBox(px, py, (x0 + x1) / 2, (y0 + bottom) / 2, (x1 - x0) / 2 - 0.5f, (bottom - y0) / 2, 0.5f); }, col);
-      FillIn(c, x0, y0 + 6, x1, y0 + 9, [=](float px, float py) { return SdBox(px, py, (x0 + x1) / 2, y0 + 7.5f, (x1 - x0) / 2 - 1.5f, 1.0f); },
-             Rgba{0.95f, 0.85f, 0.5f, 0.7f});
+      FillIn(
+          c, x0, y0, x1, bottom,
+          [=](float px, float py) {
+            return SdBox(px, py, (x0 + x1) / 2, (y0 + bottom) / 2, (x1 - x0) / 2 - 0.5f, (bottom - y0) / 2, 0.5f);
+          },
+          col);
+      FillIn(
+          c, x0, y0 + 6, x1, y0 + 9,
+          [=](float px, float py) { return SdBox(px, py, (x0 + x1) / 2, y0 + 7.5f, (x1 - x0) / 2 - 1.5f, 1.0f); },
+          Rgba{0.95f, 0.85f, 0.5f, 0.7f});
       x = x1 + 0.5f + (r.Next() < 0.1f ? 10 : 0);
     }
-    FillIn(c, 0, bottom, 256, bottom + 6, [=](float px, float py) { return SdBox(px, py, 128, bottom + 3, 128, 3); },
-           Rgba{0.50f, 0.35f, 0.22f, 1});
+    FillIn(
+        c, 0, bottom, 256, bottom + 6, [=](float px, float py) { return SdBox(px, py, 128, bottom + 3, 128, 3); },
+        Rgba{0.50f, 0.35f, 0.22f, 1});
   }
   return c;
 }
@@ -342,13 +355,17 @@ Canvas City() {
     float x0 = x, x1 = std::min(512.0f, x + w), y0 = 256 - h;
     float shade = 0.22f + 0.18f * r.Next();
     Rgba body = {shade * 0.8f, shade * 0.85f, shade * 1.05f, 1};
-    FillIn(c, x0, y0, x1, 256, [=](float px, float py) { return SdBox(px, py, (x0 + x1) / 2, (y0 + 256) / 2, (x1 - x0) / 2, (256 - y0) / 2); },
-           body);
+    FillIn(
+        c, x0, y0, x1, 256,
+        [=](float px, float py) { return SdBox(px, py, (x0 + x1) / 2, (y0 + 256) / 2, (x1 - x0) / 2, (256 - y0) / 2); },
+        body);
     for (float wy = y0 + 6; wy < 250; wy += 9)
       for (float wx = x0 + 4; wx < x1 - 5; wx += 7)
         if (r.Next() < 0.45f)
-          FillIn(c, wx, wy, wx + 4, wy + 5, [=](float px, float py) { return SdBox(px, py, wx + 2, wy + 2.5f, 1.6f, 2.2f); },
-                 Rgba{1.0f, 0.88f, 0.55f, 0.9f});
+          FillIn(
+              c, wx, wy, wx + 4, wy + 5,
+              [=](float px, float py) { return SdBox(px, py, wx + 2, wy + 2.5f, 1.6f, 2.2f); },
+              Rgba{1.0f, 0.88f, 0.55f, 0.9f});
     x = x1 + 2 * r.Next();
   }
   return c;
@@ -360,10 +377,14 @@ Canvas Screen() {
   const float bars[] = {30, 52, 41, 70, 62, 85};
   for (int i = 0; i < 6; ++i) {
     float x0 = 14 + float(i) * 17, h = bars[i];
-    FillIn(c, x0, 110 - h, x0 + 11, 110, [=](float x, float y) { return SdBox(x, y, x0 + 5.5f, 110 - h / 2, 5.5f, h / 2, 1); },
-           Rgba{0.45f + 0.08f * float(i), 0.85f, 0.95f - 0.06f * float(i), 1});
+    FillIn(
+        c, x0, 110 - h, x0 + 11, 110,
+        [=](float x, float y) { return SdBox(x, y, x0 + 5.5f, 110 - h / 2, 5.5f, h / 2, 1); },
+        Rgba{0.45f + 0.08f * float(i), 0.85f, 0.95f - 0.06f * float(i), 1});
   }
-  FillIn(c, 10, 10, 118, 22, [](float x, float y) { return SdBox(x, y, 64, 16, 54, 4, 2); }, Rgba{0.9f, 0.9f, 0.95f, 0.8f});
+  FillIn(
+      c, 10, 10, 118, 22, [](float x, float y) { return SdBox(x, y, 64, 16, 54, 4, 2); },
+      Rgba{0.9f, 0.9f, 0.95f, 0.8f});
   return c;
 }
 
@@ -422,16 +443,31 @@ Canvas Poster() {
 const std::map<std::string, std::function<Canvas()>>& Painters() {
   static const std::map<std::string, std::function<Canvas()>> p = {
       {"wood_planks.png", WoodPlanks},
-      {"deck_tiles.png", [] { return StoneTiles({0.93f, 0.88f, 0.78f, 1}, {0.70f, 0.66f, 0.60f, 1}, 4, 1, 0.15f); }},
-      {"pool_tiles.png", [] { return StoneTiles({0.35f, 0.70f, 0.85f, 1}, {0.85f, 0.93f, 0.96f, 1}, 16, 2, 0.1f); }},
-      {"floor_lino.png", [] { return StoneTiles({0.80f, 0.78f, 0.72f, 1}, {0.62f, 0.60f, 0.56f, 1}, 2, 4, 0.2f); }},
+      {"deck_tiles.png",
+       [] {
+         return StoneTiles({0.93f, 0.88f, 0.78f, 1}, {0.70f, 0.66f, 0.60f, 1}, 4, 1, 0.15f);
+       }},
+      {"pool_tiles.png",
+       [] {
+         return StoneTiles({0.35f, 0.70f, 0.85f, 1}, {0.85f, 0.93f, 0.96f, 1}, 16, 2, 0.1f);
+       }},
+      {"floor_lino.png",
+       [] {
+         return StoneTiles({0.80f, 0.78f, 0.72f, 1}, {0.62f, 0.60f, 0.56f, 1}, 2, 4, 0.2f);
+       }},
       {"water.png", Water},
       {"sky_day.png", [] { return Sky(true); }},
       {"cloud.png", Cloud},
       {"palm_frond.png", Frond},
       {"leaves.png", LeafCluster},
-      {"plaster.png", [] { return Plain({0.92f, 0.91f, 0.88f, 1}, 13, 0.08f); }},
-      {"carpet.png", [] { return Plain({0.56f, 0.54f, 0.52f, 1}, 17, 0.10f); }},
+      {"plaster.png",
+       [] {
+         return Plain({0.92f, 0.91f, 0.88f, 1}, 13, 0.08f);
+       }},
+      {"carpet.png",
+       [] {
+         return Plain({0.56f, 0.54f, 0.52f, 1}, 17, 0.10f);
+       }},
       {"wallpaper.png", Wallpaper},
       {"fabric.png", Fabric},
       {"rug.png", Rug},

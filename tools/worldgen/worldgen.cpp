@@ -63,10 +63,10 @@ void Room(SceneBuilder& s, float half, float height, int floorMat, float floorTi
           int ceilMat) {
   Mesh walls;
   const float f = half + kSeam, lo = -kSeam, h = height + 2 * kSeam;
-  walls.Quad({-f, lo, -half}, {2 * f, 0, 0}, {0, h, 0}, wallTile);   // back, faces +z
-  walls.Quad({f, lo, half}, {-2 * f, 0, 0}, {0, h, 0}, wallTile);    // front, faces -z
-  walls.Quad({-half, lo, f}, {0, 0, -2 * f}, {0, h, 0}, wallTile);   // left, faces +x
-  walls.Quad({half, lo, -f}, {0, 0, 2 * f}, {0, h, 0}, wallTile);    // right, faces -x
+  walls.Quad({-f, lo, -half}, {2 * f, 0, 0}, {0, h, 0}, wallTile);  // back, faces +z
+  walls.Quad({f, lo, half}, {-2 * f, 0, 0}, {0, h, 0}, wallTile);   // front, faces -z
+  walls.Quad({-half, lo, f}, {0, 0, -2 * f}, {0, h, 0}, wallTile);  // left, faces +x
+  walls.Quad({half, lo, -f}, {0, 0, 2 * f}, {0, h, 0}, wallTile);   // right, faces -x
   Shell(s, half, height, floorMat, floorTile, walls, wallMat, ceilMat);
 }
 
@@ -164,18 +164,20 @@ const float kDeckEdge = 1700;
 // The deck round the pool, the tiled basin and its coping.
 void PoolDeckAndBasin(SceneBuilder& s, const PoolMaterials& m) {
   Mesh ground;
-  ground.Quad({-kDeckEdge, 0, kDeckEdge}, {2 * kDeckEdge, 0, 0}, {0, 0, -(kDeckEdge - kPoolZ1)}, 160);        // in front of the pool
-  ground.Quad({-kDeckEdge, 0, kPoolZ0}, {2 * kDeckEdge, 0, 0}, {0, 0, -(kDeckEdge + kPoolZ0)}, 160);      // behind it
-  ground.Quad({-kDeckEdge, 0, kPoolZ1}, {kDeckEdge + kPoolX0, 0, 0}, {0, 0, kPoolZ0 - kPoolZ1}, 160);    // left of it
-  ground.Quad({kPoolX1, 0, kPoolZ1}, {kDeckEdge - kPoolX1, 0, 0}, {0, 0, kPoolZ0 - kPoolZ1}, 160);   // right of it
+  ground.Quad({-kDeckEdge, 0, kDeckEdge}, {2 * kDeckEdge, 0, 0}, {0, 0, -(kDeckEdge - kPoolZ1)},
+              160);  // in front of the pool
+  ground.Quad({-kDeckEdge, 0, kPoolZ0}, {2 * kDeckEdge, 0, 0}, {0, 0, -(kDeckEdge + kPoolZ0)}, 160);   // behind it
+  ground.Quad({-kDeckEdge, 0, kPoolZ1}, {kDeckEdge + kPoolX0, 0, 0}, {0, 0, kPoolZ0 - kPoolZ1}, 160);  // left of it
+  ground.Quad({kPoolX1, 0, kPoolZ1}, {kDeckEdge - kPoolX1, 0, 0}, {0, 0, kPoolZ0 - kPoolZ1}, 160);     // right of it
   s.Add("deck", ground, m.deck, {0, 0, 0}, {}, Layer::kShell);
 
   Mesh basin;
   basin.Quad({kPoolX0, -kPoolDepth, kPoolZ1}, {kPoolX1 - kPoolX0, 0, 0}, {0, 0, kPoolZ0 - kPoolZ1}, 80);  // floor
-  basin.Quad({kPoolX0, -kPoolDepth, kPoolZ0}, {kPoolX1 - kPoolX0, 0, 0}, {0, kPoolDepth, 0}, 80);      // far side, faces +z
-  basin.Quad({kPoolX1, -kPoolDepth, kPoolZ1}, {kPoolX0 - kPoolX1, 0, 0}, {0, kPoolDepth, 0}, 80);      // near side, faces -z
-  basin.Quad({kPoolX0, -kPoolDepth, kPoolZ1}, {0, 0, kPoolZ0 - kPoolZ1}, {0, kPoolDepth, 0}, 80);      // left, faces +x
-  basin.Quad({kPoolX1, -kPoolDepth, kPoolZ0}, {0, 0, kPoolZ1 - kPoolZ0}, {0, kPoolDepth, 0}, 80);      // right, faces -x
+  basin.Quad({kPoolX0, -kPoolDepth, kPoolZ0}, {kPoolX1 - kPoolX0, 0, 0}, {0, kPoolDepth, 0}, 80);  // far side, faces +z
+  basin.Quad({kPoolX1, -kPoolDepth, kPoolZ1}, {kPoolX0 - kPoolX1, 0, 0}, {0, kPoolDepth, 0},
+             80);  // near side, faces -z
+  basin.Quad({kPoolX0, -kPoolDepth, kPoolZ1}, {0, 0, kPoolZ0 - kPoolZ1}, {0, kPoolDepth, 0}, 80);  // left, faces +x
+  basin.Quad({kPoolX1, -kPoolDepth, kPoolZ0}, {0, 0, kPoolZ1 - kPoolZ0}, {0, kPoolDepth, 0}, 80);  // right, faces -x
   s.Add("pool basin", basin, m.tiles, {0, 0, 0}, {}, Layer::kBeyond);
 
   Mesh edge;
@@ -258,7 +260,8 @@ void PoolHouseAndTable(SceneBuilder& s, const PoolMaterials& m) {
 
 // Palm trunks round the garden; returns where their crowns go.
 std::vector<V3> PalmTrunks(SceneBuilder& s, const PoolMaterials& m) {
-  const V3 palms[] = {{-900, 0, -1250}, {1000, 0, -1300}, {-1300, 0, 200}, {1300, 0, 400}, {-500, 0, 1300}, {700, 0, 1250}};
+  const V3 palms[] = {{-900, 0, -1250}, {1000, 0, -1300}, {-1300, 0, 200},
+                      {1300, 0, 400},   {-500, 0, 1300},  {700, 0, 1250}};
   std::vector<V3> crowns;
   for (size_t i = 0; i < 6; ++i) {
     Mesh trunk;
@@ -492,9 +495,9 @@ const float kSchoolWindows[] = {-800, -200, 400}, kSchoolWindowLength = 420, kSi
 void Classroom(SceneBuilder& s, const SchoolMaterials& m) {
   const float R = kSchoolHalf, H = kSchoolHeight, F = R + kSeam, lo = -kSeam, wlen = kSchoolWindowLength;
   Mesh walls;
-  walls.Quad({-F, lo, -R}, {2 * F, 0, 0}, {0, H + 2 * kSeam, 0}, 256);   // back
-  walls.Quad({F, lo, R}, {-2 * F, 0, 0}, {0, H + 2 * kSeam, 0}, 256);    // front
-  walls.Quad({R, lo, -F}, {0, 0, 2 * F}, {0, H + 2 * kSeam, 0}, 256);    // right
+  walls.Quad({-F, lo, -R}, {2 * F, 0, 0}, {0, H + 2 * kSeam, 0}, 256);  // back
+  walls.Quad({F, lo, R}, {-2 * F, 0, 0}, {0, H + 2 * kSeam, 0}, 256);   // front
+  walls.Quad({R, lo, -F}, {0, 0, 2 * F}, {0, H + 2 * kSeam, 0}, 256);   // right
   walls.Quad({-R, lo, F}, {0, 0, -2 * F}, {0, kSill - lo, 0}, 256);
   walls.Quad({-R, kLintel, F}, {0, 0, -2 * F}, {0, H + kSeam - kLintel, 0}, 256);
   float z = R;
@@ -585,7 +588,8 @@ void SchoolOutsideAndBehind(SceneBuilder& s, const SchoolMaterials& m) {
   // Over the board, off to the right: her name is shown over its middle.
   Clock(s, {330, 860, -R}, {0, 0, 1}, 55, m.clockFace, m.hand);
   Mesh clouds;
-  for (int i = 0; i < 5; ++i) clouds.Card({-1700, 950 + 120 * float(i % 2), -1500 + float(i) * 750}, 700, 330, kPi * 0.5f);
+  for (int i = 0; i < 5; ++i)
+    clouds.Card({-1700, 950 + 120 * float(i % 2), -1500 + float(i) * 750}, 700, 330, kPi * 0.5f);
   s.Add("clouds", clouds, m.cloud, {0, 0, 0}, [](int k, int n, V3& p, float q[4]) {
     p = {0, 0, 380 * std::sin(Phase(k, n, 1))};
     q[0] = q[1] = q[2] = 0;
@@ -640,7 +644,7 @@ const float kOfficeHalf = 1000, kOfficeHeight = 900;
 void OfficeAndWindowWall(SceneBuilder& s, const OfficeMaterials& m) {
   const float R = kOfficeHalf, H = kOfficeHeight, F = R + kSeam, lo = -kSeam;
   Mesh walls;
-  walls.Quad({-F, lo, -R}, {2 * F, 0, 0}, {0, 90 - lo, 0}, 256);          // sill under the window wall
+  walls.Quad({-F, lo, -R}, {2 * F, 0, 0}, {0, 90 - lo, 0}, 256);           // sill under the window wall
   walls.Quad({-F, 840, -R}, {2 * F, 0, 0}, {0, H + kSeam - 840, 0}, 256);  // above it
   walls.Quad({F, lo, R}, {-2 * F, 0, 0}, {0, H + 2 * kSeam, 0}, 256);
   walls.Quad({-R, lo, F}, {0, 0, -2 * F}, {0, H + 2 * kSeam, 0}, 256);
@@ -694,7 +698,8 @@ void CabinetWhiteboardAndLights(SceneBuilder& s, const OfficeMaterials& m) {
   Door(s, -600, R, m.door, m.steel);
   Mesh lights;
   for (int i = -1; i <= 1; ++i)
-    for (int j = -1; j <= 1; ++j) lights.Quad({float(i) * 600 - 120, H - 12, float(j) * 600 - 120}, {240, 0, 0}, {0, 0, 240});
+    for (int j = -1; j <= 1; ++j)
+      lights.Quad({float(i) * 600 - 120, H - 12, float(j) * 600 - 120}, {240, 0, 0}, {0, 0, 240});
   s.Add("ceiling lights", lights, m.panel);
 }
 

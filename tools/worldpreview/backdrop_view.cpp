@@ -26,7 +26,8 @@ bool BackdropLoadCharacter(CPODScene* girl, int outfit, int hairColour, int skin
   std::string path;
   const char* model = kOutfitModels[outfit & 3];
   // The character is made by its own generator; a bundle without it is not an error here.
-  if (!BundlePathForResource(model, "POD", path) || !BundlePathForResource(kSkinTones[skinTone & 3].picture, nullptr, path))
+  if (!BundlePathForResource(model, "POD", path) ||
+      !BundlePathForResource(kSkinTones[skinTone & 3].picture, nullptr, path))
     return false;
   if (!LoadPodModel(girl, model, "girl", false)) return false;
   if (!GirlDressModel(girl, outfit, hairColour, skinTone)) {

@@ -9,10 +9,10 @@ class CPODScene;
 struct SimpleShadow;
 
 struct BackdropCamera {
-  float angle = 0;   // degrees about y
-  float dist = 560;  // 150 .. 600
-  float panX = 0;    // -200 .. 200
-  float panY = -200; // -400 .. -30
+  float angle = 0;    // degrees about y
+  float dist = 560;   // 150 .. 600
+  float panX = 0;     // -200 .. 200
+  float panY = -200;  // -400 .. -30
 };
 
 // Sets the start-up GL state (depth test, the slate clear colour).

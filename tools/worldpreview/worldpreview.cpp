@@ -54,7 +54,11 @@ struct Sheet {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const CliProgram cli = {"worldpreview", "BUNDLE_DIR OUT_DIR", 2, 2, {},
+  const CliProgram cli = {"worldpreview",
+                          "BUNDLE_DIR OUT_DIR",
+                          2,
+                          2,
+                          {},
                           "Draws preview_<backdrop>.png and preview_all.png into OUT_DIR.\n"};
   CliArgs args;
   const int parsed = CliParse(cli, argc, argv, &args);
