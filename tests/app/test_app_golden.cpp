@@ -196,17 +196,15 @@ TEST(AppGolden, TwoPixelsAPoint) {
                                       // numbers read as pixels fall on her
 }
 
-TEST(AppGolden, ScaleOutsideItsRangeIsRefused) {
+// Which GL ES 1.1 draws: --gl, else OVANTA_GL, else the driver's; a value
+// that is neither es1, es2 nor auto is a usage error, as is a scale outside
+// its range.
+TEST(AppGolden, GlChoiceComesFromTheFlagThenTheEnvironmentBadScaleRefused) {
   for (const char* bad : {"0", "9", "abc", "nan"}) {
     const HeadlessRun r = RunHeadless("tick 1\n", std::string("--scale ") + bad);
     EXPECT_EQ(r.status, 64) << bad;
     EXPECT_NE(r.err.find("--scale wants a number from 1 to 4"), std::string::npos) << r.err;
   }
-}
-
-// Which GL ES 1.1 draws: --gl, else OVANTA_GL, else the driver's; a value
-// that is neither es1, es2 nor auto is a usage error.
-TEST(AppGolden, GlChoiceComesFromTheFlagThenTheEnvironment) {
   const HeadlessRun bad = RunHeadless("tick 1\n", "--gl es3");
   EXPECT_EQ(bad.status, 64);
   EXPECT_NE(bad.err.find("[--gl es1|es2]"), std::string::npos) << bad.err;
