@@ -106,7 +106,7 @@ TEST_F(UserDefaults, ValuesSurviveARelaunch) {
   EXPECT_EQ(0, UserDefaultsIntegerForKey(nullptr));
 }
 
-TEST_F(UserDefaults, FirstLaunchIsQuietAndEmpty) {
+TEST_F(UserDefaults, FirstLaunchIsQuietAndEmptyTheDefaultPlaceFollowsXdgThenHome) {
   testing::internal::CaptureStderr();
   std::string s = "untouched";
   EXPECT_FALSE(UserDefaultsStringForKey("Ovanta_name", &s));
@@ -117,9 +117,8 @@ TEST_F(UserDefaults, FirstLaunchIsQuietAndEmpty) {
   UserDefaultsSetInteger("k", 3);
   EXPECT_TRUE(UserDefaultsSynchronize());  // creates the folders
   EXPECT_EQ(std::vector<std::string>{"defaults.json"}, ListDir(dir_ / "cfg"));
-}
 
-TEST_F(UserDefaults, DefaultLocationFollowsXdgThenHome) {
+  // Without a path of its own the store follows XDG_CONFIG_HOME, then HOME.
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
   const std::string saved_xdg = xdg ? xdg : "";
   const char* home = std::getenv("HOME");
