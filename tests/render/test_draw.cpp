@@ -157,22 +157,8 @@ void BuildSkinnedScatter(CPODScene& s, int triangles) {
     const uint16_t a = vertex(c[0], c[1], c[2]), b = vertex(c[3], c[4], c[5]), d = vertex(c[6], c[7], c[8]);
     idx.insert(idx.end(), {a, b, d});
   }
-  SPODMesh& m = s.meshes[0];
-  m.vertexCount = static_cast<uint32_t>(pos.size() / 3);
-  m.faceCount = static_cast<uint32_t>(idx.size() / 3);
-  testkit::SetIndices(m, idx);
-  testkit::SetFloats(m.vertices, 3, pos);
-  testkit::SetFloats(m.normals, 3, nrm);
-  testkit::SetBytes(m.boneIndices, 1, bones);
-  testkit::SetFloats(m.boneWeights, 1, weights);
-  CBoneBatches& bb = m.boneBatches;
-  bb.batchCount = 1;
-  bb.batchBoneMax = 1;
-  bb.batches = PODAlloc<int32_t>(1);
-  bb.batches[0] = 1;
-  bb.batchBoneCounts = PODAlloc<int32_t>(1);
-  bb.batchBoneCounts[0] = 1;
-  bb.batchOffsets = PODAlloc<int32_t>(1);
+  testkit::SetSkinnedMesh(s.meshes[0], idx, pos, nrm, 1, bones, weights);
+  testkit::SetBatches(s.meshes[0], {{1}}, {0});
   s.InitImpl();
 }
 

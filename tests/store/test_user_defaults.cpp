@@ -2,7 +2,6 @@
 // aside, linked and read-only stores, two copies saving at once, and saves
 // that fail or crash at every step without losing the previous settings.
 // (What is no regular file at the store's path: tests/app/test_app_files.cpp.)
-#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -21,20 +20,10 @@
 #include "store/user_defaults.h"
 
 using wavtest::ReadFile;
+using testkit::ListDir;
 using wavtest::TempDir;
 
 namespace {
-
-std::vector<std::string> ListDir(const std::string& dir) {
-  std::vector<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d))
-      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
-    closedir(d);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 bool WriteText(const std::string& path, const std::string& text) {
   return wavtest::WriteFile(path, std::vector<uint8_t>(text.begin(), text.end()));
