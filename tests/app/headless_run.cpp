@@ -27,6 +27,16 @@ std::vector<nlohmann::json> HeadlessRun::sounds(int slot) const {
   return out;
 }
 
+HeadlessRun ReadTrace(const std::string& path) {
+  HeadlessRun run;
+  std::ifstream in(path);
+  for (std::string line; std::getline(in, line);) {
+    nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
+    if (!j.is_discarded()) (j.contains("event") ? run.events : run.ticks).push_back(j);
+  }
+  return run;
+}
+
 int LinesWith(const std::string& text, const std::string& what) {
   std::istringstream lines(text);
   int n = 0;
@@ -60,7 +70,6 @@ bool IsRegular(const std::string& path) {
 }
 
 HeadlessRun RunOnce(const std::string& script, const std::string& args, const ScratchDir& dir, const std::string& tag) {
-  HeadlessRun run;
   // Each run in a folder of its own, under the same file names.
   const std::string folder = dir.file(tag);
   mkdir(folder.c_str(), 0700);
@@ -70,16 +79,11 @@ HeadlessRun RunOnce(const std::string& script, const std::string& args, const Sc
   const std::string cmd = std::string("'") + OVANTA_HEADLESS + "' --bundle '" + OVANTA_BUNDLE + "' --trace '" + trace +
                           "' " + args + " '" + script_file + "' >'" + out + "' 2>'" + err + "'";
   const int rc = std::system(cmd.c_str());
+  HeadlessRun run = ReadTrace(trace);
   run.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
   std::stringstream ss;
   ss << std::ifstream(err).rdbuf();
   run.err = ss.str();
-  std::ifstream in(trace);
-  for (std::string line; std::getline(in, line);) {
-    nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
-    if (j.is_discarded()) continue;
-    (j.contains("event") ? run.events : run.ticks).push_back(j);
-  }
   return run;
 }
 

@@ -27,6 +27,10 @@ struct HeadlessRun {
 
 using ScratchDir = testkit::TempDir;
 
+// A trace file read back: its ticks and events (lines that are no JSON,
+// such as one being written, left out).
+HeadlessRun ReadTrace(const std::string& path);
+
 // Runs a shell command line; its exit status, standard output and error.
 struct ProgramRun {
   int status = -1;

@@ -95,7 +95,7 @@ TEST(AppDance, ButtonsStartChainAndStopAfterThePassStopWhileIdleOnlySwaps) {
       "tick 120\n"              // tick 134: second pass, still dancing
       "action onDanceButton\n"  // not idle: nothing at all
       "action onDanceStopButton\n"
-      "tick 130\n"             // tick 264: idle again
+      "tick 130\n"  // tick 264: idle again
       "action onDanceStopButton\ntick 2\npress danceButton\ntick 1\n");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.at(3)["state"], 1);

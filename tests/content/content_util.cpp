@@ -2,7 +2,6 @@
 
 #include "picture/picture_file.h"
 
-
 namespace content {
 
 const std::vector<std::string> kPictures = [] {

@@ -11,7 +11,6 @@
 #include <set>
 #include <string>
 
-
 #include "content/content_util.h"
 #include "girlgen.h"
 #include "scene/mesh_shells.h"

@@ -19,8 +19,8 @@
 #include "kit/wav_fixture.h"
 #include "store/user_defaults.h"
 
-using wavtest::ReadFile;
 using testkit::ListDir;
+using wavtest::ReadFile;
 using wavtest::TempDir;
 
 namespace {
