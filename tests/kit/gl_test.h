@@ -13,6 +13,16 @@
 
 namespace testkit {
 
+// An orthographic projection onto the box given, the modelview made the
+// identity and left the current matrix.
+inline void Ortho(float left, float right, float bottom, float top, float near, float far) {
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrthof(left, right, bottom, top, near, far);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
 // Every drawing test runs on its own real context; a missing context is a
 // failure, not a skip, since CI is meant to have Mesa.
 class GLTest : public ::testing::Test {

@@ -48,10 +48,7 @@ TEST_F(Drawing, EmptySceneAndSkinnedMeshWithoutNormalsDrawSafely) {
   testkit::BuildSkinnedSheet(sheet);
   free(sheet.meshes[0].normals.data);
   sheet.meshes[0].normals = CPODData{};
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrthof(-3.0f, 3.0f, -1.0f, 5.0f, -10.0f, 10.0f);
-  glMatrixMode(GL_MODELVIEW);
+  testkit::Ortho(-3.0f, 3.0f, -1.0f, 5.0f, -10.0f, 10.0f);
   DrawModel(&sheet, 4.0f);
   EXPECT_FALSE(glIsEnabled(GL_NORMAL_ARRAY));
   EXPECT_GT(PixelAt(64, 64)[0], 0);  // the sheet covers the middle
@@ -69,10 +66,7 @@ TEST_F(Drawing, SkinnedMeshNodePlacementReachesTheVerticesTwice) {
   sheet.FlushCache();
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrthof(-3.0f, 3.0f, -1.0f, 5.0f, -10.0f, 10.0f);
-  glMatrixMode(GL_MODELVIEW);
+  testkit::Ortho(-3.0f, 3.0f, -1.0f, 5.0f, -10.0f, 10.0f);
   DrawModel(&sheet, 0.0f);
   // Columns: x = -3 + 6 * (col + 0.5) / 128. Row 100 is y about 0.3.
   EXPECT_EQ(PixelAt(64, 100)[0], 0);   // x = 0: where the sheet was built
@@ -88,10 +82,7 @@ TEST_F(Drawing, SkinnedMeshNodePlacementReachesTheVerticesTwice) {
 TEST_F(Drawing, BlendingLeftOnStillBlendsTranslucentTexels) {
   CPODScene cube;
   testkit::BuildTexturedCube(cube);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrthof(-2.0f, 2.0f, -2.0f, 2.0f, -10.0f, 10.0f);
-  glMatrixMode(GL_MODELVIEW);
+  testkit::Ortho(-2.0f, 2.0f, -2.0f, 2.0f, -10.0f, 10.0f);
   glDisable(GL_LIGHTING);
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
   glEnable(GL_TEXTURE_2D);
@@ -289,11 +280,7 @@ TEST_F(ShadowBlend, DarkensTheGroundToTwentyFortyAndHundredPercent) {
   glClear(GL_COLOR_BUFFER_BIT);
   glShadeModel(GL_SMOOTH);
   // Looking straight down: x to the right, z towards the bottom of the view.
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrthof(-128.0f, 128.0f, -128.0f, 128.0f, -100.0f, 100.0f);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  testkit::Ortho(-128.0f, 128.0f, -128.0f, 128.0f, -100.0f, 100.0f);
   glRotatef(90.0f, 1.0f, 0.0f, 0.0f);
   glEnable(GL_TEXTURE_2D);  // the shadow must not care about stale texture state
   glDisable(GL_TEXTURE_2D);

@@ -1,4 +1,5 @@
 // The GL surface on a real ES 1.1 context (Mesa llvmpipe through EGL).
+#include "kit/gl_test.h"
 #include "surface/EAGLView.h"
 
 #include <SDL2/SDL.h>
@@ -21,11 +22,7 @@ std::unique_ptr<EAGLView> Headless(int w, int h) { return std::unique_ptr<EAGLVi
 // Fills the rectangle (x, y, w, h) in window coordinates (origin bottom left)
 // with a colour at depth z, through the fixed-function pipeline.
 void DrawRect(int vw, int vh, float x, float y, float w, float h, float z, const GLubyte c[4]) {
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrthof(0, static_cast<float>(vw), 0, static_cast<float>(vh), -1, 1);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  testkit::Ortho(0, static_cast<float>(vw), 0, static_cast<float>(vh), -1, 1);
   const GLfloat v[] = {x, y, z, x + w, y, z, x, y + h, z, x + w, y + h, z};
   glColor4ub(c[0], c[1], c[2], c[3]);
   glEnableClientState(GL_VERTEX_ARRAY);
