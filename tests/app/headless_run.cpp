@@ -60,10 +60,7 @@ ProgramRun RunProgram(const std::string& command_line) {
 
 namespace {
 
-bool Exists(const std::string& path) {
-  struct stat st;
-  return lstat(path.c_str(), &st) == 0;
-}
+using testkit::Exists;
 bool IsRegular(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);

@@ -13,6 +13,10 @@
 
 namespace testkit {
 
+inline std::unique_ptr<EAGLView> HeadlessView(int w, int h) {
+  return std::unique_ptr<EAGLView>(EAGLView::CreateHeadless(w, h));
+}
+
 // An orthographic projection onto the box given, the modelview made the
 // identity and left the current matrix.
 inline void Ortho(float left, float right, float bottom, float top, float near, float far) {

@@ -1,5 +1,6 @@
 #include "kit/temp_dir.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -29,6 +30,11 @@ TempDir::~TempDir() {
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
 }
 
 std::vector<std::string> ListDir(const std::string& dir) {

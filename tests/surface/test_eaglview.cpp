@@ -17,7 +17,7 @@
 
 namespace {
 
-std::unique_ptr<EAGLView> Headless(int w, int h) { return std::unique_ptr<EAGLView>(EAGLView::CreateHeadless(w, h)); }
+using testkit::HeadlessView;
 
 // Fills the rectangle (x, y, w, h) in window coordinates (origin bottom left)
 // with a colour at depth z, through the fixed-function pipeline.
@@ -89,13 +89,13 @@ TEST(EAGLView, ImpossibleSurfacesGiveNullAndLeaveNothingBehind) {
   EXPECT_EQ(EAGLView::CreateHeadless(1 << 20, 16), nullptr);
   EXPECT_EQ(EAGLView::initWithFrame({0, 0, NAN, 10}, kEAGLSurfaceHeadless), nullptr);
   // A good one still works after the failures.
-  auto view = Headless(16, 16);
+  auto view = HeadlessView(16, 16);
   ASSERT_NE(view, nullptr);
   EXPECT_TRUE(view->isCurrentContext());
 }
 
 TEST(EAGLView, SwapKeepsTheFrameAndTheContextArrangement) {
-  auto a = Headless(32, 32);
+  auto a = HeadlessView(32, 32);
   ASSERT_NE(a, nullptr);
   glClearColor(0, 0, 1, 1);
   glClear(GL_COLOR_BUFFER_BIT);
@@ -107,7 +107,7 @@ TEST(EAGLView, SwapKeepsTheFrameAndTheContextArrangement) {
   EXPECT_EQ(Pixel(rgba, 32, 5, 5)[2], 255);  // retained after presentation
 
   // A second view takes the context; swapping the first leaves the second current.
-  auto b = Headless(16, 16);
+  auto b = HeadlessView(16, 16);
   ASSERT_NE(b, nullptr);
   EXPECT_TRUE(b->isCurrentContext());
   EXPECT_FALSE(a->isCurrentContext());
@@ -124,7 +124,7 @@ TEST(EAGLView, SwapKeepsTheFrameAndTheContextArrangement) {
 }
 
 TEST(EAGLView, SurfaceIsRecreatedOnlyWhenAutoresizing) {
-  auto view = Headless(100, 50);
+  auto view = HeadlessView(100, 50);
   ASSERT_NE(view, nullptr);
   CountingDelegate delegate;
   view->setDelegate(&delegate);

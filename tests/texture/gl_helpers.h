@@ -10,9 +10,7 @@
 #include <utility>
 #include <vector>
 
-inline std::unique_ptr<EAGLView> HeadlessView(int w, int h) {
-  return std::unique_ptr<EAGLView>(EAGLView::CreateHeadless(w, h));
-}
+using testkit::HeadlessView;
 
 // Draws `tex` into the rectangle (0, 0, w, h) of a surface of the same
 // orthographic size with the picture's top row at the top, replacing the

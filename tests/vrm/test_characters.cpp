@@ -26,10 +26,7 @@ CPODScene& Clips() {
   return *s;
 }
 
-bool Exists(const std::string& path) {
-  struct stat st;
-  return lstat(path.c_str(), &st) == 0;
-}
+using testkit::Exists;
 
 TEST(Characters, ImportOnceFindAgainRemove) {
   TempDir dir;
