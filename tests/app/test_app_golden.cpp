@@ -4,7 +4,6 @@
 // and holds it to the driver's.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -212,10 +211,9 @@ TEST(AppGolden, GlChoiceComesFromTheFlagThenTheEnvironmentBadScaleRefused) {
   const std::string script = dir.file("script.txt");
   testkit::WriteFileBytes(script, {'t', 'i', 'c', 'k', '\n'});
   auto status = [&](const std::string& env, const std::string& flag) {
-    const std::string cmd = "OVANTA_GL=" + env + " '" + OVANTA_HEADLESS + "' --bundle '" + OVANTA_BUNDLE + "' " + flag +
-                            " '" + script + "' >'" + dir.file("out.txt") + "' 2>&1";
-    const int rc = std::system(cmd.c_str());
-    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    return RunProgram("OVANTA_GL=" + env + " '" + OVANTA_HEADLESS + "' --bundle '" + OVANTA_BUNDLE + "' " + flag +
+                      " '" + script + "'")
+        .status;
   };
   EXPECT_EQ(status("es3", ""), 64);
   EXPECT_EQ(status("es3", "--gl es2"), 0);  // the flag wins
