@@ -1,5 +1,6 @@
 // The fixture of the drawing tests: a headless ES 1.1 surface per test and
-// access to its pixels.
+// access to its pixels; a headless view of any size, and an orthographic
+// view of a box.
 #pragma once
 
 #include <gtest/gtest.h>
