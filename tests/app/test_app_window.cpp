@@ -62,16 +62,6 @@ void Stop(pid_t pid) {
   waitpid(pid, nullptr, 0);
 }
 
-std::vector<nlohmann::json> ReadTicks(const std::string& trace) {
-  std::vector<nlohmann::json> out;
-  std::ifstream in(trace);
-  for (std::string line; std::getline(in, line);) {
-    auto j = nlohmann::json::parse(line, nullptr, false);
-    if (!j.is_discarded() && !j.contains("event")) out.push_back(j);
-  }
-  return out;
-}
-
 bool WaitFor(const std::function<bool()>& ok, int seconds) {
   for (int i = 0; i < seconds * 10; ++i) {
     if (ok()) return true;
@@ -80,36 +70,16 @@ bool WaitFor(const std::function<bool()>& ok, int seconds) {
   return false;
 }
 
-long Ticks(const std::string& trace) { return static_cast<long>(ReadTicks(trace).size()); }
+long Ticks(const std::string& trace) { return static_cast<long>(ReadTrace(trace).ticks.size()); }
+long Picks(const std::string& trace) { return static_cast<long>(ReadTrace(trace).of("pick").size()); }
 
-long Picks(const std::string& trace) {
-  long n = 0;
-  std::ifstream in(trace);
-  for (std::string line; std::getline(in, line);) n += line.find("\"event\":\"pick\"") != std::string::npos;
-  return n;
-}
-
-// The IDs of the trace's character events, space-separated.
-std::string CharacterEvents(const std::string& trace) {
+// One field of the trace's events of one kind, space-separated.
+std::string EventField(const std::string& trace, const std::string& kind, const std::string& field) {
   std::string out;
-  std::ifstream in(trace);
-  for (std::string line; std::getline(in, line);) {
-    auto j = nlohmann::json::parse(line, nullptr, false);
-    if (!j.is_discarded() && j.value("event", "") == "character") out += (out.empty() ? "" : " ") + j.value("id", "");
-  }
+  for (const auto& e : ReadTrace(trace).of(kind)) out += (out.empty() ? "" : " ") + e.value(field, "");
   return out;
 }
-
-// The voice files of the trace's sound events, space-separated.
-std::string Sounds(const std::string& trace) {
-  std::string out;
-  std::ifstream in(trace);
-  for (std::string line; std::getline(in, line);) {
-    auto j = nlohmann::json::parse(line, nullptr, false);
-    if (!j.is_discarded() && j.value("event", "") == "sound") out += (out.empty() ? "" : " ") + j.value("file", "");
-  }
-  return out;
-}
+std::string Sounds(const std::string& trace) { return EventField(trace, "sound", "file"); }
 
 // Waits until `n` more ticks have passed (false: the window stopped ticking).
 bool WaitTicks(const std::string& trace, long n) {
@@ -259,7 +229,7 @@ struct Desktop {
   }
   std::string Geometry() { return Shell(x + "getwindowgeometry " + wid); }
   nlohmann::json Last() {
-    auto t = ReadTicks(trace);
+    const auto t = ReadTrace(trace).ticks;
     return t.empty() ? nlohmann::json() : t.back();
   }
   // F12; the size of the frame it wrote (0 x 0: none within a few ticks).
@@ -284,7 +254,7 @@ struct Drawing {
 };
 Drawing DrawsAfter(const std::string& trace, long from) {
   Drawing d;
-  for (const auto& t : ReadTicks(trace)) {
+  for (const auto& t : ReadTrace(trace).ticks) {
     const long tick = t["tick"].get<long>();
     if (tick <= from) continue;
     ++d.ticks;
@@ -365,10 +335,7 @@ TEST(AppWindow, ResizedLetterboxedFullScreenAndRemembered) {
   const long before = Picks(d.trace);
   d.Click(216 + static_cast<int>(160 * 700 / 480.0f), static_cast<int>(250 * 700 / 480.0f));
   ASSERT_TRUE(WaitFor([&] { return Picks(d.trace) > before; }, 20));
-  std::ifstream in(d.trace);
-  nlohmann::json pick;
-  for (std::string line; std::getline(in, line);)
-    if (line.find("\"pick\"") != std::string::npos) pick = nlohmann::json::parse(line);
+  const nlohmann::json pick = ReadTrace(d.trace).of("pick").back();
   EXPECT_EQ(pick["hit"], true);
   EXPECT_NEAR(pick["x"].get<int>(), 160, 1);
   EXPECT_NEAR(pick["y"].get<int>(), 480 - 250, 1);
@@ -800,10 +767,11 @@ TEST(AppWindow, ImportShowsTheCharacterARefusalKeepsIt) {
   const std::string shown =
       vrm::CharacterId(tiny_bytes.data(), tiny_bytes.size()) + " " + vrm::CharacterId(other.data(), other.size());
   EXPECT_TRUE(d.DropFile(d.dir.file("other.vrm")));
-  EXPECT_TRUE(WaitFor([&] { return CharacterEvents(d.trace) == shown; }, 30)) << CharacterEvents(d.trace);
+  EXPECT_TRUE(WaitFor([&] { return EventField(d.trace, "character", "id") == shown; }, 30))
+      << EventField(d.trace, "character", "id");
   EXPECT_TRUE(d.DropFile(bad));
   EXPECT_TRUE(WaitTicks(d.trace, 5));
-  EXPECT_EQ(CharacterEvents(d.trace), shown);
+  EXPECT_EQ(EventField(d.trace, "character", "id"), shown);
   EXPECT_EQ(d.Quit(), 0);
   std::ifstream log(d.dir.file("app.log"));
   std::string line, lines;
