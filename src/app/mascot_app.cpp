@@ -99,11 +99,13 @@ void MascotAppLoad() {
     m.feet_x = GirlReadIntKey(kMascotKeyX);
     m.feet_y = GirlReadIntKey(kMascotKeyY);
   }
+  m.zoom = static_cast<float>(GirlReadIntKey(kMascotKeyZoom)) / 100;
 }
 
 void MascotAppStore() {
   const MascotState& m = Mascot();
   UserDefaultsSetInteger(kMascotKey, m.on ? 1 : 0);
+  if (m.zoom > 0) UserDefaultsSetInteger(kMascotKeyZoom, static_cast<int>(std::lround(m.zoom * 100)));
   if (!m.anchored) return;
   UserDefaultsSetInteger(kMascotKeyX, m.feet_x);
   UserDefaultsSetInteger(kMascotKeyY, m.feet_y);

@@ -57,6 +57,9 @@ enum EAGLSurfaceKind { kEAGLSurfaceAuto, kEAGLSurfaceHeadless, kEAGLSurfaceWindo
 // the one (tests).
 enum EAGLPresent { kEAGLPresentAuto, kEAGLPresentCopy, kEAGLPresentGl };
 void EAGLViewSetWindowPresent(EAGLPresent present);
+// Whether windows made from now on start hidden (the window program's
+// desktop mode shows another window first; SDL_ShowWindow shows it).
+void EAGLViewSetWindowHidden(bool hidden);
 
 struct EAGLPoint {
   float x, y;
