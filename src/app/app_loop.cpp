@@ -75,7 +75,8 @@ void OvantaSceneBegin() {
   EAGLView* view = g_app->window->eagl();
   const EAGLSize size = view->surfaceSize();
   bool fresh = false;
-  if (!RedrawSceneBegin(static_cast<int>(size.width), static_cast<int>(size.height), view->depthbuffer(), &fresh))
+  if (!RedrawSceneBegin(static_cast<int>(size.width), static_cast<int>(size.height), view->depthbuffer(),
+                        view->colorbuffer(), &fresh))
     return;
   frame_pixels = fresh ? kFramePixelsFresh : kFramePixelsKept;
   g_scene.layered = true;

@@ -1144,6 +1144,23 @@ void GL_APIENTRY TexImage2D(GLenum target, GLint level, GLint internalformat, GL
   if (level == 0) LevelZeroChanged(c, t);
 }
 
+void GL_APIENTRY CopyTexSubImage2D(GLenum target, GLint level, GLint xoffset, GLint yoffset, GLint x, GLint y,
+                                   GLsizei width, GLsizei height) {
+  Es2Context& c = C();
+  if (target != GL_TEXTURE_2D) return SetError(c, GL_INVALID_ENUM);
+  if (level < 0 || level > MaxLevel(c)) return SetError(c, GL_INVALID_VALUE);
+  Texture& t = TextureRecord(c, c.units[c.activeUnit].bound);
+  const Texture::Level& l = t.levels[level];
+  if (l.width == 0 || l.height == 0) return SetError(c, GL_INVALID_OPERATION);  // no image to write into
+  if (xoffset < 0 || yoffset < 0 || width < 0 || height < 0 || xoffset > l.width - width || yoffset > l.height - height)
+    return SetError(c, GL_INVALID_VALUE);
+  c.gl.CopyTexSubImage2D(target, level, xoffset, yoffset, x, y, width, height);
+#ifndef __EMSCRIPTEN__
+  if (TakeGl2Error(c)) return;
+#endif
+  if (level == 0) LevelZeroChanged(c, t);
+}
+
 void GL_APIENTRY TexSubImage2D(GLenum target, GLint level, GLint xoffset, GLint yoffset, GLsizei width, GLsizei height,
                                GLenum format, GLenum type, const void* pixels) {
   Es2Context& c = C();
