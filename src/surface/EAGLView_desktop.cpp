@@ -212,7 +212,9 @@ void EAGLView::swapBuffers() {
   GlesContext* oldGles = GlesCurrentContext();
   if (old != _context) MakeCurrent(_context);
   bool ok = _framebuffer != 0;
-  if (ok && (_keep || _desktop)) ok = KeepFrame();
+  // A frame that could not be kept is still shown (the desktop's present
+  // shows nothing without it, and says so).
+  if (ok && (_keep || _desktop)) KeepFrame();
   if (ok && !_window)
     EglPresent(*_layer);
   else if (ok && _desktop)

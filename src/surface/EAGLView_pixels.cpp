@@ -38,6 +38,7 @@ void EAGLView::keepFrame(bool on) {
 }
 
 // Called by swapBuffers with the context current, before the frame is shown.
+// False (nothing kept) when the frame could not be read back.
 bool EAGLView::KeepFrame() {
   const int w = static_cast<int>(_size.width), h = static_cast<int>(_size.height);
   int x0 = 0, y0 = 0, x1 = w, y1 = h;  // y up
