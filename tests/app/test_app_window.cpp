@@ -13,11 +13,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <sstream>
+#include <string>
 #include <thread>
 
 #include "headless_run.h"
@@ -497,8 +501,26 @@ TEST(MascotWindow, ShapedAboveClickedThroughDraggedDroppedCarriedAndBack) {
   TestWindow t(d.display, 100, 500, 600, 300, 0x00c000);
   ASSERT_TRUE(t.dpy);
   StoreFeet(d.store, 400, 300);
+  // Every window mapped from the start on is told (there is no window manager).
+  XSelectInput(t.dpy, DefaultRootWindow(t.dpy), SubstructureNotifyMask);
+  XSync(t.dpy, False);
   ASSERT_TRUE(d.Start({"--mascot"})) << "the window never ticked";
   ASSERT_TRUE(StandsOn(d, t.Id(), 500)) << d.Last().dump();
+  // She appeared on the desktop directly: her window was mapped, the normal
+  // one (hidden, of the same name) never was.
+  std::vector<std::string> mapped;
+  for (XEvent e; XCheckWindowEvent(t.dpy, DefaultRootWindow(t.dpy), SubstructureNotifyMask, &e);)
+    if (e.type == MapNotify) mapped.push_back(std::to_string(e.xmap.window));
+  XSelectInput(t.dpy, DefaultRootWindow(t.dpy), NoEventMask);
+  EXPECT_NE(std::find(mapped.begin(), mapped.end(), d.wid), mapped.end());
+  std::istringstream named(Shell(d.x + "search --name '^Ovanta$'"));
+  int normal = 0;
+  for (std::string id; named >> id;)
+    if (id != d.wid) {
+      ++normal;
+      EXPECT_EQ(std::find(mapped.begin(), mapped.end(), id), mapped.end()) << "the normal window flashed";
+    }
+  EXPECT_EQ(normal, 1);
   const std::string state = Shell("DISPLAY=" + d.display + " xprop -id " + d.wid + " _NET_WM_STATE");
   EXPECT_NE(state.find("_NET_WM_STATE_ABOVE"), std::string::npos) << state;
   EXPECT_NE(state.find("_NET_WM_STATE_SKIP_TASKBAR"), std::string::npos) << state;
@@ -575,6 +597,9 @@ TEST(MascotWindow, ShapedAboveClickedThroughDraggedDroppedCarriedAndBack) {
   EXPECT_TRUE(WaitFor([&] { return d.Last()["place"]["h"].get<int>() > before_h * 21 / 20; }, 20))
       << "taller by the wheel: " << d.Last().dump();
   ASSERT_TRUE(StandsOn(d, "", 1100)) << d.Last().dump();
+  // As tall (within her breathing) as the wheel left her: `zoomed`.
+  const int zoomed = d.Last()["silhouette"]["h"];
+  const auto as_zoomed = [&] { return std::abs(d.Last()["silhouette"]["h"].get<int>() - zoomed) <= zoomed / 40; };
   // The right button on her head opens her menu, drawn with her from her
   // window's left edge down; its third item switches the sound off.
   const long plain = d.Last()["silhouette"]["area"];
@@ -610,12 +635,14 @@ TEST(MascotWindow, ShapedAboveClickedThroughDraggedDroppedCarriedAndBack) {
   d.Key("d");
   if (!WaitFor([&] { return d.Last()["mascot"] == 1; }, 5)) d.Key("d");
   ASSERT_TRUE(StandsOn(d, "", 1100)) << d.Last().dump();
+  EXPECT_TRUE(WaitFor(as_zoomed, 5)) << "back on the desktop at her zoom: " << d.Last().dump();
   d.wid = Shell(d.x + "search --onlyvisible --name '^Ovanta$' | head -1");
   d.wid.pop_back();
   EXPECT_EQ(d.Quit(), 0);
   std::ifstream in(d.store);
   const nlohmann::json stored = nlohmann::json::parse(in, nullptr, false);
   EXPECT_EQ(stored.value("Ovanta_mascot", -1), 1) << "the next start comes back to the desktop";
+  EXPECT_NEAR(stored.value("Ovanta_mascot_zoom", 0), scale * 100, 8) << "her zoom is kept for the next start";
 }
 
 TEST(MascotWindow, WithACompositorTheDesktopShowsThroughHerWindow) {
