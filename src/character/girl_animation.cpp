@@ -10,6 +10,9 @@ AnimStruct anim_bg;
 
 namespace {
 
+AnimClip g_added[3];
+bool g_has_added = false;
+
 // Advances without chaining; used for the hand-over frame so a chained clip
 // never chains twice in one call.
 void Step(AnimStruct* a) {
@@ -27,9 +30,19 @@ void Step(AnimStruct* a) {
 }  // namespace
 
 const AnimClip* AnimationClip(AnimState state) {
-  // The clip boundaries are fixed by the character's timeline, not read from it.
+  // The clip boundaries are fixed by the character's timeline, not read
+  // from it; an added dance's come from where it was laid.
   if (state < ANIM_IDLE || state > ANIM_DANCE_OUT) return nullptr;
+  if (g_has_added && state >= ANIM_DANCE_IN) return &g_added[state - ANIM_DANCE_IN];
   return &GirlClip(state);
+}
+
+const AnimClip* AnimationAddedDance() { return g_has_added ? g_added : nullptr; }
+
+void AnimationUseDance(const AnimClip* inDanceOut) {
+  g_has_added = inDanceOut != nullptr;
+  if (g_has_added)
+    for (int k = 0; k < 3; ++k) g_added[k] = inDanceOut[k];
 }
 
 void AnimationStart(AnimStruct* a, int start, int end, AnimState state, bool loop) {

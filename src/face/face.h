@@ -20,6 +20,7 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include "face/face_rig.h"
+#include "rig/girl_clips.h"
 #include "sound/sound_service.h"
 
 class CPODScene;
@@ -34,6 +35,10 @@ struct FaceFrameInput {
   bool line_playing = false;
   float v_angle = 0, v_dist = 560, v_pan_x = 0, v_pan_y = -200;  // the camera
   bool answering_tap = false;                                    // the line playing answers a tap: she looks happy
+  // The dance clips playing (lead-in, dance, lead-out) when a dance was
+  // added (dance/dance.h); null for hers. The music keeps its own beat: each
+  // pass of an added dance lasts the whole number of beats nearest its length.
+  const AnimClip* dance = nullptr;
 };
 void FaceFrame(const FaceFrameInput& in);
 

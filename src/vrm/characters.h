@@ -60,4 +60,14 @@ bool RemoveCharacter(const std::string& root, const std::string& id, std::string
 // The ID of a file's bytes.
 std::string CharacterId(const uint8_t* data, size_t size);
 
+// Folder work the dances' store shares (dance/dances.h). MakeFolders makes
+// `path` and its parents (true when it is a folder after); WriteFileBytes
+// writes a whole file; RemoveImportedFolder removes a folder an import made
+// when `ours` says every entry in it is a file the import writes: those
+// files, then the folder. Anything else in it (or a link in its place)
+// leaves it as it is, and false.
+bool MakeFolders(const std::string& path);
+bool WriteFileBytes(const std::string& path, const void* data, size_t size);
+bool RemoveImportedFolder(const std::string& folder, bool (*ours)(const std::string& name));
+
 }  // namespace vrm

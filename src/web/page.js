@@ -126,7 +126,7 @@
   }
   var picker = document.createElement('input');
   picker.type = 'file';
-  picker.accept = '.vrm,model/gltf-binary';
+  picker.accept = '.vrm,.vrma,model/gltf-binary';
   picker.style.display = 'none';
   picker.addEventListener('change', function () {
     handOver(picker.files[0]);
