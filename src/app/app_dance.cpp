@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/ConfigViewController.h"
 #include "app/app_character.h"
 #include "app/notice.h"
 #include "character/girl.h"
@@ -46,6 +47,7 @@ bool Imported(const char* program, const std::string& name, const DanceImport& r
   if (r.fresh && app_characters_changed) app_characters_changed();
   Use(r.info.id, r.info.file);
   Store(r.info.id);
+  SettingsFollowCharacter();
   NoticeShow(r.info.title);
   return true;
 }

@@ -105,8 +105,9 @@ TEST_F(AppDance, RefusedFilesExit65WritingNothing) {
 }
 
 // A dance dropped on the window is added and chosen (stored); a bad one is
-// one line, the choice kept; the next launch dances the stored one, found
-// by its ID; a dance file named by --dance for one run is not stored.
+// one line, the choice kept; the next launch dances the stored one; --dance
+// picks one by its ID; the settings' Dance key goes round to hers, chosen
+// and stored with Done.
 TEST_F(AppDance, DroppedAddedStoredAndChosenAgain) {
   ScratchDir dir;
   const std::vector<uint8_t> few = testkit::TinyVrma({"leftUpperArm", "rightUpperArm"}, 80).Finish();
@@ -132,6 +133,14 @@ TEST_F(AppDance, DroppedAddedStoredAndChosenAgain) {
   EXPECT_GE(again.last()["frame"].get<double>(), kGirlFrameCount);
   const HeadlessRun byId = RunHeadlessOnce("tick 1\n", "--dance " + id);
   EXPECT_EQ(byId.last()["dance"], id) << byId.err;
+
+  const HeadlessRun round =
+      RunHeadlessOnce("action settingsView\ntick 12\npress opDance\ntick 2\npress doneButton\ntick 12\n", defaults);
+  ASSERT_EQ(round.status, 0) << round.err;
+  EXPECT_EQ(round.at(14)["dance"], id) << "chosen with Done";
+  EXPECT_EQ(round.last()["dance"], "");
+  const std::vector<uint8_t> after = testkit::ReadFileBytes(dir.file("d.json"));
+  EXPECT_EQ(nlohmann::json::parse(after.begin(), after.end())["Ovanta_dance"], "");
 }
 
 }  // namespace
