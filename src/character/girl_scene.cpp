@@ -49,6 +49,7 @@ void LayDance(const nlohmann::json* info) {
                                {clips.dance_start, clips.dance_end, false},
                                {clips.out_start, clips.out_end, false}};
     AnimationUseDance(added);
+    AnimationUseDanceExpressions(clips.expressions);
     return;
   }
   std::fprintf(stderr, "Dance %s: %s; she dances her own\n", girl_dance_file.c_str(), problem.c_str());

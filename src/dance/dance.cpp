@@ -186,6 +186,15 @@ bool DanceLay(CPODScene* s, const std::map<std::string, int>& humanoid, const vr
         put(h[kept - 1], idle0, Smooth((double)(k + 1) / kDanceLeadOutFrames), outAt + k);
     }
   }
+  clips->expressions.clear();
+  for (const auto& e : dance.expressions) {
+    std::vector<float>& w = clips->expressions[e.first];
+    for (uint32_t k = 0; k < danceFrames; ++k) {
+      float v = 0;
+      vrm::SampleTrack(e.second, (double)danceFrame(k) / kClipFramesPerSecond, &v);
+      w.push_back(v);
+    }
+  }
   s->frameCount = total;
   s->FlushCache();
   clips->in_start = (int32_t)frames;

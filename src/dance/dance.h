@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json_fwd.hpp>
 
@@ -26,6 +27,9 @@ struct DanceClips {
   int32_t in_start = 0, in_end = 0;
   int32_t dance_start = 0, dance_end = 0;
   int32_t out_start = 0, out_end = 0;
+  // The file's expression weights (0..1) at each frame of the dance clip,
+  // from dance_start on, by preset (or custom) name; empty without any.
+  std::map<std::string, std::vector<float>> expressions;
 };
 
 // Frames of the added lead-in and lead-out (hers take as long).

@@ -503,10 +503,17 @@ void FaceFrame(const FaceFrameInput& in) {
   LipsTick(in, &pose);
   CaptionTick(in);
   MusicTick(in);
-  face_report.blink = pose.lids;
   face_report.gaze_yaw = pose.eye_yaw + pose.head_yaw;
   face_report.gaze_pitch = pose.eye_pitch + pose.head_pitch;
-  const std::map<std::string, float> wanted = Wanted(pose, in.answering_tap);
+  std::map<std::string, float> wanted = Wanted(pose, in.answering_tap);
+  if (in.clip_expressions)
+    for (const auto& e : *in.clip_expressions) {
+      float& w = wanted[e.first];
+      w = std::max(w, std::min(std::max(e.second, 0.0f), 1.0f));
+    }
+  // Her rig has lids of its own: a clip's blink shuts them too.
+  pose.lids = std::max(pose.lids, wanted["blink"]);
+  face_report.blink = pose.lids;
   if (in.scene && g_character.scene == in.scene) {
     const std::map<std::string, float> weights = FaceExpressionWeights(g_character, wanted);
     ReportStrongest(wanted, &weights);

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include <nlohmann/json_fwd.hpp>
@@ -39,6 +40,9 @@ struct FaceFrameInput {
   // added (dance/dance.h); null for hers. The music keeps its own beat: each
   // pass of an added dance lasts the whole number of beats nearest its length.
   const AnimClip* dance = nullptr;
+  // Expressions the clip playing asks for (an added dance's tracks), by
+  // preset name, 0..1; the face shows each at least that much. Null: none.
+  const std::map<std::string, float>* clip_expressions = nullptr;
 };
 void FaceFrame(const FaceFrameInput& in);
 

@@ -143,4 +143,37 @@ TEST_F(AppDance, DroppedAddedStoredAndChosenAgain) {
   EXPECT_EQ(nlohmann::json::parse(after.begin(), after.end())["Ovanta_dance"], "");
 }
 
+// An expression track of the file shows on her face while the dance
+// plays (her lids shut with its blink), and not before or after.
+TEST_F(AppDance, ItsExpressionTracksShowWhileItPlays) {
+  ScratchDir dir;
+  vrm::GlbBuilder g = testkit::TinyVrma({"head"});
+  g.json["nodes"].push_back({{"name", "blink"}});
+  const int node = (int)g.json["nodes"].size() - 1;
+  g.json["extensions"]["VRMC_vrm_animation"]["expressions"] = {{"preset", {{"blink", {{"node", node}}}}}};
+  nlohmann::json& anim = g.json["animations"][0];
+  anim["samplers"].push_back(
+      {{"input", anim["samplers"][0]["input"]}, {"output", g.Floats({1, 0, 0, 1, 0, 0, 1, 0, 0}, "VEC3")}});
+  anim["channels"].push_back(
+      {{"sampler", anim["samplers"].size() - 1}, {"target", {{"node", node}, {"path", "translation"}}}});
+  testkit::WriteFileBytes(dir.file("shut.vrma"), g.Finish());
+  const HeadlessRun r = RunHeadlessOnce("tick 3\npress danceButton\ntick 40\npress danceButton\ntick 60\n",
+                                        "--dance '" + dir.file("shut.vrma") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  // The face is made before a tick's clip advances: ticks whose clip was
+  // the dance when it began and still is after.
+  int shut = 0;
+  for (size_t k = 1; k < r.ticks.size(); ++k) {
+    const nlohmann::json &was = r.ticks[k - 1], &t = r.ticks[k];
+    if (was["state"] == ANIM_DANCE && t["state"] == ANIM_DANCE) {
+      EXPECT_EQ(t["blink"], 1.0) << t["tick"];
+      EXPECT_EQ(t["expression"][1], 1.0) << t["tick"];
+      ++shut;
+    } else if (was["state"] == ANIM_IDLE && t["state"] == ANIM_IDLE) {
+      EXPECT_LT(t["blink"].get<double>(), 1.0) << t["tick"];
+    }
+  }
+  EXPECT_GT(shut, 20);
+}
+
 }  // namespace
