@@ -75,11 +75,16 @@ async function updateSettled(page) {
 }
 
 // Every response of the site's files a page got, with where it came from.
+// Each body is asked for as soon as it has arrived: the browser may drop a
+// body it keeps for the test once the page has gone on (a large one first).
 function recordResponses(page, folder) {
   const got = [];
   page.on('response', (r) => {
     const at = new URL(r.url());
-    if (at.pathname.startsWith(folder) && r.status() === 200) got.push(r);
+    if (at.pathname.startsWith(folder) && r.status() === 200) {
+      r.ovantaBody = r.buffer().catch((e) => e);
+      got.push(r);
+    }
   });
   return got;
 }
@@ -106,7 +111,12 @@ async function checkServed(page, responses, files) {
   const compiled = await page.evaluate(() => window.compiled);
   for (const r of responses) {
     const name = new URL(r.url()).pathname.split('/').pop() || 'index.html';
-    const got = compiled[r.url()] || sha256(await r.buffer());
+    let got = compiled[r.url()];
+    if (!got) {
+      const body = await r.ovantaBody;
+      assert.ok(Buffer.isBuffer(body), `${r.url()}: ${body}`);
+      got = sha256(body);
+    }
     assert.equal(got, files[name], `${r.url()} is this build's ${name}`);
   }
 }
