@@ -73,21 +73,15 @@ int AppUseDance(const char* program, const std::string& fileOrId) {
     std::fprintf(stderr, "%s: %s: no such file, nor a dance added before\n", program, fileOrId.c_str());
     return kExitNoInput;
   }
-  char* data = nullptr;
-  size_t size = 0;
-  const FileStatus status = FileReadAll(fileOrId.c_str(), vrm::kMaxAnimationBytes, &data, &size, &st);
+  std::vector<uint8_t> bytes;
   std::string why;
+  bool missing = false;
   vrm::Animation dance;
-  if (status != kFileOk)
-    why = status == kFileTooLarge ? "larger than " + std::to_string(vrm::kMaxAnimationBytes >> 20) + " MB"
-                                  : FileStatusText(status, st, errno);
-  else if (vrm::ReadVrma(reinterpret_cast<const uint8_t*>(data), size, &dance, &why))
-    girl_dance_id = vrm::CharacterId(reinterpret_cast<const uint8_t*>(data), size);
-  std::free(data);
-  if (!why.empty()) {
+  if (!DanceReadBytes(fileOrId, &bytes, &why, &missing) || !vrm::ReadVrma(bytes.data(), bytes.size(), &dance, &why)) {
     std::fprintf(stderr, "%s: %s: %s\n", program, fileOrId.c_str(), why.c_str());
-    return status == kFileOk || status == kFileTooLarge ? kExitDataError : kExitNoInput;
+    return missing ? kExitNoInput : kExitDataError;
   }
+  girl_dance_id = vrm::CharacterId(bytes.data(), bytes.size());
   girl_dance_file = fileOrId;
   return 0;
 }

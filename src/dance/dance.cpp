@@ -56,19 +56,25 @@ bool Grow(float** array, uint32_t width, bool animated, uint32_t frames, uint32_
 
 }  // namespace
 
-bool DanceReadFile(const std::string& path, vrm::Animation* out, std::string* reason) {
+bool DanceReadBytes(const std::string& path, std::vector<uint8_t>* bytes, std::string* reason, bool* missing) {
   char* data = nullptr;
   size_t size = 0;
   struct stat st;
   const FileStatus status = FileReadAll(path.c_str(), vrm::kMaxAnimationBytes, &data, &size, &st);
+  if (missing) *missing = status != kFileOk && status != kFileTooLarge;
   if (status != kFileOk) {
     *reason = status == kFileTooLarge ? "larger than " + std::to_string(vrm::kMaxAnimationBytes >> 20) + " MB"
                                       : FileStatusText(status, st, errno);
     return false;
   }
-  const bool ok = vrm::ReadVrma(reinterpret_cast<const uint8_t*>(data), size, out, reason);
+  bytes->assign(data, data + size);
   std::free(data);
-  return ok;
+  return true;
+}
+
+bool DanceReadFile(const std::string& path, vrm::Animation* out, std::string* reason) {
+  std::vector<uint8_t> bytes;
+  return DanceReadBytes(path, &bytes, reason) && vrm::ReadVrma(bytes.data(), bytes.size(), out, reason);
 }
 
 std::map<std::string, int> DanceHumanoid(const CPODScene& scene, const nlohmann::json* info) {

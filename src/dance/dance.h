@@ -36,8 +36,11 @@ struct DanceClips {
 constexpr int kDanceLeadInFrames = 10;
 constexpr int kDanceLeadOutFrames = 9;
 
-// Reads a dance file whole (at most vrm::kMaxAnimationBytes). False with
-// the reason (one line, without the file's name) when it cannot be used.
+// Reads a dance file's bytes whole (at most vrm::kMaxAnimationBytes), and
+// reads them as a dance. False with the reason (one line, without the
+// file's name) when it cannot be read, or used; `missing` (when given) says
+// whether the file was missing or unreadable rather than refused.
+bool DanceReadBytes(const std::string& path, std::vector<uint8_t>* bytes, std::string* reason, bool* missing = nullptr);
 bool DanceReadFile(const std::string& path, vrm::Animation* out, std::string* reason);
 
 // The humanoid bones of a loaded scene: an imported character's from its

@@ -1,6 +1,5 @@
 #include "dance/dances.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "dance/dance.h"
 #include "files/files.h"
 #include "vrm/characters.h"
 #include "vrm/vrma_file.h"
@@ -53,28 +53,18 @@ bool ReadInfo(const std::string& folder, const std::string& id, DanceInfo* out) 
 
 }  // namespace
 
-std::string DancesRoot() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  if (data && data[0] == '/') return std::string(data) + "/ovanta/dances";
-  const char* home = std::getenv("HOME");
-  if (home && home[0]) return std::string(home) + "/.local/share/ovanta/dances";
-  return "";
-}
+std::string DancesRoot() { return vrm::AppDataFolder("dances"); }
 
 bool FindDance(const std::string& root, const std::string& id, DanceInfo* out) {
-  if (root.empty() || id.empty() || id.find('/') != std::string::npos || id[0] == '.') return false;
-  return ReadInfo(root + "/" + id, id, out);
+  return vrm::ImportFolderNamed(root, id) && ReadInfo(root + "/" + id, id, out);
 }
 
 std::vector<DanceInfo> ListDances(const std::string& root) {
   std::vector<DanceInfo> list;
-  DIR* dir = root.empty() ? nullptr : opendir(root.c_str());
-  if (!dir) return list;
-  while (dirent* e = readdir(dir)) {
+  for (const std::string& id : vrm::ImportFolders(root)) {
     DanceInfo info;
-    if (e->d_name[0] != '.' && FindDance(root, e->d_name, &info)) list.push_back(info);
+    if (FindDance(root, id, &info)) list.push_back(info);
   }
-  closedir(dir);
   std::sort(list.begin(), list.end(), [](const DanceInfo& a, const DanceInfo& b) {
     return a.title != b.title ? a.title < b.title : a.id < b.id;
   });
@@ -146,17 +136,8 @@ DanceImport ImportDance(const uint8_t* data, size_t size, const std::string& nam
 }
 
 DanceImport ImportDanceFile(const std::string& path, const std::string& root) {
-  char* data = nullptr;
-  size_t size = 0;
-  struct stat st;
-  const FileStatus status = FileReadAll(path.c_str(), vrm::kMaxAnimationBytes, &data, &size, &st);
-  if (status != kFileOk) {
-    DanceImport r;
-    r.message = status == kFileTooLarge ? "larger than " + std::to_string(vrm::kMaxAnimationBytes >> 20) + " MB"
-                                        : FileStatusText(status, st, errno);
-    return r;
-  }
-  DanceImport r = ImportDance(reinterpret_cast<const uint8_t*>(data), size, path, root);
-  std::free(data);
-  return r;
+  std::vector<uint8_t> bytes;
+  DanceImport r;
+  if (!DanceReadBytes(path, &bytes, &r.message)) return r;
+  return ImportDance(bytes.data(), bytes.size(), path, root);
 }

@@ -176,28 +176,40 @@ bool RemoveImportedFolder(const std::string& folder, bool (*ours)(const std::str
 
 std::string CharacterId(const uint8_t* data, size_t size) { return Sha256Hex(data, size).substr(0, 16); }
 
-std::string CharactersRoot() {
+std::string AppDataFolder(const std::string& leaf) {
   const char* data = std::getenv("XDG_DATA_HOME");
-  if (data && data[0] == '/') return std::string(data) + "/ovanta/characters";
+  if (data && data[0] == '/') return std::string(data) + "/ovanta/" + leaf;
   const char* home = std::getenv("HOME");
-  if (home && home[0]) return std::string(home) + "/.local/share/ovanta/characters";
+  if (home && home[0]) return std::string(home) + "/.local/share/ovanta/" + leaf;
   return "";
 }
 
+bool ImportFolderNamed(const std::string& root, const std::string& id) {
+  return !root.empty() && !id.empty() && id.find('/') == std::string::npos && id[0] != '.';
+}
+
+std::vector<std::string> ImportFolders(const std::string& root) {
+  std::vector<std::string> names;
+  DIR* dir = root.empty() ? nullptr : opendir(root.c_str());
+  if (!dir) return names;
+  while (dirent* e = readdir(dir))
+    if (e->d_name[0] != '.') names.push_back(e->d_name);
+  closedir(dir);
+  return names;
+}
+
+std::string CharactersRoot() { return AppDataFolder("characters"); }
+
 bool FindCharacter(const std::string& root, const std::string& id, CharacterInfo* out) {
-  if (root.empty() || id.empty() || id.find('/') != std::string::npos || id[0] == '.') return false;
-  return ReadInfo(root + "/" + id, id, out);
+  return ImportFolderNamed(root, id) && ReadInfo(root + "/" + id, id, out);
 }
 
 std::vector<CharacterInfo> ListCharacters(const std::string& root) {
   std::vector<CharacterInfo> list;
-  DIR* dir = root.empty() ? nullptr : opendir(root.c_str());
-  if (!dir) return list;
-  while (dirent* e = readdir(dir)) {
+  for (const std::string& id : ImportFolders(root)) {
     CharacterInfo info;
-    if (e->d_name[0] != '.' && FindCharacter(root, e->d_name, &info)) list.push_back(info);
+    if (FindCharacter(root, id, &info)) list.push_back(info);
   }
-  closedir(dir);
   std::sort(list.begin(), list.end(), [](const CharacterInfo& a, const CharacterInfo& b) {
     return a.title != b.title ? a.title < b.title : a.id < b.id;
   });
