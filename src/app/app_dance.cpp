@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -124,6 +125,18 @@ bool AppDanceRemove(const std::string& id, std::string* message) {
   std::string stored;
   if (UserDefaultsStringForKey(kGirlKeyDance, &stored) && stored == id) Store("");
   return true;
+}
+
+void AppDanceAddAtStart(const char* program, const std::string& path) {
+  const DanceImport r = ImportDanceFile(path, DancesRoot());
+  if (!r.ok) {
+    std::fprintf(stderr, "%s: %s: %s\n", program, path.c_str(), r.message.c_str());
+    return;
+  }
+  std::fprintf(stderr, "%s: %s is dance %s\n", program, path.c_str(), r.info.id.c_str());
+  girl_dance_id = r.info.id;
+  girl_dance_file = r.info.file;
+  UserDefaultsSetString(kGirlKeyDance, r.info.id);
 }
 
 bool AppDanceImportFile(const char* program, const std::string& path) {

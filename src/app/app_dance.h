@@ -40,6 +40,11 @@ bool AppDanceChoose(const std::string& id);
 // Deletes an added dance; the one chosen gives way to hers (stored too).
 bool AppDanceRemove(const std::string& id, std::string* message);
 
+// `ovanta --import FILE.vrma`: added and chosen before the app starts; the
+// choice is stored with the settings' next save. A file refused is one
+// line; the dance stored before stays.
+void AppDanceAddAtStart(const char* program, const std::string& path);
+
 // A dance file the user handed over, added and chosen. Either way a notice
 // says what happened; a file refused is one line on standard error too
 // ("PROGRAM: NAME: reason") and the dance chosen stays.

@@ -139,9 +139,10 @@ int main(int argc, char** argv) {
   if (!defaults.empty()) UserDefaultsSetPath(defaults.c_str());
   // A file refused leaves the character chosen before shown; its line says
   // why. One taken is the one chosen from now on.
-  // A dance (.vrma) is added and chosen the same way.
+  // A dance (.vrma) is added and chosen the same way (stored with the
+  // settings' next save, so that a first start stays a first start).
   if (args.Has("--import") && AppIsDanceFile(args.Value("--import")))
-    AppDanceImportFile("ovanta", args.Value("--import"));
+    AppDanceAddAtStart("ovanta", args.Value("--import"));
   else if (args.Has("--import") && AppUseCharacter("ovanta", args.Value("--import")) == 0)
     UserDefaultsSetString(kGirlKeyCharacter, AppCharacterShown());
   // A trace that cannot be written fails the run at its end; she still runs.
