@@ -75,9 +75,9 @@ TEST(Dance, HerExportedDancePlaysHerDanceAgain) {
       if (Degrees(q0, q1) > worst) worst = Degrees(q0, q1), worstBone = b.humanoid;
       farthest = std::max(farthest, std::hypot(p0[0] - p1[0], p0[1] - p1[1], p0[2] - p1[2]));
     }
-  // Her units: she is about 340 tall; a millimetre of her is a fifth of one.
-  EXPECT_LT(worst, 0.5) << worstBone;
-  EXPECT_LT(farthest, 0.5);
+  // Her units: she is about 340 tall; a hundredth of one is far below a pixel.
+  EXPECT_LT(worst, 0.01) << worstBone;
+  EXPECT_LT(farthest, 0.01);
   // Into it from the idle and out of it back to the idle's first pose.
   double qi[4], qo[4], p[3];
   const int arm = her.bones.at("leftUpperArm");
