@@ -66,8 +66,9 @@ TEST_F(AppDance, HerWrittenDancePlaysAsHersAndTheTraceNamesIt) {
       EXPECT_EQ(line.substr(line.size() - std::min(line.size(), last.size())), last) << c.shot;
       if (j["state"] == ANIM_DANCE) {
         ++dancing;
-        // The added frames lie past her own timeline.
+        // The added frames lie past her own timeline; the music plays.
         EXPECT_EQ(j["frame"].get<double>() >= kGirlFrameCount, added) << c.shot;
+        EXPECT_EQ(j["music"], true) << c.shot;
       }
     }
     EXPECT_EQ(lines, 75u) << c.shot;
