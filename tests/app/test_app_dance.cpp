@@ -145,7 +145,8 @@ TEST_F(AppDance, DroppedAddedStoredAndChosenAgain) {
 }
 
 // An expression track of the file shows on her face while the dance
-// plays (her lids shut with its blink), and not before or after.
+// plays (her lids shut with its blink), and not before or after; the music
+// fades over the added lead-out and ends with it.
 TEST_F(AppDance, ItsExpressionTracksShowWhileItPlays) {
   ScratchDir dir;
   vrm::GlbBuilder g = testkit::TinyVrma({"head"});
@@ -158,7 +159,7 @@ TEST_F(AppDance, ItsExpressionTracksShowWhileItPlays) {
   anim["channels"].push_back(
       {{"sampler", anim["samplers"].size() - 1}, {"target", {{"node", node}, {"path", "translation"}}}});
   testkit::WriteFileBytes(dir.file("shut.vrma"), g.Finish());
-  const HeadlessRun r = RunHeadlessOnce("tick 3\npress danceButton\ntick 40\npress danceButton\ntick 60\n",
+  const HeadlessRun r = RunHeadlessOnce("tick 3\npress danceButton\ntick 40\npress danceButton2\ntick 60\n",
                                         "--dance '" + dir.file("shut.vrma") + "'");
   ASSERT_EQ(r.status, 0) << r.err;
   // The face is made before a tick's clip advances: ticks whose clip was
@@ -175,6 +176,16 @@ TEST_F(AppDance, ItsExpressionTracksShowWhileItPlays) {
     }
   }
   EXPECT_GT(shut, 20);
+  long out_last = 0, out_ticks = 0;
+  for (size_t k = 1; k < r.ticks.size(); ++k)
+    if (r.ticks[k - 1]["state"] == ANIM_DANCE_OUT && r.ticks[k]["state"] == ANIM_DANCE_OUT) {
+      EXPECT_LT(r.ticks[k]["music_gain"], r.ticks[k - 1]["music_gain"]) << r.ticks[k]["tick"];
+      out_last = r.ticks[k]["tick"];
+      ++out_ticks;
+    }
+  EXPECT_GT(out_ticks, 4);
+  ASSERT_GT(out_last, 0);
+  EXPECT_EQ(r.at(out_last + 2)["music"], false);
 }
 
 }  // namespace
