@@ -10,7 +10,13 @@
 # the calling thread and no shader-cache writer runs. Pixels are the same.
 export LP_NUM_THREADS=0 MESA_SHADER_CACHE_DISABLE=true
 # Leaks of system libraries, for the test and every program it starts.
-export LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+# use_tls=0: the leak checker reads a bogus entry in the dynamic TLS table of
+# a process that has loaded the GL driver's libraries (its tracer dies at a
+# near-null address, "DTLS 14 at 0x9dd", every time for some runs). Thread
+# stacks, registers and globals are still scanned; nothing of ours keeps its
+# only pointer to a heap block in thread-local storage. The suppressions' tally
+# is not printed: a program's standard error is what some tests check.
+export LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan.supp:use_tls=0:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT
 "$@" 2>"$out"

@@ -75,7 +75,8 @@ void OvantaSceneBegin() {
   EAGLView* view = g_app->window->eagl();
   const EAGLSize size = view->surfaceSize();
   bool fresh = false;
-  if (!RedrawSceneBegin(static_cast<int>(size.width), static_cast<int>(size.height), view->depthbuffer(), &fresh))
+  if (!RedrawSceneBegin(static_cast<int>(size.width), static_cast<int>(size.height), view->depthbuffer(),
+                        view->colorbuffer(), &fresh))
     return;
   frame_pixels = fresh ? kFramePixelsFresh : kFramePixelsKept;
   g_scene.layered = true;
@@ -149,6 +150,9 @@ void OvantaAppTick(const double accel[3], bool draw) {
   // Her greeting waits until the help over her (the first start's) is gone.
   sound_greeting_held = HelpShown();
   girl_on_desktop = MascotAppActive();
+  // On the desktop her silhouette and window are read from the frame kept
+  // at each present (app/mascot_app.h).
+  g_app->window->eagl()->keepFrame(girl_on_desktop);
   if (g_timer) g_timer();
   g_draws = true;
   if (!draw) {

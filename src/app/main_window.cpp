@@ -178,6 +178,12 @@ int main(int argc, char** argv) {
   const bool stored = WindowGeometryLoad(&placed);
   const bool restore = stored && WindowGeometryFits(placed, Displays());
   const float scale = restore ? WindowViewScale(placed.width, placed.height) : FirstScale();
+  // Desktop mode as the flag or the last run left it. Then she appears
+  // on the desktop directly: the normal window starts hidden, and is shown
+  // when the mode ends or cannot start.
+  MascotAppLoad();
+  if (args.Has("--mascot")) Mascot().on = true;
+  EAGLViewSetWindowHidden(Mascot().on);
   if (!OvantaAppStart(OvantaAppOptions{kEAGLSurfaceWindow, scale, gl})) {
     SoundServiceShutdown();
     SDL_Quit();
@@ -192,10 +198,7 @@ int main(int argc, char** argv) {
   }
   SetIcon(window);
   FitToWindow(window);
-  // Desktop mode as the flag or the last run left it; a stored place off
-  // every display is forgotten.
-  MascotAppLoad();
-  if (args.Has("--mascot")) Mascot().on = true;
+  // A stored place of hers off every display is forgotten.
   if (Mascot().anchored && !WindowGeometryFits({Mascot().feet_x - 50, Mascot().feet_y - 150, 100, 150}, Displays()))
     Mascot().anchored = false;
   // The help is shown over the normal window only.

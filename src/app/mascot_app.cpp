@@ -13,8 +13,8 @@
 namespace {
 bool g_was_active = false;
 int g_surface_w = 0, g_surface_h = 0;
-// The frame read back, kept to spare an allocation a tick.
-std::vector<uint8_t> g_rgba;
+// The kept frame's count of changes the silhouette was taken at.
+long g_silhouette_of = -1;
 }  // namespace
 
 MascotState& Mascot() {
@@ -50,14 +50,21 @@ void MascotAppAfterTick() {
   // Drawn in the normal window: the next tick on the desktop starts afresh.
   if (!girl_on_desktop) g_was_active = false;
   myEAGLview* v = OvantaView();
-  if (!girl_on_desktop || !v || !EAGLViewReadPixels(v->eagl(), g_rgba)) return;
-  const EAGLSize size = v->eagl()->surfaceSize();
+  if (!girl_on_desktop || !v) return;
+  // The frame as presented, kept by the surface (read back only where it
+  // changed); none kept: nothing drawn on the desktop yet.
+  const EAGLView* view = v->eagl();
+  const EAGLSize size = view->surfaceSize();
   const int w = static_cast<int>(size.width), h = static_cast<int>(size.height);
+  if (view->keptFrame().size() != static_cast<size_t>(w) * static_cast<size_t>(h) * 4) return;
   // A new zoom or a return from the normal window: the part starts afresh.
   const bool fresh = !g_was_active || w != g_surface_w || h != g_surface_h;
   if (fresh) m.part = MascotRect();
   g_surface_w = w, g_surface_h = h;
-  m.silhouette = MascotSilhouetteOf(g_rgba.data(), w, h);
+  // The same pixels as last tick (undrawn, or nothing changed): the same silhouette.
+  if (fresh || view->keptChanges() != g_silhouette_of)
+    m.silhouette = MascotSilhouetteOf(view->keptFrame().data(), w, h);
+  g_silhouette_of = view->keptChanges();
   const MascotRect was = m.part;
   const int margin = static_cast<int>(std::ceil(8 * v->eagl()->contentScaleFactor()));
   m.part = MascotWindowPart(m.silhouette.box, was, margin, w, h);
@@ -92,11 +99,13 @@ void MascotAppLoad() {
     m.feet_x = GirlReadIntKey(kMascotKeyX);
     m.feet_y = GirlReadIntKey(kMascotKeyY);
   }
+  m.zoom = static_cast<float>(GirlReadIntKey(kMascotKeyZoom)) / 100;
 }
 
 void MascotAppStore() {
   const MascotState& m = Mascot();
   UserDefaultsSetInteger(kMascotKey, m.on ? 1 : 0);
+  if (m.zoom > 0) UserDefaultsSetInteger(kMascotKeyZoom, static_cast<int>(std::lround(m.zoom * 100)));
   if (!m.anchored) return;
   UserDefaultsSetInteger(kMascotKeyX, m.feet_x);
   UserDefaultsSetInteger(kMascotKeyY, m.feet_y);

@@ -25,6 +25,9 @@ struct MascotState {
   // anew, at a new zoom, and stored); not yet known when `anchored` is false.
   bool anchored = false;
   int feet_x = 0, feet_y = 0;
+  // Pixels a point on the desktop as the wheel last left them (0: not
+  // zoomed yet, the normal window's).
+  float zoom = 0;
   MascotRect work{0, 0, 1920, 1080};      // the work area of her monitor
   std::vector<MascotDeskWindow> windows;  // the desktop's other windows, bottom to top
 };
@@ -40,8 +43,8 @@ bool MascotAppActive();
 void MascotAppAfterTick();
 // Where her feet are in her window.
 MascotFeet MascotAppFeet();
-// The mode and where her feet were, from the store (Ovanta_mascot,
-// Ovanta_mascot_x, Ovanta_mascot_y), and into it.
+// The mode, where her feet were and her zoom, from the store (Ovanta_mascot,
+// Ovanta_mascot_x, Ovanta_mascot_y, Ovanta_mascot_zoom), and into it.
 void MascotAppLoad();
 void MascotAppStore();
 // The trace's fields of the mode: `"mascot":1` and, while on,

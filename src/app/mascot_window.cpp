@@ -62,6 +62,7 @@ void Open(SDL_Window* normal) {
   if (!DesktopX11Usable(normal, &why)) {
     std::fprintf(stderr, "ovanta: desktop mode is not available: %s\n", why.c_str());
     Mascot().on = false;
+    SDL_ShowWindow(normal);  // hidden when the app started in the mode
     return;
   }
   g = Desk();
@@ -74,10 +75,13 @@ void Open(SDL_Window* normal) {
   if (!g.win) {
     std::fprintf(stderr, "ovanta: desktop mode is not available: %s\n", SDL_GetError());
     Mascot().on = false;
+    SDL_ShowWindow(normal);
     return;
   }
   DesktopX11Shape(g.win, {}, !g.argb);
   SDL_HideWindow(normal);
+  // Her zoom as the wheel last left it on the desktop.
+  if (m.zoom > 0) OvantaAppSetScale(m.zoom);
 }
 
 void Tap(float wx, float wy) {
@@ -100,6 +104,7 @@ void Zoom(int steps) {
   float scale = s * std::pow(1.1f, static_cast<float>(steps));
   if (m.part.h > 0) scale = std::min(scale, s * static_cast<float>(m.work.h) / static_cast<float>(m.part.h));
   OvantaAppSetScale(std::max(0.5f, std::min(4.0f, scale)));
+  Mascot().zoom = Scale();
 }
 
 }  // namespace

@@ -31,6 +31,7 @@ const char* const kWindowKeyHeight = "Ovanta_window_height";
 const char* const kMascotKey = "Ovanta_mascot";
 const char* const kMascotKeyX = "Ovanta_mascot_x";
 const char* const kMascotKeyY = "Ovanta_mascot_y";
+const char* const kMascotKeyZoom = "Ovanta_mascot_zoom";
 
 // Her looks are indices into their option tables; one beyond them wraps
 // round the table, as the loaders always reduced it, and says so. A missing
@@ -51,6 +52,7 @@ const GirlIntSetting kGirlIntSettings[] = {
     {kMascotKey, nullptr, 0, 0, 0, 1, kGirlSettingWindow},
     {kMascotKeyX, nullptr, 0, 0, -100000, 100000, kGirlSettingWindow},
     {kMascotKeyY, nullptr, 0, 0, -100000, 100000, kGirlSettingWindow},
+    {kMascotKeyZoom, nullptr, 0, 0, 0, 400, kGirlSettingWindow},
 };
 const size_t kGirlIntSettingCount = sizeof kGirlIntSettings / sizeof kGirlIntSettings[0];
 

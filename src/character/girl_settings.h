@@ -32,10 +32,11 @@ extern const char* const kWindowKeyX;       // "Ovanta_window_x"
 extern const char* const kWindowKeyY;       // "Ovanta_window_y"
 extern const char* const kWindowKeyWidth;   // "Ovanta_window_width"
 extern const char* const kWindowKeyHeight;  // "Ovanta_window_height"
-// Desktop mode (app/mascot_app.h): on or off, and where her window was.
-extern const char* const kMascotKey;   // "Ovanta_mascot", 1 or 0 (0)
-extern const char* const kMascotKeyX;  // "Ovanta_mascot_x"
-extern const char* const kMascotKeyY;  // "Ovanta_mascot_y"
+// Desktop mode (app/mascot_app.h): on or off, where her window was, her zoom.
+extern const char* const kMascotKey;      // "Ovanta_mascot", 1 or 0 (0)
+extern const char* const kMascotKeyX;     // "Ovanta_mascot_x"
+extern const char* const kMascotKeyY;     // "Ovanta_mascot_y"
+extern const char* const kMascotKeyZoom;  // "Ovanta_mascot_zoom", pixels a point on the desktop, in hundredths
 
 // A name holds at most this many characters (code points, not bytes): the
 // name field takes no more, and a longer name read from the store is cut.

@@ -1144,23 +1144,57 @@ void GL_APIENTRY TexImage2D(GLenum target, GLint level, GLint internalformat, GL
   if (level == 0) LevelZeroChanged(c, t);
 }
 
+namespace {
+// The bound texture when level `level` has an image that the rectangle at
+// (xoffset, yoffset), width x height, lies in; else null, the error set.
+Texture* SubImageTarget(Es2Context& c, GLint level, GLint xoffset, GLint yoffset, GLsizei width, GLsizei height) {
+  if (level < 0 || level > MaxLevel(c)) {
+    SetError(c, GL_INVALID_VALUE);
+    return nullptr;
+  }
+  Texture& t = TextureRecord(c, c.units[c.activeUnit].bound);
+  const Texture::Level& l = t.levels[level];
+  if (l.width == 0 || l.height == 0) {
+    SetError(c, GL_INVALID_OPERATION);  // no image to write into
+    return nullptr;
+  }
+  if (xoffset < 0 || yoffset < 0 || width < 0 || height < 0 || xoffset > l.width - width ||
+      yoffset > l.height - height) {
+    SetError(c, GL_INVALID_VALUE);
+    return nullptr;
+  }
+  return &t;
+}
+
+// After the driver wrote into level `level` of t.
+void SubImageWritten(Es2Context& c, Texture& t, GLint level) {
+#ifndef __EMSCRIPTEN__
+  if (TakeGl2Error(c)) return;
+#endif
+  if (level == 0) LevelZeroChanged(c, t);
+}
+}  // namespace
+
+void GL_APIENTRY CopyTexSubImage2D(GLenum target, GLint level, GLint xoffset, GLint yoffset, GLint x, GLint y,
+                                   GLsizei width, GLsizei height) {
+  Es2Context& c = C();
+  if (target != GL_TEXTURE_2D) return SetError(c, GL_INVALID_ENUM);
+  Texture* t = SubImageTarget(c, level, xoffset, yoffset, width, height);
+  if (!t) return;
+  c.gl.CopyTexSubImage2D(target, level, xoffset, yoffset, x, y, width, height);
+  SubImageWritten(c, *t, level);
+}
+
 void GL_APIENTRY TexSubImage2D(GLenum target, GLint level, GLint xoffset, GLint yoffset, GLsizei width, GLsizei height,
                                GLenum format, GLenum type, const void* pixels) {
   Es2Context& c = C();
   if (target != GL_TEXTURE_2D || !ValidTexFormat(format)) return SetError(c, GL_INVALID_ENUM);
   if (!ValidTexType(type)) return SetError(c, BadTypeError(type));
-  if (level < 0 || level > MaxLevel(c)) return SetError(c, GL_INVALID_VALUE);
-  Texture& t = TextureRecord(c, c.units[c.activeUnit].bound);
-  const Texture::Level& l = t.levels[level];
-  if (l.width == 0 || l.height == 0) return SetError(c, GL_INVALID_OPERATION);  // no image to write into
-  if (xoffset < 0 || yoffset < 0 || width < 0 || height < 0 || xoffset > l.width - width || yoffset > l.height - height)
-    return SetError(c, GL_INVALID_VALUE);
-  if (format != l.format) return SetError(c, GL_INVALID_OPERATION);
+  Texture* t = SubImageTarget(c, level, xoffset, yoffset, width, height);
+  if (!t) return;
+  if (format != t->levels[level].format) return SetError(c, GL_INVALID_OPERATION);
   c.gl.TexSubImage2D(target, level, xoffset, yoffset, width, height, format, type, pixels);
-#ifndef __EMSCRIPTEN__
-  if (TakeGl2Error(c)) return;
-#endif
-  if (level == 0) LevelZeroChanged(c, t);
+  SubImageWritten(c, *t, level);
 }
 
 void GL_APIENTRY TexEnvf(GLenum target, GLenum pname, GLfloat param) { SetTexEnv(target, pname, param); }

@@ -27,6 +27,7 @@
 #define glColor4f gles_dispatch.Color4f
 #define glColor4ub gles_dispatch.Color4ub
 #define glColorPointer gles_dispatch.ColorPointer
+#define glCopyTexSubImage2D gles_dispatch.CopyTexSubImage2D
 #define glCullFace gles_dispatch.CullFace
 #define glDeleteTextures gles_dispatch.DeleteTextures
 #define glDepthFunc gles_dispatch.DepthFunc

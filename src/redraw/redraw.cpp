@@ -272,6 +272,7 @@ void BackdropNodesIn(const BackdropMemo& memo, const PixelRect& r, std::vector<u
 namespace {
 struct Layer {
   GLuint framebuffer = 0, colour = 0, depth = 0;
+  GLuint surface = 0;  // the surface's colour texture, which RedrawShowScene writes
   int width = 0, height = 0;
 } layer;
 }  // namespace
@@ -282,8 +283,9 @@ void RedrawRelease() {
   layer = Layer();
 }
 
-bool RedrawSceneBegin(int width, int height, GLuint depth, bool* fresh) {
+bool RedrawSceneBegin(int width, int height, GLuint depth, GLuint surface, bool* fresh) {
   *fresh = false;
+  layer.surface = surface;
   if (layer.framebuffer && (layer.width != width || layer.height != height || layer.depth != depth)) RedrawRelease();
   if (layer.framebuffer) {
     glBindFramebufferOES(GL_FRAMEBUFFER_OES, layer.framebuffer);
@@ -311,35 +313,17 @@ bool RedrawSceneBegin(int width, int height, GLuint depth, bool* fresh) {
 
 void RedrawShowScene(const PixelRect& r, int width, int height) {
   const PixelRect c = RectClip(r, width, height);
-  if (RectEmpty(c) || !layer.colour) return;
-  // The state the interface and the frame update find is left as it was.
-  const GLboolean depth = glIsEnabled(GL_DEPTH_TEST), blend = glIsEnabled(GL_BLEND), light = glIsEnabled(GL_LIGHTING),
-                  tex2d = glIsEnabled(GL_TEXTURE_2D), scissor = glIsEnabled(GL_SCISSOR_TEST),
-                  cull = glIsEnabled(GL_CULL_FACE), fog = glIsEnabled(GL_FOG), alpha = glIsEnabled(GL_ALPHA_TEST);
-  GLint box[4] = {}, view[4] = {};
-  glGetIntegerv(GL_SCISSOR_BOX, box);
-  glGetIntegerv(GL_VIEWPORT, view);
-
-  glDisable(GL_DEPTH_TEST);
-  glDisable(GL_BLEND);
-  glDisable(GL_LIGHTING);
-  glDisable(GL_CULL_FACE);
-  glDisable(GL_FOG);
-  glDisable(GL_ALPHA_TEST);
-  glEnable(GL_TEXTURE_2D);
-  glEnable(GL_SCISSOR_TEST);
-  glViewport(0, 0, width, height);
-  glScissor(c.x0, c.y0, c.x1 - c.x0, c.y1 - c.y0);
-  GlDrawTextureOverViewport(layer.colour);
-  glScissor(box[0], box[1], box[2], box[3]);
-  glViewport(view[0], view[1], view[2], view[3]);
-  auto set = [](GLenum cap, GLboolean on) { on ? glEnable(cap) : glDisable(cap); };
-  set(GL_DEPTH_TEST, depth);
-  set(GL_BLEND, blend);
-  set(GL_LIGHTING, light);
-  set(GL_TEXTURE_2D, tex2d);
-  set(GL_SCISSOR_TEST, scissor);
-  set(GL_CULL_FACE, cull);
-  set(GL_FOG, fog);
-  set(GL_ALPHA_TEST, alpha);
+  if (RectEmpty(c) || !layer.colour || !layer.surface) return;
+  // Copied from the layer's framebuffer into the surface's colour texture:
+  // the driver moves the bytes (a software rasteriser copies memory) rather
+  // than drawing every pixel of a textured quad. The bindings are left as
+  // they were.
+  GLint bound = 0, texture = 0;
+  glGetIntegerv(GL_FRAMEBUFFER_BINDING_OES, &bound);
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
+  glBindFramebufferOES(GL_FRAMEBUFFER_OES, layer.framebuffer);
+  glBindTexture(GL_TEXTURE_2D, layer.surface);
+  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, c.x0, c.y0, c.x0, c.y0, c.x1 - c.x0, c.y1 - c.y0);
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
+  glBindFramebufferOES(GL_FRAMEBUFFER_OES, static_cast<GLuint>(bound));
 }

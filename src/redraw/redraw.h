@@ -72,12 +72,12 @@ void BackdropNodesIn(const BackdropMemo& memo, const PixelRect& r, std::vector<u
 
 // Binds the scene layer, made (or made again at a new size) as a colour
 // texture beside the surface's own depth buffer `depth`, which the
-// interface never uses. *fresh when its pixels are new: the frame update
-// must then draw everything. False (nothing bound) when the driver cannot
-// make it.
-bool RedrawSceneBegin(int width, int height, GLuint depth, bool* fresh);
-// Copies the layer's pixels inside r into the bound framebuffer, exactly
-// (nearest sampling at the same size).
+// interface never uses; `surface` is the surface's colour texture. *fresh
+// when its pixels are new: the frame update must then draw everything.
+// False (nothing bound) when the driver cannot make it.
+bool RedrawSceneBegin(int width, int height, GLuint depth, GLuint surface, bool* fresh);
+// Copies the layer's pixels inside r into the surface's colour texture,
+// exactly (a copy of the bytes).
 void RedrawShowScene(const PixelRect& r, int width, int height);
 // Drops the layer (the GL context current); the next Begin makes it anew.
 void RedrawRelease();

@@ -57,6 +57,9 @@ enum EAGLSurfaceKind { kEAGLSurfaceAuto, kEAGLSurfaceHeadless, kEAGLSurfaceWindo
 // the one (tests).
 enum EAGLPresent { kEAGLPresentAuto, kEAGLPresentCopy, kEAGLPresentGl };
 void EAGLViewSetWindowPresent(EAGLPresent present);
+// Whether windows made from now on start hidden (the window program's
+// desktop mode shows another window first; SDL_ShowWindow shows it).
+void EAGLViewSetWindowHidden(bool hidden);
 
 struct EAGLPoint {
   float x, y;
@@ -170,6 +173,17 @@ class EAGLView {
     _desktop = window;
     _desktopPart[0] = x, _desktopPart[1] = y, _desktopPart[2] = width, _desktopPart[3] = height;
   }
+  // While on (and always while presenting on the desktop), every present
+  // also keeps the frame in memory: only the part presentOnly named is read
+  // back into the copy of the frame before, the whole frame when there is no
+  // such copy at this size. Desktop mode takes her silhouette and her
+  // window's pixels from it, one read a tick. Off drops the copy.
+  void keepFrame(bool on);
+  // The frame as last presented, RGBA, top row first, surfaceSize() (empty
+  // when not kept), and a count that moves on with every present that may
+  // have changed it (counted over all views): equal counts, equal pixels.
+  const std::vector<uint8_t>& keptFrame() const { return _kept; }
+  long keptChanges() const { return _keptChanges; }
 
   EAGLPoint convertPointFromViewToSurface(EAGLPoint p) const;
   EAGLRect convertRectFromViewToSurface(EAGLRect r) const;
@@ -188,6 +202,7 @@ class EAGLView {
   bool PresentCopy();     // EAGLView_copy.cpp
   bool PresentGl();       // EAGLView_sdl.cpp
   bool PresentDesktop();  // EAGLView_copy.cpp
+  bool KeepFrame();       // EAGLView_pixels.cpp
   void DropContexts();
   bool _createSurface();
   void _destroySurface();
@@ -214,6 +229,10 @@ class EAGLView {
   SDL_Window* _window = nullptr;
   SDL_Window* _desktop = nullptr;
   int _desktopPart[4] = {0, 0, 0, 0};
+  bool _keep = false;
+  std::vector<uint8_t> _kept, _keptRead;  // the frame kept, and what a present read back of it
+  int _keptW = 0, _keptH = 0;
+  long _keptChanges = 0;
   Layer* _layer = nullptr;
 };
 

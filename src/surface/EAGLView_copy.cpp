@@ -103,32 +103,26 @@ bool EAGLView::PresentCopy() {
   return ok;
 }
 
-// Desktop mode: the window's part of the frame, read back and copied at its
-// own size; with the frame's alpha where the window's pixels have an alpha
-// channel (a depth-32 visual). The blends leave colour over alpha at soft
-// edges, which a compositor takes as premultiplied: it is held to alpha.
+// Desktop mode: the window's part of the frame kept in memory (swapBuffers
+// read back what changed of it), copied at its own size; with the frame's
+// alpha where the window's pixels have an alpha channel (a depth-32
+// visual). The blends leave colour over alpha at soft edges, which a
+// compositor takes as premultiplied: it is held to alpha.
 bool EAGLView::PresentDesktop() {
-  _presentPart = false;
   _presentWhole = true;
   SDL_Surface* shown = SDL_GetWindowSurface(_desktop);
   if (!shown || shown->format->BytesPerPixel != 4) return false;
   const int h = static_cast<int>(_size.height), w = static_cast<int>(_size.width);
+  if (_keptW != w || _keptH != h) return false;
   const int x0 = std::max(0, _desktopPart[0]), y0 = std::max(0, _desktopPart[1]);
   const int rw = std::min({_desktopPart[2], shown->w, w - x0}), rh = std::min({_desktopPart[3], shown->h, h - y0});
   if (rw <= 0 || rh <= 0) return true;
-  std::vector<uint8_t>& frame = _layer->frame;
-  GLint bound = 0;
-  glGetIntegerv(GL_FRAMEBUFFER_BINDING_OES, &bound);
-  if (static_cast<GLuint>(bound) != _framebuffer) glBindFramebufferOES(GL_FRAMEBUFFER_OES, _framebuffer);
-  const bool ok = ReadBottomUp(x0, h - y0 - rh, rw, rh, frame);
-  if (static_cast<GLuint>(bound) != _framebuffer) glBindFramebufferOES(GL_FRAMEBUFFER_OES, static_cast<GLuint>(bound));
-  if (!ok) return false;
   const SDL_PixelFormat* f = shown->format;
   if (SDL_MUSTLOCK(shown) && SDL_LockSurface(shown) != 0) return false;
   const Uint32 rs = f->Rshift, gs = f->Gshift, bs = f->Bshift, as = f->Ashift;
   const bool alpha = f->Amask != 0;
   for (int y = 0; y < rh; ++y) {
-    const uint8_t* in = &frame[static_cast<size_t>(rh - 1 - y) * rw * 4];
+    const uint8_t* in = &_kept[(static_cast<size_t>(y0 + y) * w + x0) * 4];
     Uint32* out =
         reinterpret_cast<Uint32*>(static_cast<uint8_t*>(shown->pixels) + static_cast<size_t>(y) * shown->pitch);
     for (int x = 0; x < rw; ++x, in += 4) {

@@ -212,6 +212,9 @@ void EAGLView::swapBuffers() {
   GlesContext* oldGles = GlesCurrentContext();
   if (old != _context) MakeCurrent(_context);
   bool ok = _framebuffer != 0;
+  // A frame that could not be kept is still shown (the desktop's present
+  // shows nothing without it, and says so).
+  if (ok && (_keep || _desktop)) KeepFrame();
   if (ok && !_window)
     EglPresent(*_layer);
   else if (ok && _desktop)
@@ -220,6 +223,8 @@ void EAGLView::swapBuffers() {
     ok = PresentCopy();
   else if (ok)
     ok = PresentGl();
+  // What presentOnly said holds for this present only.
+  _presentPart = false;
   if (!ok) std::printf("Failed to swap renderbuffer in %s\n", "-[EAGLView swapBuffers]");
   if (old != _context) {
     MakeCurrent(old);

@@ -16,6 +16,7 @@ namespace {
 void* SdlLoader(const char* name) { return SDL_GL_GetProcAddress(name); }
 
 int g_sdlUsers = 0;
+bool g_hidden = false;  // windows start hidden
 
 }  // namespace
 
@@ -93,11 +94,13 @@ bool EAGLView::OpenWindow(GlesKind kind) {
   // (which would take a GL context to the window behind our back).
   if (!gl) SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   _window = SDL_CreateWindow("Ovanta", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
-                             (gl ? SDL_WINDOW_OPENGL : 0) | SDL_WINDOW_SHOWN);
+                             (gl ? SDL_WINDOW_OPENGL : 0) | (g_hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN));
   // A video driver without window pixels of its own (one that would need a
   // renderer for them) cannot be shown by copy.
   return _window != nullptr && (gl || SDL_GetWindowSurface(_window) != nullptr);
 }
+
+void EAGLViewSetWindowHidden(bool hidden) { g_hidden = hidden; }
 
 void EAGLView::CloseWindow() {
   DropContexts();

@@ -27,40 +27,25 @@ std::vector<nlohmann::json> HeadlessRun::sounds(int slot) const {
   return out;
 }
 
-int LinesWith(const std::string& text, const std::string& what) {
-  std::istringstream lines(text);
-  int n = 0;
-  for (std::string line; std::getline(lines, line);) n += line.find(what) != std::string::npos;
-  return n;
-}
-
-ProgramRun RunProgram(const std::string& command_line) {
-  ProgramRun run;
-  ScratchDir dir;
-  const std::string out = dir.file("out.txt"), err = dir.file("err.txt");
-  const int rc = std::system(("( " + command_line + " ) >'" + out + "' 2>'" + err + "' </dev/null").c_str());
-  run.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-  std::stringstream o, e;
-  o << std::ifstream(out).rdbuf();
-  e << std::ifstream(err).rdbuf();
-  run.out = o.str();
-  run.err = e.str();
+HeadlessRun ReadTrace(const std::string& path) {
+  HeadlessRun run;
+  std::ifstream in(path);
+  for (std::string line; std::getline(in, line);) {
+    nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
+    if (!j.is_discarded()) (j.contains("event") ? run.events : run.ticks).push_back(j);
+  }
   return run;
 }
 
 namespace {
 
-bool Exists(const std::string& path) {
-  struct stat st;
-  return lstat(path.c_str(), &st) == 0;
-}
+using testkit::Exists;
 bool IsRegular(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 HeadlessRun RunOnce(const std::string& script, const std::string& args, const ScratchDir& dir, const std::string& tag) {
-  HeadlessRun run;
   // Each run in a folder of its own, under the same file names.
   const std::string folder = dir.file(tag);
   mkdir(folder.c_str(), 0700);
@@ -70,16 +55,11 @@ HeadlessRun RunOnce(const std::string& script, const std::string& args, const Sc
   const std::string cmd = std::string("'") + OVANTA_HEADLESS + "' --bundle '" + OVANTA_BUNDLE + "' --trace '" + trace +
                           "' " + args + " '" + script_file + "' >'" + out + "' 2>'" + err + "'";
   const int rc = std::system(cmd.c_str());
+  HeadlessRun run = ReadTrace(trace);
   run.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
   std::stringstream ss;
   ss << std::ifstream(err).rdbuf();
   run.err = ss.str();
-  std::ifstream in(trace);
-  for (std::string line; std::getline(in, line);) {
-    nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
-    if (j.is_discarded()) continue;
-    (j.contains("event") ? run.events : run.ticks).push_back(j);
-  }
   return run;
 }
 

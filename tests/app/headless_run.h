@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "kit/pictures.h"
+#include "kit/program_run.h"
 #include "kit/temp_dir.h"
 
 #include <string>
@@ -27,15 +28,13 @@ struct HeadlessRun {
 
 using ScratchDir = testkit::TempDir;
 
-// Runs a shell command line; its exit status, standard output and error.
-struct ProgramRun {
-  int status = -1;
-  std::string out, err;
-};
-ProgramRun RunProgram(const std::string& command_line);
+// A trace file read back: its ticks and events (lines that are no JSON,
+// such as one being written, left out).
+HeadlessRun ReadTrace(const std::string& path);
 
-// How many lines of `text` hold `what` (of a run's diagnostics, say).
-int LinesWith(const std::string& text, const std::string& what);
+using testkit::LinesWith;
+using testkit::ProgramRun;
+using testkit::RunProgram;
 
 // Runs `script` with the generated bundle. `args` are extra options placed
 // before the script (e.g. "--defaults FILE"). The script runs twice at the

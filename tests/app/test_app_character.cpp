@@ -4,7 +4,6 @@
 // she does (her frames within the golden tolerance) but for her hair tails,
 // which sway as springs; a file refused is one
 // line and status 65, with nothing written.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -195,12 +194,7 @@ TEST_F(AppCharacter, PickedByIdInALaterRun) {
   const size_t at = first.err.find(marker);
   ASSERT_NE(at, std::string::npos) << first.err;
   const std::string id = first.err.substr(at + marker.size(), 16);
-  DIR* folder = opendir(Characters().c_str());
-  ASSERT_NE(folder, nullptr);
-  int entries = 0;
-  while (dirent* e = readdir(folder)) entries += e->d_name[0] != '.';
-  closedir(folder);
-  EXPECT_EQ(entries, 1);
+  EXPECT_EQ(testkit::ListDir(Characters()).size(), 1u);
   const ProgramRun second = RunProgram("echo 'tick 2' | " + run + id + " --trace '" + trace + "' -");
   EXPECT_EQ(second.status, 0) << second.err;
   EXPECT_EQ(second.err, "") << "picked quietly";

@@ -4,7 +4,6 @@
 // and holds it to the driver's.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -196,17 +195,15 @@ TEST(AppGolden, TwoPixelsAPoint) {
                                       // numbers read as pixels fall on her
 }
 
-TEST(AppGolden, ScaleOutsideItsRangeIsRefused) {
+// Which GL ES 1.1 draws: --gl, else OVANTA_GL, else the driver's; a value
+// that is neither es1, es2 nor auto is a usage error, as is a scale outside
+// its range.
+TEST(AppGolden, GlChoiceComesFromTheFlagThenTheEnvironmentBadScaleRefused) {
   for (const char* bad : {"0", "9", "abc", "nan"}) {
     const HeadlessRun r = RunHeadless("tick 1\n", std::string("--scale ") + bad);
     EXPECT_EQ(r.status, 64) << bad;
     EXPECT_NE(r.err.find("--scale wants a number from 1 to 4"), std::string::npos) << r.err;
   }
-}
-
-// Which GL ES 1.1 draws: --gl, else OVANTA_GL, else the driver's; a value
-// that is neither es1, es2 nor auto is a usage error.
-TEST(AppGolden, GlChoiceComesFromTheFlagThenTheEnvironment) {
   const HeadlessRun bad = RunHeadless("tick 1\n", "--gl es3");
   EXPECT_EQ(bad.status, 64);
   EXPECT_NE(bad.err.find("[--gl es1|es2]"), std::string::npos) << bad.err;
@@ -214,10 +211,9 @@ TEST(AppGolden, GlChoiceComesFromTheFlagThenTheEnvironment) {
   const std::string script = dir.file("script.txt");
   testkit::WriteFileBytes(script, {'t', 'i', 'c', 'k', '\n'});
   auto status = [&](const std::string& env, const std::string& flag) {
-    const std::string cmd = "OVANTA_GL=" + env + " '" + OVANTA_HEADLESS + "' --bundle '" + OVANTA_BUNDLE + "' " + flag +
-                            " '" + script + "' >'" + dir.file("out.txt") + "' 2>&1";
-    const int rc = std::system(cmd.c_str());
-    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    return RunProgram("OVANTA_GL=" + env + " '" + OVANTA_HEADLESS + "' --bundle '" + OVANTA_BUNDLE + "' " + flag +
+                      " '" + script + "'")
+        .status;
   };
   EXPECT_EQ(status("es3", ""), 64);
   EXPECT_EQ(status("es3", "--gl es2"), 0);  // the flag wins

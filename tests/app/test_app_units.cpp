@@ -18,6 +18,7 @@
 #include "app/app_loop.h"
 #include "app/app_trace.h"
 #include "app/help_overlay.h"
+#include "app/mascot_app.h"
 #include "app/ui_draw.h"
 #include "app/ui_text.h"
 #include "app/window_input.h"
@@ -410,6 +411,47 @@ TEST_F(AppInterface, UndrawnTicksChangeNothingButThePixels) {
   EXPECT_EQ(marked, 30);
   EXPECT_TRUE(danced) << "the click over two undrawn ticks started the dance";
   EXPECT_EQ(testkit::Difference(dir.file("drawn.png"), dir.file("undrawn.png")).mean, 0.0);
+}
+
+// On the desktop the surface keeps each frame presented, reading back only
+// what changed: after every tick, drawn or not, through her idle motion, a
+// tap, a new zoom and the way back from the normal window, the kept frame is
+// the framebuffer's and her silhouette is that of the framebuffer's pixels.
+TEST_F(AppInterface, OnTheDesktopTheKeptFrameIsTheDrawnFrame) {
+  Mascot().on = true;
+  const double upright[3] = {0, -1, 0};
+  std::vector<uint8_t> read;
+  int compared = 0, undrawn = 0;
+  for (int tick = 1; tick <= 40; ++tick) {
+    if (tick == 12) InputPointerDown(AppInputState(), AppInputSink(), 160, 200, false);
+    if (tick == 13) InputPointerUp(AppInputState(), AppInputSink(), 160, 200);
+    if (tick == 20) OvantaAppSetScale(1.5f);
+    if (tick == 28) Mascot().on = false;
+    if (tick == 30) Mascot().on = true;
+    const bool draw = tick % 7 != 3;
+    const long before = OvantaView()->eagl()->keptChanges();
+    OvantaAppTick(upright, draw);
+    EAGLView* view = OvantaView()->eagl();
+    if (!Mascot().on) {
+      EXPECT_TRUE(view->keptFrame().empty()) << "tick " << tick << ": no copy kept in the normal window";
+      continue;
+    }
+    if (!draw) {
+      EXPECT_EQ(view->keptChanges(), before) << "tick " << tick;
+      ++undrawn;
+    }
+    ASSERT_TRUE(EAGLViewReadPixels(view, read));
+    ASSERT_TRUE(view->keptFrame() == read) << "tick " << tick;
+    const EAGLSize size = view->surfaceSize();
+    const MascotSilhouette s =
+        MascotSilhouetteOf(read.data(), static_cast<int>(size.width), static_cast<int>(size.height));
+    EXPECT_EQ(Mascot().silhouette.box, s.box) << "tick " << tick;
+    EXPECT_EQ(Mascot().silhouette.area, s.area) << "tick " << tick;
+    ++compared;
+  }
+  EXPECT_GE(compared, 35);
+  EXPECT_GE(undrawn, 4);
+  Mascot() = MascotState();
 }
 
 // Every caption she can say breaks into lines of about even length, never

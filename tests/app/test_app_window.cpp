@@ -13,11 +13,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <sstream>
+#include <string>
 #include <thread>
 
 #include "headless_run.h"
@@ -62,16 +66,6 @@ void Stop(pid_t pid) {
   waitpid(pid, nullptr, 0);
 }
 
-std::vector<nlohmann::json> ReadTicks(const std::string& trace) {
-  std::vector<nlohmann::json> out;
-  std::ifstream in(trace);
-  for (std::string line; std::getline(in, line);) {
-    auto j = nlohmann::json::parse(line, nullptr, false);
-    if (!j.is_discarded() && !j.contains("event")) out.push_back(j);
-  }
-  return out;
-}
-
 bool WaitFor(const std::function<bool()>& ok, int seconds) {
   for (int i = 0; i < seconds * 10; ++i) {
     if (ok()) return true;
@@ -80,36 +74,16 @@ bool WaitFor(const std::function<bool()>& ok, int seconds) {
   return false;
 }
 
-long Ticks(const std::string& trace) { return static_cast<long>(ReadTicks(trace).size()); }
+long Ticks(const std::string& trace) { return static_cast<long>(ReadTrace(trace).ticks.size()); }
+long Picks(const std::string& trace) { return static_cast<long>(ReadTrace(trace).of("pick").size()); }
 
-long Picks(const std::string& trace) {
-  long n = 0;
-  std::ifstream in(trace);
-  for (std::string line; std::getline(in, line);) n += line.find("\"event\":\"pick\"") != std::string::npos;
-  return n;
-}
-
-// The IDs of the trace's character events, space-separated.
-std::string CharacterEvents(const std::string& trace) {
+// One field of the trace's events of one kind, space-separated.
+std::string EventField(const std::string& trace, const std::string& kind, const std::string& field) {
   std::string out;
-  std::ifstream in(trace);
-  for (std::string line; std::getline(in, line);) {
-    auto j = nlohmann::json::parse(line, nullptr, false);
-    if (!j.is_discarded() && j.value("event", "") == "character") out += (out.empty() ? "" : " ") + j.value("id", "");
-  }
+  for (const auto& e : ReadTrace(trace).of(kind)) out += (out.empty() ? "" : " ") + e.value(field, "");
   return out;
 }
-
-// The voice files of the trace's sound events, space-separated.
-std::string Sounds(const std::string& trace) {
-  std::string out;
-  std::ifstream in(trace);
-  for (std::string line; std::getline(in, line);) {
-    auto j = nlohmann::json::parse(line, nullptr, false);
-    if (!j.is_discarded() && j.value("event", "") == "sound") out += (out.empty() ? "" : " ") + j.value("file", "");
-  }
-  return out;
-}
+std::string Sounds(const std::string& trace) { return EventField(trace, "sound", "file"); }
 
 // Waits until `n` more ticks have passed (false: the window stopped ticking).
 bool WaitTicks(const std::string& trace, long n) {
@@ -259,7 +233,7 @@ struct Desktop {
   }
   std::string Geometry() { return Shell(x + "getwindowgeometry " + wid); }
   nlohmann::json Last() {
-    auto t = ReadTicks(trace);
+    const auto t = ReadTrace(trace).ticks;
     return t.empty() ? nlohmann::json() : t.back();
   }
   // F12; the size of the frame it wrote (0 x 0: none within a few ticks).
@@ -284,7 +258,7 @@ struct Drawing {
 };
 Drawing DrawsAfter(const std::string& trace, long from) {
   Drawing d;
-  for (const auto& t : ReadTicks(trace)) {
+  for (const auto& t : ReadTrace(trace).ticks) {
     const long tick = t["tick"].get<long>();
     if (tick <= from) continue;
     ++d.ticks;
@@ -365,10 +339,7 @@ TEST(AppWindow, ResizedLetterboxedFullScreenAndRemembered) {
   const long before = Picks(d.trace);
   d.Click(216 + static_cast<int>(160 * 700 / 480.0f), static_cast<int>(250 * 700 / 480.0f));
   ASSERT_TRUE(WaitFor([&] { return Picks(d.trace) > before; }, 20));
-  std::ifstream in(d.trace);
-  nlohmann::json pick;
-  for (std::string line; std::getline(in, line);)
-    if (line.find("\"pick\"") != std::string::npos) pick = nlohmann::json::parse(line);
+  const nlohmann::json pick = ReadTrace(d.trace).of("pick").back();
   EXPECT_EQ(pick["hit"], true);
   EXPECT_NEAR(pick["x"].get<int>(), 160, 1);
   EXPECT_NEAR(pick["y"].get<int>(), 480 - 250, 1);
@@ -530,8 +501,26 @@ TEST(MascotWindow, ShapedAboveClickedThroughDraggedDroppedCarriedAndBack) {
   TestWindow t(d.display, 100, 500, 600, 300, 0x00c000);
   ASSERT_TRUE(t.dpy);
   StoreFeet(d.store, 400, 300);
+  // Every window mapped from the start on is told (there is no window manager).
+  XSelectInput(t.dpy, DefaultRootWindow(t.dpy), SubstructureNotifyMask);
+  XSync(t.dpy, False);
   ASSERT_TRUE(d.Start({"--mascot"})) << "the window never ticked";
   ASSERT_TRUE(StandsOn(d, t.Id(), 500)) << d.Last().dump();
+  // She appeared on the desktop directly: her window was mapped, the normal
+  // one (hidden, of the same name) never was.
+  std::vector<std::string> mapped;
+  for (XEvent e; XCheckWindowEvent(t.dpy, DefaultRootWindow(t.dpy), SubstructureNotifyMask, &e);)
+    if (e.type == MapNotify) mapped.push_back(std::to_string(e.xmap.window));
+  XSelectInput(t.dpy, DefaultRootWindow(t.dpy), NoEventMask);
+  EXPECT_NE(std::find(mapped.begin(), mapped.end(), d.wid), mapped.end());
+  std::istringstream named(Shell(d.x + "search --name '^Ovanta$'"));
+  int normal = 0;
+  for (std::string id; named >> id;)
+    if (id != d.wid) {
+      ++normal;
+      EXPECT_EQ(std::find(mapped.begin(), mapped.end(), id), mapped.end()) << "the normal window flashed";
+    }
+  EXPECT_EQ(normal, 1);
   const std::string state = Shell("DISPLAY=" + d.display + " xprop -id " + d.wid + " _NET_WM_STATE");
   EXPECT_NE(state.find("_NET_WM_STATE_ABOVE"), std::string::npos) << state;
   EXPECT_NE(state.find("_NET_WM_STATE_SKIP_TASKBAR"), std::string::npos) << state;
@@ -608,6 +597,9 @@ TEST(MascotWindow, ShapedAboveClickedThroughDraggedDroppedCarriedAndBack) {
   EXPECT_TRUE(WaitFor([&] { return d.Last()["place"]["h"].get<int>() > before_h * 21 / 20; }, 20))
       << "taller by the wheel: " << d.Last().dump();
   ASSERT_TRUE(StandsOn(d, "", 1100)) << d.Last().dump();
+  // As tall (within her breathing) as the wheel left her: `zoomed`.
+  const int zoomed = d.Last()["silhouette"]["h"];
+  const auto as_zoomed = [&] { return std::abs(d.Last()["silhouette"]["h"].get<int>() - zoomed) <= zoomed / 40; };
   // The right button on her head opens her menu, drawn with her from her
   // window's left edge down; its third item switches the sound off.
   const long plain = d.Last()["silhouette"]["area"];
@@ -643,12 +635,14 @@ TEST(MascotWindow, ShapedAboveClickedThroughDraggedDroppedCarriedAndBack) {
   d.Key("d");
   if (!WaitFor([&] { return d.Last()["mascot"] == 1; }, 5)) d.Key("d");
   ASSERT_TRUE(StandsOn(d, "", 1100)) << d.Last().dump();
+  EXPECT_TRUE(WaitFor(as_zoomed, 5)) << "back on the desktop at her zoom: " << d.Last().dump();
   d.wid = Shell(d.x + "search --onlyvisible --name '^Ovanta$' | head -1");
   d.wid.pop_back();
   EXPECT_EQ(d.Quit(), 0);
   std::ifstream in(d.store);
   const nlohmann::json stored = nlohmann::json::parse(in, nullptr, false);
   EXPECT_EQ(stored.value("Ovanta_mascot", -1), 1) << "the next start comes back to the desktop";
+  EXPECT_NEAR(stored.value("Ovanta_mascot_zoom", 0), scale * 100, 8) << "her zoom is kept for the next start";
 }
 
 TEST(MascotWindow, WithACompositorTheDesktopShowsThroughHerWindow) {
@@ -800,10 +794,11 @@ TEST(AppWindow, ImportShowsTheCharacterARefusalKeepsIt) {
   const std::string shown =
       vrm::CharacterId(tiny_bytes.data(), tiny_bytes.size()) + " " + vrm::CharacterId(other.data(), other.size());
   EXPECT_TRUE(d.DropFile(d.dir.file("other.vrm")));
-  EXPECT_TRUE(WaitFor([&] { return CharacterEvents(d.trace) == shown; }, 30)) << CharacterEvents(d.trace);
+  EXPECT_TRUE(WaitFor([&] { return EventField(d.trace, "character", "id") == shown; }, 30))
+      << EventField(d.trace, "character", "id");
   EXPECT_TRUE(d.DropFile(bad));
   EXPECT_TRUE(WaitTicks(d.trace, 5));
-  EXPECT_EQ(CharacterEvents(d.trace), shown);
+  EXPECT_EQ(EventField(d.trace, "character", "id"), shown);
   EXPECT_EQ(d.Quit(), 0);
   std::ifstream log(d.dir.file("app.log"));
   std::string line, lines;

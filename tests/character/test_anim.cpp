@@ -29,7 +29,7 @@ class AnimTest : public testing::Test {
 
 }  // namespace
 
-TEST_F(AnimTest, EveryClipStartsFromTheTable) {
+TEST_F(AnimTest, EveryClipStartsFromTheTableAnUnknownOneChangesNothing) {
   for (int state = ANIM_IDLE; state <= ANIM_DANCE_OUT; ++state) {
     const AnimClip& clip = GirlClip(static_cast<AnimState>(state));
     a.stopped = true;
@@ -45,9 +45,7 @@ TEST_F(AnimTest, EveryClipStartsFromTheTable) {
     EXPECT_EQ(a.frame, static_cast<float>(clip.start_frame + 0.001));
     EXPECT_TRUE(IdleCountdownRestarted()) << state;
   }
-}
-
-TEST_F(AnimTest, UnknownClipChangesNothingButRestartsTheCountdown) {
+  // An unknown clip changes nothing but restarts the countdown.
   AnimationStartN(&a, ANIM_SHAKE);
   const AnimStruct before = a;
   sound_idle_timer = 0;
@@ -84,7 +82,7 @@ TEST_F(AnimTest, IdleWrapsToExactlyItsStart) {
 }
 
 // A chained clip starts one frame in: the hand-over spends no frame.
-TEST_F(AnimTest, DanceInHandsOverToDanceWithoutSpendingAFrame) {
+TEST_F(AnimTest, DanceInAndShakeHandOverWithoutSpendingAFrame) {
   AnimationStartN(&a, ANIM_DANCE_IN);
   EXPECT_EQ(a.frame, Shown(kIn.start_frame));
   Advance(kIn.end_frame - kIn.start_frame - 1);
@@ -96,6 +94,14 @@ TEST_F(AnimTest, DanceInHandsOverToDanceWithoutSpendingAFrame) {
   EXPECT_FLOAT_EQ(a.frame, Shown(kDanceFirstDrawnFrame));
   EXPECT_FALSE(a.stopped);
   EXPECT_TRUE(IdleCountdownRestarted());  // the chained start restarts it
+  // The shake hands over to idle alike.
+  AnimationStartN(&a, ANIM_SHAKE);
+  Advance(kShake.end_frame - kShake.start_frame - 1);
+  EXPECT_EQ(a.state, ANIM_SHAKE);
+  EXPECT_FLOAT_EQ(a.frame, Shown(kShake.end_frame - 1));
+  Advance(1);
+  EXPECT_EQ(a.state, ANIM_IDLE);
+  EXPECT_FLOAT_EQ(a.frame, Shown(kIdle.start_frame + 1));
 }
 
 TEST_F(AnimTest, DanceRepeatsUntilStoppedThenLeadsOutToIdle) {
@@ -129,16 +135,6 @@ TEST_F(AnimTest, DanceRepeatsUntilStoppedThenLeadsOutToIdle) {
   EXPECT_FLOAT_EQ(a.frame, Shown(kIdle.start_frame + 1));  // the first idle frame drawn
 }
 
-TEST_F(AnimTest, ShakeReturnsToIdle) {
-  AnimationStartN(&a, ANIM_SHAKE);
-  Advance(kShake.end_frame - kShake.start_frame - 1);
-  EXPECT_EQ(a.state, ANIM_SHAKE);
-  EXPECT_FLOAT_EQ(a.frame, Shown(kShake.end_frame - 1));
-  Advance(1);
-  EXPECT_EQ(a.state, ANIM_IDLE);
-  EXPECT_FLOAT_EQ(a.frame, Shown(kIdle.start_frame + 1));
-}
-
 TEST_F(AnimTest, IdleThatDoesNotLoopIsReportedAndRestartedLooping) {
   AnimationStart(&a, 0, 3, ANIM_IDLE, false);
   testing::internal::CaptureStderr();
@@ -152,7 +148,7 @@ TEST_F(AnimTest, IdleThatDoesNotLoopIsReportedAndRestartedLooping) {
   EXPECT_FLOAT_EQ(a.frame, Shown(kIdle.start_frame + 1));
 }
 
-TEST_F(AnimTest, OtherClipsStopOnTheirEndFrame) {
+TEST_F(AnimTest, OtherClipsStopOnTheirEndFrameABackdropWithoutFramesAtZero) {
   AnimationStart(&a, 10, 12, static_cast<AnimState>(9), false);
   EXPECT_FLOAT_EQ(a.frame, 10.001f);
   Advance(2);
@@ -160,9 +156,7 @@ TEST_F(AnimTest, OtherClipsStopOnTheirEndFrame) {
   EXPECT_EQ(a.frame, 12.0f);
   Advance(5);
   EXPECT_EQ(a.frame, 12.0f);
-}
-
-TEST_F(AnimTest, BackdropWithoutFramesStaysAtZero) {
+  // A backdrop without frames stays at zero, looping or not.
   AnimationStart(&anim_bg, 0, 0, ANIM_IDLE, true);
   EXPECT_EQ(anim_bg.frame, 0.001f);
   for (int i = 0; i < 5; ++i) {

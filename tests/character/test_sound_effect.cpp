@@ -74,7 +74,7 @@ TEST_F(SoundEffectTest, LoadingGoodAndBadFiles) {
   EXPECT_EQ(0, SoundServiceCount());
 }
 
-TEST_F(SoundEffectTest, FlagIsSetOnPlayAndClearedOnceAtTheEnd) {
+TEST_F(SoundEffectTest, FlagIsSetOnPlayClearedOnceAtTheEndMovedDroppedOrDeleted) {
   SoundEffect* s = SoundEffect::soundEffectWithContentsOfFile(path_.c_str());
   ASSERT_NE(nullptr, s);
   bool flag = false;
@@ -96,12 +96,8 @@ TEST_F(SoundEffectTest, FlagIsSetOnPlayAndClearedOnceAtTheEnd) {
   s->play();
   Tick(3);
   EXPECT_FALSE(flag);
-  delete s;
-}
 
-TEST_F(SoundEffectTest, MovingOrDroppingTheFlagReleasesTheOldOne) {
-  SoundEffect* s = SoundEffect::soundEffectWithContentsOfFile(path_.c_str());
-  ASSERT_NE(nullptr, s);
+  // Moving the flag releases the old one.
   bool a = false, b = false;
   s->playWithFlag(&a);
   Tick();
@@ -118,13 +114,8 @@ TEST_F(SoundEffectTest, MovingOrDroppingTheFlagReleasesTheOldOne) {
   b = true;
   Tick(3);
   EXPECT_TRUE(b) << "no flag is registered any more";
-  delete s;
-}
 
-TEST_F(SoundEffectTest, DeletingAPlayingSoundClearsItsFlag) {
-  bool flag = false;
-  SoundEffect* s = SoundEffect::soundEffectWithContentsOfFile(path_.c_str());
-  ASSERT_NE(nullptr, s);
+  // Deleting a playing sound clears its flag.
   s->playWithFlag(&flag);
   Tick();
   delete s;

@@ -100,7 +100,7 @@ TEST(TouchSnapshotTest, CountsPhasesAndFlipsY) {
   EXPECT_EQ(s.slots[2].x, 5);
 }
 
-TEST(TouchSnapshotTest, MoreTouchesThanSlotsAreCountedButNotStored) {
+TEST(TouchSnapshotTest, MoreTouchesThanSlotsAreNotStoredAbsurdOnesAreBounded) {
   struct Guarded {
     TouchSnapshot s;
     int32_t after[8];
@@ -115,9 +115,8 @@ TEST(TouchSnapshotTest, MoreTouchesThanSlotsAreCountedButNotStored) {
   EXPECT_EQ(g.s.ended, 2);
   EXPECT_EQ(g.s.slots[15].x, 150);
   for (int32_t v : g.after) EXPECT_EQ(v, 0x5A5A5A5A);
-}
 
-TEST(TouchSnapshotTest, AbsurdCoordinatesBecomeBoundedWholePoints) {
+  // Absurd coordinates become bounded whole points.
   TouchSnapshot s{};
   const TouchPoint bad[] = {{TOUCH_BEGAN, NAN, INFINITY}, {TOUCH_BEGAN, 1e30f, -1e30f}, {TOUCH_BEGAN, -INFINITY, NAN}};
   TouchSnapshotFill(&s, TouchEvent{bad, 3, NAN});
@@ -167,7 +166,7 @@ TEST_F(GestureTest, TwistTurnsTheSceneTwiceTheFingerAngleWhateverTheSlotOrder) {
   EXPECT_FALSE(touch.request);
 }
 
-TEST_F(GestureTest, LiftingOneOfTwoFingersFreezesTheCameraUntilAllAreUp) {
+TEST_F(GestureTest, ASecondFingerTurnsLiftingOneFreezesTheCameraUntilAllAreUp) {
   Send({Down(100, 200), Down(200, 200)});
   Send({Up(100, 200), Rest(200, 200)});
   EXPECT_EQ(v_mode, VIEW_RELEASE);
@@ -182,9 +181,9 @@ TEST_F(GestureTest, LiftingOneOfTwoFingersFreezesTheCameraUntilAllAreUp) {
   Send({Up(10, 10)});
   EXPECT_EQ(v_mode, VIEW_NONE);
   EXPECT_FALSE(touch.request);
-}
 
-TEST_F(GestureTest, SecondFingerDuringAPanSwitchesToTurningAndIsNoTap) {
+  // A second finger during a pan switches to turning, and is no tap.
+  ResetGestures();
   Send({Down(100, 200)});
   EXPECT_EQ(v_mode, VIEW_PAN);
   Send({Rest(100, 200), Down(100, 300)});
@@ -210,7 +209,7 @@ TEST_F(GestureTest, PanPicksUpMovementMadeBeforeTheGestureBegan) {
   EXPECT_EQ(v_pan[1], -210.0f);
 }
 
-TEST_F(GestureTest, FingersOnOnePixelAndAbsurdPositionsKeepTheCameraSane) {
+TEST_F(GestureTest, FingersOnOnePixelAbsurdPositionsAndEndlessTwistsKeepTheCameraSane) {
   Send({Down(150, 150), Down(150, 150)});
   EXPECT_EQ(v_mode, VIEW_ROTATE);
   EXPECT_EQ(v_dist_old, 0.0f);
@@ -242,9 +241,9 @@ TEST_F(GestureTest, FingersOnOnePixelAndAbsurdPositionsKeepTheCameraSane) {
   EXPECT_EQ(g_touches.count, 20);
   EXPECT_EQ(v_mode, VIEW_NONE);
   ExpectCameraFinite();
-}
 
-TEST_F(GestureTest, EndlessTwistingStaysQuickAndFinite) {
+  // Endless twisting stays quick and finite.
+  ResetGestures();
   Send({Down(0, 0), Down(0, 1000)});
   // A reference angle grown over years of twisting must not stall an event.
   v_angle_old = 1.0e7f;

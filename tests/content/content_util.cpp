@@ -2,9 +2,6 @@
 
 #include "picture/picture_file.h"
 
-#include <fstream>
-#include <iterator>
-
 namespace content {
 
 const std::vector<std::string> kPictures = [] {
@@ -36,14 +33,6 @@ std::unique_ptr<CPODScene> LoadModel(const std::string& name) {
   auto scene = std::make_unique<CPODScene>();
   if (!scene->ReadFromFile(ResourcePath(name + ".POD").c_str())) return nullptr;
   return scene;
-}
-
-bool SameBytes(const std::string& a, const std::string& b) {
-  std::ifstream fa(a, std::ios::binary), fb(b, std::ios::binary);
-  if (!fa || !fb) return false;
-  const std::string da((std::istreambuf_iterator<char>(fa)), std::istreambuf_iterator<char>());
-  const std::string db((std::istreambuf_iterator<char>(fb)), std::istreambuf_iterator<char>());
-  return !da.empty() && da == db;
 }
 
 }  // namespace content

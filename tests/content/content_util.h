@@ -26,6 +26,4 @@ bool LoadPicture(const std::string& path, Picture& out);
 // A model read by CPODScene::ReadFromFile (which checks indices and sizes).
 std::unique_ptr<CPODScene> LoadModel(const std::string& name);
 
-bool SameBytes(const std::string& a, const std::string& b);
-
 }  // namespace content

@@ -11,5 +11,3 @@ std::string BundleDir();
 std::string BundleFile(const std::string& name);
 // False when the file cannot be read.
 bool ReadBytes(const std::string& path, std::vector<uint8_t>& out);
-// The file names ending in `suffix` directly in `dir`, sorted.
-std::vector<std::string> ListFiles(const std::string& dir, const std::string& suffix);

@@ -21,7 +21,7 @@ void ExpectSameAsBundle(const std::string& tool, const std::string& tag) {
   std::filesystem::create_directories(dir);
   std::string cmd = "'" + tool + "' '" + dir + "' > /dev/null";
   ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
-  std::vector<std::string> files = ListFiles(dir, "");
+  std::vector<std::string> files = testkit::ListDir(dir);
   ASSERT_FALSE(files.empty());
   for (const std::string& f : files) {
     std::vector<uint8_t> fresh, built;
@@ -33,7 +33,8 @@ void ExpectSameAsBundle(const std::string& tool, const std::string& tag) {
 
 }  // namespace
 
-TEST(Determinism, VoicesArtBackdropsAndMusicComeOutByteForByteTheSame) {
+TEST(Determinism, HerModelsVoicesArtBackdropsAndMusicComeOutByteForByteTheSame) {
+  ExpectSameAsBundle(OVANTA_GIRLGEN, "girl");
   ExpectSameAsBundle(OVANTA_VOICEGEN, "voices");
   ExpectSameAsBundle(OVANTA_MUSICGEN, "music");
   ExpectSameAsBundle(OVANTA_ARTGEN, "art");

@@ -2,7 +2,6 @@
 // blinks, lips, captions, gaze and dance music on the generated bundle.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -57,14 +56,12 @@ void ExpectLipsFollow(const HeadlessRun& r, const std::string& file) {
 // The generated bundle in `dir`, linked file by file, but for `left_out`.
 void LinkBundle(const ScratchDir& dir, const std::vector<std::string>& left_out) {
   const std::string bundle = OVANTA_BUNDLE;
-  DIR* d = opendir(bundle.c_str());
-  ASSERT_NE(d, nullptr);
-  while (dirent* e = readdir(d)) {
-    const std::string name = e->d_name;
-    if (name == "." || name == ".." || std::count(left_out.begin(), left_out.end(), name)) continue;
+  const std::vector<std::string> names = testkit::ListDir(bundle);
+  ASSERT_FALSE(names.empty());
+  for (const std::string& name : names) {
+    if (std::count(left_out.begin(), left_out.end(), name)) continue;
     ASSERT_EQ(symlink((bundle + "/" + name).c_str(), dir.file(name).c_str()), 0) << name;
   }
-  closedir(d);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The fixture of the drawing tests: a headless ES 1.1 surface per test and
-// access to its pixels.
+// access to its pixels; a headless view of any size, and an orthographic
+// view of a box.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,6 +13,20 @@
 #include "surface/EAGLView.h"
 
 namespace testkit {
+
+inline std::unique_ptr<EAGLView> HeadlessView(int w, int h) {
+  return std::unique_ptr<EAGLView>(EAGLView::CreateHeadless(w, h));
+}
+
+// An orthographic projection onto the box given, the modelview made the
+// identity and left the current matrix.
+inline void Ortho(float left, float right, float bottom, float top, float near, float far) {
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrthof(left, right, bottom, top, near, far);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
 
 // Every drawing test runs on its own real context; a missing context is a
 // failure, not a skip, since CI is meant to have Mesa.

@@ -156,8 +156,8 @@ void AppendSheet(int cols, int rows, float y0, float y1, std::vector<float>& pos
     }
 }
 
-// The arrays of a skinned triangle-list mesh; `slots` bone indices and
-// weights a vertex.
+}  // namespace
+
 void SetSkinnedMesh(SPODMesh& m, const std::vector<uint16_t>& idx, const std::vector<float>& pos,
                     const std::vector<float>& nrm, uint32_t slots, const std::vector<uint8_t>& bones,
                     const std::vector<float>& weights) {
@@ -184,8 +184,6 @@ void SetBatches(SPODMesh& m, const std::vector<std::vector<int32_t>>& lists, con
     for (size_t j = 0; j < lists[b].size(); ++j) bb.batches[b * bb.batchBoneMax + j] = lists[b][j];
   }
 }
-
-}  // namespace
 
 void BuildSkinnedSheet(CPODScene& s) {
   AllocScene(s, 1, 3, 1, 1, 0, 10);

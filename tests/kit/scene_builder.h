@@ -55,6 +55,14 @@ constexpr uint32_t kBoxTriangles = 12, kCardTriangles = 2;
 // form a chain and turn over `frames` frames. For skinning benchmarks.
 void BuildSkinnedGrid(CPODScene& s, int vertices, int bones, int slots, uint32_t frames);
 
+// The arrays of a skinned triangle-list mesh, `slots` bone indices and
+// weights a vertex; and its bone batches: the palette of each and the first
+// triangle it draws.
+void SetSkinnedMesh(SPODMesh& m, const std::vector<uint16_t>& idx, const std::vector<float>& pos,
+                    const std::vector<float>& nrm, uint32_t slots, const std::vector<uint8_t>& bones,
+                    const std::vector<float>& weights);
+void SetBatches(SPODMesh& m, const std::vector<std::vector<int32_t>>& lists, const std::vector<int32_t>& offsets);
+
 // The Build* functions finish with InitImpl, so the scene can be drawn and
 // its destructor releases everything.
 

@@ -25,6 +25,11 @@ class TempDir {
 };
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
+// Whether anything (a dangling link too) is at `path`.
+bool Exists(const std::string& path);
+// The names in a folder (hidden ones too, not "." and ".."), sorted; none
+// when it cannot be read.
+std::vector<std::string> ListDir(const std::string& dir);
 bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
 }  // namespace testkit

@@ -9,10 +9,13 @@
 
 namespace {
 
-// A picture with random blobs of opaque pixels and soft edges.
+// A picture with random blobs of opaque pixels and soft edges, over random
+// colours (the alpha alone decides).
 std::vector<uint8_t> Blobs(int w, int h, unsigned seed) {
   std::vector<uint8_t> rgba(static_cast<size_t>(w) * h * 4, 0);
   std::mt19937 rng(seed);
+  for (size_t i = 0; i < rgba.size(); ++i)
+    if (i % 4 != 3) rgba[i] = static_cast<uint8_t>(rng());
   for (int b = 0; b < 5; ++b) {
     const int cx = static_cast<int>(rng() % w), cy = static_cast<int>(rng() % h), r = 2 + static_cast<int>(rng() % 9);
     for (int y = 0; y < h; ++y)

@@ -48,10 +48,7 @@ TEST_F(Drawing, EmptySceneAndSkinnedMeshWithoutNormalsDrawSafely) {
   testkit::BuildSkinnedSheet(sheet);
   free(sheet.meshes[0].normals.data);
   sheet.meshes[0].normals = CPODData{};
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrthof(-3.0f, 3.0f, -1.0f, 5.0f, -10.0f, 10.0f);
-  glMatrixMode(GL_MODELVIEW);
+  testkit::Ortho(-3.0f, 3.0f, -1.0f, 5.0f, -10.0f, 10.0f);
   DrawModel(&sheet, 4.0f);
   EXPECT_FALSE(glIsEnabled(GL_NORMAL_ARRAY));
   EXPECT_GT(PixelAt(64, 64)[0], 0);  // the sheet covers the middle
@@ -69,10 +66,7 @@ TEST_F(Drawing, SkinnedMeshNodePlacementReachesTheVerticesTwice) {
   sheet.FlushCache();
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrthof(-3.0f, 3.0f, -1.0f, 5.0f, -10.0f, 10.0f);
-  glMatrixMode(GL_MODELVIEW);
+  testkit::Ortho(-3.0f, 3.0f, -1.0f, 5.0f, -10.0f, 10.0f);
   DrawModel(&sheet, 0.0f);
   // Columns: x = -3 + 6 * (col + 0.5) / 128. Row 100 is y about 0.3.
   EXPECT_EQ(PixelAt(64, 100)[0], 0);   // x = 0: where the sheet was built
@@ -88,10 +82,7 @@ TEST_F(Drawing, SkinnedMeshNodePlacementReachesTheVerticesTwice) {
 TEST_F(Drawing, BlendingLeftOnStillBlendsTranslucentTexels) {
   CPODScene cube;
   testkit::BuildTexturedCube(cube);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrthof(-2.0f, 2.0f, -2.0f, 2.0f, -10.0f, 10.0f);
-  glMatrixMode(GL_MODELVIEW);
+  testkit::Ortho(-2.0f, 2.0f, -2.0f, 2.0f, -10.0f, 10.0f);
   glDisable(GL_LIGHTING);
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
   glEnable(GL_TEXTURE_2D);
@@ -157,22 +148,8 @@ void BuildSkinnedScatter(CPODScene& s, int triangles) {
     const uint16_t a = vertex(c[0], c[1], c[2]), b = vertex(c[3], c[4], c[5]), d = vertex(c[6], c[7], c[8]);
     idx.insert(idx.end(), {a, b, d});
   }
-  SPODMesh& m = s.meshes[0];
-  m.vertexCount = static_cast<uint32_t>(pos.size() / 3);
-  m.faceCount = static_cast<uint32_t>(idx.size() / 3);
-  testkit::SetIndices(m, idx);
-  testkit::SetFloats(m.vertices, 3, pos);
-  testkit::SetFloats(m.normals, 3, nrm);
-  testkit::SetBytes(m.boneIndices, 1, bones);
-  testkit::SetFloats(m.boneWeights, 1, weights);
-  CBoneBatches& bb = m.boneBatches;
-  bb.batchCount = 1;
-  bb.batchBoneMax = 1;
-  bb.batches = PODAlloc<int32_t>(1);
-  bb.batches[0] = 1;
-  bb.batchBoneCounts = PODAlloc<int32_t>(1);
-  bb.batchBoneCounts[0] = 1;
-  bb.batchOffsets = PODAlloc<int32_t>(1);
+  testkit::SetSkinnedMesh(s.meshes[0], idx, pos, nrm, 1, bones, weights);
+  testkit::SetBatches(s.meshes[0], {{1}}, {0});
   s.InitImpl();
 }
 
@@ -303,11 +280,7 @@ TEST_F(ShadowBlend, DarkensTheGroundToTwentyFortyAndHundredPercent) {
   glClear(GL_COLOR_BUFFER_BIT);
   glShadeModel(GL_SMOOTH);
   // Looking straight down: x to the right, z towards the bottom of the view.
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrthof(-128.0f, 128.0f, -128.0f, 128.0f, -100.0f, 100.0f);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  testkit::Ortho(-128.0f, 128.0f, -128.0f, 128.0f, -100.0f, 100.0f);
   glRotatef(90.0f, 1.0f, 0.0f, 0.0f);
   glEnable(GL_TEXTURE_2D);  // the shadow must not care about stale texture state
   glDisable(GL_TEXTURE_2D);

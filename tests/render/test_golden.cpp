@@ -68,11 +68,7 @@ class Golden : public GLTest {
   void BeginFrame(float left, float right, float bottom, float top) {
     glClearColor(0.1f, 0.12f, 0.2f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrthof(left, right, bottom, top, -10.0f, 10.0f);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    testkit::Ortho(left, right, bottom, top, -10.0f, 10.0f);
     glEnable(GL_DEPTH_TEST);
     glShadeModel(GL_SMOOTH);
     glDisable(GL_BLEND);

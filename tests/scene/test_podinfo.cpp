@@ -2,35 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
+#include "kit/program_run.h"
 #include "scene_fixtures.h"
 
 namespace {
 
-struct ToolRun {
-  int status;
-  std::string out, err;
-};
-
-ToolRun Podinfo(const std::string& args) {
-  TempDir dir;
-  const std::string cmd = std::string(PODINFO_PATH) + " " + args + " 2>" + dir.file("err");
-  FILE* p = popen(cmd.c_str(), "r");
-  ToolRun r{-1, "", ""};
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  std::ifstream in(dir.file("err"));
-  std::ostringstream e;
-  e << in.rdbuf();
-  r.err = e.str();
-  return r;
+testkit::ProgramRun Podinfo(const std::string& args) {
+  return testkit::RunProgram(std::string(PODINFO_PATH) + " " + args);
 }
 
 }  // namespace
@@ -45,7 +25,7 @@ TEST(Podinfo, JsonLinePerFileAndStatus) {
   ASSERT_TRUE(PODWriteToFile(s, dir.file("good.pod").c_str()));
   WriteFileBytes(dir.file("bad.pod"), {1, 2, 3});
 
-  ToolRun good = Podinfo("--json --frame 4 " + dir.file("good.pod"));
+  testkit::ProgramRun good = Podinfo("--json --frame 4 " + dir.file("good.pod"));
   EXPECT_EQ(good.status, 0);
   const nlohmann::json j = nlohmann::json::parse(good.out);
   EXPECT_TRUE(j["ok"].get<bool>());
@@ -63,7 +43,8 @@ TEST(Podinfo, JsonLinePerFileAndStatus) {
   // Bone B at frame 4 sits at x = 14.
   EXPECT_NEAR(j["nodes"][3]["world"][12].get<double>(), 14.0, 1e-4);
 
-  ToolRun both = Podinfo("--json " + dir.file("good.pod") + " " + dir.file("bad.pod") + " " + dir.file("none.pod"));
+  testkit::ProgramRun both =
+      Podinfo("--json " + dir.file("good.pod") + " " + dir.file("bad.pod") + " " + dir.file("none.pod"));
   EXPECT_EQ(both.status, 1);
   std::istringstream lines(both.out);
   std::string line;
@@ -85,7 +66,7 @@ TEST(Podinfo, ReadableSummaryAndBadArguments) {
   BuildTestScene(s, true);
   s.InitImpl();
   ASSERT_TRUE(PODWriteToFile(s, dir.file("strips.pod").c_str()));
-  ToolRun r = Podinfo(dir.file("strips.pod"));
+  testkit::ProgramRun r = Podinfo(dir.file("strips.pod"));
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("6 vertices, 4 triangles, 1 uv sets, 1 strips, skinned, 2 bone batches"), std::string::npos)
       << r.out;

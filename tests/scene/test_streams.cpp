@@ -5,7 +5,7 @@
 #include "scene/Streaming.h"
 #include "scene_fixtures.h"
 
-TEST(ResourceFile, EmptyAndTextFilesAreZeroTerminated) {
+TEST(ResourceFile, EmptyAndTextFilesAreZeroTerminatedMissingOnesStayClosed) {
   TempDir dir;
   WriteFileBytes(dir.file("empty"), {});
   CResourceFile f(dir.file("empty").c_str());
@@ -22,13 +22,11 @@ TEST(ResourceFile, EmptyAndTextFilesAreZeroTerminated) {
   CResourceFile t(dir.file("t.txt").c_str());
   ASSERT_TRUE(t.IsOpen());
   EXPECT_STREQ(t.StringPtr(), "abc");
-}
 
-TEST(ResourceFile, MissingFileOrNullNameStaysClosed) {
-  CResourceFile f("/nonexistent/ovanta/file");
-  EXPECT_FALSE(f.IsOpen());
-  EXPECT_EQ(f.Size(), 0u);
-  CSourceStream s;
+  // A missing file or no name stays closed.
+  CResourceFile missing("/nonexistent/ovanta/file");
+  EXPECT_FALSE(missing.IsOpen());
+  EXPECT_EQ(missing.Size(), 0u);
   EXPECT_FALSE(s.Init("/nonexistent/ovanta/file"));
   EXPECT_FALSE(s.HasFile());
   EXPECT_FALSE(s.Init(nullptr));
@@ -37,7 +35,7 @@ TEST(ResourceFile, MissingFileOrNullNameStaysClosed) {
   EXPECT_FALSE(s.Skip(0 + 1));
 }
 
-TEST(SourceStream, ReadsAreWholeOrNothing) {
+TEST(SourceStream, ReadsAreWholeOrNothingSkipsToTheEndButNotPast) {
   const uint8_t six[6] = {1, 0, 0, 0, 9, 9};
   CSourceStream s;
   ASSERT_TRUE(s.InitFromMemory(six, sizeof six));
@@ -53,12 +51,10 @@ TEST(SourceStream, ReadsAreWholeOrNothing) {
   EXPECT_TRUE(s.Read(buf, 2));
   EXPECT_EQ(buf[0], 9);
   EXPECT_EQ(s.Remaining(), 0u);
-}
 
-TEST(SourceStream, SkipToTheEndButNotPast) {
+  // Skips go to the end but not past.
   TempDir dir;
   WriteFileBytes(dir.file("ten"), std::vector<uint8_t>(10, 0));
-  CSourceStream s;
   ASSERT_TRUE(s.Init(dir.file("ten").c_str()));
   ASSERT_TRUE(s.Skip(3));
   EXPECT_FALSE(s.Skip(8));

@@ -37,7 +37,7 @@ std::vector<float> GoodSamples(const std::vector<uint8_t>& file, uint16_t channe
 
 }  // namespace
 
-TEST(WavDecode, IntegerAndFloatFormatsGiveTheSameLevels) {
+TEST(WavDecode, IntegerFloatStereoAndExtensibleGiveTheSameLevels) {
   WavSpec s;
   // 8-bit is unsigned around 128.
   s.bits = 8;
@@ -52,10 +52,9 @@ TEST(WavDecode, IntegerAndFloatFormatsGiveTheSameLevels) {
   EXPECT_EQ((std::vector<float>{0.25f}), GoodSamples(MakeWav(s, Bytes({0, 0, 0x80, 0x3E})), 1, 8000));
   s.bits = 64;
   EXPECT_EQ((std::vector<float>{-0.75f}), GoodSamples(MakeWav(s, Bytes({0, 0, 0, 0, 0, 0, 0xE8, 0xBF})), 1, 8000));
-}
 
-TEST(WavDecode, StereoExtensibleAndExtraChunks) {
-  WavSpec s;
+  // Stereo, extensible and extra chunks.
+  s = WavSpec();
   s.channels = 2;
   s.rate = 44100;
   s.list_chunk = true;  // odd size: the pad byte must be skipped
@@ -157,19 +156,6 @@ TEST(WavDecode, ResampledToStereoAtTheDeviceRate) {
   EXPECT_EQ(0u, frames);
 }
 
-TEST(WavDecode, FilesOnDisk) {
-  TempDir dir;
-  SoundPCM pcm;
-  ASSERT_TRUE(WriteFile(dir / "a.wav", SilentWav(8000)));
-  EXPECT_EQ(kSoundOK, SoundLoadWAV((dir / "a.wav").c_str(), &pcm));
-  EXPECT_EQ(8000u, pcm.frames);
-  SoundPCMFree(&pcm);
-  SoundPCMFree(&pcm);  // twice is harmless
-  EXPECT_EQ(kSoundErrOpen, SoundLoadWAV((dir / "missing.wav").c_str(), &pcm));
-  EXPECT_EQ(kSoundErrOpen, SoundLoadWAV(dir.path().c_str(), &pcm));  // a folder
-  EXPECT_EQ(kSoundErrOpen, SoundLoadWAV(nullptr, &pcm));
-}
-
 class TickService : public ::testing::Test {
  protected:
   void SetUp() override { SoundServiceUseTicks(); }
@@ -201,7 +187,7 @@ TEST_F(TickService, DurationIsTheWavLengthInTicksRoundedUp) {
   EXPECT_EQ(0, SoundServiceDurationTicks(12345));
 }
 
-TEST_F(TickService, PlayEndsWhenTheClockSaysSoAndTheCallbackRunsInThePump) {
+TEST_F(TickService, PlayEndsInThePumpReplayRestartsRemovedOrDisposedReportNothing) {
   std::vector<SystemSoundID> ended;
   const SystemSoundID a = Load(800);  // 3 ticks
   ASSERT_EQ(0, SoundServiceAddCompletion(a, Count, &ended));
@@ -217,12 +203,10 @@ TEST_F(TickService, PlayEndsWhenTheClockSaysSoAndTheCallbackRunsInThePump) {
   EXPECT_EQ(std::vector<SystemSoundID>{a}, ended);
   EXPECT_FALSE(SoundServiceIsPlaying(a));
   EXPECT_EQ(0, SoundServicePump());  // reported once
-}
 
-TEST_F(TickService, ReplayRestartsAndRemovedOrDisposedSoundsReportNothing) {
-  std::vector<SystemSoundID> ended;
-  const SystemSoundID a = Load(800), b = Load(800);
-  SoundServiceAddCompletion(a, Count, &ended);
+  // A replay restarts; removed or disposed sounds report nothing.
+  ended.clear();
+  const SystemSoundID b = Load(800);
   SoundServiceAddCompletion(b, Count, &ended);
   SoundServicePlay(a);
   SoundServiceAdvanceTicks(2);
@@ -249,7 +233,16 @@ TEST_F(TickService, ReplayRestartsAndRemovedOrDisposedSoundsReportNothing) {
   EXPECT_NE(0, SoundServiceAddCompletion(b, Count, &ended));
 }
 
-TEST_F(TickService, BrokenFileGetsAStatusAndNoHandle) {
+TEST_F(TickService, FilesOnDiskBrokenOnesGetAStatusAndNoHandle) {
+  SoundPCM pcm;
+  ASSERT_TRUE(WriteFile(dir_ / "a.wav", SilentWav(8000)));
+  EXPECT_EQ(kSoundOK, SoundLoadWAV((dir_ / "a.wav").c_str(), &pcm));
+  EXPECT_EQ(8000u, pcm.frames);
+  SoundPCMFree(&pcm);
+  SoundPCMFree(&pcm);  // twice is harmless
+  EXPECT_EQ(kSoundErrOpen, SoundLoadWAV((dir_ / "missing.wav").c_str(), &pcm));
+  EXPECT_EQ(kSoundErrOpen, SoundLoadWAV(dir_.path().c_str(), &pcm));  // a folder
+  EXPECT_EQ(kSoundErrOpen, SoundLoadWAV(nullptr, &pcm));
   ASSERT_TRUE(WriteFile(dir_ / "bad.wav", Bytes({'R', 'I', 'F', 'F', 200, 0, 0, 0, 'W', 'A', 'V', 'E'})));
   SystemSoundID id = 77;
   EXPECT_EQ(kSoundErrMalformed, SoundServiceCreate((dir_ / "bad.wav").c_str(), &id));

@@ -2,7 +2,6 @@
 // aside, linked and read-only stores, two copies saving at once, and saves
 // that fail or crash at every step without losing the previous settings.
 // (What is no regular file at the store's path: tests/app/test_app_files.cpp.)
-#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -20,21 +19,11 @@
 #include "kit/wav_fixture.h"
 #include "store/user_defaults.h"
 
+using testkit::ListDir;
 using wavtest::ReadFile;
 using wavtest::TempDir;
 
 namespace {
-
-std::vector<std::string> ListDir(const std::string& dir) {
-  std::vector<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d))
-      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
-    closedir(d);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 bool WriteText(const std::string& path, const std::string& text) {
   return wavtest::WriteFile(path, std::vector<uint8_t>(text.begin(), text.end()));
@@ -106,7 +95,7 @@ TEST_F(UserDefaults, ValuesSurviveARelaunch) {
   EXPECT_EQ(0, UserDefaultsIntegerForKey(nullptr));
 }
 
-TEST_F(UserDefaults, FirstLaunchIsQuietAndEmpty) {
+TEST_F(UserDefaults, FirstLaunchIsQuietAndEmptyTheDefaultPlaceFollowsXdgThenHome) {
   testing::internal::CaptureStderr();
   std::string s = "untouched";
   EXPECT_FALSE(UserDefaultsStringForKey("Ovanta_name", &s));
@@ -117,9 +106,8 @@ TEST_F(UserDefaults, FirstLaunchIsQuietAndEmpty) {
   UserDefaultsSetInteger("k", 3);
   EXPECT_TRUE(UserDefaultsSynchronize());  // creates the folders
   EXPECT_EQ(std::vector<std::string>{"defaults.json"}, ListDir(dir_ / "cfg"));
-}
 
-TEST_F(UserDefaults, DefaultLocationFollowsXdgThenHome) {
+  // Without a path of its own the store follows XDG_CONFIG_HOME, then HOME.
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
   const std::string saved_xdg = xdg ? xdg : "";
   const char* home = std::getenv("HOME");

@@ -1,4 +1,5 @@
 // The GL surface on a real ES 1.1 context (Mesa llvmpipe through EGL).
+#include "kit/gl_test.h"
 #include "surface/EAGLView.h"
 
 #include <SDL2/SDL.h>
@@ -16,16 +17,12 @@
 
 namespace {
 
-std::unique_ptr<EAGLView> Headless(int w, int h) { return std::unique_ptr<EAGLView>(EAGLView::CreateHeadless(w, h)); }
+using testkit::HeadlessView;
 
 // Fills the rectangle (x, y, w, h) in window coordinates (origin bottom left)
 // with a colour at depth z, through the fixed-function pipeline.
 void DrawRect(int vw, int vh, float x, float y, float w, float h, float z, const GLubyte c[4]) {
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrthof(0, static_cast<float>(vw), 0, static_cast<float>(vh), -1, 1);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  testkit::Ortho(0, static_cast<float>(vw), 0, static_cast<float>(vh), -1, 1);
   const GLfloat v[] = {x, y, z, x + w, y, z, x, y + h, z, x + w, y + h, z};
   glColor4ub(c[0], c[1], c[2], c[3]);
   glEnableClientState(GL_VERTEX_ARRAY);
@@ -92,13 +89,13 @@ TEST(EAGLView, ImpossibleSurfacesGiveNullAndLeaveNothingBehind) {
   EXPECT_EQ(EAGLView::CreateHeadless(1 << 20, 16), nullptr);
   EXPECT_EQ(EAGLView::initWithFrame({0, 0, NAN, 10}, kEAGLSurfaceHeadless), nullptr);
   // A good one still works after the failures.
-  auto view = Headless(16, 16);
+  auto view = HeadlessView(16, 16);
   ASSERT_NE(view, nullptr);
   EXPECT_TRUE(view->isCurrentContext());
 }
 
 TEST(EAGLView, SwapKeepsTheFrameAndTheContextArrangement) {
-  auto a = Headless(32, 32);
+  auto a = HeadlessView(32, 32);
   ASSERT_NE(a, nullptr);
   glClearColor(0, 0, 1, 1);
   glClear(GL_COLOR_BUFFER_BIT);
@@ -110,7 +107,7 @@ TEST(EAGLView, SwapKeepsTheFrameAndTheContextArrangement) {
   EXPECT_EQ(Pixel(rgba, 32, 5, 5)[2], 255);  // retained after presentation
 
   // A second view takes the context; swapping the first leaves the second current.
-  auto b = Headless(16, 16);
+  auto b = HeadlessView(16, 16);
   ASSERT_NE(b, nullptr);
   EXPECT_TRUE(b->isCurrentContext());
   EXPECT_FALSE(a->isCurrentContext());
@@ -127,7 +124,7 @@ TEST(EAGLView, SwapKeepsTheFrameAndTheContextArrangement) {
 }
 
 TEST(EAGLView, SurfaceIsRecreatedOnlyWhenAutoresizing) {
-  auto view = Headless(100, 50);
+  auto view = HeadlessView(100, 50);
   ASSERT_NE(view, nullptr);
   CountingDelegate delegate;
   view->setDelegate(&delegate);

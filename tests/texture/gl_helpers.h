@@ -2,6 +2,7 @@
 // uploads are checked through real rendering.
 #pragma once
 
+#include "kit/gl_test.h"
 #include "surface/EAGLView.h"
 
 #include <memory>
@@ -9,9 +10,7 @@
 #include <utility>
 #include <vector>
 
-inline std::unique_ptr<EAGLView> HeadlessView(int w, int h) {
-  return std::unique_ptr<EAGLView>(EAGLView::CreateHeadless(w, h));
-}
+using testkit::HeadlessView;
 
 // Draws `tex` into the rectangle (0, 0, w, h) of a surface of the same
 // orthographic size with the picture's top row at the top, replacing the
@@ -21,11 +20,7 @@ inline std::vector<uint8_t> DrawTexture(const EAGLView& view, GLuint tex, float 
   glViewport(0, 0, static_cast<GLsizei>(s.width), static_cast<GLsizei>(s.height));
   glClearColor(0, 0, 0, 0);
   glClear(GL_COLOR_BUFFER_BIT);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrthof(0, s.width, s.height, 0, -1, 1);  // y down, like the picture rows
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  testkit::Ortho(0, s.width, s.height, 0, -1, 1);  // y down, like the picture rows
   const GLfloat v[] = {0, 0, w, 0, 0, h, w, h};
   const GLfloat uv[] = {0, 0, 1, 0, 0, 1, 1, 1};
   glEnable(GL_TEXTURE_2D);

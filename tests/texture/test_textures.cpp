@@ -101,7 +101,8 @@ TEST(LoadTextureData, MipmapLevelsAreTheDriversOwn) {
   }
 }
 
-TEST(LoadTextureData, SidesNotPowersOfTwoBecomeEightByEightNoise) {
+// Noise for a small picture never writes past its buffer, nor for nonsense sizes.
+TEST(LoadTextureData, SidesNotPowersOfTwoBecomeEightByEightNoiseWithinTheBuffer) {
   auto view = HeadlessView(8, 8);
   ASSERT_NE(view, nullptr);
   std::vector<uint8_t> px(100 * 64 * 4, 0x11);
@@ -119,24 +120,19 @@ TEST(LoadTextureData, SidesNotPowersOfTwoBecomeEightByEightNoise) {
   // The texture is exactly the noise now at the start of the buffer.
   const std::vector<uint8_t> shown = DrawTexture(*view, tex, 8, 8);
   EXPECT_EQ(std::vector<uint8_t>(px.begin(), px.begin() + 256), shown);
-  glDeleteTextures(1, &tex);
-}
 
-TEST(LoadTextureData, NoiseForASmallPictureNeverWritesPastItsBuffer) {
-  auto view = HeadlessView(8, 8);
-  ASSERT_NE(view, nullptr);
   // 3 x 5 pixels: 60 bytes, far less than the 256 noise bytes. The sanitizer
   // build would catch a write past the end.
-  unsigned char* px = static_cast<unsigned char*>(std::malloc(60));
-  std::memset(px, 0x22, 60);
-  tag_TexPicDesc d = {3, 5, 32};
+  unsigned char* small = static_cast<unsigned char*>(std::malloc(60));
+  std::memset(small, 0x22, 60);
+  tag_TexPicDesc d3 = {3, 5, 32};
   testing::internal::CaptureStderr();
-  const GLuint tex = LoadTextureData(px, &d, TEXMIP_NONE);
+  const GLuint tex1 = LoadTextureData(small, &d3, TEXMIP_NONE);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Texture sizes (3,5) aren't powers of two\n");
-  EXPECT_EQ(d.xs, 8);
-  const std::vector<uint8_t> shown = DrawTexture(*view, tex, 8, 8);
-  EXPECT_EQ(std::memcmp(shown.data(), px, 60), 0);  // what fits was copied back
-  std::free(px);
+  EXPECT_EQ(d3.xs, 8);
+  const std::vector<uint8_t> shown1 = DrawTexture(*view, tex1, 8, 8);
+  EXPECT_EQ(std::memcmp(shown1.data(), small, 60), 0);  // what fits was copied back
+  std::free(small);
 
   // Nonsense sizes: nothing of the caller's is written.
   unsigned char one[4] = {1, 2, 3, 4};
@@ -147,8 +143,8 @@ TEST(LoadTextureData, NoiseForASmallPictureNeverWritesPastItsBuffer) {
   EXPECT_EQ(one[0], 1);
   EXPECT_EQ(one[3], 4);
   EXPECT_EQ(bad.xs, 8);
-  GLuint both[] = {tex, tex2};
-  glDeleteTextures(2, both);
+  GLuint all[] = {tex, tex1, tex2};
+  glDeleteTextures(3, all);
 }
 
 TEST(LoadTextureRGBA, LoadsABundlePictureAndReportsAMissingOne) {

@@ -1,7 +1,6 @@
 // Character folders: an import made once and found again, its input left as
 // it was, refusals that write nothing, removal that touches only what the
 // import made.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,22 +26,7 @@ CPODScene& Clips() {
   return *s;
 }
 
-bool Exists(const std::string& path) {
-  struct stat st;
-  return lstat(path.c_str(), &st) == 0;
-}
-
-// Everything a folder holds, names sorted.
-std::vector<std::string> Listing(const std::string& dir) {
-  std::vector<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d))
-      if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
-    closedir(d);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
+using testkit::Exists;
 
 TEST(Characters, ImportOnceFindAgainRemove) {
   TempDir dir;
@@ -61,11 +45,11 @@ TEST(Characters, ImportOnceFindAgainRemove) {
   EXPECT_EQ(first.info.id, vrm::CharacterId(bytes.data(), bytes.size()));
   EXPECT_EQ(first.info.title, "Tiny");
   EXPECT_EQ(first.info.vrm, "1.0");
-  EXPECT_EQ(Listing(first.info.folder),
+  EXPECT_EQ(testkit::ListDir(first.info.folder),
             (std::vector<std::string>{"character.json", "model.POD", "picture0.png", "thumbnail.png"}));
   EXPECT_EQ(first.info.thumbnail, first.info.folder + "/thumbnail.png");
   // Nothing else beside it, and the input as it was.
-  EXPECT_EQ(Listing(root), std::vector<std::string>{first.info.id});
+  EXPECT_EQ(testkit::ListDir(root), std::vector<std::string>{first.info.id});
   struct stat after;
   ASSERT_EQ(stat(file.c_str(), &after), 0);
   EXPECT_EQ(after.st_mtime, before.st_mtime);
@@ -90,7 +74,7 @@ TEST(Characters, ImportOnceFindAgainRemove) {
   EXPECT_TRUE(Exists(first.info.folder + "/model.POD")) << why;
   unlink((first.info.folder + "/notes.txt").c_str());
   EXPECT_TRUE(vrm::RemoveCharacter(root, first.info.id, &why)) << why;
-  EXPECT_TRUE(Listing(root).empty());
+  EXPECT_TRUE(testkit::ListDir(root).empty());
   EXPECT_FALSE(vrm::RemoveCharacter(root, first.info.id, &why));
 }
 
@@ -114,7 +98,7 @@ TEST(Characters, BrokenFoldersMakeWayForeignOnesDoNot) {
   const vrm::ImportResult blocked = vrm::ImportCharacter(bytes.data(), bytes.size(), root, Clips());
   EXPECT_FALSE(blocked.ok);
   EXPECT_EQ(testkit::ReadFileBytes(root + "/" + id), (std::vector<uint8_t>{'m', 'i', 'n', 'e'}));
-  EXPECT_EQ(Listing(root), std::vector<std::string>{id}) << "no temporary folder left";
+  EXPECT_EQ(testkit::ListDir(root), std::vector<std::string>{id}) << "no temporary folder left";
 }
 
 TEST(Characters, RefusedFilesWriteNothing) {

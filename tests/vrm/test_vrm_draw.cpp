@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "gles/gles.h"
+#include "kit/gl_test.h"
 #include "kit/pictures.h"
 #include "kit/temp_dir.h"
 #include "kit/vrm_builder.h"
@@ -82,11 +83,7 @@ std::vector<uint8_t> DrawCard(const vrm::GlbBuilder& g, GlesKind kind, bool from
   glEnable(GL_LIGHT0);
   const float light[4] = {0, 0, 1, 0};
   glLightfv(GL_LIGHT0, GL_POSITION, light);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrthof(-80, 80, 120, 280, -1000, 1000);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  testkit::Ortho(-80, 80, 120, 280, -1000, 1000);
   if (fromBehind) glRotatef(180, 0, 1, 0);
   scene.SetFrame(0);
   for (uint32_t i = 0; i < scene.meshNodeCount; ++i)
