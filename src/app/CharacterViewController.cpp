@@ -18,13 +18,6 @@ const UIColor kDetailInk = {0.40f, 0.42f, 0.48f, 1};
 const UIColor kRemoveFill = {0.70f, 0.12f, 0.12f, 1};
 const UIColor kNoFill = {0, 0, 0, 0};
 
-// The meta's text as one line of at most `n` characters.
-std::string Fit(const std::string& text, size_t n) {
-  std::string line = Utf8Printable(text);
-  std::replace(line.begin(), line.end(), '\n', ' ');
-  return Utf8Count(line) <= n ? line : Utf8Head(line, n - 1) + "\xE2\x80\xA6";
-}
-
 }  // namespace
 
 void CharacterViewController::loadView() {
@@ -148,8 +141,8 @@ void CharacterViewController::Show() {
     row.key->setSelected(chosen);
     row.key->setEnabled(!asking);
     // The chosen one is checked too, not told by colour alone.
-    row.title->text = chosen ? "\xE2\x9C\x93 " + Fit(c.title.empty() ? c.id : c.title, 14)
-                             : Fit(c.title.empty() ? c.id : c.title, 16);
+    row.title->text = chosen ? "\xE2\x9C\x93 " + UiFit(c.title.empty() ? c.id : c.title, 14)
+                             : UiFit(c.title.empty() ? c.id : c.title, 16);
     row.title->color = chosen ? UIColor::whiteColor() : kSettingsCaptionInk;
     // 1.0 files name their license by its address: the address is shown
     // without its scheme.
@@ -157,8 +150,8 @@ void CharacterViewController::Show() {
     for (const char* scheme : {"https://", "http://"})
       if (license.rfind(scheme, 0) == 0) license.erase(0, std::string(scheme).size());
     // About 24 characters fit: the license keeps up to 10 of them.
-    license = license.empty() ? "" : Fit(license, 10);
-    std::string detail = c.id.empty() ? UiText("Built in") : Fit(c.authors, 21 - Utf8Count(license));
+    license = license.empty() ? "" : UiFit(license, 10);
+    std::string detail = c.id.empty() ? UiText("Built in") : UiFit(c.authors, 21 - Utf8Count(license));
     if (!license.empty()) detail += (detail.empty() ? "" : " \xC2\xB7 ") + license;
     row.detail->text = detail;
     row.detail->color = chosen ? UIColor::whiteColor() : kDetailInk;
@@ -171,7 +164,7 @@ void CharacterViewController::Show() {
   if (asking) {
     std::string name = asking_;
     for (const vrm::CharacterInfo& c : list_)
-      if (c.id == asking_ && !c.title.empty()) name = Fit(c.title, 24);
+      if (c.id == asking_ && !c.title.empty()) name = UiFit(c.title, 24);
     note_->text = UiTextWith("Remove %s? Its folder is deleted.", name);
   } else if (!problem_.empty()) {
     note_->text = problem_;

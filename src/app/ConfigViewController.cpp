@@ -6,6 +6,7 @@
 #include "app/CharacterViewController.h"
 #include "app/RootViewController.h"
 #include "app/app_character.h"
+#include "app/app_dance.h"
 #include "app/app_loop.h"
 #include "app/mascot_app.h"
 #include "app/ui_text.h"
@@ -18,6 +19,7 @@
 int32_t parm_val[kParameterCount] = {0, 0, 0, 0, 0, 0};
 Parameter n_edit_parm = PARM_NAME;
 std::string character_choice;
+std::string dance_choice;
 UIButton* opButton[6] = {};
 UIButton* opNameButton[6] = {};
 UIPanel* opPanel = nullptr;
@@ -146,10 +148,17 @@ void ConfigViewController::loadView() {
   // The character: its title; the key opens the list.
   label(18, kCharacterRow, "Character");
   opCharacter = add(new UIButton());
-  opCharacter->frame = {18, kCharacterRow + kCaptionHeight, 284, kKeyHeight};
+  opCharacter->frame = {18, kCharacterRow + kCaptionHeight, 136, kKeyHeight};
   opCharacter->action = [this] { onCharacter(); };
   outlet("opCharacter", opCharacter);
   connect("onCharacter", [this] { onCharacter(); });
+  // The dance the dance button plays: hers, then each one added.
+  label(kOptionX, kCharacterRow, "Dance");
+  opDance = add(new UIButton());
+  opDance->frame = {kOptionX, kCharacterRow + kCaptionHeight, 132, kKeyHeight};
+  opDance->action = [this] { onDance(); };
+  outlet("opDance", opDance);
+  connect("onDance", [this] { onDance(); });
 
   // Categories on the left show the current choice; the options of the one
   // being edited beside it, on a panel that joins them (SetEditParm).
@@ -256,6 +265,7 @@ void ConfigViewController::viewDidLoad() {
   opPanel = optionsPanel;
   opBridge = optionsBridge;
   character_choice = AppCharacterShown();
+  dance_choice = AppDanceChosen();
   SetEditParm(PARM_NAME);
   ShowFaceSettings();
   ShowCharacter();
@@ -263,19 +273,40 @@ void ConfigViewController::viewDidLoad() {
 
 void SettingsFollowCharacter() {
   character_choice = AppCharacterShown();
+  dance_choice = AppDanceChosen();
   UIViewController* top = OvantaTopScreen();
   if (dynamic_cast<ConfigViewController*>(top) || dynamic_cast<CharacterViewController*>(top))
     top->viewWillAppear(false);
 }
 
-void ConfigViewController::viewWillAppear(bool /*animated*/) { ShowCharacter(); }
+void ConfigViewController::viewWillAppear(bool /*animated*/) {
+  ShowCharacter();
+  ShowDance();
+}
+
+void ConfigViewController::ShowDance() {
+  std::string title = UiText("Her dance");
+  DanceInfo info;
+  if (!dance_choice.empty() && FindDance(DancesRoot(), dance_choice, &info)) title = UiFit(info.title, 12);
+  SetTitleAllStates(opDance, title);
+  opDance->setTitleColor(UIColor::darkGrayColor(), UIControlStateNormal);
+}
+
+void ConfigViewController::onDance() {
+  // Hers, then the added ones by title, round again.
+  std::vector<std::string> ids = {""};
+  for (const DanceInfo& d : AppDanceList()) ids.push_back(d.id);
+  const auto at = std::find(ids.begin(), ids.end(), dance_choice);
+  dance_choice = at == ids.end() || at + 1 == ids.end() ? ids[0] : *(at + 1);
+  ShowDance();
+}
 
 void ConfigViewController::ShowCharacter() {
   std::string title = "Ovanta";
   vrm::CharacterInfo info;
   if (!character_choice.empty() && vrm::FindCharacter(vrm::CharactersRoot(), character_choice, &info))
     title = info.title.empty() ? info.id : info.title;
-  SetTitleAllStates(opCharacter, title + " \xE2\x80\xBA");
+  SetTitleAllStates(opCharacter, UiFit(title, 10) + " \xE2\x80\xBA");
   opCharacter->setTitleColor(UIColor::darkGrayColor(), UIControlStateNormal);
   // Her outfit, hair and skin; the options of one being edited go away.
   const bool hers = character_choice.empty();
@@ -331,6 +362,8 @@ void ConfigViewController::onButton(int k) {
 void ConfigViewController::backToMainView() {
   // A character chosen is shown and stored at once (its own reload).
   if (character_choice != AppCharacterShown()) AppCharacterChoose(character_choice);
+  // So is a dance (laid on her at that reload).
+  if (dance_choice != AppDanceChosen()) AppDanceChoose(dance_choice);
   if (parm_val[PARM_HAIR] != n_hair || parm_val[PARM_LANGUAGE] != n_sound_set || parm_val[PARM_SETTING] != n_clothes ||
       parm_val[PARM_ETHNICITY] != n_skin) {
     girl_reload_scene = true;

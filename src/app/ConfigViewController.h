@@ -1,5 +1,5 @@
 // The settings screen: the character (its list is a screen of its own,
-// app/CharacterViewController.h), outfit (and with it the backdrop), hair
+// app/CharacterViewController.h), the dance (app/app_dance.h), outfit (and with it the backdrop), hair
 // colour, skin tone, voice language and the name. It edits working copies
 // (`parm_val`, `character_choice`) and commits them on the way back to the
 // main screen: a reload when a choice changed, the setup line and, for a new
@@ -37,6 +37,7 @@ const int kParameterCount = 6;
 extern int32_t parm_val[kParameterCount];  // working copy of each choice
 extern Parameter n_edit_parm;              // the parameter being edited
 extern std::string character_choice;       // working copy: the ID chosen, "" for her
+extern std::string dance_choice;           // working copy: the dance's ID, "" for hers
 extern UIButton* opButton[6];              // option buttons
 extern UIButton* opNameButton[6];          // category buttons by Parameter (0 and 1 null)
 // The panel behind the edited category's options and the strip joining it
@@ -49,8 +50,8 @@ extern UIPanel* opBridge;
 UILabel* AddSettingsTitle(UIViewController* screen, const char* english);
 void SetTitleAllStates(UIButton* b, const std::string& title);
 
-// A character was imported while the settings may be open: the working copy
-// follows the one shown, and a settings screen on top shows it.
+// A character or dance was imported while the settings may be open: the
+// working copies follow the ones chosen, and a settings screen on top shows them.
 void SettingsFollowCharacter();
 // Makes p the edited parameter, retitles every category and option button
 // (in the interface's language, app/ui_text.h) and places the options
@@ -72,6 +73,7 @@ class ConfigViewController : public UIViewController {
   void onEthnicity() { SetEditParm(PARM_ETHNICITY); }
   void onLanguage() { SetEditParm(PARM_LANGUAGE); }
   void onCharacter();  // the Character list
+  void onDance();      // her dance, then each one added, round again
   void onNameEntry();
   void onButton(int k);  // onButton0 .. onButton5
   void backToMainView();
@@ -96,6 +98,7 @@ class ConfigViewController : public UIViewController {
   UIButton* opButton4 = nullptr;
   UIButton* opButton5 = nullptr;
   UIButton* opCharacter = nullptr;
+  UIButton* opDance = nullptr;
   UIButton* opSetting = nullptr;
   UIButton* opHair = nullptr;
   UIButton* opEthnicity = nullptr;
@@ -109,4 +112,5 @@ class ConfigViewController : public UIViewController {
  private:
   void ShowFaceSettings();
   void ShowCharacter();
+  void ShowDance();
 };

@@ -6,6 +6,7 @@
 
 #include "app/ConfigViewController.h"
 #include "app/app_character.h"
+#include "app/app_dance.h"
 #include "app/app_loop.h"
 #include "app/notice.h"
 #include "character/girl.h"
@@ -162,6 +163,7 @@ void RootViewController::loadChildren() {
   if (!shell.InitApplication()) std::printf("InitApplication error\n");
   GirlLoadSettings();
   AppCharacterLoadStored();
+  AppDanceLoadStored();
   GirlLoadFaceSettings();
   UIAccelerometer& acc = UIAccelerometer::sharedAccelerometer();
   acc.updateInterval = 1.0 / 30.0;

@@ -2,6 +2,7 @@
 
 #include "app/RootViewController.h"
 #include "app/app_character.h"
+#include "app/app_dance.h"
 #include "app/app_loop.h"
 #include "app/help_overlay.h"
 #include "app/mascot_app.h"
@@ -152,4 +153,9 @@ bool AppInputFieldAt(float x, float y) {
 
 bool AppInputEditing() { return EditedField() != nullptr; }
 
-void AppInput::FileDropped(const std::string& path) { AppCharacterImportFile(program, path); }
+void AppInput::FileDropped(const std::string& path) {
+  if (AppIsDanceFile(path))
+    AppDanceImportFile(program, path);
+  else
+    AppCharacterImportFile(program, path);
+}

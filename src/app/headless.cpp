@@ -14,6 +14,7 @@
 
 #include "app/RootViewController.h"
 #include "app/app_character.h"
+#include "app/app_dance.h"
 #include "app/app_input.h"
 #include "app/app_loop.h"
 #include "app/app_trace.h"
@@ -325,10 +326,11 @@ const CliProgram kCli = {
      {"--scale", "N", "pixels a point, 1 to 4 (1)"},
      {"--gl", "es1|es2", "the driver's GL ES 1.1, or ours over GL ES 2.0 (also OVANTA_GL)"},
      {"--character", "FILE|ID", "show a character of a VRM file (imported first) or imported before"},
+     {"--dance", "FILE|ID", "the dance button plays a VRM animation (.vrma) or a dance added before"},
      {"--mascot", nullptr, "desktop mode: she alone on a transparent surface"}},
     "SCRIPT '-' reads standard input.\n"
-    "Exit status: 0 done, 2 a malformed script line, 64 usage, 65 a character file refused,\n"
-    "66 a missing script, bundle or character, 69 no GL surface, 74 a trace, shot or settings that\n"
+    "Exit status: 0 done, 2 a malformed script line, 64 usage, 65 a character or dance file refused,\n"
+    "66 a missing script, bundle, character or dance, 69 no GL surface, 74 a trace, shot or settings that\n"
     "cannot be written.\n"};
 
 }  // namespace
@@ -386,6 +388,11 @@ int HeadlessMain(int argc, char** argv) {
   if (!bundle_problem.empty()) {
     std::fprintf(stderr, "ovanta-headless: %s\n", bundle_problem.c_str());
     return kExitNoInput;
+  }
+  // A dance file refused writes nothing, the settings file included.
+  if (args.Has("--dance")) {
+    const int picked = AppUseDance("ovanta-headless", args.Value("--dance"));
+    if (picked != 0) return picked;
   }
   if (defaults.empty()) {
     // A fresh, empty store that goes away with the run.

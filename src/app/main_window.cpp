@@ -26,6 +26,7 @@
 
 #include "app/RootViewController.h"
 #include "app/app_character.h"
+#include "app/app_dance.h"
 #include "app/app_input.h"
 #include "app/app_loop.h"
 #include "app/app_trace.h"
@@ -58,7 +59,7 @@ const CliProgram kCli = {
      {"--trace", "FILE", "write a JSON-lines trace of every tick ('-': standard output)"},
      {"--shot", "FILE", "where F12 writes the frame (ovanta-shot.png)"},
      {"--gl", "es1|es2", "the driver's GL ES 1.1, or ours over GL ES 2.0 (also OVANTA_GL)"},
-     {"--import", "FILE", "import a VRM file as a character and show it (this run)"},
+     {"--import", "FILE", "import a VRM file as a character and show it, or a .vrma as her dance"},
      {"--mascot", nullptr, "desktop mode: she stands on the desktop itself (D toggles)"}},
     "Exit status: 0 done, 64 usage, 66 no bundle, 69 no display, 74 a trace, shot or settings\n"
     "that could not be written.\n"};
@@ -138,7 +139,11 @@ int main(int argc, char** argv) {
   if (!defaults.empty()) UserDefaultsSetPath(defaults.c_str());
   // A file refused leaves the character chosen before shown; its line says
   // why. One taken is the one chosen from now on.
-  if (args.Has("--import") && AppUseCharacter("ovanta", args.Value("--import")) == 0)
+  // A dance (.vrma) is added and chosen the same way (stored with the
+  // settings' next save, so that a first start stays a first start).
+  if (args.Has("--import") && AppIsDanceFile(args.Value("--import")))
+    AppDanceAddAtStart("ovanta", args.Value("--import"));
+  else if (args.Has("--import") && AppUseCharacter("ovanta", args.Value("--import")) == 0)
     UserDefaultsSetString(kGirlKeyCharacter, AppCharacterShown());
   // A trace that cannot be written fails the run at its end; she still runs.
   const bool trace_failed = !trace.empty() && !TraceOpen(trace);

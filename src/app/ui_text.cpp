@@ -1,8 +1,10 @@
 #include "app/ui_text.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "character/girl.h"
+#include "uikit/utf8.h"
 
 namespace {
 
@@ -52,6 +54,7 @@ const Row kRows[] = {
     {"Quit", "Выход"},
     // The Character list.
     {"Character", "Персонаж"},
+    {"Her dance", "Её танец"},
     {"Built in", "Встроенный"},
     {"Remove", "Удалить"},
     {"Keep", "Оставить"},
@@ -113,4 +116,13 @@ std::string UiTextWith(const char* english, const std::string& arg) {
   const size_t at = text.find("%s");
   if (at != std::string::npos) text.replace(at, 2, arg);
   return text;
+}
+
+std::string UiFit(const std::string& text, size_t n) {
+  std::string line = Utf8Printable(text);
+  std::replace(line.begin(), line.end(), '\n', ' ');
+  if (Utf8Count(line) <= n) return line;
+  line = Utf8Head(line, n - 1);
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  return line + "\xE2\x80\xA6";
 }

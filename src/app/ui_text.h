@@ -13,6 +13,10 @@ int UiLanguage();
 // no row for it (or the language is English).
 const char* UiText(const char* english);
 
+// `text` (a file's, say) as one printable line of at most `n` characters,
+// cut with an ellipsis.
+std::string UiFit(const std::string& text, size_t n);
+
 // A notice's text: `english` with "%s" in it, translated, the %s replaced
 // by `arg`.
 std::string UiTextWith(const char* english, const std::string& arg);

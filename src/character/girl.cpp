@@ -13,6 +13,8 @@ int n_hair = 0;
 int n_skin = 0;
 int n_sound_set = 0;
 std::string girl_character_folder;
+std::string girl_dance_file;
+std::string girl_dance_id;
 
 UITextField* girlname = nullptr;
 

@@ -26,6 +26,10 @@ extern int n_sound_set;   // voice language 0..1
 // The imported character shown instead of her (vrm/characters.h): its
 // folder, "" for her. Outfit, hair and skin apply to her only.
 extern std::string girl_character_folder;
+// The dance the dance button plays: a VRM animation's file (dance/dance.h)
+// and its ID; both "" for hers. Laid on the character at every load.
+extern std::string girl_dance_file;
+extern std::string girl_dance_id;
 
 extern UITextField* girlname;  // where the name is shown and edited
 

@@ -1,5 +1,6 @@
 #include "character/girl_animation.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "character/girl.h"
@@ -9,6 +10,10 @@ AnimStruct anim_girl;
 AnimStruct anim_bg;
 
 namespace {
+
+AnimClip g_added[3];
+bool g_has_added = false;
+std::map<std::string, std::vector<float>> g_added_expressions;
 
 // Advances without chaining; used for the hand-over frame so a chained clip
 // never chains twice in one call.
@@ -27,9 +32,35 @@ void Step(AnimStruct* a) {
 }  // namespace
 
 const AnimClip* AnimationClip(AnimState state) {
-  // The clip boundaries are fixed by the character's timeline, not read from it.
+  // The clip boundaries are fixed by the character's timeline, not read
+  // from it; an added dance's come from where it was laid.
   if (state < ANIM_IDLE || state > ANIM_DANCE_OUT) return nullptr;
+  if (g_has_added && state >= ANIM_DANCE_IN) return &g_added[state - ANIM_DANCE_IN];
   return &GirlClip(state);
+}
+
+const AnimClip* AnimationAddedDance() { return g_has_added ? g_added : nullptr; }
+
+void AnimationUseDanceExpressions(const std::map<std::string, std::vector<float>>& weights) {
+  g_added_expressions = weights;
+}
+
+std::map<std::string, float> AnimationDanceExpressionsAt(float frame) {
+  std::map<std::string, float> at;
+  if (!g_has_added) return at;
+  const AnimClip& d = g_added[ANIM_DANCE - ANIM_DANCE_IN];
+  if (frame < (float)d.start_frame || frame > (float)d.end_frame) return at;
+  const size_t k = static_cast<size_t>(frame - (float)d.start_frame + 0.5f);
+  for (const auto& e : g_added_expressions)
+    if (!e.second.empty()) at[e.first] = e.second[std::min(k, e.second.size() - 1)];
+  return at;
+}
+
+void AnimationUseDance(const AnimClip* inDanceOut) {
+  if (!inDanceOut) g_added_expressions.clear();
+  g_has_added = inDanceOut != nullptr;
+  if (g_has_added)
+    for (int k = 0; k < 3; ++k) g_added[k] = inDanceOut[k];
 }
 
 void AnimationStart(AnimStruct* a, int start, int end, AnimState state, bool loop) {

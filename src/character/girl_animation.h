@@ -9,6 +9,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "rig/girl_clips.h"
 
@@ -27,6 +30,19 @@ extern AnimStruct anim_bg;
 
 // The row of the clip table (rig/girl_clips.h) for a state.
 const AnimClip* AnimationClip(AnimState state);  // null outside ANIM_IDLE..ANIM_DANCE_OUT
+// The added dance's three clips, null while she dances her own.
+const AnimClip* AnimationAddedDance();
+// The expressions the added dance asks for (dance/dance.h's, a frame of
+// its dance clip each), kept until the next AnimationUseDance; and what
+// they ask at `frame` of the timeline (nothing outside the dance clip).
+void AnimationUseDanceExpressions(const std::map<std::string, std::vector<float>>& weights);
+std::map<std::string, float> AnimationDanceExpressionsAt(float frame);
+
+// The clips of a dance added to the scene shown (dance/dance.h): its
+// lead-in, dance and lead-out, played for ANIM_DANCE_IN, ANIM_DANCE and
+// ANIM_DANCE_OUT instead of hers. Null: hers (after every load until the
+// load lays one).
+void AnimationUseDance(const AnimClip* inDanceOut);
 
 void AnimationStart(AnimStruct* a, int start, int end, AnimState state, bool loop);
 // Starts a clip of the character's table and restarts the idle-voice

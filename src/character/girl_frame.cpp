@@ -200,6 +200,9 @@ void FaceTick(bool line_started) {
   FaceFrameInput in;
   in.scene = girl_model;
   in.anim_state = anim_girl.state;
+  in.dance = AnimationAddedDance();
+  const std::map<std::string, float> asked = AnimationDanceExpressionsAt(anim_girl.frame);
+  if (!asked.empty() && anim_girl.state == ANIM_DANCE) in.clip_expressions = &asked;
   in.anim_frame = anim_girl.frame;
   if (line_started) in.line_started = sound_sets[GirlChoiceIndex(n_sound_set, 2)][current_sound];
   in.line_playing = sound_is_played;

@@ -1,15 +1,18 @@
 #include "character/girl_scene.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "character/girl.h"
+#include "character/girl_animation.h"
 #include "character/girl_camera.h"
 #include "character/girl_frame.h"
 #include "character/girl_sound.h"
 #include "character/girl_springs.h"
+#include "dance/dance.h"
 #include "face/face.h"
 #include "files/files.h"
 #include "gles/gles.h"
@@ -22,6 +25,37 @@
 #include "texture/texture_library.h"
 
 CShell shell;
+
+namespace {
+
+// The chosen dance laid on the character just loaded (`info`: an imported
+// one's character.json, null for her). The file is read again only when
+// another is chosen. One that cannot be laid gives one line, and she
+// dances her own.
+void LayDance(const nlohmann::json* info) {
+  static std::string read_path, read_problem;
+  static vrm::Animation dance;
+  AnimationUseDance(nullptr);
+  if (girl_dance_file.empty() || !girl_model) return;
+  if (read_path != girl_dance_file) {
+    read_path = girl_dance_file;
+    read_problem.clear();
+    if (!DanceReadFile(girl_dance_file, &dance, &read_problem)) dance = vrm::Animation();
+  }
+  std::string problem = read_problem;
+  DanceClips clips;
+  if (problem.empty() && DanceLay(girl_model, DanceHumanoid(*girl_model, info), dance, &clips, &problem)) {
+    const AnimClip added[3] = {{clips.in_start, clips.in_end, false},
+                               {clips.dance_start, clips.dance_end, false},
+                               {clips.out_start, clips.out_end, false}};
+    AnimationUseDance(added);
+    AnimationUseDanceExpressions(clips.expressions);
+    return;
+  }
+  std::fprintf(stderr, "Dance %s: %s; she dances her own\n", girl_dance_file.c_str(), problem.c_str());
+}
+
+}  // namespace
 
 bool CShell::InitApplication() {
   GirlInit();
@@ -82,6 +116,7 @@ void GirlLoadScene() {
     girl_character_folder.clear();
   if (girl_character_folder.empty()) {
     LoadPodModel(girl_model, kOutfitModels[n_clothes], "girl", false);
+    LayDance(nullptr);
     PhySkinParse(&phy_skin, girl_model);
     GirlDressModel(girl_model, n_clothes, n_hair, n_skin);
     GirlSpringsLoad(nullptr, girl_model);
@@ -93,6 +128,7 @@ void GirlLoadScene() {
     nlohmann::json info;
     const std::string path = girl_character_folder + "/character.json";
     if (FileReadText(path.c_str(), 16u << 20, &text) == kFileOk) info = nlohmann::json::parse(text, nullptr, false);
+    LayDance(&info);
     GirlSpringsLoad(&info, girl_model);
     FaceUseCharacter(&info, girl_model);
   }

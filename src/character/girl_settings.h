@@ -26,6 +26,7 @@ extern const char* const kGirlKeyVolume;    // "Ovanta_volume" <-> face_volume, 
 extern const char* const kGirlKeyCaptions;  // "Ovanta_captions" <-> face_captions, 1 or 0 (1)
 // The character shown (app/app_character.h): an imported one's ID, "" for her.
 extern const char* const kGirlKeyCharacter;  // "Ovanta_character", string
+extern const char* const kGirlKeyDance;      // "Ovanta_dance", string: an added dance's ID, "" hers
 // The desktop window's place and size in window units (app/window_state.h):
 extern const char* const kWindowKeyX;       // "Ovanta_window_x"
 extern const char* const kWindowKeyY;       // "Ovanta_window_y"

@@ -1,5 +1,6 @@
 #include "face/face.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -354,10 +355,28 @@ struct Music {
 
 double MusicLoop() { return g_music.passes * kPassSeconds; }
 
+// The clip of a dance state playing: the added dance's, or hers.
+const AnimClip& DanceClip(const FaceFrameInput& in) {
+  return in.dance ? in.dance[in.anim_state - ANIM_DANCE_IN] : GirlClip(static_cast<AnimState>(in.anim_state));
+}
+int DanceFirstDrawnFrame(const FaceFrameInput& in) {
+  return in.dance ? in.dance[ANIM_DANCE - ANIM_DANCE_IN].start_frame + 1 : kDanceFirstDrawnFrame;
+}
+
 // Where the music should be for the frame drawn now.
 double MusicAt(const FaceFrameInput& in) {
-  const double first = kDanceFirstDrawnFrame + 0.001;
-  double at = (in.anim_frame - first) / kTicksPerSecond + (g_music.pass % g_music.passes) * kPassSeconds;
+  const double first = DanceFirstDrawnFrame(in) + 0.001;
+  double passAt = (g_music.pass % g_music.passes) * kPassSeconds;
+  if (in.dance) {
+    // An added dance's pass takes the whole number of beats nearest its length.
+    const AnimClip& d = in.dance[ANIM_DANCE - ANIM_DANCE_IN];
+    const int frames = d.end_frame - d.start_frame - 1;
+    const int beats = std::max(1, (frames + kDanceBeatFrames / 2) / kDanceBeatFrames);
+    const long loopBeats = static_cast<long>(g_music.passes) * kDanceBeatsPerPass;
+    passAt =
+        static_cast<double>((static_cast<long>(g_music.pass) * beats) % loopBeats) * kDanceBeatFrames / kTicksPerSecond;
+  }
+  double at = (in.anim_frame - first) / kTicksPerSecond + passAt;
   at = std::fmod(at, MusicLoop());
   return at < 0 ? at + MusicLoop() : at;
 }
@@ -396,7 +415,7 @@ void MusicTick(const FaceFrameInput& in) {
     const int ticks = m.sound ? SoundServiceDurationTicks(m.sound) : 0;
     m.passes = ticks >= kDancePassFrames ? (ticks + kDancePassFrames / 2) / kDancePassFrames : 1;
   }
-  const bool pass_start = in.anim_state == ANIM_DANCE && in.anim_frame < kDanceFirstDrawnFrame + 0.5f;
+  const bool pass_start = in.anim_state == ANIM_DANCE && in.anim_frame < DanceFirstDrawnFrame(in) + 0.5f;
   if (in.anim_state == ANIM_DANCE_IN) m.pass = 0;
   if (pass_start && m.last_state == ANIM_DANCE) ++m.pass;
   m.last_state = in.anim_state;
@@ -411,7 +430,7 @@ void MusicTick(const FaceFrameInput& in) {
     }
     // In with the lead-in, out over the lead-out, lower while she speaks.
     float gain = 1;
-    const AnimClip& clip = GirlClip(static_cast<AnimState>(in.anim_state));
+    const AnimClip& clip = DanceClip(in);
     const float through = (in.anim_frame - clip.start_frame) / (clip.end_frame - clip.start_frame);
     if (in.anim_state == ANIM_DANCE_IN) gain = Clamp(0.3f + through, 0, 1);
     if (in.anim_state == ANIM_DANCE_OUT) gain = Clamp(1.0f - through, 0, 1);
@@ -484,10 +503,17 @@ void FaceFrame(const FaceFrameInput& in) {
   LipsTick(in, &pose);
   CaptionTick(in);
   MusicTick(in);
-  face_report.blink = pose.lids;
   face_report.gaze_yaw = pose.eye_yaw + pose.head_yaw;
   face_report.gaze_pitch = pose.eye_pitch + pose.head_pitch;
-  const std::map<std::string, float> wanted = Wanted(pose, in.answering_tap);
+  std::map<std::string, float> wanted = Wanted(pose, in.answering_tap);
+  if (in.clip_expressions)
+    for (const auto& e : *in.clip_expressions) {
+      float& w = wanted[e.first];
+      w = std::max(w, std::min(std::max(e.second, 0.0f), 1.0f));
+    }
+  // Her rig has lids of its own: a clip's blink shuts them too.
+  pose.lids = std::max(pose.lids, wanted["blink"]);
+  face_report.blink = pose.lids;
   if (in.scene && g_character.scene == in.scene) {
     const std::map<std::string, float> weights = FaceExpressionWeights(g_character, wanted);
     ReportStrongest(wanted, &weights);

@@ -15,11 +15,13 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include <nlohmann/json_fwd.hpp>
 
 #include "face/face_rig.h"
+#include "rig/girl_clips.h"
 #include "sound/sound_service.h"
 
 class CPODScene;
@@ -34,6 +36,13 @@ struct FaceFrameInput {
   bool line_playing = false;
   float v_angle = 0, v_dist = 560, v_pan_x = 0, v_pan_y = -200;  // the camera
   bool answering_tap = false;                                    // the line playing answers a tap: she looks happy
+  // The dance clips playing (lead-in, dance, lead-out) when a dance was
+  // added (dance/dance.h); null for hers. The music keeps its own beat: each
+  // pass of an added dance lasts the whole number of beats nearest its length.
+  const AnimClip* dance = nullptr;
+  // Expressions the clip playing asks for (an added dance's tracks), by
+  // preset name, 0..1; the face shows each at least that much. Null: none.
+  const std::map<std::string, float>* clip_expressions = nullptr;
 };
 void FaceFrame(const FaceFrameInput& in);
 

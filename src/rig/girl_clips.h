@@ -33,6 +33,9 @@ constexpr int kGirlClipCount = sizeof kGirlClips / sizeof kGirlClips[0];
 
 constexpr const AnimClip& GirlClip(AnimState state) { return kGirlClips[state - ANIM_IDLE]; }
 
+// Her timeline has a frame a tick: 30 a second.
+constexpr int kClipFramesPerSecond = 30;
+
 // Frames in her timeline: the last clip's end frame is the last frame.
 constexpr int kGirlFrameCount = kGirlClips[ANIM_SHAKE - ANIM_IDLE].end_frame + 1;
 

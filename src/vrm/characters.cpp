@@ -90,57 +90,13 @@ bool Ours(const std::string& name) {
   return true;
 }
 
-// Removes a folder the import made: its files, then itself. Anything else
-// in it (or a link in its place) leaves it as it is.
-bool RemoveFolder(const std::string& folder) {
-  struct stat st;
-  if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-  DIR* dir = opendir(folder.c_str());
-  if (!dir) return false;
-  std::vector<std::string> names;
-  bool foreign = false;
-  while (dirent* e = readdir(dir)) {
-    const std::string name = e->d_name;
-    if (name == "." || name == "..") continue;
-    if (Ours(name))
-      names.push_back(name);
-    else
-      foreign = true;
-  }
-  closedir(dir);
-  if (foreign) return false;
-  for (const std::string& name : names) {
-    const std::string path = folder + "/" + name;
-    if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || unlink(path.c_str()) != 0) return false;
-  }
-  return rmdir(folder.c_str()) == 0;
-}
-
-bool MakeFolders(const std::string& path) {
-  for (size_t at = 1; at <= path.size(); ++at) {
-    if (at < path.size() && path[at] != '/') continue;
-    const std::string part = path.substr(0, at);
-    if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
-  }
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool WriteBytes(const std::string& path, const void* data, size_t size) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(data, 1, size, f) == size;
-  ok = std::fclose(f) == 0 && ok;
-  return ok;
-}
-
 bool WritePicture(const std::string& folder, const CharacterPicture& p) {
-  if (!p.file.empty()) return WriteBytes(folder + "/" + p.name, p.file.data(), p.file.size());
+  if (!p.file.empty()) return WriteFileBytes(folder + "/" + p.name, p.file.data(), p.file.size());
   PngFormat format;
   format.compression = 1;  // an import writes pictures of megabytes; speed wins over a few per cent
   std::vector<uint8_t> png;
   return EncodePngBytes(p.width, p.height, p.rgba.data(), &png, format) &&
-         WriteBytes(folder + "/" + p.name, png.data(), png.size());
+         WriteFileBytes(folder + "/" + p.name, png.data(), png.size());
 }
 
 // The character in `folder` (of `id`); false unless its model and a
@@ -176,30 +132,84 @@ bool ReadInfo(const std::string& folder, const std::string& id, CharacterInfo* o
 
 }  // namespace
 
+bool MakeFolders(const std::string& path) {
+  for (size_t at = 1; at <= path.size(); ++at) {
+    if (at < path.size() && path[at] != '/') continue;
+    const std::string part = path.substr(0, at);
+    if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+  }
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool WriteFileBytes(const std::string& path, const void* data, size_t size) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = std::fwrite(data, 1, size, f) == size;
+  ok = std::fclose(f) == 0 && ok;
+  return ok;
+}
+
+bool RemoveImportedFolder(const std::string& folder, bool (*ours)(const std::string& name)) {
+  struct stat st;
+  if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return false;
+  std::vector<std::string> names;
+  bool foreign = false;
+  while (dirent* e = readdir(dir)) {
+    const std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    if (ours(name))
+      names.push_back(name);
+    else
+      foreign = true;
+  }
+  closedir(dir);
+  if (foreign) return false;
+  for (const std::string& name : names) {
+    const std::string path = folder + "/" + name;
+    if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || unlink(path.c_str()) != 0) return false;
+  }
+  return rmdir(folder.c_str()) == 0;
+}
+
 std::string CharacterId(const uint8_t* data, size_t size) { return Sha256Hex(data, size).substr(0, 16); }
 
-std::string CharactersRoot() {
+std::string AppDataFolder(const std::string& leaf) {
   const char* data = std::getenv("XDG_DATA_HOME");
-  if (data && data[0] == '/') return std::string(data) + "/ovanta/characters";
+  if (data && data[0] == '/') return std::string(data) + "/ovanta/" + leaf;
   const char* home = std::getenv("HOME");
-  if (home && home[0]) return std::string(home) + "/.local/share/ovanta/characters";
+  if (home && home[0]) return std::string(home) + "/.local/share/ovanta/" + leaf;
   return "";
 }
 
+bool ImportFolderNamed(const std::string& root, const std::string& id) {
+  return !root.empty() && !id.empty() && id.find('/') == std::string::npos && id[0] != '.';
+}
+
+std::vector<std::string> ImportFolders(const std::string& root) {
+  std::vector<std::string> names;
+  DIR* dir = root.empty() ? nullptr : opendir(root.c_str());
+  if (!dir) return names;
+  while (dirent* e = readdir(dir))
+    if (e->d_name[0] != '.') names.push_back(e->d_name);
+  closedir(dir);
+  return names;
+}
+
+std::string CharactersRoot() { return AppDataFolder("characters"); }
+
 bool FindCharacter(const std::string& root, const std::string& id, CharacterInfo* out) {
-  if (root.empty() || id.empty() || id.find('/') != std::string::npos || id[0] == '.') return false;
-  return ReadInfo(root + "/" + id, id, out);
+  return ImportFolderNamed(root, id) && ReadInfo(root + "/" + id, id, out);
 }
 
 std::vector<CharacterInfo> ListCharacters(const std::string& root) {
   std::vector<CharacterInfo> list;
-  DIR* dir = root.empty() ? nullptr : opendir(root.c_str());
-  if (!dir) return list;
-  while (dirent* e = readdir(dir)) {
+  for (const std::string& id : ImportFolders(root)) {
     CharacterInfo info;
-    if (e->d_name[0] != '.' && FindCharacter(root, e->d_name, &info)) list.push_back(info);
+    if (FindCharacter(root, id, &info)) list.push_back(info);
   }
-  closedir(dir);
   std::sort(list.begin(), list.end(), [](const CharacterInfo& a, const CharacterInfo& b) {
     return a.title != b.title ? a.title < b.title : a.id < b.id;
   });
@@ -212,7 +222,7 @@ bool RemoveCharacter(const std::string& root, const std::string& id, std::string
     *message = "no character " + id;
     return false;
   }
-  if (!RemoveFolder(info.folder)) {
+  if (!RemoveImportedFolder(info.folder, Ours)) {
     *message = info.folder + " holds files the import did not make; it was left as it is";
     return false;
   }
@@ -245,14 +255,14 @@ ImportResult ImportCharacter(const uint8_t* data, size_t size, const std::string
     r.message = "cannot make a folder in " + root + " (" + std::strerror(errno) + ")";
     return r;
   }
-  bool ok = WriteBytes(temp + "/" + kModel, c.model.data(), c.model.size());
+  bool ok = WriteFileBytes(temp + "/" + kModel, c.model.data(), c.model.size());
   for (const CharacterPicture& p : c.pictures) ok = ok && WritePicture(temp, p);
   if (!c.thumbnail.rgba.empty()) ok = ok && WritePicture(temp, c.thumbnail);
   const std::string json = c.info.dump(1);
-  ok = ok && WriteBytes(temp + "/" + kInfo, json.data(), json.size());
+  ok = ok && WriteFileBytes(temp + "/" + kInfo, json.data(), json.size());
   if (!ok) {
     r.message = "cannot write the character into " + root + " (" + std::strerror(errno) + ")";
-    RemoveFolder(temp);
+    RemoveImportedFolder(temp, Ours);
     return r;
   }
   const std::string folder = root + "/" + id;
@@ -261,19 +271,19 @@ ImportResult ImportCharacter(const uint8_t* data, size_t size, const std::string
     // Another copy of the app imported the same file meanwhile; or a folder
     // of ours that is not whole (an older format, a crash) makes way.
     if (FindCharacter(root, id, &r.info)) {
-      RemoveFolder(temp);
+      RemoveImportedFolder(temp, Ours);
       r.ok = true;
       return r;
     }
-    if (!RemoveFolder(folder)) {
+    if (!RemoveImportedFolder(folder, Ours)) {
       r.message = folder + " is in the way and not a character folder of Ovanta's";
-      RemoveFolder(temp);
+      RemoveImportedFolder(temp, Ours);
       return r;
     }
   }
   if (rename(temp.c_str(), folder.c_str()) != 0) {
     // Another copy of the app imported the same file meanwhile.
-    RemoveFolder(temp);
+    RemoveImportedFolder(temp, Ours);
     if (FindCharacter(root, id, &r.info)) {
       r.ok = true;
       return r;

@@ -60,4 +60,21 @@ bool RemoveCharacter(const std::string& root, const std::string& id, std::string
 // The ID of a file's bytes.
 std::string CharacterId(const uint8_t* data, size_t size);
 
+// Folder work the dances' store shares (dance/dances.h). MakeFolders makes
+// `path` and its parents (true when it is a folder after); WriteFileBytes
+// writes a whole file; RemoveImportedFolder removes a folder an import made
+// when `ours` says every entry in it is a file the import writes: those
+// files, then the folder. Anything else in it (or a link in its place)
+// leaves it as it is, and false.
+// AppDataFolder is $XDG_DATA_HOME/ovanta/LEAF (else
+// ~/.local/share/ovanta/LEAF), "" when neither is set; ImportFolderNamed
+// says whether `id` may name a folder in `root` (no path, not hidden);
+// ImportFolders lists `root`'s entries that are not hidden.
+std::string AppDataFolder(const std::string& leaf);
+bool ImportFolderNamed(const std::string& root, const std::string& id);
+std::vector<std::string> ImportFolders(const std::string& root);
+bool MakeFolders(const std::string& path);
+bool WriteFileBytes(const std::string& path, const void* data, size_t size);
+bool RemoveImportedFolder(const std::string& folder, bool (*ours)(const std::string& name));
+
 }  // namespace vrm

@@ -5,8 +5,6 @@
 // checked. The VRM extensions are read from the JSON as it stands.
 #include "vrm/vrm_file.h"
 
-#include <tiny_gltf.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -15,6 +13,7 @@
 #include <set>
 
 #include "picture/picture_file.h"
+#include "vrm/gltf_read.h"
 #include "vrm/vrm_humanoid.h"
 #include "vrm/vrm_json.h"
 #include "vrm/vrm_math.h"
@@ -24,228 +23,19 @@ namespace {
 
 using Json = nlohmann::json;
 
-constexpr int kMaxJsonDepth = 64;
-
-// The JSON chunk of a GLB, or false when the bytes are no GLB.
-bool GlbJson(const uint8_t* data, size_t size, const char** json, size_t* length) {
-  if (size < 20 || std::memcmp(data, "glTF", 4) != 0) return false;
-  uint32_t version, total, chunk, type;
-  std::memcpy(&version, data + 4, 4);
-  std::memcpy(&total, data + 8, 4);
-  std::memcpy(&chunk, data + 12, 4);
-  std::memcpy(&type, data + 16, 4);
-  if (version != 2 || total > size || type != 0x4E4F534Au || chunk == 0 || 20ull + chunk > total) return false;
-  *json = reinterpret_cast<const char*>(data + 20);
-  *length = chunk;
-  return true;
-}
-
-// How deeply arrays and objects nest, strings skipped: tinygltf copies the
-// extensions it meets recursively, so a file nested thousands deep is
-// refused before it is parsed.
-int JsonDepth(const char* s, size_t n) {
-  int depth = 0, deepest = 0;
-  bool inString = false;
-  for (size_t i = 0; i < n; ++i) {
-    const char c = s[i];
-    if (inString) {
-      if (c == '\\')
-        ++i;
-      else if (c == '"')
-        inString = false;
-    } else if (c == '"') {
-      inString = true;
-    } else if (c == '[' || c == '{') {
-      deepest = std::max(deepest, ++depth);
-      if (deepest > kMaxJsonDepth) return deepest;
-    } else if (c == ']' || c == '}') {
-      --depth;
-    }
-  }
-  return deepest;
-}
-
-// A non-negative integer member of a JSON object.
-bool Index(const Json& o, const char* key, int64_t* out) {
-  if (!o.is_object()) return false;
-  auto it = o.find(key);
-  if (it == o.end() || !it->is_number_integer()) return false;
-  const int64_t v = it->get<int64_t>();
-  if (v < 0) return false;
-  *out = v;
-  return true;
-}
-
-const Json& At(const Json& a, size_t i) {
-  static const Json kNull;
-  return a.is_array() && i < a.size() ? a[i] : kNull;
-}
-
 std::string Text(const Json& o, const char* key) {
   const Json& v = Member(o, key);
   return v.is_string() ? v.get<std::string>() : std::string();
 }
 
-// What tinygltf would follow unchecked: an image's buffer view, handed to
-// the picture callback without a look at its range, and a binary buffer of
-// no bytes, which it copies through vector::at (a throw, an abort where
-// exceptions are off, as in the web build). The reason, "" when safe.
-std::string UnsafeForTinygltf(const Json& doc) {
-  const Json& buffers = Member(doc, "buffers");
-  if (buffers.is_array())
-    for (const Json& b : buffers) {
-      int64_t length;
-      if (Member(b, "uri").is_null() && (!Index(b, "byteLength", &length) || length == 0))
-        return "inconsistent: a buffer of no bytes";
-    }
-  const Json& images = Member(doc, "images");
-  const Json& views = Member(doc, "bufferViews");
-  if (!images.is_array()) return "";
-  for (const Json& image : images) {
-    if (!Member(image, "bufferView").is_null() || !image.is_object()) {
-      int64_t v, b, offset = 0, length, size;
-      const std::string outside = "inconsistent: a picture lies outside its buffer";
-      if (!Index(image, "bufferView", &v) || !views.is_array() || v >= (int64_t)views.size()) return outside;
-      const Json& view = At(views, (size_t)v);
-      if (!Index(view, "buffer", &b) || !Index(view, "byteLength", &length)) return outside;
-      if (!Member(view, "byteOffset").is_null() && !Index(view, "byteOffset", &offset)) return outside;
-      if (!buffers.is_array() || b >= (int64_t)buffers.size() || !Index(At(buffers, (size_t)b), "byteLength", &size))
-        return outside;
-      if (length == 0 || offset > size || length > size - offset) return outside;
-    }
-  }
-  return "";
-}
-
-// The picture callback keeps the encoded bytes: our picture module decodes
-// them later, and only the pictures that are drawn.
-bool KeepPictureBytes(tinygltf::Image* image, const int, std::string*, std::string*, int, int,
-                      const unsigned char* bytes, int size, void*) {
-  if (size < 0) return false;
-  image->image.assign(bytes, bytes + size);
-  image->width = image->height = -1;
-  return true;
-}
-
-struct Reader {
-  const tinygltf::Model& m;
+struct Reader : GltfAccessors {
   const Json& doc;
   Document& d;
-  std::string reason;
   std::set<std::string> notes;
 
-  bool Fail(const std::string& why) {
-    if (reason.empty()) reason = why;
-    return false;
-  }
+  Reader(const tinygltf::Model& model, const Json& document, Document& out)
+      : GltfAccessors(model), doc(document), d(out) {}
   void Note(const char* what) { notes.insert(what); }
-
-  // ---- accessors ----------------------------------------------------------
-
-  // The bytes of buffer view `v`, or null when it is not inside its buffer.
-  const uint8_t* View(int v, size_t* length, size_t* stride) {
-    if (v < 0 || (size_t)v >= m.bufferViews.size()) return nullptr;
-    const tinygltf::BufferView& view = m.bufferViews[(size_t)v];
-    if (view.buffer < 0 || (size_t)view.buffer >= m.buffers.size()) return nullptr;
-    const std::vector<unsigned char>& data = m.buffers[(size_t)view.buffer].data;
-    if (view.byteOffset > data.size() || view.byteLength > data.size() - view.byteOffset) return nullptr;
-    *length = view.byteLength;
-    *stride = view.byteStride;
-    return data.data() + view.byteOffset;
-  }
-
-  static double Component(const uint8_t* p, int type, bool normalized) {
-    switch (type) {
-      case TINYGLTF_COMPONENT_TYPE_BYTE: {
-        const int8_t v = (int8_t)*p;
-        return normalized ? std::max(v / 127.0, -1.0) : v;
-      }
-      case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE:
-        return normalized ? *p / 255.0 : *p;
-      case TINYGLTF_COMPONENT_TYPE_SHORT: {
-        int16_t v;
-        std::memcpy(&v, p, 2);
-        return normalized ? std::max(v / 32767.0, -1.0) : v;
-      }
-      case TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT: {
-        uint16_t v;
-        std::memcpy(&v, p, 2);
-        return normalized ? v / 65535.0 : v;
-      }
-      case TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT: {
-        uint32_t v;
-        std::memcpy(&v, p, 4);
-        return normalized ? v / 4294967295.0 : v;
-      }
-      case TINYGLTF_COMPONENT_TYPE_FLOAT: {
-        float v;
-        std::memcpy(&v, p, 4);
-        return v;
-      }
-      default:
-        return 0;
-    }
-  }
-
-  // Reads accessor `a` of element type `type` (TINYGLTF_TYPE_*), at most
-  // `most` elements, into count * components numbers, sparse values
-  // applied; every value must be a finite number. `what` names it in a
-  // refusal.
-  bool Floats(int a, int type, uint64_t most, std::vector<float>* out, size_t* count, const std::string& what) {
-    if (a < 0 || (size_t)a >= m.accessors.size()) return Fail("inconsistent: " + what + " names no accessor");
-    const tinygltf::Accessor& acc = m.accessors[(size_t)a];
-    const int comps = tinygltf::GetNumComponentsInType((uint32_t)acc.type);
-    const int size = tinygltf::GetComponentSizeInBytes((uint32_t)acc.componentType);
-    if (acc.type != type || comps <= 0 || size <= 0 || acc.componentType == TINYGLTF_COMPONENT_TYPE_DOUBLE ||
-        acc.componentType == TINYGLTF_COMPONENT_TYPE_INT)
-      return Fail("inconsistent: " + what + " has the wrong kind of values");
-    const uint64_t n = acc.count;
-    const uint64_t elem = (uint64_t)comps * size;
-    if (n > most) return Fail("inconsistent: " + what + " is out of range");
-    size_t length = 0, stride = 0;
-    const uint8_t* base = nullptr;
-    if (acc.bufferView >= 0) {
-      base = View(acc.bufferView, &length, &stride);
-      if (!base) return Fail("inconsistent: " + what + " lies outside its buffer");
-      if (stride == 0) stride = elem;
-      if (n > 0 && (acc.byteOffset > length || (n - 1) * (uint64_t)stride + elem > length - acc.byteOffset))
-        return Fail("inconsistent: " + what + " is out of range");
-    }
-    out->assign(n * comps, 0.0f);
-    if (base)
-      for (uint64_t i = 0; i < n; ++i)
-        for (int k = 0; k < comps; ++k)
-          (*out)[i * comps + k] = (float)Component(base + acc.byteOffset + i * stride + (uint64_t)k * size,
-                                                   acc.componentType, acc.normalized);
-    if (acc.sparse.isSparse) {
-      const auto& sp = acc.sparse;
-      const int ict = sp.indices.componentType;
-      const int isize = tinygltf::GetComponentSizeInBytes((uint32_t)ict);
-      if (sp.count < 0 || (uint64_t)sp.count > n || sp.indices.byteOffset < 0 || sp.values.byteOffset < 0 ||
-          (ict != TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE && ict != TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT &&
-           ict != TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT))
-        return Fail("inconsistent: " + what + " has broken sparse values");
-      size_t il = 0, is = 0, vl = 0, vs = 0;
-      const uint8_t* ib = View(sp.indices.bufferView, &il, &is);
-      const uint8_t* vb = View(sp.values.bufferView, &vl, &vs);
-      const uint64_t c = (uint64_t)sp.count;
-      if (!ib || !vb || (uint64_t)sp.indices.byteOffset + c * isize > il ||
-          (uint64_t)sp.values.byteOffset + c * elem > vl)
-        return Fail("inconsistent: " + what + " has sparse values out of range");
-      for (uint64_t j = 0; j < c; ++j) {
-        const double iv = Component(ib + sp.indices.byteOffset + j * isize, ict, false);
-        if (iv >= (double)n) return Fail("inconsistent: " + what + " has sparse values out of range");
-        for (int k = 0; k < comps; ++k)
-          (*out)[(size_t)iv * comps + k] = (float)Component(vb + sp.values.byteOffset + j * elem + (uint64_t)k * size,
-                                                            acc.componentType, acc.normalized);
-      }
-    }
-    for (float v : *out)
-      if (!std::isfinite(v) || std::fabs(v) > 1e12f)
-        return Fail("inconsistent: " + what + " holds values that are not numbers");
-    *count = (size_t)n;
-    return true;
-  }
 
   // ---- meshes -------------------------------------------------------------
 
@@ -374,11 +164,11 @@ struct Reader {
         mesh.primitives.push_back(std::move(p));
       }
       for (double w : src.weights) mesh.weights.push_back(std::isfinite(w) ? (float)w : 0.0f);
-      const Json& names = Member(Member(At(Member(doc, "meshes"), i), "extras"), "targetNames");
+      const Json& names = Member(Member(JsonAt(Member(doc, "meshes"), i), "extras"), "targetNames");
       if (names.is_array())
         for (const Json& nm : names) mesh.targetNames.push_back(nm.is_string() ? nm.get<std::string>() : "");
       // VRM 0.x keeps the names with the primitives.
-      const Json& prims = Member(At(Member(doc, "meshes"), i), "primitives");
+      const Json& prims = Member(JsonAt(Member(doc, "meshes"), i), "primitives");
       if (mesh.targetNames.empty() && prims.is_array() && !prims.empty()) {
         const Json& pn = Member(Member(prims[0], "extras"), "targetNames");
         if (pn.is_array())
@@ -390,101 +180,6 @@ struct Reader {
   }
 
   // ---- nodes and skins ------------------------------------------------------
-
-  static bool Finite(const std::vector<double>& v) {
-    for (double x : v)
-      if (!std::isfinite(x) || std::fabs(x) > 1e12) return false;
-    return true;
-  }
-
-  // A node's matrix (column-major) as translation, rotation and scale.
-  static void Decompose(const std::vector<double>& mm, Node* n) {
-    double c[3][3];
-    for (int k = 0; k < 3; ++k)
-      for (int r = 0; r < 3; ++r) c[k][r] = mm[4 * k + r];
-    for (int k = 0; k < 3; ++k) n->translation[k] = (float)mm[12 + k];
-    double s[3];
-    for (int k = 0; k < 3; ++k) s[k] = std::sqrt(c[k][0] * c[k][0] + c[k][1] * c[k][1] + c[k][2] * c[k][2]);
-    const double det = c[0][0] * (c[1][1] * c[2][2] - c[1][2] * c[2][1]) -
-                       c[1][0] * (c[0][1] * c[2][2] - c[0][2] * c[2][1]) +
-                       c[2][0] * (c[0][1] * c[1][2] - c[0][2] * c[1][1]);
-    if (det < 0) s[0] = -s[0];
-    for (int k = 0; k < 3; ++k) {
-      n->scale[k] = (float)s[k];
-      for (int r = 0; r < 3; ++r) c[k][r] = s[k] != 0 ? c[k][r] / s[k] : (k == r ? 1 : 0);
-    }
-    const Quat q = FromColumns(c);
-    n->rotation[0] = (float)q.x, n->rotation[1] = (float)q.y, n->rotation[2] = (float)q.z, n->rotation[3] = (float)q.w;
-  }
-
-  bool ReadNodes() {
-    const size_t count = m.nodes.size();
-    d.nodes.resize(count);
-    for (size_t i = 0; i < count; ++i) {
-      const tinygltf::Node& src = m.nodes[i];
-      Node& n = d.nodes[i];
-      const std::string what = "node " + std::to_string(i);
-      n.name = src.name;
-      if (src.mesh >= (int)m.meshes.size() || src.skin >= (int)m.skins.size())
-        return Fail("inconsistent: " + what + " names a mesh or skin that does not exist");
-      n.mesh = src.mesh;
-      n.skin = src.skin;
-      if (src.matrix.size() == 16) {
-        if (!Finite(src.matrix)) return Fail("inconsistent: " + what + " has a matrix that is not numbers");
-        Decompose(src.matrix, &n);
-      } else {
-        if (!Finite(src.translation) || !Finite(src.rotation) || !Finite(src.scale))
-          return Fail("inconsistent: " + what + " has a transform that is not numbers");
-        if (src.translation.size() == 3)
-          for (int k = 0; k < 3; ++k) n.translation[k] = (float)src.translation[k];
-        if (src.scale.size() == 3)
-          for (int k = 0; k < 3; ++k) n.scale[k] = (float)src.scale[k];
-        if (src.rotation.size() == 4) {
-          double len = 0;
-          for (double v : src.rotation) len += v * v;
-          len = std::sqrt(len);
-          if (len < 1e-6) return Fail("inconsistent: " + what + " has a rotation of length 0");
-          for (int k = 0; k < 4; ++k) n.rotation[k] = (float)(src.rotation[k] / len);
-        }
-      }
-      for (int child : src.children) {
-        if (child < 0 || (size_t)child >= count)
-          return Fail("inconsistent: " + what + " has a child that does not exist");
-        n.children.push_back(child);
-      }
-    }
-    for (size_t i = 0; i < count; ++i)
-      for (int child : d.nodes[i].children) {
-        if (d.nodes[(size_t)child].parent >= 0)
-          return Fail("inconsistent: node " + std::to_string(child) + " has two parents");
-        d.nodes[(size_t)child].parent = (int)i;
-      }
-    // Every parent chain must end at a root.
-    std::vector<uint8_t> state(count, 0);  // 0 unseen, 1 on this walk, 2 known good
-    for (size_t i = 0; i < count; ++i) {
-      int p = (int)i;
-      while (p >= 0 && state[(size_t)p] == 0) {
-        state[(size_t)p] = 1;
-        p = d.nodes[(size_t)p].parent;
-      }
-      if (p >= 0 && state[(size_t)p] == 1) return Fail("inconsistent: the nodes form a cycle");
-      for (p = (int)i; p >= 0 && state[(size_t)p] == 1; p = d.nodes[(size_t)p].parent) state[(size_t)p] = 2;
-    }
-    // The scene shown: the default one, else the first, else every root.
-    int scene = m.defaultScene >= 0 ? m.defaultScene : (m.scenes.empty() ? -1 : 0);
-    if (scene >= (int)m.scenes.size()) return Fail("inconsistent: the scene shown does not exist");
-    if (scene >= 0) {
-      for (int r : m.scenes[(size_t)scene].nodes) {
-        if (r < 0 || (size_t)r >= count || d.nodes[(size_t)r].parent >= 0)
-          return Fail("inconsistent: the scene names a node that is not a root");
-        d.roots.push_back(r);
-      }
-    } else {
-      for (size_t i = 0; i < count; ++i)
-        if (d.nodes[i].parent < 0) d.roots.push_back((int)i);
-    }
-    return true;
-  }
 
   bool ReadSkins() {
     std::set<int> joints;
@@ -557,7 +252,7 @@ struct Reader {
     bool ok = true;
     for (size_t i = 0; i < m.materials.size(); ++i) {
       const tinygltf::Material& src = m.materials[i];
-      const Json& js = At(mats, i);
+      const Json& js = JsonAt(mats, i);
       Material mat;
       mat.name = src.name;
       const auto& f = src.pbrMetallicRoughness.baseColorFactor;
@@ -565,7 +260,7 @@ struct Reader {
         mat.baseColor[k] = std::isfinite(f[k]) ? (float)std::min(std::max(f[k], 0.0), 1.0) : 1.0f;
       const Json& base = Member(Member(js, "pbrMetallicRoughness"), "baseColorTexture");
       int64_t t;
-      if (Index(base, "index", &t)) mat.image = TexturePicture(t, &ok);
+      if (JsonIndex(base, "index", &t)) mat.image = TexturePicture(t, &ok);
       if (!ok) return false;
       if (Number(base, "texCoord", 0) != 0) Note("a second set of texture coordinates");
       if (!Member(Member(base, "extensions"), "KHR_texture_transform").is_null()) Note("texture transforms");
@@ -594,7 +289,7 @@ struct Reader {
       }
       if (d.version == Version::k0x && props0x.is_array()) {
         // VRM 0.x keeps its shaders' settings beside the materials, by index.
-        const Json& p = At(props0x, i);
+        const Json& p = JsonAt(props0x, i);
         const std::string shader = Text(p, "shader");
         const Json& fp = Member(p, "floatProperties");
         const Json& vp = Member(p, "vectorProperties");
@@ -615,7 +310,7 @@ struct Reader {
             (st[0].get<double>() != 1 || st[1].get<double>() != 1 || st[2].get<double>() != 0 ||
              st[3].get<double>() != 0))
           Note("texture transforms");
-        if (mat.image < 0 && Index(tp, "_MainTex", &t)) mat.image = TexturePicture(t, &ok);
+        if (mat.image < 0 && JsonIndex(tp, "_MainTex", &t)) mat.image = TexturePicture(t, &ok);
         if (!ok) return false;
       }
       d.materials.push_back(mat);
@@ -678,7 +373,7 @@ struct Reader {
     auto add = [&](const std::string& name, const Json& entry) {
       if (HumanBoneIndex(name) < 0 || d.humanoid.count(name)) return true;
       int64_t node;
-      if (!Index(entry, "node", &node) || (size_t)node >= d.nodes.size())
+      if (!JsonIndex(entry, "node", &node) || (size_t)node >= d.nodes.size())
         return Fail("inconsistent: humanoid bone " + name + " names a node that does not exist");
       if (byNode.count((int)node))
         return Fail("inconsistent: humanoid bones " + byNode[(int)node] + " and " + name + " are one node");
@@ -713,7 +408,7 @@ struct Reader {
         for (const Json& a : authors)
           if (a.is_string()) mt.authors += (mt.authors.empty() ? "" : ", ") + a.get<std::string>();
       mt.license = Text(meta, "licenseUrl");
-      if (Index(meta, "thumbnailImage", &t) && (size_t)t < m.images.size()) mt.thumbnail = (int)t;
+      if (JsonIndex(meta, "thumbnailImage", &t) && (size_t)t < m.images.size()) mt.thumbnail = (int)t;
     } else {
       mt.title = Text(meta, "title");
       mt.version = Text(meta, "version");
@@ -721,18 +416,12 @@ struct Reader {
       mt.license = Text(meta, "licenseName");
       const std::string other = Text(meta, "otherLicenseUrl");
       if (!other.empty()) mt.license += (mt.license.empty() ? "" : " ") + other;
-      if (Index(meta, "texture", &t) && (size_t)t < m.textures.size() && m.textures[(size_t)t].source >= 0 &&
+      if (JsonIndex(meta, "texture", &t) && (size_t)t < m.textures.size() && m.textures[(size_t)t].source >= 0 &&
           (size_t)m.textures[(size_t)t].source < m.images.size())
         mt.thumbnail = m.textures[(size_t)t].source;
     }
   }
 };
-
-// Extensions a file may require that change nothing we read.
-bool Ignorable(const std::string& ext) {
-  return ext == "KHR_materials_unlit" || ext == "KHR_texture_transform" || ext == "KHR_mesh_quantization" ||
-         ext == "KHR_materials_emissive_strength" || ext.rfind("VRMC_", 0) == 0 || ext == "VRM";
-}
 
 }  // namespace
 
@@ -743,18 +432,9 @@ bool ReadVrm(const uint8_t* data, size_t size, Document* out, std::string* reaso
     *reason = why;
     return false;
   };
-  if (size > kMaxFileBytes) return refuse("larger than " + std::to_string(kMaxFileBytes >> 20) + " MB");
-  const char* text = nullptr;
-  size_t length = 0;
-  if (!data || !GlbJson(data, size, &text, &length)) return refuse("not a glTF binary file");
-  if (JsonDepth(text, length) > kMaxJsonDepth) return refuse("inconsistent: its JSON nests too deeply");
-  const Json doc = Json::parse(text, text + length, nullptr, false);
-  if (!doc.is_object()) return refuse("not a glTF binary file: its JSON is broken");
-  const Json& required = Member(doc, "extensionsRequired");
-  if (required.is_array())
-    for (const Json& e : required)
-      if (e.is_string() && !Ignorable(e.get<std::string>()))
-        return refuse("needs the glTF extension " + e.get<std::string>() + ", which is not supported");
+  Json doc;
+  std::string why;
+  if (!OpenGlb(data, size, kMaxFileBytes, &doc, &why)) return refuse(why);
   const Json& ext = Member(doc, "extensions");
   if (Member(ext, "VRMC_vrm").is_object()) {
     out->version = Version::k1;
@@ -766,26 +446,12 @@ bool ReadVrm(const uint8_t* data, size_t size, Document* out, std::string* reaso
   } else {
     return refuse("not a VRM file: a glTF model without a humanoid");
   }
-  const std::string unsafe = UnsafeForTinygltf(doc);
-  if (!unsafe.empty()) return refuse(unsafe);
-
   tinygltf::Model model;
-  std::string err, warn;
-  bool parsed = false;
-  try {
-    tinygltf::TinyGLTF loader;
-    loader.SetImageLoader(KeepPictureBytes, nullptr);
-    parsed = loader.LoadBinaryFromMemory(&model, &err, &warn, data, (unsigned int)size, "");
-  } catch (const std::exception&) {
-    parsed = false;
-  }
-  if (!parsed) {
-    std::string first = err.substr(0, err.find('\n'));
-    return refuse("not a glTF binary file" + (first.empty() ? std::string() : ": " + first));
-  }
+  if (!ParseGlb(data, size, doc, &model, &why)) return refuse(why);
 
-  Reader r{model, doc, *out, {}, {}};
-  const bool ok = r.ReadNodes() && r.ReadMeshes() && r.ReadSkins() && r.ReadMaterials() && r.ReadHumanoid();
+  Reader r(model, doc, *out);
+  const bool ok =
+      r.ReadNodes(&out->nodes, &out->roots) && r.ReadMeshes() && r.ReadSkins() && r.ReadMaterials() && r.ReadHumanoid();
   if (!ok) return refuse(r.reason);
   r.ReadMeta();
   if (!r.ReadPictures()) return refuse(r.reason);

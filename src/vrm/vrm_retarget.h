@@ -8,8 +8,14 @@
 // rest; bones the target lacks pass their turn on in world space. The hips
 // also move as hers do, scaled by the two hips' heights.
 //
-// Called by the conversion (vrm/vrm_convert), with the target already in
-// her world: her units, facing +Z, standing on her ground.
+// A VRM animation (vrm/vrma_file.h) is laid on the same way, its own rest
+// pose taking the place of her first frame: only the bones it turns are
+// driven (the others are left to whatever else moves them), and the hips
+// move only when it moves them.
+//
+// Called by the conversion (vrm/vrm_convert) and the dances the user adds
+// (dance/), with the target already in her world: her units, facing +Z,
+// standing on her ground.
 #pragma once
 
 #include <map>
@@ -28,7 +34,7 @@ struct RetargetTarget {
 };
 
 struct RetargetedClips {
-  std::map<int, std::vector<Quat>> rotations;  // node -> its local rotation each frame
+  std::map<int, std::vector<Quat>> rotations;  // driven node -> its local rotation each frame
   int hips = -1;                               // the node that also moves
   std::vector<Vec3> hipsPositions;             // its local translation each frame
 };
@@ -36,5 +42,11 @@ struct RetargetedClips {
 // As many frames as `clips` has. False, with `reason`, when her scene
 // lacks her hips. `clips` is left at frame 0.
 bool Retarget(CPODScene& clips, const RetargetTarget& target, RetargetedClips* out, std::string* reason);
+
+struct Animation;
+// `animation` sampled `fps` times a second from 0 to its duration, both
+// ends included. False, with `reason`, when there is nothing to sample.
+bool RetargetVrma(const Animation& animation, const RetargetTarget& target, double fps, RetargetedClips* out,
+                  std::string* reason);
 
 }  // namespace vrm

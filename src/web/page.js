@@ -3,7 +3,8 @@
 // loading screen with its progress, the message when WebGL is missing or the
 // program fails, the first tap or click that lets sound play (and, where the browser asks,
 // lets the page read the motion sensor), the on-screen keyboard for her name, ?trace,
-// a character's VRM file picked (the settings' Character list asks) or dropped on the page,
+// a character's VRM file or a dance's VRM animation picked (the settings' Character list
+// asks) or dropped on the page,
 // the screen kept on while she dances, and the service worker (sw.js) that keeps
 // the site for offline use once she is up.
 (function () {
@@ -105,9 +106,9 @@
   keyboard.addEventListener('input', function (e) { if (!e.isComposing) hand(); });
   keyboard.addEventListener('compositionend', hand);
 
-  // A character's file, picked where the Character list asks for one or
-  // dropped anywhere on the page, goes to the program whole; it says itself
-  // what came of it.
+  // A character's file (or a dance's, .vrma), picked where the Character
+  // list asks for one or dropped anywhere on the page, goes to the program
+  // whole; it says itself what came of it.
   function handOver(file) {
     if (!file || !ready()) return;
     file.arrayBuffer().then(function (buffer) {
@@ -126,7 +127,7 @@
   }
   var picker = document.createElement('input');
   picker.type = 'file';
-  picker.accept = '.vrm,model/gltf-binary';
+  picker.accept = '.vrm,.vrma,model/gltf-binary';
   picker.style.display = 'none';
   picker.addEventListener('change', function () {
     handOver(picker.files[0]);

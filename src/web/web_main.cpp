@@ -38,6 +38,7 @@
 #include <string>
 
 #include "app/app_character.h"
+#include "app/app_dance.h"
 #include "app/app_input.h"
 #include "app/app_loop.h"
 #include "app/app_trace.h"
@@ -45,11 +46,11 @@
 #include "app/window_state.h"
 #include "character/girl.h"
 #include "character/girl_animation.h"
-#include "face/face.h"
-#include "gles/gl_check.h"
-#include "files/bundle.h"
-#include "pacing/pacing.h"
 #include "devices/input_queue.h"
+#include "face/face.h"
+#include "files/bundle.h"
+#include "gles/gl_check.h"
+#include "pacing/pacing.h"
 #include "sound/sound_service.h"
 #include "web/web_input.h"
 #include "web/web_motion.h"
@@ -86,10 +87,15 @@ void Layout() {
   WindowMetrics(&w, &h, &ratio);
   InputSetWindow(AppInputState(), w, h);
   const InputViewport& vp = AppInputState().viewport;
-  EM_ASM({
-    var s = Module.canvas.style;
-    s.left = $0 + 'px'; s.top = $1 + 'px'; s.width = $2 + 'px'; s.height = $3 + 'px';
-  }, vp.x, vp.y, vp.width, vp.height);
+  EM_ASM(
+      {
+        var s = Module.canvas.style;
+        s.left = $0 + 'px';
+        s.top = $1 + 'px';
+        s.width = $2 + 'px';
+        s.height = $3 + 'px';
+      },
+      vp.x, vp.y, vp.width, vp.height);
   OvantaAppSetScale(ScaleFor(w, h, ratio));
 }
 
@@ -114,7 +120,11 @@ void Tick(double now_ms, bool seen) {
   const bool dancing = continue_dancing || (anim_girl.state >= ANIM_DANCE_IN && anim_girl.state <= ANIM_DANCE_OUT);
   if (dancing != g_dancing) {
     g_dancing = dancing;
-    EM_ASM({ if (Module.ovantaDancing) Module.ovantaDancing($0); }, dancing);
+    EM_ASM(
+        {
+          if (Module.ovantaDancing) Module.ovantaDancing($0);
+        },
+        dancing);
   }
   // GL errors are looked for once a second (GL_CHECK() is silent on the
   // web): each look waits until the browser has drawn everything queued.
@@ -131,7 +141,10 @@ EM_BOOL OnAnimationFrame(double now_ms, void*) {
   const bool seen = !EM_ASM_INT({ return document.hidden ? 1 : 0; });
   while (PaceWait(g_pace, now_ms / 1000, seen) <= 0) {
     Tick(now_ms, seen);
-    if (g_tick == 1) EM_ASM({ if (Module.ovantaFirstTick) Module.ovantaFirstTick(); });
+    if (g_tick == 1)
+      EM_ASM({
+        if (Module.ovantaFirstTick) Module.ovantaFirstTick();
+      });
   }
   return EM_TRUE;
 }
@@ -146,7 +159,9 @@ extern "C" EMSCRIPTEN_KEEPALIVE void ovanta_sound_on() { SoundServiceOpenSDL(); 
 // refused with a notice and one line. 1 when it was taken.
 extern "C" EMSCRIPTEN_KEEPALIVE int ovanta_import(const uint8_t* data, int size, const char* name) {
   if (!data || size < 0) return 0;
-  return AppCharacterImportBytes("ovanta", data, static_cast<size_t>(size), name ? name : "") ? 1 : 0;
+  const std::string file = name ? name : "";
+  if (AppIsDanceFile(file)) return AppDanceImportBytes("ovanta", data, static_cast<size_t>(size), file) ? 1 : 0;
+  return AppCharacterImportBytes("ovanta", data, static_cast<size_t>(size), file) ? 1 : 0;
 }
 
 namespace {
@@ -171,13 +186,20 @@ int main(int argc, char** argv) {
   // (Module.ovantaCharactersKept) and says what failed.
   app_characters_changed = [] {
     EM_ASM({
-      FS.syncfs(false, function(e) {
-        if (e) console.warn('Ovanta: the characters could not be kept in this browser (' + e + ')');
-        else Module.ovantaCharactersKept = (Module.ovantaCharactersKept || 0) + 1;
-      });
+      FS.syncfs(
+          false, function(e) {
+            if (e)
+              console.warn('Ovanta: the characters could not be kept in this browser (' + e + ')');
+            else
+              Module.ovantaCharactersKept = (Module.ovantaCharactersKept || 0) + 1;
+          });
     });
   };
-  app_character_picker = [] { EM_ASM({ if (Module.ovantaPickFile) Module.ovantaPickFile(); }); };
+  app_character_picker = [] {
+    EM_ASM({
+      if (Module.ovantaPickFile) Module.ovantaPickFile();
+    });
+  };
   if (!trace.empty() && !TraceOpen(trace)) return 73;
   g_traced = !trace.empty();
   // Frame times jitter by a millisecond or two around the display's period:
@@ -196,7 +218,9 @@ int main(int argc, char** argv) {
   double ratio = 1;
   WindowMetrics(&w, &h, &ratio);
   if (!OvantaAppStart(OvantaAppOptions{kEAGLSurfaceWindow, ScaleFor(w, h, ratio), kGlesES2})) {
-    EM_ASM({ if (Module.ovantaFailed) Module.ovantaFailed('no WebGL drawing surface could be made'); });
+    EM_ASM({
+      if (Module.ovantaFailed) Module.ovantaFailed('no WebGL drawing surface could be made');
+    });
     return 69;
   }
   Layout();

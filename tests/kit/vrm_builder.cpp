@@ -1,6 +1,7 @@
 #include "kit/vrm_builder.h"
 
 #include <cmath>
+#include <iterator>
 #include <map>
 #include <vector>
 
@@ -97,6 +98,66 @@ std::vector<float> Flat(const std::vector<Vec3>& v) {
 }
 
 }  // namespace
+
+vrm::GlbBuilder TinyVrma(const std::vector<std::string>& turned, double degrees, double hipsRise) {
+  struct Bone {
+    const char* name;
+    int parent;
+    float at[3];  // from the parent, metres
+  };
+  static const Bone kBones[] = {
+      {"hips", -1, {0, 0.9f, 0}},
+      {"spine", 0, {0, 0.1f, 0}},
+      {"chest", 1, {0, 0.15f, 0}},
+      {"neck", 2, {0, 0.2f, 0}},
+      {"head", 3, {0, 0.1f, 0}},
+      {"leftUpperArm", 2, {0.18f, 0.15f, 0}},
+      {"leftLowerArm", 5, {0.25f, 0, 0}},
+      {"leftHand", 6, {0.22f, 0, 0}},
+      {"rightUpperArm", 2, {-0.18f, 0.15f, 0}},
+      {"rightLowerArm", 8, {-0.25f, 0, 0}},
+      {"rightHand", 9, {-0.22f, 0, 0}},
+      {"leftUpperLeg", 0, {0.09f, -0.05f, 0}},
+      {"leftLowerLeg", 11, {0, -0.4f, 0}},
+      {"leftFoot", 12, {0, -0.4f, 0}},
+      {"rightUpperLeg", 0, {-0.09f, -0.05f, 0}},
+      {"rightLowerLeg", 14, {0, -0.4f, 0}},
+      {"rightFoot", 15, {0, -0.4f, 0}},
+  };
+  vrm::GlbBuilder g;
+  nlohmann::json& j = g.json;
+  nlohmann::json bones = nlohmann::json::object();
+  for (size_t b = 0; b < std::size(kBones); ++b) {
+    j["nodes"].push_back(
+        {{"name", kBones[b].name}, {"translation", {kBones[b].at[0], kBones[b].at[1], kBones[b].at[2]}}});
+    if (kBones[b].parent >= 0) j["nodes"][(size_t)kBones[b].parent]["children"].push_back(b);
+    bones[kBones[b].name] = {{"node", b}};
+  }
+  j["scenes"].push_back({{"nodes", {0}}});
+  j["scene"] = 0;
+  const std::vector<float> times = {0, 0.5f, 1};
+  const int input = g.Floats(times, "SCALAR", true);
+  nlohmann::json channels = nlohmann::json::array(), samplers = nlohmann::json::array();
+  auto channel = [&](int node, const char* path, int output) {
+    channels.push_back({{"sampler", samplers.size()}, {"target", {{"node", node}, {"path", path}}}});
+    samplers.push_back({{"input", input}, {"output", output}, {"interpolation", "LINEAR"}});
+  };
+  for (const std::string& name : turned) {
+    std::vector<float> q;
+    for (double u : {0.0, 0.5, 1.0}) {
+      const double half = degrees * u * M_PI / 360;
+      q.insert(q.end(), {0, 0, (float)std::sin(half), (float)std::cos(half)});
+    }
+    channel(bones.at(name)["node"].get<int>(), "rotation", g.Floats(q, "VEC4"));
+  }
+  if (hipsRise != 0)
+    channel(0, "translation",
+            g.Floats({0, 0.9f, 0, 0, (float)(0.9 + hipsRise / 2), 0, 0, (float)(0.9 + hipsRise), 0}, "VEC3"));
+  j["animations"].push_back({{"channels", channels}, {"samplers", samplers}});
+  j["extensions"]["VRMC_vrm_animation"] = {{"specVersion", "1.0"}, {"humanoid", {{"humanBones", bones}}}};
+  j["extensionsUsed"].push_back("VRMC_vrm_animation");
+  return g;
+}
 
 vrm::GlbBuilder TinyVrm(const TinyVrmShape& shape) {
   const bool v0 = shape.version == vrm::Version::k0x;

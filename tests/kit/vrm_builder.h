@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "scene/ModelPOD.h"
 #include "vrm/glb_write.h"
@@ -26,6 +27,14 @@ vrm::GlbBuilder TinyVrm(const TinyVrmShape& shape = {});
 
 // The node index of a humanoid bone in TinyVrm's file, -1 when not there.
 int TinyVrmNode(const vrm::GlbBuilder& file, const std::string& bone);
+
+// A small VRM animation: a humanoid (hips, spine, chest, neck, head, arms
+// and legs) standing 1.7 m tall at rest with every node unturned, in which
+// each bone of `turned` turns by `degrees` about the z axis over one second
+// (keys at 0, 0.5 and 1 s) and the hips rise by `hipsRise` metres (no
+// hips translation track when 0). The first animation; tests change the
+// json before Finish for the cases they need.
+vrm::GlbBuilder TinyVrma(const std::vector<std::string>& turned, double degrees = 60, double hipsRise = 0);
 
 // A stand-in for her scene where the bundle is not at hand (the fuzz
 // target): her humanoid bones by her names (rig/girl_humanoid.h) in a

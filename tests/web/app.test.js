@@ -22,8 +22,9 @@ const ANIM_SHAKE = 2;
 const OPTIONS_BUTTON = [40, 440], SETTINGS_BUTTON = [160, 440];
 const OUTFIT = [85, 187], OUTFIT_THIRD = [236, 267], DONE = [160, 443];
 const NAME_END = [296, 77];  // the name field, right of any text
-const CHARACTER = [160, 135], ADD_CHARACTER = [160, 406];
+const CHARACTER = [86, 135], ADD_CHARACTER = [160, 406];
 const EXPORT = require('path').join(process.env.OVANTA_BUILD || 'build', 'vrm', 'ovanta-0.x.vrm');
+const DANCE = require('path').join(process.env.OVANTA_BUILD || 'build', 'vrm', 'ovanta-dance.vrma');
 
 // Sends this reading 60 times a second until the next call.
 async function hold(page, x, y, z) {
@@ -142,7 +143,7 @@ const choices = (t) => ({name: t.name, n_clothes: t.n_clothes, n_hair: t.n_hair,
       assert.ok(!page.consoleLines.some((l) => l.startsWith('{')), 'no trace on the console');
       await page.close();
     }],
-    ['a character picked on the settings screen, kept over a reload', async () => {
+    ['a character and a dance picked on the settings screen, kept over a reload', async () => {
       const page = await openPage(env, {touch: true, query: '?trace'});
       let t = await waitForTick(page, (o) => o.tick >= 5, 'five ticks');
       const steps = [[OPTIONS_BUTTON, (o) => o.buttons.includes('settingsButton')],
@@ -163,10 +164,18 @@ const choices = (t) => ({name: t.name, n_clothes: t.n_clothes, n_hair: t.n_hair,
       const said = page.consoleLines.map((l) => / is character ([0-9a-f]{16})/.exec(l)).find((m) => m);
       assert.ok(said, 'the import names the character');
       await page.screenshot({path: shotPath('web-characters.png')});
+      // A dance through the same picker: added, kept and chosen.
+      const [again] = await Promise.all([page.waitForFileChooser({timeout: 30000}), tapView(page, ADD_CHARACTER)]);
+      await again.accept([DANCE]);
+      await page.waitForFunction(() => Module.ovantaCharactersKept >= 2, {timeout: 120000});
+      const danced = page.consoleLines.map((l) => / is dance ([0-9a-f]{16})/.exec(l)).find((m) => m);
+      assert.ok(danced, 'the import names the dance');
+      await waitForTick(page, (o) => o.dance === danced[1], 'the dance chosen');
       await page.reload({waitUntil: 'load'});
       await waitForTick(page, (o) => o.tick >= 3, 'ticks after the reload');
       const shown = (await trace(page)).filter((o) => o.event === 'character');
       assert.deepEqual(shown.map((o) => [o.tick, o.id]), [[1, said[1]]], 'shown from the first tick');
+      assert.equal((await trace(page)).find((o) => o.tick === 1 && o.state !== undefined).dance, danced[1]);
       assert.deepEqual(page.errors, []);
       await page.close();
     }],

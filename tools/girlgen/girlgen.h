@@ -213,5 +213,8 @@ bool WriteJPEG(const std::string& path, const Image& img, int quality);
 // Writes her `mesh` dressed in `picture` (her composed texture, top row
 // first) as a VRM file of `version` (girlgen_vrm).
 bool WriteVrm(const Mesh& mesh, const Image& picture, vrm::Version version, const std::string& path);
+// Writes her `clip` (its first to its last frame, 30 a second) as a VRM
+// animation of her humanoid bones and hips.
+bool WriteVrma(AnimState clip, const std::string& path);
 
 }  // namespace girlgen

@@ -4,7 +4,7 @@
 //
 // With --vrm, DIR also gets her VRM exports in her start-up look (the
 // casual outfit, the first hair colour and skin tone):
-// ovanta-1.0.vrm and ovanta-0.x.vrm.
+// ovanta-1.0.vrm and ovanta-0.x.vrm, and her dance as ovanta-dance.vrma.
 // Run by the build (tools/girlgen/CMakeLists.txt, see tools/bundle_out) so that
 // every build has the Resources folder the app and the tests read. Her
 // preview sheets are drawn by tools/girlpreview with the app's renderer.
@@ -200,7 +200,8 @@ int main(int argc, char** argv) {
       ok = false;
     } else {
       ok = WriteVrm(meshes[kCasual], look, vrm::Version::k1, BundleOutPath(vrmDir, "ovanta-1.0.vrm")) &&
-           WriteVrm(meshes[kCasual], look, vrm::Version::k0x, BundleOutPath(vrmDir, "ovanta-0.x.vrm"));
+           WriteVrm(meshes[kCasual], look, vrm::Version::k0x, BundleOutPath(vrmDir, "ovanta-0.x.vrm")) &&
+           WriteVrma(ANIM_DANCE, BundleOutPath(vrmDir, "ovanta-dance.vrma"));
     }
   }
   if (!ok) std::fprintf(stderr, "girlgen: could not write every file into %s\n", dir.c_str());

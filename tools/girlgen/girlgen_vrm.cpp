@@ -8,7 +8,8 @@
 // itself, face/face_rig), her eyes a bone look-at turning as hers do. Her hair tails are
 // spring chains that keep off her head and shoulders (1.0 VRMC_springBone,
 // 0.x secondaryAnimation), with no pull of their own: at rest they hang
-// as she is made.
+// as she is made. Her dance goes out as a VRM animation of her humanoid
+// bones, resting as her VRM 1.0 export rests.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -31,6 +32,19 @@ namespace {
 
 // Her model units in metres: she stands 1.7 m tall.
 constexpr double kMetresPerUnit = 0.005;
+
+// Writes `bytes` to `path` through a temporary file beside it.
+bool WriteFileAtomically(const std::vector<uint8_t>& bytes, const std::string& path) {
+  FILE* f = std::fopen((path + ".tmp").c_str(), "wb");
+  bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  if (f) ok = std::fclose(f) == 0 && ok;
+  if (!ok || std::rename((path + ".tmp").c_str(), path.c_str()) != 0) {
+    std::fprintf(stderr, "girlgen: could not write %s\n", path.c_str());
+    std::remove((path + ".tmp").c_str());
+    return false;
+  }
+  return true;
+}
 
 int BoneNamed(const char* name) {
   for (int b = 0; b < kBoneCount; ++b)
@@ -318,16 +332,56 @@ bool WriteVrm(const Mesh& mesh, const Image& picture, vrm::Version version, cons
     place(p, kMetresPerUnit, &v);
     return nlohmann::json(v);
   });
-  const std::vector<uint8_t> bytes = g.Finish();
-  FILE* f = std::fopen((path + ".tmp").c_str(), "wb");
-  bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  if (f) ok = std::fclose(f) == 0 && ok;
-  if (!ok || std::rename((path + ".tmp").c_str(), path.c_str()) != 0) {
-    std::fprintf(stderr, "girlgen: could not write %s\n", path.c_str());
-    std::remove((path + ".tmp").c_str());
-    return false;
+  return WriteFileAtomically(g.Finish(), path);
+}
+
+bool WriteVrma(AnimState clip, const std::string& path) {
+  vrm::GlbBuilder g;
+  nlohmann::json& j = g.json;
+  // Bone b is node b, resting unturned as in her VRM exports (VRM 1.0's facing).
+  auto metres = [](V3 p) { return nlohmann::json{p.x * kMetresPerUnit, p.y * kMetresPerUnit, p.z * kMetresPerUnit}; };
+  for (int b = 0; b < kBoneCount; ++b) {
+    const BoneDef& d = kBones[b];
+    j["nodes"].push_back(
+        {{"name", d.name}, {"translation", metres(d.parent < 0 ? d.bindPos : d.bindPos - kBones[d.parent].bindPos)}});
+    if (d.parent >= 0) j["nodes"][d.parent]["children"].push_back(b);
   }
-  return true;
+  j["scenes"].push_back({{"nodes", {BoneNamed("hips")}}});
+  j["scene"] = 0;
+  // Her clip's frames, both ends: the first and last frame of a pass are the
+  // ones a loop of it hands over at.
+  const AnimClip& c = GirlClip(clip);
+  std::vector<float> times, hips;
+  std::vector<Pose> poses;
+  for (int f = c.start_frame; f <= c.end_frame; ++f) {
+    times.push_back((float)(f - c.start_frame) / 30.0f);
+    poses.push_back(PoseAtFrame(f));
+    const nlohmann::json at = metres(kBones[BoneNamed("hips")].bindPos + poses.back().rootOffset);
+    for (const auto& v : at) hips.push_back(v.get<float>());
+  }
+  const int input = g.Floats(times, "SCALAR", true);
+  nlohmann::json bones = nlohmann::json::object(), channels = nlohmann::json::array(),
+                 samplers = nlohmann::json::array();
+  auto channel = [&](int node, const char* pathName, int output) {
+    channels.push_back({{"sampler", samplers.size()}, {"target", {{"node", node}, {"path", pathName}}}});
+    samplers.push_back({{"input", input}, {"output", output}, {"interpolation", "LINEAR"}});
+  };
+  for (const GirlHumanBone& h : kGirlHumanBones) {
+    const int b = BoneNamed(h.girl);
+    bones[h.humanoid] = {{"node", b}};
+    // Her eyes and jaw are the face layer's, which the clips leave alone.
+    const std::string name = h.humanoid;
+    if (name == "leftEye" || name == "rightEye" || name == "jaw") continue;
+    std::vector<float> q;
+    for (const Pose& p : poses)  // her file keeps the conjugate (see Quat)
+      q.insert(q.end(), {-p.rot[b][0], -p.rot[b][1], -p.rot[b][2], p.rot[b][3]});
+    channel(b, "rotation", g.Floats(q, "VEC4"));
+  }
+  channel(BoneNamed("hips"), "translation", g.Floats(hips, "VEC3"));
+  j["animations"].push_back({{"name", "dance"}, {"channels", channels}, {"samplers", samplers}});
+  j["extensions"]["VRMC_vrm_animation"] = {{"specVersion", "1.0"}, {"humanoid", {{"humanBones", bones}}}};
+  j["extensionsUsed"].push_back("VRMC_vrm_animation");
+  return WriteFileAtomically(g.Finish(), path);
 }
 
 }  // namespace girlgen
