@@ -1,6 +1,7 @@
 #include "character/girl_animation.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "character/girl.h"
@@ -50,7 +51,7 @@ std::map<std::string, float> AnimationDanceExpressionsAt(float frame) {
   if (!g_has_added) return at;
   const AnimClip& d = g_added[ANIM_DANCE - ANIM_DANCE_IN];
   if (frame < (float)d.start_frame || frame > (float)d.end_frame) return at;
-  const size_t k = static_cast<size_t>(frame - (float)d.start_frame + 0.5f);
+  const size_t k = static_cast<size_t>(std::lround(frame - (float)d.start_frame));
   for (const auto& e : g_added_expressions)
     if (!e.second.empty()) at[e.first] = e.second[std::min(k, e.second.size() - 1)];
   return at;
