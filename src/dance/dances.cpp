@@ -59,29 +59,10 @@ bool FindDance(const std::string& root, const std::string& id, DanceInfo* out) {
   return vrm::ImportFolderNamed(root, id) && ReadInfo(root + "/" + id, id, out);
 }
 
-std::vector<DanceInfo> ListDances(const std::string& root) {
-  std::vector<DanceInfo> list;
-  for (const std::string& id : vrm::ImportFolders(root)) {
-    DanceInfo info;
-    if (FindDance(root, id, &info)) list.push_back(info);
-  }
-  std::sort(list.begin(), list.end(), [](const DanceInfo& a, const DanceInfo& b) {
-    return a.title != b.title ? a.title < b.title : a.id < b.id;
-  });
-  return list;
-}
+std::vector<DanceInfo> ListDances(const std::string& root) { return vrm::ListImports<DanceInfo>(root, FindDance); }
 
 bool RemoveDance(const std::string& root, const std::string& id, std::string* message) {
-  DanceInfo info;
-  if (!FindDance(root, id, &info)) {
-    *message = "no dance " + id;
-    return false;
-  }
-  if (!vrm::RemoveImportedFolder(info.folder, Ours)) {
-    *message = info.folder + " holds files the import did not make; it was left as it is";
-    return false;
-  }
-  return true;
+  return vrm::RemoveImport<DanceInfo>(root, id, "dance", FindDance, Ours, message);
 }
 
 DanceImport ImportDance(const uint8_t* data, size_t size, const std::string& name, const std::string& root) {
@@ -97,15 +78,8 @@ DanceImport ImportDance(const uint8_t* data, size_t size, const std::string& nam
     r.ok = true;
     return r;
   }
-  if (!vrm::MakeFolders(root)) {
-    r.message = "cannot make the folder " + root + " (" + std::strerror(errno) + ")";
-    return r;
-  }
-  std::string temp = root + "/.import-XXXXXX";
-  if (!mkdtemp(&temp[0])) {
-    r.message = "cannot make a folder in " + root + " (" + std::strerror(errno) + ")";
-    return r;
-  }
+  const std::string temp = vrm::MakeImportTemp(root, &r.message);
+  if (temp.empty()) return r;
   const nlohmann::json info = {
       {"format", kDanceFormat}, {"id", id}, {"title", Title(name)}, {"seconds", dance.duration}};
   const std::string json = info.dump(1, ' ', false, nlohmann::json::error_handler_t::replace);

@@ -142,6 +142,19 @@ bool MakeFolders(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+std::string MakeImportTemp(const std::string& root, std::string* message) {
+  if (!MakeFolders(root)) {
+    *message = "cannot make the folder " + root + " (" + std::strerror(errno) + ")";
+    return "";
+  }
+  std::string temp = root + "/.import-XXXXXX";
+  if (!mkdtemp(&temp[0])) {
+    *message = "cannot make a folder in " + root + " (" + std::strerror(errno) + ")";
+    return "";
+  }
+  return temp;
+}
+
 bool WriteFileBytes(const std::string& path, const void* data, size_t size) {
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
@@ -205,28 +218,11 @@ bool FindCharacter(const std::string& root, const std::string& id, CharacterInfo
 }
 
 std::vector<CharacterInfo> ListCharacters(const std::string& root) {
-  std::vector<CharacterInfo> list;
-  for (const std::string& id : ImportFolders(root)) {
-    CharacterInfo info;
-    if (FindCharacter(root, id, &info)) list.push_back(info);
-  }
-  std::sort(list.begin(), list.end(), [](const CharacterInfo& a, const CharacterInfo& b) {
-    return a.title != b.title ? a.title < b.title : a.id < b.id;
-  });
-  return list;
+  return ListImports<CharacterInfo>(root, FindCharacter);
 }
 
 bool RemoveCharacter(const std::string& root, const std::string& id, std::string* message) {
-  CharacterInfo info;
-  if (!FindCharacter(root, id, &info)) {
-    *message = "no character " + id;
-    return false;
-  }
-  if (!RemoveImportedFolder(info.folder, Ours)) {
-    *message = info.folder + " holds files the import did not make; it was left as it is";
-    return false;
-  }
-  return true;
+  return RemoveImport<CharacterInfo>(root, id, "character", FindCharacter, Ours, message);
 }
 
 ImportResult ImportCharacter(const uint8_t* data, size_t size, const std::string& root, CPODScene& clips) {
@@ -246,15 +242,8 @@ ImportResult ImportCharacter(const uint8_t* data, size_t size, const std::string
   if (!ConvertVrm(doc, clips, &c, &r.message)) return r;
   c.info["id"] = id;
 
-  if (!MakeFolders(root)) {
-    r.message = "cannot make the folder " + root + " (" + std::strerror(errno) + ")";
-    return r;
-  }
-  std::string temp = root + "/.import-XXXXXX";
-  if (!mkdtemp(&temp[0])) {
-    r.message = "cannot make a folder in " + root + " (" + std::strerror(errno) + ")";
-    return r;
-  }
+  const std::string temp = MakeImportTemp(root, &r.message);
+  if (temp.empty()) return r;
   bool ok = WriteFileBytes(temp + "/" + kModel, c.model.data(), c.model.size());
   for (const CharacterPicture& p : c.pictures) ok = ok && WritePicture(temp, p);
   if (!c.thumbnail.rgba.empty()) ok = ok && WritePicture(temp, c.thumbnail);

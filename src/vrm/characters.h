@@ -12,6 +12,7 @@
 // screen and the web page's picker to come, call these.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -74,7 +75,41 @@ std::string AppDataFolder(const std::string& leaf);
 bool ImportFolderNamed(const std::string& root, const std::string& id);
 std::vector<std::string> ImportFolders(const std::string& root);
 bool MakeFolders(const std::string& path);
+// A fresh hidden folder in `root` (made when missing) for an import to
+// write into before it is renamed into place; "" with `message` on failure.
+std::string MakeImportTemp(const std::string& root, std::string* message);
 bool WriteFileBytes(const std::string& path, const void* data, size_t size);
 bool RemoveImportedFolder(const std::string& folder, bool (*ours)(const std::string& name));
+
+// The characters' and the dances' lists: every import in `root` that
+// find(root, id, &info) reads whole, by title, then by ID.
+template <class Info, class Find>
+std::vector<Info> ListImports(const std::string& root, Find find) {
+  std::vector<Info> list;
+  for (const std::string& id : ImportFolders(root)) {
+    Info info;
+    if (find(root, id, &info)) list.push_back(info);
+  }
+  std::sort(list.begin(), list.end(),
+            [](const Info& a, const Info& b) { return a.title != b.title ? a.title < b.title : a.id < b.id; });
+  return list;
+}
+
+// Removes the import of `id` (a `what`) that `find` finds, as
+// RemoveImportedFolder does; false with `message` when nothing was removed.
+template <class Info, class Find>
+bool RemoveImport(const std::string& root, const std::string& id, const char* what, Find find,
+                  bool (*ours)(const std::string& name), std::string* message) {
+  Info info;
+  if (!find(root, id, &info)) {
+    *message = std::string("no ") + what + " " + id;
+    return false;
+  }
+  if (!RemoveImportedFolder(info.folder, ours)) {
+    *message = info.folder + " holds files the import did not make; it was left as it is";
+    return false;
+  }
+  return true;
+}
 
 }  // namespace vrm
