@@ -24,9 +24,9 @@ bool Save(const std::string& dir, const std::string& name, const Canvas& c) {
 // The environment light: bright and warm in the middle, falling off softly to
 // a dim rim, as a key light from the front would look on a sphere.
 bool WriteRoundLight(const std::string& dir) {
-  const int n = 256;
+  constexpr int n = 256;
   Canvas c(n, n);
-  c.Shade([n](float x, float y) {
+  c.Shade([](float x, float y) {
     float u = (x / n) * 2 - 1, v = (y / n) * 2 - 1;
     float r = std::min(1.0f, std::sqrt(u * u + v * v));
     float k = 0.35f + 0.65f * std::pow(std::cos(r * kPi * 0.5f), 1.5f);
