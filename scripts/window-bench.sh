@@ -69,7 +69,7 @@ cpu_ticks() {  # utime + stime of a process, in clock ticks
 # (the one being written may be cut short).
 ticks_run() {
   [[ -f "$work/trace.jsonl" ]] || { echo "0 0"; return; }
-  awk '/"captions":/ && /}$/ { t++ } /"drawn":false}$/ { u++ } END { print t + 0, u + 0 }' \
+  awk '/"captions":/ && /}$/ { t++ } /"drawn":false[,}]/ { u++ } END { print t + 0, u + 0 }' \
     "$work/trace.jsonl"
 }
 alive() {
