@@ -20,6 +20,7 @@ int32_t parm_val[kParameterCount] = {0, 0, 0, 0, 0, 0};
 Parameter n_edit_parm = PARM_NAME;
 std::string character_choice;
 std::string dance_choice;
+std::string idle_choice;
 UIButton* opButton[6] = {};
 UIButton* opNameButton[6] = {};
 UIPanel* opPanel = nullptr;
@@ -131,9 +132,9 @@ void ConfigViewController::loadView() {
   header->frame = {0, 0, 320, 0};
   AddSettingsTitle(this, "Settings");
 
-  auto label = [&](float x, float y, const char* text) {
+  auto label = [&](float x, float y, const char* text, float width = 136) {
     auto* l = add(new UILabel());
-    l->frame = {x, y, 136, kCaptionHeight};
+    l->frame = {x, y, width, kCaptionHeight};
     l->text = UiText(text);
     l->color = ink;
   };
@@ -145,20 +146,29 @@ void ConfigViewController::loadView() {
   tvName->maxLength = kGirlNameMaxChars;
   tvName->action = [this] { onNameEntry(); };
 
-  // The character: its title; the key opens the list.
-  label(18, kCharacterRow, "Character");
-  opCharacter = add(new UIButton());
-  opCharacter->frame = {18, kCharacterRow + kCaptionHeight, 136, kKeyHeight};
-  opCharacter->action = [this] { onCharacter(); };
-  outlet("opCharacter", opCharacter);
-  connect("onCharacter", [this] { onCharacter(); });
-  // The dance the dance button plays: hers, then each one added.
-  label(kOptionX, kCharacterRow, "Dance");
-  opDance = add(new UIButton());
-  opDance->frame = {kOptionX, kCharacterRow + kCaptionHeight, 132, kKeyHeight};
-  opDance->action = [this] { onDance(); };
-  outlet("opDance", opDance);
-  connect("onDance", [this] { onDance(); });
+  // The character: its title; the key opens the list. Beside it the dance
+  // the dance button plays and the one she idles with: hers, then each one
+  // added. Three keys share the row.
+  const float third = (284 - 2 * 8) / 3.0f;
+  struct {
+    const char* caption;
+    UIButton** key;
+    const char* outlet;
+    const char* action;
+    void (ConfigViewController::*pressed)();
+  } keys[] = {{"Character", &opCharacter, "opCharacter", "onCharacter", &ConfigViewController::onCharacter},
+              {"Dance", &opDance, "opDance", "onDance", &ConfigViewController::onDance},
+              {"Idle", &opIdle, "opIdle", "onIdle", &ConfigViewController::onIdle}};
+  for (int i = 0; i < 3; ++i) {
+    const float x = 18 + i * (third + 8);
+    label(x, kCharacterRow, keys[i].caption, third);
+    UIButton* b = *keys[i].key = add(new UIButton());
+    b->frame = {x, kCharacterRow + kCaptionHeight, third, kKeyHeight};
+    const auto pressed = keys[i].pressed;
+    b->action = [this, pressed] { (this->*pressed)(); };
+    outlet(keys[i].outlet, b);
+    connect(keys[i].action, [this, pressed] { (this->*pressed)(); });
+  }
 
   // Categories on the left show the current choice; the options of the one
   // being edited beside it, on a panel that joins them (SetEditParm).
@@ -266,6 +276,7 @@ void ConfigViewController::viewDidLoad() {
   opBridge = optionsBridge;
   character_choice = AppCharacterShown();
   dance_choice = AppDanceChosen();
+  idle_choice = AppDanceChosen(DanceUse::kIdle);
   SetEditParm(PARM_NAME);
   ShowFaceSettings();
   ShowCharacter();
@@ -274,6 +285,7 @@ void ConfigViewController::viewDidLoad() {
 void SettingsFollowCharacter() {
   character_choice = AppCharacterShown();
   dance_choice = AppDanceChosen();
+  idle_choice = AppDanceChosen(DanceUse::kIdle);
   UIViewController* top = OvantaTopScreen();
   if (dynamic_cast<ConfigViewController*>(top) || dynamic_cast<CharacterViewController*>(top))
     top->viewWillAppear(false);
@@ -284,20 +296,36 @@ void ConfigViewController::viewWillAppear(bool /*animated*/) {
   ShowDance();
 }
 
+namespace {
+
+// Hers, then the added ones by title, round again.
+void NextDance(std::string* choice) {
+  std::vector<std::string> ids = {""};
+  for (const DanceInfo& d : AppDanceList()) ids.push_back(d.id);
+  const auto at = std::find(ids.begin(), ids.end(), *choice);
+  *choice = at == ids.end() || at + 1 == ids.end() ? ids[0] : *(at + 1);
+}
+
+}  // namespace
+
 void ConfigViewController::ShowDance() {
-  std::string title = UiText("Her dance");
-  DanceInfo info;
-  if (!dance_choice.empty() && FindDance(DancesRoot(), dance_choice, &info)) title = UiFit(info.title, 12);
-  SetTitleAllStates(opDance, title);
-  opDance->setTitleColor(UIColor::darkGrayColor(), UIControlStateNormal);
+  const std::pair<UIButton*, std::string> keys[] = {{opDance, dance_choice}, {opIdle, idle_choice}};
+  for (const auto& k : keys) {
+    std::string title = UiText(k.first == opDance ? "Her dance" : "Her idle");
+    DanceInfo info;
+    if (!k.second.empty() && FindDance(DancesRoot(), k.second, &info)) title = UiFit(info.title, 8);
+    SetTitleAllStates(k.first, title);
+    k.first->setTitleColor(UIColor::darkGrayColor(), UIControlStateNormal);
+  }
 }
 
 void ConfigViewController::onDance() {
-  // Hers, then the added ones by title, round again.
-  std::vector<std::string> ids = {""};
-  for (const DanceInfo& d : AppDanceList()) ids.push_back(d.id);
-  const auto at = std::find(ids.begin(), ids.end(), dance_choice);
-  dance_choice = at == ids.end() || at + 1 == ids.end() ? ids[0] : *(at + 1);
+  NextDance(&dance_choice);
+  ShowDance();
+}
+
+void ConfigViewController::onIdle() {
+  NextDance(&idle_choice);
   ShowDance();
 }
 
@@ -306,7 +334,7 @@ void ConfigViewController::ShowCharacter() {
   vrm::CharacterInfo info;
   if (!character_choice.empty() && vrm::FindCharacter(vrm::CharactersRoot(), character_choice, &info))
     title = info.title.empty() ? info.id : info.title;
-  SetTitleAllStates(opCharacter, UiFit(title, 10) + " \xE2\x80\xBA");
+  SetTitleAllStates(opCharacter, UiFit(title, 7) + " \xE2\x80\xBA");
   opCharacter->setTitleColor(UIColor::darkGrayColor(), UIControlStateNormal);
   // Her outfit, hair and skin; the options of one being edited go away.
   const bool hers = character_choice.empty();
@@ -364,6 +392,7 @@ void ConfigViewController::backToMainView() {
   if (character_choice != AppCharacterShown()) AppCharacterChoose(character_choice);
   // So is a dance (laid on her at that reload).
   if (dance_choice != AppDanceChosen()) AppDanceChoose(dance_choice);
+  if (idle_choice != AppDanceChosen(DanceUse::kIdle)) AppDanceChoose(idle_choice, DanceUse::kIdle);
   if (parm_val[PARM_HAIR] != n_hair || parm_val[PARM_LANGUAGE] != n_sound_set || parm_val[PARM_SETTING] != n_clothes ||
       parm_val[PARM_ETHNICITY] != n_skin) {
     girl_reload_scene = true;

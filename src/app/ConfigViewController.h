@@ -38,6 +38,7 @@ extern int32_t parm_val[kParameterCount];  // working copy of each choice
 extern Parameter n_edit_parm;              // the parameter being edited
 extern std::string character_choice;       // working copy: the ID chosen, "" for her
 extern std::string dance_choice;           // working copy: the dance's ID, "" for hers
+extern std::string idle_choice;            // working copy: the idle's (an added dance's) ID, "" for hers
 extern UIButton* opButton[6];              // option buttons
 extern UIButton* opNameButton[6];          // category buttons by Parameter (0 and 1 null)
 // The panel behind the edited category's options and the strip joining it
@@ -74,6 +75,7 @@ class ConfigViewController : public UIViewController {
   void onLanguage() { SetEditParm(PARM_LANGUAGE); }
   void onCharacter();  // the Character list
   void onDance();      // her dance, then each one added, round again
+  void onIdle();       // her idle, then each dance added, round again
   void onNameEntry();
   void onButton(int k);  // onButton0 .. onButton5
   void backToMainView();
@@ -99,6 +101,7 @@ class ConfigViewController : public UIViewController {
   UIButton* opButton5 = nullptr;
   UIButton* opCharacter = nullptr;
   UIButton* opDance = nullptr;
+  UIButton* opIdle = nullptr;
   UIButton* opSetting = nullptr;
   UIButton* opHair = nullptr;
   UIButton* opEthnicity = nullptr;
@@ -112,5 +115,5 @@ class ConfigViewController : public UIViewController {
  private:
   void ShowFaceSettings();
   void ShowCharacter();
-  void ShowDance();
+  void ShowDance();  // the Dance and Idle keys' titles
 };

@@ -20,17 +20,50 @@
 
 namespace {
 
+// Where a use's choice is kept and stored, and how its lines speak of it.
+struct Slot {
+  std::string* id;
+  std::string* file;
+  const char* key;
+  const char* hers;  // what she does without one
+};
+
+Slot SlotOf(DanceUse use) {
+  if (use == DanceUse::kIdle) return {&girl_idle_id, &girl_idle_file, kGirlKeyIdle, "she idles her own way"};
+  return {&girl_dance_id, &girl_dance_file, kGirlKeyDance, "she dances her own"};
+}
+
 // Laid on her at the next tick's reload, as a new look is.
-void Use(const std::string& id, const std::string& file) {
-  if (id == girl_dance_id && file == girl_dance_file) return;
-  girl_dance_id = id;
-  girl_dance_file = file;
+void Use(const std::string& id, const std::string& file, DanceUse use = DanceUse::kDance) {
+  const Slot s = SlotOf(use);
+  if (id == *s.id && file == *s.file) return;
+  *s.id = id;
+  *s.file = file;
   girl_reload_scene = true;
 }
 
-void Store(const std::string& id) {
-  UserDefaultsSetString(kGirlKeyDance, id);
+void Store(const std::string& id, DanceUse use = DanceUse::kDance) {
+  UserDefaultsSetString(SlotOf(use).key, id);
   UserDefaultsSynchronize();
+}
+
+void LoadStored(DanceUse use) {
+  const Slot s = SlotOf(use);
+  if (!s.file->empty()) return;
+  std::string id;
+  if (!UserDefaultsStringForKey(s.key, &id)) {
+    if (UserDefaultsHasKey(s.key)) std::fprintf(stderr, "Settings: %s is not text; %s\n", s.key, s.hers);
+    return;
+  }
+  if (id.empty()) return;
+  DanceInfo info;
+  if (!FindDance(DancesRoot(), id, &info)) {
+    std::fprintf(stderr, "Settings: %s is %s, a dance whose folder is gone or cannot be read; %s\n", s.key, id.c_str(),
+                 s.hers);
+    return;
+  }
+  *s.id = info.id;
+  *s.file = info.file;
 }
 
 std::string BaseName(const std::string& path) {
@@ -62,13 +95,14 @@ bool AppIsDanceFile(const std::string& name) {
   return ext == ".vrma";
 }
 
-int AppUseDance(const char* program, const std::string& fileOrId) {
+int AppUseDance(const char* program, const std::string& fileOrId, DanceUse use) {
+  const Slot s = SlotOf(use);
   struct stat st;
   if (stat(fileOrId.c_str(), &st) != 0) {
     DanceInfo info;
     if (FindDance(DancesRoot(), fileOrId, &info)) {
-      girl_dance_id = info.id;
-      girl_dance_file = info.file;
+      *s.id = info.id;
+      *s.file = info.file;
       return 0;
     }
     std::fprintf(stderr, "%s: %s: no such file, nor a dance added before\n", program, fileOrId.c_str());
@@ -82,48 +116,37 @@ int AppUseDance(const char* program, const std::string& fileOrId) {
     std::fprintf(stderr, "%s: %s: %s\n", program, fileOrId.c_str(), why.c_str());
     return missing ? kExitNoInput : kExitDataError;
   }
-  girl_dance_id = vrm::CharacterId(bytes.data(), bytes.size());
-  girl_dance_file = fileOrId;
+  *s.id = vrm::CharacterId(bytes.data(), bytes.size());
+  *s.file = fileOrId;
   return 0;
 }
 
-std::string AppDanceChosen() { return girl_dance_id; }
+std::string AppDanceChosen(DanceUse use) { return *SlotOf(use).id; }
 
 std::vector<DanceInfo> AppDanceList() { return ListDances(DancesRoot()); }
 
 void AppDanceLoadStored() {
-  if (!girl_dance_file.empty()) return;
-  std::string id;
-  if (!UserDefaultsStringForKey(kGirlKeyDance, &id)) {
-    if (UserDefaultsHasKey(kGirlKeyDance))
-      std::fprintf(stderr, "Settings: %s is not text; she dances her own\n", kGirlKeyDance);
-    return;
-  }
-  if (id.empty()) return;
-  DanceInfo info;
-  if (!FindDance(DancesRoot(), id, &info)) {
-    std::fprintf(stderr, "Settings: %s is %s, a dance whose folder is gone or cannot be read; she dances her own\n",
-                 kGirlKeyDance, id.c_str());
-    return;
-  }
-  girl_dance_id = info.id;
-  girl_dance_file = info.file;
+  LoadStored(DanceUse::kDance);
+  LoadStored(DanceUse::kIdle);
 }
 
-bool AppDanceChoose(const std::string& id) {
+bool AppDanceChoose(const std::string& id, DanceUse use) {
   DanceInfo info;
   if (!id.empty() && !FindDance(DancesRoot(), id, &info)) return false;
-  Use(info.id, info.file);
-  Store(info.id);
+  Use(info.id, info.file, use);
+  Store(info.id, use);
   return true;
 }
 
 bool AppDanceRemove(const std::string& id, std::string* message) {
   if (!RemoveDance(DancesRoot(), id, message)) return false;
   if (app_characters_changed) app_characters_changed();
-  if (id == girl_dance_id) AppDanceChoose("");
-  std::string stored;
-  if (UserDefaultsStringForKey(kGirlKeyDance, &stored) && stored == id) Store("");
+  for (DanceUse use : {DanceUse::kDance, DanceUse::kIdle}) {
+    const Slot s = SlotOf(use);
+    if (id == *s.id) AppDanceChoose("", use);
+    std::string stored;
+    if (UserDefaultsStringForKey(s.key, &stored) && stored == id) Store("", use);
+  }
   return true;
 }
 

@@ -178,8 +178,8 @@ void TraceAfterTick(long tick, bool drawn) {
   line.pop_back();
   line += MascotAppTraceFields() + CharacterFields() + "}";  // desktop mode's, then the character's
   if (!drawn) line.insert(line.size() - 1, ",\"drawn\":false");
-  // The chosen dance last of all.
-  line.insert(line.size() - 1, ",\"dance\":" + Dump(girl_dance_id));
+  // The chosen dance, then the idle, last of all.
+  line.insert(line.size() - 1, ",\"dance\":" + Dump(girl_dance_id) + ",\"idle\":" + Dump(girl_idle_id));
   Write(line);
   if (std::fflush(g_trace) != 0 && !g_trace_error) g_trace_error = errno ? errno : EIO;
 }

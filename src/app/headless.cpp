@@ -327,6 +327,7 @@ const CliProgram kCli = {
      {"--gl", "es1|es2", "the driver's GL ES 1.1, or ours over GL ES 2.0 (also OVANTA_GL)"},
      {"--character", "FILE|ID", "show a character of a VRM file (imported first) or imported before"},
      {"--dance", "FILE|ID", "the dance button plays a VRM animation (.vrma) or a dance added before"},
+     {"--idle", "FILE|ID", "she idles with a VRM animation (.vrma) or a dance added before"},
      {"--mascot", nullptr, "desktop mode: she alone on a transparent surface"}},
     "SCRIPT '-' reads standard input.\n"
     "Exit status: 0 done, 2 a malformed script line, 64 usage, 65 a character or dance file refused,\n"
@@ -392,6 +393,10 @@ int HeadlessMain(int argc, char** argv) {
   // A dance file refused writes nothing, the settings file included.
   if (args.Has("--dance")) {
     const int picked = AppUseDance("ovanta-headless", args.Value("--dance"));
+    if (picked != 0) return picked;
+  }
+  if (args.Has("--idle")) {
+    const int picked = AppUseDance("ovanta-headless", args.Value("--idle"), DanceUse::kIdle);
     if (picked != 0) return picked;
   }
   if (defaults.empty()) {

@@ -55,6 +55,8 @@ const Row kRows[] = {
     // The Character list.
     {"Character", "Персонаж"},
     {"Her dance", "Её танец"},
+    {"Idle", "Покой"},
+    {"Her idle", "Её покой"},
     {"Built in", "Встроенный"},
     {"Remove", "Удалить"},
     {"Keep", "Оставить"},

@@ -15,6 +15,8 @@ int n_sound_set = 0;
 std::string girl_character_folder;
 std::string girl_dance_file;
 std::string girl_dance_id;
+std::string girl_idle_file;
+std::string girl_idle_id;
 
 UITextField* girlname = nullptr;
 

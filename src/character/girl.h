@@ -30,6 +30,9 @@ extern std::string girl_character_folder;
 // and its ID; both "" for hers. Laid on the character at every load.
 extern std::string girl_dance_file;
 extern std::string girl_dance_id;
+// The added dance she idles with instead of her idle, the same way.
+extern std::string girl_idle_file;
+extern std::string girl_idle_id;
 
 extern UITextField* girlname;  // where the name is shown and edited
 

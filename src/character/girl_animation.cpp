@@ -15,6 +15,18 @@ namespace {
 AnimClip g_added[3];
 bool g_has_added = false;
 std::map<std::string, std::vector<float>> g_added_expressions;
+AnimClip g_idle[2];
+bool g_has_idle = false;
+std::map<std::string, std::vector<float>> g_idle_expressions;
+
+// A clip's expressions at `frame`: the weights from `start` on, a frame each.
+void ExpressionsAt(const std::map<std::string, std::vector<float>>& weights, int32_t start, int32_t end, float frame,
+                   std::map<std::string, float>* at) {
+  if (frame < (float)start || frame > (float)end) return;
+  const size_t k = static_cast<size_t>(std::lround(frame - (float)start));
+  for (const auto& e : weights)
+    if (!e.second.empty()) (*at)[e.first] = e.second[std::min(k, e.second.size() - 1)];
+}
 
 // Advances without chaining; used for the hand-over frame so a chained clip
 // never chains twice in one call.
@@ -23,7 +35,7 @@ void Step(AnimStruct* a) {
   a->frame = a->frame + a->speed;
   if (a->frame < static_cast<float>(a->end_frame)) return;
   if (a->loop) {
-    a->frame = static_cast<float>(a->start_frame);
+    a->frame = static_cast<float>(a->loop_frame);
     return;
   }
   a->frame = static_cast<float>(a->end_frame);
@@ -36,6 +48,7 @@ const AnimClip* AnimationClip(AnimState state) {
   // The clip boundaries are fixed by the character's timeline, not read
   // from it; an added dance's come from where it was laid.
   if (state < ANIM_IDLE || state > ANIM_DANCE_OUT) return nullptr;
+  if (g_has_idle && state == ANIM_IDLE) return &g_idle[1];
   if (g_has_added && state >= ANIM_DANCE_IN) return &g_added[state - ANIM_DANCE_IN];
   return &GirlClip(state);
 }
@@ -46,14 +59,17 @@ void AnimationUseDanceExpressions(const std::map<std::string, std::vector<float>
   g_added_expressions = weights;
 }
 
+void AnimationUseIdleExpressions(const std::map<std::string, std::vector<float>>& weights) {
+  g_idle_expressions = weights;
+}
+
 std::map<std::string, float> AnimationDanceExpressionsAt(float frame) {
   std::map<std::string, float> at;
-  if (!g_has_added) return at;
-  const AnimClip& d = g_added[ANIM_DANCE - ANIM_DANCE_IN];
-  if (frame < (float)d.start_frame || frame > (float)d.end_frame) return at;
-  const size_t k = static_cast<size_t>(std::lround(frame - (float)d.start_frame));
-  for (const auto& e : g_added_expressions)
-    if (!e.second.empty()) at[e.first] = e.second[std::min(k, e.second.size() - 1)];
+  if (g_has_added) {
+    const AnimClip& d = g_added[ANIM_DANCE - ANIM_DANCE_IN];
+    ExpressionsAt(g_added_expressions, d.start_frame, d.end_frame, frame, &at);
+  }
+  if (g_has_idle) ExpressionsAt(g_idle_expressions, g_idle[1].start_frame, g_idle[1].end_frame, frame, &at);
   return at;
 }
 
@@ -64,11 +80,18 @@ void AnimationUseDance(const AnimClip* inDanceOut) {
     for (int k = 0; k < 3; ++k) g_added[k] = inDanceOut[k];
 }
 
+void AnimationUseIdle(const AnimClip* inLoop) {
+  if (!inLoop) g_idle_expressions.clear();
+  g_has_idle = inLoop != nullptr;
+  if (g_has_idle) g_idle[0] = inLoop[0], g_idle[1] = inLoop[1];
+}
+
 void AnimationStart(AnimStruct* a, int start, int end, AnimState state, bool loop) {
   a->state = state;
   a->speed = 1.0f;
   a->start_frame = start;
   a->end_frame = end;
+  a->loop_frame = start;
   a->loop = loop;
   a->stopped = false;
   a->frame = static_cast<float>(static_cast<double>(start) + 0.001);
@@ -78,6 +101,11 @@ void AnimationStartN(AnimStruct* a, AnimState state) {
   GirlSoundResetIdle();
   const AnimClip* clip = AnimationClip(state);
   if (!clip) return;
+  if (state == ANIM_IDLE && g_has_idle) {
+    AnimationStart(a, g_idle[0].start_frame, clip->end_frame, state, true);
+    a->loop_frame = clip->start_frame;
+    return;
+  }
   AnimationStart(a, clip->start_frame, clip->end_frame, state, clip->loop);
 }
 

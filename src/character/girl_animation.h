@@ -23,6 +23,7 @@ struct AnimStruct {
   float speed;   // frames per Animate; always 1
   int32_t start_frame;
   int32_t end_frame;
+  int32_t loop_frame;  // where a loop wraps to: start_frame but in an added idle, whose lead-in plays once
 };
 
 extern AnimStruct anim_girl;
@@ -33,9 +34,12 @@ const AnimClip* AnimationClip(AnimState state);  // null outside ANIM_IDLE..ANIM
 // The added dance's three clips, null while she dances her own.
 const AnimClip* AnimationAddedDance();
 // The expressions the added dance asks for (dance/dance.h's, a frame of
-// its dance clip each), kept until the next AnimationUseDance; and what
-// they ask at `frame` of the timeline (nothing outside the dance clip).
+// its dance clip each), kept until the next AnimationUseDance; those the
+// added idle asks for (a frame of its loop each), kept until the next
+// AnimationUseIdle; and what they ask at `frame` of the timeline (nothing
+// outside those clips).
 void AnimationUseDanceExpressions(const std::map<std::string, std::vector<float>>& weights);
+void AnimationUseIdleExpressions(const std::map<std::string, std::vector<float>>& weights);
 std::map<std::string, float> AnimationDanceExpressionsAt(float frame);
 
 // The clips of a dance added to the scene shown (dance/dance.h): its
@@ -43,6 +47,10 @@ std::map<std::string, float> AnimationDanceExpressionsAt(float frame);
 // ANIM_DANCE_OUT instead of hers. Null: hers (after every load until the
 // load lays one).
 void AnimationUseDance(const AnimClip* inDanceOut);
+// An idle added to the scene shown: its lead-in and its loop (dance/dance.h),
+// played for ANIM_IDLE instead of hers; the lead-in once each time the idle
+// starts. Null: hers (after every load until the load lays one).
+void AnimationUseIdle(const AnimClip* inLoop);
 
 void AnimationStart(AnimStruct* a, int start, int end, AnimState state, bool loop);
 // Starts a clip of the character's table and restarts the idle-voice

@@ -28,31 +28,58 @@ CShell shell;
 
 namespace {
 
-// The chosen dance laid on the character just loaded (`info`: an imported
-// one's character.json, null for her). The file is read again only when
-// another is chosen. One that cannot be laid gives one line, and she
-// dances her own.
+// A dance file read, kept until another is asked for.
+struct ReadDance {
+  std::string path, problem;
+  vrm::Animation dance;
+  // `path`'s dance; false with `problem` when it cannot be read.
+  bool Read(const std::string& file) {
+    if (path != file) {
+      path = file;
+      problem.clear();
+      if (!DanceReadFile(file, &dance, &problem)) dance = vrm::Animation();
+    }
+    return problem.empty();
+  }
+};
+
+// The chosen dance and idle laid on the character just loaded (`info`: an
+// imported one's character.json, null for her). A file is read again only
+// when another is chosen. One that cannot be laid gives one line, and she
+// dances (or idles) her own.
 void LayDance(const nlohmann::json* info) {
-  static std::string read_path, read_problem;
-  static vrm::Animation dance;
+  static ReadDance dance, idle;
   AnimationUseDance(nullptr);
-  if (girl_dance_file.empty() || !girl_model) return;
-  if (read_path != girl_dance_file) {
-    read_path = girl_dance_file;
-    read_problem.clear();
-    if (!DanceReadFile(girl_dance_file, &dance, &read_problem)) dance = vrm::Animation();
+  AnimationUseIdle(nullptr);
+  if (!girl_model) return;
+  std::string problem;
+  if (!girl_dance_file.empty()) {
+    DanceClips clips;
+    if (dance.Read(girl_dance_file) &&
+        DanceLay(girl_model, DanceHumanoid(*girl_model, info), dance.dance, &clips, &problem)) {
+      const AnimClip added[3] = {{clips.in_start, clips.in_end, false},
+                                 {clips.dance_start, clips.dance_end, false},
+                                 {clips.out_start, clips.out_end, false}};
+      AnimationUseDance(added);
+      AnimationUseDanceExpressions(clips.expressions);
+    } else {
+      std::fprintf(stderr, "Dance %s: %s; she dances her own\n", girl_dance_file.c_str(),
+                   (problem.empty() ? dance.problem : problem).c_str());
+    }
   }
-  std::string problem = read_problem;
-  DanceClips clips;
-  if (problem.empty() && DanceLay(girl_model, DanceHumanoid(*girl_model, info), dance, &clips, &problem)) {
-    const AnimClip added[3] = {{clips.in_start, clips.in_end, false},
-                               {clips.dance_start, clips.dance_end, false},
-                               {clips.out_start, clips.out_end, false}};
-    AnimationUseDance(added);
-    AnimationUseDanceExpressions(clips.expressions);
-    return;
+  problem.clear();
+  if (!girl_idle_file.empty()) {
+    IdleClips clips;
+    if (idle.Read(girl_idle_file) &&
+        DanceLayIdle(girl_model, DanceHumanoid(*girl_model, info), idle.dance, &clips, &problem)) {
+      const AnimClip added[2] = {{clips.in_start, clips.loop_start, false}, {clips.loop_start, clips.loop_end, true}};
+      AnimationUseIdle(added);
+      AnimationUseIdleExpressions(clips.expressions);
+    } else {
+      std::fprintf(stderr, "Idle %s: %s; she idles her own way\n", girl_idle_file.c_str(),
+                   (problem.empty() ? idle.problem : problem).c_str());
+    }
   }
-  std::fprintf(stderr, "Dance %s: %s; she dances her own\n", girl_dance_file.c_str(), problem.c_str());
 }
 
 }  // namespace

@@ -24,6 +24,7 @@ const char* const kGirlKeyVolume = "Ovanta_volume";
 const char* const kGirlKeyCaptions = "Ovanta_captions";
 const char* const kGirlKeyCharacter = "Ovanta_character";
 const char* const kGirlKeyDance = "Ovanta_dance";
+const char* const kGirlKeyIdle = "Ovanta_idle";
 const char* const kWindowKeyX = "Ovanta_window_x";
 const char* const kWindowKeyY = "Ovanta_window_y";
 const char* const kWindowKeyWidth = "Ovanta_window_width";

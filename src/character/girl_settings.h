@@ -27,6 +27,7 @@ extern const char* const kGirlKeyCaptions;  // "Ovanta_captions" <-> face_captio
 // The character shown (app/app_character.h): an imported one's ID, "" for her.
 extern const char* const kGirlKeyCharacter;  // "Ovanta_character", string
 extern const char* const kGirlKeyDance;      // "Ovanta_dance", string: an added dance's ID, "" hers
+extern const char* const kGirlKeyIdle;       // "Ovanta_idle", string: an added dance's ID she idles with, "" hers
 // The desktop window's place and size in window units (app/window_state.h):
 extern const char* const kWindowKeyX;       // "Ovanta_window_x"
 extern const char* const kWindowKeyY;       // "Ovanta_window_y"

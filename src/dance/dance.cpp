@@ -1,5 +1,6 @@
 #include "dance/dance.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -37,20 +38,204 @@ Quat Slerp(Quat a, Quat b, double u) {
 
 double Smooth(double u) { return u * u * (3 - 2 * u); }
 
+Quat Mix(Quat a, Quat b, double u) { return Slerp(a, b, u); }
+vrm::Vec3 Mix(vrm::Vec3 a, vrm::Vec3 b, double u) { return a + (b - a) * u; }
+float Mix(float a, float b, double u) { return (float)(a + (b - a) * u); }
+
+// What the frames laid after the timeline show. A dance: a lead-in from the
+// idle's first pose, `body` frames a pass, a lead-out back. An idle: a
+// lead-in, then a loop of `body` frames (the file's first `loop` frames
+// `body / loop` times, its seam blended over `blend` frames when its ends
+// differ) and one frame more, the loop's first again, that a frame drawn
+// just before the wrap leans on.
+struct Plan {
+  bool idle = false;
+  uint32_t kept = 0;  // the file's frames
+  uint32_t body = 0;
+  uint32_t loop = 1, blend = 0;
+  std::vector<double> idleAt;  // each new frame: the built-in idle's frame the bones left alone show
+  uint32_t Count() const {
+    return idle ? kIdleLeadInFrames + body + 1 : kDanceLeadInFrames + body + kDanceLeadOutFrames;
+  }
+};
+
+// Frame `j` of an idle's loop, from the file's track `r` (a value a frame).
+template <class T>
+T LoopFrame(const Plan& p, const std::vector<T>& r, uint32_t j) {
+  const uint32_t k = j % p.loop;
+  return k < p.blend ? Mix(r[p.loop + k], r[k], Smooth((double)(k + 1) / (p.blend + 1))) : r[k];
+}
+
+// New frame `k` of a track `r` of the file's; `rest`: the idle's first pose.
+template <class T>
+T NewFrame(const Plan& p, const std::vector<T>& r, T rest, uint32_t k) {
+  const uint32_t last = p.kept - 1;
+  if (p.idle) {
+    if (k < kIdleLeadInFrames) return Mix(rest, LoopFrame(p, r, 0), Smooth((double)k / kIdleLeadInFrames));
+    return LoopFrame(p, r, k - kIdleLeadInFrames);
+  }
+  if (k < kDanceLeadInFrames) return Mix(rest, r[0], Smooth((double)k / kDanceLeadInFrames));
+  k -= kDanceLeadInFrames;
+  if (k < p.body) return r[std::min(k, last)];
+  return Mix(r[last], rest, Smooth((double)(k - p.body + 1) / kDanceLeadOutFrames));
+}
+
+// An idle loops seamlessly: ends that match (within a degree, a hundredth
+// of the hips' height) close the loop on the last frame; ends that differ
+// are blended. A short loop repeats until it is about as long as the
+// built-in idle, which the bones it leaves alone play, slowed or hastened to
+// a whole number of rounds a loop so they join at the seam too.
+void PlanIdle(const vrm::RetargetedClips& moves, uint32_t idleLength, Plan* p) {
+  const uint32_t last = p->kept - 1;
+  bool same = last > 0;
+  for (const auto& r : moves.rotations) {
+    const double d = std::fabs(r.second[0].x * r.second[last].x + r.second[0].y * r.second[last].y +
+                               r.second[0].z * r.second[last].z + r.second[0].w * r.second[last].w);
+    if (2 * std::acos(std::min(1.0, d)) > M_PI / 180) same = false;
+  }
+  if (moves.hips >= 0) {
+    const std::vector<vrm::Vec3>& h = moves.hipsPositions;
+    if (vrm::Length(h[last] - h[0]) > 0.01 * vrm::Length(h[0])) same = false;
+  }
+  p->blend = same || p->kept < 4 ? 0 : std::min<uint32_t>(10, p->kept / 4);
+  p->loop = same ? last : p->kept - p->blend;
+  const uint32_t rounds = p->loop >= idleLength ? 1 : (idleLength + p->loop - 1) / p->loop;
+  p->body = p->loop * rounds;
+  const double idleRounds = std::max(1.0, std::round((double)p->body / idleLength));
+  const double pace = idleRounds * idleLength / p->body;
+  p->idleAt.resize(p->Count());
+  for (uint32_t k = 0; k < p->idleAt.size(); ++k) {
+    const uint32_t t = k < kIdleLeadInFrames + p->body ? k : kIdleLeadInFrames;
+    p->idleAt[k] = std::fmod(t * pace, idleLength);
+  }
+}
+
 // Grows one per-frame array of `width` floats a frame from `frames` to
-// `total` frames, the new ones copying the idle (`idle(k)` is the frame the
-// k-th new one copies). A node that held the value still gets it every frame.
-bool Grow(float** array, uint32_t width, bool animated, uint32_t frames, uint32_t total,
-          const std::vector<uint32_t>& idle) {
+// `total` frames, the new ones showing the idle (`idleAt[k]`, from its first
+// frame, is where the k-th new one shows it, between two frames blended). A
+// node that held the value still gets it every frame.
+bool Grow(float** array, uint32_t width, bool animated, uint32_t frames, uint32_t total, uint32_t idleFirst,
+          uint32_t idleLength, const std::vector<double>& idleAt) {
   float* grown = static_cast<float*>(std::malloc(sizeof(float) * width * total));
   if (!grown) return false;
   const float* old = *array;
   for (uint32_t f = 0; f < total; ++f) {
-    const uint32_t from = !animated ? 0 : f < frames ? f : idle[f - frames];
-    std::memcpy(grown + (size_t)f * width, old + (size_t)from * width, sizeof(float) * width);
+    float* to = grown + (size_t)f * width;
+    const double at = !animated || f < frames ? 0 : idleAt[f - frames];
+    const uint32_t whole = (uint32_t)at, from = !animated ? 0 : f < frames ? f : idleFirst + whole;
+    std::memcpy(to, old + (size_t)from * width, sizeof(float) * width);
+    const double u = at - whole;
+    if (u <= 0) continue;
+    const float* next = old + (size_t)(idleFirst + (whole + 1) % idleLength) * width;
+    float sign = 1, length = 0;
+    if (width == 4 && to[0] * next[0] + to[1] * next[1] + to[2] * next[2] + to[3] * next[3] < 0) sign = -1;
+    for (uint32_t i = 0; i < width; ++i) to[i] = Mix(to[i], sign * next[i], u), length += to[i] * to[i];
+    if (width == 4 && length > 0)
+      for (uint32_t i = 0; i < 4; ++i) to[i] /= std::sqrt(length);
   }
   std::free(*array);
   *array = grown;
+  return true;
+}
+
+// Lays `file` on `s` after its last frame as a dance or (plan->idle) an
+// idle; `plan` says what the new frames are, `expressions` the file's
+// expression weights at each of its frames.
+bool Lay(CPODScene* s, const std::map<std::string, int>& humanoid, const vrm::Animation& file, Plan* plan,
+         std::map<std::string, std::vector<float>>* expressions, std::string* reason) {
+  if (!s || !s->evalState || s->frameCount == 0 || !s->nodes) {
+    *reason = "the character has no timeline to add it to";
+    return false;
+  }
+  const uint32_t n = s->nodeCount, frames = s->frameCount;
+  // The character at rest: its first frame.
+  vrm::RetargetTarget target;
+  target.parent.resize(n);
+  target.rest.resize(n);
+  for (uint32_t i = 0; i < n; ++i) {
+    const SPODNode& node = s->nodes[i];
+    target.parent[i] = node.parentIndex >= 0 && (uint32_t)node.parentIndex < n ? node.parentIndex : -1;
+    vrm::Transform& t = target.rest[i];
+    if (node.positions) t.t = {node.positions[0], node.positions[1], node.positions[2]};
+    if (node.rotations) t.r = vrm::Normalized(Stored(node.rotations));
+    if (node.scales) t.s = {node.scales[0], node.scales[1], node.scales[2]};
+  }
+  target.humanoid = humanoid;
+  vrm::RetargetedClips moves;
+  if (!vrm::RetargetVrma(file, target, kClipFramesPerSecond, &moves, reason)) return false;
+  if (moves.rotations.empty() && moves.hips < 0) {
+    *reason = "the character has none of the bones it moves";
+    return false;
+  }
+  plan->kept = moves.hips >= 0 ? (uint32_t)moves.hipsPositions.size() : 0;
+  for (const auto& r : moves.rotations) plan->kept = (uint32_t)r.second.size();
+
+  // What the dance leaves alone plays the idle, round and round.
+  const AnimClip& idleClip = GirlClip(ANIM_IDLE);
+  const uint32_t idleFirst = (uint32_t)idleClip.start_frame < frames ? (uint32_t)idleClip.start_frame : 0;
+  const uint32_t idleEnd = (uint32_t)idleClip.end_frame < frames ? (uint32_t)idleClip.end_frame : frames;
+  const uint32_t idleLength = idleEnd > idleFirst ? idleEnd - idleFirst : 1;
+  if (plan->idle) {
+    PlanIdle(moves, idleLength, plan);
+  } else {
+    // At least one frame drawn a pass: a pass draws all but its two ends.
+    plan->body = std::max<uint32_t>(plan->kept, 3);
+    plan->idleAt.resize(plan->Count());
+    for (uint32_t k = 0; k < plan->idleAt.size(); ++k) plan->idleAt[k] = k % idleLength;
+  }
+  const uint32_t total = frames + plan->Count();
+
+  for (uint32_t i = 0; i < n; ++i) {
+    SPODNode& node = s->nodes[i];
+    const auto turns = moves.rotations.find((int)i);
+    const bool turned = turns != moves.rotations.end();
+    const bool moved = (int)i == moves.hips;
+    if (turned && !node.rotations) {
+      node.rotations = static_cast<float*>(std::calloc(4, sizeof(float)));
+      if (!node.rotations) return (*reason = "out of memory", false);
+      node.rotations[3] = 1;
+    }
+    if (moved && !node.positions) {
+      node.positions = static_cast<float*>(std::calloc(3, sizeof(float)));
+      if (!node.positions) return (*reason = "out of memory", false);
+    }
+    struct {
+      float** array;
+      uint32_t width, flag;
+      bool needed;
+    } parts[] = {{&node.positions, 3, 1u, moved},
+                 {&node.rotations, 4, 2u, turned},
+                 {&node.scales, 7, 4u, false},
+                 {&node.matrices, 16, 8u, false}};
+    for (auto& p : parts) {
+      if (!*p.array || (!(node.animationFlags & p.flag) && !p.needed)) continue;
+      if (!Grow(p.array, p.width, (node.animationFlags & p.flag) != 0, frames, total, idleFirst, idleLength,
+                plan->idleAt))
+        return (*reason = "out of memory", false);
+      node.animationFlags |= p.flag;
+    }
+    if (turned) {
+      const Quat idle0 = Stored(node.rotations + 4 * idleFirst);
+      for (uint32_t k = 0; k < total - frames; ++k)
+        Store(NewFrame(*plan, turns->second, idle0, k), node.rotations + 4 * (frames + k));
+    }
+    if (moved) {
+      const float* p0 = node.positions + 3 * idleFirst;
+      for (uint32_t k = 0; k < total - frames; ++k) {
+        const vrm::Vec3 v = NewFrame(*plan, moves.hipsPositions, vrm::Vec3{p0[0], p0[1], p0[2]}, k);
+        float* o = node.positions + 3 * (frames + k);
+        o[0] = (float)v.x, o[1] = (float)v.y, o[2] = (float)v.z;
+      }
+    }
+  }
+  expressions->clear();
+  for (const auto& e : file.expressions) {
+    std::vector<float>& w = (*expressions)[e.first];
+    w.resize(plan->kept);
+    for (uint32_t k = 0; k < plan->kept; ++k) vrm::SampleTrack(e.second, (double)k / kClipFramesPerSecond, &w[k]);
+  }
+  s->frameCount = total;
+  s->FlushCache();
   return true;
 }
 
@@ -97,117 +282,39 @@ std::map<std::string, int> DanceHumanoid(const CPODScene& scene, const nlohmann:
 
 bool DanceLay(CPODScene* s, const std::map<std::string, int>& humanoid, const vrm::Animation& dance, DanceClips* clips,
               std::string* reason) {
-  if (!s || !s->evalState || s->frameCount == 0 || !s->nodes) {
-    *reason = "the character has no timeline to add it to";
-    return false;
-  }
-  const uint32_t n = s->nodeCount, frames = s->frameCount;
-  // The character at rest: its first frame.
-  vrm::RetargetTarget target;
-  target.parent.resize(n);
-  target.rest.resize(n);
-  for (uint32_t i = 0; i < n; ++i) {
-    const SPODNode& node = s->nodes[i];
-    target.parent[i] = node.parentIndex >= 0 && (uint32_t)node.parentIndex < n ? node.parentIndex : -1;
-    vrm::Transform& t = target.rest[i];
-    if (node.positions) t.t = {node.positions[0], node.positions[1], node.positions[2]};
-    if (node.rotations) t.r = vrm::Normalized(Stored(node.rotations));
-    if (node.scales) t.s = {node.scales[0], node.scales[1], node.scales[2]};
-  }
-  target.humanoid = humanoid;
-  vrm::RetargetedClips moves;
-  if (!vrm::RetargetVrma(dance, target, kClipFramesPerSecond, &moves, reason)) return false;
-  if (moves.rotations.empty() && moves.hips < 0) {
-    *reason = "the character has none of the bones it moves";
-    return false;
-  }
-  // At least one frame drawn a pass: a pass draws all but its two ends.
-  uint32_t danceFrames = moves.hips >= 0 ? (uint32_t)moves.hipsPositions.size() : 0;
-  for (const auto& r : moves.rotations) danceFrames = (uint32_t)r.second.size();
-  const uint32_t kept = danceFrames;
-  if (danceFrames < 3) danceFrames = 3;
-  const uint32_t total = frames + kDanceLeadInFrames + danceFrames + kDanceLeadOutFrames;
-
-  // The frames the new ones copy for what the dance leaves alone: the idle, round and round.
-  const AnimClip& idleClip = GirlClip(ANIM_IDLE);
-  const uint32_t idleFirst = (uint32_t)idleClip.start_frame < frames ? (uint32_t)idleClip.start_frame : 0;
-  const uint32_t idleEnd = (uint32_t)idleClip.end_frame < frames ? (uint32_t)idleClip.end_frame : frames;
-  const uint32_t idleLength = idleEnd > idleFirst ? idleEnd - idleFirst : 1;
-  std::vector<uint32_t> idle(total - frames);
-  for (uint32_t k = 0; k < idle.size(); ++k) idle[k] = idleFirst + k % idleLength;
-
-  const uint32_t danceAt = frames + kDanceLeadInFrames, outAt = danceAt + danceFrames;
-  auto danceFrame = [&](uint32_t k) { return k < kept ? k : kept - 1; };
-  for (uint32_t i = 0; i < n; ++i) {
-    SPODNode& node = s->nodes[i];
-    const auto turns = moves.rotations.find((int)i);
-    const bool turned = turns != moves.rotations.end();
-    const bool moved = (int)i == moves.hips;
-    if (turned && !node.rotations) {
-      node.rotations = static_cast<float*>(std::calloc(4, sizeof(float)));
-      if (!node.rotations) return (*reason = "out of memory", false);
-      node.rotations[3] = 1;
-    }
-    if (moved && !node.positions) {
-      node.positions = static_cast<float*>(std::calloc(3, sizeof(float)));
-      if (!node.positions) return (*reason = "out of memory", false);
-    }
-    struct {
-      float** array;
-      uint32_t width, flag;
-      bool needed;
-    } parts[] = {{&node.positions, 3, 1u, moved},
-                 {&node.rotations, 4, 2u, turned},
-                 {&node.scales, 7, 4u, false},
-                 {&node.matrices, 16, 8u, false}};
-    for (auto& p : parts) {
-      if (!*p.array || (!(node.animationFlags & p.flag) && !p.needed)) continue;
-      if (!Grow(p.array, p.width, (node.animationFlags & p.flag) != 0, frames, total, idle))
-        return (*reason = "out of memory", false);
-      node.animationFlags |= p.flag;
-    }
-    if (turned) {
-      const Quat idle0 = Stored(node.rotations + 4 * idleFirst);
-      const std::vector<Quat>& r = turns->second;
-      for (uint32_t k = 0; k < kDanceLeadInFrames; ++k)
-        Store(Slerp(idle0, r[0], Smooth((double)k / kDanceLeadInFrames)), node.rotations + 4 * (frames + k));
-      for (uint32_t k = 0; k < danceFrames; ++k) Store(r[danceFrame(k)], node.rotations + 4 * (danceAt + k));
-      for (uint32_t k = 0; k < kDanceLeadOutFrames; ++k)
-        Store(Slerp(r[kept - 1], idle0, Smooth((double)(k + 1) / kDanceLeadOutFrames)),
-              node.rotations + 4 * (outAt + k));
-    }
-    if (moved) {
-      const float* p0 = node.positions + 3 * idleFirst;
-      const vrm::Vec3 idle0{p0[0], p0[1], p0[2]};
-      const std::vector<vrm::Vec3>& h = moves.hipsPositions;
-      auto put = [&](vrm::Vec3 a, vrm::Vec3 b, double u, uint32_t at) {
-        const vrm::Vec3 v = a + (b - a) * u;
-        float* o = node.positions + 3 * at;
-        o[0] = (float)v.x, o[1] = (float)v.y, o[2] = (float)v.z;
-      };
-      for (uint32_t k = 0; k < kDanceLeadInFrames; ++k)
-        put(idle0, h[0], Smooth((double)k / kDanceLeadInFrames), frames + k);
-      for (uint32_t k = 0; k < danceFrames; ++k) put(h[danceFrame(k)], h[danceFrame(k)], 0, danceAt + k);
-      for (uint32_t k = 0; k < kDanceLeadOutFrames; ++k)
-        put(h[kept - 1], idle0, Smooth((double)(k + 1) / kDanceLeadOutFrames), outAt + k);
-    }
-  }
+  const uint32_t frames = s ? s->frameCount : 0;
+  Plan plan;
+  std::map<std::string, std::vector<float>> kept;
+  if (!Lay(s, humanoid, dance, &plan, &kept, reason)) return false;
   clips->expressions.clear();
-  for (const auto& e : dance.expressions) {
+  for (const auto& e : kept) {
     std::vector<float>& w = clips->expressions[e.first];
-    for (uint32_t k = 0; k < danceFrames; ++k) {
-      float v = 0;
-      vrm::SampleTrack(e.second, (double)danceFrame(k) / kClipFramesPerSecond, &v);
-      w.push_back(v);
-    }
+    for (uint32_t k = 0; k < plan.body; ++k) w.push_back(e.second[std::min(k, plan.kept - 1)]);
   }
-  s->frameCount = total;
-  s->FlushCache();
+  const uint32_t danceAt = frames + kDanceLeadInFrames, outAt = danceAt + plan.body;
   clips->in_start = (int32_t)frames;
   clips->in_end = (int32_t)danceAt;
   clips->dance_start = (int32_t)danceAt;
   clips->dance_end = (int32_t)(outAt - 1);
   clips->out_start = (int32_t)outAt;
   clips->out_end = (int32_t)(outAt + kDanceLeadOutFrames - 1);
+  return true;
+}
+
+bool DanceLayIdle(CPODScene* s, const std::map<std::string, int>& humanoid, const vrm::Animation& idle,
+                  IdleClips* clips, std::string* reason) {
+  const uint32_t frames = s ? s->frameCount : 0;
+  Plan plan;
+  plan.idle = true;
+  std::map<std::string, std::vector<float>> kept;
+  if (!Lay(s, humanoid, idle, &plan, &kept, reason)) return false;
+  clips->expressions.clear();
+  for (const auto& e : kept) {
+    std::vector<float>& w = clips->expressions[e.first];
+    for (uint32_t j = 0; j <= plan.body; ++j) w.push_back(LoopFrame(plan, e.second, j));
+  }
+  clips->in_start = (int32_t)frames;
+  clips->loop_start = (int32_t)(frames + kIdleLeadInFrames);
+  clips->loop_end = (int32_t)(frames + kIdleLeadInFrames + plan.body);
   return true;
 }

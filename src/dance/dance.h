@@ -1,9 +1,11 @@
-// Dances the user adds: a VRM animation (vrm/vrma_file.h) laid on the
-// character shown. Her scene's one timeline grows by the added dance's own
+// Dances and idles the user adds: a VRM animation (vrm/vrma_file.h) laid
+// on the character shown. Her scene's one timeline grows by the added dance's own
 // lead-in, its frames (30 a second, retargeted through the humanoid by
 // vrm/vrm_retarget) and its lead-out; the dance button then plays those
 // frames instead of her own dance (character/girl_animation reads the clip
-// ranges). Bones the file does not turn keep playing the idle.
+// ranges). An added idle is laid the same way as a lead-in and a loop the
+// player plays instead of her idle. Bones the file does not turn keep
+// playing her idle.
 //
 // The scene loading (character/girl_scene) calls DanceLay after every
 // load; the command lines and the settings pick the file (app/app_dance).
@@ -36,6 +38,17 @@ struct DanceClips {
 constexpr int kDanceLeadInFrames = 10;
 constexpr int kDanceLeadOutFrames = 9;
 
+// An added idle's frames: a lead-in from her idle's first pose (played
+// whenever the idle starts, so it takes over from her other clips, which
+// end there), then the loop, from loop_start up to loop_end, where it wraps
+// back to loop_start without a seam.
+struct IdleClips {
+  int32_t in_start = 0, loop_start = 0, loop_end = 0;
+  // The file's expression weights at each frame of the loop, from loop_start.
+  std::map<std::string, std::vector<float>> expressions;
+};
+constexpr int kIdleLeadInFrames = 10;
+
 // Reads a dance file's bytes whole (at most vrm::kMaxAnimationBytes), and
 // reads them as a dance. False with the reason (one line, without the
 // file's name) when it cannot be read, or used; `missing` (when given) says
@@ -53,3 +66,6 @@ std::map<std::string, int> DanceHumanoid(const CPODScene& scene, const nlohmann:
 // would grow past what a scene may hold.
 bool DanceLay(CPODScene* scene, const std::map<std::string, int>& humanoid, const vrm::Animation& dance,
               DanceClips* clips, std::string* reason);
+// The same for a file played as her idle.
+bool DanceLayIdle(CPODScene* scene, const std::map<std::string, int>& humanoid, const vrm::Animation& idle,
+                  IdleClips* clips, std::string* reason);

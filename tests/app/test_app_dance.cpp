@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <set>
 
 #include "headless_run.h"
 #include "kit/vrm_builder.h"
@@ -56,7 +57,7 @@ TEST_F(AppDance, HerWrittenDancePlaysAsHersAndTheTraceNamesIt) {
     const std::vector<uint8_t> bytes = testkit::ReadFileBytes(dir.file("t.jsonl"));
     const std::string trace(bytes.begin(), bytes.end());
     const bool added = c.args.find("--dance") != std::string::npos;
-    const std::string last = ",\"dance\":\"" + std::string(added ? id : "") + "\"}\n";
+    const std::string last = ",\"dance\":\"" + std::string(added ? id : "") + "\",\"idle\":\"\"}\n";
     size_t lines = 0, dancing = 0;
     for (size_t at = 0, end; (end = trace.find('\n', at)) != std::string::npos; at = end + 1) {
       const std::string line = trace.substr(at, end + 1 - at);
@@ -107,8 +108,9 @@ TEST_F(AppDance, RefusedFilesExit65WritingNothing) {
 
 // A dance dropped on the window is added and chosen (stored); a bad one is
 // one line, the choice kept; the next launch dances the stored one; --dance
-// picks one by its ID; the settings' Dance key goes round to hers, chosen
-// and stored with Done.
+// picks one by its ID; the settings' Dance key goes round to hers and the
+// Idle key to the added one, chosen and stored with Done; a stored idle
+// whose folder is gone is one line, her idle, and stays stored.
 TEST_F(AppDance, DroppedAddedStoredAndChosenAgain) {
   ScratchDir dir;
   const std::vector<uint8_t> few = testkit::TinyVrma({"leftUpperArm", "rightUpperArm"}, 80).Finish();
@@ -135,13 +137,52 @@ TEST_F(AppDance, DroppedAddedStoredAndChosenAgain) {
   const HeadlessRun byId = RunHeadlessOnce("tick 1\n", "--dance " + id);
   EXPECT_EQ(byId.last()["dance"], id) << byId.err;
 
-  const HeadlessRun round =
-      RunHeadlessOnce("action settingsView\ntick 12\npress opDance\ntick 2\npress doneButton\ntick 12\n", defaults);
+  const HeadlessRun round = RunHeadlessOnce(
+      "action settingsView\ntick 12\npress opDance\npress opIdle\ntick 2\npress doneButton\ntick 12\n", defaults);
   ASSERT_EQ(round.status, 0) << round.err;
   EXPECT_EQ(round.at(14)["dance"], id) << "chosen with Done";
+  EXPECT_EQ(round.at(14)["idle"], "");
   EXPECT_EQ(round.last()["dance"], "");
+  EXPECT_EQ(round.last()["idle"], id);
+  EXPECT_GE(round.last()["frame"].get<double>(), kGirlFrameCount) << "she idles with it";
   const std::vector<uint8_t> after = testkit::ReadFileBytes(dir.file("d.json"));
-  EXPECT_EQ(nlohmann::json::parse(after.begin(), after.end())["Ovanta_dance"], "");
+  const nlohmann::json stored = nlohmann::json::parse(after.begin(), after.end());
+  EXPECT_EQ(stored["Ovanta_dance"], "");
+  EXPECT_EQ(stored["Ovanta_idle"], id);
+
+  const std::string unknown = R"({"Ovanta_idle": "0123456789abcdef"})";
+  testkit::WriteFileBytes(dir.file("d.json"), std::vector<uint8_t>(unknown.begin(), unknown.end()));
+  const HeadlessRun gone = RunHeadlessOnce("tick 30\n", defaults);
+  ASSERT_EQ(gone.status, 0) << gone.err;
+  EXPECT_EQ(LinesWith(gone.err, "0123456789abcdef"), 1) << gone.err;
+  EXPECT_EQ(gone.last()["idle"], "");
+  EXPECT_LT(gone.last()["frame"].get<double>(), kGirlFrameCount);
+  const std::vector<uint8_t> kept = testkit::ReadFileBytes(dir.file("d.json"));
+  EXPECT_EQ(nlohmann::json::parse(kept.begin(), kept.end())["Ovanta_idle"], "0123456789abcdef");
+}
+
+// An added idle (--idle) plays in place of hers from the start, and a
+// shake reaction and a dance play over it and hand back to it.
+TEST_F(AppDance, AnAddedIdleTakesHerIdlesPlace) {
+  ScratchDir dir;
+  const std::vector<uint8_t> sway = testkit::TinyVrma({"spine", "head"}, 20).Finish();
+  testkit::WriteFileBytes(dir.file("sway.vrma"), sway);
+  const HeadlessRun r = RunHeadlessOnce(
+      "tick 40\naccel 0 1 0\ntick 10\naccel 0 -1 0\ntick 60\npress danceButton\ntick 20\npress danceButton2\ntick "
+      "130\n",
+      "--idle '" + dir.file("sway.vrma") + "'");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.last()["idle"], vrm::CharacterId(sway.data(), sway.size()));
+  int idling = 0;
+  std::set<int> before;  // the clips that handed over to the idle
+  for (size_t k = 1; k < r.ticks.size(); ++k) {
+    if (r.ticks[k]["state"] != ANIM_IDLE) continue;
+    ++idling;
+    EXPECT_GE(r.ticks[k]["frame"].get<double>(), kGirlFrameCount) << r.ticks[k]["tick"];
+    before.insert(r.ticks[k - 1]["state"].get<int>());
+  }
+  EXPECT_GT(idling, 80);
+  EXPECT_EQ(before, (std::set<int>{ANIM_IDLE, ANIM_SHAKE, ANIM_DANCE_OUT}));
 }
 
 // An expression track of the file shows on her face while the dance

@@ -43,9 +43,9 @@ TEST(AppDesktop, ReturningWithAReloadBringsTheMainBarSoTheGearStaysTheGear) {
       "press doneButton\ntick 1\n");                                               // 30: nothing changed
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(Buttons(r, 2), kMainBar);
-  EXPECT_EQ(Buttons(r, 13), (Names{"opCharacter", "opDance", "opSetting", "opHair", "opEthnicity", "opLanguage",
-                                   "opButton0", "opButton1", "opButton2", "opButton3", "volumeButton", "captionsSwitch",
-                                   "desktopSwitch", "doneButton"}));
+  EXPECT_EQ(Buttons(r, 13), (Names{"opCharacter", "opDance", "opIdle", "opSetting", "opHair", "opEthnicity",
+                                   "opLanguage", "opButton0", "opButton1", "opButton2", "opButton3", "volumeButton",
+                                   "captionsSwitch", "desktopSwitch", "doneButton"}));
   EXPECT_EQ(Buttons(r, 25), kMainBar) << "a pending reload brings the main bar, as mainView does";
   EXPECT_EQ(r.at(26)["state"], 1);
   EXPECT_EQ(r.at(26)["continue_dancing"], 0);
@@ -53,10 +53,10 @@ TEST(AppDesktop, ReturningWithAReloadBringsTheMainBarSoTheGearStaysTheGear) {
   // Only options that exist have boxes: two voices, none while the name is
   // edited. Sound, captions and desktop mode are always there.
   EXPECT_EQ(Buttons(r, 28),
-            (Names{"opCharacter", "opDance", "opSetting", "opHair", "opEthnicity", "opLanguage", "opButton0",
+            (Names{"opCharacter", "opDance", "opIdle", "opSetting", "opHair", "opEthnicity", "opLanguage", "opButton0",
                    "opButton1", "volumeButton", "captionsSwitch", "desktopSwitch", "doneButton"}));
-  EXPECT_EQ(Buttons(r, 29), (Names{"opCharacter", "opDance", "opSetting", "opHair", "opEthnicity", "opLanguage",
-                                   "volumeButton", "captionsSwitch", "desktopSwitch", "doneButton"}));
+  EXPECT_EQ(Buttons(r, 29), (Names{"opCharacter", "opDance", "opIdle", "opSetting", "opHair", "opEthnicity",
+                                   "opLanguage", "volumeButton", "captionsSwitch", "desktopSwitch", "doneButton"}));
   EXPECT_EQ(Buttons(r, 30), kMenuBar) << "without a reload the menu bar stays up";
 }
 

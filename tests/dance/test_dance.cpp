@@ -1,6 +1,7 @@
 // Added dances on her: her own dance written by the generator as a VRM
 // animation and laid on her plays her built-in dance again; a file that
-// turns a few bones turns those and leaves every other one to the idle.
+// turns a few bones turns those and leaves every other one to the idle; a
+// file laid as her idle loops without a seam.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -127,6 +128,51 @@ TEST(Dance, AFewBonesTurnedTheRestIdle) {
   World(her.scene, hips, (float)clips.dance_start, q, low);
   World(her.scene, hips, (float)clips.dance_end, q, high);
   EXPECT_NEAR((high[1] - low[1]) / low[1], 0.1 / 0.9, 0.02);
+}
+
+// Laid as her idle, a file whose ends differ (an arm turning 60 degrees a
+// second) and one whose ends meet (a whole turn) loop without a jump or a
+// hitch: the frame after the loop's last is its first, no node (the bones
+// it leaves alone, her hair and soft parts included) ever steps in the loop
+// much faster than the file turns the arm, the arm of the whole turn never
+// stands still, and the lead-in starts at her idle's first pose.
+TEST(Dance, AnAddedIdleLoopsWithoutASeam) {
+  Her plain;
+  for (double degrees : {60.0, 360.0}) {
+    Her her;
+    const vrm::Animation idle =
+        Read(testkit::TinyVrma({"leftUpperArm", "head"}, degrees, degrees < 360 ? 0.05 : 0).Finish());
+    IdleClips clips;
+    std::string why;
+    ASSERT_TRUE(DanceLayIdle(&her.scene, her.bones, idle, &clips, &why)) << why;
+    ASSERT_EQ(clips.in_start, (int32_t)plain.scene.frameCount);
+    ASSERT_GT(clips.loop_end, clips.loop_start);
+    const double pace = degrees / kClipFramesPerSecond;
+    for (uint32_t node = 0; node < her.scene.nodeCount; ++node) {
+      double q[4], was[4], p[3], first[4];
+      World(plain.scene, (int)node, (float)GirlClip(ANIM_IDLE).start_frame, was, p);
+      World(her.scene, (int)node, (float)clips.in_start, q, p);
+      EXPECT_LT(Degrees(q, was), 1e-3) << node << ": the lead-in starts at her idle";
+      World(her.scene, (int)node, (float)clips.loop_start, first, p);
+      World(her.scene, (int)node, (float)clips.loop_end, q, p);
+      EXPECT_LT(Degrees(q, first), 1e-3) << node << ": the frame after the last is the first";
+      // Round the loop and over its seam.
+      double slowest = 360, fastest = 0;
+      World(her.scene, (int)node, (float)clips.in_start, was, p);
+      for (int32_t f = clips.in_start + 1; f <= clips.loop_end + 1; ++f) {
+        World(her.scene, (int)node, (float)(f <= clips.loop_end ? f : clips.loop_start + 1), q, p);
+        if (f > clips.loop_start) {
+          fastest = std::max(fastest, Degrees(q, was));
+          slowest = std::min(slowest, Degrees(q, was));
+        }
+        std::copy(q, q + 4, was);
+      }
+      EXPECT_LT(fastest, 6 * pace) << node << " at " << degrees;
+      if (degrees == 360 && (int)node == her.bones.at("leftUpperArm")) {
+        EXPECT_GT(slowest, pace / 2);
+      }
+    }
+  }
 }
 
 TEST(Dance, RefusedWhenNothingFitsAndSceneUnchanged) {
