@@ -15,9 +15,19 @@ namespace {
 AnimClip g_added[3];
 bool g_has_added = false;
 std::map<std::string, std::vector<float>> g_added_expressions;
+ClipGaze g_added_gaze;
 AnimClip g_idle[2];
 bool g_has_idle = false;
 std::map<std::string, std::vector<float>> g_idle_expressions;
+ClipGaze g_idle_gaze;
+
+// The gaze a clip (from `start` on, a frame each) asks for at `frame`.
+bool GazeAt(const ClipGaze& gaze, int32_t start, int32_t end, float frame, float yawPitch[2]) {
+  if (gaze.empty() || frame < (float)start || frame > (float)end) return false;
+  const size_t k = std::min(static_cast<size_t>(std::lround(frame - (float)start)), gaze.size() - 1);
+  yawPitch[0] = gaze[k][0], yawPitch[1] = gaze[k][1];
+  return true;
+}
 
 // A clip's expressions at `frame`: the weights from `start` on, a frame each.
 void ExpressionsAt(const std::map<std::string, std::vector<float>>& weights, int32_t start, int32_t end, float frame,
@@ -55,12 +65,20 @@ const AnimClip* AnimationClip(AnimState state) {
 
 const AnimClip* AnimationAddedDance() { return g_has_added ? g_added : nullptr; }
 
-void AnimationUseDanceExpressions(const std::map<std::string, std::vector<float>>& weights) {
+void AnimationUseDanceExpressions(const std::map<std::string, std::vector<float>>& weights, const ClipGaze& gaze) {
   g_added_expressions = weights;
+  g_added_gaze = gaze;
 }
 
-void AnimationUseIdleExpressions(const std::map<std::string, std::vector<float>>& weights) {
+void AnimationUseIdleExpressions(const std::map<std::string, std::vector<float>>& weights, const ClipGaze& gaze) {
   g_idle_expressions = weights;
+  g_idle_gaze = gaze;
+}
+
+bool AnimationClipGazeAt(float frame, float yawPitch[2]) {
+  const AnimClip& d = g_added[ANIM_DANCE - ANIM_DANCE_IN];
+  return (g_has_added && GazeAt(g_added_gaze, d.start_frame, d.end_frame, frame, yawPitch)) ||
+         (g_has_idle && GazeAt(g_idle_gaze, g_idle[1].start_frame, g_idle[1].end_frame, frame, yawPitch));
 }
 
 std::map<std::string, float> AnimationDanceExpressionsAt(float frame) {
@@ -74,14 +92,14 @@ std::map<std::string, float> AnimationDanceExpressionsAt(float frame) {
 }
 
 void AnimationUseDance(const AnimClip* inDanceOut) {
-  if (!inDanceOut) g_added_expressions.clear();
+  if (!inDanceOut) g_added_expressions.clear(), g_added_gaze.clear();
   g_has_added = inDanceOut != nullptr;
   if (g_has_added)
     for (int k = 0; k < 3; ++k) g_added[k] = inDanceOut[k];
 }
 
 void AnimationUseIdle(const AnimClip* inLoop) {
-  if (!inLoop) g_idle_expressions.clear();
+  if (!inLoop) g_idle_expressions.clear(), g_idle_gaze.clear();
   g_has_idle = inLoop != nullptr;
   if (g_has_idle) g_idle[0] = inLoop[0], g_idle[1] = inLoop[1];
 }

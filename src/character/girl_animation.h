@@ -8,6 +8,7 @@
 // here reads a clock.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -33,14 +34,16 @@ extern AnimStruct anim_bg;
 const AnimClip* AnimationClip(AnimState state);  // null outside ANIM_IDLE..ANIM_DANCE_OUT
 // The added dance's three clips, null while she dances her own.
 const AnimClip* AnimationAddedDance();
-// The expressions the added dance asks for (dance/dance.h's, a frame of
-// its dance clip each), kept until the next AnimationUseDance; those the
-// added idle asks for (a frame of its loop each), kept until the next
-// AnimationUseIdle; and what they ask at `frame` of the timeline (nothing
-// outside those clips).
-void AnimationUseDanceExpressions(const std::map<std::string, std::vector<float>>& weights);
-void AnimationUseIdleExpressions(const std::map<std::string, std::vector<float>>& weights);
+// The expressions and gaze (yaw, pitch) the added dance asks for
+// (dance/dance.h's, a frame of its dance clip each), kept until the next
+// AnimationUseDance; those the added idle asks for (a frame of its loop
+// each), kept until the next AnimationUseIdle; and what they ask at `frame`
+// of the timeline (nothing outside those clips; false: no gaze asked).
+using ClipGaze = std::vector<std::array<float, 2>>;
+void AnimationUseDanceExpressions(const std::map<std::string, std::vector<float>>& weights, const ClipGaze& gaze);
+void AnimationUseIdleExpressions(const std::map<std::string, std::vector<float>>& weights, const ClipGaze& gaze);
 std::map<std::string, float> AnimationDanceExpressionsAt(float frame);
+bool AnimationClipGazeAt(float frame, float yawPitch[2]);
 
 // The clips of a dance added to the scene shown (dance/dance.h): its
 // lead-in, dance and lead-out, played for ANIM_DANCE_IN, ANIM_DANCE and

@@ -201,8 +201,12 @@ void FaceTick(bool line_started) {
   in.scene = girl_model;
   in.anim_state = anim_girl.state;
   in.dance = AnimationAddedDance();
+  // What an added dance or idle asks of the face while its clip plays.
+  const bool added_clip = anim_girl.state == ANIM_DANCE || anim_girl.state == ANIM_IDLE;
   const std::map<std::string, float> asked = AnimationDanceExpressionsAt(anim_girl.frame);
-  if (!asked.empty() && anim_girl.state == ANIM_DANCE) in.clip_expressions = &asked;
+  if (!asked.empty() && added_clip) in.clip_expressions = &asked;
+  float gaze[2];
+  if (added_clip && AnimationClipGazeAt(anim_girl.frame, gaze)) in.clip_gaze = gaze;
   in.anim_frame = anim_girl.frame;
   if (line_started) in.line_started = sound_sets[GirlChoiceIndex(n_sound_set, 2)][current_sound];
   in.line_playing = sound_is_played;

@@ -61,7 +61,7 @@ void LayDance(const nlohmann::json* info) {
                                  {clips.dance_start, clips.dance_end, false},
                                  {clips.out_start, clips.out_end, false}};
       AnimationUseDance(added);
-      AnimationUseDanceExpressions(clips.expressions);
+      AnimationUseDanceExpressions(clips.expressions, clips.gaze);
     } else {
       std::fprintf(stderr, "Dance %s: %s; she dances her own\n", girl_dance_file.c_str(),
                    (problem.empty() ? dance.problem : problem).c_str());
@@ -74,7 +74,7 @@ void LayDance(const nlohmann::json* info) {
         DanceLayIdle(girl_model, DanceHumanoid(*girl_model, info), idle.dance, &clips, &problem)) {
       const AnimClip added[2] = {{clips.in_start, clips.loop_start, false}, {clips.loop_start, clips.loop_end, true}};
       AnimationUseIdle(added);
-      AnimationUseIdleExpressions(clips.expressions);
+      AnimationUseIdleExpressions(clips.expressions, clips.gaze);
     } else {
       std::fprintf(stderr, "Idle %s: %s; she idles her own way\n", girl_idle_file.c_str(),
                    (problem.empty() ? idle.problem : problem).c_str());

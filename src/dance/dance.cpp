@@ -138,11 +138,18 @@ bool Grow(float** array, uint32_t width, bool animated, uint32_t frames, uint32_
   return true;
 }
 
+// What the file asks of the face at each of its frames: expression weights
+// by name, and the gaze its look-at track turns the face's forward (+z) to.
+struct FileFace {
+  std::map<std::string, std::vector<float>> expressions;
+  std::vector<float> yaw, pitch;
+};
+
 // Lays `file` on `s` after its last frame as a dance or (plan->idle) an
-// idle; `plan` says what the new frames are, `expressions` the file's
-// expression weights at each of its frames.
+// idle; `plan` says what the new frames are, `face` what the file asks of
+// the face.
 bool Lay(CPODScene* s, const std::map<std::string, int>& humanoid, const vrm::Animation& file, Plan* plan,
-         std::map<std::string, std::vector<float>>* expressions, std::string* reason) {
+         FileFace* face, std::string* reason) {
   if (!s || !s->evalState || s->frameCount == 0 || !s->nodes) {
     *reason = "the character has no timeline to add it to";
     return false;
@@ -228,11 +235,18 @@ bool Lay(CPODScene* s, const std::map<std::string, int>& humanoid, const vrm::An
       }
     }
   }
-  expressions->clear();
+  *face = FileFace();
   for (const auto& e : file.expressions) {
-    std::vector<float>& w = (*expressions)[e.first];
+    std::vector<float>& w = face->expressions[e.first];
     w.resize(plan->kept);
     for (uint32_t k = 0; k < plan->kept; ++k) vrm::SampleTrack(e.second, (double)k / kClipFramesPerSecond, &w[k]);
+  }
+  for (uint32_t k = 0; !file.lookAt.empty() && k < plan->kept; ++k) {
+    float q[4];
+    vrm::SampleTrack(file.lookAt, (double)k / kClipFramesPerSecond, q);
+    const vrm::Vec3 d = vrm::Rotate({q[0], q[1], q[2], q[3]}, {0, 0, 1});
+    face->yaw.push_back((float)(std::atan2(d.x, d.z) * 180 / M_PI));
+    face->pitch.push_back((float)(std::atan2(d.y, std::hypot(d.x, d.z)) * 180 / M_PI));
   }
   s->frameCount = total;
   s->FlushCache();
@@ -284,12 +298,14 @@ bool DanceLay(CPODScene* s, const std::map<std::string, int>& humanoid, const vr
               std::string* reason) {
   const uint32_t frames = s ? s->frameCount : 0;
   Plan plan;
-  std::map<std::string, std::vector<float>> kept;
-  if (!Lay(s, humanoid, dance, &plan, &kept, reason)) return false;
+  FileFace face;
+  if (!Lay(s, humanoid, dance, &plan, &face, reason)) return false;
   clips->expressions.clear();
-  for (const auto& e : kept) {
-    std::vector<float>& w = clips->expressions[e.first];
-    for (uint32_t k = 0; k < plan.body; ++k) w.push_back(e.second[std::min(k, plan.kept - 1)]);
+  clips->gaze.clear();
+  for (uint32_t k = 0; k < plan.body; ++k) {
+    const uint32_t f = std::min(k, plan.kept - 1);
+    for (const auto& e : face.expressions) clips->expressions[e.first].push_back(e.second[f]);
+    if (!face.yaw.empty()) clips->gaze.push_back({face.yaw[f], face.pitch[f]});
   }
   const uint32_t danceAt = frames + kDanceLeadInFrames, outAt = danceAt + plan.body;
   clips->in_start = (int32_t)frames;
@@ -306,12 +322,13 @@ bool DanceLayIdle(CPODScene* s, const std::map<std::string, int>& humanoid, cons
   const uint32_t frames = s ? s->frameCount : 0;
   Plan plan;
   plan.idle = true;
-  std::map<std::string, std::vector<float>> kept;
-  if (!Lay(s, humanoid, idle, &plan, &kept, reason)) return false;
+  FileFace face;
+  if (!Lay(s, humanoid, idle, &plan, &face, reason)) return false;
   clips->expressions.clear();
-  for (const auto& e : kept) {
-    std::vector<float>& w = clips->expressions[e.first];
-    for (uint32_t j = 0; j <= plan.body; ++j) w.push_back(LoopFrame(plan, e.second, j));
+  clips->gaze.clear();
+  for (uint32_t j = 0; j <= plan.body; ++j) {
+    for (const auto& e : face.expressions) clips->expressions[e.first].push_back(LoopFrame(plan, e.second, j));
+    if (!face.yaw.empty()) clips->gaze.push_back({LoopFrame(plan, face.yaw, j), LoopFrame(plan, face.pitch, j)});
   }
   clips->in_start = (int32_t)frames;
   clips->loop_start = (int32_t)(frames + kIdleLeadInFrames);

@@ -11,6 +11,7 @@
 // load; the command lines and the settings pick the file (app/app_dance).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -32,6 +33,9 @@ struct DanceClips {
   // The file's expression weights (0..1) at each frame of the dance clip,
   // from dance_start on, by preset (or custom) name; empty without any.
   std::map<std::string, std::vector<float>> expressions;
+  // Where its look-at track turns her gaze at each of those frames: yaw
+  // (to her left) and pitch (up), degrees, from her body; empty without one.
+  std::vector<std::array<float, 2>> gaze;
 };
 
 // Frames of the added lead-in and lead-out (hers take as long).
@@ -44,8 +48,10 @@ constexpr int kDanceLeadOutFrames = 9;
 // back to loop_start without a seam.
 struct IdleClips {
   int32_t in_start = 0, loop_start = 0, loop_end = 0;
-  // The file's expression weights at each frame of the loop, from loop_start.
+  // The file's expression weights and gaze at each frame of the loop, from
+  // loop_start, as a dance's.
   std::map<std::string, std::vector<float>> expressions;
+  std::vector<std::array<float, 2>> gaze;
 };
 constexpr int kIdleLeadInFrames = 10;
 

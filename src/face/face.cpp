@@ -159,7 +159,9 @@ void GazeTick(const FaceFrameInput& in, FacePose* pose) {
   float yaw, pitch;
   const bool pointer = g.pointer && g_tick - g.moved < kPointerStill;
   Aim(in, pointer, &yaw, &pitch);
-  if (!pointer) {
+  if (in.clip_gaze) {
+    yaw = in.clip_gaze[0], pitch = in.clip_gaze[1];
+  } else if (!pointer) {
     // At you, glancing aside now and then.
     if (g.glance_left > 0) {
       --g.glance_left;
@@ -181,8 +183,9 @@ void GazeTick(const FaceFrameInput& in, FacePose* pose) {
   g.head_yaw += (head_yaw - g.head_yaw) * 0.18f;
   g.head_pitch += (head_pitch - g.head_pitch) * 0.18f;
   // The dance and the shake move her head themselves.
-  const bool clip_leads = in.anim_state == ANIM_DANCE_IN || in.anim_state == ANIM_DANCE ||
-                          in.anim_state == ANIM_DANCE_OUT || in.anim_state == ANIM_SHAKE;
+  // A clip that says where to look (its gaze track) leads through the gaze.
+  const bool clip_leads = !in.clip_gaze && (in.anim_state == ANIM_DANCE_IN || in.anim_state == ANIM_DANCE ||
+                                            in.anim_state == ANIM_DANCE_OUT || in.anim_state == ANIM_SHAKE);
   g.weight = Toward(g.weight, clip_leads ? 0.0f : 1.0f, clip_leads ? 1.0f / 8 : 1.0f / 15);
   pose->eye_yaw = g.eye_yaw * g.weight;
   pose->eye_pitch = g.eye_pitch * g.weight;

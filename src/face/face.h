@@ -43,6 +43,10 @@ struct FaceFrameInput {
   // Expressions the clip playing asks for (an added dance's tracks), by
   // preset name, 0..1; the face shows each at least that much. Null: none.
   const std::map<std::string, float>* clip_expressions = nullptr;
+  // Where the clip playing turns her gaze (an added dance's look-at track):
+  // yaw and pitch in degrees, as face_report's; her gaze follows it instead
+  // of the pointer or the camera. Null: none.
+  const float* clip_gaze = nullptr;
 };
 void FaceFrame(const FaceFrameInput& in);
 

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <set>
 
@@ -186,8 +187,9 @@ TEST_F(AppDance, AnAddedIdleTakesHerIdlesPlace) {
 }
 
 // An expression track of the file shows on her face while the dance
-// plays (her lids shut with its blink), and not before or after; the music
-// fades over the added lead-out and ends with it.
+// plays (her lids shut with its blink), and not before or after; its
+// look-at track turns her gaze (30 degrees to her left) instead of the
+// camera; the music fades over the added lead-out and ends with it.
 TEST_F(AppDance, ItsExpressionTracksShowWhileItPlays) {
   ScratchDir dir;
   vrm::GlbBuilder g = testkit::TinyVrma({"head"});
@@ -199,6 +201,13 @@ TEST_F(AppDance, ItsExpressionTracksShowWhileItPlays) {
       {{"input", anim["samplers"][0]["input"]}, {"output", g.Floats({1, 0, 0, 1, 0, 0, 1, 0, 0}, "VEC3")}});
   anim["channels"].push_back(
       {{"sampler", anim["samplers"].size() - 1}, {"target", {{"node", node}, {"path", "translation"}}}});
+  g.json["nodes"].push_back({{"name", "gaze"}});
+  g.json["extensions"]["VRMC_vrm_animation"]["lookAt"] = {{"node", node + 1}};
+  const float s15 = (float)std::sin(M_PI / 12), c15 = (float)std::cos(M_PI / 12);
+  anim["samplers"].push_back({{"input", anim["samplers"][0]["input"]},
+                              {"output", g.Floats({0, s15, 0, c15, 0, s15, 0, c15, 0, s15, 0, c15}, "VEC4")}});
+  anim["channels"].push_back(
+      {{"sampler", anim["samplers"].size() - 1}, {"target", {{"node", node + 1}, {"path", "rotation"}}}});
   testkit::WriteFileBytes(dir.file("shut.vrma"), g.Finish());
   const HeadlessRun r = RunHeadlessOnce("tick 3\npress danceButton\ntick 40\npress danceButton2\ntick 60\n",
                                         "--dance '" + dir.file("shut.vrma") + "'");
@@ -211,9 +220,12 @@ TEST_F(AppDance, ItsExpressionTracksShowWhileItPlays) {
     if (was["state"] == ANIM_DANCE && t["state"] == ANIM_DANCE) {
       EXPECT_EQ(t["blink"], 1.0) << t["tick"];
       EXPECT_EQ(t["expression"][1], 1.0) << t["tick"];
-      ++shut;
+      if (++shut > 20) {
+        EXPECT_NEAR(t["gaze"][0].get<double>(), 30, 1) << t["tick"];
+      }
     } else if (was["state"] == ANIM_IDLE && t["state"] == ANIM_IDLE) {
       EXPECT_LT(t["blink"].get<double>(), 1.0) << t["tick"];
+      EXPECT_LT(std::fabs(t["gaze"][0].get<double>()), 15) << t["tick"];
     }
   }
   EXPECT_GT(shut, 20);
