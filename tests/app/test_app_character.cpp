@@ -68,23 +68,27 @@ TEST_F(AppCharacter, HerExportsActAndLookAsSheDoes) {
   }
 }
 
-// Her exports' hair tails sway: a jerk of the device sets them flying far
-// faster than the idle moves them, and they come back to the idle's pace.
+// Her exports' hair tails and skirt sway: a jerk of the device sets them
+// flying far faster than the idle moves them, and they come back to the
+// idle's pace.
 // (RunHeadless runs every script twice, es1 and es2: the same trace.)
-TEST_F(AppCharacter, AJerkSetsHerExportsHairFlyingThenItSettles) {
+TEST_F(AppCharacter, AJerkSetsHerExportsHairAndSkirtFlyingThenTheySettle) {
   for (const char* file : {"ovanta-1.0.vrm", "ovanta-0.x.vrm"}) {
     const HeadlessRun r =
         RunHeadless("tick 60\naccel 1.5 -1 0\ntick 2\naccel 0 -1 0\ntick 150\n", "--character '" + Export(file) + "'");
     ASSERT_EQ(r.status, 0) << r.err;
+    int most = 0;  // chains moving at once
     auto fastest = [&](long from, long to) {
       double v = 0;
       for (long t = from; t <= to; ++t) {
-        EXPECT_EQ(r.at(t)["springs"][0], 2) << "both tails sway with the idle, tick " << t;
+        EXPECT_GE(r.at(t)["springs"][0], 2) << "both tails sway with the idle, tick " << t;
+        most = std::max(most, r.at(t)["springs"][0].get<int>());
         v = std::max(v, r.at(t)["springs"][1].get<double>());
       }
       return v;
     };
     const double idle = fastest(30, 60), jerk = fastest(61, 70), after = fastest(182, 212);
+    EXPECT_GT(most, 2) << file << ": the skirt's chains sway too";
     EXPECT_GT(jerk, 3 * idle) << file;
     EXPECT_LT(after, 1.5 * idle) << file;
   }

@@ -5,6 +5,8 @@
 // must be where the file puts it, in her units).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <map>
 
@@ -204,9 +206,11 @@ TEST(VrmConvert, SplitsBigMeshesAndDrawsThemWhereTheFileDoes) {
   EXPECT_GE(vertices, (size_t)across * down);
 }
 
-// Her exports' hair tails, as springs of her scene: each swaying joint is a
-// tail bone aiming at the next one where her scene has it (her units, turned
-// back for 0.x), and the colliders sit at the same places in both versions.
+// Her exports' hair tails and skirt, as springs of her scene: each swaying
+// joint is a tail or skirt bone aiming at the next one where her scene has
+// it (her units, turned back for 0.x); the colliders sit at the same places
+// in both versions, and at rest every skirt joint is clear of the colliders
+// on her thighs by its hit radius.
 TEST(VrmConvert, HerExportsSpringsLandOnHerTails) {
   std::vector<std::vector<float>> colliders[2];
   const char* files[2] = {"/ovanta-1.0.vrm", "/ovanta-0.x.vrm"};
@@ -220,32 +224,62 @@ TEST(VrmConvert, HerExportsSpringsLandOnHerTails) {
     EXPECT_FALSE(c.info.contains("springs_left_out")) << c.info["springs_left_out"];
     SpringSetup setup;
     ASSERT_TRUE(SpringsFromJson(c.info["spring_setup"], &setup, &why)) << why;
-    ASSERT_EQ(setup.chains.size(), 2u) << files[v];
-    int aimed = 0;
+    int aimed[2] = {0, 0}, skirts = 0;
     for (size_t j = 0; j < setup.joints.size(); ++j) {
       const SPODNode& node = c.scene.nodes[setup.joint_ids[j]];
-      EXPECT_EQ(std::string(node.name).rfind("tail_", 0), 0u) << node.name;
+      const std::string name = node.name;
+      const bool skirt = name.rfind("skirt_", 0) == 0;
+      EXPECT_TRUE(skirt || name.rfind("tail_", 0) == 0) << name;
+      skirts += skirt;
       for (int k = 0; k < 3; ++k) EXPECT_NEAR(setup.joints[j].offset[k], node.positions[k], 1e-3) << node.name;
       for (uint32_t n = 0; n < c.scene.nodeCount; ++n) {
         if (c.scene.nodes[n].parentIndex != setup.joint_ids[j]) continue;
         for (int k = 0; k < 3; ++k) EXPECT_NEAR(setup.joints[j].tail[k], c.scene.nodes[n].positions[k], 1e-3);
-        ++aimed;
+        ++aimed[skirt];
       }
     }
-    EXPECT_EQ(aimed, 4) << "tail_l1, l2, r1, r2 aim at their next bones";
+    EXPECT_EQ(aimed[0], 4) << "tail_l1, l2, r1, r2 aim at their next bones";
+    EXPECT_GE(setup.chains.size(), 2u + 6u) << "a ring of chains round the skirt";
+    EXPECT_EQ(aimed[1], 2 * (int)(setup.chains.size() - 2)) << "so do a skirt chain's upper two";
     c.scene.SetFrame(0);
-    for (const SpringCollider& k : setup.colliders) {
+    auto world = [&](int node, const float p[3]) {
       MATRIX w;
-      c.scene.GetWorldMatrix(w, c.scene.nodes[setup.node_ids[k.node]]);
-      colliders[v].push_back({w.f[0] * k.offset[0] + w.f[4] * k.offset[1] + w.f[8] * k.offset[2] + w.f[12],
-                              w.f[1] * k.offset[0] + w.f[5] * k.offset[1] + w.f[9] * k.offset[2] + w.f[13],
-                              w.f[2] * k.offset[0] + w.f[6] * k.offset[1] + w.f[10] * k.offset[2] + w.f[14], k.radius});
+      c.scene.GetWorldMatrix(w, c.scene.nodes[node]);
+      return std::vector<float>{w.f[0] * p[0] + w.f[4] * p[1] + w.f[8] * p[2] + w.f[12],
+                                w.f[1] * p[0] + w.f[5] * p[1] + w.f[9] * p[2] + w.f[13],
+                                w.f[2] * p[0] + w.f[6] * p[1] + w.f[10] * p[2] + w.f[14]};
+    };
+    for (const SpringCollider& k : setup.colliders) {
+      colliders[v].push_back(world(setup.node_ids[k.node], k.offset));
+      colliders[v].back().push_back(k.radius);
     }
+    const float origin[3] = {0, 0, 0};
+    int thighChecks = 0;
+    for (size_t j = 0; j < setup.joints.size(); ++j) {
+      const std::string name = c.scene.nodes[setup.joint_ids[j]].name;
+      if (name.rfind("skirt_", 0) != 0) continue;
+      const std::vector<float> at = world(setup.joint_ids[j], origin);
+      for (int group : setup.chains[(size_t)setup.joints[j].chain].collider_groups)
+        for (int i : setup.collider_groups[(size_t)group]) {
+          const SpringCollider& k = setup.colliders[(size_t)i];
+          const std::vector<float> a = world(setup.node_ids[k.node], k.offset);
+          const std::vector<float> b = k.capsule ? world(setup.node_ids[k.node], k.tail) : a;
+          // The nearest point of the collider's axis.
+          double ab2 = 0, t = 0;
+          for (int q = 0; q < 3; ++q) ab2 += (b[q] - a[q]) * (b[q] - a[q]), t += (at[q] - a[q]) * (b[q] - a[q]);
+          t = ab2 > 0 ? std::clamp(t / ab2, 0.0, 1.0) : 0;
+          double d2 = 0;
+          for (int q = 0; q < 3; ++q) d2 += std::pow(at[q] - (a[q] + t * (b[q] - a[q])), 2);
+          EXPECT_GT(std::sqrt(d2), k.radius + setup.joints[j].hit_radius) << name << " in " << files[v];
+          ++thighChecks;
+        }
+    }
+    EXPECT_GE(thighChecks, skirts * 2) << "both thighs keep every skirt joint off";
   }
   // The head's sphere is each version's first collider; 1.0's capsule
   // starts where 0.x's second shoulder is.
-  ASSERT_EQ(colliders[0].size(), 2u);
-  ASSERT_EQ(colliders[1].size(), 3u);
+  ASSERT_GE(colliders[0].size(), 2u);
+  ASSERT_GE(colliders[1].size(), 3u);
   for (int k = 0; k < 4; ++k) {
     EXPECT_NEAR(colliders[0][0][k], colliders[1][0][k], 1e-2) << k;
     EXPECT_NEAR(colliders[0][1][k], colliders[1][2][k], 1e-2) << k;

@@ -137,6 +137,16 @@ struct Mesh {
 
 Mesh BuildCharacter(Outfit outfit);
 
+// Her skirt in an outfit (false: it has none): a flared cone on her hips
+// from the centre of its top to the centre of its hem, with their radii
+// across her (front to back they are kSkirtDepth of that).
+struct Skirt {
+  V3 top, hem;
+  float topRadius = 0, hemRadius = 0;
+};
+bool SkirtOf(Outfit outfit, Skirt* out);
+constexpr float kSkirtDepth = 0.82f;
+
 // The body's surface, for the face parts laid over it (girlgen_face): the
 // signed distance to it and its outward normal at p.
 float BodyDistance(Outfit outfit, V3 p);
@@ -212,7 +222,7 @@ bool WriteJPEG(const std::string& path, const Image& img, int quality);
 // ---- VRM export ------------------------------------------------------------
 // Writes her `mesh` dressed in `picture` (her composed texture, top row
 // first) as a VRM file of `version` (girlgen_vrm).
-bool WriteVrm(const Mesh& mesh, const Image& picture, vrm::Version version, const std::string& path);
+bool WriteVrm(const Mesh& mesh, Outfit outfit, const Image& picture, vrm::Version version, const std::string& path);
 // Writes her `clip` (its first to its last frame, 30 a second) as a VRM
 // animation of her humanoid bones and hips.
 bool WriteVrma(AnimState clip, const std::string& path);

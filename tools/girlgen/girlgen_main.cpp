@@ -199,8 +199,8 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "girlgen: could not read her pictures back from %s\n", dir.c_str());
       ok = false;
     } else {
-      ok = WriteVrm(meshes[kCasual], look, vrm::Version::k1, BundleOutPath(vrmDir, "ovanta-1.0.vrm")) &&
-           WriteVrm(meshes[kCasual], look, vrm::Version::k0x, BundleOutPath(vrmDir, "ovanta-0.x.vrm")) &&
+      ok = WriteVrm(meshes[kCasual], kCasual, look, vrm::Version::k1, BundleOutPath(vrmDir, "ovanta-1.0.vrm")) &&
+           WriteVrm(meshes[kCasual], kCasual, look, vrm::Version::k0x, BundleOutPath(vrmDir, "ovanta-0.x.vrm")) &&
            WriteVrma(ANIM_DANCE, BundleOutPath(vrmDir, "ovanta-dance.vrma"));
     }
   }

@@ -69,7 +69,7 @@ float SdSkirt(V3 p, const Prim& s) {
   // A flared, slightly flattened cone with a rounded hem; pleats ripple its radius.
   const float top = s.a.y, hem = s.b.y;
   const float t = Clamp((top - p.y) / (top - hem), 0.0f, 1.0f);
-  const float dx = p.x - s.a.x, dz = (p.z - s.a.z) / 0.82f;
+  const float dx = p.x - s.a.x, dz = (p.z - s.a.z) / kSkirtDepth;
   float r = Mix(s.ra, s.rb, std::pow(t, 0.9f));
   if (s.pleats > 0) {
     const float ang = std::atan2(dx, dz);
@@ -394,7 +394,7 @@ void MeshShape(const Shape& s, const Grid& g, Shell& out) {
     } else if (nearest->soft == 3) {  // skirt: closeness to the hem
       st = Clamp(1.0f - (p.y - nearest->b.y) / 7.0f, 0.0f, 1.0f);
       const float rr = std::sqrt((p.x - nearest->a.x) * (p.x - nearest->a.x) +
-                                 (p.z - nearest->a.z) * (p.z - nearest->a.z) / (0.82f * 0.82f));
+                                 (p.z - nearest->a.z) * (p.z - nearest->a.z) / (kSkirtDepth * kSkirtDepth));
       if (rr < nearest->rb - 4.0f) st = 0;  // the underside near the legs stays put
       // Front and back of the hem only: the network's capacity allows no more.
       if (std::fabs(p.x - nearest->a.x) > 0.5f * nearest->rb) st = 0;
@@ -696,10 +696,10 @@ Shape BodyShape(Outfit o) {
     P.push_back(Cone(J(ft) + V3(0, -4, -1), M(V3(13, 4.5f, 19)), 4.6f + sh2, 3.8f + sh2 * 0.8f, ft, rFoot));
     P.push_back(Ell(M(V3(13, 6.5f, -4)), V3(4.6f + sh2, 5.5f + sh2 * 0.5f, 5.5f + sh2), ft, rFoot));
   }
-  if (fit.skirt) {
-    Prim sk{kSkirt, V3(0, 214, -1), V3(0, fit.hemY, -1), fit.skirtTop, fit.hemR, kHips, kRegTorso, 0, 3, fit.pleats};
-    P.push_back(sk);
-  }
+  Skirt skirt;
+  if (SkirtOf(o, &skirt))
+    P.push_back(
+        Prim{kSkirt, skirt.top, skirt.hem, skirt.topRadius, skirt.hemRadius, kHips, kRegTorso, 0, 3, fit.pleats});
   return s;
 }
 
@@ -1121,6 +1121,13 @@ SoftCounts CountSoft(const Mesh& mesh) {
   for (int s : share) c.maxShare = std::max(c.maxShare, s);
   for (int f : isFree) c.free += f;
   return c;
+}
+
+bool SkirtOf(Outfit outfit, Skirt* out) {
+  const Fit fit = FitFor(outfit);
+  if (!fit.skirt) return false;
+  *out = Skirt{V3(0, 214, -1), V3(0, fit.hemY, -1), fit.skirtTop, fit.hemR};
+  return true;
 }
 
 Mesh BuildCharacter(Outfit outfit) {

@@ -6,9 +6,10 @@
 // PNG, in metres; VRM 0.x faces -Z, 1.0 +Z as she does. Her face rig's
 // blink and mouth shapes are expressions (morph targets baked from the rig
 // itself, face/face_rig), her eyes a bone look-at turning as hers do. Her hair tails are
-// spring chains that keep off her head and shoulders (1.0 VRMC_springBone,
-// 0.x secondaryAnimation), with no pull of their own: at rest they hang
-// as she is made. Her dance goes out as a VRM animation of her humanoid
+// spring chains that keep off her head and shoulders, and her skirt is a
+// ring of chains of bones of its own that keep off her thighs (1.0
+// VRMC_springBone, 0.x secondaryAnimation), with no pull of their own: at
+// rest they hang as she is made. Her dance goes out as a VRM animation of her humanoid
 // bones, resting as her VRM 1.0 export rests.
 #include <cmath>
 #include <cstdio>
@@ -52,25 +53,100 @@ int BoneNamed(const char* name) {
   return -1;
 }
 
+// Her skirt's bones: kSkirtChains chains round it, each of kSkirtJoints
+// joints from a little below its top down to its hem, on its surface; the
+// first hangs from her hips. Joint k of chain c is skirt bone c *
+// kSkirtJoints + k, node kBoneCount + 1 + that.
+constexpr int kSkirtChains = 8, kSkirtJoints = 3;
+struct SkirtBones {
+  std::vector<V3> at;  // where each rests
+  float rootY = 0, midY = 0, tipY = 0;
+};
+
+SkirtBones SkirtBonesOf(const Skirt& s) {
+  SkirtBones b;
+  b.rootY = s.top.y - 0.15f * (s.top.y - s.hem.y);
+  b.tipY = s.hem.y;
+  b.midY = 0.5f * (b.rootY + b.tipY);
+  for (int c = 0; c < kSkirtChains; ++c) {
+    const float angle = 6.2831853f * (float)c / kSkirtChains;
+    for (float y : {b.rootY, b.midY, b.tipY}) {
+      // The cone's radius there, as the mesh draws it.
+      const float t = (s.top.y - y) / (s.top.y - s.hem.y);
+      const float r = s.topRadius + (s.hemRadius - s.topRadius) * std::pow(t, 0.9f);
+      b.at.push_back(V3(s.top.x + r * std::sin(angle), y, s.top.z + kSkirtDepth * r * std::cos(angle)));
+    }
+  }
+  return b;
+}
+
+// Skins her skirt's cloth to its bones: what lies on her hips alone below
+// the chains' roots, outside her legs (its underside near them stays). Round
+// the skirt a vertex follows the two chains beside it; down it, the hips
+// and then each joint in turn.
+void SkinSkirt(const Skirt& s, const SkirtBones& b, const Vertex& v, uint16_t bone[4], float weight[4]) {
+  const int hips = BoneNamed("hips");
+  if (v.pos.y >= b.rootY || v.pos.y < s.hem.y - 6 || v.weight[0] < 0.999f || v.bone[0] != hips) return;
+  const float dx = v.pos.x - s.top.x, dz = (v.pos.z - s.top.z) / kSkirtDepth;
+  const float t = (s.top.y - v.pos.y) / (s.top.y - s.hem.y);
+  const float r = s.topRadius + (s.hemRadius - s.topRadius) * std::pow(std::min(t, 1.0f), 0.9f);
+  if (std::sqrt(dx * dx + dz * dz) < 0.8f * r) return;
+  float round = std::atan2(dx, dz) / 6.2831853f * kSkirtChains;
+  if (round < 0) round += kSkirtChains;
+  const int a = (int)round % kSkirtChains, c = (a + 1) % kSkirtChains;
+  const float f = round - std::floor(round);
+  // Down the skirt: from the hips (level -1) to the first joint, then to the second.
+  int upper;
+  float u;
+  if (v.pos.y >= b.midY) {
+    upper = -1, u = (b.rootY - v.pos.y) / (b.rootY - b.midY);
+  } else {
+    upper = 0, u = std::min(1.0f, (b.midY - v.pos.y) / (b.midY - b.tipY));
+  }
+  auto node = [&](int chain, int level) {
+    return (uint16_t)(level < 0 ? hips : kBoneCount + chain * kSkirtJoints + level);
+  };
+  const uint16_t bones[4] = {node(a, upper), node(c, upper), node(a, upper + 1), node(c, upper + 1)};
+  const float weights[4] = {(1 - u) * (1 - f), (1 - u) * f, u * (1 - f), u * f};
+  for (int k = 0; k < 4; ++k) bone[k] = bones[k], weight[k] = weights[k];
+  if (upper < 0) bone[1] = 0, weight[0] = 1 - u, weight[1] = 0;  // the hips once
+}
+
 // Her hair tails as springs: each tail's bones a chain, kept off a sphere
-// round her head and a bar across her shoulders.
-void AddSprings(nlohmann::json& j, vrm::Version version, const std::function<nlohmann::json(V3)>& place) {
+// round her head and a bar across her shoulders; her skirt's chains (when
+// `skirt`) kept off her thighs.
+void AddSprings(nlohmann::json& j, vrm::Version version, bool skirt, const std::function<nlohmann::json(V3)>& place) {
   const int head = BoneNamed("head") + 1, chest = BoneNamed("chest") + 1;
   const V3 headCentre(0, 18, -1), shoulderL(22, 36, -3), shoulderR(-22, 36, -3);
   const double headRadius = 20 * kMetresPerUnit, shoulderRadius = 8 * kMetresPerUnit, hit = 4 * kMetresPerUnit;
   const double stiffness = 1.0, drag = 0.4;
+  // Her thighs, hip to knee, a little inside her skin: the skirt's joints
+  // at rest stay clear of them.
+  const int thighs[2] = {BoneNamed("thigh_l"), BoneNamed("thigh_r")};
+  const double thighRadius = 11 * kMetresPerUnit, skirtHit = 3 * kMetresPerUnit;
+  auto knee = [&](int thigh) {
+    return kBones[BoneNamed(thigh == thighs[0] ? "shin_l" : "shin_r")].bindPos - kBones[thigh].bindPos;
+  };
   if (version == vrm::Version::k1) {
     nlohmann::json springs = nlohmann::json::array();
+    auto joint = [&](int node, double radius) {
+      return nlohmann::json{{"node", node},
+                            {"hitRadius", radius},
+                            {"stiffness", stiffness},
+                            {"gravityPower", 0.0},
+                            {"gravityDir", {0.0, -1.0, 0.0}},
+                            {"dragForce", drag}};
+    };
     for (const char* side : {"l", "r"}) {
       nlohmann::json joints = nlohmann::json::array();
       for (int k = 1; k <= 3; ++k)
-        joints.push_back({{"node", BoneNamed(("tail_" + std::string(side) + std::to_string(k)).c_str()) + 1},
-                          {"hitRadius", hit},
-                          {"stiffness", stiffness},
-                          {"gravityPower", 0.0},
-                          {"gravityDir", {0.0, -1.0, 0.0}},
-                          {"dragForce", drag}});
+        joints.push_back(joint(BoneNamed(("tail_" + std::string(side) + std::to_string(k)).c_str()) + 1, hit));
       springs.push_back({{"name", std::string("tail_") + side}, {"joints", joints}, {"colliderGroups", {0}}});
+    }
+    for (int c = 0; skirt && c < kSkirtChains; ++c) {
+      nlohmann::json joints = nlohmann::json::array();
+      for (int k = 0; k < kSkirtJoints; ++k) joints.push_back(joint(kBoneCount + 1 + c * kSkirtJoints + k, skirtHit));
+      springs.push_back({{"name", "skirt_" + std::to_string(c)}, {"joints", joints}, {"colliderGroups", {1}}});
     }
     using Json = nlohmann::json;
     Json sphere = {{"offset", place(headCentre)}, {"radius", headRadius}};
@@ -78,11 +154,18 @@ void AddSprings(nlohmann::json& j, vrm::Version version, const std::function<nlo
     Json colliders = Json::array();
     colliders.push_back({{"node", head}, {"shape", {{"sphere", sphere}}}});
     colliders.push_back({{"node", chest}, {"shape", {{"capsule", capsule}}}});
-    Json group = {{"name", "head and shoulders"}, {"colliders", {0, 1}}};
+    Json groups = Json::array({Json{{"name", "head and shoulders"}, {"colliders", {0, 1}}}});
+    if (skirt) {
+      for (int thigh : thighs) {
+        Json leg = {{"offset", place(V3(0, 0, 0))}, {"radius", thighRadius}, {"tail", place(knee(thigh))}};
+        colliders.push_back({{"node", thigh + 1}, {"shape", {{"capsule", leg}}}});
+      }
+      groups.push_back(Json{{"name", "thighs"}, {"colliders", {2, 3}}});
+    }
     Json ext = Json::object();
     ext["specVersion"] = "1.0";
     ext["colliders"] = colliders;
-    ext["colliderGroups"] = Json::array({group});
+    ext["colliderGroups"] = groups;
     ext["springs"] = springs;
     j["extensions"]["VRMC_springBone"] = ext;
     j["extensionsUsed"].push_back("VRMC_springBone");
@@ -107,6 +190,22 @@ void AddSprings(nlohmann::json& j, vrm::Version version, const std::function<nlo
   Json secondary = Json::object();
   secondary["boneGroups"] = Json::array({bones});
   secondary["colliderGroups"] = Json::array({headGroup, shoulders});
+  if (skirt) {
+    // 0.x colliders are spheres: four down each thigh.
+    Json cloth = bones;
+    cloth["comment"] = "skirt";
+    cloth["hitRadius"] = skirtHit;
+    cloth["bones"] = Json::array();
+    for (int c = 0; c < kSkirtChains; ++c) cloth["bones"].push_back(kBoneCount + 1 + c * kSkirtJoints);
+    cloth["colliderGroups"] = {2, 3};
+    for (int thigh : thighs) {
+      Json leg = {{"node", thigh + 1}, {"colliders", Json::array()}};
+      for (int k = 0; k < 4; ++k)
+        leg["colliders"].push_back({{"offset", vec0(knee(thigh) * (k / 3.0f))}, {"radius", thighRadius}});
+      secondary["colliderGroups"].push_back(leg);
+    }
+    secondary["boneGroups"].push_back(cloth);
+  }
   j["extensions"]["VRM"]["secondaryAnimation"] = secondary;
 }
 
@@ -222,7 +321,7 @@ void AddExpressions(nlohmann::json& j, vrm::Version version) {
 
 }  // namespace
 
-bool WriteVrm(const Mesh& mesh, const Image& picture, vrm::Version version, const std::string& path) {
+bool WriteVrm(const Mesh& mesh, Outfit outfit, const Image& picture, vrm::Version version, const std::string& path) {
   // 0.x faces the other way: half a turn about y.
   const double flip = version == vrm::Version::k0x ? -1.0 : 1.0;
   auto place = [&](V3 p, double scale, std::vector<float>* out) {
@@ -248,6 +347,24 @@ bool WriteVrm(const Mesh& mesh, const Image& picture, vrm::Version version, cons
     const float m[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, at[0], at[1], at[2], 1};
     ibm.insert(ibm.end(), m, m + 16);
   }
+  Skirt skirt;
+  const bool skirted = SkirtOf(outfit, &skirt);
+  const SkirtBones skirtBones = skirted ? SkirtBonesOf(skirt) : SkirtBones();
+  for (size_t s = 0; s < skirtBones.at.size(); ++s) {
+    const bool root = s % kSkirtJoints == 0;
+    const int parent = root ? BoneNamed("hips") + 1 : kBoneCount + (int)s;
+    const V3 from = root ? kBones[BoneNamed("hips")].bindPos : skirtBones.at[s - 1];
+    std::vector<float> t, at;
+    place(skirtBones.at[s] - from, kMetresPerUnit, &t);
+    j["nodes"].push_back(
+        {{"name", "skirt_" + std::to_string(s / kSkirtJoints) + "_" + std::to_string(s % kSkirtJoints)},
+         {"translation", t}});
+    j["nodes"][parent]["children"].push_back(kBoneCount + 1 + s);
+    joints.push_back(kBoneCount + 1 + s);
+    place(skirtBones.at[s], -kMetresPerUnit, &at);
+    const float m[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, at[0], at[1], at[2], 1};
+    ibm.insert(ibm.end(), m, m + 16);
+  }
   std::map<std::string, int> humanoid;
   for (const GirlHumanBone& h : kGirlHumanBones) {
     const int b = BoneNamed(h.girl);
@@ -267,11 +384,15 @@ bool WriteVrm(const Mesh& mesh, const Image& picture, vrm::Version version, cons
     // Her stored v is flipped for the loader (TexCoordFix); glTF's runs down the picture.
     uv.insert(uv.end(), {v.u, 1.0f - v.v});
     float sum = 0;
-    for (int k = 0; k < 4; ++k) sum += v.weight[k];
+    uint16_t bone[4];
+    float weight[4];
+    for (int k = 0; k < 4; ++k) sum += v.weight[k], bone[k] = v.bone[k], weight[k] = v.weight[k];
+    for (int k = 0; k < 4; ++k) weight[k] /= sum;
+    if (skirted) SkinSkirt(skirt, skirtBones, v, bone, weight);
     for (int k = 0; k < 4; ++k) {
-      const bool used = v.weight[k] > 0;
-      bones.push_back(used ? v.bone[k] : 0);
-      weights.push_back(used ? v.weight[k] / sum : 0.0f);
+      const bool used = weight[k] > 0;
+      bones.push_back(used ? bone[k] : 0);
+      weights.push_back(used ? weight[k] : 0.0f);
     }
   }
   nlohmann::json prim = {{"attributes",
@@ -327,7 +448,7 @@ bool WriteVrm(const Mesh& mesh, const Image& picture, vrm::Version version, cons
                                                      {"tagMap", nlohmann::json::object()}}};
   }
   AddExpressions(j, version);
-  AddSprings(j, version, [&](V3 p) {
+  AddSprings(j, version, skirted, [&](V3 p) {
     std::vector<float> v;
     place(p, kMetresPerUnit, &v);
     return nlohmann::json(v);
