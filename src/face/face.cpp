@@ -224,8 +224,11 @@ std::map<std::string, LineMouth> g_mouths;
 const LineMouth* g_line = nullptr;
 long g_line_start = 0;
 float g_jaw = 0, g_width = 0, g_lip = 0;
-// The mouth as expression presets: the last open shape's and how far open.
+// The mouth as expression presets: the last open shape's and how far open;
+// and the last vowel's (the shape's where the timing names none), which an
+// imported character shows: her face has a shape of its own for fewer vowels.
 const char* g_mouth_preset = "aa";
+const char* g_vowel_preset = "aa";
 float g_mouth_open = 0;
 
 const LineMouth& MouthOf(const std::string& name) {
@@ -269,6 +272,7 @@ void LipsTick(const FaceFrameInput& in, FacePose* pose) {
   }
   MouthShape shape = kMouthRest;
   float open = 0;
+  char vowel = 0;
   if (in.line_playing && g_line) {
     // Where the voice is, as heard; the ticks since it started without one.
     double at = SoundServicePosition(in.line_sound);
@@ -277,6 +281,7 @@ void LipsTick(const FaceFrameInput& in, FacePose* pose) {
       const MouthKey k = LipsAt(g_line->keys, static_cast<int>(at * 1000.0));
       shape = k.shape;
       open = k.open;
+      vowel = k.vowel;
     } else if (!g_line->loudness.empty()) {
       const size_t i = static_cast<size_t>(at * kTicksPerSecond);
       open = i < g_line->loudness.size() ? g_line->loudness[i] : 0.0f;
@@ -298,6 +303,12 @@ void LipsTick(const FaceFrameInput& in, FacePose* pose) {
   pose->lip = g_lip;
   const bool opens = shape == kMouthA || shape == kMouthO || shape == kMouthE;
   if (opens) g_mouth_preset = shape == kMouthA ? "aa" : shape == kMouthO ? "oh" : "ee";
+  if (opens) {
+    static const char* const kVowels[][2] = {{"a", "aa"}, {"i", "ih"}, {"u", "ou"}, {"e", "ee"}, {"o", "oh"}};
+    g_vowel_preset = g_mouth_preset;
+    for (const auto& v : kVowels)
+      if (vowel == v[0][0]) g_vowel_preset = v[1];
+  }
   g_mouth_open = Toward(g_mouth_open, opens ? open : 0.0f, kStep);
   face_report.mouth = g_jaw > 0 ? g_jaw : 0;
   face_report.mouth_shape = shape;
@@ -455,7 +466,7 @@ float g_happy = 0;
 std::map<std::string, float> Wanted(const FacePose& pose, bool answering_tap) {
   std::map<std::string, float> w;
   w["blink"] = pose.lids;
-  w[g_mouth_preset] = g_mouth_open;
+  w[g_character.scene ? g_vowel_preset : g_mouth_preset] = g_mouth_open;
   g_happy = Toward(g_happy, answering_tap ? 1.0f : 0.0f, 1.0f / 6);
   w["happy"] = g_happy;
   FaceRangeMap her;
@@ -600,7 +611,7 @@ void FaceReset(uint32_t seed) {
   g_line = nullptr;
   g_mouths.clear();
   g_jaw = g_width = g_lip = 0;
-  g_mouth_preset = "aa";
+  g_mouth_preset = g_vowel_preset = "aa";
   g_mouth_open = 0;
   g_happy = 0;
   g_captions.clear();

@@ -67,11 +67,13 @@ const CaptionLine* CaptionFind(const std::vector<CaptionLine>& lines, const std:
 }
 
 std::string LipsFormat(const std::vector<MouthKey>& keys, const std::string& about) {
-  std::string out = "# mouth shapes of " + about + ": milliseconds from its start, shape, how far open\n";
+  std::string out = "# mouth shapes of " + about + ": milliseconds from its start, shape, how far open, vowel\n";
   char buf[64];
   for (const MouthKey& k : keys) {
-    std::snprintf(buf, sizeof buf, "%d %s %.2f\n", k.ms, MouthShapeName(k.shape), static_cast<double>(k.open));
+    std::snprintf(buf, sizeof buf, "%d %s %.2f", k.ms, MouthShapeName(k.shape), static_cast<double>(k.open));
     out += buf;
+    if (k.vowel) out += std::string(" ") + k.vowel;
+    out += "\n";
   }
   return out;
 }
@@ -80,9 +82,13 @@ bool LipsParse(const std::string& text, std::vector<MouthKey>* out, std::string*
   out->clear();
   return ForEachLine(text, error, [&](const std::string& line, std::string* why) {
     std::istringstream in(line);
-    std::string ms, shape, open, extra;
-    if (!(in >> ms >> shape >> open) || (in >> extra)) {
-      *why = "a line is MILLISECONDS SHAPE OPEN";
+    std::string ms, shape, open, vowel, extra;
+    if (!(in >> ms >> shape >> open) || ((in >> vowel) && (in >> extra))) {
+      *why = "a line is MILLISECONDS SHAPE OPEN [VOWEL]";
+      return false;
+    }
+    if (!vowel.empty() && (vowel.size() != 1 || std::string("aiueo").find(vowel[0]) == std::string::npos)) {
+      *why = "'" + vowel + "' is no vowel (a, i, u, e, o)";
       return false;
     }
     char* end = nullptr;
@@ -106,7 +112,8 @@ bool LipsParse(const std::string& text, std::vector<MouthKey>* out, std::string*
       *why = "times go back";
       return false;
     }
-    out->push_back(MouthKey{static_cast<int>(t), static_cast<MouthShape>(s), static_cast<float>(o)});
+    out->push_back(MouthKey{static_cast<int>(t), static_cast<MouthShape>(s), static_cast<float>(o),
+                            vowel.empty() ? '\0' : vowel[0]});
     return true;
   });
 }

@@ -30,8 +30,13 @@ struct MouthKey {
   int ms = 0;  // from the start of the voice
   MouthShape shape = kMouthRest;
   float open = 0;  // 0..1
+  // The vowel it voices, by the sound rather than the shape her mouth makes
+  // of it: 'a', 'i', 'u', 'e', 'o', or 0 (a consonant, a pause, a file
+  // without). Characters with a mouth expression for each vowel show it.
+  char vowel = 0;
 };
-// The file's text: a comment naming `about`, then one key a line.
+// The file's text: a comment naming `about`, then one key a line (its
+// vowel, when it has one, after how far open).
 std::string LipsFormat(const std::vector<MouthKey>& keys, const std::string& about);
 // False, with "LINE: what is wrong", for a malformed line or times that go back.
 bool LipsParse(const std::string& text, std::vector<MouthKey>* out, std::string* error);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "face/voice_lines.h"
@@ -25,6 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (LipsParse(text, &keys, &error)) {
     for (size_t i = 0; i < keys.size(); ++i) {
       if (keys[i].open < 0 || keys[i].open > 1 || !std::isfinite(keys[i].open)) std::abort();
+      if (keys[i].vowel && !std::strchr("aiueo", keys[i].vowel)) std::abort();
       if (i && keys[i].ms < keys[i - 1].ms) std::abort();
       if (LipsAt(keys, keys[i].ms).ms != keys[i].ms) std::abort();
     }

@@ -216,8 +216,13 @@ struct Expression {
   const char* preset0x;
   MouthShape mouth;  // kMouthRest: the blink
 };
-const Expression kExpressions[] = {
-    {"blink", "blink", kMouthRest}, {"aa", "a", kMouthA}, {"oh", "o", kMouthO}, {"ee", "e", kMouthE}};
+const Expression kExpressions[] = {{"blink", "blink", kMouthRest},
+                                   {"aa", "a", kMouthA},
+                                   {"oh", "o", kMouthO},
+                                   {"ee", "e", kMouthE},
+                                   // Her mouth makes i as it makes e, u as it makes o, only less open.
+                                   {"ih", "i", kMouthE},
+                                   {"ou", "u", kMouthO}};
 
 // Each expression's offsets of her vertices (in her units) and normals: the rig posed
 // on a scene of her bones alone, every vertex carried by its bones.

@@ -45,18 +45,19 @@ struct Phone {
 struct Viseme {
   MouthShape shape;
   float open;
+  char vowel = 0;  // the vowel class of a vowel (MouthKey's)
 };
 
 // flite's phone set (US English).
 Viseme FromFlite(const std::string& p) {
   if (p == "pau" || p.empty()) return {kMouthRest, 0.0f};
   if (p == "m" || p == "b" || p == "p") return {kMouthM, 0.0f};
-  if (p == "aa" || p == "ae" || p == "ay" || p == "aw") return {kMouthA, 1.0f};
-  if (p == "ah" || p == "ax") return {kMouthA, 0.6f};
-  if (p == "ao" || p == "ow" || p == "oy") return {kMouthO, 0.85f};
-  if (p == "uw" || p == "uh" || p == "w") return {kMouthO, 0.55f};
-  if (p == "eh" || p == "ey" || p == "er") return {kMouthE, 0.6f};
-  if (p == "ih" || p == "iy" || p == "y") return {kMouthE, 0.45f};
+  if (p == "aa" || p == "ae" || p == "ay" || p == "aw") return {kMouthA, 1.0f, 'a'};
+  if (p == "ah" || p == "ax") return {kMouthA, 0.6f, 'a'};
+  if (p == "ao" || p == "ow" || p == "oy") return {kMouthO, 0.85f, 'o'};
+  if (p == "uw" || p == "uh" || p == "w") return {kMouthO, 0.55f, 'u'};
+  if (p == "eh" || p == "ey" || p == "er") return {kMouthE, 0.6f, 'e'};
+  if (p == "ih" || p == "iy" || p == "y") return {kMouthE, 0.45f, 'i'};
   if (p == "f" || p == "v") return {kMouthE, 0.15f};
   if (p == "sh" || p == "zh" || p == "ch" || p == "jh") return {kMouthO, 0.3f};
   return {kMouthE, 0.25f};  // the other consonants: the teeth nearly together
@@ -71,13 +72,14 @@ Viseme FromIpa(const std::string& p) {
   auto starts = [&](const char* s) { return q.compare(0, std::strlen(s), s) == 0; };
   if (q.empty() || q[0] == '_') return {kMouthRest, 0.0f};
   if (starts("m") || starts("b") || starts("p")) return {kMouthM, 0.0f};
-  if (starts("a") || starts("\xC9\x91") /* ɑ */ || starts("\xC3\xA6") /* æ */) return {kMouthA, 1.0f};
-  if (starts("\xC9\x90") /* ɐ */ || starts("\xC9\x99") /* ə */ || starts("\xCA\x8C") /* ʌ */) return {kMouthA, 0.6f};
-  if (starts("o") || starts("\xC9\x94") /* ɔ */) return {kMouthO, 0.85f};
-  if (starts("u") || starts("\xCA\x8A") /* ʊ */ || starts("w")) return {kMouthO, 0.55f};
-  if (starts("e") || starts("\xC9\x9B") /* ɛ */) return {kMouthE, 0.6f};
+  if (starts("a") || starts("\xC9\x91") /* ɑ */ || starts("\xC3\xA6") /* æ */) return {kMouthA, 1.0f, 'a'};
+  if (starts("\xC9\x90") /* ɐ */ || starts("\xC9\x99") /* ə */ || starts("\xCA\x8C") /* ʌ */)
+    return {kMouthA, 0.6f, 'a'};
+  if (starts("o") || starts("\xC9\x94") /* ɔ */) return {kMouthO, 0.85f, 'o'};
+  if (starts("u") || starts("\xCA\x8A") /* ʊ */ || starts("w")) return {kMouthO, 0.55f, 'u'};
+  if (starts("e") || starts("\xC9\x9B") /* ɛ */) return {kMouthE, 0.6f, 'e'};
   if (starts("i") || starts("\xC9\xAA") /* ɪ */ || starts("\xC9\xA8") /* ɨ */ || starts("j") || starts("y"))
-    return {kMouthE, 0.45f};
+    return {kMouthE, 0.45f, 'i'};
   if (starts("f") || starts("v")) return {kMouthE, 0.15f};
   if (starts("\xCA\x83") /* ʃ */ || starts("\xCA\x92") /* ʒ */ || starts("t\xCA\x83") || starts("\xC9\x95") /* ɕ */)
     return {kMouthO, 0.3f};
@@ -95,9 +97,10 @@ std::vector<MouthKey> Keys(const std::vector<Phone>& phones, double end, double 
     // truncated rounds to nearest: kept so the voices' keys stay byte for byte.
     // NOLINTNEXTLINE(bugprone-incorrect-roundings)
     const int ms = static_cast<int>((at - cut) * 1000.0 + 0.5);
-    const MouthKey k{ms < 0 ? 0 : ms, v.shape, v.open};
+    const MouthKey k{ms < 0 ? 0 : ms, v.shape, v.open, v.vowel};
     if (!keys.empty() && keys.back().ms >= k.ms) keys.pop_back();  // the later phoneme wins its millisecond
-    if (!keys.empty() && keys.back().shape == k.shape && keys.back().open == k.open) return;
+    if (!keys.empty() && keys.back().shape == k.shape && keys.back().open == k.open && keys.back().vowel == k.vowel)
+      return;
     keys.push_back(k);
   };
   add(cut, {kMouthRest, 0.0f});
