@@ -53,7 +53,14 @@ struct Plan {
   uint32_t kept = 0;  // the file's frames
   uint32_t body = 0;
   uint32_t loop = 1, blend = 0;
-  std::vector<double> idleAt;  // each new frame: the built-in idle's frame the bones left alone show
+  // Each new frame: where in the built-in idle (frames from its first, a
+  // fraction between two blended) the bones left alone are, blended towards
+  // a second place by `w` across a seam.
+  struct IdleAt {
+    double at = 0, to = 0;
+    float w = 0;
+  };
+  std::vector<IdleAt> idleAt;
   uint32_t Count() const {
     return idle ? kIdleLeadInFrames + body + 1 : kDanceLeadInFrames + body + kDanceLeadOutFrames;
   }
@@ -106,32 +113,72 @@ void PlanIdle(const vrm::RetargetedClips& moves, uint32_t idleLength, Plan* p) {
   p->idleAt.resize(p->Count());
   for (uint32_t k = 0; k < p->idleAt.size(); ++k) {
     const uint32_t t = k < kIdleLeadInFrames + p->body ? k : kIdleLeadInFrames;
-    p->idleAt[k] = std::fmod(t * pace, idleLength);
+    p->idleAt[k].at = std::fmod(t * pace, idleLength);
   }
 }
 
+// A dance's passes join without a jump in what it leaves alone: those bones
+// play the idle on from the lead-in, and over the last frames of a pass
+// (up to 10, a third of it) blend into where the idle was a pass earlier,
+// so the pass ends where it began, and the next pass, or the lead-out, go
+// on from there.
+void PlanDance(uint32_t idleLength, Plan* p) {
+  // A pass draws the frames 1 .. body - 2 of the dance clip.
+  const uint32_t pass = p->body - 2, blend = std::min<uint32_t>(10, pass / 3);
+  p->idleAt.resize(p->Count());
+  auto at = [&](uint32_t t) { return (double)(t % idleLength); };
+  for (uint32_t k = 0; k < p->idleAt.size(); ++k) {
+    Plan::IdleAt& a = p->idleAt[k];
+    const uint32_t d = k - kDanceLeadInFrames;  // the dance clip's frame
+    if (k < kDanceLeadInFrames || d == 0) {
+      a.at = at(k);
+    } else if (d <= pass) {
+      a.at = at(k);
+      if (d + blend > pass) a.to = at(k - pass), a.w = (float)Smooth((double)(d + blend - pass) / blend);
+    } else if (d <= pass + 1) {
+      a.at = at(kDanceLeadInFrames + 1);  // frame body - 1 of the clip: the next pass's first
+    } else {
+      a.at = at(k - p->body);  // the lead-out, from where a next pass would go on
+    }
+  }
+}
+
+// `to` blended towards `next` by `u` (a rotation the short way round, kept
+// of unit length).
+void Blend(float* to, const float* next, uint32_t width, double u) {
+  float sign = 1, length = 0;
+  if (width == 4 && to[0] * next[0] + to[1] * next[1] + to[2] * next[2] + to[3] * next[3] < 0) sign = -1;
+  for (uint32_t i = 0; i < width; ++i) to[i] = Mix(to[i], sign * next[i], u), length += to[i] * to[i];
+  if (width == 4 && length > 0)
+    for (uint32_t i = 0; i < 4; ++i) to[i] /= std::sqrt(length);
+}
+
 // Grows one per-frame array of `width` floats a frame from `frames` to
-// `total` frames, the new ones showing the idle (`idleAt[k]`, from its first
-// frame, is where the k-th new one shows it, between two frames blended). A
-// node that held the value still gets it every frame.
+// `total` frames, the new ones showing the idle where `idleAt` says. A node
+// that held the value still gets it every frame.
 bool Grow(float** array, uint32_t width, bool animated, uint32_t frames, uint32_t total, uint32_t idleFirst,
-          uint32_t idleLength, const std::vector<double>& idleAt) {
+          uint32_t idleLength, const std::vector<Plan::IdleAt>& idleAt) {
   float* grown = static_cast<float*>(std::malloc(sizeof(float) * width * total));
   if (!grown) return false;
   const float* old = *array;
+  // The idle `at` frames from its first into `out`.
+  auto idle = [&](double at, float* out) {
+    const uint32_t whole = (uint32_t)at;
+    std::memcpy(out, old + (size_t)(idleFirst + whole) * width, sizeof(float) * width);
+    if (at > whole) Blend(out, old + (size_t)(idleFirst + (whole + 1) % idleLength) * width, width, at - whole);
+  };
+  std::vector<float> other(width);
   for (uint32_t f = 0; f < total; ++f) {
     float* to = grown + (size_t)f * width;
-    const double at = !animated || f < frames ? 0 : idleAt[f - frames];
-    const uint32_t whole = (uint32_t)at, from = !animated ? 0 : f < frames ? f : idleFirst + whole;
-    std::memcpy(to, old + (size_t)from * width, sizeof(float) * width);
-    const double u = at - whole;
-    if (u <= 0) continue;
-    const float* next = old + (size_t)(idleFirst + (whole + 1) % idleLength) * width;
-    float sign = 1, length = 0;
-    if (width == 4 && to[0] * next[0] + to[1] * next[1] + to[2] * next[2] + to[3] * next[3] < 0) sign = -1;
-    for (uint32_t i = 0; i < width; ++i) to[i] = Mix(to[i], sign * next[i], u), length += to[i] * to[i];
-    if (width == 4 && length > 0)
-      for (uint32_t i = 0; i < 4; ++i) to[i] /= std::sqrt(length);
+    if (!animated || f < frames) {
+      std::memcpy(to, old + (size_t)(animated ? f : 0) * width, sizeof(float) * width);
+      continue;
+    }
+    const Plan::IdleAt& a = idleAt[f - frames];
+    idle(a.at, to);
+    if (a.w <= 0) continue;
+    idle(a.to, other.data());
+    Blend(to, other.data(), width, a.w);
   }
   std::free(*array);
   *array = grown;
@@ -187,8 +234,7 @@ bool Lay(CPODScene* s, const std::map<std::string, int>& humanoid, const vrm::An
   } else {
     // At least one frame drawn a pass: a pass draws all but its two ends.
     plan->body = std::max<uint32_t>(plan->kept, 3);
-    plan->idleAt.resize(plan->Count());
-    for (uint32_t k = 0; k < plan->idleAt.size(); ++k) plan->idleAt[k] = k % idleLength;
+    PlanDance(idleLength, plan);
   }
   const uint32_t total = frames + plan->Count();
 
