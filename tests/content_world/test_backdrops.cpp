@@ -183,20 +183,6 @@ TEST_P(Backdrops, HaveAFloorWhereSheStandsUnderHerWholeShadow) {
     }
 }
 
-TEST_P(Backdrops, SurroundTheCameraBeyondItsFarthestReach) {
-  std::vector<Tri> tris = Triangles(scene);
-  // From her, at the camera's heights, every horizontal direction meets something
-  // farther out than the camera can go (600), so turned any way it looks at the backdrop.
-  for (float h : {30.0f, 200.0f, 400.0f})
-    for (int k = 0; k < 24; ++k) {
-      float a = float(k) * float(M_PI) / 12;
-      const float o[3] = {0, h, 0}, d[3] = {std::sin(a), 0, std::cos(a)};
-      std::vector<float> hits = Hits(tris, o, d);
-      ASSERT_FALSE(hits.empty()) << "open towards " << k * 15 << " degrees at height " << h;
-      EXPECT_GT(*std::max_element(hits.begin(), hits.end()), 700.0f);
-    }
-}
-
 TEST_P(Backdrops, MotionLoopsWithoutAJump) {
   const int n = int(scene.frameCount);
   std::vector<std::vector<MATRIX>> world(scene.nodeCount, std::vector<MATRIX>(size_t(n)));
