@@ -2,13 +2,11 @@
 // and reproducible output.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <set>
 #include <string>
 
 #include "content/content_util.h"

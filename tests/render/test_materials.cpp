@@ -3,8 +3,6 @@
 // do (and refuse to do) to scene data.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstring>
 #include <string>
 
 #include "kit/gl_test.h"
