@@ -29,9 +29,8 @@ TEST(SceneEval, SetFrameSplitsIntoIndexAndBlend) {
   CPODScene still;
   Chain(still, 1, 0);
   still.SetFrame(12.7f);
-  EXPECT_EQ(still.evalState->frameIndex, 0);
-  EXPECT_EQ(still.evalState->blend, 0.0f);
-  EXPECT_FLOAT_EQ(still.evalState->currentFrame, 12.7f);
+  EXPECT_EQ(std::make_tuple(still.evalState->frameIndex, still.evalState->blend, still.evalState->currentFrame),
+            std::make_tuple(0, 0.0f, 12.7f));
 
   CPODScene s;
   Chain(s, 1, 10);
