@@ -66,23 +66,6 @@ TEST(SceneEval, EmptyArraysGiveTheIdentity) {
   EXPECT_TRUE(IsZeroed(empty));
 }
 
-TEST(SceneEval, WorldIsScaleThenRotationThenTranslationThenParent) {
-  CPODScene s;
-  BuildTestScene(s);
-  s.InitImpl();
-  s.SetFrame(4.0f);
-  MATRIX world;
-  s.GetWorldMatrix(world, s.nodes[3]);
-  // Bone B at frame 4: turned by 0.4 about z (the conjugate convention turns
-  // column vectors by -0.4), at x = 14 under bone A (y -100) under root (y 100).
-  const float a = 0.4f;
-  const float p[3] = {1, 0, 0};
-  const float x = p[0] * world.f[0] + p[1] * world.f[4] + p[2] * world.f[8] + world.f[12];
-  const float y = p[0] * world.f[1] + p[1] * world.f[5] + p[2] * world.f[9] + world.f[13];
-  EXPECT_NEAR(x, 14.0f + std::cos(a), 1e-5f);
-  EXPECT_NEAR(y, -std::sin(a), 1e-5f);
-}
-
 TEST(SceneEval, CachesComputeEachNodeOncePerFrameFrameZeroHoldsTheLoadedPose) {
   CPODScene s;
   Chain(s, 5, 10);
