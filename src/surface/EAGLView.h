@@ -184,6 +184,9 @@ class EAGLView {
   // have changed it (counted over all views): equal counts, equal pixels.
   const std::vector<uint8_t>& keptFrame() const { return _kept; }
   long keptChanges() const { return _keptChanges; }
+  // The pixels the last present that moved the count on read into the kept
+  // frame: x, y (top down), width, height; the rest are as before it.
+  const int* keptChanged() const { return _keptChanged; }
 
   EAGLPoint convertPointFromViewToSurface(EAGLPoint p) const;
   EAGLRect convertRectFromViewToSurface(EAGLRect r) const;
@@ -233,6 +236,8 @@ class EAGLView {
   std::vector<uint8_t> _kept, _keptRead;  // the frame kept, and what a present read back of it
   int _keptW = 0, _keptH = 0;
   long _keptChanges = 0;
+  // The pixels the last KeepFrame read into _kept: x, y (down), width, height.
+  int _keptChanged[4] = {0, 0, 0, 0};
   Layer* _layer = nullptr;
 };
 
