@@ -163,13 +163,14 @@ class EAGLView {
   }
   // The window lost what it showed (uncovered, resized): the next present
   // copies the whole frame whatever presentOnly said.
-  void presentWhole() { _presentWhole = true; }
+  void presentWhole() { _presentWhole = _desktopWhole = true; }
   // Desktop mode: frames go by copy into `window` (one without GL, made for
   // the desktop; null: the view's own window again), the part of width x
   // height pixels at (x, y) of the surface (y down) at its own size. A
   // window whose pixels have an alpha channel gets the frame's alpha,
   // premultiplied, for a compositing manager to blend.
   void presentOnDesktop(SDL_Window* window, int x, int y, int width, int height) {
+    if (!window) _desktopWhole = true;
     _desktop = window;
     _desktopPart[0] = x, _desktopPart[1] = y, _desktopPart[2] = width, _desktopPart[3] = height;
   }
@@ -238,6 +239,14 @@ class EAGLView {
   long _keptChanges = 0;
   // The pixels the last KeepFrame read into _kept: x, y (down), width, height.
   int _keptChanged[4] = {0, 0, 0, 0};
+  // Desktop mode: the window's pixels as the last present left them (the
+  // surface, its size and the part of the frame it shows) and what that
+  // present's frame changed; whole: they cannot be told (the next present
+  // fills all of them).
+  bool _desktopWhole = true;
+  const void* _desktopShown = nullptr;
+  int _desktopShownAt[6] = {0, 0, 0, 0, 0, 0};
+  int _desktopChanged[4] = {0, 0, 0, 0};
   Layer* _layer = nullptr;
 };
 
