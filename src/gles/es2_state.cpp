@@ -829,6 +829,60 @@ void GL_APIENTRY Orthof(GLfloat l, GLfloat r, GLfloat b, GLfloat t, GLfloat n, G
 
 // --- lights and materials -------------------------------------------------
 
+// Where a parameter of a light or the material is kept and how many floats
+// it holds (what glGet returns; what the setters store where no derived
+// value goes with it); null for a name that is not one.
+namespace {
+
+float* LightParam(Light& L, GLenum pname, size_t* n) {
+  *n = 4;
+  switch (pname) {
+    case GL_AMBIENT:
+      return L.ambient;
+    case GL_DIFFUSE:
+      return L.diffuse;
+    case GL_SPECULAR:
+      return L.specular;
+    case GL_POSITION:
+      return L.position;
+  }
+  *n = 1;
+  switch (pname) {
+    case GL_SPOT_DIRECTION:
+      *n = 3;
+      return L.spotDirection;
+    case GL_SPOT_EXPONENT:
+      return &L.spotExponent;
+    case GL_SPOT_CUTOFF:
+      return &L.spotCutoff;
+    case GL_CONSTANT_ATTENUATION:
+    case GL_LINEAR_ATTENUATION:
+    case GL_QUADRATIC_ATTENUATION:
+      return &L.attenuation[pname - GL_CONSTANT_ATTENUATION];
+  }
+  return nullptr;
+}
+
+float* MaterialParam(Material& m, GLenum pname, size_t* n) {
+  *n = 4;
+  switch (pname) {
+    case GL_AMBIENT:
+      return m.ambient;
+    case GL_DIFFUSE:
+      return m.diffuse;
+    case GL_SPECULAR:
+      return m.specular;
+    case GL_EMISSION:
+      return m.emission;
+    case GL_SHININESS:
+      *n = 1;
+      return &m.shininess;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 void GL_APIENTRY Lightfv(GLenum light, GLenum pname, const GLfloat* p) {
   Es2Context& c = C();
   const int i = LightIndex(light);
@@ -888,38 +942,10 @@ void GL_APIENTRY Lightfv(GLenum light, GLenum pname, const GLfloat* p) {
 void GL_APIENTRY GetLightfv(GLenum light, GLenum pname, GLfloat* out) {
   Es2Context& c = C();
   const int i = LightIndex(light);
-  if (i < 0) return SetError(c, GL_INVALID_ENUM);
-  const Light& L = c.lights[i];
-  switch (pname) {
-    case GL_AMBIENT:
-      std::memcpy(out, L.ambient, sizeof L.ambient);
-      break;
-    case GL_DIFFUSE:
-      std::memcpy(out, L.diffuse, sizeof L.diffuse);
-      break;
-    case GL_SPECULAR:
-      std::memcpy(out, L.specular, sizeof L.specular);
-      break;
-    case GL_POSITION:
-      std::memcpy(out, L.position, sizeof L.position);
-      break;
-    case GL_SPOT_DIRECTION:
-      std::memcpy(out, L.spotDirection, sizeof L.spotDirection);
-      break;
-    case GL_SPOT_EXPONENT:
-      out[0] = L.spotExponent;
-      break;
-    case GL_SPOT_CUTOFF:
-      out[0] = L.spotCutoff;
-      break;
-    case GL_CONSTANT_ATTENUATION:
-    case GL_LINEAR_ATTENUATION:
-    case GL_QUADRATIC_ATTENUATION:
-      out[0] = L.attenuation[pname - GL_CONSTANT_ATTENUATION];
-      break;
-    default:
-      SetError(c, GL_INVALID_ENUM);
-  }
+  size_t n = 0;
+  const float* v = i < 0 ? nullptr : LightParam(c.lights[i], pname, &n);
+  if (!v) return SetError(c, GL_INVALID_ENUM);
+  std::memcpy(out, v, n * sizeof *v);
 }
 
 void GL_APIENTRY LightModelfv(GLenum pname, const GLfloat* p) {
@@ -937,29 +963,15 @@ void GL_APIENTRY Materialfv(GLenum face, GLenum pname, const GLfloat* p) {
   Es2Context& c = C();
   Material& m = c.material;
   if (face != GL_FRONT_AND_BACK) return SetError(c, GL_INVALID_ENUM);
-  switch (pname) {
-    case GL_AMBIENT:
-      std::memcpy(m.ambient, p, sizeof m.ambient);
-      break;
-    case GL_DIFFUSE:
-      std::memcpy(m.diffuse, p, sizeof m.diffuse);
-      break;
-    case GL_AMBIENT_AND_DIFFUSE:
-      std::memcpy(m.ambient, p, sizeof m.ambient);
-      std::memcpy(m.diffuse, p, sizeof m.diffuse);
-      break;
-    case GL_SPECULAR:
-      std::memcpy(m.specular, p, sizeof m.specular);
-      break;
-    case GL_EMISSION:
-      std::memcpy(m.emission, p, sizeof m.emission);
-      break;
-    case GL_SHININESS:
-      if (!(p[0] >= 0.0f && p[0] <= 128.0f)) return SetError(c, GL_INVALID_VALUE);
-      m.shininess = p[0];
-      break;
-    default:
-      return SetError(c, GL_INVALID_ENUM);
+  if (pname == GL_SHININESS && !(p[0] >= 0.0f && p[0] <= 128.0f)) return SetError(c, GL_INVALID_VALUE);
+  size_t n = 0;
+  if (pname == GL_AMBIENT_AND_DIFFUSE) {
+    std::memcpy(m.ambient, p, sizeof m.ambient);
+    std::memcpy(m.diffuse, p, sizeof m.diffuse);
+  } else if (float* v = MaterialParam(m, pname, &n)) {
+    std::memcpy(v, p, n * sizeof *v);
+  } else {
+    return SetError(c, GL_INVALID_ENUM);
   }
   c.materialStamp = NextStamp(c);
 }
@@ -971,27 +983,10 @@ void GL_APIENTRY Materialf(GLenum face, GLenum pname, GLfloat param) {
 
 void GL_APIENTRY GetMaterialfv(GLenum face, GLenum pname, GLfloat* out) {
   Es2Context& c = C();
-  const Material& m = c.material;
-  if (face != GL_FRONT && face != GL_BACK) return SetError(c, GL_INVALID_ENUM);
-  switch (pname) {
-    case GL_AMBIENT:
-      std::memcpy(out, m.ambient, sizeof m.ambient);
-      break;
-    case GL_DIFFUSE:
-      std::memcpy(out, m.diffuse, sizeof m.diffuse);
-      break;
-    case GL_SPECULAR:
-      std::memcpy(out, m.specular, sizeof m.specular);
-      break;
-    case GL_EMISSION:
-      std::memcpy(out, m.emission, sizeof m.emission);
-      break;
-    case GL_SHININESS:
-      out[0] = m.shininess;
-      break;
-    default:
-      SetError(c, GL_INVALID_ENUM);
-  }
+  size_t n = 0;
+  const float* v = face == GL_FRONT || face == GL_BACK ? MaterialParam(c.material, pname, &n) : nullptr;
+  if (!v) return SetError(c, GL_INVALID_ENUM);
+  std::memcpy(out, v, n * sizeof *v);
 }
 
 void GL_APIENTRY ShadeModel(GLenum mode) {

@@ -52,14 +52,13 @@ HeadlessRun RunOnce(const std::string& script, const std::string& args, const Sc
   const std::string script_file = folder + "/script.txt", trace = folder + "/trace.jsonl", err = folder + "/err.txt",
                     out = folder + "/out.txt";
   std::ofstream(script_file) << script;
-  const std::string cmd = std::string("'") + OVANTA_HEADLESS + "' --bundle '" + OVANTA_BUNDLE + "' --trace '" + trace +
-                          "' " + args + " '" + script_file + "' >'" + out + "' 2>'" + err + "'";
+  const std::string cmd =
+      HeadlessCommand() + "--trace '" + trace + "' " + args + " '" + script_file + "' >'" + out + "' 2>'" + err + "'";
   const int rc = std::system(cmd.c_str());
   HeadlessRun run = ReadTrace(trace);
   run.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-  std::stringstream ss;
-  ss << std::ifstream(err).rdbuf();
-  run.err = ss.str();
+  const std::vector<uint8_t> said = testkit::ReadFileBytes(err);
+  run.err.assign(said.begin(), said.end());
   return run;
 }
 
@@ -141,4 +140,38 @@ void ExpectLikeGolden(const std::string& shot, const std::string& name) {
   const testkit::FrameDifference d = testkit::GoldenDifference(frame, Golden(name));
   EXPECT_LT(d.mean, 2.0) << name;
   EXPECT_LT(d.shareOver48, 0.01) << name;
+}
+
+std::string HeadlessCommand() { return std::string("'") + OVANTA_HEADLESS + "' --bundle '" + OVANTA_BUNDLE + "' "; }
+
+testing::AssertionResult HasFields(const nlohmann::json& line, const nlohmann::json& want) {
+  std::string wrong;
+  for (const auto& field : want.items())
+    if (const nlohmann::json has = line.value(field.key(), nlohmann::json()); has != field.value())
+      wrong += field.key() + " is " + has.dump() + ", not " + field.value().dump() + "; ";
+  if (wrong.empty()) return testing::AssertionSuccess();
+  return testing::AssertionFailure() << wrong << "in " << line.dump();
+}
+
+void ExpectRedrawnWhole(const std::string& script, const std::string& args) {
+  ScratchDir dir;
+  std::vector<std::string> shots;
+  std::istringstream lines(script);
+  for (std::string line; std::getline(lines, line);)
+    if (line.rfind("shot DIR/", 0) == 0) shots.push_back(line.substr(9));
+  ASSERT_FALSE(shots.empty());
+  for (const std::string redraw : {"all", "changed"}) {
+    std::string text = script;
+    for (size_t at; (at = text.find("DIR")) != std::string::npos;) text.replace(at, 3, dir.file(redraw));
+    mkdir(dir.file(redraw).c_str(), 0700);
+    testkit::WriteFileBytes(dir.file(redraw + ".txt"), std::vector<uint8_t>(text.begin(), text.end()));
+    const ProgramRun r = RunProgram("OVANTA_REDRAW=" + std::string(redraw == "all" ? "all " : " ") + HeadlessCommand() +
+                                    args + " '" + dir.file(redraw + ".txt") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+  }
+  for (const std::string& shot : shots) {
+    const testkit::FrameDifference d = testkit::Difference(dir.file("all/") + shot, dir.file("changed/") + shot);
+    EXPECT_TRUE(d.comparable) << shot;
+    EXPECT_EQ(d.worst, 0) << shot;
+  }
 }

@@ -2,6 +2,8 @@
 // end-to-end tests of the app.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <nlohmann/json.hpp>
 
 #include "kit/pictures.h"
@@ -53,3 +55,14 @@ void ExpectLikeGolden(const std::string& shot, const std::string& name);
 // The same script once, on the driver's GL ES 1.1 alone: for runs that
 // change what two runs at once would share (the characters' folders).
 HeadlessRun RunHeadlessOnce(const std::string& script, const std::string& args = "");
+
+// The command line of ovanta-headless on the generated bundle, ready for
+// more arguments.
+std::string HeadlessCommand();
+// Whether the trace line `line` has every field of `want` as it is there;
+// a failure names each field that differs and the whole line.
+testing::AssertionResult HasFields(const nlohmann::json& line, const nlohmann::json& want);
+// Runs `script`, whose shots are named "shot DIR/NAME", drawing everything
+// and drawing only what changed (`args` before the script in both), and
+// holds every shot of one to the other's, pixel for pixel.
+void ExpectRedrawnWhole(const std::string& script, const std::string& args = "");

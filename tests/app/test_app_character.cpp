@@ -144,8 +144,7 @@ TEST_F(AppCharacter, RefusedFilesExit65WritingNothing) {
   testkit::WriteFileBytes(dir.file("cut.vrm"), std::vector<uint8_t>(whole.begin(), whole.begin() + whole.size() / 2));
   testkit::WriteFileBytes(dir.file("text.vrm"), {'h', 'e', 'l', 'l', 'o'});
   for (const char* name : {"cut.vrm", "text.vrm"}) {
-    const ProgramRun r = RunProgram(std::string("'") + OVANTA_HEADLESS + "' --bundle '" + OVANTA_BUNDLE +
-                                    "' --character '" + dir.file(name) + "' -");
+    const ProgramRun r = RunProgram(HeadlessCommand() + "--character '" + dir.file(name) + "' -");
     EXPECT_EQ(r.status, 65) << name;
     EXPECT_EQ(r.err.rfind("ovanta-headless: " + dir.file(name) + ": ", 0), 0u) << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
@@ -153,8 +152,7 @@ TEST_F(AppCharacter, RefusedFilesExit65WritingNothing) {
   struct stat st;
   EXPECT_NE(stat(Characters().c_str(), &st), 0) << "nothing written";
   // Neither a file nor a character imported before.
-  const ProgramRun missing = RunProgram(std::string("'") + OVANTA_HEADLESS + "' --bundle '" + OVANTA_BUNDLE +
-                                        "' --character 0123456789abcdef -");
+  const ProgramRun missing = RunProgram(HeadlessCommand() + "--character 0123456789abcdef -");
   EXPECT_EQ(missing.status, 66) << missing.err;
 }
 
@@ -167,27 +165,14 @@ TEST_F(AppCharacter, RedrawingWhatChangedGivesItsFramesWhole) {
   testkit::WriteFileBytes(dir.file("tiny.vrm"), g.Finish());
   std::string script = "press danceButton\n";
   for (int i = 0; i < 16; ++i) script += "tick 3\nshot DIR/" + std::to_string(i) + ".png\n";
-  for (const char* redraw : {"all", "changed"}) {
-    mkdir(dir.file(redraw).c_str(), 0700);
-    std::string text = script;
-    for (size_t at; (at = text.find("DIR")) != std::string::npos;) text.replace(at, 3, dir.file(redraw));
-    testkit::WriteFileBytes(dir.file(redraw) + "/script.txt", std::vector<uint8_t>(text.begin(), text.end()));
-    const ProgramRun r = RunProgram(std::string(redraw == std::string("all") ? "OVANTA_REDRAW=all " : "") + "'" +
-                                    OVANTA_HEADLESS + "' --bundle '" + OVANTA_BUNDLE + "' --character '" +
-                                    dir.file("tiny.vrm") + "' '" + dir.file(redraw) + "/script.txt'");
-    ASSERT_EQ(r.status, 0) << r.err;
-  }
-  for (int i = 0; i < 16; ++i) {
-    const std::string name = "/" + std::to_string(i) + ".png";
-    EXPECT_EQ(testkit::Difference(dir.file("all") + name, dir.file("changed") + name).worst, 0) << name;
-  }
+  ExpectRedrawnWhole(script, "--character '" + dir.file("tiny.vrm") + "'");
 }
 
 // An import is found again by its ID, in a later run.
 TEST_F(AppCharacter, PickedByIdInALaterRun) {
   ScratchDir dir;
   const std::string trace = dir.file("t.jsonl");
-  const std::string run = std::string("'") + OVANTA_HEADLESS + "' --bundle '" + OVANTA_BUNDLE + "' --character ";
+  const std::string run = HeadlessCommand() + "--character ";
   const ProgramRun first = RunProgram("echo 'tick 2' | " + run + "'" + Export("ovanta-0.x.vrm") + "' -");
   ASSERT_EQ(first.status, 0) << first.err;
   const std::string marker = " is character ";

@@ -24,7 +24,6 @@ class AppDance : public ::testing::Test {
 };
 
 std::string Export(const char* name) { return std::string(OVANTA_VRM_EXPORTS) + "/" + name; }
-std::string Headless() { return std::string("'") + OVANTA_HEADLESS + "' --bundle '" + OVANTA_BUNDLE + "' "; }
 
 std::string IdOf(const std::string& path) {
   const std::vector<uint8_t> b = testkit::ReadFileBytes(path);
@@ -50,8 +49,8 @@ TEST_F(AppDance, HerWrittenDancePlaysAsHersAndTheTraceNamesIt) {
     std::string s = script;
     s.replace(s.find("SHOT"), 4, c.shot);
     testkit::WriteFileBytes(dir.file("script.txt"), std::vector<uint8_t>(s.begin(), s.end()));
-    const ProgramRun r =
-        RunProgram(Headless() + c.args + " --trace '" + dir.file("t.jsonl") + "' '" + dir.file("script.txt") + "'");
+    const ProgramRun r = RunProgram(HeadlessCommand() + c.args + " --trace '" + dir.file("t.jsonl") + "' '" +
+                                    dir.file("script.txt") + "'");
     ASSERT_EQ(r.status, 0) << c.shot << ": " << r.err;
     const std::vector<uint8_t> bytes = testkit::ReadFileBytes(dir.file("t.jsonl"));
     const std::string trace(bytes.begin(), bytes.end());
@@ -91,7 +90,7 @@ TEST_F(AppDance, RefusedFilesExit65WritingNothing) {
   testkit::WriteFileBytes(dir.file("cut.vrma"), std::vector<uint8_t>(whole.begin(), whole.begin() + whole.size() / 2));
   testkit::WriteFileBytes(dir.file("model.vrma"), testkit::ReadFileBytes(Export("ovanta-1.0.vrm")));
   for (const char* name : {"cut.vrma", "model.vrma"}) {
-    const ProgramRun r = RunProgram("echo 'tick 2' | " + Headless() + "--defaults '" + dir.file("d.json") +
+    const ProgramRun r = RunProgram("echo 'tick 2' | " + HeadlessCommand() + "--defaults '" + dir.file("d.json") +
                                     "' --trace '" + dir.file("t.jsonl") + "' --dance '" + dir.file(name) + "' -");
     EXPECT_EQ(r.status, 65) << name;
     EXPECT_EQ(r.err.rfind("ovanta-headless: " + dir.file(name) + ": ", 0), 0u) << r.err;
@@ -101,7 +100,7 @@ TEST_F(AppDance, RefusedFilesExit65WritingNothing) {
   EXPECT_NE(stat(dir.file("d.json").c_str(), &st), 0) << "no settings written";
   EXPECT_NE(stat(dir.file("t.jsonl").c_str(), &st), 0) << "no trace written";
   EXPECT_NE(stat(data_.file("ovanta").c_str(), &st), 0) << "no dance stored";
-  const ProgramRun missing = RunProgram("echo 'tick 2' | " + Headless() + "--dance 0123456789abcdef -");
+  const ProgramRun missing = RunProgram("echo 'tick 2' | " + HeadlessCommand() + "--dance 0123456789abcdef -");
   EXPECT_EQ(missing.status, 66) << missing.err;
 }
 

@@ -70,7 +70,6 @@ TEST(AppGolden, ScreenshotsAreDeterministic) {
 // camera, the dance, a shake, the help and the settings screen must be the
 // same pixels either way.
 TEST(AppGolden, RedrawingWhatChangedGivesEveryFrameWhole) {
-  ScratchDir dir;
   std::string script;
   int shots = 0;
   auto ticks = [&](int n) {
@@ -112,23 +111,7 @@ TEST(AppGolden, RedrawingWhatChangedGivesEveryFrameWhole) {
   ticks(1);
   script += "touch ended 120 150 ended 200 320\n";
   ticks(6);
-  auto run = [&](const std::string& tag, const std::string& env) {
-    const std::string folder = dir.file(tag);
-    mkdir(folder.c_str(), 0700);
-    std::string text = script;
-    for (size_t at; (at = text.find("DIR")) != std::string::npos;) text.replace(at, 3, folder);
-    std::ofstream(folder + "/script.txt") << text;
-    return RunProgram(env + " '" + OVANTA_HEADLESS + "' --bundle '" + OVANTA_BUNDLE + "' '" + folder + "/script.txt'");
-  };
-  const ProgramRun all = run("all", "OVANTA_REDRAW=all"), changed = run("changed", "OVANTA_REDRAW=");
-  ASSERT_EQ(all.status, 0) << all.err;
-  ASSERT_EQ(changed.status, 0) << changed.err;
-  for (int i = 1; i <= shots; ++i) {
-    const std::string name = "/" + std::to_string(i) + ".png";
-    const testkit::FrameDifference d = testkit::Difference(dir.file("all") + name, dir.file("changed") + name);
-    ASSERT_TRUE(d.comparable) << "frame " << i;
-    ASSERT_EQ(d.worst, 0) << "frame " << i;
-  }
+  ExpectRedrawnWhole(script);
 }
 
 // A reload keeps textures and decoded pictures that did not change, and the
@@ -211,9 +194,7 @@ TEST(AppGolden, GlChoiceComesFromTheFlagThenTheEnvironmentBadScaleRefused) {
   const std::string script = dir.file("script.txt");
   testkit::WriteFileBytes(script, {'t', 'i', 'c', 'k', '\n'});
   auto status = [&](const std::string& env, const std::string& flag) {
-    return RunProgram("OVANTA_GL=" + env + " '" + OVANTA_HEADLESS + "' --bundle '" + OVANTA_BUNDLE + "' " + flag +
-                      " '" + script + "'")
-        .status;
+    return RunProgram("OVANTA_GL=" + env + " " + HeadlessCommand() + flag + " '" + script + "'").status;
   };
   EXPECT_EQ(status("es3", ""), 64);
   EXPECT_EQ(status("es3", "--gl es2"), 0);  // the flag wins

@@ -188,11 +188,12 @@ TEST(Accelerometer, IIODeviceReadAndBrokenFilesRefused) {
 struct Plain : UIViewController {
   void loadView() override { loads++; }
   void viewDidLoad() override { did++; }
-  void viewWillAppear(bool) override { appear++; }
-  int loads = 0, did = 0, appear = 0;
+  int loads = 0, did = 0;
 };
 
-TEST(Navigation, SlidesInAndOutAndReleasesThePoppedScreen) {
+// (The slide in: AppGolden.MainSettingsDanceAndCulling; the screen shown
+// again told so: AppDesktop.*; an unknown action: AppScript.*.)
+TEST(Navigation, LoadsEachScreenOnceAndSlidesThePoppedOneOut) {
   UINavigationController nav;
   auto* root = new Plain();
   nav.setRoot(root);
@@ -201,21 +202,12 @@ TEST(Navigation, SlidesInAndOutAndReleasesThePoppedScreen) {
   nav.pushViewController(top, true);
   EXPECT_EQ(top->loads, 1);
   EXPECT_EQ(top->did, 1);
-  auto v = nav.visible(320);
-  ASSERT_EQ(v.size(), 2u);
-  EXPECT_FLOAT_EQ(v[1].second, 320.0f) << "starts off to the right";
   for (int i = 0; i < UINavigationController::kSlideFrames; ++i) nav.advance();
-  v = nav.visible(320);
-  ASSERT_EQ(v.size(), 1u);
-  EXPECT_EQ(v[0].first, top);
-  const int before = root->appear;
   nav.popViewControllerAnimated(true);
-  EXPECT_EQ(root->appear, before + 1);
   EXPECT_EQ(nav.visible(320).size(), 2u);
   for (int i = 0; i < UINavigationController::kSlideFrames; ++i) nav.advance();
   EXPECT_EQ(nav.depth(), 1u);
   EXPECT_EQ(nav.visible(320).size(), 1u);
-  EXPECT_FALSE(root->sendAction("nothing"));
 }
 
 TEST(SettingsEditor, TitlesAndColoursFollowTheEditedParameter) {

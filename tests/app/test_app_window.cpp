@@ -31,9 +31,7 @@
 
 namespace {
 
-bool Have(const char* tool) {
-  return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
+bool Have(const char* tool) { return RunProgram(std::string("command -v ") + tool).status == 0; }
 
 pid_t Spawn(const std::vector<std::string>& argv, const std::string& display, const std::string& log,
             const std::vector<std::pair<std::string, std::string>>& env = {}) {
@@ -91,15 +89,7 @@ bool WaitTicks(const std::string& trace, long n) {
   return WaitFor([&] { return Ticks(trace) >= until; }, 30);
 }
 
-std::string Shell(const std::string& cmd) {
-  std::string out;
-  if (FILE* p = popen(cmd.c_str(), "r")) {
-    char buf[256];
-    while (std::fgets(buf, sizeof buf, p)) out += buf;
-    pclose(p);
-  }
-  return out;
-}
+std::string Shell(const std::string& cmd) { return RunProgram(cmd).out; }
 
 // One Xvfb display and one app on it, stopped by the destructor.
 struct Desktop {
@@ -789,8 +779,8 @@ TEST(AppWindow, ImportShowsTheCharacterARefusalKeepsIt) {
   // Headless frames of it and of her, drawn as the window draws (two pixels a point).
   auto drawn = [&](const std::string& name, const std::string& args) {
     const std::string file = d.dir.file(name);
-    const ProgramRun r = RunProgram("echo 'tick 10\nshot " + file + "' | '" + OVANTA_HEADLESS + "' --bundle '" +
-                                    OVANTA_BUNDLE + "' --scale 2 " + args + " -");
+    const ProgramRun r =
+        RunProgram("echo 'tick 10\nshot " + file + "' | " + HeadlessCommand() + "--scale 2 " + args + " -");
     EXPECT_EQ(r.status, 0) << r.err;
     return file;
   };

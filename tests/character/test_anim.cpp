@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <tuple>
 
 #include "character/girl.h"
 #include "character/girl_animation.h"
@@ -36,12 +37,8 @@ TEST_F(AnimTest, EveryClipStartsFromTheTableAnUnknownOneChangesNothing) {
     a.speed = 3;
     sound_idle_timer = 0;
     AnimationStartN(&a, static_cast<AnimState>(state));
-    EXPECT_EQ(a.state, state);
-    EXPECT_EQ(a.start_frame, clip.start_frame);
-    EXPECT_EQ(a.end_frame, clip.end_frame);
-    EXPECT_EQ(a.loop, clip.loop);
-    EXPECT_FALSE(a.stopped);
-    EXPECT_EQ(a.speed, 1.0f);
+    EXPECT_EQ(std::make_tuple(static_cast<int>(a.state), a.start_frame, a.end_frame, a.loop, a.stopped, a.speed),
+              std::make_tuple(state, clip.start_frame, clip.end_frame, clip.loop, false, 1.0f));
     EXPECT_EQ(a.frame, static_cast<float>(clip.start_frame + 0.001));
     EXPECT_TRUE(IdleCountdownRestarted()) << state;
   }

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <climits>
 #include <nlohmann/json.hpp>
 
 #include "character/girl.h"
@@ -75,11 +74,8 @@ TEST_F(Settings, SavedChoicesComeBackUnderTheirKeys) {
   GirlLoadSettings();
   // Stored whole, read back cut to 32 characters (not bytes).
   EXPECT_EQ("Ана \xE2\x99\xA5 " + std::string(26, 'n'), field_.text());
-  EXPECT_EQ(3, n_skin);
-  EXPECT_EQ(2, n_clothes);
-  EXPECT_EQ(2, n_background);
-  EXPECT_EQ(1, n_sound_set);
-  EXPECT_EQ(2, n_hair);
+  EXPECT_EQ((std::vector<int>{3, 2, 2, 1, 2}),
+            (std::vector<int>{n_skin, n_clothes, n_background, n_sound_set, n_hair}));
 }
 
 TEST_F(Settings, StoredValuesAreRestoredWithinTheirChoices) {

@@ -116,12 +116,8 @@ TEST_F(Scheduler, LoadsTheLanguageRowAndTheOutfitRemark) {
 TEST_F(Scheduler, DueRequestsStartOneAtATimeInPriorityOrder) {
   GirlLoadSounds();
   n_sound_set = 0;
-  sound_idle_timer = 1;
-  sound_new_setting_timer = 1;
-  sound_shake_timer = 1;
-  sound_touch_timer = 1;
-  sound_setup_timer = 1;
-  sound_login_timer = 1;
+  sound_idle_timer = sound_new_setting_timer = sound_shake_timer = sound_touch_timer = sound_setup_timer =
+      sound_login_timer = 1;
   // Each line lasts 3 ticks (the remark 5), so the next starts 3 ticks later.
   EXPECT_EQ((Starts{{1, 1}, {4, 5}, {7, 2}, {10, 3}, {13, 4}}), Run(20));
   // The idle request was pushed back by every start, never dropped to 0.
@@ -143,24 +139,18 @@ TEST_F(Scheduler, OnlyTheTouchTimerCountsWhileALinePlays) {
   GirlLoadSounds();
   sound_setup_timer = 1;
   EXPECT_EQ(5, Tick());
-  sound_touch_timer = 4;
-  sound_shake_timer = 4;
-  sound_login_timer = 4;
-  sound_new_setting_timer = 4;
+  sound_touch_timer = sound_shake_timer = sound_login_timer = sound_new_setting_timer = 4;
   const int idle = sound_idle_timer;
   Tick();
   Tick();  // the setup line ends after this tick
-  EXPECT_EQ(2, sound_touch_timer);
-  EXPECT_EQ(4, sound_shake_timer);
-  EXPECT_EQ(4, sound_login_timer);
-  EXPECT_EQ(4, sound_new_setting_timer);
-  EXPECT_EQ(idle, sound_idle_timer);
+  EXPECT_EQ((std::vector<int>{2, 4, 4, 4, idle}),
+            (std::vector<int>{sound_touch_timer, sound_shake_timer, sound_login_timer, sound_new_setting_timer,
+                              sound_idle_timer}));
   // On the first free tick the touch request, which kept counting, is due
   // while the others still wait.
   EXPECT_EQ(2, Tick());
-  EXPECT_EQ(3, sound_login_timer);
-  EXPECT_EQ(3, sound_shake_timer);
-  EXPECT_EQ(3, sound_new_setting_timer);
+  EXPECT_EQ((std::vector<int>{3, 3, 3}),
+            (std::vector<int>{sound_login_timer, sound_shake_timer, sound_new_setting_timer}));
 }
 
 TEST_F(Scheduler, IdleLineAfterTheCountdownOfFreeTicksOnly) {

@@ -53,51 +53,41 @@ class GestureTest : public testing::Test {
 
 }  // namespace
 
+// count, began, moved, ended, cancelled, active; a slot's state, x, y, start x, start y.
+std::vector<int> Counts(const TouchSnapshot& s) { return {s.count, s.began, s.moved, s.ended, s.cancelled, s.active}; }
+std::vector<int> Slot(const TouchSnapshot& s, int i) {
+  const TouchSlot& t = s.slots[i];
+  return {t.state, t.x, t.y, t.start_x, t.start_y};
+}
+
 TEST(TouchSnapshotTest, CountsPhasesAndFlipsY) {
   TouchSnapshot s{};
   const TouchPoint one[] = {{TOUCH_BEGAN, 10.9f, 100.2f}};
   TouchSnapshotFill(&s, TouchEvent{one, 1, kViewHeight});
-  EXPECT_EQ(s.count, 1);
-  EXPECT_EQ(s.began, 1);
-  EXPECT_EQ(s.active, 1);
-  EXPECT_EQ(s.moved + s.ended + s.cancelled, 0);
-  EXPECT_EQ(s.slots[0].state, TOUCH_BEGAN);
-  EXPECT_EQ(s.slots[0].x, 10);   // truncated
-  EXPECT_EQ(s.slots[0].y, 379);  // 480 - 100.2
-  EXPECT_EQ(s.slots[0].start_x, 10);
-  EXPECT_EQ(s.slots[0].start_y, 379);
+  EXPECT_EQ(Counts(s), (std::vector<int>{1, 1, 0, 0, 0, 1}));
+  EXPECT_EQ(Slot(s, 0), (std::vector<int>{TOUCH_BEGAN, 10, 379, 10, 379}));  // truncated; 480 - 100.2
 
   // A second finger while the first rests: its start is kept.
   const TouchPoint two[] = {{TOUCH_STATIONARY, 30, 50}, {TOUCH_BEGAN, 200, 300}};
   TouchSnapshotFill(&s, TouchEvent{two, 2, kViewHeight});
-  EXPECT_EQ(s.count, 2);
-  EXPECT_EQ(s.began, 1);
-  EXPECT_EQ(s.active, 2);
-  EXPECT_EQ(s.slots[0].state, TOUCH_STATIONARY);
-  EXPECT_EQ(s.slots[0].x, 30);
-  EXPECT_EQ(s.slots[0].start_x, 10);
-  EXPECT_EQ(s.slots[1].start_y, 180);
+  EXPECT_EQ(Counts(s), (std::vector<int>{2, 1, 0, 0, 0, 2}));
+  EXPECT_EQ(Slot(s, 0), (std::vector<int>{TOUCH_STATIONARY, 30, 430, 10, 379}));
+  EXPECT_EQ(Slot(s, 1), (std::vector<int>{TOUCH_BEGAN, 200, 180, 200, 180}));
 
   const TouchPoint lift[] = {{TOUCH_ENDED, 30, 50}, {TOUCH_ENDED, 200, 300}};
   TouchSnapshotFill(&s, TouchEvent{lift, 2, kViewHeight});
-  EXPECT_EQ(s.count, 2);
-  EXPECT_EQ(s.ended, 2);
-  EXPECT_EQ(s.active, 0);
+  EXPECT_EQ(Counts(s), (std::vector<int>{2, 0, 0, 2, 0, 0}));
 
-  // Edges of a 480-high view; truncation goes toward zero.
-  s.slots[2].state = TOUCH_ENDED;  // as an earlier event left it
+  // Edges of a 480-high view; truncation goes toward zero. An unknown phase
+  // is listed and counted, nothing else; the slot keeps its state from before.
+  s.slots[2].state = TOUCH_ENDED;
   const TouchPoint edges[] = {{TOUCH_MOVED, -0.7f, 0.0f}, {TOUCH_CANCELLED, 319.9f, 479.5f}, {77, 5, 5}};
   TouchSnapshotFill(&s, TouchEvent{edges, 3, kViewHeight});
-  EXPECT_EQ(s.slots[0].x, 0);
-  EXPECT_EQ(s.slots[0].y, 480);
-  EXPECT_EQ(s.slots[1].x, 319);
-  EXPECT_EQ(s.slots[1].y, 0);
-  EXPECT_EQ(s.count, 3);  // an unknown phase is listed and counted, nothing else
-  EXPECT_EQ(s.moved, 1);
-  EXPECT_EQ(s.cancelled, 1);
-  EXPECT_EQ(s.active, 1);
-  EXPECT_EQ(s.slots[2].state, TOUCH_ENDED);  // kept from before
-  EXPECT_EQ(s.slots[2].x, 5);
+  EXPECT_EQ(Counts(s), (std::vector<int>{3, 0, 1, 0, 1, 1}));
+  auto at = [&s](int i) { return std::vector<int>{s.slots[i].x, s.slots[i].y}; };
+  EXPECT_EQ((std::vector<std::vector<int>>{at(0), at(1), at(2)}),
+            (std::vector<std::vector<int>>{{0, 480}, {319, 0}, {5, 475}}));
+  EXPECT_EQ(s.slots[2].state, TOUCH_ENDED);
 }
 
 TEST(TouchSnapshotTest, MoreTouchesThanSlotsAreNotStoredAbsurdOnesAreBounded) {
@@ -109,10 +99,7 @@ TEST(TouchSnapshotTest, MoreTouchesThanSlotsAreNotStoredAbsurdOnesAreBounded) {
   std::vector<TouchPoint> many;
   for (int i = 0; i < 20; ++i) many.push_back(TouchPoint{i < 18 ? TOUCH_MOVED : TOUCH_ENDED, 10.0f * i, 0});
   TouchSnapshotFill(&g.s, TouchEvent{many.data(), 20, kViewHeight});
-  EXPECT_EQ(g.s.count, 20);
-  EXPECT_EQ(g.s.moved, 18);
-  EXPECT_EQ(g.s.active, 18);
-  EXPECT_EQ(g.s.ended, 2);
+  EXPECT_EQ(Counts(g.s), (std::vector<int>{20, 0, 18, 2, 0, 18}));
   EXPECT_EQ(g.s.slots[15].x, 150);
   for (int32_t v : g.after) EXPECT_EQ(v, 0x5A5A5A5A);
 
@@ -170,14 +157,11 @@ TEST_F(GestureTest, ASecondFingerTurnsLiftingOneFreezesTheCameraUntilAllAreUp) {
   Send({Down(100, 200), Down(200, 200)});
   Send({Up(100, 200), Rest(200, 200)});
   EXPECT_EQ(v_mode, VIEW_RELEASE);
-  const float angle = v_angle, dist = v_dist, px = v_pan[0], py = v_pan[1];
+  const std::vector<float> camera = {v_angle, v_dist, v_pan[0], v_pan[1]};
   Send({Move(260, 100)});
   Send({Move(10, 10)});
   EXPECT_EQ(v_mode, VIEW_RELEASE);
-  EXPECT_EQ(v_angle, angle);
-  EXPECT_EQ(v_dist, dist);
-  EXPECT_EQ(v_pan[0], px);
-  EXPECT_EQ(v_pan[1], py);
+  EXPECT_EQ((std::vector<float>{v_angle, v_dist, v_pan[0], v_pan[1]}), camera);
   Send({Up(10, 10)});
   EXPECT_EQ(v_mode, VIEW_NONE);
   EXPECT_FALSE(touch.request);

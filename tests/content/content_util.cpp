@@ -1,5 +1,7 @@
 #include "content/content_util.h"
 
+#include <algorithm>
+
 #include "picture/picture_file.h"
 
 namespace content {
@@ -27,6 +29,12 @@ bool LoadPicture(const std::string& path, Picture& out) {
   for (size_t i = 0; i < rgba.rgba.size(); i += 4)
     out.px.insert(out.px.end(), rgba.rgba.begin() + i, rgba.rgba.begin() + i + out.channels);
   return true;
+}
+
+unsigned char MaskAt(const Picture& p, float u, float v) {
+  const int x = std::min(p.w - 1, std::max(0, static_cast<int>(u * p.w)));
+  const int y = std::min(p.h - 1, std::max(0, static_cast<int>((1.0f - v) * p.h)));
+  return p.px[(static_cast<size_t>(y) * p.w + x) * p.channels];
 }
 
 std::unique_ptr<CPODScene> LoadModel(const std::string& name) {

@@ -23,6 +23,10 @@ struct Picture {
 // Read through the picture module; false with a message on failure.
 bool LoadPicture(const std::string& path, Picture& out);
 
+// The first channel of the texel a stored texture coordinate samples (the
+// loader flips v into the picture's top-row-first order), clamped to the picture.
+unsigned char MaskAt(const Picture& p, float u, float v);
+
 // A model read by CPODScene::ReadFromFile (which checks indices and sizes).
 std::unique_ptr<CPODScene> LoadModel(const std::string& name);
 

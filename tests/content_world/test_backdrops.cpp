@@ -126,12 +126,7 @@ TEST_P(Backdrops, UseBlendedAndUnlitMaterialsAndSensibleLitColours) {
     }
     float ambient = 0, diffuse = 0;
     for (int c = 0; c < 3; ++c) {
-      EXPECT_GE(m.ambient[c], 0.0f);
-      EXPECT_LE(m.ambient[c], 1.0f);
-      EXPECT_GE(m.diffuse[c], 0.0f);
-      EXPECT_LE(m.diffuse[c], 1.0f);
-      EXPECT_GE(m.specular[c], 0.0f);
-      EXPECT_LE(m.specular[c], 1.0f);
+      for (float v : {m.ambient[c], m.diffuse[c], m.specular[c]}) EXPECT_TRUE(v >= 0.0f && v <= 1.0f) << v;
       ambient += m.ambient[c];
       diffuse += m.diffuse[c];
     }
@@ -158,8 +153,7 @@ TEST_P(Backdrops, TextureNamesResolveToPowerOfTwoBundlePictures) {
     tag_TexPicDesc d = {0, 0, 0};
     unsigned char* px = ReadPictureData(base.c_str(), &d);
     ASSERT_NE(px, nullptr);
-    EXPECT_EQ(d.xs & (d.xs - 1), 0);
-    EXPECT_EQ(d.ys & (d.ys - 1), 0);
+    EXPECT_EQ((d.xs & (d.xs - 1)) | (d.ys & (d.ys - 1)), 0) << d.xs << " x " << d.ys;
     // Pictures of blended materials must carry real transparency.
     bool usedByAlpha = false;
     for (uint32_t i = 0; i < scene.materialCount; ++i)
@@ -186,20 +180,6 @@ TEST_P(Backdrops, HaveAFloorWhereSheStandsUnderHerWholeShadow) {
       ASSERT_FALSE(hits.empty()) << "nothing under (" << o[0] << ", " << o[2] << ")";
       float first = *std::min_element(hits.begin(), hits.end());
       EXPECT_NEAR(300 - first, 0.0f, 0.5f) << "the first surface below is not the floor at height 0";
-    }
-}
-
-TEST_P(Backdrops, SurroundTheCameraBeyondItsFarthestReach) {
-  std::vector<Tri> tris = Triangles(scene);
-  // From her, at the camera's heights, every horizontal direction meets something
-  // farther out than the camera can go (600), so turned any way it looks at the backdrop.
-  for (float h : {30.0f, 200.0f, 400.0f})
-    for (int k = 0; k < 24; ++k) {
-      float a = float(k) * float(M_PI) / 12;
-      const float o[3] = {0, h, 0}, d[3] = {std::sin(a), 0, std::cos(a)};
-      std::vector<float> hits = Hits(tris, o, d);
-      ASSERT_FALSE(hits.empty()) << "open towards " << k * 15 << " degrees at height " << h;
-      EXPECT_GT(*std::max_element(hits.begin(), hits.end()), 700.0f);
     }
 }
 

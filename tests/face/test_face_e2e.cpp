@@ -269,8 +269,7 @@ TEST(Face, VolumeAndCaptionsApplyAtOnceAndPersist) {
       "tap 158 122\ntick 100\n",
       store);
   ASSERT_EQ(first.status, 0) << first.err;
-  EXPECT_EQ(first.at(1)["volume"], 3);
-  EXPECT_EQ(first.at(1)["captions"], true);
+  EXPECT_EQ((nlohmann::json{first.at(1)["volume"], first.at(1)["captions"]}), (nlohmann::json{3, true}));
   EXPECT_EQ(first.of("reload").size(), 1u) << "only the start-up load";
   EXPECT_TRUE(first.sounds(5).empty()) << "no setup line";
   const auto touched = first.sounds(2);
@@ -279,20 +278,17 @@ TEST(Face, VolumeAndCaptionsApplyAtOnceAndPersist) {
   ASSERT_EQ(captions.size(), 2u) << "the greeting's and the first touch line's, muted";
   EXPECT_EQ(captions[1]["tick"], touched[0]["tick"]);
   EXPECT_EQ(first.at(touched[0]["tick"].get<long>())["volume"], 0);
-  EXPECT_EQ(first.last()["volume"], 0);
-  EXPECT_EQ(first.last()["captions"], false);
+  EXPECT_EQ((nlohmann::json{first.last()["volume"], first.last()["captions"]}), (nlohmann::json{0, false}));
 
   // Started muted; M brings the sound back (high: no other level was set
   // in this run) and takes it off again.
   const HeadlessRun second = RunHeadless("tick 100\nkey m\ntick 1\nkey m\ntick 1\nkey m\ntick 1\n", store);
   ASSERT_EQ(second.status, 0) << second.err;
-  EXPECT_EQ(second.at(1)["volume"], 0);
-  EXPECT_EQ(second.at(1)["captions"], false);
+  EXPECT_EQ((nlohmann::json{second.at(1)["volume"], second.at(1)["captions"]}), (nlohmann::json{0, false}));
   EXPECT_EQ(second.sounds(1).size(), 1u) << "she still greets";
   EXPECT_TRUE(second.of("caption").empty());
-  EXPECT_EQ(second.at(101)["volume"], 3);
-  EXPECT_EQ(second.at(102)["volume"], 0);
-  EXPECT_EQ(second.at(103)["volume"], 3);
+  EXPECT_EQ((nlohmann::json{second.at(101)["volume"], second.at(102)["volume"], second.at(103)["volume"]}),
+            (nlohmann::json{3, 0, 3}));
   EXPECT_EQ(RunHeadless("tick 1\n", store).at(1)["volume"], 3) << "the last toggle is kept";
 }
 

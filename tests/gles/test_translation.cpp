@@ -726,14 +726,6 @@ std::vector<Case> Cases() {
 // Every piece of state the engine (or a test of it) can query, as text.
 std::string Snapshot() {
   std::string s;
-  auto ints = [&s](const char* name, GLenum pname, int n) {
-    GLint v[16];
-    for (GLint& x : v) x = -7;
-    glGetIntegerv(pname, v);
-    s += name;
-    for (int i = 0; i < n; ++i) s += " " + std::to_string(v[i]);
-    s += "\n";
-  };
   auto floats = [&s](const std::string& name, const float* v, int n) {
     s += name;
     char buf[32];
@@ -743,92 +735,43 @@ std::string Snapshot() {
     }
     s += "\n";
   };
-  auto getf = [&](const char* name, GLenum pname, int n) {
+  // Each query by its number, with every place it might write: a value
+  // written past the query's own count shows too.
+  auto ints = [&s](std::initializer_list<GLenum> pnames) {
+    for (GLenum pname : pnames) {
+      GLint v[16];
+      for (GLint& x : v) x = -7;
+      glGetIntegerv(pname, v);
+      s += std::to_string(pname);
+      for (GLint x : v) s += " " + std::to_string(x);
+      s += "\n";
+    }
+  };
+  ints({GL_MATRIX_MODE, GL_MODELVIEW_STACK_DEPTH, GL_PROJECTION_STACK_DEPTH, GL_TEXTURE_STACK_DEPTH,
+        GL_MAX_MODELVIEW_STACK_DEPTH, GL_MAX_PROJECTION_STACK_DEPTH, GL_MAX_TEXTURE_STACK_DEPTH, GL_MAX_LIGHTS,
+        GL_ACTIVE_TEXTURE, GL_CLIENT_ACTIVE_TEXTURE, GL_TEXTURE_BINDING_2D});
+  ints({GL_SHADE_MODEL, GL_VIEWPORT, GL_SCISSOR_BOX, GL_BLEND_SRC, GL_BLEND_DST, GL_DEPTH_FUNC, GL_CULL_FACE_MODE,
+        GL_FRONT_FACE, GL_PACK_ALIGNMENT, GL_UNPACK_ALIGNMENT, GL_CURRENT_COLOR, GL_LIGHT_MODEL_AMBIENT});
+  ints({GL_VERTEX_ARRAY_SIZE, GL_VERTEX_ARRAY_TYPE, GL_VERTEX_ARRAY_STRIDE, GL_NORMAL_ARRAY_TYPE,
+        GL_NORMAL_ARRAY_STRIDE, GL_COLOR_ARRAY_SIZE, GL_COLOR_ARRAY_TYPE, GL_COLOR_ARRAY_STRIDE,
+        GL_TEXTURE_COORD_ARRAY_SIZE, GL_TEXTURE_COORD_ARRAY_TYPE, GL_TEXTURE_COORD_ARRAY_STRIDE,
+        GL_ARRAY_BUFFER_BINDING, GL_FRAMEBUFFER_BINDING_OES, GL_RENDERBUFFER_BINDING_OES});
+  for (GLenum pname : {GL_MODELVIEW_MATRIX, GL_PROJECTION_MATRIX, GL_TEXTURE_MATRIX, GL_CURRENT_COLOR,
+                       GL_CURRENT_NORMAL, GL_CURRENT_TEXTURE_COORDS, GL_LIGHT_MODEL_AMBIENT, GL_LIGHT_MODEL_TWO_SIDE,
+                       GL_COLOR_CLEAR_VALUE, GL_DEPTH_CLEAR_VALUE, GL_ALPHA_TEST_FUNC, GL_ALPHA_TEST_REF}) {
     float v[16] = {};
     glGetFloatv(pname, v);
-    floats(name, v, n);
-  };
-  ints("matrix mode", GL_MATRIX_MODE, 1);
-  ints("stack depths", GL_MODELVIEW_STACK_DEPTH, 1);
-  ints("", GL_PROJECTION_STACK_DEPTH, 1);
-  ints("", GL_TEXTURE_STACK_DEPTH, 1);
-  ints("max depths", GL_MAX_MODELVIEW_STACK_DEPTH, 1);
-  ints("", GL_MAX_PROJECTION_STACK_DEPTH, 1);
-  ints("", GL_MAX_TEXTURE_STACK_DEPTH, 1);
-  ints("max lights", GL_MAX_LIGHTS, 1);
-  ints("units", GL_ACTIVE_TEXTURE, 1);
-  ints("", GL_CLIENT_ACTIVE_TEXTURE, 1);
-  ints("texture", GL_TEXTURE_BINDING_2D, 1);
-  ints("shade model", GL_SHADE_MODEL, 1);
-  ints("viewport", GL_VIEWPORT, 4);
-  ints("scissor", GL_SCISSOR_BOX, 4);
-  ints("blend", GL_BLEND_SRC, 1);
-  ints("", GL_BLEND_DST, 1);
-  ints("depth", GL_DEPTH_FUNC, 1);
-  ints("cull", GL_CULL_FACE_MODE, 1);
-  ints("front", GL_FRONT_FACE, 1);
-  ints("alignment", GL_PACK_ALIGNMENT, 1);
-  ints("", GL_UNPACK_ALIGNMENT, 1);
-  ints("vertex array", GL_VERTEX_ARRAY_SIZE, 1);
-  ints("", GL_VERTEX_ARRAY_TYPE, 1);
-  ints("", GL_VERTEX_ARRAY_STRIDE, 1);
-  ints("normal array", GL_NORMAL_ARRAY_TYPE, 1);
-  ints("", GL_NORMAL_ARRAY_STRIDE, 1);
-  ints("colour array", GL_COLOR_ARRAY_SIZE, 1);
-  ints("", GL_COLOR_ARRAY_TYPE, 1);
-  ints("", GL_COLOR_ARRAY_STRIDE, 1);
-  ints("coordinate array", GL_TEXTURE_COORD_ARRAY_SIZE, 1);
-  ints("", GL_TEXTURE_COORD_ARRAY_TYPE, 1);
-  ints("", GL_TEXTURE_COORD_ARRAY_STRIDE, 1);
-  ints("buffers", GL_ARRAY_BUFFER_BINDING, 1);
-  ints("", GL_FRAMEBUFFER_BINDING_OES, 1);
-  ints("", GL_RENDERBUFFER_BINDING_OES, 1);
-  ints("current colour", GL_CURRENT_COLOR, 4);
-  ints("light model", GL_LIGHT_MODEL_AMBIENT, 4);
-  getf("modelview", GL_MODELVIEW_MATRIX, 16);
-  getf("projection", GL_PROJECTION_MATRIX, 16);
-  getf("texture matrix", GL_TEXTURE_MATRIX, 16);
-  getf("current colour", GL_CURRENT_COLOR, 4);
-  getf("current normal", GL_CURRENT_NORMAL, 3);
-  getf("current coordinates", GL_CURRENT_TEXTURE_COORDS, 4);
-  getf("light model", GL_LIGHT_MODEL_AMBIENT, 4);
-  getf("", GL_LIGHT_MODEL_TWO_SIDE, 1);
-  getf("clear", GL_COLOR_CLEAR_VALUE, 4);
-  getf("", GL_DEPTH_CLEAR_VALUE, 1);
-  getf("alpha test", GL_ALPHA_TEST_FUNC, 1);
-  getf("", GL_ALPHA_TEST_REF, 1);
+    floats(std::to_string(pname), v, 16);
+  }
   s += "enabled";
-  for (GLenum cap : {GL_ALPHA_TEST,
-                     GL_BLEND,
-                     GL_COLOR_LOGIC_OP,
-                     GL_CLIP_PLANE0,
-                     GL_COLOR_MATERIAL,
-                     GL_CULL_FACE,
-                     GL_DEPTH_TEST,
-                     GL_DITHER,
-                     GL_FOG,
-                     GL_LIGHT0,
-                     GL_LIGHT1,
-                     GL_LIGHT2,
-                     GL_LIGHT3,
-                     GL_LIGHT7,
-                     GL_LIGHTING,
-                     GL_LINE_SMOOTH,
-                     GL_MULTISAMPLE,
-                     GL_NORMALIZE,
-                     GL_POINT_SMOOTH,
-                     GL_POLYGON_OFFSET_FILL,
-                     GL_RESCALE_NORMAL,
-                     GL_SAMPLE_ALPHA_TO_COVERAGE,
-                     GL_SAMPLE_ALPHA_TO_ONE,
-                     GL_SAMPLE_COVERAGE,
-                     GL_SCISSOR_TEST,
-                     GL_STENCIL_TEST,
-                     GL_TEXTURE_2D,
-                     GL_VERTEX_ARRAY,
-                     GL_NORMAL_ARRAY,
-                     GL_COLOR_ARRAY,
-                     GL_TEXTURE_COORD_ARRAY})
+  for (GLenum cap :
+       {GL_ALPHA_TEST, GL_BLEND, GL_COLOR_LOGIC_OP, GL_CLIP_PLANE0, GL_COLOR_MATERIAL, GL_CULL_FACE, GL_DEPTH_TEST,
+        GL_DITHER, GL_FOG, GL_LIGHT0, GL_LIGHT1, GL_LIGHT2, GL_LIGHT3, GL_LIGHT7, GL_LIGHTING, GL_LINE_SMOOTH})
+    s += " " + std::to_string(glIsEnabled(cap));
+  for (GLenum cap :
+       {GL_MULTISAMPLE, GL_NORMALIZE, GL_POINT_SMOOTH, GL_POLYGON_OFFSET_FILL, GL_RESCALE_NORMAL,
+        GL_SAMPLE_ALPHA_TO_COVERAGE, GL_SAMPLE_ALPHA_TO_ONE, GL_SAMPLE_COVERAGE, GL_SCISSOR_TEST, GL_STENCIL_TEST,
+        GL_TEXTURE_2D, GL_VERTEX_ARRAY, GL_NORMAL_ARRAY, GL_COLOR_ARRAY, GL_TEXTURE_COORD_ARRAY})
     s += " " + std::to_string(glIsEnabled(cap));
   s += "\n";
   for (GLenum light : {GL_LIGHT0, GL_LIGHT1, GL_LIGHT2, GL_LIGHT3})

@@ -33,32 +33,13 @@ struct Recorder : InputSink {
   void Text(const std::string& t) override { texts.push_back(t); }
 };
 
+// (Two pixels a point and a wide window's bars: AppWindow.*, which clicks
+// through them.)
 TEST(Input, WindowUnitsMapThroughTheLetterboxToViewPoints) {
   InputState s;
   Recorder r;
-  // Two pixels a point, no bars: (450, 420) is (225, 210), not itself.
-  InputSetWindow(s, 640, 960);
-  InputPointerDown(s, r, 450, 420, false);
-  InputPointerUp(s, r, 450, 420);
-  ASSERT_EQ(r.touches.size(), 2u);
-  EXPECT_FLOAT_EQ(r.touches[0][0].x, 225);
-  EXPECT_FLOAT_EQ(r.touches[0][0].y, 210);
-  EXPECT_EQ(r.touches[0][0].phase, TOUCH_BEGAN);
-  EXPECT_EQ(r.touches[1][0].phase, TOUCH_ENDED);
-
-  // A wide window: the 2:3 picture stands in the middle between bars.
-  InputSetWindow(s, 900, 700);
-  EXPECT_FLOAT_EQ(s.viewport.height, 700);
-  EXPECT_NEAR(s.viewport.width / s.viewport.height, 2.0 / 3.0, 0.002);
-  EXPECT_NEAR(s.viewport.x + s.viewport.width / 2, 450, 1);
-  r.touches.clear();
-  InputPointerDown(s, r, 450, 350, false);  // the middle of the window is the middle of the view
-  ASSERT_EQ(r.touches.size(), 1u);
-  EXPECT_NEAR(r.touches[0][0].x, 160, 0.5);
-  EXPECT_NEAR(r.touches[0][0].y, 240, 0.5);
-  InputPointerUp(s, r, 450, 350);
   // A press on a bar touches nothing, and neither does its release.
-  r.touches.clear();
+  InputSetWindow(s, 900, 700);
   InputPointerDown(s, r, 20, 350, false);
   InputPointerUp(s, r, 20, 350);
   EXPECT_TRUE(r.touches.empty());

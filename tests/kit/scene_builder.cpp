@@ -9,28 +9,27 @@
 
 namespace testkit {
 
+namespace {
+
+template <typename T>
+void SetBlock(CPODData& block, EDataType type, uint32_t components, const std::vector<T>& values) {
+  block.type = type;
+  block.componentCount = components;
+  block.stride = static_cast<uint32_t>(sizeof(T)) * components;
+  block.data = PODAlloc<uint8_t>(values.size() * sizeof(T));
+  if (!values.empty()) std::memcpy(block.data, values.data(), values.size() * sizeof(T));
+}
+
+}  // namespace
+
 void SetFloats(CPODData& block, uint32_t components, const std::vector<float>& values) {
-  block.type = EPODDataFloat;
-  block.componentCount = components;
-  block.stride = 4 * components;
-  block.data = PODAlloc<uint8_t>(values.size() * 4);
-  if (!values.empty()) std::memcpy(block.data, values.data(), values.size() * 4);
+  SetBlock(block, EPODDataFloat, components, values);
 }
-
 void SetBytes(CPODData& block, uint32_t components, const std::vector<uint8_t>& values) {
-  block.type = EPODDataUnsignedByte;
-  block.componentCount = components;
-  block.stride = components;
-  block.data = PODAlloc<uint8_t>(values.size());
-  if (!values.empty()) std::memcpy(block.data, values.data(), values.size());
+  SetBlock(block, EPODDataUnsignedByte, components, values);
 }
-
 void SetIndices(SPODMesh& mesh, const std::vector<uint16_t>& indices) {
-  mesh.faces.type = EPODDataUnsignedShort;
-  mesh.faces.componentCount = 1;
-  mesh.faces.stride = 2;
-  mesh.faces.data = PODAlloc<uint8_t>(indices.size() * 2);
-  if (!indices.empty()) std::memcpy(mesh.faces.data, indices.data(), indices.size() * 2);
+  SetBlock(mesh.faces, EPODDataUnsignedShort, 1, indices);
 }
 
 void AllocScene(SPODScene& s, uint32_t meshes, uint32_t nodes, uint32_t meshNodes, uint32_t materials,
@@ -71,9 +70,8 @@ void SetMaterial(SPODMaterial& m, const char* name, int32_t textureIndex, float 
 
 void SetPosition(SPODNode& node, float x, float y, float z) {
   node.positions = PODAlloc<float>(3);
-  node.positions[0] = x;
-  node.positions[1] = y;
-  node.positions[2] = z;
+  const float at[3] = {x, y, z};
+  std::memcpy(node.positions, at, sizeof at);
 }
 
 void SetSpinZ(SPODNode& node, uint32_t frames, float step) {
@@ -81,11 +79,8 @@ void SetSpinZ(SPODNode& node, uint32_t frames, float step) {
   node.rotations = PODAlloc<float>(4 * frames);
   for (uint32_t f = 0; f < frames; ++f) {
     const float half = 0.5f * step * static_cast<float>(f);
-    float* q = node.rotations + 4 * f;
-    q[0] = 0.0f;
-    q[1] = 0.0f;
-    q[2] = std::sin(half);
-    q[3] = std::cos(half);
+    const float q[4] = {0.0f, 0.0f, std::sin(half), std::cos(half)};
+    std::memcpy(node.rotations + 4 * f, q, sizeof q);
   }
 }
 
@@ -97,10 +92,8 @@ void BuildTexturedCube(CPODScene& s) {
   // Turn about the axis (1, 1, 0) so that three faces face the camera.
   const float angle = 0.6f, k = std::sin(angle / 2) / std::sqrt(2.0f);
   s.nodes[0].rotations = PODAlloc<float>(4);
-  s.nodes[0].rotations[0] = k;
-  s.nodes[0].rotations[1] = k;
-  s.nodes[0].rotations[2] = 0.0f;
-  s.nodes[0].rotations[3] = std::cos(angle / 2);
+  const float turn[4] = {k, k, 0.0f, std::cos(angle / 2)};
+  std::memcpy(s.nodes[0].rotations, turn, sizeof turn);
 
   std::vector<float> pos, nrm, uv;
   std::vector<uint16_t> idx;

@@ -40,7 +40,9 @@ TEST(PhyStep, EmptyNetworkTouchesNothing) {
   for (float v : mesh) EXPECT_EQ(v, -7.0f);
 }
 
-TEST(PhyStep, ParsedNetworkSettlesAndKeepsSeamsClosed) {
+// (Seam copies written alike, anchors and z held: the bit-for-bit case
+// below, which steps points with two mesh copies and pinned ones.)
+TEST(PhyStep, ParsedNetworkSettles) {
   CPODScene scene;
   ASSERT_TRUE(testkit::LoadSoftScene(testkit::SoftFan(0.5f), scene));
   auto o = NewObj();
@@ -48,18 +50,9 @@ TEST(PhyStep, ParsedNetworkSettlesAndKeepsSeamsClosed) {
   ASSERT_EQ(PhySkinParse(o.get(), &scene), 1);
   testing::internal::GetCapturedStderr();
   for (int i = 0; i < 2000; ++i) PhySkinFrame(o.get());
-
-  const float* mesh = reinterpret_cast<const float*>(scene.meshes[0].vertices.data);
-  for (int c = 0; c < 3; ++c) {
-    EXPECT_TRUE(std::isfinite(mesh[3 * 3 + c]));
-    EXPECT_EQ(mesh[3 * 3 + c], mesh[3 * 4 + c]);  // both copies of the centre
-    EXPECT_EQ(mesh[3 * 3 + c], o->vertex[2].pos[c]);
-  }
-  EXPECT_EQ(mesh[3 * 3 + 2], 0.5f);
-  EXPECT_NE(mesh[3 * 3 + 0], 1.0f);
-  EXPECT_EQ(mesh[3 * 1 + 0], 4.0f);  // anchors stay
-  EXPECT_EQ(mesh[3 * 2 + 1], 4.0f);
-
+  const float* centre = reinterpret_cast<const float*>(scene.meshes[0].vertices.data) + 3 * 3;
+  EXPECT_TRUE(std::isfinite(centre[0]) && std::isfinite(centre[1]));
+  EXPECT_NE(centre[0], 1.0f) << "it moved";
   // Settled: another step hardly moves it.
   const float x = o->vertex[2].pos[0], y = o->vertex[2].pos[1];
   PhySkinFrame(o.get());

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 
@@ -248,8 +247,7 @@ TEST_F(Drawing, ClosedShellsLoseOnlyTheirBackFaces) {
 TEST(ShadowGeometry, OddSegmentCounts) {
   SimpleShadow s{};
   SimpleShadowCreate(&s, 0, 0.0f, 1, 2.0f);
-  EXPECT_EQ(s.vertexCount, 65);
-  EXPECT_EQ(s.indexCount, 288);
+  EXPECT_EQ(std::make_pair(s.vertexCount, s.indexCount), std::make_pair(65, 288));
   SimpleShadowCreate(&s, -5, 0.0f, 1, 2.0f);  // rebuild frees the old arrays
   EXPECT_EQ(s.vertexCount, 65);
   SimpleShadowCreate(&s, 1, 0.0f, 1, 2.0f);
@@ -286,9 +284,7 @@ TEST_F(ShadowBlend, DarkensTheGroundToTwentyFortyAndHundredPercent) {
   glDisable(GL_TEXTURE_2D);
   SimpleShadowDraw(&s);
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-  EXPECT_FALSE(glIsEnabled(GL_BLEND));
-  EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
-  EXPECT_FALSE(glIsEnabled(GL_COLOR_ARRAY));
+  EXPECT_FALSE(glIsEnabled(GL_BLEND) || glIsEnabled(GL_VERTEX_ARRAY) || glIsEnabled(GL_COLOR_ARRAY)) << "state left on";
 
   const std::vector<uint8_t> frame = Frame();
   EAGLWritePNG(testkit::OutputPath("shadow_blend.png").c_str(), frame.data(), kWidth, kHeight);

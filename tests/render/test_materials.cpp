@@ -3,8 +3,6 @@
 // do (and refuse to do) to scene data.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstring>
 #include <string>
 
 #include "kit/gl_test.h"
@@ -219,18 +217,14 @@ TEST(MaterialFixups, NormalsBecomeUnitLengthUnlessZeroOrNotPackedFloats) {
   s.InitImpl();
 
   NormalizeModelNormals(&s);
-  const float* n0 = reinterpret_cast<const float*>(s.meshes[0].normals.data);
-  EXPECT_FLOAT_EQ(n0[0], 0.6f);
-  EXPECT_FLOAT_EQ(n0[1], 0.8f);
-  EXPECT_EQ(n0[3], 0.0f);  // the zero normal stays zero, no NaN
-  EXPECT_EQ(n0[4], 0.0f);
-  EXPECT_EQ(n0[5], 0.0f);
-  EXPECT_FLOAT_EQ(n0[8], -1.0f);
-  const float* n1 = reinterpret_cast<const float*>(s.meshes[1].normals.data);
-  EXPECT_EQ(n1[0], 3.0f);
-  EXPECT_EQ(n1[3], 7.0f);
-  const float* n2 = reinterpret_cast<const float*>(s.meshes[2].normals.data);
-  EXPECT_EQ(n2[0], 3.0f);
+  auto floats = [&s](int mesh, int n) {
+    const float* f = reinterpret_cast<const float*>(s.meshes[mesh].normals.data);
+    return std::vector<float>(f, f + n);
+  };
+  // The zero normal stays zero, no NaN; 3-4-5 divides exactly.
+  EXPECT_EQ(floats(0, 9), (std::vector<float>{0.6f, 0.8f, 0, 0, 0, 0, 0, 0, -1}));
+  EXPECT_EQ(floats(1, 4), (std::vector<float>{3, 4, 0, 7}));
+  EXPECT_EQ(floats(2, 3), (std::vector<float>{3, 4, 0}));
 }
 
 }  // namespace

@@ -107,28 +107,6 @@ TEST(Skinning, WeightedTransformsMatchTheDefinitionBitForBit) {
   ExpectSkinnedAsDefined(mesh, 0, 1);
 }
 
-TEST(Skinning, WeightsAreNeitherRenormalisedNorSkippedAndDirectionsIgnoreTranslation) {
-  MatrixTranslation(matrix_palette[3], 10.0f, 20.0f, 30.0f);
-  MatrixScaling(matrix_palette[9], 2.0f, 2.0f, 2.0f);
-  const VECTOR3 p = {1.0f, 2.0f, 3.0f};
-  const uint8_t bones[2] = {3, 9};
-  // Weights summing to 0.5: the point is pulled towards the origin.
-  const float weights[2] = {0.25f, 0.25f};
-  VECTOR3 out;
-  TransVec3TransformWeightedArray(&out, 12, &p, 12, 1, bones, 2, weights, 8, 2);
-  EXPECT_FLOAT_EQ(out.x, 0.25f * 11.0f + 0.25f * 2.0f);
-  EXPECT_FLOAT_EQ(out.y, 0.25f * 22.0f + 0.25f * 4.0f);
-  EXPECT_FLOAT_EQ(out.z, 0.25f * 33.0f + 0.25f * 6.0f);
-  TransVec3TransformWeightedArrayN(&out, 12, &p, 12, 1, bones, 2, weights, 8, 2);
-  EXPECT_FLOAT_EQ(out.x, 0.25f * 1.0f + 0.25f * 2.0f);
-  EXPECT_FLOAT_EQ(out.z, 0.25f * 3.0f + 0.25f * 6.0f);
-  // A zero weight still takes part: a NaN in its matrix reaches the result.
-  matrix_palette[9].f[0] = NAN;
-  const float zeroSecond[2] = {1.0f, 0.0f};
-  TransVec3TransformWeightedArrayN(&out, 12, &p, 12, 1, bones, 2, zeroSecond, 8, 2);
-  EXPECT_TRUE(std::isnan(out.x));
-}
-
 // The drawing leaves out zero weights where that keeps the bits: vertices
 // with one to all slots weighted, on both paths, also when a left-out slot's
 // matrix holds a NaN or an infinity, or a coordinate is so large that a

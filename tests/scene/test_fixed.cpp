@@ -7,14 +7,11 @@ TEST(FixedPoint, Conversions) {
   const int fixed[3] = {65536, -32768, 1};
   float f[3];
   FixedToFloat(f, fixed, 3);
-  EXPECT_EQ(f[0], 1.0f);
-  EXPECT_EQ(f[1], -0.5f);
-  EXPECT_EQ(f[2], 1.52587890625e-05f);
+  EXPECT_EQ(std::vector<float>(f, f + 3), (std::vector<float>{1.0f, -0.5f, 1.52587890625e-05f}));
   const float real[2] = {1.99999f, -1.99999f};
   int back[2];
   FloatToFixed(back, real, 2);
-  EXPECT_EQ(back[0], 131071);
-  EXPECT_EQ(back[1], -131071);
+  EXPECT_EQ(std::make_pair(back[0], back[1]), std::make_pair(131071, -131071));
   // In place, and nothing for null or zero counts.
   float inplace[2];
   std::memcpy(inplace, fixed, sizeof inplace);

@@ -36,13 +36,6 @@ long FindAfter(const std::vector<uint8_t>& b, uint32_t tag, uint32_t len, long f
 
 }  // namespace
 
-TEST(Hostile, OwnKindOfSceneLoads) {
-  for (bool strips : {false, true}) {
-    CPODScene s;
-    EXPECT_TRUE(ReadBytes(s, Written([](CPODScene&) {}, strips)));
-  }
-}
-
 // Indices later code follows, loops it would walk forever and arrays
 // skinning reads: a test scene with one of them spoilt is refused.
 TEST(Hostile, IndicesLoopsAndSkinningArraysAreChecked) {

@@ -29,14 +29,10 @@ TEST(Podinfo, JsonLinePerFileAndStatus) {
   EXPECT_EQ(good.status, 0);
   const nlohmann::json j = nlohmann::json::parse(good.out);
   EXPECT_TRUE(j["ok"].get<bool>());
-  EXPECT_EQ(j["frameCount"], 10);
-  EXPECT_EQ(j["counts"]["nodes"], 4);
-  EXPECT_EQ(j["counts"]["meshNodes"], 1);
-  EXPECT_EQ(j["meshes"][0]["skinned"], true);
-  EXPECT_EQ(j["meshes"][0]["batchCount"], 2);
-  EXPECT_EQ(j["materials"][0]["name"], "body");
-  EXPECT_EQ(j["nodes"][1]["name"], "b\xEF\xBF\xBDne");
-  EXPECT_EQ(j["textures"][0], "maps\\skin.png");
+  EXPECT_EQ((nlohmann::json{j["frameCount"], j["counts"]["nodes"], j["counts"]["meshNodes"], j["meshes"][0]["skinned"],
+                            j["meshes"][0]["batchCount"], j["materials"][0]["name"], j["nodes"][1]["name"],
+                            j["textures"][0]}),
+            (nlohmann::json{10, 4, 1, true, 2, "body", "b\xEF\xBF\xBDne", "maps\\skin.png"}));
   EXPECT_EQ(j["nodes"][3]["positions"].size(), 30u);  // per frame
   EXPECT_EQ(j["nodes"][3]["scales"].size(), 7u);
   EXPECT_TRUE(j["nodes"][3]["matrices"].is_null());

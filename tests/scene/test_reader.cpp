@@ -2,6 +2,9 @@
 // options mode, and write/read round trips.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <tuple>
+
 #include "scene/Streaming.h"
 #include "scene_fixtures.h"
 
@@ -14,6 +17,9 @@ void ExpectBytes(const void* a, const void* b, size_t n, const char* what) {
   }
 }
 
+// A name as text, so that names compare by their characters.
+std::string Text(const char* s) { return s ? s : "(null)"; }
+
 void ExpectData(const CPODData& a, const CPODData& b, uint32_t count, const char* what) {
   EXPECT_EQ(a.type, b.type) << what;
   EXPECT_EQ(a.componentCount, b.componentCount) << what;
@@ -25,44 +31,32 @@ void ExpectData(const CPODData& a, const CPODData& b, uint32_t count, const char
 void ExpectScenesEqual(const SPODScene& a, const SPODScene& b) {
   ExpectBytes(a.backgroundColour, b.backgroundColour, 12, "background");
   ExpectBytes(a.ambientColour, b.ambientColour, 12, "ambient");
-  ASSERT_EQ(a.cameraCount, b.cameraCount);
-  ASSERT_EQ(a.lightCount, b.lightCount);
-  ASSERT_EQ(a.meshCount, b.meshCount);
-  ASSERT_EQ(a.nodeCount, b.nodeCount);
-  ASSERT_EQ(a.meshNodeCount, b.meshNodeCount);
-  ASSERT_EQ(a.textureCount, b.textureCount);
-  ASSERT_EQ(a.materialCount, b.materialCount);
-  ASSERT_EQ(a.frameCount, b.frameCount);
-  EXPECT_EQ(a.flags, b.flags);
+  auto counts = [](const SPODScene& s) {
+    return std::tie(s.cameraCount, s.lightCount, s.meshCount, s.nodeCount, s.meshNodeCount, s.textureCount,
+                    s.materialCount, s.frameCount, s.flags);
+  };
+  ASSERT_EQ(counts(a), counts(b));
   for (uint32_t i = 0; i < a.cameraCount; ++i) {
     const SPODCameraEntry &x = a.cameras[i], &y = b.cameras[i];
-    EXPECT_EQ(x.targetIndex, y.targetIndex);
-    EXPECT_EQ(x.fieldOfView, y.fieldOfView);
-    EXPECT_EQ(x.farDistance, y.farDistance);
-    EXPECT_EQ(x.nearDistance, y.nearDistance);
+    EXPECT_EQ(std::tie(x.targetIndex, x.fieldOfView, x.farDistance, x.nearDistance),
+              std::tie(y.targetIndex, y.fieldOfView, y.farDistance, y.nearDistance));
     ExpectBytes(x.fieldOfViewAnimation, y.fieldOfViewAnimation, a.frameCount * 4, "fov animation");
   }
   for (uint32_t i = 0; i < a.lightCount; ++i) ExpectBytes(&a.lights[i], &b.lights[i], sizeof(SPODLightEntry), "light");
   for (uint32_t i = 0; i < a.textureCount; ++i) EXPECT_STREQ(a.textures[i], b.textures[i]);
   for (uint32_t i = 0; i < a.materialCount; ++i) {
     const SPODMaterial &x = a.materials[i], &y = b.materials[i];
-    EXPECT_STREQ(x.name, y.name);
-    EXPECT_EQ(x.textureIndex, y.textureIndex);
-    EXPECT_EQ(x.opacity, y.opacity);
+    auto fields = [](const SPODMaterial& m) {
+      return std::make_tuple(Text(m.name), m.textureIndex, m.opacity, m.shininess, Text(m.effectFile),
+                             Text(m.effectName), m.alphaMode, m.alphaCutoff, m.flags);
+    };
+    EXPECT_EQ(fields(x), fields(y));
     ExpectBytes(x.ambient, y.ambient, 36, "colours");
-    EXPECT_EQ(x.shininess, y.shininess);
-    EXPECT_STREQ(x.effectFile, y.effectFile);
-    EXPECT_STREQ(x.effectName, y.effectName);
-    EXPECT_EQ(x.alphaMode, y.alphaMode);
-    EXPECT_EQ(x.alphaCutoff, y.alphaCutoff);
-    EXPECT_EQ(x.flags, y.flags);
   }
   for (uint32_t i = 0; i < a.meshCount; ++i) {
     const SPODMesh &x = a.meshes[i], &y = b.meshes[i];
-    ASSERT_EQ(x.vertexCount, y.vertexCount);
-    ASSERT_EQ(x.faceCount, y.faceCount);
-    ASSERT_EQ(x.uvwCount, y.uvwCount);
-    ASSERT_EQ(x.stripCount, y.stripCount);
+    ASSERT_EQ(std::tie(x.vertexCount, x.faceCount, x.uvwCount, x.stripCount, x.morphCount),
+              std::tie(y.vertexCount, y.faceCount, y.uvwCount, y.stripCount, y.morphCount));
     ExpectBytes(x.stripLengths, y.stripLengths, x.stripCount * 4, "strips");
     EXPECT_EQ(x.faces.type, y.faces.type);
     ExpectBytes(x.faces.data, y.faces.data, PODIndexCount(x) * 2, "faces");
@@ -75,27 +69,21 @@ void ExpectScenesEqual(const SPODScene& a, const SPODScene& b) {
     ExpectData(x.boneIndices, y.boneIndices, x.vertexCount, "bone indices");
     ExpectData(x.boneWeights, y.boneWeights, x.vertexCount, "bone weights");
     const CBoneBatches &p = x.boneBatches, &q = y.boneBatches;
-    ASSERT_EQ(p.batchCount, q.batchCount);
-    ASSERT_EQ(p.batchBoneMax, q.batchBoneMax);
+    ASSERT_EQ(std::tie(p.batchCount, p.batchBoneMax), std::tie(q.batchCount, q.batchBoneMax));
     ExpectBytes(p.batches, q.batches, (size_t)p.batchCount * p.batchBoneMax * 4, "batches");
     ExpectBytes(p.batchBoneCounts, q.batchBoneCounts, (size_t)p.batchCount * 4, "batch bone counts");
     ExpectBytes(p.batchOffsets, q.batchOffsets, (size_t)p.batchCount * 4, "batch offsets");
-    ASSERT_EQ(x.morphCount, y.morphCount);
     for (uint32_t k = 0; k < x.morphCount; ++k) {
-      EXPECT_STREQ(x.morphs[k].name, y.morphs[k].name);
-      EXPECT_EQ(x.morphs[k].weight, y.morphs[k].weight);
-      ASSERT_EQ(x.morphs[k].count, y.morphs[k].count);
+      ASSERT_EQ(std::make_tuple(Text(x.morphs[k].name), x.morphs[k].weight, x.morphs[k].count),
+                std::make_tuple(Text(y.morphs[k].name), y.morphs[k].weight, y.morphs[k].count));
       ExpectBytes(x.morphs[k].indices, y.morphs[k].indices, x.morphs[k].count * 4, "morph indices");
       ExpectBytes(x.morphs[k].deltas, y.morphs[k].deltas, x.morphs[k].count * 24, "morph deltas");
     }
   }
   for (uint32_t i = 0; i < a.nodeCount; ++i) {
     const SPODNode &x = a.nodes[i], &y = b.nodes[i];
-    EXPECT_EQ(x.meshIndex, y.meshIndex);
-    EXPECT_STREQ(x.name, y.name);
-    EXPECT_EQ(x.materialIndex, y.materialIndex);
-    EXPECT_EQ(x.parentIndex, y.parentIndex);
-    ASSERT_EQ(x.animationFlags, y.animationFlags);
+    ASSERT_EQ(std::make_tuple(x.meshIndex, Text(x.name), x.materialIndex, x.parentIndex, x.animationFlags),
+              std::make_tuple(y.meshIndex, Text(y.name), y.materialIndex, y.parentIndex, y.animationFlags));
     const uint32_t f = x.animationFlags, fc = a.frameCount;
     ExpectBytes(x.positions, y.positions, 12 * ((f & 1) ? fc : 1), "positions");
     ExpectBytes(x.rotations, y.rotations, 16 * ((f & 2) ? fc : 1), "rotations");
@@ -132,27 +120,15 @@ TEST(Reader, VersionRequiredUnknownBlocksSkippedMinimalLoadsEmpty) {
 
 TEST(Reader, NodeStaticValuesBecomeOneEntryArraysOrMarkTheGivenOnes) {
   Blocks b;
-  b.version()
-      .begin(1001)
-      .u32(2005, 1)
-      .begin(2013)
-      .u32(5003, 0xFFFFFFFFu)
-      .floats(5004, {1, 2, 3})
-      .u32(5012, 0)
-      .end(2013)
-      .end(1001);
+  b.version().begin(1001).u32(2005, 1).begin(2013).u32(5003, 0xFFFFFFFFu);
+  b.floats(5004, {1, 2, 3}).u32(5012, 0).end(2013).end(1001);
   CPODScene s;
   ASSERT_TRUE(ReadBytes(s, b.b));
   const SPODNode& n = s.nodes[0];
-  ASSERT_NE(n.positions, nullptr);
-  EXPECT_EQ(n.positions[0], 1);
-  EXPECT_EQ(n.positions[2], 3);
-  ASSERT_NE(n.rotations, nullptr);
-  EXPECT_EQ(n.rotations[3], 1);
-  EXPECT_EQ(n.rotations[0], 0);
-  ASSERT_NE(n.scales, nullptr);
-  const float scale[7] = {1, 1, 1, 0, 0, 0, 0};
-  EXPECT_EQ(std::memcmp(n.scales, scale, sizeof scale), 0);
+  ASSERT_TRUE(n.positions && n.rotations && n.scales);
+  EXPECT_EQ(std::vector<float>(n.positions, n.positions + 3), (std::vector<float>{1, 2, 3}));
+  EXPECT_EQ(std::vector<float>(n.rotations, n.rotations + 4), (std::vector<float>{0, 0, 0, 1}));
+  EXPECT_EQ(std::vector<float>(n.scales, n.scales + 7), (std::vector<float>{1, 1, 1, 0, 0, 0, 0}));
   EXPECT_EQ(n.animationFlags, 0u);
 
   // A static value beside a given array: that array is marked animated.

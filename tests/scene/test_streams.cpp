@@ -42,12 +42,10 @@ TEST(SourceStream, ReadsAreWholeOrNothingSkipsToTheEndButNotPast) {
   unsigned int tag = 0, len = 0;
   // The tag is read, the length is not, and the position stays after the tag.
   EXPECT_FALSE(s.ReadMarker(tag, len));
-  EXPECT_EQ(tag, 1u);
-  EXPECT_EQ(s.Position(), 4u);
+  EXPECT_EQ(std::make_pair(tag, s.Position()), std::make_pair(1u, 4u));
   uint8_t buf[4] = {7, 7, 7, 7};
   EXPECT_FALSE(s.Read(buf, 3));
-  EXPECT_EQ(buf[0], 7);
-  EXPECT_EQ(s.Position(), 4u);
+  EXPECT_EQ(std::make_pair(buf[0], s.Position()), std::make_pair(uint8_t{7}, 4u));
   EXPECT_TRUE(s.Read(buf, 2));
   EXPECT_EQ(buf[0], 9);
   EXPECT_EQ(s.Remaining(), 0u);

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "springs/springs.h"
@@ -373,12 +374,9 @@ TEST(SpringsFromFile, Vrm1JointsAimAtTheNextAndKeepTheirOwnValues) {
   in.colliders[1].node = 42;
   in.collider_groups = {{0, 1}};
   in.springs.resize(3);
-  in.springs[0].joints.resize(3);
-  in.springs[0].joints[0].node = 1;
+  in.springs[0].joints = {{1}, {3}, {4}};
   in.springs[0].joints[0].stiffness = 1.5f;
-  in.springs[0].joints[1].node = 3;
   in.springs[0].joints[1].gravity_dir[0] = 1;
-  in.springs[0].joints[2].node = 4;
   in.springs[0].collider_groups = {0};
   in.springs[0].center = 0;
   in.springs[1].joints = {{4}, {1}};  // not below
@@ -433,13 +431,9 @@ TEST(SpringsFromFile, Vrm0GroupsReachEveryBoneBelowTheirRoots) {
   EXPECT_EQ(warning.find("springs: "), 0u);
 
   ASSERT_EQ(s.joints.size(), 4u);
-  for (const SpringJoint& j : s.joints) {
-    EXPECT_EQ(j.chain, 0);
-    EXPECT_EQ(j.stiffness, 2.0f);
-    EXPECT_EQ(j.drag, 0.3f);
-    EXPECT_EQ(j.hit_radius, 0.03f);
-    EXPECT_EQ(j.gravity_dir[2], -0.5f);
-  }
+  for (const SpringJoint& j : s.joints)
+    EXPECT_EQ(std::make_tuple(j.chain, j.stiffness, j.drag, j.hit_radius, j.gravity_dir[2]),
+              std::make_tuple(0, 2.0f, 0.3f, 0.03f, -0.5f));
   EXPECT_EQ(s.colliders[0].offset[2], -0.03f);
   EXPECT_EQ(s.joints[JointOf(s, 2)].parent_joint, JointOf(s, 1));
   EXPECT_EQ(s.node_ids.size(), 2u);  // the root and the collider's node

@@ -5,7 +5,6 @@
 #include "kit/gl_test.h"
 #include "surface/EAGLView.h"
 
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>

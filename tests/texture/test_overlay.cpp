@@ -244,9 +244,7 @@ TEST(ComposeMaskedRows, MakesWhatReadingAndOverlayingMake) {
                                   }))
         << base << " " << when;
     EXPECT_EQ(lasts, 1);
-    EXPECT_EQ(banded.xs, plain.xs);
-    EXPECT_EQ(banded.ys, plain.ys);
-    EXPECT_EQ(banded.bpp, plain.bpp);
+    EXPECT_EQ((std::vector<int>{banded.xs, banded.ys, banded.bpp}), (std::vector<int>{plain.xs, plain.ys, plain.bpp}));
     EXPECT_EQ(std::vector<uint8_t>(a, a + n * 4), b) << base << " " << when;
     std::free(a);
   };

@@ -45,7 +45,7 @@ void ExpectPixel(const unsigned char* px, int w, int x, int y, int r, int g, int
 
 }  // namespace
 
-TEST(ReadPictureData, PngColourTypesDecodeToPremultipliedRgbaTopRowFirst) {
+TEST(ReadPictureData, PngColourTypesAndJpegDecodeToPremultipliedRgbaTopRowFirst) {
   testkit::TempBundle bundle;
   // 2 x 2, the top row differs from the bottom one so a flip would show.
   ASSERT_TRUE(testkit::WritePngRgba(bundle.file("rgba.png"), 2, 2,
@@ -58,51 +58,6 @@ TEST(ReadPictureData, PngColourTypesDecodeToPremultipliedRgbaTopRowFirst) {
   ASSERT_TRUE(testkit::WriteSamplesPng(bundle.file("palette.png"), 3, 1, PNG_COLOR_TYPE_PALETTE, 8, {2, 0, 1}, false,
                                        {255, 0, 0, 0, 255, 0, 40, 80, 120}, {255, 102}));
 
-  tag_TexPicDesc d = {0, 0, 0};
-  Pixels px = Read("rgba.png", &d);
-  ASSERT_TRUE(px);
-  EXPECT_EQ(d.xs, 2);
-  EXPECT_EQ(d.ys, 2);
-  EXPECT_EQ(d.bpp, 32);
-  ExpectPixel(px.get(), 2, 0, 0, 255, 0, 0, 255);
-  ExpectPixel(px.get(), 2, 1, 0, 100, 50, 25, 128);  // (c*a + 127) / 255
-  ExpectPixel(px.get(), 2, 0, 1, 0, 0, 255, 255);
-  ExpectPixel(px.get(), 2, 1, 1, 0, 0, 0, 0);  // fully transparent is black
-
-  px = Read("rgb.png", &d);
-  ASSERT_TRUE(px);
-  EXPECT_EQ(d.bpp, 24);
-  ExpectPixel(px.get(), 2, 0, 0, 1, 2, 3, 255);
-  ExpectPixel(px.get(), 2, 1, 1, 7, 8, 9, 255);
-
-  px = Read("grey.png", &d);
-  ASSERT_TRUE(px);
-  EXPECT_EQ(d.bpp, 8);
-  ExpectPixel(px.get(), 2, 1, 0, 77, 77, 77, 255);
-  ExpectPixel(px.get(), 2, 0, 1, 200, 200, 200, 255);
-
-  px = Read("grey4.png", &d);
-  ASSERT_TRUE(px);
-  EXPECT_EQ(d.xs, 3);
-  EXPECT_EQ(d.bpp, 4);
-  ExpectPixel(px.get(), 3, 1, 0, 85, 85, 85, 255);  // 5 of 15 scaled to 8 bits
-  ExpectPixel(px.get(), 3, 2, 0, 255, 255, 255, 255);
-
-  px = Read("greyalpha.png", &d);
-  ASSERT_TRUE(px);
-  EXPECT_EQ(d.bpp, 16);
-  ExpectPixel(px.get(), 2, 1, 0, 40, 40, 40, 51);
-
-  px = Read("palette.png", &d);
-  ASSERT_TRUE(px);
-  EXPECT_EQ(d.bpp, 8);                               // the stored index depth
-  ExpectPixel(px.get(), 3, 0, 0, 40, 80, 120, 255);  // no tRNS entry: opaque
-  ExpectPixel(px.get(), 3, 1, 0, 255, 0, 0, 255);
-  ExpectPixel(px.get(), 3, 2, 0, 0, 102, 0, 102);
-}
-
-TEST(ReadPictureData, JpegGreyAndColour) {
-  testkit::TempBundle bundle;
   const int w = 16, h = 16;
   std::vector<uint8_t> grey(w * h, 90), rgb;
   for (int y = 0; y < h; ++y)
@@ -115,20 +70,34 @@ TEST(ReadPictureData, JpegGreyAndColour) {
   ASSERT_TRUE(testkit::WriteJpegSamples(bundle.file("grey.jpg"), w, h, 1, grey));
   ASSERT_TRUE(testkit::WriteJpegSamples(bundle.file("colour.jpg"), w, h, 3, rgb));
 
-  tag_TexPicDesc d = {0, 0, 0};
-  Pixels px = Read("grey.jpg", &d);
-  ASSERT_TRUE(px);
-  EXPECT_EQ(d.xs, w);
-  EXPECT_EQ(d.ys, h);
-  EXPECT_EQ(d.bpp, 8);
-  ExpectPixel(px.get(), w, 3, 3, 90, 90, 90, 255, 1);
-  ExpectPixel(px.get(), w, 15, 15, 90, 90, 90, 255, 1);
-
-  px = Read("colour.jpg", &d);
-  ASSERT_TRUE(px);
-  EXPECT_EQ(d.bpp, 24);
-  ExpectPixel(px.get(), w, 2, 2, 220, 0, 0, 255, 6);
-  ExpectPixel(px.get(), w, 13, 13, 0, 0, 200, 255, 6);
+  // Each file: its size and stored depth (a palette's is its index depth),
+  // then pixels as read (x, y, r, g, b, a) within the tolerance.
+  const struct {
+    const char* name;
+    int w, h, bpp, tolerance;
+    std::vector<int> pixels;  // x, y, r, g, b, a
+  } cases[] = {
+      // Premultiplied by (c * a + 127) / 255; fully transparent is black.
+      {"rgba.png", 2, 2, 32, 0, {0, 0, 255, 0, 0, 255, 1, 0, 100, 50, 25, 128, 0, 1, 0, 0, 255, 255, 1, 1, 0, 0, 0, 0}},
+      {"rgb.png", 2, 2, 24, 0, {0, 0, 1, 2, 3, 255, 1, 1, 7, 8, 9, 255}},
+      {"grey.png", 2, 2, 8, 0, {1, 0, 77, 77, 77, 255, 0, 1, 200, 200, 200, 255}},
+      {"grey4.png", 3, 1, 4, 0, {1, 0, 85, 85, 85, 255, 2, 0, 255, 255, 255, 255}},  // 5 of 15 scaled to 8 bits
+      {"greyalpha.png", 2, 1, 16, 0, {1, 0, 40, 40, 40, 51}},
+      // No tRNS entry for the first colour: opaque.
+      {"palette.png", 3, 1, 8, 0, {0, 0, 40, 80, 120, 255, 1, 0, 255, 0, 0, 255, 2, 0, 0, 102, 0, 102}},
+      {"grey.jpg", w, h, 8, 1, {3, 3, 90, 90, 90, 255, 15, 15, 90, 90, 90, 255}},
+      {"colour.jpg", w, h, 24, 6, {2, 2, 220, 0, 0, 255, 13, 13, 0, 0, 200, 255}},
+  };
+  for (const auto& c : cases) {
+    tag_TexPicDesc d = {0, 0, 0};
+    Pixels px = Read(c.name, &d);
+    ASSERT_TRUE(px) << c.name;
+    EXPECT_EQ((std::vector<int>{d.xs, d.ys, d.bpp}), (std::vector<int>{c.w, c.h, c.bpp})) << c.name;
+    for (size_t i = 0; i < c.pixels.size(); i += 6) {
+      const int* q = &c.pixels[i];
+      ExpectPixel(px.get(), c.w, q[0], q[1], q[2], q[3], q[4], q[5], c.tolerance);
+    }
+  }
 }
 
 TEST(ReadPictureData, BrokenPicturesTakeTheCouldntLoadPathAndLeaveTheDescriptor) {
@@ -153,10 +122,11 @@ TEST(ReadPictureData, BrokenPicturesTakeTheCouldntLoadPathAndLeaveTheDescriptor)
   testkit::WriteFileBytes(bundle.file("garbled.jpg"), bad);
   testkit::WriteFileBytes(bundle.file("text.png"), {'h', 'e', 'l', 'l', 'o'});
   testkit::WriteFileBytes(bundle.file("empty.jpg"), {});
-  testkit::WriteFileBytes(bundle.file("header.png"), {png.begin(), png.begin() + 8});
+  testkit::WriteFileBytes(bundle.file("header.png"), {png.begin(), png.begin() + 8});  // the signature alone
+  testkit::WriteFileBytes(bundle.file("start.jpg"), {0xFF, 0xD8, 0xFF});               // a start marker alone
 
   for (const char* name : {"missing.png", "cut.png", "cut.jpg", "tail.png", "flipped.png", "garbled.jpg", "text.png",
-                           "empty.jpg", "header.png", "../good.png", "sub/good.png", ""}) {
+                           "empty.jpg", "header.png", "start.jpg", "../good.png", "sub/good.png", ""}) {
     tag_TexPicDesc d = {-7, -7, -7};
     std::string err;
     Pixels px = Read(name, &d, &err);
@@ -165,13 +135,14 @@ TEST(ReadPictureData, BrokenPicturesTakeTheCouldntLoadPathAndLeaveTheDescriptor)
     EXPECT_EQ(err.find("Picture "), 0u) << err;
     EXPECT_NE(err.substr(0, err.find('\n')).find(*name ? name : "''"), std::string::npos) << err;
     EXPECT_EQ(err.substr(err.find('\n') + 1), std::string("Couldn't load '") + name + "' from bundle") << name;
-    EXPECT_EQ(d.xs, -7) << name;
-    EXPECT_EQ(d.ys, -7) << name;
-    EXPECT_EQ(d.bpp, -7) << name;
+    EXPECT_EQ((std::vector<int>{d.xs, d.ys, d.bpp}), (std::vector<int>{-7, -7, -7})) << name;
   }
   tag_TexPicDesc d = {0, 0, 0};
   EXPECT_TRUE(Read("good.png", &d));  // the originals are fine
   EXPECT_TRUE(Read("good.jpg", &d));
+  DecodedPicture pic;
+  EXPECT_EQ(DecodePicture(nullptr, 0, &pic), kPictureBroken);
+  EXPECT_EQ(pic.pixels, nullptr);
 }
 
 TEST(ReadPictureData, PicturesOverTheSizeLimitsAreRefusedByName) {
@@ -207,18 +178,6 @@ TEST(ReadPictureData, PicturesOverTheSizeLimitsAreRefusedByName) {
   ExpectPixel(px.get(), limit, limit - 1, 0, 255, 255, 255, 255);
 }
 
-TEST(DecodePicture, BytesThatAreNoPictureGiveNothing) {
-  DecodedPicture pic;
-  EXPECT_EQ(DecodePicture(nullptr, 0, &pic), kPictureBroken);
-  const uint8_t magicOnly[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-  EXPECT_EQ(DecodePicture(magicOnly, sizeof magicOnly, &pic), kPictureBroken);
-  EXPECT_EQ(pic.pixels, nullptr);
-  const uint8_t soiOnly[] = {0xFF, 0xD8, 0xFF};
-  EXPECT_EQ(DecodePicture(soiOnly, sizeof soiOnly, &pic), kPictureBroken);
-  EXPECT_EQ(pic.pixels, nullptr);
-  EXPECT_EQ(pic.width, 0);
-}
-
 // The one writer and reader of picture files: what is written reads back
 // unchanged, in place or through a temporary file; a path the writer did not
 // make stays what it was (a link keeps pointing at its file); failures name
@@ -236,9 +195,7 @@ TEST(PictureFiles, WrittenPixelsReadBackAndFailuresNameTheFile) {
   for (const char* name : {"a.png", "b.png"}) {
     Picture back;
     ASSERT_TRUE(ReadPicture(dir.file(name), back)) << name;
-    EXPECT_EQ(back.width, w);
-    EXPECT_EQ(back.height, h);
-    EXPECT_EQ(back.bpp, 32);
+    EXPECT_EQ((std::vector<int>{back.width, back.height, back.bpp}), (std::vector<int>{w, h, 32}));
     EXPECT_EQ(back.rgba, px) << name;  // straight alpha, as written
   }
 

@@ -5,8 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-
 #include "kit/temp_dir.h"
 #include "kit/vrm_builder.h"
 #include "scene/ModelPOD.h"
