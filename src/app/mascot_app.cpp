@@ -13,8 +13,10 @@
 namespace {
 bool g_was_active = false;
 int g_surface_w = 0, g_surface_h = 0;
-// The kept frame's count of changes the silhouette was taken at.
+// The kept frame's count of changes the silhouette was taken at, and the
+// runs of that frame's rows.
 long g_silhouette_of = -1;
+MascotRows g_rows;
 }  // namespace
 
 MascotState& Mascot() {
@@ -62,8 +64,17 @@ void MascotAppAfterTick() {
   if (fresh) m.part = MascotRect();
   g_surface_w = w, g_surface_h = h;
   // The same pixels as last tick (undrawn, or nothing changed): the same silhouette.
-  if (fresh || view->keptChanges() != g_silhouette_of)
-    m.silhouette = MascotSilhouetteOf(view->keptFrame().data(), w, h);
+  // One present on from the frame it was taken of: only what that present
+  // read back is looked at again.
+  if (fresh || view->keptChanges() != g_silhouette_of) {
+    MascotRect changed{0, 0, w, h};
+    if (!fresh && view->keptChanges() == g_silhouette_of + 1) {
+      const int* c = view->keptChanged();
+      changed = {c[0], c[1], c[2], c[3]};
+    }
+    if (fresh) g_rows = MascotRows();
+    m.silhouette = MascotSilhouetteUpdate(&g_rows, view->keptFrame().data(), w, h, changed);
+  }
   g_silhouette_of = view->keptChanges();
   const MascotRect was = m.part;
   const int margin = static_cast<int>(std::ceil(8 * v->eagl()->contentScaleFactor()));

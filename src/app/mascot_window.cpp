@@ -152,6 +152,8 @@ bool MascotWindowEvent(const SDL_Event& e) {
     case SDL_WINDOWEVENT:
       if (e.window.windowID != id) return false;
       if (e.window.event == SDL_WINDOWEVENT_CLOSE) AppInputSink().quit_requested = true;
+      // Uncovered, shown again, resized: its pixels are sent whole again.
+      if (myEAGLview* v = OvantaView()) v->eagl()->presentWhole();
       return true;
     case SDL_MOUSEMOTION:
       return e.motion.windowID == id;

@@ -242,6 +242,8 @@ void DrawFrame() {
   // The camera lives in the projection, so lighting stays in scene space.
   GirlSetCamera(v_angle, v_dist, v_pan[0], v_pan[1]);
 
+  // Where she is drawn and her drawing blend the same pose: once is enough.
+  SkinKeepBegin();
   const uint8_t* backdrop_nodes = ScissorToChange();
   glColor4f(1, 1, 1, 1);
   // The room's gaps are dark slate (girl_scene.cpp); on the desktop nothing.
@@ -257,6 +259,7 @@ void DrawFrame() {
   if (touch.request) ReadPickPixel(228);
 
   if (girl_model) DrawModelWithEnv(girl_model, anim_girl.frame, nullptr);
+  SkinKeepEnd();
 
   glDisable(GL_LIGHTING);
   glMatrixMode(GL_MODELVIEW);

@@ -42,34 +42,84 @@ bool operator==(const MascotRect& a, const MascotRect& b) {
   return a.x == b.x && a.y == b.y && a.w == b.w && a.h == b.h;
 }
 
+namespace {
+
+// Appends the runs of opaque pixels of row p within [x, end), x and w only.
+void ScanRuns(const uint8_t* p, int x, int end, std::vector<MascotRect>* runs) {
+  while (x < end) {
+    // Most of a frame on the desktop is clear: two pixels at a time while
+    // neither alpha is above the threshold (each alpha plus 255 - threshold
+    // carries into bit 8 of its lane exactly when it is above).
+    for (uint64_t two; x + 2 <= end; x += 2) {
+      std::memcpy(&two, p + static_cast<size_t>(x) * 4, sizeof two);
+      const uint64_t lanes = (two >> 24) & 0x000000ff000000ffull;
+      if ((lanes + (255 - kMascotAlphaThreshold) * 0x0000000100000001ull) & 0x0000010000000100ull) break;
+    }
+    if (x >= end) break;
+    if (p[x * 4 + 3] <= kMascotAlphaThreshold) {
+      ++x;
+      continue;
+    }
+    const int start = x;
+    while (x < end && p[x * 4 + 3] > kMascotAlphaThreshold) ++x;
+    runs->push_back({start, 0, x - start, 1});
+  }
+}
+
+// A row's runs anew where [x0, x1) changed: the old runs' parts outside it,
+// what the picture holds inside, and runs that now touch joined into one.
+void RescanRow(const uint8_t* p, int x0, int x1, std::vector<MascotRect>* row, std::vector<MascotRect>* scratch) {
+  scratch->clear();
+  size_t i = 0;
+  for (; i < row->size() && (*row)[i].x < x0; ++i) {
+    const MascotRect& r = (*row)[i];
+    scratch->push_back({r.x, 0, std::min(r.x + r.w, x0) - r.x, 1});
+  }
+  ScanRuns(p, x0, x1, scratch);
+  for (i = 0; i < row->size(); ++i) {
+    const MascotRect& r = (*row)[i];
+    if (r.x + r.w > x1) scratch->push_back({std::max(r.x, x1), 0, r.x + r.w - std::max(r.x, x1), 1});
+  }
+  row->clear();
+  for (const MascotRect& r : *scratch)
+    if (!row->empty() && row->back().x + row->back().w == r.x)
+      row->back().w += r.w;
+    else
+      row->push_back(r);
+}
+
+}  // namespace
+
 MascotSilhouette MascotSilhouetteOf(const uint8_t* rgba, int width, int height) {
+  MascotRows rows;
+  return MascotSilhouetteUpdate(&rows, rgba, width, height, {0, 0, width, height});
+}
+
+MascotSilhouette MascotSilhouetteUpdate(MascotRows* rows, const uint8_t* rgba, int width, int height,
+                                        const MascotRect& changed) {
+  width = std::max(width, 0), height = std::max(height, 0);
+  int cx0 = std::max(changed.x, 0), cy0 = std::max(changed.y, 0);
+  int cx1 = std::min(changed.x + changed.w, width), cy1 = std::min(changed.y + changed.h, height);
+  if (rows->width != width || rows->height != height || rows->runs.size() != static_cast<size_t>(height)) {
+    rows->width = width, rows->height = height;
+    rows->runs.assign(static_cast<size_t>(height), {});
+    cx0 = cy0 = 0, cx1 = width, cy1 = height;
+  }
+  std::vector<MascotRect> scratch;
+  if (cx1 > cx0)
+    for (int y = cy0; y < cy1; ++y)
+      RescanRow(rgba + static_cast<size_t>(y) * width * 4, cx0, cx1, &rows->runs[static_cast<size_t>(y)], &scratch);
+
   MascotSilhouette s;
   int x0 = width, y0 = height, x1 = -1, y1 = -1;
   // Rectangles still open downwards: the runs of the row above.
-  std::vector<MascotRect> open, row;
+  std::vector<MascotRect> open;
   for (int y = 0; y < height; ++y) {
-    row.clear();
-    const uint8_t* p = rgba + static_cast<size_t>(y) * width * 4;
-    for (int x = 0; x < width;) {
-      // Most of a frame on the desktop is clear: two pixels at a time while
-      // neither alpha is above the threshold (each alpha plus 255 - threshold
-      // carries into bit 8 of its lane exactly when it is above).
-      for (uint64_t two; x + 2 <= width; x += 2) {
-        std::memcpy(&two, p + static_cast<size_t>(x) * 4, sizeof two);
-        const uint64_t lanes = (two >> 24) & 0x000000ff000000ffull;
-        if ((lanes + (255 - kMascotAlphaThreshold) * 0x0000000100000001ull) & 0x0000010000000100ull) break;
-      }
-      if (x >= width) break;
-      if (p[x * 4 + 3] <= kMascotAlphaThreshold) {
-        ++x;
-        continue;
-      }
-      const int start = x;
-      while (x < width && p[x * 4 + 3] > kMascotAlphaThreshold) ++x;
-      row.push_back({start, y, x - start, 1});
-      s.area += x - start;
-      x0 = std::min(x0, start);
-      x1 = std::max(x1, x - 1);
+    const std::vector<MascotRect>& row = rows->runs[static_cast<size_t>(y)];
+    for (const MascotRect& r : row) s.area += r.w;
+    if (!row.empty()) {
+      x0 = std::min(x0, row.front().x);
+      x1 = std::max(x1, row.back().x + row.back().w - 1);
       y0 = std::min(y0, y);
       y1 = y;
     }
@@ -79,7 +129,8 @@ MascotSilhouette MascotSilhouetteOf(const uint8_t* rgba, int width, int height) 
       for (MascotRect& r : open) ++r.h;
     } else {
       s.rects.insert(s.rects.end(), open.begin(), open.end());
-      open.swap(row);
+      open.assign(row.begin(), row.end());
+      for (MascotRect& r : open) r.y = y;
     }
   }
   s.rects.insert(s.rects.end(), open.begin(), open.end());

@@ -36,6 +36,20 @@ struct MascotSilhouette {
 // Of a width x height RGBA picture, top row first.
 MascotSilhouette MascotSilhouetteOf(const uint8_t* rgba, int width, int height);
 
+// The runs of each row of the picture a silhouette was last taken of, so
+// that the next picture, changed only inside a rectangle (the part of the
+// frame drawn again), is looked at only there: most of a frame on the
+// desktop is clear pixels that stay clear.
+struct MascotRows {
+  int width = 0, height = 0;
+  std::vector<std::vector<MascotRect>> runs;  // per row: x and w of each run, left to right
+};
+// As MascotSilhouetteOf for a picture that differs from the one `rows` was
+// taken of only inside `changed`; `rows` then holds this one's. Rows of
+// another size (or none yet): the whole picture is looked at.
+MascotSilhouette MascotSilhouetteUpdate(MascotRows* rows, const uint8_t* rgba, int width, int height,
+                                        const MascotRect& changed);
+
 // The part of a surface of surface_w x surface_h the window shows: her box
 // with `margin` around it. It keeps `last` while she stays inside it (a
 // dance does not resize the window every tick) and grows when she leaves

@@ -579,6 +579,91 @@ bool SkinUseAvx(bool enable) {
   return g_skin_avx;
 }
 
+namespace {
+
+// One blend kept between SkinKeepBegin and SkinKeepEnd: what it was asked
+// (mesh, triangle range), the palette it blended with, and its own arrays
+// of vertexCount entries that it blended vertices [lo, hi) into.
+struct KeptSkin {
+  const SPODMesh* mesh = nullptr;
+  int first = 0, count = 0, lo = 0, hi = 0;
+  MATRIX palette[kMatrixPaletteSize];
+  std::vector<VECTOR3> positions, normals;
+};
+bool g_keeping = false;
+// Entries [0, g_kept_count) hold; the rest keep their storage for the next
+// frame. Their arrays together hold at most kKeptVertices vertices (6 MB): a
+// mesh beyond that is blended twice rather than kept.
+std::vector<KeptSkin> g_kept;
+size_t g_kept_count = 0;
+constexpr size_t kKeptVertices = size_t(1) << 18;
+
+KeptSkin* FindKept(const SPODMesh* mesh, int first, int count) {
+  for (size_t i = 0; i < g_kept_count; ++i)
+    if (g_kept[i].mesh == mesh && g_kept[i].first == first && g_kept[i].count == count) return &g_kept[i];
+  return nullptr;
+}
+
+// The palette entries vertices [lo, hi) name, as BlendVertex masks them.
+int PaletteUsed(const SPODMesh& mesh, int lo, int hi) {
+  const int slots = static_cast<int>(mesh.boneIndices.componentCount);
+  const long stride = mesh.boneIndices.stride;
+  int used = 0;
+  for (long k = lo; k < hi; ++k) {
+    const uint8_t* bones = mesh.boneIndices.data + k * stride;
+    for (int b = 0; b < slots; ++b) used = std::max(used, (bones[b] & (kMatrixPaletteSize - 1)) + 1);
+  }
+  return used;
+}
+
+// Whether k's blend holds for the palette now. The whole palette is
+// compared first (a few hundred instructions); entries the batch does not
+// use may differ (another mesh's bones set between), and only then are the
+// ones its vertices name looked up.
+bool StillHolds(const KeptSkin& k) {
+  return std::memcmp(k.palette, matrix_palette, sizeof matrix_palette) == 0 ||
+         std::memcmp(k.palette, matrix_palette, sizeof(MATRIX) * PaletteUsed(*k.mesh, k.lo, k.hi)) == 0;
+}
+
+// The entry to blend mesh's range into (its arrays vertexCount long), or
+// null when the arrays would pass the limit.
+KeptSkin* KeepSlot(const SPODMesh* mesh, int first, int count, int lo, int hi) {
+  if (hi <= lo || !mesh->boneIndices.data) return nullptr;
+  KeptSkin* k = FindKept(mesh, first, count);
+  if (!k) {
+    size_t held = 0;
+    for (const KeptSkin& e : g_kept) held += e.positions.capacity();
+    if (g_kept_count == g_kept.size()) {
+      if (held + mesh->vertexCount > kKeptVertices) return nullptr;
+      g_kept.emplace_back();
+    } else if (held - g_kept[g_kept_count].positions.capacity() + mesh->vertexCount > kKeptVertices) {
+      return nullptr;
+    }
+    k = &g_kept[g_kept_count++];
+  }
+  k->mesh = mesh;
+  k->first = first;
+  k->count = count;
+  k->lo = lo;
+  k->hi = hi;
+  std::memcpy(k->palette, matrix_palette, sizeof matrix_palette);
+  k->positions.resize(mesh->vertexCount, VECTOR3{0.0f, 0.0f, 0.0f});
+  k->normals.resize(mesh->normals.data ? mesh->vertexCount : 0, VECTOR3{0.0f, 0.0f, 0.0f});
+  return k;
+}
+
+}  // namespace
+
+void SkinKeepBegin() {
+  g_keeping = true;
+  g_kept_count = 0;
+}
+
+void SkinKeepEnd() {
+  g_keeping = false;
+  g_kept_count = 0;
+}
+
 const VECTOR3* SkinMeshP(const SPODMesh* mesh, int firstTriangle, int triangleCount, const VECTOR3** normalsOut) {
   const int n = static_cast<int>(mesh->vertexCount);
   EnsureScratch(static_cast<size_t>(n));
@@ -587,12 +672,23 @@ const VECTOR3* SkinMeshP(const SPODMesh* mesh, int firstTriangle, int triangleCo
   int lo = 0, hi = n;
   if (mesh->stripCount == 0 && mesh->faces.data) UsedRange(*mesh, firstTriangle, triangleCount, &lo, &hi);
   const bool hasNormals = mesh->normals.data != nullptr;
+  KeptSkin* kept = nullptr;
+  if (g_keeping) {
+    kept = FindKept(mesh, firstTriangle, triangleCount);
+    if (kept && StillHolds(*kept)) {
+      if (normalsOut) *normalsOut = hasNormals ? kept->normals.data() : nullptr;
+      return kept->positions.data();
+    }
+    kept = KeepSlot(mesh, firstTriangle, triangleCount, lo, hi);
+  }
+  VECTOR3* positions = kept ? kept->positions.data() : g_skinned_positions.data();
+  VECTOR3* normals = kept ? kept->normals.data() : g_skinned_normals.data();
   const bool morphed = Morph(*mesh, lo, hi);
-  BlendJob j = {reinterpret_cast<uint8_t*>(g_skinned_positions.data()),
+  BlendJob j = {reinterpret_cast<uint8_t*>(positions),
                 12,
                 morphed ? reinterpret_cast<const uint8_t*>(g_morphed_positions.data()) : mesh->vertices.data,
                 morphed ? 12 : static_cast<int>(mesh->vertices.stride),
-                hasNormals ? reinterpret_cast<uint8_t*>(g_skinned_normals.data()) : nullptr,
+                hasNormals ? reinterpret_cast<uint8_t*>(normals) : nullptr,
                 12,
                 morphed ? reinterpret_cast<const uint8_t*>(g_morphed_normals.data()) : mesh->normals.data,
                 morphed ? 12 : static_cast<int>(mesh->normals.stride),
@@ -612,8 +708,8 @@ const VECTOR3* SkinMeshP(const SPODMesh* mesh, int firstTriangle, int triangleCo
     j.skipZero = false;
     Blend(j, lo, hi);
   }
-  if (normalsOut) *normalsOut = hasNormals ? g_skinned_normals.data() : nullptr;
-  return g_skinned_positions.data();
+  if (normalsOut) *normalsOut = hasNormals ? normals : nullptr;
+  return positions;
 }
 
 void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triangleCount, EnvLight* light) {

@@ -67,6 +67,19 @@ void DrawMeshP(const SPODMesh* mesh, bool skinned, int firstTriangle, int triang
 // whenever that cannot change a bit (see render_mesh.cpp).
 const VECTOR3* SkinMeshP(const SPODMesh* mesh, int firstTriangle, int triangleCount, const VECTOR3** normalsOut);
 
+// Skinning kept for a second use. A frame blends her twice: once to find
+// the pixels she covers (redraw/redraw.h), once to draw. Between
+// SkinKeepBegin and SkinKeepEnd the caller promises that no mesh's vertex
+// data, bones or morph weights change; SkinMeshP then blends into arrays
+// of the call's own (of vertexCount entries: the range's vertices blended,
+// the others as an earlier frame left them), and a later call for the same
+// mesh and triangle range whose palette entries (those the range's
+// vertices name) are the same bits returns them without blending again.
+// The range's vertices are the same bits either way. SkinKeepEnd forgets
+// everything kept; the arrays stay valid until the next SkinKeepBegin.
+void SkinKeepBegin();
+void SkinKeepEnd();
+
 // The mesh's positions with the morph targets of non-zero weight added, as
 // DrawMeshP draws a rigid mesh, in scratch kept until the next call (normals
 // beside them); null when no target has a weight (the mesh's own are drawn).

@@ -163,13 +163,14 @@ class EAGLView {
   }
   // The window lost what it showed (uncovered, resized): the next present
   // copies the whole frame whatever presentOnly said.
-  void presentWhole() { _presentWhole = true; }
+  void presentWhole() { _presentWhole = _desktopWhole = true; }
   // Desktop mode: frames go by copy into `window` (one without GL, made for
   // the desktop; null: the view's own window again), the part of width x
   // height pixels at (x, y) of the surface (y down) at its own size. A
   // window whose pixels have an alpha channel gets the frame's alpha,
   // premultiplied, for a compositing manager to blend.
   void presentOnDesktop(SDL_Window* window, int x, int y, int width, int height) {
+    if (!window) _desktopWhole = true;
     _desktop = window;
     _desktopPart[0] = x, _desktopPart[1] = y, _desktopPart[2] = width, _desktopPart[3] = height;
   }
@@ -184,6 +185,9 @@ class EAGLView {
   // have changed it (counted over all views): equal counts, equal pixels.
   const std::vector<uint8_t>& keptFrame() const { return _kept; }
   long keptChanges() const { return _keptChanges; }
+  // The pixels the last present that moved the count on read into the kept
+  // frame: x, y (top down), width, height; the rest are as before it.
+  const int* keptChanged() const { return _keptChanged; }
 
   EAGLPoint convertPointFromViewToSurface(EAGLPoint p) const;
   EAGLRect convertRectFromViewToSurface(EAGLRect r) const;
@@ -233,6 +237,16 @@ class EAGLView {
   std::vector<uint8_t> _kept, _keptRead;  // the frame kept, and what a present read back of it
   int _keptW = 0, _keptH = 0;
   long _keptChanges = 0;
+  // The pixels the last KeepFrame read into _kept: x, y (down), width, height.
+  int _keptChanged[4] = {0, 0, 0, 0};
+  // Desktop mode: the window's pixels as the last present left them (the
+  // surface, its size and the part of the frame it shows) and what that
+  // present's frame changed; whole: they cannot be told (the next present
+  // fills all of them).
+  bool _desktopWhole = true;
+  const void* _desktopShown = nullptr;
+  int _desktopShownAt[6] = {0, 0, 0, 0, 0, 0};
+  int _desktopChanged[4] = {0, 0, 0, 0};
   Layer* _layer = nullptr;
 };
 

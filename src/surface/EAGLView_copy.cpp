@@ -1,6 +1,7 @@
 // The present of a window shown by copy: the frame read back and copied
 // into the window's own pixels, for a software rasteriser.
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "gles/gles.h"
@@ -108,6 +109,12 @@ bool EAGLView::PresentCopy() {
 // alpha where the window's pixels have an alpha channel (a depth-32
 // visual). The blends leave colour over alpha at soft edges, which a
 // compositor takes as premultiplied: it is held to alpha.
+// While the window's pixels hold the last present's, only the pixels that
+// changed are copied and handed to the X server: those this frame changed
+// and those the frame before changed. The second are sent again because a
+// bounding shape set after a present (her silhouette, made from that
+// frame) lets the server clear the pixels it newly takes in; they are
+// pixels that frame changed.
 bool EAGLView::PresentDesktop() {
   _presentWhole = true;
   SDL_Surface* shown = SDL_GetWindowSurface(_desktop);
@@ -117,20 +124,64 @@ bool EAGLView::PresentDesktop() {
   const int x0 = std::max(0, _desktopPart[0]), y0 = std::max(0, _desktopPart[1]);
   const int rw = std::min({_desktopPart[2], shown->w, w - x0}), rh = std::min({_desktopPart[3], shown->h, h - y0});
   if (rw <= 0 || rh <= 0) return true;
+  const int at[6] = {shown->w, shown->h, x0, y0, rw, rh};
+  const bool held = !_desktopWhole && _desktopShown == shown && std::equal(at, at + 6, _desktopShownAt);
+  // The frame's pixels to copy, [cx0, cx1) x [cy0, cy1) (y down).
+  int cx0 = x0, cy0 = y0, cx1 = x0 + rw, cy1 = y0 + rh;
+  if (held) {
+    int ux0 = cx1, uy0 = cy1, ux1 = cx0, uy1 = cy0;  // empty
+    for (const int* c : {_keptChanged, _desktopChanged})
+      if (c[2] > 0 && c[3] > 0) {
+        ux0 = std::min(ux0, c[0]), uy0 = std::min(uy0, c[1]);
+        ux1 = std::max(ux1, c[0] + c[2]), uy1 = std::max(uy1, c[1] + c[3]);
+      }
+    cx0 = std::max(cx0, ux0), cy0 = std::max(cy0, uy0), cx1 = std::min(cx1, ux1), cy1 = std::min(cy1, uy1);
+  }
+  std::copy(_keptChanged, _keptChanged + 4, _desktopChanged);
+  if (cx1 <= cx0 || cy1 <= cy0) return true;  // nothing of the window changed
   const SDL_PixelFormat* f = shown->format;
   if (SDL_MUSTLOCK(shown) && SDL_LockSurface(shown) != 0) return false;
   const Uint32 rs = f->Rshift, gs = f->Gshift, bs = f->Bshift, as = f->Ashift;
   const bool alpha = f->Amask != 0;
-  for (int y = 0; y < rh; ++y) {
-    const uint8_t* in = &_kept[(static_cast<size_t>(y0 + y) * w + x0) * 4];
-    Uint32* out =
-        reinterpret_cast<Uint32*>(static_cast<uint8_t*>(shown->pixels) + static_cast<size_t>(y) * shown->pitch);
-    for (int x = 0; x < rw; ++x, in += 4) {
-      const Uint32 a = alpha ? in[3] : 255;
-      out[x] = (std::min<Uint32>(in[0], a) << rs) | (std::min<Uint32>(in[1], a) << gs) |
-               (std::min<Uint32>(in[2], a) << bs) | (alpha ? a << as : 0);
+  // X11's usual layouts (constant shifts, which vectorise), else any.
+  const bool argb = alpha && rs == 16 && gs == 8 && bs == 0 && as == 24, xrgb = !alpha && rs == 16 && gs == 8 && bs == 0;
+  for (int y = cy0; y < cy1; ++y) {
+    const uint8_t* in = &_kept[(static_cast<size_t>(y) * w + cx0) * 4];
+    Uint32* out = reinterpret_cast<Uint32*>(static_cast<uint8_t*>(shown->pixels) +
+                                            static_cast<size_t>(y - y0) * shown->pitch) +
+                  (cx0 - x0);
+    const int n = cx1 - cx0;
+    if (argb) {
+      for (int x = 0; x < n; ++x, in += 4) {
+        const Uint32 a = in[3];
+        out[x] = (std::min<Uint32>(in[0], a) << 16) | (std::min<Uint32>(in[1], a) << 8) | std::min<Uint32>(in[2], a) |
+                 (a << 24);
+      }
+    } else if (xrgb) {
+      // R, G, B, A in memory: byte-swapped and shifted, R G B from the top.
+      for (int x = 0; x < n; ++x, in += 4) {
+        Uint32 v;
+        std::memcpy(&v, in, sizeof v);
+        out[x] = SDL_SwapBE32(v) >> 8;
+      }
+    } else {
+      for (int x = 0; x < n; ++x, in += 4) {
+        const Uint32 a = alpha ? in[3] : 255;
+        out[x] = (std::min<Uint32>(in[0], a) << rs) | (std::min<Uint32>(in[1], a) << gs) |
+                 (std::min<Uint32>(in[2], a) << bs) | (alpha ? a << as : 0);
+      }
     }
   }
   if (SDL_MUSTLOCK(shown)) SDL_UnlockSurface(shown);
-  return SDL_UpdateWindowSurface(_desktop) == 0;
+  bool ok;
+  if (held) {
+    const SDL_Rect changed = {cx0 - x0, cy0 - y0, cx1 - cx0, cy1 - cy0};
+    ok = SDL_UpdateWindowSurfaceRects(_desktop, &changed, 1) == 0;
+  } else {
+    ok = SDL_UpdateWindowSurface(_desktop) == 0;
+  }
+  _desktopWhole = !ok;
+  _desktopShown = shown;
+  std::copy(at, at + 6, _desktopShownAt);
+  return ok;
 }

@@ -46,8 +46,12 @@ bool EAGLView::KeepFrame() {
   if (part) {
     x0 = std::max(_part[0], 0), y0 = std::max(_part[1], 0);
     x1 = std::min(_part[2], w), y1 = std::min(_part[3], h);
-    if (x1 <= x0 || y1 <= y0) return true;  // nothing changed
+    if (x1 <= x0 || y1 <= y0) {
+      _keptChanged[2] = _keptChanged[3] = 0;
+      return true;  // nothing changed
+    }
   }
+  _keptChanged[0] = x0, _keptChanged[1] = h - y1, _keptChanged[2] = x1 - x0, _keptChanged[3] = y1 - y0;
   GLint bound = 0;
   glGetIntegerv(GL_FRAMEBUFFER_BINDING_OES, &bound);
   if (static_cast<GLuint>(bound) != _framebuffer) glBindFramebufferOES(GL_FRAMEBUFFER_OES, _framebuffer);

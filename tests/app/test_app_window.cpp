@@ -457,6 +457,7 @@ void ExpectShapeIsHerSilhouette(Display* dpy, Window her, int kind, const Pictur
         fx0 = std::min(fx0, x), fy0 = std::min(fy0, y);
   std::vector<uint8_t> solid, seen;
   long best = -1;
+  int best_ox = 0, best_oy = 0;
   for (int oy = -3; oy <= 3; ++oy)
     for (int ox = -3; ox <= 3; ++ox) {
       std::vector<uint8_t> s1(shape.size(), 0), s2(shape.size(), 0);
@@ -472,7 +473,7 @@ void ExpectShapeIsHerSilhouette(Display* dpy, Window her, int kind, const Pictur
           }
           wrong += s1[i] != shape[i];
         }
-      if (best < 0 || wrong < best) best = wrong, solid.swap(s1), seen.swap(s2);
+      if (best < 0 || wrong < best) best = wrong, solid.swap(s1), seen.swap(s2), best_ox = ox, best_oy = oy;
     }
   const std::vector<uint8_t> shape_near = Grown(shape, w, h, 2), seen_near = Grown(seen, w, h, 2);
   long missed = 0, extra = 0, area = 0;
@@ -483,6 +484,41 @@ void ExpectShapeIsHerSilhouette(Display* dpy, Window her, int kind, const Pictur
   }
   EXPECT_EQ(missed, 0) << "opaque pixels of hers the shape leaves out (of " << area << ")";
   EXPECT_EQ(extra, 0) << "shape pixels where she is not";
+  if (kind != ShapeBounding) return;
+  // What the window shows inside its shape is the frame's colour, pixel for
+  // pixel where she is opaque (the window's pixels are sent only where the
+  // frames changed: a part sent wrong or left out shows here).
+  // Read from the screen (a window partly off it cannot be read itself).
+  const Window root = DefaultRootWindow(dpy);
+  XWindowAttributes ra;
+  ASSERT_TRUE(XGetWindowAttributes(dpy, root, &ra));
+  int wx = 0, wy = 0;
+  Window child = 0;
+  XTranslateCoordinates(dpy, her, root, 0, 0, &wx, &wy, &child);
+  const int x0 = std::max(0, -wx), y0 = std::max(0, -wy);
+  const int x1 = std::min(w, ra.width - wx), y1 = std::min(h, ra.height - wy);
+  ASSERT_TRUE(x1 > x0 && y1 > y0);
+  XImage* img = XGetImage(dpy, root, wx + x0, wy + y0, static_cast<unsigned>(x1 - x0), static_cast<unsigned>(y1 - y0),
+                          AllPlanes, ZPixmap);
+  ASSERT_TRUE(img);
+  long compared = 0, off = 0, unsent = 0;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) {
+      if (!shape[static_cast<size_t>(y) * w + x] || !solid[static_cast<size_t>(y) * w + x]) continue;
+      const uint8_t* f = &frame.rgba[(static_cast<size_t>(y - sy0 + fy0 + best_oy) * frame.width +
+                                      (x - sx0 + fx0 + best_ox)) *
+                                     4];
+      const unsigned long px = XGetPixel(img, x - x0, y - y0);
+      ++compared;
+      const bool d = ((px >> 16) & 0xff) != f[0] || ((px >> 8) & 0xff) != f[1] || (px & 0xff) != f[2];
+      // The shape is set after the frame is sent: pixels it took in show the
+      // window's black until the next frame sends them again.
+      (px & 0xffffff ? off : unsent) += d;
+    }
+  XDestroyImage(img);
+  EXPECT_GT(compared, area / 2);
+  EXPECT_EQ(off, 0) << "pixels of her window unlike the frame (of " << compared << ")";
+  EXPECT_LT(unsent, compared / 100) << "pixels of her window never sent";
 }
 
 TEST(MascotWindow, ShapedAboveClickedThroughDraggedDroppedCarriedAndBack) {

@@ -3,6 +3,7 @@
 // on the right edge and follows or leaves the window under her.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "mascot/mascot.h"
@@ -59,6 +60,39 @@ TEST(Mascot, SilhouetteRectanglesCoverExactlyTheOpaquePixels) {
   const std::vector<uint8_t> clear(40 * 4, 0);
   EXPECT_EQ(MascotSilhouetteOf(clear.data(), 8, 5).area, 0);
   EXPECT_TRUE(MascotSilhouetteOf(clear.data(), 8, 5).rects.empty());
+}
+
+bool SameSilhouette(const MascotSilhouette& a, const MascotSilhouette& b) {
+  return a.box == b.box && a.area == b.area && a.rects.size() == b.rects.size() &&
+         std::equal(a.rects.begin(), a.rects.end(), b.rects.begin());
+}
+
+// Frame after frame redrawn inside a random rectangle (runs cut, joined,
+// grown and cleared at its edges): looking at that rectangle alone gives
+// what looking at the whole frame gives.
+TEST(Mascot, SilhouetteUpdatedWhereTheFrameChangedEqualsTheWholeOne) {
+  const int w = 41, h = 23;
+  std::mt19937 rng(3);
+  for (unsigned run = 1; run <= 8; ++run) {
+    std::vector<uint8_t> rgba = Blobs(w, h, run);
+    MascotRows rows;
+    for (int frame = 0; frame < 30; ++frame) {
+      MascotRect c{static_cast<int>(rng() % (w + 4)) - 2, static_cast<int>(rng() % (h + 4)) - 2,
+                   static_cast<int>(rng() % w), static_cast<int>(rng() % h)};
+      if (frame == 0) c = {0, 0, w, h};  // the first frame: all of it
+      const std::vector<uint8_t> next = Blobs(w, h, run * 100 + frame);
+      for (int y = std::max(c.y, 0); y < std::min(c.y + c.h, h); ++y)
+        for (int x = std::max(c.x, 0); x < std::min(c.x + c.w, w); ++x)
+          rgba[(static_cast<size_t>(y) * w + x) * 4 + 3] = next[(static_cast<size_t>(y) * w + x) * 4 + 3];
+      const MascotSilhouette got = MascotSilhouetteUpdate(&rows, rgba.data(), w, h, c);
+      ASSERT_TRUE(SameSilhouette(got, MascotSilhouetteOf(rgba.data(), w, h))) << "run " << run << " frame " << frame;
+    }
+  }
+  // Rows of another size are thrown away, whatever rectangle is named.
+  MascotRows rows;
+  const std::vector<uint8_t> a = Blobs(w, h, 1), b = Blobs(h, w, 2);
+  MascotSilhouetteUpdate(&rows, a.data(), w, h, {0, 0, w, h});
+  EXPECT_TRUE(SameSilhouette(MascotSilhouetteUpdate(&rows, b.data(), h, w, {}), MascotSilhouetteOf(b.data(), h, w)));
 }
 
 TEST(Mascot, WindowPartKeepsItsBoxUntilSheLeavesItAndStaysOnTheSurface) {

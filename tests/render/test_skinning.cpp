@@ -175,6 +175,46 @@ TEST(Skinning, BatchRangeEqualsWholeMeshBlendForEveryDrawnVertex) {
   }
 }
 
+// A frame blends her twice, once for where she lands and once to draw: the
+// second pass takes the first one's results while nothing changed, and
+// blends afresh when a palette entry its vertices name has changed.
+TEST(Skinning, KeptBlendIsTakenOnlyWhileItsPaletteHolds) {
+  CPODScene scene;
+  testkit::BuildSkinnedGrid(scene, 10000, 40, 4, 4);
+  SPODMesh& m = scene.meshes[0];
+  const CBoneBatches& bb = m.boneBatches;
+  ASSERT_EQ(bb.batchCount, 2);
+  std::mt19937 rng(5);
+  RandomPalette(rng);
+  const int split = bb.batchOffsets[1], faces = static_cast<int>(m.faceCount);
+  SkinKeepBegin();
+  // The first pass, both batches.
+  SkinMeshP(&m, 0, split, nullptr);
+  SkinMeshP(&m, split, faces - split, nullptr);
+  // The second pass takes what the first kept: a moved vertex (which the
+  // caller promises not to do) is not seen, and neither is a palette entry
+  // no vertex of the batch names.
+  const uint16_t v = reinterpret_cast<const uint16_t*>(m.faces.data)[0];
+  float* moved = reinterpret_cast<float*>(m.vertices.data + v * m.vertices.stride);
+  const float was = *moved;
+  const VECTOR3 kept = SkinMeshP(&m, 0, split, nullptr)[v];
+  *moved += 1.0f;
+  int unnamed = kMatrixPaletteSize - 1;
+  for (int k = 0; k < static_cast<int>(m.vertexCount * m.boneIndices.componentCount); ++k)
+    ASSERT_NE(m.boneIndices.data[k] & (kMatrixPaletteSize - 1), unnamed);
+  matrix_palette[unnamed].f[12] += 3.0f;
+  EXPECT_TRUE(SameBits(SkinMeshP(&m, 0, split, nullptr)[v], kept));
+  // A named entry changed: blended afresh, as defined (both calls of the
+  // check, the second one taken from what the first kept).
+  matrix_palette[m.boneIndices.data[v * m.boneIndices.stride]].f[12] += 3.0f;
+  ExpectSkinnedAsDefined(m, 0, split);
+  // Outside the window every call blends.
+  SkinKeepEnd();
+  *moved = was;
+  ExpectSkinnedAsDefined(m, 0, split);
+  ExpectSkinnedAsDefined(m, split, faces - split);
+}
+
 // A 65535-vertex strip mesh skins every vertex (strips draw whole) without
 // touching the stack for its scratch arrays.
 TEST(Skinning, LargestMeshSkinsWholeWhenDrawnAsStrips) {
