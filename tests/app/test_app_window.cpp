@@ -505,9 +505,8 @@ void ExpectShapeIsHerSilhouette(Display* dpy, Window her, int kind, const Pictur
   for (int y = y0; y < y1; ++y)
     for (int x = x0; x < x1; ++x) {
       if (!shape[static_cast<size_t>(y) * w + x] || !solid[static_cast<size_t>(y) * w + x]) continue;
-      const uint8_t* f = &frame.rgba[(static_cast<size_t>(y - sy0 + fy0 + best_oy) * frame.width +
-                                      (x - sx0 + fx0 + best_ox)) *
-                                     4];
+      const uint8_t* f =
+          &frame.rgba[(static_cast<size_t>(y - sy0 + fy0 + best_oy) * frame.width + (x - sx0 + fx0 + best_ox)) * 4];
       const unsigned long px = XGetPixel(img, x - x0, y - y0);
       ++compared;
       const bool d = ((px >> 16) & 0xff) != f[0] || ((px >> 8) & 0xff) != f[1] || (px & 0xff) != f[2];
