@@ -144,12 +144,13 @@ bool EAGLView::PresentDesktop() {
   const Uint32 rs = f->Rshift, gs = f->Gshift, bs = f->Bshift, as = f->Ashift;
   const bool alpha = f->Amask != 0;
   // X11's usual layouts (constant shifts, which vectorise), else any.
-  const bool argb = alpha && rs == 16 && gs == 8 && bs == 0 && as == 24, xrgb = !alpha && rs == 16 && gs == 8 && bs == 0;
+  const bool argb = alpha && rs == 16 && gs == 8 && bs == 0 && as == 24,
+             xrgb = !alpha && rs == 16 && gs == 8 && bs == 0;
   for (int y = cy0; y < cy1; ++y) {
     const uint8_t* in = &_kept[(static_cast<size_t>(y) * w + cx0) * 4];
-    Uint32* out = reinterpret_cast<Uint32*>(static_cast<uint8_t*>(shown->pixels) +
-                                            static_cast<size_t>(y - y0) * shown->pitch) +
-                  (cx0 - x0);
+    Uint32* out =
+        reinterpret_cast<Uint32*>(static_cast<uint8_t*>(shown->pixels) + static_cast<size_t>(y - y0) * shown->pitch) +
+        (cx0 - x0);
     const int n = cx1 - cx0;
     if (argb) {
       for (int x = 0; x < n; ++x, in += 4) {
