@@ -224,6 +224,8 @@ void MascotWindowAfterTick() {
   if (shape.size() != g.shape.size() || !std::equal(shape.begin(), shape.end(), g.shape.begin())) {
     DesktopX11Shape(g.win, shape, !g.argb);
     g.shape.swap(shape);
+    // Where the shape bounds the window, what it took in was cleared.
+    if (myEAGLview* v = !g.argb ? OvantaView() : nullptr) v->eagl()->resendDesktopChanged();
   }
   if (++g.ticks % kKeepAboveTicks == 0) DesktopX11KeepAbove(g.win);
   // She looks at the pointer wherever it is on the screen.

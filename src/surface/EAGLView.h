@@ -174,6 +174,12 @@ class EAGLView {
     _desktop = window;
     _desktopPart[0] = x, _desktopPart[1] = y, _desktopPart[2] = width, _desktopPart[3] = height;
   }
+  // Desktop mode: sends her window the pixels the last present changed once
+  // more. A bounding shape set after a present (her silhouette, made from
+  // that frame) lets the X server clear the pixels it newly takes in, and
+  // they are pixels that present changed: without this they show the
+  // window's black until the next frame.
+  bool resendDesktopChanged();
   // While on (and always while presenting on the desktop), every present
   // also keeps the frame in memory: only the part presentOnly named is read
   // back into the copy of the frame before, the whole frame when there is no

@@ -186,3 +186,14 @@ bool EAGLView::PresentDesktop() {
   std::copy(at, at + 6, _desktopShownAt);
   return ok;
 }
+
+bool EAGLView::resendDesktopChanged() {
+  if (!_desktop || _desktopWhole || !_desktopShown) return false;
+  const int* at = _desktopShownAt;  // window w, h; part x, y, w, h
+  const int* c = _desktopChanged;   // x, y, w, h of the frame
+  const int x0 = std::max(c[0], at[2]), y0 = std::max(c[1], at[3]);
+  const int x1 = std::min(c[0] + c[2], at[2] + at[4]), y1 = std::min(c[1] + c[3], at[3] + at[5]);
+  if (x1 <= x0 || y1 <= y0) return true;
+  const SDL_Rect r = {x0 - at[2], y0 - at[3], x1 - x0, y1 - y0};
+  return SDL_UpdateWindowSurfaceRects(_desktop, &r, 1) == 0;
+}
