@@ -619,10 +619,13 @@ int PaletteUsed(const SPODMesh& mesh, int lo, int hi) {
 // Whether k's blend holds for the palette now. The whole palette is
 // compared first (a few hundred instructions); entries the batch does not
 // use may differ (another mesh's bones set between), and only then are the
-// ones its vertices name looked up.
+// entries up to the highest its vertices name compared.
 bool StillHolds(const KeptSkin& k) {
+  // The same bits, not equal values: what was blended from them is reused.
+  // NOLINTBEGIN(bugprone-suspicious-memory-comparison)
   return std::memcmp(k.palette, matrix_palette, sizeof matrix_palette) == 0 ||
          std::memcmp(k.palette, matrix_palette, sizeof(MATRIX) * PaletteUsed(*k.mesh, k.lo, k.hi)) == 0;
+  // NOLINTEND(bugprone-suspicious-memory-comparison)
 }
 
 // The entry to blend mesh's range into (its arrays vertexCount long), or
