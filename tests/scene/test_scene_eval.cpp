@@ -1,6 +1,8 @@
 // Node transforms at a frame, the two world caches, bone matrices, release.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "scene_fixtures.h"
 
 namespace {
@@ -64,6 +66,26 @@ TEST(SceneEval, EmptyArraysGiveTheIdentity) {
   EXPECT_EQ(empty.evalState, nullptr);
   empty.Destroy();  // never read
   EXPECT_TRUE(IsZeroed(empty));
+}
+
+// A node turned a quarter about z and stretched twice along x: the stretch
+// is applied before the turn (the turn's sign does not matter here), then
+// the move to x = 1.
+TEST(SceneEval, UnevenScaleComesBeforeTheTurn) {
+  CPODScene s;
+  Chain(s, 1, 0);
+  SPODNode& n = s.nodes[0];
+  n.scales = PODAlloc<float>(7);
+  n.scales[0] = 2.0f, n.scales[1] = n.scales[2] = 1.0f;
+  n.rotations = PODAlloc<float>(4);
+  n.rotations[2] = n.rotations[3] = std::sqrt(0.5f);
+  MATRIX w;
+  s.GetWorldMatrixNoCache(w, n);
+  // x axis: stretched to 2, turned onto y; y axis: kept 1, turned onto x.
+  EXPECT_NEAR(w.f[12], 1.0f, 1e-6f);
+  EXPECT_NEAR(std::fabs(w.f[1]), 2.0f, 1e-6f);
+  EXPECT_NEAR(std::fabs(w.f[4]), 1.0f, 1e-6f);
+  EXPECT_NEAR(w.f[0], 0.0f, 1e-6f);
 }
 
 TEST(SceneEval, CachesComputeEachNodeOncePerFrameFrameZeroHoldsTheLoadedPose) {
