@@ -199,3 +199,24 @@ bool FileCloseOutput(FILE* f) {
   if (earlier && flushed && closed) errno = EIO;
   return !earlier && flushed && closed;
 }
+
+bool JsonNestsDeeperThan(const char* text, size_t n, int max) {
+  int depth = 0;
+  bool in_string = false;
+  for (size_t i = 0; i < n; ++i) {
+    const char c = text[i];
+    if (in_string) {
+      if (c == '\\')
+        ++i;
+      else if (c == '"')
+        in_string = false;
+    } else if (c == '"') {
+      in_string = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > max) return true;
+    } else if (c == ']' || c == '}') {
+      --depth;
+    }
+  }
+  return false;
+}

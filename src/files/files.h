@@ -49,6 +49,11 @@ FileStatus FileReadText(const char* path, uint64_t limit, std::string* text, str
 // hold a few bytes. kFileTooLarge when there is more.
 FileStatus FileReadShort(const char* path, size_t limit, std::string* text, struct stat* st = nullptr);
 
+// Whether the arrays and objects of JSON `text` nest deeper than `max`
+// (brackets inside strings do not count). JSON read from a file is checked
+// before it is parsed: the parsers recurse once a level.
+bool JsonNestsDeeperThan(const char* text, size_t n, int max);
+
 // Opens an output the user named (a trace, a picture) for writing in place:
 // a regular file is created or truncated, a device or a pipe with a reader
 // is written to; a pipe without a reader fails at once instead of blocking.

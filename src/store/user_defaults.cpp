@@ -200,32 +200,9 @@ void Refuse(const std::string& path, const std::string& what, const char* apply)
   g_no_save = true;
 }
 
-// True when arrays and objects in `text` nest deeper than kMaxStoreDepth
-// (brackets inside strings do not count).
-bool NestedTooDeep(const std::string& text) {
-  int depth = 0;
-  bool in_string = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (in_string) {
-      if (c == '\\')
-        ++i;
-      else if (c == '"')
-        in_string = false;
-    } else if (c == '"') {
-      in_string = true;
-    } else if (c == '[' || c == '{') {
-      if (++depth > kMaxStoreDepth) return true;
-    } else if (c == ']' || c == '}') {
-      --depth;
-    }
-  }
-  return false;
-}
-
 // Parses a store's text into *doc; what is wrong with it, or null.
 const char* Parse(const std::string& text, json* doc) {
-  if (NestedTooDeep(text)) return "nested deeper than a settings file is";
+  if (JsonNestsDeeperThan(text.data(), text.size(), kMaxStoreDepth)) return "nested deeper than a settings file is";
   *doc = json::parse(text, nullptr, false);
   return doc->is_discarded() ? "not valid JSON" : !doc->is_object() ? "not a JSON object" : nullptr;
 }

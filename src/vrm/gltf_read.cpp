@@ -5,6 +5,7 @@
 #include <cstring>
 #include <exception>
 
+#include "files/files.h"
 #include "vrm/vrm_json.h"
 #include "vrm/vrm_math.h"
 
@@ -27,31 +28,6 @@ bool GlbJson(const uint8_t* data, size_t size, const char** json, size_t* length
   *json = reinterpret_cast<const char*>(data + 20);
   *length = chunk;
   return true;
-}
-
-// How deeply arrays and objects nest, strings skipped: tinygltf copies the
-// extensions it meets recursively, so a file nested thousands deep is
-// refused before it is parsed.
-int JsonDepth(const char* s, size_t n) {
-  int depth = 0, deepest = 0;
-  bool inString = false;
-  for (size_t i = 0; i < n; ++i) {
-    const char c = s[i];
-    if (inString) {
-      if (c == '\\')
-        ++i;
-      else if (c == '"')
-        inString = false;
-    } else if (c == '"') {
-      inString = true;
-    } else if (c == '[' || c == '{') {
-      deepest = std::max(deepest, ++depth);
-      if (deepest > kMaxJsonDepth) return deepest;
-    } else if (c == ']' || c == '}') {
-      --depth;
-    }
-  }
-  return deepest;
 }
 
 // What tinygltf would follow unchecked: an image's buffer view, handed to
@@ -189,7 +165,9 @@ bool OpenGlb(const uint8_t* data, size_t size, uint64_t maxBytes, Json* doc, std
     *reason = "not a glTF binary file";
     return false;
   }
-  if (JsonDepth(text, length) > kMaxJsonDepth) {
+  // tinygltf copies the extensions it meets recursively: a file nested
+  // thousands deep is refused before it is parsed.
+  if (JsonNestsDeeperThan(text, length, kMaxJsonDepth)) {
     *reason = "inconsistent: its JSON nests too deeply";
     return false;
   }
